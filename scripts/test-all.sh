@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Sets up, builds, starts a private INN, runs every test (unit, integration,
+# offscreen GUI), then the sanitizer build of the core tests, and stops the
+# server. Exits non-zero on any failure.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+
+bash scripts/setup.sh
+
+server_dir=$(mktemp -d /tmp/lumetra-inn.XXXXXX)
+cleanup() { bash scripts/inn-server.sh stop "$server_dir" || true; rm -rf "$server_dir"; }
+trap cleanup EXIT
+port=$(bash scripts/inn-server.sh start "$server_dir")
+export LUMETRA_TEST_NNTP_HOST=127.0.0.1
+export LUMETRA_TEST_NNTP_PORT=$port
+export LUMETRA_TEST_NNTP_DIR=$server_dir
+echo "test-all: INN on 127.0.0.1:$port"
+
+export QT_QPA_PLATFORM=offscreen
+status=0
+ctest --preset default -j2 || status=1
+
+# Sanitizers over the core (no Qt): catches memory faults the plain build hides.
+if [ "${LUMETRA_SKIP_ASAN:-0}" != 1 ]; then
+  cmake --preset asan -DLUMETRA_BUILD_GUI=OFF >/dev/null
+  cmake --build --preset asan
+  ctest --preset asan -j2 || status=1
+fi
+exit $status
