@@ -77,6 +77,10 @@ bool WriteFileAtomically(const std::filesystem::path& fileIn, std::string_view d
         return fail("cannot write the new content of");
     if (::fchmod(fd, finalMode) != 0)
         return fail("cannot set the mode of the new content of");
+    // Someone else's file edited with more rights (root) stays theirs; for
+    // anybody else this fails harmlessly and the file becomes the writer's.
+    if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        (void)!::fchown(fd, old.st_uid, old.st_gid);
     if (::fsync(fd) != 0)
         return fail("cannot flush the new content of");
     if (::close(fd) != 0) {

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/NameFold.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <vector>
@@ -46,8 +47,11 @@ bool SectionName(std::string_view line, std::string_view& name)
     if (line.empty() || line.front() != '[')
         return false;
     line.remove_prefix(1);
-    const auto close = line.find(']');
-    name = Trim(close == std::string_view::npos ? line : line.substr(0, close));
+    // ']' (0x5D) may be the second byte of a double-byte character.
+    std::size_t close = 0;
+    while (close < line.size() && line[close] != ']')
+        close += IsSjisLeadByte(static_cast<unsigned char>(line[close])) ? 2 : 1;
+    name = Trim(line.substr(0, std::min(close, line.size())));
     return true;
 }
 

@@ -146,6 +146,14 @@ TEST(ProfileFile, ShiftJisBytesPassUntouched)
     EXPECT_EQ(GetProfileString(f, "config", keyA, ""), "A");
     EXPECT_EQ(GetProfileString(f, "config", keyB, ""), "B");
     EXPECT_NE(ReadBytes(f).find("strOrganization=" + value + "\r\n"), std::string::npos);
+
+    // "ゾ" (83 5D) ends in the byte of ']' and still names a whole section.
+    const std::string section = "\x83\x5d";
+    ASSERT_TRUE(WriteProfileString(f, section, "k", std::string_view("1")));
+    ASSERT_TRUE(WriteProfileString(f, section, "k", std::string_view("2")));
+    EXPECT_EQ(GetProfileString(f, section, "k", ""), "2");
+    const std::string text = ReadBytes(f);
+    EXPECT_EQ(text.find("[" + section + "]"), text.rfind("[" + section + "]"));
 }
 
 TEST(ProfileFile, LineBreaksInAValueCannotSplitTheFile)
