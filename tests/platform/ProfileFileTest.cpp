@@ -196,3 +196,28 @@ TEST(ProfileFile, ModeAndSymbolicLinkSurviveAWrite)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ProfileFile, SeveralWritesReplaceTheFileOnce)
+{
+    testutil::ScratchDir dir;
+    const auto f = dir / "batch.lum";
+    WriteBytes(f, "[config]\nnNntpPort=119\nstrMarkFile=news.rc\n[keep]\nx=1\n");
+    ASSERT_TRUE(platform::WriteProfileStrings(f, "config",
+                                              {{"nNntpPort", "8119"},
+                                               {"strMarkFile", std::nullopt},
+                                               {"strNntpServer", "news.example"},
+                                               {"STRNNTPSERVER", "news2.example"}}));
+    EXPECT_EQ(ReadBytes(f), "[config]\r\nnNntpPort=8119\r\nSTRNNTPSERVER=news2.example\r\n[keep]\r\nx=1\r\n");
+
+    // Writing what is already there leaves the file alone, even one we may not replace.
+    ::chmod(dir.path().c_str(), 0500);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(WriteProfileString(f, "config", "nNntpPort", std::string_view("1")));
+    }
+    EXPECT_TRUE(WriteProfileString(f, "config", "nNntpPort", std::string_view("8119")));
+    ::chmod(dir.path().c_str(), 0700);
+}
+
+} // namespace
