@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace ui {
 namespace {
 
@@ -90,7 +92,9 @@ void CEditCtrl::focusInEvent(QFocusEvent* e)
         savedStart_ = savedEnd_ = -1;
         return;
     }
-    if (savedStart_ < 0)
+    // Back from our own menu the selection is still there, and the chosen
+    // command may already have changed it.
+    if (savedStart_ < 0 || e->reason() == Qt::PopupFocusReason)
         return;
     setUpdatesEnabled(false);
     const int length = int(text().size());

@@ -3,12 +3,16 @@
 // configured browser and the desktop's URL handler.
 
 #include "integration/BrowserHandoff.h"
+#include "integration/UrlDialog.h"
 #include "platform/Registry.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -323,6 +327,79 @@ TEST_F(BrowserHandoffTest, MainWindowGetsOneDesktopChannel)
     EXPECT_EQ(BrowserChannel::Of(&frame), channel);
     EXPECT_EQ(channel->parent(), &frame);
     EXPECT_EQ(BrowserChannel::Of(nullptr), nullptr);
+}
+
+TEST_F(BrowserHandoffTest, TypedUrlsGetTheirSchemeCaseSensitively)
+{
+    EXPECT_EQ(CompleteUrl(QStringLiteral("www.example.jp/")), QStringLiteral("http://www.example.jp/"));
+    EXPECT_EQ(CompleteUrl(QStringLiteral("ftp.example.jp/pub")), QStringLiteral("ftp://ftp.example.jp/pub"));
+    for (const char* same : {"WWW.example.jp", "Ftp.example.jp", "example.jp", "http://www.example.jp", " www.x", ""})
+        EXPECT_EQ(CompleteUrl(QString::fromLatin1(same)), QString::fromLatin1(same)) << same;
+
+    CUrlDialog dialog(QStringLiteral("www.example.jp"));
+    EXPECT_EQ(dialog.objectName(), QStringLiteral("dlg113"));
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf16(u"URLの設定"));
+    ASSERT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("ctl1038")), dialog.Edit());
+    EXPECT_EQ(dialog.Edit()->text(), QStringLiteral("www.example.jp"));
+    dialog.accept();
+    EXPECT_EQ(dialog.Url(), QStringLiteral("http://www.example.jp"));
+}
+
+// Clicks a button of the modal dialog once it shows, after setting its text.
+void AnswerDialog(const char* button, const QString& text)
+{
+    QTimer::singleShot(0, [=] {
+        QDeadlineTimer deadline(10000);
+        while (!QApplication::activeModalWidget() && !deadline.hasExpired())
+            QTest::qWait(10);
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        if (!text.isNull())
+            dialog->findChild<QLineEdit*>(QStringLiteral("ctl1038"))->setText(text);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    });
+}
+
+TEST_F(BrowserHandoffTest, JumpToUrlAsksOnlyWhenTheSelectionHoldsNone)
+{
+    QWidget frame;
+    auto* channel = new ScriptedChannel(&frame);
+    std::vector<unsigned> shown;
+    SetBrowserMessageHandler([&](QWidget*, unsigned id) { shown.push_back(id); });
+
+    int asked = 0;
+    SetUrlDialogHook([&](CUrlDialog&) -> std::optional<QString> { ++asked; return std::nullopt; });
+    EXPECT_TRUE(JumpToUrl(&frame, kUrl));
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(channel->calls.size(), 3u);
+    EXPECT_EQ(channel->calls[1], "open NETSCAPE " + kUrl);
+
+    // Cancelled: nothing is opened and nothing reported.
+    channel->calls.clear();
+    EXPECT_FALSE(JumpToUrl(&frame, QStringLiteral("www.example.jp")));
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(channel->calls.empty());
+    EXPECT_TRUE(shown.empty());
+
+    SetUrlDialogHook([&](CUrlDialog& dialog) -> std::optional<QString> {
+        EXPECT_EQ(dialog.Edit()->text(), QString::fromUtf16(u"ここ"));
+        dialog.Edit()->setText(QStringLiteral("www.example.jp/x"));
+        dialog.accept();
+        return dialog.Url();
+    });
+    EXPECT_TRUE(JumpToUrl(&frame, QString::fromUtf16(u"ここ")));
+    ASSERT_EQ(channel->calls.size(), 3u);
+    EXPECT_EQ(channel->calls[1], QStringLiteral("open NETSCAPE http://www.example.jp/x"));
+    SetUrlDialogHook({});
+    SetBrowserMessageHandler({});
+}
+
+TEST_F(BrowserHandoffTest, UrlDialogRunsModally)
+{
+    AnswerDialog("ctl1", QStringLiteral("ftp.example.jp"));
+    EXPECT_EQ(UrlToOpen(nullptr, QStringLiteral("no url here")), QStringLiteral("ftp://ftp.example.jp"));
+    AnswerDialog("ctl2", QString());
+    EXPECT_EQ(UrlToOpen(nullptr, QStringLiteral("www.example.jp")), std::nullopt);
 }
 
 } // namespace
