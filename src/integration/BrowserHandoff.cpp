@@ -58,9 +58,11 @@ BrowserChannel* BrowserChannel::Of(QWidget* mainWindow)
 {
     if (!mainWindow)
         return nullptr;
-    if (auto* channel = mainWindow->findChild<BrowserChannel*>(QString(), Qt::FindDirectChildrenOnly))
+    // A pane may stand for its main window.
+    QWidget* top = mainWindow->window();
+    if (auto* channel = top->findChild<BrowserChannel*>(QString(), Qt::FindDirectChildrenOnly))
         return channel;
-    return new DesktopBrowserChannel(mainWindow);
+    return new DesktopBrowserChannel(top);
 }
 
 QString DesktopBrowserChannel::HandlerProgram()

@@ -41,8 +41,8 @@ public:
     // Brings the window forward; the outcome does not matter to the caller.
     virtual void Activate(const QString& service, std::uint32_t windowId) = 0;
 
-    // The channel of a main window: its child channel, a desktop channel made
-    // on first use when it has none.
+    // The channel of a main window (or of the window holding a pane): its
+    // child channel, a desktop channel made on first use when it has none.
     static BrowserChannel* Of(QWidget* mainWindow);
 };
 

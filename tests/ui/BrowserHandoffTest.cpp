@@ -326,6 +326,8 @@ TEST_F(BrowserHandoffTest, MainWindowGetsOneDesktopChannel)
     EXPECT_NE(dynamic_cast<DesktopBrowserChannel*>(channel), nullptr);
     EXPECT_EQ(BrowserChannel::Of(&frame), channel);
     EXPECT_EQ(channel->parent(), &frame);
+    auto* pane = new QWidget(&frame);
+    EXPECT_EQ(BrowserChannel::Of(pane), channel);
     EXPECT_EQ(BrowserChannel::Of(nullptr), nullptr);
 }
 
