@@ -237,6 +237,8 @@ TEST_F(BrowserHandoffTest, JumpToUrlAndDialog113)
         ++asked;
         EXPECT_EQ(dialog.windowTitle(), QString::fromUtf16(u"URLの設定"));
         EXPECT_EQ(dialog.Edit()->text(), QString::fromUtf16(u"ここ"));
+        if (const QString dir = qEnvironmentVariable("LUMETRA_SCREENSHOT_DIR"); !dir.isEmpty())
+            dialog.grab().save(QDir(dir).filePath(QStringLiteral("url-dialog.png")));
         return std::nullopt;
     });
     EXPECT_TRUE(JumpToUrl(&frame, kUrl));
