@@ -16,7 +16,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fontconfig tzdata locales
   nkf sharutils macutils libgmime-3.0-dev python3
-  xvfb xauth imagemagick poppler-utils
+  xvfb xauth imagemagick poppler-utils xdg-utils
   netcat-openbsd procps iproute2 cups-bsd
 )
 
