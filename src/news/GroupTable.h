@@ -17,6 +17,8 @@ public:
     CGroupTable() = default;
     CGroupTable(const CGroupTable&) = delete;
     CGroupTable& operator=(const CGroupTable&) = delete;
+    CGroupTable(CGroupTable&&) = default;
+    CGroupTable& operator=(CGroupTable&&) = default;
 
     CNewsGroup* Find(std::string_view name);
     const CNewsGroup* Find(std::string_view name) const;
