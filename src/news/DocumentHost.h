@@ -3,6 +3,8 @@
 // use a recording fake. More calls (dialogs, progress window, the event pump)
 // join it as the document's online work arrives.
 
+#include "platform/StringIds.h"
+
 #include <string>
 #include <vector>
 
@@ -19,13 +21,13 @@ public:
 
 // Message ids of the string table used by the configuration and read marks.
 namespace msg {
-inline constexpr unsigned SaveRecordFailed = 61222;   // 記録ファイルの保存に失敗しました
-inline constexpr unsigned NoRecordFileName = 61223;   // 記録ファイル名を指定してください
-inline constexpr unsigned OpenCreateFailed = 61239;   // ファイル(%s)のオープン（作成）に失敗しました。
-inline constexpr unsigned WriteFileFailed = 61241;    // ファイル(%s)の書き込みに失敗しました。
-inline constexpr unsigned ReadFileFailed = 61242;     // ファイル(%s)の読み込みに失敗しました。
-inline constexpr unsigned DeleteFileFailed = 61274;   // ファイル[%s]の削除に失敗しました。…
-inline constexpr unsigned OutOfMemory = 61282;        // メモリ不足のため処理を継続できません。
+inline constexpr unsigned SaveRecordFailed = platform::IDS_61222;   // 記録ファイルの保存に失敗しました
+inline constexpr unsigned NoRecordFileName = platform::IDS_61223;   // 記録ファイル名を指定してください
+inline constexpr unsigned OpenCreateFailed = platform::IDS_61239;   // ファイル(%s)のオープン（作成）に失敗しました。
+inline constexpr unsigned WriteFileFailed = platform::IDS_61241;    // ファイル(%s)の書き込みに失敗しました。
+inline constexpr unsigned ReadFileFailed = platform::IDS_61242;     // ファイル(%s)の読み込みに失敗しました。
+inline constexpr unsigned DeleteFileFailed = platform::IDS_61274;   // ファイル[%s]の削除に失敗しました。…
+inline constexpr unsigned OutOfMemory = platform::IDS_61282;        // メモリ不足のため処理を継続できません。
 } // namespace msg
 
 // Shows a stop message when a host is present.

@@ -211,13 +211,23 @@ bool SaveReadMarksFile(const fs::path& path, const CGroupTable& table, DocumentH
     const mode_t mode = hadFile ? (old.st_mode & 07777) : 0666;
 
     {
-        Fd fd(::open(side.tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        // Always a fresh file of our own: whatever lay at the temporary name
+        // (an old leftover, a link planted there) is neither followed nor kept.
+        if (::unlink(side.tmp.c_str()) != 0 && errno != ENOENT && errno != EISDIR) {
+            ReportError(host, msg::OpenCreateFailed, {side.tmp.string()});
+            return false;
+        }
+        Fd fd(::open(side.tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         bool ok = fd.ok();
-        if (ok && hadFile)
+        if (!ok) {
+            ReportError(host, msg::OpenCreateFailed, {side.tmp.string()});
+            return false;
+        }
+        if (hadFile)
             ::fchmod(fd.get(), mode);
         ok = ok && WriteAll(fd.get(), text.data(), text.size());
         ok = ok && ::fsync(fd.get()) == 0;
-        ok = fd.ok() && fd.Close() && ok;
+        ok = fd.Close() && ok;
         if (!ok) {
             // A short temporary file is of no use to anyone; it only takes space.
             ::unlink(side.tmp.c_str());

@@ -196,22 +196,6 @@ TEST(ReadMarksFile, WriteProtectedBackupStopsTheSave)
     EXPECT_EQ(ReadFile(dir / "news.tmp"), "new: 2\r\n");
 }
 
-TEST(ReadMarksFile, FullDiskLeavesTheFileAlone)
-{
-    TempDir dir;
-    WriteFile(dir / "news.rc", "old: 1\r\n");
-    WriteFile(dir / "news.bak", "older: 1\r\n");
-    fs::create_symlink("/dev/full", dir / "news.tmp");
-    CGroupTable table;
-    AddGroup(table, "new", true, "2");
-    RecordingHost host;
-    EXPECT_FALSE(SaveReadMarksFile(dir / "news.rc", table, &host));
-    ASSERT_EQ(host.Ids(), std::vector<unsigned>{msg::OpenCreateFailed});
-    EXPECT_EQ(host.shown[0].args, std::vector<std::string>{(dir / "news.tmp").string()});
-    EXPECT_EQ(ReadFile(dir / "news.rc"), "old: 1\r\n");
-    EXPECT_EQ(ReadFile(dir / "news.bak"), "older: 1\r\n");
-}
-
 // Runs f in a child process and returns its exit status (-1 if it died).
 template <class F> int InChild(F f)
 {
@@ -223,10 +207,34 @@ template <class F> int InChild(F f)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+TEST(ReadMarksFile, WhateverLiesAtTheTemporaryNameIsReplacedNotFollowed)
+{
+    TempDir dir;
+    WriteFile(dir / "news.rc", "old: 1\r\n");
+    WriteFile(dir / "victim", "precious\n");
+    fs::create_symlink(dir / "victim", dir / "news.tmp");
+    CGroupTable table;
+    AddGroup(table, "new", true, "2");
+    ASSERT_TRUE(SaveReadMarksFile(dir / "news.rc", table, nullptr));
+    EXPECT_EQ(ReadFile(dir / "victim"), "precious\n");
+    EXPECT_EQ(ReadFile(dir / "news.rc"), "new: 2\r\n");
+
+    // A folder there cannot be replaced: reported, the file stays.
+    fs::create_directory(dir / "news.tmp");
+    RecordingHost host;
+    table.Find("new")->m_strReadList = "3";
+    EXPECT_FALSE(SaveReadMarksFile(dir / "news.rc", table, &host));
+    EXPECT_EQ(host.Ids(), std::vector<unsigned>{msg::OpenCreateFailed});
+    EXPECT_EQ(ReadFile(dir / "news.rc"), "new: 2\r\n");
+}
+
+// A full disk: the write fails part way (the file size limit gives the same
+// error path as ENOSPC without needing a small file system).
 TEST(ReadMarksFile, FileSizeLimitMidWriteLeavesTheFileAlone)
 {
     TempDir dir;
     WriteFile(dir / "news.rc", "old: 1\r\n");
+    WriteFile(dir / "news.bak", "older: 1\r\n");
     const int status = InChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit lim{4096, 4096};
@@ -240,6 +248,7 @@ TEST(ReadMarksFile, FileSizeLimitMidWriteLeavesTheFileAlone)
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(dir / "news.rc"), "old: 1\r\n");
+    EXPECT_EQ(ReadFile(dir / "news.bak"), "older: 1\r\n");
     EXPECT_FALSE(fs::exists(dir / "news.tmp"));
 }
 
