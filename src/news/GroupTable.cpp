@@ -15,11 +15,17 @@ const CNewsGroup* CGroupTable::Find(std::string_view name) const
 CNewsGroup* CGroupTable::Set(std::unique_ptr<CNewsGroup> group)
 {
     CNewsGroup* raw = group.get();
-    const auto [it, inserted] = m_index.try_emplace(group->m_strName, m_groups.size());
-    if (inserted)
+    const auto it = m_index.find(std::string_view(raw->m_strName));
+    if (it == m_index.end()) {
         m_groups.push_back(std::move(group));
-    else
-        m_groups[it->second] = std::move(group);
+        m_index.emplace(std::string_view(raw->m_strName), m_groups.size() - 1);
+        return raw;
+    }
+    // The key views the old group's name: re-key before that group goes.
+    const std::size_t at = it->second;
+    m_index.erase(it);
+    m_groups[at] = std::move(group);
+    m_index.emplace(std::string_view(raw->m_strName), at);
     return raw;
 }
 

@@ -49,5 +49,6 @@ private:
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     std::vector<std::unique_ptr<CNewsGroup>> m_groups;
-    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> m_index;
+    // Keys view the names held by the groups themselves.
+    std::unordered_map<std::string_view, std::size_t, Hash> m_index;
 };

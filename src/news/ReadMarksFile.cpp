@@ -1,5 +1,6 @@
 #include "news/ReadMarksFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -131,6 +132,8 @@ ReadMarksLoad LoadReadMarksFile(const fs::path& path, CGroupTable& table, Docume
         std::string text;
         Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         const bool readOk = fd.ok() && ReadAll(fd.get(), text);
+
+        table.Reserve(table.GetCount() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
 
         // Whatever was read is entered, also after a read error.
         const char* p = text.data();
