@@ -14,7 +14,7 @@ class DocumentHost {
 public:
     virtual ~DocumentHost() = default;
     // Shows string-table entry id, formatted printf-style with args (each a
-    // %s or %d of the entry, in order). Returns the button pressed (IDOK = 1
+    // %s or %d of the entry, in order; file paths in their native form). Returns the button pressed (IDOK = 1
     // for plain messages).
     virtual int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) = 0;
 };

@@ -1,3 +1,4 @@
+#include "news/Article.h"
 #include "news/GroupTable.h"
 #include "news/ReadList.h"
 
@@ -187,6 +188,15 @@ TEST(GroupTable, KeepsFirstEntryOrderAndReplacesByName)
     EXPECT_EQ(table.Find("A.Y"), nullptr);
     table.RemoveAll();
     EXPECT_TRUE(table.IsEmpty());
+}
+
+TEST(Article, IdsRunFromTheLastAngleBracket)
+{
+    EXPECT_EQ(CArticle::FromLastAngle("<a@b>"), "<a@b>");
+    EXPECT_EQ(CArticle::FromLastAngle("Taro <x@y> <p@q>"), "<p@q>");
+    EXPECT_EQ(CArticle::FromLastAngle("<1@a>\r\n\t<2@b>"), "<2@b>");
+    EXPECT_EQ(CArticle::FromLastAngle("no brackets"), "");
+    EXPECT_EQ(CArticle::FromLastAngle(""), "");
 }
 
 } // namespace

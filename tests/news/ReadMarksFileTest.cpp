@@ -228,6 +228,20 @@ TEST(ReadMarksFile, WhateverLiesAtTheTemporaryNameIsReplacedNotFollowed)
     EXPECT_EQ(ReadFile(dir / "news.rc"), "new: 2\r\n");
 }
 
+TEST(ReadMarksFile, BackupThatCannotBeMadeStopsTheSave)
+{
+    TempDir dir;
+    WriteFile(dir / "news.rc", "old: 1\r\n");
+    fs::create_directories(dir / "news.bak" / "in-the-way");
+    CGroupTable table;
+    AddGroup(table, "new", true, "2");
+    RecordingHost host;
+    EXPECT_FALSE(SaveReadMarksFile(dir / "news.rc", table, &host));
+    EXPECT_TRUE(host.shown.empty());   // the caller reports the failed save
+    EXPECT_EQ(ReadFile(dir / "news.rc"), "old: 1\r\n");
+    EXPECT_EQ(ReadFile(dir / "news.tmp"), "new: 2\r\n");
+}
+
 // A full disk: the write fails part way (the file size limit gives the same
 // error path as ENOSPC without needing a small file system).
 TEST(ReadMarksFile, FileSizeLimitMidWriteLeavesTheFileAlone)
