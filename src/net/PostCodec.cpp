@@ -71,4 +71,13 @@ void SetPostCodec(PostCodec codec)
 
 void ResetPostCodec() { Current() = LibraryCodec(); }
 
+bool HaveLibraryCodec()
+{
+#ifdef LUMETRA_NET_HAVE_MESSAGE
+    return true;
+#else
+    return false;
+#endif
+}
+
 } // namespace net

@@ -23,5 +23,8 @@ const PostCodec& GetPostCodec();
 void SetPostCodec(PostCodec codec);
 // Back to the library's codec.
 void ResetPostCodec();
+// False while the codec libraries are not linked in (Shift_JIS then passes
+// unchanged and headers are not encoded).
+bool HaveLibraryCodec();
 
 } // namespace net
