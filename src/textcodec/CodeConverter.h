@@ -50,8 +50,6 @@ public:
     int ConversionState() const;
 
 private:
-    struct Stream; // which read position a classification uses
-    int ReadClass(size_t& pos, uint8_t& byte, bool& incomplete) const;
     void Detect();
     void Write(uint16_t value);
     void Emit(uint16_t value);
