@@ -21,6 +21,8 @@ public:
     // Opens (and loads) the store at path. A missing file is an empty store.
     // A file that cannot be parsed is renamed aside (".damaged-<n>") and
     // loadError() describes what happened; the store then starts empty.
+    // A file that exists but cannot be read is left alone, loadError() says so,
+    // and writes fail rather than replace it.
     explicit Registry(std::filesystem::path path);
 
     // The per-user store: $XDG_CONFIG_HOME/Quorvane/Lumetra/registry
@@ -51,6 +53,7 @@ private:
         std::string text;               // String
         int number = 0;                 // Integer
         std::vector<std::uint8_t> bytes; // Binary
+        std::string name;               // as first written
     };
     bool Load();
     bool Save() const;
@@ -58,6 +61,9 @@ private:
 
     std::filesystem::path path_;
     std::string loadError_;
+    // Set when an existing file could be neither read nor kept aside: writing
+    // would then destroy the only copy of the user's settings.
+    bool saveBlocked_ = false;
     // Section and value names compare case-insensitively, as the registry does.
     std::map<std::string, std::map<std::string, Value>> sections_; // keys folded to lower case
     std::map<std::string, std::string> displayNames_;                // folded -> as first written
