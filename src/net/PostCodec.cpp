@@ -5,9 +5,9 @@
 
 #include "platform/Clock.h"
 
-#if __has_include("message/HeaderFields.h") && __has_include("message/Codec.h")
-#include "message/Codec.h"
+#if __has_include("message/HeaderFields.h") && __has_include("textcodec/ConvertFromSjis.h")
 #include "message/HeaderFields.h"
+#include "textcodec/ConvertFromSjis.h"
 #define LUMETRA_NET_HAVE_MESSAGE 1
 #endif
 
@@ -18,7 +18,7 @@ PostCodec LibraryCodec()
 {
     PostCodec codec;
 #ifdef LUMETRA_NET_HAVE_MESSAGE
-    codec.convertFromSjis = [](std::string_view text, int code) { return message::codec::FromSjis(text, code); };
+    codec.convertFromSjis = [](std::string_view text, int code) { return ConvertFromSjis(text, code); };
     codec.composeHeaderLine = [](std::string_view name, std::string_view value, int code, bool encode) {
         return message::ComposeHeaderLine(name, value, code, encode);
     };
