@@ -32,7 +32,10 @@ void LumeConfig::ResetForNew()
 
 bool LumeConfig::Exchange(CProfileData& p, bool store)
 {
-    return p.ExchangeInt(store, nNntpPort, 119, "nNntpPort") &&
+    if (store)
+        p.BeginWrites();
+    const bool ok =
+           p.ExchangeInt(store, nNntpPort, 119, "nNntpPort") &&
            p.ExchangeInt(store, nMaxReadArtcleCount, 50, "nMaxReadArtcleCount") &&
            p.ExchangeString(store, strNntpServer, "", "strNntpServer") &&
            p.ExchangeString(store, strMarkFile, "", "strMarkFile") &&
@@ -51,6 +54,7 @@ bool LumeConfig::Exchange(CProfileData& p, bool store)
            p.ExchangeString(store, strSignature0, "", "strSignature0") &&
            p.ExchangeString(store, strSignature1, "", "strSignature1") &&
            p.ExchangeString(store, strSignature2, "", "strSignature2");
+    return store ? p.CommitWrites() && ok : ok;
 }
 
 void LumeConfig::TakeSignatures(const CSignatureStore& store)

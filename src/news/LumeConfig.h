@@ -36,8 +36,8 @@ struct LumeConfig {
 
     // Reads (store false) or writes the nineteen keys in their fixed order. A
     // missing key reads as its default, which for some keys differs from the
-    // new-configuration value (strMarkFile empty, bShowOldArticle NO). Stops
-    // at the first refused write and returns false.
+    // new-configuration value (strMarkFile empty, bShowOldArticle NO). Writing
+    // replaces the file once with all nineteen keys; false when refused.
     bool Exchange(CProfileData& profile, bool store);
 
     // Before writing: take the signature settings from the store, Base64 encoded.

@@ -3,6 +3,7 @@
 #include "news/ProfileData.h"
 #include "news/ReadMarksFile.h"
 #include "news/Signatures.h"
+#include "net/Tcpip.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -30,6 +31,7 @@ bool CLumeDoc::OnNewDocument()
 {
     DeleteContents();
     m_config.ResetForNew();
+    ApplyTransportSettings();
     m_path.clear();
     m_bModified = false;
     return true;
@@ -58,9 +60,17 @@ bool CLumeDoc::ExchangeConfig(const fs::path& path, bool store)
         ReportError(m_host, msg::WriteFileFailed, {path.string()});
         return false;
     }
-    if (!store)
+    if (!store) {
         m_config.InstallSignatures(signatures);
+        ApplyTransportSettings();
+    }
     return true;
+}
+
+void CLumeDoc::ApplyTransportSettings() const
+{
+    net::SetTcpWaitSec(m_config.UsedTcpWaitSec());
+    net::SetTcpRetryCount(m_config.UsedTcpRetryCount());
 }
 
 std::optional<fs::path> CLumeDoc::ReadMarksPathFor(const fs::path& configPath, const std::string& markFile)

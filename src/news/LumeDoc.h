@@ -39,6 +39,10 @@ public:
     // settings travel with it. A refused write shows 61241.
     bool ExchangeConfig(const std::filesystem::path& path, bool store);
 
+    // Hands nTcpWaitSec and nTcpRetryCount to the transport, which reads them
+    // at every wait. Done on new and open; the settings dialog calls it too.
+    void ApplyTransportSettings() const;
+
     // --- read marks ---
     bool LoadReadMarks(const std::filesystem::path& path);
     bool SaveReadMarks(const std::filesystem::path& path);

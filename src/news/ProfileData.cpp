@@ -60,18 +60,39 @@ bool CProfileData::WriteString(std::string_view key, std::optional<std::string_v
             return Store().DeleteValue(Section(section), key);
         return Store().WriteString(Section(section), key, *value);
     }
-    if (!value)
+    std::optional<std::string> text;
+    if (value)
+        text = QuoteValue(*value);
+    if (m_collect && Section(section) == m_section) {
+        m_pending.emplace_back(std::string(key), std::move(text));
+        return true;
+    }
+    if (!text)
         return platform::WriteProfileString(m_path, Section(section), key, std::nullopt);
-    const std::string text = QuoteValue(*value);
-    return platform::WriteProfileString(m_path, Section(section), key, std::string_view(text));
+    return platform::WriteProfileString(m_path, Section(section), key, std::string_view(*text));
+}
+
+void CProfileData::BeginWrites()
+{
+    m_collect = !m_path.empty();
+    m_pending.clear();
+}
+
+bool CProfileData::CommitWrites()
+{
+    if (!m_collect)
+        return true;
+    m_collect = false;
+    auto pending = std::move(m_pending);
+    m_pending.clear();
+    return platform::WriteProfileStrings(m_path, m_section, pending);
 }
 
 bool CProfileData::WriteInt(std::string_view key, int value, std::string_view section)
 {
     if (m_path.empty())
         return Store().WriteInt(Section(section), key, value);
-    const std::string text = std::to_string(value);
-    return platform::WriteProfileString(m_path, Section(section), key, std::string_view(text));
+    return WriteString(key, std::string_view(std::to_string(value)), section);
 }
 
 bool CProfileData::WriteBool(std::string_view key, bool value, std::string_view section)

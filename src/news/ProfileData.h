@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace platform { class Registry; }
 
@@ -31,6 +33,12 @@ public:
     bool ExchangeInt(bool store, int& value, int def, std::string_view key);
     bool ExchangeBool(bool store, bool& value, bool def, std::string_view key);
 
+    // Between these two, writes to the file of the default section are
+    // collected and then made as one replacement of the file: all of them
+    // reach it or none does. CommitWrites is false when that was refused.
+    void BeginWrites();
+    bool CommitWrites();
+
     const std::filesystem::path& Path() const { return m_path; }
 
     // The form a string value takes in the file: enclosed in double quotes when
@@ -48,4 +56,6 @@ private:
     std::filesystem::path m_path;
     std::string m_section;
     platform::Registry* m_registry;
+    bool m_collect = false;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_pending;
 };

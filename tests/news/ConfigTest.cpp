@@ -3,6 +3,7 @@
 #include "news/LumeDoc.h"
 #include "news/ProfileData.h"
 #include "news/Signatures.h"
+#include "net/Tcpip.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,8 @@ TEST_F(ConfigTest, NineteenKeysRoundTripInOrder)
 
     CLumeDoc other(&host, &registry);
     ASSERT_TRUE(other.OnOpenDocument(dir / "c.lum"));
+    EXPECT_EQ(net::TcpWaitSec(), 30);      // the transport waits as configured
+    EXPECT_EQ(net::TcpRetryCount(), 9);
     const LumeConfig& d = other.Config();
     EXPECT_EQ(d.nNntpPort, 563);
     EXPECT_EQ(d.nMaxReadArtcleCount, 300);
@@ -281,6 +284,8 @@ TEST_F(ConfigTest, OutOfRangeIntegersAreUsedAsDefaultsButKept)
     EXPECT_EQ(c.UsedTcpWaitSec(), 12);
     EXPECT_EQ(c.UsedTcpRetryCount(), 5);
     EXPECT_EQ(c.UsedPostKanjiCode(), 0);
+    EXPECT_EQ(net::TcpWaitSec(), 12);
+    EXPECT_EQ(net::TcpRetryCount(), 5);
     LumeConfig ok;
     ok.nNntpPort = 65535;
     ok.nTcpWaitSec = 0;
