@@ -6,6 +6,7 @@
 #include "net/Tcpip.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -39,10 +40,15 @@ bool CLumeDoc::OnNewDocument()
 
 bool CLumeDoc::OnOpenDocument(const fs::path& path)
 {
+    // The file must be there and readable; the open fails otherwise.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
+    if (!regular)
+        return false;
 
     DeleteContents();
     m_path = path;

@@ -62,6 +62,8 @@ TEST_F(ConfigTest, SectionWithoutKeysOpensWithTheMissingKeyDefaults)
     EXPECT_EQ(ReadFile(dir / "a.lum"), "[config]\r\n");
 
     EXPECT_FALSE(doc.OnOpenDocument(dir / "missing.lum"));
+    EXPECT_FALSE(doc.OnOpenDocument(dir.path()));
+    EXPECT_EQ(doc.GetPathName(), dir / "a.lum");   // a failed open keeps the document
 }
 
 TEST_F(ConfigTest, NewConfigurationValues)
