@@ -241,8 +241,8 @@ bool SaveReadMarksFile(const fs::path& path, const CGroupTable& table, DocumentH
     if (!replace)
         return false;
 
-    // The previous backup goes; a write-protected one stops the save, as
-    // deleting a read-only file does on the system this format comes from.
+    // The previous backup goes. One without write permission was protected on
+    // purpose: the save stops rather than delete it.
     struct stat bst {};
     if (::lstat(side.bak.c_str(), &bst) == 0) {
         bool denied = !S_ISLNK(bst.st_mode) && !S_ISDIR(bst.st_mode) && (bst.st_mode & 0222) == 0;

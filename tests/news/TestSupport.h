@@ -9,7 +9,6 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <utility>
 #include <vector>
 
 namespace newstest {
@@ -25,11 +24,8 @@ public:
     ~TempDir()
     {
         std::error_code ec;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
         for (auto& e : std::filesystem::recursive_directory_iterator(m_path, ec))
-            std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
+            ::chmod(e.path().c_str(), 0755);
         std::filesystem::remove_all(m_path, ec);
     }
     const std::filesystem::path& path() const { return m_path; }
@@ -49,29 +45,17 @@ inline std::string ReadFile(const std::filesystem::path& path)
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 struct RecordingHost : DocumentHost {
-    struct Shown {
-        unsigned id;
-        MessageIcon icon;
-        std::vector<std::string> args;
-    };
-    std::vector<Shown> shown;
-
-    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override
+    std::vector<unsigned> ids;
+    std::vector<std::vector<std::string>> args;
+    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& a) override
     {
-        shown.push_back({id, icon, args});
+        ids.push_back(icon == MessageIcon::Stop ? id : 0);
+        args.push_back(a);
         return 1;
-    }
-    std::vector<unsigned> Ids() const
-    {
-        std::vector<unsigned> ids;
-        for (const auto& s : shown)
-            ids.push_back(s.id);
-        return ids;
     }
 };
 
