@@ -38,13 +38,10 @@ TEST(ReadMarksBenchmark, HundredThousandGroups)
     const std::string plain = ReadFile(dir / "news.rc");
     const double plainRead = Seconds(t);
     t = std::chrono::steady_clock::now();
-    {
-        const int fd = ::open((dir / "plain.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::write(fd, plain.data(), plain.size()), static_cast<ssize_t>(plain.size()));
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const int fd = ::open((dir / "plain.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_EQ(::write(fd, plain.data(), plain.size()), static_cast<ssize_t>(plain.size()));
+    ::fsync(fd);
+    ::close(fd);
     const double plainWrite = Seconds(t);
 
     CGroupTable table;

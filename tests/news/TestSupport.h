@@ -13,33 +13,28 @@
 
 namespace newstest {
 
-class TempDir {
-public:
-    TempDir()
-    {
+using Ids = std::vector<unsigned>;
+
+struct TempDir {
+    std::filesystem::path path = [] {
         std::string templ = (std::filesystem::temp_directory_path() / "lumetra-news-XXXXXX").string();
-        m_path = ::mkdtemp(templ.data());
-        ::chmod(m_path.c_str(), 0755); // lets a test run parts as another user
-    }
+        ::chmod(::mkdtemp(templ.data()), 0755); // lets a test run parts as another user
+        return std::filesystem::path(templ);
+    }();
     ~TempDir()
     {
         std::error_code ec;
-        for (auto& e : std::filesystem::recursive_directory_iterator(m_path, ec))
+        for (auto& e : std::filesystem::recursive_directory_iterator(path, ec))
             ::chmod(e.path().c_str(), 0755);
-        std::filesystem::remove_all(m_path, ec);
+        std::filesystem::remove_all(path, ec);
     }
-    const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
+    std::filesystem::path operator/(const std::string& name) const { return path / name; }
 };
 
 inline std::string ReadFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -48,8 +43,9 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// Records the ids of stop messages (0 for other icons) and their arguments.
 struct RecordingHost : DocumentHost {
-    std::vector<unsigned> ids;
+    Ids ids;
     std::vector<std::vector<std::string>> args;
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& a) override
     {
