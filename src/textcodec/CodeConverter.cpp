@@ -539,7 +539,8 @@ size_t CodeConverter::Get(char* out, size_t size)
         size_t staged = staged_.size();
         if (staged > size - n)
             break; // handed out by the next call
-        std::memcpy(out + n, staged_.data(), staged);
+        if (staged)
+            std::memcpy(out + n, staged_.data(), staged);
         n += staged;
         staged_.clear();
     }
@@ -547,7 +548,7 @@ size_t CodeConverter::Get(char* out, size_t size)
         uint16_t base = kCompose[heldKana_][0];
         heldKana_ = -1;
         Write(base);
-        if (staged_.size() <= size - n) {
+        if (!staged_.empty() && staged_.size() <= size - n) {
             std::memcpy(out + n, staged_.data(), staged_.size());
             n += staged_.size();
             staged_.clear();

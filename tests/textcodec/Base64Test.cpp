@@ -56,7 +56,7 @@ TEST(Base64EncodeFile, Failures)
     EXPECT_FALSE(Base64EncodeFile(dir / "missing", dir / "out"));
     tctest::WriteAll(dir / "in", "x");
     EXPECT_FALSE(Base64EncodeFile(dir / "in", dir / "no" / "such" / "out"));
-    if (tctest::HaveProgram("true") && std::filesystem::exists("/dev/full")) {
+    if (std::filesystem::exists("/dev/full")) {
         EXPECT_FALSE(Base64EncodeFile(dir / "in", "/dev/full")); // write failure is reported
     }
 }

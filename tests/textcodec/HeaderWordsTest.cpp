@@ -72,8 +72,9 @@ TEST(MimeHeaderEncode, LongRunsSplitIntoWords)
     for (size_t i = 0; i < words.size(); ++i) {
         EXPECT_TRUE(words[i].starts_with("=?ISO-2022-JP?B?GyRC")) << words[i];
         EXPECT_TRUE(words[i].ends_with("?=")) << words[i];
-        if (i + 1 < words.size())
+        if (i + 1 < words.size()) {
             EXPECT_TRUE(words[i].ends_with("GyhK?=")) << words[i];
+        }
         EXPECT_LE(words[i].size(), 76u);
     }
     // Decoding gives the text back: each join is ESC ( J, the fold, ESC $ B.

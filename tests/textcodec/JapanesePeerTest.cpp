@@ -173,8 +173,9 @@ TEST(JapanesePeers, AutomaticDetectionOfEucLines)
         RecordProperty("undecided_" + std::to_string(code), static_cast<int>(wrong));
         std::printf("input code %d: %zu of %zu lines differ from iconv (taken as%s)\n", code, wrong,
                     c.euc.size(), summary.empty() ? " none" : summary.c_str());
-        if (code == TC_AUTO_EUC)
+        if (code == TC_AUTO_EUC) {
             EXPECT_EQ(wrong, 0u);
+        }
     }
 }
 

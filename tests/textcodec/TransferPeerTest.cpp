@@ -44,8 +44,10 @@ std::vector<std::string> SplitLines(const std::string& text)
 }
 
 #define REQUIRE_PEER(name)                                                   \
-    if (!tctest::HaveProgram(name))                                          \
-    GTEST_SKIP() << "peer program " << name << " not installed"
+    do {                                                                     \
+        if (!tctest::HaveProgram(name))                                      \
+            GTEST_SKIP() << "peer program " << name << " not installed";     \
+    } while (0)
 
 } // namespace
 
@@ -155,7 +157,7 @@ TEST(TransferPeers, BinHexAgainstMacutils)
 
         // The peer compresses runs; its introduction line differs from the
         // one the decoder looks for, so it is put back to the standard one.
-        ASSERT_TRUE(RunShell("cd " + Quote(dir.path()) + " && binhex -d -t BINA -c '????' f.bin > peer.hqx"));
+        ASSERT_TRUE(RunShell("cd " + Quote(dir.path()) + " && binhex -d -t BINA -c '\?\?\?\?' f.bin > peer.hqx"));
         std::string peer = ReadAll(dir / "peer.hqx");
         size_t lf = peer.find('\n');
         ASSERT_NE(lf, std::string::npos);

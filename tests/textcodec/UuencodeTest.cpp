@@ -31,8 +31,9 @@ TEST(UuencodeFile, Failures)
     EXPECT_EQ(UuencodeFile(dir / "missing", dir / "out"), UU_INPUT_FAILED);
     tctest::WriteAll(dir / "in", "x");
     EXPECT_EQ(UuencodeFile(dir / "in", dir / "no" / "out"), UU_OUTPUT_FAILED);
-    if (std::filesystem::exists("/dev/full"))
+    if (std::filesystem::exists("/dev/full")) {
         EXPECT_EQ(UuencodeFile(dir / "in", "/dev/full"), UU_OUTPUT_FAILED);
+    }
 }
 
 TEST(UudecodeFile, Results)
