@@ -177,3 +177,25 @@ TEST(DecodeQuotedPrintableLine, Forms)
     EXPECT_EQ(DecodeQuotedPrintableLine("x=3D=\r\n", out), 2u);
     EXPECT_EQ(out, "x=");
 }
+
+TEST(EncodeQuotedPrintable, RoundTripsThroughTheLineDecoder)
+{
+    std::string text = "caf\xE9 = ok \r\nline two\t\n" + std::string(200, 'x') + "\n\x01\x7F end ";
+    std::string qp = EncodeQuotedPrintable(text);
+    std::string decoded, pending, out;
+    size_t pos = 0, lf;
+    while ((lf = qp.find('\n', pos)) != std::string::npos || pos < qp.size()) {
+        std::string line = qp.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
+        pos = lf == std::string::npos ? qp.size() : lf + 1;
+        EXPECT_LE(line.size(), 76u);
+        pending += line;
+        if (!line.empty() && line.back() == '=') {
+            pending.pop_back();
+            continue;
+        }
+        DecodeQuotedPrintableLine(pending, out);
+        decoded += out;
+        pending.clear();
+    }
+    EXPECT_EQ(decoded, "caf\xE9 = ok \r\nline two\t\r\n" + std::string(200, 'x') + "\r\n\x01\x7F end \r\n");
+}
