@@ -306,6 +306,18 @@ void CodeConverter::Detect()
             continue;
         }
         int next = row[buf[pos]];
+        if (next >= 0 && pos + 1 < end_ && t.nextByte[next][buf[pos + 1]] == st) {
+            // Pairs that leave the state and come back (double-byte characters).
+            const int8_t* back = t.nextByte[next];
+            do
+                pos += 2;
+            while (pos + 1 < end_ && row[buf[pos]] == next && back[buf[pos + 1]] == st);
+            if (t.decided[next])
+                lastDecided = next;
+            else if (t.decided[st])
+                lastDecided = st;
+            continue;
+        }
         if (next == Tables::kEscape) {
             bool incomplete = false;
             int cls = Classify(buf, pos, end_, incomplete);
@@ -516,6 +528,17 @@ size_t CodeConverter::Get(char* out, size_t size)
             int st = convState_;
             size_t pos = convPos_;
             while (pos < end_ && size - n >= 2 && t.action[st]) {
+                const uint8_t* pass = t.passByte[st];
+                if (pass[buf[pos]]) {
+                    size_t limit = std::min(size - n, end_ - pos);
+                    size_t j = 1;
+                    while (j < limit && pass[buf[pos + j]])
+                        ++j;
+                    std::memcpy(out + n, buf + pos, j);
+                    n += j;
+                    pos += j;
+                    continue;
+                }
                 uint8_t b1 = buf[pos];
                 int n1 = t.nextByte[st][b1];
                 if (n1 < 0)
