@@ -109,6 +109,16 @@ struct Tables {
     int8_t nextByte[kStates][256];
     bool decided[kStates];
     static constexpr int8_t kEscape = -2;
+    // For the direct Shift_JIS path: a byte that leads a character in a state
+    // (action L, a valid move to a state with a handler row), and the action
+    // (J, E or S, else 0) of a byte that completes one.
+    uint8_t lead[kStates][256];
+    char second[kStates][256];
+    // JIS X 0208 row/cell to Shift_JIS.
+    uint16_t sjisOf[94][94];
+    // Every byte 0x20-0x7F keeps the state (detection) / passes (conversion).
+    bool asciiStay[kStates];
+    bool asciiPass[kStates];
 
     static int Index(int label)
     {
@@ -156,8 +166,26 @@ struct Tables {
         for (int st = 0; st < kStates; ++st)
             for (int b = 0; b < 256; ++b) {
                 int c = byteClass[b];
+                int nx = b == ESC ? X : next[st][c];
+                char a = action[st] ? action[st][c] : 0;
+                lead[st][b] = a == 'L' && nx != X && action[nx];
+                second[st][b] = (nx != X && (a == 'J' || a == 'E' || a == 'S')) ? a : 0;
+            }
+        for (int r = 0; r < 94; ++r)
+            for (int c = 0; c < 94; ++c)
+                sjisOf[r][c] = JisToSjis(static_cast<uint16_t>((r + 0x21) << 8 | (c + 0x21)));
+        for (int st = 0; st < kStates; ++st)
+            for (int b = 0; b < 256; ++b) {
+                int c = byteClass[b];
                 passByte[st][b] = b < 0x80 && b != ESC && action[st] && action[st][c] == 'P' && next[st][c] == st;
             }
+        for (int st = 0; st < kStates; ++st) {
+            asciiStay[st] = asciiPass[st] = true;
+            for (int b = 0x20; b < 0x80; ++b) {
+                asciiStay[st] = asciiStay[st] && nextByte[st][b] == st;
+                asciiPass[st] = asciiPass[st] && passByte[st][b];
+            }
+        }
     }
 };
 
@@ -259,6 +287,23 @@ int CodeConverter::SetCode(int inputCode, int outputCode)
 // Class of the byte at pos, recognising the three kinds of escape sequence.
 // Advances pos past what was used; an ESC whose two followers are not yet
 // buffered leaves pos alone and reports incomplete.
+// Length of the run of bytes 0x20-0x7F at p (up to n), eight at a time.
+static inline size_t PrintableRun(const uint8_t* p, size_t n)
+{
+    constexpr uint64_t kOnes = 0x2020202020202020ull, kHigh = 0x8080808080808080ull;
+    size_t i = 0;
+    while (i + 8 <= n) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (((w - kOnes) | w) & kHigh)
+            break;
+        i += 8;
+    }
+    while (i < n && p[i] >= 0x20 && p[i] < 0x80)
+        ++i;
+    return i;
+}
+
 static inline int Classify(const uint8_t* buf, size_t& pos, size_t end, bool& incomplete)
 {
     uint8_t b = buf[pos];
@@ -296,6 +341,16 @@ void CodeConverter::Detect()
     size_t pos = detPos_;
     while (pos < end_) {
         const int8_t* row = t.nextByte[st];
+        if (t.asciiStay[st]) {
+            size_t run = PrintableRun(buf + pos, end_ - pos);
+            if (run) {
+                pos += run;
+                if (t.decided[st])
+                    lastDecided = st;
+                if (pos >= end_)
+                    break;
+            }
+        }
         if (row[buf[pos]] == st) {
             // A run of bytes that keep the state.
             do
@@ -531,7 +586,9 @@ size_t CodeConverter::Get(char* out, size_t size)
                 const uint8_t* pass = t.passByte[st];
                 if (pass[buf[pos]]) {
                     size_t limit = std::min(size - n, end_ - pos);
-                    size_t j = 1;
+                    size_t j = t.asciiPass[st] ? PrintableRun(buf + pos, limit) : 0;
+                    if (j == 0)
+                        j = 1;
                     while (j < limit && pass[buf[pos + j]])
                         ++j;
                     std::memcpy(out + n, buf + pos, j);
@@ -540,35 +597,26 @@ size_t CodeConverter::Get(char* out, size_t size)
                     continue;
                 }
                 uint8_t b1 = buf[pos];
+                if (!t.lead[st][b1] || pos + 1 >= end_)
+                    break;
                 int n1 = t.nextByte[st][b1];
-                if (n1 < 0)
-                    break; // ESC or an invalid byte
-                char a1 = t.action[st][t.byteClass[b1]];
-                if (a1 == 'P' && n1 == st) {
-                    out[n++] = static_cast<char>(b1);
-                    ++pos;
-                    continue;
-                }
-                if (a1 != 'L' || pos + 1 >= end_ || !t.action[n1])
-                    break;
                 uint8_t b2 = buf[pos + 1];
-                int n2 = t.nextByte[n1][b2];
-                if (n2 < 0)
-                    break;
+                char a2 = t.second[n1][b2];
                 uint16_t v;
-                switch (t.action[n1][t.byteClass[b2]]) {
-                case 'J': v = static_cast<uint16_t>(b1 << 8 | b2); break;
-                case 'E': v = static_cast<uint16_t>((b1 & 0x7F) << 8 | (b2 & 0x7F)); break;
-                case 'S': v = SjisToJis(static_cast<uint16_t>(b1 << 8 | b2)); break;
-                default: v = 0; break;
-                }
-                if (!v)
+                if (a2 == 'J')
+                    v = static_cast<uint16_t>(b1 << 8 | b2);
+                else if (a2 == 'E')
+                    v = static_cast<uint16_t>((b1 & 0x7F) << 8 | (b2 & 0x7F));
+                else if (a2 == 'S')
+                    v = SjisToJis(static_cast<uint16_t>(b1 << 8 | b2));
+                else
                     break;
-                uint16_t sj = JisToSjis(v);
+                unsigned r = (v >> 8) - 0x21, c = (v & 0xFF) - 0x21;
+                uint16_t sj = (r < 94 && c < 94) ? t.sjisOf[r][c] : v;
                 out[n++] = static_cast<char>(sj >> 8);
                 out[n++] = static_cast<char>(sj);
                 pos += 2;
-                st = n2;
+                st = t.nextByte[n1][b2];
             }
             convPos_ = pos;
             convState_ = st;
