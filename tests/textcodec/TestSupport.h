@@ -58,7 +58,7 @@ inline bool HaveProgram(const std::string& name)
 }
 
 // Runs a shell command line; true when it exits with 0.
-inline bool Run(const std::string& command)
+inline bool RunShell(const std::string& command)
 {
     int rc = std::system(command.c_str());
     return rc != -1 && WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
