@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <ostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -16,8 +17,10 @@ bool Readable(const std::string& path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
-    return true;
+    return regular;
 }
 
 } // namespace

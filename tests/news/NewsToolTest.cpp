@@ -26,6 +26,7 @@ TEST(NewsTool, NewsrcAndConfigListings)
               "strSignature2=\n");
     EXPECT_EQ(NewsrcCommand({(dir / "missing").string()}, out, err), 1);
     EXPECT_EQ(ConfigCommand({(dir / "missing.lum").string()}, out, err), 1);
+    EXPECT_EQ(ConfigCommand({dir.path.string()}, out, err), 1);
     EXPECT_EQ(NewsrcCommand({}, out, err), 2);
 }
 
