@@ -1,0 +1,33 @@
+#include "TestSupport.h"
+
+#include "news/NewsTool.h"
+
+#include <gtest/gtest.h>
+
+using namespace newstest;
+
+namespace {
+
+TEST(NewsTool, NewsrcAndConfigListings)
+{
+    TempDir dir;
+    WriteFile(dir / "news.rc", "a.b: 10-12,1-5,6-9\r\nc.d!\r\nx.y 3,1-2\n");
+    WriteFile(dir / "a.lum", "[config]\r\nstrNntpServer=news.example\r\nstrOrganization=\"A B\"\r\n");
+    std::ostringstream out, err;
+    EXPECT_EQ(NewsrcCommand({(dir / "news.rc").string()}, out, err), 0);
+    EXPECT_EQ(out.str(), "a.b\tsubscribed\t6-12,1-5\nc.d\tunsubscribed\t\nx.y\tunsubscribed\t1-3\n");
+    out.str("");
+    EXPECT_EQ(ConfigCommand({(dir / "a.lum").string()}, out, err), 0);
+    EXPECT_EQ(out.str(),
+              "nNntpPort=119\nnMaxReadArtcleCount=50\nstrNntpServer=news.example\nstrMarkFile=\n"
+              "strMailAddress=\nstrRealName=\nstrOrganization=A B\nbShowAllGroup=NO\nbShowUnreadGroup=YES\n"
+              "bShowChangeGroupDialog=YES\nbShowOldArticle=NO\nPostKanjiCode=0\nnTcpWaitSec=12\n"
+              "nTcpRetryCount=5\nbSignAutoInsert=NO\nnSignSelect=0\nstrSignature0=\nstrSignature1=\n"
+              "strSignature2=\n");
+    EXPECT_EQ(NewsrcCommand({(dir / "missing").string()}, out, err), 1);
+    EXPECT_EQ(ConfigCommand({(dir / "missing.lum").string()}, out, err), 1);
+    EXPECT_EQ(ConfigCommand({dir.path.string()}, out, err), 1);
+    EXPECT_EQ(NewsrcCommand({}, out, err), 2);
+}
+
+} // namespace

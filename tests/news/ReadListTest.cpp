@@ -1,0 +1,95 @@
+#include "news/GroupTable.h"
+#include "news/ReadList.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+CReadList Parsed(std::string_view text)
+{
+    CReadList list;
+    list.Parse(text);
+    return list;
+}
+
+std::string Text(CReadList list, bool normalize = false)
+{
+    std::string out;
+    list.Format(out, normalize);
+    return out;
+}
+
+TEST(ReadList, ParseAddNormalizeFormat)
+{
+    EXPECT_EQ(Text(Parsed(" 1-5, 7")), "1-5,7");                // leading blank of older files
+    EXPECT_EQ(Text(Parsed("30-31,,1-120,125")), "30-31,1-120,125"); // never sorted
+    EXPECT_EQ(Parsed("-7,12-,abc").Sets(), (std::vector<CReadSet>{{0, 7}, {12, 0}, {0, 0}}));
+    EXPECT_EQ(Text(Parsed(": 3:4,5!6")), "3,4,5");              // ':' and '!' end only the first token
+    EXPECT_EQ(Parsed("1-99999999999").Sets()[0], CReadSet(1, INT32_MAX)); // held, not wrapped
+
+    CReadList list = Parsed("1-5,7");
+    EXPECT_TRUE(list.Add(6));                                   // the first range's end matches first
+    EXPECT_EQ(Text(list), "1-6,7");
+    EXPECT_EQ(Text(list, true), "1-7");
+    list = Parsed("10-12,3");
+    EXPECT_TRUE(list.Add(9) && list.Add(4) && list.Add(11));   // start before end; 11 already read
+    EXPECT_EQ(Text(list), "9-12,3-4");
+    EXPECT_FALSE(list.Add(-1));
+    list = Parsed("2147483646");
+    EXPECT_TRUE(list.Add(INT32_MAX));
+    EXPECT_EQ(Text(list), "2147483646-2147483647");
+
+    EXPECT_EQ(Text(Parsed("10-12,1-5,6-9"), true), "6-12,1-5");   // one pass only
+    EXPECT_EQ(Text(Parsed("1-3,-5,2-8,9,20-25,15-19,0"), true), "0-9,15-25");
+    EXPECT_EQ(Text(Parsed("1-2147483647,5"), true), "1-2147483647");
+    EXPECT_EQ(Text(Parsed("5-6,30,1-10"), true), "1-10,30");      // a later range holding an earlier one
+}
+
+TEST(ReadList, CountUnreadAndHasUnread)
+{
+    CReadList list = Parsed("1-50,90-120,150-150");
+    EXPECT_EQ(list.CountUnread(100, 200), 79);
+    EXPECT_EQ(Text(list), "100-120,150");
+    EXPECT_EQ(list.CountUnread(5, 4), 0);
+    EXPECT_EQ(Text(list), "100-120,150");
+    list = Parsed("15-30");
+    EXPECT_EQ(list.CountUnread(10, 20), 0);                     // the part above hi counts too
+    list = Parsed("0-9");
+    EXPECT_EQ(list.CountUnread(0, INT32_MAX), std::int64_t(INT32_MAX) - 9);
+
+    CNewsGroup g;
+    g.m_nFirst = g.m_nLast = 10;
+    EXPECT_FALSE(HasUnread(g));                                  // one unread article, still "none"
+    g.m_nFirst = 1;
+    g.m_nLast = 100;
+    for (const char* marks : {"60-100,1-59", "0-200", "12-,1-100"}) {
+        g.m_strReadList = marks;
+        EXPECT_FALSE(HasUnread(g)) << marks;
+    }
+    for (const char* marks : {"1-50,51-99", "1-40,42-100", "2-100", ""}) {
+        g.m_strReadList = marks;
+        EXPECT_TRUE(HasUnread(g)) << marks;
+    }
+    g.m_nLast = INT32_MAX;                                       // answered from the ranges
+    g.m_strReadList = "1-2147483646";
+    EXPECT_TRUE(HasUnread(g));
+}
+
+TEST(GroupTable, KeepsFirstEntryOrderAndReplacesByName)
+{
+    CGroupTable table;
+    for (const char* name : {"b.x", "a.y", "c.z", "a.y"}) {
+        auto g = std::make_unique<CNewsGroup>();
+        g->m_strName = name;
+        table.Set(std::move(g));
+    }
+    std::string order;
+    table.ForEach([&](const CNewsGroup& g) { order += g.m_strName + ";"; });
+    EXPECT_EQ(order, "b.x;a.y;c.z;");
+    EXPECT_EQ(table.Find("a.y")->m_strName, "a.y");
+    EXPECT_EQ(table.Find("A.Y"), nullptr);
+}
+
+} // namespace

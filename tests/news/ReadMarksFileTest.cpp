@@ -1,0 +1,209 @@
+#include "TestSupport.h"
+
+#include "news/ReadMarksFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace newstest;
+namespace fs = std::filesystem;
+
+namespace {
+
+CGroupTable Loaded(const fs::path& path, ReadMarksLoad expect = ReadMarksLoad::Loaded)
+{
+    CGroupTable table;
+    EXPECT_EQ(LoadReadMarksFile(path, table, nullptr), expect);
+    return table;
+}
+
+void AddGroup(CGroupTable& table, std::string name, bool subscribed, std::string marks)
+{
+    auto g = std::make_unique<CNewsGroup>();
+    g->m_strName = std::move(name);
+    g->m_bSubscribed = subscribed;
+    g->m_strReadList = std::move(marks);
+    table.Set(std::move(g));
+}
+
+CGroupTable OneGroup(const char* marks = "2")
+{
+    CGroupTable table;
+    AddGroup(table, "new", true, marks);
+    return table;
+}
+
+// Runs f in a child process and returns its exit status (-1 if it died).
+template <class F> int InChild(F f)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(f());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ReadMarksFile, LoadsSeparatorsAndLineEndsAndWritesTheCanonicalForm)
+{
+    TempDir dir;
+    const fs::path rc = dir / "news.rc";
+    WriteFile(rc, "a.b: 1-5\r\nc.d!\r\nx.y 10-20\nbareword\r\n\r\na.b:  1-1200,1203\r\nlast! 9");
+    CGroupTable table = Loaded(rc);
+    std::string listing;
+    table.ForEach([&](const CNewsGroup& g) {
+        listing += g.m_strName + (g.m_bSubscribed ? "|S|" : "|U|") + g.m_strReadList + (g.m_bNew ? "|new\n" : "\n");
+    });
+    // A later line of the same name wins; no CR is left on any marks text.
+    EXPECT_EQ(listing, "a.b|S|  1-1200,1203\nc.d|U|\nx.y|U|10-20\nlast|U| 9\n");
+
+    const std::string canonical = "a.b: 1-1200,1203\r\nc.d! \r\nx.y! 10-20\r\nlast! 9\r\n";
+    AddGroup(table, "bad name", true, "1");   // would read back as another group: not written
+    ASSERT_TRUE(SaveReadMarksFile(rc, table, nullptr));
+    EXPECT_EQ(ReadFile(rc), canonical);
+    ASSERT_TRUE(SaveReadMarksFile(rc, Loaded(rc), nullptr));
+    EXPECT_EQ(ReadFile(rc), canonical);
+
+    std::string marks;   // far beyond any line buffer
+    for (int i = 0; i < 20000; ++i)
+        marks += std::to_string(i * 10) + "-" + std::to_string(i * 10 + 3) + ",";
+    WriteFile(rc, "big: " + marks + "9\r\n");
+    ASSERT_TRUE(SaveReadMarksFile(rc, Loaded(rc), nullptr));
+    EXPECT_EQ(ReadFile(rc), "big: " + marks + "9\r\n");
+}
+
+TEST(ReadMarksFile, MissingEmptyAndUnreadableFiles)
+{
+    TempDir dir;
+    CGroupTable untouched = OneGroup();
+    EXPECT_EQ(LoadReadMarksFile(dir / "missing.rc", untouched, nullptr), ReadMarksLoad::NoFile);
+    EXPECT_EQ(untouched.GetCount(), 1u);
+    WriteFile(dir / "empty.rc", "no-separators\nnor.here\n");
+    Loaded(dir / "empty.rc", ReadMarksLoad::NoGroups);
+    fs::create_directory(dir / "dir.rc");
+    RecordingHost host;
+    EXPECT_EQ(LoadReadMarksFile(dir / "dir.rc", untouched, &host), ReadMarksLoad::ReadError);
+    EXPECT_EQ(host.ids, Ids{msg::ReadFileFailed});
+    EXPECT_EQ(host.args[0][0], (dir / "dir.rc").string());
+}
+
+TEST(ReadMarksFile, SideFileNamesComeFromTheFileNameOnly)
+{
+    auto side = [](const char* p) { return SideFilesOf(p).tmp.string() + " " + SideFilesOf(p).bak.string(); };
+    EXPECT_EQ(side("/u/news.rc"), "/u/news.tmp /u/news.bak");
+    EXPECT_EQ(side("/u/.config/x/marks"), "/u/.config/x/marks.tmp /u/.config/x/marks.bak");
+    EXPECT_EQ(side("/u/.newsrc"), "/u/.newsrc.tmp /u/.newsrc.bak");
+    EXPECT_EQ(side("/d/x.tmp"), "/d/x.tmp.tmp /d/x.tmp.bak");
+}
+
+TEST(ReadMarksFile, SaveKeepsThePreviousFileAsBackup)
+{
+    TempDir dir;
+    const fs::path rc = dir / "news.rc";
+    EXPECT_TRUE(SaveReadMarksFile(rc, CGroupTable(), nullptr));   // nothing to write: no file made
+    EXPECT_FALSE(fs::exists(rc));
+    ASSERT_TRUE(SaveReadMarksFile(rc, OneGroup("1-5"), nullptr));  // no backup exists yet
+    fs::permissions(rc, fs::perms(0600));
+    ASSERT_TRUE(SaveReadMarksFile(rc, OneGroup("1-6"), nullptr));
+    EXPECT_EQ(ReadFile(dir / "news.bak"), "new: 1-5\r\n");
+    EXPECT_EQ(ReadFile(rc), "new: 1-6\r\n");
+    EXPECT_EQ(fs::status(rc).permissions() & fs::perms::all, fs::perms(0600));
+    EXPECT_FALSE(fs::exists(dir / "news.tmp"));
+
+    // Something planted at the temporary name is replaced, not written through.
+    WriteFile(dir / "victim", "precious\n");
+    fs::create_symlink(dir / "victim", dir / "news.tmp");
+    ASSERT_TRUE(SaveReadMarksFile(rc, OneGroup("1-7"), nullptr));
+    EXPECT_EQ(ReadFile(dir / "victim"), "precious\n");
+}
+
+TEST(ReadMarksFile, WriteProtectedBackupStopsTheSave)
+{
+    TempDir dir;
+    WriteFile(dir / "news.rc", "old: 1\r\n");
+    WriteFile(dir / "news.bak", "older: 1\r\n");
+    fs::permissions(dir / "news.bak", fs::perms(0444));
+    RecordingHost host;
+    EXPECT_FALSE(SaveReadMarksFile(dir / "news.rc", OneGroup(), &host));
+    EXPECT_EQ(host.ids, Ids{msg::DeleteFileFailed});
+    EXPECT_EQ(host.args[0][0], (dir / "news.bak").string());
+    EXPECT_EQ(ReadFile(dir / "news.rc"), "old: 1\r\n");
+    EXPECT_EQ(ReadFile(dir / "news.bak"), "older: 1\r\n");
+    EXPECT_EQ(ReadFile(dir / "news.tmp"), "new: 2\r\n");
+}
+
+// A full disk: the write fails part way (the file size limit takes the same
+// path as ENOSPC without a small file system).
+TEST(ReadMarksFile, WriteFailingPartWayLeavesTheFileAlone)
+{
+    TempDir dir;
+    WriteFile(dir / "news.rc", "old: 1\r\n");
+    const int status = InChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        CGroupTable table;
+        for (int i = 0; i < 1000; ++i)
+            AddGroup(table, "group." + std::to_string(i), true, "1-100");
+        RecordingHost host;
+        return !SaveReadMarksFile(dir / "news.rc", table, &host) && host.ids == Ids{msg::OpenCreateFailed} ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(dir / "news.rc"), "old: 1\r\n");
+    EXPECT_FALSE(fs::exists(dir / "news.tmp"));
+}
+
+TEST(ReadMarksFile, UnwritableFolderIsReported)
+{
+    TempDir dir;
+    fs::create_directory(dir / "ro");
+    WriteFile(dir / "ro" / "news.rc", "old: 1\r\n");
+    fs::permissions(dir / "ro", fs::perms(0555));
+    const int status = InChild([&] {
+        // Permissions do not bind root; test as an ordinary user then.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 2;
+        RecordingHost host;
+        const bool saved = SaveReadMarksFile(dir / "ro" / "news.rc", OneGroup(), &host);
+        return !saved && host.ids == Ids{msg::OpenCreateFailed} &&
+                       host.args[0][0] == (dir / "ro" / "news.tmp").string() ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(dir / "ro" / "news.rc"), "old: 1\r\n");
+}
+
+// A save killed at any moment leaves the old file or the new one, complete.
+TEST(ReadMarksFile, KilledSaveLeavesACompleteFile)
+{
+    TempDir dir;
+    const fs::path rc = dir / "news.rc";
+    CGroupTable a, b;
+    for (int i = 0; i < 20000; ++i) {
+        AddGroup(a, "alpha.group." + std::to_string(i), true, "1-" + std::to_string(i));
+        AddGroup(b, "beta.group." + std::to_string(i), i % 2 == 0, "5-" + std::to_string(i + 7) + ",9000");
+    }
+    ASSERT_TRUE(SaveReadMarksFile(rc, a, nullptr));
+    const std::string contentA = ReadFile(rc);
+    ASSERT_TRUE(SaveReadMarksFile(rc, b, nullptr));
+    const std::string contentB = ReadFile(rc);
+
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 40; ++round) {
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            for (int i = 0;; ++i)
+                SaveReadMarksFile(rc, i % 2 ? a : b, nullptr);
+        ::usleep(std::uniform_int_distribution<useconds_t>(0, 30000)(rng));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        const std::string now = ReadFile(rc);
+        ASSERT_TRUE(now == contentA || now == contentB) << "round " << round << ": " << now.size() << " bytes";
+    }
+}
+
+} // namespace
