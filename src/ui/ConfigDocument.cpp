@@ -38,6 +38,9 @@ bool ConfigDocument::OnNewDocument()
 
 bool ConfigDocument::OnOpenDocument(const std::filesystem::path& path)
 {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

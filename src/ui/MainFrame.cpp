@@ -476,10 +476,10 @@ void CMainFrame::UpdateStatusPanes()
     const std::string group = document_.CurrentGroupName();
     if (!group.empty())
         text = QStringLiteral("%1 (%2)").arg(FromSjis(group)).arg(document_.ArticleCount());
-    if (indicator137_->text() != text || indicator137_->width() == 0) {
-        indicator137_->setText(text);
-        indicator137_->setFixedWidth(text.isEmpty() ? 50 : indicator137_->fontMetrics().horizontalAdvance(text));
-    }
+    indicator137_->setText(text);
+    const int width = text.isEmpty() ? 50 : indicator137_->fontMetrics().horizontalAdvance(text);
+    if (indicator137_->width() != width)
+        indicator137_->setFixedWidth(width);
 }
 
 void CMainFrame::SetLineIndicator(const QString& text)
