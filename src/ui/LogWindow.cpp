@@ -1,5 +1,6 @@
 #include "ui/LogWindow.h"
 
+#include "net/Log.h"
 #include "ui/AppIcons.h"
 #include "ui/CommandIds.h"
 #include "ui/SjisText.h"
@@ -58,6 +59,8 @@ LogWindow::LogWindow(QWidget* parent)
 
 LogWindow::~LogWindow()
 {
+    if (isVisible())
+        net::SetLogSink({});
     if (g_logWindow == this)
         g_logWindow = nullptr;
 }
@@ -130,6 +133,19 @@ void LogWindow::OnSave()
         return;
     if (!SaveTo(std::filesystem::path(name.toStdString())))
         QMessageBox::critical(this, LoadText(res::AppTitle), LoadText(res::MsgLogCreateFailed));
+}
+
+void LogWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The protocol layer records only while someone can read it.
+    net::SetLogSink([this](std::string_view line) { AppendLogLine(FromSjis(line)); });
+}
+
+void LogWindow::hideEvent(QHideEvent* event)
+{
+    net::SetLogSink({});
+    QDialog::hideEvent(event);
 }
 
 void LogWindow::closeEvent(QCloseEvent* event)

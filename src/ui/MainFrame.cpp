@@ -366,11 +366,13 @@ void CMainFrame::CreateStatusBar()
     indicator137_ = new QLabel(bar);
     indicator137_->setObjectName(QStringLiteral("ind137"));
     indicator137_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    indicator137_->setFixedWidth(indicator137_->fontMetrics().horizontalAdvance(text137));
+    indicator137_->setFixedWidth(indicator137_->fontMetrics().horizontalAdvance(text137)
+                                 + 2 * indicator137_->frameWidth());
     indicator136_ = new QLabel(bar);
     indicator136_->setObjectName(QStringLiteral("ind136"));
     indicator136_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    indicator136_->setFixedWidth(indicator136_->fontMetrics().horizontalAdvance(text136));
+    indicator136_->setFixedWidth(indicator136_->fontMetrics().horizontalAdvance(text136)
+                                 + 2 * indicator136_->frameWidth());
     bar->addPermanentWidget(indicator137_);
     bar->addPermanentWidget(indicator136_);
     QString ready = LoadText(57345);
@@ -477,7 +479,9 @@ void CMainFrame::UpdateStatusPanes()
     if (!group.empty())
         text = QStringLiteral("%1 (%2)").arg(FromSjis(group)).arg(document_.ArticleCount());
     indicator137_->setText(text);
-    const int width = text.isEmpty() ? 50 : indicator137_->fontMetrics().horizontalAdvance(text);
+    // The pane's text area is as wide as the text; the frame comes on top.
+    const int width = (text.isEmpty() ? 50 : indicator137_->fontMetrics().horizontalAdvance(text))
+                      + 2 * indicator137_->frameWidth();
     if (indicator137_->width() != width)
         indicator137_->setFixedWidth(width);
 }

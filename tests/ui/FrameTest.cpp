@@ -3,6 +3,7 @@
 #include "app/LumeApp.h"
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
+#include "ui/AppIcons.h"
 #include "ui/CommandIds.h"
 #include "ui/ConfigDocument.h"
 #include "ui/LogWindow.h"
@@ -308,8 +309,9 @@ TEST_F(FrameTest, MenusCarryTheirTextsAndKeys)
               (std::vector<unsigned>{57665, 0, 57601, 57603, 0, 57634, 0, 32771, 0, 32803, 32819, 0,
                                      32810, 32800, 0, 32801, 32820, 0, 32809, 0, 32836}));
     for (QAction* action : Frame().ToolBar()->actions()) {
-        if (!action->isSeparator())
+        if (!action->isSeparator()) {
             EXPECT_EQ(action->icon().pixmap(QSize(40, 30)).size(), QSize(40, 30)) << Router().IdOf(action);
+        }
     }
 }
 
@@ -374,12 +376,12 @@ TEST_F(FrameTest, StatusPaneShowsTheGroupAndFitsIt)
     Frame().UpdateStatusPanes();
     QLabel* pane = Frame().StatusPane(1);
     EXPECT_EQ(pane->text(), QString());
-    EXPECT_EQ(pane->width(), 50);
+    EXPECT_EQ(pane->contentsRect().width(), 50);
     document.group_ = "fj.test";
     document.articles_ = 12;
     Frame().UpdateStatusPanes();
     EXPECT_EQ(pane->text(), QStringLiteral("fj.test (12)"));
-    EXPECT_EQ(pane->width(), pane->fontMetrics().horizontalAdvance(QStringLiteral("fj.test (12)")));
+    EXPECT_EQ(pane->contentsRect().width(), pane->fontMetrics().horizontalAdvance(QStringLiteral("fj.test (12)")));
 }
 
 TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
@@ -505,6 +507,8 @@ TEST_F(FrameTest, Screenshots)
     Frame().UpdateStatusPanes();
     QApplication::processEvents();
     Frame().grab().save(folder + QStringLiteral("/main.png"));
+    AppIconPixmap(48).save(folder + QStringLiteral("/lumetra-48.png"));
+    AppIconPixmap(256).save(folder + QStringLiteral("/lumetra-256.png"));
     for (int i = 0; i < 6; ++i) {
         QMenu* menu = Frame().Menu(i);
         emit menu->aboutToShow();

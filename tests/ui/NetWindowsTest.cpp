@@ -2,6 +2,7 @@
 // and the Shift_JIS crossing they all use.
 
 #include "WaitFor.h"
+#include "net/Log.h"
 #include "platform/WinsockError.h"
 #include "ui/ConnectDialog.h"
 #include "ui/LogWindow.h"
@@ -255,6 +256,12 @@ TEST_F(LogTest, RecordsOnlyWhileVisible)
     LogWindow::LogLine("NNTP: hidden again");
     log.show();
     EXPECT_EQ(log.edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
+    // The protocol layer's own log reaches the window only while it shows.
+    LogPrintf("%d %s", 200, "ready");
+    EXPECT_TRUE(log.edit()->toPlainText().endsWith(QStringLiteral("200 ready\n")));
+    log.hide();
+    LogPrintf("QUIT");
+    EXPECT_FALSE(log.edit()->toPlainText().contains(QStringLiteral("QUIT")));
     log.close(); // closing only hides
     EXPECT_FALSE(log.isVisible());
     EXPECT_EQ(LogWindow::Instance(), &log);
