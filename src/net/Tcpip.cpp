@@ -80,7 +80,7 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+    hints.ai_flags = AI_NUMERICSERV;
     const std::string service = std::to_string(port);
     int failures = 0;
     for (;;) {
