@@ -47,10 +47,10 @@ std::vector<CommandTarget*> CLumeApp::Chain()
     return chain;
 }
 
-DocumentHost& CLumeApp::Host()
+WindowHost& CLumeApp::Host()
 {
     if (!host_)
-        host_ = std::make_unique<QtDocumentHost>(frame_.get());
+        host_ = std::make_unique<QtWindowHost>(frame_.get());
     return *host_;
 }
 
@@ -180,7 +180,7 @@ bool CLumeApp::OnCommand(unsigned id)
                 if (!std::filesystem::exists(std::filesystem::path(path.toStdString()), error)) {
                     recent_.Remove(index);
                     ShowMessage(frame_.get(), QStringLiteral("%1 を開けませんでした。").arg(path),
-                                DocumentHost::Icon::Error);
+                                WindowHost::Icon::Error);
                     return true;
                 }
                 frame_->OpenDocumentFile(path);

@@ -14,7 +14,7 @@
 #include <memory>
 
 namespace platform { class Registry; }
-namespace ui { class CMainFrame; class LogWindow; class QtDocumentHost; }
+namespace ui { class CMainFrame; class LogWindow; class QtWindowHost; }
 
 namespace app {
 
@@ -45,7 +45,7 @@ public:
     ui::LogWindow* Log() const { return log_.get(); }
     ui::CommandRouter& Router() { return router_; }
     ui::RecentFileList& Recent() { return recent_; }
-    ui::DocumentHost& Host();
+    ui::WindowHost& Host();
     int Ctl3d() const { return ctl3d_; }
 
     void SetComposeWindow(ui::ComposeLink* compose) { compose_ = compose; }
@@ -64,7 +64,7 @@ private:
     ui::RecentFileList recent_;
     std::unique_ptr<ui::CMainFrame> frame_;
     std::unique_ptr<ui::LogWindow> log_;
-    std::unique_ptr<ui::QtDocumentHost> host_;
+    std::unique_ptr<ui::QtWindowHost> host_;
     ui::ComposeLink* compose_ = nullptr;
     QTimer idle_;
     int ctl3d_ = 0;

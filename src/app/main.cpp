@@ -2,7 +2,8 @@
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
-#include "ui/ConfigDocument.h"
+#include "ui/MainFrame.h"
+#include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
 #include "ui/UiHost.h"
 
@@ -33,10 +34,11 @@ int main(int argc, char** argv)
         return 0;
     instance.Listen();
 
-    ui::ConfigDocument document;
+    ui::LumeDocument document(&platform::Registry::User());
     app::CLumeApp lume(platform::Registry::User(), document);
     if (!lume.InitInstance(commandLine))
         return 1;
+    document.Host().SetWindow(static_cast<QWidget*>(lume.Frame()));
     lume.ListenForHandOffs(&instance);
     const int result = QApplication::exec();
     lume.ExitInstance();

@@ -1,6 +1,6 @@
 #pragma once
 // The seams between the windows and the document. The document (core code,
-// no Qt) reaches the user only through DocumentHost and Progress; the windows
+// no Qt) reaches the user only through WindowHost and Progress; the windows
 // reach the document through UiDocument. Views get the document's broadcasts.
 
 #include "ui/CommandRouter.h"
@@ -29,12 +29,12 @@ public:
 };
 
 // What the document asks of the user interface.
-class DocumentHost {
+class WindowHost {
 public:
     enum class Icon { Error, Information, Question };
     enum Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
-    virtual ~DocumentHost() = default;
+    virtual ~WindowHost() = default;
     // text is Shift_JIS, already formatted. A question offers Yes, No and Cancel
     // when withCancel, else Yes and No.
     virtual int MessageBox(const std::string& text, Icon icon, bool withCancel = false) = 0;
@@ -66,8 +66,8 @@ public:
     // The connect dialog succeeded: take over the connected socket.
     virtual bool AttachSocket(int fd) = 0;
 
-    const std::filesystem::path& PathName() const { return path_; }
-    void SetPathName(std::filesystem::path path) { path_ = std::move(path); }
+    virtual const std::filesystem::path& PathName() const { return path_; }
+    virtual void SetPathName(std::filesystem::path path) { path_ = std::move(path); }
 
     void AddView(CView* view);
     void RemoveView(CView* view);

@@ -533,10 +533,10 @@ bool CMainFrame::SaveModified()
     if (!document_.IsModified())
         return true;
     const QString question = QStringLiteral("%1 への変更を保存しますか?").arg(DocumentTitle());
-    switch (ShowMessage(this, question, DocumentHost::Icon::Question, true)) {
-    case DocumentHost::Yes:
+    switch (ShowMessage(this, question, WindowHost::Icon::Question, true)) {
+    case WindowHost::Yes:
         return DoSave(false);
-    case DocumentHost::No:
+    case WindowHost::No:
         return true;
     default:
         return false;
@@ -588,7 +588,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path)
         return false;
     const std::filesystem::path target(path.toStdString());
     if (!document_.OnOpenDocument(target)) {
-        ShowMessage(this, QStringLiteral("%1 を開けませんでした。").arg(path), DocumentHost::Icon::Error);
+        ShowMessage(this, QStringLiteral("%1 を開けませんでした。").arg(path), WindowHost::Icon::Error);
         // The failed open may have cleared the old content: start clean.
         document_.OnNewDocument();
         document_.SetPathName({});

@@ -24,7 +24,7 @@ QString AppTitle()
     return title.isEmpty() ? QStringLiteral("Lumetra") : title;
 }
 
-int ShowMessage(QWidget* parent, const QString& text, DocumentHost::Icon icon, bool withCancel)
+int ShowMessage(QWidget* parent, const QString& text, WindowHost::Icon icon, bool withCancel)
 {
     if (g_messageHook)
         return g_messageHook(text, icon, withCancel);
@@ -33,49 +33,49 @@ int ShowMessage(QWidget* parent, const QString& text, DocumentHost::Icon icon, b
     box.setText(text);
     box.setFont(JapaneseFont());
     switch (icon) {
-    case DocumentHost::Icon::Error:
+    case WindowHost::Icon::Error:
         box.setIcon(QMessageBox::Critical);
         box.setStandardButtons(QMessageBox::Ok);
         break;
-    case DocumentHost::Icon::Information:
+    case WindowHost::Icon::Information:
         box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
         break;
-    case DocumentHost::Icon::Question:
+    case WindowHost::Icon::Question:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(withCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
                                           : QMessageBox::Yes | QMessageBox::No);
         break;
     }
     switch (box.exec()) {
-    case QMessageBox::Yes: return DocumentHost::Yes;
-    case QMessageBox::No: return DocumentHost::No;
-    case QMessageBox::Cancel: return DocumentHost::Cancel;
-    default: return DocumentHost::Ok;
+    case QMessageBox::Yes: return WindowHost::Yes;
+    case QMessageBox::No: return WindowHost::No;
+    case QMessageBox::Cancel: return WindowHost::Cancel;
+    default: return WindowHost::Ok;
     }
 }
 
-int QtDocumentHost::MessageBox(const std::string& text, Icon icon, bool withCancel)
+int QtWindowHost::MessageBox(const std::string& text, Icon icon, bool withCancel)
 {
     return ShowMessage(main_, FromSjis(text), icon, withCancel);
 }
 
-std::unique_ptr<Progress> QtDocumentHost::MakeProgress(int delayMs)
+std::unique_ptr<Progress> QtWindowHost::MakeProgress(int delayMs)
 {
     return std::make_unique<ProgressWindow>(delayMs, main_);
 }
 
-void QtDocumentHost::BeginWaitCursor()
+void QtWindowHost::BeginWaitCursor()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
-void QtDocumentHost::EndWaitCursor()
+void QtWindowHost::EndWaitCursor()
 {
     QApplication::restoreOverrideCursor();
 }
 
-void QtDocumentHost::PumpEvents(int ms)
+void QtWindowHost::PumpEvents(int ms)
 {
     QDeadlineTimer deadline(ms);
     do {

@@ -7,6 +7,7 @@
 #include "ui/CommandIds.h"
 #include "ui/ConfigDocument.h"
 #include "ui/LogWindow.h"
+#include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
 #include "ui/UiHost.h"
 
@@ -75,7 +76,7 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         registryPath = dir.filePath(QStringLiteral("registry")).toStdString();
-        SetMessageHook([this](const QString& text, DocumentHost::Icon, bool) {
+        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
             messages << text;
             return answer;
         });
@@ -125,7 +126,7 @@ protected:
     RoutedDocument document;
     std::unique_ptr<CLumeApp> lume;
     QStringList messages;
-    int answer = DocumentHost::No;
+    int answer = WindowHost::No;
     QString chosenFile;
     int saveAsked = 0;
     int openAsked = 0;
@@ -290,6 +291,9 @@ TEST_F(FrameTest, MenusCarryTheirTextsAndKeys)
     EXPECT_EQ(Router().Action(cmd::LogWindow)->text(), QStringLiteral("ログウインドウ(&L)"));
     EXPECT_EQ(Router().Action(cmd::EditSignatures)->text(), QStringLiteral("署名の編集(&I)..."));
     EXPECT_EQ(Router().Action(cmd::AppAbout)->text(), QStringLiteral("バージョン情報(&A)..."));
+    // Tool tips and fly-by prompts are the two halves of the command's string.
+    EXPECT_EQ(Router().Action(cmd::Online)->toolTip(), QStringLiteral("オンライン/オフライン"));
+    EXPECT_EQ(Router().Action(cmd::Online)->statusTip(), QStringLiteral("サーバに接続し、またはサーバから切断します"));
 
     auto keys = [&](unsigned id) { return Router().Action(id)->shortcuts(); };
     EXPECT_EQ(keys(cmd::EditCopy), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+C")),
@@ -398,13 +402,13 @@ TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
 
     // Modified again: New asks; Cancel keeps everything.
     document.SetModified(true);
-    answer = DocumentHost::Cancel;
+    answer = WindowHost::Cancel;
     ASSERT_TRUE(Router().Execute(cmd::FileNew));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.first(), QStringLiteral("saved.lum への変更を保存しますか?"));
     EXPECT_EQ(QString::fromStdString(document.PathName().string()), chosenFile);
 
-    answer = DocumentHost::No;
+    answer = WindowHost::No;
     ASSERT_TRUE(Router().Execute(cmd::FileNew));
     EXPECT_TRUE(document.PathName().empty());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Lume - Lumetra"));
@@ -522,4 +526,33 @@ TEST_F(FrameTest, Screenshots)
     LogWindow::LogLine("200 news.example.jp InterNetNews server ready");
     LogWindow::LogLine("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x8d\x73"); // 日本語の行
     lume->Log()->grab().save(folder + QStringLiteral("/log.png"));
+}
+
+TEST(LumeDocumentFrame, OpensAndSavesARealConfiguration)
+{
+    QTemporaryDir dir;
+    platform::Registry registry(dir.filePath("registry").toStdString());
+    const QString path = dir.filePath("demo.lum");
+    std::ofstream(path.toStdString(), std::ios::binary)
+        << "[config]\r\nstrNntpServer=news.example.jp\r\nnNntpPort=1119\r\nbShowAllGroup=YES\r\nstrMarkFile=news.rc\r\n";
+    LumeDocument document(&registry);
+    QStringList messages;
+    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) { messages << text; return int(WindowHost::Ok); });
+    {
+        CLumeApp lume(registry, document);
+        ASSERT_TRUE(lume.InitInstance(path));
+        EXPECT_EQ(document.Doc().Config().strNntpServer, "news.example.jp");
+        EXPECT_EQ(lume.Frame()->windowTitle(), QStringLiteral("demo.lum - Lumetra"));
+        EXPECT_FALSE(lume.Router().Query(cmd::ShowUnreadGroups).enabled);
+        document.SetModified(true);
+        ASSERT_TRUE(lume.Router().Execute(cmd::FileSave));
+        EXPECT_FALSE(document.IsModified());
+        std::ifstream saved(path.toStdString(), std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+        EXPECT_NE(content.find("strNntpServer=news.example.jp\r\n"), std::string::npos);
+        lume.Frame()->close();
+        lume.ExitInstance();
+    }
+    SetMessageHook({});
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
 }

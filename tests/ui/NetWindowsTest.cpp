@@ -6,6 +6,7 @@
 #include "platform/WinsockError.h"
 #include "ui/ConnectDialog.h"
 #include "ui/LogWindow.h"
+#include "ui/LumeDocument.h"
 #include "ui/ProgressWindow.h"
 #include "ui/SjisText.h"
 #include "ui/WindowLock.h"
@@ -311,4 +312,16 @@ TEST(PostStatus, ShowsTheStatusLine)
     EXPECT_EQ(status.windowTitle(), QStringLiteral("通信中"));
     status.SetStatusText("NNTP: send header");
     EXPECT_EQ(status.StatusText(), QStringLiteral("NNTP: send header"));
+}
+
+TEST(MessageFormat, ArgumentsInOrderPathsAsUtf8)
+{
+    const std::string format = "\x83\x74\x83\x40\x83\x43\x83\x8b(%s)\x82\xcc\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x82\xc9"
+                               "\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42"; // ファイル(%s)の書き込みに失敗しました。
+    EXPECT_EQ(FormatMessage(format, {"/tmp/\xe6\x97\xa5\xe6\x9c\xac/a.lum"}),
+              QStringLiteral("ファイル(/tmp/日本/a.lum)の書き込みに失敗しました。"));
+    // A Shift_JIS argument (a group name, a server reply) stays Shift_JIS.
+    EXPECT_EQ(FormatMessage("[%s] %d%% %4d|", {"\x93\xfa\x96\x7b", "42", "7"}),
+              QStringLiteral("[日本] 42%    7|"));
+    EXPECT_EQ(FormatMessage("%s and %s", {"one"}), QStringLiteral("one and "));
 }
