@@ -5,6 +5,8 @@
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
 #include "ui/CommandIds.h"
+#include "ui/ConnectDialog.h"
+#include "ui/ProgressWindow.h"
 #include "ui/ConfigDocument.h"
 #include "ui/LogWindow.h"
 #include "ui/LumeDocument.h"
@@ -20,6 +22,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
@@ -526,6 +529,28 @@ TEST_F(FrameTest, Screenshots)
     LogWindow::LogLine("200 news.example.jp InterNetNews server ready");
     LogWindow::LogLine("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x8d\x73"); // 日本語の行
     lume->Log()->grab().save(folder + QStringLiteral("/log.png"));
+
+    CConnectDialog connecting(&Frame(), 0);
+    connecting.Start("no-such-host.invalid", 119);
+    WaitFor([&] { return connecting.Attempt() > 1; });
+    connecting.grab().save(folder + QStringLiteral("/connect.png"));
+    connecting.Cancel();
+
+    ProgressWindow progress(1, &Frame());
+    progress.Open(std::string("\x83\x4f\x83\x8b\x81\x5b\x83\x76\x88\xea\x97\x97")); // グループ一覧
+    progress.SetMessage("fj.comp.lang.c");
+    progress.SetTotal(7);
+    progress.SetPosition(3);
+    WaitFor([&] { return progress.dialog()->isVisible(); });
+    QTest::qWait(20);
+    progress.dialog()->grab().save(folder + QStringLiteral("/progress.png"));
+    progress.Close();
+
+    QMessageBox question(QMessageBox::Question, AppTitle(), QStringLiteral("Lume への変更を保存しますか?"),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &Frame());
+    question.show();
+    QApplication::processEvents();
+    question.grab().save(folder + QStringLiteral("/question.png"));
 }
 
 TEST(LumeDocumentFrame, OpensAndSavesARealConfiguration)
