@@ -27,8 +27,9 @@ CLumeApp::CLumeApp(platform::Registry& registry, UiDocument& document, QObject* 
 CLumeApp::~CLumeApp()
 {
     idle_.stop();
-    frame_.reset();
+    // The log window is a child of the frame: it goes first.
     log_.reset();
+    frame_.reset();
 }
 
 std::vector<CommandTarget*> CLumeApp::Chain()

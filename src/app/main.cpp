@@ -8,6 +8,7 @@
 #include "ui/UiHost.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QStringList>
 #include <QTranslator>
@@ -29,8 +30,12 @@ int main(int argc, char** argv)
     words.removeFirst();
     const QString commandLine = words.join(u' ');
 
+    // The running instance has its own working folder: hand over a full path.
+    QString file = app::CLumeApp::FileFromCommandLine(commandLine);
+    if (!file.isEmpty())
+        file = QFileInfo(file).absoluteFilePath();
     app::SingleInstance instance(app::SingleInstance::DefaultName());
-    if (instance.HandOff(app::CLumeApp::FileFromCommandLine(commandLine)))
+    if (instance.HandOff(file))
         return 0;
     instance.Listen();
 

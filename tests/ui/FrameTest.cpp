@@ -176,6 +176,14 @@ TEST_F(FrameTest, PaneSizesAndWindowRectangleSurviveARestart)
     EXPECT_EQ(Frame().geometry(), QRect(40, 50, 700, 520));
     EXPECT_EQ(Frame().OuterSplitter()->sizes().value(0), width);
     EXPECT_EQ(Frame().InnerSplitter()->sizes().value(0), height);
+
+    // Closed while maximised: the normal rectangle is what comes back.
+    Frame().showMaximized();
+    WaitFor([&] { return Frame().isMaximized(); }, 2000);
+    ASSERT_TRUE(Frame().close());
+    Stop();
+    Start();
+    EXPECT_EQ(Frame().geometry(), QRect(40, 50, 700, 520));
 }
 
 TEST_F(FrameTest, SavedRectangleOffTheScreenOrDamagedIsIgnored)
@@ -397,7 +405,8 @@ TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
     document.content_ = "[config]\r\nstrNntpServer=news\r\n";
     document.SetModified(true);
     chosenFile = dir.filePath("saved.lum");
-    ASSERT_TRUE(Router().Execute(cmd::FileSave)); // no name yet: asks for one
+    Frame().activateWindow();
+    QTest::keyClick(&Frame(), Qt::Key_S, Qt::ControlModifier); // no name yet: asks for one
     EXPECT_EQ(saveAsked, 1);
     EXPECT_FALSE(document.IsModified());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("saved.lum - Lumetra"));
