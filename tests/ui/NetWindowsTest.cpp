@@ -325,3 +325,31 @@ TEST(MessageFormat, ArgumentsInOrderPathsAsUtf8)
               QStringLiteral("[日本] 42%    7|"));
     EXPECT_EQ(FormatMessage("%s and %s", {"one"}), QStringLiteral("one and "));
 }
+
+TEST_F(ConnectTest, ConnectsToTheNewsServerAndHandsOverItsGreeting)
+{
+    const char* host = getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port)
+        GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT name no news server";
+    auto dialog = Make();
+    ASSERT_TRUE(dialog->Start(host, std::atoi(port)));
+    ASSERT_TRUE(WaitFor([&] { return !reports.empty(); }));
+    EXPECT_EQ(reports, std::vector<bool>{true});
+    EXPECT_FALSE(dialog->isVisible());
+    const int fd = dialog->TakeSocket();
+    ASSERT_GE(fd, 0);
+    dialog.reset();
+    EXPECT_TRUE(parent.isEnabled());
+    // The socket is handed over in blocking mode; the greeting is there to read.
+    std::string greeting;
+    char buffer[512];
+    while (greeting.find("\r\n") == std::string::npos) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        greeting.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    EXPECT_EQ(greeting.substr(0, 3), "200") << greeting;
+}
