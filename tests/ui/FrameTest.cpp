@@ -590,3 +590,90 @@ TEST(LumeDocumentFrame, OpensAndSavesARealConfiguration)
     SetMessageHook({});
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
 }
+
+namespace {
+// A pane that copies: it takes 57634 while it is the active pane.
+class CopyingPane : public PlaceholderPane {
+public:
+    using PlaceholderPane::PlaceholderPane;
+    bool OnCommand(unsigned id) override
+    {
+        if (id == cmd::EditCopy) {
+            ++copies;
+            return true;
+        }
+        return PlaceholderPane::OnCommand(id);
+    }
+    bool OnUpdateCommand(CmdUI& state) override
+    {
+        return state.id == cmd::EditCopy || PlaceholderPane::OnUpdateCommand(state);
+    }
+    int copies = 0;
+};
+
+class CopyingDocument : public ConfigDocument {
+public:
+    bool OnCommand(unsigned id) override { return id == cmd::EditCopy && ++copies; }
+    bool OnUpdateCommand(CmdUI& state) override { return state.id == cmd::EditCopy; }
+    int copies = 0;
+};
+} // namespace
+
+TEST(CommandRoute, ActivePaneFirstThenTheDocument)
+{
+    QTemporaryDir dir;
+    platform::Registry registry(dir.filePath("registry").toStdString());
+    CopyingDocument document;
+    CopyingPane* body = nullptr;
+    CMainFrame::SetPaneFactory([&](int index, UiDocument&, CMainFrame& frame) -> QWidget* {
+        if (index != CMainFrame::BodyPane)
+            return nullptr; // the placeholder
+        body = new CopyingPane("CBodyView", frame, nullptr);
+        return body;
+    });
+    {
+        CLumeApp lume(registry, document);
+        ASSERT_TRUE(lume.InitInstance({}));
+        ASSERT_NE(body, nullptr);
+        EXPECT_EQ(lume.Frame()->Pane(CMainFrame::BodyPane), body);
+        EXPECT_EQ(document.Views().size(), 3u);
+
+        lume.Frame()->ActivatePane(CMainFrame::GroupPane);
+        EXPECT_TRUE(lume.Router().Execute(cmd::EditCopy));
+        EXPECT_EQ(document.copies, 1);
+        lume.Frame()->ActivatePane(CMainFrame::BodyPane);
+        EXPECT_TRUE(lume.Router().Execute(cmd::EditCopy));
+        EXPECT_EQ(body->copies, 1);
+        EXPECT_EQ(document.copies, 1);
+
+        // Views hear the document's broadcasts, except the one that sent it.
+        document.UpdateAllViews(body, 14);
+        EXPECT_TRUE(body->hints.empty() || body->hints.back() != 14);
+        auto* group = dynamic_cast<PlaceholderPane*>(lume.Frame()->Pane(CMainFrame::GroupPane));
+        ASSERT_NE(group, nullptr);
+        EXPECT_EQ(group->hints.back(), 14);
+        lume.Frame()->close();
+        lume.ExitInstance();
+    }
+    CMainFrame::SetPaneFactory({});
+    EXPECT_TRUE(document.Views().empty());
+}
+
+TEST(RecentFiles, TopOfFourWithoutDuplicatesAndShortNames)
+{
+    RecentFileList list;
+    for (const char* path : {"/a.lum", "/b.lum", "/c.lum", "/d.lum", "/e.lum", "/c.lum"})
+        list.Add(path);
+    ASSERT_EQ(list.Count(), 4);
+    EXPECT_EQ(list.At(0), "/c.lum");
+    EXPECT_EQ(list.At(1), "/e.lum");
+    EXPECT_EQ(list.At(3), "/b.lum");
+    list.Add("/home/user/R&D/news.lum");
+    EXPECT_EQ(list.MenuText(0), QStringLiteral("&1 /home/user/R&&D/news.lum"));
+
+    const QString longPath = QStringLiteral("/home/someone/very/deep/folder/tree/config.lum");
+    const QString shown = RecentFileList::Abbreviate(longPath);
+    EXPECT_LE(shown.size(), 30);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("/config.lum")));
+    EXPECT_EQ(shown, QStringLiteral("/home/.../config.lum"));
+}
