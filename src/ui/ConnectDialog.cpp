@@ -116,7 +116,7 @@ bool CConnectDialog::Connect()
         if (info.error() == QHostInfo::HostNotFound)
             error = platform::WSAHOST_NOT_FOUND;
         else if (info.error() != QHostInfo::NoError)
-            error = platform::WSANO_RECOVERY;
+            error = platform::WSATRY_AGAIN; // mostly a name server that did not answer
         else {
             error = platform::WSANO_DATA;
             for (const QHostAddress& a : info.addresses()) {

@@ -24,6 +24,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -215,8 +216,15 @@ TEST_F(ConnectTest, UnknownHostShowsGrowingAttemptNumbers)
     auto dialog = Make();
     ASSERT_TRUE(dialog->Start("no-such-host.invalid", 119));
     ASSERT_TRUE(WaitFor([&] { return dialog->StatusText().startsWith(QStringLiteral("[1]Connect fail:code=[")); }));
-    EXPECT_TRUE(dialog->StatusText().startsWith(QStringLiteral("[1]Connect fail:code=[11001]:")))
-        << dialog->StatusText().toStdString();
+    // Without a reachable name server the resolver cannot say "no such host".
+    addrinfo* found = nullptr;
+    const int resolved = ::getaddrinfo("no-such-host.invalid", nullptr, nullptr, &found);
+    if (found)
+        ::freeaddrinfo(found);
+    if (resolved == EAI_NONAME) {
+        EXPECT_TRUE(dialog->StatusText().startsWith(QStringLiteral("[1]Connect fail:code=[11001]:")))
+            << dialog->StatusText().toStdString();
+    }
     ASSERT_TRUE(WaitFor([&] { return dialog->StatusText().startsWith(QStringLiteral("[2]Connect fail")); }));
     dialog->Cancel();
     dialog->Cancel();
