@@ -1,0 +1,104 @@
+#include "ui/LumeDocument.h"
+
+#include "platform/StringTable.h"
+#include "ui/SjisText.h"
+#include "ui/UiHost.h"
+
+#include <QStringDecoder>
+
+#include <unistd.h>
+
+namespace ui {
+
+static QString ArgumentText(const std::string& arg)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(QByteArrayView(arg.data(), qsizetype(arg.size())));
+    if (!utf8.hasError())
+        return text;
+    return FromSjis(arg);
+}
+
+QString FormatMessage(const std::string& format, const std::vector<std::string>& args)
+{
+    const QString text = FromSjis(format);
+    QString out;
+    std::size_t next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'%' || i + 1 >= text.size()) {
+            out += c;
+            continue;
+        }
+        if (text[i + 1] == u'%') {
+            out += u'%';
+            ++i;
+            continue;
+        }
+        // %[-][width]s or d
+        qsizetype j = i + 1;
+        bool left = false;
+        if (text[j] == u'-') {
+            left = true;
+            ++j;
+        }
+        int width = 0;
+        while (j < text.size() && text[j].isDigit())
+            width = width * 10 + text[j++].digitValue();
+        if (j < text.size() && (text[j] == u's' || text[j] == u'd')) {
+            QString value = next < args.size() ? ArgumentText(args[next]) : QString();
+            ++next;
+            if (value.size() < width)
+                value = left ? value.leftJustified(width) : value.rightJustified(width);
+            out += value;
+            i = j;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int NewsHost::ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args)
+{
+    const QString text = FormatMessage(platform::LoadString(id), args);
+    using Icon = ui::WindowHost::Icon;
+    const Icon kind = icon == MessageIcon::Stop ? Icon::Error
+                      : icon == MessageIcon::Information ? Icon::Information
+                                                         : Icon::Question;
+    return ui::ShowMessage(window_, text, kind, false);
+}
+
+LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry) {}
+
+bool LumeDocument::OnOpenDocument(const std::filesystem::path& path)
+{
+    return doc_.OnOpenDocument(path);
+}
+
+bool LumeDocument::OnSaveDocument(const std::filesystem::path& path)
+{
+    return doc_.OnSaveDocument(path);
+}
+
+std::string LumeDocument::CurrentGroupName() const
+{
+    const CNewsGroup* group = doc_.GetCurrentGroup();
+    return group ? group->m_strName : std::string();
+}
+
+int LumeDocument::ArticleCount() const
+{
+    return int(const_cast<CLumeDoc&>(doc_).Articles().size());
+}
+
+bool LumeDocument::AttachSocket(int fd)
+{
+    // The document's connection takes sockets once its online work is in;
+    // until then a handed socket is closed rather than leaked.
+    if (fd >= 0)
+        ::close(fd);
+    return false;
+}
+
+} // namespace ui

@@ -1,0 +1,59 @@
+#pragma once
+// The news document behind the windows: CLumeDoc seen through UiDocument, and
+// the Qt side of what CLumeDoc asks of its host.
+
+#include "news/DocumentHost.h"
+#include "news/LumeDoc.h"
+#include "ui/DocumentHost.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+// Formats string-table entry text (Shift_JIS) with %s and %d taken from args in
+// order. File paths come as UTF-8, other texts as Shift_JIS: each argument is
+// read as UTF-8 when it is valid UTF-8, else as Shift_JIS.
+QString FormatMessage(const std::string& format, const std::vector<std::string>& args);
+
+class NewsHost : public ::DocumentHost {
+public:
+    explicit NewsHost(QWidget* window = nullptr) : window_(window) {}
+    void SetWindow(QWidget* window) { window_ = window; }
+    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
+
+private:
+    QWidget* window_;
+};
+
+class LumeDocument : public UiDocument {
+public:
+    explicit LumeDocument(platform::Registry* registry = nullptr);
+    CLumeDoc& Doc() { return doc_; }
+    NewsHost& Host() { return host_; }
+
+    bool OnNewDocument() override { return doc_.OnNewDocument(); }
+    bool OnOpenDocument(const std::filesystem::path& path) override;
+    bool OnSaveDocument(const std::filesystem::path& path) override;
+    bool IsModified() const override { return doc_.IsModified(); }
+    void SetModified(bool modified) override { doc_.SetModifiedFlag(modified); }
+    bool IsBusy() const override { return false; }
+    bool ShowAllGroup() const override { return doc_.Config().bShowAllGroup; }
+    bool ShowUnreadGroup() const override { return doc_.Config().bShowUnreadGroup; }
+    void OnComposeClosed() override {}
+    std::string CurrentGroupName() const override;
+    int ArticleCount() const override;
+    bool AttachSocket(int fd) override;
+    const std::filesystem::path& PathName() const override { return doc_.GetPathName(); }
+    void SetPathName(std::filesystem::path path) override { doc_.SetPathName(std::move(path)); }
+
+    bool OnCommand(unsigned) override { return false; }
+    bool OnUpdateCommand(CmdUI&) override { return false; }
+
+private:
+    NewsHost host_;
+    CLumeDoc doc_;
+};
+
+} // namespace ui

@@ -1,0 +1,27 @@
+#pragma once
+// The one crossing point between the core's Shift_JIS (CP932) bytes and Qt's
+// Unicode strings, plus the string table and the Japanese fonts of the windows.
+
+#include <QFont>
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace ui {
+
+// Bytes that are not valid Shift_JIS come out as U+FFFD; ok (when given) tells.
+QString FromSjis(std::string_view bytes, bool* ok = nullptr);
+// Characters without a CP932 code come out as '?'; ok (when given) tells.
+std::string ToSjis(const QString& text, bool* ok = nullptr);
+
+// String table entry id as Unicode; empty when unknown.
+QString LoadText(unsigned id);
+// A command's status-bar prompt (before the line feed) and tool tip (after it).
+QString PromptOf(unsigned id);
+QString TipOf(unsigned id);
+
+// The window font: a Japanese family that has double-width kanji.
+QFont JapaneseFont(int pointSize = 9);
+constexpr const char* kJapaneseFamily = "IPAGothic";
+
+} // namespace ui
