@@ -58,6 +58,9 @@ CColumnHeader::CColumnHeader(QWidget* parent)
     : QWidget(parent)
 {
     setCursor(Qt::SizeHorCursor);
+    QFont f(QStringLiteral("IPAGothic"));
+    f.setPointSize(10);
+    setFont(f);
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
 }

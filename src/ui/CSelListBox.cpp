@@ -17,6 +17,9 @@ CSelListBox::CSelListBox(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
+    QFont f(QStringLiteral("IPAGothic"));
+    f.setPointSize(10);
+    setFont(f);
     viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(1);
@@ -190,6 +193,8 @@ bool CSelListBox::GetSel(int index) const
 int CSelListBox::SetSel(int index, bool select)
 {
     if (index == -1) {
+        if (select && !m_bExtended)
+            return LB_ERR;
         if (!select && m_nSelCount == 0)
             return 0;
         for (int i = 0; i < GetCount(); ++i) {

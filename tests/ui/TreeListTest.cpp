@@ -858,7 +858,6 @@ TEST(TreeListPicture, JapaneseRows)
     groups.RebuildRows();
     groups.FirstRoot()->FirstChild()->m_nState = 0;
     groups.RebuildRows();
-    groups.SetSel(3, true);
 
     TestTree articles(&host);
     articles.Create(CTreeListBox::TLS_LINES, IDB_ARTICLE_IMAGES, 5);
@@ -888,9 +887,12 @@ TEST(TreeListPicture, JapaneseRows)
             parent = n;
     }
     articles.RebuildRows();
-    articles.SetSel(1, true);
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    groups.SetSel(3, true);
+    articles.SetSel(1, true);
+    groups.setFocus();
+    QCoreApplication::processEvents();
     const QImage picture = host.grab().toImage();
     EXPECT_FALSE(picture.isNull());
     const QByteArray dir = qgetenv("LUMETRA_SCREENSHOT_DIR");
