@@ -21,6 +21,8 @@ public:
     // Opens (and loads) the store at path. A missing file is an empty store.
     // A file that cannot be parsed is renamed aside (".damaged-<n>") and
     // loadError() describes what happened; the store then starts empty.
+    // A file that exists but cannot be read is left alone, loadError() says so,
+    // and writes fail rather than replace it.
     explicit Registry(std::filesystem::path path);
 
     // The per-user store: $XDG_CONFIG_HOME/Quorvane/Lumetra/registry
@@ -33,6 +35,11 @@ public:
     // Binary values: accepted only when the stored value is binary. Returns the
     // byte count (0 on any failure) and fills out.
     std::size_t GetBinary(std::string_view section, std::string_view key, std::vector<std::uint8_t>& out) const;
+    // A binary value of exactly size bytes copied to out; false (out untouched)
+    // for a missing value, another type or another size. Fixed-size records
+    // (window rectangles, fonts) are read this way so that a short value
+    // cannot leave part of the record unset.
+    bool GetBinaryExact(std::string_view section, std::string_view key, void* out, std::size_t size) const;
     std::optional<Type> TypeOf(std::string_view section, std::string_view key) const;
 
     // Each write persists the whole store before returning; false when it could not.
@@ -51,6 +58,7 @@ private:
         std::string text;               // String
         int number = 0;                 // Integer
         std::vector<std::uint8_t> bytes; // Binary
+        std::string name;               // as first written
     };
     bool Load();
     bool Save() const;
@@ -58,6 +66,9 @@ private:
 
     std::filesystem::path path_;
     std::string loadError_;
+    // Set when an existing file could be neither read nor kept aside: writing
+    // would then destroy the only copy of the user's settings.
+    bool saveBlocked_ = false;
     // Section and value names compare case-insensitively, as the registry does.
     std::map<std::string, std::map<std::string, Value>> sections_; // keys folded to lower case
     std::map<std::string, std::string> displayNames_;                // folded -> as first written

@@ -1,5 +1,7 @@
 #include "ui/CColumnHeader.h"
 
+#include "ui/SjisText.h"
+
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -58,9 +60,7 @@ CColumnHeader::CColumnHeader(QWidget* parent)
     : QWidget(parent)
 {
     setCursor(Qt::SizeHorCursor);
-    QFont f(QStringLiteral("IPAGothic"));
-    f.setPointSize(10);
-    setFont(f);
+    setFont(ui::JapaneseFont());
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
 }

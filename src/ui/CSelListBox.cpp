@@ -17,9 +17,7 @@ CSelListBox::CSelListBox(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
-    QFont f(QStringLiteral("IPAGothic"));
-    f.setPointSize(10);
-    setFont(f);
+    setFont(ui::JapaneseFont());
     viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(1);
@@ -407,7 +405,7 @@ void CSelListBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool
     painter.fillRect(rect, selected ? pal.color(QPalette::Highlight) : BackgroundColour());
     painter.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
     painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                     FromSjis(m_rows[std::size_t(index)].text));
+                     ui::FromSjis(m_rows[std::size_t(index)].text));
 }
 
 void CSelListBox::paintEvent(QPaintEvent* event)
@@ -638,7 +636,7 @@ void CSelListBox::ListBoxKey(QKeyEvent* event)
                 continue;
             const std::size_t len =
                 (text.size() > 1 && IsSjisLeadByte(static_cast<unsigned char>(text[0]))) ? 2 : 1;
-            const QString first = FromSjis(std::string_view(text).substr(0, len));
+            const QString first = ui::FromSjis(std::string_view(text).substr(0, len));
             if (!first.isEmpty() && first.at(0).toCaseFolded() == wanted) {
                 MoveCaretByKey(i, Qt::NoModifier);
                 break;

@@ -19,6 +19,12 @@ public:
     enum { LB_ERR = -1 };
 
     explicit CSelListBox(QWidget* parent = nullptr);
+
+    // True when the byte starts a double-byte Shift_JIS character.
+    static bool IsSjisLeadByte(unsigned char c)
+    {
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    }
     ~CSelListBox() override;
 
     // Rows

@@ -15,10 +15,7 @@ namespace {
 
 QFont DefaultRowFont()
 {
-    QFont font(QStringLiteral("IPAGothic"));
-    font.setPointSize(10);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
+    return ui::JapaneseFont();
 }
 
 } // namespace
@@ -542,7 +539,7 @@ std::size_t CTreeListBox::FitSjisPrefix(std::string_view text, int maxWidth,
         return 0;
     std::vector<std::size_t> ends; // byte offsets after each whole character
     for (std::size_t i = 0; i < text.size();) {
-        const bool pair = IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+        const bool pair = CSelListBox::IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
         i += pair ? 2 : 1;
         ends.push_back(i);
     }
@@ -638,7 +635,7 @@ void CTreeListBox::DrawRowText(QPainter& dc, const QRect& rect, bool selected,
     dc.setPen(fg);
 
     if (m_columnWidths.empty()) {
-        const QString text = FromSjis(GetColumnText(node, 0));
+        const QString text = ui::FromSjis(GetColumnText(node, 0));
         const int tw = fm.horizontalAdvance(text);
         dc.fillRect(QRect(rect.left(), rect.top(), tw + 1, rect.height()), bg);
         dc.drawText(QPoint(rect.left(), baseline), text);
@@ -648,7 +645,7 @@ void CTreeListBox::DrawRowText(QPainter& dc, const QRect& rect, bool selected,
     const int clientRight = viewport()->width();
     const QString dots = QStringLiteral("...");
     const int dotsWidth = fm.horizontalAdvance(dots);
-    auto widthOf = [&fm](std::string_view s) { return fm.horizontalAdvance(FromSjis(s)); };
+    auto widthOf = [&fm](std::string_view s) { return fm.horizontalAdvance(ui::FromSjis(s)); };
     const int n = ColumnCount();
     int start = rect.left();
     for (int i = 0; i < n; ++i) {
@@ -657,11 +654,11 @@ void CTreeListBox::DrawRowText(QPainter& dc, const QRect& rect, bool selected,
         std::string text = GetColumnText(node, i);
         if (i > 0)
             text.insert(0, 1, ' ');
-        QString shown = FromSjis(text);
+        QString shown = ui::FromSjis(text);
         if (i < n - 1 && colWidth > dotsWidth && start + fm.horizontalAdvance(shown) >= end) {
             const int space = i == 0 ? end - start : colWidth;
             const std::size_t keep = FitSjisPrefix(text, space - dotsWidth, widthOf);
-            shown = FromSjis(std::string_view(text).substr(0, keep)) + dots;
+            shown = ui::FromSjis(std::string_view(text).substr(0, keep)) + dots;
         }
         dc.fillRect(QRect(start, rect.top(), std::max(0, clientRight - start), rect.height()), bg);
         dc.drawText(QPoint(start, baseline), shown);

@@ -1,22 +1,54 @@
 #include "ui/SjisText.h"
 
+#include "platform/StringTable.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-#include <algorithm>
+namespace ui {
 
-QString FromSjis(std::string_view sjis)
+QString FromSjis(std::string_view bytes, bool* ok)
 {
-    // Rows are mostly ASCII, which reads the same in CP932.
-    if (std::all_of(sjis.begin(), sjis.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; }))
-        return QString::fromLatin1(sjis.data(), qsizetype(sjis.size()));
-    QStringDecoder decoder("Shift_JIS");
-    return decoder.decode(QByteArrayView(sjis.data(), qsizetype(sjis.size())));
+    QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (ok)
+        *ok = decoder.isValid() && !decoder.hasError();
+    return text;
 }
 
-std::string ToSjis(const QString& text)
+std::string ToSjis(const QString& text, bool* ok)
 {
-    QStringEncoder encoder("Shift_JIS");
-    const QByteArray bytes = encoder.encode(text);
+    QStringEncoder encoder("Shift_JIS", QStringEncoder::Flag::Stateless);
+    QByteArray bytes = encoder.encode(text);
+    if (ok)
+        *ok = encoder.isValid() && !encoder.hasError();
     return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
+
+QString LoadText(unsigned id)
+{
+    return FromSjis(platform::LoadString(id));
+}
+
+QString PromptOf(unsigned id)
+{
+    const QString text = LoadText(id);
+    const qsizetype lf = text.indexOf(u'\n');
+    return lf < 0 ? text : text.left(lf);
+}
+
+QString TipOf(unsigned id)
+{
+    const QString text = LoadText(id);
+    const qsizetype lf = text.indexOf(u'\n');
+    return lf < 0 ? QString() : text.mid(lf + 1);
+}
+
+QFont JapaneseFont(int pointSize)
+{
+    QFont font(QString::fromLatin1(kJapaneseFamily), pointSize);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+} // namespace ui

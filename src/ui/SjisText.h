@@ -1,19 +1,27 @@
 #pragma once
+// The one crossing point between the core's Shift_JIS (CP932) bytes and Qt's
+// Unicode strings, plus the string table and the Japanese fonts of the windows.
 
-// Conversion between the Shift_JIS (CP932) bytes kept in memory and the
-// QString that Qt draws. Text that cannot be converted is replaced rather
-// than dropped, so a row always shows something.
-
+#include <QFont>
 #include <QString>
-
 #include <string>
 #include <string_view>
 
-QString FromSjis(std::string_view sjis);
-std::string ToSjis(const QString& text);
+namespace ui {
 
-// True when the byte starts a double-byte Shift_JIS character.
-inline bool IsSjisLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+// Bytes that are not valid Shift_JIS come out as U+FFFD; ok (when given) tells.
+QString FromSjis(std::string_view bytes, bool* ok = nullptr);
+// Characters without a CP932 code come out as '?'; ok (when given) tells.
+std::string ToSjis(const QString& text, bool* ok = nullptr);
+
+// String table entry id as Unicode; empty when unknown.
+QString LoadText(unsigned id);
+// A command's status-bar prompt (before the line feed) and tool tip (after it).
+QString PromptOf(unsigned id);
+QString TipOf(unsigned id);
+
+// The window font: a Japanese family that has double-width kanji.
+QFont JapaneseFont(int pointSize = 9);
+constexpr const char* kJapaneseFamily = "IPAGothic";
+
+} // namespace ui

@@ -33,7 +33,7 @@ void EnsureApp()
 
 std::string Sjis(const char16_t* text)
 {
-    return ToSjis(QString::fromUtf16(text));
+    return ui::ToSjis(QString::fromUtf16(text));
 }
 
 // Records what the control tells its derived class.
@@ -634,14 +634,14 @@ TEST(TreeListText, EllipsisCutKeepsWholeDoubleByteCharacters)
 
     // With real glyph widths every cut decodes cleanly.
     const QFontMetrics fm(QFont(QStringLiteral("IPAGothic"), 10));
-    auto glyphs = [&fm](std::string_view s) { return fm.horizontalAdvance(FromSjis(s)); };
+    auto glyphs = [&fm](std::string_view s) { return fm.horizontalAdvance(ui::FromSjis(s)); };
     const std::string mixed = Sjis(u"漢字かなｶﾅmixed表示ソフト");
     for (int limit = 0; limit < glyphs(mixed) + 5; ++limit) {
         const std::size_t keep = CTreeListBox::FitSjisPrefix(mixed, limit, glyphs);
-        const QString shown = FromSjis(std::string_view(mixed).substr(0, keep));
+        const QString shown = ui::FromSjis(std::string_view(mixed).substr(0, keep));
         EXPECT_FALSE(shown.contains(QChar::ReplacementCharacter)) << limit;
         EXPECT_LE(fm.horizontalAdvance(shown), limit);
-        EXPECT_EQ(ToSjis(shown), mixed.substr(0, keep));
+        EXPECT_EQ(ui::ToSjis(shown), mixed.substr(0, keep));
     }
 }
 

@@ -1,0 +1,239 @@
+// NNTP client throughput against a real server, next to a minimal raw client
+// doing the same commands in the same run. Run through run-bench.sh, which
+// starts a private INN with a large group list.
+//
+//   bench_net HOST PORT
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "net/Nntp.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// The baseline: a blocking socket, a 64 KiB read buffer, lines split by hand.
+class Raw {
+public:
+    Raw(const char* host, int port)
+    {
+        addrinfo hints{}, *res = nullptr;
+        hints.ai_socktype = SOCK_STREAM;
+        getaddrinfo(host, std::to_string(port).c_str(), &hints, &res);
+        fd_ = socket(res->ai_family, SOCK_STREAM, 0);
+        if (connect(fd_, res->ai_addr, res->ai_addrlen) != 0) {
+            perror("connect");
+            std::exit(1);
+        }
+        freeaddrinfo(res);
+        int one = 1;
+        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        Line();
+    }
+    ~Raw()
+    {
+        Command("QUIT");
+        close(fd_);
+    }
+    std::string Line()
+    {
+        for (;;) {
+            std::size_t lf = buf_.find('\n', pos_);
+            if (lf != std::string::npos) {
+                std::string l = buf_.substr(pos_, lf + 1 - pos_);
+                pos_ = lf + 1;
+                return l;
+            }
+            buf_.erase(0, pos_);
+            pos_ = 0;
+            char chunk[65536];
+            // Stock servers need a prompt ACK or every multi-line reply waits.
+            int one = 1;
+            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+            long n = recv(fd_, chunk, sizeof chunk, 0);
+            if (n <= 0) {
+                std::fprintf(stderr, "raw: connection lost\n");
+                std::exit(1);
+            }
+            buf_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+    std::string Command(const std::string& c)
+    {
+        std::string l = c + "\r\n";
+        send(fd_, l.data(), l.size(), MSG_NOSIGNAL);
+        return Line();
+    }
+    std::size_t Data()
+    {
+        std::size_t bytes = 0;
+        for (;;) {
+            std::string l = Line();
+            if (l == ".\r\n")
+                return bytes;
+            bytes += l.size();
+        }
+    }
+    void Send(const std::string& s) { send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
+
+private:
+    int fd_;
+    std::string buf_;
+    std::size_t pos_ = 0;
+};
+
+struct Range {
+    int first = 0, last = 0, count = 0;
+};
+
+Range GroupRange(Raw& r, const char* group)
+{
+    std::string reply = r.Command(std::string("GROUP ") + group);
+    Range g;
+    std::sscanf(reply.c_str(), "211 %d %d %d", &g.count, &g.first, &g.last);
+    return g;
+}
+
+void Post(Raw& r, const std::string& group, const std::string& subject, const std::string& body)
+{
+    if (r.Command("POST").rfind("340", 0) != 0) {
+        std::fprintf(stderr, "POST refused\n");
+        std::exit(1);
+    }
+    r.Send("From: bench@example.invalid\r\nNewsgroups: " + group + "\r\nSubject: " + subject + "\r\n\r\n" + body + ".\r\n");
+    std::string reply = r.Line();
+    if (reply.rfind("240", 0) != 0) {
+        std::fprintf(stderr, "post failed: %s", reply.c_str());
+        std::exit(1);
+    }
+}
+
+double Best(int rounds, const std::function<void()>& f)
+{
+    double best = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        auto t = Clock::now();
+        f();
+        best = std::min(best, Ms(Clock::now() - t));
+    }
+    return best;
+}
+
+void Report(const char* what, double ours, double raw)
+{
+    std::printf("%-28s ours %9.1f ms   raw %9.1f ms   ratio %5.2f\n", what, ours, raw, ours / raw);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_net HOST PORT\n");
+        return 2;
+    }
+    const char* host = argv[1];
+    const int port = std::atoi(argv[2]);
+    const char* headGroup = "fj.test.one";
+    const char* bigGroup = "fj.test";
+
+    Range heads, big;
+    {
+        Raw setup(host, port);
+        heads = GroupRange(setup, headGroup);
+        for (int i = heads.count; i < 1000; ++i)
+            Post(setup, headGroup, "bench " + std::to_string(i), "a short body line\r\n");
+        heads = GroupRange(setup, headGroup);
+        big = GroupRange(setup, bigGroup);
+        if (big.count == 0) {
+            std::string body;
+            std::string line(71, 'x');
+            while (body.size() < 5u * 1024 * 1024)
+                body += line + "\r\n";
+            Post(setup, bigGroup, "five megabytes", body);
+            big = GroupRange(setup, bigGroup);
+        }
+    }
+    const int firstHead = heads.last - 999;
+
+    CNntp nntp;
+    if (!nntp.Open(host, 1, port) || !nntp.ReadGreeting()) {
+        std::fprintf(stderr, "connect failed\n");
+        return 1;
+    }
+    Raw raw(host, port);
+
+    int stalls = 0;
+    double slowest = 0;
+    double oursHead = Best(3, [&] {
+        std::string reply;
+        int c, f, l;
+        nntp.Group(headGroup, reply, c, f, l);
+        std::string header;
+        for (int n = firstHead; n <= heads.last; ++n) {
+            auto t = Clock::now();
+            header.clear();
+            if (!nntp.Head(n) || !nntp.ReadData(header)) {
+                std::fprintf(stderr, "HEAD %d failed\n", n);
+                std::exit(1);
+            }
+            double ms = Ms(Clock::now() - t);
+            slowest = std::max(slowest, ms);
+            if (ms > 30)
+                ++stalls;
+        }
+    });
+    double rawHead = Best(3, [&] {
+        GroupRange(raw, headGroup);
+        for (int n = firstHead; n <= heads.last; ++n) {
+            raw.Command("HEAD " + std::to_string(n));
+            raw.Data();
+        }
+    });
+    Report("GROUP + HEAD x1000", oursHead, rawHead);
+    std::printf("%-28s slowest HEAD %.1f ms, HEADs over 30 ms: %d\n", "", slowest, stalls);
+
+    std::size_t bytes = 0;
+    double oursArticle = Best(3, [&] {
+        std::string reply;
+        int c, f, l, code;
+        nntp.Group(bigGroup, reply, c, f, l);
+        std::string text;
+        nntp.Article(big.last, code);
+        nntp.ReadData(text);
+        bytes = text.size();
+    });
+    double rawArticle = Best(3, [&] {
+        GroupRange(raw, bigGroup);
+        raw.Command("ARTICLE " + std::to_string(big.last));
+        raw.Data();
+    });
+    Report(("ARTICLE " + std::to_string(bytes / 1024) + " KiB").c_str(), oursArticle, rawArticle);
+
+    std::size_t groups = 0;
+    double oursList = Best(3, [&] {
+        nntp.List();
+        std::string line;
+        groups = 0;
+        while (nntp.ReadDataLine(line) > 0)
+            ++groups;
+    });
+    double rawList = Best(3, [&] {
+        raw.Command("LIST");
+        raw.Data();
+    });
+    Report(("LIST " + std::to_string(groups) + " groups").c_str(), oursList, rawList);
+    return 0;
+}

@@ -1,0 +1,214 @@
+#include "app/LumeApp.h"
+
+#include "app/SingleInstance.h"
+#include "platform/Registry.h"
+#include "ui/CommandIds.h"
+#include "ui/LogWindow.h"
+#include "ui/MainFrame.h"
+#include "ui/SjisText.h"
+#include "ui/UiHost.h"
+
+#include <QApplication>
+
+#include <csignal>
+#include <filesystem>
+
+namespace app {
+
+using namespace ui;
+
+CLumeApp::CLumeApp(platform::Registry& registry, UiDocument& document, QObject* parent)
+    : QObject(parent), registry_(registry), document_(document)
+{
+    router_.SetChain([this] { return Chain(); });
+    connect(&idle_, &QTimer::timeout, this, &CLumeApp::OnIdle);
+}
+
+CLumeApp::~CLumeApp()
+{
+    idle_.stop();
+    frame_.reset();
+    log_.reset();
+}
+
+std::vector<CommandTarget*> CLumeApp::Chain()
+{
+    std::vector<CommandTarget*> chain;
+    if (frame_) {
+        if (CView* view = frame_->ActiveView())
+            chain.push_back(view);
+    }
+    chain.push_back(&document_);
+    if (frame_) {
+        chain.push_back(&frame_->DocumentCommands());
+        chain.push_back(frame_.get());
+    }
+    chain.push_back(this);
+    return chain;
+}
+
+DocumentHost& CLumeApp::Host()
+{
+    if (!host_)
+        host_ = std::make_unique<QtDocumentHost>(frame_.get());
+    return *host_;
+}
+
+QString CLumeApp::FileFromCommandLine(const QString& commandLine)
+{
+    QString text = commandLine;
+    if (text.startsWith(u'"')) {
+        text.remove(0, 1);
+        const qsizetype quote = text.indexOf(u'"');
+        if (quote > 0)
+            text.truncate(quote);
+    }
+    return text;
+}
+
+bool CLumeApp::InitInstance(const QString& commandLine)
+{
+    // Writes to a server that has gone away must fail, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    RecentFileList::Prune(registry_);
+    recent_.Load(registry_);
+    ctl3d_ = 1;
+
+    frame_ = std::make_unique<CMainFrame>(router_, document_, registry_, recent_);
+    frame_->SetCloseQuery([this] { return QueryCloseCompose(); });
+    frame_->SetBusyTest([this] { return compose_ && compose_->IsPosting(); });
+    frame_->SetComposeClosedHandler([this] { compose_ = nullptr; });
+    log_ = std::make_unique<LogWindow>(frame_.get());
+    host_.reset();
+
+    QString file = FileFromCommandLine(commandLine);
+    if (file.isEmpty() && recent_.Count() > 0)
+        file = FileFromCommandLine(QString::fromStdString(recent_.At(0)));
+    std::error_code error;
+    if (file.isEmpty() || !std::filesystem::exists(std::filesystem::path(file.toStdString()), error))
+        frame_->NewDocument();
+    else
+        frame_->OpenDocumentFile(file);
+
+    frame_->show();
+    router_.UpdateAll();
+    idle_.start(200);
+    return true;
+}
+
+void CLumeApp::ListenForHandOffs(SingleInstance* instance)
+{
+    connect(instance, &SingleInstance::openRequested, this, [this](const QString& path) {
+        if (!frame_)
+            return;
+        frame_->raise();
+        frame_->activateWindow();
+        if (!path.isEmpty())
+            frame_->OpenDocumentFile(path);
+    });
+}
+
+bool CLumeApp::QueryCloseCompose()
+{
+    // The draft in the compose window is asked about before anything goes.
+    if (compose_ && !compose_->QueryClose())
+        return false;
+    return true;
+}
+
+void CLumeApp::OnIdle()
+{
+    if (compose_)
+        compose_->UpdateCommandStates();
+    router_.UpdateAll();
+    if (frame_)
+        frame_->UpdateStatusPanes();
+}
+
+int CLumeApp::ExitInstance()
+{
+    idle_.stop();
+    log_.reset();
+    if (compose_) {
+        compose_->Destroy();
+        compose_ = nullptr;
+    }
+    registry_.WriteInt("Settings", "bUseCtl3D", ctl3d_);
+    recent_.Save(registry_);
+    return 0;
+}
+
+bool CLumeApp::OnCommand(unsigned id)
+{
+    switch (id) {
+    case cmd::AppAbout: {
+        AboutDialog about(frame_.get());
+        about.exec();
+        return true;
+    }
+    case cmd::FileNew:
+        if (frame_)
+            frame_->NewDocument();
+        return true;
+    case cmd::FileOpen: {
+        if (!frame_)
+            return true;
+        if (frame_->IsBusy()) {
+            QApplication::beep();
+            return true;
+        }
+        const QString path = frame_->AskFileName(false);
+        if (!path.isEmpty())
+            frame_->OpenDocumentFile(path);
+        return true;
+    }
+    case cmd::AppExit:
+        if (frame_)
+            frame_->close();
+        return true;
+    case cmd::LogWindow:
+        if (log_)
+            log_->setVisible(!log_->isVisible());
+        return true;
+    default:
+        if (id >= cmd::FileMru1 && id <= cmd::FileMru4) {
+            const int index = int(id - cmd::FileMru1);
+            if (index < recent_.Count() && frame_) {
+                const QString path = QString::fromStdString(recent_.At(index));
+                std::error_code error;
+                if (!std::filesystem::exists(std::filesystem::path(path.toStdString()), error)) {
+                    recent_.Remove(index);
+                    ShowMessage(frame_.get(), QStringLiteral("%1 を開けませんでした。").arg(path),
+                                DocumentHost::Icon::Error);
+                    return true;
+                }
+                frame_->OpenDocumentFile(path);
+            }
+            return true;
+        }
+        return false;
+    }
+}
+
+bool CLumeApp::OnUpdateCommand(CmdUI& state)
+{
+    switch (state.id) {
+    case cmd::AppAbout:
+    case cmd::FileNew:
+    case cmd::FileOpen:
+    case cmd::AppExit:
+        return true;
+    case cmd::LogWindow:
+        state.SetCheck(log_ && log_->isVisible());
+        return true;
+    default:
+        if (state.id >= cmd::FileMru1 && state.id <= cmd::FileMru4) {
+            state.Enable(int(state.id - cmd::FileMru1) < recent_.Count());
+            return true;
+        }
+        return false;
+    }
+}
+
+} // namespace app

@@ -1,0 +1,59 @@
+#include "app/SingleInstance.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+namespace app {
+
+SingleInstance::SingleInstance(QString name, QObject* parent) : QObject(parent), name_(std::move(name)) {}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::DefaultName()
+{
+    return QStringLiteral("lumetra-%1").arg(::getuid());
+}
+
+bool SingleInstance::HandOff(const QString& path, int timeoutMs) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(name_);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(path.toUtf8() + '\n');
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    // The running instance answers once it has the name.
+    if (!socket.waitForReadyRead(timeoutMs))
+        return false;
+    return socket.readAll().startsWith("ok");
+}
+
+bool SingleInstance::Listen()
+{
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(name_)) {
+        QLocalServer::removeServer(name_);
+        if (!server_->listen(name_))
+            return false;
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (!socket->canReadLine())
+                    return;
+                const QString path = QString::fromUtf8(socket->readLine()).trimmed();
+                socket->write("ok\n");
+                socket->flush();
+                emit openRequested(path);
+            });
+        }
+    });
+    return true;
+}
+
+} // namespace app

@@ -1,0 +1,417 @@
+#include "message/Attachment.h"
+
+#include "message/Codec.h"
+#include "message/HeaderFields.h"
+#include "message/MimeRender.h"
+#include "platform/TempFiles.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace message {
+
+namespace {
+
+bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Writes an output file byte for byte; every failure raises a file error.
+class OutFile {
+public:
+    explicit OutFile(const std::filesystem::path& path) : path_(path)
+    {
+        file_ = std::fopen(path.c_str(), "wb");
+        if (!file_)
+            throw AttachmentError(AttachmentError::Kind::File, "cannot create " + path.string());
+    }
+    ~OutFile()
+    {
+        if (file_)
+            std::fclose(file_);
+    }
+    void Write(std::string_view bytes)
+    {
+        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+            throw AttachmentError(AttachmentError::Kind::File, "cannot write " + path_.string());
+    }
+    void Close()
+    {
+        std::FILE* f = file_;
+        file_ = nullptr;
+        if (std::fclose(f) != 0)
+            throw AttachmentError(AttachmentError::Kind::File, "cannot write " + path_.string());
+    }
+
+private:
+    std::filesystem::path path_;
+    std::FILE* file_ = nullptr;
+};
+
+// The line without its line end (LF or CR LF) and without one stuffing dot.
+std::string_view Content(std::string_view raw)
+{
+    if (!raw.empty() && raw.back() == '\n')
+        raw.remove_suffix(1);
+    if (!raw.empty() && raw.back() == '\r')
+        raw.remove_suffix(1);
+    if (!raw.empty() && raw.front() == '.')
+        raw.remove_prefix(1);
+    return raw;
+}
+
+std::string Unstuffed(const std::string& normalised)
+{
+    return !normalised.empty() && normalised[0] == '.' ? normalised.substr(1) : normalised;
+}
+
+void RemoveQuietly(const std::filesystem::path& p)
+{
+    std::error_code ec;
+    if (!p.empty())
+        std::filesystem::remove(p, ec);
+}
+
+} // namespace
+
+std::string SafeFileName(std::string_view name)
+{
+    // The base name: after the last separator, stepping over double-byte characters
+    // whose second byte happens to be a backslash.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (IsSjisLead(c) && i + 1 < name.size()) {
+            ++i;
+            continue;
+        }
+        if (c == '/' || c == '\\' || c == ':')
+            start = i + 1;
+    }
+    std::string safe;
+    for (char ch : name.substr(start)) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c != 0x7F)
+            safe += ch;
+    }
+    // Leading and trailing blanks and dots only make trouble (hidden files, "..").
+    while (!safe.empty() && (safe.front() == ' ' || safe.front() == '.'))
+        safe.erase(0, 1);
+    while (!safe.empty() && safe.back() == ' ')
+        safe.pop_back();
+    constexpr std::size_t kMax = 200;
+    if (safe.size() > kMax) {
+        std::size_t dot = safe.rfind('.');
+        std::string ext = (dot != std::string::npos && safe.size() - dot <= 16) ? safe.substr(dot) : "";
+        std::size_t keep = 0;
+        for (std::size_t i = 0; i < safe.size() && i < kMax - ext.size();) {
+            std::size_t step = IsSjisLead(static_cast<unsigned char>(safe[i])) ? 2 : 1;
+            if (i + step > kMax - ext.size())
+                break;
+            i += step;
+            keep = i;
+        }
+        safe = safe.substr(0, keep) + ext;
+    }
+    if (safe.empty())
+        return "attachment";
+    return safe;
+}
+
+CAttachment::CAttachment(std::string name, std::int64_t position, std::shared_ptr<CacheFile> file,
+                         std::string boundary)
+    : name_(std::move(name)), position_(position), file_(std::move(file)), boundary_(std::move(boundary))
+{
+}
+
+CacheFile& CAttachment::Begin()
+{
+    if (!file_ || !file_->IsOpen() || !file_->Seek(position_))
+        throw AttachmentError(AttachmentError::Kind::File, "the article is no longer available");
+    return *file_;
+}
+
+bool CAttachment::IsDelimiter(std::string_view line) const
+{
+    if (boundary_.empty())
+        return false;
+    const std::size_t n = boundary_.size();
+    if (line.size() < n + 4 || line.substr(0, 2) != "--" || line.substr(2, n) != boundary_)
+        return false;
+    std::string_view rest = line.substr(n + 2);
+    return rest == "\r\n" || rest == "--\r\n";
+}
+
+bool CAttachment::IsPartEnd(std::string_view line) const
+{
+    return line == ".\r\n" || IsDelimiter(line);
+}
+
+std::filesystem::path CAttachment::CopyBlockToTemp()
+{
+    std::filesystem::path temp = platform::MakeTempFileName("hir", 0);
+    if (temp.empty())
+        throw AttachmentError(AttachmentError::Kind::File, "no temporary file");
+    try {
+        OutFile out(temp);
+        CacheFile& f = Begin();
+        std::string line;
+        while (f.ReadLine(line)) {
+            if (IsDelimiter(line) || line == ".\r\n") {
+                out.Write(".\r\n");
+                break;
+            }
+            out.Write(Unstuffed(line));
+        }
+        out.Close();
+    } catch (...) {
+        RemoveQuietly(temp);
+        throw;
+    }
+    return temp;
+}
+
+std::filesystem::path CAttachment::Open(bool print, Desktop& desktop)
+{
+    const std::filesystem::path dir = platform::TempDirectory();
+    if (dir.empty())
+        return {};
+    const std::filesystem::path target = dir / SafeName();
+    if (target.parent_path() != dir)
+        return {};
+    // Decode next to the target under a fresh name, then move it into place:
+    // whatever sat at the target (an earlier view of the same name) is replaced, never followed.
+    std::filesystem::path work = platform::MakeTempFileName("att", 0);
+    if (work.empty())
+        return {};
+    try {
+        SaveTo(work);
+    } catch (const std::exception&) {
+        RemoveQuietly(work);
+        return {};
+    }
+    ::chmod(work.c_str(), 0600);
+    std::error_code ec;
+    std::filesystem::rename(work, target, ec);
+    if (ec) {
+        RemoveQuietly(work);
+        return {};
+    }
+    if (!desktop.OpenFile(target, print, dir)) {
+        RemoveQuietly(target);
+        return {};
+    }
+    return target;
+}
+
+CMimeAttachment::CMimeAttachment(std::string name, std::int64_t position, std::shared_ptr<CacheFile> file,
+                                 std::string boundary, std::string contentType, std::string transferEncoding)
+    : CAttachment(std::move(name), position, std::move(file), std::move(boundary)),
+      contentType_(std::move(contentType)), transferEncoding_(std::move(transferEncoding))
+{
+}
+
+std::string CMimeAttachment::GetContentType() const
+{
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    if (!ParseContentType(contentType_, type, subtype, names, values))
+        return {};
+    return subtype.empty() ? type : type + "/" + subtype;
+}
+
+bool CMimeAttachment::IsMessage() const
+{
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ParseContentType(contentType_, type, subtype, names, values);
+    return EqualsNoCase(type, "message") && EqualsNoCase(subtype, "rfc822");
+}
+
+bool CMimeAttachment::SkipHeader(CacheFile& f)
+{
+    std::string line;
+    while (f.ReadLine(line)) {
+        if (IsPartEnd(line))
+            return false;
+        if (line.size() < 3)
+            return true;
+    }
+    return false;
+}
+
+void CMimeAttachment::SaveTo(const std::filesystem::path& path)
+{
+    const std::string& te = transferEncoding_;
+    if (EqualsNoCase(te, "7bit") || EqualsNoCase(te, "8bit"))
+        return SaveCopy(path);
+    if (EqualsNoCase(te, "base64"))
+        return SaveBase64(path);
+    if (EqualsNoCase(te, "x-uuencode"))
+        return CUuencodeAttachment(name_, position_, file_, boundary_).SaveTo(path);
+    if (EqualsNoCase(te, "quoted-printable"))
+        return SaveQuotedPrintable(path);
+    const std::string type = GetContentType();
+    if (EqualsNoCase(type, "application/mac-binhex40"))
+        return CBinHexAttachment(name_, position_, file_, boundary_).SaveTo(path);
+    if (EqualsNoCase(type, "application/x-uuencode"))
+        return CUuencodeAttachment(name_, position_, file_, boundary_).SaveTo(path);
+    SaveCopy(path);
+}
+
+void CMimeAttachment::SaveCopy(const std::filesystem::path& path)
+{
+    CacheFile& f = Begin();
+    OutFile out(path);
+    if (SkipHeader(f)) {
+        std::string raw;
+        while (f.ReadRawLine(raw)) {
+            if (IsPartEnd(NormaliseLine(raw)))
+                break;
+            std::string_view content = Content(raw);
+            out.Write(content);
+            out.Write("\r\n");
+        }
+    }
+    out.Close();
+}
+
+void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
+{
+    CacheFile& f = Begin();
+    OutFile out(path);
+    if (SkipHeader(f)) {
+        std::string raw, carry;
+        bool started = false;
+        while (f.ReadRawLine(raw)) {
+            const std::string line = NormaliseLine(raw);
+            const bool last = IsPartEnd(line);
+            std::string data;
+            if (!last)
+                for (char c : raw) {
+                    if (c == '\r' || c == '\n')
+                        break;
+                    if (c != ' ' && c != '\t')
+                        data += c;
+                }
+            if (data.empty()) {
+                if (started || last)
+                    break;
+                continue;
+            }
+            started = true;
+            data.insert(0, carry);
+            carry.clear();
+            if (std::size_t rest = data.size() % 4) {
+                carry = data.substr(data.size() - rest);
+                data.resize(data.size() - rest);
+            }
+            if (!data.empty())
+                out.Write(codec::Base64DecodeLine(data));
+        }
+        // Unpadded data: the last characters still make bytes.
+        if (carry.size() >= 2)
+            out.Write(codec::Base64DecodeLine(carry));
+    }
+    out.Close();
+}
+
+void CMimeAttachment::SaveQuotedPrintable(const std::filesystem::path& path)
+{
+    CacheFile& f = Begin();
+    OutFile out(path);
+    if (SkipHeader(f)) {
+        std::string raw;
+        while (f.ReadRawLine(raw)) {
+            if (IsPartEnd(NormaliseLine(raw)))
+                break;
+            out.Write(DecodeQuotedPrintableLine(Content(raw)));
+        }
+    }
+    out.Close();
+}
+
+bool CMimeAttachment::GetSource(std::string& out)
+{
+    out.clear();
+    if (!file_ || !file_->IsOpen() || !file_->Seek(position_))
+        return false;
+    std::string line;
+    bool inHeader = true;
+    while (file_->ReadLine(line)) {
+        if (IsPartEnd(line))
+            break;
+        if (inHeader) {
+            out += line;
+            if (line.size() < 3)
+                inHeader = false;
+            continue;
+        }
+        out += Unstuffed(line);
+    }
+    return true;
+}
+
+void CUuencodeAttachment::SaveTo(const std::filesystem::path& path)
+{
+    std::filesystem::path temp = CopyBlockToTemp();
+    int rc = codec::UudecodeFile(temp, path);
+    RemoveQuietly(temp);
+    if (rc != 0)
+        throw AttachmentError(AttachmentError::Kind::Decode, "uudecode failed (" + std::to_string(rc) + ")");
+}
+
+bool CUuencodeAttachment::GetSource(std::string& out)
+{
+    out.clear();
+    if (!file_ || !file_->IsOpen() || !file_->Seek(position_))
+        return false;
+    std::string line;
+    while (file_->ReadLine(line)) {
+        if (IsDelimiter(line))
+            break;
+        out += line;
+        if (line == "\r\n" || line == ".\r\n")
+            break;
+    }
+    return true;
+}
+
+void CBinHexAttachment::SaveTo(const std::filesystem::path& path)
+{
+    std::filesystem::path temp = CopyBlockToTemp();
+    std::filesystem::path intermediate = platform::MakeTempFileName("hir", 0);
+    if (intermediate.empty()) {
+        RemoveQuietly(temp);
+        throw AttachmentError(AttachmentError::Kind::File, "no temporary file");
+    }
+    std::optional<std::string> header = codec::BinHexDecodeFile(temp, intermediate, path);
+    RemoveQuietly(temp);
+    RemoveQuietly(intermediate);
+    if (!header)
+        throw AttachmentError(AttachmentError::Kind::Decode, "BinHex decoding failed");
+}
+
+bool CBinHexAttachment::GetSource(std::string& out)
+{
+    out.clear();
+    if (!file_ || !file_->IsOpen() || !file_->Seek(position_))
+        return false;
+    // From the marker line to the end of the encoded data.
+    std::string line;
+    bool data = false;
+    while (file_->ReadLine(line)) {
+        if (IsPartEnd(line) || (data && line == "\r\n"))
+            break;
+        out += line;
+        const std::string_view content = std::string_view(line).substr(0, line.size() - 2);
+        const bool first = !data && !content.empty() && content[0] == ':';
+        if (first)
+            data = true;
+        // The data closes with a second colon.
+        if (data && !content.empty() && content.back() == ':' && (!first || content.size() >= 2))
+            break;
+    }
+    return true;
+}
+
+} // namespace message

@@ -1,0 +1,117 @@
+#pragma once
+// Attachment objects: every MIME part of a shown article and every uuencode or
+// BinHex block found in its text. They hold no data; they read their part
+// again from the cache file when saved, opened or shown as source.
+
+#include "message/CacheFile.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace message {
+
+// Raised by SaveTo: a file could not be written, or the content not decoded.
+class AttachmentError : public std::runtime_error {
+public:
+    enum class Kind { File, Decode };
+    AttachmentError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// Opening or printing a file with the desktop's associations.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // False when nothing could open (or print) the file.
+    virtual bool OpenFile(const std::filesystem::path& file, bool print,
+                          const std::filesystem::path& workingDirectory) = 0;
+};
+
+// A name from an article made safe as a file name: the part after the last
+// '/', '\' or ':', without control characters; "attachment" when nothing
+// usable is left.
+std::string SafeFileName(std::string_view name);
+
+class CAttachment {
+public:
+    CAttachment(std::string name, std::int64_t position, std::shared_ptr<CacheFile> file,
+                std::string boundary);
+    virtual ~CAttachment() = default;
+
+    // Saves into the private temporary folder under the safe name and asks the
+    // desktop to open or print it; the file's path, or empty on failure.
+    virtual std::filesystem::path Open(bool print, Desktop& desktop);
+    // Writes the decoded content to path; throws AttachmentError.
+    virtual void SaveTo(const std::filesystem::path& path) = 0;
+    virtual std::string GetContentType() const { return {}; }
+    // The raw text as received; false when the cache file is no longer readable.
+    virtual bool GetSource(std::string& out) = 0;
+    virtual bool IsMessage() const { return false; }
+
+    const std::string& Name() const { return name_; }
+    std::string SafeName() const { return SafeFileName(name_); }
+    std::int64_t Position() const { return position_; }
+    const std::string& Boundary() const { return boundary_; }
+    bool IsInline() const { return inline_; }
+    void SetInline(bool on) { inline_ = on; }
+
+protected:
+    // Positions the cache file at this object's start; throws when it is closed.
+    CacheFile& Begin();
+    // A line that ends the part: a delimiter of the boundary, or the article's end.
+    bool IsPartEnd(std::string_view normalisedLine) const;
+    bool IsDelimiter(std::string_view normalisedLine) const;
+    // Copies lines from the start into a new temporary file, for the file decoders.
+    std::filesystem::path CopyBlockToTemp();
+
+    std::string name_;
+    std::int64_t position_;
+    std::shared_ptr<CacheFile> file_;
+    std::string boundary_;
+    bool inline_ = true;
+};
+
+class CMimeAttachment : public CAttachment {
+public:
+    CMimeAttachment(std::string name, std::int64_t position, std::shared_ptr<CacheFile> file,
+                    std::string boundary, std::string contentType, std::string transferEncoding);
+    void SaveTo(const std::filesystem::path& path) override;
+    std::string GetContentType() const override;
+    bool GetSource(std::string& out) override;
+    bool IsMessage() const override;
+
+    const std::string& ContentType() const { return contentType_; }
+    const std::string& TransferEncoding() const { return transferEncoding_; }
+
+private:
+    // Reads past the part header; false when the part ended inside it.
+    bool SkipHeader(CacheFile& f);
+    void SaveCopy(const std::filesystem::path& path);
+    void SaveBase64(const std::filesystem::path& path);
+    void SaveQuotedPrintable(const std::filesystem::path& path);
+
+    std::string contentType_;
+    std::string transferEncoding_;
+};
+
+class CUuencodeAttachment : public CAttachment {
+public:
+    using CAttachment::CAttachment;
+    void SaveTo(const std::filesystem::path& path) override;
+    bool GetSource(std::string& out) override;
+};
+
+class CBinHexAttachment : public CAttachment {
+public:
+    using CAttachment::CAttachment;
+    void SaveTo(const std::filesystem::path& path) override;
+    bool GetSource(std::string& out) override;
+};
+
+} // namespace message

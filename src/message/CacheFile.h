@@ -1,0 +1,44 @@
+#pragma once
+// The article cache file as rendering and the attachment objects read it: a
+// file of Shift_JIS lines shared by the body pane and the attachments made
+// from it. Once closed (a new article, a failed or cancelled fetch) every
+// holder sees it closed and reads nothing more from it.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace message {
+
+class CacheFile {
+public:
+    static std::shared_ptr<CacheFile> Open(const std::filesystem::path& path);
+    ~CacheFile();
+    CacheFile(const CacheFile&) = delete;
+    CacheFile& operator=(const CacheFile&) = delete;
+
+    bool IsOpen() const { return file_ != nullptr; }
+    void Close();
+    const std::filesystem::path& Path() const { return path_; }
+
+    bool Seek(std::int64_t position);
+    std::int64_t Tell() const;
+    // One whole line as stored, with its line end; false at the end of the file.
+    bool ReadRawLine(std::string& line);
+    // One line cut at its first CR or LF, Ctrl-Z and NUL as "?", CR LF appended.
+    bool ReadLine(std::string& line);
+
+private:
+    explicit CacheFile(std::filesystem::path path, std::FILE* file);
+    std::filesystem::path path_;
+    std::FILE* file_ = nullptr;
+    char* buffer_ = nullptr;
+    std::size_t capacity_ = 0;
+};
+
+// The display form of a raw line (see ReadLine).
+std::string NormaliseLine(std::string_view raw);
+
+} // namespace message

@@ -1,0 +1,55 @@
+#pragma once
+// Header fields of articles and mails: lookup with unfolding and optional
+// decoding, addresses, dates, the MIME tests, and composing outgoing lines.
+// Header text is Shift_JIS bytes with CR LF line ends; it ends at the first
+// empty line or at the end of the string.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace message {
+
+// Scans for name (":" appended when missing) from the line starting at start.
+// On success value holds the unfolded value (decoded to Shift_JIS when decode
+// is set) and the result is where the next scan may continue.
+std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_view name,
+                                           std::size_t start, bool decode, std::string& value);
+
+std::string GetHeaderField(std::string_view header, std::string_view name, bool decode);
+// Every occurrence, decoded, in header order; true when at least one was found.
+bool GetHeaderFieldAll(std::string_view header, std::string_view name, std::vector<std::string>& values);
+
+// Reduces a From-style value to the bare address, in place.
+void ExtractAddress(std::string& text);
+void SplitAddressList(std::string_view text, std::vector<std::string>& list);
+
+// Seconds since 1970-01-01 00:00 UTC; 0 when the text cannot be read or the
+// date lies before 1970.
+std::int64_t ParseDate(std::string_view text);
+// "+hhmm", "-hhmm" or "GMT" for the machine's current offset from UTC.
+std::string LocalZoneText();
+
+std::string MakeReplySubject(std::string_view header);
+int GetMimeVersion(std::string_view header);
+bool IsMultipart(std::string_view header, std::string& boundary);
+
+bool ParseContentType(std::string_view value, std::string& type, std::string& subtype,
+                      std::vector<std::string>& names, std::vector<std::string>& values);
+bool ParseParameter(std::string_view text, std::string& name, std::string& value);
+// The value of parameter name (compared ignoring case) of a Content-Type style
+// value; empty when absent.
+std::string GetParameter(std::string_view value, std::string_view name);
+
+// code: 0 ISO-2022-JP, 2 EUC-JP, anything else Shift_JIS unchanged.
+std::string ComposeHeaderLine(std::string_view name, std::string_view value, int code, bool encode);
+std::string MakeBoundary(bool withTag);
+
+// ASCII-only helpers shared by the message code.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+} // namespace message

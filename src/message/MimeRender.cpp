@@ -1,0 +1,529 @@
+#include "message/MimeRender.h"
+
+#include "message/Codec.h"
+#include "message/HeaderFields.h"
+#include "message/UrlScanner.h"
+#include "platform/TempFiles.h"
+#include "textcodec/QuotedPrintable.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <system_error>
+
+namespace message {
+
+namespace {
+
+constexpr std::size_t kFlushSize = 10001;
+constexpr std::string_view kBinHexMarker = "(This file must be converted with BinHex 4.0)\r\n";
+
+bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+int CountLines(std::string_view text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+std::string_view WithoutLineEnd(std::string_view line)
+{
+    std::size_t end = line.find_first_of("\r\n");
+    return end == std::string_view::npos ? line : line.substr(0, end);
+}
+
+// The text after the last of the given separators; a backslash that is the
+// second byte of a double-byte character is not one.
+std::string AfterLast(std::string_view name, char separator)
+{
+    std::size_t start = std::string_view::npos;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (IsSjisLead(c) && i + 1 < name.size()) {
+            ++i;
+            continue;
+        }
+        if (name[i] == separator)
+            start = i + 1;
+    }
+    return start == std::string_view::npos ? std::string(name) : std::string(name.substr(start));
+}
+
+bool HasSeparator(std::string_view name, char separator) { return AfterLast(name, separator).size() != name.size(); }
+
+void RemoveQuietly(const std::filesystem::path& p)
+{
+    std::error_code ec;
+    if (!p.empty())
+        std::filesystem::remove(p, ec);
+}
+
+bool WriteFile(const std::filesystem::path& path, std::string_view bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+} // namespace
+
+std::string DecodeQuotedPrintableLine(std::string_view text)
+{
+    text = WithoutLineEnd(text);
+    // Trailing blanks are transport padding, also before a soft line break.
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    std::string out;
+    ::DecodeQuotedPrintableLine(text, out);
+    return out;
+}
+
+BodyRenderer::BodyRenderer(BodySink& sink) : sink_(sink) {}
+
+void BodyRenderer::Flush()
+{
+    if (pending_.empty())
+        return;
+    sink_.Append(pending_, TextRole::Text, textColour, false);
+    pending_.clear();
+}
+
+void BodyRenderer::Emit(std::string_view text, TextRole role, Colour colour, bool underline)
+{
+    Flush();
+    sink_.Append(text, role, colour, underline);
+    lineCount_ += CountLines(text);
+}
+
+void BodyRenderer::AddText(std::string_view text, bool flush)
+{
+    lineCount_ += CountLines(text);
+    if (IsUrlCandidate(text)) {
+        Flush();
+        AppendWithUrls(sink_, text, TextRole::Text, textColour, linkColour);
+        return;
+    }
+    pending_ += text;
+    if (flush || pending_.size() >= kFlushSize)
+        Flush();
+}
+
+void BodyRenderer::AddColoured(std::string_view text, TextRole role, Colour colour, bool underline)
+{
+    Emit(text, role, colour, underline);
+}
+
+void BodyRenderer::AddBoundaryLine(std::string_view line) { Emit(line, TextRole::Boundary, boundaryColour, false); }
+
+void BodyRenderer::AddMarker(std::string_view text)
+{
+    std::string marker = "\r\n";
+    marker += text;
+    marker += "\r\n";
+    Emit(marker, TextRole::Marker, attachmentColour, false);
+}
+
+void BodyRenderer::ClearBody()
+{
+    sink_.Clear();
+    attachments_.clear();
+    headerText_.clear();
+    pending_.clear();
+    lineCount_ = 0;
+    headerLineCount_ = 0;
+}
+
+std::vector<std::unique_ptr<CAttachment>> BodyRenderer::TakeAttachments() { return std::move(attachments_); }
+
+bool BodyRenderer::IsEndLine(std::string_view line) const
+{
+    if (line == ".\r\n")
+        return true;
+    return (!outerDelimiter_.empty() && EqualsNoCase(line, outerDelimiter_)) ||
+           (!outerClosing_.empty() && EqualsNoCase(line, outerClosing_));
+}
+
+bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::int64_t position, bool showAll,
+                                 std::string_view outerBoundary)
+{
+    outerDelimiter_.clear();
+    outerClosing_.clear();
+    if (!outerBoundary.empty()) {
+        outerDelimiter_ = "--" + std::string(outerBoundary) + "\r\n";
+        outerClosing_ = "--" + std::string(outerBoundary) + "--\r\n";
+    }
+    sink_.SetRedraw(false);
+    ClearBody();
+    if (!file || !file->Seek(position)) {
+        sink_.SetRedraw(true);
+        return true;
+    }
+
+    std::string header, line;
+    while (file->ReadLine(line)) {
+        if (line == ".\r\n")
+            break;
+        const bool last = line.size() <= 2;
+        for (std::size_t i = 0; i + 2 < line.size(); ++i)
+            if (static_cast<unsigned char>(line[i]) < 0x20)
+                line[i] = ' ';
+        header += line;
+        headerText_ += codec::DecodeHeaderValue(WithoutLineEnd(line));
+        headerText_ += "\r\n";
+        if (last)
+            break;
+    }
+
+    MimePartInfo info;
+    int lineIndex = 0;
+    std::string boundary;
+    const bool multipart = IsMultipart(header, boundary);
+    if (!multipart) {
+        RenderPart(file, position, {}, info, false, showAll, headerLineCount_);
+        RegisterAttachments(info, {}, file);
+    } else if (!boundary.empty() && boundary != "-") {
+        ShowHeader(header, showAll);
+        headerLineCount_ = lineCount_;
+        const std::string delimiter = "--" + boundary + "\r\n";
+        bool more = false;
+        while (file->ReadLine(line)) {
+            if (IsEndLine(line))
+                break;
+            if (line == delimiter) {
+                AddBoundaryLine(line);
+                more = true;
+                break;
+            }
+            AddText(line[0] == '.' ? std::string_view(line).substr(1) : std::string_view(line));
+        }
+        while (more) {
+            if (!RenderPart(file, file->Tell(), boundary, info, true, true, lineIndex))
+                break;
+            RegisterAttachments(info, boundary, file);
+            more = !info.isLast;
+        }
+    } else {
+        RenderPart(file, position, {}, info, true, showAll, lineIndex);
+        RegisterAttachments(info, {}, file);
+    }
+    Flush();
+    sink_.SetRedraw(true);
+    return true;
+}
+
+bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64_t position,
+                              std::string_view boundary, MimePartInfo& info, bool isPart, bool showFlag,
+                              int& lineIndex)
+{
+    info = MimePartInfo{};
+    info.startPosition = position;
+    std::string delimiter, closing;
+    if (!boundary.empty()) {
+        delimiter = "--" + std::string(boundary) + "\r\n";
+        closing = "--" + std::string(boundary) + "--\r\n";
+    }
+    auto isDelimiter = [&](const std::string& l) { return !boundary.empty() && (l == delimiter || l == closing); };
+    if (!file->Seek(position))
+        return false;
+
+    std::string header, line;
+    bool endedAtDelimiter = false;
+    for (;;) {
+        if (!file->ReadLine(line) || IsEndLine(line))
+            return false;
+        // A part with no header and no body: the next delimiter comes at once.
+        if (isDelimiter(line)) {
+            endedAtDelimiter = true;
+            break;
+        }
+        header += line;
+        if (line.size() < 3)
+            break;
+        ++info.headerLineCount;
+    }
+    info.contentType = GetHeaderField(header, "Content-Type", true);
+    info.description = GetHeaderField(header, "Content-Description", true);
+    info.disposition = GetHeaderField(header, "Content-Disposition", true);
+    info.transferEncoding = GetHeaderField(header, "Content-Transfer-Encoding", true);
+
+    ShowHeader(header, showFlag);
+    lineIndex = lineCount_;
+    if (endedAtDelimiter) {
+        info.isLast = line != delimiter;
+        AddBoundaryLine(line);
+        Flush();
+        return true;
+    }
+
+    const bool show = !isPart || IsInlinePart(info);
+    if (!show) {
+        AddPartMarker(info);
+        AddText("\r\n");
+    }
+    const bool base64 = EqualsNoCase(info.transferEncoding, "base64");
+    const bool quotedPrintable = EqualsNoCase(info.transferEncoding, "quoted-printable");
+
+    std::string base64Text, qpText;
+    int binhexState = 0, uuState = 0, binhexExtra = 0;
+    std::string binhexCollected;
+    std::size_t binhexBlock = 0;
+    bool leading = true;
+
+    auto finish = [&] {
+        if (binhexState != 0) {
+            binhexState = 0;
+            FinishBinHexBlock(binhexCollected, info);
+        }
+        if (!qpText.empty()) {
+            AddText(codec::ToSjis(DecodeQuotedPrintableLine(qpText), codec::Auto));
+            qpText.clear();
+        }
+        if (!base64Text.empty()) {
+            AddText(codec::ToSjis(base64Text, codec::Auto));
+            base64Text.clear();
+        }
+    };
+
+    for (;;) {
+        const std::int64_t linePosition = file->Tell();
+        if (!file->ReadLine(line) || IsEndLine(line))
+            break;
+        if (isDelimiter(line)) {
+            finish();
+            info.isLast = line != delimiter;
+            AddBoundaryLine(line);
+            break;
+        }
+        if (leading && line == "\r\n")
+            continue;
+        leading = false;
+        if (!show)
+            continue;
+
+        switch (binhexState) {
+        case 0:
+            if (EqualsNoCase(line, kBinHexMarker)) {
+                binhexBlock = info.embeddedNames.size();
+                info.embeddedNames.push_back("temp");
+                info.embeddedPositions.push_back(linePosition);
+                info.embeddedKinds.push_back(0);
+                AddMarker("(BinHex4.0 CONTENT)");
+                binhexCollected = line;
+                binhexState = 1;
+            }
+            break;
+        case 1:
+            binhexCollected += line;
+            if (line == "\r\n") {
+                binhexState = 2;
+                binhexExtra = 0;
+            }
+            break;
+        default:
+            if (line == "\r\n") {
+                binhexState = 0;
+                FinishBinHexBlock(binhexCollected, info);
+            } else if (binhexExtra < 19) {
+                binhexCollected += line;
+                ++binhexExtra;
+            }
+            break;
+        }
+        (void)binhexBlock;
+        if (uuState == 0) {
+            if ((StartsWithNoCase(line, "begin ") || StartsWithNoCase(line, "begin\t")) &&
+                DetectUuencode(line, linePosition, info))
+                uuState = 1;
+        } else if (line == "\r\n") {
+            uuState = 0;
+        }
+        if (binhexState != 0 || uuState != 0)
+            continue;
+
+        std::string_view text = line;
+        if (text[0] == '.')
+            text.remove_prefix(1); // the server's dot-stuffing
+        if (base64 && line.size() > 2) {
+            std::string bytes = codec::Base64DecodeLine(WithoutLineEnd(text));
+            base64Text.append(bytes.data(), std::min(bytes.size(), bytes.find('\0')));
+            continue;
+        }
+        if (quotedPrintable && line.size() > 2) {
+            std::string_view content = WithoutLineEnd(text);
+            while (!content.empty() && (content.back() == ' ' || content.back() == '\t'))
+                content.remove_suffix(1);
+            if (!content.empty() && content.back() == '=') {
+                content.remove_suffix(1);
+                qpText += content;
+                continue;
+            }
+            qpText += content;
+            std::string decoded = DecodeQuotedPrintableLine(qpText);
+            qpText.clear();
+            AddText(codec::ToSjis(decoded, codec::Auto));
+            continue;
+        }
+        AddText(text);
+    }
+    finish();
+    Flush();
+    return true;
+}
+
+void BodyRenderer::FinishBinHexBlock(const std::string& collected, MimePartInfo& info)
+{
+    // The block is the last one added.
+    if (info.embeddedKinds.empty())
+        return;
+    const std::size_t index = info.embeddedKinds.size() - 1;
+    std::filesystem::path data = platform::MakeTempFileName("hex", 0);
+    std::filesystem::path intermediate = platform::MakeTempFileName("hex", 0);
+    std::optional<std::string> name;
+    if (!data.empty() && !intermediate.empty() && WriteFile(data, collected))
+        name = codec::BinHexReadHeader(data, intermediate);
+    RemoveQuietly(data);
+    RemoveQuietly(intermediate);
+    if (!name) {
+        info.embeddedNames.erase(info.embeddedNames.begin() + static_cast<std::ptrdiff_t>(index));
+        info.embeddedPositions.erase(info.embeddedPositions.begin() + static_cast<std::ptrdiff_t>(index));
+        info.embeddedKinds.erase(info.embeddedKinds.begin() + static_cast<std::ptrdiff_t>(index));
+        AddText(collected);
+        return;
+    }
+    if (!name->empty())
+        info.embeddedNames[index] = *name;
+}
+
+bool BodyRenderer::DetectUuencode(std::string_view line, std::int64_t position, MimePartInfo& info)
+{
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (words.size() < 3) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        std::size_t b = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n')
+            ++i;
+        if (i == b)
+            break;
+        words.push_back(line.substr(b, i - b));
+    }
+    if (words.size() < 3 || !(words[1][0] >= '0' && words[1][0] <= '9'))
+        return false;
+    info.embeddedNames.emplace_back(words[2]);
+    info.embeddedPositions.push_back(position);
+    info.embeddedKinds.push_back(1);
+    AddMarker("(UUENCODE CONTENT)");
+    return true;
+}
+
+bool BodyRenderer::IsInlinePart(const MimePartInfo& info) const
+{
+    if (info.contentType.empty())
+        return true;
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ParseContentType(info.contentType, type, subtype, names, values);
+    if (EqualsNoCase(type, "text"))
+        return true;
+    if (EqualsNoCase(type, "message") || EqualsNoCase(subtype, "rfc822") ||
+        EqualsNoCase(info.transferEncoding, "x-uuencode"))
+        return false;
+    return EqualsNoCase(type, "application") && EqualsNoCase(subtype, "x-www-form-urlencoded");
+}
+
+void BodyRenderer::AddPartMarker(const MimePartInfo& info)
+{
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ParseContentType(info.contentType, type, subtype, names, values);
+    if (EqualsNoCase(type, "message") && EqualsNoCase(subtype, "rfc822"))
+        AddMarker("(Attached message)");
+    else
+        AddMarker("(MIME CONTENT)");
+}
+
+std::string BodyRenderer::AttachmentName(const MimePartInfo& info)
+{
+    std::string name = GetParameter(info.contentType, "name");
+    if (name.empty())
+        name = AfterLast(info.description, '\\');
+    if (name.empty())
+        name = GetParameter(info.disposition, "filename");
+    return name;
+}
+
+void BodyRenderer::RegisterAttachments(const MimePartInfo& info, std::string_view boundary,
+                                       const std::shared_ptr<CacheFile>& file)
+{
+    auto part = std::make_unique<CMimeAttachment>(AttachmentName(info), info.startPosition, file,
+                                                  std::string(boundary), info.contentType, info.transferEncoding);
+    part->SetInline(IsInlinePart(info));
+    attachments_.push_back(std::move(part));
+    for (std::size_t i = 0; i < info.embeddedNames.size(); ++i) {
+        const std::string& full = info.embeddedNames[i];
+        std::string name = HasSeparator(full, '\\') ? AfterLast(full, '\\')
+                           : HasSeparator(full, '/') ? AfterLast(full, '/')
+                                                     : AfterLast(full, ':');
+        std::unique_ptr<CAttachment> block;
+        if (info.embeddedKinds[i] == 1)
+            block = std::make_unique<CUuencodeAttachment>(name, info.embeddedPositions[i], file, std::string(boundary));
+        else
+            block = std::make_unique<CBinHexAttachment>(name, info.embeddedPositions[i], file, std::string(boundary));
+        block->SetInline(false);
+        attachments_.push_back(std::move(block));
+    }
+}
+
+void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
+{
+    bool fieldShown = false;
+    std::size_t pos = 0;
+    while (pos < header.size()) {
+        std::size_t cr = header.find('\r', pos);
+        std::size_t end = cr == std::string_view::npos ? header.size() : cr;
+        const std::size_t lineStart = pos;
+        std::string_view line = header.substr(pos, end - pos);
+        pos = end;
+        if (pos < header.size())
+            ++pos;
+        if (pos < header.size() && header[pos] == '\n')
+            ++pos;
+
+        if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+            if (fieldShown) {
+                Flush();
+                std::string text = showAll ? std::string(line) : codec::DecodeHeaderValue(line);
+                text += "\r\n";
+                lineCount_ += CountLines(text);
+                AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
+            }
+            continue;
+        }
+        if (!showAll && std::any_of(hiddenFields.begin(), hiddenFields.end(),
+                                    [&](const std::string& f) { return StartsWithNoCase(line, f); })) {
+            fieldShown = false;
+            continue;
+        }
+        const std::size_t colon = line.find(':');
+        if (!showAll && (StartsWithNoCase(line, "subject:") || StartsWithNoCase(line, "from:"))) {
+            std::string value;
+            ScanHeaderField(header, line.substr(0, colon + 1), lineStart, true, value);
+            Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
+            std::string text = " " + value + "\r\n";
+            lineCount_ += CountLines(text);
+            AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
+            fieldShown = false;
+            continue;
+        }
+        fieldShown = true;
+        if (colon == std::string_view::npos) {
+            Emit(std::string(line) + "\r\n", TextRole::HeaderValue, headerValueColour, false);
+            continue;
+        }
+        Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
+        std::string text = showAll ? std::string(line.substr(colon + 1)) : codec::DecodeHeaderValue(line.substr(colon + 1));
+        text += "\r\n";
+        lineCount_ += CountLines(text);
+        AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
+    }
+}
+
+} // namespace message

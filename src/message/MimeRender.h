@@ -1,0 +1,92 @@
+#pragma once
+// Turning a cached article into what the body pane shows: header lines
+// filtered and coloured, MIME parts resolved, Base64 and quoted-printable text
+// decoded, markers for parts and embedded uuencode/BinHex blocks, and an
+// attachment object for each of them.
+
+#include "message/Attachment.h"
+#include "message/BodySink.h"
+#include "message/CacheFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace message {
+
+struct MimePartInfo {
+    std::vector<std::string> embeddedNames;
+    std::vector<std::int64_t> embeddedPositions;
+    std::vector<int> embeddedKinds; // 1 uuencode, 0 BinHex 4.0
+    std::string contentType, description, disposition, transferEncoding;
+    std::int64_t startPosition = 0;
+    int headerLineCount = 0;
+    bool isLast = true;
+};
+
+// Decodes one quoted-printable line (up to its first CR): CR LF appended unless
+// it ends in a soft line break.
+std::string DecodeQuotedPrintableLine(std::string_view text);
+
+class BodyRenderer {
+public:
+    explicit BodyRenderer(BodySink& sink);
+    virtual ~BodyRenderer() = default;
+
+    // Colours (0x00BBGGRR), as the body pane sets them.
+    Colour textColour = 0x000000;
+    Colour boundaryColour = 0xFF0000;
+    Colour attachmentColour = 0x0000FF;
+    Colour headerNameColour = 0x808080;
+    Colour headerValueColour = 0x808080;
+    Colour linkColour = 0x808080;
+    // Field names with their colon, hidden unless all header lines are shown.
+    std::vector<std::string> hiddenFields;
+
+    // Fills the sink from the article at position; true.
+    bool RenderArticle(const std::shared_ptr<CacheFile>& file, std::int64_t position, bool showAll,
+                       std::string_view outerBoundary = {});
+    // False when the article ended inside the part header.
+    bool RenderPart(const std::shared_ptr<CacheFile>& file, std::int64_t position, std::string_view boundary,
+                    MimePartInfo& info, bool isPart, bool showFlag, int& lineIndex);
+    void ShowHeader(std::string_view header, bool showAll);
+    virtual bool IsInlinePart(const MimePartInfo& info) const;
+    static std::string AttachmentName(const MimePartInfo& info);
+    void RegisterAttachments(const MimePartInfo& info, std::string_view boundary,
+                             const std::shared_ptr<CacheFile>& file);
+    void ClearBody();
+    bool IsEndLine(std::string_view line) const;
+
+    void AddText(std::string_view text, bool flush = false);
+    void AddColoured(std::string_view text, TextRole role, Colour colour, bool underline = false);
+    void AddBoundaryLine(std::string_view line);
+    void AddMarker(std::string_view text);
+
+    // The article header, encoded words decoded, as the follow-up reads it.
+    const std::string& HeaderText() const { return headerText_; }
+    int HeaderLineCount() const { return headerLineCount_; }
+    // Lines appended so far (line ends counted).
+    int LineCount() const { return lineCount_; }
+    const std::vector<std::unique_ptr<CAttachment>>& Attachments() const { return attachments_; }
+    // Moves the attachment objects out (the body pane's list takes them).
+    std::vector<std::unique_ptr<CAttachment>> TakeAttachments();
+
+private:
+    void Flush();
+    void Emit(std::string_view text, TextRole role, Colour colour, bool underline);
+    void FinishBinHexBlock(const std::string& collected, MimePartInfo& info);
+    bool DetectUuencode(std::string_view line, std::int64_t position, MimePartInfo& info);
+    void AddPartMarker(const MimePartInfo& info);
+
+    BodySink& sink_;
+    std::string outerDelimiter_, outerClosing_;
+    std::string headerText_;
+    std::string pending_;
+    int headerLineCount_ = 0;
+    int lineCount_ = 0;
+    std::vector<std::unique_ptr<CAttachment>> attachments_;
+};
+
+} // namespace message

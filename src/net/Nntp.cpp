@@ -1,0 +1,370 @@
+#include "net/Nntp.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "net/PostCodec.h"
+
+namespace {
+
+constexpr std::int64_t kQuitWaitMs = 2000;
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int LeadingNumber(std::string_view s)
+{
+    long long v = 0;
+    for (char c : s) {
+        if (!IsDigit(c))
+            break;
+        v = v * 10 + (c - '0');
+        if (v > 0x7fffffff)
+            return 0x7fffffff;
+    }
+    return static_cast<int>(v);
+}
+
+// A value may come from another article; it must not end the header line.
+std::string HeaderSafe(std::string_view value)
+{
+    std::string s(value);
+    for (char& c : s)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return s;
+}
+
+bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); }
+
+// Reads one decimal number (optionally signed) at p, skipping blanks first.
+bool ReadNumber(const std::string& text, std::size_t& p, int& out)
+{
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\t'))
+        ++p;
+    std::size_t start = p;
+    if (p < text.size() && (text[p] == '-' || text[p] == '+'))
+        ++p;
+    std::size_t digits = p;
+    while (p < text.size() && IsDigit(text[p]))
+        ++p;
+    if (p == digits)
+        return false;
+    errno = 0;
+    long long v = std::strtoll(text.c_str() + start, nullptr, 10);
+    if (errno == ERANGE || v > 0x7fffffffLL || v < -0x7fffffffLL - 1)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+std::string AttachmentPostName(const CNntpPostMessageParam& param)
+{
+    std::string name = param.attachName;
+    if (name.empty()) {
+        name = param.attachPath.filename().string();
+        // A name from elsewhere may still carry a Windows folder part.
+        std::size_t slash = name.find_last_of('\\');
+        if (slash != std::string::npos)
+            name.erase(0, slash + 1);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (IsLead(c) && i + 1 < name.size()) {
+            out.append(name, i, 2);
+            ++i;
+        } else if (c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0') {
+            out += '_';
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+CNntp::CNntp() : CTextbaseProtocol("NNTP") {}
+
+CNntp::~CNntp() { Quit(); }
+
+int CNntp::Open(const std::string& host, int noDelay, int port)
+{
+    dataPending_ = false;
+    if (!ConnectServer(host, noDelay, port))
+        return 0;
+    connected_ = 1;
+    return 1;
+}
+
+void CNntp::Attach(int socket)
+{
+    tcp_.Close();
+    tcp_.Attach(socket);
+    dataPending_ = false;
+    connected_ = 1;
+}
+
+int CNntp::ReadGreeting(bool allowReadOnly)
+{
+    std::string line;
+    int n = tcp_.ReadLine(line);
+    lastReply_ = line;
+    replyCode_ = n > 0 ? LeadingNumber(line) : 0;
+    if (n > 0 && (StartsWith(line, "200") || (allowReadOnly && StartsWith(line, "201"))))
+        return 1;
+    connected_ = 0;
+    tcp_.Close();
+    return 0;
+}
+
+long CNntp::SendRaw(std::string_view text) { return tcp_.SendAll(text.data(), text.size()); }
+
+void CNntp::MarkBroken()
+{
+    dataPending_ = false;
+    disconnect();
+}
+
+std::optional<std::string> CNntp::sendCommand(std::string_view command)
+{
+    std::string line(command);
+    reportStatus(">> %s", line.c_str());
+    replyCode_ = 0;
+    if (connected_ != 1) {
+        reportStatus("Command Fail");
+        return std::nullopt;
+    }
+    // Data nobody read would be taken for this command's reply.
+    if (dataPending_ && !SkipData()) {
+        reportStatus("Command Fail");
+        return std::nullopt;
+    }
+    if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0)
+        line += "\r\n";
+    if (SendRaw(line) < 0) {
+        reportStatus("Command Fail");
+        MarkBroken();
+        return std::nullopt;
+    }
+    if (tcp_.ReadLine(lastReply_) <= 0) {
+        reportStatus("Command Fail");
+        MarkBroken();
+        return std::nullopt;
+    }
+    reportStatus("<< %s", lastReply_.c_str());
+    replyCode_ = LeadingNumber(lastReply_);
+    bool wellFormed = lastReply_.size() >= 3 && IsDigit(lastReply_[0]) && IsDigit(lastReply_[1]) && IsDigit(lastReply_[2]);
+    if (!wellFormed) {
+        // Not a status line: whatever follows cannot be matched to a command.
+        reportStatus("Command Fail");
+        MarkBroken();
+        return std::nullopt;
+    }
+    char first = lastReply_[0];
+    if (first == '1' || first == '2' || first == '3')
+        return lastReply_;
+    reportStatus("Command Fail");
+    return std::nullopt;
+}
+
+void CNntp::ExpectData(bool unstuff)
+{
+    dataPending_ = true;
+    unstuff_ = unstuff;
+}
+
+int CNntp::ReadDataLine(std::string& line)
+{
+    line.clear();
+    if (!dataPending_)
+        return connected_ == 1 ? 0 : -1;
+    if (tcp_.ReadLine(line) <= 0) {
+        reportStatus("Command Fail");
+        MarkBroken();
+        line.clear();
+        return -1;
+    }
+    if (line == ".\r\n" || line == ".\n") {
+        dataPending_ = false;
+        line.clear();
+        return 0;
+    }
+    if (unstuff_ && line.size() >= 2 && line[0] == '.' && line[1] == '.')
+        line.erase(0, 1);
+    return 1;
+}
+
+bool CNntp::ReadData(std::string& text)
+{
+    std::string line;
+    int r;
+    while ((r = ReadDataLine(line)) > 0)
+        text += line;
+    return r == 0;
+}
+
+bool CNntp::SkipData()
+{
+    std::string line;
+    int r;
+    while ((r = ReadDataLine(line)) > 0) {
+    }
+    return r == 0;
+}
+
+int CNntp::List()
+{
+    if (!sendCommand("LIST") || replyCode_ != 215)
+        return 0;
+    ExpectData(true);
+    return 1;
+}
+
+int CNntp::Group(const std::string& name, std::string& reply, int& count, int& first, int& last)
+{
+    reply.clear();
+    auto r = sendCommand("GROUP " + name);
+    if (!r) {
+        // A refusal (411) is handed back for the caller's message.
+        if (replyCode_ != 0)
+            reply = lastReply_;
+        return 0;
+    }
+    reply = *r;
+    if (replyCode_ != 211)
+        return 0;
+    std::size_t p = 0;
+    while (p < reply.size() && IsDigit(reply[p]))
+        ++p;
+    int c = 0, f = 0, l = 0;
+    // The three numbers are needed; a shorter reply is a failure, not zeros.
+    if (!ReadNumber(reply, p, c) || !ReadNumber(reply, p, f) || !ReadNumber(reply, p, l))
+        return 0;
+    count = c;
+    first = f;
+    last = l;
+    return 1;
+}
+
+int CNntp::Head(int number)
+{
+    if (!sendCommand("HEAD " + std::to_string(number)) || replyCode_ != 221)
+        return 0;
+    ExpectData(true);
+    return 1;
+}
+
+int CNntp::Article(int number, int& code)
+{
+    auto r = sendCommand("ARTICLE " + std::to_string(number));
+    code = replyCode_;
+    if (!r)
+        return 0;
+    switch (replyCode_) {
+    case 220:
+    case 221:
+    case 222:
+        // The cache keeps the server's form; display and saving un-stuff.
+        ExpectData(false);
+        return 1;
+    case 223: // no data follows
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void CNntp::Quit()
+{
+    if (connected_ == 1) {
+        // The reply is not examined: a dead or silent server must not hold us up.
+        reportStatus(">> %s", "QUIT");
+        bool wait = !dataPending_;
+        if (tcp_.SendAll("QUIT\r\n", 6, kQuitWaitMs) >= 0 && wait) {
+            std::string reply;
+            if (tcp_.ReadLine(reply, kQuitWaitMs) > 0)
+                reportStatus("<< %s", reply.c_str());
+        }
+    }
+    dataPending_ = false;
+    disconnect();
+}
+
+int CNntp::TryLock()
+{
+    if (busy_)
+        return 0;
+    busy_ = 1;
+    return 1;
+}
+
+int CNntp::Post(const CNntpPostMessageParam& param)
+{
+    const net::PostCodec& codec = net::GetPostCodec();
+    const int c = param.kanjiCode;
+    if (!sendCommand("POST") || replyCode_ != 340)
+        return 0;
+    reportStatus("send header");
+
+    auto fail = [this] {
+        // The server must throw the partial article away: never send its end.
+        MarkBroken();
+        return 0;
+    };
+
+    std::string header;
+    for (std::size_t i = 0; i < param.fieldNames.size(); ++i) {
+        std::string value = i < param.fieldValues.size() ? HeaderSafe(param.fieldValues[i]) : std::string();
+        std::string line = codec.composeHeaderLine(HeaderSafe(param.fieldNames[i]), value, c, true);
+        reportStatus("%d> %s", static_cast<int>(i), line.c_str());
+        header += line;
+    }
+    header += "Mime-Version: 1.0\r\n";
+
+    const bool attach = !param.attachPath.empty();
+    const std::string textType = c == 0 ? "text/plain; charset=iso-2022-jp" : "text/plain";
+    const std::string textTypeLine = codec.composeHeaderLine("Content-Type:", textType, c == 0 ? 0 : c, false);
+    std::string boundary;
+    std::string name;
+    if (attach) {
+        boundary = codec.makeBoundary(false);
+        name = AttachmentPostName(param);
+        header += codec.composeHeaderLine("X-Attachments:", name, c, false);
+        header += codec.composeHeaderLine("Content-Type:", "MultiPart/Mixed;Boundary=\"" + boundary + "\"", c, false);
+    } else {
+        header += textTypeLine;
+    }
+    header += "\r\n";
+    if (SendRaw(header) < 0)
+        return fail();
+
+    if (attach) {
+        if (SendRaw("--" + boundary + "\r\n" + textTypeLine + "\r\n") < 0)
+            return fail();
+    }
+    for (const std::string& piece : param.bodyTexts)
+        if (!piece.empty() && !sendText(piece, c))
+            return fail();
+
+    if (attach) {
+        std::string part = "\r\n\r\n--" + boundary + "\r\n";
+        if (param.attachEncoding == 0)
+            part += codec.composeHeaderLine("Content-Transfer-Encoding:", "base64", c, false);
+        const char* type = param.attachEncoding == 0   ? "application/octet-stream;name="
+                           : param.attachEncoding == 1 ? "application/mac-binhex40;name="
+                                                       : "application/x-uuencode;name=";
+        part += codec.composeHeaderLine("Content-Type:", std::string(type) + "\"" + name + "\"", c, false);
+        part += codec.composeHeaderLine("Content-Description:", name, c, false);
+        part += "\r\n";
+        if (SendRaw(part) < 0)
+            return fail();
+        if (!sendFile(param.encodedPath))
+            return fail();
+        if (SendRaw("\r\n\r\n--" + boundary + "--\r\n") < 0)
+            return fail();
+    }
+    return sendCommand("\r\n.") ? 1 : 0;
+}

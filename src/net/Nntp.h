@@ -1,0 +1,78 @@
+#pragma once
+// The NNTP client.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/TextbaseProtocol.h"
+
+// One article to post.
+class CNntpPostMessageParam {
+public:
+    int kanjiCode = 0;      // 0 JIS, 1 Shift_JIS, 2 EUC
+    int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode
+    std::vector<std::string> fieldNames;  // "Subject:" ...; Shift_JIS
+    std::vector<std::string> fieldValues; // same length and order
+    std::vector<std::string> bodyTexts;   // Shift_JIS pieces, sent one after the other
+    std::filesystem::path attachPath;     // the file the user attached; empty for none
+    std::filesystem::path encodedPath;    // that file already encoded with attachEncoding
+    // The attachment's name as posted (Shift_JIS); when empty the file name
+    // of attachPath is used.
+    std::string attachName;
+};
+
+class CNntp : public CTextbaseProtocol {
+public:
+    CNntp();
+    ~CNntp() override;
+
+    int Open(const std::string& host, int noDelay, int port);
+    // Takes over a connected socket.
+    void Attach(int socket);
+    // 1 when the server greets with 200. A 201 (no posting) greeting is
+    // accepted only when allowReadOnly is set (a reading connection).
+    int ReadGreeting(bool allowReadOnly = false);
+
+    std::optional<std::string> sendCommand(std::string_view command) override;
+    long SendRaw(std::string_view text);
+
+    int List();
+    int Group(const std::string& name, std::string& reply, int& count, int& first, int& last);
+    int Head(int number);
+    int Article(int number, int& code);
+    int Post(const CNntpPostMessageParam& param);
+    void Quit();
+
+    // The data of the last LIST, HEAD or ARTICLE, line by line. Returns 1 with
+    // a line (its CR LF kept), 0 at the closing "." line, -1 on failure (the
+    // connection is then broken). LIST and HEAD lines come un-stuffed,
+    // ARTICLE lines as the server sent them.
+    int ReadDataLine(std::string& line);
+    // The rest of the data in one text; false on failure.
+    bool ReadData(std::string& text);
+    bool DataPending() const { return dataPending_; }
+
+    int ReplyCode() const { return replyCode_; }
+    int IsConnected() const { return connected_ == 1 ? 1 : 0; }
+    int TryLock();
+    void Unlock() { busy_ = 0; }
+
+    // Closes a connection that can no longer be trusted to be in step.
+    void MarkBroken();
+
+private:
+    void ExpectData(bool unstuff);
+    bool SkipData();
+
+    int replyCode_ = 0;
+    int busy_ = 0;
+    bool dataPending_ = false;
+    bool unstuff_ = false;
+};
+
+// The name an attachment is posted under: the file name only, with characters
+// that would break its header quoting replaced.
+std::string AttachmentPostName(const CNntpPostMessageParam& param);

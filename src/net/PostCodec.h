@@ -1,0 +1,30 @@
+#pragma once
+// The text conversions posting needs, reached through one seam so that the
+// wire form can be checked with any codec and the codec libraries stay the
+// only implementation.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace net {
+
+struct PostCodec {
+    // Shift_JIS text -> code 0 ISO-2022-JP, 2 EUC-JP, otherwise unchanged.
+    std::function<std::string(std::string_view text, int code)> convertFromSjis;
+    // One outgoing header line ending in CR LF.
+    std::function<std::string(std::string_view name, std::string_view value, int code, bool encode)> composeHeaderLine;
+    // A fresh multipart boundary.
+    std::function<std::string(bool tag)> makeBoundary;
+};
+
+const PostCodec& GetPostCodec();
+// Replaces the codec (tests); an empty member keeps the library's.
+void SetPostCodec(PostCodec codec);
+// Back to the library's codec.
+void ResetPostCodec();
+// False while the codec libraries are not linked in (Shift_JIS then passes
+// unchanged and headers are not encoded).
+bool HaveLibraryCodec();
+
+} // namespace net

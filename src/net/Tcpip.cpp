@@ -1,0 +1,336 @@
+#include "net/Tcpip.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include "platform/Clock.h"
+#include "platform/WinsockError.h"
+
+namespace net {
+namespace {
+int g_waitSec = 12;
+int g_retryCount = 5;
+std::function<void()>& PumpHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+} // namespace
+// Short enough that Cancel reacts at once, long enough to cost nothing.
+constexpr int kSliceMs = 25;
+
+void SetTcpWaitSec(int seconds) { g_waitSec = seconds; }
+void SetTcpRetryCount(int count) { g_retryCount = count; }
+int TcpWaitSec() { return (g_waitSec < 0 || g_waitSec > 3600) ? 12 : g_waitSec; }
+int TcpRetryCount() { return (g_retryCount < 0 || g_retryCount > 1000) ? 5 : g_retryCount; }
+
+void SetPumpHook(std::function<void()> hook) { PumpHook() = std::move(hook); }
+void RunPumpHook()
+{
+    // Copy: the hook may replace itself while it runs.
+    if (auto hook = PumpHook())
+        hook();
+}
+
+} // namespace net
+
+CTcpip::CTcpip() : chunk_(64 * 1024) {}
+
+CTcpip::~CTcpip() = default;
+
+std::int64_t CTcpip::LineLimitMs()
+{
+    std::int64_t limit = std::int64_t{net::TcpRetryCount()} * net::TcpWaitSec() * 1000;
+    return limit == 0 ? 60 : limit;
+}
+
+int CTcpip::CreateSocket(int family, int type, int protocol)
+{
+    int fd = ::socket(family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    if (fd < 0) {
+        lastError_ = platform::WinsockFromErrno(errno);
+        return lastError_;
+    }
+    fd_ = fd;
+    DropBuffer();
+    return 0;
+}
+
+int CTcpip::SetSockOpt(int level, int option, const void* value, socklen_t length)
+{
+    int r = ::setsockopt(fd_, level, option, value, length);
+    if (r < 0)
+        lastError_ = platform::WinsockFromErrno(errno);
+    return r;
+}
+
+int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& host, int port)
+{
+    out.clear();
+    if (port < 1 || port > 65535)
+        return lastError_ = platform::WSAEINVAL;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    const std::string service = std::to_string(port);
+    int failures = 0;
+    for (;;) {
+        addrinfo* list = nullptr;
+        int r = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+        if (r == 0) {
+            for (addrinfo* a = list; a; a = a->ai_next) {
+                if (a->ai_addrlen > sizeof(sockaddr_storage))
+                    continue;
+                net::SocketAddress sa;
+                std::memcpy(&sa.addr, a->ai_addr, a->ai_addrlen);
+                sa.length = a->ai_addrlen;
+                sa.family = a->ai_family;
+                out.push_back(sa);
+            }
+            ::freeaddrinfo(list);
+            if (out.empty())
+                return lastError_ = platform::WSANO_DATA;
+            return 0;
+        }
+        int code = (r == EAI_SYSTEM) ? platform::WinsockFromErrno(errno) : platform::WinsockFromResolver(r);
+        lastError_ = code;
+        if (code != platform::WSATRY_AGAIN)
+            return code;
+        if (++failures > net::TcpRetryCount())
+            return code;
+        PumpWait(500);
+    }
+}
+
+CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
+{
+    if (fd_ < 0) {
+        lastError_ = platform::WSAENOTSOCK;
+        return Wait::Failed;
+    }
+    for (;;) {
+        std::uint64_t now = platform::GetTickCount();
+        if (now >= deadline)
+            return Wait::TimedOut;
+        int slice = static_cast<int>(std::min<std::uint64_t>(deadline - now, net::kSliceMs));
+        pollfd p{fd_, events, 0};
+        int r = ::poll(&p, 1, slice);
+        if (r > 0) {
+            if (p.revents & POLLNVAL) {
+                lastError_ = platform::WSAENOTSOCK;
+                return Wait::Failed;
+            }
+            // Errors and hang-ups are reported by the following call itself.
+            return Wait::Ready;
+        }
+        if (r < 0 && errno != EINTR) {
+            lastError_ = platform::WinsockFromErrno(errno);
+            return Wait::Failed;
+        }
+        net::RunPumpHook();
+        // The hook may have closed us.
+        if (fd_ < 0) {
+            lastError_ = platform::WSAENOTSOCK;
+            return Wait::Failed;
+        }
+    }
+}
+
+int CTcpip::Connect(const sockaddr* address, socklen_t length, std::int64_t timeoutMs)
+{
+    if (::connect(fd_, address, length) == 0)
+        return 0;
+    if (errno != EINPROGRESS && errno != EINTR) {
+        lastError_ = platform::WinsockFromErrno(errno);
+        return -1;
+    }
+    std::uint64_t deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(timeoutMs, 0));
+    Wait w = WaitFor(POLLOUT, deadline);
+    if (w == Wait::TimedOut) {
+        lastError_ = platform::WSAETIMEDOUT;
+        return -1;
+    }
+    if (w == Wait::Failed)
+        return -1;
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) < 0)
+        err = errno;
+    if (err != 0) {
+        lastError_ = platform::WinsockFromErrno(err);
+        return -1;
+    }
+    return 0;
+}
+
+long CTcpip::Send(const char* bytes, std::size_t length, int flags)
+{
+    ssize_t n = ::send(fd_, bytes, length, flags | MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0) {
+        int e = errno;
+        lastError_ = platform::WinsockFromErrno(e);
+        errno = e;
+    }
+    return static_cast<long>(n);
+}
+
+long CTcpip::Recv(char* bytes, std::size_t length, int flags)
+{
+#ifdef TCP_QUICKACK
+    // Servers write a status line and its data separately; without an
+    // immediate ACK their Nagle wait stalls each multi-line reply.
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
+    ssize_t n = ::recv(fd_, bytes, length, flags | MSG_DONTWAIT);
+    if (n < 0) {
+        int e = errno;
+        lastError_ = platform::WinsockFromErrno(e);
+        errno = e;
+    }
+    return static_cast<long>(n);
+}
+
+int CTcpip::Close()
+{
+    if (fd_ < 0)
+        return 0;
+    int r = ::close(fd_);
+    fd_ = -1;
+    DropBuffer();
+    return r;
+}
+
+void CTcpip::Attach(int socket)
+{
+    fd_ = socket;
+    DropBuffer();
+    if (fd_ >= 0) {
+        int flags = ::fcntl(fd_, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+        ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
+    }
+}
+
+void CTcpip::DropBuffer()
+{
+    buffer_.clear();
+    cursor_ = 0;
+    scanned_ = 0;
+}
+
+int CTcpip::ReadLine(std::string& out) { return ReadLine(out, LineLimitMs()); }
+
+int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
+{
+    const std::uint64_t deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(limitMs, 0));
+    for (;;) {
+        PumpPending();
+        std::size_t lf = buffer_.find('\n', cursor_ + scanned_);
+        if (lf != std::string::npos) {
+            out.assign(buffer_, cursor_, lf + 1 - cursor_);
+            cursor_ = lf + 1;
+            scanned_ = 0;
+            if (cursor_ == buffer_.size())
+                DropBuffer();
+            return static_cast<int>(out.size());
+        }
+        scanned_ = buffer_.size() - cursor_;
+        if (cursor_ > 0) {
+            buffer_.erase(0, cursor_);
+            cursor_ = 0;
+        }
+        if (buffer_.size() >= kMaxLine) {
+            lastError_ = platform::WSAEMSGSIZE;
+            out.clear();
+            return 0;
+        }
+        Wait w = WaitFor(POLLIN, deadline);
+        if (w == Wait::TimedOut) {
+            lastError_ = platform::WSAETIMEDOUT;
+            out.clear();
+            return -1;
+        }
+        if (w == Wait::Failed) {
+            out.clear();
+            return 0;
+        }
+        long n = Recv(chunk_.data(), chunk_.size(), 0);
+        if (n > 0) {
+            buffer_.append(chunk_.data(), static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n == 0) {
+            // The peer closed: nothing more will come.
+            lastError_ = platform::WSAECONNRESET;
+            out.clear();
+            return -1;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            continue;
+        out.clear();
+        return 0;
+    }
+}
+
+long CTcpip::SendAll(const char* bytes, std::size_t length)
+{
+    // A fixed 120 s per attempt; at least one attempt so that a retry count
+    // of 0 does not make every send fail.
+    return SendAll(bytes, length, std::int64_t{120000} * std::max(1, net::TcpRetryCount()));
+}
+
+long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
+{
+    const std::uint64_t deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(waitMs, 0));
+    std::size_t done = 0;
+    for (;;) {
+        PumpPending();
+        if (done == length)
+            return static_cast<long>(length);
+        Wait w = WaitFor(POLLOUT, deadline);
+        if (w == Wait::TimedOut) {
+            lastError_ = platform::WSAETIMEDOUT;
+            return -1;
+        }
+        if (w == Wait::Failed)
+            return -1;
+        long n = Send(bytes + done, length - done, 0);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            return -1;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void CTcpip::PumpWait(int ms)
+{
+    const std::uint64_t end = platform::GetTickCount() + static_cast<std::uint64_t>(std::max(ms, 0));
+    for (;;) {
+        net::RunPumpHook();
+        std::uint64_t now = platform::GetTickCount();
+        if (now >= end)
+            return;
+        ::poll(nullptr, 0, static_cast<int>(std::min<std::uint64_t>(end - now, net::kSliceMs)));
+    }
+}
+
+void CTcpip::PumpPending()
+{
+    if (++pumpCounter_ >= 30) {
+        pumpCounter_ = 0;
+        net::RunPumpHook();
+    }
+}

@@ -1,0 +1,92 @@
+#pragma once
+// One TCP stream connection with a line-oriented receive buffer.
+//
+// The socket is non-blocking; every wait is poll() in short slices with the
+// pump hook run between slices, so the user interface stays alive and a
+// Cancel button works while we wait. All waits are bounded.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/socket.h>
+
+namespace net {
+
+// The two settings that govern every wait (configuration nTcpWaitSec and
+// nTcpRetryCount). Read at each use, so a change applies to the next call.
+void SetTcpWaitSec(int seconds);
+void SetTcpRetryCount(int count);
+int TcpWaitSec();    // clamped to 0..3600
+int TcpRetryCount(); // clamped to 0..1000
+
+// Run between poll slices and on every 30th line; the UI pumps its events here.
+void SetPumpHook(std::function<void()> hook);
+void RunPumpHook();
+
+// One resolved address of a host.
+struct SocketAddress {
+    sockaddr_storage addr{};
+    socklen_t length = 0;
+    int family = 0;
+};
+
+} // namespace net
+
+class CTcpip {
+public:
+    // Lines longer than this break the connection instead of growing the buffer further.
+    static constexpr std::size_t kMaxLine = 4u << 20;
+
+    CTcpip();
+    ~CTcpip();            // does not close the socket (its owner does)
+    CTcpip(const CTcpip&) = delete;
+    CTcpip& operator=(const CTcpip&) = delete;
+
+    // 0 or the Winsock code. The socket is made non-blocking and close-on-exec.
+    int CreateSocket(int family, int type, int protocol);
+    int SetSockOpt(int level, int option, const void* value, socklen_t length);
+    // Resolves host (name or numeric, IPv4 and IPv6); 0 or the Winsock code.
+    int SetAddr(std::vector<net::SocketAddress>& out, const std::string& host, int port);
+    // 0 on success, -1 with LastError() set; waits at most timeoutMs.
+    int Connect(const sockaddr* address, socklen_t length, std::int64_t timeoutMs);
+    long Send(const char* bytes, std::size_t length, int flags);
+    long Recv(char* bytes, std::size_t length, int flags);
+    int Close();
+
+    // Takes over a connected socket; pending received text is dropped.
+    void Attach(int socket);
+    int Socket() const { return fd_; }
+    int LastError() const { return lastError_; }
+
+    // One line with its line end (CR LF or LF) into out. Returns its length,
+    // -1 on time-out or end of stream, 0 when a receive fails or the line is
+    // too long. On failure out is emptied.
+    int ReadLine(std::string& out);
+    // Same with an explicit limit in milliseconds.
+    int ReadLine(std::string& out, std::int64_t limitMs);
+    // The whole run, or -1.
+    long SendAll(const char* bytes, std::size_t length);
+    long SendAll(const char* bytes, std::size_t length, std::int64_t waitMs);
+
+    void PumpWait(int ms);
+    void PumpPending();
+
+    // The limit of one ReadLine from the settings, in milliseconds.
+    static std::int64_t LineLimitMs();
+
+private:
+    enum class Wait { Ready, TimedOut, Failed };
+    Wait WaitFor(short events, std::uint64_t deadline);
+    void DropBuffer();
+
+    int fd_ = -1;
+    int lastError_ = 0;
+    int pumpCounter_ = 0;
+    std::string buffer_;   // received bytes; NUL bytes are data like any other
+    std::size_t cursor_ = 0;
+    std::size_t scanned_ = 0; // bytes from cursor_ already known to hold no LF
+    std::vector<char> chunk_;
+};

@@ -1,0 +1,20 @@
+#pragma once
+// The header summary of one article of the open group.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct CArticle {
+    std::int32_t m_nNumber = 0;
+    std::string m_strMessageID;   // from the last '<' of Message-ID to the end
+    std::string m_strParentID;    // the last entry of References: the parent
+    std::string m_strSubject;
+    std::string m_strFrom;
+    std::int64_t m_timeDate = 0;  // seconds since 1970 UTC; 0 when unknown
+    bool m_bRead = false;         // already read when the article was fetched
+
+    // The part of a Message-ID or References value from its last '<' to the
+    // end; empty when it holds no '<'.
+    static std::string FromLastAngle(std::string_view value);
+};

@@ -1,0 +1,55 @@
+#pragma once
+// The values of a configuration document, named after their keys in the
+// section "config" of the .lum file, and their exchange with that file.
+
+#include <string>
+
+class CProfileData;
+class CSignatureStore;
+
+struct LumeConfig {
+    int nNntpPort = 119;
+    int nMaxReadArtcleCount = 50;
+    std::string strNntpServer;
+    std::string strMarkFile = "news.rc";
+    std::string strMailAddress;
+    std::string strRealName;
+    std::string strOrganization;
+    bool bShowAllGroup = false;
+    bool bShowUnreadGroup = true;
+    bool bShowChangeGroupDialog = true;
+    bool bShowOldArticle = true;
+    int PostKanjiCode = 0;        // 0 JIS, 1 Shift_JIS, 2 EUC
+    int nTcpWaitSec = 12;
+    int nTcpRetryCount = 5;
+    // Copies of the per-user signature settings, carried in the file (Base64).
+    bool bSignAutoInsert = false;
+    int nSignSelect = 0;
+    std::string strSignature0;
+    std::string strSignature1;
+    std::string strSignature2;
+
+    static constexpr const char* kSection = "config";
+
+    // The values of a new configuration; the signature copies are left alone.
+    void ResetForNew();
+
+    // Reads (store false) or writes the nineteen keys in their fixed order. A
+    // missing key reads as its default, which for some keys differs from the
+    // new-configuration value (strMarkFile empty, bShowOldArticle NO). Stops
+    // at the first refused write and returns false.
+    bool Exchange(CProfileData& profile, bool store);
+
+    // Before writing: take the signature settings from the store, Base64 encoded.
+    void TakeSignatures(const CSignatureStore& store);
+    // After reading: install the carried settings in the store. A signature
+    // that is empty or not valid Base64 leaves the stored one as it is.
+    void InstallSignatures(CSignatureStore& store) const;
+
+    // The values as they are used: one that a hand-edited or foreign file puts
+    // out of range gives the default instead (the stored value is kept).
+    int UsedNntpPort() const;        // 1..65535
+    int UsedTcpWaitSec() const;      // 0..3600
+    int UsedTcpRetryCount() const;   // 0..1000
+    int UsedPostKanjiCode() const;   // 0..2
+};

@@ -1,0 +1,12 @@
+#include "news/NewsGroup.h"
+
+#include "news/ReadList.h"
+
+bool HasUnread(const CNewsGroup& group)
+{
+    if (group.m_nLast == group.m_nFirst)
+        return false;
+    CReadList marks;
+    marks.Parse(group.m_strReadList);
+    return marks.HasUnreadIn(group.m_nFirst, group.m_nLast);
+}

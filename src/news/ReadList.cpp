@@ -1,0 +1,201 @@
+#include "news/ReadList.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+using i64 = std::int64_t;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+std::int32_t ReadMarkNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Saturate instead of overflowing: a hand-edited 99999999999 stays huge.
+    constexpr i64 limit = i64(std::numeric_limits<std::int32_t>::max()) + 1;
+    i64 value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit)
+            value = limit;
+    }
+    if (negative)
+        return static_cast<std::int32_t>(-value);
+    return static_cast<std::int32_t>(std::min<i64>(value, limit - 1));
+}
+
+bool CReadList::Add(std::int32_t n)
+{
+    if (n < 0)
+        return false;
+    if (IsRead(n))
+        return true;
+    for (auto& r : m_sets) {
+        if (i64(r.m_nStart) == i64(n) + 1) {
+            r.m_nStart = n;
+            return true;
+        }
+        if (i64(r.m_nEnd) == i64(n) - 1) {
+            r.m_nEnd = n;
+            return true;
+        }
+    }
+    m_sets.emplace_back(n, n);
+    return true;
+}
+
+bool CReadList::IsRead(std::int32_t n) const
+{
+    for (const auto& r : m_sets)
+        if (r.m_nStart <= n && n <= r.m_nEnd)
+            return true;
+    return false;
+}
+
+std::int64_t CReadList::CountUnread(std::int32_t lo, std::int32_t hi)
+{
+    const i64 total = i64(hi) - i64(lo) + 1;
+    if (total < 1)
+        return 0;
+    i64 count = total;
+    std::size_t keep = 0;
+    for (std::size_t i = 0; i < m_sets.size(); ++i) {
+        CReadSet r = m_sets[i];
+        if (r.m_nStart >= lo) {
+            count -= i64(r.m_nEnd) - i64(r.m_nStart) + 1;
+        } else if (r.m_nEnd < lo) {
+            continue; // wholly below the server's range: dropped
+        } else {
+            r.m_nStart = lo;
+            count -= i64(r.m_nEnd) - i64(lo) + 1;
+        }
+        m_sets[keep++] = r;
+    }
+    m_sets.resize(keep);
+    return count < 0 ? 0 : count;
+}
+
+bool CReadList::Parse(std::string_view text)
+{
+    m_sets.clear();
+    // Tokens as strtok would cut them: the first ends at ':', '!', ',' or a
+    // blank, every later one at ',' or a blank; empty tokens vanish.
+    std::size_t pos = 0;
+    bool first = true;
+    while (pos < text.size()) {
+        auto isDelim = [first](char c) {
+            return c == ',' || c == ' ' || (first && (c == ':' || c == '!'));
+        };
+        while (pos < text.size() && isDelim(text[pos]))
+            ++pos;
+        if (pos >= text.size())
+            break;
+        std::size_t end = pos;
+        while (end < text.size() && !isDelim(text[end]))
+            ++end;
+        std::string_view token = text.substr(pos, end - pos);
+        pos = end + 1; // the delimiter that ended the token is consumed
+        first = false;
+
+        const std::size_t dash = token.find('-');
+        if (dash != std::string_view::npos)
+            m_sets.emplace_back(ReadMarkNumber(token.substr(0, dash)), ReadMarkNumber(token.substr(dash + 1)));
+        else {
+            const std::int32_t n = ReadMarkNumber(token);
+            m_sets.emplace_back(n, n);
+        }
+    }
+    return true;
+}
+
+std::size_t CReadList::Format(std::string& out, bool normalize)
+{
+    out.clear();
+    if (normalize)
+        Normalize();
+    for (std::size_t i = 0; i < m_sets.size(); ++i) {
+        if (i)
+            out += ',';
+        out += std::to_string(m_sets[i].m_nStart);
+        if (m_sets[i].m_nEnd != m_sets[i].m_nStart) {
+            out += '-';
+            out += std::to_string(m_sets[i].m_nEnd);
+        }
+    }
+    return m_sets.size();
+}
+
+void CReadList::Normalize()
+{
+    std::erase_if(m_sets, [](const CReadSet& r) { return r.m_nStart < 0 || r.m_nEnd < 0; });
+
+    // One forward pass; merged ranges are marked dead and dropped at the end
+    // so that the survivors keep their order.
+    std::vector<bool> dead(m_sets.size(), false);
+    for (std::size_t i = 0; i < m_sets.size(); ++i) {
+        if (dead[i])
+            continue;
+        CReadSet& a = m_sets[i];
+        for (std::size_t j = i + 1; j < m_sets.size(); ++j) {
+            if (dead[j])
+                continue;
+            const CReadSet& b = m_sets[j];
+            if (a.m_nStart <= b.m_nStart && i64(b.m_nStart) <= i64(a.m_nEnd) + 1) {
+                a.m_nEnd = std::max(a.m_nEnd, b.m_nEnd);
+                dead[j] = true;
+            } else if (i64(a.m_nStart) <= i64(b.m_nEnd) + 1 && b.m_nEnd <= a.m_nEnd) {
+                a.m_nStart = std::min(a.m_nStart, b.m_nStart);
+                dead[j] = true;
+            } else if (b.m_nStart < a.m_nStart && b.m_nEnd > a.m_nEnd) {
+                // A later range holding a whole earlier one replaces it, so
+                // the numbers are not stored (and counted) twice.
+                a = b;
+                dead[j] = true;
+            }
+        }
+    }
+    std::size_t keep = 0;
+    for (std::size_t i = 0; i < m_sets.size(); ++i)
+        if (!dead[i])
+            m_sets[keep++] = m_sets[i];
+    m_sets.resize(keep);
+}
+
+bool CReadList::HasUnreadIn(std::int32_t first, std::int32_t last) const
+{
+    if (last < first)
+        return false;
+    // Ranges clipped to first..last, sorted: a gap anywhere is an unread number.
+    std::vector<CReadSet> parts;
+    parts.reserve(m_sets.size());
+    for (const auto& r : m_sets) {
+        const std::int32_t s = std::max(r.m_nStart, first);
+        const std::int32_t e = std::min(r.m_nEnd, last);
+        if (s <= e)
+            parts.emplace_back(s, e);
+    }
+    std::sort(parts.begin(), parts.end(),
+              [](const CReadSet& x, const CReadSet& y) { return x.m_nStart < y.m_nStart; });
+    i64 next = first; // lowest number not yet known to be read
+    for (const auto& p : parts) {
+        if (p.m_nStart > next)
+            return true;
+        next = std::max<i64>(next, i64(p.m_nEnd) + 1);
+        if (next > last)
+            return false;
+    }
+    return next <= last;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Base64 (RFC 2045 alphabet) for article lines and attached files.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Decodes one line of Base64 (no line break in it; decoding stops at a NUL)
+// into out, replacing its contents. Groups of 4 give 3 bytes less the "="
+// in the last group; a short last group of 2 or 3 characters gives 1 or 2
+// bytes. Characters outside the alphabet count as value 0. Returns the
+// number of bytes.
+size_t Base64DecodeLine(std::string& out, std::string_view text);
+
+// Encodes data ("=" padded) and appends LF. Empty data gives just LF.
+std::string Base64EncodeLine(std::string_view data);
+
+// The whole encoded form of a file's bytes: lines of 72 characters (54
+// bytes each), each ending in LF.
+std::string Base64EncodeText(std::string_view data);
+
+// Encodes a file into a new file of 72-character lines. True on success; on
+// any read or write failure the output file is removed and the result is
+// false.
+bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem::path& output);

@@ -1,0 +1,50 @@
+#pragma once
+// BinHex 4.0 (data fork only on writing; the resource fork is skipped on
+// reading).
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct BinHexHeader {
+    std::string name;
+    std::string type;    // 4 characters
+    std::string creator; // 4 characters
+    uint16_t flags = 0;
+    uint32_t dataLength = 0;
+    uint32_t resourceLength = 0;
+    uint16_t headerCrc = 0;
+};
+
+enum class BinHexStatus {
+    Ok,
+    NoStart,     // no "(This file must be converted with BinHex" line and ":" line start
+    BadHeader,   // header short or its CRC wrong
+    Truncated,   // the data fork or its CRC is cut short
+    BadDataCrc,  // the data fork's CRC is wrong
+};
+
+// CRC of BinHex 4.0 (polynomial 0x1021, initial 0, two zero bytes fed in).
+uint16_t BinHexCrc(std::string_view bytes, uint16_t crc = 0);
+
+// The encoded text of data under name, with LF line ends.
+std::string BinHexEncode(std::string_view data, std::string_view name);
+// Decodes text (the block must follow the "(This file must ..." line).
+// With data null only the header is decoded. When the type is "TEXT" every
+// CR of the data fork is followed by an inserted LF.
+BinHexStatus BinHexDecode(std::string_view text, BinHexHeader& header, std::string* data);
+
+// File forms. BinHexEncodeFile: true on success (false also removes the
+// output). The decoders read from byteOffset on, remove intermediatePath
+// (kept in the interface; decoding needs no intermediate file) and return
+// the header, or nothing on failure. BinHexDecodeFile writes output only
+// when the header is sound, and keeps what it wrote when the data fork is
+// cut short or its CRC is wrong (the result is then nothing).
+bool BinHexEncodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
+std::optional<BinHexHeader> BinHexReadHeader(const std::filesystem::path& input, uint64_t byteOffset,
+                                             const std::filesystem::path& intermediatePath);
+std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input, uint64_t byteOffset,
+                                             const std::filesystem::path& intermediatePath,
+                                             const std::filesystem::path& output);

@@ -1,0 +1,54 @@
+#pragma once
+// Base64 in whole-buffer form, with the UTF-7 and IMAP4 variants. Every
+// operation needs a fresh size query first; calling it without one shows
+// "CBase64::<operation>() -> notYetAllocBuffer" through the codec notice
+// handler and returns 2.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class CBase64 {
+public:
+    CBase64();
+
+    // Size queries: the output size to provide; each arms its operation once.
+    size_t EncodeSize(size_t length);   // 0 (and not armed) for lengths >= 0xBFFFFFFF
+    size_t DecodeSize(size_t length);
+    size_t ToUTF7Size(size_t length);
+    size_t FromUTF7Size(size_t length);
+    size_t UTF7ToIMAP4Size(size_t length);
+    size_t IMAP4ToUTF7Size(size_t length);
+
+    // 0 ok, 1 error (see each), 2 not armed by its size query.
+    int Encode(size_t length, size_t& outLength, const char* input, char* output);
+    // 1: length not a multiple of 4 or a character outside the alphabet.
+    int Decode(size_t length, size_t& outLength, const char* input, char* output);
+    // 1: length not a multiple of 4.
+    int Base64ToBase64InUTF7(size_t length, size_t& outLength, const char* input, char* output);
+    // 1: length leaves 1 (mod 4).
+    int Base64InUTF7ToBase64(size_t length, size_t& outLength, const char* input, char* output);
+    int Base64InUTF7ToBase64InIMAP4(size_t length, size_t& outLength, const char* input, char* output);
+    int Base64InIMAP4ToBase64InUTF7(size_t length, size_t& outLength, const char* input, char* output);
+
+    // Size query, buffer and operation in one; output gets the exact result.
+    int EncodeString(std::string_view input, std::string& output);
+    int DecodeString(std::string_view input, std::string& output);
+    // "/" to "," and back.
+    static std::string ToIMAP4String(std::string_view text);
+    static std::string FromIMAP4String(std::string_view text);
+
+    // Set once an invalid character was read; stays set for the object.
+    bool ErrorFlag() const { return error_; }
+
+private:
+    enum Op { OpEncode, OpDecode, OpToUTF7, OpFromUTF7, OpToIMAP4, OpFromIMAP4, OpCount };
+    bool Take(Op op, const char* name);
+
+    const char* alphabet_;
+    uint8_t valid_[256];
+    uint8_t value_[256];
+    bool error_ = false;
+    bool prepared_[OpCount] = {};
+};

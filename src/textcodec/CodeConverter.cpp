@@ -1,0 +1,615 @@
+#include "textcodec/CodeConverter.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr int X = -1; // no transition
+constexpr int kClasses = 18;
+constexpr int kStates = 29;
+constexpr uint16_t kNothing = 0xFF7F;
+constexpr uint16_t kNone = 0xFFFF;
+constexpr uint8_t ESC = 0x1B;
+
+struct StateRow {
+    int label;
+    bool decided;
+    int code;
+    int convStart; // label
+    int next[kClasses]; // labels
+};
+
+// clang-format off
+const StateRow kTable[kStates] = {
+    {0,    false, 5, 8, {0, 0, 408, 8, 0, 0, 0, X, 2004, 3006, 5, 207, 2806, 802, 802, 99, 9, 408}},
+    {1,    true,  2, 1, {1, 1, 408, 1, 1, 1, 1, X, X, X, 1, 1, X, X, X, 11, 1, 408}},
+    {11,   true,  2, 1, {11, 1, 488, 11, X, 21, 21, X, X, X, 11, 11, X, X, X, 11, 1, 408}},
+    {21,   true,  2, 1, {X, X, X, X, X, 41, 41, X, X, X, X, X, X, X, X, 11, 1, 408}},
+    {41,   true,  2, 1, {41, 1, 488, 41, X, 21, 21, X, X, X, X, X, X, X, X, 11, 1, 408}},
+    {8,    true,  5, 8, {8, 8, 408, 8, 8, 8, 8, X, X, X, X, X, X, X, X, 88, 8, 408}},
+    {88,   true,  5, 8, {88, 8, 488, 88, X, 108, 108, X, X, X, X, X, X, X, X, 88, 8, 408}},
+    {108,  true,  5, 8, {X, X, X, X, X, 88, 88, X, X, X, X, X, X, X, X, X, 8, 408}},
+    {408,  true,  5, 8, {408, 8, 408, 8, 408, 408, 408, X, X, X, X, X, X, X, X, 488, 8, 408}},
+    {488,  true,  5, 8, {488, 8, 488, 88, X, 508, 508, X, X, X, X, X, X, X, X, 488, 8, 408}},
+    {508,  true,  5, 8, {X, X, X, X, X, 488, 488, X, X, X, X, X, X, X, X, X, 8, X}},
+    {2,    true,  4, 2, {2, 2, 2, 2, 2, 2, 2, X, X, 1002, X, 802, 802, 802, 802, X, X, X}},
+    {802,  true,  4, 2, {X, X, X, X, X, X, X, X, X, X, X, 2, 2, 2, 2, X, X, X}},
+    {1002, true,  4, 2, {X, X, X, X, X, X, X, X, X, X, 2, 2, X, X, X, X, X, X}},
+    {4,    true,  3, 4, {4, 4, 4, 4, 4, 4, 4, X, 2004, 2004, 4, 4, 2004, X, X, X, X, X}},
+    {2004, true,  3, 4, {X, X, X, X, X, X, 4, 4, 4, 4, 4, 4, 4, 4, X, X, X, X}},
+    {9,    true,  5, 8, {9, 9, 408, 8, 9, 9, 9, X, X, X, 1, 1, X, X, X, 99, 9, 408}},
+    {99,   true,  5, 8, {99, 9, 88, 88, X, 129, 129, X, X, X, 11, 11, X, X, X, 99, 9, 408}},
+    {129,  true,  5, 8, {X, X, X, X, X, 449, 449, X, X, X, X, X, X, X, X, 99, 9, 408}},
+    {449,  true,  5, 8, {449, 9, 408, 8, X, 129, 129, X, X, X, X, X, X, X, X, 99, 9, 408}},
+    {5,    false, 3, 4, {5, 5, 408, 8, 5, 5, 5, X, 2004, 2004, X, X, 2004, X, X, 11, 1, 408}},
+    {6,    false, 4, 2, {6, 6, 6, 6, 6, 6, 6, X, 2004, 3006, 6, 806, 2806, 802, 802, X, X, X}},
+    {2006, false, 4, 2, {2, 2, 2, 2, 2, 2, 6, 4, 4, 1006, 4, 806, 806, 806, 802, X, X, X}},
+    {806,  false, 4, 2, {4, 4, 4, 4, 4, 4, 4, X, 2004, 2004, 4, 6, 2006, 2, 2, X, X, X}},
+    {2806, false, 4, 2, {X, X, X, X, X, X, 4, 4, 4, 4, 4, 6, 6, 6, 2, X, X, X}},
+    {1006, false, 4, 2, {4, 4, 4, 4, 4, 4, 4, X, 2004, 2004, 6, 6, 2004, X, X, X, X, X}},
+    {3006, false, 4, 2, {X, X, X, X, X, X, 4, 4, 4, 4, 6, 6, 4, 4, X, X, X, X}},
+    {207,  false, 4, 2, {5, 5, 408, 8, 5, 5, 5, X, 2004, 2004, 5, 7, 2006, 2, 2, 11, 1, 408}},
+    {7,    false, 4, 2, {7, 7, 408, 8, 7, 7, 7, X, 2004, 2004, 5, 207, 2806, 802, 802, 11, 1, 408}},
+};
+
+struct HandlerRow {
+    int label;
+    char action[kClasses + 1];
+};
+
+// Actions by class c0-c17: P pass, D drop, L lead, J JIS second byte,
+// E EUC second byte, S Shift_JIS second byte, K kana under shift.
+const HandlerRow kHandlers[] = {
+    {1,    "PPDDPPPPPPPPPPPDDD"},
+    {11,   "PPDDPLLPPPPPPPPDDD"},
+    {21,   "PPPPPJJPPPPPPPPDDD"},
+    {41,   "PPDDPLLPPPPPPPPDDD"},
+    {8,    "PPDDPPPPPPPPPPPDDD"},
+    {88,   "PPDDPLLPPPPPPPPDDD"},
+    {108,  "PPPPPJJPPPPPPPPDDD"},
+    {408,  "PPDDKKKPPPPPPPPDDD"},
+    {488,  "PPDDKLLPPPPPPPPDDD"},
+    {508,  "PPPPPJJPPPPPPPPDDD"},
+    {2,    "PPDDPPPPPDPLLLLDDD"},
+    {802,  "PPPPPPPPPPPEEEEDDD"},
+    {1002, "PPPPPPPPPPPPPPPDDD"},
+    {4,    "PPPPPPPPLLPPLPPDDD"},
+    {2004, "PPPPPPSSSSSSSSPDDD"},
+};
+// clang-format on
+
+// Row of the composition table: base, voiced, half-voiced (0 for none).
+const uint16_t kCompose[20][3] = {
+    {0x252B, 0x252C, 0}, {0x252D, 0x252E, 0}, {0x252F, 0x2530, 0}, {0x2531, 0x2532, 0},
+    {0x2533, 0x2534, 0}, {0x2535, 0x2536, 0}, {0x2537, 0x2538, 0}, {0x2539, 0x253A, 0},
+    {0x253B, 0x253C, 0}, {0x253D, 0x253E, 0}, {0x253F, 0x2540, 0}, {0x2541, 0x2542, 0},
+    {0x2544, 0x2545, 0}, {0x2546, 0x2547, 0}, {0x2548, 0x2549, 0}, {0x254F, 0x2550, 0x2551},
+    {0x2552, 0x2553, 0x2554}, {0x2555, 0x2556, 0x2557}, {0x2558, 0x2559, 0x255A},
+    {0x255B, 0x255C, 0x255D},
+};
+
+int ComposeRow(uint16_t v)
+{
+    for (int i = 0; i < 20; ++i)
+        if (kCompose[i][0] == v)
+            return i;
+    return -1;
+}
+
+struct Tables {
+    int next[kStates][kClasses]; // indices, X for none
+    const char* action[kStates]; // null when the state has no handler row
+    int convStart[kStates];      // index
+    uint8_t byteClass[256];
+
+    static int Index(int label)
+    {
+        for (int i = 0; i < kStates; ++i)
+            if (kTable[i].label == label)
+                return i;
+        return X;
+    }
+
+    Tables()
+    {
+        for (int s = 0; s < kStates; ++s) {
+            for (int c = 0; c < kClasses; ++c)
+                next[s][c] = kTable[s].next[c] == X ? X : Index(kTable[s].next[c]);
+            convStart[s] = Index(kTable[s].convStart);
+            action[s] = nullptr;
+            for (const HandlerRow& h : kHandlers)
+                if (h.label == kTable[s].label)
+                    action[s] = h.action;
+        }
+        for (int b = 0; b < 256; ++b) {
+            int c;
+            if (b == 0x0A || b == 0x0D) c = 1;
+            else if (b == 0x0E) c = 2;
+            else if (b == 0x0F) c = 3;
+            else if (b == 0x20) c = 4;
+            else if (b >= 0x21 && b <= 0x3F) c = 5;
+            else if (b >= 0x40 && b <= 0x7E) c = 6;
+            else if (b == 0x80) c = 7;
+            else if ((b >= 0x81 && b <= 0x8D) || (b >= 0x90 && b <= 0x9F)) c = 8;
+            else if (b == 0x8E || b == 0x8F) c = 9;
+            else if (b == 0xA0) c = 10;
+            else if (b >= 0xA1 && b <= 0xDF) c = 11;
+            else if (b >= 0xE0 && b <= 0xEF) c = 12;
+            else if (b >= 0xF0 && b <= 0xFC) c = 13;
+            else if (b == 0xFD || b == 0xFE) c = 14;
+            else c = 0; // other controls, DEL, 0xFF, a lone ESC
+            byteClass[b] = static_cast<uint8_t>(c);
+        }
+    }
+};
+
+const Tables& T()
+{
+    static const Tables tables;
+    return tables;
+}
+
+int StartLabel(int code)
+{
+    switch (code) {
+    case TC_AUTO: return 0;
+    case TC_JIS: return 1;
+    case TC_SJIS: return 4;
+    case TC_EUC: return 2;
+    case TC_JIS7: return 8;
+    case TC_AUTO_SJIS: return 5;
+    case TC_AUTO_EUC: return 6;
+    default: return X;
+    }
+}
+
+bool IsConcrete(int code) { return code >= TC_JIS && code <= TC_JIS7; }
+
+} // namespace
+
+const char* tcErrorText(int code)
+{
+    switch (code) {
+    case 0: return "no error";
+    case 22: return "invalid argument";
+    case 12: return "Memory short or buffer over";
+    case 512: return "Bad mode";
+    case 513: return "In code not determinated";
+    case 514: return "Bad code";
+    case 515: return "Area short";
+    default: return "";
+    }
+}
+
+CodeConverter::CodeConverter() = default;
+
+int CodeConverter::DetectionState() const { return kTable[detState_].label; }
+int CodeConverter::ConversionState() const { return kTable[convState_].label; }
+
+int CodeConverter::Init(size_t bufferSize)
+{
+    error_ = 0;
+    if (bufferSize < 4) {
+        error_ = TC_ERR_INVALID;
+        return -1;
+    }
+    phase_ = 1;
+    inputCode_ = outputCode_ = TC_AUTO;
+    detState_ = convState_ = Tables::Index(0);
+    shift_ = 1;
+    held_ = kNone;
+    Term();
+    bufferSize_ = bufferSize;
+    return 0;
+}
+
+int CodeConverter::SetCode(int inputCode, int outputCode)
+{
+    error_ = 0;
+    int start = StartLabel(inputCode);
+    if (start == X || !IsConcrete(outputCode)) {
+        error_ = TC_ERR_INVALID;
+        return -1;
+    }
+    phase_ = IsConcrete(inputCode) ? 3 : 1;
+    inputCode_ = inputCode;
+    outputCode_ = outputCode;
+    detState_ = convState_ = Tables::Index(start);
+    if (bufferSize_ == 0) {
+        error_ = TC_ERR_MODE;
+        return -1;
+    }
+    try {
+        buffer_.assign(bufferSize_, 0);
+    } catch (const std::bad_alloc&) {
+        buffer_.clear();
+        haveBuffer_ = false;
+        error_ = TC_ERR_MEMORY;
+        return -1;
+    }
+    haveBuffer_ = true;
+    convPos_ = detPos_ = end_ = 0;
+    staged_.clear();
+    stagedPos_ = 0;
+    badCode_ = false;
+    held_ = kNone;
+    heldKana_ = -1;
+    shift_ = 1;
+    return 0;
+}
+
+// Class of the byte at pos, recognising the three kinds of escape sequence.
+// Advances pos past what was used; an ESC whose two followers are not yet
+// buffered leaves pos alone and reports incomplete.
+static inline int Classify(const uint8_t* buf, size_t& pos, size_t end, bool& incomplete)
+{
+    uint8_t b = buf[pos];
+    if (b != ESC) {
+        ++pos;
+        return T().byteClass[b];
+    }
+    if (end - pos < 3) {
+        incomplete = true;
+        return 0;
+    }
+    uint8_t a = buf[pos + 1], c = buf[pos + 2];
+    if (a == '$' && (c == 'B' || c == '@')) {
+        pos += 3;
+        return 15;
+    }
+    if (a == '(' && (c == 'B' || c == 'H' || c == 'J')) {
+        pos += 3;
+        return 16;
+    }
+    if (a == '(' && c == 'I') {
+        pos += 3;
+        return 17;
+    }
+    ++pos; // the followers are read again as ordinary bytes
+    return 0;
+}
+
+void CodeConverter::Detect()
+{
+    const Tables& t = T();
+    const uint8_t* buf = buffer_.data();
+    while (detPos_ < end_) {
+        bool incomplete = false;
+        int cls = Classify(buf, detPos_, end_, incomplete);
+        if (incomplete)
+            break; // wait for more input
+        int next = t.next[detState_][cls];
+        if (next == X) {
+            badCode_ = true;
+            continue;
+        }
+        if (kTable[detState_].decided) {
+            inputCode_ = kTable[detState_].code;
+            convState_ = t.convStart[detState_];
+        }
+        detState_ = next;
+    }
+    if (badCode_) {
+        badCode_ = false;
+        error_ = TC_ERR_BADCODE;
+    }
+}
+
+int CodeConverter::Put(const char* data, size_t length)
+{
+    error_ = 0;
+    if (!data) {
+        error_ = TC_ERR_INVALID;
+        return -1;
+    }
+    if (!haveBuffer_) {
+        error_ = TC_ERR_MODE;
+        return -1;
+    }
+    if (length > bufferSize_ - Buffered()) {
+        error_ = TC_ERR_OVERFLOW;
+        return -1;
+    }
+    if (bufferSize_ - end_ < length) {
+        // Move the unconverted bytes to the front to make room.
+        size_t keep = end_ - convPos_;
+        std::memmove(buffer_.data(), buffer_.data() + convPos_, keep);
+        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
+        convPos_ = 0;
+        end_ = keep;
+    }
+    if (length)
+        std::memcpy(buffer_.data() + end_, data, length);
+    end_ += length;
+    if (phase_ == 1 || phase_ == 2) {
+        if (detPos_ < convPos_)
+            detPos_ = convPos_;
+        Detect();
+        phase_ = IsConcrete(inputCode_) ? 3 : 2;
+    }
+    return 0;
+}
+
+int CodeConverter::EndInput()
+{
+    error_ = 0;
+    if (phase_ == 1 || phase_ == 3)
+        return 0;
+    if (phase_ != 2) {
+        error_ = TC_ERR_MODE;
+        return -1;
+    }
+    inputCode_ = kTable[detState_].code;
+    convState_ = T().convStart[detState_];
+    if (convState_ == X) {
+        error_ = TC_ERR_UNDECIDED;
+        return -1;
+    }
+    phase_ = 3;
+    return 0;
+}
+
+void CodeConverter::Write(uint16_t v)
+{
+    bool dbl = (v & 0xFF00) != 0;
+    uint8_t lo = static_cast<uint8_t>(v);
+    switch (outputCode_) {
+    case TC_SJIS:
+        if (dbl) {
+            uint16_t s = JisToSjis(v);
+            staged_.push_back(static_cast<uint8_t>(s >> 8));
+            staged_.push_back(static_cast<uint8_t>(s));
+        } else {
+            staged_.push_back(lo);
+        }
+        break;
+    case TC_EUC:
+        if (dbl) {
+            staged_.push_back(static_cast<uint8_t>((v >> 8) | 0x80));
+            staged_.push_back(static_cast<uint8_t>(lo | 0x80));
+        } else {
+            if (lo & 0x80)
+                staged_.push_back(0x8E);
+            staged_.push_back(lo);
+        }
+        break;
+    case TC_JIS7:
+        if (shift_ == 3 && !dbl) {
+            staged_.insert(staged_.end(), {ESC, '(', 'B'});
+            shift_ = 1;
+        }
+        if (shift_ == 4 && !(lo & 0x80)) {
+            staged_.push_back(0x0F);
+            shift_ = 1;
+        }
+        if (shift_ == 1) {
+            if (dbl) {
+                staged_.insert(staged_.end(), {ESC, '$', 'B'});
+                shift_ = 3;
+            } else if (lo & 0x80) {
+                staged_.push_back(0x0E);
+                shift_ = 4;
+            }
+        }
+        if (dbl)
+            staged_.push_back(static_cast<uint8_t>(v >> 8));
+        staged_.push_back(lo & 0x7F);
+        break;
+    case TC_JIS:
+    default:
+        if (shift_ == 3 && !dbl) {
+            staged_.insert(staged_.end(), {ESC, '(', 'B'});
+            shift_ = 1;
+        }
+        if (shift_ == 1 && dbl) {
+            staged_.insert(staged_.end(), {ESC, '$', 'B'});
+            shift_ = 3;
+        }
+        if (dbl)
+            staged_.push_back(static_cast<uint8_t>(v >> 8));
+        staged_.push_back(lo);
+        break;
+    }
+}
+
+void CodeConverter::Emit(uint16_t v)
+{
+    if (!keepHalfKana_)
+        v = WidenHalfKana(v);
+    if (!composeMarks_) {
+        Write(v);
+        return;
+    }
+    if (heldKana_ >= 0) {
+        const uint16_t* row = kCompose[heldKana_];
+        heldKana_ = -1;
+        if (v == 0x212B) {
+            Write(row[1]);
+            return;
+        }
+        if (v == 0x212C) {
+            if (row[2]) {
+                Write(row[2]);
+            } else {
+                Write(row[0]);
+                Write(v);
+            }
+            return;
+        }
+        Write(row[0]);
+    }
+    int r = ComposeRow(v);
+    if (r >= 0)
+        heldKana_ = r;
+    else
+        Write(v);
+}
+
+size_t CodeConverter::Get(char* out, size_t size)
+{
+    error_ = 0;
+    if (phase_ != 3)
+        return 0;
+    size_t pending = staged_.size() - stagedPos_;
+    if (pending > size)
+        return 0;
+    size_t n = 0;
+    if (pending)
+        std::memcpy(out, staged_.data() + stagedPos_, pending);
+    n = pending;
+    staged_.clear();
+    stagedPos_ = 0;
+
+    const Tables& t = T();
+    const uint8_t* buf = buffer_.data();
+    bool atEnd = false;
+    for (;;) {
+        if (convPos_ >= end_) {
+            atEnd = true;
+            break;
+        }
+        size_t pos = convPos_;
+        bool incomplete = false;
+        uint8_t byte = buf[pos];
+        int cls = Classify(buf, pos, end_, incomplete);
+        if (incomplete) {
+            atEnd = true;
+            break;
+        }
+        const char* actions = t.action[convState_];
+        if (!actions) {
+            error_ = TC_ERR_UNDECIDED;
+            return n;
+        }
+        convPos_ = pos;
+        int next = t.next[convState_][cls];
+        if (next == X)
+            badCode_ = true;
+        else
+            convState_ = next;
+
+        uint16_t value = kNothing;
+        switch (actions[cls]) {
+        case 'P':
+        case 'K': {
+            uint8_t b = actions[cls] == 'K' ? static_cast<uint8_t>(byte | 0x80) : byte;
+            if (held_ == kNone) {
+                value = b;
+            } else {
+                value = held_;
+                held_ = b;
+            }
+            break;
+        }
+        case 'D':
+            break;
+        case 'L':
+            value = held_ == kNone ? kNothing : held_;
+            held_ = byte;
+            break;
+        case 'J':
+            if (held_ != kNone) {
+                value = static_cast<uint16_t>(held_ << 8 | byte);
+                held_ = kNone;
+            } else {
+                value = byte;
+            }
+            break;
+        case 'E':
+            if (held_ != kNone) {
+                value = static_cast<uint16_t>((held_ & 0x7F) << 8 | (byte & 0x7F));
+                held_ = kNone;
+            } else {
+                value = byte;
+            }
+            break;
+        case 'S':
+            if (held_ != kNone) {
+                value = SjisToJis(static_cast<uint16_t>(held_ << 8 | byte));
+                held_ = kNone;
+            } else {
+                value = byte;
+            }
+            break;
+        }
+        if (value == kNothing)
+            continue;
+        Emit(value);
+        size_t staged = staged_.size();
+        if (staged > size - n)
+            break; // handed out by the next call
+        std::memcpy(out + n, staged_.data(), staged);
+        n += staged;
+        staged_.clear();
+    }
+    if (atEnd && heldKana_ >= 0) {
+        uint16_t base = kCompose[heldKana_][0];
+        heldKana_ = -1;
+        Write(base);
+        if (staged_.size() <= size - n) {
+            std::memcpy(out + n, staged_.data(), staged_.size());
+            n += staged_.size();
+            staged_.clear();
+        }
+    }
+    if (badCode_) {
+        badCode_ = false;
+        error_ = TC_ERR_BADCODE;
+    }
+    return n;
+}
+
+size_t CodeConverter::GetRest(char* out, size_t size)
+{
+    error_ = 0;
+    if (phase_ != 3)
+        return 0;
+    size_t pending = staged_.size() - stagedPos_;
+    size_t need = pending + (held_ != kNone ? 1 : 0);
+    if (need > size) {
+        error_ = TC_ERR_AREA;
+        return 0;
+    }
+    size_t n = 0;
+    if (pending)
+        std::memcpy(out, staged_.data() + stagedPos_, pending);
+    n = pending;
+    staged_.clear();
+    stagedPos_ = 0;
+    if (held_ != kNone) {
+        out[n++] = static_cast<char>(held_);
+        held_ = kNone;
+    }
+    size_t raw = end_ - convPos_;
+    if (raw > size - n)
+        raw = size - n;
+    if (raw)
+        std::memcpy(out + n, buffer_.data() + convPos_, raw);
+    convPos_ += raw;
+    return n + raw;
+}
+
+void CodeConverter::Term()
+{
+    std::vector<uint8_t>().swap(buffer_);
+    haveBuffer_ = false;
+    convPos_ = detPos_ = end_ = 0;
+}
+
+CodeConverter& tcProcessConverter()
+{
+    static CodeConverter converter;
+    return converter;
+}
+
+int tcInit(size_t bufferSize) { return tcProcessConverter().Init(bufferSize); }
+int tcSetCode(int inputCode, int outputCode) { return tcProcessConverter().SetCode(inputCode, outputCode); }
+void tcKeepHalfKana(int flag) { tcProcessConverter().KeepHalfKana(flag != 0); }
+void tcComposeMarks(int flag) { tcProcessConverter().ComposeMarks(flag != 0); }
+int tcPut(const char* data, size_t length) { return tcProcessConverter().Put(data, length); }
+int tcEndInput() { return tcProcessConverter().EndInput(); }
+size_t tcGet(char* out, size_t size) { return tcProcessConverter().Get(out, size); }
+size_t tcGetRest(char* out, size_t size) { return tcProcessConverter().GetRest(out, size); }
+void tcTerm() { tcProcessConverter().Term(); }
+int tcError() { return tcProcessConverter().Error(); }

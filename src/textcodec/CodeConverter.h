@@ -1,0 +1,91 @@
+#pragma once
+// The streaming detector and converter of Japanese text. One CodeConverter
+// holds a whole conversion; the tc* functions work on one process-wide
+// instance for callers that want the classic interface.
+//
+// Sizes are size_t: long texts are never cut by a narrow count.
+// Results of the int functions: 0 success, -1 failure with the error set.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "textcodec/JapaneseCodes.h"
+
+// Error codes (tcError).
+enum : int {
+    TC_ERR_NONE = 0,
+    TC_ERR_INVALID = 22,      // "invalid argument"
+    TC_ERR_MEMORY = 12,       // "Memory short or buffer over"
+    TC_ERR_MODE = 512,        // "Bad mode"
+    TC_ERR_UNDECIDED = 513,   // "In code not determinated"
+    TC_ERR_BADCODE = 514,     // "Bad code"
+    TC_ERR_AREA = 515,        // "Area short"
+    TC_ERR_OVERFLOW = 516,    // input longer than the free space
+};
+
+// Text of an error code; empty for 516 and unknown codes.
+const char* tcErrorText(int code);
+
+class CodeConverter {
+public:
+    CodeConverter();
+
+    int Init(size_t bufferSize);
+    int SetCode(int inputCode, int outputCode);
+    void KeepHalfKana(bool keep) { keepHalfKana_ = keep; }
+    void ComposeMarks(bool compose) { composeMarks_ = compose; }
+    int Put(const char* data, size_t length);
+    int EndInput();
+    size_t Get(char* out, size_t size);
+    size_t GetRest(char* out, size_t size);
+    void Term();
+
+    int Error() const { return error_; }
+    // Input code as detected so far (or as set).
+    int InputCode() const { return inputCode_; }
+    int Phase() const { return phase_; }
+    // State labels as in the state table (for tests and diagnostics).
+    int DetectionState() const;
+    int ConversionState() const;
+
+private:
+    void Detect();
+    void Write(uint16_t value);
+    void Emit(uint16_t value);
+    size_t Buffered() const { return end_ - convPos_; }
+
+    int error_ = 0;
+    int phase_ = 1;
+    int inputCode_ = TC_AUTO;
+    int outputCode_ = TC_AUTO;
+    int detState_ = 0;  // index into the state table
+    int convState_ = 0;
+    size_t bufferSize_ = 0;
+    std::vector<uint8_t> buffer_;
+    bool haveBuffer_ = false;
+    size_t convPos_ = 0; // first byte not yet converted
+    size_t detPos_ = 0;  // first byte not yet examined by detection
+    size_t end_ = 0;     // end of buffered input
+    uint16_t held_ = 0xFFFF;
+    std::vector<uint8_t> staged_;
+    size_t stagedPos_ = 0;
+    bool badCode_ = false;
+    bool keepHalfKana_ = false;
+    bool composeMarks_ = false;
+    int heldKana_ = -1; // row of the composition table, -1 for none
+    int shift_ = 1;     // writer shift: 1 ASCII, 3 double-byte, 4 kana
+};
+
+// The classic interface over one process-wide converter. Not re-entrant.
+CodeConverter& tcProcessConverter();
+int tcInit(size_t bufferSize);
+int tcSetCode(int inputCode, int outputCode);
+void tcKeepHalfKana(int flag);
+void tcComposeMarks(int flag);
+int tcPut(const char* data, size_t length);
+int tcEndInput();
+size_t tcGet(char* out, size_t size);
+size_t tcGetRest(char* out, size_t size);
+void tcTerm();
+int tcError();

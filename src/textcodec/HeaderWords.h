@@ -1,0 +1,19 @@
+#pragma once
+// MIME encoded words (=?ISO-2022-JP?B?...?= and the Q form) in header values.
+
+#include <string>
+#include <string_view>
+
+// Decodes the ISO-2022-JP encoded words of a header value. The result is
+// still ISO-2022-JP (convert it with ConvertToSjis). A B word without its
+// closing "?=" leaves the whole value unchanged.
+std::string MimeHeaderDecode(std::string_view text);
+
+// Encodes the double-byte runs of an ISO-2022-JP header value (as made by
+// ConvertFromSjis with KANJI_JIS) as B words folded with CR LF TAB. Plain
+// ASCII stays as it is. The result grows as needed.
+std::string MimeHeaderEncode(std::string_view jisText);
+
+// Copying forms: dest receives the result.
+void DecodeHeaderWords(std::string& dest, std::string_view source);
+void EncodeHeaderWords(std::string& dest, std::string_view source);

@@ -1,0 +1,42 @@
+#pragma once
+// Code numbers of the Japanese text codes and the arithmetic between
+// Shift_JIS and JIS X 0208 row/cell codes that every converter shares.
+
+#include <cstdint>
+
+// Input and output codes of the streaming converter (tcSetCode).
+enum : int {
+    TC_AUTO = 1,       // detect; undecided text counts as TC_JIS7
+    TC_JIS = 2,        // ISO-2022-JP that may carry 8-bit half-width kana
+    TC_SJIS = 3,
+    TC_EUC = 4,
+    TC_JIS7 = 5,       // 7-bit ISO-2022-JP, kana by SO/SI or ESC ( I
+    TC_AUTO_SJIS = 16, // detect; undecided text is Shift_JIS
+    TC_AUTO_EUC = 17,  // detect; undecided text is EUC-JP
+};
+
+// Codes for outgoing text (ConvertFromSjis, the post window's setting).
+enum : int {
+    KANJI_JIS = 0,
+    KANJI_SJIS = 1,
+    KANJI_EUC = 2,
+};
+
+// JIS X 0208 value (row byte * 256 + cell byte) to Shift_JIS. Values outside
+// 0x2121-0x7E7E or with a cell byte outside 0x21-0x7E come back unchanged.
+uint16_t JisToSjis(uint16_t jis);
+
+// Shift_JIS double-byte code to JIS X 0208. Only 0x8140-0xEFFC with a second
+// byte 0x40-0xFC (not 0x7F), outside 0x9FFD-0xE03F, are converted; anything
+// else comes back unchanged.
+uint16_t SjisToJis(uint16_t sjis);
+
+// Lead byte of a double-byte character in code page 932.
+inline bool IsSjisLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Half-width katakana byte (0xA0-0xDF) to its full-width JIS X 0208 value
+// (0xA0 gives an ASCII space); any other value comes back unchanged.
+uint16_t WidenHalfKana(uint16_t value);

@@ -1,0 +1,726 @@
+#include "ui/MainFrame.h"
+
+#include "platform/Registry.h"
+#include "ui/AppIcons.h"
+#include "ui/CommandIds.h"
+#include "ui/ProgressWindow.h"
+#include "ui/RecentFiles.h"
+#include "ui/SjisText.h"
+#include "ui/UiHost.h"
+#include "ui/WindowLock.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <cstring>
+
+namespace ui {
+
+namespace {
+const char* const kMainWindow = "MainWindow";
+const char* const kBarState = "MainBarState";
+CMainFrame::PaneFactory g_paneFactory;
+CMainFrame::FileDialogHook g_fileDialogHook;
+
+int ReadInt32(const std::uint8_t* p)
+{
+    std::uint32_t v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+                      | std::uint32_t(p[3]) << 24;
+    return std::int32_t(v);
+}
+
+void WriteInt32(std::uint8_t* p, int value)
+{
+    const auto v = std::uint32_t(value);
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+    p[2] = std::uint8_t(v >> 16);
+    p[3] = std::uint8_t(v >> 24);
+}
+} // namespace
+
+// ---------------------------------------------------------------- panes
+
+PlaceholderPane::PlaceholderPane(const char* viewClass, CMainFrame& frame, QWidget* parent)
+    : QFrame(parent), viewClass_(viewClass), frame_(frame)
+{
+    setObjectName(QString::fromLatin1(viewClass));
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setFocusPolicy(Qt::StrongFocus);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    setMinimumSize(20, 20);
+}
+
+void PlaceholderPane::OnUpdate(CView*, long hint)
+{
+    hints.push_back(hint);
+}
+
+bool PlaceholderPane::OnCommand(unsigned id)
+{
+    if (id == cmd::NextPane || id == cmd::PrevPane) {
+        frame_.ActivateNextPane(id == cmd::NextPane);
+        return true;
+    }
+    return false;
+}
+
+bool PlaceholderPane::OnUpdateCommand(CmdUI& state)
+{
+    return state.id == cmd::NextPane || state.id == cmd::PrevPane;
+}
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("dlg100"));
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setFont(JapaneseFont());
+    auto* icon = new QLabel(this);
+    icon->setPixmap(AppIconPixmap(32));
+    auto* text = new QLabel(QStringLiteral("Lumetra Version 1.0 (beta2)"), this);
+    text->setObjectName(QStringLiteral("ctl1100"));
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ctl1"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon);
+    row->addSpacing(12);
+    row->addWidget(text, 1);
+    row->addWidget(ok, 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+}
+
+// ---------------------------------------------------------------- frame
+
+void CMainFrame::SetPaneFactory(PaneFactory factory) { g_paneFactory = std::move(factory); }
+void CMainFrame::SetFileDialogHook(FileDialogHook hook) { g_fileDialogHook = std::move(hook); }
+
+CMainFrame::CMainFrame(CommandRouter& router, UiDocument& document, platform::Registry& registry,
+                       RecentFileList& recent, QWidget* parent)
+    : QMainWindow(parent), router_(router), document_(document), registry_(registry), recent_(recent)
+{
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowIcon(AppIcon());
+    setFont(JapaneseFont());
+    RestoreWindowRect();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreatePanes();
+
+    std::vector<std::uint8_t> state;
+    if (registry_.GetBinary(kBarState, "State", state) > 0)
+        restoreState(QByteArray(reinterpret_cast<const char*>(state.data()), qsizetype(state.size())));
+    statusBar()->setVisible(registry_.GetInt(kBarState, "StatusBar", 1) != 0);
+
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        for (int i = 0; i < 3; ++i) {
+            if (now && panes_[i] && (now == panes_[i] || panes_[i]->isAncestorOf(now)))
+                activePane_ = i;
+        }
+    });
+    ProgressWindow::SetMainWindow(this);
+    UpdateTitle();
+}
+
+CMainFrame::~CMainFrame()
+{
+    for (int i = 0; i < 3; ++i) {
+        if (CView* view = View(i))
+            document_.RemoveView(view);
+    }
+    if (ProgressWindow::MainWindow() == this)
+        ProgressWindow::SetMainWindow(nullptr);
+}
+
+void CMainFrame::RestoreWindowRect()
+{
+    std::vector<std::uint8_t> bytes;
+    // Only a whole rectangle counts; anything else is a damaged value.
+    if (registry_.GetBinary(kMainWindow, "rcWindowRect", bytes) == 16) {
+        const int left = ReadInt32(&bytes[0]);
+        const int top = ReadInt32(&bytes[4]);
+        const int right = ReadInt32(&bytes[8]);
+        const int bottom = ReadInt32(&bytes[12]);
+        for (QScreen* screen : QGuiApplication::screens()) {
+            const QRect area = screen->geometry();
+            if (left >= area.left() && left <= area.right() + 1 - 20 && top >= area.top()
+                && top <= area.bottom() + 1 - 20) {
+                // A damaged size would give a window nobody can see.
+                const int width = std::max(right - left, 160);
+                const int height = std::max(bottom - top, 120);
+                setGeometry(left, top, width, height);
+                return;
+            }
+        }
+    }
+    resize(780, 560);
+}
+
+QAction* CMainFrame::Item(QMenu* menu, unsigned id, const QString& text)
+{
+    QAction* action = router_.Action(id);
+    action->setText(text);
+    menu->addAction(action);
+    return action;
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setFont(JapaneseFont());
+    auto addMenu = [&](const QString& title) {
+        QMenu* menu = bar->addMenu(title);
+        menu->setFont(JapaneseFont());
+        router_.WatchMenu(menu);
+        menus_.push_back(menu);
+        return menu;
+    };
+    auto subMenu = [&](QMenu* parent, const QString& title) {
+        QMenu* menu = parent->addMenu(title);
+        menu->setFont(JapaneseFont());
+        router_.WatchMenu(menu);
+        return menu;
+    };
+
+    QMenu* file = addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    fileMenu_ = file;
+    Item(file, cmd::FileNew, QStringLiteral("新規作成(&N)"));
+    Item(file, cmd::FileOpen, QStringLiteral("開く(&O)..."));
+    Item(file, cmd::FileSave, QStringLiteral("上書き保存(&S)\tCtrl+S"));
+    Item(file, cmd::FileSaveAs, QStringLiteral("名前を付けて保存(&A)..."));
+    file->addSeparator();
+    Item(file, cmd::FilePrint, QStringLiteral("印刷(&P)..."));
+    Item(file, cmd::FilePrintSetup, QStringLiteral("プリンタの設定(&R)..."));
+    recentAnchor_ = file->addSeparator();
+    for (unsigned id = cmd::FileMru1; id <= cmd::FileMru4; ++id)
+        Item(file, id, QString());
+    file->addSeparator();
+    Item(file, cmd::AppExit, QStringLiteral("終了(&X)"));
+    connect(file, &QMenu::aboutToShow, this, &CMainFrame::RebuildRecentMenu);
+    RebuildRecentMenu();
+
+    QMenu* edit = addMenu(QStringLiteral("編集(&E)"));
+    Item(edit, cmd::EditCopy, QStringLiteral("コピー(&C)\tCtrl+C"));
+    Item(edit, cmd::CopyAll, QStringLiteral("全文コピー(&L)"));
+    Item(edit, cmd::EditSelectAll, QStringLiteral("すべての範囲を選択(&A)"));
+    edit->addSeparator();
+    Item(edit, cmd::Find, QStringLiteral("検索(&F)...\tCtrl+F"));
+    Item(edit, cmd::FindPrev, QStringLiteral("上候補(&P)\tShift+F3"));
+    Item(edit, cmd::FindNext, QStringLiteral("下候補(&N)\tF3"));
+    edit->addSeparator();
+    Item(edit, cmd::JumpUrl, QStringLiteral("選択したURLにジャンプ(&U)"));
+
+    QMenu* network = addMenu(QStringLiteral("ﾈｯﾄﾜｰｸ(&N)"));
+    Item(network, cmd::Online, QStringLiteral("オンライン(&O)"));
+    network->addSeparator();
+    Item(network, cmd::LogWindow, QStringLiteral("ログウインドウ(&L)"));
+
+    QMenu* group = addMenu(QStringLiteral("ｸﾞﾙｰﾌﾟ(&G)"));
+    Item(group, cmd::Unsubscribe, QStringLiteral("購読を止める(&N)..."));
+    Item(group, cmd::Subscribe, QStringLiteral("購読する(&S)..."));
+    group->addSeparator();
+    Item(group, cmd::ShowUnreadGroups, QStringLiteral("未読のあるグループだけを表示(&U)"));
+    Item(group, cmd::ShowAllGroups, QStringLiteral("すべてのグループを表示(&L)"));
+    group->addSeparator();
+    Item(group, cmd::ExpandOne, QStringLiteral("１つ下を表示(&X)"));
+    Item(group, cmd::ExpandAll, QStringLiteral("この下をすべて表示(&B)"));
+    Item(group, cmd::Collapse, QStringLiteral("この下を表示しない(&C)"));
+    Item(group, cmd::CollapseAll, QStringLiteral("この下のグループをすべて表示しない(&A)"));
+
+    QMenu* article = addMenu(QStringLiteral("記事(&A)"));
+    Item(article, cmd::PrevArticle, QStringLiteral("前の記事(&P)\tCtrl+Up"));
+    Item(article, cmd::NextArticle, QStringLiteral("次の記事(&N)\tCtrl+Down"));
+    Item(article, cmd::NextUnread, QStringLiteral("次の未読記事(&U)\tCtrl+Shift+Space"));
+    Item(article, cmd::SkipThread, QStringLiteral("現スレッドをスキップ(&S)"));
+    Item(article, cmd::MarkRead, QStringLiteral("既読にする(&K)..."));
+    Item(article, cmd::Reload, QStringLiteral("記事の再読み込み(&R)"));
+    article->addSeparator();
+    Item(article, cmd::NewArticle, QStringLiteral("記事の作成(&W)..."));
+    Item(article, cmd::FollowUp, QStringLiteral("フォローアップ(&F)..."));
+    Item(article, cmd::NewMail, QStringLiteral("メールの作成(&M)..."));
+    Item(article, cmd::ReplyMail, QStringLiteral("返信メールの作成(&R)..."));
+    article->addSeparator();
+    Item(article, cmd::SaveArticle, QStringLiteral("別ファイルに保存(&A)..."));
+    QMenu* attach = subMenu(article, QStringLiteral("添付ファイル(&T)"));
+    Item(attach, cmd::AttachSave, QStringLiteral("ファイルに保存(&E)..."));
+    Item(attach, cmd::AttachShow, QStringLiteral("表示(&V)"));
+    Item(attach, cmd::AttachPrint, QStringLiteral("印刷(&P)"));
+    Item(attach, cmd::AttachSource, QStringLiteral("変換元のデータを見る(&D)..."));
+    article->addSeparator();
+    QMenu* options = subMenu(article, QStringLiteral("オプション(&O)"));
+    Item(options, cmd::Settings, QStringLiteral("設定(&P)..."));
+    Item(options, cmd::EditSignatures, QStringLiteral("署名の編集(&I)..."));
+    Item(options, cmd::Font, QStringLiteral("フォント(&F)..."));
+    options->addSeparator();
+    Item(options, cmd::ShowHeader, QStringLiteral("ヘッダの表示(&H)"));
+    Item(options, cmd::WordWrap, QStringLiteral("行の自動折り返し(&W)"));
+    options->addSeparator();
+    Item(options, cmd::ViewToolBar, QStringLiteral("ツールバー(&T)"));
+    Item(options, cmd::ViewStatusBar, QStringLiteral("ステータスバー(&S)"));
+
+    QMenu* help = addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    Item(help, cmd::HelpIndex, QStringLiteral("トピックの検索(&H)"));
+    Item(help, cmd::HelpUsing, QStringLiteral("ヘルプの使い方(&U)"));
+    help->addSeparator();
+    Item(help, cmd::AppAbout, QStringLiteral("バージョン情報(&A)..."));
+
+    // Accelerators: the menu texts above show the keys; these make them work.
+    struct Accel { unsigned id; QList<QKeySequence> keys; };
+    const Accel accels[] = {
+        {cmd::EditCopy, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}},
+        {cmd::EditCut, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
+        {cmd::EditPaste, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
+        {cmd::EditUndo, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}},
+        {cmd::Find, {QKeySequence(Qt::CTRL | Qt::Key_F)}},
+        {cmd::FindNext, {QKeySequence(Qt::Key_F3)}},
+        {cmd::FindPrev, {QKeySequence(Qt::SHIFT | Qt::Key_F3)}},
+        {cmd::FileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)}},
+        {cmd::NextArticle, {QKeySequence(Qt::CTRL | Qt::Key_Down)}},
+        {cmd::PrevArticle, {QKeySequence(Qt::CTRL | Qt::Key_Up), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space)}},
+        {cmd::NextUnread, {QKeySequence(Qt::CTRL | Qt::Key_Space)}},
+        {cmd::PageForward, {QKeySequence(Qt::Key_Space)}},
+        {cmd::PageBackward, {QKeySequence(Qt::SHIFT | Qt::Key_Space)}},
+        {cmd::NextPane, {QKeySequence(Qt::Key_Tab)}},
+        {cmd::PrevPane, {QKeySequence(Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::Key_Backtab),
+                         QKeySequence(Qt::SHIFT | Qt::Key_F6)}},
+        {cmd::Help, {QKeySequence(Qt::Key_F1)}},
+        {cmd::ContextHelp, {QKeySequence(Qt::SHIFT | Qt::Key_F1)}},
+    };
+    for (const Accel& accel : accels) {
+        QAction* action = router_.Action(accel.id);
+        action->setShortcuts(accel.keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        // Keys of commands without a menu item still need a home in the window.
+        addAction(action);
+    }
+}
+
+void CMainFrame::RebuildRecentMenu()
+{
+    for (int i = 0; i < RecentFileList::kSize; ++i) {
+        QAction* action = router_.Action(cmd::FileMru1 + unsigned(i));
+        if (i < recent_.Count()) {
+            action->setText(recent_.MenuText(i));
+            action->setVisible(true);
+        } else if (i == 0) {
+            action->setText(QStringLiteral("最近使ったファイル"));
+            action->setVisible(true);
+        } else {
+            action->setVisible(false);
+        }
+    }
+}
+
+void CMainFrame::CreateToolBar()
+{
+    toolBar_ = new QToolBar(this);
+    toolBar_->setObjectName(QStringLiteral("bar138"));
+    toolBar_->setIconSize(QSize(40, 30));
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const unsigned layout[] = {
+        cmd::AppExit, 0, cmd::FileOpen, cmd::FileSave, 0, cmd::EditCopy, 0, cmd::Online, 0,
+        cmd::PrevArticle, cmd::NextUnread, 0, cmd::NewArticle, cmd::FollowUp, 0,
+        cmd::NewMail, cmd::ReplyMail, 0, cmd::MarkRead, 0, cmd::ShowHeader,
+    };
+    for (unsigned id : layout) {
+        if (id == 0) {
+            toolBar_->addSeparator();
+            continue;
+        }
+        QAction* action = router_.Action(id);
+        action->setIcon(QIcon(ToolBarImage(id)));
+        toolBar_->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("bar59393"));
+    bar->setFont(JapaneseFont());
+    QString text137 = LoadText(res::IndicatorGroup);
+    if (text137.isEmpty())
+        text137 = QString(23, u' ');
+    QString text136 = LoadText(res::IndicatorLineCount);
+    if (text136.isEmpty())
+        text136 = QString(13, u' ');
+    indicator137_ = new QLabel(bar);
+    indicator137_->setObjectName(QStringLiteral("ind137"));
+    indicator137_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    indicator137_->setFixedWidth(indicator137_->fontMetrics().horizontalAdvance(text137)
+                                 + 2 * indicator137_->frameWidth());
+    indicator136_ = new QLabel(bar);
+    indicator136_->setObjectName(QStringLiteral("ind136"));
+    indicator136_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    indicator136_->setFixedWidth(indicator136_->fontMetrics().horizontalAdvance(text136)
+                                 + 2 * indicator136_->frameWidth());
+    bar->addPermanentWidget(indicator137_);
+    bar->addPermanentWidget(indicator136_);
+    QString ready = LoadText(57345);
+    bar->showMessage(ready.isEmpty() ? QStringLiteral("レディ") : ready);
+}
+
+void CMainFrame::CreatePanes()
+{
+    groupWidth_ = registry_.GetInt(kMainWindow, "nGroupPaneWidth", 0);
+    if (groupWidth_ <= 0)
+        groupWidth_ = kDefaultGroupWidth;
+    articleHeight_ = registry_.GetInt(kMainWindow, "nArticlePaneHeight", 0);
+    if (articleHeight_ <= 0)
+        articleHeight_ = kDefaultArticleHeight;
+
+    outer_ = new QSplitter(Qt::Horizontal, this);
+    outer_->setObjectName(QStringLiteral("outerSplitter"));
+    outer_->setChildrenCollapsible(false);
+    inner_ = new QSplitter(Qt::Vertical);
+    inner_->setObjectName(QStringLiteral("innerSplitter"));
+    inner_->setChildrenCollapsible(false);
+    inner_->setFrameStyle(QFrame::Box | QFrame::Plain);
+
+    static const char* const classes[3] = {"CGroupView", "CArticleView", "CBodyView"};
+    for (int i = 0; i < 3; ++i) {
+        QWidget* pane = g_paneFactory ? g_paneFactory(i, document_, *this) : nullptr;
+        if (!pane || !dynamic_cast<CView*>(pane)) {
+            delete pane;
+            pane = new PlaceholderPane(classes[i], *this, nullptr);
+        }
+        panes_[i] = pane;
+        document_.AddView(dynamic_cast<CView*>(pane));
+    }
+    outer_->addWidget(panes_[GroupPane]);
+    outer_->addWidget(inner_);
+    inner_->addWidget(panes_[ArticlePane]);
+    inner_->addWidget(panes_[BodyPane]);
+    // The left and upper panes keep their size when the window is resized.
+    outer_->setStretchFactor(0, 0);
+    outer_->setStretchFactor(1, 1);
+    inner_->setStretchFactor(0, 0);
+    inner_->setStretchFactor(1, 1);
+    setCentralWidget(outer_);
+    ApplyPaneSizes();
+}
+
+void CMainFrame::ApplyPaneSizes()
+{
+    const int width = std::max(outer_->width(), groupWidth_ + 100);
+    outer_->setSizes({groupWidth_, width - groupWidth_ - outer_->handleWidth()});
+    const int height = std::max(inner_->height(), articleHeight_ + 100);
+    inner_->setSizes({articleHeight_, height - articleHeight_ - inner_->handleWidth()});
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!sizesApplied_) {
+        sizesApplied_ = true;
+        // The splitters have their real size only once the window is laid out.
+        if (QLayout* l = layout())
+            l->activate();
+        ApplyPaneSizes();
+        ActivatePane(activePane_);
+    }
+}
+
+CView* CMainFrame::View(int index) const
+{
+    return dynamic_cast<CView*>(panes_[index]);
+}
+
+CView* CMainFrame::ActiveView() const
+{
+    return View(activePane_);
+}
+
+void CMainFrame::ActivatePane(int index)
+{
+    activePane_ = index;
+    if (panes_[index])
+        panes_[index]->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::ActivateNextPane(bool forward)
+{
+    ActivatePane((activePane_ + (forward ? 1 : 2)) % 3);
+}
+
+QLabel* CMainFrame::StatusPane(int index) const
+{
+    return index == 1 ? indicator137_ : index == 2 ? indicator136_ : nullptr;
+}
+
+QMenu* CMainFrame::Menu(int index) const
+{
+    return index >= 0 && index < int(menus_.size()) ? menus_[std::size_t(index)] : nullptr;
+}
+
+void CMainFrame::UpdateStatusPanes()
+{
+    QString text;
+    const std::string group = document_.CurrentGroupName();
+    if (!group.empty())
+        text = QStringLiteral("%1 (%2)").arg(FromSjis(group)).arg(document_.ArticleCount());
+    indicator137_->setText(text);
+    // The pane's text area is as wide as the text; the frame comes on top.
+    const int width = (text.isEmpty() ? 50 : indicator137_->fontMetrics().horizontalAdvance(text))
+                      + 2 * indicator137_->frameWidth();
+    if (indicator137_->width() != width)
+        indicator137_->setFixedWidth(width);
+}
+
+void CMainFrame::SetLineIndicator(const QString& text)
+{
+    indicator136_->setText(text);
+}
+
+bool CMainFrame::IsBusy() const
+{
+    return document_.IsBusy() || ProgressWindow::OpenCount() > 0 || LockCount(this) > 0
+           || (busyTest_ && busyTest_());
+}
+
+// ---------------------------------------------------------------- documents
+
+QString CMainFrame::DocumentTitle() const
+{
+    if (document_.PathName().empty())
+        return QStringLiteral("Lume");
+    return QFileInfo(QString::fromStdString(document_.PathName().string())).fileName();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    setWindowTitle(DocumentTitle() + QStringLiteral(" - ") + AppTitle());
+}
+
+QString CMainFrame::AskFileName(bool save)
+{
+    if (g_fileDialogHook)
+        return g_fileDialogHook(save);
+    const QString filter = QStringLiteral("Lumetra Config Files (*.lum)");
+    QFileDialog dialog(this);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(QStringLiteral("lum"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save && !document_.PathName().empty())
+        dialog.selectFile(QString::fromStdString(document_.PathName().string()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool CMainFrame::SaveModified()
+{
+    if (!document_.IsModified())
+        return true;
+    const QString question = QStringLiteral("%1 への変更を保存しますか?").arg(DocumentTitle());
+    switch (ShowMessage(this, question, DocumentHost::Icon::Question, true)) {
+    case DocumentHost::Yes:
+        return DoSave(false);
+    case DocumentHost::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::DoSave(bool saveAs)
+{
+    QString path = QString::fromStdString(document_.PathName().string());
+    if (saveAs || path.isEmpty()) {
+        path = AskFileName(true);
+        if (path.isEmpty())
+            return false;
+    }
+    const std::filesystem::path target(path.toStdString());
+    if (!document_.OnSaveDocument(target))
+        return false;
+    document_.SetPathName(target);
+    recent_.Add(path.toStdString());
+    UpdateTitle();
+    return true;
+}
+
+bool CMainFrame::NewDocument()
+{
+    // Resetting the document under a running network loop would pull its data away.
+    if (IsBusy()) {
+        QApplication::beep();
+        return false;
+    }
+    if (!SaveModified())
+        return false;
+    if (!document_.OnNewDocument())
+        return false;
+    document_.SetPathName({});
+    document_.SetModified(false);
+    UpdateTitle();
+    document_.UpdateAllViews(nullptr, 0);
+    return true;
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path)
+{
+    if (IsBusy()) {
+        QApplication::beep();
+        return false;
+    }
+    if (!SaveModified())
+        return false;
+    const std::filesystem::path target(path.toStdString());
+    if (!document_.OnOpenDocument(target)) {
+        ShowMessage(this, QStringLiteral("%1 を開けませんでした。").arg(path), DocumentHost::Icon::Error);
+        // The failed open may have cleared the old content: start clean.
+        document_.OnNewDocument();
+        document_.SetPathName({});
+        document_.SetModified(false);
+        UpdateTitle();
+        document_.UpdateAllViews(nullptr, 0);
+        return false;
+    }
+    document_.SetPathName(target);
+    document_.SetModified(false);
+    recent_.Add(path.toStdString());
+    UpdateTitle();
+    document_.UpdateAllViews(nullptr, 0);
+    return true;
+}
+
+bool CMainFrame::DocCommands::OnCommand(unsigned id)
+{
+    if (id == cmd::FileSave || id == cmd::FileSaveAs) {
+        frame.DoSave(id == cmd::FileSaveAs);
+        return true;
+    }
+    return false;
+}
+
+bool CMainFrame::DocCommands::OnUpdateCommand(CmdUI& state)
+{
+    return state.id == cmd::FileSave || state.id == cmd::FileSaveAs;
+}
+
+// ---------------------------------------------------------------- commands
+
+bool CMainFrame::OnCommand(unsigned id)
+{
+    switch (id) {
+    case cmd::ShowUnreadGroups:
+    case cmd::ShowAllGroups:
+        // Carried out by the group pane even when another pane is active.
+        if (CView* group = View(GroupPane); group && group != ActiveView())
+            return group->OnCommand(id);
+        return false;
+    case cmd::EditSignatures:
+        if (!signatureEditor_)
+            return false;
+        signatureEditor_();
+        return true;
+    case cmd::ViewToolBar:
+        toolBar_->setVisible(!toolBar_->isVisible());
+        return true;
+    case cmd::ViewStatusBar:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        return true;
+    case cmd::NextPane:
+    case cmd::PrevPane:
+        ActivateNextPane(id == cmd::NextPane);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::OnUpdateCommand(CmdUI& state)
+{
+    switch (state.id) {
+    case cmd::ShowUnreadGroups:
+        state.Enable(!document_.ShowAllGroup());
+        state.SetCheck(document_.ShowUnreadGroup());
+        return true;
+    case cmd::ShowAllGroups:
+        state.SetCheck(document_.ShowAllGroup());
+        return true;
+    case cmd::EditSignatures:
+        return bool(signatureEditor_);
+    case cmd::ViewToolBar:
+        state.SetCheck(toolBar_->isVisible());
+        return true;
+    case cmd::ViewStatusBar:
+        state.SetCheck(statusBar()->isVisible());
+        return true;
+    case cmd::NextPane:
+    case cmd::PrevPane:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::OnComposeClosed()
+{
+    document_.OnComposeClosed();
+    if (composeClosed_)
+        composeClosed_();
+}
+
+// ---------------------------------------------------------------- closing
+
+void CMainFrame::SaveLayout()
+{
+    const QRect rect = (isMaximized() || isFullScreen()) ? normalGeometry() : geometry();
+    if (rect.isValid()) {
+        std::uint8_t bytes[16];
+        WriteInt32(&bytes[0], rect.left());
+        WriteInt32(&bytes[4], rect.top());
+        WriteInt32(&bytes[8], rect.left() + rect.width());
+        WriteInt32(&bytes[12], rect.top() + rect.height());
+        registry_.WriteBinary(kMainWindow, "rcWindowRect", bytes, sizeof bytes);
+    }
+    registry_.WriteInt(kMainWindow, "nGroupPaneWidth", outer_->sizes().value(0));
+    registry_.WriteInt(kMainWindow, "nArticlePaneHeight", inner_->sizes().value(0));
+    const QByteArray state = saveState();
+    registry_.WriteBinary(kBarState, "State", state.constData(), std::size_t(state.size()));
+    registry_.WriteInt(kBarState, "StatusBar", statusBar()->isVisible() ? 1 : 0);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    // A network loop still runs on this window's data: refuse, it ends soon.
+    if (IsBusy()) {
+        QApplication::beep();
+        event->ignore();
+        return;
+    }
+    if (closeQuery_ && !closeQuery_()) {
+        event->ignore();
+        return;
+    }
+    SaveLayout();
+    if (!SaveModified()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace ui

@@ -1,0 +1,356 @@
+// The NNTP client against a real INN (scripts/inn-server.sh). Every test posts
+// its own articles and finds them by a unique tag, so other traffic on the
+// server does not matter.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "net/Nntp.h"
+#include "net/PostCodec.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Server {
+    std::string host;
+    int port = 0;
+};
+
+std::optional<Server> TestServer()
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port || !*host || !*port)
+        return std::nullopt;
+    return Server{host, std::atoi(port)};
+}
+
+#define REQUIRE_SERVER()                                                                           \
+    auto server = TestServer();                                                                    \
+    if (!server)                                                                                   \
+    GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST/PORT not set: start scripts/inn-server.sh to run this"
+
+std::string Tag()
+{
+    static int counter = 0;
+    return "t" + std::to_string(::getpid()) + "x" + std::to_string(std::random_device{}()) + "n" + std::to_string(++counter);
+}
+
+bool Connect(CNntp& nntp, const Server& s)
+{
+    return nntp.Open(s.host, 1, s.port) == 1 && nntp.ReadGreeting() == 1;
+}
+
+std::string Unstuff(const std::string& text)
+{
+    std::string out;
+    std::size_t p = 0;
+    while (p < text.size()) {
+        std::size_t e = text.find('\n', p);
+        e = e == std::string::npos ? text.size() : e + 1;
+        std::string_view line(text.data() + p, e - p);
+        if (line.size() >= 2 && line[0] == '.' && line[1] == '.')
+            line.remove_prefix(1);
+        out += line;
+        p = e;
+    }
+    return out;
+}
+
+// The number of the newest article in group whose header holds tag; 0 if none.
+int FindArticle(CNntp& nntp, const std::string& group, const std::string& tag)
+{
+    std::string reply;
+    int count = 0, first = 0, last = 0;
+    if (!nntp.Group(group, reply, count, first, last))
+        return 0;
+    for (int n = last; n >= first && n > last - 300; --n) {
+        if (!nntp.Head(n))
+            continue;
+        std::string header;
+        if (!nntp.ReadData(header))
+            return 0;
+        if (header.find(tag) != std::string::npos)
+            return n;
+    }
+    return 0;
+}
+
+std::string Fetch(CNntp& nntp, int number)
+{
+    int code = 0;
+    if (!nntp.Article(number, code))
+        return {};
+    std::string text;
+    EXPECT_TRUE(nntp.ReadData(text));
+    return text;
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    FILE* f = ::popen(command.c_str(), "r");
+    if (!f)
+        return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    ::pclose(f);
+    return out;
+}
+
+std::string ReadFile(const fs::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+struct Scratch {
+    Scratch() : dir(fs::temp_directory_path() / ("netit-" + Tag())) { fs::create_directories(dir); }
+    ~Scratch() { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+std::string Peer(const fs::path& article, const std::string& mode, const std::string& arg)
+{
+    return Shell(std::string("python3 " LUMETRA_SOURCE_DIR "/tests/integration/article_peer.py '") + article.string() + "' " +
+               mode + " '" + arg + "'");
+}
+
+CNntpPostMessageParam Article(const std::string& group, const std::string& subject, int code)
+{
+    CNntpPostMessageParam p;
+    p.kanjiCode = code;
+    p.fieldNames = {"From:", "Newsgroups:", "Subject:"};
+    p.fieldValues = {"tester@example.invalid", group, subject};
+    return p;
+}
+
+TEST(NntpServer, ListGroupAndMissingGroup)
+{
+    REQUIRE_SERVER();
+    CNntp nntp;
+    ASSERT_TRUE(Connect(nntp, *server));
+    ASSERT_EQ(nntp.List(), 1);
+    EXPECT_EQ(nntp.ReplyCode(), 215);
+    std::string list;
+    ASSERT_TRUE(nntp.ReadData(list));
+    EXPECT_NE(list.find("\r\nlocal.test "), std::string::npos);
+    EXPECT_NE(list.find(" n\r\n"), std::string::npos); // local.readonly
+    std::string reply;
+    int count = -1, first = -1, last = -1;
+    ASSERT_EQ(nntp.Group("local.test", reply, count, first, last), 1);
+    EXPECT_EQ(reply.rfind("211 ", 0), 0u);
+    EXPECT_GE(count, 0);
+    EXPECT_GE(first, 0);
+    EXPECT_EQ(nntp.Group("no.such.group", reply, count, first, last), 0);
+    EXPECT_EQ(nntp.ReplyCode(), 411);
+    EXPECT_EQ(reply.rfind("411 ", 0), 0u);
+    // Still in step after the refusal.
+    EXPECT_EQ(nntp.Group("fj.test", reply, count, first, last), 1);
+    nntp.Quit();
+    EXPECT_EQ(nntp.IsConnected(), 0);
+}
+
+TEST(NntpServer, PostThenHeadAndArticleReadBack)
+{
+    REQUIRE_SERVER();
+    const std::string tag = Tag();
+    CNntpPostMessageParam p = Article("local.test", "plain " + tag, 1);
+    p.bodyTexts = {"first line\n.starts with a dot\n.\n..two\nlast"};
+    {
+        CNntp poster;
+        ASSERT_TRUE(Connect(poster, *server));
+        ASSERT_EQ(poster.Post(p), 1) << poster.LastReply();
+        EXPECT_EQ(poster.ReplyCode(), 240);
+    }
+    CNntp nntp;
+    ASSERT_TRUE(Connect(nntp, *server));
+    int n = FindArticle(nntp, "local.test", tag);
+    ASSERT_GT(n, 0);
+    ASSERT_EQ(nntp.Head(n), 1);
+    EXPECT_EQ(nntp.ReplyCode(), 221);
+    std::string header;
+    ASSERT_TRUE(nntp.ReadData(header));
+    EXPECT_NE(header.find("Subject: plain " + tag + "\r\n"), std::string::npos);
+    // INN stores the field name in its own spelling (MIME-Version).
+    EXPECT_NE(header.find("MIME-Version: 1.0\r\n"), std::string::npos);
+    EXPECT_NE(header.find("Content-Type: text/plain\r\n"), std::string::npos);
+    EXPECT_EQ(header.find("X-Attachments"), std::string::npos);
+
+    int code = 0;
+    ASSERT_EQ(nntp.Article(n, code), 1);
+    EXPECT_EQ(code, 220);
+    std::string article;
+    ASSERT_TRUE(nntp.ReadData(article));
+    // The server form is kept: stuffed lines stay stuffed.
+    std::string body = article.substr(article.find("\r\n\r\n") + 4);
+    EXPECT_EQ(body, "first line\r\n..starts with a dot\r\n..\r\n...two\r\nlast\r\n\r\n");
+
+    std::string reply;
+    int count = 0, first = 0, last = 0;
+    ASSERT_EQ(nntp.Group("local.test", reply, count, first, last), 1);
+    EXPECT_EQ(nntp.Head(last + 1000), 0);
+    EXPECT_EQ(nntp.ReplyCode(), 423);
+    EXPECT_EQ(nntp.Article(last + 1000, code), 0);
+    EXPECT_EQ(code, 423);
+    EXPECT_EQ(nntp.IsConnected(), 1);
+}
+
+TEST(NntpServer, RefusedPostingsLeaveTheConnectionUsable)
+{
+    REQUIRE_SERVER();
+    CNntp nntp;
+    ASSERT_TRUE(Connect(nntp, *server));
+    CNntpPostMessageParam noSubject;
+    noSubject.kanjiCode = 1;
+    noSubject.fieldNames = {"From:", "Newsgroups:"};
+    noSubject.fieldValues = {"tester@example.invalid", "local.test"};
+    noSubject.bodyTexts = {"x\n"};
+    EXPECT_EQ(nntp.Post(noSubject), 0);
+    EXPECT_EQ(nntp.ReplyCode(), 441);
+
+    CNntpPostMessageParam readonly = Article("local.readonly", "ro " + Tag(), 1);
+    readonly.bodyTexts = {"x\n"};
+    EXPECT_EQ(nntp.Post(readonly), 0);
+    EXPECT_EQ(nntp.ReplyCode(), 441);
+
+    const std::string tag = Tag();
+    CNntpPostMessageParam ok = Article("local.test", "after refusals " + tag, 1);
+    ok.bodyTexts = {"fine\n"};
+    EXPECT_EQ(nntp.Post(ok), 1);
+    EXPECT_GT(FindArticle(nntp, "local.test", tag), 0);
+}
+
+struct Binary {
+    const char* name;
+    std::string bytes;
+};
+
+std::vector<Binary> Binaries()
+{
+    std::mt19937 rng(7);
+    auto random = [&](std::size_t n) {
+        std::string s(n, '\0');
+        for (char& c : s)
+            c = static_cast<char>(rng());
+        return s;
+    };
+    std::string runs = random(500) + std::string(300, '\x90') + "\x90\x90\x01" + std::string(700, '\0') + random(100);
+    return {
+        {"one.bin", "\x90"},
+        {"fourteen.bin", random(14)},       // uuencode: a line of 14 bytes starts with "."
+        {"onefortynine.bin", random(149)},
+        {"runs.bin", runs},
+        {"big.bin", random(120000)},
+    };
+}
+
+TEST(NntpServer, AttachmentsDecodeBackByteForByte)
+{
+    REQUIRE_SERVER();
+    Scratch scratch;
+    struct Encoding {
+        int code;
+        const char* type;
+        std::string (*command)(const fs::path& in, const std::string& name);
+    } encodings[] = {
+        {0, "application/octet-stream", [](const fs::path& in, const std::string&) { return "base64 -w 72 '" + in.string() + "'"; }},
+        {1, "application/mac-binhex40", [](const fs::path& in, const std::string&) { return "binhex -d '" + in.string() + "'"; }},
+        {2, "application/x-uuencode", [](const fs::path& in, const std::string& name) { return "uuencode '" + in.string() + "' '" + name + "'"; }},
+    };
+    CNntp reader;
+    ASSERT_TRUE(Connect(reader, *server));
+    for (const Binary& b : Binaries()) {
+        fs::path original = scratch.dir / b.name;
+        std::ofstream(original, std::ios::binary) << b.bytes;
+        for (const Encoding& e : encodings) {
+            SCOPED_TRACE(std::string(b.name) + " as " + e.type);
+            fs::path encoded = scratch.dir / "encoded.txt";
+            std::ofstream(encoded, std::ios::binary) << Shell(e.command(original, b.name));
+            const std::string tag = Tag();
+            CNntpPostMessageParam p = Article("local.test", "attach " + tag, 1);
+            p.attachEncoding = e.code;
+            p.bodyTexts = {"see attached\n"};
+            p.attachPath = original;
+            p.encodedPath = encoded;
+            {
+                CNntp poster;
+                ASSERT_TRUE(Connect(poster, *server));
+                ASSERT_EQ(poster.Post(p), 1) << poster.LastReply();
+            }
+            int n = FindArticle(reader, "local.test", tag);
+            ASSERT_GT(n, 0);
+            std::string article = Unstuff(Fetch(reader, n));
+            EXPECT_NE(article.find("X-Attachments: " + std::string(b.name) + "\r\n"), std::string::npos);
+            EXPECT_NE(article.find("Content-Type: MultiPart/Mixed;Boundary=\"---------"), std::string::npos);
+            EXPECT_NE(article.find("Content-Description: " + std::string(b.name) + "\r\n"), std::string::npos);
+            fs::path stored = scratch.dir / "article.txt";
+            std::ofstream(stored, std::ios::binary) << article;
+            fs::remove_all(scratch.dir / "hexbin");
+            fs::remove(scratch.dir / "out.bin");
+            // The CR LF before a delimiter belongs to it: one empty line remains.
+            EXPECT_EQ(Peer(stored, "attachment", scratch.dir.string()), std::string(e.type) + "\nsee attached\n\n");
+            std::string decoded = ReadFile(scratch.dir / "out.bin");
+            EXPECT_EQ(decoded.size(), b.bytes.size());
+            EXPECT_TRUE(decoded == b.bytes);
+        }
+    }
+}
+
+TEST(NntpServer, JapaneseInEachCodeReadsBack)
+{
+    REQUIRE_SERVER();
+    if (!net::HaveLibraryCodec())
+        GTEST_SKIP() << "the codec libraries are not linked in yet";
+    Scratch scratch;
+    // "日本語のテスト" and a body with kanji, kana and half-width katakana, in Shift_JIS.
+    const std::string subjectSjis = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x58\x83\x67";
+    const std::string subjectUtf8 = "日本語のテスト";
+    const std::string fromSjis = "\x8e\x8e\x8c\xb1 <tester@example.invalid>";
+    const std::string fromUtf8 = "試験 <tester@example.invalid>";
+    const std::string bodySjis = "\x82\xb1\x82\xea\x82\xcd\x96\x7b\x95\xb6\x82\xc5\x82\xb7\x81\x42\n.\x82\xa0\n";
+    const std::string bodyUtf8 = "これは本文です。\r\n.あ\r\n\r\n";
+    const char* charsets[] = {"iso-2022-jp", "cp932", "euc-jp"};
+    CNntp reader;
+    ASSERT_TRUE(Connect(reader, *server));
+    for (int code : {0, 1, 2}) {
+        SCOPED_TRACE(code);
+        const std::string tag = Tag();
+        CNntpPostMessageParam p;
+        p.kanjiCode = code;
+        p.fieldNames = {"From:", "Newsgroups:", "Subject:", "X-Tag:"};
+        p.fieldValues = {fromSjis, "local.japanese", subjectSjis, tag};
+        p.bodyTexts = {bodySjis};
+        {
+            CNntp poster;
+            ASSERT_TRUE(Connect(poster, *server));
+            ASSERT_EQ(poster.Post(p), 1) << poster.LastReply();
+        }
+        int n = FindArticle(reader, "local.japanese", tag);
+        ASSERT_GT(n, 0);
+        fs::path stored = scratch.dir / "article.txt";
+        std::ofstream(stored, std::ios::binary) << Unstuff(Fetch(reader, n));
+        EXPECT_EQ(Peer(stored, "header", "Subject"), subjectUtf8);
+        EXPECT_EQ(Peer(stored, "header", "From"), fromUtf8);
+        std::string body = Peer(stored, "body", charsets[code]);
+        // The mail library turns CR LF into LF.
+        std::string expected;
+        for (char c : bodyUtf8)
+            if (c != '\r')
+                expected += c;
+        EXPECT_EQ(body, expected);
+    }
+}
+
+} // namespace

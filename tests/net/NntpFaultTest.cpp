@@ -1,0 +1,299 @@
+// What a real server cannot be made to do: drops, garbage, stalls, odd
+// greetings. Each must end in a clear failure with the connection closed, so
+// nothing is ever read out of step.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeServer.h"
+#include "net/Log.h"
+#include "net/Nntp.h"
+
+namespace {
+
+struct NntpFault : ::testing::Test {
+    void SetUp() override
+    {
+        net::SetTcpWaitSec(12);
+        net::SetTcpRetryCount(5);
+        net::SetPumpHook({});
+        net::SetLogSink([this](std::string_view l) { log.emplace_back(l); });
+    }
+    void TearDown() override
+    {
+        net::SetLogSink({});
+        net::SetTcpWaitSec(12);
+        net::SetTcpRetryCount(5);
+        net::SetPumpHook({});
+    }
+    bool Logged(const std::string& text) const
+    {
+        for (const auto& l : log)
+            if (l == text)
+                return true;
+        return false;
+    }
+    std::vector<std::string> log;
+};
+
+TEST_F(NntpFault, GreetingRules)
+{
+    struct Case {
+        const char* greeting;
+        bool allowReadOnly;
+        int expect;
+    } cases[] = {
+        {"200 ok\r\n", false, 1},
+        {"201 no posting\r\n", false, 0},
+        {"201 no posting\r\n", true, 1},
+        {"502 go away\r\n", true, 0},
+        {"HTTP/1.1 400 Bad Request\r\n", true, 0},
+    };
+    for (const Case& c : cases) {
+        FakeServer server([&](FakePeer& p) {
+            p.Send(c.greeting);
+            p.ReadToEnd();
+        });
+        CNntp nntp;
+        nntp.Attach(server.TakeClient());
+        EXPECT_EQ(nntp.ReadGreeting(c.allowReadOnly), c.expect) << c.greeting;
+        EXPECT_EQ(nntp.IsConnected(), c.expect) << c.greeting;
+    }
+    // The greeting itself is not logged; a refused one closes silently.
+    for (const auto& l : log)
+        EXPECT_EQ(l.find("201"), std::string::npos) << l;
+}
+
+TEST_F(NntpFault, GarbageStatusLineBreaksTheConnection)
+{
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("hello there\r\n211 3 1 3 late.reply\r\n");
+        p.ReadToEnd();
+    });
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    std::string reply;
+    int count = -1, first = -1, last = -1;
+    EXPECT_EQ(nntp.Group("a.b", reply, count, first, last), 0);
+    EXPECT_EQ(nntp.IsConnected(), 0);
+    // The next command fails at once instead of reading the late reply.
+    EXPECT_EQ(nntp.Group("a.b", reply, count, first, last), 0);
+    EXPECT_EQ(count, -1);
+    EXPECT_TRUE(Logged("NNTP: Command Fail\r\n"));
+    server.Join();
+    EXPECT_EQ(server.received(), "GROUP a.b\r\n");
+}
+
+TEST_F(NntpFault, DropInsideEachMultiLineReply)
+{
+    struct Case {
+        const char* name;
+        std::function<int(CNntp&)> command;
+        const char* reply;
+    } cases[] = {
+        {"LIST", [](CNntp& n) { return n.List(); }, "215 list\r\nfj.test 10 1 y\r\nlocal.te"},
+        {"HEAD", [](CNntp& n) { return n.Head(5); }, "221 5 <a@b> head\r\nSubject: x\r\n"},
+        {"ARTICLE", [](CNntp& n) { int c; return n.Article(5, c); }, "220 5 <a@b>\r\nSubject: x\r\n\r\nbody\r\n.."},
+    };
+    for (const Case& c : cases) {
+        FakeServer server([&](FakePeer& p) {
+            p.Send("200 ok\r\n");
+            p.ReadLine();
+            p.Send(c.reply);
+        });
+        CNntp nntp;
+        nntp.Attach(server.TakeClient());
+        ASSERT_EQ(nntp.ReadGreeting(), 1);
+        ASSERT_EQ(c.command(nntp), 1) << c.name;
+        std::string text;
+        EXPECT_FALSE(nntp.ReadData(text)) << c.name;
+        EXPECT_EQ(nntp.IsConnected(), 0) << c.name;
+        std::string line = "x";
+        EXPECT_EQ(nntp.ReadDataLine(line), -1) << c.name;
+        EXPECT_EQ(nntp.Head(6), 0) << c.name;
+    }
+}
+
+TEST_F(NntpFault, StallInsideAReplyEndsWithinTheWait)
+{
+    net::SetTcpWaitSec(1);
+    net::SetTcpRetryCount(1);
+    int pumps = 0;
+    net::SetPumpHook([&] { ++pumps; });
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("221 1 <x@y>\r\nSubject: stalled\r\n");
+        p.ReadToEnd(); // silent until the client gives up and closes
+    });
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    ASSERT_EQ(nntp.Head(1), 1);
+    std::string line;
+    EXPECT_EQ(nntp.ReadDataLine(line), 1);
+    EXPECT_EQ(nntp.ReadDataLine(line), -1);
+    EXPECT_EQ(nntp.IsConnected(), 0);
+    EXPECT_GT(pumps, 0);
+}
+
+TEST_F(NntpFault, StallBeforeTheReplyAndSilentQuit)
+{
+    net::SetTcpWaitSec(1);
+    net::SetTcpRetryCount(1);
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadToEnd(); // never answers anything
+    });
+    {
+        CNntp nntp;
+        nntp.Attach(server.TakeClient());
+        ASSERT_EQ(nntp.ReadGreeting(), 1);
+        EXPECT_EQ(nntp.List(), 0);
+        EXPECT_EQ(nntp.IsConnected(), 0);
+    }
+    FakeServer silent([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadToEnd();
+    });
+    {
+        // Destroying a connected client whose server never answers QUIT
+        // returns after a short wait.
+        CNntp nntp;
+        nntp.Attach(silent.TakeClient());
+        ASSERT_EQ(nntp.ReadGreeting(), 1);
+    }
+    silent.Join();
+    EXPECT_EQ(silent.received(), "QUIT\r\n");
+}
+
+TEST_F(NntpFault, TerminatorIsExactAndStuffingHandledPerCommand)
+{
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("221 1 <x@y>\r\nSubject: a\r\n..hidden\r\n. \r\n.x\r\n.\n");
+        p.ReadLine();
+        p.Send("220 1 <x@y>\r\nSubject: a\r\n\r\n..\r\n..dots\r\n.\r\n");
+        p.ReadLine();
+        p.Send("215 list\r\n..odd.group 2 1 y\r\n.\r\n");
+        p.ReadLine();
+        p.Send("205 bye\r\n");
+    });
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    std::string text;
+    ASSERT_EQ(nntp.Head(1), 1);
+    ASSERT_TRUE(nntp.ReadData(text));
+    EXPECT_EQ(text, "Subject: a\r\n.hidden\r\n. \r\n.x\r\n");
+    int code = 0;
+    ASSERT_EQ(nntp.Article(1, code), 1);
+    EXPECT_EQ(code, 220);
+    text.clear();
+    ASSERT_TRUE(nntp.ReadData(text));
+    EXPECT_EQ(text, "Subject: a\r\n\r\n..\r\n..dots\r\n");
+    ASSERT_EQ(nntp.List(), 1);
+    text.clear();
+    ASSERT_TRUE(nntp.ReadData(text));
+    EXPECT_EQ(text, ".odd.group 2 1 y\r\n");
+    nntp.Quit();
+    EXPECT_EQ(nntp.IsConnected(), 0);
+}
+
+TEST_F(NntpFault, UnreadDataIsSkippedBeforeTheNextCommand)
+{
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("221 1 <x@y>\r\nSubject: one\r\n");
+        FakePeer::Pause(20);
+        p.Send("Subject: split\r\n.\r\n");
+        p.ReadLine();
+        p.Send("211 1234 3000 4233 fj.test\r\n");
+        p.ReadToEnd();
+    });
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    ASSERT_EQ(nntp.Head(1), 1);
+    std::string line;
+    ASSERT_EQ(nntp.ReadDataLine(line), 1);
+    std::string reply;
+    int count = 0, first = 0, last = 0;
+    ASSERT_EQ(nntp.Group("fj.test", reply, count, first, last), 1);
+    EXPECT_EQ(reply, "211 1234 3000 4233 fj.test\r\n");
+    EXPECT_EQ(count, 1234);
+    EXPECT_EQ(first, 3000);
+    EXPECT_EQ(last, 4233);
+}
+
+TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
+{
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("411 No such group no.such\r\n");
+        p.ReadLine();
+        p.Send("211 5 1\r\n");
+        p.ReadLine();
+        p.Send("500 what\r\n");
+        p.ReadLine();
+        p.Send("223 0 <a@b>\r\n");
+        p.ReadToEnd();
+    });
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    std::string reply;
+    int count = 7, first = 7, last = 7;
+    EXPECT_EQ(nntp.Group("no.such", reply, count, first, last), 0);
+    EXPECT_EQ(nntp.ReplyCode(), 411);
+    EXPECT_EQ(reply, "411 No such group no.such\r\n");
+    // A short 211 reply is a failure, not zeros; the connection stays usable.
+    EXPECT_EQ(nntp.Group("short", reply, count, first, last), 0);
+    EXPECT_EQ(reply, "211 5 1\r\n");
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(nntp.IsConnected(), 1);
+    // A command that already ends in CR LF gets no second one.
+    EXPECT_FALSE(nntp.sendCommand("XYZZY\r\n"));
+    EXPECT_EQ(nntp.ReplyCode(), 500);
+    int code = 0;
+    // 223 carries no data: nothing is waiting to be read.
+    EXPECT_EQ(nntp.Article(9, code), 1);
+    EXPECT_EQ(code, 223);
+    std::string line;
+    EXPECT_EQ(nntp.ReadDataLine(line), 0);
+    nntp.disconnect();
+    server.Join();
+    EXPECT_EQ(server.received(), "GROUP no.such\r\nGROUP short\r\nXYZZY\r\nARTICLE 9\r\n");
+    EXPECT_TRUE(Logged("NNTP: >> GROUP no.such\r\n"));
+    EXPECT_TRUE(Logged("NNTP: << 411 No such group no.such\r\n\r\n"));
+    EXPECT_TRUE(Logged("NNTP: Disconect\r\n"));
+}
+
+TEST_F(NntpFault, ServerGoneBeforeACommandIsNoCrash)
+{
+    FakeServer server([](FakePeer& p) { p.Send("200 ok\r\n"); });
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    server.Join();
+    EXPECT_EQ(nntp.List(), 0);
+    EXPECT_EQ(nntp.IsConnected(), 0);
+}
+
+TEST(NntpLock, TryLockIsAPlainFlag)
+{
+    CNntp nntp;
+    EXPECT_EQ(nntp.TryLock(), 1);
+    EXPECT_EQ(nntp.TryLock(), 0);
+    nntp.Unlock();
+    EXPECT_EQ(nntp.TryLock(), 1);
+}
+
+} // namespace

@@ -1,0 +1,272 @@
+// The wire form of a posted article, captured by a scripted peer, with a
+// transparent codec so that only this layer's work shows.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "FakeServer.h"
+#include "net/Log.h"
+#include "net/Nntp.h"
+#include "net/PostCodec.h"
+
+namespace {
+
+struct PostWire : ::testing::Test {
+    void SetUp() override
+    {
+        net::PostCodec codec;
+        codec.convertFromSjis = [](std::string_view text, int code) {
+            // Marks converted pieces so the test sees where conversion happened.
+            return code == 1 ? std::string(text) : "{" + std::to_string(code) + "}" + std::string(text);
+        };
+        codec.composeHeaderLine = [](std::string_view name, std::string_view value, int code, bool encode) {
+            return std::string(name) + " " + (encode ? "E:" : std::to_string(code) + ":") + std::string(value) + "\r\n";
+        };
+        codec.makeBoundary = [](bool) { return std::string("---------1000-42"); };
+        net::SetPostCodec(codec);
+        dir = std::filesystem::temp_directory_path() / ("netpost" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        net::ResetPostCodec();
+        std::filesystem::remove_all(dir);
+    }
+
+    // Posts through a peer that accepts with 340 and 240; returns the wire.
+    std::string Capture(const CNntpPostMessageParam& param, int* result = nullptr)
+    {
+        FakeServer server([](FakePeer& p) {
+            p.Send("200 ok\r\n");
+            p.ReadLine();
+            p.Send("340 go ahead\r\n");
+            p.ReadArticle();
+            p.Send("240 posted\r\n");
+            p.ReadLine();
+            p.Send("205 bye\r\n");
+            p.ReadToEnd();
+        });
+        {
+            CNntp nntp;
+            nntp.Attach(server.TakeClient());
+            EXPECT_EQ(nntp.ReadGreeting(), 1);
+            int r = nntp.Post(param);
+            if (result)
+                *result = r;
+        }
+        server.Join();
+        return server.received();
+    }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(PostWire, PlainArticleLineByLine)
+{
+    CNntpPostMessageParam param;
+    param.kanjiCode = 1;
+    param.fieldNames = {"Newsgroups:", "Subject:"};
+    param.fieldValues = {"local.test", "hello"};
+    param.bodyTexts = {"line one\r\n.dot\r\n.\r\nctl\x1az\r\n", "", "no final LF"};
+    int result = 0;
+    std::string wire = Capture(param, &result);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(wire,
+              "POST\r\n"
+              "Newsgroups: E:local.test\r\n"
+              "Subject: E:hello\r\n"
+              "Mime-Version: 1.0\r\n"
+              "Content-Type: 1:text/plain\r\n"
+              "\r\n"
+              "line one\r\n"
+              "..dot\r\n"
+              "..\r\n"
+              "ctl^Zz\r\n"
+              "no final LF\r\n"
+              "\r\n"
+              ".\r\n"
+              "QUIT\r\n");
+}
+
+TEST_F(PostWire, JisGetsTheCharsetAndEveryLineIsConverted)
+{
+    CNntpPostMessageParam param;
+    param.kanjiCode = 0;
+    param.fieldNames = {"Subject:"};
+    param.fieldValues = {"s"};
+    // A Shift_JIS character whose second byte is '.' -like; and a lone lead byte before LF.
+    param.bodyTexts = {"\x82\xa0\r\n\x81\nend\x82"};
+    std::string wire = Capture(param);
+    EXPECT_NE(wire.find("Content-Type: 0:text/plain; charset=iso-2022-jp\r\n\r\n"), std::string::npos);
+    EXPECT_NE(wire.find("\r\n\r\n{0}\x82\xa0\r\n{0}\x81\r\n{0}end\x82\r\n\r\n.\r\n"), std::string::npos) << wire;
+}
+
+TEST_F(PostWire, AttachmentMultipartLineByLine)
+{
+    std::filesystem::path encoded = dir / "enc.txt";
+    {
+        std::ofstream f(encoded, std::ios::binary);
+        f << "begin 644 a.bin\n.dot line\r\nplain\n`\nend"; // mixed line ends, no final LF
+    }
+    for (int enc : {0, 1, 2}) {
+        CNntpPostMessageParam param;
+        param.kanjiCode = 2;
+        param.attachEncoding = enc;
+        param.fieldNames = {"Subject:"};
+        param.fieldValues = {"att"};
+        param.bodyTexts = {"body\n"};
+        param.attachPath = "/home/someone/private/a.bin";
+        param.encodedPath = encoded;
+        std::string wire = Capture(param);
+        std::string partHeader = enc == 0 ? "Content-Transfer-Encoding: 2:base64\r\n"
+                                            "Content-Type: 2:application/octet-stream;name=\"a.bin\"\r\n"
+                                 : enc == 1 ? "Content-Type: 2:application/mac-binhex40;name=\"a.bin\"\r\n"
+                                            : "Content-Type: 2:application/x-uuencode;name=\"a.bin\"\r\n";
+        EXPECT_EQ(wire,
+                  "POST\r\n"
+                  "Subject: E:att\r\n"
+                  "Mime-Version: 1.0\r\n"
+                  "X-Attachments: 2:a.bin\r\n"
+                  "Content-Type: 2:MultiPart/Mixed;Boundary=\"---------1000-42\"\r\n"
+                  "\r\n"
+                  "-----------1000-42\r\n"
+                  "Content-Type: 2:text/plain\r\n"
+                  "\r\n"
+                  "{2}body\r\n"
+                  "\r\n"
+                  "\r\n"
+                  "-----------1000-42\r\n" +
+                      partHeader +
+                      "Content-Description: 2:a.bin\r\n"
+                      "\r\n"
+                      "begin 644 a.bin\r\n"
+                      "..dot line\r\n"
+                      "plain\r\n"
+                      "`\r\n"
+                      "end\r\n"
+                      "\r\n"
+                      "\r\n"
+                      "-----------1000-42--\r\n"
+                      "\r\n"
+                      ".\r\n"
+                      "QUIT\r\n")
+            << "encoding " << enc;
+    }
+}
+
+TEST_F(PostWire, HeaderValuesCannotInjectLinesOrEndTheArticle)
+{
+    CNntpPostMessageParam param;
+    param.kanjiCode = 1;
+    param.fieldNames = {"Subject:", "References:"};
+    param.fieldValues = {std::string("x\r\n.\r\nPOST\r\nControl: cancel\0y", 29), "<a@b>\nApproved: me"};
+    param.bodyTexts = {"b\n"};
+    param.attachPath = "C:\\Users\\me\\evil\"\r\nX: y.bin";
+    param.encodedPath = dir / "none-such";
+    std::ofstream(param.encodedPath) << "data\n";
+    std::string wire = Capture(param);
+    EXPECT_NE(wire.find("Subject: E:x  .  POST  Control: cancel y\r\n"), std::string::npos) << wire;
+    EXPECT_NE(wire.find("References: E:<a@b> Approved: me\r\n"), std::string::npos);
+    EXPECT_NE(wire.find("X-Attachments: 1:evil___X: y.bin\r\n"), std::string::npos);
+    EXPECT_NE(wire.find("name=\"evil___X: y.bin\"\r\n"), std::string::npos);
+    EXPECT_EQ(wire.find("\r\nControl:"), std::string::npos);
+    EXPECT_EQ(wire.find("Users"), std::string::npos);
+}
+
+TEST_F(PostWire, RefusedPostSendsNothingMore)
+{
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("440 posting not allowed\r\n");
+        p.ReadLine();
+        p.Send("205 bye\r\n");
+        p.ReadToEnd();
+    });
+    CNntpPostMessageParam param;
+    param.fieldNames = {"Subject:"};
+    param.fieldValues = {"s"};
+    param.bodyTexts = {"body\n"};
+    {
+        CNntp nntp;
+        nntp.Attach(server.TakeClient());
+        ASSERT_EQ(nntp.ReadGreeting(), 1);
+        EXPECT_EQ(nntp.Post(param), 0);
+        EXPECT_EQ(nntp.ReplyCode(), 440);
+    }
+    server.Join();
+    EXPECT_EQ(server.received(), "POST\r\nQUIT\r\n");
+}
+
+TEST_F(PostWire, FailuresWhileSendingNeverEndTheArticle)
+{
+    // The attachment cannot be read: the article must not go out without it.
+    std::vector<std::string> errors;
+    net::SetErrorBoxHook([&](const std::string& t) { errors.push_back(t); });
+    CNntpPostMessageParam param;
+    param.kanjiCode = 1;
+    param.fieldNames = {"Subject:"};
+    param.fieldValues = {"s"};
+    param.bodyTexts = {"body\n"};
+    param.attachPath = "a.bin";
+    param.encodedPath = dir / "missing";
+    int result = 1;
+    std::string wire = Capture(param, &result);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(wire.find("\r\n.\r\n"), std::string::npos);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "NNTP: error at [CTextbaseProtocol::sendFile](can't open [" + param.encodedPath.string() + "]).");
+    net::SetErrorBoxHook({});
+
+    // The server drops the connection in the middle of a long body.
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("340 go\r\n");
+        p.ReadLine();
+    });
+    CNntpPostMessageParam big;
+    big.kanjiCode = 1;
+    big.fieldNames = {"Subject:"};
+    big.fieldValues = {"s"};
+    big.bodyTexts = {std::string(8 << 20, 'a') + "\n"};
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    EXPECT_EQ(nntp.Post(big), 0);
+    EXPECT_EQ(nntp.IsConnected(), 0);
+}
+
+TEST_F(PostWire, StatusTextsGoToTheStatusWindow)
+{
+    std::vector<std::string> status;
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("340 go\r\n");
+        p.ReadArticle();
+        p.Send("441 missing header\r\n");
+        p.ReadToEnd();
+    });
+    CNntpPostMessageParam param;
+    param.kanjiCode = 1;
+    param.fieldNames = {"Subject:"};
+    param.fieldValues = {"s"};
+    CNntp nntp;
+    nntp.SetStatusWindow([&](const std::string& t) { status.push_back(t); });
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    EXPECT_EQ(nntp.Post(param), 0);
+    EXPECT_EQ(nntp.ReplyCode(), 441);
+    ASSERT_GE(status.size(), 5u);
+    EXPECT_EQ(status[0], "NNTP: >> POST");
+    EXPECT_EQ(status[1], "NNTP: << 340 go\r\n");
+    EXPECT_EQ(status[2], "NNTP: send header");
+    EXPECT_EQ(status[3], "NNTP: 0> Subject: E:s\r\n");
+    EXPECT_EQ(status.back(), "NNTP: Command Fail");
+}
+
+} // namespace

@@ -1,0 +1,314 @@
+// The windows of network work: progress, connect, protocol log, posting status,
+// and the Shift_JIS crossing they all use.
+
+#include "WaitFor.h"
+#include "net/Log.h"
+#include "platform/WinsockError.h"
+#include "ui/ConnectDialog.h"
+#include "ui/LogWindow.h"
+#include "ui/ProgressWindow.h"
+#include "ui/SjisText.h"
+#include "ui/WindowLock.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace ui;
+
+namespace {
+
+std::string ReadAll(const QString& path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// A port on which nobody listens.
+quint16 ClosedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+} // namespace
+
+TEST(SjisText, RoundTripAndErrors)
+{
+    const std::string sjis = "\x93\xfa\x96\x7b\x8c\xea\xb1\x87\x40\x5c"; // 日本語ｱ①backslash
+    bool ok = false;
+    const QString text = FromSjis(sjis, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(text, QStringLiteral("日本語ｱ①\\"));
+    EXPECT_EQ(ToSjis(text, &ok), sjis);
+    EXPECT_TRUE(ok);
+    // 0x8160 is the wave dash of the Windows mapping.
+    EXPECT_EQ(FromSjis("\x81\x60"), QString(QChar(0xFF5E)));
+
+    FromSjis("\x82", &ok); // a lead byte with nothing after it
+    EXPECT_FALSE(ok);
+    ToSjis(QStringLiteral("한국어"), &ok);
+    EXPECT_FALSE(ok);
+}
+
+class ProgressTest : public ::testing::Test {
+protected:
+    QMainWindow main;
+    void SetUp() override { main.show(); }
+};
+
+TEST_F(ProgressTest, HiddenUntilItsDelayThenShowsTextAndPercent)
+{
+    ProgressWindow progress(50, &main);
+    ASSERT_TRUE(progress.Open(std::string("\x8e\xe6\x93\xbe\x92\x86"))); // 取得中
+    ASSERT_NE(progress.dialog(), nullptr);
+    EXPECT_FALSE(progress.dialog()->isVisible());
+    EXPECT_FALSE(main.isEnabled());
+    EXPECT_TRUE(progress.dialog()->isEnabled());
+    EXPECT_EQ(progress.dialog()->windowTitle(), QStringLiteral("取得中"));
+
+    auto* bar = progress.dialog()->findChild<QProgressBar*>(QStringLiteral("ctl1057"));
+    auto* text = progress.dialog()->findChild<QLabel*>(QStringLiteral("ctl1005"));
+    ASSERT_TRUE(bar && text);
+    progress.SetMessage("LIST");
+    ASSERT_TRUE(WaitFor([&] { return progress.dialog()->isVisible(); }));
+    ASSERT_TRUE(WaitFor([&] { return text->text() == QStringLiteral("LIST"); }));
+    EXPECT_FALSE(bar->isVisible()); // no total yet
+
+    progress.SetTotal(7);
+    progress.SetPosition(3);
+    ASSERT_TRUE(WaitFor([&] { return bar->isVisible(); }));
+    EXPECT_EQ(bar->value(), 42);
+
+    // Cancel only raises the flag; the caller closes.
+    auto* cancel = progress.dialog()->findChild<QPushButton*>(QStringLiteral("ctl2"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_TRUE(progress.Cancelled());
+    EXPECT_TRUE(progress.dialog()->isVisible());
+    progress.Close();
+    EXPECT_TRUE(main.isEnabled());
+    EXPECT_EQ(ProgressWindow::OpenCount(), 0);
+}
+
+TEST_F(ProgressTest, QuickOperationNeverShows)
+{
+    ProgressWindow progress(60000, &main);
+    ASSERT_TRUE(progress.Open(std::string()));
+    EXPECT_EQ(progress.dialog()->windowTitle(), QStringLiteral("Working"));
+    QTest::qWait(20);
+    EXPECT_FALSE(progress.dialog()->isVisible());
+    progress.Close();
+    EXPECT_TRUE(main.isEnabled());
+}
+
+TEST_F(ProgressTest, NestedWindowsGiveTheMainWindowBackOnlyAtTheEnd)
+{
+    ProgressWindow outer(60000, &main);
+    ProgressWindow inner(60000, &main);
+    outer.Open(std::string("outer"));
+    inner.Open(std::string("inner"));
+    EXPECT_EQ(ProgressWindow::OpenCount(), 2);
+    inner.Close();
+    EXPECT_FALSE(main.isEnabled());
+    outer.Close();
+    EXPECT_TRUE(main.isEnabled());
+    {
+        // A window still open when its owner goes away closes with it.
+        ProgressWindow scoped(60000, &main);
+        scoped.Open(std::string("x"));
+        EXPECT_FALSE(main.isEnabled());
+    }
+    EXPECT_TRUE(main.isEnabled());
+}
+
+TEST(ProgressPercent, LargeCountsDoNotOverflow)
+{
+    EXPECT_EQ(ProgressWindow::Percent(3, 7), 42);
+    EXPECT_EQ(ProgressWindow::Percent(30000000, 40000000), 75);
+    EXPECT_EQ(ProgressWindow::Percent(5, 0), 0);
+}
+
+class ConnectTest : public ::testing::Test {
+protected:
+    QMainWindow parent;
+    void SetUp() override { parent.show(); }
+    // Runs the dialog until it reports; counts every report.
+    std::unique_ptr<CConnectDialog> Make(int showDelay = 3)
+    {
+        auto dialog = std::make_unique<CConnectDialog>(&parent, showDelay);
+        QObject::connect(dialog.get(), &CConnectDialog::finished, [this](bool connected) {
+            reports.push_back(connected);
+        });
+        return dialog;
+    }
+    std::vector<bool> reports;
+};
+
+TEST_F(ConnectTest, QuickConnectHandsOverTheSocketUnseen)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        reports.clear();
+        auto dialog = Make();
+        EXPECT_FALSE(parent.isEnabled());
+        ASSERT_TRUE(dialog->Start(host, server.serverPort()));
+        ASSERT_TRUE(WaitFor([&] { return !reports.empty(); })) << host;
+        EXPECT_EQ(reports, std::vector<bool>{true});
+        EXPECT_EQ(dialog->StatusText(), QStringLiteral("Connect success."));
+        EXPECT_FALSE(dialog->isVisible());
+        const int fd = dialog->TakeSocket();
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(dialog->TakeSocket(), -1);
+        EXPECT_EQ(::send(fd, "x", 1, MSG_NOSIGNAL), 1);
+        ::close(fd);
+        dialog.reset();
+        EXPECT_TRUE(parent.isEnabled());
+    }
+}
+
+TEST_F(ConnectTest, RefusedPortIsTriedAgainUntilCancel)
+{
+    auto dialog = Make(0);
+    EXPECT_TRUE(dialog->isVisible()); // no delay asked for
+    ASSERT_TRUE(dialog->Start("127.0.0.1", ClosedPort()));
+    const QString reason = FromSjis(platform::WinsockErrorText(platform::WSAECONNREFUSED));
+    ASSERT_TRUE(WaitFor([&] { return dialog->Attempt() > 3; }));
+    EXPECT_TRUE(dialog->StatusText().contains(QStringLiteral("]Connect fail:code=[10061]:") + reason))
+        << dialog->StatusText().toStdString();
+    EXPECT_TRUE(reports.empty());
+
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("ctl2"));
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_EQ(dialog->StatusText(), QStringLiteral("Connect cancel."));
+    ASSERT_TRUE(WaitFor([&] { return !reports.empty(); }));
+    const int attempts = dialog->Attempt();
+    QTest::qWait(300);
+    EXPECT_EQ(reports, std::vector<bool>{false});
+    EXPECT_EQ(dialog->Attempt(), attempts); // no retry after Cancel
+    EXPECT_EQ(dialog->TakeSocket(), -1);
+}
+
+TEST_F(ConnectTest, UnknownHostShowsGrowingAttemptNumbers)
+{
+    auto dialog = Make();
+    ASSERT_TRUE(dialog->Start("no-such-host.invalid", 119));
+    ASSERT_TRUE(WaitFor([&] { return dialog->StatusText().startsWith(QStringLiteral("[1]Connect fail:code=[")); }));
+    EXPECT_TRUE(dialog->StatusText().startsWith(QStringLiteral("[1]Connect fail:code=[11001]:")))
+        << dialog->StatusText().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return dialog->StatusText().startsWith(QStringLiteral("[2]Connect fail")); }));
+    dialog->Cancel();
+    dialog->Cancel();
+    ASSERT_TRUE(WaitFor([&] { return !reports.empty(); }));
+    QTest::qWait(200);
+    EXPECT_EQ(reports, std::vector<bool>{false});
+}
+
+TEST_F(ConnectTest, CancelBeforeASuccessIsDeliveredWins)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    auto dialog = Make();
+    ASSERT_TRUE(dialog->Start("127.0.0.1", server.serverPort()));
+    // The connect to loopback completes at once; cancel before the report arrives.
+    dialog->Cancel();
+    ASSERT_TRUE(WaitFor([&] { return !reports.empty(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(reports, std::vector<bool>{false});
+    EXPECT_EQ(dialog->TakeSocket(), -1);
+}
+
+class LogTest : public ::testing::Test {
+protected:
+    LogWindow log;
+    QTemporaryDir dir;
+};
+
+TEST_F(LogTest, RecordsOnlyWhileVisible)
+{
+    EXPECT_EQ(LogWindow::Instance(), &log);
+    LogWindow::LogLine("NNTP: hidden");
+    EXPECT_EQ(log.edit()->toPlainText(), QString());
+    log.show();
+    LogWindow::LogLine("NNTP: \x90\xda\x91\xb1"); // 接続
+    EXPECT_EQ(log.edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
+    log.hide();
+    LogWindow::LogLine("NNTP: hidden again");
+    log.show();
+    EXPECT_EQ(log.edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
+    // The protocol layer's own log reaches the window only while it shows.
+    LogPrintf("%d %s", 200, "ready");
+    EXPECT_TRUE(log.edit()->toPlainText().endsWith(QStringLiteral("200 ready\n")));
+    log.hide();
+    LogPrintf("QUIT");
+    EXPECT_FALSE(log.edit()->toPlainText().contains(QStringLiteral("QUIT")));
+    log.close(); // closing only hides
+    EXPECT_FALSE(log.isVisible());
+    EXPECT_EQ(LogWindow::Instance(), &log);
+}
+
+TEST_F(LogTest, The501stLineDropsTheFirstHundred)
+{
+    log.show();
+    for (int i = 1; i <= 500; ++i)
+        LogWindow::LogLine("line " + std::to_string(i));
+    EXPECT_TRUE(log.edit()->toPlainText().startsWith(QStringLiteral("line 1\n")));
+    LogWindow::LogLine("line 501");
+    const QStringList lines = log.edit()->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), 401);
+    EXPECT_EQ(lines.first(), QStringLiteral("line 101"));
+    EXPECT_EQ(lines.last(), QStringLiteral("line 501"));
+}
+
+TEST_F(LogTest, SaveWritesWholeLinesAndClearEmpties)
+{
+    const QString empty = dir.filePath("empty.log");
+    ASSERT_TRUE(log.SaveTo(empty.toStdString()));
+    EXPECT_EQ(ReadAll(empty), "");
+
+    log.show();
+    const std::string longLine = "221 0 <" + std::string(400, 'a') + "@example> head";
+    LogWindow::LogLine("NNTP: \x90\xda\x91\xb1");
+    LogWindow::LogLine(longLine);
+    const QString saved = dir.filePath("saved.log");
+    ASSERT_TRUE(log.SaveTo(saved.toStdString()));
+    EXPECT_EQ(ReadAll(saved), "NNTP: \x90\xda\x91\xb1\n" + longLine + "\n");
+
+    EXPECT_FALSE(log.SaveTo(dir.filePath("no/such/folder/x.log").toStdString()));
+
+    auto* clear = log.findChild<QPushButton*>(QStringLiteral("ctl1010"));
+    ASSERT_NE(clear, nullptr);
+    EXPECT_EQ(clear->text(), QStringLiteral("&Clear"));
+    QTest::mouseClick(clear, Qt::LeftButton);
+    EXPECT_EQ(log.edit()->toPlainText(), QString());
+    EXPECT_TRUE(log.edit()->isReadOnly());
+}
+
+TEST(PostStatus, ShowsTheStatusLine)
+{
+    PostStatusDialog status;
+    EXPECT_TRUE(status.isVisible());
+    EXPECT_EQ(status.windowTitle(), QStringLiteral("通信中"));
+    status.SetStatusText("NNTP: send header");
+    EXPECT_EQ(status.StatusText(), QStringLiteral("NNTP: send header"));
+}
