@@ -173,8 +173,8 @@ void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
             n -= half;
         }
     }
-    (void)hi;
-    LinkBetween(owner, lo, lo->m_pNext, node);
+    // n == 2: lo and hi are neighbours.
+    LinkBetween(owner, lo, hi, node);
 }
 
 CTreeListItem* CTreeListBox::InsertChild(CTreeListItem* parent, const TreeListItemInfo& info)
@@ -539,7 +539,8 @@ std::size_t CTreeListBox::FitSjisPrefix(std::string_view text, int maxWidth,
         return 0;
     std::vector<std::size_t> ends; // byte offsets after each whole character
     for (std::size_t i = 0; i < text.size();) {
-        const bool pair = CSelListBox::IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+        const bool pair =
+            IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
         i += pair ? 2 : 1;
         ends.push_back(i);
     }

@@ -476,6 +476,71 @@ TEST_F(TreeList, ExtendedSelectionIsDecidedOnRelease)
     EXPECT_TRUE(tree->changes.empty());
 }
 
+TEST_F(TreeList, SingleSelectionByMouseAndKeys)
+{
+    Make(0);
+    for (int i = 0; i < 40; ++i)
+        tree->InsertChild(nullptr, Info(std::to_string(100 + i)));
+    tree->RebuildRows();
+    int notified = 0;
+    QObject::connect(tree.get(), &CSelListBox::selChange, [&] { ++notified; });
+
+    // The row becomes current at the press; the parent hears of it after
+    // the release.
+    Press(*tree, RowPoint(2));
+    EXPECT_EQ(tree->GetCurSel(), 2);
+    Release(*tree, RowPoint(2));
+    EXPECT_EQ(notified, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(tree->GetSelCount(), 1);
+
+    // Keys tell at once.
+    QTest::keyClick(tree.get(), Qt::Key_Down);
+    EXPECT_EQ(tree->GetCurSel(), 3);
+    EXPECT_EQ(notified, 2);
+    QTest::keyClick(tree.get(), Qt::Key_End);
+    EXPECT_EQ(tree->GetCurSel(), 39);
+    EXPECT_EQ(tree->GetTopIndex(), 30);
+    QTest::keyClick(tree.get(), Qt::Key_PageUp);
+    EXPECT_EQ(tree->GetCurSel(), 30);
+    QTest::keyClick(tree.get(), Qt::Key_Home);
+    EXPECT_EQ(tree->GetCurSel(), 0);
+    EXPECT_EQ(tree->GetTopIndex(), 0);
+    QTest::keyClick(tree.get(), Qt::Key_Up); // already first: no news
+    EXPECT_EQ(notified, 5);
+    ASSERT_EQ(tree->changes.size(), 5u);
+    EXPECT_EQ(tree->changes.back().row, 0);
+    EXPECT_EQ(tree->GetSelCount(), 1);
+
+    // Rows inserted before the current row move it along.
+    CTreeListItem* first = tree->NodeOfRow(0);
+    tree->SetCurSel(5);
+    tree->CollapseInPlace(first, true); // no children: nothing removed
+    EXPECT_EQ(tree->GetCurSel(), 5);
+    EXPECT_EQ(tree->InsertString(0, "x"), 0);
+    EXPECT_EQ(tree->GetCurSel(), 6);
+    tree->DeleteString(6);
+    EXPECT_EQ(tree->GetCurSel(), -1);
+    EXPECT_EQ(tree->GetSelCount(), 0);
+    EXPECT_EQ(tree->SetCurSel(1000), CSelListBox::LB_ERR);
+    EXPECT_EQ(tree->GetCurSel(), -1);
+}
+
+TEST_F(TreeList, DeletingASubtreeWithoutItsRowsLeavesNoDanglingRows)
+{
+    Make(14);
+    Sample s = BuildSample(*tree);
+    tree->DeleteSubtree(s.comp, false);
+    EXPECT_EQ(tree->GetCount(), 8);
+    for (int row = 2; row <= 5; ++row)
+        EXPECT_EQ(tree->NodeOfRow(row), nullptr) << row;
+    EXPECT_EQ(tree->NodeOfRow(6), s.rec);
+    tree->viewport()->grab(); // rows without a node draw nothing
+    tree->RebuildRows();
+    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "rec", "japan"}));
+}
+
 TEST_F(TreeList, DragStartsBeyondAQuarterRow)
 {
     Make(CTreeListBox::TLS_EXTENDEDSEL);
