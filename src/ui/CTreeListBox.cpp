@@ -118,7 +118,7 @@ CTreeListItem* CTreeListBox::MakeNode(const TreeListItemInfo& info) const
 }
 
 void CTreeListBox::LinkBetween(CTreeListItem* owner, CTreeListItem* prev, CTreeListItem* next,
-                               CTreeListItem* node)
+                               CTreeListItem* node, bool keepIndex)
 {
     node->m_pOwner = owner;
     node->m_pPrev = prev;
@@ -138,6 +138,8 @@ void CTreeListBox::LinkBetween(CTreeListItem* owner, CTreeListItem* prev, CTreeL
     else
         LastOf(owner) = node;
     ++CountOf(owner);
+    if (!keepIndex)
+        IndexOf(owner).reset();
 }
 
 void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
@@ -150,31 +152,59 @@ void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
     }
     CTreeListItem* last = LastOf(owner);
     int n = CountOf(owner);
+    std::unique_ptr<std::vector<CTreeListItem*>>& index = IndexOf(owner);
     if (CompareNodes(last, node) <= 0) {
-        LinkBetween(owner, last, nullptr, node);
+        LinkBetween(owner, last, nullptr, node, true);
+        if (index)
+            index->push_back(node);
         return;
     }
     if (CompareNodes(first, node) >= 0) {
-        LinkBetween(owner, nullptr, first, node);
+        LinkBetween(owner, nullptr, first, node, true);
+        if (index)
+            index->insert(index->begin(), node);
         return;
     }
-    CTreeListItem* lo = first;
-    CTreeListItem* hi = last;
+    if (n < 32 && !index) {
+        CTreeListItem* lo = first;
+        CTreeListItem* hi = last;
+        while (n > 2) {
+            const int half = n / 2;
+            CTreeListItem* mid = lo;
+            for (int i = 0; i < half; ++i)
+                mid = mid->m_pNext;
+            if (CompareNodes(mid, node) >= 0) {
+                hi = mid;
+                n = half + 1;
+            } else {
+                lo = mid;
+                n -= half;
+            }
+        }
+        // n == 2: lo and hi are neighbours.
+        LinkBetween(owner, lo, hi, node);
+        return;
+    }
+    // The same search on an array of the chain, so that a long chain is not
+    // walked for every insertion.
+    if (!index) {
+        index = std::make_unique<std::vector<CTreeListItem*>>();
+        index->reserve(std::size_t(n) + 1);
+        for (CTreeListItem* c = first; c; c = c->m_pNext)
+            index->push_back(c);
+    }
+    std::size_t lo = 0;
     while (n > 2) {
         const int half = n / 2;
-        CTreeListItem* mid = lo;
-        for (int i = 0; i < half; ++i)
-            mid = mid->m_pNext;
-        if (CompareNodes(mid, node) >= 0) {
-            hi = mid;
+        if (CompareNodes((*index)[lo + std::size_t(half)], node) >= 0) {
             n = half + 1;
         } else {
-            lo = mid;
+            lo += std::size_t(half);
             n -= half;
         }
     }
-    // n == 2: lo and hi are neighbours.
-    LinkBetween(owner, lo, hi, node);
+    LinkBetween(owner, (*index)[lo], (*index)[lo + 1], node, true);
+    index->insert(index->begin() + std::ptrdiff_t(lo + 1), node);
 }
 
 CTreeListItem* CTreeListBox::InsertChild(CTreeListItem* parent, const TreeListItemInfo& info)
@@ -224,6 +254,7 @@ CTreeListItem* CTreeListBox::Unlink(CTreeListItem* node)
     else
         LastOf(owner) = prev;
     --CountOf(owner);
+    IndexOf(owner).reset();
     node->m_pParent = node->m_pPrev = node->m_pNext = nullptr;
     node->m_pOwner = nullptr;
     return node;
@@ -286,6 +317,7 @@ void CTreeListBox::DeleteAll()
 {
     ResetContent();
     FreeChain(m_pFirstRoot);
+    m_rootIndex.reset();
     m_pFirstRoot = m_pLastRoot = nullptr;
     m_nRoots = 0;
 }

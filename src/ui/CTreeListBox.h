@@ -8,6 +8,7 @@
 #include <QPixmap>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,8 +107,12 @@ private:
     CTreeListItem*& FirstOf(CTreeListItem* owner) { return owner ? owner->m_pChild : m_pFirstRoot; }
     CTreeListItem*& LastOf(CTreeListItem* owner) { return owner ? owner->m_pLastChild : m_pLastRoot; }
     int& CountOf(CTreeListItem* owner) { return owner ? owner->m_nChildren : m_nRoots; }
+    std::unique_ptr<std::vector<CTreeListItem*>>& IndexOf(CTreeListItem* owner)
+    {
+        return owner ? owner->m_pIndex : m_rootIndex;
+    }
     void LinkBetween(CTreeListItem* owner, CTreeListItem* prev, CTreeListItem* next,
-                     CTreeListItem* node);
+                     CTreeListItem* node, bool keepIndex = false);
     void LinkSorted(CTreeListItem* owner, CTreeListItem* node);
     void AppendVisibleRows(const CTreeListItem* first, std::vector<NewRow>& out) const;
     int CountDeeperRowsAfter(int row, int depth) const;
@@ -119,6 +124,7 @@ private:
     CTreeListItem* m_pFirstRoot = nullptr;
     CTreeListItem* m_pLastRoot = nullptr;
     int m_nRoots = 0;
+    std::unique_ptr<std::vector<CTreeListItem*>> m_rootIndex;
 
     int m_nTextHeight = 0;
     int m_nImageWidth = 16;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 // What a caller gives to create one node.
 struct TreeListItemInfo {
@@ -47,4 +49,7 @@ private:
     CTreeListItem* m_pOwner = nullptr;      // parent of every child, not only the first
     CTreeListItem* m_pLastChild = nullptr;
     int m_nChildren = 0;
+    // The children as an array while sorted insertion searches a long chain;
+    // dropped whenever the chain changes otherwise.
+    std::unique_ptr<std::vector<CTreeListItem*>> m_pIndex;
 };

@@ -204,39 +204,78 @@ void ModelInsert(std::vector<std::pair<int, int>>& chain, std::pair<int, int> it
 
 TEST_F(TreeList, SortedInsertionMatchesPlacementRuleAfterMovesAndUnlinks)
 {
-    Make(0);
-    std::mt19937 rng(7);
-    CTreeListItem* parent = tree->InsertChild(nullptr, Info("p"));
-    CTreeListItem* other = tree->InsertChild(nullptr, Info("q"));
-    std::vector<std::pair<int, int>> model;
-    std::vector<CTreeListItem*> nodes;
     auto key = [](int k) {
         char buf[8];
         std::snprintf(buf, sizeof buf, "%03d", k);
         return std::string(buf);
     };
-    for (int id = 0; id < 400; ++id) {
-        const int k = int(rng() % 60);
-        CTreeListItem* n = tree->InsertChild(parent, Info(key(k), false, std::uintptr_t(id)));
-        nodes.push_back(n);
+    // Once under a parent, once at the top level.
+    for (const bool topLevel : {false, true}) {
+        SCOPED_TRACE(topLevel ? "top level" : "children");
+        Make(0);
+        std::mt19937 rng(7);
+        CTreeListItem* parent = topLevel ? nullptr : tree->InsertChild(nullptr, Info("p"));
+        CTreeListItem* other = tree->InsertChild(nullptr, Info("~other"));
+        std::vector<std::pair<int, int>> model;
+        if (topLevel)
+            model.push_back({1000, -1}); // "~other" sorts after every key
+        std::vector<CTreeListItem*> nodes;
+        for (int id = 0; id < 400; ++id) {
+            const int k = int(rng() % 60);
+            CTreeListItem* n = tree->InsertChild(parent, Info(key(k), false, std::uintptr_t(id)));
+            nodes.push_back(n);
+            ModelInsert(model, {k, id});
+            if (id % 37 == 36) {
+                // Take a node out (to the other node) and put it back: it is
+                // placed again by the same rule.
+                const int victim = int(rng() % nodes.size());
+                CTreeListItem* v = nodes[std::size_t(victim)];
+                const int vk = std::stoi(v->m_strText);
+                std::erase_if(model, [&](auto& p) { return p.second == victim; });
+                ASSERT_EQ(tree->Move(other, v), v);
+                EXPECT_EQ(tree->GetParent(v), other);
+                ASSERT_EQ(tree->Move(parent, v), v);
+                ModelInsert(model, {vk, victim});
+            }
+        }
+        std::vector<int> ids;
+        for (CTreeListItem* n = parent ? parent->FirstChild() : tree->FirstRoot(); n;
+             n = n->NextSibling())
+            ids.push_back(n == other ? -1 : int(n->m_dwData));
+        std::vector<int> want;
+        for (auto& p : model)
+            want.push_back(p.second);
+        EXPECT_EQ(ids, want);
+        CheckLinks(*tree, tree->FirstRoot(), nullptr);
+    }
+}
+
+TEST_F(TreeList, SiblingInsertionIntoALongUnsortedChain)
+{
+    // Insertion order keeps a chain unsorted; a sorted insertion into it
+    // still follows the search rule step by step.
+    Make(CTreeListBox::TLS_INSERTORDER);
+    CTreeListItem* parent = tree->InsertChild(nullptr, Info("p"));
+    std::vector<std::pair<int, int>> model;
+    std::mt19937 rng(3);
+    int id = 0;
+    for (; id < 100; ++id) {
+        const int k = int(rng() % 50);
+        tree->InsertChild(parent, Info(std::to_string(100 + k), false, std::uintptr_t(id)));
+        model.push_back({k, id});
+    }
+    for (; id < 160; ++id) {
+        const int k = int(rng() % 50);
+        tree->InsertSibling(parent->FirstChild(), Info(std::to_string(100 + k), false, std::uintptr_t(id)));
         ModelInsert(model, {k, id});
-        if (id % 37 == 36) {
-            // Take a node out (to the other parent) and put it back: it is
-            // placed again by the same rule.
-            const int victim = int(rng() % nodes.size());
-            CTreeListItem* v = nodes[std::size_t(victim)];
-            const int vk = std::stoi(v->m_strText);
-            std::erase_if(model, [&](auto& p) { return p.second == victim; });
-            ASSERT_EQ(tree->Move(other, v), v);
-            EXPECT_EQ(tree->GetParent(v), other);
-            ASSERT_EQ(tree->Move(parent, v), v);
-            ModelInsert(model, {vk, victim});
+        if (id % 10 == 0) { // appending in order again drops any search array
+            tree->InsertChild(parent, Info("199", false, std::uintptr_t(1000 + id)));
+            model.push_back({99, 1000 + id});
         }
     }
-    std::vector<int> ids;
+    std::vector<int> ids, want;
     for (CTreeListItem* n = parent->FirstChild(); n; n = n->NextSibling())
         ids.push_back(int(n->m_dwData));
-    std::vector<int> want;
     for (auto& p : model)
         want.push_back(p.second);
     EXPECT_EQ(ids, want);
