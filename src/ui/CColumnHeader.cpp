@@ -1,0 +1,276 @@
+#include "ui/CColumnHeader.h"
+
+#include "ui/SjisText.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+
+CColumnHeaderButton::CColumnHeaderButton(CColumnHeader* header, int column)
+    : QAbstractButton(header)
+    , m_pHeader(header)
+    , m_nColumn(column)
+{
+    setObjectName(QStringLiteral("ctl%1").arg(1000 + column));
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::ArrowCursor);
+    connect(this, &QAbstractButton::clicked, this, [this] { m_pHeader->ButtonClicked(m_nColumn); });
+}
+
+void CColumnHeaderButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QPalette& pal = palette();
+    const QColor face = pal.color(QPalette::Button);
+    const QColor shadow = pal.color(QPalette::Dark);
+    const bool pressed = isDown() || m_pHeader->PressedColumn() == m_nColumn;
+    const QRect r = rect();
+    p.fillRect(r, face);
+
+    const QPoint at = pressed ? QPoint(5, 2) : QPoint(4, 1);
+    const QRect clip = r.adjusted(0, 1, 0, -1);
+    p.save();
+    p.setClipRect(clip);
+    const QFontMetrics fm(font());
+    const QString label = text();
+    p.fillRect(QRect(at, QSize(fm.horizontalAdvance(label), fm.height())), face);
+    p.setPen(pal.color(QPalette::ButtonText));
+    p.drawText(QPoint(at.x(), at.y() + fm.ascent()), label);
+    p.restore();
+
+    const int right = r.width() - 1;
+    const int bottom = r.height() - 1;
+    if (pressed) {
+        p.setPen(shadow);
+        p.drawRect(0, 0, right, bottom);
+        return;
+    }
+    p.setPen(Qt::white);
+    p.drawLine(0, 0, right - 1, 0);
+    p.drawLine(0, 0, 0, bottom - 1);
+    p.setPen(shadow);
+    p.drawLine(right - 1, 1, right - 1, bottom - 1);
+    p.drawLine(1, bottom - 1, right - 1, bottom - 1);
+    p.setPen(Qt::black);
+    p.drawLine(right, 0, right, bottom);
+    p.drawLine(0, bottom, right, bottom);
+}
+
+CColumnHeader::CColumnHeader(QWidget* parent)
+    : QWidget(parent)
+{
+    setCursor(Qt::SizeHorCursor);
+    setFont(ui::JapaneseFont());
+    setFocusPolicy(Qt::NoFocus);
+    setAutoFillBackground(false);
+}
+
+CColumnHeader::~CColumnHeader()
+{
+    delete m_pTracker;
+}
+
+bool CColumnHeader::Create(QWidget* parent, int id, int columnCount)
+{
+    if (columnCount < 1)
+        return false;
+    if (parent)
+        setParent(parent);
+    setObjectName(QStringLiteral("ctl%1").arg(id));
+    for (auto* b : m_buttons)
+        delete b;
+    m_buttons.clear();
+    m_widths.assign(std::size_t(columnCount), -1);
+    for (int i = 0; i < columnCount; ++i) {
+        auto* b = new CColumnHeaderButton(this, i);
+        b->setFont(font());
+        b->show();
+        m_buttons.push_back(b);
+    }
+    Layout();
+    return true;
+}
+
+void CColumnHeader::SetColumnText(int index, const QString& text)
+{
+    if (index >= 0 && index < ColumnCount())
+        m_buttons[std::size_t(index)]->setText(text);
+}
+
+QString CColumnHeader::ColumnText(int index) const
+{
+    return index >= 0 && index < ColumnCount() ? m_buttons[std::size_t(index)]->text() : QString();
+}
+
+void CColumnHeader::SetColumnWidth(int index, int width)
+{
+    if (index >= 0 && index < ColumnCount() && width > 0)
+        m_widths[std::size_t(index)] = width;
+    Layout();
+}
+
+int CColumnHeader::ColumnWidth(int index) const
+{
+    return index >= 0 && index < ColumnCount() ? m_widths[std::size_t(index)] : -1;
+}
+
+int CColumnHeader::Height() const
+{
+    const QFont f = m_buttons.empty() ? font() : m_buttons.front()->font();
+    return QFontMetrics(f).height() + 3;
+}
+
+void CColumnHeader::SetHeaderFont(const QFont& font, bool redraw)
+{
+    for (auto* b : m_buttons)
+        b->setFont(font);
+    setFont(font);
+    if (redraw)
+        update();
+}
+
+QAbstractButton* CColumnHeader::Button(int index) const
+{
+    return index >= 0 && index < ColumnCount() ? m_buttons[std::size_t(index)] : nullptr;
+}
+
+void CColumnHeader::Layout()
+{
+    const int count = ColumnCount();
+    const int cx = width();
+    const int cy = height();
+    if (count == 0 || cx < 2 * count - 2)
+        return;
+    const int def = cx / count;
+    int x = 0;
+    for (int i = 0; i < count; ++i) {
+        int& stored = m_widths[std::size_t(i)];
+        if (stored < 1)
+            stored = def;
+        const int w = i == count - 1 ? cx - x : stored;
+        m_buttons[std::size_t(i)]->setGeometry(x, 0, w - 1, cy);
+        x += w + 2;
+    }
+}
+
+void CColumnHeader::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Layout();
+}
+
+void CColumnHeader::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Button));
+    if (height() > 1) {
+        p.setPen(Qt::black);
+        p.drawLine(0, height() - 1, width() - 1, height() - 1);
+    }
+}
+
+void CColumnHeader::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int x = event->position().toPoint().x();
+
+    m_bDragging = true;
+    m_nDraggedColumn = -1;
+    int boundary = 0;
+    std::vector<int> ends;
+    for (int w : m_widths) {
+        boundary += w + 2;
+        ends.push_back(boundary);
+    }
+    for (int i = ColumnCount() - 1; i >= 0; --i) {
+        const int b = ends[std::size_t(i)];
+        if (b - 3 <= x && x <= b) {
+            m_nDraggedColumn = i;
+            break;
+        }
+    }
+    m_nTrackerPos = x;
+    DrawTracker();
+}
+
+void CColumnHeader::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_bDragging || !(event->buttons() & Qt::LeftButton))
+        return;
+    EraseTracker();
+    m_nTrackerPos = event->position().toPoint().x();
+    DrawTracker();
+}
+
+void CColumnHeader::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!m_bDragging || event->button() != Qt::LeftButton)
+        return;
+    EraseTracker();
+
+    m_bDragging = false;
+    const int column = m_nDraggedColumn;
+    m_nDraggedColumn = -1;
+    if (column < 0)
+        return;
+    int before = 0;
+    for (int i = 0; i < column; ++i)
+        before += m_widths[std::size_t(i)];
+    // A width below 1 takes the default width at the layout below.
+    m_widths[std::size_t(column)] = event->position().toPoint().x() - before;
+    Layout();
+    update();
+    OnColumnWidthsChanged();
+    emit columnWidthsChanged();
+}
+
+void CColumnHeader::DrawTracker()
+{
+    QWidget* host = parentWidget() ? parentWidget() : this;
+    if (!m_pTracker) {
+        m_pTracker = new QWidget(host);
+        m_pTracker->setObjectName(QStringLiteral("tracker"));
+        m_pTracker->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_pTracker->setAutoFillBackground(true);
+        QPalette pal = m_pTracker->palette();
+        pal.setColor(QPalette::Window, QColor(100, 100, 100));
+        m_pTracker->setPalette(pal);
+    }
+    const int x = host == this ? m_nTrackerPos : mapToParent(QPoint(m_nTrackerPos, 0)).x();
+    m_pTracker->setGeometry(x, 0, 2, host->height());
+    m_pTracker->raise();
+    m_pTracker->show();
+}
+
+void CColumnHeader::EraseTracker()
+{
+    if (m_pTracker)
+        m_pTracker->hide();
+}
+
+bool CColumnHeader::TrackerVisible() const
+{
+    return m_pTracker && !m_pTracker->isHidden();
+}
+
+void CColumnHeader::ButtonClicked(int column)
+{
+    m_nPressedColumn = m_nPressedColumn == column ? -1 : column;
+    OnColumnClick(m_nPressedColumn);
+    emit columnClicked(m_nPressedColumn);
+    if (parentWidget())
+        parentWidget()->setFocus();
+    for (auto* b : m_buttons)
+        b->update();
+}
+
+void CColumnHeader::focusInEvent(QFocusEvent*)
+{
+    if (parentWidget())
+        parentWidget()->setFocus();
+}
+
+void CColumnHeader::OnColumnWidthsChanged() {}
+
+void CColumnHeader::OnColumnClick(int) {}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QWidget>
+
+#include <vector>
+
+class CColumnHeader;
+
+// One owner-drawn button of the header.
+class CColumnHeaderButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    CColumnHeaderButton(CColumnHeader* header, int column);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    CColumnHeader* m_pHeader;
+    int m_nColumn;
+};
+
+// A strip of header buttons with draggable boundaries between them. Pressing
+// in the gap at the right end of a column drags that column's width; a
+// vertical tracker line across the parent shows where it will end.
+class CColumnHeader : public QWidget {
+    Q_OBJECT
+public:
+    explicit CColumnHeader(QWidget* parent = nullptr);
+    ~CColumnHeader() override;
+
+    bool Create(QWidget* parent, int id, int columnCount);
+
+    int ColumnCount() const { return int(m_widths.size()); }
+    void SetColumnText(int index, const QString& text);
+    QString ColumnText(int index) const;
+    void SetColumnWidth(int index, int width);
+    int ColumnWidth(int index) const;
+    int Height() const;
+    void SetHeaderFont(const QFont& font, bool redraw);
+
+    int PressedColumn() const { return m_nPressedColumn; }
+    int DraggedColumn() const { return m_nDraggedColumn; }
+    int TrackerPos() const { return m_nTrackerPos; }
+    bool TrackerVisible() const;
+    QAbstractButton* Button(int index) const;
+
+    // Places the buttons for the current size.
+    void Layout();
+
+    virtual void OnColumnWidthsChanged();
+    virtual void OnColumnClick(int column);
+
+signals:
+    void columnWidthsChanged();
+    void columnClicked(int column);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    friend class CColumnHeaderButton;
+    void ButtonClicked(int column);
+    void DrawTracker();
+    void EraseTracker();
+
+    std::vector<int> m_widths;
+    std::vector<CColumnHeaderButton*> m_buttons;
+    int m_nTrackerPos = 0;
+    int m_nDraggedColumn = -1;
+    int m_nPressedColumn = -1;
+    bool m_bDragging = false;
+    QWidget* m_pTracker = nullptr;
+};

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QPoint>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QPainter;
+
+// A virtual list box of fixed-height rows that paints only the rows in
+// view. Rows carry a Shift_JIS text and one data value. Selection is single
+// or extended; the mouse selection is decided on the button release so that
+// a press on a selected row can start a drag instead.
+class CSelListBox : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    enum { LB_ERR = -1 };
+
+    explicit CSelListBox(QWidget* parent = nullptr);
+
+    // True when the byte starts a double-byte Shift_JIS character.
+    static bool IsSjisLeadByte(unsigned char c)
+    {
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    }
+    ~CSelListBox() override;
+
+    // Rows
+    int GetCount() const { return int(m_rows.size()); }
+    int AddString(std::string text, std::uintptr_t data = 0);
+    int InsertString(int index, std::string text, std::uintptr_t data = 0);
+    int DeleteString(int index);
+    void ResetContent();
+    std::uintptr_t GetItemData(int index) const;
+    int SetItemData(int index, std::uintptr_t data);
+    std::string GetText(int index) const;
+
+    // Selection
+    void SetExtendedSel(bool extended);
+    bool IsExtendedSel() const { return m_bExtended; }
+    // In extended selection the current row is the caret row.
+    int GetCurSel() const { return m_bExtended ? m_nCaret : m_nCurSel; }
+    int SetCurSel(int index);
+    bool GetSel(int index) const;
+    int SetSel(int index, bool select); // index -1: every row
+    int SelItemRange(bool select, int first, int last);
+    int GetSelCount() const { return m_nSelCount; }
+    std::vector<int> GetSelItems() const;
+    int GetCaretIndex() const { return m_nCaret; }
+    int SetCaretIndex(int index, bool scroll = true);
+    int GetAnchorIndex() const { return m_nAnchor; }
+    void SetAnchorIndex(int index) { m_nAnchor = index; }
+
+    // Scrolling and geometry
+    int GetTopIndex() const { return m_nTop; }
+    int SetTopIndex(int index);
+    int GetItemHeight() const { return m_nRowHeight; }
+    void SetItemHeight(int height);
+    int VisibleRowCount() const; // whole rows that fit
+    int ItemFromPoint(QPoint p) const; // -1 below the last row
+    QRect ItemRect(int index) const;
+    void InvalidateRow(int index);
+    void SetRedraw(bool on);
+
+    // Rows painted since the counter was last reset (tests and benchmarks).
+    long DrawnRows() const { return m_nDrawn; }
+    void ResetDrawnRows() { m_nDrawn = 0; }
+
+    int PressedRow() const { return m_nPressedRow; }
+
+signals:
+    void selChange();
+    void selCancel();
+    void dblClk();
+
+protected:
+    virtual int OnBeginDrag(int x, int y);
+
+    // Called before the selection-change notification goes to the parent.
+    virtual void OnReflectSelChange();
+    // Called before the double-click notification goes to the parent;
+    // returns true when the click is consumed.
+    virtual bool OnReflectDblClk();
+
+    virtual void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected);
+    virtual QColor BackgroundColour() const;
+
+    void NotifySelChange();
+    void PostSelChange();
+    void NotifySelCancel();
+
+    // Inserts a batch of rows at index in one step.
+    struct NewRow {
+        std::string text;
+        std::uintptr_t data = 0;
+    };
+    void InsertRows(int index, std::vector<NewRow>&& rows);
+    void DeleteRows(int index, int count);
+
+    // List box keyboard handling (arrows, paging, first-letter search).
+    void ListBoxKey(QKeyEvent* event);
+
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+    // State of the mouse selection, see the press and release handlers.
+    QPoint m_ptPress{-1, -1};
+    int m_nPendingItem = -1;
+    bool m_bTracking = false;
+    bool m_bSelChanged = false;
+    int m_nPressHeight = 0;
+    int m_nPressedRow = -1;
+    int m_nSavedTop = -1;
+
+private:
+    struct Row {
+        std::string text;
+        std::uintptr_t data = 0;
+        bool selected = false;
+    };
+
+    void UpdateScrollRange();
+    void Invalidate();
+    void MoveCaretByKey(int target, Qt::KeyboardModifiers mods);
+    void SelectOnly(int index);
+
+    std::vector<Row> m_rows;
+    bool m_bExtended = false;
+    int m_nCurSel = -1;
+    int m_nCaret = -1;
+    int m_nAnchor = -1;
+    int m_nSelCount = 0;
+    int m_nTop = 0;
+    int m_nRowHeight = 16;
+    bool m_bRedraw = true;
+    bool m_bDirty = false;
+    long m_nDrawn = 0;
+};

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "ui/CSelListBox.h"
+#include "ui/CTreeListItem.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A tree of CTreeListItem nodes shown as a list: the rows are the expanded
+// part of the tree in pre-order. Rows are drawn with indentation, connecting
+// lines, expand/collapse boxes, an image from a strip and column texts.
+class CTreeListBox : public CSelListBox {
+    Q_OBJECT
+public:
+    // Tree style bits.
+    enum : int {
+        TLS_ROOTLINES = 1,   // lines also at the top level
+        TLS_EXTENDEDSEL = 2, // multiple selection
+        TLS_LINES = 4,       // connecting lines
+        TLS_BUTTONS = 8,     // boxes, double-click toggles, + and - keys
+        TLS_INSERTORDER = 16 // keep insertion order instead of sorting
+    };
+
+    explicit CTreeListBox(QWidget* parent = nullptr);
+    ~CTreeListBox() override;
+
+    // Takes the image strip by its bitmap id (see TreeListImages.h).
+    bool Create(int treeStyle, int bitmapId, int imageCount);
+    bool Create(int treeStyle, const QPixmap& strip, int imageCount);
+
+    int TreeStyle() const { return m_nTreeStyle; }
+    int ImageWidth() const { return m_nImageWidth; }
+    int ImageHeight() const { return m_nImageHeight; }
+    int ImageCount() const { return m_nImageCount; }
+    int BitmapId() const { return m_nBitmapId; }
+    int TextHeight() const { return m_nTextHeight; }
+
+    void SetColumnCount(int count);
+    void SetColumnWidth(int index, int width);
+    int ColumnCount() const { return int(m_columnWidths.size()); }
+    int ColumnWidth(int index) const;
+
+    void SetColours(QColor text, QColor back, QColor selText, QColor selBack);
+    bool SetRowFont(const QFont& font);
+    const QFont& RowFont() const { return m_font; }
+
+    // The tree. Inserting does not touch the rows: call RebuildRows or the
+    // in-place operations afterwards.
+    CTreeListItem* InsertChild(CTreeListItem* parent, const TreeListItemInfo& info);
+    CTreeListItem* InsertSibling(CTreeListItem* node, const TreeListItemInfo& info);
+    CTreeListItem* Move(CTreeListItem* newParent, CTreeListItem* node);
+    CTreeListItem* Unlink(CTreeListItem* node);
+    void DeleteSubtree(CTreeListItem* node, bool removeRows);
+    void DeleteAll();
+    CTreeListItem* FirstRoot() const { return m_pFirstRoot; }
+
+    void RebuildRows();
+    void ExpandInPlace(CTreeListItem* node);
+    void CollapseInPlace(CTreeListItem* node, bool updateRows);
+    bool Expand(CTreeListItem* node);
+    bool Collapse(CTreeListItem* node);
+
+    int Depth(const CTreeListItem* node) const;
+    CTreeListItem* GetParent(const CTreeListItem* node) const;
+    CTreeListItem* NextInPreOrder(const CTreeListItem* node) const;
+    CTreeListItem* PrevInPreOrder(const CTreeListItem* node) const;
+    int RowOfNode(const CTreeListItem* node) const;
+    CTreeListItem* NodeOfRow(int index) const;
+    void ScrollToRow(int index, bool centre);
+    void RedrawNode(const CTreeListItem* node);
+    void RedrawSelection();
+
+    // Length in bytes of the longest prefix of whole Shift_JIS characters
+    // whose width is at most maxWidth.
+    static std::size_t FitSjisPrefix(std::string_view text, int maxWidth,
+                                     const std::function<int(std::string_view)>& width);
+
+    // Operations the panes override.
+    virtual CTreeListItem* GetFirstSibling(CTreeListItem* node) const;
+    virtual int SetCurRow(int index);
+    virtual void SetRowSel(int index, bool select);
+    virtual int CompareNodes(const CTreeListItem* a, const CTreeListItem* b);
+    virtual void OnSelChanged(int index, CTreeListItem* node);
+    virtual void GetNodeImages(const CTreeListItem* node, int& image, int& selectedImage,
+                               int& expandedImage);
+    virtual std::string GetColumnText(const CTreeListItem* node, int column);
+    virtual void DrawRowText(QPainter& dc, const QRect& rect, bool selected,
+                             const CTreeListItem* node);
+
+protected:
+    void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected) override;
+    QColor BackgroundColour() const override { return m_crBack; }
+    void OnReflectSelChange() override;
+    bool OnReflectDblClk() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    CTreeListItem* MakeNode(const TreeListItemInfo& info) const;
+    CTreeListItem*& FirstOf(CTreeListItem* owner) { return owner ? owner->m_pChild : m_pFirstRoot; }
+    CTreeListItem*& LastOf(CTreeListItem* owner) { return owner ? owner->m_pLastChild : m_pLastRoot; }
+    int& CountOf(CTreeListItem* owner) { return owner ? owner->m_nChildren : m_nRoots; }
+    std::unique_ptr<std::vector<CTreeListItem*>>& IndexOf(CTreeListItem* owner)
+    {
+        return owner ? owner->m_pIndex : m_rootIndex;
+    }
+    void LinkBetween(CTreeListItem* owner, CTreeListItem* prev, CTreeListItem* next,
+                     CTreeListItem* node, bool keepIndex = false);
+    void LinkSorted(CTreeListItem* owner, CTreeListItem* node);
+    void AppendVisibleRows(const CTreeListItem* first, std::vector<NewRow>& out) const;
+    int CountDeeperRowsAfter(int row, int depth) const;
+    int CurrentRow() const;
+    int SingleSelectedRow() const;
+    static void FreeChain(CTreeListItem* first);
+    void UpdateRowHeight();
+
+    CTreeListItem* m_pFirstRoot = nullptr;
+    CTreeListItem* m_pLastRoot = nullptr;
+    int m_nRoots = 0;
+    std::unique_ptr<std::vector<CTreeListItem*>> m_rootIndex;
+
+    int m_nTextHeight = 0;
+    int m_nImageWidth = 16;
+    int m_nImageHeight = 16;
+    int m_nImageCount = 0;
+    int m_nBitmapId = 0;
+    QPixmap m_strip;
+    int m_nTreeStyle = 0;
+
+    QColor m_crText, m_crBack, m_crSelText, m_crSelBack, m_crSelTextNoFocus, m_crSelBackNoFocus;
+    QFont m_font;
+    std::vector<int> m_columnWidths;
+};

@@ -1,0 +1,1008 @@
+// Offscreen tests of the tree list control and the column header.
+
+#include "ui/CColumnHeader.h"
+#include "ui/CTreeListBox.h"
+#include "ui/SjisText.h"
+#include "ui/TreeListImages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFontMetrics>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+void EnsureApp()
+{
+    if (QApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+std::string Sjis(const char16_t* text)
+{
+    return ui::ToSjis(QString::fromUtf16(text));
+}
+
+// Records what the control tells its derived class.
+class TestTree : public CTreeListBox {
+public:
+    using CTreeListBox::CTreeListBox;
+    struct Change {
+        int row;
+        CTreeListItem* node;
+    };
+    std::vector<Change> changes;
+    std::vector<QPoint> drags;
+
+    void OnSelChanged(int index, CTreeListItem* node) override { changes.push_back({index, node}); }
+    int OnBeginDrag(int x, int y) override
+    {
+        drags.emplace_back(x, y);
+        return 1;
+    }
+};
+
+TreeListItemInfo Info(const std::string& text, bool expanded = true, std::uintptr_t data = 0)
+{
+    TreeListItemInfo info;
+    info.text = text;
+    info.expanded = expanded ? 1 : 0;
+    info.userValue = data;
+    return info;
+}
+
+std::vector<std::string> Chain(const CTreeListItem* first)
+{
+    std::vector<std::string> out;
+    for (const CTreeListItem* n = first; n; n = n->NextSibling())
+        out.push_back(n->m_strText);
+    return out;
+}
+
+std::vector<std::string> RowTexts(const CTreeListBox& tree)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < tree.GetCount(); ++i)
+        out.push_back(tree.NodeOfRow(i)->m_strText);
+    return out;
+}
+
+// Every node: only a first child carries the parent link, and the parent
+// found through the first sibling agrees with GetParent.
+void CheckLinks(const CTreeListBox& tree, const CTreeListItem* first, const CTreeListItem* parent)
+{
+    for (const CTreeListItem* n = first; n; n = n->NextSibling()) {
+        if (n == first)
+            EXPECT_EQ(n->ParentLink(), parent);
+        else
+            EXPECT_EQ(n->ParentLink(), nullptr);
+        EXPECT_EQ(tree.GetParent(n), parent);
+        EXPECT_EQ(tree.GetFirstSibling(const_cast<CTreeListItem*>(n))->ParentLink(), parent);
+        if (n->NextSibling()) {
+            EXPECT_EQ(n->NextSibling()->PrevSibling(), n);
+        }
+        CheckLinks(tree, n->FirstChild(), n);
+    }
+}
+
+void Mouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+           Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QMouseEvent event(type, QPointF(pos), target->mapToGlobal(QPointF(pos)), button, buttons, mods);
+    QApplication::sendEvent(target, &event);
+}
+
+void Press(CSelListBox& box, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    Mouse(box.viewport(), QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton, mods);
+}
+
+void Release(CSelListBox& box, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    Mouse(box.viewport(), QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton, mods);
+}
+
+void Drag(CSelListBox& box, QPoint pos)
+{
+    Mouse(box.viewport(), QEvent::MouseMove, pos, Qt::NoButton, Qt::LeftButton);
+}
+
+void Click(CSelListBox& box, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    Press(box, pos, mods);
+    Release(box, pos, mods);
+    QCoreApplication::processEvents();
+}
+
+class TreeList : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { EnsureApp(); }
+
+    // A shown tree of the given style with the group images.
+    void Make(int style)
+    {
+        tree = std::make_unique<TestTree>();
+        tree->Create(style, IDB_GROUP_IMAGES, 15);
+        tree->resize(300, 10 * tree->GetItemHeight() + 2 * tree->frameWidth());
+        tree->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(tree.get()));
+    }
+
+    QPoint RowPoint(int row, int x = 200) const
+    {
+        return QPoint(x, (row - tree->GetTopIndex()) * tree->GetItemHeight() + tree->GetItemHeight() / 2);
+    }
+
+    std::unique_ptr<TestTree> tree;
+};
+
+// ------------------------------------------------------------ insertion
+
+TEST_F(TreeList, SortedInsertionPlacesEqualKeys)
+{
+    Make(CTreeListBox::TLS_LINES);
+    tree->InsertChild(nullptr, Info("b"));
+    tree->InsertChild(nullptr, Info("a"));
+    tree->InsertChild(nullptr, Info("c"));
+    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"a", "b", "c"}));
+
+    // A key equal to an inner node goes before it; equal to the last, after it.
+    CTreeListItem* b2 = tree->InsertChild(nullptr, Info("b", true, 2));
+    CTreeListItem* c2 = tree->InsertChild(nullptr, Info("c", true, 3));
+    CTreeListItem* a2 = tree->InsertChild(nullptr, Info("a", true, 4));
+    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"a", "a", "b", "b", "c", "c"}));
+    EXPECT_EQ(tree->FirstRoot(), a2);
+    EXPECT_EQ(tree->FirstRoot()->NextSibling()->NextSibling(), b2);
+    EXPECT_EQ(c2->NextSibling(), nullptr);
+
+    // Byte-wise: Shift_JIS lead bytes sort above ASCII.
+    tree->InsertChild(nullptr, Info(Sjis(u"日本")));
+    tree->InsertChild(nullptr, Info("z"));
+    EXPECT_EQ(Chain(tree->FirstRoot()).back(), Sjis(u"日本"));
+    CheckLinks(*tree, tree->FirstRoot(), nullptr);
+}
+
+// The placement rule on a plain array, for comparison with the linked tree.
+void ModelInsert(std::vector<std::pair<int, int>>& chain, std::pair<int, int> item)
+{
+    auto cmp = [](const std::pair<int, int>& a, const std::pair<int, int>& b) {
+        return a.first < b.first ? -1 : (a.first > b.first ? 1 : 0);
+    };
+    if (chain.empty() || cmp(chain.back(), item) <= 0) {
+        chain.push_back(item);
+        return;
+    }
+    if (cmp(chain.front(), item) >= 0) {
+        chain.insert(chain.begin(), item);
+        return;
+    }
+    std::size_t lo = 0, n = chain.size();
+    while (n > 2) {
+        const std::size_t half = n / 2;
+        if (cmp(chain[lo + half], item) >= 0)
+            n = half + 1;
+        else {
+            lo += half;
+            n -= half;
+        }
+    }
+    chain.insert(chain.begin() + std::ptrdiff_t(lo + 1), item);
+}
+
+TEST_F(TreeList, SortedInsertionMatchesPlacementRuleAfterMovesAndUnlinks)
+{
+    auto key = [](int k) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%03d", k);
+        return std::string(buf);
+    };
+    // Once under a parent, once at the top level.
+    for (const bool topLevel : {false, true}) {
+        SCOPED_TRACE(topLevel ? "top level" : "children");
+        Make(0);
+        std::mt19937 rng(7);
+        CTreeListItem* parent = topLevel ? nullptr : tree->InsertChild(nullptr, Info("p"));
+        CTreeListItem* other = tree->InsertChild(nullptr, Info("~other"));
+        std::vector<std::pair<int, int>> model;
+        if (topLevel)
+            model.push_back({1000, -1}); // "~other" sorts after every key
+        std::vector<CTreeListItem*> nodes;
+        for (int id = 0; id < 400; ++id) {
+            const int k = int(rng() % 60);
+            CTreeListItem* n = tree->InsertChild(parent, Info(key(k), false, std::uintptr_t(id)));
+            nodes.push_back(n);
+            ModelInsert(model, {k, id});
+            if (id % 37 == 36) {
+                // Take a node out (to the other node) and put it back: it is
+                // placed again by the same rule.
+                const int victim = int(rng() % nodes.size());
+                CTreeListItem* v = nodes[std::size_t(victim)];
+                const int vk = std::stoi(v->m_strText);
+                std::erase_if(model, [&](auto& p) { return p.second == victim; });
+                ASSERT_EQ(tree->Move(other, v), v);
+                EXPECT_EQ(tree->GetParent(v), other);
+                ASSERT_EQ(tree->Move(parent, v), v);
+                ModelInsert(model, {vk, victim});
+            }
+        }
+        std::vector<int> ids;
+        for (CTreeListItem* n = parent ? parent->FirstChild() : tree->FirstRoot(); n;
+             n = n->NextSibling())
+            ids.push_back(n == other ? -1 : int(n->m_dwData));
+        std::vector<int> want;
+        for (auto& p : model)
+            want.push_back(p.second);
+        EXPECT_EQ(ids, want);
+        CheckLinks(*tree, tree->FirstRoot(), nullptr);
+    }
+}
+
+TEST_F(TreeList, SiblingInsertionIntoALongUnsortedChain)
+{
+    // Insertion order keeps a chain unsorted; a sorted insertion into it
+    // still follows the search rule step by step.
+    Make(CTreeListBox::TLS_INSERTORDER);
+    CTreeListItem* parent = tree->InsertChild(nullptr, Info("p"));
+    std::vector<std::pair<int, int>> model;
+    std::mt19937 rng(3);
+    int id = 0;
+    for (; id < 100; ++id) {
+        const int k = int(rng() % 50);
+        tree->InsertChild(parent, Info(std::to_string(100 + k), false, std::uintptr_t(id)));
+        model.push_back({k, id});
+    }
+    for (; id < 160; ++id) {
+        const int k = int(rng() % 50);
+        tree->InsertSibling(parent->FirstChild(), Info(std::to_string(100 + k), false, std::uintptr_t(id)));
+        ModelInsert(model, {k, id});
+        if (id % 10 == 0) { // appending in order again drops any search array
+            tree->InsertChild(parent, Info("199", false, std::uintptr_t(1000 + id)));
+            model.push_back({99, 1000 + id});
+        }
+    }
+    std::vector<int> ids, want;
+    for (CTreeListItem* n = parent->FirstChild(); n; n = n->NextSibling())
+        ids.push_back(int(n->m_dwData));
+    for (auto& p : model)
+        want.push_back(p.second);
+    EXPECT_EQ(ids, want);
+    CheckLinks(*tree, tree->FirstRoot(), nullptr);
+}
+
+TEST_F(TreeList, InsertionOrderStyle)
+{
+    Make(CTreeListBox::TLS_INSERTORDER);
+    tree->InsertChild(nullptr, Info("x"));
+    tree->InsertChild(nullptr, Info("y"));
+    tree->InsertChild(nullptr, Info("z"));
+    // Top-level nodes go directly after the first root.
+    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"x", "z", "y"}));
+    CTreeListItem* x = tree->FirstRoot();
+    for (const char* t : {"c", "a", "b"})
+        tree->InsertChild(x, Info(t));
+    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"c", "a", "b"}));
+    // Sibling insertion sorts whatever the style says.
+    tree->InsertSibling(x->FirstChild(), Info("bb"));
+    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"c", "a", "b", "bb"}));
+    tree->InsertSibling(x->FirstChild(), Info("0"));
+    EXPECT_EQ(x->FirstChild()->m_strText, "0");
+    CheckLinks(*tree, tree->FirstRoot(), nullptr);
+}
+
+TEST_F(TreeList, DepthParentsAndPreOrder)
+{
+    Make(0);
+    CTreeListItem* root = tree->InsertChild(nullptr, Info("root"));
+    CTreeListItem* a = tree->InsertChild(root, Info("a"));
+    EXPECT_EQ(a->ParentLink(), root);
+    EXPECT_EQ(tree->Depth(a), 1);
+    CTreeListItem* a1 = tree->InsertChild(a, Info("a1"));
+    EXPECT_EQ(tree->Depth(a1), 2);
+    CTreeListItem* b = tree->InsertChild(root, Info("b"));
+    CTreeListItem* a0 = tree->InsertChild(root, Info("0"));
+    EXPECT_EQ(root->FirstChild(), a0);
+    EXPECT_EQ(a0->ParentLink(), root);
+    EXPECT_EQ(a->ParentLink(), nullptr);
+    EXPECT_EQ(tree->GetParent(b), root);
+
+    std::vector<CTreeListItem*> order;
+    for (CTreeListItem* n = tree->FirstRoot(); n; n = tree->NextInPreOrder(n))
+        order.push_back(n);
+    EXPECT_EQ(order, (std::vector<CTreeListItem*>{root, a0, a, a1, b}));
+    for (std::size_t i = 1; i < order.size(); ++i)
+        EXPECT_EQ(tree->PrevInPreOrder(order[i]), order[i - 1]);
+
+    // Unlinking the first child hands the parent link on; children stay.
+    EXPECT_EQ(tree->Unlink(a0), a0);
+    EXPECT_EQ(root->FirstChild(), a);
+    EXPECT_EQ(a->ParentLink(), root);
+    EXPECT_EQ(tree->Unlink(a0), a0); // not linked any more: no harm
+    EXPECT_EQ(root->FirstChild(), a);
+    tree->Move(b, a);
+    EXPECT_EQ(b->FirstChild(), a);
+    EXPECT_EQ(a->FirstChild(), a1);
+    EXPECT_EQ(tree->Depth(a1), 3);
+    // A node cannot go below itself.
+    EXPECT_EQ(tree->Move(a1, a), nullptr);
+    EXPECT_EQ(tree->Move(a, a), nullptr);
+    EXPECT_EQ(tree->GetParent(a), b);
+    CheckLinks(*tree, tree->FirstRoot(), nullptr);
+    tree->DeleteSubtree(a0, true);
+
+    // Unlinking the only root empties the tree.
+    tree->Unlink(root);
+    EXPECT_EQ(tree->FirstRoot(), nullptr);
+    tree->InsertChild(nullptr, Info("again"));
+    EXPECT_EQ(tree->FirstRoot()->m_strText, "again");
+    tree->DeleteSubtree(root, true);
+}
+
+// ------------------------------------------------------------ rows
+
+struct Sample {
+    CTreeListItem *root, *fj, *comp, *lang, *c, *os, *rec, *japan;
+};
+
+Sample BuildSample(CTreeListBox& tree)
+{
+    Sample s{};
+    s.root = tree.InsertChild(nullptr, Info("NetNews"));
+    s.japan = tree.InsertChild(s.root, Info("japan"));
+    s.fj = tree.InsertChild(s.root, Info("fj"));
+    s.rec = tree.InsertChild(s.fj, Info("rec"));
+    s.comp = tree.InsertChild(s.fj, Info("comp"));
+    s.os = tree.InsertChild(s.comp, Info("os"));
+    s.lang = tree.InsertChild(s.comp, Info("lang"));
+    s.c = tree.InsertChild(s.lang, Info("c"));
+    tree.RebuildRows();
+    return s;
+}
+
+TEST_F(TreeList, RowsArePreOrderOfExpandedNodes)
+{
+    Make(14);
+    Sample s = BuildSample(*tree);
+    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "comp", "lang", "c", "os",
+                                                          "rec", "japan"}));
+    s.comp->m_nState = 0;
+    tree->RebuildRows();
+    EXPECT_EQ(RowTexts(*tree),
+              (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
+    EXPECT_EQ(tree->RowOfNode(s.comp), 2);
+    EXPECT_EQ(tree->RowOfNode(s.c), -1);
+    EXPECT_EQ(tree->NodeOfRow(5), nullptr);
+    EXPECT_EQ(tree->NodeOfRow(-1), nullptr);
+}
+
+TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
+{
+    Make(14);
+    Sample s = BuildSample(*tree);
+    s.lang->m_nState = 0; // hidden, but keeps its subtree
+    tree->CollapseInPlace(s.comp, true);
+    EXPECT_EQ(RowTexts(*tree),
+              (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
+
+    // Rows below keep their selection across the patch.
+    tree->SetSel(-1, false);
+    tree->SetSel(3, true); // rec
+    tree->ExpandInPlace(s.comp);
+    EXPECT_EQ(RowTexts(*tree),
+              (std::vector<std::string>{"NetNews", "fj", "comp", "lang", "os", "rec", "japan"}));
+    EXPECT_TRUE(tree->GetSel(5));
+    EXPECT_EQ(tree->GetSelCount(), 1);
+
+    // Expanding a hidden node with an expanded child brings the grandchild.
+    tree->CollapseInPlace(s.fj, true);
+    s.lang->m_nState = 1;
+    tree->ExpandInPlace(s.fj);
+    std::vector<std::string> patched = RowTexts(*tree);
+    tree->RebuildRows();
+    EXPECT_EQ(patched, RowTexts(*tree));
+
+    // Collapsing the last row deletes nothing; collapsing fj removes exactly
+    // the deeper rows after it.
+    const int before = tree->GetCount();
+    tree->CollapseInPlace(s.japan, true);
+    EXPECT_EQ(tree->GetCount(), before);
+    tree->CollapseInPlace(s.fj, true);
+    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "japan"}));
+    // Without the update flag only the state changes.
+    tree->CollapseInPlace(s.root, false);
+    EXPECT_FALSE(s.root->IsExpanded());
+    EXPECT_EQ(tree->GetCount(), 3);
+
+    EXPECT_TRUE(tree->Expand(s.root));
+    EXPECT_FALSE(tree->Expand(s.root));
+    EXPECT_FALSE(tree->Expand(s.c)); // no children
+    EXPECT_TRUE(tree->Collapse(s.root));
+    EXPECT_FALSE(tree->Collapse(s.c));
+
+    // Deleting a subtree removes its rows.
+    tree->Expand(s.root);
+    tree->RebuildRows();
+    tree->DeleteSubtree(s.fj, true);
+    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "japan"}));
+    tree->DeleteAll();
+    EXPECT_EQ(tree->GetCount(), 0);
+    EXPECT_EQ(tree->FirstRoot(), nullptr);
+}
+
+TEST_F(TreeList, ScrollToRow)
+{
+    Make(0);
+    for (int i = 0; i < 100; ++i)
+        tree->InsertChild(nullptr, Info(std::to_string(1000 + i)));
+    tree->RebuildRows();
+    const int visible = tree->VisibleRowCount();
+    ASSERT_EQ(visible, 10);
+    tree->ScrollToRow(5, false);
+    EXPECT_EQ(tree->GetTopIndex(), 0);
+    tree->ScrollToRow(30, false);
+    EXPECT_EQ(tree->GetTopIndex(), 30 - visible + 1);
+    tree->ScrollToRow(3, false);
+    EXPECT_EQ(tree->GetTopIndex(), 3);
+    tree->ScrollToRow(50, true);
+    EXPECT_EQ(tree->GetTopIndex(), 45);
+    tree->ScrollToRow(2, true);
+    EXPECT_EQ(tree->GetTopIndex(), 0);
+    tree->ScrollToRow(99, true);
+    EXPECT_EQ(tree->GetTopIndex(), 90); // never past the last full page
+}
+
+// ------------------------------------------------------------ mouse
+
+TEST_F(TreeList, ExtendedSelectionIsDecidedOnRelease)
+{
+    Make(CTreeListBox::TLS_EXTENDEDSEL | CTreeListBox::TLS_LINES);
+    for (int i = 0; i < 8; ++i)
+        tree->InsertChild(nullptr, Info(std::string(1, char('a' + i))));
+    tree->RebuildRows();
+
+    Click(*tree, RowPoint(1));
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1}));
+    ASSERT_EQ(tree->changes.size(), 1u);
+    EXPECT_EQ(tree->changes[0].row, 1);
+    EXPECT_EQ(tree->changes[0].node->m_strText, "b");
+
+    Click(*tree, RowPoint(3), Qt::ControlModifier);
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1, 3}));
+    Click(*tree, RowPoint(5), Qt::ShiftModifier); // range from the anchor 3
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{3, 4, 5}));
+    EXPECT_EQ(tree->GetCaretIndex(), 3);
+
+    // A press on a selected row changes nothing until the release, and the
+    // notification waits for the release too.
+    tree->changes.clear();
+    Press(*tree, RowPoint(4));
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{3, 4, 5}));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(tree->changes.empty());
+    Release(*tree, RowPoint(4));
+    EXPECT_TRUE(tree->changes.empty()); // posted, not sent
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{4}));
+    ASSERT_EQ(tree->changes.size(), 1u);
+    EXPECT_EQ(tree->changes[0].row, 4);
+
+    // Ctrl on a selected row deselects it on release; the current row is
+    // then none.
+    Click(*tree, RowPoint(6), Qt::ControlModifier);
+    tree->changes.clear();
+    Click(*tree, RowPoint(6), Qt::ControlModifier);
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{4}));
+    ASSERT_EQ(tree->changes.size(), 1u);
+    EXPECT_EQ(tree->changes[0].row, -1);
+    EXPECT_EQ(tree->changes[0].node, nullptr);
+
+    // Presses below the last row are ignored.
+    tree->changes.clear();
+    Click(*tree, QPoint(100, tree->viewport()->height() - 1));
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{4}));
+    EXPECT_TRUE(tree->changes.empty());
+}
+
+TEST_F(TreeList, SingleSelectionByMouseAndKeys)
+{
+    Make(0);
+    for (int i = 0; i < 40; ++i)
+        tree->InsertChild(nullptr, Info(std::to_string(100 + i)));
+    tree->RebuildRows();
+    int notified = 0;
+    QObject::connect(tree.get(), &CSelListBox::selChange, [&] { ++notified; });
+
+    // The row becomes current at the press; the parent hears of it after
+    // the release.
+    Press(*tree, RowPoint(2));
+    EXPECT_EQ(tree->GetCurSel(), 2);
+    Release(*tree, RowPoint(2));
+    EXPECT_EQ(notified, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(tree->GetSelCount(), 1);
+
+    // Keys tell at once.
+    QTest::keyClick(tree.get(), Qt::Key_Down);
+    EXPECT_EQ(tree->GetCurSel(), 3);
+    EXPECT_EQ(notified, 2);
+    QTest::keyClick(tree.get(), Qt::Key_End);
+    EXPECT_EQ(tree->GetCurSel(), 39);
+    EXPECT_EQ(tree->GetTopIndex(), 30);
+    QTest::keyClick(tree.get(), Qt::Key_PageUp);
+    EXPECT_EQ(tree->GetCurSel(), 30);
+    QTest::keyClick(tree.get(), Qt::Key_Home);
+    EXPECT_EQ(tree->GetCurSel(), 0);
+    EXPECT_EQ(tree->GetTopIndex(), 0);
+    QTest::keyClick(tree.get(), Qt::Key_Up); // already first: no news
+    EXPECT_EQ(notified, 5);
+    ASSERT_EQ(tree->changes.size(), 5u);
+    EXPECT_EQ(tree->changes.back().row, 0);
+    EXPECT_EQ(tree->GetSelCount(), 1);
+
+    // Rows inserted before the current row move it along.
+    CTreeListItem* first = tree->NodeOfRow(0);
+    tree->SetCurSel(5);
+    tree->CollapseInPlace(first, true); // no children: nothing removed
+    EXPECT_EQ(tree->GetCurSel(), 5);
+    EXPECT_EQ(tree->InsertString(0, "x"), 0);
+    EXPECT_EQ(tree->GetCurSel(), 6);
+    tree->DeleteString(6);
+    EXPECT_EQ(tree->GetCurSel(), -1);
+    EXPECT_EQ(tree->GetSelCount(), 0);
+    EXPECT_EQ(tree->SetCurSel(1000), CSelListBox::LB_ERR);
+    EXPECT_EQ(tree->GetCurSel(), -1);
+}
+
+TEST_F(TreeList, DeletingASubtreeWithoutItsRowsLeavesNoDanglingRows)
+{
+    Make(14);
+    Sample s = BuildSample(*tree);
+    tree->DeleteSubtree(s.comp, false);
+    EXPECT_EQ(tree->GetCount(), 8);
+    for (int row = 2; row <= 5; ++row)
+        EXPECT_EQ(tree->NodeOfRow(row), nullptr) << row;
+    EXPECT_EQ(tree->NodeOfRow(6), s.rec);
+    tree->viewport()->grab(); // rows without a node draw nothing
+    tree->RebuildRows();
+    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "rec", "japan"}));
+}
+
+TEST_F(TreeList, DragStartsBeyondAQuarterRow)
+{
+    Make(CTreeListBox::TLS_EXTENDEDSEL);
+    for (int i = 0; i < 5; ++i)
+        tree->InsertChild(nullptr, Info(std::string(1, char('a' + i))));
+    tree->RebuildRows();
+    tree->SelItemRange(true, 1, 2);
+    const int quarter = tree->GetItemHeight() / 4;
+
+    const QPoint p = RowPoint(1);
+    Press(*tree, p);
+    Drag(*tree, p); // the first move only records the point
+    Drag(*tree, p + QPoint(quarter, 0));
+    Drag(*tree, p + QPoint(0, -quarter));
+    EXPECT_TRUE(tree->drags.empty());
+    Drag(*tree, p + QPoint(quarter + 1, 0));
+    ASSERT_EQ(tree->drags.size(), 1u);
+    Drag(*tree, p + QPoint(30, 0)); // once per press
+    EXPECT_EQ(tree->drags.size(), 1u);
+    Release(*tree, p + QPoint(30, 0));
+    QCoreApplication::processEvents();
+    // The pending row was forgotten: the selection stays as it was.
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(tree->changes.empty());
+    Mouse(tree->viewport(), QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton);
+}
+
+TEST_F(TreeList, PressOnPartlyVisibleLastRowDoesNotScroll)
+{
+    Make(0);
+    tree->resize(300, 10 * tree->GetItemHeight() + tree->GetItemHeight() / 2 + 2 * tree->frameWidth());
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 30; ++i)
+        tree->InsertChild(nullptr, Info(std::to_string(100 + i)));
+    tree->RebuildRows();
+    ASSERT_EQ(tree->VisibleRowCount(), 10);
+    Click(*tree, QPoint(200, tree->viewport()->height() - 2));
+    EXPECT_EQ(tree->GetCurSel(), 10);
+    EXPECT_EQ(tree->GetTopIndex(), 0);
+    ASSERT_EQ(tree->changes.size(), 1u);
+    EXPECT_EQ(tree->changes[0].row, 10);
+    // The keyboard does scroll.
+    QTest::keyClick(tree.get(), Qt::Key_Down);
+    EXPECT_EQ(tree->GetCurSel(), 11);
+    EXPECT_EQ(tree->GetTopIndex(), 2);
+    EXPECT_EQ(tree->ItemFromPoint(QPoint(5, 0)), 2);
+    EXPECT_EQ(tree->ItemFromPoint(QPoint(5, -1)), -1);
+}
+
+TEST_F(TreeList, BoxColumnAndKeysExpandAndCollapse)
+{
+    Make(14);
+    Sample s = BuildSample(*tree);
+    const int w = tree->ImageWidth();
+    // fj is row 1 at depth 1: presses at or left of x = w are ignored.
+    Click(*tree, RowPoint(1, w));
+    EXPECT_EQ(tree->GetSelCount(), 0);
+    EXPECT_TRUE(tree->changes.empty());
+    // A press on the box selects the row and toggles the node.
+    Click(*tree, RowPoint(1, w + w / 2));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(s.fj->IsExpanded());
+    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "japan"}));
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1}));
+    Click(*tree, RowPoint(1, w + w / 2));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(s.fj->IsExpanded());
+    EXPECT_EQ(tree->GetCount(), 8);
+    // A press on a leaf's box column only selects.
+    Click(*tree, RowPoint(7, w + w / 2));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{7}));
+
+    // Keys act on the one selected row.
+    tree->SetSel(-1, false);
+    tree->SetSel(2, true); // comp
+    QTest::keyClick(tree.get(), Qt::Key_Left);
+    EXPECT_FALSE(s.comp->IsExpanded());
+    EXPECT_EQ(tree->GetCount(), 5);
+    QTest::keyClick(tree.get(), Qt::Key_Right);
+    EXPECT_TRUE(s.comp->IsExpanded());
+    EXPECT_EQ(tree->GetCount(), 8);
+    QTest::keyClick(tree.get(), '-');
+    EXPECT_EQ(tree->GetCount(), 5);
+    QTest::keyClick(tree.get(), '+');
+    EXPECT_EQ(tree->GetCount(), 8);
+    // Right on an expanded node moves down like the list box does.
+    QTest::keyClick(tree.get(), Qt::Key_Right);
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{3}));
+    // With two rows selected, characters are swallowed.
+    tree->SetSel(2, true);
+    QTest::keyClick(tree.get(), '-');
+    EXPECT_EQ(tree->GetCount(), 8);
+    EXPECT_EQ(tree->GetSelCount(), 2);
+
+    // First-letter search moves to the next row starting with the letter.
+    tree->SetSel(-1, false);
+    tree->SetSel(0, true);
+    QTest::keyClick(tree.get(), 'J');
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{7}));
+}
+
+TEST_F(TreeList, DoubleClickTogglesWithBoxesOnly)
+{
+    Make(14);
+    Sample s = BuildSample(*tree);
+    int dbl = 0;
+    QObject::connect(tree.get(), &CSelListBox::dblClk, [&] { ++dbl; });
+    const QPoint p = RowPoint(2);
+    Click(*tree, p);
+    Mouse(tree->viewport(), QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton);
+    Release(*tree, p);
+    EXPECT_FALSE(s.comp->IsExpanded());
+    EXPECT_EQ(tree->GetCount(), 5);
+    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{2}));
+    EXPECT_EQ(dbl, 0); // consumed
+
+    // A leaf passes the double-click on to the parent.
+    Click(*tree, RowPoint(4));
+    Mouse(tree->viewport(), QEvent::MouseButtonDblClick, RowPoint(4), Qt::LeftButton,
+          Qt::LeftButton);
+    EXPECT_EQ(dbl, 1);
+
+    // Without boxes nothing toggles.
+    Make(CTreeListBox::TLS_LINES);
+    Sample t = BuildSample(*tree);
+    QObject::connect(tree.get(), &CSelListBox::dblClk, [&] { ++dbl; });
+    Click(*tree, RowPoint(2));
+    Mouse(tree->viewport(), QEvent::MouseButtonDblClick, RowPoint(2), Qt::LeftButton,
+          Qt::LeftButton);
+    EXPECT_TRUE(t.comp->IsExpanded());
+    EXPECT_EQ(dbl, 2);
+}
+
+// ------------------------------------------------------------ drawing
+
+TEST(TreeListText, EllipsisCutKeepsWholeDoubleByteCharacters)
+{
+    EnsureApp();
+    // Width of a prefix = its byte count: the limit falls inside "あ".
+    auto bytes = [](std::string_view s) { return int(s.size()); };
+    const std::string text = "ab" + Sjis(u"あい") + "c";
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix(text, 3, bytes), 2u);
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix(text, 4, bytes), 4u);
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix(text, 5, bytes), 4u);
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix(text, 100, bytes), text.size());
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix(text, -4, bytes), 0u);
+    // Half-width katakana is one byte; a trail byte that looks like ASCII
+    // ("ソ" is 83 5C) is not cut off from its lead byte.
+    const std::string kana = Sjis(u"ｱｲソ表");
+    EXPECT_EQ(kana.size(), 6u);
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix(kana, 3, bytes), 2u);
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix(kana, 5, bytes), 4u);
+    // A lone lead byte at the end counts as one character.
+    EXPECT_EQ(CTreeListBox::FitSjisPrefix("x\x82", 2, bytes), 2u);
+
+    // With real glyph widths every cut decodes cleanly.
+    const QFontMetrics fm(QFont(QStringLiteral("IPAGothic"), 10));
+    auto glyphs = [&fm](std::string_view s) { return fm.horizontalAdvance(ui::FromSjis(s)); };
+    const std::string mixed = Sjis(u"漢字かなｶﾅmixed表示ソフト");
+    for (int limit = 0; limit < glyphs(mixed) + 5; ++limit) {
+        const std::size_t keep = CTreeListBox::FitSjisPrefix(mixed, limit, glyphs);
+        const QString shown = ui::FromSjis(std::string_view(mixed).substr(0, keep));
+        EXPECT_FALSE(shown.contains(QChar::ReplacementCharacter)) << limit;
+        EXPECT_LE(fm.horizontalAdvance(shown), limit);
+        EXPECT_EQ(ui::ToSjis(shown), mixed.substr(0, keep));
+    }
+}
+
+TEST_F(TreeList, ColumnTextsSplitAtTabs)
+{
+    Make(0);
+    CTreeListItem* n = tree->InsertChild(nullptr, Info("one\ttwo\t\tfour"));
+    EXPECT_EQ(tree->GetColumnText(n, 0), "one");
+    EXPECT_EQ(tree->GetColumnText(n, 1), "two");
+    EXPECT_EQ(tree->GetColumnText(n, 2), "");
+    EXPECT_EQ(tree->GetColumnText(n, 3), "four");
+    EXPECT_EQ(tree->GetColumnText(n, 4), "");
+    tree->SetColumnCount(3);
+    EXPECT_EQ(tree->ColumnWidth(2), 10);
+}
+
+TEST_F(TreeList, PaintsOnlyVisibleRowsAndDrawsBoxes)
+{
+    Make(14);
+    CTreeListItem* root = tree->InsertChild(nullptr, Info("NetNews"));
+    CTreeListItem* parent = tree->InsertChild(root, Info("fj"));
+    for (int i = 0; i < 100000; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "g%06d", i);
+        tree->InsertChild(parent, Info(name, false));
+    }
+    tree->RebuildRows();
+    ASSERT_EQ(tree->GetCount(), 100002);
+    tree->ResetDrawnRows();
+    const QImage shot = tree->viewport()->grab().toImage();
+    EXPECT_LE(tree->DrawnRows(), tree->VisibleRowCount() + 1);
+    EXPECT_GT(tree->DrawnRows(), 0);
+
+    // The box of fj (row 1, depth 1): outline in grey 100, white inside, minus.
+    const int w = tree->ImageWidth();
+    const int rh = tree->GetItemHeight();
+    const int x0 = w + w / 2 - 4;
+    const int y0 = rh + (rh - 9) / 2;
+    const qreal dpr = shot.devicePixelRatio();
+    auto at = [&](int x, int y) { return QColor(shot.pixel(int(x * dpr), int(y * dpr))); };
+    EXPECT_EQ(at(x0, y0), QColor(100, 100, 100));
+    EXPECT_EQ(at(x0 + 8, y0 + 8), QColor(100, 100, 100));
+    EXPECT_EQ(at(x0 + 1, y0 + 1), QColor(Qt::white));
+    EXPECT_EQ(at(x0 + 3, y0 + 4), QColor(100, 100, 100)); // minus
+    EXPECT_EQ(at(x0 + 4, y0 + 2), QColor(Qt::white));     // no plus stroke: expanded
+
+    tree->SetTopIndex(50000);
+    tree->ResetDrawnRows();
+    tree->viewport()->grab();
+    EXPECT_LE(tree->DrawnRows(), tree->VisibleRowCount() + 1);
+}
+
+TEST_F(TreeList, FontChangesRowHeight)
+{
+    Make(0);
+    QFont big(QStringLiteral("IPAGothic"));
+    big.setPixelSize(30);
+    ASSERT_TRUE(tree->SetRowFont(big));
+    EXPECT_EQ(tree->GetItemHeight(), QFontMetrics(big).height() + 2);
+    QFont small(QStringLiteral("IPAGothic"));
+    small.setPixelSize(6);
+    ASSERT_TRUE(tree->SetRowFont(small));
+    EXPECT_EQ(tree->GetItemHeight(), tree->ImageHeight() + 2); // the images are taller
+}
+
+// ------------------------------------------------------------ column header
+
+class Header : public CColumnHeader {
+public:
+    using CColumnHeader::CColumnHeader;
+    int widthChanges = 0;
+    std::vector<int> clicks;
+    void OnColumnWidthsChanged() override { ++widthChanges; }
+    void OnColumnClick(int column) override { clicks.push_back(column); }
+};
+
+struct HeaderFixture : ::testing::Test {
+    static void SetUpTestSuite() { EnsureApp(); }
+    void SetUp() override
+    {
+        host.resize(400, 200);
+        header = new Header(&host);
+        ASSERT_TRUE(header->Create(&host, 111, 3));
+        header->setGeometry(0, 0, 400, 20);
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    }
+    void HeaderMouse(QEvent::Type type, int x, Qt::MouseButtons buttons)
+    {
+        Mouse(header, type, QPoint(x, 5), Qt::LeftButton, buttons);
+    }
+    QWidget host;
+    Header* header = nullptr;
+};
+
+TEST_F(HeaderFixture, LayoutOfFiftyHundredHundredInFourHundred)
+{
+    header->SetColumnWidth(0, 50);
+    header->SetColumnWidth(1, 100);
+    header->SetColumnWidth(2, 100);
+    EXPECT_EQ(header->Button(0)->geometry(), QRect(0, 0, 49, 20));
+    EXPECT_EQ(header->Button(1)->geometry(), QRect(52, 0, 99, 20));
+    EXPECT_EQ(header->Button(2)->geometry(), QRect(154, 0, 245, 20));
+    EXPECT_EQ(header->ColumnWidth(2), 100);
+    EXPECT_EQ(header->Button(1)->objectName(), QStringLiteral("ctl1001"));
+    // Non-positive widths are not stored.
+    header->SetColumnWidth(1, 0);
+    EXPECT_EQ(header->ColumnWidth(1), 100);
+    EXPECT_EQ(header->ColumnWidth(7), -1);
+    header->SetColumnText(0, QStringLiteral("題名"));
+    header->SetColumnText(5, QStringLiteral("x"));
+    EXPECT_EQ(header->ColumnText(0), QStringLiteral("題名"));
+    EXPECT_EQ(header->Height(), QFontMetrics(header->Button(0)->font()).height() + 3);
+    Header bad;
+    EXPECT_FALSE(bad.Create(nullptr, 1, 0));
+}
+
+TEST_F(HeaderFixture, UnlaidColumnsTakeTheDefaultWidth)
+{
+    // The first layout stores the default width of the size at that time.
+    Header fresh(&host);
+    fresh.resize(400, 20);
+    ASSERT_TRUE(fresh.Create(&host, 112, 3));
+    EXPECT_EQ(fresh.ColumnWidth(0), 133);
+    EXPECT_EQ(fresh.Button(1)->geometry().x(), 135);
+    fresh.resize(200, 20);
+    EXPECT_EQ(fresh.ColumnWidth(0), 133);
+    // Too narrow to lay out: nothing moves.
+    const QRect before = header->Button(2)->geometry();
+    header->resize(3, 20);
+    EXPECT_EQ(header->Button(2)->geometry(), before);
+}
+
+TEST_F(HeaderFixture, DraggingABoundary)
+{
+    header->SetColumnWidth(0, 50);
+    header->SetColumnWidth(1, 100);
+    header->SetColumnWidth(2, 100);
+    // The right boundary of column 0 is at 52; 49..52 grab it.
+    HeaderMouse(QEvent::MouseButtonPress, 50, Qt::LeftButton);
+    EXPECT_EQ(header->DraggedColumn(), 0);
+    EXPECT_TRUE(header->TrackerVisible());
+    HeaderMouse(QEvent::MouseMove, 70, Qt::LeftButton);
+    EXPECT_EQ(header->TrackerPos(), 70);
+    HeaderMouse(QEvent::MouseButtonRelease, 80, Qt::NoButton);
+    EXPECT_FALSE(header->TrackerVisible());
+    EXPECT_EQ(header->ColumnWidth(0), 80);
+    EXPECT_EQ(header->Button(1)->geometry().x(), 82);
+    EXPECT_EQ(header->widthChanges, 1);
+
+    // Column 1 ends at 82 + 102 = 184; its new width does not subtract gaps.
+    HeaderMouse(QEvent::MouseButtonPress, 182, Qt::LeftButton);
+    EXPECT_EQ(header->DraggedColumn(), 1);
+    HeaderMouse(QEvent::MouseButtonRelease, 200, Qt::NoButton);
+    EXPECT_EQ(header->ColumnWidth(1), 120);
+
+    // Dragging left past the column's start gives it the default width.
+    HeaderMouse(QEvent::MouseButtonPress, 81, Qt::LeftButton);
+    EXPECT_EQ(header->DraggedColumn(), 0);
+    HeaderMouse(QEvent::MouseButtonRelease, -10, Qt::NoButton);
+    EXPECT_EQ(header->ColumnWidth(0), 133);
+
+    // A press away from any boundary moves the tracker but changes nothing.
+    const int changes = header->widthChanges;
+    HeaderMouse(QEvent::MouseButtonPress, 300, Qt::LeftButton);
+    EXPECT_EQ(header->DraggedColumn(), -1);
+    EXPECT_TRUE(header->TrackerVisible());
+    HeaderMouse(QEvent::MouseButtonRelease, 250, Qt::NoButton);
+    EXPECT_EQ(header->widthChanges, changes);
+    EXPECT_EQ(header->ColumnWidth(1), 120);
+}
+
+TEST_F(HeaderFixture, ClickingAButtonTogglesThePressedColumn)
+{
+    QTest::mouseClick(header->Button(1), Qt::LeftButton);
+    EXPECT_EQ(header->PressedColumn(), 1);
+    QTest::mouseClick(header->Button(2), Qt::LeftButton);
+    EXPECT_EQ(header->PressedColumn(), 2);
+    QTest::mouseClick(header->Button(2), Qt::LeftButton);
+    EXPECT_EQ(header->PressedColumn(), -1);
+    EXPECT_EQ(header->clicks, (std::vector<int>{1, 2, -1}));
+}
+
+// ------------------------------------------------------------ picture
+
+// Writes a picture of a tree with Japanese rows and of a column list when
+// LUMETRA_SCREENSHOT_DIR names a folder.
+TEST(TreeListPicture, JapaneseRows)
+{
+    EnsureApp();
+    QWidget host;
+    host.resize(640, 300);
+    TestTree groups(&host);
+    groups.Create(14, IDB_GROUP_IMAGES, 15);
+    groups.setGeometry(0, 0, 220, 300);
+    CTreeListItem* root = groups.InsertChild(nullptr, Info("NetNews"));
+    root->m_nImage = root->m_nSelImage = 0;
+    const char16_t* names[] = {u"fj", u"japan", u"comp", u"rec"};
+    for (const char16_t* top : names) {
+        TreeListItemInfo info = Info(Sjis(top));
+        info.image = info.selectedImage = 1;
+        CTreeListItem* n = groups.InsertChild(root, info);
+        n->m_nExpandedImage = 2;
+        const char16_t* leaves[] = {u"日本語", u"ニュース", u"質問", u"雑談"};
+        int image = 5;
+        for (const char16_t* leaf : leaves) {
+            TreeListItemInfo li = Info(Sjis(leaf));
+            li.image = image;
+            li.selectedImage = image + 1;
+            image += 2;
+            groups.InsertChild(n, li);
+        }
+    }
+    groups.RebuildRows();
+    groups.FirstRoot()->FirstChild()->m_nState = 0;
+    groups.RebuildRows();
+
+    TestTree articles(&host);
+    articles.Create(CTreeListBox::TLS_LINES, IDB_ARTICLE_IMAGES, 5);
+    articles.setGeometry(224, 24, 416, 276);
+    Header header(&host);
+    header.Create(&host, 111, 3);
+    header.setGeometry(224, 0, 416, header.Height());
+    header.SetColumnText(0, QStringLiteral("題名"));
+    header.SetColumnText(1, QStringLiteral("日時"));
+    header.SetColumnText(2, QStringLiteral("投稿者"));
+    header.SetColumnWidth(0, 230);
+    header.SetColumnWidth(1, 50);
+    articles.SetColumnCount(3);
+    articles.SetColumnWidth(0, 230);
+    articles.SetColumnWidth(1, 50);
+    articles.SetColumnWidth(2, 200);
+    const char16_t* subjects[] = {u"1001 漢字変換の質問です。長い題名がここで切れるはず",
+                                  u"1002 Re: 漢字変換の質問です。", u"1003 ｶﾀｶﾅ半角の題名 test"};
+    CTreeListItem* parent = nullptr;
+    int image = 2;
+    for (const char16_t* s : subjects) {
+        TreeListItemInfo info =
+            Info(Sjis(s) + "\t12/06\t" + Sjis(u"山田太郎 <taro@example.jp>"));
+        info.image = info.selectedImage = image++;
+        CTreeListItem* n = articles.InsertChild(parent, info);
+        if (!parent)
+            parent = n;
+    }
+    articles.RebuildRows();
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    groups.SetSel(3, true);
+    articles.SetSel(1, true);
+    groups.setFocus();
+    QCoreApplication::processEvents();
+    const QImage picture = host.grab().toImage();
+    EXPECT_FALSE(picture.isNull());
+    const QByteArray dir = qgetenv("LUMETRA_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        EXPECT_TRUE(picture.save(QDir(QString::fromLocal8Bit(dir)).filePath("treelist.png")));
+    }
+}
+
+} // namespace
