@@ -3,8 +3,10 @@
 function(lumetra_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;QT" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  # Headers are listed too so that moc sees every Q_OBJECT class they declare.
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(sources)
-    add_library(${name} STATIC ${sources})
+    add_library(${name} STATIC ${sources} ${headers})
     target_include_directories(${name} PUBLIC ${LUMETRA_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} ${ARG_QT})
   else()
