@@ -679,6 +679,18 @@ size_t CodeConverter::Get(char* out, size_t size)
                     continue;
                 }
                 uint8_t b1 = buf[pos];
+                if (b1 == ESC) {
+                    // Shift sequences are dropped; the writer needs none.
+                    size_t p2 = pos;
+                    bool incomplete = false;
+                    int cls = Classify(buf, p2, end_, incomplete);
+                    if (incomplete || cls < 15 || t.next[st][cls] == X || t.action[st][cls] != 'D' ||
+                        !t.action[t.next[st][cls]])
+                        break;
+                    st = t.next[st][cls];
+                    pos = p2;
+                    continue;
+                }
                 if (!t.lead[st][b1] || pos + 1 >= end_)
                     break;
                 int n1 = t.nextByte[st][b1];
