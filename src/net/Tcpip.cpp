@@ -255,16 +255,8 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             out.clear();
             return 0;
         }
-        Wait w = WaitFor(POLLIN, deadline);
-        if (w == Wait::TimedOut) {
-            lastError_ = platform::WSAETIMEDOUT;
-            out.clear();
-            return -1;
-        }
-        if (w == Wait::Failed) {
-            out.clear();
-            return 0;
-        }
+        // Read first and wait only when nothing is there: one call per chunk
+        // while data flows.
         long n = Recv(chunk_.data(), chunk_.size(), 0);
         if (n > 0) {
             buffer_.append(chunk_.data(), static_cast<std::size_t>(n));
@@ -276,10 +268,20 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             out.clear();
             return -1;
         }
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            continue;
-        out.clear();
-        return 0;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            out.clear();
+            return 0;
+        }
+        Wait w = WaitFor(POLLIN, deadline);
+        if (w == Wait::TimedOut) {
+            lastError_ = platform::WSAETIMEDOUT;
+            out.clear();
+            return -1;
+        }
+        if (w == Wait::Failed) {
+            out.clear();
+            return 0;
+        }
     }
 }
 
