@@ -17,6 +17,8 @@
 namespace net {
 namespace {
 int g_waitSec = 12;
+int g_waitDepth = 0;
+bool g_cancel = false;
 int g_retryCount = 5;
 std::function<void()>& PumpHook()
 {
@@ -33,6 +35,14 @@ int TcpWaitSec() { return (g_waitSec < 0 || g_waitSec > 3600) ? 12 : g_waitSec; 
 int TcpRetryCount() { return (g_retryCount < 0 || g_retryCount > 1000) ? 5 : g_retryCount; }
 
 void SetPumpHook(std::function<void()> hook) { PumpHook() = std::move(hook); }
+
+bool IsBlocking() { return g_waitDepth > 0; }
+
+void CancelBlockingCall()
+{
+    if (g_waitDepth > 0)
+        g_cancel = true;
+}
 void RunPumpHook()
 {
     // Copy: the hook may replace itself while it runs.
@@ -117,6 +127,14 @@ CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
         lastError_ = platform::WSAENOTSOCK;
         return Wait::Failed;
     }
+    struct Depth {
+        Depth() { ++net::g_waitDepth; }
+        ~Depth()
+        {
+            if (--net::g_waitDepth == 0)
+                net::g_cancel = false;
+        }
+    } depth;
     for (;;) {
         std::uint64_t now = platform::GetTickCount();
         if (now >= deadline)
@@ -137,6 +155,11 @@ CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
             return Wait::Failed;
         }
         net::RunPumpHook();
+        if (net::g_cancel) {
+            net::g_cancel = false;
+            lastError_ = platform::WSAEINTR;
+            return Wait::Failed;
+        }
         // The hook may have closed us.
         if (fd_ < 0) {
             lastError_ = platform::WSAENOTSOCK;

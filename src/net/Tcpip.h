@@ -26,6 +26,12 @@ int TcpRetryCount(); // clamped to 0..1000
 void SetPumpHook(std::function<void()> hook);
 void RunPumpHook();
 
+// True while a network wait is pumping.
+bool IsBlocking();
+// Ends the running wait (from inside the pump, e.g. a Cancel button): the call
+// fails with WSAEINTR. Does nothing when no wait runs.
+void CancelBlockingCall();
+
 // One resolved address of a host.
 struct SocketAddress {
     sockaddr_storage addr{};
