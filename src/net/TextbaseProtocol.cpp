@@ -133,8 +133,10 @@ int CTextbaseProtocol::sendText(std::string_view text, int kanjiCode)
         } else if (c == 26) {
             line += "^Z";
         } else if (c == '\n') {
-            line += "\r\n";
+            // Converted without its line end, so that a stray lead byte at the
+            // end cannot take the CR into a character and leave a bare LF.
             std::string converted = codec.convertFromSjis(line, kanjiCode);
+            converted += "\r\n";
             if (!converted.empty() && converted[0] == '.')
                 converted.insert(converted.begin(), '.');
             if (batch.size() + converted.size() >= 4000) {
