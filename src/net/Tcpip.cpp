@@ -29,6 +29,26 @@ std::function<void()>& PumpHook()
 // Short enough that Cancel reacts at once, long enough to cost nothing.
 constexpr int kSliceMs = 25;
 
+// Marks a pumping wait; a cancel request lives only as long as the outermost one.
+struct WaitScope {
+    WaitScope() { ++g_waitDepth; }
+    ~WaitScope()
+    {
+        if (--g_waitDepth == 0)
+            g_cancel = false;
+    }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+};
+
+// Takes a pending cancel request.
+bool TakeCancel()
+{
+    bool c = g_cancel;
+    g_cancel = false;
+    return c;
+}
+
 void SetTcpWaitSec(int seconds) { g_waitSec = seconds; }
 void SetTcpRetryCount(int count) { g_retryCount = count; }
 int TcpWaitSec() { return (g_waitSec < 0 || g_waitSec > 3600) ? 12 : g_waitSec; }
@@ -95,7 +115,7 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
     int failures = 0;
     for (;;) {
         addrinfo* list = nullptr;
-        int r = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+        int r = Resolve(host, service, hints, list);
         if (r == 0) {
             for (addrinfo* a = list; a; a = a->ai_next) {
                 if (a->ai_addrlen > sizeof(sockaddr_storage))
@@ -111,7 +131,9 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
                 return lastError_ = platform::WSANO_DATA;
             return 0;
         }
-        int code = (r == EAI_SYSTEM) ? platform::WinsockFromErrno(errno) : platform::WinsockFromResolver(r);
+        int code = r == EAI_CANCELED ? platform::WSAEINTR
+                   : r == EAI_SYSTEM ? platform::WinsockFromErrno(errno)
+                                     : platform::WinsockFromResolver(r);
         lastError_ = code;
         if (code != platform::WSATRY_AGAIN)
             return code;
@@ -121,20 +143,49 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
     }
 }
 
+int CTcpip::Resolve(const std::string& host, const std::string& service, const addrinfo& hints, addrinfo*& list)
+{
+    // The look-up runs in the background while the user interface is pumped.
+    gaicb request{};
+    request.ar_name = host.c_str();
+    request.ar_service = service.c_str();
+    request.ar_request = &hints;
+    gaicb* requests[1] = {&request};
+    if (::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) != 0)
+        return ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+    net::WaitScope scope;
+    bool cancelled = false;
+    int r;
+    while ((r = ::gai_error(&request)) == EAI_INPROGRESS) {
+        timespec slice{0, net::kSliceMs * 1000000L};
+        ::gai_suspend(requests, 1, &slice);
+        if (::gai_error(&request) != EAI_INPROGRESS)
+            continue;
+        if (!cancelled) {
+            net::RunPumpHook();
+            // A request that cannot be cancelled still uses our buffers: wait it out.
+            if (net::TakeCancel()) {
+                cancelled = true;
+                ::gai_cancel(&request);
+            }
+        }
+    }
+    if (cancelled) {
+        if (r == 0)
+            ::freeaddrinfo(request.ar_result);
+        return EAI_CANCELED;
+    }
+    list = r == 0 ? request.ar_result : nullptr;
+    return r;
+}
+
 CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
 {
     if (fd_ < 0) {
         lastError_ = platform::WSAENOTSOCK;
         return Wait::Failed;
     }
-    struct Depth {
-        Depth() { ++net::g_waitDepth; }
-        ~Depth()
-        {
-            if (--net::g_waitDepth == 0)
-                net::g_cancel = false;
-        }
-    } depth;
+    net::WaitScope scope;
     for (;;) {
         std::uint64_t now = platform::GetTickCount();
         if (now >= deadline)
@@ -155,8 +206,7 @@ CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
             return Wait::Failed;
         }
         net::RunPumpHook();
-        if (net::g_cancel) {
-            net::g_cancel = false;
+        if (net::TakeCancel()) {
             lastError_ = platform::WSAEINTR;
             return Wait::Failed;
         }

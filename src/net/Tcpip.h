@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include <netdb.h>
 #include <sys/socket.h>
 
 namespace net {
@@ -85,6 +86,7 @@ public:
 
 private:
     enum class Wait { Ready, TimedOut, Failed };
+    int Resolve(const std::string& host, const std::string& service, const addrinfo& hints, addrinfo*& list);
     Wait WaitFor(short events, std::uint64_t deadline);
     void DropBuffer();
 
