@@ -233,6 +233,9 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             endedAtDelimiter = true;
             break;
         }
+        for (std::size_t i = 0; i + 2 < line.size(); ++i)
+            if (static_cast<unsigned char>(line[i]) < 0x20)
+                line[i] = ' ';
         header += line;
         if (line.size() < 3)
             break;
