@@ -44,6 +44,17 @@ std::string AfterLast(std::string_view name, char separator)
     return start == std::string_view::npos ? std::string(name) : std::string(name.substr(start));
 }
 
+// A header line with its encoded words decoded; what they decode to cannot
+// break the line.
+std::string DecodedLine(std::string_view line)
+{
+    std::string text = codec::DecodeHeaderValue(WithoutLineEnd(line));
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return text + "\r\n";
+}
+
 bool HasSeparator(std::string_view name, char separator) { return AfterLast(name, separator).size() != name.size(); }
 
 void RemoveQuietly(const std::filesystem::path& p)
@@ -165,8 +176,7 @@ bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::in
             if (static_cast<unsigned char>(line[i]) < 0x20)
                 line[i] = ' ';
         header += line;
-        headerText_ += codec::DecodeHeaderValue(WithoutLineEnd(line));
-        headerText_ += "\r\n";
+        headerText_ += DecodedLine(line);
         if (last)
             break;
     }
@@ -223,7 +233,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     if (!file->Seek(position))
         return false;
 
-    std::string header, line;
+    std::string header, shownHeader, line;
     bool endedAtDelimiter = false;
     for (;;) {
         if (!file->ReadLine(line) || IsEndLine(line))
@@ -237,6 +247,8 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             if (static_cast<unsigned char>(line[i]) < 0x20)
                 line[i] = ' ';
         header += line;
+        // A part header is shown decoded; the article's own header as received.
+        shownHeader += isPart ? DecodedLine(line) : line;
         if (line.size() < 3)
             break;
         ++info.headerLineCount;
@@ -246,7 +258,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     info.disposition = GetHeaderField(header, "Content-Disposition", true);
     info.transferEncoding = GetHeaderField(header, "Content-Transfer-Encoding", true);
 
-    ShowHeader(header, showFlag);
+    ShowHeader(shownHeader, showFlag);
     lineIndex = lineCount_;
     if (endedAtDelimiter) {
         info.isLast = line != delimiter;
@@ -493,8 +505,7 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
         if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
             if (fieldShown) {
                 Flush();
-                std::string text = showAll ? std::string(line) : codec::DecodeHeaderValue(line);
-                text += "\r\n";
+                std::string text = showAll ? std::string(line) + "\r\n" : DecodedLine(line);
                 lineCount_ += CountLines(text);
                 AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
             }
@@ -510,6 +521,9 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
             std::string value;
             ScanHeaderField(header, line.substr(0, colon + 1), lineStart, true, value);
             Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
+            for (char& c : value)
+                if (c == '\r' || c == '\n' || c == '\0')
+                    c = ' ';
             std::string text = " " + value + "\r\n";
             lineCount_ += CountLines(text);
             AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
@@ -522,8 +536,8 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
             continue;
         }
         Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
-        std::string text = showAll ? std::string(line.substr(colon + 1)) : codec::DecodeHeaderValue(line.substr(colon + 1));
-        text += "\r\n";
+        std::string text =
+            showAll ? std::string(line.substr(colon + 1)) + "\r\n" : DecodedLine(line.substr(colon + 1));
         lineCount_ += CountLines(text);
         AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
     }
