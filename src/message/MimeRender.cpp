@@ -23,8 +23,7 @@ int CountLines(std::string_view text) { return static_cast<int>(std::count(text.
 
 std::string_view WithoutLineEnd(std::string_view line)
 {
-    std::size_t end = line.find_first_of("\r\n");
-    return end == std::string_view::npos ? line : line.substr(0, end);
+    return line.substr(0, LineEnd(line));
 }
 
 // The text after the last of the given separators; a backslash that is the
@@ -296,9 +295,16 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         }
     };
 
+    std::string raw;
     for (;;) {
-        const std::int64_t linePosition = file->Tell();
-        if (!file->ReadLine(line) || IsEndLine(line))
+        const std::int64_t linePosition = show ? file->Tell() : 0;
+        if (!file->ReadRawLine(raw))
+            break;
+        // A part that is not shown is only scanned for its end.
+        if (!show && !leading && raw[0] != '-' && raw[0] != '.')
+            continue;
+        line = NormaliseLine(raw);
+        if (IsEndLine(line))
             break;
         if (isDelimiter(line)) {
             finish();
