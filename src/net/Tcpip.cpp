@@ -91,6 +91,7 @@ int CTcpip::CreateSocket(int family, int type, int protocol)
     }
     fd_ = fd;
     DropBuffer();
+    drained_ = false;
     return 0;
 }
 
@@ -280,6 +281,7 @@ int CTcpip::Close()
     int r = ::close(fd_);
     fd_ = -1;
     DropBuffer();
+    drained_ = false;
     return r;
 }
 
@@ -287,6 +289,7 @@ void CTcpip::Attach(int socket)
 {
     fd_ = socket;
     DropBuffer();
+    drained_ = false;
     if (fd_ >= 0) {
         int flags = ::fcntl(fd_, F_GETFL);
         if (flags >= 0)
@@ -328,13 +331,27 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             out.clear();
             return 0;
         }
-        // Read first and wait only when nothing is there: one call per chunk
-        // while data flows.
+        // A short read emptied the socket: wait before the next one instead
+        // of asking in vain. A full one means more is probably there.
+        if (drained_) {
+            Wait w = WaitFor(POLLIN, deadline);
+            if (w == Wait::TimedOut) {
+                lastError_ = platform::WSAETIMEDOUT;
+                out.clear();
+                return -1;
+            }
+            if (w == Wait::Failed) {
+                out.clear();
+                return 0;
+            }
+        }
         long n = Recv(chunk_.data(), chunk_.size(), 0);
         if (n > 0) {
+            drained_ = static_cast<std::size_t>(n) < chunk_.size();
             buffer_.append(chunk_.data(), static_cast<std::size_t>(n));
             continue;
         }
+        drained_ = false;
         if (n == 0) {
             // The peer closed: nothing more will come.
             lastError_ = platform::WSAECONNRESET;
@@ -373,6 +390,14 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
         PumpPending();
         if (done == length)
             return static_cast<long>(length);
+        // Send first; wait only when the socket's buffer is full.
+        long n = Send(bytes + done, length - done, 0);
+        if (n >= 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return -1;
         Wait w = WaitFor(POLLOUT, deadline);
         if (w == Wait::TimedOut) {
             lastError_ = platform::WSAETIMEDOUT;
@@ -380,13 +405,6 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
         }
         if (w == Wait::Failed)
             return -1;
-        long n = Send(bytes + done, length - done, 0);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                continue;
-            return -1;
-        }
-        done += static_cast<std::size_t>(n);
     }
 }
 

@@ -97,4 +97,5 @@ private:
     std::size_t cursor_ = 0;
     std::size_t scanned_ = 0; // bytes from cursor_ already known to hold no LF
     std::vector<char> chunk_;
+    bool drained_ = false;
 };

@@ -49,6 +49,8 @@ std::string CTextbaseProtocol::Compose(const char* format, va_list ap) const
 
 void CTextbaseProtocol::reportStatus(const char* format, ...)
 {
+    if (!statusWindow_ && !net::HasLogSink())
+        return; // nobody is looking: spare the formatting of every reply
     va_list ap;
     va_start(ap, format);
     std::string text = Compose(format, ap);
