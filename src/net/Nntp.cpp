@@ -128,7 +128,9 @@ void CNntp::MarkBroken()
     disconnect();
 }
 
-std::optional<std::string> CNntp::sendCommand(std::string_view command)
+std::optional<std::string> CNntp::sendCommand(std::string_view command) { return Command(command, nullptr); }
+
+std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
 {
     std::string line(command);
     reportStatus(">> %s", line.c_str());
@@ -149,6 +151,8 @@ std::optional<std::string> CNntp::sendCommand(std::string_view command)
         MarkBroken();
         return std::nullopt;
     }
+    if (sent)
+        *sent = true;
     if (tcp_.ReadLine(lastReply_) <= 0) {
         reportStatus("Command Fail");
         MarkBroken();
@@ -226,7 +230,12 @@ int CNntp::List()
 int CNntp::Group(const std::string& name, std::string& reply, int& count, int& first, int& last)
 {
     reply.clear();
-    auto r = sendCommand("GROUP " + name);
+    // A name is one protocol word: nothing in it may end the command line.
+    std::string word = name;
+    for (char& ch : word)
+        if (ch == '\r' || ch == '\n' || ch == '\0')
+            ch = '?';
+    auto r = sendCommand("GROUP " + word);
     if (!r) {
         // A refusal (411) is handed back for the caller's message.
         if (replyCode_ != 0)
@@ -305,6 +314,7 @@ int CNntp::Post(const CNntpPostMessageParam& param)
 {
     const net::PostCodec& codec = net::GetPostCodec();
     const int c = param.kanjiCode;
+    articleSent_ = false;
     if (!sendCommand("POST") || replyCode_ != 340)
         return 0;
     reportStatus("send header");
@@ -366,5 +376,5 @@ int CNntp::Post(const CNntpPostMessageParam& param)
         if (SendRaw("\r\n\r\n--" + boundary + "--\r\n") < 0)
             return fail();
     }
-    return sendCommand("\r\n.") ? 1 : 0;
+    return Command("\r\n.", &articleSent_) ? 1 : 0;
 }
