@@ -5,6 +5,7 @@
 #include "message/MimeRender.h"
 #include "platform/TempFiles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/stat.h>
 #include <system_error>
@@ -306,7 +307,7 @@ void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
             if (!last) {
                 const std::string_view data = std::string_view(raw).substr(0, LineEnd(raw));
                 padded = data.find('=') != std::string_view::npos;
-                if (data.find_first_of(" \t") == std::string_view::npos)
+                if (std::none_of(data.begin(), data.end(), [](char c) { return c == ' ' || c == '\t'; }))
                     pending += data;
                 else
                     for (char c : data)
