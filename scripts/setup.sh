@@ -15,7 +15,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fontconfig tzdata locales
-  nkf sharutils macutils libgmime-3.0-dev python3
+  nkf sharutils macutils libgmime-3.0-dev python3 edict
   xvfb xauth imagemagick poppler-utils
   netcat-openbsd procps iproute2 cups-bsd
 )

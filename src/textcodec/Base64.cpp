@@ -5,39 +5,62 @@
 
 using namespace textcodec_detail;
 
+namespace {
+// Each character's value already shifted to its place in a group of four;
+// characters outside the alphabet count as zero.
+struct DecodeTables {
+    uint32_t d0[256], d1[256], d2[256], d3[256];
+    DecodeTables()
+    {
+        for (int c = 0; c < 256; ++c) {
+            uint32_t v = kBase64Values.v[c] == 0xFF ? 0 : kBase64Values.v[c];
+            d0[c] = v << 18;
+            d1[c] = v << 12;
+            d2[c] = v << 6;
+            d3[c] = v;
+        }
+    }
+};
+const DecodeTables& Tables()
+{
+    static const DecodeTables t;
+    return t;
+}
+} // namespace
+
 size_t Base64DecodeLine(std::string& out, std::string_view text)
 {
     size_t nul = text.find('\0');
     if (nul != std::string_view::npos)
         text = text.substr(0, nul);
-    out.clear();
-    out.reserve(text.size() / 4 * 3 + 3);
-    const uint8_t* v = kBase64Values.v;
-    auto val = [&](size_t i) -> uint32_t {
-        uint8_t x = v[static_cast<unsigned char>(text[i])];
-        return x == 0xFF ? 0 : x;
-    };
+    const DecodeTables& t = Tables();
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     size_t full = text.size() / 4 * 4;
-    for (size_t i = 0; i < full; i += 4) {
-        uint32_t g = val(i) << 18 | val(i + 1) << 12 | val(i + 2) << 6 | val(i + 3);
-        out += static_cast<char>(g >> 16);
-        out += static_cast<char>(g >> 8);
-        out += static_cast<char>(g);
-    }
     size_t rest = text.size() - full;
+    out.resize(full / 4 * 3 + 3);
+    char* o = out.data();
+    for (size_t i = 0; i < full; i += 4) {
+        uint32_t g = t.d0[p[i]] | t.d1[p[i + 1]] | t.d2[p[i + 2]] | t.d3[p[i + 3]];
+        o[0] = static_cast<char>(g >> 16);
+        o[1] = static_cast<char>(g >> 8);
+        o[2] = static_cast<char>(g);
+        o += 3;
+    }
+    size_t n = full / 4 * 3;
     if (rest == 0 && full >= 4) {
         // Pads count only in the last group's third and fourth positions.
-        if (text[full - 1] == '=')
-            out.pop_back();
-        if (text[full - 2] == '=')
-            out.pop_back();
+        if (p[full - 1] == '=')
+            --n;
+        if (p[full - 2] == '=')
+            --n;
     } else if (rest >= 2) {
-        uint32_t g = val(full) << 18 | val(full + 1) << 12 | (rest == 3 ? val(full + 2) << 6 : 0);
-        out += static_cast<char>(g >> 16);
-        if (rest == 3 && text[full + 2] != '=')
-            out += static_cast<char>(g >> 8);
+        uint32_t g = t.d0[p[full]] | t.d1[p[full + 1]] | (rest == 3 ? t.d2[p[full + 2]] : 0);
+        out[n++] = static_cast<char>(g >> 16);
+        if (rest == 3 && p[full + 2] != '=')
+            out[n++] = static_cast<char>(g >> 8);
     }
-    return out.size();
+    out.resize(n);
+    return n;
 }
 
 namespace {

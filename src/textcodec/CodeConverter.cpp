@@ -1,5 +1,6 @@
 #include "textcodec/CodeConverter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -102,6 +103,22 @@ struct Tables {
     const char* action[kStates]; // null when the state has no handler row
     int convStart[kStates];      // index
     uint8_t byteClass[256];
+    // Bytes below 0x80 that a state passes through unchanged and stays in.
+    uint8_t passByte[kStates][256];
+    // Next state by byte rather than class; ESC is kEscape (classified apart).
+    int8_t nextByte[kStates][256];
+    bool decided[kStates];
+    static constexpr int8_t kEscape = -2;
+    // For the direct Shift_JIS path: a byte that leads a character in a state
+    // (action L, a valid move to a state with a handler row), and the action
+    // (J, E or S, else 0) of a byte that completes one.
+    uint8_t lead[kStates][256];
+    char second[kStates][256];
+    // JIS X 0208 row/cell to Shift_JIS.
+    uint16_t sjisOf[94][94];
+    // Every byte 0x20-0x7F keeps the state (detection) / passes (conversion).
+    bool asciiStay[kStates];
+    bool asciiPass[kStates];
 
     static int Index(int label)
     {
@@ -140,6 +157,34 @@ struct Tables {
             else if (b == 0xFD || b == 0xFE) c = 14;
             else c = 0; // other controls, DEL, 0xFF, a lone ESC
             byteClass[b] = static_cast<uint8_t>(c);
+        }
+        for (int st = 0; st < kStates; ++st) {
+            decided[st] = kTable[st].decided;
+            for (int b = 0; b < 256; ++b)
+                nextByte[st][b] = static_cast<int8_t>(b == ESC ? kEscape : next[st][byteClass[b]]);
+        }
+        for (int st = 0; st < kStates; ++st)
+            for (int b = 0; b < 256; ++b) {
+                int c = byteClass[b];
+                int nx = b == ESC ? X : next[st][c];
+                char a = action[st] ? action[st][c] : 0;
+                lead[st][b] = a == 'L' && nx != X && action[nx];
+                second[st][b] = (nx != X && (a == 'J' || a == 'E' || a == 'S')) ? a : 0;
+            }
+        for (int r = 0; r < 94; ++r)
+            for (int c = 0; c < 94; ++c)
+                sjisOf[r][c] = JisToSjis(static_cast<uint16_t>((r + 0x21) << 8 | (c + 0x21)));
+        for (int st = 0; st < kStates; ++st)
+            for (int b = 0; b < 256; ++b) {
+                int c = byteClass[b];
+                passByte[st][b] = b < 0x80 && b != ESC && action[st] && action[st][c] == 'P' && next[st][c] == st;
+            }
+        for (int st = 0; st < kStates; ++st) {
+            asciiStay[st] = asciiPass[st] = true;
+            for (int b = 0x20; b < 0x80; ++b) {
+                asciiStay[st] = asciiStay[st] && nextByte[st][b] == st;
+                asciiPass[st] = asciiPass[st] && passByte[st][b];
+            }
         }
     }
 };
@@ -242,6 +287,23 @@ int CodeConverter::SetCode(int inputCode, int outputCode)
 // Class of the byte at pos, recognising the three kinds of escape sequence.
 // Advances pos past what was used; an ESC whose two followers are not yet
 // buffered leaves pos alone and reports incomplete.
+// Length of the run of bytes 0x20-0x7F at p (up to n), eight at a time.
+static inline size_t PrintableRun(const uint8_t* p, size_t n)
+{
+    constexpr uint64_t kOnes = 0x2020202020202020ull, kHigh = 0x8080808080808080ull;
+    size_t i = 0;
+    while (i + 8 <= n) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (((w - kOnes) | w) & kHigh)
+            break;
+        i += 8;
+    }
+    while (i < n && p[i] >= 0x20 && p[i] < 0x80)
+        ++i;
+    return i;
+}
+
 static inline int Classify(const uint8_t* buf, size_t& pos, size_t end, bool& incomplete)
 {
     uint8_t b = buf[pos];
@@ -274,21 +336,65 @@ void CodeConverter::Detect()
 {
     const Tables& t = T();
     const uint8_t* buf = buffer_.data();
-    while (detPos_ < end_) {
-        bool incomplete = false;
-        int cls = Classify(buf, detPos_, end_, incomplete);
-        if (incomplete)
-            break; // wait for more input
-        int next = t.next[detState_][cls];
+    int st = detState_;
+    int lastDecided = -1; // state the last valid transition was taken from, if decided
+    size_t pos = detPos_;
+    while (pos < end_) {
+        const int8_t* row = t.nextByte[st];
+        if (t.asciiStay[st]) {
+            size_t run = PrintableRun(buf + pos, end_ - pos);
+            if (run) {
+                pos += run;
+                if (t.decided[st])
+                    lastDecided = st;
+                if (pos >= end_)
+                    break;
+            }
+        }
+        if (row[buf[pos]] == st) {
+            // A run of bytes that keep the state.
+            do
+                ++pos;
+            while (pos < end_ && row[buf[pos]] == st);
+            if (t.decided[st])
+                lastDecided = st;
+            continue;
+        }
+        int next = row[buf[pos]];
+        if (next >= 0 && pos + 1 < end_ && t.nextByte[next][buf[pos + 1]] == st) {
+            // Pairs that leave the state and come back (double-byte characters).
+            const int8_t* back = t.nextByte[next];
+            do
+                pos += 2;
+            while (pos + 1 < end_ && row[buf[pos]] == next && back[buf[pos + 1]] == st);
+            if (t.decided[next])
+                lastDecided = next;
+            else if (t.decided[st])
+                lastDecided = st;
+            continue;
+        }
+        if (next == Tables::kEscape) {
+            bool incomplete = false;
+            int cls = Classify(buf, pos, end_, incomplete);
+            if (incomplete)
+                break; // wait for more input
+            next = t.next[st][cls];
+        } else {
+            ++pos;
+        }
         if (next == X) {
             badCode_ = true;
             continue;
         }
-        if (kTable[detState_].decided) {
-            inputCode_ = kTable[detState_].code;
-            convState_ = t.convStart[detState_];
-        }
-        detState_ = next;
+        if (t.decided[st])
+            lastDecided = st;
+        st = next;
+    }
+    detPos_ = pos;
+    detState_ = st;
+    if (lastDecided >= 0) {
+        inputCode_ = kTable[lastDecided].code;
+        convState_ = t.convStart[lastDecided];
     }
     if (badCode_) {
         badCode_ = false;
@@ -350,100 +456,105 @@ int CodeConverter::EndInput()
     return 0;
 }
 
-void CodeConverter::Write(uint16_t v)
+void CodeConverter::Write(uint16_t v, uint8_t* d, int& k)
 {
     bool dbl = (v & 0xFF00) != 0;
     uint8_t lo = static_cast<uint8_t>(v);
+    auto esc = [&](uint8_t a, uint8_t b) {
+        d[k++] = ESC;
+        d[k++] = a;
+        d[k++] = b;
+    };
     switch (outputCode_) {
     case TC_SJIS:
         if (dbl) {
             uint16_t s = JisToSjis(v);
-            staged_.push_back(static_cast<uint8_t>(s >> 8));
-            staged_.push_back(static_cast<uint8_t>(s));
+            d[k++] = static_cast<uint8_t>(s >> 8);
+            d[k++] = static_cast<uint8_t>(s);
         } else {
-            staged_.push_back(lo);
+            d[k++] = lo;
         }
         break;
     case TC_EUC:
         if (dbl) {
-            staged_.push_back(static_cast<uint8_t>((v >> 8) | 0x80));
-            staged_.push_back(static_cast<uint8_t>(lo | 0x80));
+            d[k++] = static_cast<uint8_t>((v >> 8) | 0x80);
+            d[k++] = static_cast<uint8_t>(lo | 0x80);
         } else {
             if (lo & 0x80)
-                staged_.push_back(0x8E);
-            staged_.push_back(lo);
+                d[k++] = 0x8E;
+            d[k++] = lo;
         }
         break;
     case TC_JIS7:
         if (shift_ == 3 && !dbl) {
-            staged_.insert(staged_.end(), {ESC, '(', 'B'});
+            esc('(', 'B');
             shift_ = 1;
         }
         if (shift_ == 4 && !(lo & 0x80)) {
-            staged_.push_back(0x0F);
+            d[k++] = 0x0F;
             shift_ = 1;
         }
         if (shift_ == 1) {
             if (dbl) {
-                staged_.insert(staged_.end(), {ESC, '$', 'B'});
+                esc('$', 'B');
                 shift_ = 3;
             } else if (lo & 0x80) {
-                staged_.push_back(0x0E);
+                d[k++] = 0x0E;
                 shift_ = 4;
             }
         }
         if (dbl)
-            staged_.push_back(static_cast<uint8_t>(v >> 8));
-        staged_.push_back(lo & 0x7F);
+            d[k++] = static_cast<uint8_t>(v >> 8);
+        d[k++] = lo & 0x7F;
         break;
     case TC_JIS:
     default:
         if (shift_ == 3 && !dbl) {
-            staged_.insert(staged_.end(), {ESC, '(', 'B'});
+            esc('(', 'B');
             shift_ = 1;
         }
         if (shift_ == 1 && dbl) {
-            staged_.insert(staged_.end(), {ESC, '$', 'B'});
+            esc('$', 'B');
             shift_ = 3;
         }
         if (dbl)
-            staged_.push_back(static_cast<uint8_t>(v >> 8));
-        staged_.push_back(lo);
+            d[k++] = static_cast<uint8_t>(v >> 8);
+        d[k++] = lo;
         break;
     }
 }
 
-void CodeConverter::Emit(uint16_t v)
+void CodeConverter::Emit(uint16_t v, uint8_t* d, int& k)
 {
     if (!keepHalfKana_)
         v = WidenHalfKana(v);
     if (!composeMarks_) {
-        Write(v);
+        Write(v, d, k);
         return;
     }
     if (heldKana_ >= 0) {
         const uint16_t* row = kCompose[heldKana_];
         heldKana_ = -1;
         if (v == 0x212B) {
-            Write(row[1]);
+            Write(row[1], d, k);
             return;
         }
         if (v == 0x212C) {
             if (row[2]) {
-                Write(row[2]);
+                Write(row[2], d, k);
             } else {
-                Write(row[0]);
-                Write(v);
+                Write(row[0], d, k);
+                Write(v, d, k);
             }
             return;
         }
-        Write(row[0]);
+        Write(row[0], d, k);
     }
     int r = ComposeRow(v);
     if (r >= 0)
         heldKana_ = r;
     else
-        Write(v);
+        Write(v, d, k);
 }
 
 size_t CodeConverter::Get(char* out, size_t size)
@@ -464,7 +575,66 @@ size_t CodeConverter::Get(char* out, size_t size)
     const Tables& t = T();
     const uint8_t* buf = buffer_.data();
     bool atEnd = false;
+    // Shift_JIS output with kana kept and no composition writes every value
+    // as its own bytes; whole characters then go straight through.
+    const bool direct = outputCode_ == TC_SJIS && keepHalfKana_ && !composeMarks_;
     for (;;) {
+        if (direct && held_ == kNone) {
+            int st = convState_;
+            size_t pos = convPos_;
+            while (pos < end_ && size - n >= 2 && t.action[st]) {
+                const uint8_t* pass = t.passByte[st];
+                if (pass[buf[pos]]) {
+                    size_t limit = std::min(size - n, end_ - pos);
+                    size_t j = t.asciiPass[st] ? PrintableRun(buf + pos, limit) : 0;
+                    if (j == 0)
+                        j = 1;
+                    while (j < limit && pass[buf[pos + j]])
+                        ++j;
+                    std::memcpy(out + n, buf + pos, j);
+                    n += j;
+                    pos += j;
+                    continue;
+                }
+                uint8_t b1 = buf[pos];
+                if (!t.lead[st][b1] || pos + 1 >= end_)
+                    break;
+                int n1 = t.nextByte[st][b1];
+                uint8_t b2 = buf[pos + 1];
+                char a2 = t.second[n1][b2];
+                uint16_t v;
+                if (a2 == 'J')
+                    v = static_cast<uint16_t>(b1 << 8 | b2);
+                else if (a2 == 'E')
+                    v = static_cast<uint16_t>((b1 & 0x7F) << 8 | (b2 & 0x7F));
+                else if (a2 == 'S')
+                    v = SjisToJis(static_cast<uint16_t>(b1 << 8 | b2));
+                else
+                    break;
+                unsigned r = (v >> 8) - 0x21, c = (v & 0xFF) - 0x21;
+                uint16_t sj = (r < 94 && c < 94) ? t.sjisOf[r][c] : v;
+                out[n++] = static_cast<char>(sj >> 8);
+                out[n++] = static_cast<char>(sj);
+                pos += 2;
+                st = t.nextByte[n1][b2];
+            }
+            convPos_ = pos;
+            convState_ = st;
+        }
+        if (held_ == kNone && heldKana_ < 0 &&
+            (outputCode_ == TC_SJIS || outputCode_ == TC_EUC || shift_ == 1)) {
+            // Plain ASCII passes through unchanged.
+            const uint8_t* pass = t.passByte[convState_];
+            size_t limit = std::min(size - n, end_ - convPos_);
+            size_t j = 0;
+            while (j < limit && pass[buf[convPos_ + j]])
+                ++j;
+            if (j) {
+                std::memcpy(out + n, buf + convPos_, j);
+                n += j;
+                convPos_ += j;
+            }
+        }
         if (convPos_ >= end_) {
             atEnd = true;
             break;
@@ -535,22 +705,26 @@ size_t CodeConverter::Get(char* out, size_t size)
         }
         if (value == kNothing)
             continue;
-        Emit(value);
-        size_t staged = staged_.size();
-        if (staged > size - n)
-            break; // handed out by the next call
-        std::memcpy(out + n, staged_.data(), staged);
-        n += staged;
-        staged_.clear();
+        uint8_t tmp[16];
+        int k = 0;
+        Emit(value, tmp, k);
+        if (static_cast<size_t>(k) > size - n) {
+            staged_.assign(tmp, tmp + k); // handed out by the next call
+            break;
+        }
+        std::memcpy(out + n, tmp, k);
+        n += k;
     }
     if (atEnd && heldKana_ >= 0) {
-        uint16_t base = kCompose[heldKana_][0];
+        uint8_t tmp[16];
+        int k = 0;
+        Write(kCompose[heldKana_][0], tmp, k);
         heldKana_ = -1;
-        Write(base);
-        if (staged_.size() <= size - n) {
-            std::memcpy(out + n, staged_.data(), staged_.size());
-            n += staged_.size();
-            staged_.clear();
+        if (static_cast<size_t>(k) <= size - n) {
+            std::memcpy(out + n, tmp, k);
+            n += k;
+        } else {
+            staged_.assign(tmp, tmp + k);
         }
     }
     if (badCode_) {

@@ -51,8 +51,10 @@ public:
 
 private:
     void Detect();
-    void Write(uint16_t value);
-    void Emit(uint16_t value);
+    // Append the output bytes of one value to dst (at most 6 bytes; Emit at
+    // most 12), advancing k.
+    void Write(uint16_t value, uint8_t* dst, int& k);
+    void Emit(uint16_t value, uint8_t* dst, int& k);
     size_t Buffered() const { return end_ - convPos_; }
 
     int error_ = 0;

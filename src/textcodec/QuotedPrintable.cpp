@@ -36,3 +36,40 @@ size_t DecodeQuotedPrintableLine(std::string_view text, std::string& out)
         out += "\r\n";
     return out.size();
 }
+
+std::string EncodeQuotedPrintable(std::string_view data)
+{
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(data.size() * 3 / 2 + 16);
+    size_t column = 0;
+    auto put = [&](std::string_view piece) {
+        if (column + piece.size() > 75) { // room for the soft break "="
+            out += "=\n";
+            column = 0;
+        }
+        out += piece;
+        column += piece.size();
+    };
+    for (size_t i = 0; i < data.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(data[i]);
+        if (c == '\n' || (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n')) {
+            if (c == '\r')
+                ++i;
+            out += '\n';
+            column = 0;
+            continue;
+        }
+        bool atLineEnd = i + 1 == data.size() || data[i + 1] == '\n' ||
+                         (data[i + 1] == '\r' && i + 2 < data.size() && data[i + 2] == '\n');
+        bool plain = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !atLineEnd);
+        if (plain) {
+            char ch = static_cast<char>(c);
+            put(std::string_view(&ch, 1));
+        } else {
+            char esc[3] = {'=', hex[c >> 4], hex[c & 15]};
+            put(std::string_view(esc, 3));
+        }
+    }
+    return out;
+}

@@ -1,0 +1,52 @@
+// The streaming converter fed and drained in chunk sizes taken from the
+// input, with every input and output code and both kana flags; the one-shot
+// ConvertToSjis on the same bytes.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "textcodec/CodeConverter.h"
+#include "textcodec/ConvertToSjis.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 4)
+        return 0;
+    static const int inCodes[] = {TC_AUTO, TC_JIS, TC_SJIS, TC_EUC, TC_JIS7, TC_AUTO_SJIS, TC_AUTO_EUC};
+    static const int outCodes[] = {TC_JIS, TC_SJIS, TC_EUC, TC_JIS7};
+    int in = inCodes[data[0] % 7];
+    int out = outCodes[data[1] % 4];
+    size_t putChunk = 1 + data[2] % 16;
+    size_t getChunk = 1 + data[3] % 24;
+    bool keep = data[2] & 0x80, compose = data[3] & 0x80;
+    const char* text = reinterpret_cast<const char*>(data + 4);
+    size_t len = size - 4;
+
+    CodeConverter cv;
+    if (cv.Init(len + 4) != 0 || cv.SetCode(in, out) != 0)
+        __builtin_trap();
+    cv.KeepHalfKana(keep);
+    cv.ComposeMarks(compose);
+    std::string result, buf(getChunk, '\0');
+    for (size_t i = 0; i < len; i += putChunk) {
+        size_t n = len - i < putChunk ? len - i : putChunk;
+        if (cv.Put(text + i, n) != 0)
+            __builtin_trap();
+        size_t got;
+        while ((got = cv.Get(buf.data(), buf.size())) > 0)
+            result.append(buf.data(), got);
+    }
+    cv.EndInput();
+    size_t got;
+    while ((got = cv.Get(buf.data(), buf.size())) > 0)
+        result.append(buf.data(), got);
+    std::string rest(len + 64, '\0');
+    result.append(rest.data(), cv.GetRest(rest.data(), rest.size()));
+    cv.Term();
+
+    std::string sjis;
+    size_t bound = len < 4 ? 4 : len;
+    if (!ConvertToSjis(sjis, std::string_view(text, len), bound, in) || sjis.size() > bound)
+        __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,295 @@
+// The Japanese converters side by side with iconv, nkf and Python's
+// email.header, on real text nobody here wrote: the EDICT dictionary
+// (EUC-JP, Debian package edict), with ISO-2022-JP and Shift_JIS versions
+// made by iconv. A missing file or peer skips the test with a message.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TestSupport.h"
+#include "textcodec/CodeConverter.h"
+#include "textcodec/ConvertFromSjis.h"
+#include "textcodec/ConvertToSjis.h"
+#include "textcodec/HeaderWords.h"
+
+using tctest::Quote;
+using tctest::ReadAll;
+using tctest::RunShell;
+using tctest::WriteAll;
+
+namespace {
+
+const char* kEdict = "/usr/share/edict/edict";
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0, lf;
+    while ((lf = text.find('\n', pos)) != std::string::npos) {
+        lines.push_back(text.substr(pos, lf - pos));
+        pos = lf + 1;
+    }
+    if (pos < text.size())
+        lines.push_back(text.substr(pos));
+    return lines;
+}
+
+std::string Join(const std::vector<std::string>& lines)
+{
+    std::string s;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            s += '\n';
+        s += lines[i];
+    }
+    return s;
+}
+
+std::string ToSjis(const std::string& in, int code)
+{
+    std::string out;
+    EXPECT_TRUE(ConvertToSjis(out, in, in.size() + 4, code));
+    return out;
+}
+
+// At most n bytes of Shift_JIS text, not splitting a character.
+std::string CutChars(const std::string& s, size_t n)
+{
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t len = IsSjisLeadByte(static_cast<unsigned char>(s[i])) ? 2 : 1;
+        if (i + len > n)
+            break;
+        i += len;
+    }
+    return s.substr(0, i);
+}
+
+int DetectedCode(const std::string& in, int code)
+{
+    CodeConverter cv;
+    cv.Init(in.size() + 4);
+    cv.SetCode(code, TC_SJIS);
+    cv.Put(in.data(), in.size());
+    cv.EndInput();
+    return cv.InputCode();
+}
+
+// The corpus: EUC-JP lines of JIS X 0208 text and the peers' versions.
+struct Corpus {
+    bool ok = false;
+    std::string why;
+    std::vector<std::string> euc, jis, sjis;
+    size_t dropped0212 = 0;
+    tctest::ScratchDir dir;
+
+    Corpus()
+    {
+        if (!std::filesystem::exists(kEdict)) {
+            why = "EDICT not installed (Debian package edict)";
+            return;
+        }
+        if (!tctest::HaveProgram("iconv")) {
+            why = "iconv not installed";
+            return;
+        }
+        // JIS X 0212 (SS3) is outside what the converter and CP932 handle.
+        for (auto& l : SplitLines(ReadAll(kEdict))) {
+            if (l.find('\x8F') != std::string::npos)
+                ++dropped0212;
+            else
+                euc.push_back(std::move(l));
+        }
+        WriteAll(dir / "euc", Join(euc));
+        // EUC-JP-MS gives the Windows (CP932) reading of the few symbols whose
+        // Unicode differs between the JIS and the Windows tables (wave dash,
+        // minus, double vertical line, cent, pound, not).
+        if (!RunShell("iconv -f EUC-JP-MS -t CP932 " + Quote(dir / "euc") + " > " + Quote(dir / "sjis")) ||
+            !RunShell("iconv -f EUC-JP -t ISO-2022-JP " + Quote(dir / "euc") + " > " + Quote(dir / "jis"))) {
+            why = "iconv refused the corpus";
+            return;
+        }
+        sjis = SplitLines(ReadAll(dir / "sjis"));
+        jis = SplitLines(ReadAll(dir / "jis"));
+        ok = sjis.size() == euc.size() && jis.size() == euc.size();
+        if (!ok)
+            why = "peer output lines do not match the input lines";
+    }
+};
+
+Corpus& TheCorpus()
+{
+    static Corpus corpus;
+    return corpus;
+}
+
+#define REQUIRE_CORPUS()                                                     \
+    Corpus& c = TheCorpus();                                                 \
+    if (!c.ok)                                                               \
+    GTEST_SKIP() << c.why
+
+} // namespace
+
+TEST(JapanesePeers, EveryLineConvertsLikeIconv)
+{
+    REQUIRE_CORPUS();
+    ASSERT_GT(c.euc.size(), 100000u);
+    size_t badEuc = 0, badJis = 0, badSjis = 0;
+    for (size_t i = 0; i < c.euc.size(); ++i) {
+        if (ToSjis(c.euc[i], TC_EUC) != c.sjis[i] && ++badEuc < 5)
+            ADD_FAILURE() << "EUC line " << i << ": " << tctest::Hex(c.euc[i]);
+        if (ToSjis(c.jis[i], TC_AUTO_SJIS) != c.sjis[i] && ++badJis < 5)
+            ADD_FAILURE() << "JIS line " << i << ": " << tctest::Hex(c.jis[i]);
+        if (ToSjis(c.sjis[i], TC_AUTO_SJIS) != c.sjis[i] && ++badSjis < 5)
+            ADD_FAILURE() << "SJIS line " << i << ": " << tctest::Hex(c.sjis[i]);
+    }
+    EXPECT_EQ(badEuc, 0u);
+    EXPECT_EQ(badJis, 0u);
+    EXPECT_EQ(badSjis, 0u);
+}
+
+TEST(JapanesePeers, AutomaticDetectionOfEucLines)
+{
+    // Short EUC texts can be valid Shift_JIS too. A line that converts
+    // differently from the peer must be one the detector did not settle as
+    // EUC; every line settled as EUC must match.
+    REQUIRE_CORPUS();
+    for (int code : {TC_AUTO, TC_AUTO_EUC, TC_AUTO_SJIS}) {
+        std::map<int, size_t> wrongBy;
+        size_t wrong = 0;
+        for (size_t i = 0; i < c.euc.size(); ++i) {
+            if (ToSjis(c.euc[i], code) == c.sjis[i])
+                continue;
+            ++wrong;
+            int detected = DetectedCode(c.euc[i], code);
+            ++wrongBy[detected];
+            if (detected == TC_EUC)
+                ADD_FAILURE() << "line " << i << " detected as EUC but converted differently";
+        }
+        std::string summary;
+        for (auto [k, n] : wrongBy)
+            summary += " code " + std::to_string(k) + ": " + std::to_string(n);
+        RecordProperty("undecided_" + std::to_string(code), static_cast<int>(wrong));
+        std::printf("input code %d: %zu of %zu lines differ from iconv (taken as%s)\n", code, wrong,
+                    c.euc.size(), summary.empty() ? " none" : summary.c_str());
+        if (code == TC_AUTO_EUC) {
+            EXPECT_EQ(wrong, 0u);
+        }
+    }
+}
+
+TEST(JapanesePeers, WholeFileLikeNkf)
+{
+    REQUIRE_CORPUS();
+    if (!tctest::HaveProgram("nkf"))
+        GTEST_SKIP() << "nkf not installed";
+    // nkf guesses the code of the whole file; -x keeps half-width kana.
+    ASSERT_TRUE(RunShell("nkf -s -x " + Quote(c.dir / "euc") + " > " + Quote(c.dir / "nkf.sjis")));
+    ASSERT_TRUE(RunShell("nkf -s -x " + Quote(c.dir / "jis") + " > " + Quote(c.dir / "nkf.jis.sjis")));
+    std::string euc = ReadAll(c.dir / "euc");
+    std::string jis = ReadAll(c.dir / "jis");
+    EXPECT_TRUE(ToSjis(euc, TC_AUTO) == ReadAll(c.dir / "nkf.sjis"));
+    // TC_AUTO_SJIS is not compared on EUC text: it reads EUC as Shift_JIS
+    // (half-width kana) by design.
+    EXPECT_TRUE(ToSjis(jis, TC_AUTO_SJIS) == ReadAll(c.dir / "nkf.jis.sjis"));
+}
+
+TEST(JapanesePeers, OutgoingTextDecodesBackWithIconv)
+{
+    REQUIRE_CORPUS();
+    std::vector<std::string> jis, euc;
+    jis.reserve(c.sjis.size());
+    size_t eucBad = 0;
+    for (size_t i = 0; i < c.sjis.size(); ++i) {
+        jis.push_back(ConvertFromSjis(c.sjis[i], KANJI_JIS));
+        if (ConvertFromSjis(c.sjis[i], KANJI_EUC) != c.euc[i] && ++eucBad < 5)
+            ADD_FAILURE() << "EUC line " << i;
+    }
+    EXPECT_EQ(eucBad, 0u);
+    WriteAll(c.dir / "ours.jis", Join(jis));
+    ASSERT_TRUE(RunShell("iconv -f ISO-2022-JP -t EUC-JP " + Quote(c.dir / "ours.jis") + " > " +
+                         Quote(c.dir / "ours.euc")));
+    EXPECT_TRUE(ReadAll(c.dir / "ours.euc") == ReadAll(c.dir / "euc"));
+}
+
+TEST(JapanesePeers, EncodedWordsAgainstPythonEmailHeader)
+{
+    REQUIRE_CORPUS();
+    if (!tctest::HaveProgram("python3"))
+        GTEST_SKIP() << "python3 not installed";
+    // Header-sized values: the Japanese head of every 40th entry, and longer
+    // ones made of several entries.
+    std::vector<std::string> values;
+    for (size_t i = 0; i < c.sjis.size(); i += 40) {
+        const std::string& l = c.sjis[i];
+        values.push_back(l.substr(0, l.find(" /")));
+        if (i % 400 == 0 && i + 3 < c.sjis.size())
+            values.push_back("Re: " + CutChars(c.sjis[i + 1], 60) + " " + CutChars(c.sjis[i + 2], 60));
+    }
+    // Ours encoded, Python decodes; Python encoded, ours decodes. Python's
+    // codecs use the JIS reading, so the values go to it as EUC-JP; values
+    // it cannot read (NEC row 13 symbols) are skipped on its side.
+    std::string encoded, sources;
+    for (const auto& v : values) {
+        encoded += MimeHeaderEncode(ConvertFromSjis(v, KANJI_JIS)) + '\0';
+        sources += ConvertFromSjis(v, KANJI_EUC) + '\0';
+    }
+    WriteAll(c.dir / "enc", encoded);
+    WriteAll(c.dir / "src", sources);
+    const char* script = R"PY(
+import sys
+from email.header import decode_header, Header
+d = sys.argv[1]
+enc = open(d + '/enc', 'rb').read().split(b'\0')[:-1]
+src = open(d + '/src', 'rb').read().split(b'\0')[:-1]
+bad = skipped = exact = 0
+norm = lambda x: ''.join(x.split())
+out = []
+for e, s in zip(enc, src):
+    try:
+        want = s.decode('euc_jp')
+        got = ''.join(p.decode(cs or 'ascii') for p, cs in decode_header(e.decode('ascii')))
+    except (UnicodeDecodeError, LookupError):
+        skipped += 1
+        out.append(b'')
+        continue
+    # Python drops the blank that follows a fold; compare without blanks
+    # and count the exact matches.
+    exact += got == want
+    if norm(got) != norm(want):
+        bad += 1
+        if bad < 5: print('mismatch', repr(want), repr(got), repr(e), file=sys.stderr)
+    out.append(Header(want, 'iso-2022-jp').encode().encode('ascii'))
+open(d + '/pyenc', 'wb').write(b'\0'.join(out) + b'\0')
+print('python email.header: %d values, %d exact, %d differ beyond blanks, %d skipped' % (len(enc), exact, bad, skipped))
+sys.exit(1 if bad else 0)
+)PY";
+    WriteAll(c.dir / "check.py", script);
+    EXPECT_TRUE(RunShell("python3 " + Quote(c.dir / "check.py") + " " + Quote(c.dir.path())));
+    std::string py = ReadAll(c.dir / "pyenc");
+    size_t pos = 0, bad = 0, compared = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        size_t end = py.find('\0', pos);
+        ASSERT_NE(end, std::string::npos);
+        std::string word = py.substr(pos, end - pos);
+        pos = end + 1;
+        if (word.empty())
+            continue;
+        // Python folds with LF and a blank; unfold before decoding.
+        std::string unfolded;
+        for (size_t k = 0; k < word.size(); ++k) {
+            if (word[k] == '\n' && k + 1 < word.size() && word[k + 1] == ' ') {
+                ++k;
+                continue;
+            }
+            unfolded += word[k];
+        }
+        std::string joined = MimeHeaderDecode(unfolded);
+        ++compared;
+        if (ToSjis(joined, TC_AUTO_SJIS) != values[i] && ++bad < 5)
+            ADD_FAILURE() << "python word " << unfolded;
+    }
+    EXPECT_GT(compared, values.size() / 2);
+    EXPECT_EQ(bad, 0u);
+}

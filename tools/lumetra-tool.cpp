@@ -1,0 +1,303 @@
+// lumetra-tool: command-line access to Lumetra's codecs.
+//
+//   lumetra-tool conv [-i CODE] [-o CODE] [--widen-kana]   stdin -> stdout
+//       input  auto | auto-sjis (default) | auto-euc | jis | euc | sjis
+//       output sjis (default) | jis | euc
+//   lumetra-tool mime-decode-header [--raw]   one header value a line -> Shift_JIS
+//   lumetra-tool mime-encode-header           one Shift_JIS value a line -> words
+//   lumetra-tool encode base64|qp|uu|binhex IN OUT
+//   lumetra-tool decode base64|qp|uu|binhex IN OUT
+//
+// Exit status: 0 success, 1 bad input or a failed file operation, 2 usage.
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "textcodec/Base64.h"
+#include "textcodec/BinHex.h"
+#include "textcodec/CodeConverter.h"
+#include "textcodec/ConvertFromSjis.h"
+#include "textcodec/ConvertToSjis.h"
+#include "textcodec/HeaderWords.h"
+#include "textcodec/QuotedPrintable.h"
+#include "textcodec/Uuencode.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: lumetra-tool conv [-i auto|auto-sjis|auto-euc|jis|euc|sjis] [-o sjis|jis|euc] [--widen-kana]\n"
+    "       lumetra-tool mime-decode-header [--raw]\n"
+    "       lumetra-tool mime-encode-header\n"
+    "       lumetra-tool encode base64|qp|uu|binhex IN OUT\n"
+    "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n";
+
+int Usage(const char* why = nullptr)
+{
+    if (why)
+        std::fprintf(stderr, "lumetra-tool: %s\n", why);
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+int Fail(const std::string& why)
+{
+    std::fprintf(stderr, "lumetra-tool: %s\n", why.c_str());
+    return 1;
+}
+
+std::string ReadStdin()
+{
+    std::string data;
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
+        data.append(buf, n);
+    return data;
+}
+
+bool WriteStdout(std::string_view s)
+{
+    return std::fwrite(s.data(), 1, s.size(), stdout) == s.size() && std::fflush(stdout) == 0;
+}
+
+bool ReadFile(const char* path, std::string& data)
+{
+    FILE* f = std::fopen(path, "rb");
+    if (!f)
+        return false;
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        data.append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool WriteFile(const char* path, std::string_view data)
+{
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    return (std::fclose(f) == 0) && ok;
+}
+
+int Conv(int argc, char** argv)
+{
+    int in = TC_AUTO_SJIS, out = TC_SJIS;
+    bool widen = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if ((a == "-i" || a == "-o") && i + 1 < argc) {
+            std::string_view v = argv[++i];
+            if (a == "-i") {
+                if (v == "auto") in = TC_AUTO;
+                else if (v == "auto-sjis") in = TC_AUTO_SJIS;
+                else if (v == "auto-euc") in = TC_AUTO_EUC;
+                else if (v == "jis") in = TC_JIS;
+                else if (v == "euc") in = TC_EUC;
+                else if (v == "sjis") in = TC_SJIS;
+                else return Usage("unknown input code");
+            } else {
+                if (v == "sjis") out = TC_SJIS;
+                else if (v == "jis") out = TC_JIS7;
+                else if (v == "euc") out = TC_EUC;
+                else return Usage("unknown output code");
+            }
+        } else if (a == "--widen-kana") {
+            widen = true;
+        } else {
+            return Usage("unknown option for conv");
+        }
+    }
+    std::string text = ReadStdin();
+    CodeConverter cv;
+    if (cv.Init(text.size() + 4) != 0 || cv.SetCode(in, out) != 0)
+        return Fail(std::string("cannot start the conversion: ") + tcErrorText(cv.Error()));
+    cv.KeepHalfKana(!widen);
+    cv.ComposeMarks(widen);
+    static const char empty = 0;
+    if (cv.Put(text.empty() ? &empty : text.data(), text.size()) != 0 || cv.EndInput() != 0)
+        return Fail(std::string("conversion failed: ") + tcErrorText(cv.Error()));
+    bool bad = cv.Error() == TC_ERR_BADCODE;
+    std::string buf(1 << 16, '\0');
+    std::string result;
+    result.reserve(text.size() + text.size() / 2);
+    size_t n;
+    while ((n = cv.Get(buf.data(), buf.size())) > 0) {
+        result.append(buf.data(), n);
+        bad = bad || cv.Error() == TC_ERR_BADCODE;
+    }
+    bad = bad || cv.Error() == TC_ERR_BADCODE;
+    std::string rest(text.size() + 64, '\0');
+    result.append(rest.data(), cv.GetRest(rest.data(), rest.size()));
+    if (!WriteStdout(result))
+        return Fail("cannot write the output");
+    if (bad)
+        std::fprintf(stderr, "lumetra-tool: warning: invalid byte sequences were passed through\n");
+    return 0;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t lf = text.find('\n', pos);
+        size_t end = lf == std::string::npos ? text.size() : lf;
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        pos = lf == std::string::npos ? text.size() : lf + 1;
+    }
+    return lines;
+}
+
+int DecodeHeader(int argc, char** argv)
+{
+    bool raw = argc == 1 && std::strcmp(argv[0], "--raw") == 0;
+    if (argc > 1 || (argc == 1 && !raw))
+        return Usage("unknown option for mime-decode-header");
+    std::string out;
+    for (const auto& line : Lines(ReadStdin())) {
+        std::string jis;
+        DecodeHeaderWords(jis, line);
+        std::string sjis = jis;
+        if (!raw && !ConvertToSjis(sjis, jis, jis.size() + 4, TC_AUTO_SJIS))
+            sjis = jis;
+        out += sjis + '\n';
+    }
+    return WriteStdout(out) ? 0 : Fail("cannot write the output");
+}
+
+int EncodeHeader(int argc, char**)
+{
+    if (argc != 0)
+        return Usage("mime-encode-header takes no options");
+    std::string out;
+    for (const auto& line : Lines(ReadStdin())) {
+        std::string words;
+        EncodeHeaderWords(words, ConvertFromSjis(line, KANJI_JIS));
+        out += words + '\n';
+    }
+    return WriteStdout(out) ? 0 : Fail("cannot write the output");
+}
+
+int Transfer(bool encode, int argc, char** argv)
+{
+    if (argc != 3)
+        return Usage("expected a kind, an input file and an output file");
+    std::string_view kind = argv[0];
+    const char* in = argv[1];
+    const char* out = argv[2];
+    if (kind == "base64") {
+        if (encode)
+            return Base64EncodeFile(in, out) ? 0 : Fail("Base64 encoding failed");
+        std::string text, chars, data;
+        if (!ReadFile(in, text))
+            return Fail(std::string("cannot read ") + in);
+        for (char c : text)
+            if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
+                chars += c;
+        for (char c : chars)
+            if (c != '=' && c != '+' && c != '/' && !std::isalnum(static_cast<unsigned char>(c)))
+                return Fail("not Base64 text");
+        Base64DecodeLine(data, chars);
+        return WriteFile(out, data) ? 0 : Fail(std::string("cannot write ") + out);
+    }
+    if (kind == "qp") {
+        std::string text;
+        if (!ReadFile(in, text))
+            return Fail(std::string("cannot read ") + in);
+        std::string result;
+        if (encode) {
+            result = EncodeQuotedPrintable(text);
+        } else {
+            std::string pending, line;
+            for (const auto& l : Lines(text)) {
+                pending += l;
+                if (!l.empty() && l.back() == '=') {
+                    pending.pop_back();
+                    continue;
+                }
+                DecodeQuotedPrintableLine(pending, line);
+                result += line;
+                pending.clear();
+            }
+            if (!pending.empty()) {
+                DecodeQuotedPrintableLine(pending + "=", line);
+                result += line;
+            }
+        }
+        return WriteFile(out, result) ? 0 : Fail(std::string("cannot write ") + out);
+    }
+    if (kind == "uu") {
+        if (encode) {
+            switch (UuencodeFile(in, out)) {
+            case UU_OK: return 0;
+            case UU_INPUT_FAILED: return Fail(std::string("cannot read ") + in);
+            default: return Fail(std::string("cannot write ") + out);
+            }
+        }
+        switch (UudecodeFile(in, out)) {
+        case UUD_OK: return 0;
+        case UUD_INPUT_FAILED: return Fail(std::string("cannot read ") + in);
+        case UUD_NO_BEGIN: return Fail("no \"begin\" line");
+        case UUD_OUTPUT_FAILED: return Fail(std::string("cannot write ") + out);
+        default: return Fail("no \"end\" line after the data (the data was written)");
+        }
+    }
+    if (kind == "binhex") {
+        if (encode)
+            return BinHexEncodeFile(in, out) ? 0 : Fail("BinHex encoding failed");
+        std::string text;
+        if (!ReadFile(in, text))
+            return Fail(std::string("cannot read ") + in);
+        BinHexHeader h;
+        std::string data;
+        switch (BinHexDecode(text, h, &data)) {
+        case BinHexStatus::NoStart: return Fail("no BinHex 4.0 block");
+        case BinHexStatus::BadHeader: return Fail("BinHex header damaged (CRC)");
+        default: break;
+        }
+        if (!WriteFile(out, data))
+            return Fail(std::string("cannot write ") + out);
+        BinHexStatus st = BinHexDecode(text, h, &data);
+        if (st == BinHexStatus::Truncated)
+            return Fail("BinHex data cut short (what was decoded was written)");
+        if (st == BinHexStatus::BadDataCrc)
+            return Fail("BinHex data CRC wrong (the data was written)");
+        return 0;
+    }
+    return Usage("unknown kind (base64, qp, uu, binhex)");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return Usage();
+    std::string_view cmd = argv[1];
+    if (cmd == "conv")
+        return Conv(argc - 2, argv + 2);
+    if (cmd == "mime-decode-header")
+        return DecodeHeader(argc - 2, argv + 2);
+    if (cmd == "mime-encode-header")
+        return EncodeHeader(argc - 2, argv + 2);
+    if (cmd == "encode" || cmd == "decode")
+        return Transfer(cmd == "encode", argc - 2, argv + 2);
+    if (cmd == "-h" || cmd == "--help" || cmd == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    return Usage("unknown subcommand");
+}
