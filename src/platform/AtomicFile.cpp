@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,6 +78,10 @@ bool WriteFileAtomically(const std::filesystem::path& fileIn, std::string_view d
         return fail("cannot write the new content of");
     if (::fchmod(fd, finalMode) != 0)
         return fail("cannot set the mode of the new content of");
+    // Someone else's file edited with more rights (root) stays theirs; for
+    // anybody else this fails harmlessly and the file becomes the writer's.
+    if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        (void)!::fchown(fd, old.st_uid, old.st_gid);
     if (::fsync(fd) != 0)
         return fail("cannot flush the new content of");
     if (::close(fd) != 0) {
@@ -100,6 +105,22 @@ bool WriteFileAtomically(const std::filesystem::path& fileIn, std::string_view d
         ::close(dfd);
     }
     return true;
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& file)
+{
+    const std::filesystem::path dir = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const std::string prefix = "." + file.filename().string() + ".tmp-";
+    const auto limit = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::error_code ec2;
+        if (it->is_regular_file(ec2) && it->last_write_time(ec2) < limit && !ec2)
+            std::filesystem::remove(it->path(), ec2);
+    }
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, int* errorCode)

@@ -16,6 +16,11 @@ namespace platform {
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data,
                          unsigned mode = 0666, std::string* error = nullptr);
 
+// Removes temporary files that WriteFileAtomically left beside file when its
+// process was killed mid-write (only ones older than a few minutes, so that
+// another process's write in progress is not disturbed).
+void RemoveStaleTemporaries(const std::filesystem::path& file);
+
 // The whole content of file; nullopt when it is missing (errorCode == ENOENT)
 // or cannot be read (errorCode set to the errno).
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, int* errorCode = nullptr);

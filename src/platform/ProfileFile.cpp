@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/NameFold.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <vector>
@@ -46,8 +47,11 @@ bool SectionName(std::string_view line, std::string_view& name)
     if (line.empty() || line.front() != '[')
         return false;
     line.remove_prefix(1);
-    const auto close = line.find(']');
-    name = Trim(close == std::string_view::npos ? line : line.substr(0, close));
+    // ']' (0x5D) may be the second byte of a double-byte character.
+    std::size_t close = 0;
+    while (close < line.size() && line[close] != ']')
+        close += IsSjisLeadByte(static_cast<unsigned char>(line[close])) ? 2 : 1;
+    name = Trim(line.substr(0, std::min(close, line.size())));
     return true;
 }
 
@@ -153,8 +157,53 @@ int GetProfileInt(const std::filesystem::path& file, std::string_view section, s
     return static_cast<int>(n);
 }
 
-bool WriteProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                        std::optional<std::string_view> value)
+namespace {
+
+// Applies one write to the lines of a file; false when nothing was to be done.
+bool ApplyWrite(std::vector<std::string>& lines, std::string_view section, std::string_view key,
+                std::optional<std::string_view> value)
+{
+    const std::string cleanSection = OneLine(Trim(section));
+    const std::string cleanKey = OneLine(Trim(key));
+    const std::string foldedKey = FoldName(cleanKey);
+    const std::size_t header = FindSection(lines, FoldName(cleanSection));
+
+    if (header == std::string::npos) {
+        if (!value)
+            return false;
+        lines.push_back("[" + cleanSection + "]");
+        lines.push_back(cleanKey + "=" + OneLine(*value));
+        return true;
+    }
+    const std::size_t end = SectionEnd(lines, header);
+    std::size_t lastContent = header;
+    std::vector<std::size_t> matches;
+    for (std::size_t i = header + 1; i < end; ++i) {
+        if (!Trim(lines[i]).empty())
+            lastContent = i;
+        std::string_view k, v;
+        if (KeyValue(lines[i], k, v) && FoldName(k) == foldedKey)
+            matches.push_back(i);
+    }
+    if (!value) {
+        if (matches.empty())
+            return false;
+        // Every copy goes, or a later duplicate would come back on read.
+        for (auto it = matches.rbegin(); it != matches.rend(); ++it)
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*it));
+    } else if (!matches.empty()) {
+        lines[matches.front()] = cleanKey + "=" + OneLine(*value);
+    } else {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1),
+                     cleanKey + "=" + OneLine(*value));
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                         const std::vector<std::pair<std::string, std::optional<std::string>>>& entries)
 {
     int err = 0;
     auto text = ReadWholeFile(file, &err);
@@ -164,44 +213,12 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
         text.emplace();
     }
     auto lines = SplitLines(*text);
-    const std::string cleanSection = OneLine(Trim(section));
-    const std::string cleanKey = OneLine(Trim(key));
-    const std::string foldedKey = FoldName(cleanKey);
-    const std::size_t header = FindSection(lines, FoldName(cleanSection));
-
-    if (header == std::string::npos) {
-        if (!value)
-            return true;
-        lines.push_back("[" + cleanSection + "]");
-        lines.push_back(cleanKey + "=" + OneLine(*value));
-    } else {
-        const std::size_t end = SectionEnd(lines, header);
-        std::size_t lastContent = header;
-        std::size_t found = std::string::npos;
-        std::vector<std::size_t> matches;
-        for (std::size_t i = header + 1; i < end; ++i) {
-            if (!Trim(lines[i]).empty())
-                lastContent = i;
-            std::string_view k, v;
-            if (KeyValue(lines[i], k, v) && FoldName(k) == foldedKey) {
-                matches.push_back(i);
-                if (found == std::string::npos)
-                    found = i;
-            }
-        }
-        if (!value) {
-            if (matches.empty())
-                return true;
-            // Every copy goes, or a later duplicate would come back on read.
-            for (auto it = matches.rbegin(); it != matches.rend(); ++it)
-                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*it));
-        } else if (found != std::string::npos) {
-            lines[found] = cleanKey + "=" + OneLine(*value);
-        } else {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1),
-                         cleanKey + "=" + OneLine(*value));
-        }
-    }
+    bool changed = false;
+    for (const auto& [key, value] : entries)
+        changed |= ApplyWrite(lines, section, key,
+                              value ? std::optional<std::string_view>(*value) : std::optional<std::string_view>());
+    if (!changed)
+        return true;
 
     std::string out;
     std::size_t total = 0;
@@ -212,7 +229,18 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
         out += l;
         out += "\r\n";
     }
+    // Nothing to change: spare the disk, and keep a file we could not replace anyway.
+    if (out == *text)
+        return true;
     return WriteFileAtomically(file, out);
+}
+
+bool WriteProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
+                        std::optional<std::string_view> value)
+{
+    std::vector<std::pair<std::string, std::optional<std::string>>> one;
+    one.emplace_back(std::string(key), value ? std::optional<std::string>(std::string(*value)) : std::nullopt);
+    return WriteProfileStrings(file, section, one);
 }
 
 } // namespace platform

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -20,5 +22,10 @@ int GetProfileInt(const std::filesystem::path& file, std::string_view section,
 // value == nullopt deletes the key. Returns false when the file could not be written.
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::optional<std::string_view> value);
+
+// Several writes to one section as one replacement of the file: either all of
+// them reach the file or none does. Entries apply in order; nullopt deletes.
+bool WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                         const std::vector<std::pair<std::string, std::optional<std::string>>>& entries);
 
 } // namespace platform

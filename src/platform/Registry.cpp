@@ -103,6 +103,7 @@ std::string HomeDirectory()
 
 Registry::Registry(std::filesystem::path path) : path_(std::move(path))
 {
+    RemoveStaleTemporaries(path_);
     Load();
 }
 
@@ -179,7 +180,7 @@ bool Registry::Load()
             std::string name;
             if (displayNames_.empty()) {
                 problem = "a value comes before any section";
-            } else if (colon == std::string_view::npos || !Unescape(line.substr(0, eq), name) || name.empty()) {
+            } else if (colon == std::string_view::npos || !Unescape(line.substr(0, eq), name)) {
                 problem = "a value line is malformed";
             } else {
                 const std::string_view type = line.substr(eq + 1, colon - eq - 1);
@@ -317,6 +318,16 @@ std::size_t Registry::GetBinary(std::string_view section, std::string_view key,
     }
     out = v->bytes;
     return out.size();
+}
+
+bool Registry::GetBinaryExact(std::string_view section, std::string_view key, void* out, std::size_t size) const
+{
+    const Value* v = Find(section, key);
+    if (!v || v->type != Type::Binary || v->bytes.size() != size)
+        return false;
+    if (size > 0)
+        std::memcpy(out, v->bytes.data(), size);
+    return true;
 }
 
 std::optional<Registry::Type> Registry::TypeOf(std::string_view section, std::string_view key) const

@@ -35,6 +35,11 @@ public:
     // Binary values: accepted only when the stored value is binary. Returns the
     // byte count (0 on any failure) and fills out.
     std::size_t GetBinary(std::string_view section, std::string_view key, std::vector<std::uint8_t>& out) const;
+    // A binary value of exactly size bytes copied to out; false (out untouched)
+    // for a missing value, another type or another size. Fixed-size records
+    // (window rectangles, fonts) are read this way so that a short value
+    // cannot leave part of the record unset.
+    bool GetBinaryExact(std::string_view section, std::string_view key, void* out, std::size_t size) const;
     std::optional<Type> TypeOf(std::string_view section, std::string_view key) const;
 
     // Each write persists the whole store before returning; false when it could not.

@@ -146,6 +146,14 @@ TEST(ProfileFile, ShiftJisBytesPassUntouched)
     EXPECT_EQ(GetProfileString(f, "config", keyA, ""), "A");
     EXPECT_EQ(GetProfileString(f, "config", keyB, ""), "B");
     EXPECT_NE(ReadBytes(f).find("strOrganization=" + value + "\r\n"), std::string::npos);
+
+    // "ゾ" (83 5D) ends in the byte of ']' and still names a whole section.
+    const std::string section = "\x83\x5d";
+    ASSERT_TRUE(WriteProfileString(f, section, "k", std::string_view("1")));
+    ASSERT_TRUE(WriteProfileString(f, section, "k", std::string_view("2")));
+    EXPECT_EQ(GetProfileString(f, section, "k", ""), "2");
+    const std::string text = ReadBytes(f);
+    EXPECT_EQ(text.find("[" + section + "]"), text.rfind("[" + section + "]"));
 }
 
 TEST(ProfileFile, LineBreaksInAValueCannotSplitTheFile)
@@ -185,6 +193,31 @@ TEST(ProfileFile, ModeAndSymbolicLinkSurviveAWrite)
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ProfileFile, SeveralWritesReplaceTheFileOnce)
+{
+    testutil::ScratchDir dir;
+    const auto f = dir / "batch.lum";
+    WriteBytes(f, "[config]\nnNntpPort=119\nstrMarkFile=news.rc\n[keep]\nx=1\n");
+    ASSERT_TRUE(platform::WriteProfileStrings(f, "config",
+                                              {{"nNntpPort", "8119"},
+                                               {"strMarkFile", std::nullopt},
+                                               {"strNntpServer", "news.example"},
+                                               {"STRNNTPSERVER", "news2.example"}}));
+    EXPECT_EQ(ReadBytes(f), "[config]\r\nnNntpPort=8119\r\nSTRNNTPSERVER=news2.example\r\n[keep]\r\nx=1\r\n");
+
+    // Writing what is already there leaves the file alone, even one we may not replace.
+    ::chmod(dir.path().c_str(), 0500);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(WriteProfileString(f, "config", "nNntpPort", std::string_view("1")));
+    }
+    EXPECT_TRUE(WriteProfileString(f, "config", "nNntpPort", std::string_view("8119")));
+    ::chmod(dir.path().c_str(), 0700);
 }
 
 } // namespace

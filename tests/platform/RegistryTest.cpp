@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <random>
 
 using platform::Registry;
 using testutil::ReadBytes;
@@ -42,6 +44,7 @@ TEST(Registry, ValuesOfEveryKindSurviveReopening)
         ASSERT_TRUE(r.WriteInt("MainWindow", "max", INT_MAX));
         ASSERT_TRUE(r.WriteBinary("MainWindow", "rcWindowRect", rect.data(), rect.size()));
         ASSERT_TRUE(r.WriteBinary("Signature", "empty", nullptr, 0));
+        ASSERT_TRUE(r.WriteString("Settings", "", "default value"));
     }
     Registry r(f);
     EXPECT_EQ(r.loadError(), "");
@@ -56,9 +59,10 @@ TEST(Registry, ValuesOfEveryKindSurviveReopening)
     EXPECT_EQ(got, rect);
     EXPECT_EQ(r.TypeOf("Signature", "empty"), Registry::Type::Binary);
     EXPECT_EQ(r.GetBinary("Signature", "empty", got), 0u);
+    EXPECT_EQ(r.GetString("Settings", ""), "default value");
     // Every line of the store is one entry whatever the values hold.
     const std::string text = ReadBytes(f);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 14) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 16) << text;
 }
 
 TEST(Registry, NamesIgnoreCaseAndKeepTheirFirstSpelling)
@@ -95,6 +99,39 @@ TEST(Registry, ReadsCheckTheStoredType)
     EXPECT_EQ(r.GetBinary("Signature", "sign0", got), 3u);
     EXPECT_EQ(got, sig);
     EXPECT_EQ(r.GetString("Signature", "sign0", "d"), "d");
+}
+
+TEST(Registry, FixedSizeRecordsAreReadOnlyAtTheirExactSize)
+{
+    testutil::ScratchDir dir;
+    Registry r(dir / "registry");
+    const std::int32_t rect[4] = {10, 20, 810, 620};
+    ASSERT_TRUE(r.WriteBinary("MainWindow", "rcWindowRect", rect, sizeof rect));
+    ASSERT_TRUE(r.WriteBinary("MainWindow", "short", rect, 12));
+    std::int32_t got[4] = {-1, -1, -1, -1};
+    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "short", got, sizeof got));
+    EXPECT_EQ(got[0], -1);
+    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "missing", got, sizeof got));
+    ASSERT_TRUE(r.WriteInt("MainWindow", "int", 5));
+    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "int", got, sizeof got));
+    ASSERT_TRUE(r.GetBinaryExact("MainWindow", "rcWindowRect", got, sizeof got));
+    EXPECT_EQ(got[2], 810);
+}
+
+TEST(Registry, LeftoversOfAKilledWriterAreClearedWhenOld)
+{
+    testutil::ScratchDir dir;
+    const auto old = dir / ".registry.tmp-aaaaaa", fresh = dir / ".registry.tmp-bbbbbb",
+               other = dir / ".other.tmp-cccccc";
+    for (const auto& p : {old, fresh, other})
+        WriteBytes(p, "partial");
+    const auto past = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(old, past);
+    std::filesystem::last_write_time(other, past);
+    Registry r(dir / "registry");
+    EXPECT_FALSE(std::filesystem::exists(old));
+    EXPECT_TRUE(std::filesystem::exists(fresh)); // may be another process's write in progress
+    EXPECT_TRUE(std::filesystem::exists(other));
 }
 
 TEST(Registry, DeleteRemovesTheValueFromTheFile)
@@ -204,6 +241,52 @@ TEST(Registry, AppPathsLookUpByExecutableNameIgnoringCase)
     ::setenv("LUMETRA_APP_PATHS", (dir / "none").c_str(), 1);
     EXPECT_EQ(platform::AppPathLookup("postela.exe"), "");
     ::unsetenv("LUMETRA_APP_PATHS");
+}
+
+} // namespace
+
+namespace {
+
+// Mutated stores either load whole or are set aside byte for byte; a sound
+// store written back after loading reads the same again.
+TEST(Registry, MutatedStoresLoadOrAreSetAside)
+{
+    testutil::ScratchDir dir;
+    const auto f = dir / "registry";
+    {
+        Registry r(f);
+        r.WriteString("Signature", "str", "a=b\\[c]\x95\x5c");
+        r.WriteInt("Signature", "nSelect", -3);
+        const std::uint8_t bytes[] = {0, 1, 0xfe, 0xff};
+        r.WriteBinary("MainWindow", "bin", bytes, sizeof bytes);
+    }
+    const std::string good = ReadBytes(f);
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string bad = good;
+        for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k) {
+            const std::size_t at = rng() % bad.size();
+            switch (rng() % 3) {
+            case 0: bad[at] = static_cast<char>(rng() % 256); break;
+            case 1: bad.erase(at, 1 + rng() % 4); break;
+            default: bad.insert(at, 1, "=:\\[]\nx0"[rng() % 8]); break;
+            }
+            if (bad.empty())
+                bad = "x";
+        }
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            std::filesystem::remove(e.path());
+        WriteBytes(f, bad);
+        Registry r(f);
+        if (r.loadError().empty()) {
+            ASSERT_TRUE(r.WriteInt("Check", "round", round));
+            Registry again(f);
+            EXPECT_EQ(again.loadError(), "") << round;
+            EXPECT_EQ(again.GetInt("Check", "round", -1), round);
+        } else {
+            EXPECT_EQ(ReadBytes(dir / "registry.damaged-1"), bad) << round;
+        }
+    }
 }
 
 } // namespace
