@@ -7,6 +7,8 @@
 //   lumetra-tool mime-encode-header           one Shift_JIS value a line -> words
 //   lumetra-tool encode base64|qp|uu|binhex IN OUT
 //   lumetra-tool decode base64|qp|uu|binhex IN OUT
+//   lumetra-tool render [--all] [--tags] [--message] FILE   the body pane's text
+//   lumetra-tool extract [--message] FILE DIR               save every attachment
 //
 // Exit status: 0 success, 1 bad input or a failed file operation, 2 usage.
 
@@ -19,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "message/ArticleTool.h"
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
 #include "textcodec/CodeConverter.h"
@@ -35,7 +38,9 @@ const char* kUsage =
     "       lumetra-tool mime-decode-header [--raw]\n"
     "       lumetra-tool mime-encode-header\n"
     "       lumetra-tool encode base64|qp|uu|binhex IN OUT\n"
-    "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n";
+    "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n"
+    "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
+    "       lumetra-tool extract [--message] FILE DIR\n";
 
 int Usage(const char* why = nullptr)
 {
@@ -295,6 +300,11 @@ int main(int argc, char** argv)
         return EncodeHeader(argc - 2, argv + 2);
     if (cmd == "encode" || cmd == "decode")
         return Transfer(cmd == "encode", argc - 2, argv + 2);
+    if (cmd == "render" || cmd == "extract") {
+        std::vector<std::string> args(argv + 2, argv + argc);
+        return cmd == "render" ? message::tool::Render(args, std::cout, std::cerr)
+                               : message::tool::Extract(args, std::cout, std::cerr);
+    }
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {
         std::fputs(kUsage, stdout);
         return 0;
