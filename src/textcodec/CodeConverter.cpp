@@ -119,6 +119,10 @@ struct Tables {
     // Every byte 0x20-0x7F keeps the state (detection) / passes (conversion).
     bool asciiStay[kStates];
     bool asciiPass[kStates];
+    // A state whose pairs of bytes in 0x21-0x7E (pairGraphic) or 0xA1-0xFE
+    // (pairHigh) all go to pairMate and back: double-byte text in JIS or EUC.
+    int8_t pairMate[kStates];
+    bool pairHigh[kStates];
 
     static int Index(int label)
     {
@@ -179,6 +183,21 @@ struct Tables {
                 int c = byteClass[b];
                 passByte[st][b] = b < 0x80 && b != ESC && action[st] && action[st][c] == 'P' && next[st][c] == st;
             }
+        for (int st = 0; st < kStates; ++st) {
+            pairMate[st] = X;
+            pairHigh[st] = false;
+            for (int high = 0; high < 2 && pairMate[st] == X; ++high) {
+                int lo = high ? 0xA1 : 0x21, hi = high ? 0xFE : 0x7E;
+                int mate = nextByte[st][lo];
+                bool ok = mate >= 0 && mate != st;
+                for (int b = lo; ok && b <= hi; ++b)
+                    ok = nextByte[st][b] == mate && nextByte[mate][b] == st;
+                if (ok) {
+                    pairMate[st] = static_cast<int8_t>(mate);
+                    pairHigh[st] = high;
+                }
+            }
+        }
         for (int st = 0; st < kStates; ++st) {
             asciiStay[st] = asciiPass[st] = true;
             for (int b = 0x20; b < 0x80; ++b) {
@@ -265,14 +284,15 @@ int CodeConverter::SetCode(int inputCode, int outputCode)
         error_ = TC_ERR_MODE;
         return -1;
     }
-    try {
-        buffer_.assign(bufferSize_, 0);
-    } catch (const std::bad_alloc&) {
-        buffer_.clear();
+    buffer_.reset(new (std::nothrow) uint8_t[bufferSize_]);
+    if (!buffer_) {
         haveBuffer_ = false;
+        input_ = nullptr;
         error_ = TC_ERR_MEMORY;
         return -1;
     }
+    input_ = buffer_.get();
+    borrowed_ = false;
     haveBuffer_ = true;
     convPos_ = detPos_ = end_ = 0;
     staged_.clear();
@@ -300,6 +320,27 @@ static inline size_t PrintableRun(const uint8_t* p, size_t n)
         i += 8;
     }
     while (i < n && p[i] >= 0x20 && p[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// Length of the run of bytes 0x21-0x7E (or 0xA1-0xFE with high) at p.
+static inline size_t GraphicRun(const uint8_t* p, size_t n, bool high)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    const uint64_t flip = high ? kHigh : 0;
+    const uint8_t f = high ? 0x80 : 0;
+    size_t i = 0;
+    while (i + 8 <= n) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        w ^= flip;
+        // Any byte below 0x21, above 0x7E or with the top bit set.
+        if (((w - 0x21 * kOnes) | (w + 0x01 * kOnes) | w) & kHigh)
+            break;
+        i += 8;
+    }
+    while (i < n && static_cast<uint8_t>(p[i] ^ f) >= 0x21 && static_cast<uint8_t>(p[i] ^ f) <= 0x7E)
         ++i;
     return i;
 }
@@ -335,13 +376,13 @@ static inline int Classify(const uint8_t* buf, size_t& pos, size_t end, bool& in
 void CodeConverter::Detect()
 {
     const Tables& t = T();
-    const uint8_t* buf = buffer_.data();
+    const uint8_t* buf = input_;
     int st = detState_;
     int lastDecided = -1; // state the last valid transition was taken from, if decided
     size_t pos = detPos_;
     while (pos < end_) {
         const int8_t* row = t.nextByte[st];
-        if (t.asciiStay[st]) {
+        if (shortcuts_ && t.asciiStay[st]) {
             size_t run = PrintableRun(buf + pos, end_ - pos);
             if (run) {
                 pos += run;
@@ -351,7 +392,7 @@ void CodeConverter::Detect()
                     break;
             }
         }
-        if (row[buf[pos]] == st) {
+        if (shortcuts_ && row[buf[pos]] == st) {
             // A run of bytes that keep the state.
             do
                 ++pos;
@@ -360,8 +401,21 @@ void CodeConverter::Detect()
                 lastDecided = st;
             continue;
         }
+        if (shortcuts_ && t.pairMate[st] >= 0) {
+            size_t run = GraphicRun(buf + pos, end_ - pos, t.pairHigh[st]) & ~size_t(1);
+            if (run) {
+                pos += run;
+                int mate = t.pairMate[st];
+                if (t.decided[mate])
+                    lastDecided = mate;
+                else if (t.decided[st])
+                    lastDecided = st;
+                if (pos >= end_)
+                    break;
+            }
+        }
         int next = row[buf[pos]];
-        if (next >= 0 && pos + 1 < end_ && t.nextByte[next][buf[pos + 1]] == st) {
+        if (shortcuts_ && next >= 0 && pos + 1 < end_ && t.nextByte[next][buf[pos + 1]] == st) {
             // Pairs that leave the state and come back (double-byte characters).
             const int8_t* back = t.nextByte[next];
             do
@@ -402,7 +456,7 @@ void CodeConverter::Detect()
     }
 }
 
-int CodeConverter::Put(const char* data, size_t length)
+int CodeConverter::CheckPut(const char* data, size_t length)
 {
     error_ = 0;
     if (!data) {
@@ -417,23 +471,51 @@ int CodeConverter::Put(const char* data, size_t length)
         error_ = TC_ERR_OVERFLOW;
         return -1;
     }
-    if (bufferSize_ - end_ < length) {
-        // Move the unconverted bytes to the front to make room.
-        size_t keep = end_ - convPos_;
-        std::memmove(buffer_.data(), buffer_.data() + convPos_, keep);
-        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
-        convPos_ = 0;
-        end_ = keep;
-    }
-    if (length)
-        std::memcpy(buffer_.data() + end_, data, length);
-    end_ += length;
+    return 0;
+}
+
+void CodeConverter::AfterPut()
+{
     if (phase_ == 1 || phase_ == 2) {
         if (detPos_ < convPos_)
             detPos_ = convPos_;
         Detect();
         phase_ = IsConcrete(inputCode_) ? 3 : 2;
     }
+}
+
+int CodeConverter::Put(const char* data, size_t length)
+{
+    if (CheckPut(data, length) != 0)
+        return -1;
+    if (borrowed_ || bufferSize_ - end_ < length) {
+        // Move the unconverted bytes to the front of the own buffer.
+        size_t keep = end_ - convPos_;
+        std::memmove(buffer_.get(), input_ + convPos_, keep);
+        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
+        convPos_ = 0;
+        end_ = keep;
+        input_ = buffer_.get();
+        borrowed_ = false;
+    }
+    if (length)
+        std::memcpy(buffer_.get() + end_, data, length);
+    end_ += length;
+    AfterPut();
+    return 0;
+}
+
+int CodeConverter::PutView(const char* data, size_t length)
+{
+    if (Buffered() != 0 || borrowed_)
+        return Put(data, length);
+    if (CheckPut(data, length) != 0)
+        return -1;
+    input_ = reinterpret_cast<const uint8_t*>(data);
+    borrowed_ = true;
+    convPos_ = detPos_ = 0;
+    end_ = length;
+    AfterPut();
     return 0;
 }
 
@@ -573,11 +655,11 @@ size_t CodeConverter::Get(char* out, size_t size)
     stagedPos_ = 0;
 
     const Tables& t = T();
-    const uint8_t* buf = buffer_.data();
+    const uint8_t* buf = input_;
     bool atEnd = false;
     // Shift_JIS output with kana kept and no composition writes every value
     // as its own bytes; whole characters then go straight through.
-    const bool direct = outputCode_ == TC_SJIS && keepHalfKana_ && !composeMarks_;
+    const bool direct = shortcuts_ && outputCode_ == TC_SJIS && keepHalfKana_ && !composeMarks_;
     for (;;) {
         if (direct && held_ == kNone) {
             int st = convState_;
@@ -597,6 +679,18 @@ size_t CodeConverter::Get(char* out, size_t size)
                     continue;
                 }
                 uint8_t b1 = buf[pos];
+                if (b1 == ESC) {
+                    // Shift sequences are dropped; the writer needs none.
+                    size_t p2 = pos;
+                    bool incomplete = false;
+                    int cls = Classify(buf, p2, end_, incomplete);
+                    if (incomplete || cls < 15 || t.next[st][cls] == X || t.action[st][cls] != 'D' ||
+                        !t.action[t.next[st][cls]])
+                        break;
+                    st = t.next[st][cls];
+                    pos = p2;
+                    continue;
+                }
                 if (!t.lead[st][b1] || pos + 1 >= end_)
                     break;
                 int n1 = t.nextByte[st][b1];
@@ -621,7 +715,7 @@ size_t CodeConverter::Get(char* out, size_t size)
             convPos_ = pos;
             convState_ = st;
         }
-        if (held_ == kNone && heldKana_ < 0 &&
+        if (shortcuts_ && held_ == kNone && heldKana_ < 0 &&
             (outputCode_ == TC_SJIS || outputCode_ == TC_EUC || shift_ == 1)) {
             // Plain ASCII passes through unchanged.
             const uint8_t* pass = t.passByte[convState_];
@@ -759,15 +853,17 @@ size_t CodeConverter::GetRest(char* out, size_t size)
     if (raw > size - n)
         raw = size - n;
     if (raw)
-        std::memcpy(out + n, buffer_.data() + convPos_, raw);
+        std::memcpy(out + n, input_ + convPos_, raw);
     convPos_ += raw;
     return n + raw;
 }
 
 void CodeConverter::Term()
 {
-    std::vector<uint8_t>().swap(buffer_);
+    buffer_.reset();
     haveBuffer_ = false;
+    input_ = nullptr;
+    borrowed_ = false;
     convPos_ = detPos_ = end_ = 0;
 }
 

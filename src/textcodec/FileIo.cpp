@@ -35,8 +35,11 @@ WriteResult WriteFileBytes(const std::filesystem::path& path, std::string_view b
     ok = (std::fflush(f) == 0) && ok;
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) {
+        // Only a partial regular file is ours to take away: the target may be a
+        // device or something else the caller named.
         std::error_code ec;
-        std::filesystem::remove(path, ec);
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec)))
+            std::filesystem::remove(path, ec);
         return WriteResult::WriteFailed;
     }
     return WriteResult::Ok;
