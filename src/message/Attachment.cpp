@@ -141,6 +141,14 @@ bool CAttachment::IsDelimiter(std::string_view line) const
     return rest == "\r\n" || rest == "--\r\n";
 }
 
+bool CAttachment::RawIsPartEnd(std::string_view raw) const
+{
+    // Only lines starting with "-" or "." can end a part.
+    if (raw.empty() || (raw[0] != '-' && raw[0] != '.'))
+        return false;
+    return IsPartEnd(NormaliseLine(raw));
+}
+
 bool CAttachment::IsPartEnd(std::string_view line) const
 {
     return line == ".\r\n" || IsDelimiter(line);
@@ -265,7 +273,7 @@ void CMimeAttachment::SaveCopy(const std::filesystem::path& path)
     if (SkipHeader(f)) {
         std::string raw;
         while (f.ReadRawLine(raw)) {
-            if (IsPartEnd(NormaliseLine(raw)))
+            if (RawIsPartEnd(raw))
                 break;
             std::string_view content = Content(raw);
             out.Write(content);
@@ -280,37 +288,44 @@ void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
     CacheFile& f = Begin();
     OutFile out(path);
     if (SkipHeader(f)) {
-        std::string raw, carry;
+        // Whole groups of four are decoded in large pieces; a group holding "="
+        // (padding, also in the middle of concatenated data) ends a piece.
+        std::string raw, pending;
         bool started = false;
+        auto decode = [&] {
+            const std::size_t whole = pending.size() - pending.size() % 4;
+            if (whole == 0)
+                return;
+            out.Write(codec::Base64DecodeLine(std::string_view(pending).substr(0, whole)));
+            pending.erase(0, whole);
+        };
         while (f.ReadRawLine(raw)) {
-            const std::string line = NormaliseLine(raw);
-            const bool last = IsPartEnd(line);
-            std::string data;
-            if (!last)
-                for (char c : raw) {
-                    if (c == '\r' || c == '\n')
-                        break;
-                    if (c != ' ' && c != '\t')
-                        data += c;
-                }
-            if (data.empty()) {
+            const bool last = RawIsPartEnd(raw);
+            const std::size_t before = pending.size();
+            bool padded = false;
+            if (!last) {
+                const std::string_view data = std::string_view(raw).substr(0, LineEnd(raw));
+                padded = data.find('=') != std::string_view::npos;
+                if (data.find_first_of(" \t") == std::string_view::npos)
+                    pending += data;
+                else
+                    for (char c : data)
+                        if (c != ' ' && c != '\t')
+                            pending += c;
+            }
+            if (pending.size() == before) {
                 if (started || last)
                     break;
                 continue;
             }
             started = true;
-            data.insert(0, carry);
-            carry.clear();
-            if (std::size_t rest = data.size() % 4) {
-                carry = data.substr(data.size() - rest);
-                data.resize(data.size() - rest);
-            }
-            if (!data.empty())
-                out.Write(codec::Base64DecodeLine(data));
+            if (padded || pending.size() >= 65536)
+                decode();
         }
+        decode();
         // Unpadded data: the last characters still make bytes.
-        if (carry.size() >= 2)
-            out.Write(codec::Base64DecodeLine(carry));
+        if (pending.size() >= 2)
+            out.Write(codec::Base64DecodeLine(pending));
     }
     out.Close();
 }
@@ -322,7 +337,7 @@ void CMimeAttachment::SaveQuotedPrintable(const std::filesystem::path& path)
     if (SkipHeader(f)) {
         std::string raw;
         while (f.ReadRawLine(raw)) {
-            if (IsPartEnd(NormaliseLine(raw)))
+            if (RawIsPartEnd(raw))
                 break;
             out.Write(DecodeQuotedPrintableLine(Content(raw)));
         }

@@ -67,6 +67,7 @@ protected:
     // A line that ends the part: a delimiter of the boundary, or the article's end.
     bool IsPartEnd(std::string_view normalisedLine) const;
     bool IsDelimiter(std::string_view normalisedLine) const;
+    bool RawIsPartEnd(std::string_view rawLine) const;
     // Copies lines from the start into a new temporary file, for the file decoders.
     std::filesystem::path CopyBlockToTemp();
 

@@ -58,10 +58,22 @@ bool CacheFile::ReadLine(std::string& line)
     return true;
 }
 
+std::size_t LineEnd(std::string_view line)
+{
+    const char* p = line.data();
+    const std::size_t n = line.size();
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] == '\r' || p[i] == '\n')
+            return i;
+    return n;
+}
+
 std::string NormaliseLine(std::string_view raw)
 {
-    std::size_t end = raw.find_first_of("\r\n");
-    std::string line(raw.substr(0, end));
+    const std::size_t end = LineEnd(raw);
+    std::string line;
+    line.reserve(end + 2);
+    line.assign(raw.data(), end);
     for (char& c : line)
         if (c == 26 || c == 0)
             c = '?';

@@ -40,5 +40,7 @@ private:
 
 // The display form of a raw line (see ReadLine).
 std::string NormaliseLine(std::string_view raw);
+// Where the line ends: its first CR or LF, or its size.
+std::size_t LineEnd(std::string_view line);
 
 } // namespace message
