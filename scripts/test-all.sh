@@ -27,4 +27,8 @@ if [ "${LUMETRA_SKIP_ASAN:-0}" != 1 ]; then
   cmake --build --preset asan
   ctest --preset asan -j2 || status=1
 fi
+# Short bounded fuzzing of the text codecs' decoders.
+if [ "${LUMETRA_SKIP_FUZZ:-0}" != 1 ]; then
+  bash fuzz/textcodec/run.sh 20 || status=1
+fi
 exit $status

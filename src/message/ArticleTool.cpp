@@ -131,9 +131,9 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     int status = 0;
     std::set<std::string> used;
     for (const auto& a : renderer.Attachments()) {
-        std::string name = a->SafeName();
+        std::string name = a->SafePath().string();
         for (int n = 2; used.count(name); ++n)
-            name = a->SafeName() + "-" + std::to_string(n);
+            name = a->SafePath().string() + "-" + std::to_string(n);
         used.insert(name);
         const std::filesystem::path target = dir / name;
         try {

@@ -5,7 +5,9 @@
 #include "message/MimeRender.h"
 #include "platform/TempFiles.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -117,6 +119,30 @@ std::string SafeFileName(std::string_view name)
     return safe;
 }
 
+std::filesystem::path SafeFilePath(std::string_view name)
+{
+    const std::string sjis = SafeFileName(name);
+    std::string utf8;
+    if (iconv_t cd = iconv_open("UTF-8", "CP932"); cd != reinterpret_cast<iconv_t>(-1)) {
+        utf8.resize(sjis.size() * 3 + 4);
+        char* in = const_cast<char*>(sjis.data());
+        std::size_t inLeft = sjis.size();
+        char* out = utf8.data();
+        std::size_t outLeft = utf8.size();
+        const bool ok = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+        iconv_close(cd);
+        if (ok && inLeft == 0) {
+            utf8.resize(utf8.size() - outLeft);
+            return utf8;
+        }
+    }
+    utf8 = sjis;
+    for (char& c : utf8)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            c = '_';
+    return utf8;
+}
+
 CAttachment::CAttachment(std::string name, std::int64_t position, std::shared_ptr<CacheFile> file,
                          std::string boundary)
     : name_(std::move(name)), position_(position), file_(std::move(file)), boundary_(std::move(boundary))
@@ -183,7 +209,7 @@ std::filesystem::path CAttachment::Open(bool print, Desktop& desktop)
     const std::filesystem::path dir = platform::TempDirectory();
     if (dir.empty())
         return {};
-    const std::filesystem::path target = dir / SafeName();
+    const std::filesystem::path target = dir / SafePath();
     if (target.parent_path() != dir)
         return {};
     // Decode next to the target under a fresh name, then move it into place:
@@ -306,7 +332,7 @@ void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
             if (!last) {
                 const std::string_view data = std::string_view(raw).substr(0, LineEnd(raw));
                 padded = data.find('=') != std::string_view::npos;
-                if (data.find_first_of(" \t") == std::string_view::npos)
+                if (std::none_of(data.begin(), data.end(), [](char c) { return c == ' ' || c == '\t'; }))
                     pending += data;
                 else
                     for (char c : data)

@@ -303,7 +303,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         // A part that is not shown is only scanned for its end.
         if (!show && !leading && raw[0] != '-' && raw[0] != '.')
             continue;
-        line = NormaliseLine(raw);
+        NormaliseLine(raw, line);
         if (IsEndLine(line))
             break;
         if (isDelimiter(line)) {

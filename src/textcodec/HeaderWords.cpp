@@ -76,9 +76,14 @@ std::string MimeHeaderDecode(std::string_view text)
     std::string out;
     out.reserve(text.size());
     size_t p = 0;
+    size_t q = std::string_view::npos;
+    bool qKnown = false; // q is the first Q word at or after p
     while (p < text.size()) {
         size_t b = FindNoCase(text, kBWord, p);
-        size_t q = FindNoCase(text, kQWord, p);
+        if (!qKnown || (q != std::string_view::npos && q < p)) {
+            q = FindNoCase(text, kQWord, p);
+            qKnown = true;
+        }
         if (b == std::string_view::npos && q == std::string_view::npos) {
             out.append(text.substr(p));
             break;

@@ -271,4 +271,11 @@ TEST(SafeFileName, KeepsOnlyAPlainBaseName)
     EXPECT_EQ(SafeFileName(longSjis).size(), 200u);
 }
 
+TEST(SafeFilePath, JapaneseNamesBecomeUtf8FileNames)
+{
+    EXPECT_EQ(SafeFilePath("\x93\xfa\x96{.txt").string(), "\xe6\x97\xa5\xe6\x9c\xac.txt"); // 日本.txt
+    EXPECT_EQ(SafeFilePath("../\x95\x5c.txt").string(), "\xe8\xa1\xa8.txt");                 // 表.txt
+    EXPECT_EQ(SafeFilePath("a\x80\xff.bin").string(), "a__.bin");
+}
+
 } // namespace

@@ -290,6 +290,15 @@ TEST(RenderArticle, RenderingAgainClearsTheOldArticle)
     EXPECT_EQ(sink.PlainText().find("preamble"), sink.PlainText().rfind("preamble"));
 }
 
+TEST(RecordingSink, TagsEscapeBracketsButNotDoubleByteCharacters)
+{
+    RecordingSink sink;
+    sink.Append("a[b \x83\x81\x81\x5b\r\n", TextRole::Text, 0, false); // メー
+    sink.Append("x", TextRole::Url, 0, false);
+    EXPECT_EQ(sink.Tagged(), "[text]a[[b \x83\x81\x81\x5b\n[url]x");
+    EXPECT_EQ(sink.PlainText(), "a[b \x83\x81\x81\x5b\nx");
+}
+
 TEST(AppendWithUrls, MarksSchemesAndStopsAtTheRightCharacters)
 {
     RecordingSink sink;

@@ -111,6 +111,12 @@ TEST(TransferPeers, QuotedPrintableAgainstPython)
         expect += c;
     }
     EXPECT_EQ(decoded, expect);
+
+    // Our encoder's output decodes with the peer to the same text.
+    WriteAll(dir / "ours.qp", EncodeQuotedPrintable(text));
+    ASSERT_TRUE(RunShell("python3 -c 'import quopri,sys; sys.stdout.buffer.write(quopri.decodestring(open(sys.argv[1],\"rb\").read()))' " +
+                         Quote(dir / "ours.qp") + " > " + Quote(dir / "back")));
+    EXPECT_EQ(ReadAll(dir / "back"), text);
 }
 
 TEST(TransferPeers, UuencodeAgainstSharutils)
