@@ -265,14 +265,15 @@ int CodeConverter::SetCode(int inputCode, int outputCode)
         error_ = TC_ERR_MODE;
         return -1;
     }
-    try {
-        buffer_.assign(bufferSize_, 0);
-    } catch (const std::bad_alloc&) {
-        buffer_.clear();
+    buffer_.reset(new (std::nothrow) uint8_t[bufferSize_]);
+    if (!buffer_) {
         haveBuffer_ = false;
+        input_ = nullptr;
         error_ = TC_ERR_MEMORY;
         return -1;
     }
+    input_ = buffer_.get();
+    borrowed_ = false;
     haveBuffer_ = true;
     convPos_ = detPos_ = end_ = 0;
     staged_.clear();
@@ -335,7 +336,7 @@ static inline int Classify(const uint8_t* buf, size_t& pos, size_t end, bool& in
 void CodeConverter::Detect()
 {
     const Tables& t = T();
-    const uint8_t* buf = buffer_.data();
+    const uint8_t* buf = input_;
     int st = detState_;
     int lastDecided = -1; // state the last valid transition was taken from, if decided
     size_t pos = detPos_;
@@ -402,7 +403,7 @@ void CodeConverter::Detect()
     }
 }
 
-int CodeConverter::Put(const char* data, size_t length)
+int CodeConverter::CheckPut(const char* data, size_t length)
 {
     error_ = 0;
     if (!data) {
@@ -417,23 +418,51 @@ int CodeConverter::Put(const char* data, size_t length)
         error_ = TC_ERR_OVERFLOW;
         return -1;
     }
-    if (bufferSize_ - end_ < length) {
-        // Move the unconverted bytes to the front to make room.
-        size_t keep = end_ - convPos_;
-        std::memmove(buffer_.data(), buffer_.data() + convPos_, keep);
-        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
-        convPos_ = 0;
-        end_ = keep;
-    }
-    if (length)
-        std::memcpy(buffer_.data() + end_, data, length);
-    end_ += length;
+    return 0;
+}
+
+void CodeConverter::AfterPut()
+{
     if (phase_ == 1 || phase_ == 2) {
         if (detPos_ < convPos_)
             detPos_ = convPos_;
         Detect();
         phase_ = IsConcrete(inputCode_) ? 3 : 2;
     }
+}
+
+int CodeConverter::Put(const char* data, size_t length)
+{
+    if (CheckPut(data, length) != 0)
+        return -1;
+    if (borrowed_ || bufferSize_ - end_ < length) {
+        // Move the unconverted bytes to the front of the own buffer.
+        size_t keep = end_ - convPos_;
+        std::memmove(buffer_.get(), input_ + convPos_, keep);
+        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
+        convPos_ = 0;
+        end_ = keep;
+        input_ = buffer_.get();
+        borrowed_ = false;
+    }
+    if (length)
+        std::memcpy(buffer_.get() + end_, data, length);
+    end_ += length;
+    AfterPut();
+    return 0;
+}
+
+int CodeConverter::PutView(const char* data, size_t length)
+{
+    if (Buffered() != 0 || borrowed_)
+        return Put(data, length);
+    if (CheckPut(data, length) != 0)
+        return -1;
+    input_ = reinterpret_cast<const uint8_t*>(data);
+    borrowed_ = true;
+    convPos_ = detPos_ = 0;
+    end_ = length;
+    AfterPut();
     return 0;
 }
 
@@ -573,7 +602,7 @@ size_t CodeConverter::Get(char* out, size_t size)
     stagedPos_ = 0;
 
     const Tables& t = T();
-    const uint8_t* buf = buffer_.data();
+    const uint8_t* buf = input_;
     bool atEnd = false;
     // Shift_JIS output with kana kept and no composition writes every value
     // as its own bytes; whole characters then go straight through.
@@ -759,15 +788,17 @@ size_t CodeConverter::GetRest(char* out, size_t size)
     if (raw > size - n)
         raw = size - n;
     if (raw)
-        std::memcpy(out + n, buffer_.data() + convPos_, raw);
+        std::memcpy(out + n, input_ + convPos_, raw);
     convPos_ += raw;
     return n + raw;
 }
 
 void CodeConverter::Term()
 {
-    std::vector<uint8_t>().swap(buffer_);
+    buffer_.reset();
     haveBuffer_ = false;
+    input_ = nullptr;
+    borrowed_ = false;
     convPos_ = detPos_ = end_ = 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "textcodec/JapaneseCodes.h"
@@ -36,6 +37,10 @@ public:
     void KeepHalfKana(bool keep) { keepHalfKana_ = keep; }
     void ComposeMarks(bool compose) { composeMarks_ = compose; }
     int Put(const char* data, size_t length);
+    // As Put, but when nothing is buffered the bytes are used where they are
+    // instead of being copied; they must stay valid until Term or the next
+    // Put (which then copies what is left).
+    int PutView(const char* data, size_t length);
     int EndInput();
     size_t Get(char* out, size_t size);
     size_t GetRest(char* out, size_t size);
@@ -55,6 +60,8 @@ private:
     // most 12), advancing k.
     void Write(uint16_t value, uint8_t* dst, int& k);
     void Emit(uint16_t value, uint8_t* dst, int& k);
+    int CheckPut(const char* data, size_t length);
+    void AfterPut();
     size_t Buffered() const { return end_ - convPos_; }
 
     int error_ = 0;
@@ -64,8 +71,10 @@ private:
     int detState_ = 0;  // index into the state table
     int convState_ = 0;
     size_t bufferSize_ = 0;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;
     bool haveBuffer_ = false;
+    const uint8_t* input_ = nullptr; // buffer_, or the caller's bytes after PutView
+    bool borrowed_ = false;
     size_t convPos_ = 0; // first byte not yet converted
     size_t detPos_ = 0;  // first byte not yet examined by detection
     size_t end_ = 0;     // end of buffered input

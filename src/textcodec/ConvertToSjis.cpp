@@ -12,7 +12,7 @@ bool ConvertToSjis(std::string& out, std::string_view text, size_t size, int inp
     cv.KeepHalfKana(true);
     cv.ComposeMarks(false);
     static const char empty = 0;
-    if (cv.Put(text.empty() ? &empty : text.data(), text.size()) != 0 || cv.EndInput() != 0)
+    if (cv.PutView(text.empty() ? &empty : text.data(), text.size()) != 0 || cv.EndInput() != 0)
         return false;
     std::string result(size, '\0');
     size_t n = cv.Get(result.data(), size);

@@ -33,6 +33,28 @@ std::string Pack(const std::string& stream)
     return out + ":\n";
 }
 
+// The byte stream of a BinHex text (before run-length expansion).
+std::string Unpack(const std::string& text)
+{
+    static const std::string a = "!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr";
+    size_t start = text.find("\n:") + 2;
+    std::string bytes;
+    unsigned v[4];
+    int n = 0;
+    for (size_t i = start; i < text.size() && text[i] != ':'; ++i) {
+        if (text[i] == '\n')
+            continue;
+        v[n++] = static_cast<unsigned>(a.find(text[i]));
+        if (n == 4) {
+            bytes += static_cast<char>(v[0] << 2 | v[1] >> 4);
+            bytes += static_cast<char>(v[1] << 4 | v[2] >> 2);
+            bytes += static_cast<char>(v[2] << 6 | v[3]);
+            n = 0;
+        }
+    }
+    return bytes;
+}
+
 std::string Header(const std::string& name, const std::string& type, uint32_t dataLen)
 {
     std::string h;
@@ -92,7 +114,16 @@ TEST(BinHex, RunMarkerIsEscapedAndRestored)
     EXPECT_EQ(h.type, "????");
     EXPECT_EQ(h.creator, "????");
     EXPECT_EQ(h.dataLength, data.size());
-    // The stream itself holds 0x90 0x00 pairs and no runs.
+    // The encoder escapes the marker and never compresses runs.
+    std::string stream = Unpack(text);
+    std::string expect = Header("runs", "????", static_cast<uint32_t>(data.size()));
+    for (char c : data) {
+        expect += c;
+        if (c == '\x90')
+            expect += '\0';
+    }
+    EXPECT_EQ(stream.substr(0, expect.size()), expect);
+    // A stream holding 0x90 0x00 pairs decodes to the marker.
     std::string bare = Pack(Header("x", "????", 1) + std::string("\x90\x00", 2) + Crc("\x90") + "\0\0");
     ASSERT_EQ(BinHexDecode(bare, h, &out), BinHexStatus::Ok);
     EXPECT_EQ(out, "\x90");

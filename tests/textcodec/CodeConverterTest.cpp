@@ -237,3 +237,28 @@ TEST(CodeConverter, ProcessWideInterface)
     EXPECT_EQ(tcPut("x", 1), -1);
     EXPECT_EQ(tcError(), TC_ERR_MODE);
 }
+
+TEST(CodeConverter, InputUsedInPlaceThenMoreInput)
+{
+    // The first bytes are converted where they are; a later put copies what
+    // is left of them before adding its own.
+    std::string first = "\x1B$B\x24\x22\x24\x24\x24\x26\x1B(B abc \x1B$B\x24";
+    std::string second = "\x28\x1B(B end";
+    CodeConverter cv;
+    ASSERT_EQ(cv.Init(first.size() + second.size()), 0);
+    ASSERT_EQ(cv.SetCode(TC_JIS, TC_SJIS), 0);
+    cv.KeepHalfKana(true);
+    ASSERT_EQ(cv.PutView(first.data(), first.size()), 0);
+    char out[64];
+    size_t n = cv.Get(out, 3); // part of it only
+    ASSERT_EQ(cv.Put(second.data(), second.size()), 0);
+    first.assign(first.size(), 'x'); // the put copied what it still needed
+    n += cv.Get(out + n, sizeof out - n);
+    n += cv.GetRest(out + n, sizeof out - n);
+    EXPECT_EQ(tctest::Hex(std::string(out, n)), tctest::Hex("\x82\xA0\x82\xA2\x82\xA4 abc \x82\xA6 end"));
+    // Too much for the buffer is refused either way.
+    ASSERT_EQ(cv.Init(4), 0);
+    ASSERT_EQ(cv.SetCode(TC_SJIS, TC_SJIS), 0);
+    EXPECT_EQ(cv.PutView("12345", 5), -1);
+    EXPECT_EQ(cv.Error(), TC_ERR_OVERFLOW);
+}

@@ -293,3 +293,100 @@ sys.exit(1 if bad else 0)
     EXPECT_GT(compared, values.size() / 2);
     EXPECT_EQ(bad, 0u);
 }
+
+// The classes of difference from the peers, each pinned down.
+TEST(JapanesePeerClasses, HalfWidthKanaWidenLikeNfkcWithSeparateSoundMarks)
+{
+    if (!tctest::HaveProgram("python3"))
+        GTEST_SKIP() << "python3 not installed";
+    tctest::ScratchDir dir;
+    // Python widens each half-width katakana (NFKC; the sound marks map to
+    // the spacing forms U+309B/U+309C, as the system keeps them separate).
+    const char* script = R"PY(
+import sys, unicodedata
+out = []
+for b in range(0xA1, 0xE0):
+    ch = bytes([b]).decode('cp932')
+    w = {'\uff9e': '\u309b', '\uff9f': '\u309c'}.get(ch) or unicodedata.normalize('NFKC', ch)
+    out.append(w.encode('euc_jp'))
+sys.stdout.buffer.write(b'\n'.join(out))
+)PY";
+    WriteAll(dir / "w.py", script);
+    ASSERT_TRUE(RunShell("python3 " + Quote(dir / "w.py") + " > " + Quote(dir / "wide")));
+    auto wide = SplitLines(ReadAll(dir / "wide"));
+    ASSERT_EQ(wide.size(), 63u);
+    for (int b = 0xA1; b < 0xE0; ++b) {
+        std::string k(1, static_cast<char>(b));
+        EXPECT_EQ(ConvertFromSjis(k, KANJI_EUC), wide[b - 0xA1]) << std::hex << b;
+    }
+    // ConvertToSjis keeps them half-width, as iconv does for EUC-JP SS2 and
+    // ISO-2022-JP-3 ESC ( I.
+    if (tctest::HaveProgram("iconv")) {
+        std::string euc, jis3, sjis;
+        for (int b = 0xA1; b < 0xE0; ++b) {
+            euc += '\x8E';
+            euc += static_cast<char>(b);
+            sjis += static_cast<char>(b);
+        }
+        jis3 = "\x1B(I";
+        for (int b = 0xA1; b < 0xE0; ++b)
+            jis3 += static_cast<char>(b & 0x7F);
+        jis3 += "\x1B(B";
+        WriteAll(dir / "euc", euc);
+        WriteAll(dir / "jis3", jis3);
+        ASSERT_TRUE(RunShell("iconv -f EUC-JP -t CP932 " + Quote(dir / "euc") + " > " + Quote(dir / "p1")));
+        ASSERT_TRUE(RunShell("iconv -f ISO-2022-JP-3 -t CP932 " + Quote(dir / "jis3") + " > " + Quote(dir / "p2")));
+        EXPECT_EQ(ReadAll(dir / "p1"), sjis);
+        EXPECT_EQ(ReadAll(dir / "p2"), sjis);
+        EXPECT_EQ(ToSjis(euc, TC_EUC), sjis);
+        EXPECT_EQ(ToSjis(euc, TC_AUTO), sjis);
+        EXPECT_EQ(ToSjis(jis3, TC_AUTO_SJIS), sjis);
+    }
+}
+
+TEST(JapanesePeerClasses, VendorExtensions)
+{
+    if (!tctest::HaveProgram("iconv"))
+        GTEST_SKIP() << "iconv not installed";
+    tctest::ScratchDir dir;
+    // NEC row 13 (circled digits, units): the code arithmetic gives JIS row
+    // 0x2D, the same as iconv's EUC-JP-MS.
+    std::vector<std::string> nec;
+    for (int c = 0x40; c <= 0x9C; ++c)
+        if (c != 0x7F)
+            nec.push_back(std::string{'\x87', static_cast<char>(c)});
+    WriteAll(dir / "nec", Join(nec) + "\n");
+    ASSERT_TRUE(RunShell("iconv -c -f CP932 -t EUC-JP-MS " + Quote(dir / "nec") + " > " + Quote(dir / "nec.euc") +
+                         " 2>/dev/null || true"));
+    auto peer = SplitLines(ReadAll(dir / "nec.euc"));
+    ASSERT_EQ(peer.size(), nec.size());
+    size_t same = 0, rowTwo = 0, unassigned = 0;
+    for (size_t i = 0; i < nec.size(); ++i) {
+        std::string ours = ConvertFromSjis(nec[i], KANJI_EUC);
+        EXPECT_EQ(static_cast<unsigned char>(ours[0]), 0xAD); // row 13
+        if (peer[i] == ours)
+            ++same;
+        else if (peer[i].empty())
+            ++unassigned; // cells the vendor left empty
+        else if (static_cast<unsigned char>(peer[i][0]) == 0xA2)
+            ++rowTwo; // symbols also in row 2 (the peer prefers that code)
+        else
+            ADD_FAILURE() << "NEC cell " << tctest::Hex(nec[i]) << " peer " << tctest::Hex(peer[i]);
+    }
+    EXPECT_GT(same, 60u);
+    std::printf("NEC row 13: %zu as iconv, %zu duplicates iconv writes in row 2, %zu unassigned\n", same,
+                rowTwo, unassigned);
+    // IBM extensions (0xFA40-0xFC4B) and the user-defined area have no JIS
+    // X 0208 code: the full-width space, where iconv uses JIS X 0212 or the
+    // EUC user area. Read as Shift_JIS they pass through unchanged.
+    std::string ibm = "\xFA\x40\xFA\x55\xFB\x40\xFC\x4B\xF0\x40\xF9\xFC";
+    EXPECT_EQ(ConvertFromSjis(ibm, KANJI_EUC), std::string(12, '\xA1'));
+    EXPECT_EQ(ConvertFromSjis(ibm, KANJI_JIS), "\x1B$B!!!!!!!!!!!!\x1B(B");
+    EXPECT_EQ(ToSjis(ibm, TC_AUTO_SJIS), ibm);
+    EXPECT_EQ(ToSjis(ibm, TC_SJIS), ibm);
+    // NEC-selected IBM extensions (0xED40-0xEEFC) follow the arithmetic to
+    // JIS rows 0x79-0x7C and come back to the same Shift_JIS bytes.
+    std::string sel = "\xED\x40\xEE\xEC\xEE\xFC";
+    EXPECT_EQ(ToSjis(ConvertFromSjis(sel, KANJI_EUC), TC_EUC), sel);
+    EXPECT_EQ(ToSjis(ConvertFromSjis(sel, KANJI_JIS), TC_AUTO_SJIS), sel);
+}
