@@ -6,6 +6,7 @@
 
 #include "net/Nntp.h"
 #include "news/LumeDoc.h"
+#include "news/OnlineTool.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using newstest::RecordingView;
@@ -496,6 +498,36 @@ TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
     doc->OnCommand(cmd::FollowUp);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].id, 61248u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
+{
+    REQUIRE_SERVER();
+    const std::string tag = Tag();
+    Poster p(*server_);
+    const int before = p.Range("local.japanese").second;
+    // "日本" as an ISO-2022-JP encoded word.
+    ASSERT_TRUE(p.Post("local.japanese", "=?ISO-2022-JP?B?GyRCRnxLXBsoQg==?= " + tag));
+    const int last = p.Range("local.japanese").second;
+    const fs::path lum = WriteConfig("local.japanese: 1-" + std::to_string(before) + "\r\n");
+
+    std::ostringstream out, err;
+    EXPECT_EQ(OpenCommand({"--config", lum.string(), "--save", "local.japanese"}, out, err), 0) << err.str();
+    EXPECT_EQ(out.str().rfind(std::to_string(last) + "\t", 0), 0u) << out.str();
+    EXPECT_NE(out.str().find("\t\xe6\x97\xa5\xe6\x9c\xac " + tag + "\n"), std::string::npos) << out.str();
+    std::ifstream in(dir / "news.rc", std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(saved.find("local.japanese: 1-" + std::to_string(last) + "\r\n"), std::string::npos) << saved;
+
+    std::ostringstream out2;
+    EXPECT_EQ(OnlineCommand({"--config", lum.string()}, out2, err), 0);
+    EXPECT_EQ(out2.str().rfind("groups ", 0), 0u);
+    EXPECT_EQ(OpenCommand({"--config", lum.string(), "no.such.group"}, out2, err), 1);
+    EXPECT_EQ(OpenCommand({"--config"}, out2, err), 2);
 }
 
 } // namespace
