@@ -45,6 +45,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     result.append(rest.data(), cv.GetRest(rest.data(), rest.size()));
     cv.Term();
 
+    // The byte-run shortcuts agree with the plain table walk.
+    std::string once[2];
+    int info[2][3];
+    for (int fast = 0; fast < 2; ++fast) {
+        CodeConverter c;
+        c.SetShortcuts(fast == 1);
+        c.Init(len + 4);
+        c.SetCode(in, out);
+        c.KeepHalfKana(keep);
+        c.ComposeMarks(compose);
+        c.Put(text, len);
+        info[fast][0] = c.Error() * 100 + c.DetectionState();
+        c.EndInput();
+        std::string o(len * 12 + 16, '\0');
+        size_t k = c.Get(o.data(), o.size());
+        info[fast][1] = c.Error() * 10000 + c.ConversionState();
+        k += c.GetRest(o.data() + k, o.size() - k);
+        info[fast][2] = c.InputCode();
+        once[fast] = o.substr(0, k);
+    }
+    if (once[0] != once[1] || info[0][0] != info[1][0] || info[0][1] != info[1][1] || info[0][2] != info[1][2])
+        __builtin_trap();
+
     std::string sjis;
     size_t bound = len < 4 ? 4 : len;
     if (!ConvertToSjis(sjis, std::string_view(text, len), bound, in) || sjis.size() > bound)

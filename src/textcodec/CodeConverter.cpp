@@ -119,6 +119,10 @@ struct Tables {
     // Every byte 0x20-0x7F keeps the state (detection) / passes (conversion).
     bool asciiStay[kStates];
     bool asciiPass[kStates];
+    // A state whose pairs of bytes in 0x21-0x7E (pairGraphic) or 0xA1-0xFE
+    // (pairHigh) all go to pairMate and back: double-byte text in JIS or EUC.
+    int8_t pairMate[kStates];
+    bool pairHigh[kStates];
 
     static int Index(int label)
     {
@@ -179,6 +183,21 @@ struct Tables {
                 int c = byteClass[b];
                 passByte[st][b] = b < 0x80 && b != ESC && action[st] && action[st][c] == 'P' && next[st][c] == st;
             }
+        for (int st = 0; st < kStates; ++st) {
+            pairMate[st] = X;
+            pairHigh[st] = false;
+            for (int high = 0; high < 2 && pairMate[st] == X; ++high) {
+                int lo = high ? 0xA1 : 0x21, hi = high ? 0xFE : 0x7E;
+                int mate = nextByte[st][lo];
+                bool ok = mate >= 0 && mate != st;
+                for (int b = lo; ok && b <= hi; ++b)
+                    ok = nextByte[st][b] == mate && nextByte[mate][b] == st;
+                if (ok) {
+                    pairMate[st] = static_cast<int8_t>(mate);
+                    pairHigh[st] = high;
+                }
+            }
+        }
         for (int st = 0; st < kStates; ++st) {
             asciiStay[st] = asciiPass[st] = true;
             for (int b = 0x20; b < 0x80; ++b) {
@@ -305,6 +324,27 @@ static inline size_t PrintableRun(const uint8_t* p, size_t n)
     return i;
 }
 
+// Length of the run of bytes 0x21-0x7E (or 0xA1-0xFE with high) at p.
+static inline size_t GraphicRun(const uint8_t* p, size_t n, bool high)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    const uint64_t flip = high ? kHigh : 0;
+    const uint8_t f = high ? 0x80 : 0;
+    size_t i = 0;
+    while (i + 8 <= n) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        w ^= flip;
+        // Any byte below 0x21, above 0x7E or with the top bit set.
+        if (((w - 0x21 * kOnes) | (w + 0x01 * kOnes) | w) & kHigh)
+            break;
+        i += 8;
+    }
+    while (i < n && static_cast<uint8_t>(p[i] ^ f) >= 0x21 && static_cast<uint8_t>(p[i] ^ f) <= 0x7E)
+        ++i;
+    return i;
+}
+
 static inline int Classify(const uint8_t* buf, size_t& pos, size_t end, bool& incomplete)
 {
     uint8_t b = buf[pos];
@@ -342,7 +382,7 @@ void CodeConverter::Detect()
     size_t pos = detPos_;
     while (pos < end_) {
         const int8_t* row = t.nextByte[st];
-        if (t.asciiStay[st]) {
+        if (shortcuts_ && t.asciiStay[st]) {
             size_t run = PrintableRun(buf + pos, end_ - pos);
             if (run) {
                 pos += run;
@@ -352,7 +392,7 @@ void CodeConverter::Detect()
                     break;
             }
         }
-        if (row[buf[pos]] == st) {
+        if (shortcuts_ && row[buf[pos]] == st) {
             // A run of bytes that keep the state.
             do
                 ++pos;
@@ -361,8 +401,21 @@ void CodeConverter::Detect()
                 lastDecided = st;
             continue;
         }
+        if (shortcuts_ && t.pairMate[st] >= 0) {
+            size_t run = GraphicRun(buf + pos, end_ - pos, t.pairHigh[st]) & ~size_t(1);
+            if (run) {
+                pos += run;
+                int mate = t.pairMate[st];
+                if (t.decided[mate])
+                    lastDecided = mate;
+                else if (t.decided[st])
+                    lastDecided = st;
+                if (pos >= end_)
+                    break;
+            }
+        }
         int next = row[buf[pos]];
-        if (next >= 0 && pos + 1 < end_ && t.nextByte[next][buf[pos + 1]] == st) {
+        if (shortcuts_ && next >= 0 && pos + 1 < end_ && t.nextByte[next][buf[pos + 1]] == st) {
             // Pairs that leave the state and come back (double-byte characters).
             const int8_t* back = t.nextByte[next];
             do
@@ -606,7 +659,7 @@ size_t CodeConverter::Get(char* out, size_t size)
     bool atEnd = false;
     // Shift_JIS output with kana kept and no composition writes every value
     // as its own bytes; whole characters then go straight through.
-    const bool direct = outputCode_ == TC_SJIS && keepHalfKana_ && !composeMarks_;
+    const bool direct = shortcuts_ && outputCode_ == TC_SJIS && keepHalfKana_ && !composeMarks_;
     for (;;) {
         if (direct && held_ == kNone) {
             int st = convState_;
@@ -626,6 +679,18 @@ size_t CodeConverter::Get(char* out, size_t size)
                     continue;
                 }
                 uint8_t b1 = buf[pos];
+                if (b1 == ESC) {
+                    // Shift sequences are dropped; the writer needs none.
+                    size_t p2 = pos;
+                    bool incomplete = false;
+                    int cls = Classify(buf, p2, end_, incomplete);
+                    if (incomplete || cls < 15 || t.next[st][cls] == X || t.action[st][cls] != 'D' ||
+                        !t.action[t.next[st][cls]])
+                        break;
+                    st = t.next[st][cls];
+                    pos = p2;
+                    continue;
+                }
                 if (!t.lead[st][b1] || pos + 1 >= end_)
                     break;
                 int n1 = t.nextByte[st][b1];
@@ -650,7 +715,7 @@ size_t CodeConverter::Get(char* out, size_t size)
             convPos_ = pos;
             convState_ = st;
         }
-        if (held_ == kNone && heldKana_ < 0 &&
+        if (shortcuts_ && held_ == kNone && heldKana_ < 0 &&
             (outputCode_ == TC_SJIS || outputCode_ == TC_EUC || shift_ == 1)) {
             // Plain ASCII passes through unchanged.
             const uint8_t* pass = t.passByte[convState_];

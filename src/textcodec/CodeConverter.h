@@ -53,6 +53,9 @@ public:
     // State labels as in the state table (for tests and diagnostics).
     int DetectionState() const;
     int ConversionState() const;
+    // The byte-run shortcuts can be switched off to check them against the
+    // plain table walk (tests).
+    void SetShortcuts(bool on) { shortcuts_ = on; }
 
 private:
     void Detect();
@@ -86,6 +89,7 @@ private:
     bool composeMarks_ = false;
     int heldKana_ = -1; // row of the composition table, -1 for none
     int shift_ = 1;     // writer shift: 1 ASCII, 3 double-byte, 4 kana
+    bool shortcuts_ = true;
 };
 
 // The classic interface over one process-wide converter. Not re-entrant.

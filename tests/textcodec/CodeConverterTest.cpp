@@ -262,3 +262,50 @@ TEST(CodeConverter, InputUsedInPlaceThenMoreInput)
     EXPECT_EQ(cv.PutView("12345", 5), -1);
     EXPECT_EQ(cv.Error(), TC_ERR_OVERFLOW);
 }
+
+TEST(CodeConverter, ShortcutsMatchThePlainTableWalk)
+{
+    // Texts built from pieces of every code and stray bytes.
+    const std::string pieces[] = {
+        "plain ascii ", "\r\n", "\x1B$B\x46\x7C\x4B\x5C\x38\x6C", "\x1B(B", "\x1B(I\x31\x32", "\x0E\x33\x0F",
+        "\xC6\xFC\xCB\xDC\xB8\xEC", "\x8E\xB1", "\x8F\xB0\xA1", "\x93\xFA\x96\x7B", "\xB1\xDE", "\x1B$@",
+        "\x1B(J", "\x1B(Q", "\x1B", "\x80", "\xFF", "\xFD\xFE", "\xA0", "\xED\x40\xFA\x40", " ", "\x21\x21",
+    };
+    std::mt19937 gen(42);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        int count = 1 + gen() % 30;
+        for (int i = 0; i < count; ++i) {
+            if (gen() % 5 == 0)
+                text += static_cast<char>(gen() & 0xFF);
+            else
+                text += pieces[gen() % std::size(pieces)];
+        }
+        for (int code : {TC_AUTO, TC_AUTO_SJIS, TC_AUTO_EUC, TC_JIS, TC_JIS7, TC_EUC, TC_SJIS}) {
+            for (int to : {TC_SJIS, TC_EUC, TC_JIS7}) {
+                std::string results[2];
+                int states[2][4];
+                for (int fast = 0; fast < 2; ++fast) {
+                    CodeConverter cv;
+                    cv.SetShortcuts(fast == 1);
+                    ASSERT_EQ(cv.Init(text.size() + 4), 0);
+                    ASSERT_EQ(cv.SetCode(code, to), 0);
+                    cv.KeepHalfKana(true);
+                    ASSERT_EQ(cv.Put(text.data(), text.size()), 0);
+                    states[fast][0] = cv.Error();
+                    states[fast][1] = cv.DetectionState();
+                    ASSERT_EQ(cv.EndInput(), 0);
+                    states[fast][2] = cv.InputCode();
+                    std::string out(text.size() * 4 + 16, '\0');
+                    size_t n = cv.Get(out.data(), out.size());
+                    states[fast][3] = cv.Error() * 1000 + cv.ConversionState();
+                    n += cv.GetRest(out.data() + n, out.size() - n);
+                    results[fast] = out.substr(0, n);
+                }
+                ASSERT_EQ(results[0], results[1]) << Hex(text) << " code " << code << " to " << to;
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_EQ(states[0][k], states[1][k]) << Hex(text) << " code " << code << " item " << k;
+            }
+        }
+    }
+}
