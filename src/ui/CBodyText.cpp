@@ -31,7 +31,14 @@ CBodyText::CBodyText(QWidget* parent) : QTextEdit(parent)
 
 void CBodyText::Clear()
 {
+    const bool filling = !fill_.isNull();
+    if (filling)
+        fill_.endEditBlock();
     clear();
+    if (filling) {
+        fill_ = QTextCursor(document());
+        fill_.beginEditBlock();
+    }
     links_.clear();
     urlTexts_.clear();
 }
@@ -45,8 +52,12 @@ void CBodyText::Append(std::string_view text, message::TextRole role, message::C
     QTextCharFormat format;
     format.setForeground(ColourOf(colour));
     format.setFontUnderline(underline);
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
+    QTextCursor local;
+    QTextCursor& cursor = fill_.isNull() ? local : fill_;
+    if (fill_.isNull()) {
+        local = QTextCursor(document());
+        local.movePosition(QTextCursor::End);
+    }
     const int start = cursor.position();
     cursor.insertText(s, format);
     if (role == message::TextRole::Url) {
@@ -61,7 +72,15 @@ void CBodyText::SetRedraw(bool on)
         return;
     redraw_ = on;
     setUpdatesEnabled(on);
-    if (on) {
+    if (!on) {
+        // One edit block: the text is laid out once, when the fill ends.
+        fill_ = QTextCursor(document());
+        fill_.movePosition(QTextCursor::End);
+        fill_.beginEditBlock();
+    } else {
+        if (!fill_.isNull())
+            fill_.endEditBlock();
+        fill_ = QTextCursor();
         moveCursor(QTextCursor::Start);
         verticalScrollBar()->setValue(0);
         horizontalScrollBar()->setValue(0);

@@ -5,6 +5,7 @@
 #include "message/BodySink.h"
 #include <QString>
 #include <QStringList>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <vector>
 
@@ -55,6 +56,7 @@ private:
         int end;
         QString url;
     };
+    QTextCursor fill_; // the end of the text while a fill runs
     std::vector<Link> links_;
     std::vector<QString> urlTexts_;
     bool redraw_ = true;

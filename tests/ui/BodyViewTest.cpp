@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QGuiApplication>
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
@@ -235,6 +238,26 @@ TEST_F(BodyViewTest, UuencodeBlockSavesWhatUudecodeGives)
     // Quoted-printable: the soft line break joins the lines.
     ASSERT_TRUE(view->ShowArticle(1));
     EXPECT_TRUE(Text().contains(QStringLiteral("a soft line break herecontinues."))) << Text().toStdString();
+
+    // A URL in the text is recorded, and the pointer over it is the link cursor.
+    view->show();
+    ASSERT_TRUE(view->ShowArticle(3));
+    CBodyText* body = view->Body();
+    const QString url = QStringLiteral("https://example.org/news?x=1&y=2");
+    ASSERT_EQ(body->Urls(), std::vector<QString>{url});
+    QTextCursor inside(body->document());
+    inside.setPosition(int(Text().indexOf(url)) + 5);
+    const QPoint over = body->cursorRect(inside).center();
+    EXPECT_EQ(body->UrlAt(over), url);
+    auto move = [&](QPoint at) {
+        QMouseEvent event(QEvent::MouseMove, at, body->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(body->viewport(), &event);
+    };
+    move(over);
+    EXPECT_EQ(body->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    move(QPoint(body->viewport()->width() - 2, body->viewport()->height() - 2));
+    EXPECT_EQ(body->viewport()->cursor().shape(), Qt::IBeamCursor);
 }
 
 TEST_F(BodyViewTest, FetchFailureAndCancelLeaveTheConnectionInStep)
@@ -289,6 +312,19 @@ TEST_F(BodyViewTest, FindInBodyFollowsTheCaret)
     EXPECT_EQ(body->FindText(1, QStringLiteral("CHECK.PNG"), false), 0);
     EXPECT_EQ(body->FindText(1, QStringLiteral("CHECK.PNG"), true), 1);
     EXPECT_EQ(body->FindText(1, QString(), true), 0);
+
+    // Copy all leaves the selection as it was.
+    const QTextCursor before = body->textCursor();
+    view->OnCommand(32816);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), body->toPlainText());
+    EXPECT_EQ(body->textCursor().selectionStart(), before.selectionStart());
+    EXPECT_EQ(body->textCursor().selectedText(), QStringLiteral("check.png"));
+    CmdUI copy;
+    copy.id = 57634;
+    ASSERT_TRUE(view->OnUpdateCommand(copy));
+    EXPECT_TRUE(copy.enabled);
+    view->OnCommand(57634);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("check.png"));
 }
 
 TEST_F(BodyViewTest, PagingPastTheEndsMovesToTheNextOrPreviousArticle)
