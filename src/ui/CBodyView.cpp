@@ -275,6 +275,21 @@ bool CBodyView::ShowArticle(int n)
     return ok;
 }
 
+bool CBodyView::ShowArticleFile(const std::filesystem::path& file)
+{
+    if (fetching_)
+        return false;
+    ClearArticle();
+    std::error_code ec;
+    const bool ok = std::filesystem::copy_file(file, cachePath_, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ok)
+        Display();
+    else
+        body_->ShowStatus(platform::LoadString(platform::IDS_61284));
+    Relayout();
+    return ok;
+}
+
 bool CBodyView::Fetch(int n)
 {
     struct Flag {

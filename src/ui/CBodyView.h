@@ -52,6 +52,9 @@ public:
 
     // Fetches article n and shows it; false when it could not be shown.
     bool ShowArticle(int n);
+    // Shows an article kept in a file in the cache's form (Shift_JIS, ending
+    // with the "." line) as if it had been fetched.
+    bool ShowArticleFile(const std::filesystem::path& file);
     // Page forward or back; at the end (start) the article list moves on.
     void PageMove(bool forward);
     // Prints the article; the page count (0 when nothing was printed).

@@ -357,6 +357,72 @@ TEST_F(BodyViewTest, PagingPastTheEndsMovesToTheNextOrPreviousArticle)
     document->Doc().RemoveView(&recorder);
 }
 
+TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
+{
+    // Five uuencoded blocks, one of them named to climb out of any folder.
+    std::string article = "From: a@example.jp\r\nSubject: files\r\nMessage-ID: <m@x>\r\n"
+                          "Organization: Example\r\n\r\nfive files\r\n";
+    const char* names[] = {"a.txt", "b.pdf", "../../evil.sh", "d.png", "e.zip"};
+    for (const char* name : names)
+        article += std::string("begin 644 ") + name + "\r\n#86)C\r\n`\r\nend\r\n\r\n";
+    article += ".\r\n";
+    const auto file = Path("five.txt");
+    std::ofstream(file, std::ios::binary) << article;
+
+    view->resize(640, 480);
+    view->show();
+    ASSERT_TRUE(view->ShowArticleFile(file));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Organization: Example")));
+    EXPECT_FALSE(Text().contains(QStringLiteral("Message-ID")));
+    QListWidget* list = view->AttachmentList();
+    ASSERT_EQ(list->count(), 5);
+    const int row = AttachmentRowDelegate::RowHeight(QFontMetrics(list->font()));
+    EXPECT_EQ(list->height(), std::min(int(row * 2.3), view->height() / 2));
+    view->resize(640, 100); // half the pane is less than 2.3 rows
+    EXPECT_EQ(list->height(), 50);
+    EXPECT_EQ(view->Body()->height(), 50);
+
+    list->setCurrentRow(2);
+    QString suggested;
+    const auto target = Path("out.sh");
+    CBodyView::SetSaveDialogHook([&](const QString& name) {
+        suggested = name;
+        return QString::fromStdString(target.string());
+    });
+    view->OnCommand(32849);
+    EXPECT_EQ(suggested, QStringLiteral("evil.sh"));
+    EXPECT_EQ(ReadAll(target), "abc");
+
+    // Viewing goes through the desktop; the file made for it goes with the pane.
+    struct Recorder : message::Desktop {
+        bool OpenFile(const std::filesystem::path& f, bool print, const std::filesystem::path&) override
+        {
+            opened.push_back(f);
+            printed = print;
+            return ok;
+        }
+        std::vector<std::filesystem::path> opened;
+        bool printed = false;
+        bool ok = true;
+    } desktop;
+    CBodyView::SetDesktop(&desktop);
+    view->OnCommand(32789);
+    ASSERT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.opened[0].filename(), "evil.sh");
+    EXPECT_FALSE(desktop.printed);
+    const auto viewed = desktop.opened[0];
+    EXPECT_TRUE(std::filesystem::exists(viewed));
+    desktop.ok = false;
+    messages.clear();
+    view->OnCommand(32850);
+    EXPECT_TRUE(desktop.printed);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("添付ファイルの表示ができません。")));
+    view.reset();
+    CBodyView::SetDesktop(nullptr);
+    EXPECT_FALSE(std::filesystem::exists(viewed));
+}
+
 TEST(BodyPrintLayout, PagesOfTheBody)
 {
     // 100 lines, 50 per page with the header: 49 body lines a page, 3 pages.
