@@ -263,7 +263,8 @@ void CBodyView::ClearArticle()
 
 bool CBodyView::ShowArticle(int n)
 {
-    if (fetching_) {
+    // Another network operation holds the connection: refuse, keep what is shown.
+    if (fetching_ || doc_.IsBusy()) {
         QApplication::beep();
         return false;
     }

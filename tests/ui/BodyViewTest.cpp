@@ -278,7 +278,14 @@ TEST_F(BodyViewTest, FetchFailureAndCancelLeaveTheConnectionInStep)
     EXPECT_EQ(messages, QStringList{QStringLiteral("記事が見つかりません")});
     EXPECT_EQ(Text(), QStringLiteral("読み込み失敗"));
 
-    // Both left the server ready for the next command.
+    // While another operation holds the connection nothing is sent.
+    messages.clear();
+    ASSERT_TRUE(document->Doc().Nntp().TryLock());
+    EXPECT_FALSE(view->ShowArticle(1));
+    document->Doc().Nntp().Unlock();
+    EXPECT_TRUE(messages.isEmpty());
+
+    // All of these left the server ready for the next command.
     ASSERT_TRUE(view->ShowArticle(1));
     EXPECT_TRUE(Text().contains(QStringLiteral("シフトJISのままの本文です。")));
 
