@@ -77,6 +77,20 @@ public:
         return {f, l};
     }
 
+    // Numbers from hi down to lo whose Subject holds tag.
+    std::vector<int> Find(const std::string& group, int lo, int hi, const std::string& tag)
+    {
+        Range(group);
+        std::vector<int> found;
+        Send("XHDR Subject " + std::to_string(lo) + "-" + std::to_string(hi) + "\r\n");
+        if (Line().rfind("221", 0) != 0)
+            return found;
+        for (std::string l = Line(); l != ".\r\n" && !l.empty(); l = Line())
+            if (l.find(tag) != std::string::npos)
+                found.insert(found.begin(), std::atoi(l.c_str()));
+        return found;
+    }
+
 private:
     void Send(const std::string& s) { (void)!::send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
     std::string Line()
@@ -136,30 +150,53 @@ struct DocServer : ::testing::Test {
         doc->ToggleOnline();
         ASSERT_TRUE(doc->IsConnected()) << host.texts.size();
     }
-    // Posts count articles to group; returns (last before, last after).
-    std::pair<int, int> Fresh(const std::string& group, int count, const std::string& tag)
+    // Posts count articles to group. Other tests may post to the same group
+    // meanwhile: ours are found by their tag.
+    struct Posted {
+        int first = 0;  // the group's last article before
+        int second = 0; // and after
+        std::vector<int> ours; // newest first
+    };
+    Posted Fresh(const std::string& group, int count, const std::string& tag)
     {
         Poster p(*server_);
-        const int before = p.Range(group).second;
+        Posted r;
+        r.first = p.Range(group).second;
         for (int i = 0; i < count; ++i)
             EXPECT_TRUE(p.Post(group, tag + " " + std::to_string(i)));
-        return {before, p.Range(group).second};
+        r.second = p.Range(group).second;
+        r.ours = p.Find(group, r.first + 1, r.second, tag + " ");
+        EXPECT_EQ(r.ours.size(), static_cast<std::size_t>(count));
+        return r;
     }
-    // Opens group with everything up to readUpTo marked read, and with
-    // readAbove set everything above it too (articles other tests post
-    // meanwhile).
-    bool Open(const std::string& group, int readUpTo, int readAbove = 0)
+    // Opens group with every article but unread (newest first) marked read.
+    bool OpenUnread(const std::string& group, const std::vector<int>& unread)
+    {
+        std::string marks;
+        long long from = 1;
+        for (auto it = unread.rbegin(); it != unread.rend(); ++it) {
+            if (*it > from)
+                marks += (marks.empty() ? "" : ",") + std::to_string(from) + "-" + std::to_string(*it - 1);
+            from = *it + 1LL;
+        }
+        marks += (marks.empty() ? "" : ",") + std::to_string(from) + "-2147483647";
+        return OpenWith(group, marks);
+    }
+    bool OpenWith(const std::string& group, const std::string& marks)
     {
         CNewsGroup* g = doc->Groups().Find(group);
         EXPECT_NE(g, nullptr) << group;
         if (!g)
             return false;
         doc->SetCurrentGroup(nullptr); // stores the open group's marks first
-        g->m_strReadList = readUpTo > 0 ? "1-" + std::to_string(readUpTo) : "";
-        if (readAbove > 0)
-            g->m_strReadList += (g->m_strReadList.empty() ? "" : ",") + std::to_string(readAbove + 1) + "-2147483647";
+        g->m_strReadList = marks;
         doc->SetCurrentGroup(g);
         return doc->OpenCurrentGroup();
+    }
+    // Opens group with everything up to readUpTo marked read.
+    bool Open(const std::string& group, int readUpTo)
+    {
+        return OpenWith(group, readUpTo > 0 ? "1-" + std::to_string(readUpTo) : "");
     }
     std::vector<int> Numbers() const
     {
@@ -220,6 +257,13 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
     CommandState s;
     doc->OnUpdateCommand(cmd::Online, s);
     EXPECT_TRUE(s.checked && s.enabled);
+    for (unsigned id : {cmd::NextArticle, cmd::NewArticle, cmd::FollowUp, cmd::NextUnread, cmd::Find, cmd::Reload,
+                        cmd::MarkRead}) {
+        CommandState c;
+        doc->OnUpdateCommand(id, c);
+        // Reload needs an open group and Mark read a non-empty list.
+        EXPECT_EQ(c.enabled, id != cmd::Reload && id != cmd::MarkRead) << id;
+    }
     doc->OnCommand(cmd::Online);
     EXPECT_FALSE(doc->IsConnected());
     EXPECT_EQ(view.hints, (std::vector<long>{14, 14}));
@@ -250,8 +294,8 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
     EXPECT_TRUE(Open("local.empty", 0));
     EXPECT_TRUE(doc->Articles().empty());
 
-    EXPECT_TRUE(Open("local.test", one.first, one.second));
-    ASSERT_EQ(Numbers(), std::vector<int>{one.second});
+    EXPECT_TRUE(OpenUnread("local.test", one.ours));
+    ASSERT_EQ(Numbers(), one.ours);
     EXPECT_EQ(doc->Articles()[0]->m_strSubject, tag + " 0");
     EXPECT_EQ(doc->Articles()[0]->m_strFrom, "tester@example.invalid");
     EXPECT_GT(doc->Articles()[0]->m_timeDate, 1700000000);
@@ -259,8 +303,8 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
 
     view.hints.clear();
     doc->Config().nMaxReadArtcleCount = 500;
-    EXPECT_TRUE(Open("fj.test.one", many.first, many.second));
-    EXPECT_EQ(Numbers(), Down(many.second, many.first + 1));
+    EXPECT_TRUE(OpenUnread("fj.test.one", many.ours));
+    EXPECT_EQ(Numbers(), many.ours);
     EXPECT_EQ(doc->Articles().back()->m_strSubject, tag + " 0");
     EXPECT_TRUE(host.limitPresets.empty());
     const auto& progress = *host.progress.back();
@@ -274,8 +318,9 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
     doc->Config().bShowOldArticle = true;
     EXPECT_TRUE(Open("fj.test.one", many.second - 3));
     for (const auto& a : doc->Articles())
-        if (a->m_nNumber <= many.second)
+        if (a->m_nNumber <= many.second) {
             EXPECT_EQ(a->m_bRead, a->m_nNumber <= many.second - 3) << a->m_nNumber;
+        }
     EXPECT_GE(doc->Articles().size(), 120u);
 }
 
@@ -287,19 +332,19 @@ TEST_F(DocServer, LimitDialogAndShowOldArticleStop)
     Online("", 5);
     // 5 unread, dialog preset 5; Yes with 3 gives 3 more, then the dialog again.
     host.limitAnswers = {{IDYES, 3}, {IDNO, 9}};
-    EXPECT_TRUE(Open("local.test", f.first, f.second));
-    EXPECT_EQ(Numbers(), Down(f.second, f.second - 7));
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
+    EXPECT_EQ(Numbers(), std::vector<int>(f.ours.begin(), f.ours.begin() + 8));
     EXPECT_EQ(host.limitPresets, (std::vector<int>{5, 8}));
     // Cancel or a number below 1 stop at once.
     for (ScriptedHost::LimitAnswer a : {ScriptedHost::LimitAnswer{IDCANCEL, 3}, {IDYES, 0}, {IDYES, -4}}) {
         host.limitAnswers = {a};
-        EXPECT_TRUE(Open("local.test", f.first, f.second));
+        EXPECT_TRUE(OpenUnread("local.test", f.ours));
         EXPECT_EQ(doc->Articles().size(), 5u);
     }
     // With read articles listed, the limit stops silently when one was read.
     host.limitPresets.clear();
     doc->Config().bShowOldArticle = true;
-    EXPECT_TRUE(Open("local.test", f.second - 2));
+    EXPECT_TRUE(OpenUnread("local.test", {f.ours[0], f.ours[1]}));
     EXPECT_EQ(doc->Articles().size(), 5u);
     EXPECT_TRUE(doc->Articles().back()->m_bRead);
     EXPECT_TRUE(host.limitPresets.empty());
@@ -319,7 +364,7 @@ TEST_F(DocServer, FiveThousandArticles)
     const int last = p.Range("local.bulk").second;
     Online("", 1000);
     host.limitAnswers = {{IDYES, 500}, {IDYES, 100000}};
-    EXPECT_TRUE(Open("local.bulk", last - 5000, last));
+    EXPECT_TRUE(OpenWith("local.bulk", "1-" + std::to_string(last - 5000) + "," + std::to_string(last + 1) + "-2147483647"));
     EXPECT_EQ(Numbers(), Down(last, last - 4999));
     EXPECT_EQ(host.limitPresets, (std::vector<int>{1000, 1500}));
     std::set<std::string> ids;
@@ -336,7 +381,7 @@ TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
     for (int step : {1, 4}) {
         view.hints.clear();
         host.cancelAtMessage = step;
-        EXPECT_FALSE(Open("local.test", f.first, f.second));
+        EXPECT_FALSE(OpenUnread("local.test", f.ours));
         EXPECT_TRUE(doc->Articles().empty());
         EXPECT_EQ(doc->GetCurrentGroup(), nullptr);
         EXPECT_EQ(view.hints, std::vector<long>{4});
@@ -344,8 +389,8 @@ TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
         EXPECT_EQ(host.openNow, 0);
     }
     host.cancelAtMessage = 0;
-    EXPECT_TRUE(Open("local.test", f.first, f.second));
-    EXPECT_EQ(Numbers(), Down(f.second, f.first + 1));
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
+    EXPECT_EQ(Numbers(), f.ours);
     EXPECT_TRUE(host.messages.empty());
 }
 
@@ -364,12 +409,12 @@ TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
     EXPECT_TRUE(doc->Articles().empty());
     host.messages.clear();
 
-    EXPECT_TRUE(Open("local.test", f.first, f.second));
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
     ASSERT_EQ(doc->Articles().size(), 4u);
 
     // Reload: a start below the first and an end of 0 or above the last mean
     // the group's range; only unread articles not yet listed are fetched.
-    doc->MarkArticleRead(f.second);
+    doc->MarkArticleRead(f.ours[0]);
     EXPECT_TRUE(doc->IsModified());
     doc->ClearArticles();
     view.hints.clear();
@@ -379,7 +424,8 @@ TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
         doc->OnCommand(cmd::Reload);
     }
     EXPECT_EQ(host.reloadPresets[0], std::pair(g->m_nFirst, g->m_nLast));
-    EXPECT_EQ(Numbers(), Down(f.second - 1, f.first + 1));
+    const std::vector<int> rest(f.ours.begin() + 1, f.ours.end());
+    EXPECT_EQ(Numbers(), rest);
     EXPECT_EQ(view.hints, (std::vector<long>{4, 4}));
     // Cancel in dialog 122: nothing happens.
     host.reloadAnswers = {{IDCANCEL, 1, 1}};
@@ -392,7 +438,7 @@ TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
     doc->SetCurrentGroup(nullptr);
     doc->SetCurrentGroup(lt);
     EXPECT_TRUE(doc->OpenCurrentGroup());
-    EXPECT_EQ(Numbers(), Down(f.second - 1, f.first + 1));
+    EXPECT_EQ(Numbers(), rest);
 
     // 423 for numbers the server does not have: marked read, nothing listed.
     const int missing = f.second + 1000000;
@@ -454,15 +500,15 @@ TEST_F(DocServer, ReentryDuringFetchAndGroupListIsRefused)
         EXPECT_TRUE(doc->IsConnected());
     };
     host.beeps = 0;
-    EXPECT_TRUE(Open("local.test", f.first, f.second));
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
     EXPECT_TRUE(checked);
     EXPECT_GE(host.beeps, 3);
     EXPECT_TRUE(host.reloadPresets.empty());
-    EXPECT_EQ(Numbers(), Down(f.second, f.first + 1));
+    EXPECT_EQ(Numbers(), f.ours);
     host.onPump = nullptr;
     // Still in step with the server.
-    EXPECT_TRUE(Open("local.test", f.second - 1, f.second));
-    EXPECT_EQ(Numbers(), std::vector<int>{f.second});
+    EXPECT_TRUE(OpenUnread("local.test", {f.ours[0]}));
+    EXPECT_EQ(Numbers(), std::vector<int>{f.ours[0]});
 }
 
 TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
