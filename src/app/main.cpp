@@ -1,5 +1,6 @@
 #include "app/LumeApp.h"
 #include "app/SingleInstance.h"
+#include "app/PaneFactory.h"
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
 #include "ui/MainFrame.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv)
     instance.Listen();
 
     ui::LumeDocument document(&platform::Registry::User());
+    app::InstallPanes(platform::Registry::User());
     app::CLumeApp lume(platform::Registry::User(), document);
     if (!lume.InitInstance(commandLine))
         return 1;

@@ -7,6 +7,7 @@
 #include "ui/DocumentHost.h"
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -22,9 +23,18 @@ public:
     explicit NewsHost(QWidget* window = nullptr) : window_(window) {}
     void SetWindow(QWidget* window) { window_ = window; }
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
+    // Pane commands the document passes on go to the pane set here.
+    using Forwarder = std::function<void(Pane pane, unsigned id)>;
+    void SetForwarder(Forwarder forwarder) { forwarder_ = std::move(forwarder); }
+    void ForwardCommand(Pane pane, unsigned id) override
+    {
+        if (forwarder_)
+            forwarder_(pane, id);
+    }
 
 private:
     QWidget* window_;
+    Forwarder forwarder_;
 };
 
 class LumeDocument : public UiDocument {

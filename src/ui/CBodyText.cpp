@@ -1,0 +1,258 @@
+#include "ui/CBodyText.h"
+
+#include "ui/CommandIds.h"
+#include "ui/EditContextMenu.h"
+#include "ui/SjisText.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <algorithm>
+
+namespace ui {
+
+QColor ColourOf(message::Colour c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+CBodyText::CBodyText(QWidget* parent) : QTextEdit(parent)
+{
+    setReadOnly(true);
+    setAcceptRichText(false);
+    setUndoRedoEnabled(false);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    viewport()->setMouseTracking(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+}
+
+void CBodyText::Clear()
+{
+    const bool filling = !fill_.isNull();
+    if (filling)
+        fill_.endEditBlock();
+    clear();
+    if (filling) {
+        fill_ = QTextCursor(document());
+        fill_.beginEditBlock();
+    }
+    links_.clear();
+    urlTexts_.clear();
+}
+
+void CBodyText::Append(std::string_view text, message::TextRole role, message::Colour colour, bool underline)
+{
+    QString s = FromSjis(text);
+    s.remove(QLatin1Char('\r'));
+    if (s.isEmpty())
+        return;
+    QTextCharFormat format;
+    format.setForeground(ColourOf(colour));
+    format.setFontUnderline(underline);
+    QTextCursor local;
+    QTextCursor& cursor = fill_.isNull() ? local : fill_;
+    if (fill_.isNull()) {
+        local = QTextCursor(document());
+        local.movePosition(QTextCursor::End);
+    }
+    const int start = cursor.position();
+    cursor.insertText(s, format);
+    if (role == message::TextRole::Url) {
+        links_.push_back({start, cursor.position(), s});
+        urlTexts_.push_back(s);
+    }
+}
+
+void CBodyText::SetRedraw(bool on)
+{
+    if (on == redraw_)
+        return;
+    redraw_ = on;
+    setUpdatesEnabled(on);
+    if (!on) {
+        // One edit block: the text is laid out once, when the fill ends.
+        fill_ = QTextCursor(document());
+        fill_.movePosition(QTextCursor::End);
+        fill_.beginEditBlock();
+    } else {
+        if (!fill_.isNull())
+            fill_.endEditBlock();
+        fill_ = QTextCursor();
+        moveCursor(QTextCursor::Start);
+        verticalScrollBar()->setValue(0);
+        horizontalScrollBar()->setValue(0);
+    }
+}
+
+void CBodyText::ShowStatus(const std::string& text)
+{
+    Clear();
+    QTextCharFormat format;
+    format.setForeground(palette().color(QPalette::Text));
+    QTextCursor(document()).insertText(FromSjis(text), format);
+}
+
+void CBodyText::SetColours(message::Colour text, message::Colour background)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Text, ColourOf(text));
+    p.setColor(QPalette::Base, ColourOf(background));
+    setPalette(p);
+}
+
+int CBodyText::FindText(int direction, const QString& text, bool ignoreCase)
+{
+    setFocus();
+    if (text.isEmpty())
+        return 0;
+    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const QTextCursor caret = textCursor();
+    const QTextBlock caretBlock = document()->findBlock(caret.position());
+    QTextBlock found;
+    int at = -1;
+    if (direction != 0) {
+        int from = std::clamp(caret.selectionEnd() - caretBlock.position(), 0, caretBlock.length());
+        for (QTextBlock b = caretBlock; b.isValid() && at < 0; b = b.next(), from = 0) {
+            at = b.text().indexOf(text, from, cs);
+            found = b;
+        }
+    } else {
+        const int cut = std::max(0, caret.selectionStart() - caretBlock.position());
+        for (QTextBlock b = caretBlock; b.isValid() && at < 0; b = b.previous()) {
+            const QString line = b == caretBlock ? b.text().left(cut) : b.text();
+            at = line.lastIndexOf(text, -1, cs);
+            found = b;
+        }
+    }
+    if (at < 0)
+        return 0;
+    QTextCursor select(document());
+    select.setPosition(found.position() + at);
+    select.setPosition(found.position() + at + int(text.size()), QTextCursor::KeepAnchor);
+    setTextCursor(select);
+    // Not strictly inside the visible lines: bring it to about the middle.
+    const QRect r = cursorRect(select);
+    const int lineHeight = std::max(1, fontMetrics().lineSpacing());
+    if (r.top() < lineHeight || r.bottom() > viewport()->height() - lineHeight) {
+        QScrollBar* bar = verticalScrollBar();
+        bar->setValue(bar->value() + r.center().y() - viewport()->height() / 2);
+    }
+    return 1;
+}
+
+int CBodyText::ScrollLines(int direction, int count)
+{
+    QScrollBar* bar = verticalScrollBar();
+    const int before = bar->value();
+    if (count == -1) {
+        bar->triggerAction(direction != 0 ? QAbstractSlider::SliderPageStepSub : QAbstractSlider::SliderPageStepAdd);
+    } else {
+        QTextCursor c = textCursor();
+        c.clearSelection();
+        c.movePosition(direction == 1 ? QTextCursor::Up : QTextCursor::Down, QTextCursor::MoveAnchor, count);
+        c.movePosition(QTextCursor::StartOfLine);
+        setTextCursor(c);
+        const int step = count * std::max(1, fontMetrics().lineSpacing());
+        bar->setValue(before + (direction == 1 ? -step : step));
+    }
+    return bar->value() != before ? 1 : 0;
+}
+
+int CBodyText::FirstVisibleLine() const
+{
+    return cursorForPosition(QPoint(0, 0)).blockNumber();
+}
+
+int CBodyText::VisibleLineCount() const
+{
+    return viewport()->height() / std::max(1, fontMetrics().height());
+}
+
+QStringList CBodyText::Lines() const
+{
+    QStringList lines;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+        lines << b.text();
+    // The text ends with a line end: no line follows it.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void CBodyText::CopyAll()
+{
+    const QTextCursor saved = textCursor();
+    const int v = verticalScrollBar()->value();
+    const int h = horizontalScrollBar()->value();
+    const bool wasOn = updatesEnabled();
+    setUpdatesEnabled(false);
+    selectAll();
+    copy();
+    setTextCursor(saved);
+    verticalScrollBar()->setValue(v);
+    horizontalScrollBar()->setValue(h);
+    setUpdatesEnabled(wasOn);
+    viewport()->update();
+}
+
+QString CBodyText::UrlAt(const QPoint& viewportPos) const
+{
+    if (links_.empty())
+        return {};
+    const int pos = document()->documentLayout()->hitTest(viewportPos + QPoint(horizontalScrollBar()->value(),
+                                                                               verticalScrollBar()->value()),
+                                                          Qt::ExactHit);
+    if (pos < 0)
+        return {};
+    auto it = std::upper_bound(links_.begin(), links_.end(), pos,
+                               [](int p, const Link& l) { return p < l.start; });
+    if (it == links_.begin())
+        return {};
+    --it;
+    return pos < it->end ? it->url : QString();
+}
+
+void CBodyText::mouseMoveEvent(QMouseEvent* event)
+{
+    const bool onLink = !UrlAt(event->position().toPoint()).isEmpty();
+    if (onLink != linkCursor_) {
+        linkCursor_ = onLink;
+        viewport()->setCursor(onLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+    }
+    QTextEdit::mouseMoveEvent(event);
+}
+
+void CBodyText::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton) {
+        setFocus();
+        emit middleClicked();
+        return;
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+void CBodyText::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const QString url = UrlAt(event->position().toPoint());
+        if (!url.isEmpty()) {
+            emit urlActivated(url);
+            return;
+        }
+    }
+    QTextEdit::mouseDoubleClickEvent(event);
+}
+
+void CBodyText::contextMenuEvent(QContextMenuEvent* event)
+{
+    EditMenuOwner owner;
+    owner.SetExtraCommands({cmd::CopyAll, cmd::JumpUrl});
+    owner.SetCommandTarget([this](unsigned id) { emit commandRequested(id); });
+    RunEditContextMenu(this, owner, EditStateOf(this), event->globalPos());
+}
+
+} // namespace ui

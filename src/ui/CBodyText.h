@@ -1,0 +1,68 @@
+#pragma once
+// The body control: a read-only rich text control that the article renderer
+// fills, with the recorded URLs, the text search and the paging the body pane
+// and the main window's search commands use.
+#include "message/BodySink.h"
+#include <QString>
+#include <QStringList>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <vector>
+
+namespace ui {
+
+class CBodyText : public QTextEdit, public message::BodySink {
+    Q_OBJECT
+public:
+    explicit CBodyText(QWidget* parent = nullptr);
+
+    void Clear() override;
+    void Append(std::string_view text, message::TextRole role, message::Colour colour, bool underline) override;
+    void SetRedraw(bool on) override;
+
+    // Shows a status text (Shift_JIS) in place of an article.
+    void ShowStatus(const std::string& text);
+    void SetColours(message::Colour text, message::Colour background);
+
+    // 1 found (and selected), 0 not found. direction 0 searches upwards.
+    int FindText(int direction, const QString& text, bool ignoreCase);
+    // count -1: one page (direction != 0 up, 0 down); else the caret moves
+    // count lines (up when direction is 1). 1 when the view moved.
+    int ScrollLines(int direction, int count);
+    int FirstVisibleLine() const;
+    int VisibleLineCount() const;
+    // The text lines of the control (without line ends).
+    QStringList Lines() const;
+    // Copies everything, keeping selection and scroll position.
+    void CopyAll();
+    // The recorded URL under a viewport position, or "".
+    QString UrlAt(const QPoint& viewportPos) const;
+    const std::vector<QString>& Urls() const { return urlTexts_; }
+
+signals:
+    void urlActivated(const QString& url);
+    void middleClicked();
+    void commandRequested(unsigned id);
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    struct Link {
+        int start;
+        int end;
+        QString url;
+    };
+    QTextCursor fill_; // the end of the text while a fill runs
+    std::vector<Link> links_;
+    std::vector<QString> urlTexts_;
+    bool redraw_ = true;
+    bool linkCursor_ = false;
+};
+
+QColor ColourOf(message::Colour c);
+
+} // namespace ui

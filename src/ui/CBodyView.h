@@ -1,0 +1,121 @@
+#pragma once
+// The body pane: the article chosen in the article list, fetched into a cache
+// file and shown with its header lines, MIME parts and attachment list.
+#include "message/Attachment.h"
+#include "message/BodySink.h"
+#include "message/CacheFile.h"
+#include "news/DocumentView.h"
+#include "ui/DocumentHost.h"
+
+#include <QFont>
+#include <QListWidget>
+#include <QStyledItemDelegate>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CLumeDoc;
+class QPrinter;
+namespace platform { class Registry; }
+
+namespace ui {
+
+class CBodyText;
+class LumeDocument;
+
+// Attachment rows: the icon at the top-left corner plus one pixel, the name
+// 35 pixels to the right.
+class AttachmentRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    static int RowHeight(const QFontMetrics& fm);
+};
+
+class CBodyView : public QWidget, public CView, public DocumentView {
+    Q_OBJECT
+public:
+    static constexpr const char* kSection = "BodyView";
+
+    CBodyView(LumeDocument& document, platform::Registry& registry, QWidget* mainWindow, QWidget* parent = nullptr);
+    ~CBodyView() override;
+
+    // Both kinds of document broadcast end here.
+    void OnUpdate(CView* sender, long hint) override;
+    void OnUpdate(DocumentView* sender, long hint) override;
+    const char* ViewClass() const override { return "CBodyView"; }
+    bool OnCommand(unsigned id) override;
+    bool OnUpdateCommand(CmdUI& state) override;
+
+    // Fetches article n and shows it; false when it could not be shown.
+    bool ShowArticle(int n);
+    // Shows an article kept in a file in the cache's form (Shift_JIS, ending
+    // with the "." line) as if it had been fetched.
+    bool ShowArticleFile(const std::filesystem::path& file);
+    // Page forward or back; at the end (start) the article list moves on.
+    void PageMove(bool forward);
+    // Prints the article; the page count (0 when nothing was printed).
+    int PrintArticle(QPrinter& printer);
+
+    CBodyText* Body() const { return body_; }
+    QListWidget* AttachmentList() const { return list_; }
+    message::CAttachment* SelectedAttachment() const;
+    const std::filesystem::path& CachePath() const { return cachePath_; }
+    bool ArticleShown() const { return cache_ != nullptr; }
+    QFont BodyFont() const { return font_; }
+    void SetBodyFont(const QFont& font);
+    bool WordWrap() const { return wordWrap_; }
+
+    bool SaveAttachment(message::CAttachment& attachment, const std::filesystem::path& path);
+    bool SaveArticle(const std::filesystem::path& path);
+
+    // Test seams: the save dialog (given the pre-filled name, returns the chosen
+    // path or ""), the progress window, the desktop for view and print.
+    using SaveDialogHook = std::function<QString(const QString& suggested)>;
+    static void SetSaveDialogHook(SaveDialogHook hook);
+    using ProgressHook = std::function<std::unique_ptr<Progress>(int delayMs)>;
+    static void SetProgressHook(ProgressHook hook);
+    static void SetDesktop(message::Desktop* desktop);
+
+    // The font kept as the 60-byte font record of the settings.
+    static std::vector<std::uint8_t> EncodeFont(const QFont& font);
+    static bool DecodeFont(const std::vector<std::uint8_t>& record, QFont& font);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Relayout();
+    void ClearArticle();
+    bool Fetch(int n);
+    void Display();
+    void SaveSelectedAttachment();
+    void OpenSelectedAttachment(bool print);
+    void ShowSelectedSource();
+    void SaveArticleAs();
+    void ToggleWordWrap();
+    void ChooseFont();
+    void JumpToUrl();
+    void Message(unsigned id, const std::vector<std::string>& args = {});
+    message::Colour Colour(const char* key, message::Colour def) const;
+
+    LumeDocument& document_;
+    CLumeDoc& doc_;
+    platform::Registry& registry_;
+    QWidget* mainWindow_;
+    CBodyText* body_;
+    QListWidget* list_;
+    QFont font_;
+    bool wordWrap_ = false;
+    std::filesystem::path cachePath_;
+    std::shared_ptr<message::CacheFile> cache_;
+    std::vector<std::unique_ptr<message::CAttachment>> attachments_;
+    std::vector<std::filesystem::path> viewedFiles_;
+    bool updating_ = false;
+    bool fetching_ = false;
+};
+
+} // namespace ui

@@ -1,0 +1,529 @@
+#include "WaitFor.h"
+
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+#include "ui/BodyPrint.h"
+#include "ui/CBodyText.h"
+#include "ui/CBodyView.h"
+#include "ui/LumeDocument.h"
+#include "ui/UiHost.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QGuiApplication>
+#include <QPrinter>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace ui;
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// stdout of a peer program, "" when it failed.
+std::string RunPeer(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput().toStdString();
+}
+
+class ScriptedProgress : public Progress {
+public:
+    explicit ScriptedProgress(bool cancel) : cancel_(cancel) {}
+    bool Open(const std::string&) override { return true; }
+    bool Open(unsigned) override { return true; }
+    void SetTotal(long long) override {}
+    void SetPosition(long long) override {}
+    void SetMessage(const std::string&) override {}
+    bool Cancelled() const override { return cancel_; }
+    void Close() override {}
+
+private:
+    bool cancel_;
+};
+
+class HintRecorder : public DocumentView {
+public:
+    void OnUpdate(DocumentView*, long hint) override { hints.push_back(hint); }
+    std::vector<long> hints;
+};
+
+class BodyViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        registry = std::make_unique<platform::Registry>(Path("registry"));
+        document = std::make_unique<LumeDocument>(registry.get());
+        view = std::make_unique<CBodyView>(*document, *registry, nullptr);
+        view->resize(640, 480);
+        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
+            messages << text;
+            return int(WindowHost::Ok);
+        });
+        CBodyView::SetProgressHook([this](int) { return std::make_unique<ScriptedProgress>(cancelFetch); });
+    }
+    void TearDown() override
+    {
+        view.reset();
+        SetMessageHook({});
+        CBodyView::SetProgressHook({});
+        CBodyView::SetSaveDialogHook({});
+    }
+    std::filesystem::path Path(const char* name) const { return std::filesystem::path(dir.filePath(name).toStdString()); }
+
+    // Connects to the test server and selects group; false (test skipped) without one.
+    bool Connect(const std::string& group)
+    {
+        const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+        const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+        if (!host || !port)
+            return false;
+        CNntp& nntp = document->Doc().Nntp();
+        if (!nntp.Open(host, 0, std::atoi(port)) || !nntp.ReadGreeting(true))
+            return false;
+        std::string reply;
+        int count = 0, first = 0, last = 0;
+        return nntp.Group(group, reply, count, first, last) == 1;
+    }
+    QString Text() const { return view->Body()->toPlainText(); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<platform::Registry> registry;
+    std::unique_ptr<LumeDocument> document;
+    std::unique_ptr<CBodyView> view;
+    QStringList messages;
+    bool cancelFetch = false;
+};
+
+#define CONNECT_OR_SKIP(group)                                                                                 \
+    if (!Connect(group))                                                                                       \
+    GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT name no news server with the demo articles"
+
+TEST_F(BodyViewTest, JapaneseInEveryCodeIsShownWithoutMojibake)
+{
+    CONNECT_OR_SKIP("local.japanese");
+    const struct {
+        int n;
+        QString subject, body;
+    } cases[] = {
+        {1, QStringLiteral("Subject: シフトJISの件名"), QStringLiteral("シフトJISのままの本文です。")},
+        {3, QStringLiteral("Subject: 生のJIS件名"), QStringLiteral("JIS のままの件名と本文です。")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.n);
+        ASSERT_TRUE(view->ShowArticle(c.n));
+        const QString text = Text();
+        EXPECT_TRUE(text.contains(c.subject)) << text.toStdString();
+        EXPECT_TRUE(text.contains(c.body)) << text.toStdString();
+        EXPECT_FALSE(text.contains(QChar(0xFFFD)));
+        // The hide list: these never show with the header lines filtered.
+        EXPECT_FALSE(text.contains(QStringLiteral("Message-ID:")));
+        EXPECT_FALSE(text.contains(QStringLiteral("Path:")));
+        EXPECT_TRUE(text.contains(QStringLiteral("From: old@example.jp")));
+        EXPECT_EQ(view->AttachmentList()->count(), 0);
+        EXPECT_FALSE(view->AttachmentList()->isVisible());
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+
+    // EUC-JP without a charset is read as Shift_JIS, as this reader always has:
+    // its bytes come out as half-width kana.
+    ASSERT_TRUE(view->ShowArticle(2));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Subject: EUC-JP､ﾎ"))) << Text().toStdString();
+
+    // All header lines, undecoded.
+    registry->WriteInt("BodyView", "bShowHeader", 1);
+    ASSERT_TRUE(view->ShowArticle(3));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Message-ID: <legacy-jis@example.jp>")));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Path: lumetra-test.localdomain!demo.localdomain"))) << Text().toStdString();
+}
+
+TEST_F(BodyViewTest, MultipartAttachmentIsListedAndSavesTheOriginalBytes)
+{
+    CONNECT_OR_SKIP("local.japanese");
+    view->show();
+    ASSERT_TRUE(view->ShowArticle(4));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Subject: 画像の添付"))) << Text().toStdString();
+    EXPECT_TRUE(Text().contains(QStringLiteral("From: 山田 太郎 <yamada@example.jp>"))) << Text().toStdString();
+    EXPECT_TRUE(Text().contains(QStringLiteral("画像を添付します。")));
+    QListWidget* list = view->AttachmentList();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("check.png"));
+    EXPECT_FALSE(list->item(0)->icon().isNull());
+    // One attachment: the list is 1.3 rows tall, the body takes the rest.
+    const int row = AttachmentRowDelegate::RowHeight(QFontMetrics(list->font()));
+    EXPECT_EQ(list->height(), int(row * 1.3));
+    EXPECT_EQ(view->Body()->height() + list->height(), view->height());
+
+    CmdUI state;
+    state.id = 32849;
+    ASSERT_TRUE(view->OnUpdateCommand(state));
+    EXPECT_FALSE(state.enabled);
+    list->setCurrentRow(0);
+    ASSERT_TRUE(view->OnUpdateCommand(state));
+    EXPECT_TRUE(state.enabled);
+
+    // The article as fetched, then python's email package as the reference decoder.
+    const auto article = Path("article.txt");
+    ASSERT_TRUE(view->SaveArticle(article));
+    EXPECT_EQ(ReadAll(article), ReadAll(view->CachePath()));
+    const std::string expected = RunPeer(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import email,sys\n"
+                        "m=email.message_from_binary_file(open(sys.argv[1],'rb'))\n"
+                        "[sys.stdout.buffer.write(p.get_payload(decode=True)) for p in m.walk() "
+                        "if p.get_filename()=='check.png']"),
+         QString::fromStdString(article.string())});
+    ASSERT_FALSE(expected.empty());
+    ASSERT_EQ(expected.substr(1, 3), "PNG");
+
+    QString suggested;
+    const auto target = Path("saved.png");
+    CBodyView::SetSaveDialogHook([&](const QString& name) {
+        suggested = name;
+        return QString::fromStdString(target.string());
+    });
+    view->OnCommand(32849);
+    EXPECT_EQ(suggested, QStringLiteral("check.png"));
+    EXPECT_EQ(ReadAll(target), expected);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("添付ファイルを"))) << messages[0].toStdString();
+
+    // The next article leaves no attachment behind.
+    ASSERT_TRUE(view->ShowArticle(1));
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(view->Body()->height(), view->height());
+}
+
+TEST_F(BodyViewTest, UuencodeBlockSavesWhatUudecodeGives)
+{
+    CONNECT_OR_SKIP("local.test");
+    ASSERT_TRUE(view->ShowArticle(2));
+    EXPECT_TRUE(Text().contains(QStringLiteral("ファイルを uuencode で送ります。"))) << Text().toStdString();
+    QListWidget* list = view->AttachmentList();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("hello.txt"));
+
+    const auto article = Path("uu.txt");
+    ASSERT_TRUE(view->SaveArticle(article));
+    const std::string expected =
+        RunPeer(QStringLiteral("uudecode"), {QStringLiteral("-o"), QStringLiteral("/dev/stdout"),
+                                         QString::fromStdString(article.string())});
+    ASSERT_FALSE(expected.empty());
+    list->setCurrentRow(0);
+    ASSERT_NE(view->SelectedAttachment(), nullptr);
+    const auto target = Path("hello.txt");
+    ASSERT_TRUE(view->SaveAttachment(*view->SelectedAttachment(), target));
+    EXPECT_EQ(ReadAll(target), expected);
+
+    // Quoted-printable: the soft line break joins the lines.
+    ASSERT_TRUE(view->ShowArticle(1));
+    EXPECT_TRUE(Text().contains(QStringLiteral("a soft line break herecontinues."))) << Text().toStdString();
+
+    // A URL in the text is recorded, and the pointer over it is the link cursor.
+    view->show();
+    ASSERT_TRUE(view->ShowArticle(3));
+    CBodyText* body = view->Body();
+    const QString url = QStringLiteral("https://example.org/news?x=1&y=2");
+    ASSERT_EQ(body->Urls(), std::vector<QString>{url});
+    QTextCursor inside(body->document());
+    inside.setPosition(int(Text().indexOf(url)) + 5);
+    const QPoint over = body->cursorRect(inside).center();
+    EXPECT_EQ(body->UrlAt(over), url);
+    auto move = [&](QPoint at) {
+        QMouseEvent event(QEvent::MouseMove, at, body->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(body->viewport(), &event);
+    };
+    move(over);
+    EXPECT_EQ(body->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    move(QPoint(body->viewport()->width() - 2, body->viewport()->height() - 2));
+    EXPECT_EQ(body->viewport()->cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST_F(BodyViewTest, FetchFailureAndCancelLeaveTheConnectionInStep)
+{
+    CONNECT_OR_SKIP("local.japanese");
+    ASSERT_TRUE(view->ShowArticle(4));
+    ASSERT_EQ(view->AttachmentList()->count(), 1);
+
+    cancelFetch = true;
+    EXPECT_FALSE(view->ShowArticle(4));
+    EXPECT_EQ(Text(), QStringLiteral("読み込みキャンセル"));
+    // The previous article's attachments went with its cache file.
+    EXPECT_EQ(view->AttachmentList()->count(), 0);
+    EXPECT_FALSE(view->ArticleShown());
+
+    cancelFetch = false;
+    EXPECT_FALSE(view->ShowArticle(999));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("記事が見つかりません")});
+    EXPECT_EQ(Text(), QStringLiteral("読み込み失敗"));
+
+    // While another operation holds the connection nothing is sent.
+    messages.clear();
+    ASSERT_TRUE(document->Doc().Nntp().TryLock());
+    EXPECT_FALSE(view->ShowArticle(1));
+    document->Doc().Nntp().Unlock();
+    EXPECT_TRUE(messages.isEmpty());
+
+    // All of these left the server ready for the next command.
+    ASSERT_TRUE(view->ShowArticle(1));
+    EXPECT_TRUE(Text().contains(QStringLiteral("シフトJISのままの本文です。")));
+
+    // Offline: no status from the server, a communication error.
+    document->Doc().Nntp().Quit();
+    messages.clear();
+    EXPECT_FALSE(view->ShowArticle(1));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("通信エラーが発生しました(CBodyView::UpdateView)。")});
+}
+
+TEST_F(BodyViewTest, FindInBodyFollowsTheCaret)
+{
+    CONNECT_OR_SKIP("local.japanese");
+    ASSERT_TRUE(view->ShowArticle(4));
+    CBodyText* body = view->Body();
+    // Down from the start: the first match, then the next one after it.
+    ASSERT_EQ(body->FindText(1, QStringLiteral("boundary"), false), 1);
+    const int first = body->textCursor().selectionStart();
+    EXPECT_EQ(body->textCursor().selectedText(), QStringLiteral("boundary"));
+    ASSERT_EQ(body->FindText(1, QStringLiteral("boundary"), false), 1);
+    const int second = body->textCursor().selectionStart();
+    EXPECT_GT(second, first);
+    // Up from there: back to the first.
+    ASSERT_EQ(body->FindText(0, QStringLiteral("boundary"), false), 1);
+    EXPECT_EQ(body->textCursor().selectionStart(), first);
+    EXPECT_EQ(body->FindText(0, QStringLiteral("boundary"), false), 0);
+    // Case: only with ignoreCase.
+    body->moveCursor(QTextCursor::Start);
+    EXPECT_EQ(body->FindText(1, QStringLiteral("画像を添付"), false), 1);
+    body->moveCursor(QTextCursor::Start);
+    EXPECT_EQ(body->FindText(1, QStringLiteral("CHECK.PNG"), false), 0);
+    EXPECT_EQ(body->FindText(1, QStringLiteral("CHECK.PNG"), true), 1);
+    EXPECT_EQ(body->FindText(1, QString(), true), 0);
+
+    // Copy all leaves the selection as it was.
+    const QTextCursor before = body->textCursor();
+    view->OnCommand(32816);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), body->toPlainText());
+    EXPECT_EQ(body->textCursor().selectionStart(), before.selectionStart());
+    EXPECT_EQ(body->textCursor().selectedText(), QStringLiteral("check.png"));
+    CmdUI copy;
+    copy.id = 57634;
+    ASSERT_TRUE(view->OnUpdateCommand(copy));
+    EXPECT_TRUE(copy.enabled);
+    view->OnCommand(57634);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("check.png"));
+}
+
+TEST_F(BodyViewTest, PagingPastTheEndsMovesToTheNextOrPreviousArticle)
+{
+    CONNECT_OR_SKIP("local.japanese");
+    HintRecorder recorder;
+    document->Doc().AddView(&recorder);
+    view->resize(400, 90); // a few lines visible: the article needs paging
+    view->show();
+    ASSERT_TRUE(view->ShowArticle(4));
+    QScrollBar* bar = view->Body()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+
+    view->OnCommand(32823); // page back at the start
+    ASSERT_TRUE(WaitFor([&] { return !recorder.hints.empty(); }));
+    EXPECT_EQ(recorder.hints, std::vector<long>{64});
+    recorder.hints.clear();
+
+    int pages = 0;
+    while (bar->value() < bar->maximum() && pages < 100) {
+        view->OnCommand(32821);
+        ++pages;
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(recorder.hints.empty()); // scrolling did not move on
+    view->OnCommand(32821);
+    EXPECT_TRUE(recorder.hints.empty()); // posted, not called
+    ASSERT_TRUE(WaitFor([&] { return !recorder.hints.empty(); }));
+    EXPECT_EQ(recorder.hints, std::vector<long>{16});
+    document->Doc().RemoveView(&recorder);
+}
+
+TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
+{
+    // Five uuencoded blocks, one of them named to climb out of any folder.
+    std::string article = "From: a@example.jp\r\nSubject: files\r\nMessage-ID: <m@x>\r\n"
+                          "Organization: Example\r\n\r\nfive files\r\n";
+    const char* names[] = {"a.txt", "b.pdf", "../../evil.sh", "d.png", "e.zip"};
+    for (const char* name : names)
+        article += std::string("begin 644 ") + name + "\r\n#86)C\r\n`\r\nend\r\n\r\n";
+    article += ".\r\n";
+    const auto file = Path("five.txt");
+    std::ofstream(file, std::ios::binary) << article;
+
+    view->resize(640, 480);
+    view->show();
+    ASSERT_TRUE(view->ShowArticleFile(file));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Organization: Example")));
+    EXPECT_FALSE(Text().contains(QStringLiteral("Message-ID")));
+    QListWidget* list = view->AttachmentList();
+    ASSERT_EQ(list->count(), 5);
+    const int row = AttachmentRowDelegate::RowHeight(QFontMetrics(list->font()));
+    EXPECT_EQ(list->height(), std::min(int(row * 2.3), view->height() / 2));
+    view->resize(640, 100); // half the pane is less than 2.3 rows
+    EXPECT_EQ(list->height(), 50);
+    EXPECT_EQ(view->Body()->height(), 50);
+
+    list->setCurrentRow(2);
+    QString suggested;
+    const auto target = Path("out.sh");
+    CBodyView::SetSaveDialogHook([&](const QString& name) {
+        suggested = name;
+        return QString::fromStdString(target.string());
+    });
+    view->OnCommand(32849);
+    EXPECT_EQ(suggested, QStringLiteral("evil.sh"));
+    EXPECT_EQ(ReadAll(target), "abc");
+
+    // Viewing goes through the desktop; the file made for it goes with the pane.
+    struct Recorder : message::Desktop {
+        bool OpenFile(const std::filesystem::path& f, bool print, const std::filesystem::path&) override
+        {
+            opened.push_back(f);
+            printed = print;
+            return ok;
+        }
+        std::vector<std::filesystem::path> opened;
+        bool printed = false;
+        bool ok = true;
+    } desktop;
+    CBodyView::SetDesktop(&desktop);
+    view->OnCommand(32789);
+    ASSERT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.opened[0].filename(), "evil.sh");
+    EXPECT_FALSE(desktop.printed);
+    const auto viewed = desktop.opened[0];
+    EXPECT_TRUE(std::filesystem::exists(viewed));
+    desktop.ok = false;
+    messages.clear();
+    view->OnCommand(32850);
+    EXPECT_TRUE(desktop.printed);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("添付ファイルの表示ができません。")));
+    view.reset();
+    CBodyView::SetDesktop(nullptr);
+    EXPECT_FALSE(std::filesystem::exists(viewed));
+}
+
+TEST(BodyPrintLayout, PagesOfTheBody)
+{
+    // 100 lines, 50 per page with the header: 49 body lines a page, 3 pages.
+    const BodyPrintLayout l = ComputeBodyPrintLayout(500, 10, 100);
+    EXPECT_EQ(l.linesPerPage, 50);
+    EXPECT_EQ(l.bodyLinesPerPage, 49);
+    EXPECT_EQ(l.totalPages, 3);
+    // A font taller than the page still prints (one line a page).
+    EXPECT_EQ(ComputeBodyPrintLayout(10, 30, 4).totalPages, 5);
+    EXPECT_EQ(PrintableLine(QStringLiteral("a\tb\r\nrest")), QStringLiteral("a       b"));
+}
+
+TEST_F(BodyViewTest, PrintsToPdfWithPageHeaders)
+{
+    CONNECT_OR_SKIP("local.japanese");
+    ASSERT_TRUE(view->ShowArticle(4));
+    QFont big = view->BodyFont();
+    big.setPointSize(60); // about ten lines a page: several pages
+    view->SetBodyFont(big);
+    const auto pdf = Path("article.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    const int pages = view->PrintArticle(printer);
+    ASSERT_GT(pages, 1);
+    const std::string text =
+        RunPeer(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QString::fromStdString(pdf.string()),
+                                           QStringLiteral("-")});
+    ASSERT_FALSE(text.empty());
+    for (int i = 1; i <= pages; ++i)
+        EXPECT_NE(text.find("Page " + std::to_string(i) + "/" + std::to_string(pages)), std::string::npos) << text;
+    EXPECT_EQ(text.find("Page " + std::to_string(pages + 1) + "/"), std::string::npos);
+    EXPECT_NE(QString::fromStdString(text).indexOf(QStringLiteral("画像を添付")), -1) << text;
+}
+
+TEST_F(BodyViewTest, FontAndWordWrapPersist)
+{
+    QFont font(QStringLiteral("Noto Sans Mono CJK JP"));
+    font.setPixelSize(17);
+    font.setBold(true);
+    view->SetBodyFont(font);
+    view->OnCommand(32808);
+    EXPECT_TRUE(view->WordWrap());
+    view.reset();
+    view = std::make_unique<CBodyView>(*document, *registry, nullptr);
+    EXPECT_EQ(view->BodyFont().family(), font.family());
+    EXPECT_EQ(view->BodyFont().pixelSize(), 17);
+    EXPECT_TRUE(view->BodyFont().bold());
+    EXPECT_TRUE(view->WordWrap());
+    EXPECT_EQ(view->Body()->lineWrapMode(), QTextEdit::WidgetWidth);
+
+    // A face name without its NUL is read within the record.
+    std::vector<std::uint8_t> record = CBodyView::EncodeFont(font);
+    std::fill(record.begin() + 28, record.end(), 'A');
+    QFont decoded;
+    ASSERT_TRUE(CBodyView::DecodeFont(record, decoded));
+    EXPECT_EQ(decoded.family(), QString(32, QLatin1Char('A')));
+    record.resize(59);
+    EXPECT_FALSE(CBodyView::DecodeFont(record, decoded));
+}
+
+} // namespace
+
+namespace {
+
+// Screenshots for a person to look at, when LUMETRA_SCREENSHOT_DIR names a folder.
+TEST_F(BodyViewTest, ScreenshotOfAJapaneseArticleWithAttachments)
+{
+    const char* shots = std::getenv("LUMETRA_SCREENSHOT_DIR");
+    if (!shots)
+        GTEST_SKIP() << "LUMETRA_SCREENSHOT_DIR is not set";
+    CONNECT_OR_SKIP("local.japanese");
+    view->resize(640, 360);
+    view->show();
+    ASSERT_TRUE(view->ShowArticle(4));
+    view->AttachmentList()->setCurrentRow(0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view->grab().save(QString::fromUtf8(shots) + QStringLiteral("/bodypane-multipart.png")));
+    ASSERT_TRUE(view->ShowArticle(2));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view->grab().save(QString::fromUtf8(shots) + QStringLiteral("/bodypane-euc.png")));
+}
+
+// Not a test: the time to fetch and show a 1 MB article (local.test 5 when loaded).
+TEST_F(BodyViewTest, DISABLED_BenchmarkOneMegabyteArticle)
+{
+    CONNECT_OR_SKIP("local.test");
+    view->show();
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(view->ShowArticle(5));
+    QCoreApplication::processEvents();
+    std::printf("1 MB article: %lld ms, %lld bytes cached, %d lines\n", timer.elapsed(),
+                (long long)std::filesystem::file_size(view->CachePath()), int(view->Body()->Lines().size()));
+}
+
+} // namespace
