@@ -15,7 +15,12 @@ port=$(bash scripts/inn-server.sh start "$server_dir")
 export LUMETRA_TEST_NNTP_HOST=127.0.0.1
 export LUMETRA_TEST_NNTP_PORT=$port
 export LUMETRA_TEST_NNTP_DIR=$server_dir
-echo "test-all: INN on 127.0.0.1:$port"
+# The demo articles go in first, so they have the same numbers on every run.
+articles=$(mktemp -d)
+python3 scripts/make-demo-articles.py "$articles" >/dev/null
+python3 scripts/nntp-load.py --port "$port" --feed "$articles"/*.art
+rm -rf "$articles"
+echo "test-all: INN on 127.0.0.1:$port with the demo articles"
 
 export QT_QPA_PLATFORM=offscreen
 status=0
