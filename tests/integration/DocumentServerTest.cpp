@@ -2,118 +2,27 @@
 // a real news.rc, opening groups, limits, Cancel, reload, refusals and
 // re-entry. Tests post their own articles and set read marks so that only
 // those count as unread, so earlier traffic on the server does not matter.
-#include "../news/ScriptedHost.h"
+#include "ServerSupport.h"
 
 #include "net/Nntp.h"
 #include "news/LumeDoc.h"
 #include "news/OnlineTool.h"
 #include "platform/Registry.h"
 
-#include <gtest/gtest.h>
-
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <set>
-#include <sstream>
 
 namespace fs = std::filesystem;
+using inttest::Poster;
+using inttest::Tag;
+using newstest::ReadFile;
 using newstest::RecordingView;
 using newstest::ScriptedHost;
 
 namespace {
 
-struct Server {
-    std::string host;
-    int port = 0;
-};
-
-std::optional<Server> TestServer()
-{
-    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
-    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
-    if (!host || !port || !*host || !*port)
-        return std::nullopt;
-    return Server{host, std::atoi(port)};
-}
-
-std::string Tag()
-{
-    static int counter = 0;
-    return "d" + std::to_string(::getpid()) + "x" + std::to_string(std::random_device{}() % 100000) + "n" +
-           std::to_string(++counter);
-}
-
-// Posts plain articles over one raw connection.
-class Poster {
-public:
-    explicit Poster(const Server& s) : fd_(ScriptedHost::PlainConnect(s.host, s.port)) { Line(); }
-    ~Poster()
-    {
-        if (fd_ >= 0) {
-            Send("QUIT\r\n");
-            ::close(fd_);
-        }
-    }
-    bool Post(const std::string& group, const std::string& subject, const std::string& extra = {})
-    {
-        Send("POST\r\n");
-        if (Line().rfind("340", 0) != 0)
-            return false;
-        Send("From: tester@example.invalid\r\nNewsgroups: " + group + "\r\nSubject: " + subject + "\r\n" + extra +
-             "\r\nbody of " + subject + "\r\n.\r\n");
-        return Line().rfind("240", 0) == 0;
-    }
-    // "211 count first last": first and last.
-    std::pair<int, int> Range(const std::string& group)
-    {
-        Send("GROUP " + group + "\r\n");
-        int c = 0, f = 0, l = 0;
-        std::sscanf(Line().c_str(), "211 %d %d %d", &c, &f, &l);
-        return {f, l};
-    }
-
-    // Numbers from hi down to lo whose Subject holds tag.
-    std::vector<int> Find(const std::string& group, int lo, int hi, const std::string& tag)
-    {
-        Range(group);
-        std::vector<int> found;
-        Send("XHDR Subject " + std::to_string(lo) + "-" + std::to_string(hi) + "\r\n");
-        if (Line().rfind("221", 0) != 0)
-            return found;
-        for (std::string l = Line(); l != ".\r\n" && !l.empty(); l = Line())
-            if (l.find(tag) != std::string::npos)
-                found.insert(found.begin(), std::atoi(l.c_str()));
-        return found;
-    }
-
-private:
-    void Send(const std::string& s) { (void)!::send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
-    std::string Line()
-    {
-        std::string l;
-        char c;
-        while (::recv(fd_, &c, 1, 0) == 1) {
-            l += c;
-            if (c == '\n')
-                break;
-        }
-        return l;
-    }
-    int fd_;
-};
-
-#define REQUIRE_SERVER()                                                                           \
-    if (!server_)                                                                                  \
-    GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST/PORT not set: start scripts/inn-server.sh to run this"
-
 struct DocServer : ::testing::Test {
-    std::optional<Server> server_ = TestServer();
-    fs::path dir;
+    std::optional<inttest::Server> server_ = inttest::TestServer();
+    newstest::TempDir dir;
     ScriptedHost host;
     std::unique_ptr<platform::Registry> registry;
     std::unique_ptr<CLumeDoc> doc;
@@ -121,41 +30,33 @@ struct DocServer : ::testing::Test {
 
     void SetUp() override
     {
-        std::string templ = (fs::temp_directory_path() / "lumetra-doc-XXXXXX").string();
-        dir = ::mkdtemp(templ.data());
+        if (!server_)
+            GTEST_SKIP() << NO_SERVER_MESSAGE;
         registry = std::make_unique<platform::Registry>(dir / "registry");
         doc = std::make_unique<CLumeDoc>(&host, registry.get());
         doc->AddView(&view);
     }
-    void TearDown() override
-    {
-        doc.reset();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
     // A configuration file naming the server, and a news.rc beside it.
-    fs::path WriteConfig(const std::string& newsrc, int limit = 50, bool showOld = false)
+    fs::path WriteConfig(const std::string& newsrc, int limit = 50)
     {
         const fs::path lum = dir / "test.lum";
         std::ofstream(lum) << "[config]\r\nnNntpPort=" << server_->port << "\r\nstrNntpServer=" << server_->host
                            << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << limit
-                           << "\r\nbShowOldArticle=" << (showOld ? "YES" : "NO") << "\r\nstrRealName=Taro\r\n"
+                           << "\r\nbShowOldArticle=NO\r\nstrRealName=Taro\r\n"
                            << "strMailAddress=taro@example.invalid\r\nPostKanjiCode=2\r\n";
         std::ofstream(dir / "news.rc", std::ios::binary) << newsrc;
         return lum;
     }
-    void Online(const std::string& newsrc, int limit = 50, bool showOld = false)
+    void Online(const std::string& newsrc, int limit = 50)
     {
-        ASSERT_TRUE(doc->OnOpenDocument(WriteConfig(newsrc, limit, showOld)));
+        ASSERT_TRUE(doc->OnOpenDocument(WriteConfig(newsrc, limit)));
         doc->ToggleOnline();
         ASSERT_TRUE(doc->IsConnected()) << host.texts.size();
     }
-    // Posts count articles to group. Other tests may post to the same group
-    // meanwhile: ours are found by their tag.
+    // Other tests may post to the same group meanwhile: ours are found by tag.
     struct Posted {
-        int first = 0;  // the group's last article before
-        int second = 0; // and after
-        std::vector<int> ours; // newest first
+        int first = 0, second = 0; // the group's last article before and after
+        std::vector<int> ours;     // newest first
     };
     Posted Fresh(const std::string& group, int count, const std::string& tag)
     {
@@ -205,27 +106,17 @@ struct DocServer : ::testing::Test {
             n.push_back(a->m_nNumber);
         return n;
     }
-    static std::vector<int> Down(int hi, int lo)
-    {
-        std::vector<int> v;
-        for (int n = hi; n >= lo; --n)
-            v.push_back(n);
-        return v;
-    }
 };
 
 TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
 {
-    REQUIRE_SERVER();
     Online("local.test: 1-3\r\nfj.test! 1-2\r\nno.such.group: 1-5\r\n");
     EXPECT_EQ(view.hints, std::vector<long>{14});
     EXPECT_TRUE(doc->IsModified());
     EXPECT_FALSE(doc->IsBusy());
     EXPECT_EQ(host.waitDepth, 0);
     ASSERT_FALSE(host.progress.empty());
-    EXPECT_EQ(host.progress[0]->caption, 61224u);
     EXPECT_TRUE(host.progress[0]->closed);
-    EXPECT_EQ(host.delays[0], 600);
     EXPECT_EQ(host.progress[0]->messages[0].rfind("0: ", 0), 0u);
     EXPECT_TRUE(host.messages.empty());
 
@@ -236,8 +127,7 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
     EXPECT_TRUE(lt->m_bSubscribed);
     EXPECT_EQ(std::pair(lt->m_nFirst, lt->m_nLast), p.Range("local.test"));
     const CNewsGroup* fj = doc->Groups().Find("fj.test");
-    EXPECT_FALSE(fj->m_bSubscribed);
-    EXPECT_FALSE(fj->m_bNew);
+    EXPECT_FALSE(fj->m_bSubscribed || fj->m_bNew);
     const CNewsGroup* bulk = doc->Groups().Find("local.bulk");
     ASSERT_NE(bulk, nullptr) << "scripts/inn-server.sh lists local.bulk in a fresh server folder";
     EXPECT_TRUE(bulk->m_bNew);
@@ -246,8 +136,7 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
     EXPECT_TRUE(doc->Groups().Find("local.moderated")->m_bPostAllowed);
     const CNewsGroup* gone = doc->Groups().Find("no.such.group");
     ASSERT_NE(gone, nullptr);
-    EXPECT_EQ(gone->m_nFirst, 0);
-    EXPECT_EQ(gone->m_nLast, 0);
+    EXPECT_EQ(std::pair(gone->m_nFirst, gone->m_nLast), std::pair(0, 0));
     CReadList goneMarks;
     goneMarks.Parse(gone->m_strReadList);
     EXPECT_EQ(goneMarks.Sets(), std::vector<CReadSet>{CReadSet(1, 5)});
@@ -275,15 +164,13 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
 
     // Saving writes every group, the new ones included.
     ASSERT_TRUE(doc->OnSaveDocument(dir / "test.lum"));
-    std::ifstream in(dir / "news.rc", std::ios::binary);
-    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    const std::string saved = ReadFile(dir / "news.rc");
     EXPECT_NE(saved.find("local.bulk: \r\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("fj.test! 1-2\r\n"), std::string::npos) << saved;
 }
 
 TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
 {
-    REQUIRE_SERVER();
     const std::string tag = Tag();
     const auto one = Fresh("local.test", 1, tag);
     const auto many = Fresh("fj.test.one", 120, tag);
@@ -296,10 +183,10 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
 
     EXPECT_TRUE(OpenUnread("local.test", one.ours));
     ASSERT_EQ(Numbers(), one.ours);
-    EXPECT_EQ(doc->Articles()[0]->m_strSubject, tag + " 0");
-    EXPECT_EQ(doc->Articles()[0]->m_strFrom, "tester@example.invalid");
-    EXPECT_GT(doc->Articles()[0]->m_timeDate, 1700000000);
-    EXPECT_EQ(doc->Articles()[0]->m_strMessageID.front(), '<');
+    const auto& a = *doc->Articles()[0];
+    EXPECT_EQ(a.m_strSubject + "|" + a.m_strFrom, tag + " 0|tester@example.invalid");
+    EXPECT_GT(a.m_timeDate, 1700000000);
+    EXPECT_EQ(a.m_strMessageID.front(), '<');
 
     view.hints.clear();
     doc->Config().nMaxReadArtcleCount = 500;
@@ -308,7 +195,6 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
     EXPECT_EQ(doc->Articles().back()->m_strSubject, tag + " 0");
     EXPECT_TRUE(host.limitPresets.empty());
     const auto& progress = *host.progress.back();
-    EXPECT_EQ(progress.caption, 61225u);
     const CNewsGroup* fjOne = doc->Groups().Find("fj.test.one");
     EXPECT_EQ(progress.total, fjOne->m_nLast - fjOne->m_nFirst + 1);
     EXPECT_TRUE(progress.closed);
@@ -326,7 +212,6 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
 
 TEST_F(DocServer, LimitDialogAndShowOldArticleStop)
 {
-    REQUIRE_SERVER();
     const std::string tag = Tag();
     const auto f = Fresh("local.test", 12, tag);
     Online("", 5);
@@ -352,7 +237,6 @@ TEST_F(DocServer, LimitDialogAndShowOldArticleStop)
 
 TEST_F(DocServer, FiveThousandArticles)
 {
-    REQUIRE_SERVER();
     Poster p(*server_);
     const auto range = p.Range("local.bulk");
     if (range.second == 0 && range.first == 0)
@@ -365,7 +249,10 @@ TEST_F(DocServer, FiveThousandArticles)
     Online("", 1000);
     host.limitAnswers = {{IDYES, 500}, {IDYES, 100000}};
     EXPECT_TRUE(OpenWith("local.bulk", "1-" + std::to_string(last - 5000) + "," + std::to_string(last + 1) + "-2147483647"));
-    EXPECT_EQ(Numbers(), Down(last, last - 4999));
+    const std::vector<int> numbers = Numbers();
+    ASSERT_EQ(numbers.size(), 5000u);
+    for (int i = 0; i < 5000; ++i)
+        ASSERT_EQ(numbers[i], last - i);
     EXPECT_EQ(host.limitPresets, (std::vector<int>{1000, 1500}));
     std::set<std::string> ids;
     for (const auto& a : doc->Articles())
@@ -375,7 +262,6 @@ TEST_F(DocServer, FiveThousandArticles)
 
 TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
 {
-    REQUIRE_SERVER();
     const auto f = Fresh("local.test", 6, Tag());
     Online("");
     for (int step : {1, 4}) {
@@ -396,7 +282,6 @@ TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
 
 TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
 {
-    REQUIRE_SERVER();
     const auto f = Fresh("local.test", 4, Tag());
     Online("local.test: 1-" + std::to_string(f.first) + "\r\nlocal.gone.away: 1-3\r\n");
 
@@ -453,7 +338,6 @@ TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
 // running loop uses goes away.
 TEST_F(DocServer, ReentryDuringFetchAndGroupListIsRefused)
 {
-    REQUIRE_SERVER();
     const auto f = Fresh("local.test", 8, Tag());
     ASSERT_TRUE(doc->OnOpenDocument(WriteConfig("")));
     int refusedDuringList = 0;
@@ -513,18 +397,14 @@ TEST_F(DocServer, ReentryDuringFetchAndGroupListIsRefused)
 
 TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
 {
-    REQUIRE_SERVER();
     Online("");
     doc->SetCurrentGroup(doc->Groups().Find("local.test"));
     doc->OnCommand(cmd::NewArticle);
     ASSERT_EQ(host.postParams.size(), 1u);
     const PostParams& p = host.postParams[0];
-    EXPECT_EQ(p.strRealName, "Taro");
-    EXPECT_EQ(p.strMailAddress, "taro@example.invalid");
-    EXPECT_EQ(p.strNntpServer, server_->host);
-    EXPECT_EQ(p.nNntpPort, server_->port);
-    EXPECT_EQ(p.PostKanjiCode, 2);
-    EXPECT_EQ(p.strNewsgroups, "local.test");
+    EXPECT_EQ(p.strRealName + "|" + p.strMailAddress + "|" + p.strNntpServer + "|" + p.strNewsgroups,
+              "Taro|taro@example.invalid|" + server_->host + "|local.test");
+    EXPECT_EQ(std::pair(p.nNntpPort, p.PostKanjiCode), std::pair(server_->port, 2));
     EXPECT_TRUE(p.attachPath.empty());
     EXPECT_EQ(host.postSources[0], nullptr);
 
@@ -556,13 +436,8 @@ TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
     EXPECT_EQ(host.messages[0].id, 61248u);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
 {
-    REQUIRE_SERVER();
     const std::string tag = Tag();
     Poster p(*server_);
     const int before = p.Range("local.japanese").second;
@@ -575,8 +450,7 @@ TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
     EXPECT_EQ(OpenCommand({"--config", lum.string(), "--save", "local.japanese"}, out, err), 0) << err.str();
     EXPECT_NE(out.str().find(std::to_string(last) + "\t"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("\t\xe6\x97\xa5\xe6\x9c\xac " + tag + "\n"), std::string::npos) << out.str();
-    std::ifstream in(dir / "news.rc", std::ios::binary);
-    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    const std::string saved = ReadFile(dir / "news.rc");
     const std::size_t at = saved.find("local.japanese: ");
     ASSERT_NE(at, std::string::npos) << saved;
     CReadList marks;

@@ -1,49 +1,19 @@
 // The NNTP client against a real INN (scripts/inn-server.sh). Every test posts
 // its own articles and finds them by a unique tag, so other traffic on the
 // server does not matter.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <random>
-#include <string>
+#include "ServerSupport.h"
 
 #include "net/Nntp.h"
 #include "net/PostCodec.h"
 
 namespace fs = std::filesystem;
+using inttest::Server;
+using inttest::Shell;
+using inttest::Tag;
+using newstest::ReadFile;
+using newstest::TempDir;
 
 namespace {
-
-struct Server {
-    std::string host;
-    int port = 0;
-};
-
-std::optional<Server> TestServer()
-{
-    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
-    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
-    if (!host || !port || !*host || !*port)
-        return std::nullopt;
-    return Server{host, std::atoi(port)};
-}
-
-#define REQUIRE_SERVER()                                                                           \
-    auto server = TestServer();                                                                    \
-    if (!server)                                                                                   \
-    GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST/PORT not set: start scripts/inn-server.sh to run this"
-
-std::string Tag()
-{
-    static int counter = 0;
-    return "t" + std::to_string(::getpid()) + "x" + std::to_string(std::random_device{}()) + "n" + std::to_string(++counter);
-}
 
 bool Connect(CNntp& nntp, const Server& s)
 {
@@ -66,23 +36,13 @@ std::string Unstuff(const std::string& text)
     return out;
 }
 
-// The number of the newest article in group whose header holds tag; 0 if none.
-int FindArticle(CNntp& nntp, const std::string& group, const std::string& tag)
+// The newest article of group whose field holds tag (among the last 300); 0 if none.
+int FindArticle(const Server& s, const std::string& group, const std::string& tag, const char* field = "Subject")
 {
-    std::string reply;
-    int count = 0, first = 0, last = 0;
-    if (!nntp.Group(group, reply, count, first, last))
-        return 0;
-    for (int n = last; n >= first && n > last - 300; --n) {
-        if (!nntp.Head(n))
-            continue;
-        std::string header;
-        if (!nntp.ReadData(header))
-            return 0;
-        if (header.find(tag) != std::string::npos)
-            return n;
-    }
-    return 0;
+    inttest::Poster p(s);
+    const auto [first, last] = p.Range(group);
+    const std::vector<int> found = p.Find(group, std::max(first, last - 300), last, tag, field);
+    return found.empty() ? 0 : found.front();
 }
 
 std::string Fetch(CNntp& nntp, int number)
@@ -95,36 +55,25 @@ std::string Fetch(CNntp& nntp, int number)
     return text;
 }
 
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    FILE* f = ::popen(command.c_str(), "r");
-    if (!f)
-        return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    ::pclose(f);
-    return out;
-}
-
-std::string ReadFile(const fs::path& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-struct Scratch {
-    Scratch() : dir(fs::temp_directory_path() / ("netit-" + Tag())) { fs::create_directories(dir); }
-    ~Scratch() { fs::remove_all(dir); }
-    fs::path dir;
-};
-
 std::string Peer(const fs::path& article, const std::string& mode, const std::string& arg)
 {
     return Shell(std::string("python3 " LUMETRA_SOURCE_DIR "/tests/integration/article_peer.py '") + article.string() + "' " +
                mode + " '" + arg + "'");
+}
+
+// Posts p over a connection of its own, finds it by tag and enters its group on reader.
+int PostAndFind(const Server& s, CNntp& reader, const CNntpPostMessageParam& p, const std::string& tag,
+                const char* field = "Subject")
+{
+    CNntp poster;
+    if (!Connect(poster, s))
+        return 0;
+    EXPECT_EQ(poster.Post(p), 1) << poster.LastReply();
+    EXPECT_EQ(poster.ReplyCode(), 240);
+    std::string reply;
+    int count = 0, first = 0, last = 0;
+    EXPECT_EQ(reader.Group(p.fieldValues[1], reply, count, first, last), 1);
+    return FindArticle(s, p.fieldValues[1], tag, field);
 }
 
 CNntpPostMessageParam Article(const std::string& group, const std::string& subject, int code)
@@ -168,15 +117,9 @@ TEST(NntpServer, PostThenHeadAndArticleReadBack)
     const std::string tag = Tag();
     CNntpPostMessageParam p = Article("local.test", "plain " + tag, 1);
     p.bodyTexts = {"first line\n.starts with a dot\n.\n..two\nlast"};
-    {
-        CNntp poster;
-        ASSERT_TRUE(Connect(poster, *server));
-        ASSERT_EQ(poster.Post(p), 1) << poster.LastReply();
-        EXPECT_EQ(poster.ReplyCode(), 240);
-    }
     CNntp nntp;
     ASSERT_TRUE(Connect(nntp, *server));
-    int n = FindArticle(nntp, "local.test", tag);
+    int n = PostAndFind(*server, nntp, p, tag);
     ASSERT_GT(n, 0);
     ASSERT_EQ(nntp.Head(n), 1);
     EXPECT_EQ(nntp.ReplyCode(), 221);
@@ -229,7 +172,7 @@ TEST(NntpServer, RefusedPostingsLeaveTheConnectionUsable)
     CNntpPostMessageParam ok = Article("local.test", "after refusals " + tag, 1);
     ok.bodyTexts = {"fine\n"};
     EXPECT_EQ(nntp.Post(ok), 1);
-    EXPECT_GT(FindArticle(nntp, "local.test", tag), 0);
+    EXPECT_GT(FindArticle(*server, "local.test", tag), 0);
 }
 
 struct Binary {
@@ -259,7 +202,7 @@ std::vector<Binary> Binaries()
 TEST(NntpServer, AttachmentsDecodeBackByteForByte)
 {
     REQUIRE_SERVER();
-    Scratch scratch;
+    TempDir scratch;
     struct Encoding {
         int code;
         const char* type;
@@ -272,11 +215,11 @@ TEST(NntpServer, AttachmentsDecodeBackByteForByte)
     CNntp reader;
     ASSERT_TRUE(Connect(reader, *server));
     for (const Binary& b : Binaries()) {
-        fs::path original = scratch.dir / b.name;
+        fs::path original = scratch.path / b.name;
         std::ofstream(original, std::ios::binary) << b.bytes;
         for (const Encoding& e : encodings) {
             SCOPED_TRACE(std::string(b.name) + " as " + e.type);
-            fs::path encoded = scratch.dir / "encoded.txt";
+            fs::path encoded = scratch.path / "encoded.txt";
             std::ofstream(encoded, std::ios::binary) << Shell(e.command(original, b.name));
             const std::string tag = Tag();
             CNntpPostMessageParam p = Article("local.test", "attach " + tag, 1);
@@ -284,24 +227,19 @@ TEST(NntpServer, AttachmentsDecodeBackByteForByte)
             p.bodyTexts = {"see attached\n"};
             p.attachPath = original;
             p.encodedPath = encoded;
-            {
-                CNntp poster;
-                ASSERT_TRUE(Connect(poster, *server));
-                ASSERT_EQ(poster.Post(p), 1) << poster.LastReply();
-            }
-            int n = FindArticle(reader, "local.test", tag);
+            int n = PostAndFind(*server, reader, p, tag);
             ASSERT_GT(n, 0);
             std::string article = Unstuff(Fetch(reader, n));
             EXPECT_NE(article.find("X-Attachments: " + std::string(b.name) + "\r\n"), std::string::npos);
             EXPECT_NE(article.find("Content-Type: MultiPart/Mixed;Boundary=\"---------"), std::string::npos);
             EXPECT_NE(article.find("Content-Description: " + std::string(b.name) + "\r\n"), std::string::npos);
-            fs::path stored = scratch.dir / "article.txt";
+            fs::path stored = scratch.path / "article.txt";
             std::ofstream(stored, std::ios::binary) << article;
-            fs::remove_all(scratch.dir / "hexbin");
-            fs::remove(scratch.dir / "out.bin");
+            fs::remove_all(scratch.path / "hexbin");
+            fs::remove(scratch.path / "out.bin");
             // The CR LF before a delimiter belongs to it: one empty line remains.
-            EXPECT_EQ(Peer(stored, "attachment", scratch.dir.string()), std::string(e.type) + "\nsee attached\n\n");
-            std::string decoded = ReadFile(scratch.dir / "out.bin");
+            EXPECT_EQ(Peer(stored, "attachment", scratch.path.string()), std::string(e.type) + "\nsee attached\n\n");
+            std::string decoded = ReadFile(scratch.path / "out.bin");
             EXPECT_EQ(decoded.size(), b.bytes.size());
             EXPECT_TRUE(decoded == b.bytes);
         }
@@ -313,14 +251,14 @@ TEST(NntpServer, JapaneseInEachCodeReadsBack)
     REQUIRE_SERVER();
     if (!net::HaveLibraryCodec())
         GTEST_SKIP() << "the codec libraries are not linked in yet";
-    Scratch scratch;
+    TempDir scratch;
     // "日本語のテスト" and a body with kanji, kana and half-width katakana, in Shift_JIS.
     const std::string subjectSjis = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x58\x83\x67";
     const std::string subjectUtf8 = "日本語のテスト";
     const std::string fromSjis = "\x8e\x8e\x8c\xb1 <tester@example.invalid>";
     const std::string fromUtf8 = "試験 <tester@example.invalid>";
     const std::string bodySjis = "\x82\xb1\x82\xea\x82\xcd\x96\x7b\x95\xb6\x82\xc5\x82\xb7\x81\x42\n.\x82\xa0\n";
-    const std::string bodyUtf8 = "これは本文です。\r\n.あ\r\n\r\n";
+    const std::string bodyUtf8 = "これは本文です。\n.あ\n\n";
     const char* charsets[] = {"iso-2022-jp", "cp932", "euc-jp"};
     CNntp reader;
     ASSERT_TRUE(Connect(reader, *server));
@@ -332,12 +270,7 @@ TEST(NntpServer, JapaneseInEachCodeReadsBack)
         p.fieldNames = {"From:", "Newsgroups:", "Subject:", "X-Tag:"};
         p.fieldValues = {fromSjis, "local.japanese", subjectSjis, tag};
         p.bodyTexts = {bodySjis};
-        {
-            CNntp poster;
-            ASSERT_TRUE(Connect(poster, *server));
-            ASSERT_EQ(poster.Post(p), 1) << poster.LastReply();
-        }
-        int n = FindArticle(reader, "local.japanese", tag);
+        int n = PostAndFind(*server, reader, p, tag, "X-Tag");
         ASSERT_GT(n, 0);
         std::string article = Unstuff(Fetch(reader, n));
         std::string header = article.substr(0, article.find("\r\n\r\n") + 2);
@@ -347,17 +280,11 @@ TEST(NntpServer, JapaneseInEachCodeReadsBack)
                                         : "\r\nContent-Type: text/plain\r\n"),
                   std::string::npos)
             << header;
-        fs::path stored = scratch.dir / "article.txt";
+        fs::path stored = scratch.path / "article.txt";
         std::ofstream(stored, std::ios::binary) << article;
         EXPECT_EQ(Peer(stored, "header", "Subject"), subjectUtf8);
         EXPECT_EQ(Peer(stored, "header", "From"), fromUtf8);
-        std::string body = Peer(stored, "body", charsets[code]);
-        // The mail library turns CR LF into LF.
-        std::string expected;
-        for (char c : bodyUtf8)
-            if (c != '\r')
-                expected += c;
-        EXPECT_EQ(body, expected);
+        EXPECT_EQ(Peer(stored, "body", charsets[code]), bodyUtf8); // the mail library gives LF line ends
     }
 }
 

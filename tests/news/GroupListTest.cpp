@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -25,11 +26,9 @@ TEST(GroupList, KnownGroupTakesServerRangeAndDropsMarksBelowIt)
     Known(table, "c.d", "1-10,95-105,130,2-3", false);
     CNewsGroup* ab = MergeGroupListLine(table, "a.b 120 100 y\r\n");
     ASSERT_EQ(ab, table.Find("a.b"));
-    EXPECT_EQ(ab->m_nFirst, 100);
-    EXPECT_EQ(ab->m_nLast, 120);
+    EXPECT_EQ(std::pair(ab->m_nFirst, ab->m_nLast), std::pair(100, 120));
     EXPECT_EQ(ab->m_strReadList, "");
-    EXPECT_FALSE(ab->m_bNew);
-    EXPECT_TRUE(ab->m_bSubscribed);
+    EXPECT_TRUE(!ab->m_bNew && ab->m_bSubscribed);
     // The straddling range is clipped, ranges above stay, order is kept, and
     // the text is not normalised; the subscription is the file's.
     CNewsGroup* cd = MergeGroupListLine(table, "c.d 0000000200 0000000100 n");
@@ -45,12 +44,11 @@ TEST(GroupList, UnknownGroupArrivesSubscribedAndNewAtTheEnd)
     Known(table, "a.b", "");
     CNewsGroup* g = MergeGroupListLine(table, "x.y 5 1 y\r\n");
     ASSERT_NE(g, nullptr);
-    EXPECT_TRUE(g->m_bNew);
-    EXPECT_TRUE(g->m_bSubscribed);
-    EXPECT_EQ(g->m_strName, "x.y");
+    EXPECT_TRUE(g->m_bNew && g->m_bSubscribed);
     std::vector<std::string> order;
     table.ForEach([&](const CNewsGroup& x) { order.push_back(x.m_strName); });
     EXPECT_EQ(order, (std::vector<std::string>{"a.b", "x.y"}));
+    EXPECT_EQ(table.Find("X.Y"), nullptr); // names are case-sensitive
     // Listed again (the next time online): no longer new.
     MergeGroupListLine(table, "x.y 6 1 y");
     EXPECT_FALSE(g->m_bNew);
@@ -75,23 +73,18 @@ TEST(GroupList, PostingFlagAndShortLines)
         ASSERT_TRUE(ParseGroupListLine(c.line, out)) << c.line;
         EXPECT_EQ(out.name, "c.d") << c.line;
         EXPECT_EQ(out.postAllowed, c.post) << c.line;
-        EXPECT_EQ(out.last, c.last) << c.line;
-        EXPECT_EQ(out.first, c.first) << c.line;
+        EXPECT_EQ(std::pair(out.last, out.first), std::pair(c.last, c.first)) << c.line;
     }
 }
 
 TEST(GroupList, NumbersAreHeldToTheArticleRange)
 {
     GroupListLine out;
-    ASSERT_TRUE(ParseGroupListLine("big 99999999999 2147483648 y", out));
-    EXPECT_EQ(out.last, INT32_MAX);
-    EXPECT_EQ(out.first, INT32_MAX);
-    ASSERT_TRUE(ParseGroupListLine("neg -5 -2147483649 y", out));
-    EXPECT_EQ(out.last, 0);
-    EXPECT_EQ(out.first, 0);
-    ASSERT_TRUE(ParseGroupListLine("junk 12abc zz y", out));
-    EXPECT_EQ(out.last, 12);
-    EXPECT_EQ(out.first, 0);
+    for (auto [line, last, first] : {std::tuple{"big 99999999999 2147483648 y", INT32_MAX, INT32_MAX},
+                                     {"neg -5 -2147483649 y", 0, 0}, {"junk 12abc zz y", 12, 0}}) {
+        ASSERT_TRUE(ParseGroupListLine(line, out)) << line;
+        EXPECT_EQ(std::pair(out.last, out.first), std::pair(last, first)) << line;
+    }
 }
 
 TEST(GroupList, NamesTheReadMarksFileCannotHoldAreSkipped)

@@ -77,19 +77,4 @@ TEST(ReadList, CountUnreadAndHasUnread)
     EXPECT_TRUE(HasUnread(g));
 }
 
-TEST(GroupTable, KeepsFirstEntryOrderAndReplacesByName)
-{
-    CGroupTable table;
-    for (const char* name : {"b.x", "a.y", "c.z", "a.y"}) {
-        auto g = std::make_unique<CNewsGroup>();
-        g->m_strName = name;
-        table.Set(std::move(g));
-    }
-    std::string order;
-    table.ForEach([&](const CNewsGroup& g) { order += g.m_strName + ";"; });
-    EXPECT_EQ(order, "b.x;a.y;c.z;");
-    EXPECT_EQ(table.Find("a.y")->m_strName, "a.y");
-    EXPECT_EQ(table.Find("A.Y"), nullptr);
-}
-
 } // namespace

@@ -20,7 +20,6 @@ namespace newstest {
 struct ProgressLog {
     unsigned caption = 0;
     long long total = 0;
-    long long lastPosition = -1;
     std::vector<std::string> messages;
     bool closed = false;
 };
@@ -87,25 +86,20 @@ public:
     }
     void Beep() override { ++beeps; }
 
-    // Progress windows: every one made is logged. cancelAtMessage presses
-    // Cancel once a window has been given that many texts (0: never);
-    // failOpen makes the next Open fail.
+    // Every progress window made is logged. cancelAtMessage presses Cancel
+    // once a window has been given that many texts (0: never).
     std::vector<std::shared_ptr<ProgressLog>> progress;
     int cancelAtMessage = 0;
-    bool failOpen = false;
     int openNow = 0; // windows open at the moment
-    std::unique_ptr<DocumentProgress> MakeProgress(int delayMs) override
+    std::unique_ptr<DocumentProgress> MakeProgress(int) override
     {
-        delays.push_back(delayMs);
         auto log = std::make_shared<ProgressLog>();
         progress.push_back(log);
         return std::make_unique<Window>(*this, log);
     }
-    std::vector<int> delays;
 
     int waitDepth = 0;
-    int waitMax = 0;
-    void BeginWaitCursor() override { waitMax = std::max(waitMax, ++waitDepth); }
+    void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }
 
     // Runs onPump (when set) at every pump: the place where a user's click
@@ -190,16 +184,12 @@ private:
         bool Open(unsigned captionId) override
         {
             m_log->caption = captionId;
-            if (m_host.failOpen) {
-                m_host.failOpen = false;
-                return false;
-            }
             ++m_host.openNow;
             m_open = true;
             return true;
         }
         void SetTotal(long long total) override { m_log->total = total; }
-        void SetPosition(long long position) override { m_log->lastPosition = position; }
+        void SetPosition(long long) override {}
         void SetMessage(const std::string& text) override
         {
             m_log->messages.push_back(text);

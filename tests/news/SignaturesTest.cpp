@@ -36,8 +36,6 @@ TEST(Signatures, AccessorsAndStoredForm)
     TempDir dir;
     platform::Registry registry(dir / "registry");
     CSignatureStore store(&registry);
-    EXPECT_EQ(store.GetSignSelect() + store.GetSignAutoInsert(), 0);
-    EXPECT_EQ(store.GetSignature(0), "");
     ASSERT_TRUE(store.SetSignature(1, kSig));
     std::vector<std::uint8_t> bytes;   // a binary value: the text and one zero byte
     ASSERT_EQ(platform::Registry(dir / "registry").GetBinary("Signature", "sign1", bytes), kSig.size() + 1);

@@ -1,0 +1,122 @@
+#pragma once
+// What the tests against a real INN (scripts/inn-server.sh) share: where the
+// server is, unique tags to find one's own articles by, a raw poster and a
+// scratch folder.
+#include "../news/ScriptedHost.h"
+#include "../news/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace inttest {
+
+struct Server {
+    std::string host;
+    int port = 0;
+};
+
+inline std::optional<Server> TestServer()
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port || !*host || !*port)
+        return std::nullopt;
+    return Server{host, std::atoi(port)};
+}
+
+#define NO_SERVER_MESSAGE "LUMETRA_TEST_NNTP_HOST/PORT not set: start scripts/inn-server.sh to run this"
+#define REQUIRE_SERVER()                                                                           \
+    auto server = ::inttest::TestServer();                                                         \
+    if (!server)                                                                                   \
+    GTEST_SKIP() << NO_SERVER_MESSAGE
+
+// Unique across processes and runs, so parallel runs do not see each other's articles.
+inline std::string Tag()
+{
+    static int counter = 0;
+    return "t" + std::to_string(::getpid()) + "x" + std::to_string(std::random_device{}() % 100000) + "n" +
+           std::to_string(++counter);
+}
+
+inline std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* f = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+            out.append(buf, n);
+        ::pclose(f);
+    }
+    return out;
+}
+
+// Posts plain articles over one raw connection, independent of the client under test.
+class Poster {
+public:
+    explicit Poster(const Server& s) : fd_(newstest::ScriptedHost::PlainConnect(s.host, s.port)) { Line(); }
+    ~Poster()
+    {
+        if (fd_ >= 0) {
+            Send("QUIT\r\n");
+            ::close(fd_);
+        }
+    }
+    bool Post(const std::string& group, const std::string& subject)
+    {
+        Send("POST\r\n");
+        if (Line().rfind("340", 0) != 0)
+            return false;
+        Send("From: tester@example.invalid\r\nNewsgroups: " + group + "\r\nSubject: " + subject +
+             "\r\n\r\nbody of " + subject + "\r\n.\r\n");
+        return Line().rfind("240", 0) == 0;
+    }
+    // First and last of "211 count first last".
+    std::pair<int, int> Range(const std::string& group)
+    {
+        Send("GROUP " + group + "\r\n");
+        int c = 0, f = 0, l = 0;
+        std::sscanf(Line().c_str(), "211 %d %d %d", &c, &f, &l);
+        return {f, l};
+    }
+    // Numbers in lo..hi whose field holds tag, newest first.
+    std::vector<int> Find(const std::string& group, int lo, int hi, const std::string& tag,
+                          const std::string& field = "Subject")
+    {
+        Range(group);
+        std::vector<int> found;
+        Send("XHDR " + field + " " + std::to_string(lo) + "-" + std::to_string(hi) + "\r\n");
+        if (Line().rfind("221", 0) != 0)
+            return found;
+        for (std::string l = Line(); l != ".\r\n" && !l.empty(); l = Line())
+            if (l.find(tag) != std::string::npos)
+                found.insert(found.begin(), std::atoi(l.c_str()));
+        return found;
+    }
+
+private:
+    void Send(const std::string& s) { (void)!::send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
+    std::string Line()
+    {
+        std::string l;
+        char c;
+        while (::recv(fd_, &c, 1, 0) == 1) {
+            l += c;
+            if (c == '\n')
+                break;
+        }
+        return l;
+    }
+    int fd_;
+};
+
+} // namespace inttest
