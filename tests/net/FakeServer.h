@@ -58,6 +58,12 @@ public:
         received += all;
         return all;
     }
+    // Reads one command and sends the answer to it.
+    void Reply(std::string_view answer)
+    {
+        ReadLine();
+        Send(answer);
+    }
     // Answers a QUIT (if that is what comes), then waits for the close.
     void AnswerQuit()
     {
@@ -90,7 +96,6 @@ public:
             ::close(fd_);
         fd_ = -1;
     }
-    int fd() const { return fd_; }
 
     std::string received;
 
@@ -116,37 +121,26 @@ public:
         Start(sv[1], std::move(script));
     }
     // Loopback listener (127.0.0.1 or ::1): the client connects to port().
-    FakeServer(Script script, bool listen, int family = AF_INET)
+    FakeServer(Script script, bool /*listen*/, int family = AF_INET)
     {
-        (void)listen;
         listener_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (family == AF_INET6) {
-            sockaddr_in6 a{};
-            a.sin6_family = AF_INET6;
-            a.sin6_addr = in6addr_loopback;
-            ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            socklen_t len = sizeof a;
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-            port_ = ntohs(a.sin6_port);
-        } else {
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            socklen_t len = sizeof a;
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-            port_ = ntohs(a.sin_port);
-        }
+        sockaddr_in6 a6{};
+        sockaddr_in a4{};
+        a6.sin6_family = AF_INET6;
+        a6.sin6_addr = in6addr_loopback;
+        a4.sin_family = AF_INET;
+        a4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool six = family == AF_INET6;
+        auto* a = six ? reinterpret_cast<sockaddr*>(&a6) : reinterpret_cast<sockaddr*>(&a4);
+        socklen_t len = six ? sizeof a6 : sizeof a4;
+        ::bind(listener_, a, len);
+        ::getsockname(listener_, a, &len);
+        port_ = ntohs(six ? a6.sin6_port : a4.sin_port);
         ::listen(listener_, 1);
         thread_ = std::thread([this, script = std::move(script)] {
             pollfd p{listener_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0)
-                return;
-            int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            FakePeer peer(fd);
-            script(peer);
-            received_ = peer.received;
-            peer.Close();
+            if (::poll(&p, 1, 10000) > 0)
+                Run(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC), script);
         });
     }
     ~FakeServer() { Join(); if (listener_ >= 0) ::close(listener_); }
@@ -167,12 +161,14 @@ public:
 private:
     void Start(int fd, Script script)
     {
-        thread_ = std::thread([this, fd, script = std::move(script)] {
-            FakePeer peer(fd);
-            script(peer);
-            received_ = peer.received;
-            peer.Close();
-        });
+        thread_ = std::thread([this, fd, script = std::move(script)] { Run(fd, script); });
+    }
+    void Run(int fd, const Script& script)
+    {
+        FakePeer peer(fd);
+        script(peer);
+        received_ = peer.received;
+        peer.Close();
     }
     std::thread thread_;
     int client_ = -1;
