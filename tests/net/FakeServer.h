@@ -3,12 +3,12 @@
 // the script runs on its own thread against one end of a socket pair (or an
 // accepted loopback connection) while the client under test runs here.
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -37,10 +37,7 @@ public:
     std::string ReadArticle()
     {
         std::string all;
-        for (;;) {
-            std::string l = ReadLine();
-            if (l.empty())
-                break;
+        for (std::string l; !(l = ReadLine()).empty();) {
             all += l;
             if (l == ".\r\n")
                 break;
@@ -145,7 +142,7 @@ public:
     }
     ~FakeServer() { Join(); if (listener_ >= 0) ::close(listener_); }
 
-    int TakeClient() { int fd = client_; client_ = -1; return fd; }
+    int TakeClient() { return std::exchange(client_, -1); }
     int port() const { return port_; }
     // Waits for the script to end; afterwards received() is everything it read.
     void Join()
