@@ -3,12 +3,12 @@
 // the script runs on its own thread against one end of a socket pair (or an
 // accepted loopback connection) while the client under test runs here.
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -37,10 +37,7 @@ public:
     std::string ReadArticle()
     {
         std::string all;
-        for (;;) {
-            std::string l = ReadLine();
-            if (l.empty())
-                break;
+        for (std::string l; !(l = ReadLine()).empty();) {
             all += l;
             if (l == ".\r\n")
                 break;
@@ -57,6 +54,12 @@ public:
             all.append(buf, static_cast<std::size_t>(n));
         received += all;
         return all;
+    }
+    // Reads one command and sends the answer to it.
+    void Reply(std::string_view answer)
+    {
+        ReadLine();
+        Send(answer);
     }
     // Answers a QUIT (if that is what comes), then waits for the close.
     void AnswerQuit()
@@ -90,7 +93,6 @@ public:
             ::close(fd_);
         fd_ = -1;
     }
-    int fd() const { return fd_; }
 
     std::string received;
 
@@ -116,42 +118,31 @@ public:
         Start(sv[1], std::move(script));
     }
     // Loopback listener (127.0.0.1 or ::1): the client connects to port().
-    FakeServer(Script script, bool listen, int family = AF_INET)
+    FakeServer(Script script, bool /*listen*/, int family = AF_INET)
     {
-        (void)listen;
         listener_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (family == AF_INET6) {
-            sockaddr_in6 a{};
-            a.sin6_family = AF_INET6;
-            a.sin6_addr = in6addr_loopback;
-            ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            socklen_t len = sizeof a;
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-            port_ = ntohs(a.sin6_port);
-        } else {
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            socklen_t len = sizeof a;
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-            port_ = ntohs(a.sin_port);
-        }
+        sockaddr_in6 a6{};
+        sockaddr_in a4{};
+        a6.sin6_family = AF_INET6;
+        a6.sin6_addr = in6addr_loopback;
+        a4.sin_family = AF_INET;
+        a4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool six = family == AF_INET6;
+        auto* a = six ? reinterpret_cast<sockaddr*>(&a6) : reinterpret_cast<sockaddr*>(&a4);
+        socklen_t len = six ? sizeof a6 : sizeof a4;
+        ::bind(listener_, a, len);
+        ::getsockname(listener_, a, &len);
+        port_ = ntohs(six ? a6.sin6_port : a4.sin_port);
         ::listen(listener_, 1);
         thread_ = std::thread([this, script = std::move(script)] {
             pollfd p{listener_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0)
-                return;
-            int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            FakePeer peer(fd);
-            script(peer);
-            received_ = peer.received;
-            peer.Close();
+            if (::poll(&p, 1, 10000) > 0)
+                Run(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC), script);
         });
     }
     ~FakeServer() { Join(); if (listener_ >= 0) ::close(listener_); }
 
-    int TakeClient() { int fd = client_; client_ = -1; return fd; }
+    int TakeClient() { return std::exchange(client_, -1); }
     int port() const { return port_; }
     // Waits for the script to end; afterwards received() is everything it read.
     void Join()
@@ -167,12 +158,14 @@ public:
 private:
     void Start(int fd, Script script)
     {
-        thread_ = std::thread([this, fd, script = std::move(script)] {
-            FakePeer peer(fd);
-            script(peer);
-            received_ = peer.received;
-            peer.Close();
-        });
+        thread_ = std::thread([this, fd, script = std::move(script)] { Run(fd, script); });
+    }
+    void Run(int fd, const Script& script)
+    {
+        FakePeer peer(fd);
+        script(peer);
+        received_ = peer.received;
+        peer.Close();
     }
     std::thread thread_;
     int client_ = -1;

@@ -1,41 +1,11 @@
 // What a real server cannot be made to do: drops, garbage, stalls, odd
 // greetings. Each must end in a clear failure with the connection closed, so
 // nothing is ever read out of step.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "FakeServer.h"
-#include "net/Log.h"
-#include "net/Nntp.h"
+#include "NetTest.h"
 
 namespace {
 
-struct NntpFault : ::testing::Test {
-    void SetUp() override
-    {
-        net::SetTcpWaitSec(12);
-        net::SetTcpRetryCount(5);
-        net::SetPumpHook({});
-        net::SetLogSink([this](std::string_view l) { log.emplace_back(l); });
-    }
-    void TearDown() override
-    {
-        net::SetLogSink({});
-        net::SetTcpWaitSec(12);
-        net::SetTcpRetryCount(5);
-        net::SetPumpHook({});
-    }
-    bool Logged(const std::string& text) const
-    {
-        for (const auto& l : log)
-            if (l == text)
-                return true;
-        return false;
-    }
-    std::vector<std::string> log;
-};
+using NntpFault = NetTest;
 
 TEST_F(NntpFault, GreetingRules)
 {
@@ -65,80 +35,57 @@ TEST_F(NntpFault, GreetingRules)
         EXPECT_EQ(l.find("201"), std::string::npos) << l;
 }
 
-TEST_F(NntpFault, GarbageStatusLineBreaksTheConnection)
+// However a reply breaks, the client ends up disconnected and the next
+// command fails at once instead of reading anything out of step.
+TEST_F(NntpFault, BrokenRepliesCloseTheConnection)
 {
-    FakeServer server([](FakePeer& p) {
-        p.Send("200 ok\r\n");
-        p.ReadLine();
-        p.Send("hello there\r\n211 3 1 3 late.reply\r\n");
-        p.ReadToEnd();
-    });
-    CNntp nntp;
-    nntp.Attach(server.TakeClient());
-    ASSERT_EQ(nntp.ReadGreeting(), 1);
-    std::string reply;
-    int count = -1, first = -1, last = -1;
-    EXPECT_EQ(nntp.Group("a.b", reply, count, first, last), 0);
-    EXPECT_EQ(nntp.IsConnected(), 0);
-    // The next command fails at once instead of reading the late reply.
-    EXPECT_EQ(nntp.Group("a.b", reply, count, first, last), 0);
-    EXPECT_EQ(count, -1);
-    EXPECT_TRUE(Logged("NNTP: Command Fail\r\n"));
-    server.Join();
-    EXPECT_EQ(server.received(), "GROUP a.b\r\n");
-}
-
-TEST_F(NntpFault, DropInsideEachMultiLineReply)
-{
-    struct Case {
-        const char* name;
-        std::function<int(CNntp&)> command;
-        const char* reply;
-    } cases[] = {
-        {"LIST", [](CNntp& n) { return n.List(); }, "215 list\r\nfj.test 10 1 y\r\nlocal.te"},
-        {"HEAD", [](CNntp& n) { return n.Head(5); }, "221 5 <a@b> head\r\nSubject: x\r\n"},
-        {"ARTICLE", [](CNntp& n) { int c; return n.Article(5, c); }, "220 5 <a@b>\r\nSubject: x\r\n\r\nbody\r\n.."},
-    };
-    for (const Case& c : cases) {
-        FakeServer server([&](FakePeer& p) {
-            p.Send("200 ok\r\n");
-            p.ReadLine();
-            p.Send(c.reply);
-        });
-        CNntp nntp;
-        nntp.Attach(server.TakeClient());
-        ASSERT_EQ(nntp.ReadGreeting(), 1);
-        ASSERT_EQ(c.command(nntp), 1) << c.name;
-        std::string text;
-        EXPECT_FALSE(nntp.ReadData(text)) << c.name;
-        EXPECT_EQ(nntp.IsConnected(), 0) << c.name;
-        std::string line = "x";
-        EXPECT_EQ(nntp.ReadDataLine(line), -1) << c.name;
-        EXPECT_EQ(nntp.Head(6), 0) << c.name;
-    }
-}
-
-TEST_F(NntpFault, StallInsideAReplyEndsWithinTheWait)
-{
-    net::SetTcpWaitSec(1);
-    net::SetTcpRetryCount(1);
+    ShortWait();
     int pumps = 0;
     net::SetPumpHook([&] { ++pumps; });
-    FakeServer server([](FakePeer& p) {
-        p.Send("200 ok\r\n");
-        p.ReadLine();
-        p.Send("221 1 <x@y>\r\nSubject: stalled\r\n");
-        p.ReadToEnd(); // silent until the client gives up and closes
-    });
-    CNntp nntp;
-    nntp.Attach(server.TakeClient());
-    ASSERT_EQ(nntp.ReadGreeting(), 1);
-    ASSERT_EQ(nntp.Head(1), 1);
-    std::string line;
-    EXPECT_EQ(nntp.ReadDataLine(line), 1);
-    EXPECT_EQ(nntp.ReadDataLine(line), -1);
-    EXPECT_EQ(nntp.IsConnected(), 0);
+    const auto list = [](CNntp& n) { return n.List(); };
+    const auto head = [](CNntp& n) { return n.Head(5); };
+    const auto article = [](CNntp& n) { int c; return n.Article(5, c); };
+    const auto group = [](CNntp& n) { std::string r; int c, f, l; return n.Group("a.b", r, c, f, l); };
+    const struct {
+        const char* name;
+        std::function<int(CNntp&)> command;
+        const char* reply; // nullptr: the server is gone before the command
+        bool stall;        // silent after the reply instead of closing
+    } cases[] = {
+        {"drop in LIST", list, "215 list\r\nfj.test 10 1 y\r\nlocal.te", false},
+        {"drop in HEAD", head, "221 5 <a@b> head\r\nSubject: x\r\n", false},
+        {"drop in ARTICLE", article, "220 5 <a@b>\r\nSubject: x\r\n\r\nbody\r\n..", false},
+        {"stall in HEAD", head, "221 5 <x@y>\r\nSubject: stalled\r\n", true},
+        {"stall before the reply", list, "", true},
+        {"garbage status line", group, "hello there\r\n211 3 1 3 late.reply\r\n", true},
+        {"gone before the command", list, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        FakeServer server([&](FakePeer& p) {
+            p.Send("200 ok\r\n");
+            if (!c.reply)
+                return;
+            p.Reply(c.reply);
+            if (c.stall)
+                p.ReadToEnd();
+        });
+        CNntp nntp;
+        Greet(nntp, server);
+        if (!c.reply)
+            server.Join();
+        if (c.command(nntp) == 1) {
+            std::string text, line = "x";
+            EXPECT_FALSE(nntp.ReadData(text)) << c.name;
+            EXPECT_EQ(nntp.ReadDataLine(line), -1) << c.name;
+        }
+        EXPECT_EQ(nntp.IsConnected(), 0) << c.name;
+        EXPECT_EQ(c.command(nntp), 0) << c.name;
+        server.Join();
+        const auto& got = server.received();
+        EXPECT_EQ(std::count(got.begin(), got.end(), '\n'), c.reply ? 1 : 0) << c.name << ": " << got;
+    }
     EXPECT_GT(pumps, 0);
+    EXPECT_TRUE(Logged("NNTP: Command Fail\r\n"));
 }
 
 TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
@@ -151,13 +98,11 @@ TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
     });
     FakeServer server([](FakePeer& p) {
         p.Send("200 ok\r\n");
-        p.ReadLine();
-        p.Send("215 list\r\nfj.test 2 1 y\r\n");
+        p.Reply("215 list\r\nfj.test 2 1 y\r\n");
         p.ReadToEnd();
     });
     CNntp nntp;
-    nntp.Attach(server.TakeClient());
-    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    Greet(nntp, server);
     ASSERT_EQ(nntp.List(), 1);
     std::string line;
     EXPECT_EQ(nntp.ReadDataLine(line), 1);
@@ -178,31 +123,16 @@ TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
     EXPECT_EQ(again.ReadGreeting(), 1);
 }
 
-TEST_F(NntpFault, StallBeforeTheReplyAndSilentQuit)
+TEST_F(NntpFault, DestroyingAfterASilentQuitReturns)
 {
-    net::SetTcpWaitSec(1);
-    net::SetTcpRetryCount(1);
-    FakeServer server([](FakePeer& p) {
-        p.Send("200 ok\r\n");
-        p.ReadToEnd(); // never answers anything
-    });
-    {
-        CNntp nntp;
-        nntp.Attach(server.TakeClient());
-        ASSERT_EQ(nntp.ReadGreeting(), 1);
-        EXPECT_EQ(nntp.List(), 0);
-        EXPECT_EQ(nntp.IsConnected(), 0);
-    }
+    ShortWait();
     FakeServer silent([](FakePeer& p) {
         p.Send("200 ok\r\n");
         p.ReadToEnd();
     });
     {
-        // Destroying a connected client whose server never answers QUIT
-        // returns after a short wait.
         CNntp nntp;
-        nntp.Attach(silent.TakeClient());
-        ASSERT_EQ(nntp.ReadGreeting(), 1);
+        Greet(nntp, silent);
     }
     silent.Join();
     EXPECT_EQ(silent.received(), "QUIT\r\n");
@@ -212,18 +142,13 @@ TEST_F(NntpFault, TerminatorIsExactAndStuffingHandledPerCommand)
 {
     FakeServer server([](FakePeer& p) {
         p.Send("200 ok\r\n");
-        p.ReadLine();
-        p.Send("221 1 <x@y>\r\nSubject: a\r\n..hidden\r\n. \r\n.x\r\n.\n");
-        p.ReadLine();
-        p.Send("220 1 <x@y>\r\nSubject: a\r\n\r\n..\r\n..dots\r\n.\r\n");
-        p.ReadLine();
-        p.Send("215 list\r\n..odd.group 2 1 y\r\n.\r\n");
-        p.ReadLine();
-        p.Send("205 bye\r\n");
+        p.Reply("221 1 <x@y>\r\nSubject: a\r\n..hidden\r\n. \r\n.x\r\n.\n");
+        p.Reply("220 1 <x@y>\r\nSubject: a\r\n\r\n..\r\n..dots\r\n.\r\n");
+        p.Reply("215 list\r\n..odd.group 2 1 y\r\n.\r\n");
+        p.Reply("205 bye\r\n");
     });
     CNntp nntp;
-    nntp.Attach(server.TakeClient());
-    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    Greet(nntp, server);
     std::string text;
     ASSERT_EQ(nntp.Head(1), 1);
     ASSERT_TRUE(nntp.ReadData(text));
@@ -246,17 +171,14 @@ TEST_F(NntpFault, UnreadDataIsSkippedBeforeTheNextCommand)
 {
     FakeServer server([](FakePeer& p) {
         p.Send("200 ok\r\n");
-        p.ReadLine();
-        p.Send("221 1 <x@y>\r\nSubject: one\r\n");
+        p.Reply("221 1 <x@y>\r\nSubject: one\r\n");
         FakePeer::Pause(20);
         p.Send("Subject: split\r\n.\r\n");
-        p.ReadLine();
-        p.Send("211 1234 3000 4233 fj.test\r\n");
+        p.Reply("211 1234 3000 4233 fj.test\r\n");
         p.AnswerQuit();
     });
     CNntp nntp;
-    nntp.Attach(server.TakeClient());
-    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    Greet(nntp, server);
     ASSERT_EQ(nntp.Head(1), 1);
     std::string line;
     ASSERT_EQ(nntp.ReadDataLine(line), 1);
@@ -273,19 +195,14 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
 {
     FakeServer server([](FakePeer& p) {
         p.Send("200 ok\r\n");
-        p.ReadLine();
-        p.Send("411 No such group no.such\r\n");
-        p.ReadLine();
-        p.Send("211 5 1\r\n");
-        p.ReadLine();
-        p.Send("500 what\r\n");
-        p.ReadLine();
-        p.Send("223 0 <a@b>\r\n");
+        p.Reply("411 No such group no.such\r\n");
+        p.Reply("211 5 1\r\n");
+        p.Reply("500 what\r\n");
+        p.Reply("223 0 <a@b>\r\n");
         p.ReadToEnd();
     });
     CNntp nntp;
-    nntp.Attach(server.TakeClient());
-    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    Greet(nntp, server);
     std::string reply;
     int count = 7, first = 7, last = 7;
     EXPECT_EQ(nntp.Group("no.such", reply, count, first, last), 0);
@@ -312,26 +229,6 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
     EXPECT_TRUE(Logged("NNTP: >> GROUP no.such\r\n"));
     EXPECT_TRUE(Logged("NNTP: << 411 No such group no.such\r\n\r\n"));
     EXPECT_TRUE(Logged("NNTP: Disconect\r\n"));
-}
-
-TEST_F(NntpFault, ServerGoneBeforeACommandIsNoCrash)
-{
-    FakeServer server([](FakePeer& p) { p.Send("200 ok\r\n"); });
-    CNntp nntp;
-    nntp.Attach(server.TakeClient());
-    ASSERT_EQ(nntp.ReadGreeting(), 1);
-    server.Join();
-    EXPECT_EQ(nntp.List(), 0);
-    EXPECT_EQ(nntp.IsConnected(), 0);
-}
-
-TEST(NntpLock, TryLockIsAPlainFlag)
-{
-    CNntp nntp;
-    EXPECT_EQ(nntp.TryLock(), 1);
-    EXPECT_EQ(nntp.TryLock(), 0);
-    nntp.Unlock();
-    EXPECT_EQ(nntp.TryLock(), 1);
 }
 
 } // namespace

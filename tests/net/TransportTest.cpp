@@ -1,77 +1,35 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "FakeServer.h"
-#include "net/Log.h"
-#include "net/Nntp.h"
-#include "net/Tcpip.h"
+#include "NetTest.h"
 #include "platform/WinsockError.h"
 
 namespace {
 
-struct Settings : ::testing::Test {
-    void SetUp() override
-    {
-        net::SetTcpWaitSec(12);
-        net::SetTcpRetryCount(5);
-        net::SetPumpHook({});
-        net::SetLogSink({});
-    }
-    void TearDown() override { SetUp(); }
-};
+using TcpipRead = NetTest;
 
-using TcpipRead = Settings;
-
-TEST_F(TcpipRead, SegmentsJoinAndSharedSegmentsSplit)
+TEST_F(TcpipRead, LinesArriveWholeWhateverTheSegments)
 {
-    FakeServer server([](FakePeer& p) {
+    const std::string longLine = std::string(20000, 'x') + "\r\n";
+    const std::string withNul("a\0b\0\0c\r\n", 8);
+    FakeServer server([&](FakePeer& p) {
         p.Trickle("200 split\r\n");
         p.Send("211 one\r\n223 two\nlast");
         FakePeer::Pause(50);
-        p.Send(" piece\r\n");
+        p.Send(" piece\r\n" + longLine + withNul);
     });
     CTcpip tcp;
     tcp.Attach(server.TakeClient());
-    std::string line;
-    EXPECT_EQ(tcp.ReadLine(line), 11);
-    EXPECT_EQ(line, "200 split\r\n");
-    EXPECT_GT(tcp.ReadLine(line), 0);
-    EXPECT_EQ(line, "211 one\r\n");
-    EXPECT_GT(tcp.ReadLine(line), 0);
-    EXPECT_EQ(line, "223 two\n"); // a bare LF stays bare
-    EXPECT_GT(tcp.ReadLine(line), 0);
-    EXPECT_EQ(line, "last piece\r\n");
-    tcp.Close();
-}
-
-TEST_F(TcpipRead, LongLinesAndNulBytesArriveWhole)
-{
-    std::string longLine(20000, 'x');
-    longLine += "\r\n";
-    std::string withNul("a\0b\0\0c\r\n", 8);
-    FakeServer server([&](FakePeer& p) {
-        p.Send(longLine);
-        p.Send(withNul);
-        p.Send("after\r\n");
-    });
-    CTcpip tcp;
-    tcp.Attach(server.TakeClient());
-    std::string line;
-    EXPECT_EQ(tcp.ReadLine(line), 20002);
-    EXPECT_EQ(line, longLine);
-    EXPECT_EQ(tcp.ReadLine(line), 8);
-    EXPECT_EQ(line, withNul);
-    EXPECT_GT(tcp.ReadLine(line), 0);
-    EXPECT_EQ(line, "after\r\n");
+    // A bare LF stays bare; NUL bytes are data.
+    for (const std::string& want : {std::string("200 split\r\n"), std::string("211 one\r\n"),
+                                    std::string("223 two\n"), std::string("last piece\r\n"), longLine, withNul}) {
+        std::string line;
+        EXPECT_EQ(tcp.ReadLine(line), static_cast<int>(want.size()));
+        EXPECT_EQ(line, want);
+    }
     tcp.Close();
 }
 
 TEST_F(TcpipRead, StallEndsAtTheLimitPumpingMeanwhile)
 {
-    net::SetTcpWaitSec(1);
-    net::SetTcpRetryCount(1);
+    ShortWait();
     int pumps = 0;
     net::SetPumpHook([&] { ++pumps; });
     FakeServer server([](FakePeer& p) {
@@ -147,17 +105,17 @@ TEST_F(TcpipRead, OverlongLineFailsInsteadOfGrowingForever)
     tcp.Close();
 }
 
-using Log = Settings;
+using Log = NetTest;
 
 TEST_F(Log, NothingRecordedWithoutSinkAndTextsNotReformatted)
 {
+    net::SetLogSink({});
     LogPrintf("lost %d", 1);
     std::vector<std::string> lines;
     net::SetLogSink([&](std::string_view l) { lines.emplace_back(l); });
     LogPrintf("CreateSocket %s, %d", "news.example", 119);
     net::LogText("100% literal %s");
-    std::string huge(3000, 'a');
-    LogPrintf("%s", huge.c_str());
+    LogPrintf("%s", std::string(3000, 'a').c_str());
     net::SetLogSink({});
     LogPrintf("lost again");
     ASSERT_EQ(lines.size(), 3u);
@@ -174,39 +132,32 @@ TEST(CutSjis, NeverSplitsACharacter)
     EXPECT_EQ(net::CutSjis("abc", 2), "ab");
 }
 
-using Connect = Settings;
+using Connect = NetTest;
 
 TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
 {
     std::vector<std::string> errors;
     net::SetErrorBoxHook([&](const std::string& t) { errors.push_back(t); });
-    FakeServer server([](FakePeer& p) {
-        p.Send("200 fake\r\n");
-        p.ReadLine();
-        p.Send("205 bye\r\n");
-        p.ReadToEnd();
-    }, true);
+    int freedPort = 0;
     {
-        CNntp nntp;
-        ASSERT_EQ(nntp.Open("127.0.0.1", 1, server.port()), 1);
-        EXPECT_EQ(nntp.IsConnected(), 1);
-        EXPECT_EQ(nntp.ReadGreeting(), 1);
+        FakeServer server([](FakePeer& p) {
+            p.Send("200 fake\r\n");
+            p.AnswerQuit();
+        }, true);
+        {
+            CNntp nntp;
+            ASSERT_EQ(nntp.Open("127.0.0.1", 1, server.port()), 1);
+            EXPECT_EQ(nntp.IsConnected(), 1);
+            EXPECT_EQ(nntp.ReadGreeting(), 1);
+        }
+        server.Join();
+        EXPECT_EQ(server.received(), "QUIT\r\n");
+        EXPECT_TRUE(errors.empty());
+        freedPort = server.port();
     }
-    server.Join();
-    EXPECT_EQ(server.received(), "QUIT\r\n");
-    EXPECT_TRUE(errors.empty());
-
-    // A port nobody listens on.
-    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(probe);
+    // Nobody listens there any more.
     CNntp refused;
-    EXPECT_EQ(refused.Open("127.0.0.1", 0, ntohs(a.sin_port)), 0);
+    EXPECT_EQ(refused.Open("127.0.0.1", 0, freedPort), 0);
     EXPECT_EQ(refused.IsConnected(), 0);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("NNTP: error at [ConnectServer::connect](10061:", 0), 0u) << errors[0];
@@ -215,7 +166,6 @@ TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
     EXPECT_EQ(unknown.Open("no-such-host.invalid", 0, 119), 0);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[1].rfind("NNTP: error at [ConnectServer::SetAddr](1100", 0), 0u) << errors[1];
-    net::SetErrorBoxHook({});
 }
 
 TEST_F(Connect, IPv6LoopbackByNameAndNumber)
@@ -240,14 +190,12 @@ TEST_F(Connect, IPv6LoopbackByNameAndNumber)
 
 TEST_F(Connect, DisconnectOfNeverConnectedLogsNothing)
 {
-    std::vector<std::string> lines;
-    net::SetLogSink([&](std::string_view l) { lines.emplace_back(l); });
     {
         CNntp nntp;
         nntp.disconnect();
         nntp.Quit();
     }
-    EXPECT_TRUE(lines.empty());
+    EXPECT_TRUE(log.empty());
 }
 
 } // namespace

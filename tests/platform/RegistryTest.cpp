@@ -65,7 +65,7 @@ TEST(Registry, ValuesOfEveryKindSurviveReopening)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 16) << text;
 }
 
-TEST(Registry, NamesIgnoreCaseAndKeepTheirFirstSpelling)
+TEST(Registry, ReadsMatchNamesInAnyCaseAndCheckTypeAndSize)
 {
     testutil::ScratchDir dir;
     const auto f = dir / "registry";
@@ -73,14 +73,8 @@ TEST(Registry, NamesIgnoreCaseAndKeepTheirFirstSpelling)
     ASSERT_TRUE(r.WriteInt("MainWindow", "nArticlePaneHeight", 100));
     ASSERT_TRUE(r.WriteInt("MAINWINDOW", "NARTICLEPANEHEIGHT", 120));
     EXPECT_EQ(r.GetInt("mainwindow", "narticlepaneheight", 0), 120);
-    const std::string text = ReadBytes(f);
-    EXPECT_NE(text.find("[MainWindow]\nnArticlePaneHeight=int:120\n"), std::string::npos) << text;
-}
+    EXPECT_NE(ReadBytes(f).find("[MainWindow]\nnArticlePaneHeight=int:120\n"), std::string::npos);
 
-TEST(Registry, ReadsCheckTheStoredType)
-{
-    testutil::ScratchDir dir;
-    Registry r(dir / "registry");
     ASSERT_TRUE(r.WriteString("Signature", "sign0", "text"));
     ASSERT_TRUE(r.WriteInt("Signature", "nSelect", 2));
     std::vector<std::uint8_t> got = Bytes({1, 2, 3});
@@ -99,23 +93,18 @@ TEST(Registry, ReadsCheckTheStoredType)
     EXPECT_EQ(r.GetBinary("Signature", "sign0", got), 3u);
     EXPECT_EQ(got, sig);
     EXPECT_EQ(r.GetString("Signature", "sign0", "d"), "d");
-}
 
-TEST(Registry, FixedSizeRecordsAreReadOnlyAtTheirExactSize)
-{
-    testutil::ScratchDir dir;
-    Registry r(dir / "registry");
+    // Fixed-size records are read only at their exact size.
     const std::int32_t rect[4] = {10, 20, 810, 620};
     ASSERT_TRUE(r.WriteBinary("MainWindow", "rcWindowRect", rect, sizeof rect));
     ASSERT_TRUE(r.WriteBinary("MainWindow", "short", rect, 12));
-    std::int32_t got[4] = {-1, -1, -1, -1};
-    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "short", got, sizeof got));
-    EXPECT_EQ(got[0], -1);
-    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "missing", got, sizeof got));
-    ASSERT_TRUE(r.WriteInt("MainWindow", "int", 5));
-    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "int", got, sizeof got));
-    ASSERT_TRUE(r.GetBinaryExact("MainWindow", "rcWindowRect", got, sizeof got));
-    EXPECT_EQ(got[2], 810);
+    std::int32_t out[4] = {-1, -1, -1, -1};
+    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "short", out, sizeof out));
+    EXPECT_EQ(out[0], -1);
+    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "missing", out, sizeof out));
+    EXPECT_FALSE(r.GetBinaryExact("MainWindow", "nArticlePaneHeight", out, sizeof out));
+    ASSERT_TRUE(r.GetBinaryExact("MainWindow", "rcWindowRect", out, sizeof out));
+    EXPECT_EQ(out[2], 810);
 }
 
 TEST(Registry, LeftoversOfAKilledWriterAreClearedWhenOld)
@@ -187,20 +176,16 @@ TEST(Registry, DamagedFilesAreKeptAsideNeverEmptied)
     EXPECT_EQ(ok.GetString("a", "K"), "v");
 }
 
-TEST(Registry, AnUnreadableStoreIsNeverOverwritten)
+TEST(Registry, FailedWritesHarmNeitherFileNorMemory)
 {
     testutil::ScratchDir dir;
     const auto f = dir / "registry";
     std::filesystem::create_directory(f); // exists, cannot be read as a file
-    Registry r(f);
-    EXPECT_NE(r.loadError(), "");
-    EXPECT_FALSE(r.WriteInt("MainWindow", "x", 1));
+    Registry unreadable(f);
+    EXPECT_NE(unreadable.loadError(), "");
+    EXPECT_FALSE(unreadable.WriteInt("MainWindow", "x", 1));
     EXPECT_TRUE(std::filesystem::is_directory(f));
-}
 
-TEST(Registry, AFailedWriteLeavesMemoryAsTheFileIs)
-{
-    testutil::ScratchDir dir;
     WriteBytes(dir / "plainfile", "x");
     Registry r(dir / "plainfile" / "registry"); // its folder can never be made
     EXPECT_EQ(r.loadError(), "");
@@ -216,15 +201,11 @@ TEST(Registry, UserStoreFollowsXdgConfigHome)
     const std::string saved = oldXdg ? oldXdg : "";
     ::setenv("XDG_CONFIG_HOME", "/somewhere/cfg", 1);
     EXPECT_EQ(Registry::UserStorePath(), "/somewhere/cfg/Quorvane/Lumetra/registry");
-    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1);
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    if (!home.empty()) {
+    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1); // ignored, as XDG asks
+    if (const char* home = std::getenv("HOME")) {
         EXPECT_EQ(Registry::UserStorePath(), std::filesystem::path(home) / ".config/Quorvane/Lumetra/registry");
     }
-    if (oldXdg)
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
+    oldXdg ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(Registry, AppPathsLookUpByExecutableNameIgnoringCase)
@@ -242,10 +223,6 @@ TEST(Registry, AppPathsLookUpByExecutableNameIgnoringCase)
     EXPECT_EQ(platform::AppPathLookup("postela.exe"), "");
     ::unsetenv("LUMETRA_APP_PATHS");
 }
-
-} // namespace
-
-namespace {
 
 // Mutated stores either load whole or are set aside byte for byte; a sound
 // store written back after loading reads the same again.

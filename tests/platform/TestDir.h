@@ -44,8 +44,7 @@ inline std::string ReadBytes(const std::filesystem::path& p)
 
 inline void WriteBytes(const std::filesystem::path& p, const std::string& data)
 {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << data;
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << data;
 }
 
 } // namespace testutil

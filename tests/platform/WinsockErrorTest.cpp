@@ -10,24 +10,20 @@ using namespace platform;
 
 namespace {
 
-TEST(WinsockError, ErrnoMapsToTheWinsockNumbers)
+TEST(WinsockError, ErrnoAndResolverFailuresMapToWinsockNumbers)
 {
-    const std::pair<int, int> cases[] = {
+    const std::pair<int, int> errnos[] = {
         {0, 0}, {EINTR, 10004}, {EAGAIN, 10035}, {EWOULDBLOCK, 10035}, {EINPROGRESS, 10036},
         {ECONNRESET, 10054}, {EPIPE, 10054}, {ETIMEDOUT, 10060}, {ECONNREFUSED, 10061},
         {EHOSTUNREACH, 10065}, {ENETUNREACH, 10051},
     };
-    for (auto [err, code] : cases)
+    for (auto [err, code] : errnos)
         EXPECT_EQ(WinsockFromErrno(err), code) << "errno " << err;
-}
-
-TEST(WinsockError, ResolverFailuresMapToTheHostErrors)
-{
-    EXPECT_EQ(WinsockFromResolver(0), 0);
-    EXPECT_EQ(WinsockFromResolver(EAI_NONAME), 11001);
-    EXPECT_EQ(WinsockFromResolver(EAI_AGAIN), 11002);
-    EXPECT_EQ(WinsockFromResolver(EAI_FAIL), 11003);
-    EXPECT_EQ(WinsockFromResolver(EAI_NODATA), 11004);
+    const std::pair<int, int> resolver[] = {
+        {0, 0}, {EAI_NONAME, 11001}, {EAI_AGAIN, 11002}, {EAI_FAIL, 11003}, {EAI_NODATA, 11004},
+    };
+    for (auto [rc, code] : resolver)
+        EXPECT_EQ(WinsockFromResolver(rc), code) << "resolver " << rc;
     errno = ECONNREFUSED;
     EXPECT_EQ(WinsockFromResolver(EAI_SYSTEM), 10061);
 
@@ -53,16 +49,11 @@ TEST(WinsockError, EachListedCodeHasItsOwnTextAndOthersShareOne)
     std::set<std::string> texts;
     for (int c : listed) {
         const std::string t = WinsockErrorText(c);
-        EXPECT_FALSE(t.empty()) << c;
         EXPECT_NE(t, unknown) << c;
         EXPECT_TRUE(texts.insert(t).second) << c << " repeats " << t;
     }
     for (int c : {0, 1, 10000, 10005, 10034, 10072, 10090, 10094, 11000, 11005, 99999})
         EXPECT_EQ(WinsockErrorText(c), unknown) << c;
-    // Each call gives its own string, not a shared buffer.
-    const std::string a = WinsockErrorText(10061), b = WinsockErrorText(10060);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a, WinsockErrorText(10061));
 }
 
 } // namespace
