@@ -156,25 +156,27 @@ TEST(GetMimeVersion, ReadsLeadingDigits)
 
 TEST(IsMultipart, FindsTheBoundaryInEveryForm)
 {
-    std::string b = "stale";
-    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed; boundary=\"abc\"\r\n\r\n", b));
-    EXPECT_EQ(b, "abc");
-    EXPECT_TRUE(IsMultipart("Content-Type: MultiPart/Mixed;Boundary=\"---------12-34\"\r\n", b));
-    EXPECT_EQ(b, "---------12-34");
-    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed;\r\n\tboundary=  plain end\r\n", b));
-    EXPECT_EQ(b, "plain");
-    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed\r\n", b));
-    EXPECT_EQ(b, "-");
-    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed; boundary=\"a;b=c\"\r\n", b));
-    EXPECT_EQ(b, "a;b=c");
-    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed; boundary=\"unclosed\r\n", b));
-    EXPECT_EQ(b, "unclosed");
-    EXPECT_FALSE(IsMultipart("Content-Type: text/plain; boundary=x\r\n", b));
-    EXPECT_EQ(b, "");
-    EXPECT_FALSE(IsMultipart("Subject: multipart\r\n", b));
-    // A second Content-Type field can make an article multipart.
-    EXPECT_TRUE(IsMultipart("Content-Type: text/plain\r\nContent-Type: multipart/mixed; boundary=q\r\n", b));
-    EXPECT_EQ(b, "q");
+    const struct {
+        std::string header;
+        bool multipart;
+        std::string boundary;
+    } cases[] = {
+        {"Content-Type: multipart/mixed; boundary=\"abc\"\r\n\r\n", true, "abc"},
+        {"Content-Type: MultiPart/Mixed;Boundary=\"---------12-34\"\r\n", true, "---------12-34"},
+        {"Content-Type: multipart/mixed;\r\n\tboundary=  plain end\r\n", true, "plain"},
+        {"Content-Type: multipart/mixed\r\n", true, "-"},
+        {"Content-Type: multipart/mixed; boundary=\"a;b=c\"\r\n", true, "a;b=c"},
+        {"Content-Type: multipart/mixed; boundary=\"unclosed\r\n", true, "unclosed"},
+        {"Content-Type: text/plain; boundary=x\r\n", false, ""},
+        {"Subject: multipart\r\n", false, ""},
+        // A second Content-Type field can make an article multipart.
+        {"Content-Type: text/plain\r\nContent-Type: multipart/mixed; boundary=q\r\n", true, "q"},
+    };
+    for (const auto& c : cases) {
+        std::string b = "stale";
+        EXPECT_EQ(IsMultipart(c.header, b), c.multipart) << c.header;
+        EXPECT_EQ(b, c.boundary) << c.header;
+    }
 }
 
 TEST(ParseContentType, SplitsTypeSubtypeAndParameters)
