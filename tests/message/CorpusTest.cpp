@@ -16,6 +16,7 @@
 #include <set>
 
 using namespace message;
+using testutil::Shell;
 
 namespace {
 
@@ -37,19 +38,6 @@ struct Part {
     bool leaf = false;
     std::string bytes;
 };
-
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 

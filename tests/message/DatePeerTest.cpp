@@ -67,14 +67,7 @@ TEST(ParseDate, AgreesWithPythonOnGeneratedDates)
         "for line in open(sys.argv[1]):\n"
         "    print(int(email.utils.parsedate_to_datetime(line.strip()).timestamp()))\n";
     const auto scriptFile = testutil::WriteFile(script, "dates.py");
-    std::string out;
-    if (FILE* p = popen(("python3 '" + scriptFile.string() + "' '" + file.string() + "' 2>&1").c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        pclose(p);
-    }
+    const std::string out = testutil::Shell("python3 '" + scriptFile.string() + "' '" + file.string() + "' 2>&1");
     if (out.empty())
         GTEST_SKIP() << "python3 not available";
     std::istringstream lines(out);

@@ -105,14 +105,10 @@ TEST(RenderArticle, QuotedPrintableJoinsSoftBreaks)
 
 TEST(DecodeQuotedPrintableLine, EscapesSoftBreaksAndBrokenEscapes)
 {
-    EXPECT_EQ(DecodeQuotedPrintableLine("caf=E9"), "caf\xE9\r\n");
-    EXPECT_EQ(DecodeQuotedPrintableLine("caf=e9"), "caf\xE9\r\n");
-    EXPECT_EQ(DecodeQuotedPrintableLine("soft="), "soft");
-    EXPECT_EQ(DecodeQuotedPrintableLine("soft=  \t\r\n"), "soft");
-    EXPECT_EQ(DecodeQuotedPrintableLine("x=4"), "x=4\r\n");
-    EXPECT_EQ(DecodeQuotedPrintableLine("x=G1"), "x=G1\r\n");
-    EXPECT_EQ(DecodeQuotedPrintableLine("a\rb"), "a\r\n");
-    EXPECT_EQ(DecodeQuotedPrintableLine(""), "\r\n");
+    for (auto [in, out] : {std::pair<std::string, std::string>{"caf=E9", "caf\xE9\r\n"}, {"caf=e9", "caf\xE9\r\n"},
+                           {"soft=", "soft"}, {"soft=  \t\r\n", "soft"}, {"x=4", "x=4\r\n"}, {"x=G1", "x=G1\r\n"},
+                           {"a\rb", "a\r\n"}, {"", "\r\n"}})
+        EXPECT_EQ(DecodeQuotedPrintableLine(in), out) << in;
 }
 
 const std::string kMultipart = Crlf(
@@ -196,29 +192,31 @@ TEST(RenderArticle, MultipartShowsBoundariesMarkersAndTextParts)
     EXPECT_EQ(att[4]->Boundary(), "BB");
 }
 
-TEST(RenderArticle, ArticleEndInsideAPartEndsEverything)
+TEST(RenderArticle, BrokenMultipartStructure)
 {
-    auto r = Render(Crlf("Content-Type: multipart/mixed; boundary=q\n\n--q\n\ntext\n.\n--q\nContent-Type: text/plain\n\nlost\n"));
-    EXPECT_EQ(r->Tagged(), "[hname]Content-Type:[hvalue] multipart/mixed; boundary=q\n\n[boundary]--q\n[hvalue]\n[text]text\n");
-    EXPECT_EQ(r->renderer->Attachments().size(), 1u);
-    // Inside a part header too.
-    auto h = Render(Crlf("Content-Type: multipart/mixed; boundary=q\n\n--q\nContent-Type: text/plain\n.\n"));
-    EXPECT_EQ(h->renderer->Attachments().size(), 0u);
-}
-
-TEST(RenderArticle, MultipartWithoutBoundaryIsOnePart)
-{
+    const struct {
+        std::string article, tagged;
+        std::size_t parts;
+    } cases[] = {
+        // The article end inside a part ends everything, also inside a part header.
+        {"Content-Type: multipart/mixed; boundary=q\n\n--q\n\ntext\n.\n--q\nContent-Type: text/plain\n\nlost\n",
+         "[hname]Content-Type:[hvalue] multipart/mixed; boundary=q\n\n[boundary]--q\n[hvalue]\n[text]text\n", 1},
+        {"Content-Type: multipart/mixed; boundary=q\n\n--q\nContent-Type: text/plain\n.\n", "", 0},
+        // No boundary: one part.
+        {"Content-Type: multipart/mixed\n\nbody\n",
+         "[hname]Content-Type:[hvalue] multipart/mixed\n\n[marker]\n(MIME CONTENT)\n[text]\n", 1},
+        // No start boundary: only the preamble.
+        {"Content-Type: multipart/mixed; boundary=zz\n\nno parts here\n--zz--\n",
+         "[hname]Content-Type:[hvalue] multipart/mixed; boundary=zz\n\n[text]no parts here\n--zz--\n", 0},
+    };
+    for (const auto& c : cases) {
+        auto r = Render(Crlf(c.article));
+        if (!c.tagged.empty())
+            EXPECT_EQ(r->Tagged(), c.tagged) << c.article;
+        EXPECT_EQ(r->renderer->Attachments().size(), c.parts) << c.article;
+    }
     auto r = Render(Crlf("Content-Type: multipart/mixed\n\nbody\n"));
-    EXPECT_EQ(r->Tagged(), "[hname]Content-Type:[hvalue] multipart/mixed\n\n[marker]\n(MIME CONTENT)\n[text]\n");
-    ASSERT_EQ(r->renderer->Attachments().size(), 1u);
     EXPECT_FALSE(r->renderer->Attachments()[0]->IsInline());
-}
-
-TEST(RenderArticle, NoStartBoundaryShowsOnlyThePreamble)
-{
-    auto r = Render(Crlf("Content-Type: multipart/mixed; boundary=zz\n\nno parts here\n--zz--\n"));
-    EXPECT_EQ(r->Tagged(), "[hname]Content-Type:[hvalue] multipart/mixed; boundary=zz\n\n[text]no parts here\n--zz--\n");
-    EXPECT_TRUE(r->renderer->Attachments().empty());
 }
 
 TEST(RenderArticle, EmbeddedUuencodeBlockIsHiddenAndRegistered)

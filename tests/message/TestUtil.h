@@ -5,6 +5,7 @@
 #include "message/CacheFile.h"
 #include "message/MimeRender.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,20 @@ inline std::string ReadFile(const std::filesystem::path& p)
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// Standard output of a shell command.
+inline std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
 }
 
 // The hidden header list the body pane gives the renderer.

@@ -8,15 +8,9 @@
 #include "textcodec/ConvertToSjis.h"
 
 using tctest::Hex;
+using tctest::ToSjis;
 
 namespace {
-
-std::string ToSjis(std::string_view in, int code)
-{
-    std::string out;
-    EXPECT_TRUE(ConvertToSjis(out, in, in.size() + 16, code));
-    return out;
-}
 
 // Runs a whole conversion through one converter, feeding and draining in
 // the given chunk sizes.
@@ -57,15 +51,29 @@ std::string Stream(std::string_view in, int from, int to, size_t putChunk, size_
 
 } // namespace
 
-TEST(ConvertToSjis, DocumentedExamples)
+TEST(ConvertToSjis, Forms)
 {
-    EXPECT_EQ(Hex(ToSjis("\x1B$B\x24\x22\x1B(B", TC_AUTO_SJIS)), "82 A0");
-    EXPECT_EQ(ToSjis("plain ASCII text\r\n", TC_AUTO_SJIS), "plain ASCII text\r\n");
-    EXPECT_EQ(ToSjis("plain ASCII text\r\n", TC_AUTO), "plain ASCII text\r\n");
-    EXPECT_EQ(Hex(ToSjis("\xA4\xA2", TC_AUTO)), "82 A0");
-    EXPECT_EQ(Hex(ToSjis("\xA4\xA2", TC_AUTO_SJIS)), "A4 A2");
-    EXPECT_EQ(ToSjis("a\x1B(Qb", TC_AUTO_SJIS), "a\x1B(Qb");
-    EXPECT_EQ(Hex(ToSjis("\x1B(I\x31", TC_AUTO_SJIS)), "B1");
+    const struct {
+        std::string in;
+        int code;
+        std::string out;
+    } cases[] = {
+        {"\x1B$B\x24\x22\x1B(B", TC_AUTO_SJIS, "\x82\xA0"},
+        {"plain ASCII text\r\n", TC_AUTO_SJIS, "plain ASCII text\r\n"},
+        {"plain ASCII text\r\n", TC_AUTO, "plain ASCII text\r\n"},
+        {"\xA4\xA2", TC_AUTO, "\x82\xA0"},
+        {"\xA4\xA2", TC_AUTO_SJIS, "\xA4\xA2"},
+        {"a\x1B(Qb", TC_AUTO_SJIS, "a\x1B(Qb"},
+        {"\x1B(I\x31", TC_AUTO_SJIS, "\xB1"},
+        // A lead byte at the end, an ESC cut short: returned unchanged.
+        {"a\x82", TC_SJIS, "a\x82"},
+        {"a\x1B$", TC_AUTO, "a\x1B$"},
+        {"\x1B$B\x24", TC_AUTO, "\x24"},
+        // A lead byte followed by a byte that cannot follow it shifts the held byte on.
+        {"\x82 a", TC_SJIS, "\x82 a"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Hex(ToSjis(c.in, c.code)), Hex(c.out)) << Hex(c.in) << " code " << c.code;
 }
 
 TEST(ConvertToSjis, DetectionOutcomes)
@@ -145,16 +153,6 @@ TEST(ConvertToSjis, OutputIsBoundedBySize)
     EXPECT_FALSE(ConvertToSjis(out, "abc", 3, 99));
     EXPECT_TRUE(ConvertToSjis(out, "", 4, TC_AUTO));
     EXPECT_EQ(out, "");
-}
-
-TEST(ConvertToSjis, HeldBytesAndUnfinishedInputComeBackRaw)
-{
-    // A lead byte at the end, an ESC cut short: returned unchanged by tcGetRest.
-    EXPECT_EQ(Hex(ToSjis("a\x82", TC_SJIS)), "61 82");
-    EXPECT_EQ(Hex(ToSjis("a\x1B$", TC_AUTO)), "61 1B 24");
-    EXPECT_EQ(Hex(ToSjis("\x1B$B\x24", TC_AUTO)), "24");
-    // A lead byte followed by a byte that cannot follow it shifts the held byte on.
-    EXPECT_EQ(Hex(ToSjis("\x82 a", TC_SJIS)), "82 20 61");
 }
 
 TEST(ConvertToSjis, LongTextConvertsWhole)

@@ -1,7 +1,6 @@
-// The Japanese converters side by side with iconv, nkf and Python's
-// email.header, on real text nobody here wrote: the EDICT dictionary
-// (EUC-JP, Debian package edict), with ISO-2022-JP and Shift_JIS versions
-// made by iconv. A missing file or peer skips the test with a message.
+// The Japanese converters against iconv, nkf and Python's email.header on
+// the EDICT dictionary (EUC-JP, Debian package edict) and iconv's
+// ISO-2022-JP and Shift_JIS versions of it. Missing pieces skip the test.
 
 #include <gtest/gtest.h>
 
@@ -15,43 +14,15 @@
 
 using tctest::Quote;
 using tctest::ReadAll;
+using tctest::Join;
 using tctest::RunShell;
+using tctest::SplitLines;
+using tctest::ToSjis;
 using tctest::WriteAll;
 
 namespace {
 
 const char* kEdict = "/usr/share/edict/edict";
-
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t pos = 0, lf;
-    while ((lf = text.find('\n', pos)) != std::string::npos) {
-        lines.push_back(text.substr(pos, lf - pos));
-        pos = lf + 1;
-    }
-    if (pos < text.size())
-        lines.push_back(text.substr(pos));
-    return lines;
-}
-
-std::string Join(const std::vector<std::string>& lines)
-{
-    std::string s;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i)
-            s += '\n';
-        s += lines[i];
-    }
-    return s;
-}
-
-std::string ToSjis(const std::string& in, int code)
-{
-    std::string out;
-    EXPECT_TRUE(ConvertToSjis(out, in, in.size() + 4, code));
-    return out;
-}
 
 // At most n bytes of Shift_JIS text, not splitting a character.
 std::string CutChars(const std::string& s, size_t n)
@@ -182,8 +153,7 @@ TEST(JapanesePeers, AutomaticDetectionOfEucLines)
 TEST(JapanesePeers, WholeFileLikeNkf)
 {
     REQUIRE_CORPUS();
-    if (!tctest::HaveProgram("nkf"))
-        GTEST_SKIP() << "nkf not installed";
+    REQUIRE_PEER("nkf");
     // nkf guesses the code of the whole file; -x keeps half-width kana.
     ASSERT_TRUE(RunShell("nkf -s -x " + Quote(c.dir / "euc") + " > " + Quote(c.dir / "nkf.sjis")));
     ASSERT_TRUE(RunShell("nkf -s -x " + Quote(c.dir / "jis") + " > " + Quote(c.dir / "nkf.jis.sjis")));
@@ -216,8 +186,7 @@ TEST(JapanesePeers, OutgoingTextDecodesBackWithIconv)
 TEST(JapanesePeers, EncodedWordsAgainstPythonEmailHeader)
 {
     REQUIRE_CORPUS();
-    if (!tctest::HaveProgram("python3"))
-        GTEST_SKIP() << "python3 not installed";
+    REQUIRE_PEER("python3");
     // Header-sized values: the Japanese head of every 40th entry, and longer
     // ones made of several entries.
     std::vector<std::string> values;
@@ -297,8 +266,7 @@ sys.exit(1 if bad else 0)
 // The classes of difference from the peers, each pinned down.
 TEST(JapanesePeerClasses, HalfWidthKanaWidenLikeNfkcWithSeparateSoundMarks)
 {
-    if (!tctest::HaveProgram("python3"))
-        GTEST_SKIP() << "python3 not installed";
+    REQUIRE_PEER("python3");
     tctest::ScratchDir dir;
     // Python widens each half-width katakana (NFKC; the sound marks map to
     // the spacing forms U+309B/U+309C, as the system keeps them separate).
@@ -346,8 +314,7 @@ sys.stdout.buffer.write(b'\n'.join(out))
 
 TEST(JapanesePeerClasses, VendorExtensions)
 {
-    if (!tctest::HaveProgram("iconv"))
-        GTEST_SKIP() << "iconv not installed";
+    REQUIRE_PEER("iconv");
     tctest::ScratchDir dir;
     // NEC row 13 (circled digits, units): the code arithmetic gives JIS row
     // 0x2D, the same as iconv's EUC-JP-MS.

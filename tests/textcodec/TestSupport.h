@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the codec tests: a private scratch folder, whole-file I/O and
-// running peer programs on files.
+// Scratch folder, file I/O and peer programs for the codec tests.
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,8 +8,13 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include "textcodec/ConvertToSjis.h"
 
 namespace tctest {
 
@@ -51,13 +55,46 @@ inline void WriteAll(const std::filesystem::path& p, std::string_view bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+#define REQUIRE_PEER(name)                                                   \
+    do {                                                                     \
+        if (!tctest::HaveProgram(name))                                      \
+            GTEST_SKIP() << "peer program " << name << " not installed";     \
+    } while (0)
+
+inline std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0, lf;
+    while ((lf = text.find('\n', pos)) != std::string::npos) {
+        lines.push_back(text.substr(pos, lf - pos));
+        pos = lf + 1;
+    }
+    if (pos < text.size())
+        lines.push_back(text.substr(pos));
+    return lines;
+}
+
+inline std::string Join(const std::vector<std::string>& lines)
+{
+    std::string s;
+    for (size_t i = 0; i < lines.size(); ++i)
+        s += (i ? "\n" : "") + lines[i];
+    return s;
+}
+
+inline std::string ToSjis(std::string_view in, int code)
+{
+    std::string out;
+    EXPECT_TRUE(ConvertToSjis(out, in, in.size() + 16, code));
+    return out;
+}
+
 inline bool HaveProgram(const std::string& name)
 {
     std::string cmd = "command -v " + name + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
 
-// Runs a shell command line; true when it exits with 0.
 inline bool RunShell(const std::string& command)
 {
     int rc = std::system(command.c_str());

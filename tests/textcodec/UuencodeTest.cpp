@@ -5,34 +5,25 @@
 #include "TestSupport.h"
 #include "textcodec/Uuencode.h"
 
-TEST(UuencodeFile, EmptyFile)
+TEST(UuencodeFile, ModeBaseNameAndFailures)
 {
     tctest::ScratchDir dir;
     tctest::WriteAll(dir / "empty.bin", "");
     ::chmod((dir / "empty.bin").c_str(), 0640);
     ASSERT_EQ(UuencodeFile(dir / "empty.bin", dir / "out"), UU_OK);
     EXPECT_EQ(tctest::ReadAll(dir / "out"), "begin 640 empty.bin\n`\nend\n");
-}
 
-TEST(UuencodeFile, NameIsTheBaseNameOnly)
-{
-    tctest::ScratchDir dir;
     std::filesystem::create_directory(dir / "sub");
     tctest::WriteAll(dir / "sub" / "a.txt", "Cat");
     ::chmod((dir / "sub" / "a.txt").c_str(), 0644);
     ASSERT_EQ(UuencodeFile(dir / "sub" / "a.txt", dir / "out"), UU_OK);
     EXPECT_EQ(tctest::ReadAll(dir / "out"), "begin 644 a.txt\n#0V%T\n`\nend\n");
     EXPECT_EQ(Uuencode("x", 0644, "dir\\name.bin").substr(0, 22), "begin 644 dir\\name.bin");
-}
 
-TEST(UuencodeFile, Failures)
-{
-    tctest::ScratchDir dir;
     EXPECT_EQ(UuencodeFile(dir / "missing", dir / "out"), UU_INPUT_FAILED);
-    tctest::WriteAll(dir / "in", "x");
-    EXPECT_EQ(UuencodeFile(dir / "in", dir / "no" / "out"), UU_OUTPUT_FAILED);
+    EXPECT_EQ(UuencodeFile(dir / "sub" / "a.txt", dir / "no" / "out"), UU_OUTPUT_FAILED);
     if (std::filesystem::exists("/dev/full")) {
-        EXPECT_EQ(UuencodeFile(dir / "in", "/dev/full"), UU_OUTPUT_FAILED);
+        EXPECT_EQ(UuencodeFile(dir / "sub" / "a.txt", "/dev/full"), UU_OUTPUT_FAILED);
     }
 }
 
@@ -50,17 +41,14 @@ TEST(UudecodeFile, Results)
     EXPECT_EQ(UudecodeFile(dir / "ok", dir / "out"), UUD_OK);
     EXPECT_EQ(tctest::ReadAll(dir / "out"), "Cat");
 
+    // CR LF lines, as in the article cache.
+    tctest::WriteAll(dir / "crlf", "begin 644 cat.txt\r\n#0V%T\r\n`\r\nend\r\n.\r\n");
+    EXPECT_EQ(UudecodeFile(dir / "crlf", dir / "out1"), UUD_OK);
+    EXPECT_EQ(tctest::ReadAll(dir / "out1"), "Cat");
+
     tctest::WriteAll(dir / "noend", "begin 644 cat.txt\n#0V%T\n`\n.\n");
     EXPECT_EQ(UudecodeFile(dir / "noend", dir / "out2"), UUD_NO_END);
     EXPECT_EQ(tctest::ReadAll(dir / "out2"), "Cat"); // the data stays written
-}
-
-TEST(UudecodeFile, CrLfLinesAsInTheArticleCache)
-{
-    tctest::ScratchDir dir;
-    tctest::WriteAll(dir / "crlf", "begin 644 cat.txt\r\n#0V%T\r\n`\r\nend\r\n.\r\n");
-    EXPECT_EQ(UudecodeFile(dir / "crlf", dir / "out"), UUD_OK);
-    EXPECT_EQ(tctest::ReadAll(dir / "out"), "Cat");
 }
 
 TEST(Uudecode, CountsLongerThanTheLineReadNothingStray)
@@ -68,28 +56,9 @@ TEST(Uudecode, CountsLongerThanTheLineReadNothingStray)
     std::string data;
     // Count 'M' (45) but only one group present: missing characters are zero.
     EXPECT_EQ(Uudecode("begin 644 x\nM0V%T\n`\nend\n", data), UUD_OK);
-    ASSERT_EQ(data.size(), 45u);
-    EXPECT_EQ(data.substr(0, 3), "Cat");
-    EXPECT_EQ(data.substr(3), std::string(42, '\0'));
+    EXPECT_EQ(data, "Cat" + std::string(42, '\0'));
     // A line longer than 80 characters is one line, not two.
     std::string longLine = "#0V%T" + std::string(100, 'A');
     EXPECT_EQ(Uudecode("begin 644 x\n" + longLine + "\n`\nend\n", data), UUD_OK);
     EXPECT_EQ(data, "Cat");
-}
-
-TEST(Uudecode, RoundTripsAllLengths)
-{
-    for (size_t n : {0, 1, 2, 3, 44, 45, 46, 90, 1000}) {
-        std::string in = tctest::RandomBytes(n, static_cast<unsigned>(n));
-        std::string text = Uuencode(in, 0600, "f");
-        std::string out;
-        ASSERT_EQ(Uudecode(text, out), UUD_OK) << n;
-        EXPECT_EQ(out, in) << n;
-        // Lines are at most 61 characters.
-        size_t pos = 0, lf;
-        while ((lf = text.find('\n', pos)) != std::string::npos) {
-            EXPECT_LE(lf - pos, 61u);
-            pos = lf + 1;
-        }
-    }
 }
