@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
+#include "ui/CGroupView.h"
 #include "ui/MainFrame.h"
 #include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
@@ -40,6 +41,11 @@ int main(int argc, char** argv)
     instance.Listen();
 
     ui::LumeDocument document(&platform::Registry::User());
+    ui::CMainFrame::SetPaneFactory([&document](int index, ui::UiDocument&, ui::CMainFrame& frame) -> QWidget* {
+        if (index == ui::CMainFrame::GroupPane)
+            return new ui::CGroupView(document, platform::Registry::User(), &frame);
+        return nullptr;
+    });
     app::CLumeApp lume(platform::Registry::User(), document);
     if (!lume.InitInstance(commandLine))
         return 1;

@@ -22,6 +22,12 @@ public:
     explicit NewsHost(QWidget* window = nullptr) : window_(window) {}
     void SetWindow(QWidget* window) { window_ = window; }
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
+    void Beep() override;
+    std::unique_ptr<DocumentProgress> MakeProgress(int delayMs) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void PumpEvents() override;
+    int ConnectServer(const std::string& server, int port) override;
 
 private:
     QWidget* window_;
@@ -38,7 +44,7 @@ public:
     bool OnSaveDocument(const std::filesystem::path& path) override;
     bool IsModified() const override { return doc_.IsModified(); }
     void SetModified(bool modified) override { doc_.SetModifiedFlag(modified); }
-    bool IsBusy() const override { return false; }
+    bool IsBusy() const override { return doc_.IsBusy(); }
     bool ShowAllGroup() const override { return doc_.Config().bShowAllGroup; }
     bool ShowUnreadGroup() const override { return doc_.Config().bShowUnreadGroup; }
     void OnComposeClosed() override {}
@@ -48,12 +54,19 @@ public:
     const std::filesystem::path& PathName() const override { return doc_.GetPathName(); }
     void SetPathName(std::filesystem::path path) override { doc_.SetPathName(std::move(path)); }
 
-    bool OnCommand(unsigned) override { return false; }
-    bool OnUpdateCommand(CmdUI&) override { return false; }
+    bool OnCommand(unsigned id) override { return doc_.OnCommand(id); }
+    bool OnUpdateCommand(CmdUI& state) override;
 
 private:
+    // Hands the document's broadcasts on to the panes.
+    struct ViewBridge : DocumentView {
+        explicit ViewBridge(LumeDocument& d) : document(d) {}
+        void OnUpdate(DocumentView*, long hint) override { document.UpdateAllViews(nullptr, hint); }
+        LumeDocument& document;
+    };
     NewsHost host_;
     CLumeDoc doc_;
+    ViewBridge bridge_{*this};
 };
 
 } // namespace ui
