@@ -94,7 +94,7 @@ CGroupView::CGroupView(LumeDocument& document, platform::Registry& registry, CMa
     tree_ = new CGroupTreeBox(*this, this);
     tree_->setObjectName(QStringLiteral("ctl110"));
     tree_->Create(kTreeStyle, kGroupImages, kGroupImageCount);
-    tree_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    tree_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     tree_->setFocusPolicy(Qt::StrongFocus);
     tree_->installEventFilter(this);
     setFocusProxy(tree_);

@@ -1,6 +1,7 @@
 // The group pane against a small scripted news server (and a real INN when
 // LUMETRA_TEST_NNTP_HOST/PORT are set).
 
+#include "app/LumeApp.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 #include "ui/CGroupTreeBox.h"
@@ -9,12 +10,14 @@
 #include "ui/CommandIds.h"
 #include "ui/GroupDialogs.h"
 #include "ui/LumeDocument.h"
+#include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 #include "ui/UiHost.h"
 #include "WaitFor.h"
 
 #include <QLabel>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,6 +29,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -476,6 +480,28 @@ TEST_F(GroupViewTest, NextUnreadGroupSkipsReadGroupsAndKeepsTheServerInTheShownG
     EXPECT_EQ(server_->Commands().front(), "GROUP fj.test");
 }
 
+TEST_F(GroupViewTest, HundredsOfGroupsKeepOneNodePerComponent)
+{
+    std::map<std::string, ScriptedServer::Group> groups;
+    const char* hierarchies[] = {"fj", "japan", "comp", "alt", "tnn"};
+    for (int i = 0; i < 300; ++i)
+        groups[std::string(hierarchies[i % 5]) + ".sub" + std::to_string(i % 7) + ".topic" + std::to_string(i)] = {1, i % 3};
+    groups["fj.sub1"] = {1, 4};
+    Doc().Config().bShowUnreadGroup = false;
+    GoOnline(groups);
+    // root + 5 hierarchies + 35 middles + 300 leaves; fj.sub1 is a node already
+    EXPECT_EQ(Tree().GetCount(), 1 + 5 + 35 + 300);
+    EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj.sub1"))), &Group("fj.sub1"));
+    view_->show();
+    const int row = RowOf("fj.sub3.topic10");
+    ASSERT_NE(row, -1);
+    SelectOnly(row);
+    Tree().ScrollToRow(row, true);
+    view_->setFocus();
+    QApplication::processEvents();
+    view_->grab().save(QStringLiteral("/tmp/groupview-many.png"));
+}
+
 TEST_F(GroupViewTest, ContextMenuTextsAndStates)
 {
     GoOnline(kGroups);
@@ -549,6 +575,52 @@ TEST_F(GroupViewTest, RealServerGroupsInBothShowModes)
     EXPECT_LT(Tree().GetCount(), all);
     EXPECT_EQ(RowOf("fj"), -1);
     view_->grab().save(QStringLiteral("/tmp/groupview-inn.png"));
+}
+
+TEST(GroupViewFrame, GoingOnlineInTheMainWindowShowsTheServersGroups)
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port)
+        GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST/PORT not set";
+    QTemporaryDir dir;
+    platform::Registry registry(dir.filePath("registry").toStdString());
+    const QString path = dir.filePath("demo.lum");
+    std::ofstream(path.toStdString(), std::ios::binary)
+        << "[config]\r\nstrNntpServer=" << host << "\r\nnNntpPort=" << port
+        << "\r\nbShowAllGroup=YES\r\nbShowUnreadGroup=NO\r\nstrMarkFile=news.rc\r\n";
+    LumeDocument document(&registry);
+    QStringList messages;
+    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) {
+        messages << text;
+        return int(WindowHost::Ok);
+    });
+    CMainFrame::SetPaneFactory([&](int index, UiDocument&, CMainFrame& frame) -> QWidget* {
+        return index == CMainFrame::GroupPane ? new CGroupView(document, registry, &frame) : nullptr;
+    });
+    {
+        app::CLumeApp lume(registry, document);
+        ASSERT_TRUE(lume.InitInstance(path));
+        auto* pane = dynamic_cast<CGroupView*>(lume.Frame()->Pane(CMainFrame::GroupPane));
+        ASSERT_NE(pane, nullptr);
+        EXPECT_EQ(pane->Tree().GetCount(), 1);
+        lume.Frame()->resize(800, 560);
+        lume.Frame()->show();
+        ASSERT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(WaitFor([&] { return document.Doc().IsConnected(); }));
+        EXPECT_GT(pane->Tree().GetCount(), 4);
+        EXPECT_TRUE(lume.Router().Query(ui::cmd::Online).checked);
+        QApplication::processEvents();
+        lume.Frame()->grab().save(QStringLiteral("/tmp/groupview-frame.png"));
+        lume.Router().Execute(ui::cmd::Online);
+        EXPECT_EQ(pane->Tree().GetCount(), 1);
+        document.SetModified(false);
+        lume.Frame()->close();
+        lume.ExitInstance();
+    }
+    CMainFrame::SetPaneFactory({});
+    SetMessageHook({});
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
 }
 
 } // namespace
