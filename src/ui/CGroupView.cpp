@@ -723,6 +723,13 @@ void CGroupView::paintEvent(QPaintEvent* event)
     QWidget::paintEvent(event);
 }
 
+void CGroupView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        ApplyColours();
+    QWidget::changeEvent(event);
+}
+
 bool CGroupView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == tree_) {

@@ -132,8 +132,20 @@ bool LumeDocument::OnUpdateCommand(CmdUI& state)
     return true;
 }
 
+// The panes hold pointers into the group table and the article list, which
+// the document empties before it reads: they let go first, since reading may
+// show a message and so repaint them.
+bool LumeDocument::OnNewDocument()
+{
+    if (!doc_.IsBusy())
+        UpdateAllViews(nullptr, 0);
+    return doc_.OnNewDocument();
+}
+
 bool LumeDocument::OnOpenDocument(const std::filesystem::path& path)
 {
+    if (!doc_.IsBusy())
+        UpdateAllViews(nullptr, 0);
     return doc_.OnOpenDocument(path);
 }
 

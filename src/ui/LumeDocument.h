@@ -39,7 +39,7 @@ public:
     CLumeDoc& Doc() { return doc_; }
     NewsHost& Host() { return host_; }
 
-    bool OnNewDocument() override { return doc_.OnNewDocument(); }
+    bool OnNewDocument() override;
     bool OnOpenDocument(const std::filesystem::path& path) override;
     bool OnSaveDocument(const std::filesystem::path& path) override;
     bool IsModified() const override { return doc_.IsModified(); }

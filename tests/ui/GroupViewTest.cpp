@@ -502,6 +502,24 @@ TEST_F(GroupViewTest, HundredsOfGroupsKeepOneNodePerComponent)
     view_->grab().save(QStringLiteral("/tmp/groupview-many.png"));
 }
 
+TEST_F(GroupViewTest, OpeningAnotherConfigurationLetsGoOfTheGroupsFirst)
+{
+    GoOnline(kGroups);
+    ASSERT_GT(Tree().GetCount(), 1);
+    view_->show();
+    // A message during the open repaints the pane after the old table is gone.
+    std::vector<int> countsSeen;
+    SetMessageHook([&](const QString&, WindowHost::Icon, bool) {
+        countsSeen.push_back(Tree().GetCount());
+        Tree().grab();
+        return int(WindowHost::Ok);
+    });
+    document_->OnOpenDocument(dir_ / "missing" / "none.lum");
+    EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
+    for (int count : countsSeen)
+        EXPECT_EQ(count, 1);
+}
+
 TEST_F(GroupViewTest, ContextMenuTextsAndStates)
 {
     GoOnline(kGroups);
