@@ -1,6 +1,7 @@
 #include "app/PaneFactory.h"
 
 #include "ui/CBodyView.h"
+#include "ui/CGroupView.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
 
@@ -17,6 +18,8 @@ void InstallPanes(platform::Registry& registry)
             if (ui::CView* view = frame.View(i))
                 view->OnCommand(id);
         });
+        if (index == ui::CMainFrame::GroupPane)
+            return new ui::CGroupView(*doc, registry, &frame);
         if (index == ui::CMainFrame::BodyPane)
             return new ui::CBodyView(*doc, registry, &frame);
         return nullptr; // a placeholder

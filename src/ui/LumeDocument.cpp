@@ -2,7 +2,12 @@
 
 #include "platform/StringTable.h"
 #include "ui/SjisText.h"
+#include "ui/ConnectDialog.h"
+#include "ui/ProgressWindow.h"
 #include "ui/UiHost.h"
+
+#include <QApplication>
+#include <QEventLoop>
 
 #include <QStringDecoder>
 
@@ -69,10 +74,78 @@ int NewsHost::ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::
     return ui::ShowMessage(window_, text, kind, false);
 }
 
-LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry) {}
+void NewsHost::Beep() { QApplication::beep(); }
+
+namespace {
+class NewsProgress : public DocumentProgress {
+public:
+    NewsProgress(int delayMs, QWidget* window) : window_(delayMs, window) {}
+    bool Open(unsigned captionId) override { return window_.Open(captionId); }
+    void SetTotal(long long total) override { window_.SetTotal(total); }
+    void SetPosition(long long position) override { window_.SetPosition(position); }
+    void SetMessage(const std::string& text) override { window_.SetMessage(text); }
+    bool Cancelled() const override { return window_.Cancelled(); }
+    void Close() override { window_.Close(); }
+
+private:
+    ProgressWindow window_;
+};
+} // namespace
+
+std::unique_ptr<DocumentProgress> NewsHost::MakeProgress(int delayMs)
+{
+    return std::make_unique<NewsProgress>(delayMs, window_);
+}
+
+void NewsHost::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void NewsHost::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+void NewsHost::PumpEvents() { QApplication::processEvents(QEventLoop::AllEvents, 10); }
+
+int NewsHost::ConnectServer(const std::string& server, int port)
+{
+    CConnectDialog dialog(window_);
+    if (!dialog.Start(server, port))
+        return -1;
+    QEventLoop loop;
+    bool connected = false;
+    QObject::connect(&dialog, &CConnectDialog::finished, &loop, [&](bool ok) {
+        connected = ok;
+        loop.quit();
+    });
+    loop.exec();
+    return connected ? dialog.TakeSocket() : -1;
+}
+
+LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry)
+{
+    doc_.AddView(&bridge_);
+}
+
+bool LumeDocument::OnUpdateCommand(CmdUI& state)
+{
+    CommandState news;
+    if (!doc_.OnUpdateCommand(state.id, news))
+        return false;
+    state.Enable(news.enabled);
+    if (news.checkable)
+        state.SetCheck(news.checked);
+    return true;
+}
+
+// The panes hold pointers into the group table and the article list, which
+// the document empties before it reads: they let go first, since reading may
+// show a message and so repaint them.
+bool LumeDocument::OnNewDocument()
+{
+    if (!doc_.IsBusy())
+        UpdateAllViews(nullptr, 0);
+    return doc_.OnNewDocument();
+}
 
 bool LumeDocument::OnOpenDocument(const std::filesystem::path& path)
 {
+    if (!doc_.IsBusy())
+        UpdateAllViews(nullptr, 0);
     return doc_.OnOpenDocument(path);
 }
 

@@ -23,6 +23,12 @@ public:
     explicit NewsHost(QWidget* window = nullptr) : window_(window) {}
     void SetWindow(QWidget* window) { window_ = window; }
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
+    void Beep() override;
+    std::unique_ptr<DocumentProgress> MakeProgress(int delayMs) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void PumpEvents() override;
+    int ConnectServer(const std::string& server, int port) override;
     // Pane commands the document passes on go to the pane set here.
     using Forwarder = std::function<void(Pane pane, unsigned id)>;
     void SetForwarder(Forwarder forwarder) { forwarder_ = std::move(forwarder); }
@@ -43,12 +49,12 @@ public:
     CLumeDoc& Doc() { return doc_; }
     NewsHost& Host() { return host_; }
 
-    bool OnNewDocument() override { return doc_.OnNewDocument(); }
+    bool OnNewDocument() override;
     bool OnOpenDocument(const std::filesystem::path& path) override;
     bool OnSaveDocument(const std::filesystem::path& path) override;
     bool IsModified() const override { return doc_.IsModified(); }
     void SetModified(bool modified) override { doc_.SetModifiedFlag(modified); }
-    bool IsBusy() const override { return false; }
+    bool IsBusy() const override { return doc_.IsBusy(); }
     bool ShowAllGroup() const override { return doc_.Config().bShowAllGroup; }
     bool ShowUnreadGroup() const override { return doc_.Config().bShowUnreadGroup; }
     void OnComposeClosed() override {}
@@ -58,12 +64,19 @@ public:
     const std::filesystem::path& PathName() const override { return doc_.GetPathName(); }
     void SetPathName(std::filesystem::path path) override { doc_.SetPathName(std::move(path)); }
 
-    bool OnCommand(unsigned) override { return false; }
-    bool OnUpdateCommand(CmdUI&) override { return false; }
+    bool OnCommand(unsigned id) override { return doc_.OnCommand(id); }
+    bool OnUpdateCommand(CmdUI& state) override;
 
 private:
+    // Hands the document's broadcasts on to the panes.
+    struct ViewBridge : DocumentView {
+        explicit ViewBridge(LumeDocument& d) : document(d) {}
+        void OnUpdate(DocumentView*, long hint) override { document.UpdateAllViews(nullptr, hint); }
+        LumeDocument& document;
+    };
     NewsHost host_;
     CLumeDoc doc_;
+    ViewBridge bridge_{*this};
 };
 
 } // namespace ui

@@ -1,0 +1,109 @@
+#pragma once
+// The group pane: a title line over the tree of the document's groups under
+// "NetNews". Opening a group here makes the article list load it.
+
+#include "ui/DocumentHost.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+
+class QLabel;
+class QMenu;
+class CLumeDoc;
+class CTreeListItem;
+struct CNewsGroup;
+
+namespace platform { class Registry; }
+
+namespace ui {
+
+class CGroupTreeBox;
+class CMainFrame;
+class LumeDocument;
+
+class CGroupView : public QWidget, public CView {
+    Q_OBJECT
+public:
+    // frame may be null (the pane alone, in tests).
+    CGroupView(LumeDocument& document, platform::Registry& registry, CMainFrame* frame,
+               QWidget* parent = nullptr);
+    ~CGroupView() override;
+
+    void OnUpdate(CView* sender, long hint) override;
+    const char* ViewClass() const override { return "CGroupView"; }
+    bool OnCommand(unsigned id) override;
+    bool OnUpdateCommand(CmdUI& state) override;
+
+    CGroupTreeBox& Tree() const { return *tree_; }
+    QLabel& Title() const { return *title_; }
+    CTreeListItem* Root() const { return root_; }
+    CLumeDoc& Doc() const;
+    const std::string& SearchText() const { return search_; }
+
+    // Title and tree back to their empty state.
+    void Reset();
+    void BuildTree();
+    // Dotted name of node's components below the root ("" for the root).
+    std::string FullPath(const CTreeListItem* node) const;
+    void UpdateTitle();
+    // Opens the group of the single selected row; false when there is none
+    // (so a double-click may expand or collapse instead).
+    bool OpenSelectedGroup();
+    // Next (or previous) row with a group that has unread articles.
+    void MoveToUnreadGroup(bool forward);
+    bool HasUnread(CNewsGroup& group) const;
+    // The context menu of the tree (shown by the caller).
+    QMenu* MakeContextMenu();
+    void ShowContextMenu(const QPoint& globalPos);
+
+    // Stand-ins for the modal dialogs (tests). The subscription hook returns
+    // QDialog::Accepted, GroupSubscribeDialog::kAllFollowing or
+    // QDialog::Rejected and sets choice; the find hook returns a button id
+    // of GroupFindDialog or 0 and sets text; the font hook returns false on
+    // Cancel.
+    using SubscribeHook = std::function<int(bool unsubscribe, const QString& path, int& choice)>;
+    using FindHook = std::function<int(QString& text)>;
+    using FontHook = std::function<bool(QFont& font)>;
+    static void SetSubscribeHook(SubscribeHook hook);
+    static void SetFindHook(FindHook hook);
+    static void SetFontHook(FontHook hook);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void AddGroup(CNewsGroup& group);
+    void Subscribe(bool subscribe);
+    void ExpandOneLevel();
+    void ExpandAllBelow();
+    void CollapseBelow();
+    void CollapseLevel();
+    void FindDialog();
+    void Find(bool down);
+    void ChooseFont();
+    void ApplyColours();
+    void SetTitleActive(bool active);
+    CTreeListItem* SingleSelectedNode() const;
+    bool Connected() const;
+
+    LumeDocument& document_;
+    platform::Registry& registry_;
+    CMainFrame* frame_;
+    QLabel* title_;
+    CGroupTreeBox* tree_;
+    CTreeListItem* root_ = nullptr;
+    std::string search_;
+    // Children by (parent, text) while the tree is built.
+    std::map<std::pair<const CTreeListItem*, std::string>, CTreeListItem*> children_;
+    // Bumped whenever the nodes are all replaced.
+    unsigned generation_ = 0;
+};
+
+} // namespace ui

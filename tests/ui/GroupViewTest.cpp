@@ -1,0 +1,644 @@
+// The group pane against a small scripted news server (and a real INN when
+// LUMETRA_TEST_NNTP_HOST/PORT are set).
+
+#include "app/LumeApp.h"
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+#include "ui/CGroupTreeBox.h"
+#include "ui/CGroupView.h"
+#include "ui/CGroupViewFont.h"
+#include "ui/CommandIds.h"
+#include "ui/GroupDialogs.h"
+#include "ui/LumeDocument.h"
+#include "ui/MainFrame.h"
+#include "ui/SjisText.h"
+#include "ui/UiHost.h"
+#include "WaitFor.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+using namespace ui;
+
+namespace {
+
+// Answers LIST and GROUP from a table; records the commands.
+class ScriptedServer {
+public:
+    struct Group {
+        int first, last;
+    };
+    explicit ScriptedServer(std::map<std::string, Group> groups) : groups_(std::move(groups))
+    {
+        int fds[2];
+        ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds);
+        client_ = fds[0];
+        server_ = fds[1];
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~ScriptedServer()
+    {
+        ::shutdown(server_, SHUT_RDWR);
+        thread_.join();
+        ::close(server_);
+    }
+    int TakeClient() { return std::exchange(client_, -1); }
+    std::vector<std::string> Commands()
+    {
+        std::lock_guard lock(mutex_);
+        return commands_;
+    }
+    void Clear()
+    {
+        std::lock_guard lock(mutex_);
+        commands_.clear();
+    }
+
+private:
+    void Send(const std::string& s) { (void)!::write(server_, s.data(), s.size()); }
+    void Run()
+    {
+        Send("200 scripted ready\r\n");
+        std::string buffer;
+        char chunk[512];
+        for (;;) {
+            const ssize_t n = ::read(server_, chunk, sizeof chunk);
+            if (n <= 0)
+                return;
+            buffer.append(chunk, std::size_t(n));
+            std::size_t eol;
+            while ((eol = buffer.find("\r\n")) != std::string::npos) {
+                const std::string line = buffer.substr(0, eol);
+                buffer.erase(0, eol + 2);
+                {
+                    std::lock_guard lock(mutex_);
+                    commands_.push_back(line);
+                }
+                if (line == "LIST") {
+                    std::string out = "215 list follows\r\n";
+                    for (auto& [name, g] : groups_)
+                        out += name + " " + std::to_string(g.last) + " " + std::to_string(g.first) + " y\r\n";
+                    Send(out + ".\r\n");
+                } else if (line.rfind("GROUP ", 0) == 0) {
+                    auto it = groups_.find(line.substr(6));
+                    if (it == groups_.end())
+                        Send("411 no such group\r\n");
+                    else
+                        Send("211 " + std::to_string(it->second.last - it->second.first + 1) + " " +
+                             std::to_string(it->second.first) + " " + std::to_string(it->second.last) + " " +
+                             it->first + "\r\n");
+                } else if (line == "QUIT") {
+                    Send("205 bye\r\n");
+                    return;
+                } else {
+                    Send("500 what\r\n");
+                }
+            }
+        }
+    }
+    std::map<std::string, Group> groups_;
+    int client_ = -1, server_ = -1;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> commands_;
+};
+
+struct Recorder : CView {
+    void OnUpdate(CView* sender, long hint) override { hints.push_back({sender, hint}); }
+    const char* ViewClass() const override { return "Recorder"; }
+    bool OnCommand(unsigned) override { return false; }
+    bool OnUpdateCommand(CmdUI&) override { return false; }
+    std::vector<std::pair<CView*, long>> hints;
+    bool Saw(long hint) const
+    {
+        for (auto& h : hints)
+            if (h.second == hint)
+                return true;
+        return false;
+    }
+};
+
+class GroupViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("groupview-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+        std::filesystem::create_directories(dir_);
+        registry_ = std::make_unique<platform::Registry>(dir_ / "registry");
+        document_ = std::make_unique<LumeDocument>(registry_.get());
+        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
+            messages_ << text;
+            return int(WindowHost::Ok);
+        });
+        view_ = std::make_unique<CGroupView>(*document_, *registry_, nullptr);
+        view_->resize(240, 400);
+        document_->AddView(view_.get());
+        document_->AddView(&recorder_);
+    }
+    void TearDown() override
+    {
+        CGroupView::SetSubscribeHook({});
+        CGroupView::SetFindHook({});
+        CGroupView::SetFontHook({});
+        document_->RemoveView(view_.get());
+        document_->RemoveView(&recorder_);
+        if (document_->Doc().IsConnected())
+            document_->Doc().GoOffline();
+        view_.reset();
+        document_.reset();
+        server_.reset();
+        SetMessageHook({});
+        std::filesystem::remove_all(dir_);
+    }
+
+    CLumeDoc& Doc() { return document_->Doc(); }
+    CGroupTreeBox& Tree() { return view_->Tree(); }
+
+    void GoOnline(std::map<std::string, ScriptedServer::Group> groups)
+    {
+        server_ = std::make_unique<ScriptedServer>(std::move(groups));
+        ASSERT_TRUE(Doc().OnConnected(server_->TakeClient()));
+        ASSERT_TRUE(Doc().IsConnected());
+    }
+    // Row texts with their depth, "  " per level.
+    std::vector<std::string> Rows()
+    {
+        std::vector<std::string> out;
+        for (int i = 0; i < Tree().GetCount(); ++i) {
+            CTreeListItem* n = Tree().NodeOfRow(i);
+            out.push_back(std::string(std::size_t(2 * Tree().Depth(n)), ' ') + Tree().GetColumnText(n, 0));
+        }
+        return out;
+    }
+    int RowOf(const std::string& path)
+    {
+        for (int i = 0; i < Tree().GetCount(); ++i)
+            if (view_->FullPath(Tree().NodeOfRow(i)) == path)
+                return i;
+        return -1;
+    }
+    void SelectOnly(int row)
+    {
+        Tree().SetSel(-1, false);
+        Tree().SetRowSel(row, true);
+    }
+    int Images(const std::string& path, int* selected = nullptr)
+    {
+        int image = -1, sel = -1, expanded = -1;
+        Tree().GetNodeImages(Tree().NodeOfRow(RowOf(path)), image, sel, expanded);
+        if (selected)
+            *selected = sel;
+        return image;
+    }
+    CNewsGroup& Group(const char* name) { return *Doc().Groups().Find(name); }
+    void SetAllKnown()
+    {
+        Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bNew = false; });
+    }
+
+    static inline int counter_ = 0;
+    std::filesystem::path dir_;
+    std::unique_ptr<platform::Registry> registry_;
+    std::unique_ptr<LumeDocument> document_;
+    std::unique_ptr<CGroupView> view_;
+    std::unique_ptr<ScriptedServer> server_;
+    Recorder recorder_;
+    QStringList messages_;
+};
+
+const std::map<std::string, ScriptedServer::Group> kGroups = {
+    {"fj.comp", {1, 10}},        {"fj.comp.lang.c", {1, 5}}, {"fj.comp.os", {3, 9}},
+    {"fj.test", {1, 2}},         {"local.japanese", {1, 4}}, {"local.test", {1, 0}},
+};
+
+TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTree)
+{
+    EXPECT_EQ(view_->Title().text(), QStringLiteral(" (no selection)"));
+    view_->OnUpdate(nullptr, 8);
+    EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
+
+    Doc().Config().bShowUnreadGroup = false;
+    GoOnline(kGroups);
+    // Every node expanded, siblings in byte order; fj.comp is both a group
+    // and the parent of its subgroups.
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp", "      lang", "        c",
+                                                 "      os", "    test", "  local", "    japanese",
+                                                 "    test"}));
+    EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj.comp"))), &Group("fj.comp"));
+    EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj"))), nullptr);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{0});
+    EXPECT_TRUE(recorder_.Saw(4)); // the tree told the others after building
+
+    SelectOnly(RowOf("fj.comp.lang.c"));
+    EXPECT_EQ(view_->Title().text(), QStringLiteral(" fj.comp.lang.c"));
+    Tree().SetRowSel(RowOf("fj.test"), true);
+    EXPECT_EQ(view_->Title().text(), QString());
+
+    Doc().ToggleOnline();
+    EXPECT_FALSE(Doc().IsConnected());
+    EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
+}
+
+TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
+{
+    GoOnline(kGroups);
+    SetAllKnown();
+    Group("fj.test").m_bSubscribed = false;
+    Group("local.test").m_bSubscribed = false;
+    Group("fj.comp.os").m_strReadList = "1-9"; // all read
+    Doc().Config().bShowAllGroup = false;
+    Doc().Config().bShowUnreadGroup = false;
+    view_->OnUpdate(nullptr, 8);
+    EXPECT_EQ(RowOf("fj.test"), -1);
+    EXPECT_NE(RowOf("fj.comp.os"), -1);
+
+    int selected = 0;
+    EXPECT_EQ(Images("", &selected), 0);
+    EXPECT_EQ(Images("fj", &selected), 1);
+    EXPECT_EQ(Images("fj.comp.lang.c", &selected), 7);
+    EXPECT_EQ(selected, 8);
+    EXPECT_EQ(Images("fj.comp.os", &selected), 9);
+    EXPECT_EQ(selected, 10);
+    // Asked again at each draw: reading the rest changes the image.
+    Group("fj.comp.lang.c").m_strReadList = "1-5";
+    EXPECT_EQ(Images("fj.comp.lang.c"), 9);
+    EXPECT_FALSE(Group("fj.comp.lang.c").m_bHasUnread);
+
+    Doc().Config().bShowUnreadGroup = true;
+    view_->OnUpdate(nullptr, 8);
+    EXPECT_EQ(RowOf("fj.comp.os"), -1);
+    EXPECT_EQ(RowOf("fj.comp.lang.c"), -1);
+    EXPECT_NE(RowOf("fj.comp"), -1);
+
+    // Show all: unsubscribed groups use their stored state.
+    view_->OnCommand(ui::cmd::ShowAllGroups);
+    EXPECT_TRUE(Doc().Config().bShowAllGroup);
+    EXPECT_EQ(Images("fj.test"), 11);  // 1..2, nothing read
+    EXPECT_EQ(Images("local.test"), 13); // empty range
+    Group("fj.comp").m_bNew = true;
+    EXPECT_EQ(Images("fj.comp", &selected), 5);
+    EXPECT_EQ(selected, 6);
+}
+
+TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
+{
+    GoOnline(kGroups);
+    SetAllKnown();
+    Doc().Config().bShowAllGroup = false;
+    Doc().Config().bShowUnreadGroup = false;
+    view_->OnUpdate(nullptr, 8);
+    int asked = 0;
+    QString path;
+    CGroupView::SetSubscribeHook([&](bool unsubscribe, const QString& p, int& choice) {
+        EXPECT_TRUE(unsubscribe);
+        EXPECT_EQ(choice, 1); // preset: with subgroups
+        ++asked;
+        path = p;
+        return GroupSubscribeDialog::kAllFollowing;
+    });
+    SelectOnly(RowOf("fj.comp"));
+    Tree().SetRowSel(RowOf("local"), true);
+    Tree().SetRowSel(RowOf("fj.test"), true);
+    ASSERT_TRUE(view_->OnCommand(ui::cmd::Unsubscribe));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(path, QStringLiteral("fj.comp"));
+    for (const char* name : {"fj.comp", "fj.comp.lang.c", "fj.comp.os", "fj.test", "local.japanese", "local.test"})
+        EXPECT_FALSE(Group(name).m_bSubscribed) << name;
+    // Without show-all they leave the tree.
+    EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
+
+    // Subscribing back with "only the selected group" on a parent node.
+    view_->OnCommand(ui::cmd::ShowAllGroups);
+    CGroupView::SetSubscribeHook([&](bool unsubscribe, const QString&, int& choice) {
+        EXPECT_FALSE(unsubscribe);
+        choice = 0;
+        return int(QDialog::Accepted);
+    });
+    SelectOnly(RowOf("fj.comp"));
+    view_->OnCommand(ui::cmd::Subscribe);
+    EXPECT_TRUE(Group("fj.comp").m_bSubscribed);
+    EXPECT_FALSE(Group("fj.comp.os").m_bSubscribed);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
+
+    // Cancel changes nothing for that row; leaves still change.
+    CGroupView::SetSubscribeHook([](bool, const QString&, int&) { return int(QDialog::Rejected); });
+    SelectOnly(RowOf("local"));
+    Tree().SetRowSel(RowOf("fj.comp.os"), true);
+    view_->OnCommand(ui::cmd::Subscribe);
+    EXPECT_FALSE(Group("local.test").m_bSubscribed);
+    EXPECT_TRUE(Group("fj.comp.os").m_bSubscribed);
+    EXPECT_EQ(Images("fj.test"), 11); // still shown, unsubscribed with unread articles
+}
+
+TEST_F(GroupViewTest, ExpandAndCollapseCommands)
+{
+    GoOnline(kGroups);
+    Doc().Config().bShowUnreadGroup = false;
+    view_->OnUpdate(nullptr, 8);
+    const int fj = RowOf("fj");
+    SelectOnly(fj);
+    view_->OnCommand(ui::cmd::Collapse);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local", "    japanese", "    test"}));
+    view_->OnCommand(ui::cmd::ExpandOne);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp", "    test", "  local",
+                                                 "    japanese", "    test"}));
+    view_->OnCommand(ui::cmd::ExpandAll);
+    EXPECT_EQ(RowOf("fj.comp.lang.c"), fj + 3);
+
+    // Collapse this level: every node of fj's depth loses its rows below.
+    SelectOnly(RowOf("local"));
+    view_->OnCommand(ui::cmd::CollapseAll);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local"}));
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{2});
+    EXPECT_EQ(view_->Title().text(), QStringLiteral(" local"));
+
+    CmdUI state;
+    state.id = ui::cmd::ExpandOne;
+    Tree().SetRowSel(1, true);
+    ASSERT_TRUE(view_->OnUpdateCommand(state));
+    EXPECT_FALSE(state.enabled); // two rows selected
+}
+
+TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
+{
+    GoOnline(kGroups);
+    Doc().Config().bShowUnreadGroup = false;
+    view_->OnUpdate(nullptr, 8);
+    SelectOnly(RowOf("fj"));
+    view_->OnCommand(ui::cmd::Collapse);
+    SelectOnly(0);
+    CGroupView::SetFindHook([](QString& text) {
+        text = QStringLiteral("OS");
+        return GroupFindDialog::kDown;
+    });
+    view_->OnCommand(ui::cmd::Find);
+    EXPECT_EQ(view_->SearchText(), "os");
+    const int os = RowOf("fj.comp.os");
+    ASSERT_NE(os, -1);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{os});
+    EXPECT_TRUE(Tree().NodeOfRow(RowOf("fj"))->IsExpanded());
+
+    // The group's full name is searched, so "comp" matches comp, lang.c, os.
+    CGroupView::SetFindHook([](QString& text) {
+        text = QStringLiteral("COMP");
+        return GroupFindDialog::kUp;
+    });
+    view_->OnCommand(ui::cmd::Find);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp.lang.c")});
+    view_->OnCommand(ui::cmd::FindPrev);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
+    view_->OnCommand(ui::cmd::FindPrev); // nothing above: unchanged
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
+    view_->OnCommand(ui::cmd::FindNext);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp.lang.c")});
+}
+
+TEST_F(GroupViewTest, OpeningAGroupByKeyAndDoubleClick)
+{
+    GoOnline(kGroups);
+    Doc().Config().bShowUnreadGroup = false;
+    view_->OnUpdate(nullptr, 8);
+    recorder_.hints.clear();
+    SelectOnly(RowOf("fj.test"));
+    QTest::keyClick(&Tree(), Qt::Key_Return);
+    EXPECT_EQ(Doc().GetCurrentGroup(), &Group("fj.test"));
+    ASSERT_EQ(recorder_.hints.size(), 1u);
+    EXPECT_EQ(recorder_.hints[0].first, view_.get());
+    EXPECT_EQ(recorder_.hints[0].second, 4);
+    QTest::keyClick(&Tree(), Qt::Key_Space); // already open: nothing
+    EXPECT_EQ(recorder_.hints.size(), 1u);
+
+    // A node without a group: the double-click expands or collapses it.
+    view_->show();
+    const int fj = RowOf("fj");
+    SelectOnly(fj);
+    const QRect rect = Tree().ItemRect(fj);
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_FALSE(Tree().NodeOfRow(RowOf("fj"))->IsExpanded());
+    EXPECT_EQ(Doc().GetCurrentGroup(), &Group("fj.test"));
+}
+
+TEST_F(GroupViewTest, NextUnreadGroupSkipsReadGroupsAndKeepsTheServerInTheShownGroup)
+{
+    GoOnline(kGroups);
+    SetAllKnown();
+    Doc().Config().bShowUnreadGroup = false;
+    Group("fj.comp.os").m_strReadList = "1-9";
+    Group("fj.test").m_strReadList = "1-2";
+    view_->OnUpdate(nullptr, 8);
+    SelectOnly(RowOf("fj.comp.lang.c"));
+    view_->OpenSelectedGroup();
+    recorder_.hints.clear();
+    server_->Clear();
+    view_->OnUpdate(nullptr, 128);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("local.japanese")});
+    EXPECT_EQ(Doc().GetCurrentGroup(), &Group("local.japanese"));
+    EXPECT_TRUE(recorder_.Saw(20));
+    EXPECT_EQ(server_->Commands(),
+              (std::vector<std::string>{"GROUP fj.comp.os", "GROUP fj.test", "GROUP local.japanese"}));
+
+    // Nothing later has unread articles: selection and group stay, and the
+    // server is sent back to the shown group.
+    Group("local.test").m_strReadList = "";
+    SelectOnly(RowOf("local.test"));
+    Doc().SetCurrentGroup(&Group("local.japanese"));
+    server_->Clear();
+    recorder_.hints.clear();
+    view_->OnUpdate(nullptr, 128);
+    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("local.test")});
+    EXPECT_EQ(Doc().GetCurrentGroup(), &Group("local.japanese"));
+    EXPECT_FALSE(recorder_.Saw(20));
+    EXPECT_TRUE(server_->Commands().empty()); // no later group row at all
+
+    SelectOnly(RowOf("local.japanese"));
+    server_->Clear();
+    view_->OnUpdate(nullptr, 128);
+    EXPECT_EQ(server_->Commands(), (std::vector<std::string>{"GROUP local.test", "GROUP local.japanese"}));
+    EXPECT_EQ(Doc().GetCurrentGroup(), &Group("local.japanese"));
+
+    // Upwards from local.japanese finds fj.comp.lang.c (unread, above the read ones).
+    server_->Clear();
+    view_->OnUpdate(nullptr, 256);
+    EXPECT_EQ(Doc().GetCurrentGroup(), &Group("fj.comp.lang.c"));
+    EXPECT_EQ(server_->Commands().front(), "GROUP fj.test");
+}
+
+TEST_F(GroupViewTest, HundredsOfGroupsKeepOneNodePerComponent)
+{
+    std::map<std::string, ScriptedServer::Group> groups;
+    const char* hierarchies[] = {"fj", "japan", "comp", "alt", "tnn"};
+    for (int i = 0; i < 300; ++i)
+        groups[std::string(hierarchies[i % 5]) + ".sub" + std::to_string(i % 7) + ".topic" + std::to_string(i)] = {1, i % 3};
+    groups["fj.sub1"] = {1, 4};
+    Doc().Config().bShowUnreadGroup = false;
+    GoOnline(groups);
+    // root + 5 hierarchies + 35 middles + 300 leaves; fj.sub1 is a node already
+    EXPECT_EQ(Tree().GetCount(), 1 + 5 + 35 + 300);
+    EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj.sub1"))), &Group("fj.sub1"));
+    view_->show();
+    const int row = RowOf("fj.sub3.topic10");
+    ASSERT_NE(row, -1);
+    SelectOnly(row);
+    Tree().ScrollToRow(row, true);
+    view_->setFocus();
+    QApplication::processEvents();
+    view_->grab().save(QStringLiteral("/tmp/groupview-many.png"));
+}
+
+TEST_F(GroupViewTest, OpeningAnotherConfigurationLetsGoOfTheGroupsFirst)
+{
+    GoOnline(kGroups);
+    ASSERT_GT(Tree().GetCount(), 1);
+    view_->show();
+    // A message during the open repaints the pane after the old table is gone.
+    std::vector<int> countsSeen;
+    SetMessageHook([&](const QString&, WindowHost::Icon, bool) {
+        countsSeen.push_back(Tree().GetCount());
+        Tree().grab();
+        return int(WindowHost::Ok);
+    });
+    document_->OnOpenDocument(dir_ / "missing" / "none.lum");
+    EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
+    for (int count : countsSeen)
+        EXPECT_EQ(count, 1);
+}
+
+TEST_F(GroupViewTest, ContextMenuTextsAndStates)
+{
+    GoOnline(kGroups);
+    SelectOnly(0);
+    std::unique_ptr<QMenu> menu(view_->MakeContextMenu());
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(texts.size(), 9);
+    EXPECT_EQ(texts[0], QStringLiteral("購読を止める"));
+    EXPECT_EQ(texts[2], QStringLiteral("-"));
+    EXPECT_TRUE(menu->actions()[0]->isEnabled());
+    EXPECT_TRUE(menu->actions()[4]->isChecked() == Doc().Config().bShowAllGroup);
+}
+
+TEST_F(GroupViewTest, FontIsStoredAsALogicalFontRecordAndComesBack)
+{
+    QFont chosen(QStringLiteral("IPAGothic"));
+    chosen.setPixelSize(15);
+    chosen.setBold(true);
+    CGroupView::SetFontHook([&](QFont& font) {
+        font = chosen;
+        return true;
+    });
+    view_->OnCommand(ui::cmd::Font);
+    std::vector<std::uint8_t> stored;
+    ASSERT_EQ(registry_->GetBinary("GroupView", "lfFont", stored), 60u);
+    EXPECT_EQ(stored[0], 0xF1); // -15
+    EXPECT_EQ(stored[3], 0xFF);
+    EXPECT_EQ(stored[16] | (stored[17] << 8), 700);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stored.data()) + 28), "IPAGothic");
+
+    CGroupView again(*document_, *registry_, nullptr);
+    EXPECT_EQ(again.Tree().RowFont().family(), QStringLiteral("IPAGothic"));
+    EXPECT_EQ(again.Tree().RowFont().pixelSize(), 15);
+
+    // A long Japanese face name is cut on a whole character and still ends in NUL.
+    QFont longFace(QString(20, QChar(0x6F22)));
+    longFace.setPixelSize(12);
+    const LogFontRecord r = FontToLogFont(longFace);
+    EXPECT_EQ(r[28 + 30], 0);
+    EXPECT_EQ(r[28 + 31], 0);
+    EXPECT_NE(r[28 + 29], 0);
+    auto back = FontFromLogFont(r);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->family(), QString(15, QChar(0x6F22)));
+    // A record without a face is not applied.
+    EXPECT_FALSE(FontFromLogFont(LogFontRecord{}));
+}
+
+TEST_F(GroupViewTest, RealServerGroupsInBothShowModes)
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port)
+        GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST/PORT not set";
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(std::uint16_t(std::atoi(port)));
+    ::inet_pton(AF_INET, host, &addr.sin_addr);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    Doc().Config().bShowAllGroup = true;
+    ASSERT_TRUE(Doc().OnConnected(fd));
+    const int all = Tree().GetCount();
+    EXPECT_GT(all, 1);
+    EXPECT_NE(RowOf("local.test"), -1);
+    // Only subscribed groups with unread articles once show-all is off.
+    Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bSubscribed = g.m_strName.rfind("local.", 0) == 0; });
+    view_->OnCommand(ui::cmd::ShowAllGroups);
+    EXPECT_LT(Tree().GetCount(), all);
+    EXPECT_EQ(RowOf("fj"), -1);
+    view_->grab().save(QStringLiteral("/tmp/groupview-inn.png"));
+}
+
+TEST(GroupViewFrame, GoingOnlineInTheMainWindowShowsTheServersGroups)
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port)
+        GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST/PORT not set";
+    QTemporaryDir dir;
+    platform::Registry registry(dir.filePath("registry").toStdString());
+    const QString path = dir.filePath("demo.lum");
+    std::ofstream(path.toStdString(), std::ios::binary)
+        << "[config]\r\nstrNntpServer=" << host << "\r\nnNntpPort=" << port
+        << "\r\nbShowAllGroup=YES\r\nbShowUnreadGroup=NO\r\nstrMarkFile=news.rc\r\n";
+    LumeDocument document(&registry);
+    QStringList messages;
+    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) {
+        messages << text;
+        return int(WindowHost::Ok);
+    });
+    CMainFrame::SetPaneFactory([&](int index, UiDocument&, CMainFrame& frame) -> QWidget* {
+        return index == CMainFrame::GroupPane ? new CGroupView(document, registry, &frame) : nullptr;
+    });
+    {
+        app::CLumeApp lume(registry, document);
+        ASSERT_TRUE(lume.InitInstance(path));
+        auto* pane = dynamic_cast<CGroupView*>(lume.Frame()->Pane(CMainFrame::GroupPane));
+        ASSERT_NE(pane, nullptr);
+        EXPECT_EQ(pane->Tree().GetCount(), 1);
+        lume.Frame()->resize(800, 560);
+        lume.Frame()->show();
+        ASSERT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(WaitFor([&] { return document.Doc().IsConnected(); }));
+        EXPECT_GT(pane->Tree().GetCount(), 4);
+        EXPECT_TRUE(lume.Router().Query(ui::cmd::Online).checked);
+        QApplication::processEvents();
+        lume.Frame()->grab().save(QStringLiteral("/tmp/groupview-frame.png"));
+        lume.Router().Execute(ui::cmd::Online);
+        EXPECT_EQ(pane->Tree().GetCount(), 1);
+        document.SetModified(false);
+        lume.Frame()->close();
+        lume.ExitInstance();
+    }
+    CMainFrame::SetPaneFactory({});
+    SetMessageHook({});
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+}
+
+} // namespace
