@@ -9,6 +9,8 @@
 //   lumetra-tool decode base64|qp|uu|binhex IN OUT
 //   lumetra-tool newsrc FILE    groups of a read-marks file, normalised marks
 //   lumetra-tool config FILE    the nineteen values of a configuration file
+//   lumetra-tool render [--all] [--tags] [--message] FILE   the body pane's text
+//   lumetra-tool extract [--message] FILE DIR               save every attachment
 //
 // Exit status: 0 success, 1 bad input or a failed file operation, 2 usage.
 
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "news/NewsTool.h"
+#include "message/ArticleTool.h"
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
 #include "textcodec/CodeConverter.h"
@@ -40,7 +43,9 @@ const char* kUsage =
     "       lumetra-tool encode base64|qp|uu|binhex IN OUT\n"
     "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n"
     "       lumetra-tool newsrc FILE\n"
-    "       lumetra-tool config FILE\n";
+    "       lumetra-tool config FILE\n"
+    "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
+    "       lumetra-tool extract [--message] FILE DIR\n";
 
 int Usage(const char* why = nullptr)
 {
@@ -303,6 +308,11 @@ int main(int argc, char** argv)
     if (cmd == "newsrc" || cmd == "config") {
         const std::vector<std::string> args(argv + 2, argv + argc);
         return (cmd == "newsrc" ? NewsrcCommand : ConfigCommand)(args, std::cout, std::cerr);
+    }
+    if (cmd == "render" || cmd == "extract") {
+        std::vector<std::string> args(argv + 2, argv + argc);
+        return cmd == "render" ? message::tool::Render(args, std::cout, std::cerr)
+                               : message::tool::Extract(args, std::cout, std::cerr);
     }
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {
         std::fputs(kUsage, stdout);

@@ -5,7 +5,9 @@
 #include "message/MimeRender.h"
 #include "platform/TempFiles.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -117,6 +119,30 @@ std::string SafeFileName(std::string_view name)
     return safe;
 }
 
+std::filesystem::path SafeFilePath(std::string_view name)
+{
+    const std::string sjis = SafeFileName(name);
+    std::string utf8;
+    if (iconv_t cd = iconv_open("UTF-8", "CP932"); cd != reinterpret_cast<iconv_t>(-1)) {
+        utf8.resize(sjis.size() * 3 + 4);
+        char* in = const_cast<char*>(sjis.data());
+        std::size_t inLeft = sjis.size();
+        char* out = utf8.data();
+        std::size_t outLeft = utf8.size();
+        const bool ok = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+        iconv_close(cd);
+        if (ok && inLeft == 0) {
+            utf8.resize(utf8.size() - outLeft);
+            return utf8;
+        }
+    }
+    utf8 = sjis;
+    for (char& c : utf8)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            c = '_';
+    return utf8;
+}
+
 CAttachment::CAttachment(std::string name, std::int64_t position, std::shared_ptr<CacheFile> file,
                          std::string boundary)
     : name_(std::move(name)), position_(position), file_(std::move(file)), boundary_(std::move(boundary))
@@ -139,6 +165,14 @@ bool CAttachment::IsDelimiter(std::string_view line) const
         return false;
     std::string_view rest = line.substr(n + 2);
     return rest == "\r\n" || rest == "--\r\n";
+}
+
+bool CAttachment::RawIsPartEnd(std::string_view raw) const
+{
+    // Only lines starting with "-" or "." can end a part.
+    if (raw.empty() || (raw[0] != '-' && raw[0] != '.'))
+        return false;
+    return IsPartEnd(NormaliseLine(raw));
 }
 
 bool CAttachment::IsPartEnd(std::string_view line) const
@@ -175,7 +209,7 @@ std::filesystem::path CAttachment::Open(bool print, Desktop& desktop)
     const std::filesystem::path dir = platform::TempDirectory();
     if (dir.empty())
         return {};
-    const std::filesystem::path target = dir / SafeName();
+    const std::filesystem::path target = dir / SafePath();
     if (target.parent_path() != dir)
         return {};
     // Decode next to the target under a fresh name, then move it into place:
@@ -265,7 +299,7 @@ void CMimeAttachment::SaveCopy(const std::filesystem::path& path)
     if (SkipHeader(f)) {
         std::string raw;
         while (f.ReadRawLine(raw)) {
-            if (IsPartEnd(NormaliseLine(raw)))
+            if (RawIsPartEnd(raw))
                 break;
             std::string_view content = Content(raw);
             out.Write(content);
@@ -280,37 +314,44 @@ void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
     CacheFile& f = Begin();
     OutFile out(path);
     if (SkipHeader(f)) {
-        std::string raw, carry;
+        // Whole groups of four are decoded in large pieces; a group holding "="
+        // (padding, also in the middle of concatenated data) ends a piece.
+        std::string raw, pending;
         bool started = false;
+        auto decode = [&] {
+            const std::size_t whole = pending.size() - pending.size() % 4;
+            if (whole == 0)
+                return;
+            out.Write(codec::Base64DecodeLine(std::string_view(pending).substr(0, whole)));
+            pending.erase(0, whole);
+        };
         while (f.ReadRawLine(raw)) {
-            const std::string line = NormaliseLine(raw);
-            const bool last = IsPartEnd(line);
-            std::string data;
-            if (!last)
-                for (char c : raw) {
-                    if (c == '\r' || c == '\n')
-                        break;
-                    if (c != ' ' && c != '\t')
-                        data += c;
-                }
-            if (data.empty()) {
+            const bool last = RawIsPartEnd(raw);
+            const std::size_t before = pending.size();
+            bool padded = false;
+            if (!last) {
+                const std::string_view data = std::string_view(raw).substr(0, LineEnd(raw));
+                padded = data.find('=') != std::string_view::npos;
+                if (std::none_of(data.begin(), data.end(), [](char c) { return c == ' ' || c == '\t'; }))
+                    pending += data;
+                else
+                    for (char c : data)
+                        if (c != ' ' && c != '\t')
+                            pending += c;
+            }
+            if (pending.size() == before) {
                 if (started || last)
                     break;
                 continue;
             }
             started = true;
-            data.insert(0, carry);
-            carry.clear();
-            if (std::size_t rest = data.size() % 4) {
-                carry = data.substr(data.size() - rest);
-                data.resize(data.size() - rest);
-            }
-            if (!data.empty())
-                out.Write(codec::Base64DecodeLine(data));
+            if (padded || pending.size() >= 65536)
+                decode();
         }
+        decode();
         // Unpadded data: the last characters still make bytes.
-        if (carry.size() >= 2)
-            out.Write(codec::Base64DecodeLine(carry));
+        if (pending.size() >= 2)
+            out.Write(codec::Base64DecodeLine(pending));
     }
     out.Close();
 }
@@ -322,7 +363,7 @@ void CMimeAttachment::SaveQuotedPrintable(const std::filesystem::path& path)
     if (SkipHeader(f)) {
         std::string raw;
         while (f.ReadRawLine(raw)) {
-            if (IsPartEnd(NormaliseLine(raw)))
+            if (RawIsPartEnd(raw))
                 break;
             out.Write(DecodeQuotedPrintableLine(Content(raw)));
         }

@@ -37,6 +37,9 @@ public:
 // '/', '\' or ':', without control characters; "attachment" when nothing
 // usable is left.
 std::string SafeFileName(std::string_view name);
+// The same name as a native (UTF-8) file name; bytes that are not Shift_JIS
+// text become "_".
+std::filesystem::path SafeFilePath(std::string_view name);
 
 class CAttachment {
 public:
@@ -56,6 +59,7 @@ public:
 
     const std::string& Name() const { return name_; }
     std::string SafeName() const { return SafeFileName(name_); }
+    std::filesystem::path SafePath() const { return SafeFilePath(name_); }
     std::int64_t Position() const { return position_; }
     const std::string& Boundary() const { return boundary_; }
     bool IsInline() const { return inline_; }
@@ -67,6 +71,7 @@ protected:
     // A line that ends the part: a delimiter of the boundary, or the article's end.
     bool IsPartEnd(std::string_view normalisedLine) const;
     bool IsDelimiter(std::string_view normalisedLine) const;
+    bool RawIsPartEnd(std::string_view rawLine) const;
     // Copies lines from the start into a new temporary file, for the file decoders.
     std::filesystem::path CopyBlockToTemp();
 

@@ -66,10 +66,17 @@ std::string RecordingSink::Tagged() const
             all += RoleTag(r.role);
             all += ']';
         }
-        for (char c : r.text) {
+        for (std::size_t i = 0; i < r.text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(r.text[i]);
+            // The second byte of a double-byte character may look like '['.
+            if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < r.text.size()) {
+                all += r.text[i];
+                all += r.text[++i];
+                continue;
+            }
             if (c == '[')
                 all += '[';
-            all += c;
+            all += r.text[i];
         }
         previous = &r;
     }

@@ -1,6 +1,6 @@
 #include "message/CacheFile.h"
 
-#include <cstdlib>
+#include <cstring>
 #include <sys/types.h>
 
 namespace message {
@@ -15,11 +15,7 @@ std::shared_ptr<CacheFile> CacheFile::Open(const std::filesystem::path& path)
 
 CacheFile::CacheFile(std::filesystem::path path, std::FILE* file) : path_(std::move(path)), file_(file) {}
 
-CacheFile::~CacheFile()
-{
-    Close();
-    std::free(buffer_);
-}
+CacheFile::~CacheFile() { Close(); }
 
 void CacheFile::Close()
 {
@@ -30,42 +26,70 @@ void CacheFile::Close()
 
 bool CacheFile::Seek(std::int64_t position)
 {
-    return file_ && position >= 0 && fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
+    if (!file_ || position < 0 || fseeko(file_, static_cast<off_t>(position), SEEK_SET) != 0)
+        return false;
+    begin_ = end_ = 0;
+    bufferStart_ = position;
+    return true;
 }
 
-std::int64_t CacheFile::Tell() const
-{
-    return file_ ? static_cast<std::int64_t>(ftello(file_)) : -1;
-}
+std::int64_t CacheFile::Tell() const { return file_ ? bufferStart_ + static_cast<std::int64_t>(begin_) : -1; }
 
 bool CacheFile::ReadRawLine(std::string& line)
 {
     line.clear();
     if (!file_)
         return false;
-    ssize_t n = getline(&buffer_, &capacity_, file_);
-    if (n <= 0)
-        return false;
-    line.assign(buffer_, static_cast<std::size_t>(n));
-    return true;
+    for (;;) {
+        const char* start = buffer_.data() + begin_;
+        if (const void* lf = std::memchr(start, '\n', end_ - begin_)) {
+            const std::size_t n = static_cast<const char*>(lf) - start + 1;
+            line.append(start, n);
+            begin_ += n;
+            return true;
+        }
+        line.append(start, end_ - begin_);
+        bufferStart_ += static_cast<std::int64_t>(end_);
+        begin_ = end_ = 0;
+        if (buffer_.size() < 65536)
+            buffer_.resize(65536);
+        end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+        if (end_ == 0)
+            return !line.empty();
+    }
 }
 
 bool CacheFile::ReadLine(std::string& line)
 {
-    if (!ReadRawLine(line))
+    if (!ReadRawLine(raw_))
         return false;
-    line = NormaliseLine(line);
+    NormaliseLine(raw_, line);
     return true;
 }
 
-std::string NormaliseLine(std::string_view raw)
+std::size_t LineEnd(std::string_view line)
 {
-    std::size_t end = raw.find_first_of("\r\n");
-    std::string line(raw.substr(0, end));
+    const char* p = line.data();
+    const void* lf = std::memchr(p, '\n', line.size());
+    const std::size_t end = lf ? static_cast<const char*>(lf) - p : line.size();
+    const void* cr = std::memchr(p, '\r', end);
+    return cr ? static_cast<const char*>(cr) - p : end;
+}
+
+void NormaliseLine(std::string_view raw, std::string& line)
+{
+    const std::size_t end = LineEnd(raw);
+    line.assign(raw.data(), end);
     for (char& c : line)
         if (c == 26 || c == 0)
             c = '?';
     line += "\r\n";
+}
+
+std::string NormaliseLine(std::string_view raw)
+{
+    std::string line;
+    NormaliseLine(raw, line);
     return line;
 }
 

@@ -34,11 +34,17 @@ private:
     explicit CacheFile(std::filesystem::path path, std::FILE* file);
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
-    char* buffer_ = nullptr;
-    std::size_t capacity_ = 0;
+    std::string buffer_;          // read ahead from the file
+    std::size_t begin_ = 0;       // next unread byte in buffer_
+    std::size_t end_ = 0;         // bytes held in buffer_
+    std::int64_t bufferStart_ = 0; // file position of buffer_[0]
+    std::string raw_;
 };
 
 // The display form of a raw line (see ReadLine).
 std::string NormaliseLine(std::string_view raw);
+void NormaliseLine(std::string_view raw, std::string& line);
+// Where the line ends: its first CR or LF, or its size.
+std::size_t LineEnd(std::string_view line);
 
 } // namespace message

@@ -141,9 +141,9 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
     for (;;) {
         while (pos < header.size() && IsBlank(header[pos]))
             ++pos;
-        std::size_t end = header.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = header.size();
+        std::size_t end = pos;
+        while (end < header.size() && header[end] != '\r' && header[end] != '\n')
+            ++end;
         std::string_view piece = header.substr(pos, end - pos);
         if (decode)
             value += codec::DecodeHeaderValue(piece);

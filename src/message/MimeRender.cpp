@@ -23,8 +23,7 @@ int CountLines(std::string_view text) { return static_cast<int>(std::count(text.
 
 std::string_view WithoutLineEnd(std::string_view line)
 {
-    std::size_t end = line.find_first_of("\r\n");
-    return end == std::string_view::npos ? line : line.substr(0, end);
+    return line.substr(0, LineEnd(line));
 }
 
 // The text after the last of the given separators; a backslash that is the
@@ -42,6 +41,17 @@ std::string AfterLast(std::string_view name, char separator)
             start = i + 1;
     }
     return start == std::string_view::npos ? std::string(name) : std::string(name.substr(start));
+}
+
+// A header line with its encoded words decoded; what they decode to cannot
+// break the line.
+std::string DecodedLine(std::string_view line)
+{
+    std::string text = codec::DecodeHeaderValue(WithoutLineEnd(line));
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return text + "\r\n";
 }
 
 bool HasSeparator(std::string_view name, char separator) { return AfterLast(name, separator).size() != name.size(); }
@@ -165,8 +175,7 @@ bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::in
             if (static_cast<unsigned char>(line[i]) < 0x20)
                 line[i] = ' ';
         header += line;
-        headerText_ += codec::DecodeHeaderValue(WithoutLineEnd(line));
-        headerText_ += "\r\n";
+        headerText_ += DecodedLine(line);
         if (last)
             break;
     }
@@ -223,7 +232,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     if (!file->Seek(position))
         return false;
 
-    std::string header, line;
+    std::string header, shownHeader, line;
     bool endedAtDelimiter = false;
     for (;;) {
         if (!file->ReadLine(line) || IsEndLine(line))
@@ -233,7 +242,12 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             endedAtDelimiter = true;
             break;
         }
+        for (std::size_t i = 0; i + 2 < line.size(); ++i)
+            if (static_cast<unsigned char>(line[i]) < 0x20)
+                line[i] = ' ';
         header += line;
+        // A part header is shown decoded; the article's own header as received.
+        shownHeader += isPart ? DecodedLine(line) : line;
         if (line.size() < 3)
             break;
         ++info.headerLineCount;
@@ -243,7 +257,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     info.disposition = GetHeaderField(header, "Content-Disposition", true);
     info.transferEncoding = GetHeaderField(header, "Content-Transfer-Encoding", true);
 
-    ShowHeader(header, showFlag);
+    ShowHeader(shownHeader, showFlag);
     lineIndex = lineCount_;
     if (endedAtDelimiter) {
         info.isLast = line != delimiter;
@@ -281,9 +295,16 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         }
     };
 
+    std::string raw;
     for (;;) {
-        const std::int64_t linePosition = file->Tell();
-        if (!file->ReadLine(line) || IsEndLine(line))
+        const std::int64_t linePosition = show ? file->Tell() : 0;
+        if (!file->ReadRawLine(raw))
+            break;
+        // A part that is not shown is only scanned for its end.
+        if (!show && !leading && raw[0] != '-' && raw[0] != '.')
+            continue;
+        NormaliseLine(raw, line);
+        if (IsEndLine(line))
             break;
         if (isDelimiter(line)) {
             finish();
@@ -490,8 +511,7 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
         if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
             if (fieldShown) {
                 Flush();
-                std::string text = showAll ? std::string(line) : codec::DecodeHeaderValue(line);
-                text += "\r\n";
+                std::string text = showAll ? std::string(line) + "\r\n" : DecodedLine(line);
                 lineCount_ += CountLines(text);
                 AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
             }
@@ -507,6 +527,9 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
             std::string value;
             ScanHeaderField(header, line.substr(0, colon + 1), lineStart, true, value);
             Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
+            for (char& c : value)
+                if (c == '\r' || c == '\n' || c == '\0')
+                    c = ' ';
             std::string text = " " + value + "\r\n";
             lineCount_ += CountLines(text);
             AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
@@ -519,8 +542,8 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
             continue;
         }
         Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
-        std::string text = showAll ? std::string(line.substr(colon + 1)) : codec::DecodeHeaderValue(line.substr(colon + 1));
-        text += "\r\n";
+        std::string text =
+            showAll ? std::string(line.substr(colon + 1)) + "\r\n" : DecodedLine(line.substr(colon + 1));
         lineCount_ += CountLines(text);
         AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
     }

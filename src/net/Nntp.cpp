@@ -128,7 +128,9 @@ void CNntp::MarkBroken()
     disconnect();
 }
 
-std::optional<std::string> CNntp::sendCommand(std::string_view command)
+std::optional<std::string> CNntp::sendCommand(std::string_view command) { return Command(command, nullptr); }
+
+std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
 {
     std::string line(command);
     reportStatus(">> %s", line.c_str());
@@ -149,6 +151,8 @@ std::optional<std::string> CNntp::sendCommand(std::string_view command)
         MarkBroken();
         return std::nullopt;
     }
+    if (sent)
+        *sent = true;
     if (tcp_.ReadLine(lastReply_) <= 0) {
         reportStatus("Command Fail");
         MarkBroken();
@@ -305,6 +309,7 @@ int CNntp::Post(const CNntpPostMessageParam& param)
 {
     const net::PostCodec& codec = net::GetPostCodec();
     const int c = param.kanjiCode;
+    articleSent_ = false;
     if (!sendCommand("POST") || replyCode_ != 340)
         return 0;
     reportStatus("send header");
@@ -366,5 +371,5 @@ int CNntp::Post(const CNntpPostMessageParam& param)
         if (SendRaw("\r\n\r\n--" + boundary + "--\r\n") < 0)
             return fail();
     }
-    return sendCommand("\r\n.") ? 1 : 0;
+    return Command("\r\n.", &articleSent_) ? 1 : 0;
 }

@@ -43,7 +43,11 @@ public:
     int Group(const std::string& name, std::string& reply, int& count, int& first, int& last);
     int Head(int number);
     int Article(int number, int& code);
+    // 1 when the server took the article. On 0, LastReply() holds the
+    // server's refusal; when ArticleSent() is true but ReplyCode() is 0 the
+    // answer never came and the article may have been posted after all.
     int Post(const CNntpPostMessageParam& param);
+    bool ArticleSent() const { return articleSent_; }
     void Quit();
 
     // The data of the last LIST, HEAD or ARTICLE, line by line. Returns 1 with
@@ -64,6 +68,7 @@ public:
     void MarkBroken();
 
 private:
+    std::optional<std::string> Command(std::string_view command, bool* sent);
     void ExpectData(bool unstuff);
     bool SkipData();
 
@@ -71,6 +76,7 @@ private:
     int busy_ = 0;
     bool dataPending_ = false;
     bool unstuff_ = false;
+    bool articleSent_ = false;
 };
 
 // The name an attachment is posted under: the file name only, with characters

@@ -17,6 +17,8 @@
 namespace net {
 namespace {
 int g_waitSec = 12;
+int g_waitDepth = 0;
+bool g_cancel = false;
 int g_retryCount = 5;
 std::function<void()>& PumpHook()
 {
@@ -27,12 +29,40 @@ std::function<void()>& PumpHook()
 // Short enough that Cancel reacts at once, long enough to cost nothing.
 constexpr int kSliceMs = 25;
 
+// Marks a pumping wait; a cancel request lives only as long as the outermost one.
+struct WaitScope {
+    WaitScope() { ++g_waitDepth; }
+    ~WaitScope()
+    {
+        if (--g_waitDepth == 0)
+            g_cancel = false;
+    }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+};
+
+// Takes a pending cancel request.
+bool TakeCancel()
+{
+    bool c = g_cancel;
+    g_cancel = false;
+    return c;
+}
+
 void SetTcpWaitSec(int seconds) { g_waitSec = seconds; }
 void SetTcpRetryCount(int count) { g_retryCount = count; }
 int TcpWaitSec() { return (g_waitSec < 0 || g_waitSec > 3600) ? 12 : g_waitSec; }
 int TcpRetryCount() { return (g_retryCount < 0 || g_retryCount > 1000) ? 5 : g_retryCount; }
 
 void SetPumpHook(std::function<void()> hook) { PumpHook() = std::move(hook); }
+
+bool IsBlocking() { return g_waitDepth > 0; }
+
+void CancelBlockingCall()
+{
+    if (g_waitDepth > 0)
+        g_cancel = true;
+}
 void RunPumpHook()
 {
     // Copy: the hook may replace itself while it runs.
@@ -61,6 +91,7 @@ int CTcpip::CreateSocket(int family, int type, int protocol)
     }
     fd_ = fd;
     DropBuffer();
+    drained_ = false;
     return 0;
 }
 
@@ -85,7 +116,7 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
     int failures = 0;
     for (;;) {
         addrinfo* list = nullptr;
-        int r = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+        int r = Resolve(host, service, hints, list);
         if (r == 0) {
             for (addrinfo* a = list; a; a = a->ai_next) {
                 if (a->ai_addrlen > sizeof(sockaddr_storage))
@@ -101,7 +132,9 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
                 return lastError_ = platform::WSANO_DATA;
             return 0;
         }
-        int code = (r == EAI_SYSTEM) ? platform::WinsockFromErrno(errno) : platform::WinsockFromResolver(r);
+        int code = r == EAI_CANCELED ? platform::WSAEINTR
+                   : r == EAI_SYSTEM ? platform::WinsockFromErrno(errno)
+                                     : platform::WinsockFromResolver(r);
         lastError_ = code;
         if (code != platform::WSATRY_AGAIN)
             return code;
@@ -111,12 +144,49 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
     }
 }
 
+int CTcpip::Resolve(const std::string& host, const std::string& service, const addrinfo& hints, addrinfo*& list)
+{
+    // The look-up runs in the background while the user interface is pumped.
+    gaicb request{};
+    request.ar_name = host.c_str();
+    request.ar_service = service.c_str();
+    request.ar_request = &hints;
+    gaicb* requests[1] = {&request};
+    if (::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) != 0)
+        return ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+    net::WaitScope scope;
+    bool cancelled = false;
+    int r;
+    while ((r = ::gai_error(&request)) == EAI_INPROGRESS) {
+        timespec slice{0, net::kSliceMs * 1000000L};
+        ::gai_suspend(requests, 1, &slice);
+        if (::gai_error(&request) != EAI_INPROGRESS)
+            continue;
+        if (!cancelled) {
+            net::RunPumpHook();
+            // A request that cannot be cancelled still uses our buffers: wait it out.
+            if (net::TakeCancel()) {
+                cancelled = true;
+                ::gai_cancel(&request);
+            }
+        }
+    }
+    if (cancelled) {
+        if (r == 0)
+            ::freeaddrinfo(request.ar_result);
+        return EAI_CANCELED;
+    }
+    list = r == 0 ? request.ar_result : nullptr;
+    return r;
+}
+
 CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
 {
     if (fd_ < 0) {
         lastError_ = platform::WSAENOTSOCK;
         return Wait::Failed;
     }
+    net::WaitScope scope;
     for (;;) {
         std::uint64_t now = platform::GetTickCount();
         if (now >= deadline)
@@ -137,6 +207,10 @@ CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
             return Wait::Failed;
         }
         net::RunPumpHook();
+        if (net::TakeCancel()) {
+            lastError_ = platform::WSAEINTR;
+            return Wait::Failed;
+        }
         // The hook may have closed us.
         if (fd_ < 0) {
             lastError_ = platform::WSAENOTSOCK;
@@ -207,6 +281,7 @@ int CTcpip::Close()
     int r = ::close(fd_);
     fd_ = -1;
     DropBuffer();
+    drained_ = false;
     return r;
 }
 
@@ -214,6 +289,7 @@ void CTcpip::Attach(int socket)
 {
     fd_ = socket;
     DropBuffer();
+    drained_ = false;
     if (fd_ >= 0) {
         int flags = ::fcntl(fd_, F_GETFL);
         if (flags >= 0)
@@ -255,6 +331,37 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             out.clear();
             return 0;
         }
+        // A short read emptied the socket: wait before the next one instead
+        // of asking in vain. A full one means more is probably there.
+        if (drained_) {
+            Wait w = WaitFor(POLLIN, deadline);
+            if (w == Wait::TimedOut) {
+                lastError_ = platform::WSAETIMEDOUT;
+                out.clear();
+                return -1;
+            }
+            if (w == Wait::Failed) {
+                out.clear();
+                return 0;
+            }
+        }
+        long n = Recv(chunk_.data(), chunk_.size(), 0);
+        if (n > 0) {
+            drained_ = static_cast<std::size_t>(n) < chunk_.size();
+            buffer_.append(chunk_.data(), static_cast<std::size_t>(n));
+            continue;
+        }
+        drained_ = false;
+        if (n == 0) {
+            // The peer closed: nothing more will come.
+            lastError_ = platform::WSAECONNRESET;
+            out.clear();
+            return -1;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            out.clear();
+            return 0;
+        }
         Wait w = WaitFor(POLLIN, deadline);
         if (w == Wait::TimedOut) {
             lastError_ = platform::WSAETIMEDOUT;
@@ -265,21 +372,6 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             out.clear();
             return 0;
         }
-        long n = Recv(chunk_.data(), chunk_.size(), 0);
-        if (n > 0) {
-            buffer_.append(chunk_.data(), static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n == 0) {
-            // The peer closed: nothing more will come.
-            lastError_ = platform::WSAECONNRESET;
-            out.clear();
-            return -1;
-        }
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            continue;
-        out.clear();
-        return 0;
     }
 }
 
@@ -298,6 +390,14 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
         PumpPending();
         if (done == length)
             return static_cast<long>(length);
+        // Send first; wait only when the socket's buffer is full.
+        long n = Send(bytes + done, length - done, 0);
+        if (n >= 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return -1;
         Wait w = WaitFor(POLLOUT, deadline);
         if (w == Wait::TimedOut) {
             lastError_ = platform::WSAETIMEDOUT;
@@ -305,13 +405,6 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
         }
         if (w == Wait::Failed)
             return -1;
-        long n = Send(bytes + done, length - done, 0);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                continue;
-            return -1;
-        }
-        done += static_cast<std::size_t>(n);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include <netdb.h>
 #include <sys/socket.h>
 
 namespace net {
@@ -25,6 +26,12 @@ int TcpRetryCount(); // clamped to 0..1000
 // Run between poll slices and on every 30th line; the UI pumps its events here.
 void SetPumpHook(std::function<void()> hook);
 void RunPumpHook();
+
+// True while a network wait is pumping.
+bool IsBlocking();
+// Ends the running wait (from inside the pump, e.g. a Cancel button): the call
+// fails with WSAEINTR. Does nothing when no wait runs.
+void CancelBlockingCall();
 
 // One resolved address of a host.
 struct SocketAddress {
@@ -79,6 +86,7 @@ public:
 
 private:
     enum class Wait { Ready, TimedOut, Failed };
+    int Resolve(const std::string& host, const std::string& service, const addrinfo& hints, addrinfo*& list);
     Wait WaitFor(short events, std::uint64_t deadline);
     void DropBuffer();
 
@@ -89,4 +97,5 @@ private:
     std::size_t cursor_ = 0;
     std::size_t scanned_ = 0; // bytes from cursor_ already known to hold no LF
     std::vector<char> chunk_;
+    bool drained_ = false;
 };

@@ -49,6 +49,8 @@ std::string CTextbaseProtocol::Compose(const char* format, va_list ap) const
 
 void CTextbaseProtocol::reportStatus(const char* format, ...)
 {
+    if (!statusWindow_ && !net::HasLogSink())
+        return; // nobody is looking: spare the formatting of every reply
     va_list ap;
     va_start(ap, format);
     std::string text = Compose(format, ap);
@@ -133,8 +135,10 @@ int CTextbaseProtocol::sendText(std::string_view text, int kanjiCode)
         } else if (c == 26) {
             line += "^Z";
         } else if (c == '\n') {
-            line += "\r\n";
+            // Converted without its line end, so that a stray lead byte at the
+            // end cannot take the CR into a character and leave a bare LF.
             std::string converted = codec.convertFromSjis(line, kanjiCode);
+            converted += "\r\n";
             if (!converted.empty() && converted[0] == '.')
                 converted.insert(converted.begin(), '.');
             if (batch.size() + converted.size() >= 4000) {

@@ -1,32 +1,191 @@
 #pragma once
 // What the document needs from the windows. The Qt side implements it; tests
-// use a recording fake. More calls (dialogs, progress window, the event pump)
-// join it as the document's online work arrives.
+// use a scripted fake. Everything the document shows or asks goes through
+// here, so the document runs without a window system (tests, lumetra-tool).
+//
+// Every call may pump the event loop (a modal dialog does). The document
+// holds the connection's busy flag across such calls whenever it is in the
+// middle of a network operation, and checks its state again afterwards.
+//
+// Only ShowMessage must be implemented; the rest have defaults that behave as
+// if the user said "no" (no connection, no post window, dialogs cancelled),
+// which is what a console tool without a user wants.
 
 #include "platform/StringIds.h"
 
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 enum class MessageIcon { Stop, Information, Question };
 
+// Buttons, as the message boxes and dialogs return them.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// The window of one long server operation (dialog 106): hidden until its
+// delay has passed, while open the main window is disabled and only its
+// Cancel button can be pressed. Owned by the operation that made it.
+class DocumentProgress {
+public:
+    virtual ~DocumentProgress() = default;
+    // Creates the (still hidden) window with the title of string id captionId.
+    // False when it cannot be made; the operation is then abandoned.
+    virtual bool Open(unsigned captionId) = 0;
+    // Number of steps; 0 (the default) keeps the bar hidden.
+    virtual void SetTotal(long long total) = 0;
+    virtual void SetPosition(long long position) = 0;
+    // Shift_JIS text shown in the text line at the next tick.
+    virtual void SetMessage(const std::string& text) = 0;
+    // True once Cancel was pressed; the window stays until Close.
+    virtual bool Cancelled() const = 0;
+    // Removes the window; the main window is enabled again when no other
+    // progress window is open. Safe to call twice.
+    virtual void Close() = 0;
+};
+
+// A progress window that never shows and is never cancelled.
+class NullProgress : public DocumentProgress {
+public:
+    bool Open(unsigned) override { return true; }
+    void SetTotal(long long) override {}
+    void SetPosition(long long) override {}
+    void SetMessage(const std::string&) override {}
+    bool Cancelled() const override { return false; }
+    void Close() override {}
+};
+
+// What the document hands the post window: the posting settings of the
+// configuration and the initial field values (all Shift_JIS).
+struct PostParams {
+    std::string strRealName;
+    std::string strMailAddress;
+    std::string strOrganization;
+    std::string strNntpServer;
+    int nNntpPort = 119;
+    int PostKanjiCode = 0; // 0 JIS, 1 Shift_JIS, 2 EUC
+    std::string strNewsgroups;
+    std::string strDistribution;
+    std::filesystem::path attachPath; // always empty for a new window
+};
+
+// The followed article, for a follow-up: its header text and the body text
+// as the body pane shows it (without the header lines).
+struct FollowUpSource {
+    std::string header;
+    std::string body;
+};
+
+enum class PostWindowResult {
+    Started,       // the window is up and has started the article
+    CreateFailed,  // the window could not be made; nothing is left of it
+    Abandoned,     // the follow-up preparation failed or was cancelled; the window was closed
+};
+
 class DocumentHost {
 public:
     virtual ~DocumentHost() = default;
+
     // Shows string-table entry id, formatted printf-style with args (each a
-    // %s or %d of the entry, in order; file paths in their native form). Returns the button pressed (IDOK = 1
-    // for plain messages).
+    // %s or %d of the entry, in order; file paths in their native form, other
+    // texts Shift_JIS). Returns the button pressed (IDOK for plain messages;
+    // IDYES, IDNO or IDCANCEL for questions).
     virtual int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) = 0;
+    // The same with a literal (ASCII) text instead of a string-table entry.
+    virtual int ShowMessageText(const std::string& text, MessageIcon icon)
+    {
+        (void)text;
+        (void)icon;
+        return IDOK;
+    }
+    // A short warning sound: an operation was refused because another runs.
+    virtual void Beep() {}
+
+    // Dialog 135 (limit reached), the number field 1052 preset to count.
+    // Returns IDYES with count set to the number entered, or IDNO / IDCANCEL.
+    virtual int AskReadLimit(int& count)
+    {
+        (void)count;
+        return IDNO;
+    }
+    // Dialog 122 (reload), fields 1034 and 1035 preset to start and end.
+    // Returns IDOK with the numbers entered, or IDCANCEL.
+    virtual int AskReloadRange(int& start, int& end)
+    {
+        (void)start;
+        (void)end;
+        return IDCANCEL;
+    }
+
+    // A progress window (see DocumentProgress) appearing after delayMs.
+    virtual std::unique_ptr<DocumentProgress> MakeProgress(int delayMs)
+    {
+        (void)delayMs;
+        return std::make_unique<NullProgress>();
+    }
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+    // Runs the window events that are waiting, then returns.
+    virtual void PumpEvents() {}
+
+    // The connect step of going online (the connect dialog): resolves server,
+    // connects to port, retrying until it succeeds or the user cancels, and
+    // reports its own failures. Returns the connected socket, which the
+    // document then owns, or -1.
+    virtual int ConnectServer(const std::string& server, int port)
+    {
+        (void)server;
+        (void)port;
+        return -1;
+    }
+
+    // The body pane: the header text and displayed text of the article it
+    // shows (Shift_JIS, CR LF); false when it shows none. With the header
+    // lines shown, displayed begins with them.
+    virtual bool GetShownArticle(std::string& header, std::string& displayed)
+    {
+        (void)header;
+        (void)displayed;
+        return false;
+    }
+    // The post window: when one exists, brings it to the front (restoring it
+    // when minimised) and returns true.
+    virtual bool ActivatePostWindow() { return false; }
+    // Creates the post window with params and starts a new article, or a
+    // follow-up of source when source is not null.
+    virtual PostWindowResult OpenPostWindow(const PostParams& params, const FollowUpSource* source)
+    {
+        (void)params;
+        (void)source;
+        return PostWindowResult::CreateFailed;
+    }
+
+    // Pane commands the document passes on (find, paging, print).
+    enum class Pane { ArticleList, Body };
+    virtual void ForwardCommand(Pane pane, unsigned id)
+    {
+        (void)pane;
+        (void)id;
+    }
 };
 
-// Message ids of the string table used by the configuration and read marks.
+// Message ids of the string table used by the document.
 namespace msg {
 inline constexpr unsigned SaveRecordFailed = platform::IDS_61222;   // 記録ファイルの保存に失敗しました
 inline constexpr unsigned NoRecordFileName = platform::IDS_61223;   // 記録ファイル名を指定してください
+inline constexpr unsigned ReadingGroupList = platform::IDS_61224;   // グループ一覧を読み込んでいます
+inline constexpr unsigned ReadingArticleList = platform::IDS_61225; // 記事一覧を読み込んでいます
 inline constexpr unsigned OpenCreateFailed = platform::IDS_61239;   // ファイル(%s)のオープン（作成）に失敗しました。
 inline constexpr unsigned WriteFileFailed = platform::IDS_61241;    // ファイル(%s)の書き込みに失敗しました。
 inline constexpr unsigned ReadFileFailed = platform::IDS_61242;     // ファイル(%s)の読み込みに失敗しました。
+inline constexpr unsigned PostWindowFailed = platform::IDS_61248;   // 記事作成ウインドウの作成ができません。
+inline constexpr unsigned OfflinePost = platform::IDS_61250;        // オフライン時には記事の作成はできません。
 inline constexpr unsigned DeleteFileFailed = platform::IDS_61274;   // ファイル[%s]の削除に失敗しました。…
+inline constexpr unsigned ServerFailed = platform::IDS_61279;       // NNTPサーバとの通信に失敗しました。
+inline constexpr unsigned GroupNotFound = platform::IDS_61280;      // グループ(%s)が見つかりません。
 inline constexpr unsigned OutOfMemory = platform::IDS_61282;        // メモリ不足のため処理を継続できません。
 } // namespace msg
 

@@ -5,6 +5,8 @@
 #include "news/Signatures.h"
 #include "net/Tcpip.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,9 +18,12 @@ CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : m_host(ho
     m_groups.Reserve(kGroupTableSize);
 }
 
-void CLumeDoc::DeleteContents()
+CLumeDoc::~CLumeDoc() = default;
+
+bool CLumeDoc::DeleteContents()
 {
-    // Going offline comes first here once the document holds a connection.
+    if (m_busy || !GoOffline())
+        return false;
     m_pCurrentGroup = nullptr;
     m_readList.RemoveAll();
     m_articles.clear();
@@ -26,11 +31,15 @@ void CLumeDoc::DeleteContents()
     m_groups.RemoveAll();
     m_groups.Reserve(kGroupTableSize);
     m_bReadMarksLoadFailed = false;
+    return true;
 }
 
 bool CLumeDoc::OnNewDocument()
 {
-    DeleteContents();
+    if (!DeleteContents()) {
+        Refuse();
+        return false;
+    }
     m_config.ResetForNew();
     ApplyTransportSettings();
     m_path.clear();
@@ -50,7 +59,10 @@ bool CLumeDoc::OnOpenDocument(const fs::path& path)
     if (!regular)
         return false;
 
-    DeleteContents();
+    if (!DeleteContents()) {
+        Refuse();
+        return false;
+    }
     m_path = path;
     m_bModified = false;
     return ExchangeConfig(path, false);
@@ -141,9 +153,42 @@ void CLumeDoc::StoreCurrentReadList()
         m_readList.Format(m_pCurrentGroup->m_strReadList, true);
 }
 
-void CLumeDoc::SetCurrentGroup(CNewsGroup* group)
+void CLumeDoc::AddView(DocumentView* view)
 {
-    StoreCurrentReadList();
-    m_pCurrentGroup = group;
-    m_readList.Parse(group ? group->m_strReadList : std::string());
+    if (view && std::find(m_views.begin(), m_views.end(), view) == m_views.end())
+        m_views.push_back(view);
+}
+
+void CLumeDoc::RemoveView(DocumentView* view)
+{
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+}
+
+void CLumeDoc::UpdateAllViews(DocumentView* sender, long hint)
+{
+    // A view told may remove views: walk a copy and skip the ones gone.
+    const std::vector<DocumentView*> views = m_views;
+    for (DocumentView* v : views)
+        if (v != sender && std::find(m_views.begin(), m_views.end(), v) != m_views.end())
+            v->OnUpdate(sender, hint);
+}
+
+bool CLumeDoc::TakeBusy()
+{
+    if (m_busy || !m_nntp.TryLock())
+        return false;
+    m_busy = true;
+    return true;
+}
+
+void CLumeDoc::ReleaseBusy()
+{
+    m_busy = false;
+    m_nntp.Unlock();
+}
+
+void CLumeDoc::Refuse()
+{
+    if (m_host)
+        m_host->Beep();
 }

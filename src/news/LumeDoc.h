@@ -1,13 +1,27 @@
 #pragma once
 // The document: one configuration, its group table, the article list of the
-// open group and the read list of that group. The network and the views join
-// it later through DocumentHost and the view list; nothing here needs them.
+// open group, the read list of that group and the connection to the server.
+// It reaches the windows only through DocumentHost and tells the panes about
+// changes through the registered views.
+//
+// Network work pumps the event loop, so any command may arrive in the middle
+// of it. Every network operation holds the connection's busy flag; whatever
+// would free or swap what a running operation uses (going offline, another
+// group, another configuration) is refused while the flag is held.
+//
+// The code lives in several files: LumeDoc.cpp (configuration and read-marks
+// file), LumeDocOnline.cpp (going on- and offline, the group list),
+// ArticleFetch.cpp (opening groups, fetching headers, read state),
+// DocumentCommands.cpp (commands, update rules, posting).
 
 #include "news/Article.h"
+#include "news/DocumentCommands.h"
 #include "news/DocumentHost.h"
+#include "news/DocumentView.h"
 #include "news/GroupTable.h"
 #include "news/LumeConfig.h"
 #include "news/ReadList.h"
+#include "net/Nntp.h"
 
 #include <filesystem>
 #include <memory>
@@ -24,16 +38,21 @@ public:
     CLumeDoc(const CLumeDoc&) = delete;
     CLumeDoc& operator=(const CLumeDoc&) = delete;
 
+    ~CLumeDoc();
+
     // --- document life ---
-    // New configuration: empties the document and sets the new values.
+    // New configuration: goes offline, empties the document and sets the new
+    // values. Refused (false) while a network operation runs.
     bool OnNewDocument();
-    // Opens a configuration file: empties the document first, so nothing of
-    // the previous configuration (above all its read marks) carries over.
+    // Opens a configuration file: goes offline and empties the document first,
+    // so nothing of the previous configuration (above all its read marks)
+    // carries over. Refused (false) while a network operation runs.
     bool OnOpenDocument(const std::filesystem::path& path);
     // Writes the configuration, then the read-marks file beside it.
     bool OnSaveDocument(const std::filesystem::path& path);
-    // Drops the groups, the articles and the open group.
-    void DeleteContents();
+    // Goes offline and drops the groups, the articles and the open group;
+    // false (nothing done) while a network operation runs.
+    bool DeleteContents();
 
     // Reads (store false) or writes the configuration file; the signature
     // settings travel with it. A refused write shows 61241.
@@ -53,20 +72,99 @@ public:
     static std::optional<std::filesystem::path> ReadMarksPathFor(const std::filesystem::path& configPath,
                                                                  const std::string& markFile);
 
-    // --- groups and the open group's read list ---
+    // --- views ---
+    void AddView(DocumentView* view);
+    void RemoveView(DocumentView* view);
+    // Tells every view but sender. A view may remove itself (or another)
+    // while being told.
+    void UpdateAllViews(DocumentView* sender, long hint);
+
+    // --- online state (LumeDocOnline.cpp) ---
+    // Command Online: offline goes online (with the document's path),
+    // online goes offline and tells the views with hint 14. Refused with a
+    // beep while a network operation runs.
+    void ToggleOnline();
+    // Loads the read marks when the table is empty, has the host connect,
+    // reads the greeting and the group list. On success the document is
+    // modified and the views get hint 14; on failure it goes offline again.
+    // Returns whether it is online.
+    bool GoOnline(const std::filesystem::path& path);
+    // Takes over a socket the host connected (the asynchronous form of the
+    // connect step) and finishes going online as GoOnline does.
+    bool OnConnected(int socket);
+    // Quits the connection, drops the article list and the open group (its
+    // read list is kept in its marks). False, with nothing done, while a
+    // network operation runs.
+    bool GoOffline();
+    // Reads the server's group list into the table under the progress window
+    // (see GroupListParser.h for the merge). False when busy, refused,
+    // cancelled or the connection failed; the groups read so far stay.
+    bool FetchGroupList();
+
+    bool IsConnected() const { return m_nntp.IsConnected() == 1; }
+    // True while a network operation holds the connection.
+    bool IsBusy() const { return m_busy; }
+
+    // --- groups and articles (ArticleFetch.cpp) ---
     bool HasUnread(const CNewsGroup& group) const { return ::HasUnread(group); }
     // Makes group (or none) the open group: the read list goes back into the
-    // previous group's marks and is parsed from the new group's.
-    void SetCurrentGroup(CNewsGroup* group);
+    // previous group's marks and is parsed from the new group's. Returns the
+    // previous group. While a network operation runs nothing changes and the
+    // open group is returned.
+    CNewsGroup* SetCurrentGroup(CNewsGroup* group);
     CNewsGroup* GetCurrentGroup() const { return m_pCurrentGroup; }
     // Writes the read list back into the open group's marks, normalised.
     void StoreCurrentReadList();
     CReadList& ReadList() { return m_readList; }
 
+    // Selects the open group on the server and fetches its headers, newest
+    // first, up to nMaxReadArtcleCount (asking with dialog 135 at the limit).
+    // On a failure or Cancel the list is cleared, the open group becomes none
+    // and the views get hint 4.
+    bool OpenCurrentGroup();
+    // GROUP: sets the group's range (returned in first and last), trims its
+    // marks and tells whether some article is unread. A group the server
+    // does not know (411) is reported, unsubscribed, and gives the empty
+    // range 1..0 with a true result; other failures are reported, false.
+    bool OpenGroup(CNewsGroup& group, int& first, int& last, bool& hasUnread);
+    // HEAD for each number from hi down to lo that is not listed yet (and not
+    // read, unless includeRead). limit -1: no limit. False on Cancel, a
+    // broken connection or a server that refuses service.
+    bool FetchArticles(int lo, int hi, bool includeRead, int limit);
+    // Deletes the article list (not while a fetch is filling it).
+    void ClearArticles();
+    // Command Reload: asks a range with dialog 122 and fetches the unread
+    // articles of it that are not listed yet.
+    void Reload();
+    // Marks n read in the open group and its stored marks; sets modified.
+    void MarkArticleRead(int n);
+
     CGroupTable& Groups() { return m_groups; }
     const CGroupTable& Groups() const { return m_groups; }
-    std::vector<std::unique_ptr<CArticle>>& Articles() { return m_articles; }
+    const std::vector<std::unique_ptr<CArticle>>& Articles() const { return m_articles; }
     int m_nCurrentArticle = -1;
+
+    // --- commands (DocumentCommands.cpp) ---
+    // True when the document carries out id (see DocumentCommands.h).
+    bool OnCommand(unsigned id);
+    // True when the document decides the state of id; fills state then.
+    bool OnUpdateCommand(unsigned id, CommandState& state) const;
+    // New article and Follow-up: fill the post parameters and hand them to
+    // the post window.
+    void NewArticle();
+    void FollowUp();
+    const PostParams& LastPostParams() const { return m_postParams; }
+
+    // Times of the last group list, for the tool and the benchmarks.
+    struct GroupListStats {
+        long long lines = 0;
+        double totalMs = 0; // LIST sent to the last line
+        double mergeMs = 0; // parsing and merging alone
+    };
+    const GroupListStats& LastGroupListStats() const { return m_listStats; }
+
+    // The connection itself, for tests and the tool.
+    CNntp& Nntp() { return m_nntp; }
 
     LumeConfig& Config() { return m_config; }
     const LumeConfig& Config() const { return m_config; }
@@ -81,8 +179,28 @@ public:
 
 private:
     static constexpr std::size_t kGroupTableSize = 20000;
+    static constexpr int kProgressDelayMs = 600;
+
+    friend class BusyLock;
+    bool TakeBusy();
+    void ReleaseBusy();
+    void Refuse();
+    bool FinishConnect(int socket);
+    bool FetchGroupListLocked();
+    bool OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& hasUnread);
+    bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
+    bool ReadHeader(std::int32_t n, bool read);
+    void FillPostParams();
+    bool ShowHeaderSetting() const;
+    void ToggleShowHeader();
 
     DocumentHost* m_host;
+    CNntp m_nntp;
+    bool m_busy = false;
+    int m_fetchDepth = 0; // >0 while a fetch appends to the article list
+    std::vector<DocumentView*> m_views;
+    PostParams m_postParams;
+    GroupListStats m_listStats;
     platform::Registry* m_registry;
     LumeConfig m_config;
     CGroupTable m_groups;

@@ -339,8 +339,16 @@ TEST(NntpServer, JapaneseInEachCodeReadsBack)
         }
         int n = FindArticle(reader, "local.japanese", tag);
         ASSERT_GT(n, 0);
+        std::string article = Unstuff(Fetch(reader, n));
+        std::string header = article.substr(0, article.find("\r\n\r\n") + 2);
+        // Headers always travel as encoded words, whatever the body's code.
+        EXPECT_NE(header.find("\r\nSubject: =?ISO-2022-JP?B?GyRC"), std::string::npos) << header;
+        EXPECT_NE(header.find(code == 0 ? "\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n"
+                                        : "\r\nContent-Type: text/plain\r\n"),
+                  std::string::npos)
+            << header;
         fs::path stored = scratch.dir / "article.txt";
-        std::ofstream(stored, std::ios::binary) << Unstuff(Fetch(reader, n));
+        std::ofstream(stored, std::ios::binary) << article;
         EXPECT_EQ(Peer(stored, "header", "Subject"), subjectUtf8);
         EXPECT_EQ(Peer(stored, "header", "From"), fromUtf8);
         std::string body = Peer(stored, "body", charsets[code]);

@@ -58,6 +58,13 @@ public:
         received += all;
         return all;
     }
+    // Answers a QUIT (if that is what comes), then waits for the close.
+    void AnswerQuit()
+    {
+        if (ReadLine() == "QUIT\r\n")
+            Send("205 bye\r\n");
+        ReadToEnd();
+    }
     void Send(std::string_view bytes)
     {
         std::size_t done = 0;
@@ -108,19 +115,29 @@ public:
         client_ = sv[0];
         Start(sv[1], std::move(script));
     }
-    // Loopback listener: the client connects to port().
-    FakeServer(Script script, bool listen)
+    // Loopback listener (127.0.0.1 or ::1): the client connects to port().
+    FakeServer(Script script, bool listen, int family = AF_INET)
     {
         (void)listen;
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        listener_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (family == AF_INET6) {
+            sockaddr_in6 a{};
+            a.sin6_family = AF_INET6;
+            a.sin6_addr = in6addr_loopback;
+            ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            socklen_t len = sizeof a;
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+            port_ = ntohs(a.sin6_port);
+        } else {
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            socklen_t len = sizeof a;
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+            port_ = ntohs(a.sin_port);
+        }
         ::listen(listener_, 1);
-        socklen_t len = sizeof a;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
         thread_ = std::thread([this, script = std::move(script)] {
             pollfd p{listener_, POLLIN, 0};
             if (::poll(&p, 1, 10000) <= 0)

@@ -53,7 +53,7 @@ TEST_F(NntpFault, GreetingRules)
     for (const Case& c : cases) {
         FakeServer server([&](FakePeer& p) {
             p.Send(c.greeting);
-            p.ReadToEnd();
+            p.AnswerQuit();
         });
         CNntp nntp;
         nntp.Attach(server.TakeClient());
@@ -141,6 +141,43 @@ TEST_F(NntpFault, StallInsideAReplyEndsWithinTheWait)
     EXPECT_GT(pumps, 0);
 }
 
+TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
+{
+    int pumps = 0;
+    net::SetPumpHook([&] {
+        EXPECT_TRUE(net::IsBlocking());
+        if (++pumps == 3)
+            net::CancelBlockingCall();
+    });
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("215 list\r\nfj.test 2 1 y\r\n");
+        p.ReadToEnd();
+    });
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    ASSERT_EQ(nntp.List(), 1);
+    std::string line;
+    EXPECT_EQ(nntp.ReadDataLine(line), 1);
+    EXPECT_EQ(nntp.ReadDataLine(line), -1);
+    EXPECT_EQ(nntp.Tcp().LastError(), 10004);
+    EXPECT_EQ(nntp.IsConnected(), 0);
+    EXPECT_EQ(pumps, 3);
+    // Outside a wait a cancel is ignored.
+    EXPECT_FALSE(net::IsBlocking());
+    net::CancelBlockingCall();
+    net::SetPumpHook({});
+    FakeServer next([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.AnswerQuit();
+    });
+    CNntp again;
+    again.Attach(next.TakeClient());
+    EXPECT_EQ(again.ReadGreeting(), 1);
+}
+
 TEST_F(NntpFault, StallBeforeTheReplyAndSilentQuit)
 {
     net::SetTcpWaitSec(1);
@@ -215,7 +252,7 @@ TEST_F(NntpFault, UnreadDataIsSkippedBeforeTheNextCommand)
         p.Send("Subject: split\r\n.\r\n");
         p.ReadLine();
         p.Send("211 1234 3000 4233 fj.test\r\n");
-        p.ReadToEnd();
+        p.AnswerQuit();
     });
     CNntp nntp;
     nntp.Attach(server.TakeClient());

@@ -32,6 +32,8 @@ struct PostWire : ::testing::Test {
     }
     void TearDown() override
     {
+        net::SetTcpWaitSec(12);
+        net::SetTcpRetryCount(5);
         net::ResetPostCodec();
         std::filesystem::remove_all(dir);
     }
@@ -102,6 +104,15 @@ TEST_F(PostWire, JisGetsTheCharsetAndEveryLineIsConverted)
     std::string wire = Capture(param);
     EXPECT_NE(wire.find("Content-Type: 0:text/plain; charset=iso-2022-jp\r\n\r\n"), std::string::npos);
     EXPECT_NE(wire.find("\r\n\r\n{0}\x82\xa0\r\n{0}\x81\r\n{0}end\x82\r\n\r\n.\r\n"), std::string::npos) << wire;
+
+    // With the real converter a stray lead byte at a line end still leaves a
+    // proper CR LF line end.
+    net::ResetPostCodec();
+    param.bodyTexts = {"a\x81\nb\n"};
+    wire = Capture(param);
+    if (net::HaveLibraryCodec()) {
+        EXPECT_NE(wire.find("\r\n\r\na\x81\r\nb\r\n\r\n.\r\n"), std::string::npos) << wire;
+    }
 }
 
 TEST_F(PostWire, AttachmentMultipartLineByLine)
@@ -237,7 +248,32 @@ TEST_F(PostWire, FailuresWhileSendingNeverEndTheArticle)
     nntp.Attach(server.TakeClient());
     ASSERT_EQ(nntp.ReadGreeting(), 1);
     EXPECT_EQ(nntp.Post(big), 0);
+    EXPECT_FALSE(nntp.ArticleSent());
     EXPECT_EQ(nntp.IsConnected(), 0);
+}
+
+TEST_F(PostWire, NoAnswerAfterTheArticleIsToldApart)
+{
+    net::SetTcpWaitSec(1);
+    net::SetTcpRetryCount(1);
+    FakeServer server([](FakePeer& p) {
+        p.Send("200 ok\r\n");
+        p.ReadLine();
+        p.Send("340 go\r\n");
+        p.ReadArticle();
+        p.ReadToEnd(); // the answer never comes
+    });
+    CNntpPostMessageParam param;
+    param.kanjiCode = 1;
+    param.fieldNames = {"Subject:"};
+    param.fieldValues = {"s"};
+    param.bodyTexts = {"b\n"};
+    CNntp nntp;
+    nntp.Attach(server.TakeClient());
+    ASSERT_EQ(nntp.ReadGreeting(), 1);
+    EXPECT_EQ(nntp.Post(param), 0);
+    EXPECT_TRUE(nntp.ArticleSent());
+    EXPECT_EQ(nntp.ReplyCode(), 0);
 }
 
 TEST_F(PostWire, StatusTextsGoToTheStatusWindow)

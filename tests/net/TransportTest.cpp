@@ -218,6 +218,26 @@ TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
     net::SetErrorBoxHook({});
 }
 
+TEST_F(Connect, IPv6LoopbackByNameAndNumber)
+{
+    for (const char* host : {"::1", "ip6-localhost"}) {
+        std::vector<net::SocketAddress> resolved;
+        CTcpip probe;
+        if (probe.SetAddr(resolved, host, 119) != 0)
+            continue; // the name is not known on this machine
+        FakeServer server([](FakePeer& p) {
+            p.Send("200 six\r\n");
+            p.AnswerQuit();
+        }, true, AF_INET6);
+        CNntp nntp;
+        ASSERT_EQ(nntp.Open(host, 1, server.port()), 1) << host;
+        EXPECT_EQ(nntp.ReadGreeting(), 1) << host;
+        nntp.Quit();
+        server.Join();
+        EXPECT_EQ(server.received(), "QUIT\r\n");
+    }
+}
+
 TEST_F(Connect, DisconnectOfNeverConnectedLogsNothing)
 {
     std::vector<std::string> lines;

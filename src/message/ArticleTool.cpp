@@ -1,0 +1,151 @@
+#include "message/ArticleTool.h"
+
+#include "message/Codec.h"
+#include "message/MimeRender.h"
+#include "platform/TempFiles.h"
+
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <system_error>
+
+namespace message::tool {
+
+namespace {
+
+const char* KindOf(const CAttachment& a)
+{
+    if (dynamic_cast<const CUuencodeAttachment*>(&a))
+        return "uuencode";
+    if (dynamic_cast<const CBinHexAttachment*>(&a))
+        return "binhex";
+    return "mime";
+}
+
+struct Options {
+    bool all = false, tags = false, message = false;
+    std::vector<std::string> files;
+};
+
+Options Parse(const std::vector<std::string>& args)
+{
+    Options o;
+    for (const std::string& a : args) {
+        if (a == "--all")
+            o.all = true;
+        else if (a == "--tags")
+            o.tags = true;
+        else if (a == "--message")
+            o.message = true;
+        else
+            o.files.push_back(a);
+    }
+    return o;
+}
+
+// The cache file to read: the file itself, or a converted copy of a plain message.
+std::shared_ptr<CacheFile> OpenArticle(const Options& o, std::ostream& err)
+{
+    const std::string& path = o.files[0];
+    if (!o.message) {
+        auto f = CacheFile::Open(path);
+        if (!f)
+            err << "cannot open " << path << "\n";
+        return f;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "cannot open " << path << "\n";
+        return nullptr;
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    std::filesystem::path temp = platform::MakeTempFileName("mes", 0);
+    std::ofstream(temp, std::ios::binary) << MakeCacheText(s.str());
+    return CacheFile::Open(temp);
+}
+
+} // namespace
+
+std::string MakeCacheText(std::string_view message)
+{
+    std::string out;
+    out.reserve(message.size() + message.size() / 20 + 8);
+    std::size_t pos = 0;
+    while (pos < message.size()) {
+        std::size_t lf = message.find('\n', pos);
+        std::size_t end = lf == std::string_view::npos ? message.size() : lf;
+        std::string_view line = message.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!line.empty() && line[0] == '.')
+            out += '.';
+        out += codec::ToSjis(line, codec::AutoSjis);
+        out += "\r\n";
+        pos = lf == std::string_view::npos ? message.size() : lf + 1;
+    }
+    out += ".\r\n";
+    return out;
+}
+
+int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    Options o = Parse(args);
+    if (o.files.size() != 1) {
+        err << "usage: lumetra-tool render [--all] [--tags] [--message] FILE\n";
+        return 2;
+    }
+    auto file = OpenArticle(o, err);
+    if (!file)
+        return 1;
+    RecordingSink sink;
+    BodyRenderer renderer(sink);
+    renderer.hiddenFields = {"date:", "Path:", "Newsgroups:", "Lines:", "References:", "In-reply-to:",
+                             "NNTP-Posting-Host:", "Message-ID:", "Content-Transfer-Encoding:"};
+    renderer.RenderArticle(file, 0, o.all);
+    out << (o.tags ? sink.Tagged() : sink.PlainText());
+    for (const auto& a : renderer.Attachments())
+        if (!a->IsInline())
+            out << (o.tags ? "[attachment]" : "attachment: ") << KindOf(*a) << " "
+                << (a->Name().empty() ? "(no name)" : a->Name()) << "\n";
+    return 0;
+}
+
+int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    Options o = Parse(args);
+    if (o.files.size() != 2) {
+        err << "usage: lumetra-tool extract [--message] FILE DIR\n";
+        return 2;
+    }
+    auto file = OpenArticle(o, err);
+    if (!file)
+        return 1;
+    const std::filesystem::path dir = o.files[1];
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    RecordingSink sink;
+    BodyRenderer renderer(sink);
+    renderer.RenderArticle(file, 0, false);
+    int status = 0;
+    std::set<std::string> used;
+    for (const auto& a : renderer.Attachments()) {
+        std::string name = a->SafePath().string();
+        for (int n = 2; used.count(name); ++n)
+            name = a->SafePath().string() + "-" + std::to_string(n);
+        used.insert(name);
+        const std::filesystem::path target = dir / name;
+        try {
+            a->SaveTo(target);
+            out << KindOf(*a) << "\t" << name << "\t" << std::filesystem::file_size(target, ec)
+                << (a->IsInline() ? "\tinline" : "") << "\n";
+        } catch (const std::exception& e) {
+            out << KindOf(*a) << "\t" << name << "\tfailed: " << e.what() << "\n";
+            status = 1;
+        }
+    }
+    return status;
+}
+
+} // namespace message::tool

@@ -1,0 +1,262 @@
+// Opening a group, fetching its article headers, and its read state.
+#include "message/HeaderFields.h"
+#include "news/DocumentGuards.h"
+#include "news/LumeDoc.h"
+
+#include <algorithm>
+#include <climits>
+#include <unordered_set>
+
+namespace {
+
+// A header longer than this is not a header: the server is not in step.
+constexpr std::size_t kMaxHeaderBytes = 8u << 20;
+
+// Refusals after which every further HEAD would be refused the same way.
+bool RefusesService(int code) { return code == 0 || code == 400 || code == 480 || code >= 500; }
+
+// The article is gone from the server: nothing to read there.
+bool NoSuchArticle(int code) { return code == 423 || code == 430; }
+
+class FetchDepth {
+public:
+    explicit FetchDepth(int& depth) : m_depth(depth) { ++m_depth; }
+    ~FetchDepth() { --m_depth; }
+    FetchDepth(const FetchDepth&) = delete;
+    FetchDepth& operator=(const FetchDepth&) = delete;
+
+private:
+    int& m_depth;
+};
+
+} // namespace
+
+CNewsGroup* CLumeDoc::SetCurrentGroup(CNewsGroup* group)
+{
+    CNewsGroup* previous = m_pCurrentGroup;
+    if (m_busy) {
+        // The running fetch reads and marks this group's read list.
+        Refuse();
+        return previous;
+    }
+    StoreCurrentReadList();
+    m_pCurrentGroup = group;
+    m_readList.Parse(group ? group->m_strReadList : std::string());
+    return previous;
+}
+
+void CLumeDoc::ClearArticles()
+{
+    if (m_fetchDepth > 0)
+        return;
+    m_articles.clear();
+}
+
+void CLumeDoc::MarkArticleRead(int n)
+{
+    m_readList.Add(n);
+    StoreCurrentReadList();
+    SetModifiedFlag(true);
+}
+
+bool CLumeDoc::OpenCurrentGroup()
+{
+    if (!m_pCurrentGroup)
+        return false;
+    BusyLock lock(*this);
+    if (!lock)
+        return false;
+    if (!IsConnected())
+        return false;
+    CNewsGroup& group = *m_pCurrentGroup;
+    int first = 1, last = 0;
+    bool hasUnread = false;
+    if (!OpenGroupLocked(group, first, last, hasUnread))
+        return false;
+    ClearArticles();
+    const int limit = m_config.nMaxReadArtcleCount < 0 ? -1 : m_config.nMaxReadArtcleCount;
+    const bool result = FetchArticlesLocked(first, last, m_config.bShowOldArticle, limit);
+    if (!result) {
+        ClearArticles();
+        StoreCurrentReadList();
+        m_pCurrentGroup = nullptr;
+        m_readList.RemoveAll();
+        m_nCurrentArticle = -1;
+        UpdateAllViews(nullptr, hint::Group);
+    }
+    return result;
+}
+
+bool CLumeDoc::OpenGroup(CNewsGroup& group, int& first, int& last, bool& hasUnread)
+{
+    BusyLock lock(*this);
+    if (!lock)
+        return false;
+    return OpenGroupLocked(group, first, last, hasUnread);
+}
+
+bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& hasUnread)
+{
+    // An empty range unless the server gives one: a refused GROUP fetches nothing.
+    first = 1;
+    last = 0;
+    hasUnread = false;
+    std::string reply;
+    int count = 0, f = 0, l = 0;
+    if (m_nntp.Group(group.m_strName, reply, count, f, l)) {
+        f = std::max(f, 0);
+        l = std::max(l, 0);
+        group.m_nFirst = first = f;
+        group.m_nLast = last = l;
+        CReadList marks;
+        marks.Parse(group.m_strReadList);
+        marks.CountUnread(f, l);
+        marks.Format(group.m_strReadList, true);
+        hasUnread = marks.HasUnreadIn(f, l);
+        return true;
+    }
+    if (m_nntp.ReplyCode() == 411) {
+        ReportError(m_host, msg::GroupNotFound, {group.m_strName});
+        group.m_bSubscribed = false;
+        return true;
+    }
+    ReportError(m_host, msg::ServerFailed);
+    return false;
+}
+
+bool CLumeDoc::FetchArticles(int lo, int hi, bool includeRead, int limit)
+{
+    BusyLock lock(*this);
+    if (!lock)
+        return false;
+    return FetchArticlesLocked(lo, hi, includeRead, limit);
+}
+
+bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit)
+{
+    FetchDepth depth(m_fetchDepth);
+    // Article numbers start at 1; nothing below can be asked for.
+    lo = std::max<std::int64_t>(lo, 1);
+    hi = std::min<std::int64_t>(hi, INT32_MAX);
+    const std::int64_t total = std::max<std::int64_t>(hi - lo + 1, 0);
+    ProgressScope progress(m_host, kProgressDelayMs, msg::ReadingArticleList);
+    if (!progress)
+        return false;
+    progress->SetTotal(total);
+
+    std::unordered_set<std::int32_t> listed;
+    listed.reserve(m_articles.size());
+    for (const auto& a : m_articles)
+        listed.insert(a->m_nNumber);
+
+    bool result = true;
+    std::int64_t fetched = 0, unread = 0, i = 0;
+    std::string text;
+    for (std::int64_t n = hi; n >= lo; --n, ++i) {
+        if (m_host)
+            m_host->PumpEvents();
+        if (progress->Cancelled()) {
+            result = false;
+            break;
+        }
+        text = std::to_string(i);
+        text += '/';
+        text += std::to_string(total);
+        progress->SetMessage(text);
+        progress->SetPosition(i);
+
+        const auto number = static_cast<std::int32_t>(n);
+        const bool read = m_readList.IsRead(number);
+        if (read && !includeRead)
+            continue;
+        if (listed.count(number))
+            continue;
+        if (!m_nntp.Head(number)) {
+            const int code = m_nntp.ReplyCode();
+            if (NoSuchArticle(code)) {
+                m_readList.Add(number);
+                continue;
+            }
+            if (RefusesService(code)) {
+                // Not the article's fault: leave the read state alone and stop.
+                ReportError(m_host, msg::ServerFailed);
+                result = false;
+                break;
+            }
+            continue;
+        }
+        if (!ReadHeader(number, read)) {
+            ReportError(m_host, msg::ServerFailed);
+            result = false;
+            break;
+        }
+        listed.insert(number);
+        ++fetched;
+        if (!read)
+            ++unread;
+
+        if (limit != -1 && fetched >= limit) {
+            if (unread < limit)
+                break;
+            int more = static_cast<int>(std::min<std::int64_t>(limit, INT_MAX));
+            if (!m_host || m_host->AskReadLimit(more) != IDYES || more < 1)
+                break;
+            limit += more;
+        }
+    }
+    return result;
+}
+
+bool CLumeDoc::ReadHeader(std::int32_t n, bool read)
+{
+    std::string header;
+    std::string line;
+    for (;;) {
+        const int r = m_nntp.ReadDataLine(line);
+        if (r < 0)
+            return false;
+        if (r == 0)
+            break;
+        header += line;
+        if (header.size() > kMaxHeaderBytes) {
+            m_nntp.MarkBroken();
+            return false;
+        }
+    }
+    auto article = std::make_unique<CArticle>();
+    article->m_nNumber = n;
+    article->m_bRead = read;
+    article->m_strParentID = CArticle::FromLastAngle(message::GetHeaderField(header, "References", true));
+    article->m_strMessageID = CArticle::FromLastAngle(message::GetHeaderField(header, "Message-ID", true));
+    const std::string date = message::GetHeaderField(header, "Date", true);
+    if (!date.empty())
+        article->m_timeDate = message::ParseDate(date);
+    article->m_strSubject = message::GetHeaderField(header, "Subject", true);
+    article->m_strFrom = message::GetHeaderField(header, "From", true);
+    m_articles.push_back(std::move(article));
+    return true;
+}
+
+void CLumeDoc::Reload()
+{
+    if (!m_pCurrentGroup)
+        return;
+    BusyLock lock(*this);
+    if (!lock)
+        return;
+    if (!IsConnected())
+        return;
+    CNewsGroup& group = *m_pCurrentGroup;
+    int start = group.m_nFirst;
+    int end = group.m_nLast;
+    if (!m_host || m_host->AskReloadRange(start, end) != IDOK)
+        return;
+    if (start < group.m_nFirst)
+        start = group.m_nFirst;
+    if (end > group.m_nLast || end < 1)
+        end = group.m_nLast;
+    if (!FetchArticlesLocked(start, end, false, -1))
+        ClearArticles();
+    lock.Release();
+    UpdateAllViews(nullptr, hint::Group);
+}

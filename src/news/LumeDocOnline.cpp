@@ -1,0 +1,162 @@
+// Going online and offline, and the server's group list.
+#include "news/DocumentGuards.h"
+#include "news/GroupListParser.h"
+#include "news/LumeDoc.h"
+#include "platform/WinsockError.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+using Clock = std::chrono::steady_clock;
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+} // namespace
+
+void CLumeDoc::ToggleOnline()
+{
+    if (m_busy) {
+        Refuse();
+        return;
+    }
+    if (IsConnected()) {
+        GoOffline();
+        UpdateAllViews(nullptr, hint::Online);
+    } else {
+        GoOnline(m_path);
+    }
+}
+
+bool CLumeDoc::GoOnline(const fs::path& path)
+{
+    if (m_busy) {
+        Refuse();
+        return false;
+    }
+    {
+        WaitCursor wait(m_host);
+        if (m_groups.IsEmpty() && !m_config.strMarkFile.empty() && !path.empty())
+            if (const auto marks = ReadMarksPathFor(path, m_config.strMarkFile))
+                LoadReadMarks(*marks);
+    }
+    int socket = -1;
+    {
+        // Held through the connect dialog too, so that a second Online
+        // pressed while it waits cannot start another connect.
+        BusyLock lock(*this);
+        if (!lock) {
+            Refuse();
+            return false;
+        }
+        if (m_host)
+            socket = m_host->ConnectServer(m_config.strNntpServer, m_config.UsedNntpPort());
+    }
+    if (socket < 0)
+        return false;
+    return OnConnected(socket);
+}
+
+bool CLumeDoc::OnConnected(int socket)
+{
+    bool ok;
+    {
+        BusyLock lock(*this);
+        if (!lock) {
+            // Someone else holds the connection: this socket is not wanted.
+            ::close(socket);
+            Refuse();
+            return false;
+        }
+        ok = FinishConnect(socket);
+    }
+    if (!ok) {
+        GoOffline();
+        return false;
+    }
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr, hint::Online);
+    return true;
+}
+
+bool CLumeDoc::FinishConnect(int socket)
+{
+    m_nntp.Attach(socket);
+    if (!m_nntp.ReadGreeting()) {
+        const int code = m_nntp.Tcp().LastError();
+        if (m_host) {
+            char text[512];
+            std::snprintf(text, sizeof text, "Connect Error!! %d:%s", code, platform::WinsockErrorText(code).c_str());
+            m_host->ShowMessageText(text, MessageIcon::Stop);
+        }
+        return false;
+    }
+    return FetchGroupListLocked();
+}
+
+bool CLumeDoc::GoOffline()
+{
+    if (m_busy)
+        return false;
+    m_nntp.Quit();
+    // Marks added by the fetch (articles the server no longer has) go with the group.
+    StoreCurrentReadList();
+    m_articles.clear();
+    m_nCurrentArticle = -1;
+    m_pCurrentGroup = nullptr;
+    m_readList.RemoveAll();
+    return true;
+}
+
+bool CLumeDoc::FetchGroupList()
+{
+    BusyLock lock(*this);
+    if (!lock)
+        return false;
+    return FetchGroupListLocked();
+}
+
+bool CLumeDoc::FetchGroupListLocked()
+{
+    WaitCursor wait(m_host);
+    m_listStats = {};
+    const auto started = Clock::now();
+    if (!m_nntp.List())
+        return false;
+    ProgressScope progress(m_host, kProgressDelayMs, msg::ReadingGroupList);
+    if (!progress)
+        return false;
+
+    bool result = false;
+    std::string line;
+    std::string status;
+    Clock::duration merging{};
+    for (long long count = 0;; ++count) {
+        if (m_host)
+            m_host->PumpEvents();
+        const int r = m_nntp.ReadDataLine(line);
+        if (r < 0)
+            break;
+        if (r == 0) {
+            result = true;
+            break;
+        }
+        const auto before = Clock::now();
+        const CNewsGroup* group = MergeGroupListLine(m_groups, line);
+        merging += Clock::now() - before;
+        if (group) {
+            status = std::to_string(count);
+            status += ": ";
+            status += group->m_strName;
+            progress->SetMessage(status);
+        }
+        if (progress->Cancelled())
+            break;
+        m_listStats.lines = count + 1;
+    }
+    m_listStats.totalMs = Ms(Clock::now() - started);
+    m_listStats.mergeMs = Ms(merging);
+    return result;
+}

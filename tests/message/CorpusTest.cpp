@@ -1,0 +1,361 @@
+// Decoded parts of real-world messages compared with two peer decoders
+// (Python's email package and GMime). Every difference that remains must be
+// listed, with its reason, in corpus-differences.txt.
+#include "TestUtil.h"
+
+#include "message/ArticleTool.h"
+#include "message/Codec.h"
+#include "message/HeaderFields.h"
+#include "message/MimeRender.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <set>
+
+using namespace message;
+
+namespace {
+
+const std::filesystem::path kCorpus = "/work/shared/corpus/mime";
+const std::filesystem::path kSource = LUMETRA_SOURCE_DIR;
+
+std::filesystem::path CorpusDir()
+{
+    if (const char* env = std::getenv("LUMETRA_MIME_CORPUS"))
+        return env;
+    if (std::filesystem::exists(kCorpus))
+        return kCorpus;
+    // CI keeps shared/ beside the clone.
+    return kSource.parent_path() / "shared" / "corpus" / "mime";
+}
+
+struct Part {
+    std::string type, encoding;
+    bool leaf = false;
+    std::string bytes;
+};
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// Runs a peer once over every message; the parts it decoded, per message.
+std::vector<std::vector<Part>> RunPeer(const std::string& program, const std::vector<std::filesystem::path>& messages,
+                                       const std::filesystem::path& dir)
+{
+    std::filesystem::remove_all(dir);
+    std::string command = program;
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        std::filesystem::create_directories(dir / std::to_string(k));
+        command += " " + Quote(messages[k].string()) + " " + Quote((dir / std::to_string(k)).string());
+    }
+    Shell(command + " 2>/dev/null");
+    std::vector<std::vector<Part>> all;
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        const std::filesystem::path out = dir / std::to_string(k);
+        std::vector<Part> parts;
+        std::istringstream manifest(testutil::ReadFile(out / "manifest.txt"));
+        std::string line;
+        while (std::getline(manifest, line)) {
+            std::istringstream fields(line);
+            std::string index, type, encoding, kind;
+            std::getline(fields, index, '\t');
+            std::getline(fields, type, '\t');
+            std::getline(fields, encoding, '\t');
+            std::getline(fields, kind, '\t');
+            Part p{type, encoding, kind == "leaf", {}};
+            if (p.leaf)
+                p.bytes = testutil::ReadFile(out / (index + ".bin"));
+            parts.push_back(p);
+        }
+        all.push_back(parts);
+    }
+    return all;
+}
+
+std::vector<Part> Ours(std::string_view message, const std::filesystem::path& dir)
+{
+    std::filesystem::create_directories(dir);
+    auto file = CacheFile::Open(testutil::WriteFile(tool::MakeCacheText(message)));
+    RecordingSink sink;
+    BodyRenderer renderer(sink);
+    renderer.RenderArticle(file, 0, false);
+    std::vector<Part> parts;
+    for (const auto& a : renderer.Attachments()) {
+        auto* mime = dynamic_cast<CMimeAttachment*>(a.get());
+        if (!mime)
+            continue;
+        Part p{mime->GetContentType(), mime->TransferEncoding(), true, {}};
+        const std::filesystem::path out = dir / std::to_string(parts.size());
+        try {
+            mime->SaveTo(out);
+            p.bytes = testutil::ReadFile(out);
+        } catch (const std::exception& e) {
+            p.bytes = std::string("save failed: ") + e.what();
+        }
+        parts.push_back(p);
+    }
+    return parts;
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Text compared without regard to line-end form or trailing line ends.
+std::string TextForm(std::string_view bytes, bool toSjis)
+{
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t lf = bytes.find('\n', pos);
+        std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+        std::string_view line = bytes.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        out += toSjis ? codec::ToSjis(line, codec::AutoSjis) : std::string(line);
+        out += '\n';
+        pos = end + 1;
+    }
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+bool SameContent(const Part& ours, const Part& peer)
+{
+    const std::string te = Lower(ours.encoding);
+    if (te == "base64")
+        return ours.bytes == peer.bytes;
+    if (te == "quoted-printable")
+        return TextForm(ours.bytes, false) == TextForm(peer.bytes, false);
+    // Copied parts went through the cache file's Shift_JIS conversion line by line.
+    return TextForm(ours.bytes, false) == TextForm(peer.bytes, true);
+}
+
+struct Message {
+    std::string name;
+    std::string text;
+};
+
+std::vector<Message> CorpusMessages()
+{
+    std::vector<Message> messages;
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(CorpusDir()))
+        files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+        const std::string name = path.filename().string();
+        if (name == "SOURCE.md" || name.find("-summary") != std::string::npos || name.rfind("photo.", 0) == 0 ||
+            name.rfind("wikipedia.", 0) == 0 || name == "joystick.jpg")
+            continue;
+        std::string text = testutil::ReadFile(path);
+        if (name.find(".mbox") == std::string::npos) {
+            messages.push_back({name, text});
+            continue;
+        }
+        // One message per "From " line.
+        std::size_t start = std::string::npos;
+        int n = 0;
+        std::size_t pos = 0;
+        while (pos <= text.size()) {
+            std::size_t lf = text.find('\n', pos);
+            if (text.compare(pos, 5, "From ") == 0 || pos == text.size()) {
+                if (start != std::string::npos)
+                    messages.push_back({name + "#" + std::to_string(n++), text.substr(start, pos - start)});
+                start = lf == std::string::npos ? text.size() : lf + 1;
+            }
+            if (lf == std::string::npos)
+                break;
+            pos = lf + 1;
+        }
+        if (start != std::string::npos && start < text.size())
+            messages.push_back({name + "#" + std::to_string(n++), text.substr(start)});
+    }
+    return messages;
+}
+
+struct Expected {
+    std::string peer, file, index, category;
+};
+
+std::vector<Expected> LoadExpected()
+{
+    std::vector<Expected> list;
+    std::ifstream in(kSource / "tests" / "message" / "corpus-differences.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream f(line);
+        Expected e;
+        f >> e.peer >> e.file >> e.index >> e.category;
+        list.push_back(e);
+    }
+    return list;
+}
+
+bool Listed(const std::vector<Expected>& list, const std::string& peer, const std::string& file,
+            const std::string& index, const std::string& category, std::set<std::size_t>& used)
+{
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Expected& e = list[i];
+        if ((e.peer == "*" || e.peer == peer) && (e.file == "*" || e.file == file) &&
+            (e.index == "*" || e.index == index) && e.category == category) {
+            used.insert(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(Corpus, DecodedPartsMatchThePeers)
+{
+    if (!std::filesystem::exists(CorpusDir()))
+        GTEST_SKIP() << "no corpus at " << CorpusDir();
+    std::map<std::string, std::string> peers;
+    if (Shell("python3 -c 'import email; print(1)' 2>/dev/null") == "1\n")
+        peers["python"] = "python3 " + Quote((kSource / "tests" / "message" / "peer_parts.py").string());
+#ifdef LUMETRA_GMIME_PARTS
+    peers["gmime"] = Quote(LUMETRA_GMIME_PARTS);
+#endif
+    if (peers.empty())
+        GTEST_SKIP() << "no peer decoder";
+
+    const std::vector<Expected> expected = LoadExpected();
+    std::set<std::size_t> used;
+    const std::filesystem::path work = testutil::ScratchDir() / "corpus";
+    const std::vector<Message> messages = CorpusMessages();
+    std::vector<std::filesystem::path> inputs;
+    std::filesystem::create_directories(work / "in");
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        inputs.push_back(work / "in" / std::to_string(k));
+        std::ofstream(inputs.back(), std::ios::binary) << messages[k].text;
+    }
+    std::map<std::string, std::vector<std::vector<Part>>> peerParts;
+    for (const auto& [peerName, program] : peers)
+        peerParts[peerName] = RunPeer(program, inputs, work / peerName);
+
+    int compared = 0, equal = 0;
+    std::string unexpected;
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        const Message& m = messages[k];
+        const std::vector<Part> ours = Ours(m.text, work / "ours");
+        for (const auto& [peerName, all] : peerParts) {
+            const std::vector<Part>& theirs = all[k];
+            auto report = [&](const std::string& index, const std::string& category, const std::string& detail) {
+                if (!Listed(expected, peerName, m.name, index, category, used))
+                    unexpected += peerName + " " + m.name + " " + index + " " + category + "  # " + detail + "\n";
+            };
+            if (theirs.size() != ours.size())
+                report("*", "count", std::to_string(ours.size()) + " parts here, " + std::to_string(theirs.size()) + " there");
+            for (std::size_t i = 0; i < std::min(ours.size(), theirs.size()); ++i) {
+                if (!theirs[i].leaf) {
+                    report(std::to_string(i), "container", theirs[i].type);
+                    continue;
+                }
+                ++compared;
+                if (SameContent(ours[i], theirs[i]))
+                    ++equal;
+                else
+                    report(std::to_string(i), "bytes",
+                           ours[i].type + " " + ours[i].encoding + ": " + std::to_string(ours[i].bytes.size()) +
+                               " bytes here, " + std::to_string(theirs[i].bytes.size()) + " there");
+            }
+        }
+    }
+    EXPECT_EQ(unexpected, "") << "differences not in corpus-differences.txt";
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        if (!used.count(i))
+            std::printf("note: listed difference no longer seen: %s %s %s %s\n", expected[i].peer.c_str(),
+                        expected[i].file.c_str(), expected[i].index.c_str(), expected[i].category.c_str());
+    std::printf("corpus: %d leaf parts compared, %d equal\n", compared, equal);
+    EXPECT_GT(compared, 40);
+}
+
+TEST(Corpus, PhotoInEveryEncodingSavesTheOriginalBytes)
+{
+    const std::filesystem::path dir = CorpusDir();
+    if (!std::filesystem::exists(dir / "photo.jpg"))
+        GTEST_SKIP() << "no corpus";
+    const std::string jpeg = testutil::ReadFile(dir / "photo.jpg");
+    const std::string uu = testutil::ReadFile(dir / "photo.uu");
+    const std::string b64 = testutil::ReadFile(dir / "photo.b64");
+
+    // uuencode inside the text of an article, as Usenet posts carry it.
+    auto r = testutil::Render(tool::MakeCacheText("Subject: photo\nNewsgroups: fj.binaries\n\nHere it is:\n\n" + uu +
+                                                  "\nbye\n"));
+    const auto& att = r->renderer->Attachments();
+    ASSERT_EQ(att.size(), 2u);
+    EXPECT_EQ(att[1]->Name(), "photo.jpg");
+    const std::filesystem::path out = testutil::ScratchDir() / "photo-uu.jpg";
+    att[1]->SaveTo(out);
+    EXPECT_EQ(testutil::ReadFile(out), jpeg);
+    // The peer uudecode agrees.
+    const std::filesystem::path peer = testutil::ScratchDir() / "photo-peer.jpg";
+    Shell("uudecode -o " + Quote(peer.string()) + " " + Quote((dir / "photo.uu").string()) + " 2>/dev/null");
+    if (std::filesystem::exists(peer)) {
+        EXPECT_EQ(testutil::ReadFile(peer), testutil::ReadFile(out));
+    }
+
+    auto m = testutil::Render(tool::MakeCacheText(
+        "Subject: photo\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"=-=\"\n\n--=-=\n"
+        "Content-Type: text/plain\n\nsee attached\n--=-=\nContent-Type: image/jpeg; name=\"photo.jpg\"\n"
+        "Content-Transfer-Encoding: base64\n\n" + b64 + "\n--=-=--\n"));
+    ASSERT_EQ(m->renderer->Attachments().size(), 2u);
+    m->renderer->Attachments()[1]->SaveTo(out);
+    EXPECT_EQ(testutil::ReadFile(out), jpeg);
+}
+
+TEST(Corpus, QuotedPrintableTextDecodesLikeTheOriginal)
+{
+    const std::filesystem::path dir = CorpusDir();
+    if (!std::filesystem::exists(dir / "wikipedia.qp"))
+        GTEST_SKIP() << "no corpus";
+    auto r = testutil::Render(tool::MakeCacheText("Content-Type: application/x-text\nContent-Transfer-Encoding: "
+                                                  "quoted-printable\n\n" + testutil::ReadFile(dir / "wikipedia.qp")));
+    const std::filesystem::path out = testutil::ScratchDir() / "wiki.txt";
+    r->renderer->Attachments()[0]->SaveTo(out);
+    EXPECT_EQ(TextForm(testutil::ReadFile(out), false), TextForm(testutil::ReadFile(dir / "wikipedia.txt"), false));
+}
+
+TEST(Corpus, TheToolHandlesEveryMessage)
+{
+    if (!std::filesystem::exists(CorpusDir()))
+        GTEST_SKIP() << "no corpus";
+    for (const Message& m : CorpusMessages()) {
+        const std::filesystem::path input = testutil::WriteFile(m.text, "tool-input");
+        std::ostringstream out, err;
+        for (const char* flag : {"--all", "--tags"})
+            EXPECT_EQ(tool::Render({flag, "--message", input.string()}, out, err), 0) << m.name;
+        const std::filesystem::path dir = testutil::ScratchDir() / "extract";
+        std::filesystem::remove_all(dir);
+        std::ostringstream listing;
+        tool::Extract({"--message", input.string(), dir.string()}, listing, err);
+        // Every file written stays inside the folder.
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+            EXPECT_EQ(e.path().parent_path(), dir) << m.name;
+        EXPECT_EQ(listing.str().find("failed"), std::string::npos) << m.name << "\n" << listing.str();
+    }
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+// ParseDate against Python's email.utils.parsedate_to_datetime on generated dates.
+#include "TestUtil.h"
+
+#include "message/HeaderFields.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+using namespace message;
+
+namespace {
+
+std::string Generate(std::mt19937& rng)
+{
+    static const char* kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "DEC"};
+    // Zones both sides know (Python has no JST).
+    static const char* kNamed[] = {"GMT", "UT", "Z", "EST", "EDT", "CST", "CDT", "MST", "MDT", "PST", "PDT", "gmt"};
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    int year = 1970 + pick(131);
+    int month = pick(12);
+    static const int kLength[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int day = 1 + pick(kLength[month]);
+    if (year == 1970 && month == 0 && day == 1)
+        day = 2; // zones east of UTC would fall before 1970
+    std::string y = std::to_string(year);
+    // Two-digit years where both read them alike: 69-99 and 00-49.
+    if (pick(4) == 0 && year <= 2049)
+        y = y.substr(2);
+    char time[32];
+    if (pick(5) == 0)
+        std::snprintf(time, sizeof time, "%02d:%02d", pick(24), pick(60));
+    else
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", pick(24), pick(60), pick(60));
+    std::string zone;
+    if (pick(3) == 0) {
+        zone = kNamed[pick(12)];
+    } else {
+        int minutes = pick(4) == 0 ? 30 * pick(2) + 15 * pick(2) : 0;
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%c%02d%02d", pick(2) ? '+' : '-', pick(15), minutes);
+        zone = buf;
+        if (zone == "-0000")
+            zone = "+0000";
+    }
+    std::string text;
+    if (pick(2))
+        text += std::string(kDays[pick(7)]) + ", ";
+    text += std::to_string(day) + (pick(6) == 0 ? "  " : " ") + kMonths[month] + " " + y + " " + time + " " + zone;
+    return text;
+}
+
+TEST(ParseDate, AgreesWithPythonOnGeneratedDates)
+{
+    std::mt19937 rng(20261206);
+    std::vector<std::string> dates;
+    for (int i = 0; i < 400; ++i)
+        dates.push_back(Generate(rng));
+    std::string input;
+    for (const auto& d : dates)
+        input += d + "\n";
+    const auto file = testutil::WriteFile(input, "dates.txt");
+    const std::string script =
+        "import sys, email.utils\n"
+        "for line in open(sys.argv[1]):\n"
+        "    print(int(email.utils.parsedate_to_datetime(line.strip()).timestamp()))\n";
+    const auto scriptFile = testutil::WriteFile(script, "dates.py");
+    std::string out;
+    if (FILE* p = popen(("python3 '" + scriptFile.string() + "' '" + file.string() + "' 2>&1").c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        pclose(p);
+    }
+    if (out.empty())
+        GTEST_SKIP() << "python3 not available";
+    std::istringstream lines(out);
+    std::string line;
+    std::size_t i = 0;
+    for (; std::getline(lines, line) && i < dates.size(); ++i)
+        EXPECT_EQ(std::to_string(ParseDate(dates[i])), line) << dates[i];
+    EXPECT_EQ(i, dates.size()) << out.substr(0, 500);
+}
+
+TEST(ParseDate, TwoDigitYearsFiftyToSixtyEightFollowRfc5322)
+{
+    // Python reads 50-68 as 2050-2068; RFC 5322 (and this reader) as 1950-1968,
+    // which lies before 1970.
+    EXPECT_EQ(ParseDate("1 Jan 68 00:00:00 GMT"), 0);
+    EXPECT_EQ(ParseDate("31 Dec 69 23:59:59 GMT"), 0);
+    EXPECT_EQ(ParseDate("1 Jan 49 00:00:00 GMT"), 2493072000LL);
+}
+
+} // namespace

@@ -1,0 +1,284 @@
+#include "message/HeaderFields.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace message;
+
+namespace {
+
+struct ZoneGuard {
+    explicit ZoneGuard(const char* tz)
+    {
+        if (const char* old = std::getenv("TZ"))
+            saved_ = old, had_ = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ZoneGuard()
+    {
+        if (had_)
+            setenv("TZ", saved_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    std::string saved_;
+    bool had_ = false;
+};
+
+const char* kHeader =
+    "From: Taro <taro@example.jp>\r\n"
+    "Subjects: not this one\r\n"
+    "SUBJECT: first\r\n"
+    " part\r\n"
+    "\tand more\r\n"
+    "X-Empty:\r\n"
+    "Newsgroups: fj.test\r\n"
+    "Received: one\r\n"
+    "Received: two\r\n"
+    "  folded\r\n"
+    "\r\n"
+    "Date: in the body\r\n";
+
+TEST(GetHeaderField, MatchesNameWithColonIgnoringCaseAndUnfoldsWithoutSeparator)
+{
+    EXPECT_EQ(GetHeaderField(kHeader, "subject", false), "firstpartand more");
+    EXPECT_EQ(GetHeaderField(kHeader, "Subject:", false), "firstpartand more");
+    EXPECT_EQ(GetHeaderField(kHeader, "Subjects", false), "not this one");
+    EXPECT_EQ(GetHeaderField(kHeader, "newsgroups", false), "fj.test");
+    EXPECT_EQ(GetHeaderField(kHeader, "X-Empty", false), "");
+}
+
+TEST(GetHeaderField, StopsAtTheEmptyLine)
+{
+    EXPECT_EQ(GetHeaderField(kHeader, "Date", false), "");
+    // A header that begins with the empty line has no fields at all.
+    EXPECT_EQ(GetHeaderField("\r\nSubject: body\r\n", "Subject", false), "");
+}
+
+TEST(GetHeaderField, RemovesTabsAndCopesWithMissingLineEnds)
+{
+    EXPECT_EQ(GetHeaderField("Subject:\ta\tb", "Subject", false), "ab");
+    EXPECT_EQ(GetHeaderField("Subject: a\r\n", "Subject", false), "a");
+    EXPECT_EQ(GetHeaderField("Subject: a\r", "Subject", false), "a");
+    EXPECT_EQ(GetHeaderField("Subject: a\n b\n", "Subject", false), "ab");
+    EXPECT_EQ(GetHeaderField("", "Subject", false), "");
+}
+
+TEST(GetHeaderField, LongValuesStayWhole)
+{
+    std::string value(5000, 'x');
+    std::string header = "Subject: " + value + "\r\n more\r\n\r\n";
+    EXPECT_EQ(GetHeaderField(header, "Subject", true), value + "more");
+}
+
+TEST(GetHeaderFieldAll, CollectsEveryOccurrenceInOrder)
+{
+    std::vector<std::string> values{"stale"};
+    ASSERT_TRUE(GetHeaderFieldAll(kHeader, "Received", values));
+    EXPECT_EQ(values, (std::vector<std::string>{"one", "twofolded"}));
+    EXPECT_FALSE(GetHeaderFieldAll(kHeader, "Date", values));
+    EXPECT_TRUE(values.empty());
+}
+
+TEST(ExtractAddress, ReducesDisplayNamesAndComments)
+{
+    std::string a = "   Taro Yamada <taro@example.jp> (work)";
+    ExtractAddress(a);
+    EXPECT_EQ(a, "taro@example.jp");
+    std::string b = "taro@example.jp (Taro Yamada)";
+    ExtractAddress(b);
+    EXPECT_EQ(b, "taro@example.jp");
+    std::string c = "<unclosed@example.jp";
+    ExtractAddress(c);
+    EXPECT_EQ(c, "unclosed@example.jp");
+    std::string d = "a@b;c";
+    ExtractAddress(d);
+    EXPECT_EQ(d, "a@b");
+}
+
+TEST(SplitAddressList, RemovesCommentsGroupNamesAndDuplicates)
+{
+    std::vector<std::string> list;
+    SplitAddressList("Friends: \"Doe, John\" <john@x.org>, jane@y.org (Jane, a comment), john@x.org,, <k@z>;", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"john@x.org", "jane@y.org", "k@z"}));
+    list.clear();
+    SplitAddressList("a@b (never closed, c@d", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"a@b"}));
+}
+
+TEST(ParseDate, ZonesAgreeOnTheSameInstant)
+{
+    const std::int64_t t = ParseDate("Tue, 2 Dec 1997 10:00:00 +0900");
+    EXPECT_EQ(t, 881024400);
+    EXPECT_EQ(ParseDate("2 Dec 97 01:00:00 GMT"), t);
+    EXPECT_EQ(ParseDate("1 Dec 1997 20:00:00 EST"), t);
+    EXPECT_EQ(ParseDate("2 dec 1997 10:00:00 jst"), t);
+    EXPECT_EQ(ParseDate("Tue,   2   December 1997   01:00 Z"), t);
+    EXPECT_EQ(ParseDate("2 Dec 1997 05:30:00 +0430"), t);
+    EXPECT_EQ(ParseDate("1 Dec 1997 21:30:00 -0330"), t);
+}
+
+TEST(ParseDate, UnknownZoneIsUtcAndBadInputGivesZero)
+{
+    EXPECT_EQ(ParseDate("2 Dec 1997 01:00:00 QQQ"), 881024400);
+    EXPECT_EQ(ParseDate("2 Dec 1997"), 0);
+    EXPECT_EQ(ParseDate(""), 0);
+    EXPECT_EQ(ParseDate("2 Foo 1997 01:00:00 GMT"), 0);
+    EXPECT_EQ(ParseDate("1 Jan 1970 00:00:00 +0900"), 0); // before 1970
+    EXPECT_EQ(ParseDate("99999999999999 Jan 99999999999 99999999:99:99 +99999999"), 0);
+    EXPECT_EQ(ParseDate("1 Jan 1970 00:00:01 GMT"), 1);
+}
+
+TEST(ParseDate, YearsPast2038AndTwoDigitYears)
+{
+    EXPECT_EQ(ParseDate("1 Jan 2040 00:00:00 GMT"), 2208988800LL);
+    EXPECT_EQ(ParseDate("1 Jan 05 00:00:00 GMT"), 1104537600LL); // 2005, not 1905
+    EXPECT_EQ(ParseDate("1 Jan 70 00:00:00 GMT"), 0);
+    EXPECT_EQ(ParseDate("2 Jan 70 00:00:00 GMT"), 86400);
+    EXPECT_EQ(ParseDate("1 Mar 2000 00:00:00 GMT") - ParseDate("28 Feb 2000 00:00:00 GMT"), 2 * 86400);
+}
+
+TEST(ParseDate, NoZoneIsLocalTimeOfThatDate)
+{
+    ZoneGuard tz("Asia/Tokyo");
+    EXPECT_EQ(ParseDate("2 Dec 1997 10:00:00"), 881024400);
+    ZoneGuard ny("America/New_York");
+    // Summer and winter dates each get their own offset.
+    EXPECT_EQ(ParseDate("1 Jul 2020 12:00:00"), ParseDate("1 Jul 2020 12:00:00 -0400"));
+    EXPECT_EQ(ParseDate("1 Jan 2020 12:00:00"), ParseDate("1 Jan 2020 12:00:00 -0500"));
+}
+
+TEST(LocalZoneText, FormatsTheCurrentOffset)
+{
+    {
+        ZoneGuard tz("Asia/Tokyo");
+        EXPECT_EQ(LocalZoneText(), "+0900");
+    }
+    {
+        ZoneGuard tz("Asia/Kolkata");
+        EXPECT_EQ(LocalZoneText(), "+0530");
+    }
+    {
+        ZoneGuard tz("UTC");
+        EXPECT_EQ(LocalZoneText(), "GMT");
+    }
+    {
+        ZoneGuard tz("<M0330>+3:30");
+        EXPECT_EQ(LocalZoneText(), "-0330");
+    }
+}
+
+TEST(MakeReplySubject, AddsReOnlyWhenMissing)
+{
+    EXPECT_EQ(MakeReplySubject("Subject: RE: test\r\n\r\n"), "RE: test");
+    EXPECT_EQ(MakeReplySubject("Subject: test\r\n\r\n"), "Re: test");
+    EXPECT_EQ(MakeReplySubject("Subject: re:x\r\n\r\n"), "re:x");
+    EXPECT_EQ(MakeReplySubject("From: a\r\n\r\n"), "");
+}
+
+TEST(GetMimeVersion, ReadsLeadingDigits)
+{
+    EXPECT_EQ(GetMimeVersion("MIME-Version: 1.0\r\n"), 1);
+    EXPECT_EQ(GetMimeVersion("Mime-Version:   2\r\n"), 2);
+    EXPECT_EQ(GetMimeVersion("Subject: x\r\n"), 0);
+    EXPECT_EQ(GetMimeVersion("Mime-Version: (produced by x) 1.0\r\n"), 0);
+}
+
+TEST(IsMultipart, FindsTheBoundaryInEveryForm)
+{
+    std::string b = "stale";
+    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed; boundary=\"abc\"\r\n\r\n", b));
+    EXPECT_EQ(b, "abc");
+    EXPECT_TRUE(IsMultipart("Content-Type: MultiPart/Mixed;Boundary=\"---------12-34\"\r\n", b));
+    EXPECT_EQ(b, "---------12-34");
+    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed;\r\n\tboundary=  plain end\r\n", b));
+    EXPECT_EQ(b, "plain");
+    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed\r\n", b));
+    EXPECT_EQ(b, "-");
+    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed; boundary=\"a;b=c\"\r\n", b));
+    EXPECT_EQ(b, "a;b=c");
+    EXPECT_TRUE(IsMultipart("Content-Type: multipart/mixed; boundary=\"unclosed\r\n", b));
+    EXPECT_EQ(b, "unclosed");
+    EXPECT_FALSE(IsMultipart("Content-Type: text/plain; boundary=x\r\n", b));
+    EXPECT_EQ(b, "");
+    EXPECT_FALSE(IsMultipart("Subject: multipart\r\n", b));
+    // A second Content-Type field can make an article multipart.
+    EXPECT_TRUE(IsMultipart("Content-Type: text/plain\r\nContent-Type: multipart/mixed; boundary=q\r\n", b));
+    EXPECT_EQ(b, "q");
+}
+
+TEST(ParseContentType, SplitsTypeSubtypeAndParameters)
+{
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ASSERT_TRUE(ParseContentType("Text/Plain ; charset=\"ISO-2022-JP\"; format=flowed ;junk; name=\"a;b.txt\"", type,
+                                 subtype, names, values));
+    EXPECT_EQ(type, "Text");
+    EXPECT_EQ(subtype, "Plain");
+    EXPECT_EQ(names, (std::vector<std::string>{"charset", "format", "name"}));
+    EXPECT_EQ(values, (std::vector<std::string>{"ISO-2022-JP", "flowed", "a;b.txt"}));
+    names.clear(), values.clear();
+    ASSERT_TRUE(ParseContentType("application-x-gzip", type, subtype, names, values));
+    EXPECT_EQ(type, "application-x-gzip");
+    EXPECT_EQ(subtype, "");
+    EXPECT_FALSE(ParseContentType("", type, subtype, names, values));
+    EXPECT_EQ(GetParameter("image/gif; NAME=\"x.gif\"", "name"), "x.gif");
+    EXPECT_EQ(GetParameter("image/gif", "name"), "");
+}
+
+TEST(ParseParameter, NeedsANameBeforeTheEqualsSign)
+{
+    std::string n, v;
+    EXPECT_FALSE(ParseParameter("", n, v));
+    EXPECT_FALSE(ParseParameter("=x", n, v));
+    EXPECT_FALSE(ParseParameter("novalue", n, v));
+    ASSERT_TRUE(ParseParameter("  name extra = \"quoted\" tail", n, v));
+    EXPECT_EQ(n, "name");
+    EXPECT_EQ(v, "quoted");
+    ASSERT_TRUE(ParseParameter("a=\"open", n, v));
+    EXPECT_EQ(v, "open");
+    ASSERT_TRUE(ParseParameter("a= b c ", n, v));
+    EXPECT_EQ(v, "b c");
+}
+
+TEST(ComposeHeaderLine, BuildsOneLineAndNeverInjectsAnother)
+{
+    EXPECT_EQ(ComposeHeaderLine("", "x", 1, false), "");
+    EXPECT_EQ(ComposeHeaderLine("Subject", "hello", 1, false), "Subject: hello\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject:", "hello", 1, false), "Subject: hello\r\n");
+    EXPECT_EQ(ComposeHeaderLine("X-A:B", "c", 1, false), "X-A:Bc\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject", "", 1, false), "Subject: \r\n");
+    static const char kHostile[] = "a\r\nControl: cancel\r\n.\r\n\0b";
+    EXPECT_EQ(ComposeHeaderLine("Subject", std::string(kHostile, sizeof kHostile - 1), 1, true),
+              "Subject: a  Control: cancel  .   b\r\n");
+    const std::string jis = ComposeHeaderLine("References", "<a@b>\nNewsgroups: x", 0, false);
+    EXPECT_EQ(jis.find('\n'), jis.size() - 1);
+}
+
+TEST(ComposeHeaderLine, ConvertsJapaneseText)
+{
+    const std::string sjis = "\x93\xfa\x96\x7b"; // 日本
+    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, 1, false), "Subject: " + sjis + "\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, 0, false), "Subject: \x1b$BF|K\\\x1b(B\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, 2, false), "Subject: \xc6\xfc\xcb\xdc\r\n");
+    const std::string encoded = ComposeHeaderLine("Subject", sjis, 2, true);
+    EXPECT_NE(encoded.find("=?ISO-2022-JP?B?"), std::string::npos) << encoded;
+    // Reading it back gives the same text.
+    EXPECT_EQ(GetHeaderField(encoded, "Subject", true), sjis);
+}
+
+TEST(MakeBoundary, HasTheFixedFormAndChanges)
+{
+    const std::string a = MakeBoundary(false);
+    const std::string b = MakeBoundary(true);
+    EXPECT_EQ(a.rfind("---------", 0), 0u);
+    EXPECT_EQ(b.rfind("---------XK", 0), 0u);
+    EXPECT_NE(a.find('-', 9), std::string::npos);
+    EXPECT_EQ(a.find_first_not_of("-0123456789"), std::string::npos);
+}
+
+} // namespace

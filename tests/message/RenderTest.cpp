@@ -1,0 +1,321 @@
+#include "TestUtil.h"
+
+#include "message/MimeRender.h"
+#include "message/UrlScanner.h"
+#include "textcodec/BinHex.h"
+#include "textcodec/Uuencode.h"
+
+#include <gtest/gtest.h>
+
+using namespace message;
+using testutil::Crlf;
+using testutil::Render;
+
+namespace {
+
+const std::string kSubjectSjis = "\x8c\x8f\x96\xbc\x83\x65\x83\x58\x83\x67"; // 件名テスト
+const std::string kBodySjis = "\x93\xfa\x96{\x8c\xea\x82\xcc\x83\x65\x83X\x83g";  // 日本語のテスト
+
+const std::string kPlain = Crlf(
+    "Path: news!not-for-mail\n"
+    "From: Taro <taro@example.jp>\n"
+    "Newsgroups: fj.test\n"
+    "Subject: =?ISO-2022-JP?B?GyRCN29MPiVGJTklSBsoQg==?=\n"
+    "Message-ID: <1@example.jp>\n"
+    "References: <0@example.jp>\n"
+    "  <00@example.jp>\n"
+    "Organization: Example\n"
+    " Works\n"
+    "\n"
+    "\n"
+    "Hello\n"
+    "..dot\n"
+    "see http://example.jp/a?b=1&c=2 now\n"
+    ".\n"
+    "after the end\n");
+
+TEST(RenderArticle, FiltersAndColoursTheHeader)
+{
+    auto r = Render(kPlain);
+    EXPECT_EQ(r->Tagged(),
+              "[hname]From:[hvalue] Taro <taro@example.jp>\n"
+              "[hname]Subject:[hvalue] " + kSubjectSjis + "\n"
+              "[hname]Organization:[hvalue] Example\n"
+              " Works\n"
+              "\n"
+              "[text]Hello\n"
+              ".dot\n"
+              "see [url]http://example.jp/a?b=1&c=2[text] now\n");
+    EXPECT_EQ(r->sink.Urls(), (std::vector<std::string>{"http://example.jp/a?b=1&c=2"}));
+    EXPECT_EQ(r->renderer->HeaderLineCount(), 5);
+    // The header text keeps every line, encoded words decoded.
+    EXPECT_NE(r->renderer->HeaderText().find("Subject: " + kSubjectSjis + "\r\n"), std::string::npos);
+    EXPECT_NE(r->renderer->HeaderText().find("Message-ID: <1@example.jp>\r\n"), std::string::npos);
+    ASSERT_EQ(r->renderer->Attachments().size(), 1u);
+    EXPECT_TRUE(r->renderer->Attachments()[0]->IsInline());
+}
+
+TEST(RenderArticle, ShowAllShowsEveryHeaderLineUndecoded)
+{
+    auto r = Render(kPlain, true);
+    const std::string tagged = r->Tagged();
+    EXPECT_EQ(tagged.substr(0, tagged.find("[text]")),
+              "[hname]Path:[hvalue] news!not-for-mail\n"
+              "[hname]From:[hvalue] Taro <taro@example.jp>\n"
+              "[hname]Newsgroups:[hvalue] fj.test\n"
+              "[hname]Subject:[hvalue] =?ISO-2022-JP?B?GyRCN29MPiVGJTklSBsoQg==?=\n"
+              "[hname]Message-ID:[hvalue] <1@example.jp>\n"
+              "[hname]References:[hvalue] <0@example.jp>\n"
+              "  <00@example.jp>\n"
+              "[hname]Organization:[hvalue] Example\n"
+              " Works\n"
+              "\n");
+}
+
+TEST(RenderArticle, ControlBytesInTheHeaderBecomeBlanks)
+{
+    auto r = Render(Crlf("Subject: a\x01" "b\x1a" "c\nX-Nul: a") + std::string("\0b\r\n\r\nbody\r\n", 11));
+    EXPECT_EQ(r->Tagged(), "[hname]Subject:[hvalue] a b?c\n[hname]X-Nul:[hvalue] a?b\n\n[text]body\n");
+}
+
+TEST(RenderArticle, Base64TextIsDecodedAndShownAtTheEndOfThePart)
+{
+    auto r = Render(Crlf("Subject: b\n"
+                         "Content-Type: text/plain; charset=ISO-2022-JP\n"
+                         "Content-Transfer-Encoding: base64\n"
+                         "\n"
+                         "GyRCRnxLXDhsJE4lRiU5\n"
+                         "\n"
+                         "JUgbKEIK\n"));
+    EXPECT_EQ(r->Tagged(), "[hname]Subject:[hvalue] b\n[hname]Content-Type:[hvalue] text/plain; charset=ISO-2022-JP\n\n"
+                           "[text]\n" + kBodySjis + "\n");
+}
+
+TEST(RenderArticle, QuotedPrintableJoinsSoftBreaks)
+{
+    auto r = Render(Crlf("Content-Transfer-Encoding: Quoted-Printable\n"
+                         "\n"
+                         "a=3Db soft=\n"
+                         "ly joined =  \n"
+                         "end=2e\n"
+                         "=1B$BF|K\\=1B(B\n"
+                         "bad =ZZ and =4\n"));
+    EXPECT_EQ(r->Tagged(), "[hvalue]\n[text]a=b softly joined end.\n\x93\xfa\x96{\nbad =ZZ and =4\n");
+}
+
+TEST(DecodeQuotedPrintableLine, EscapesSoftBreaksAndBrokenEscapes)
+{
+    EXPECT_EQ(DecodeQuotedPrintableLine("caf=E9"), "caf\xE9\r\n");
+    EXPECT_EQ(DecodeQuotedPrintableLine("caf=e9"), "caf\xE9\r\n");
+    EXPECT_EQ(DecodeQuotedPrintableLine("soft="), "soft");
+    EXPECT_EQ(DecodeQuotedPrintableLine("soft=  \t\r\n"), "soft");
+    EXPECT_EQ(DecodeQuotedPrintableLine("x=4"), "x=4\r\n");
+    EXPECT_EQ(DecodeQuotedPrintableLine("x=G1"), "x=G1\r\n");
+    EXPECT_EQ(DecodeQuotedPrintableLine("a\rb"), "a\r\n");
+    EXPECT_EQ(DecodeQuotedPrintableLine(""), "\r\n");
+}
+
+const std::string kMultipart = Crlf(
+    "From: a@b\n"
+    "Subject: parts\n"
+    "MIME-Version: 1.0\n"
+    "Content-Type: multipart/mixed; boundary=\"BB\"\n"
+    "\n"
+    "preamble\n"
+    "--BB\n"
+    "Content-Type: text/plain\n"
+    "\n"
+    "text part\n"
+    "--BB\n"
+    "Content-Type: image/gif; name=\"../../pic.gif\"\n"
+    "Content-Transfer-Encoding: base64\n"
+    "\n"
+    "R0lGODlh\n"
+    "--BB\n"
+    "Content-Type: message/rfc822\n"
+    "Content-Description: dir\\sub\\inner.eml\n"
+    "\n"
+    "Subject: inner\n"
+    "\n"
+    "inner body\n"
+    "--BB\n"
+    "--BB\n"
+    "Content-Type: application/octet-stream\n"
+    "Content-Disposition: attachment; filename=\"data.bin\"\n"
+    "\n"
+    "xyz\n"
+    "--BB--\n"
+    "epilogue\n");
+
+TEST(RenderArticle, MultipartShowsBoundariesMarkersAndTextParts)
+{
+    auto r = Render(kMultipart);
+    EXPECT_EQ(r->Tagged(),
+              "[hname]From:[hvalue] a@b\n"
+              "[hname]Subject:[hvalue] parts\n"
+              "[hname]MIME-Version:[hvalue] 1.0\n"
+              "[hname]Content-Type:[hvalue] multipart/mixed; boundary=\"BB\"\n"
+              "\n"
+              "[text]preamble\n"
+              "[boundary]--BB\n"
+              "[hname]Content-Type:[hvalue] text/plain\n"
+              "\n"
+              "[text]text part\n"
+              "[boundary]--BB\n"
+              "[hname]Content-Type:[hvalue] image/gif; name=\"../../pic.gif\"\n"
+              "[hname]Content-Transfer-Encoding:[hvalue] base64\n"
+              "\n"
+              "[marker]\n(MIME CONTENT)\n"
+              "[text]\n"
+              "[boundary]--BB\n"
+              "[hname]Content-Type:[hvalue] message/rfc822\n"
+              "[hname]Content-Description:[hvalue] dir\\sub\\inner.eml\n"
+              "\n"
+              "[marker]\n(Attached message)\n"
+              "[text]\n"
+              "[boundary]--BB\n"
+              "--BB\n"
+              "[hname]Content-Type:[hvalue] application/octet-stream\n"
+              "[hname]Content-Disposition:[hvalue] attachment; filename=\"data.bin\"\n"
+              "\n"
+              "[marker]\n(MIME CONTENT)\n"
+              "[text]\n"
+              "[boundary]--BB--\n");
+    const auto& att = r->renderer->Attachments();
+    ASSERT_EQ(att.size(), 5u);
+    EXPECT_EQ(att[0]->Name(), "");
+    EXPECT_TRUE(att[0]->IsInline());
+    EXPECT_EQ(att[1]->Name(), "../../pic.gif"); // listed as sent; only the file system sees the safe name
+    EXPECT_EQ(att[1]->SafeName(), "pic.gif");
+    EXPECT_FALSE(att[1]->IsInline());
+    EXPECT_EQ(att[1]->GetContentType(), "image/gif");
+    EXPECT_EQ(att[2]->Name(), "inner.eml");
+    EXPECT_TRUE(att[2]->IsMessage());
+    EXPECT_EQ(att[3]->Name(), ""); // the empty part
+    EXPECT_EQ(att[4]->Name(), "data.bin");
+    EXPECT_EQ(att[4]->Boundary(), "BB");
+}
+
+TEST(RenderArticle, ArticleEndInsideAPartEndsEverything)
+{
+    auto r = Render(Crlf("Content-Type: multipart/mixed; boundary=q\n\n--q\n\ntext\n.\n--q\nContent-Type: text/plain\n\nlost\n"));
+    EXPECT_EQ(r->Tagged(), "[hname]Content-Type:[hvalue] multipart/mixed; boundary=q\n\n[boundary]--q\n[hvalue]\n[text]text\n");
+    EXPECT_EQ(r->renderer->Attachments().size(), 1u);
+    // Inside a part header too.
+    auto h = Render(Crlf("Content-Type: multipart/mixed; boundary=q\n\n--q\nContent-Type: text/plain\n.\n"));
+    EXPECT_EQ(h->renderer->Attachments().size(), 0u);
+}
+
+TEST(RenderArticle, MultipartWithoutBoundaryIsOnePart)
+{
+    auto r = Render(Crlf("Content-Type: multipart/mixed\n\nbody\n"));
+    EXPECT_EQ(r->Tagged(), "[hname]Content-Type:[hvalue] multipart/mixed\n\n[marker]\n(MIME CONTENT)\n[text]\n");
+    ASSERT_EQ(r->renderer->Attachments().size(), 1u);
+    EXPECT_FALSE(r->renderer->Attachments()[0]->IsInline());
+}
+
+TEST(RenderArticle, NoStartBoundaryShowsOnlyThePreamble)
+{
+    auto r = Render(Crlf("Content-Type: multipart/mixed; boundary=zz\n\nno parts here\n--zz--\n"));
+    EXPECT_EQ(r->Tagged(), "[hname]Content-Type:[hvalue] multipart/mixed; boundary=zz\n\n[text]no parts here\n--zz--\n");
+    EXPECT_TRUE(r->renderer->Attachments().empty());
+}
+
+TEST(RenderArticle, EmbeddedUuencodeBlockIsHiddenAndRegistered)
+{
+    std::string uu = Crlf(Uuencode("hello world, some bytes\x01\x02", 0644, "C:\\dir\\hello.bin"));
+    auto r = Render(Crlf("Subject: uu\n\nbefore\n") + uu + Crlf("\nafter\nbegin 644\nbegin x name\n"));
+    EXPECT_EQ(r->Tagged(), "[hname]Subject:[hvalue] uu\n\n[text]before\n[marker]\n(UUENCODE CONTENT)\n"
+                           "[text]\nafter\nbegin 644\nbegin x name\n");
+    const auto& att = r->renderer->Attachments();
+    ASSERT_EQ(att.size(), 2u);
+    EXPECT_EQ(att[1]->Name(), "hello.bin");
+    EXPECT_FALSE(att[1]->IsInline());
+}
+
+TEST(RenderArticle, EmbeddedBinHexBlockTakesItsNameFromTheHeader)
+{
+    std::string hqx = Crlf(BinHexEncode(std::string(300, 'z'), "Read Me"));
+    ASSERT_EQ(hqx.rfind("(This file must be converted with BinHex 4.0)\r\n", 0), 0u) << hqx.substr(0, 60);
+    auto r = Render(Crlf("Subject: hqx\n\nbefore\n") + hqx + Crlf("\nafter\n"));
+    const auto& att = r->renderer->Attachments();
+    ASSERT_EQ(att.size(), 2u);
+    EXPECT_EQ(att[1]->Name(), "Read Me");
+    EXPECT_EQ(r->sink.PlainText().find("\n:"), std::string::npos) << r->sink.PlainText();
+    EXPECT_NE(r->Tagged().find("[marker]\n(BinHex4.0 CONTENT)\n"), std::string::npos);
+    EXPECT_NE(r->Tagged().find("after\n"), std::string::npos);
+}
+
+TEST(RenderArticle, UndecodableBinHexIsShownAsText)
+{
+    auto r = Render(Crlf("Subject: hqx\n\n(This file must be converted with BinHex 4.0)\n\n:not really binhex\n\nafter\n"));
+    EXPECT_EQ(r->renderer->Attachments().size(), 1u);
+    EXPECT_NE(r->sink.PlainText().find(":not really binhex\n"), std::string::npos) << r->sink.PlainText();
+}
+
+TEST(RenderArticle, LongLinesStayWhole)
+{
+    std::string longLine(100000, 'a');
+    auto r = Render(Crlf("Subject: long\n\n") + longLine + "\r\n.\r\n");
+    EXPECT_EQ(r->sink.PlainText(), "Subject: long\n\n" + longLine + "\n");
+}
+
+TEST(RenderArticle, ManyPartsAndEndOfFileWithoutDot)
+{
+    std::string article = Crlf("Content-Type: multipart/mixed; boundary=p\n\n");
+    for (int i = 0; i < 500; ++i)
+        article += Crlf("--p\nContent-Type: application/x-" + std::to_string(i) + "\n\nx\n");
+    auto r = Render(article);
+    EXPECT_EQ(r->renderer->Attachments().size(), 500u);
+    EXPECT_EQ(r->renderer->Attachments()[499]->GetContentType(), "application/x-499");
+}
+
+TEST(RenderArticle, OuterBoundaryEndsTheArticle)
+{
+    RecordingSink sink;
+    BodyRenderer renderer(sink);
+    auto file = CacheFile::Open(testutil::WriteFile(Crlf("Subject: s\n\nin\n--OUT--\nout\n")));
+    renderer.RenderArticle(file, 0, false, "out");
+    EXPECT_EQ(sink.Tagged(), "[hname]Subject:[hvalue] s\n\n[text]in\n");
+}
+
+TEST(RenderArticle, RenderingAgainClearsTheOldArticle)
+{
+    RecordingSink sink;
+    BodyRenderer renderer(sink);
+    auto file = CacheFile::Open(testutil::WriteFile(kMultipart));
+    renderer.RenderArticle(file, 0, false);
+    renderer.RenderArticle(file, 0, false);
+    EXPECT_EQ(renderer.Attachments().size(), 5u);
+    EXPECT_EQ(sink.PlainText().find("preamble"), sink.PlainText().rfind("preamble"));
+}
+
+TEST(RecordingSink, TagsEscapeBracketsButNotDoubleByteCharacters)
+{
+    RecordingSink sink;
+    sink.Append("a[b \x83\x81\x81\x5b\r\n", TextRole::Text, 0, false); // メー
+    sink.Append("x", TextRole::Url, 0, false);
+    EXPECT_EQ(sink.Tagged(), "[text]a[[b \x83\x81\x81\x5b\n[url]x");
+    EXPECT_EQ(sink.PlainText(), "a[b \x83\x81\x81\x5b\nx");
+}
+
+TEST(AppendWithUrls, MarksSchemesAndStopsAtTheRightCharacters)
+{
+    RecordingSink sink;
+    EXPECT_TRUE(AppendWithUrls(sink, "see (http://a.jp/~x/(y)) and ftp://b! end", TextRole::Text, 1, 2));
+    EXPECT_EQ(sink.Tagged(), "[text]see ([url]http://a.jp/~x/(y[text])) and [url]ftp://b[text]! end");
+    sink.Clear();
+    EXPECT_FALSE(AppendWithUrls(sink, "no scheme ://here http://x", TextRole::Text, 1, 2));
+    EXPECT_EQ(sink.Tagged(), "[text]no scheme ://here http://x");
+    sink.Clear();
+    // A double-byte character whose second byte is a letter is not part of the scheme.
+    const std::string text = "\x83\x41http://x.jp/\x82\xa0";
+    EXPECT_TRUE(AppendWithUrls(sink, text, TextRole::Text, 1, 2));
+    EXPECT_EQ(sink.Urls(), (std::vector<std::string>{"http://x.jp/"}));
+    EXPECT_TRUE(IsUrlCandidate("a://"));
+    EXPECT_TRUE(IsUrlCandidate("://"));
+    EXPECT_FALSE(IsUrlCandidate("ab"));
+    EXPECT_FALSE(IsUrlCandidate("http:/x"));
+}
+
+} // namespace

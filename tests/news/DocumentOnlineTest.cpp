@@ -1,0 +1,277 @@
+// The document's commands offline, and its online work against a scripted
+// peer for what a real server will not do: dropped connections, garbage,
+// stalls and refusals of service.
+#include "ScriptedHost.h"
+#include "TestSupport.h"
+
+#include "../net/FakeServer.h"
+#include "net/Tcpip.h"
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+using newstest::RecordingView;
+using newstest::ScriptedHost;
+using newstest::TempDir;
+
+namespace {
+
+struct DocFixture : ::testing::Test {
+    TempDir dir;
+    platform::Registry registry{dir / "registry"};
+    ScriptedHost host;
+    CLumeDoc doc{&host, &registry};
+    RecordingView view;
+
+    void SetUp() override
+    {
+        doc.OnNewDocument();
+        doc.Config().strNntpServer = "news.example";
+        doc.AddView(&view);
+    }
+    void TearDown() override { net::SetTcpWaitSec(12), net::SetTcpRetryCount(5); }
+
+    CommandState State(unsigned id)
+    {
+        CommandState s;
+        EXPECT_TRUE(doc.OnUpdateCommand(id, s)) << id;
+        return s;
+    }
+    CNewsGroup* AddGroup(const std::string& name, const std::string& marks)
+    {
+        auto g = std::make_unique<CNewsGroup>();
+        g->m_strName = name;
+        g->m_strReadList = marks;
+        g->m_bNew = false;
+        return doc.Groups().Set(std::move(g));
+    }
+    // Goes online against a fake whose script first greets and lists groups.
+    void Online(FakeServer& server)
+    {
+        host.connect = [&](const std::string&, int) { return server.TakeClient(); };
+        ASSERT_TRUE(doc.GoOnline({}));
+    }
+};
+
+void GreetAndList(FakePeer& p, const std::string& groups = "a.b 20 1 y\r\n")
+{
+    p.Send("200 fake ready\r\n");
+    if (p.ReadLine() == "LIST\r\n")
+        p.Send("215 list\r\n" + groups + ".\r\n");
+}
+
+TEST_F(DocFixture, CommandStatesOffline)
+{
+    EXPECT_TRUE(State(cmd::Online).enabled);
+    EXPECT_TRUE(State(cmd::Online).checkable);
+    EXPECT_FALSE(State(cmd::Online).checked);
+    for (unsigned id : {cmd::NextArticle, cmd::PrevArticle, cmd::MarkRead, cmd::NewArticle, cmd::Reload, cmd::FollowUp,
+                        cmd::NextUnread, cmd::Find, cmd::FindPrev, cmd::FindNext})
+        EXPECT_FALSE(State(id).enabled) << id;
+    doc.Config().strNntpServer.clear();
+    EXPECT_FALSE(State(cmd::Online).enabled);
+    // Mail and settings belong to other windows.
+    CommandState s;
+    EXPECT_FALSE(doc.OnUpdateCommand(32801, s));
+    EXPECT_FALSE(doc.OnCommand(32782));
+}
+
+TEST_F(DocFixture, HintCommandsAndForwarding)
+{
+    for (auto [id, h] : {std::pair{cmd::NextArticle, 32L}, {cmd::PrevArticle, 64L}, {cmd::NextUnread, 16L},
+                         {cmd::MarkRead, 512L}})
+        EXPECT_TRUE(doc.OnCommand(id));
+    EXPECT_EQ(view.hints, (std::vector<long>{32, 64, 16, 512}));
+    doc.OnCommand(cmd::FindNext);
+    doc.OnCommand(cmd::PageForward);
+    doc.OnCommand(cmd::Print);
+    ASSERT_EQ(host.forwarded.size(), 3u);
+    EXPECT_EQ(host.forwarded[0].first, DocumentHost::Pane::ArticleList);
+    EXPECT_EQ(host.forwarded[2], std::pair(DocumentHost::Pane::Body, cmd::Print));
+
+    EXPECT_FALSE(State(cmd::ShowHeader).checked);
+    doc.OnCommand(cmd::ShowHeader);
+    EXPECT_TRUE(State(cmd::ShowHeader).checked);
+    EXPECT_EQ(registry.GetInt("BodyView", "bShowHeader", 0), 1);
+    EXPECT_EQ(view.hints.back(), 2);
+}
+
+TEST_F(DocFixture, ViewsMayLeaveWhileBeingTold)
+{
+    RecordingView second;
+    doc.AddView(&second);
+    view.onHint = [&](long) { doc.RemoveView(&second); };
+    doc.UpdateAllViews(nullptr, 4);
+    EXPECT_TRUE(second.hints.empty());
+    doc.UpdateAllViews(&view, 8); // the sender is not told
+    EXPECT_EQ(view.hints, std::vector<long>{4});
+}
+
+TEST_F(DocFixture, FailedConnectStaysOfflineQuietly)
+{
+    host.connect = [](const std::string&, int) { return -1; };
+    doc.Config().nNntpPort = 70000; // out of range: the default port is used
+    doc.ToggleOnline();
+    ASSERT_EQ(host.connectCalls.size(), 1u);
+    EXPECT_EQ(host.connectCalls[0], std::pair(std::string("news.example"), 119));
+    EXPECT_FALSE(doc.IsConnected());
+    EXPECT_FALSE(doc.IsBusy());
+    EXPECT_TRUE(view.hints.empty());
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.waitDepth, 0);
+}
+
+TEST_F(DocFixture, PostingOfflineIsRefusedButAnOpenWindowComesForward)
+{
+    doc.Config().strRealName = "Taro";
+    doc.OnCommand(cmd::NewArticle);
+    EXPECT_EQ(host.StopIds(), std::vector<unsigned>{61250});
+    EXPECT_TRUE(host.postParams.empty());
+    EXPECT_EQ(doc.LastPostParams().strRealName, "Taro");
+    host.postWindowExists = true;
+    doc.OnCommand(cmd::FollowUp);
+    EXPECT_EQ(host.activations, 1);
+    EXPECT_EQ(host.messages.size(), 1u);
+}
+
+TEST_F(DocFixture, GreetingRefusedShowsConnectErrorAndGoesOffline)
+{
+    FakeServer server([](FakePeer& p) {
+        p.Send("502 go away\r\n");
+        p.ReadToEnd();
+    });
+    host.connect = [&](const std::string&, int) { return server.TakeClient(); };
+    EXPECT_FALSE(doc.GoOnline({}));
+    ASSERT_EQ(host.texts.size(), 1u);
+    EXPECT_EQ(host.texts[0].rfind("Connect Error!! ", 0), 0u);
+    EXPECT_FALSE(doc.IsConnected());
+    EXPECT_TRUE(view.hints.empty());
+}
+
+TEST_F(DocFixture, ListRefusedOrDroppedGoesOfflineKeepingWhatWasRead)
+{
+    {
+        FakeServer server([](FakePeer& p) {
+            p.Send("200 ready\r\n");
+            p.ReadLine();
+            p.Send("503 overloaded\r\n");
+            p.AnswerQuit();
+        });
+        host.connect = [&](const std::string&, int) { return server.TakeClient(); };
+        EXPECT_FALSE(doc.GoOnline({}));
+        EXPECT_FALSE(doc.IsConnected());
+    }
+    {
+        FakeServer server([](FakePeer& p) {
+            p.Send("200 ready\r\n");
+            p.ReadLine();
+            p.Send("215 list\r\nx.one 5 1 y\r\nx.two 7 3 y\r\nx.thr");
+        });
+        host.connect = [&](const std::string&, int) { return server.TakeClient(); };
+        EXPECT_FALSE(doc.GoOnline({}));
+    }
+    EXPECT_FALSE(doc.IsConnected());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(view.hints.empty());
+    ASSERT_NE(doc.Groups().Find("x.two"), nullptr);
+    EXPECT_EQ(doc.Groups().Find("x.two")->m_nFirst, 3);
+    EXPECT_EQ(doc.Groups().Find("x.thr"), nullptr);
+    EXPECT_TRUE(host.progress.back()->closed);
+    EXPECT_EQ(host.progress.back()->caption, 61224u);
+}
+
+// HEAD refusals: only "no such article" marks a number read; a refusal of
+// service stops the fetch and leaves every other number unread.
+TEST_F(DocFixture, OnlyMissingArticlesAreMarkedRead)
+{
+    for (const char* refusal : {"480 authentication required", "502 access denied", "503 overloaded", "400 closing",
+                                "500 what?"}) {
+        SCOPED_TRACE(refusal);
+        host = ScriptedHost();
+        doc.OnNewDocument();
+        doc.Config().strNntpServer = "news.example";
+        const std::string code(refusal, 3);
+        FakeServer server([&](FakePeer& p) {
+            GreetAndList(p);
+            p.ReadLine();
+            p.Send("211 20 1 20 a.b\r\n");
+            p.ReadLine();
+            p.Send("423 no such article\r\n");
+            p.ReadLine();
+            p.Send("430 no such article\r\n");
+            p.ReadLine();
+            p.Send("412 something else\r\n");
+            p.ReadLine();
+            p.Send(std::string(refusal) + "\r\n");
+            if (code != "400")
+                p.AnswerQuit();
+        });
+        Online(server);
+        CNewsGroup* g = doc.Groups().Find("a.b");
+        g->m_strReadList = "1-5";
+        doc.SetCurrentGroup(g);
+        EXPECT_FALSE(doc.OpenCurrentGroup());
+        EXPECT_EQ(g->m_strReadList, "1-5,19-20");
+        EXPECT_EQ(doc.GetCurrentGroup(), nullptr);
+        EXPECT_TRUE(doc.Articles().empty());
+        EXPECT_EQ(host.StopIds(), std::vector<unsigned>{61279});
+        EXPECT_FALSE(doc.IsBusy());
+        doc.GoOffline();
+    }
+}
+
+TEST_F(DocFixture, DroppedGarbledOrStalledHeadersMarkNothing)
+{
+    doc.Config().nTcpWaitSec = 1;
+    doc.Config().nTcpRetryCount = 1;
+    doc.ApplyTransportSettings();
+    const std::function<void(FakePeer&)> endings[] = {
+        [](FakePeer& p) { p.Send("221 20 <a@b> head\r\nSubject: cut"); },            // drop inside the header
+        [](FakePeer& p) { p.Send("garbage\r\n"); p.ReadToEnd(); },                     // not a status line
+        [](FakePeer& p) { p.Send("221 20 <a@b> head\r\nSubject: x\r\n"); p.ReadToEnd(); }, // stall
+        [](FakePeer& p) { p.Close(); },                                                 // drop before the reply
+    };
+    for (const auto& ending : endings) {
+        host = ScriptedHost();
+        FakeServer server([&](FakePeer& p) {
+            GreetAndList(p);
+            p.ReadLine();
+            p.Send("211 20 1 20 a.b\r\n");
+            p.ReadLine();
+            ending(p);
+        });
+        Online(server);
+        CNewsGroup* g = doc.Groups().Find("a.b");
+        g->m_strReadList = "";
+        doc.SetCurrentGroup(g);
+        EXPECT_FALSE(doc.OpenCurrentGroup());
+        EXPECT_EQ(g->m_strReadList, "");
+        EXPECT_FALSE(doc.IsConnected()); // out of step: closed, never reused
+        EXPECT_EQ(host.StopIds(), std::vector<unsigned>{61279});
+        server.Join();
+        doc.GoOffline();
+    }
+}
+
+TEST_F(DocFixture, GroupFailuresAreReported)
+{
+    FakeServer server([](FakePeer& p) {
+        GreetAndList(p, "a.b 20 1 y\r\nc.d 5 1 y\r\n");
+        p.ReadLine();
+        p.Send("211 20 1\r\n"); // short reply
+        p.ReadLine();
+        p.Send("502 denied\r\n");
+        p.AnswerQuit();
+    });
+    Online(server);
+    int first = 7, last = 7;
+    bool unread = true;
+    EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("a.b"), first, last, unread));
+    EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("c.d"), first, last, unread));
+    EXPECT_EQ(host.StopIds(), (std::vector<unsigned>{61279, 61279}));
+    EXPECT_TRUE(doc.Groups().Find("c.d")->m_bSubscribed);
+    EXPECT_GT(first, last); // never a range to fetch after a failure
+}
+
+} // namespace

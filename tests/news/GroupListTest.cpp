@@ -1,0 +1,110 @@
+// Merging the server's group list into the group table.
+#include "news/GroupListParser.h"
+#include "news/GroupTable.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+CNewsGroup* Known(CGroupTable& table, const std::string& name, const std::string& marks, bool subscribed = true)
+{
+    auto g = std::make_unique<CNewsGroup>();
+    g->m_strName = name;
+    g->m_strReadList = marks;
+    g->m_bSubscribed = subscribed;
+    g->m_bNew = false;
+    return table.Set(std::move(g));
+}
+
+TEST(GroupList, KnownGroupTakesServerRangeAndDropsMarksBelowIt)
+{
+    CGroupTable table;
+    Known(table, "a.b", "1-10");
+    Known(table, "c.d", "1-10,95-105,130,2-3", false);
+    CNewsGroup* ab = MergeGroupListLine(table, "a.b 120 100 y\r\n");
+    ASSERT_EQ(ab, table.Find("a.b"));
+    EXPECT_EQ(ab->m_nFirst, 100);
+    EXPECT_EQ(ab->m_nLast, 120);
+    EXPECT_EQ(ab->m_strReadList, "");
+    EXPECT_FALSE(ab->m_bNew);
+    EXPECT_TRUE(ab->m_bSubscribed);
+    // The straddling range is clipped, ranges above stay, order is kept, and
+    // the text is not normalised; the subscription is the file's.
+    CNewsGroup* cd = MergeGroupListLine(table, "c.d 0000000200 0000000100 n");
+    EXPECT_EQ(cd->m_strReadList, "100-105,130");
+    EXPECT_FALSE(cd->m_bSubscribed);
+    EXPECT_FALSE(cd->m_bPostAllowed);
+    EXPECT_EQ(table.GetCount(), 2u);
+}
+
+TEST(GroupList, UnknownGroupArrivesSubscribedAndNewAtTheEnd)
+{
+    CGroupTable table;
+    Known(table, "a.b", "");
+    CNewsGroup* g = MergeGroupListLine(table, "x.y 5 1 y\r\n");
+    ASSERT_NE(g, nullptr);
+    EXPECT_TRUE(g->m_bNew);
+    EXPECT_TRUE(g->m_bSubscribed);
+    EXPECT_EQ(g->m_strName, "x.y");
+    std::vector<std::string> order;
+    table.ForEach([&](const CNewsGroup& x) { order.push_back(x.m_strName); });
+    EXPECT_EQ(order, (std::vector<std::string>{"a.b", "x.y"}));
+    // Listed again (the next time online): no longer new.
+    MergeGroupListLine(table, "x.y 6 1 y");
+    EXPECT_FALSE(g->m_bNew);
+    EXPECT_EQ(g->m_nLast, 6);
+}
+
+TEST(GroupList, PostingFlagAndShortLines)
+{
+    struct Case {
+        const char* line;
+        bool post;
+        int last, first;
+    } cases[] = {
+        {"c.d 50 40 m", true, 50, 40},  {"c.d 50 40 =", false, 50, 40}, {"c.d 50 40 n", false, 50, 40},
+        {"c.d 50 40 N", false, 50, 40}, {"c.d 50 40 Y", true, 50, 40},  {"c.d 50 40 x", true, 50, 40},
+        {"c.d 50 40 =other.group", false, 50, 40},
+        {"c.d 50 40", true, 50, 40},    {"c.d 50", true, 50, 0},        {"c.d\r\n", true, 0, 0},
+        {"c.d\t50\t40\tn\r\n", false, 50, 40},
+    };
+    for (const auto& c : cases) {
+        GroupListLine out;
+        ASSERT_TRUE(ParseGroupListLine(c.line, out)) << c.line;
+        EXPECT_EQ(out.name, "c.d") << c.line;
+        EXPECT_EQ(out.postAllowed, c.post) << c.line;
+        EXPECT_EQ(out.last, c.last) << c.line;
+        EXPECT_EQ(out.first, c.first) << c.line;
+    }
+}
+
+TEST(GroupList, NumbersAreHeldToTheArticleRange)
+{
+    GroupListLine out;
+    ASSERT_TRUE(ParseGroupListLine("big 99999999999 2147483648 y", out));
+    EXPECT_EQ(out.last, INT32_MAX);
+    EXPECT_EQ(out.first, INT32_MAX);
+    ASSERT_TRUE(ParseGroupListLine("neg -5 -2147483649 y", out));
+    EXPECT_EQ(out.last, 0);
+    EXPECT_EQ(out.first, 0);
+    ASSERT_TRUE(ParseGroupListLine("junk 12abc zz y", out));
+    EXPECT_EQ(out.last, 12);
+    EXPECT_EQ(out.first, 0);
+}
+
+TEST(GroupList, NamesTheReadMarksFileCannotHoldAreSkipped)
+{
+    CGroupTable table;
+    for (const char* line : {"", "\r\n", "   ", "a:b 1 1 y", "a!b 1 1 y", std::string("a\0b 1 1 y", 9).c_str(),
+                             "a\rb 1 1 y", "a.b 1 1\r y"}) {
+        EXPECT_EQ(MergeGroupListLine(table, line), nullptr) << line;
+    }
+    EXPECT_EQ(MergeGroupListLine(table, std::string_view("a\0b 1 1 y", 9)), nullptr);
+    EXPECT_TRUE(table.IsEmpty());
+    // High bytes (UTF-8 names) are fine.
+    EXPECT_NE(MergeGroupListLine(table, "fj.\xe6\x97\xa5 3 1 y\r\n"), nullptr);
+}
+
+} // namespace
