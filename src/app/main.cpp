@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
+#include "ui/CArticleView.h"
 #include "ui/MainFrame.h"
 #include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
@@ -39,6 +40,11 @@ int main(int argc, char** argv)
         return 0;
     instance.Listen();
 
+    ui::CMainFrame::SetPaneFactory([](int index, ui::UiDocument& doc, ui::CMainFrame& frame) -> QWidget* {
+        if (index == ui::CMainFrame::ArticlePane)
+            return ui::MakeArticleView(doc, frame, platform::Registry::User());
+        return nullptr;
+    });
     ui::LumeDocument document(&platform::Registry::User());
     app::CLumeApp lume(platform::Registry::User(), document);
     if (!lume.InitInstance(commandLine))

@@ -1,8 +1,13 @@
 #include "ui/LumeDocument.h"
 
+#include "net/Tcpip.h"
 #include "platform/StringTable.h"
 #include "ui/SjisText.h"
+#include "ui/ProgressWindow.h"
 #include "ui/UiHost.h"
+
+#include <QApplication>
+#include <QCoreApplication>
 
 #include <QStringDecoder>
 
@@ -69,7 +74,76 @@ int NewsHost::ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::
     return ui::ShowMessage(window_, text, kind, false);
 }
 
-LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry) {}
+int NewsHost::ShowMessageText(const std::string& text, MessageIcon icon)
+{
+    using Icon = ui::WindowHost::Icon;
+    const Icon kind = icon == MessageIcon::Stop ? Icon::Error
+                      : icon == MessageIcon::Information ? Icon::Information
+                                                         : Icon::Question;
+    return ui::ShowMessage(window_, FromSjis(text), kind, false);
+}
+
+void NewsHost::Beep() { QApplication::beep(); }
+
+namespace {
+class ProgressAdapter : public DocumentProgress {
+public:
+    ProgressAdapter(int delayMs, QWidget* main) : window_(delayMs, main) {}
+    bool Open(unsigned captionId) override { return window_.Open(captionId); }
+    void SetTotal(long long total) override { window_.SetTotal(total); }
+    void SetPosition(long long position) override { window_.SetPosition(position); }
+    void SetMessage(const std::string& text) override { window_.SetMessage(text); }
+    bool Cancelled() const override { return window_.Cancelled(); }
+    void Close() override { window_.Close(); }
+
+private:
+    ProgressWindow window_;
+};
+} // namespace
+
+std::unique_ptr<DocumentProgress> NewsHost::MakeProgress(int delayMs)
+{
+    return std::make_unique<ProgressAdapter>(delayMs, window_);
+}
+
+void NewsHost::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void NewsHost::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+void NewsHost::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+
+int NewsHost::ConnectServer(const std::string& server, int port)
+{
+    return connectStep_ ? connectStep_(server, port) : -1;
+}
+
+void NewsHost::SetPaneCommands(Pane pane, std::function<void(unsigned)> handler)
+{
+    paneCommands_[pane == Pane::Body ? 1 : 0] = std::move(handler);
+}
+
+void NewsHost::ForwardCommand(Pane pane, unsigned id)
+{
+    if (auto& handler = paneCommands_[pane == Pane::Body ? 1 : 0])
+        handler(id);
+}
+
+bool LumeDocument::OnUpdateCommand(CmdUI& state)
+{
+    CommandState s;
+    if (!doc_.OnUpdateCommand(state.id, s))
+        return false;
+    state.Enable(s.enabled);
+    if (s.checkable)
+        state.SetCheck(s.checked);
+    return true;
+}
+
+LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry)
+{
+    // Network waits let the windows work (repaints, Cancel buttons).
+    net::SetPumpHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+}
 
 bool LumeDocument::OnOpenDocument(const std::filesystem::path& path)
 {

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace ui {
@@ -22,9 +24,25 @@ public:
     explicit NewsHost(QWidget* window = nullptr) : window_(window) {}
     void SetWindow(QWidget* window) { window_ = window; }
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
+    int ShowMessageText(const std::string& text, MessageIcon icon) override;
+    void Beep() override;
+    std::unique_ptr<DocumentProgress> MakeProgress(int delayMs) override;
+    void PumpEvents() override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+
+    // The panes plug in here: the article list pane's connect step and the
+    // pane commands the document passes on.
+    using ConnectStep = std::function<int(const std::string& server, int port)>;
+    void SetConnectStep(ConnectStep step) { connectStep_ = std::move(step); }
+    int ConnectServer(const std::string& server, int port) override;
+    void SetPaneCommands(Pane pane, std::function<void(unsigned)> handler);
+    void ForwardCommand(Pane pane, unsigned id) override;
 
 private:
     QWidget* window_;
+    ConnectStep connectStep_;
+    std::function<void(unsigned)> paneCommands_[2];
 };
 
 class LumeDocument : public UiDocument {
@@ -38,7 +56,7 @@ public:
     bool OnSaveDocument(const std::filesystem::path& path) override;
     bool IsModified() const override { return doc_.IsModified(); }
     void SetModified(bool modified) override { doc_.SetModifiedFlag(modified); }
-    bool IsBusy() const override { return false; }
+    bool IsBusy() const override { return doc_.IsBusy(); }
     bool ShowAllGroup() const override { return doc_.Config().bShowAllGroup; }
     bool ShowUnreadGroup() const override { return doc_.Config().bShowUnreadGroup; }
     void OnComposeClosed() override {}
@@ -48,8 +66,8 @@ public:
     const std::filesystem::path& PathName() const override { return doc_.GetPathName(); }
     void SetPathName(std::filesystem::path path) override { doc_.SetPathName(std::move(path)); }
 
-    bool OnCommand(unsigned) override { return false; }
-    bool OnUpdateCommand(CmdUI&) override { return false; }
+    bool OnCommand(unsigned id) override { return doc_.OnCommand(id); }
+    bool OnUpdateCommand(CmdUI& state) override;
 
 private:
     NewsHost host_;
