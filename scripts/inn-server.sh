@@ -7,7 +7,8 @@
 #   scripts/inn-server.sh env DIR            print LUMETRA_TEST_NNTP_HOST/PORT lines for eval
 #
 # Groups: fj.test, fj.test.one, local.test, local.japanese (posting allowed),
-# local.readonly (no posting), local.moderated (moderated).
+# local.readonly (no posting), local.moderated (moderated), local.bulk (for
+# tests that need thousands of articles), local.empty (accepts no articles).
 # Articles from 127.0.0.2 are taken as a feeder's (IHAVE), byte for byte.
 set -euo pipefail
 
@@ -140,6 +141,8 @@ local.test 0000000000 0000000001 y
 local.japanese 0000000000 0000000001 y
 local.readonly 0000000000 0000000001 n
 local.moderated 0000000000 0000000001 m
+local.bulk 0000000000 0000000001 y
+local.empty 0000000000 0000000001 x
 CONF
   cat > "$d/db/newsgroups" <<'CONF'
 fj.test	Test postings. (Japanese)
@@ -148,6 +151,8 @@ local.test	Local test group.
 local.japanese	Japanese test articles.
 local.readonly	No posting here.
 local.moderated	A moderated group.
+local.bulk	Many articles for the article list tests.
+local.empty	Never holds an article.
 CONF
   : > "$d/db/active.times"
   : > "$d/db/history"

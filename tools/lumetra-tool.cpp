@@ -9,6 +9,8 @@
 //   lumetra-tool decode base64|qp|uu|binhex IN OUT
 //   lumetra-tool newsrc FILE    groups of a read-marks file, normalised marks
 //   lumetra-tool config FILE    the nineteen values of a configuration file
+//   lumetra-tool online --config FILE.lum                       group list timing
+//   lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP   article list
 //   lumetra-tool render [--all] [--tags] [--message] FILE   the body pane's text
 //   lumetra-tool extract [--message] FILE DIR               save every attachment
 //
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "news/NewsTool.h"
+#include "news/OnlineTool.h"
 #include "message/ArticleTool.h"
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
@@ -44,6 +47,8 @@ const char* kUsage =
     "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n"
     "       lumetra-tool newsrc FILE\n"
     "       lumetra-tool config FILE\n"
+    "       lumetra-tool online --config FILE.lum\n"
+    "       lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
     "       lumetra-tool extract [--message] FILE DIR\n";
 
@@ -308,6 +313,10 @@ int main(int argc, char** argv)
     if (cmd == "newsrc" || cmd == "config") {
         const std::vector<std::string> args(argv + 2, argv + argc);
         return (cmd == "newsrc" ? NewsrcCommand : ConfigCommand)(args, std::cout, std::cerr);
+    }
+    if (cmd == "online" || cmd == "open") {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        return (cmd == "online" ? OnlineCommand : OpenCommand)(args, std::cout, std::cerr);
     }
     if (cmd == "render" || cmd == "extract") {
         std::vector<std::string> args(argv + 2, argv + argc);

@@ -230,7 +230,12 @@ int CNntp::List()
 int CNntp::Group(const std::string& name, std::string& reply, int& count, int& first, int& last)
 {
     reply.clear();
-    auto r = sendCommand("GROUP " + name);
+    // A name is one protocol word: nothing in it may end the command line.
+    std::string word = name;
+    for (char& ch : word)
+        if (ch == '\r' || ch == '\n' || ch == '\0')
+            ch = '?';
+    auto r = sendCommand("GROUP " + word);
     if (!r) {
         // A refusal (411) is handed back for the caller's message.
         if (replyCode_ != 0)

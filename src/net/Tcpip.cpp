@@ -309,7 +309,9 @@ int CTcpip::ReadLine(std::string& out) { return ReadLine(out, LineLimitMs()); }
 
 int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
 {
-    const std::uint64_t deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(limitMs, 0));
+    // The clock is read only once a receive is needed: lines already in the
+    // buffer are the common case and reading the clock is not free.
+    std::uint64_t deadline = 0;
     for (;;) {
         PumpPending();
         std::size_t lf = buffer_.find('\n', cursor_ + scanned_);
@@ -331,6 +333,8 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             out.clear();
             return 0;
         }
+        if (deadline == 0)
+            deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(limitMs, 0));
         // A short read emptied the socket: wait before the next one instead
         // of asking in vain. A full one means more is probably there.
         if (drained_) {

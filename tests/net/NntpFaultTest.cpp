@@ -292,7 +292,8 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
     EXPECT_EQ(nntp.ReplyCode(), 411);
     EXPECT_EQ(reply, "411 No such group no.such\r\n");
     // A short 211 reply is a failure, not zeros; the connection stays usable.
-    EXPECT_EQ(nntp.Group("short", reply, count, first, last), 0);
+    // (A name cannot smuggle a second command in.)
+    EXPECT_EQ(nntp.Group("sh\r\nort", reply, count, first, last), 0);
     EXPECT_EQ(reply, "211 5 1\r\n");
     EXPECT_EQ(count, 7);
     EXPECT_EQ(nntp.IsConnected(), 1);
@@ -307,7 +308,7 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
     EXPECT_EQ(nntp.ReadDataLine(line), 0);
     nntp.disconnect();
     server.Join();
-    EXPECT_EQ(server.received(), "GROUP no.such\r\nGROUP short\r\nXYZZY\r\nARTICLE 9\r\n");
+    EXPECT_EQ(server.received(), "GROUP no.such\r\nGROUP sh??ort\r\nXYZZY\r\nARTICLE 9\r\n");
     EXPECT_TRUE(Logged("NNTP: >> GROUP no.such\r\n"));
     EXPECT_TRUE(Logged("NNTP: << 411 No such group no.such\r\n\r\n"));
     EXPECT_TRUE(Logged("NNTP: Disconect\r\n"));

@@ -272,6 +272,7 @@ TEST_F(DocFixture, GroupFailuresAreReported)
     EXPECT_EQ(host.StopIds(), (std::vector<unsigned>{61279, 61279}));
     EXPECT_TRUE(doc.Groups().Find("c.d")->m_bSubscribed);
     EXPECT_GT(first, last); // never a range to fetch after a failure
+    doc.GoOffline();
 }
 
 } // namespace

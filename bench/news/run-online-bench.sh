@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Starts a private INN holding 50 000 extra groups, runs bench_online against
+# it, then adds 50 000 more for the memory run, and stops the server.
+#   bench/news/run-online-bench.sh [BUILD_DIR]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$here/build-bench}
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DLUMETRA_BUILD_GUI=OFF -DLUMETRA_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target bench_online -j2 >/dev/null
+dir=$(mktemp -d /tmp/lumetra-bench.XXXXXX)
+trap 'bash "$here/scripts/inn-server.sh" stop "$dir" || true; rm -rf "$dir"' EXIT
+add_groups() { # prefix count
+  bash "$here/scripts/inn-server.sh" stop "$dir"
+  python3 - "$dir/db/active" "$1" "$2" <<'PY'
+import sys
+with open(sys.argv[1], "a") as f:
+    for i in range(int(sys.argv[3])):
+        f.write("%s%05d 0000000000 0000000001 y\n" % (sys.argv[2], i))
+PY
+  chown news:news "$dir/db/active"
+}
+port=$(bash "$here/scripts/inn-server.sh" start "$dir")
+add_groups bench.group 50000
+port=$(bash "$here/scripts/inn-server.sh" start "$dir" "$port")
+"$build/bench/news/bench_online" 127.0.0.1 "$port"
+add_groups bench.more 50000
+port=$(bash "$here/scripts/inn-server.sh" start "$dir" "$port")
+"$build/bench/news/bench_online" 127.0.0.1 "$port" memory

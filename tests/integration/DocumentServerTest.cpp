@@ -1,0 +1,594 @@
+// The document against a real INN (scripts/inn-server.sh): going online with
+// a real news.rc, opening groups, limits, Cancel, reload, refusals and
+// re-entry. Tests post their own articles and set read marks so that only
+// those count as unread, so earlier traffic on the server does not matter.
+#include "../news/ScriptedHost.h"
+
+#include "net/Nntp.h"
+#include "news/LumeDoc.h"
+#include "news/OnlineTool.h"
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using newstest::RecordingView;
+using newstest::ScriptedHost;
+
+namespace {
+
+struct Server {
+    std::string host;
+    int port = 0;
+};
+
+std::optional<Server> TestServer()
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port || !*host || !*port)
+        return std::nullopt;
+    return Server{host, std::atoi(port)};
+}
+
+std::string Tag()
+{
+    static int counter = 0;
+    return "d" + std::to_string(::getpid()) + "x" + std::to_string(std::random_device{}() % 100000) + "n" +
+           std::to_string(++counter);
+}
+
+// Posts plain articles over one raw connection.
+class Poster {
+public:
+    explicit Poster(const Server& s) : fd_(ScriptedHost::PlainConnect(s.host, s.port)) { Line(); }
+    ~Poster()
+    {
+        if (fd_ >= 0) {
+            Send("QUIT\r\n");
+            ::close(fd_);
+        }
+    }
+    bool Post(const std::string& group, const std::string& subject, const std::string& extra = {})
+    {
+        Send("POST\r\n");
+        if (Line().rfind("340", 0) != 0)
+            return false;
+        Send("From: tester@example.invalid\r\nNewsgroups: " + group + "\r\nSubject: " + subject + "\r\n" + extra +
+             "\r\nbody of " + subject + "\r\n.\r\n");
+        return Line().rfind("240", 0) == 0;
+    }
+    // "211 count first last": first and last.
+    std::pair<int, int> Range(const std::string& group)
+    {
+        Send("GROUP " + group + "\r\n");
+        int c = 0, f = 0, l = 0;
+        std::sscanf(Line().c_str(), "211 %d %d %d", &c, &f, &l);
+        return {f, l};
+    }
+
+    // Numbers from hi down to lo whose Subject holds tag.
+    std::vector<int> Find(const std::string& group, int lo, int hi, const std::string& tag)
+    {
+        Range(group);
+        std::vector<int> found;
+        Send("XHDR Subject " + std::to_string(lo) + "-" + std::to_string(hi) + "\r\n");
+        if (Line().rfind("221", 0) != 0)
+            return found;
+        for (std::string l = Line(); l != ".\r\n" && !l.empty(); l = Line())
+            if (l.find(tag) != std::string::npos)
+                found.insert(found.begin(), std::atoi(l.c_str()));
+        return found;
+    }
+
+private:
+    void Send(const std::string& s) { (void)!::send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
+    std::string Line()
+    {
+        std::string l;
+        char c;
+        while (::recv(fd_, &c, 1, 0) == 1) {
+            l += c;
+            if (c == '\n')
+                break;
+        }
+        return l;
+    }
+    int fd_;
+};
+
+#define REQUIRE_SERVER()                                                                           \
+    if (!server_)                                                                                  \
+    GTEST_SKIP() << "LUMETRA_TEST_NNTP_HOST/PORT not set: start scripts/inn-server.sh to run this"
+
+struct DocServer : ::testing::Test {
+    std::optional<Server> server_ = TestServer();
+    fs::path dir;
+    ScriptedHost host;
+    std::unique_ptr<platform::Registry> registry;
+    std::unique_ptr<CLumeDoc> doc;
+    RecordingView view;
+
+    void SetUp() override
+    {
+        std::string templ = (fs::temp_directory_path() / "lumetra-doc-XXXXXX").string();
+        dir = ::mkdtemp(templ.data());
+        registry = std::make_unique<platform::Registry>(dir / "registry");
+        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc->AddView(&view);
+    }
+    void TearDown() override
+    {
+        doc.reset();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    // A configuration file naming the server, and a news.rc beside it.
+    fs::path WriteConfig(const std::string& newsrc, int limit = 50, bool showOld = false)
+    {
+        const fs::path lum = dir / "test.lum";
+        std::ofstream(lum) << "[config]\r\nnNntpPort=" << server_->port << "\r\nstrNntpServer=" << server_->host
+                           << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << limit
+                           << "\r\nbShowOldArticle=" << (showOld ? "YES" : "NO") << "\r\nstrRealName=Taro\r\n"
+                           << "strMailAddress=taro@example.invalid\r\nPostKanjiCode=2\r\n";
+        std::ofstream(dir / "news.rc", std::ios::binary) << newsrc;
+        return lum;
+    }
+    void Online(const std::string& newsrc, int limit = 50, bool showOld = false)
+    {
+        ASSERT_TRUE(doc->OnOpenDocument(WriteConfig(newsrc, limit, showOld)));
+        doc->ToggleOnline();
+        ASSERT_TRUE(doc->IsConnected()) << host.texts.size();
+    }
+    // Posts count articles to group. Other tests may post to the same group
+    // meanwhile: ours are found by their tag.
+    struct Posted {
+        int first = 0;  // the group's last article before
+        int second = 0; // and after
+        std::vector<int> ours; // newest first
+    };
+    Posted Fresh(const std::string& group, int count, const std::string& tag)
+    {
+        Poster p(*server_);
+        Posted r;
+        r.first = p.Range(group).second;
+        for (int i = 0; i < count; ++i)
+            EXPECT_TRUE(p.Post(group, tag + " " + std::to_string(i)));
+        r.second = p.Range(group).second;
+        r.ours = p.Find(group, r.first + 1, r.second, tag + " ");
+        EXPECT_EQ(r.ours.size(), static_cast<std::size_t>(count));
+        return r;
+    }
+    // Opens group with every article but unread (newest first) marked read.
+    bool OpenUnread(const std::string& group, const std::vector<int>& unread)
+    {
+        std::string marks;
+        long long from = 1;
+        for (auto it = unread.rbegin(); it != unread.rend(); ++it) {
+            if (*it > from)
+                marks += (marks.empty() ? "" : ",") + std::to_string(from) + "-" + std::to_string(*it - 1);
+            from = *it + 1LL;
+        }
+        marks += (marks.empty() ? "" : ",") + std::to_string(from) + "-2147483647";
+        return OpenWith(group, marks);
+    }
+    bool OpenWith(const std::string& group, const std::string& marks)
+    {
+        CNewsGroup* g = doc->Groups().Find(group);
+        EXPECT_NE(g, nullptr) << group;
+        if (!g)
+            return false;
+        doc->SetCurrentGroup(nullptr); // stores the open group's marks first
+        g->m_strReadList = marks;
+        doc->SetCurrentGroup(g);
+        return doc->OpenCurrentGroup();
+    }
+    // Opens group with everything up to readUpTo marked read.
+    bool Open(const std::string& group, int readUpTo)
+    {
+        return OpenWith(group, readUpTo > 0 ? "1-" + std::to_string(readUpTo) : "");
+    }
+    std::vector<int> Numbers() const
+    {
+        std::vector<int> n;
+        for (const auto& a : doc->Articles())
+            n.push_back(a->m_nNumber);
+        return n;
+    }
+    static std::vector<int> Down(int hi, int lo)
+    {
+        std::vector<int> v;
+        for (int n = hi; n >= lo; --n)
+            v.push_back(n);
+        return v;
+    }
+};
+
+TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
+{
+    REQUIRE_SERVER();
+    Online("local.test: 1-3\r\nfj.test! 1-2\r\nno.such.group: 1-5\r\n");
+    EXPECT_EQ(view.hints, std::vector<long>{14});
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_FALSE(doc->IsBusy());
+    EXPECT_EQ(host.waitDepth, 0);
+    ASSERT_FALSE(host.progress.empty());
+    EXPECT_EQ(host.progress[0]->caption, 61224u);
+    EXPECT_TRUE(host.progress[0]->closed);
+    EXPECT_EQ(host.delays[0], 600);
+    EXPECT_EQ(host.progress[0]->messages[0].rfind("0: ", 0), 0u);
+    EXPECT_TRUE(host.messages.empty());
+
+    Poster p(*server_);
+    const CNewsGroup* lt = doc->Groups().Find("local.test");
+    ASSERT_NE(lt, nullptr);
+    EXPECT_FALSE(lt->m_bNew);
+    EXPECT_TRUE(lt->m_bSubscribed);
+    EXPECT_EQ(std::pair(lt->m_nFirst, lt->m_nLast), p.Range("local.test"));
+    const CNewsGroup* fj = doc->Groups().Find("fj.test");
+    EXPECT_FALSE(fj->m_bSubscribed);
+    EXPECT_FALSE(fj->m_bNew);
+    const CNewsGroup* bulk = doc->Groups().Find("local.bulk");
+    ASSERT_NE(bulk, nullptr) << "scripts/inn-server.sh lists local.bulk in a fresh server folder";
+    EXPECT_TRUE(bulk->m_bNew);
+    EXPECT_TRUE(bulk->m_bSubscribed);
+    EXPECT_FALSE(doc->Groups().Find("local.readonly")->m_bPostAllowed);
+    EXPECT_TRUE(doc->Groups().Find("local.moderated")->m_bPostAllowed);
+    const CNewsGroup* gone = doc->Groups().Find("no.such.group");
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->m_nFirst, 0);
+    EXPECT_EQ(gone->m_nLast, 0);
+    CReadList goneMarks;
+    goneMarks.Parse(gone->m_strReadList);
+    EXPECT_EQ(goneMarks.Sets(), std::vector<CReadSet>{CReadSet(1, 5)});
+    EXPECT_EQ(doc->LastGroupListStats().lines + 1, static_cast<long long>(doc->Groups().GetCount()));
+
+    // Online is checked now; offline tells the panes and keeps the table.
+    CommandState s;
+    doc->OnUpdateCommand(cmd::Online, s);
+    EXPECT_TRUE(s.checked && s.enabled);
+    for (unsigned id : {cmd::NextArticle, cmd::NewArticle, cmd::FollowUp, cmd::NextUnread, cmd::Find, cmd::Reload,
+                        cmd::MarkRead}) {
+        CommandState c;
+        doc->OnUpdateCommand(id, c);
+        // Reload needs an open group and Mark read a non-empty list.
+        EXPECT_EQ(c.enabled, id != cmd::Reload && id != cmd::MarkRead) << id;
+    }
+    doc->OnCommand(cmd::Online);
+    EXPECT_FALSE(doc->IsConnected());
+    EXPECT_EQ(view.hints, (std::vector<long>{14, 14}));
+    // A second time online does not read the file again (the table is not empty).
+    std::ofstream(dir / "news.rc", std::ios::binary) << "local.test: 1-99999\r\n";
+    doc->OnCommand(cmd::Online);
+    EXPECT_EQ(doc->Groups().Find("local.test")->m_strReadList, "1-3");
+    EXPECT_FALSE(doc->Groups().Find("local.bulk")->m_bNew);
+
+    // Saving writes every group, the new ones included.
+    ASSERT_TRUE(doc->OnSaveDocument(dir / "test.lum"));
+    std::ifstream in(dir / "news.rc", std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(saved.find("local.bulk: \r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("fj.test! 1-2\r\n"), std::string::npos) << saved;
+}
+
+TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
+{
+    REQUIRE_SERVER();
+    const std::string tag = Tag();
+    const auto one = Fresh("local.test", 1, tag);
+    const auto many = Fresh("fj.test.one", 120, tag);
+    Online("");
+
+    // local.empty accepts nothing: no HEAD is sent, the list stays empty.
+    ASSERT_NE(doc->Groups().Find("local.empty"), nullptr);
+    EXPECT_TRUE(Open("local.empty", 0));
+    EXPECT_TRUE(doc->Articles().empty());
+
+    EXPECT_TRUE(OpenUnread("local.test", one.ours));
+    ASSERT_EQ(Numbers(), one.ours);
+    EXPECT_EQ(doc->Articles()[0]->m_strSubject, tag + " 0");
+    EXPECT_EQ(doc->Articles()[0]->m_strFrom, "tester@example.invalid");
+    EXPECT_GT(doc->Articles()[0]->m_timeDate, 1700000000);
+    EXPECT_EQ(doc->Articles()[0]->m_strMessageID.front(), '<');
+
+    view.hints.clear();
+    doc->Config().nMaxReadArtcleCount = 500;
+    EXPECT_TRUE(OpenUnread("fj.test.one", many.ours));
+    EXPECT_EQ(Numbers(), many.ours);
+    EXPECT_EQ(doc->Articles().back()->m_strSubject, tag + " 0");
+    EXPECT_TRUE(host.limitPresets.empty());
+    const auto& progress = *host.progress.back();
+    EXPECT_EQ(progress.caption, 61225u);
+    const CNewsGroup* fjOne = doc->Groups().Find("fj.test.one");
+    EXPECT_EQ(progress.total, fjOne->m_nLast - fjOne->m_nFirst + 1);
+    EXPECT_TRUE(progress.closed);
+    EXPECT_TRUE(view.hints.empty()); // the pane asked; it rebuilds itself
+
+    // Read articles are listed too with bShowOldArticle, unread ones marked.
+    doc->Config().bShowOldArticle = true;
+    EXPECT_TRUE(Open("fj.test.one", many.second - 3));
+    for (const auto& a : doc->Articles())
+        if (a->m_nNumber <= many.second) {
+            EXPECT_EQ(a->m_bRead, a->m_nNumber <= many.second - 3) << a->m_nNumber;
+        }
+    EXPECT_GE(doc->Articles().size(), 120u);
+}
+
+TEST_F(DocServer, LimitDialogAndShowOldArticleStop)
+{
+    REQUIRE_SERVER();
+    const std::string tag = Tag();
+    const auto f = Fresh("local.test", 12, tag);
+    Online("", 5);
+    // 5 unread, dialog preset 5; Yes with 3 gives 3 more, then the dialog again.
+    host.limitAnswers = {{IDYES, 3}, {IDNO, 9}};
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
+    EXPECT_EQ(Numbers(), std::vector<int>(f.ours.begin(), f.ours.begin() + 8));
+    EXPECT_EQ(host.limitPresets, (std::vector<int>{5, 8}));
+    // Cancel or a number below 1 stop at once.
+    for (ScriptedHost::LimitAnswer a : {ScriptedHost::LimitAnswer{IDCANCEL, 3}, {IDYES, 0}, {IDYES, -4}}) {
+        host.limitAnswers = {a};
+        EXPECT_TRUE(OpenUnread("local.test", f.ours));
+        EXPECT_EQ(doc->Articles().size(), 5u);
+    }
+    // With read articles listed, the limit stops silently when one was read.
+    host.limitPresets.clear();
+    doc->Config().bShowOldArticle = true;
+    EXPECT_TRUE(OpenUnread("local.test", {f.ours[0], f.ours[1]}));
+    EXPECT_EQ(doc->Articles().size(), 5u);
+    EXPECT_TRUE(doc->Articles().back()->m_bRead);
+    EXPECT_TRUE(host.limitPresets.empty());
+}
+
+TEST_F(DocServer, FiveThousandArticles)
+{
+    REQUIRE_SERVER();
+    Poster p(*server_);
+    const auto range = p.Range("local.bulk");
+    if (range.second == 0 && range.first == 0)
+        GTEST_SKIP() << "the server has no local.bulk (made by scripts/inn-server.sh in a fresh folder)";
+    const int have = range.second >= range.first ? range.second - range.first + 1 : 0;
+    const std::string tag = Tag();
+    for (int i = have; i < 5000; ++i)
+        ASSERT_TRUE(p.Post("local.bulk", tag + " bulk " + std::to_string(i)));
+    const int last = p.Range("local.bulk").second;
+    Online("", 1000);
+    host.limitAnswers = {{IDYES, 500}, {IDYES, 100000}};
+    EXPECT_TRUE(OpenWith("local.bulk", "1-" + std::to_string(last - 5000) + "," + std::to_string(last + 1) + "-2147483647"));
+    EXPECT_EQ(Numbers(), Down(last, last - 4999));
+    EXPECT_EQ(host.limitPresets, (std::vector<int>{1000, 1500}));
+    std::set<std::string> ids;
+    for (const auto& a : doc->Articles())
+        ids.insert(a->m_strMessageID);
+    EXPECT_EQ(ids.size(), 5000u);
+}
+
+TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
+{
+    REQUIRE_SERVER();
+    const auto f = Fresh("local.test", 6, Tag());
+    Online("");
+    for (int step : {1, 4}) {
+        view.hints.clear();
+        host.cancelAtMessage = step;
+        EXPECT_FALSE(OpenUnread("local.test", f.ours));
+        EXPECT_TRUE(doc->Articles().empty());
+        EXPECT_EQ(doc->GetCurrentGroup(), nullptr);
+        EXPECT_EQ(view.hints, std::vector<long>{4});
+        EXPECT_TRUE(host.progress.back()->closed);
+        EXPECT_EQ(host.openNow, 0);
+    }
+    host.cancelAtMessage = 0;
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
+    EXPECT_EQ(Numbers(), f.ours);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
+{
+    REQUIRE_SERVER();
+    const auto f = Fresh("local.test", 4, Tag());
+    Online("local.test: 1-" + std::to_string(f.first) + "\r\nlocal.gone.away: 1-3\r\n");
+
+    // 411: reported, unsubscribed, nothing fetched, still a success.
+    EXPECT_TRUE(Open("local.gone.away", 3));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].id, 61280u);
+    EXPECT_EQ(host.messages[0].args, std::vector<std::string>{"local.gone.away"});
+    EXPECT_FALSE(doc->Groups().Find("local.gone.away")->m_bSubscribed);
+    EXPECT_TRUE(doc->Articles().empty());
+    host.messages.clear();
+
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
+    ASSERT_EQ(doc->Articles().size(), 4u);
+
+    // Reload: a start below the first and an end of 0 or above the last mean
+    // the group's range; only unread articles not yet listed are fetched.
+    doc->MarkArticleRead(f.ours[0]);
+    EXPECT_TRUE(doc->IsModified());
+    doc->ClearArticles();
+    view.hints.clear();
+    const CNewsGroup* g = doc->GetCurrentGroup();
+    for (auto [s, e] : {std::pair{-5, 0}, {1, f.second + 100}}) {
+        host.reloadAnswers = {{IDOK, s, e}};
+        doc->OnCommand(cmd::Reload);
+    }
+    EXPECT_EQ(host.reloadPresets[0], std::pair(g->m_nFirst, g->m_nLast));
+    const std::vector<int> rest(f.ours.begin() + 1, f.ours.end());
+    EXPECT_EQ(Numbers(), rest);
+    EXPECT_EQ(view.hints, (std::vector<long>{4, 4}));
+    // Cancel in dialog 122: nothing happens.
+    host.reloadAnswers = {{IDCANCEL, 1, 1}};
+    doc->OnCommand(cmd::Reload);
+    EXPECT_EQ(view.hints.size(), 2u);
+    EXPECT_TRUE(host.messages.empty());
+
+    // The mark went into the group's marks: the next open skips it.
+    CNewsGroup* lt = doc->Groups().Find("local.test");
+    doc->SetCurrentGroup(nullptr);
+    doc->SetCurrentGroup(lt);
+    EXPECT_TRUE(doc->OpenCurrentGroup());
+    EXPECT_EQ(Numbers(), rest);
+
+    // 423 for numbers the server does not have: marked read, nothing listed.
+    const int missing = f.second + 1000000;
+    doc->ReadList().RemoveAll();
+    EXPECT_TRUE(doc->FetchArticles(missing, missing + 2, false, -1));
+    EXPECT_TRUE(doc->ReadList().IsRead(missing + 1));
+    EXPECT_EQ(doc->Articles().size(), 3u);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+// Commands arriving while a fetch pumps events are refused, and nothing the
+// running loop uses goes away.
+TEST_F(DocServer, ReentryDuringFetchAndGroupListIsRefused)
+{
+    REQUIRE_SERVER();
+    const auto f = Fresh("local.test", 8, Tag());
+    ASSERT_TRUE(doc->OnOpenDocument(WriteConfig("")));
+    int refusedDuringList = 0;
+    host.onPump = [&](int n) {
+        if (n != 3)
+            return;
+        CommandState s;
+        doc->OnUpdateCommand(cmd::Online, s);
+        refusedDuringList += !s.enabled;
+        refusedDuringList += !doc->GoOffline();
+        refusedDuringList += !doc->OnOpenDocument(dir / "test.lum");
+        refusedDuringList += !doc->FetchGroupList();
+        doc->ToggleOnline();
+    };
+    doc->ToggleOnline();
+    ASSERT_TRUE(doc->IsConnected());
+    EXPECT_EQ(refusedDuringList, 4);
+    EXPECT_EQ(host.connectCalls.size(), 1u);
+    EXPECT_EQ(view.hints, std::vector<long>{14});
+
+    CNewsGroup* other = doc->Groups().Find("fj.test");
+    CNewsGroup* lt = doc->Groups().Find("local.test");
+    int pumps = 0;
+    bool checked = false;
+    host.onPump = [&](int) {
+        if (++pumps != 4)
+            return;
+        checked = true;
+        const auto count = doc->Articles().size();
+        doc->ToggleOnline();
+        EXPECT_FALSE(doc->GoOffline());
+        EXPECT_EQ(doc->SetCurrentGroup(other), lt);
+        EXPECT_FALSE(doc->OpenCurrentGroup());
+        int a = 0, b = 0;
+        bool u = false;
+        EXPECT_FALSE(doc->OpenGroup(*other, a, b, u));
+        EXPECT_FALSE(doc->FetchArticles(1, 5, true, -1));
+        doc->ClearArticles();
+        host.reloadAnswers = {{IDOK, 1, 5}};
+        doc->OnCommand(cmd::Reload);
+        EXPECT_FALSE(doc->OnNewDocument());
+        EXPECT_EQ(doc->Articles().size(), count);
+        EXPECT_EQ(doc->GetCurrentGroup(), lt);
+        EXPECT_TRUE(doc->IsConnected());
+    };
+    host.beeps = 0;
+    EXPECT_TRUE(OpenUnread("local.test", f.ours));
+    EXPECT_TRUE(checked);
+    EXPECT_GE(host.beeps, 3);
+    EXPECT_TRUE(host.reloadPresets.empty());
+    EXPECT_EQ(Numbers(), f.ours);
+    host.onPump = nullptr;
+    // Still in step with the server.
+    EXPECT_TRUE(OpenUnread("local.test", {f.ours[0]}));
+    EXPECT_EQ(Numbers(), std::vector<int>{f.ours[0]});
+}
+
+TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
+{
+    REQUIRE_SERVER();
+    Online("");
+    doc->SetCurrentGroup(doc->Groups().Find("local.test"));
+    doc->OnCommand(cmd::NewArticle);
+    ASSERT_EQ(host.postParams.size(), 1u);
+    const PostParams& p = host.postParams[0];
+    EXPECT_EQ(p.strRealName, "Taro");
+    EXPECT_EQ(p.strMailAddress, "taro@example.invalid");
+    EXPECT_EQ(p.strNntpServer, server_->host);
+    EXPECT_EQ(p.nNntpPort, server_->port);
+    EXPECT_EQ(p.PostKanjiCode, 2);
+    EXPECT_EQ(p.strNewsgroups, "local.test");
+    EXPECT_TRUE(p.attachPath.empty());
+    EXPECT_EQ(host.postSources[0], nullptr);
+
+    // The shown article's groups and distribution (decoded) replace them.
+    host.showsArticle = true;
+    host.shownHeader = "Newsgroups: fj.test,local.test\r\nDistribution: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\r\n"
+                       "Subject: hello\r\n\r\n";
+    host.shownText = "Subject: hello\r\n\r\nbody line\r\n";
+    doc->OnCommand(cmd::NewArticle);
+    EXPECT_EQ(host.postParams[1].strNewsgroups, "fj.test,local.test");
+    EXPECT_EQ(host.postParams[1].strDistribution, "\x93\xfa\x96\x7b");
+
+    // A follow-up gets the header and the body without its header lines.
+    doc->OnCommand(cmd::FollowUp);
+    EXPECT_EQ(host.postParams[2].strNewsgroups, "local.test");
+    ASSERT_NE(host.postSources[2], nullptr);
+    EXPECT_EQ(host.postSources[2]->header, host.shownHeader);
+    EXPECT_EQ(host.postSources[2]->body, host.shownText);
+    registry->WriteInt("BodyView", "bShowHeader", 1);
+    doc->OnCommand(cmd::FollowUp);
+    EXPECT_EQ(host.postSources[3]->body, "\r\n\r\nbody line\r\n");
+    EXPECT_TRUE(host.messages.empty());
+
+    host.postResult = PostWindowResult::CreateFailed;
+    doc->OnCommand(cmd::NewArticle);
+    host.postResult = PostWindowResult::Abandoned;
+    doc->OnCommand(cmd::FollowUp);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].id, 61248u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
+{
+    REQUIRE_SERVER();
+    const std::string tag = Tag();
+    Poster p(*server_);
+    const int before = p.Range("local.japanese").second;
+    // "日本" as an ISO-2022-JP encoded word.
+    ASSERT_TRUE(p.Post("local.japanese", "=?ISO-2022-JP?B?GyRCRnxLXBsoQg==?= " + tag));
+    const int last = p.Range("local.japanese").second;
+    const fs::path lum = WriteConfig("local.japanese: 1-" + std::to_string(before) + "\r\n");
+
+    std::ostringstream out, err;
+    EXPECT_EQ(OpenCommand({"--config", lum.string(), "--save", "local.japanese"}, out, err), 0) << err.str();
+    EXPECT_NE(out.str().find(std::to_string(last) + "\t"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("\t\xe6\x97\xa5\xe6\x9c\xac " + tag + "\n"), std::string::npos) << out.str();
+    std::ifstream in(dir / "news.rc", std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t at = saved.find("local.japanese: ");
+    ASSERT_NE(at, std::string::npos) << saved;
+    CReadList marks;
+    marks.Parse(saved.substr(at + 16, saved.find('\r', at) - at - 16));
+    EXPECT_TRUE(marks.IsRead(last));
+    EXPECT_FALSE(marks.HasUnreadIn(1, last)) << saved;
+
+    std::ostringstream out2;
+    EXPECT_EQ(OnlineCommand({"--config", lum.string()}, out2, err), 0);
+    EXPECT_EQ(out2.str().rfind("groups ", 0), 0u);
+    EXPECT_EQ(OpenCommand({"--config", lum.string(), "no.such.group"}, out2, err), 1);
+    EXPECT_EQ(OpenCommand({"--config"}, out2, err), 2);
+}
+
+} // namespace
