@@ -74,7 +74,10 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFra
     for (int i = 0; i < 3; ++i)
         list_->SetColumnWidth(i, header_->ColumnWidth(i));
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    list_->selChanged = [this](int, CTreeListItem*) { ShowCurrent(); };
+    list_->selChanged = [this](int, CTreeListItem*) {
+        if (!searching_ && !loading_)
+            ShowCurrent();
+    };
     list_->viewport()->installEventFilter(this);
     list_->installEventFilter(this);
     setFocusProxy(list_);
@@ -205,11 +208,19 @@ void CArticleView::OnUpdate(DocumentView*, long hint)
     if (!(hint & kHintMask))
         return;
     if (hint & hint::Group) {
+        if (searching_) {
+            // The search walks the rows (and their articles, which the
+            // document may just have freed): it stops at once and the
+            // rebuild follows when it has unwound.
+            deferredHint_ = hint;
+            ++generation_;
+            return;
+        }
         LoadGroup(hint);
         return;
     }
-    // A move while the search walks the rows would pull the rows away under it.
-    if (searching_)
+    // Moves during a fetch or the search would work on rows being replaced.
+    if (searching_ || loading_)
         return;
     if (hint & hint::NextUnread) {
         if (!NextUnread())
@@ -247,7 +258,10 @@ void CArticleView::LoadGroup(long hint)
     if (group != shown_) {
         shown_ = group;
         title_->repaint();
-        if (!doc_.OpenCurrentGroup())
+        loading_ = true;
+        const bool opened = doc_.OpenCurrentGroup();
+        loading_ = false;
+        if (!opened)
             return;
         // The fetch pumped events: another rebuild may have happened inside.
         if (generation != generation_ || doc_.GetCurrentGroup() != group)
@@ -479,7 +493,10 @@ void CArticleView::SearchArticles(bool upwards)
         if (progress.Cancelled())
             break;
         progress.SetMessage(ToSjis(Format(platform::IDS_61277, {std::to_string(number)})));
-        if (body->FindText(!upwards, searchText_, noCase)) {
+        const bool match = body->FindText(!upwards, searchText_, noCase);
+        if (generation != generation_)
+            break;
+        if (match) {
             list_->SetCurRow(row);
             list_->ScrollToRow(row, true);
             MarkShown(node);
@@ -491,6 +508,12 @@ void CArticleView::SearchArticles(bool upwards)
     list_->SetRedraw(true);
     list_->viewport()->update();
     progress.Close();
+    if (deferredHint_) {
+        const long deferred = deferredHint_;
+        deferredHint_ = 0;
+        LoadGroup(deferred);
+        return;
+    }
     if (generation != generation_)
         return;
     if (found)

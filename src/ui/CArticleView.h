@@ -128,6 +128,8 @@ private:
     // whether the nodes it walks still exist.
     unsigned generation_ = 0;
     bool searching_ = false;
+    bool loading_ = false;
+    long deferredHint_ = 0;
 };
 
 // The pane for the frame's factory; also hooks the connect step and the

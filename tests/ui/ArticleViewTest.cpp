@@ -202,14 +202,22 @@ struct OtherPanes : DocumentView, BodySearch {
     std::string nextGroup;
     int loaded = -1;
     int matchAt = -1;
+    int switchAt = -1;
+    std::string switchTo;
     std::string selected;
     explicit OtherPanes(CLumeDoc& d) : doc(d) { doc.AddView(this); }
     ~OtherPanes() override { doc.RemoveView(this); }
     void OnUpdate(DocumentView*, long hint) override
     {
         hints.push_back(hint);
-        if (hint == hint::Article)
+        if (hint == hint::Article) {
             loaded = doc.m_nCurrentArticle;
+            if (loaded == switchAt && !switchTo.empty()) {
+                // The user picks another group while the body loads.
+                doc.SetCurrentGroup(doc.Groups().Find(switchTo));
+                doc.UpdateAllViews(this, hint::GroupMoved);
+            }
+        }
         if (hint == hint::NextUnreadGroup && !nextGroup.empty()) {
             doc.SetCurrentGroup(doc.Groups().Find(nextGroup));
             doc.UpdateAllViews(this, hint::GroupMoved);
@@ -563,6 +571,38 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     others_->matchAt = CArticleListBox::ArticleOf(list().NodeOfRow(2))->m_nNumber;
     view_->OnCommand(32787);
     EXPECT_EQ(list().GetCurSel(), 2);
+}
+
+TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
+{
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test");
+    ASSERT_GT(list().GetCount(), 6);
+    others_->matchAt = -5;
+    others_->switchAt = CArticleListBox::ArticleOf(list().NodeOfRow(4))->m_nNumber;
+    others_->switchTo = "local.test";
+    ArticleSearchDialog::SetHook([](ArticleSearchDialog::Request& r) {
+        r.text = "never";
+        return 1;
+    });
+    view_->OnCommand(32786);
+    EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.test"));
+    EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
+    EXPECT_TRUE(messages.empty()) << "no 'not found' for a search that was broken off";
+    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+}
+
+TEST_F(ArticlePane, ClickingARowShowsItsArticle)
+{
+    ASSERT_TRUE(Online());
+    view_->show();
+    OpenGroup("fj.test");
+    const QRect r = list().ItemRect(5);
+    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, r.center() + QPoint(40, 0));
+    ASSERT_TRUE(WaitFor([&] { return list().GetCurSel() == 5; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return doc().m_nCurrentArticle == Current(); }, 3000));
+    EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
+    EXPECT_TRUE(doc().ReadList().IsRead(Current()));
 }
 
 TEST_F(ArticlePane, ColumnWidthsAndFontPersist)
