@@ -1,13 +1,16 @@
 // The article list pane: threading, the moves, marking read, the search
 // across bodies, settings, and the connect step against a real INN.
+#include "app/LumeApp.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 #include "ui/ArticleDialogs.h"
 #include "ui/CArticleView.h"
 #include "ui/CArticleViewSearch.h"
+#include "ui/CommandIds.h"
 #include "ui/ConnectDialog.h"
 #include "ui/LogFontRecord.h"
 #include "ui/LumeDocument.h"
+#include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 #include "ui/TreeListImages.h"
 #include "ui/UiHost.h"
@@ -15,9 +18,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -234,10 +240,10 @@ protected:
     {
         const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
         const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
-        if (!host || !port)
+        if (NeedsServer() && (!host || !port))
             GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT (scripts/inn-server.sh, demo articles)";
-        host_ = host;
-        port_ = std::atoi(port);
+        host_ = host ? host : "127.0.0.1";
+        port_ = port ? std::atoi(port) : 119;
         ASSERT_TRUE(dir_.isValid());
         registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
         SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
@@ -258,6 +264,7 @@ protected:
         CArticleView::SetFontDialogHook({});
         Close();
     }
+    virtual bool NeedsServer() const { return true; }
     std::filesystem::path Config() const { return dir_.filePath("test.lum").toStdString(); }
     void Open(bool askAtEnd = true)
     {
@@ -318,6 +325,12 @@ protected:
     std::deque<int> answers;
 };
 
+// The cases that need no news server.
+class ArticlePaneLocal : public ArticlePane {
+protected:
+    bool NeedsServer() const override { return false; }
+};
+
 TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
 {
     EXPECT_EQ(view_->TitleText(), QString());
@@ -329,7 +342,7 @@ TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
     EXPECT_FALSE(view_->ConnectDialog());
 }
 
-TEST_F(ArticlePane, CancelledConnectLeavesTheDocumentOffline)
+TEST_F(ArticlePaneLocal, CancelledConnectLeavesTheDocumentOffline)
 {
     // A port where nothing listens: the dialog retries until Cancel.
     QTcpServer probe;
@@ -344,7 +357,7 @@ TEST_F(ArticlePane, CancelledConnectLeavesTheDocumentOffline)
     EXPECT_FALSE(others_->Saw(hint::Online));
 }
 
-TEST_F(ArticlePane, BadGreetingShowsConnectErrorAndStaysOffline)
+TEST_F(ArticlePaneLocal, BadGreetingShowsConnectErrorAndStaysOffline)
 {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
@@ -605,7 +618,7 @@ TEST_F(ArticlePane, ClickingARowShowsItsArticle)
     EXPECT_TRUE(doc().ReadList().IsRead(Current()));
 }
 
-TEST_F(ArticlePane, ColumnWidthsAndFontPersist)
+TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
 {
     EXPECT_EQ(view_->Header()->ColumnWidth(0), 100);
     EXPECT_EQ(view_->Header()->ColumnWidth(1), 50);
@@ -652,6 +665,80 @@ TEST_F(ArticlePane, Screenshot)
     OpenGroup("local.japanese");
     QTest::qWait(50);
     view_->grab().save(QDir(QString::fromLocal8Bit(out)).filePath(QStringLiteral("article-pane-local-japanese.png")));
+}
+
+} // namespace
+
+// The pane in the main window: the frame's factory, the document's commands
+// reaching it, and its context menu.
+namespace {
+
+TEST(ArticlePaneInFrame, OnlineNextArticleAndTheContextMenu)
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port)
+        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    QTemporaryDir dir;
+    platform::Registry registry(dir.filePath("registry").toStdString());
+    const QString config = dir.filePath("frame.lum");
+    std::ofstream(config.toStdString(), std::ios::binary)
+        << "[config]\r\nnNntpPort=" << port << "\r\nstrNntpServer=" << host
+        << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=100\r\nbShowOldArticle=YES\r\n";
+    std::vector<QString> messages;
+    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) {
+        messages.push_back(text);
+        return int(WindowHost::No);
+    });
+    CMainFrame::SetPaneFactory([&](int index, UiDocument& doc, CMainFrame& frame) -> QWidget* {
+        return index == CMainFrame::ArticlePane ? MakeArticleView(doc, frame, registry) : nullptr;
+    });
+    LumeDocument document(&registry);
+    {
+        app::CLumeApp lume(registry, document);
+        ASSERT_TRUE(lume.InitInstance(config));
+        auto* view = dynamic_cast<CArticleView*>(lume.Frame()->Pane(CMainFrame::ArticlePane));
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(document.PathName(), std::filesystem::path(config.toStdString()));
+
+        EXPECT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(document.Doc().IsConnected()) << (messages.empty() ? "" : messages.back().toStdString());
+        EXPECT_EQ(view->TitleText(), QStringLiteral("(no articles.)"));
+
+        CLumeDoc& doc = document.Doc();
+        doc.SetCurrentGroup(doc.Groups().Find("fj.test"));
+        doc.UpdateAllViews(nullptr, hint::Group);
+        ASSERT_GT(view->List()->GetCount(), 3);
+        EXPECT_EQ(view->List()->GetCurSel(), 0);
+        EXPECT_TRUE(lume.Router().Execute(ui::cmd::NextArticle));
+        EXPECT_EQ(view->List()->GetCurSel(), 1);
+        lume.Frame()->ActivatePane(CMainFrame::ArticlePane);
+        EXPECT_TRUE(lume.Router().Query(ui::cmd::SkipThread).enabled);
+        EXPECT_TRUE(lume.Router().Execute(ui::cmd::SkipThread));
+        EXPECT_EQ(view->List()->GetCurSel(), 3);
+
+        QStringList items;
+        QTimer::singleShot(100, [&] {
+            if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* a : popup->actions())
+                    if (!a->isSeparator())
+                        items << a->text().section(u'\t', 0, 0);
+                popup->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                view->List()->viewport()->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(view->List()->viewport(), &event);
+        EXPECT_EQ(items.value(0), QStringLiteral("前の記事(&P)"));
+        EXPECT_TRUE(items.contains(QStringLiteral("現スレッドをスキップ(&S)")));
+        EXPECT_TRUE(items.contains(QStringLiteral("添付ファイル(&T)")));
+        EXPECT_FALSE(items.contains(QStringLiteral("オプション(&O)")));
+
+        lume.Frame()->close();
+        lume.ExitInstance();
+    }
+    CMainFrame::SetPaneFactory({});
+    SetMessageHook({});
 }
 
 } // namespace
