@@ -41,6 +41,13 @@ int main(int argc, char** argv)
     instance.Listen();
 
     ui::CMainFrame::SetPaneFactory([](int index, ui::UiDocument& doc, ui::CMainFrame& frame) -> QWidget* {
+        if (auto* news = dynamic_cast<ui::LumeDocument*>(&doc))
+            news->Host().SetForwarder([&frame](::DocumentHost::Pane pane, unsigned id) {
+                const int i = pane == ::DocumentHost::Pane::Body ? ui::CMainFrame::BodyPane
+                                                                 : ui::CMainFrame::ArticlePane;
+                if (ui::CView* view = frame.View(i))
+                    view->OnCommand(id);
+            });
         if (index == ui::CMainFrame::ArticlePane)
             return ui::MakeArticleView(doc, frame, platform::Registry::User());
         return nullptr;

@@ -732,10 +732,6 @@ QWidget* MakeArticleView(UiDocument& document, CMainFrame& frame, platform::Regi
     news->Host().SetConnectStep([guard](const std::string& server, int port) {
         return guard ? guard->ConnectServer(server, port) : -1;
     });
-    news->Host().SetPaneCommands(::DocumentHost::Pane::ArticleList, [guard](unsigned id) {
-        if (guard)
-            guard->OnCommand(id);
-    });
     return view;
 }
 

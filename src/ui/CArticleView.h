@@ -132,9 +132,8 @@ private:
     long deferredHint_ = 0;
 };
 
-// The pane for the frame's factory; also hooks the connect step and the
-// forwarded commands into the document's host when document is the news
-// document.
+// The pane for the frame's factory; also hooks the connect step into the
+// document's host when document is the news document.
 QWidget* MakeArticleView(UiDocument& document, CMainFrame& frame, platform::Registry& registry);
 
 } // namespace ui

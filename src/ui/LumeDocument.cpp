@@ -117,17 +117,6 @@ int NewsHost::ConnectServer(const std::string& server, int port)
     return connectStep_ ? connectStep_(server, port) : -1;
 }
 
-void NewsHost::SetPaneCommands(Pane pane, std::function<void(unsigned)> handler)
-{
-    paneCommands_[pane == Pane::Body ? 1 : 0] = std::move(handler);
-}
-
-void NewsHost::ForwardCommand(Pane pane, unsigned id)
-{
-    if (auto& handler = paneCommands_[pane == Pane::Body ? 1 : 0])
-        handler(id);
-}
-
 bool LumeDocument::OnUpdateCommand(CmdUI& state)
 {
     CommandState s;

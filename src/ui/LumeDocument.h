@@ -31,18 +31,23 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
 
-    // The panes plug in here: the article list pane's connect step and the
-    // pane commands the document passes on.
+    // The article list pane's connect step plugs in here.
     using ConnectStep = std::function<int(const std::string& server, int port)>;
     void SetConnectStep(ConnectStep step) { connectStep_ = std::move(step); }
     int ConnectServer(const std::string& server, int port) override;
-    void SetPaneCommands(Pane pane, std::function<void(unsigned)> handler);
-    void ForwardCommand(Pane pane, unsigned id) override;
+    // Pane commands the document passes on go to the pane set here.
+    using Forwarder = std::function<void(Pane pane, unsigned id)>;
+    void SetForwarder(Forwarder forwarder) { forwarder_ = std::move(forwarder); }
+    void ForwardCommand(Pane pane, unsigned id) override
+    {
+        if (forwarder_)
+            forwarder_(pane, id);
+    }
 
 private:
     QWidget* window_;
     ConnectStep connectStep_;
-    std::function<void(unsigned)> paneCommands_[2];
+    Forwarder forwarder_;
 };
 
 class LumeDocument : public UiDocument {
