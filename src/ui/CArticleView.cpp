@@ -90,7 +90,7 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFra
     list_->SetRowFont(font_);
     header_->SetHeaderFont(font_, false);
 
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         const bool active = now && (now == this || isAncestorOf(now));
         if (active != active_) {
             active_ = active;
@@ -105,6 +105,8 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFra
 
 CArticleView::~CArticleView()
 {
+    // Focus moves while the children go; the pane is no longer there to see it.
+    disconnect(focusWatch_);
     doc_.RemoveView(this);
     if (connect_) {
         delete connect_.data();

@@ -129,6 +129,7 @@ private:
     unsigned generation_ = 0;
     bool searching_ = false;
     bool loading_ = false;
+    QMetaObject::Connection focusWatch_;
     long deferredHint_ = 0;
 };
 
