@@ -8,7 +8,8 @@
 #
 # Groups: fj.test, fj.test.one, local.test, local.japanese (posting allowed),
 # local.readonly (no posting), local.moderated (moderated), local.bulk (for
-# tests that need thousands of articles), local.empty (accepts no articles).
+# tests that need thousands of articles), local.many (the document's own
+# fetch tests), local.empty (accepts no articles).
 # Articles from 127.0.0.2 are taken as a feeder's (IHAVE), byte for byte.
 set -euo pipefail
 
@@ -142,6 +143,7 @@ local.japanese 0000000000 0000000001 y
 local.readonly 0000000000 0000000001 n
 local.moderated 0000000000 0000000001 m
 local.bulk 0000000000 0000000001 y
+local.many 0000000000 0000000001 y
 local.empty 0000000000 0000000001 x
 CONF
   cat > "$d/db/newsgroups" <<'CONF'
@@ -152,6 +154,7 @@ local.japanese	Japanese test articles.
 local.readonly	No posting here.
 local.moderated	A moderated group.
 local.bulk	Many articles for the article list tests.
+local.many	Articles the document tests post.
 local.empty	Never holds an article.
 CONF
   : > "$d/db/active.times"

@@ -1,5 +1,6 @@
 #include "app/PaneFactory.h"
 
+#include "ui/CArticleView.h"
 #include "ui/CBodyView.h"
 #include "ui/CGroupView.h"
 #include "ui/LumeDocument.h"
@@ -20,9 +21,11 @@ void InstallPanes(platform::Registry& registry)
         });
         if (index == ui::CMainFrame::GroupPane)
             return new ui::CGroupView(*doc, registry, &frame);
+        if (index == ui::CMainFrame::ArticlePane)
+            return ui::MakeArticleView(*doc, frame, registry);
         if (index == ui::CMainFrame::BodyPane)
             return new ui::CBodyView(*doc, registry, &frame);
-        return nullptr; // a placeholder
+        return nullptr;
     });
 }
 

@@ -1,5 +1,6 @@
 #include "ui/LumeDocument.h"
 
+#include "net/Tcpip.h"
 #include "platform/StringTable.h"
 #include "ui/SjisText.h"
 #include "ui/ConnectDialog.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QCoreApplication>
 
 #include <QStringDecoder>
 
@@ -74,6 +76,15 @@ int NewsHost::ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::
     return ui::ShowMessage(window_, text, kind, false);
 }
 
+int NewsHost::ShowMessageText(const std::string& text, MessageIcon icon)
+{
+    using Icon = ui::WindowHost::Icon;
+    const Icon kind = icon == MessageIcon::Stop ? Icon::Error
+                      : icon == MessageIcon::Information ? Icon::Information
+                                                         : Icon::Question;
+    return ui::ShowMessage(window_, FromSjis(text), kind, false);
+}
+
 void NewsHost::Beep() { QApplication::beep(); }
 
 namespace {
@@ -103,6 +114,8 @@ void NewsHost::PumpEvents() { QApplication::processEvents(QEventLoop::AllEvents,
 
 int NewsHost::ConnectServer(const std::string& server, int port)
 {
+    if (connectStep_)
+        return connectStep_(server, port);
     CConnectDialog dialog(window_);
     if (!dialog.Start(server, port))
         return -1;
@@ -119,6 +132,8 @@ int NewsHost::ConnectServer(const std::string& server, int port)
 LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry)
 {
     doc_.AddView(&bridge_);
+    // Network waits let the windows work (repaints, Cancel buttons).
+    net::SetPumpHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
 }
 
 bool LumeDocument::OnUpdateCommand(CmdUI& state)

@@ -23,11 +23,16 @@ public:
     explicit NewsHost(QWidget* window = nullptr) : window_(window) {}
     void SetWindow(QWidget* window) { window_ = window; }
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
+    int ShowMessageText(const std::string& text, MessageIcon icon) override;
     void Beep() override;
     std::unique_ptr<DocumentProgress> MakeProgress(int delayMs) override;
+    void PumpEvents() override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
-    void PumpEvents() override;
+
+    // The article list pane's connect step plugs in here.
+    using ConnectStep = std::function<int(const std::string& server, int port)>;
+    void SetConnectStep(ConnectStep step) { connectStep_ = std::move(step); }
     int ConnectServer(const std::string& server, int port) override;
     // Pane commands the document passes on go to the pane set here.
     using Forwarder = std::function<void(Pane pane, unsigned id)>;
@@ -40,6 +45,7 @@ public:
 
 private:
     QWidget* window_;
+    ConnectStep connectStep_;
     Forwarder forwarder_;
 };
 

@@ -173,7 +173,7 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
 {
     const std::string tag = Tag();
     const auto one = Fresh("local.test", 1, tag);
-    const auto many = Fresh("fj.test.one", 120, tag);
+    const auto many = Fresh("local.many", 120, tag);
     Online("");
 
     // local.empty accepts nothing: no HEAD is sent, the list stays empty.
@@ -190,19 +190,19 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
 
     view.hints.clear();
     doc->Config().nMaxReadArtcleCount = 500;
-    EXPECT_TRUE(OpenUnread("fj.test.one", many.ours));
+    EXPECT_TRUE(OpenUnread("local.many", many.ours));
     EXPECT_EQ(Numbers(), many.ours);
     EXPECT_EQ(doc->Articles().back()->m_strSubject, tag + " 0");
     EXPECT_TRUE(host.limitPresets.empty());
     const auto& progress = *host.progress.back();
-    const CNewsGroup* fjOne = doc->Groups().Find("fj.test.one");
+    const CNewsGroup* fjOne = doc->Groups().Find("local.many");
     EXPECT_EQ(progress.total, fjOne->m_nLast - fjOne->m_nFirst + 1);
     EXPECT_TRUE(progress.closed);
     EXPECT_TRUE(view.hints.empty()); // the pane asked; it rebuilds itself
 
     // Read articles are listed too with bShowOldArticle, unread ones marked.
     doc->Config().bShowOldArticle = true;
-    EXPECT_TRUE(Open("fj.test.one", many.second - 3));
+    EXPECT_TRUE(Open("local.many", many.second - 3));
     for (const auto& a : doc->Articles())
         if (a->m_nNumber <= many.second) {
             EXPECT_EQ(a->m_bRead, a->m_nNumber <= many.second - 3) << a->m_nNumber;

@@ -1,0 +1,138 @@
+#include "ui/CArticleListBox.h"
+
+#include "news/Article.h"
+#include "news/ReadList.h"
+
+#include <ctime>
+#include <vector>
+
+CArticleListBox::CArticleListBox(QWidget* parent) : CTreeListBox(parent) {}
+
+CArticleListBox::~CArticleListBox() = default;
+
+int CArticleListBox::ImageFor(const CArticle& article, const CReadList& read)
+{
+    if (!read.IsRead(article.m_nNumber))
+        return kImageUnread;
+    return article.m_bRead ? kImageReadBefore : kImageReadNow;
+}
+
+void CArticleListBox::Clear()
+{
+    m_byId.clear();
+    m_waiting.clear();
+    DeleteAll();
+}
+
+bool CArticleListBox::InSubtreeOf(const CTreeListItem* node, const CTreeListItem* root) const
+{
+    for (const CTreeListItem* a = node; a; a = GetParent(a))
+        if (a == root)
+            return true;
+    return false;
+}
+
+// The first node in pre-order, outside node's own subtree, whose article has
+// parentId as its Message-ID.
+CTreeListItem* CArticleListBox::FindParentNode(CTreeListItem* node, const std::string& parentId)
+{
+    auto [lo, hi] = m_byId.equal_range(parentId);
+    std::vector<CTreeListItem*> candidates;
+    for (auto it = lo; it != hi; ++it)
+        if (!InSubtreeOf(it->second, node))
+            candidates.push_back(it->second);
+    if (candidates.size() <= 1)
+        return candidates.empty() ? nullptr : candidates.front();
+    // The same Message-ID on several articles: the walk decides.
+    for (CTreeListItem* n = FirstRoot(); n;) {
+        if (n == node) {
+            // Past the own subtree: next sibling or an ancestor's.
+            const CTreeListItem* a = n;
+            n = nullptr;
+            for (; a && !n; a = GetParent(a))
+                n = a->NextSibling();
+            continue;
+        }
+        const CArticle* article = ArticleOf(n);
+        if (article && article->m_strMessageID == parentId)
+            return n;
+        n = NextInPreOrder(n);
+    }
+    return nullptr;
+}
+
+CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& read)
+{
+    TreeListItemInfo info;
+    info.expanded = 1;
+    info.image = info.selectedImage = ImageFor(*article, read);
+    info.userValue = reinterpret_cast<std::uintptr_t>(article);
+    CTreeListItem* node = InsertChild(nullptr, info);
+
+    // Replies that came before their parent move under it. Empty IDs never
+    // match: an article without Message-ID would adopt every thread start.
+    const std::string& id = article->m_strMessageID;
+    if (!id.empty()) {
+        auto [lo, hi] = m_waiting.equal_range(id);
+        std::vector<CTreeListItem*> replies;
+        for (auto it = lo; it != hi; ++it)
+            if (it->second != node)
+                replies.push_back(it->second);
+        m_waiting.erase(id);
+        for (CTreeListItem* reply : replies)
+            Move(node, reply);
+        m_byId.emplace(id, node);
+    }
+
+    const std::string& parentId = article->m_strParentID;
+    if (!parentId.empty()) {
+        if (CTreeListItem* parent = FindParentNode(node, parentId))
+            Move(parent, node);
+        else
+            m_waiting.emplace(parentId, node);
+    }
+    return node;
+}
+
+int CArticleListBox::CompareNodes(const CTreeListItem* a, const CTreeListItem* b)
+{
+    const CArticle* x = ArticleOf(a);
+    const CArticle* y = ArticleOf(b);
+    if (!x || !y)
+        return CTreeListBox::CompareNodes(a, b);
+    return x->m_nNumber < y->m_nNumber ? -1 : (x->m_nNumber > y->m_nNumber ? 1 : 0);
+}
+
+void CArticleListBox::OnSelChanged(int index, CTreeListItem* node)
+{
+    if (selChanged)
+        selChanged(index, node);
+}
+
+std::string CArticleListBox::MonthDay(long long time)
+{
+    const std::time_t t = static_cast<std::time_t>(time);
+    std::tm local{};
+    if (!localtime_r(&t, &local))
+        return {};
+    char text[16];
+    std::strftime(text, sizeof text, "%m/%d", &local);
+    return text;
+}
+
+std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column)
+{
+    const CArticle* article = ArticleOf(node);
+    if (!article)
+        return {};
+    switch (column) {
+    case 0:
+        return std::to_string(article->m_nNumber) + ' ' + article->m_strSubject;
+    case 1:
+        return MonthDay(article->m_timeDate);
+    case 2:
+        return article->m_strFrom;
+    default:
+        return {};
+    }
+}

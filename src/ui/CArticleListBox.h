@@ -1,0 +1,52 @@
+#pragma once
+// The article list: one node per article of the open group, threaded by
+// Message-ID and the last References entry, ordered by article number.
+
+#include "ui/CTreeListBox.h"
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+
+struct CArticle;
+class CReadList;
+
+class CArticleListBox : public CTreeListBox {
+    Q_OBJECT
+public:
+    enum { kImageUnread = 2, kImageReadNow = 3, kImageReadBefore = 4 };
+
+    explicit CArticleListBox(QWidget* parent = nullptr);
+    ~CArticleListBox() override;
+
+    static CArticle* ArticleOf(const CTreeListItem* node)
+    {
+        return node ? reinterpret_cast<CArticle*>(node->m_dwData) : nullptr;
+    }
+    // 2 when not read, 3 when read since the fetch, 4 when read before it.
+    static int ImageFor(const CArticle& article, const CReadList& read);
+
+    // Puts one article into the tree (the rows are not rebuilt).
+    CTreeListItem* AddArticle(CArticle* article, const CReadList& read);
+    // Deletes every node and forgets the thread index.
+    void Clear();
+
+    // The user picked a row (not called for moves made in code).
+    std::function<void(int row, CTreeListItem* node)> selChanged;
+
+    int CompareNodes(const CTreeListItem* a, const CTreeListItem* b) override;
+    void OnSelChanged(int index, CTreeListItem* node) override;
+    std::string GetColumnText(const CTreeListItem* node, int column) override;
+
+    // "%m/%d" of a time in local time.
+    static std::string MonthDay(long long time);
+
+private:
+    bool InSubtreeOf(const CTreeListItem* node, const CTreeListItem* root) const;
+    CTreeListItem* FindParentNode(CTreeListItem* node, const std::string& parentId);
+
+    // Message-ID -> nodes carrying it (usually one).
+    std::unordered_multimap<std::string, CTreeListItem*> m_byId;
+    // Parent ID -> top-level nodes still waiting for that parent.
+    std::unordered_multimap<std::string, CTreeListItem*> m_waiting;
+};

@@ -1,0 +1,740 @@
+#include "ui/CArticleView.h"
+
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
+#include "ui/ArticleDialogs.h"
+#include "ui/CArticleViewSearch.h"
+#include "ui/CommandIds.h"
+#include "ui/ConnectDialog.h"
+#include "ui/LogFontRecord.h"
+#include "ui/LumeDocument.h"
+#include "ui/MainFrame.h"
+#include "ui/ProgressWindow.h"
+#include "ui/SjisText.h"
+#include "ui/TreeListImages.h"
+#include "ui/UiHost.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QFontDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace ui {
+
+namespace {
+CArticleView::FontDialogHook g_fontHook;
+
+constexpr long kHintMask = hint::Group | hint::NextUnread | hint::NextArticle | hint::PrevArticle;
+
+QString Format(unsigned id, const std::vector<std::string>& args)
+{
+    return FormatMessage(platform::LoadString(id), args);
+}
+} // namespace
+
+void CArticleView::SetFontDialogHook(FontDialogHook hook) { g_fontHook = std::move(hook); }
+
+CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFrame* frame, QWidget* parent)
+    : QWidget(parent), doc_(doc), registry_(registry), frame_(frame)
+{
+    setObjectName(QStringLiteral("CArticleView"));
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(20, 20);
+
+    title_ = new QLabel(this);
+    title_->setObjectName(QStringLiteral("title"));
+    title_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    title_->setAutoFillBackground(true);
+    title_->setTextFormat(Qt::PlainText);
+
+    header_ = new CColumnHeader(this);
+    header_->Create(this, kHeaderId, 3);
+    header_->setObjectName(QStringLiteral("ctl%1").arg(kHeaderId));
+    header_->SetColumnText(0, QStringLiteral("題名"));
+    header_->SetColumnText(1, QStringLiteral("日時"));
+    header_->SetColumnText(2, QStringLiteral("投稿者"));
+    header_->SetColumnWidth(0, 50);
+    header_->SetColumnWidth(1, 100);
+    header_->SetColumnWidth(2, 100);
+    connect(header_, &CColumnHeader::columnWidthsChanged, this, &CArticleView::ColumnWidthsChanged);
+
+    list_ = new CArticleListBox(this);
+    list_->setObjectName(QStringLiteral("ctl%1").arg(kListId));
+    list_->Create(CTreeListBox::TLS_LINES, IDB_ARTICLE_IMAGES, 5);
+    list_->SetColumnCount(3);
+    for (int i = 0; i < 3; ++i)
+        list_->SetColumnWidth(i, header_->ColumnWidth(i));
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list_->selChanged = [this](int, CTreeListItem*) {
+        if (!searching_ && !loading_)
+            ShowCurrent();
+    };
+    list_->viewport()->installEventFilter(this);
+    list_->installEventFilter(this);
+    setFocusProxy(list_);
+
+    // Without a stored font the system's (Japanese) font is used.
+    if (const auto stored = ReadFontSetting(registry_, kSection))
+        font_ = *stored;
+    else
+        font_ = JapaneseFont();
+    list_->SetRowFont(font_);
+    header_->SetHeaderFont(font_, false);
+
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        const bool active = now && (now == this || isAncestorOf(now));
+        if (active != active_) {
+            active_ = active;
+            UpdateTitleColours();
+        }
+    });
+    ApplyListColours();
+    UpdateTitleColours();
+    InitialUpdate();
+    doc_.AddView(this);
+}
+
+CArticleView::~CArticleView()
+{
+    // Focus moves while the children go; the pane is no longer there to see it.
+    disconnect(focusWatch_);
+    doc_.RemoveView(this);
+    if (connect_) {
+        delete connect_.data();
+        if (connectSocket_ >= 0)
+            ::close(connectSocket_);
+    }
+}
+
+// ---------------------------------------------------------------- layout
+
+void CArticleView::InitialUpdate()
+{
+    header_->SetColumnWidth(0, registry_.GetInt(kSection, "ColumnWidth0", 100));
+    header_->SetColumnWidth(1, registry_.GetInt(kSection, "ColumnWidth1", 50));
+    for (int i = 0; i < 2; ++i)
+        list_->SetColumnWidth(i, header_->ColumnWidth(i));
+    Reset();
+}
+
+void CArticleView::LayoutPane()
+{
+    const int h = header_->Height();
+    const int w = width();
+    title_->setGeometry(-1, -1, w + 2, h + 1);
+    header_->setGeometry(0, h, w, h + 1);
+    header_->Layout();
+    list_->setGeometry(0, 2 * h + 1, w, std::max(0, height() - (2 * h + 1)));
+    list_->SetColumnWidth(2, std::max(header_->ColumnWidth(2), w));
+}
+
+void CArticleView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    LayoutPane();
+}
+
+void CArticleView::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    list_->setFocus(event->reason());
+}
+
+void CArticleView::paintEvent(QPaintEvent* event)
+{
+    // The system colours may have changed since the last paint.
+    ApplyListColours();
+    QWidget::paintEvent(event);
+}
+
+void CArticleView::ApplyListColours()
+{
+    const QPalette p = palette();
+    list_->SetColours(p.color(QPalette::Active, QPalette::WindowText), p.color(QPalette::Active, QPalette::Base),
+                      p.color(QPalette::Active, QPalette::HighlightedText),
+                      p.color(QPalette::Active, QPalette::Highlight));
+}
+
+void CArticleView::UpdateTitleColours()
+{
+    QPalette p = title_->palette();
+    const QPalette base = palette();
+    // Caption colours: strong while the pane is active, muted otherwise.
+    if (active_) {
+        p.setColor(QPalette::Window, base.color(QPalette::Active, QPalette::Highlight));
+        p.setColor(QPalette::WindowText, base.color(QPalette::Active, QPalette::HighlightedText));
+    } else {
+        p.setColor(QPalette::Window, base.color(QPalette::Active, QPalette::Mid));
+        p.setColor(QPalette::WindowText, base.color(QPalette::Active, QPalette::Window));
+    }
+    title_->setPalette(p);
+}
+
+void CArticleView::SetTitle(const QString& text) { title_->setText(text); }
+
+QString CArticleView::TitleText() const { return title_->text(); }
+
+// ---------------------------------------------------------------- updates
+
+void CArticleView::OnUpdate(CView*, long hint)
+{
+    // The frame tells of a new or opened document: nothing of the old one stays.
+    if (hint == 0)
+        Reset();
+}
+
+void CArticleView::Reset()
+{
+    ++generation_;
+    list_->Clear();
+    list_->RebuildRows();
+    shown_ = nullptr;
+    SetTitle(QString());
+}
+
+void CArticleView::OnUpdate(DocumentView*, long hint)
+{
+    if (hint & hint::MarkRead) {
+        MarkReadDialog();
+        return;
+    }
+    if (!(hint & kHintMask))
+        return;
+    if (hint & hint::Group) {
+        if (searching_) {
+            // The search walks the rows (and their articles, which the
+            // document may just have freed): it stops at once and the
+            // rebuild follows when it has unwound.
+            deferredHint_ = hint;
+            ++generation_;
+            return;
+        }
+        LoadGroup(hint);
+        return;
+    }
+    // Moves during a fetch or the search would work on rows being replaced.
+    if (searching_ || loading_)
+        return;
+    if (hint & hint::NextUnread) {
+        if (!NextUnread())
+            EndOfList(hint::NextUnread);
+    } else if (hint & hint::NextArticle) {
+        if (!NextArticle())
+            EndOfList(hint::NextArticle);
+    } else if (hint & hint::PrevArticle) {
+        if (!PrevArticle())
+            EndOfList(hint::PrevArticle);
+    }
+}
+
+void CArticleView::ClearList()
+{
+    ++generation_;
+    SetTitle(QString());
+    list_->Clear();
+    list_->RebuildRows();
+    doc_.m_nCurrentArticle = -1;
+    doc_.UpdateAllViews(this, hint::ListCleared);
+}
+
+void CArticleView::LoadGroup(long hint)
+{
+    ClearList();
+    CNewsGroup* group = doc_.GetCurrentGroup();
+    if (!group) {
+        shown_ = nullptr;
+        SetTitle(QStringLiteral("(no articles.)"));
+        return;
+    }
+    SetTitle(QStringLiteral("(Now reading articles. Please wait a moment.)"));
+    const unsigned generation = generation_;
+    if (group != shown_) {
+        shown_ = group;
+        title_->repaint();
+        loading_ = true;
+        const bool opened = doc_.OpenCurrentGroup();
+        loading_ = false;
+        if (!opened)
+            return;
+        // The fetch pumped events: another rebuild may have happened inside.
+        if (generation != generation_ || doc_.GetCurrentGroup() != group)
+            return;
+    }
+    for (const auto& article : doc_.Articles())
+        list_->AddArticle(article.get(), doc_.ReadList());
+    list_->RebuildRows();
+    SetTitle(FormatMessage(" %s (%d articles , %d-%d)",
+                           {group->m_strName, std::to_string(doc_.Articles().size()),
+                            std::to_string(group->m_nFirst), std::to_string(group->m_nLast)}));
+    if (NextUnread())
+        return;
+    if (hint & hint::NextUnread)
+        EndOfList(hint::NextUnread);
+    else if (!(hint & (hint::NextArticle | hint::PrevArticle)))
+        ShowCurrent();
+}
+
+// ---------------------------------------------------------------- moves
+
+void CArticleView::MarkShown(CTreeListItem* node)
+{
+    CArticle* article = CArticleListBox::ArticleOf(node);
+    if (!article)
+        return;
+    node->m_nImage = node->m_nSelImage = article->m_bRead ? CArticleListBox::kImageReadBefore
+                                                          : CArticleListBox::kImageReadNow;
+    node->m_nExpandedImage = -1;
+    doc_.MarkArticleRead(article->m_nNumber);
+    list_->RedrawNode(node);
+}
+
+void CArticleView::ShowCurrent()
+{
+    CTreeListItem* node = list_->NodeOfRow(list_->GetCurSel());
+    CArticle* article = CArticleListBox::ArticleOf(node);
+    if (!article)
+        return;
+    MarkShown(node);
+    doc_.m_nCurrentArticle = article->m_nNumber;
+    doc_.UpdateAllViews(this, hint::Article);
+}
+
+bool CArticleView::NextArticle()
+{
+    const int current = list_->GetCurSel();
+    const int row = current < 0 ? 0 : current + 1;
+    if (row >= list_->GetCount())
+        return false;
+    list_->SetCurRow(row);
+    list_->ScrollToRow(row, false);
+    ShowCurrent();
+    return true;
+}
+
+bool CArticleView::PrevArticle()
+{
+    const int current = list_->GetCurSel();
+    if (current == 0)
+        return false;
+    const int row = current < 0 ? 0 : current - 1;
+    if (row >= list_->GetCount())
+        return false;
+    list_->SetCurRow(row);
+    list_->ScrollToRow(row, false);
+    ShowCurrent();
+    return true;
+}
+
+bool CArticleView::NextUnread()
+{
+    const int count = list_->GetCount();
+    const int current = list_->GetCurSel();
+    bool found = false;
+    list_->SetRedraw(false);
+    for (int row = current < 0 ? 0 : current + 1; row < count; ++row) {
+        list_->SetCurRow(row);
+        const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(row));
+        if (article && !doc_.ReadList().IsRead(article->m_nNumber)) {
+            found = true;
+            break;
+        }
+    }
+    list_->SetRedraw(true);
+    if (list_->GetCurSel() >= 0)
+        list_->ScrollToRow(list_->GetCurSel(), false);
+    list_->viewport()->update();
+    if (found)
+        ShowCurrent();
+    return found;
+}
+
+void CArticleView::SkipThread()
+{
+    const int count = list_->GetCount();
+    int row = list_->GetCurSel();
+    while (row + 1 < count) {
+        ++row;
+        list_->SetCurRow(row);
+        if (list_->Depth(list_->NodeOfRow(row)) == 0)
+            break;
+    }
+    if (row >= 0)
+        list_->ScrollToRow(row, false);
+    ShowCurrent();
+}
+
+void CArticleView::EndOfList(long hint)
+{
+    const bool back = hint == hint::PrevArticle;
+    const long move = back ? hint::PrevUnreadGroup : hint::NextUnreadGroup;
+    if (list_->GetCount() > 0 && doc_.Config().bShowChangeGroupDialog) {
+        const QString text = LoadText(back ? platform::IDS_61219 : platform::IDS_61218);
+        if (ShowMessage(window(), text, WindowHost::Icon::Question, true) != WindowHost::Yes)
+            return;
+    }
+    doc_.UpdateAllViews(this, move);
+}
+
+// ---------------------------------------------------------------- mark read
+
+void CArticleView::MarkReadDialog()
+{
+    if (searching_)
+        return;
+    int range = ArticleMarkReadDialog::Thread;
+    if (ArticleMarkReadDialog::Ask(window(), range) != 1)
+        return;
+    CTreeListItem* current = list_->NodeOfRow(list_->GetCurSel());
+    CTreeListItem* first = nullptr;
+    CTreeListItem* stop = nullptr;
+    switch (range) {
+    case ArticleMarkReadDialog::AboveSelected:
+        if (!current)
+            return;
+        first = list_->FirstRoot();
+        stop = current;
+        break;
+    case ArticleMarkReadDialog::Thread: {
+        if (!current)
+            return;
+        CTreeListItem* top = current;
+        while (CTreeListItem* up = list_->GetParent(top))
+            top = up;
+        first = top;
+        // The walk ends after top's subtree: at the next top-level node.
+        stop = top->NextSibling();
+        break;
+    }
+    default:
+        first = list_->FirstRoot();
+        break;
+    }
+    for (CTreeListItem* n = first; n && n != stop; n = list_->NextInPreOrder(n))
+        MarkShown(n);
+    list_->viewport()->update();
+}
+
+// ---------------------------------------------------------------- search
+
+BodySearch* CArticleView::Body() const
+{
+    if (hasBody_)
+        return body_;
+    if (frame_)
+        return dynamic_cast<BodySearch*>(frame_->Pane(CMainFrame::BodyPane));
+    return nullptr;
+}
+
+void CArticleView::Find(unsigned id)
+{
+    if (searching_) {
+        QApplication::beep();
+        return;
+    }
+    BodySearch* body = Body();
+    if (!body)
+        return;
+    if (id != cmd::Find && !searchText_.empty()) {
+        SearchArticles(id == cmd::FindPrev);
+        return;
+    }
+    ArticleSearchDialog::Request request;
+    request.text = body->SelectedText();
+    request.noCase = registry_.GetInt("Settings", "bCompareNoCase", 0) != 0;
+    if (ArticleSearchDialog::Ask(window(), request) != 1 || request.text.empty())
+        return;
+    registry_.WriteInt("Settings", "bCompareNoCase", request.noCase ? 1 : 0);
+    searchText_ = request.text;
+    SearchArticles(request.upwards);
+}
+
+void CArticleView::SearchArticles(bool upwards)
+{
+    BodySearch* body = Body();
+    if (!body)
+        return;
+    const bool noCase = registry_.GetInt("Settings", "bCompareNoCase", 0) != 0;
+    if (body->FindText(!upwards, searchText_, noCase))
+        return;
+    const int former = list_->GetCurSel();
+    if (upwards && former <= 0) {
+        QApplication::beep();
+        return;
+    }
+    ProgressWindow progress(600, frame_ ? static_cast<QWidget*>(frame_) : window());
+    if (!progress.Open(unsigned(platform::IDS_61276)))
+        return;
+
+    const unsigned generation = generation_;
+    searching_ = true;
+    bool found = false;
+    list_->SetRedraw(false);
+    const int count = list_->GetCount();
+    for (int row = upwards ? former - 1 : former + 1; row >= 0 && row < count; row += upwards ? -1 : 1) {
+        if (progress.Cancelled())
+            break;
+        CTreeListItem* node = list_->NodeOfRow(row);
+        const CArticle* article = CArticleListBox::ArticleOf(node);
+        if (!article)
+            continue;
+        const int number = article->m_nNumber;
+        doc_.m_nCurrentArticle = number;
+        doc_.UpdateAllViews(this, hint::Article);
+        // Loading the body pumped events: stop if the list went away meanwhile.
+        if (generation != generation_)
+            break;
+        if (progress.Cancelled())
+            break;
+        progress.SetMessage(ToSjis(Format(platform::IDS_61277, {std::to_string(number)})));
+        const bool match = body->FindText(!upwards, searchText_, noCase);
+        if (generation != generation_)
+            break;
+        if (match) {
+            list_->SetCurRow(row);
+            list_->ScrollToRow(row, true);
+            MarkShown(node);
+            found = true;
+            break;
+        }
+    }
+    searching_ = false;
+    list_->SetRedraw(true);
+    list_->viewport()->update();
+    progress.Close();
+    if (deferredHint_) {
+        const long deferred = deferredHint_;
+        deferredHint_ = 0;
+        LoadGroup(deferred);
+        return;
+    }
+    if (generation != generation_)
+        return;
+    if (found)
+        return;
+    list_->SetCurRow(former);
+    if (former >= 0) {
+        list_->ScrollToRow(former, false);
+        ShowCurrent();
+    } else {
+        doc_.m_nCurrentArticle = -1;
+        doc_.UpdateAllViews(this, hint::ListCleared);
+    }
+    ShowMessage(window(), LoadText(platform::IDS_61281), WindowHost::Icon::Information);
+}
+
+// ---------------------------------------------------------------- font, columns
+
+void CArticleView::ChooseFont()
+{
+    std::optional<QFont> chosen;
+    if (g_fontHook) {
+        chosen = g_fontHook(font_);
+    } else {
+        bool ok = false;
+        const QFont f = QFontDialog::getFont(&ok, font_, window(), QString(), QFontDialog::DontUseNativeDialog);
+        if (ok)
+            chosen = f;
+    }
+    if (!chosen)
+        return;
+    WriteFontSetting(registry_, kSection, *chosen);
+    // Read back through the record, so that the pane shows what a restart shows.
+    const auto stored = FontFromRecord(RecordFromFont(*chosen));
+    if (stored)
+        ApplyFont(*stored);
+}
+
+void CArticleView::ApplyFont(const QFont& font)
+{
+    if (!list_->SetRowFont(font))
+        return;
+    header_->SetHeaderFont(font, true);
+    font_ = font;
+    LayoutPane();
+}
+
+void CArticleView::ColumnWidthsChanged()
+{
+    for (int i = 0; i < header_->ColumnCount(); ++i)
+        list_->SetColumnWidth(i, header_->ColumnWidth(i));
+    LayoutPane();
+    list_->viewport()->update();
+    registry_.WriteInt(kSection, "ColumnWidth0", header_->ColumnWidth(0));
+    registry_.WriteInt(kSection, "ColumnWidth1", header_->ColumnWidth(1));
+}
+
+// ---------------------------------------------------------------- commands
+
+bool CArticleView::OnCommand(unsigned id)
+{
+    switch (id) {
+    case cmd::SkipThread:
+        if (!searching_)
+            SkipThread();
+        return true;
+    case cmd::Find:
+    case cmd::FindNext:
+    case cmd::FindPrev:
+        Find(id);
+        return true;
+    case cmd::Font:
+        ChooseFont();
+        return true;
+    case cmd::PrevPane:
+        if (frame_)
+            frame_->ActivatePane(CMainFrame::GroupPane);
+        return true;
+    case cmd::NextPane:
+        if (frame_)
+            frame_->ActivateNextPane(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CArticleView::OnUpdateCommand(CmdUI& state)
+{
+    switch (state.id) {
+    case cmd::SkipThread:
+        state.Enable(list_->GetCurSel() >= 0 && !searching_);
+        return true;
+    case cmd::Find:
+    case cmd::FindNext:
+    case cmd::FindPrev:
+        state.Enable(Body() != nullptr && !searching_ && doc_.IsConnected());
+        return true;
+    case cmd::Font:
+    case cmd::PrevPane:
+    case cmd::NextPane:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------- context menu
+
+bool CArticleView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ContextMenu
+        && (watched == list_->viewport() || watched == list_)) {
+        ContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CArticleView::ContextMenu(const QPoint& global)
+{
+    if (!frame_)
+        return;
+    // The article menu of the main window up to its options.
+    QMenu* source = frame_->Menu(4);
+    if (!source)
+        return;
+    QMenu menu(frame_);
+    menu.setObjectName(QStringLiteral("menu151"));
+    menu.setFont(JapaneseFont());
+    const QList<QAction*> actions = source->actions();
+    for (int i = 0; i < actions.size(); ++i) {
+        QAction* a = actions[i];
+        if (a->menu() && a->menu()->title().startsWith(QStringLiteral("オプション")))
+            break;
+        if (a->isSeparator() && i + 1 < actions.size() && actions[i + 1]->menu()
+            && actions[i + 1]->menu()->title().startsWith(QStringLiteral("オプション")))
+            break;
+        menu.addAction(a);
+    }
+    // Bring the items up to date as the menu bar does before opening.
+    emit source->aboutToShow();
+    const QSize size = menu.sizeHint();
+    menu.exec(global - QPoint(size.width() / 2, size.height() / 2));
+}
+
+// ---------------------------------------------------------------- connect
+
+bool CArticleView::StartConnect(const std::string& host, int port)
+{
+    if (connect_)
+        return false;
+    QWidget* parent = frame_ ? static_cast<QWidget*>(frame_) : window();
+    auto* dialog = new CConnectDialog(parent);
+    connect_ = dialog;
+    connectDone_ = false;
+    connectSocket_ = -1;
+    connect(dialog, &CConnectDialog::finished, this, &CArticleView::OnConnectMessage, Qt::QueuedConnection);
+    if (!dialog->Start(host, port, true)) {
+        connect_ = nullptr;
+        delete dialog;
+        parent->setEnabled(true);
+        return false;
+    }
+    return true;
+}
+
+void CArticleView::OnConnectMessage(bool success)
+{
+    int socket = -1;
+    if (connect_) {
+        if (success)
+            socket = connect_->TakeSocket();
+        delete connect_.data();
+        connect_ = nullptr;
+    }
+    connectDone_ = true;
+    if (connectWaiting_) {
+        // The document waits in ConnectServer and carries on from there.
+        connectSocket_ = socket;
+        emit connectEnded();
+        return;
+    }
+    emit connectEnded();
+    // On failure the dialog has reported. The document reads the greeting
+    // ("Connect Error!! %d:%s" and offline when it fails), then the group
+    // list, and tells the panes with hint 14.
+    if (socket >= 0)
+        doc_.OnConnected(socket);
+}
+
+int CArticleView::ConnectServer(const std::string& host, int port)
+{
+    if (!StartConnect(host, port))
+        return -1;
+    connectWaiting_ = true;
+    if (!connectDone_) {
+        QEventLoop loop;
+        connect(this, &CArticleView::connectEnded, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    connectWaiting_ = false;
+    const int socket = connectSocket_;
+    connectSocket_ = -1;
+    return socket;
+}
+
+// ---------------------------------------------------------------- factory
+
+QWidget* MakeArticleView(UiDocument& document, CMainFrame& frame, platform::Registry& registry)
+{
+    auto* news = dynamic_cast<LumeDocument*>(&document);
+    if (!news)
+        return nullptr;
+    auto* view = new CArticleView(news->Doc(), registry, &frame);
+    QPointer<CArticleView> guard(view);
+    news->Host().SetConnectStep([guard](const std::string& server, int port) {
+        return guard ? guard->ConnectServer(server, port) : -1;
+    });
+    return view;
+}
+
+} // namespace ui

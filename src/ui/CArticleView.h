@@ -1,0 +1,140 @@
+#pragma once
+// The article list pane: a title line, a three-column header and the threaded
+// article list of the open group. Keeps the selected article as the document's
+// current article and carries out the moves between articles; hosts the
+// connect step of going online, the search across bodies and marking read.
+
+#include "news/DocumentView.h"
+#include "ui/CArticleListBox.h"
+#include "ui/CColumnHeader.h"
+#include "ui/ConnectDialog.h"
+#include "ui/DocumentHost.h"
+
+#include <QFont>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class CLumeDoc;
+class CNewsGroup;
+class QLabel;
+
+namespace platform { class Registry; }
+
+namespace ui {
+
+class CConnectDialog;
+class CMainFrame;
+class BodySearch;
+
+class CArticleView : public QWidget, public CView, public DocumentView {
+    Q_OBJECT
+public:
+    static constexpr const char* kSection = "ArticleView";
+    static constexpr int kHeaderId = 111;
+    static constexpr int kListId = 110;
+
+    // frame may be null (tests); the pane registers with doc as a view.
+    CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFrame* frame, QWidget* parent = nullptr);
+    ~CArticleView() override;
+
+    // The frame's broadcasts (a new or opened document) and the document's.
+    void OnUpdate(CView* sender, long hint) override;
+    void OnUpdate(DocumentView* sender, long hint) override;
+    const char* ViewClass() const override { return "CArticleView"; }
+    bool OnCommand(unsigned id) override;
+    bool OnUpdateCommand(CmdUI& state) override;
+
+    // The connect step of going online: starts the connect dialog, whose end
+    // arrives at OnConnectMessage. false when nothing was started.
+    bool StartConnect(const std::string& host, int port);
+    // The same, waiting for the end: the connected socket or -1 (the form
+    // the document's host offers).
+    int ConnectServer(const std::string& host, int port);
+    CConnectDialog* ConnectDialog() const { return connect_; }
+
+    CArticleListBox* List() const { return list_; }
+    CColumnHeader* Header() const { return header_; }
+    QLabel* Title() const { return title_; }
+    QString TitleText() const;
+    const CNewsGroup* ShownGroup() const { return shown_; }
+    const std::string& SearchText() const { return searchText_; }
+    const QFont& ListFont() const { return font_; }
+
+    // The body pane the search works with (the frame's by default).
+    void SetBodySearch(BodySearch* body) { body_ = body; hasBody_ = true; }
+    // Stands in for the font dialog (tests): the chosen font or none.
+    using FontDialogHook = std::function<std::optional<QFont>(const QFont& current)>;
+    static void SetFontDialogHook(FontDialogHook hook);
+
+    // The moves; true when an article was reached.
+    bool NextArticle();
+    bool PrevArticle();
+    bool NextUnread();
+    void SkipThread();
+
+signals:
+    // The connect dialog has ended (WM_USER+103).
+    void connectEnded();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void InitialUpdate();
+    void LayoutPane();
+    void ApplyListColours();
+    void UpdateTitleColours();
+    void SetTitle(const QString& text);
+    void ClearList();
+    void Reset();
+    void LoadGroup(long hint);
+    void ShowCurrent();
+    void MarkShown(CTreeListItem* node);
+    void EndOfList(long hint);
+    void MarkReadDialog();
+    void Find(unsigned id);
+    void SearchArticles(bool upwards);
+    void ChooseFont();
+    void ApplyFont(const QFont& font);
+    void ColumnWidthsChanged();
+    void ContextMenu(const QPoint& global);
+    void OnConnectMessage(bool success);
+    BodySearch* Body() const;
+
+    CLumeDoc& doc_;
+    platform::Registry& registry_;
+    CMainFrame* frame_;
+    QLabel* title_ = nullptr;
+    CColumnHeader* header_ = nullptr;
+    CArticleListBox* list_ = nullptr;
+    const CNewsGroup* shown_ = nullptr;
+    std::string searchText_;
+    QFont font_;
+    QPointer<CConnectDialog> connect_;
+    int connectSocket_ = -1;
+    bool connectWaiting_ = false;
+    bool connectDone_ = false;
+    BodySearch* body_ = nullptr;
+    bool hasBody_ = false;
+    bool active_ = false;
+    // Counts list rebuilds, so that a loop that pumped events can tell
+    // whether the nodes it walks still exist.
+    unsigned generation_ = 0;
+    bool searching_ = false;
+    bool loading_ = false;
+    QMetaObject::Connection focusWatch_;
+    long deferredHint_ = 0;
+};
+
+// The pane for the frame's factory; also hooks the connect step into the
+// document's host when document is the news document.
+QWidget* MakeArticleView(UiDocument& document, CMainFrame& frame, platform::Registry& registry);
+
+} // namespace ui

@@ -1,0 +1,770 @@
+// The article list pane: threading, the moves, marking read, the search
+// across bodies, settings, and the connect step against a real INN.
+#include "app/LumeApp.h"
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+#include "ui/ArticleDialogs.h"
+#include "ui/CArticleView.h"
+#include "ui/CArticleViewSearch.h"
+#include "ui/CommandIds.h"
+#include "ui/ConnectDialog.h"
+#include "ui/LogFontRecord.h"
+#include "ui/LumeDocument.h"
+#include "ui/MainFrame.h"
+#include "ui/SjisText.h"
+#include "ui/TreeListImages.h"
+#include "ui/UiHost.h"
+#include "WaitFor.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <ctime>
+#include <deque>
+#include <fstream>
+#include <memory>
+
+using namespace ui;
+
+namespace {
+
+// ---------------------------------------------------------------- threading
+
+struct Threads : ::testing::Test {
+    CArticleListBox list;
+    CReadList read;
+    std::vector<std::unique_ptr<CArticle>> articles;
+
+    void SetUp() override
+    {
+        list.Create(CTreeListBox::TLS_LINES, IDB_ARTICLE_IMAGES, 5);
+        list.SetColumnCount(3);
+    }
+    CArticle* Add(int n, const std::string& id, const std::string& parent = {}, long long date = 0)
+    {
+        auto a = std::make_unique<CArticle>();
+        a->m_nNumber = n;
+        a->m_strMessageID = id;
+        a->m_strParentID = parent;
+        a->m_strSubject = "s" + std::to_string(n);
+        a->m_timeDate = date;
+        articles.push_back(std::move(a));
+        list.AddArticle(articles.back().get(), read);
+        return articles.back().get();
+    }
+    // "number:depth" of every row.
+    std::string Shape()
+    {
+        list.RebuildRows();
+        std::string out;
+        for (int i = 0; i < list.GetCount(); ++i) {
+            const CTreeListItem* node = list.NodeOfRow(i);
+            if (!out.empty())
+                out += ' ';
+            out += std::to_string(CArticleListBox::ArticleOf(node)->m_nNumber) + ':'
+                   + std::to_string(list.Depth(node));
+        }
+        return out;
+    }
+};
+
+TEST_F(Threads, NewestFirstChainBecomesOneThread)
+{
+    Add(12, "<12@x>", "<11@x>");
+    Add(11, "<11@x>", "<10@x>");
+    Add(10, "<10@x>");
+    EXPECT_EQ(Shape(), "10:0 11:1 12:2");
+}
+
+TEST_F(Threads, RepliesSortByNumberAndTopLevelToo)
+{
+    Add(13, "<13@x>", "<10@x>");
+    Add(12, "<12@x>", "<10@x>");
+    Add(20, "<20@x>");
+    Add(10, "<10@x>");
+    Add(5, "<5@x>");
+    EXPECT_EQ(Shape(), "5:0 10:0 12:1 13:1 20:0");
+}
+
+TEST_F(Threads, ParentFoundInsideAnotherThreadAndMissingParentsStayOnTop)
+{
+    Add(1, "<a@x>");
+    Add(2, "<b@x>", "<a@x>");
+    Add(3, "<c@x>", "<b@x>");
+    Add(4, "<d@x>", "<gone@x>");
+    Add(5, "<e@x>", "<B@x>"); // case matters
+    EXPECT_EQ(Shape(), "1:0 2:1 3:2 4:0 5:0");
+}
+
+TEST_F(Threads, EmptyIdsNeverMatch)
+{
+    Add(1, "<a@x>");
+    Add(2, "<b@x>");
+    // No Message-ID and no References: must not adopt 1 and 2, nor join them.
+    Add(3, "", "");
+    Add(4, "<d@x>", "");
+    EXPECT_EQ(Shape(), "1:0 2:0 3:0 4:0");
+}
+
+TEST_F(Threads, LoopsOfReferencesDoNotHang)
+{
+    Add(1, "<a@x>", "<b@x>");
+    Add(2, "<b@x>", "<a@x>");
+    Add(3, "<c@x>", "<c@x>");
+    EXPECT_EQ(Shape(), "2:0 1:1 3:0");
+}
+
+TEST_F(Threads, DuplicateIdsTakeTheFirstInTreeOrder)
+{
+    Add(1, "<a@x>");
+    Add(2, "<dup@x>", "<a@x>");
+    Add(3, "<dup@x>");
+    Add(4, "<r@x>", "<dup@x>");
+    EXPECT_EQ(Shape(), "1:0 2:1 4:2 3:0");
+}
+
+TEST_F(Threads, ImagesFollowTheReadState)
+{
+    read.Parse("2-3");
+    Add(1, "<1@x>");
+    CArticle* before = Add(2, "<2@x>");
+    before->m_bRead = true;
+    Add(3, "<3@x>");
+    EXPECT_EQ(CArticleListBox::ImageFor(*articles[0], read), 2);
+    EXPECT_EQ(CArticleListBox::ImageFor(*articles[1], read), 4);
+    EXPECT_EQ(CArticleListBox::ImageFor(*articles[2], read), 3);
+}
+
+TEST_F(Threads, ColumnsShowNumberSubjectDateAndFrom)
+{
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    CArticle* a = Add(7, "<7@x>", {}, 0);
+    a->m_strSubject = ToSjis(QStringLiteral("日本語の題名"));
+    a->m_strFrom = "Yamada <y@example.jp>";
+    list.RebuildRows();
+    const CTreeListItem* node = list.NodeOfRow(0);
+    EXPECT_EQ(FromSjis(list.GetColumnText(node, 0)), QStringLiteral("7 日本語の題名"));
+    EXPECT_EQ(list.GetColumnText(node, 2), "Yamada <y@example.jp>");
+    setenv("TZ", "Asia/Tokyo", 1);
+    tzset();
+    EXPECT_EQ(list.GetColumnText(node, 1), "01/01");
+    setenv("TZ", "America/New_York", 1);
+    tzset();
+    EXPECT_EQ(list.GetColumnText(node, 1), "12/31");
+    a->m_timeDate = 1700000000; // 2023-11-14 22:13:20 UTC
+    EXPECT_EQ(list.GetColumnText(node, 1), "11/14");
+    setenv("TZ", "Asia/Tokyo", 1);
+    tzset();
+    EXPECT_EQ(list.GetColumnText(node, 1), "11/15");
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST(FontRecord, RoundTripsThroughSixtyBytes)
+{
+    QFont f(QStringLiteral("IPAGothic"));
+    f.setPixelSize(15);
+    f.setBold(true);
+    const LogFontRecord r = RecordFromFont(f);
+    EXPECT_EQ(r[0], 0xF1); // -15
+    EXPECT_EQ(r[23], 128);
+    const auto back = FontFromRecord(r);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->family(), QStringLiteral("IPAGothic"));
+    EXPECT_EQ(back->pixelSize(), 15);
+    EXPECT_TRUE(back->bold());
+    LogFontRecord empty{};
+    EXPECT_FALSE(FontFromRecord(empty));
+    // A face name without its NUL is damaged.
+    LogFontRecord full = r;
+    for (int i = 28; i < 60; ++i)
+        full[i] = 'A';
+    EXPECT_FALSE(FontFromRecord(full));
+}
+
+// ---------------------------------------------------------------- against INN
+
+// Records the hints the other panes would get; plays the group pane's part
+// for 128/256 and the body pane's for the search.
+struct OtherPanes : DocumentView, BodySearch {
+    CLumeDoc& doc;
+    std::vector<long> hints;
+    std::string nextGroup;
+    int loaded = -1;
+    int matchAt = -1;
+    int switchAt = -1;
+    std::string switchTo;
+    std::string selected;
+    explicit OtherPanes(CLumeDoc& d) : doc(d) { doc.AddView(this); }
+    ~OtherPanes() override { doc.RemoveView(this); }
+    void OnUpdate(DocumentView*, long hint) override
+    {
+        hints.push_back(hint);
+        if (hint == hint::Article) {
+            loaded = doc.m_nCurrentArticle;
+            if (loaded == switchAt && !switchTo.empty()) {
+                // The user picks another group while the body loads.
+                doc.SetCurrentGroup(doc.Groups().Find(switchTo));
+                doc.UpdateAllViews(this, hint::GroupMoved);
+            }
+        }
+        if (hint == hint::NextUnreadGroup && !nextGroup.empty()) {
+            doc.SetCurrentGroup(doc.Groups().Find(nextGroup));
+            doc.UpdateAllViews(this, hint::GroupMoved);
+        }
+    }
+    std::string SelectedText() const override { return selected; }
+    bool FindText(bool, const std::string&, bool) override { return loaded == matchAt; }
+    bool Saw(long h) const { return std::find(hints.begin(), hints.end(), h) != hints.end(); }
+};
+
+class ArticlePane : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+        const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+        if (NeedsServer() && (!host || !port))
+            GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT (scripts/inn-server.sh, demo articles)";
+        host_ = host ? host : "127.0.0.1";
+        port_ = port ? std::atoi(port) : 119;
+        ASSERT_TRUE(dir_.isValid());
+        registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
+        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
+            messages.push_back(text);
+            if (answers.empty())
+                return int(WindowHost::Ok);
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+        Open();
+    }
+    void TearDown() override
+    {
+        SetMessageHook({});
+        ArticleMarkReadDialog::SetHook({});
+        ArticleSearchDialog::SetHook({});
+        CArticleView::SetFontDialogHook({});
+        Close();
+    }
+    virtual bool NeedsServer() const { return true; }
+    std::filesystem::path Config() const { return dir_.filePath("test.lum").toStdString(); }
+    void Open(bool askAtEnd = true, int maxCount = 100)
+    {
+        std::ofstream f(Config(), std::ios::binary);
+        f << "[config]\r\nnNntpPort=" << port_ << "\r\nstrNntpServer=" << host_
+          << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << maxCount << "\r\nbShowOldArticle=YES\r\n"
+          << "bShowChangeGroupDialog=" << (askAtEnd ? "YES" : "NO") << "\r\nnTcpWaitSec=10\r\nnTcpRetryCount=3\r\n";
+        f.close();
+        document_ = std::make_unique<LumeDocument>(registry_.get());
+        ASSERT_TRUE(doc().OnOpenDocument(Config()));
+        doc().SetPathName(Config());
+        view_ = std::make_unique<CArticleView>(doc(), *registry_, nullptr);
+        view_->resize(640, 300);
+        others_ = std::make_unique<OtherPanes>(doc());
+        view_->SetBodySearch(others_.get());
+        document_->Host().SetConnectStep(
+            [this](const std::string& s, int p) { return view_->ConnectServer(s, p); });
+    }
+    void Close()
+    {
+        others_.reset();
+        view_.reset();
+        document_.reset();
+    }
+    CLumeDoc& doc() { return document_->Doc(); }
+    CArticleListBox& list() { return *view_->List(); }
+    bool Online()
+    {
+        return doc().GoOnline(Config()) && doc().IsConnected();
+    }
+    void OpenGroup(const std::string& name, long hint = hint::Group)
+    {
+        doc().SetCurrentGroup(doc().Groups().Find(name));
+        doc().UpdateAllViews(nullptr, hint);
+    }
+    int Current() const
+    {
+        const CArticle* a = CArticleListBox::ArticleOf(view_->List()->NodeOfRow(view_->List()->GetCurSel()));
+        return a ? a->m_nNumber : -1;
+    }
+    int RowOf(int number)
+    {
+        for (int i = 0; i < list().GetCount(); ++i)
+            if (CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber == number)
+                return i;
+        return -1;
+    }
+    int ImageOf(int number) { return list().NodeOfRow(RowOf(number))->m_nImage; }
+
+    QTemporaryDir dir_;
+    std::string host_;
+    int port_ = 0;
+    std::unique_ptr<platform::Registry> registry_;
+    std::unique_ptr<LumeDocument> document_;
+    std::unique_ptr<CArticleView> view_;
+    std::unique_ptr<OtherPanes> others_;
+    std::vector<QString> messages;
+    std::deque<int> answers;
+};
+
+// The cases that need no news server.
+class ArticlePaneLocal : public ArticlePane {
+protected:
+    bool NeedsServer() const override { return false; }
+};
+
+TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
+{
+    EXPECT_EQ(view_->TitleText(), QString());
+    ASSERT_TRUE(Online()) << (messages.empty() ? "" : messages.back().toStdString());
+    EXPECT_TRUE(doc().Groups().Find("fj.test"));
+    EXPECT_TRUE(doc().IsModified());
+    EXPECT_TRUE(others_->Saw(hint::Online));
+    EXPECT_EQ(view_->TitleText(), QStringLiteral("(no articles.)"));
+    EXPECT_FALSE(view_->ConnectDialog());
+}
+
+TEST_F(ArticlePaneLocal, CancelledConnectLeavesTheDocumentOffline)
+{
+    // A port where nothing listens: the dialog retries until Cancel.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const int closed = probe.serverPort();
+    probe.close();
+    ASSERT_TRUE(view_->StartConnect("127.0.0.1", closed));
+    EXPECT_FALSE(view_->StartConnect("127.0.0.1", closed)) << "one connect at a time";
+    QTimer::singleShot(300, view_->ConnectDialog(), &CConnectDialog::Cancel);
+    ASSERT_TRUE(WaitFor([&] { return !view_->ConnectDialog(); }));
+    EXPECT_FALSE(doc().IsConnected());
+    EXPECT_FALSE(others_->Saw(hint::Online));
+}
+
+TEST_F(ArticlePaneLocal, BadGreetingShowsConnectErrorAndStaysOffline)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* s = server.nextPendingConnection();
+        s->write("502 Go away\r\n");
+        s->flush();
+    });
+    Close();
+    port_ = server.serverPort();
+    host_ = "127.0.0.1";
+    Open();
+    EXPECT_FALSE(Online());
+    ASSERT_FALSE(messages.empty());
+    EXPECT_TRUE(messages.back().startsWith(QStringLiteral("Connect Error!! "))) << messages.back().toStdString();
+    EXPECT_FALSE(others_->Saw(hint::Online));
+}
+
+TEST_F(ArticlePane, OpeningAGroupThreadsItAndShowsTheFirstUnread)
+{
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test");
+    const CNewsGroup* g = doc().Groups().Find("fj.test");
+    ASSERT_TRUE(g);
+    EXPECT_EQ(view_->TitleText(), QStringLiteral(" fj.test (%1 articles , %2-%3)")
+                                      .arg(doc().Articles().size()).arg(g->m_nFirst).arg(g->m_nLast));
+    ASSERT_GE(list().GetCount(), 4);
+    // demo-1 <- demo-2 <- demo-3 (References with two entries: the last is the parent).
+    EXPECT_EQ(list().Depth(list().NodeOfRow(0)), 0);
+    EXPECT_EQ(list().Depth(list().NodeOfRow(1)), 1);
+    EXPECT_EQ(list().Depth(list().NodeOfRow(2)), 2);
+    EXPECT_EQ(list().Depth(list().NodeOfRow(3)), 0);
+    EXPECT_TRUE(FromSjis(list().GetColumnText(list().NodeOfRow(0), 0)).contains(QStringLiteral("ニュースリーダのテスト")));
+    // The first article is shown: current, marked read, image 3, hint 2.
+    EXPECT_EQ(Current(), doc().m_nCurrentArticle);
+    EXPECT_EQ(list().GetCurSel(), 0);
+    EXPECT_TRUE(doc().ReadList().IsRead(Current()));
+    EXPECT_EQ(list().NodeOfRow(0)->m_nImage, 3);
+    EXPECT_EQ(ImageOf(CArticleListBox::ArticleOf(list().NodeOfRow(1))->m_nNumber), 2);
+    EXPECT_TRUE(others_->Saw(hint::ListCleared));
+    EXPECT_EQ(others_->loaded, Current());
+}
+
+TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
+{
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test");
+    const int count = list().GetCount();
+    ASSERT_GT(count, 3);
+    // Previous at the first row asks 61219; No keeps everything.
+    answers = {WindowHost::No};
+    doc().UpdateAllViews(nullptr, hint::PrevArticle);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.back(), QStringLiteral("記事の先頭です。前のグループに移動しますか？"));
+    EXPECT_FALSE(others_->Saw(hint::PrevUnreadGroup));
+    EXPECT_EQ(list().GetCurSel(), 0);
+
+    doc().UpdateAllViews(nullptr, hint::NextArticle);
+    EXPECT_EQ(list().GetCurSel(), 1);
+    doc().UpdateAllViews(nullptr, hint::PrevArticle);
+    EXPECT_EQ(list().GetCurSel(), 0);
+
+    // Skip thread goes to the first article of the next thread.
+    view_->OnCommand(32818);
+    EXPECT_EQ(list().GetCurSel(), 3);
+    EXPECT_EQ(list().Depth(list().NodeOfRow(3)), 0);
+
+    // Next unread skips read rows: mark row 4 read behind the pane's back.
+    const int n5 = CArticleListBox::ArticleOf(list().NodeOfRow(4))->m_nNumber;
+    doc().MarkArticleRead(n5);
+    doc().UpdateAllViews(nullptr, hint::NextUnread);
+    EXPECT_EQ(list().GetCurSel(), 5);
+    EXPECT_EQ(list().NodeOfRow(4)->m_nImage, 2) << "an image changes only when the pane shows the article";
+
+    // Walk to the end; the question 61218 answered Cancel does nothing.
+    while (list().GetCurSel() < count - 1)
+        doc().UpdateAllViews(nullptr, hint::NextUnread);
+    answers = {WindowHost::Cancel};
+    messages.clear();
+    doc().UpdateAllViews(nullptr, hint::NextUnread);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.back(), QStringLiteral("記事の最後です。次のグループに移動しますか？"));
+    EXPECT_FALSE(others_->Saw(hint::NextUnreadGroup));
+    EXPECT_EQ(list().GetCurSel(), count - 1);
+
+    // Yes moves on: the group pane opens the next group, this pane loads it.
+    others_->nextGroup = "local.japanese";
+    answers = {WindowHost::Yes};
+    doc().UpdateAllViews(nullptr, hint::NextArticle);
+    EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
+    EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.japanese"));
+    EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.japanese (")));
+    EXPECT_EQ(list().GetCurSel(), 0);
+    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+}
+
+TEST_F(ArticlePane, WithoutTheQuestionSettingTheEndMovesStraightOn)
+{
+    Close();
+    Open(false);
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test.one");
+    if (list().GetCount() != 2)
+        GTEST_SKIP() << "fj.test.one holds other articles than the demo's two";
+    doc().UpdateAllViews(nullptr, hint::NextArticle);
+    doc().UpdateAllViews(nullptr, hint::NextArticle);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
+}
+
+TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
+{
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test.one");
+    if (list().GetCount() != 2)
+        GTEST_SKIP() << "fj.test.one holds other articles than the demo's two";
+    doc().UpdateAllViews(nullptr, hint::NextArticle); // both read now
+    OpenGroup("local.test");
+    OpenGroup("fj.test.one"); // fetched again: another group was shown between
+    ASSERT_EQ(list().GetCount(), 2);
+    EXPECT_EQ(list().GetCurSel(), 1);
+    EXPECT_EQ(list().NodeOfRow(0)->m_nImage, 4);
+    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+
+    // The same group again from the group pane's Next (hint 20): end of list, question.
+    answers = {WindowHost::No};
+    messages.clear();
+    doc().UpdateAllViews(nullptr, hint::GroupMoved);
+    EXPECT_EQ(messages.size(), 1u);
+
+    if (doc().Groups().Find("local.empty")) {
+        messages.clear();
+        OpenGroup("local.empty", hint::GroupMoved);
+        EXPECT_EQ(list().GetCount(), 0);
+        EXPECT_TRUE(messages.empty()) << "an empty list moves on without asking";
+        EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
+    }
+}
+
+TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
+{
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test");
+    const int count = list().GetCount();
+    // Above the first row: nothing.
+    ArticleMarkReadDialog::SetHook([](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; });
+    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    for (int i = 1; i < count; ++i)
+        EXPECT_EQ(list().NodeOfRow(i)->m_nImage, 2) << i;
+    // The thread of the second row (inside the first thread): rows 0-2.
+    list().SetCurRow(1);
+    ArticleMarkReadDialog::SetHook([](int& r) { EXPECT_EQ(r, ArticleMarkReadDialog::Thread); return 1; });
+    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    EXPECT_EQ(list().NodeOfRow(2)->m_nImage, 3);
+    EXPECT_EQ(list().NodeOfRow(3)->m_nImage, 2);
+    // Above row 6: rows 0-5.
+    list().SetCurRow(6);
+    ArticleMarkReadDialog::SetHook([](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; });
+    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
+    EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
+    // Cancel marks nothing.
+    ArticleMarkReadDialog::SetHook([](int&) { return 2; });
+    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
+    std::vector<int> unread, read;
+    for (int i = 0; i < count; ++i)
+        (i < 6 ? read : unread).push_back(CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber);
+
+    ASSERT_TRUE(doc().OnSaveDocument(Config()));
+    Close();
+    Open();
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test");
+    ASSERT_EQ(list().GetCount(), count);
+    for (int n : read)
+        EXPECT_EQ(ImageOf(n), n == Current() ? 3 : 4) << n;
+    for (int n : unread)
+        EXPECT_TRUE(ImageOf(n) == 2 || n == Current()) << n;
+    // The first unread article is the one shown.
+    EXPECT_EQ(Current(), CArticleListBox::ArticleOf(list().NodeOfRow(6))->m_nNumber);
+    // All of the group.
+    ArticleMarkReadDialog::SetHook([](int& r) { r = ArticleMarkReadDialog::WholeGroup; return 1; });
+    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    for (int n : unread)
+        EXPECT_TRUE(doc().ReadList().IsRead(n)) << n;
+}
+
+TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
+{
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test");
+    ASSERT_GT(list().GetCount(), 8);
+    const int target = CArticleListBox::ArticleOf(list().NodeOfRow(7))->m_nNumber;
+    others_->matchAt = target;
+    others_->selected = ToSjis(QStringLiteral("テスト"));
+    std::string preset;
+    ArticleSearchDialog::SetHook([&](ArticleSearchDialog::Request& r) {
+        preset = r.text;
+        r.text = "needle";
+        r.noCase = true;
+        r.upwards = false;
+        return 1;
+    });
+    view_->OnCommand(32786);
+    EXPECT_EQ(preset, others_->selected);
+    EXPECT_EQ(registry_->GetInt("Settings", "bCompareNoCase", 0), 1);
+    EXPECT_EQ(view_->SearchText(), "needle");
+    EXPECT_EQ(list().GetCurSel(), 7);
+    EXPECT_EQ(list().NodeOfRow(7)->m_nImage, 3);
+    EXPECT_TRUE(doc().ReadList().IsRead(target));
+    EXPECT_TRUE(messages.empty());
+
+    // Downwards from there nothing matches: back to row 7, "見つかりません。".
+    others_->matchAt = -5;
+    view_->OnCommand(32788);
+    EXPECT_EQ(list().GetCurSel(), 7);
+    EXPECT_EQ(doc().m_nCurrentArticle, target);
+    EXPECT_EQ(others_->loaded, target);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.back(), QStringLiteral("見つかりません。"));
+    // Rows passed over by the search are not marked read.
+    EXPECT_EQ(list().NodeOfRow(8)->m_nImage, 2);
+
+    // Upwards to row 2.
+    others_->matchAt = CArticleListBox::ArticleOf(list().NodeOfRow(2))->m_nNumber;
+    view_->OnCommand(32787);
+    EXPECT_EQ(list().GetCurSel(), 2);
+}
+
+TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
+{
+    ASSERT_TRUE(Online());
+    OpenGroup("fj.test");
+    ASSERT_GT(list().GetCount(), 6);
+    others_->matchAt = -5;
+    others_->switchAt = CArticleListBox::ArticleOf(list().NodeOfRow(4))->m_nNumber;
+    others_->switchTo = "local.test";
+    ArticleSearchDialog::SetHook([](ArticleSearchDialog::Request& r) {
+        r.text = "never";
+        return 1;
+    });
+    view_->OnCommand(32786);
+    EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.test"));
+    EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
+    EXPECT_TRUE(messages.empty()) << "no 'not found' for a search that was broken off";
+    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+}
+
+TEST_F(ArticlePane, ClickingARowShowsItsArticle)
+{
+    ASSERT_TRUE(Online());
+    view_->show();
+    OpenGroup("fj.test");
+    const QRect r = list().ItemRect(5);
+    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, r.center() + QPoint(40, 0));
+    ASSERT_TRUE(WaitFor([&] { return list().GetCurSel() == 5; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return doc().m_nCurrentArticle == Current(); }, 3000));
+    EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
+    EXPECT_TRUE(doc().ReadList().IsRead(Current()));
+}
+
+TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
+{
+    EXPECT_EQ(view_->Header()->ColumnWidth(0), 100);
+    EXPECT_EQ(view_->Header()->ColumnWidth(1), 50);
+    EXPECT_EQ(view_->List()->ColumnWidth(0), 100);
+    view_->Header()->SetColumnWidth(0, 230);
+    view_->Header()->SetColumnWidth(1, 61);
+    emit view_->Header()->columnWidthsChanged();
+    EXPECT_EQ(view_->List()->ColumnWidth(0), 230);
+    EXPECT_EQ(registry_->GetInt("ArticleView", "ColumnWidth0", 0), 230);
+    EXPECT_EQ(registry_->GetInt("ArticleView", "ColumnWidth1", 0), 61);
+
+    CArticleView::SetFontDialogHook([](const QFont&) {
+        QFont f(QStringLiteral("IPAGothic"));
+        f.setPixelSize(19);
+        return std::optional<QFont>(f);
+    });
+    view_->OnCommand(32783);
+    EXPECT_EQ(view_->ListFont().pixelSize(), 19);
+    std::vector<std::uint8_t> bytes;
+    EXPECT_EQ(registry_->GetBinary("ArticleView", "lfFont", bytes), 60u);
+    Close();
+    Open();
+    EXPECT_EQ(view_->Header()->ColumnWidth(0), 230);
+    EXPECT_EQ(view_->List()->ColumnWidth(1), 61);
+    EXPECT_EQ(view_->ListFont().pixelSize(), 19);
+    EXPECT_EQ(view_->ListFont().family(), QStringLiteral("IPAGothic"));
+}
+
+// Not a test: how long opening a group of 1 000 articles takes in the pane.
+TEST_F(ArticlePane, TimeOpeningAThousandArticles)
+{
+    if (!std::getenv("LUMETRA_BENCH"))
+        GTEST_SKIP() << "set LUMETRA_BENCH to measure";
+    Close();
+    Open(true, 1000);
+    ASSERT_TRUE(Online());
+    if (!doc().Groups().Find("local.bulk"))
+        GTEST_SKIP() << "the server has no local.bulk";
+    QElapsedTimer t;
+    t.start();
+    OpenGroup("local.bulk");
+    const qint64 total = t.elapsed();
+    t.restart();
+    doc().UpdateAllViews(nullptr, hint::Group); // the list is there: threading only
+    const qint64 threading = t.elapsed();
+    std::printf("local.bulk: %d rows; open with fetch %lld ms, rebuild from the list %lld ms\n",
+                list().GetCount(), total, threading);
+    EXPECT_EQ(list().GetCount(), int(doc().Articles().size()));
+}
+
+TEST_F(ArticlePane, Screenshot)
+{
+    const char* out = std::getenv("LUMETRA_SCREENSHOTS");
+    if (!out)
+        GTEST_SKIP() << "set LUMETRA_SCREENSHOTS to a folder to write them";
+    ASSERT_TRUE(Online());
+    view_->resize(560, 260);
+    view_->Header()->SetColumnWidth(0, 300);
+    view_->Header()->SetColumnWidth(1, 50);
+    emit view_->Header()->columnWidthsChanged();
+    view_->show();
+    OpenGroup("fj.test");
+    doc().UpdateAllViews(nullptr, hint::NextArticle);
+    QTest::qWait(50);
+    view_->grab().save(QDir(QString::fromLocal8Bit(out)).filePath(QStringLiteral("article-pane-fj-test.png")));
+    OpenGroup("local.japanese");
+    QTest::qWait(50);
+    view_->grab().save(QDir(QString::fromLocal8Bit(out)).filePath(QStringLiteral("article-pane-local-japanese.png")));
+}
+
+} // namespace
+
+// The pane in the main window: the frame's factory, the document's commands
+// reaching it, and its context menu.
+namespace {
+
+TEST(ArticlePaneInFrame, OnlineNextArticleAndTheContextMenu)
+{
+    const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
+    const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!host || !port)
+        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    QTemporaryDir dir;
+    platform::Registry registry(dir.filePath("registry").toStdString());
+    const QString config = dir.filePath("frame.lum");
+    std::ofstream(config.toStdString(), std::ios::binary)
+        << "[config]\r\nnNntpPort=" << port << "\r\nstrNntpServer=" << host
+        << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=100\r\nbShowOldArticle=YES\r\n";
+    std::vector<QString> messages;
+    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) {
+        messages.push_back(text);
+        return int(WindowHost::No);
+    });
+    CMainFrame::SetPaneFactory([&](int index, UiDocument& doc, CMainFrame& frame) -> QWidget* {
+        return index == CMainFrame::ArticlePane ? MakeArticleView(doc, frame, registry) : nullptr;
+    });
+    LumeDocument document(&registry);
+    {
+        app::CLumeApp lume(registry, document);
+        ASSERT_TRUE(lume.InitInstance(config));
+        auto* view = dynamic_cast<CArticleView*>(lume.Frame()->Pane(CMainFrame::ArticlePane));
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(document.PathName(), std::filesystem::path(config.toStdString()));
+
+        EXPECT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(document.Doc().IsConnected()) << (messages.empty() ? "" : messages.back().toStdString());
+        EXPECT_EQ(view->TitleText(), QStringLiteral("(no articles.)"));
+
+        CLumeDoc& doc = document.Doc();
+        doc.SetCurrentGroup(doc.Groups().Find("fj.test"));
+        doc.UpdateAllViews(nullptr, hint::Group);
+        ASSERT_GT(view->List()->GetCount(), 3);
+        EXPECT_EQ(view->List()->GetCurSel(), 0);
+        EXPECT_TRUE(lume.Router().Execute(ui::cmd::NextArticle));
+        EXPECT_EQ(view->List()->GetCurSel(), 1);
+        lume.Frame()->ActivatePane(CMainFrame::ArticlePane);
+        EXPECT_TRUE(lume.Router().Query(ui::cmd::SkipThread).enabled);
+        EXPECT_TRUE(lume.Router().Execute(ui::cmd::SkipThread));
+        EXPECT_EQ(view->List()->GetCurSel(), 3);
+
+        QStringList items;
+        QTimer::singleShot(100, [&] {
+            if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* a : popup->actions())
+                    if (!a->isSeparator())
+                        items << a->text().section(u'\t', 0, 0);
+                popup->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                view->List()->viewport()->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(view->List()->viewport(), &event);
+        EXPECT_EQ(items.value(0), QStringLiteral("前の記事(&P)"));
+        EXPECT_TRUE(items.contains(QStringLiteral("現スレッドをスキップ(&S)")));
+        EXPECT_TRUE(items.contains(QStringLiteral("添付ファイル(&T)")));
+        EXPECT_FALSE(items.contains(QStringLiteral("オプション(&O)")));
+
+        lume.Frame()->close();
+        lume.ExitInstance();
+    }
+    CMainFrame::SetPaneFactory({});
+    SetMessageHook({});
+}
+
+} // namespace
