@@ -230,7 +230,9 @@ CBodyView::~CBodyView()
         std::filesystem::remove(file, ec);
 }
 
-void CBodyView::OnUpdate(CView*, long hint) { OnUpdate(static_cast<DocumentView*>(nullptr), hint); }
+// The document's broadcasts reach this pane directly; the frame's copy of them
+// would fetch the article a second time.
+void CBodyView::OnUpdate(CView*, long) {}
 
 void CBodyView::OnUpdate(DocumentView*, long hint)
 {

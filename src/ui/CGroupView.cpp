@@ -209,7 +209,7 @@ void CGroupView::BuildTree()
         tree_->SetRedraw(true);
         UpdateTitle();
     }
-    document_.UpdateAllViews(this, hint::Group);
+    Doc().UpdateAllViews(nullptr, hint::Group);
 }
 
 std::string CGroupView::FullPath(const CTreeListItem* node) const
@@ -254,7 +254,7 @@ bool CGroupView::OpenSelectedGroup()
     doc.SetCurrentGroup(group);
     // Refused while the connection is busy: then nothing changed.
     if (doc.GetCurrentGroup() == group)
-        document_.UpdateAllViews(this, hint::Group);
+        Doc().UpdateAllViews(nullptr, hint::Group);
     return true;
 }
 
@@ -330,7 +330,7 @@ void CGroupView::MoveToUnreadGroup(bool forward)
         tree_->SetCaretIndex(foundRow, false);
         tree_->SetRowSel(foundRow, true);
         tree_->ScrollToRow(foundRow, true);
-        document_.UpdateAllViews(this, hint::GroupMoved);
+        Doc().UpdateAllViews(nullptr, hint::GroupMoved);
         return;
     }
     // The server is left in the last group probed: select the one the user
