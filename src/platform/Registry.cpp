@@ -355,11 +355,8 @@ bool ChangeAndSave(Sections& sections, Names& names, Change change, SaveFn save)
 
 } // namespace
 
-bool Registry::WriteString(std::string_view section, std::string_view key, std::string_view value)
+bool Registry::WriteScalar(std::string_view section, std::string_view key, Value v)
 {
-    Value v;
-    v.type = Type::String;
-    v.text = value;
     v.name = key;
     return ChangeAndSave(sections_, displayNames_, [&] {
         const std::string fs = FoldName(section);
@@ -372,21 +369,20 @@ bool Registry::WriteString(std::string_view section, std::string_view key, std::
     }, [this] { return Save(); });
 }
 
+bool Registry::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    Value v;
+    v.type = Type::String;
+    v.text = value;
+    return WriteScalar(section, key, std::move(v));
+}
+
 bool Registry::WriteInt(std::string_view section, std::string_view key, int value)
 {
     Value v;
     v.type = Type::Integer;
     v.number = value;
-    v.name = key;
-    return ChangeAndSave(sections_, displayNames_, [&] {
-        const std::string fs = FoldName(section);
-        displayNames_.try_emplace(fs, section);
-        auto& values = sections_[fs];
-        const std::string fk = FoldName(key);
-        if (auto it = values.find(fk); it != values.end())
-            v.name = it->second.name;
-        values.insert_or_assign(fk, std::move(v));
-    }, [this] { return Save(); });
+    return WriteScalar(section, key, std::move(v));
 }
 
 bool Registry::WriteBinary(std::string_view section, std::string_view key, const void* data, std::size_t size)

@@ -63,6 +63,8 @@ private:
     bool Load();
     bool Save() const;
     const Value* Find(std::string_view section, std::string_view key) const;
+    // A string or integer keeps the spelling of the name it was first written with.
+    bool WriteScalar(std::string_view section, std::string_view key, Value v);
 
     std::filesystem::path path_;
     std::string loadError_;

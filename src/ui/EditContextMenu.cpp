@@ -1,4 +1,5 @@
 #include "ui/EditContextMenu.h"
+#include "ui/SjisText.h"
 
 #include "platform/StringTable.h"
 
@@ -9,7 +10,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QStringDecoder>
 #include <QTextEdit>
 
 namespace ui {
@@ -17,9 +17,7 @@ namespace {
 
 QString FromTable(unsigned id)
 {
-    const std::string bytes = platform::LoadString(id);
-    QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
-    return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return FromSjis(platform::LoadString(id));
 }
 
 const QAction* FindCommand(const QList<QAction*>& actions, unsigned id)
