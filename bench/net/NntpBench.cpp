@@ -17,6 +17,7 @@
 #include <string>
 
 #include "net/Nntp.h"
+#include "RawNntpClient.h"
 
 namespace {
 
@@ -24,75 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// The baseline: a blocking socket, a 64 KiB read buffer, lines split by hand.
-class Raw {
-public:
-    Raw(const char* host, int port)
-    {
-        addrinfo hints{}, *res = nullptr;
-        hints.ai_socktype = SOCK_STREAM;
-        getaddrinfo(host, std::to_string(port).c_str(), &hints, &res);
-        fd_ = socket(res->ai_family, SOCK_STREAM, 0);
-        if (connect(fd_, res->ai_addr, res->ai_addrlen) != 0) {
-            perror("connect");
-            std::exit(1);
-        }
-        freeaddrinfo(res);
-        int one = 1;
-        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        Line();
-    }
-    ~Raw()
-    {
-        Command("QUIT");
-        close(fd_);
-    }
-    std::string Line()
-    {
-        for (;;) {
-            std::size_t lf = buf_.find('\n', pos_);
-            if (lf != std::string::npos) {
-                std::string l = buf_.substr(pos_, lf + 1 - pos_);
-                pos_ = lf + 1;
-                return l;
-            }
-            buf_.erase(0, pos_);
-            pos_ = 0;
-            char chunk[65536];
-            // Stock servers need a prompt ACK or every multi-line reply waits.
-            int one = 1;
-            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-            long n = recv(fd_, chunk, sizeof chunk, 0);
-            if (n <= 0) {
-                std::fprintf(stderr, "raw: connection lost\n");
-                std::exit(1);
-            }
-            buf_.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-    std::string Command(const std::string& c)
-    {
-        std::string l = c + "\r\n";
-        send(fd_, l.data(), l.size(), MSG_NOSIGNAL);
-        return Line();
-    }
-    std::size_t Data()
-    {
-        std::size_t bytes = 0;
-        for (;;) {
-            std::string l = Line();
-            if (l == ".\r\n")
-                return bytes;
-            bytes += l.size();
-        }
-    }
-    void Send(const std::string& s) { send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
-
-private:
-    int fd_;
-    std::string buf_;
-    std::size_t pos_ = 0;
-};
+using Raw = RawNntp;
 
 struct Range {
     int first = 0, last = 0, count = 0;

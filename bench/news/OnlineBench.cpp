@@ -5,6 +5,7 @@
 //   bench_online HOST PORT            speed: LIST and GROUP + HEAD x1000
 //   bench_online HOST PORT memory     peak memory of going online
 #include "news/LumeDoc.h"
+#include "RawNntpClient.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -27,80 +28,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-int Connect(const char* host, int port)
-{
-    addrinfo hints{}, *res = nullptr;
-    hints.ai_socktype = SOCK_STREAM;
-    if (getaddrinfo(host, std::to_string(port).c_str(), &hints, &res) != 0)
-        return -1;
-    int fd = socket(res->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (connect(fd, res->ai_addr, res->ai_addrlen) != 0) {
-        close(fd);
-        fd = -1;
-    }
-    freeaddrinfo(res);
-    return fd;
-}
-
-// The baseline: a blocking socket, a 64 KiB read buffer, lines split by hand.
-class Raw {
-public:
-    Raw(const char* host, int port) : fd_(Connect(host, port))
-    {
-        if (fd_ < 0) {
-            std::fprintf(stderr, "raw: cannot connect\n");
-            std::exit(1);
-        }
-        int one = 1;
-        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        Line();
-    }
-    ~Raw()
-    {
-        Command("QUIT");
-        close(fd_);
-    }
-    std::string Line()
-    {
-        for (;;) {
-            std::size_t lf = buf_.find('\n', pos_);
-            if (lf != std::string::npos) {
-                std::string l = buf_.substr(pos_, lf + 1 - pos_);
-                pos_ = lf + 1;
-                return l;
-            }
-            buf_.erase(0, pos_);
-            pos_ = 0;
-            char chunk[65536];
-            int one = 1;
-            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-            long n = recv(fd_, chunk, sizeof chunk, 0);
-            if (n <= 0) {
-                std::fprintf(stderr, "raw: connection lost\n");
-                std::exit(1);
-            }
-            buf_.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-    std::string Command(const std::string& c)
-    {
-        std::string l = c + "\r\n";
-        send(fd_, l.data(), l.size(), MSG_NOSIGNAL);
-        return Line();
-    }
-    long Data()
-    {
-        long lines = 0;
-        while (Line() != ".\r\n")
-            ++lines;
-        return lines;
-    }
-
-private:
-    int fd_;
-    std::string buf_;
-    std::size_t pos_ = 0;
-};
+using Raw = RawNntp;
 
 struct BenchHost : DocumentHost {
     const char* host;
@@ -114,7 +42,7 @@ struct BenchHost : DocumentHost {
         std::fprintf(stderr, "%s\n", text.c_str());
         return IDOK;
     }
-    int ConnectServer(const std::string&, int port) override { return Connect(host, port); }
+    int ConnectServer(const std::string&, int port) override { return RawConnect(host, port); }
 };
 
 double Time(const std::function<void()>& f)
