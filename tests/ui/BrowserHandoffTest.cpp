@@ -21,16 +21,6 @@ namespace {
 
 using namespace integration;
 
-void EnsureApp()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 struct ScriptedChannel : BrowserChannel {
     using BrowserChannel::BrowserChannel;
     bool running = true;
@@ -88,7 +78,6 @@ struct StubProgram {
 
 class BrowserHandoffTest : public ::testing::Test {
 protected:
-    void SetUp() override { EnsureApp(); }
     QString Dir(const QString& name) const { return QDir(temp.path()).filePath(name); }
     QTemporaryDir temp;
 };

@@ -21,16 +21,6 @@ namespace {
 
 using namespace ui;
 
-void EnsureApp()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 QString U(const char16_t* text) { return QString::fromUtf16(text); }
 
 // Stands in for the popup: records the items (id 0 = separator) and where it
@@ -66,7 +56,6 @@ class EditCtrlTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureApp();
         window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
         for (QWidget* w : std::initializer_list<QWidget*>{first = new QLineEdit, field = new CEditCtrl,

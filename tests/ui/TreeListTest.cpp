@@ -21,16 +21,6 @@
 
 namespace {
 
-void EnsureApp()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 std::string Sjis(const char16_t* text)
 {
     return ui::ToSjis(QString::fromUtf16(text));
@@ -129,7 +119,6 @@ void Click(CSelListBox& box, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModi
 
 class TreeList : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { EnsureApp(); }
 
     // A shown tree of the given style with the group images.
     void Make(int style)
@@ -718,7 +707,6 @@ TEST_F(TreeList, DoubleClickTogglesWithBoxesOnly)
 
 TEST(TreeListText, EllipsisCutKeepsWholeDoubleByteCharacters)
 {
-    EnsureApp();
     // Width of a prefix = its byte count: the limit falls inside "あ".
     auto bytes = [](std::string_view s) { return int(s.size()); };
     const std::string text = "ab" + Sjis(u"あい") + "c";
@@ -823,7 +811,6 @@ public:
 };
 
 struct HeaderFixture : ::testing::Test {
-    static void SetUpTestSuite() { EnsureApp(); }
     void SetUp() override
     {
         host.resize(400, 200);
@@ -935,7 +922,6 @@ TEST_F(HeaderFixture, ClickingAButtonTogglesThePressedColumn)
 // LUMETRA_SCREENSHOT_DIR names a folder.
 TEST(TreeListPicture, JapaneseRows)
 {
-    EnsureApp();
     QWidget host;
     host.resize(640, 300);
     TestTree groups(&host);
