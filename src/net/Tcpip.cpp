@@ -307,6 +307,21 @@ void CTcpip::DropBuffer()
 
 int CTcpip::ReadLine(std::string& out) { return ReadLine(out, LineLimitMs()); }
 
+int CTcpip::WaitForData(std::string& out, std::uint64_t deadline)
+{
+    switch (WaitFor(POLLIN, deadline)) {
+    case Wait::TimedOut:
+        lastError_ = platform::WSAETIMEDOUT;
+        out.clear();
+        return -1;
+    case Wait::Failed:
+        out.clear();
+        return 0;
+    default:
+        return 1;
+    }
+}
+
 int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
 {
     // The clock is read only once a receive is needed: lines already in the
@@ -338,16 +353,8 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
         // A short read emptied the socket: wait before the next one instead
         // of asking in vain. A full one means more is probably there.
         if (drained_) {
-            Wait w = WaitFor(POLLIN, deadline);
-            if (w == Wait::TimedOut) {
-                lastError_ = platform::WSAETIMEDOUT;
-                out.clear();
-                return -1;
-            }
-            if (w == Wait::Failed) {
-                out.clear();
-                return 0;
-            }
+            if (int r = WaitForData(out, deadline); r <= 0)
+                return r;
         }
         long n = Recv(chunk_.data(), chunk_.size(), 0);
         if (n > 0) {
@@ -366,16 +373,8 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             out.clear();
             return 0;
         }
-        Wait w = WaitFor(POLLIN, deadline);
-        if (w == Wait::TimedOut) {
-            lastError_ = platform::WSAETIMEDOUT;
-            out.clear();
-            return -1;
-        }
-        if (w == Wait::Failed) {
-            out.clear();
-            return 0;
-        }
+        if (int r = WaitForData(out, deadline); r <= 0)
+            return r;
     }
 }
 

@@ -88,6 +88,9 @@ private:
     enum class Wait { Ready, TimedOut, Failed };
     int Resolve(const std::string& host, const std::string& service, const addrinfo& hints, addrinfo*& list);
     Wait WaitFor(short events, std::uint64_t deadline);
+    // Waits for data within a line read: 1 when some may be read, otherwise the
+    // read's result (-1 time-out, 0 failure) with out emptied.
+    int WaitForData(std::string& out, std::uint64_t deadline);
     void DropBuffer();
 
     int fd_ = -1;
