@@ -80,6 +80,10 @@ int CTreeListBox::ColumnWidth(int index) const
 
 void CTreeListBox::SetColours(QColor text, QColor back, QColor selText, QColor selBack)
 {
+    // The panes call this from their paint: repainting for the same colours
+    // would paint again without end.
+    if (text == m_crText && back == m_crBack && selText == m_crSelText && selBack == m_crSelBack)
+        return;
     m_crText = text;
     m_crBack = back;
     m_crSelText = selText;

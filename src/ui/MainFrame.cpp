@@ -478,7 +478,9 @@ void CMainFrame::UpdateStatusPanes()
     const std::string group = document_.CurrentGroupName();
     if (!group.empty())
         text = QStringLiteral("%1 (%2)").arg(FromSjis(group)).arg(document_.ArticleCount());
-    indicator137_->setText(text);
+    // Called on every idle tick: the same text must not repaint the bar.
+    if (text != indicator137_->text())
+        indicator137_->setText(text);
     // The pane's text area is as wide as the text; the frame comes on top.
     const int width = (text.isEmpty() ? 50 : indicator137_->fontMetrics().horizontalAdvance(text))
                       + 2 * indicator137_->frameWidth();
@@ -488,7 +490,8 @@ void CMainFrame::UpdateStatusPanes()
 
 void CMainFrame::SetLineIndicator(const QString& text)
 {
-    indicator136_->setText(text);
+    if (text != indicator136_->text())
+        indicator136_->setText(text);
 }
 
 bool CMainFrame::IsBusy() const

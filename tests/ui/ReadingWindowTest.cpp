@@ -1,0 +1,254 @@
+// The main window with its three real panes, as the newsreader runs: reading
+// a group against INN, the search across bodies, what counts as read, the
+// document's questions, and a window that stays quiet when nothing happens.
+#include "app/LumeApp.h"
+#include "app/PaneFactory.h"
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+#include "ui/ArticleDialogs.h"
+#include "ui/CArticleView.h"
+#include "ui/CBodyText.h"
+#include "ui/CBodyView.h"
+#include "ui/CommandIds.h"
+#include "ui/LumeDocument.h"
+#include "ui/MainFrame.h"
+#include "ui/UiHost.h"
+#include "WaitFor.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fstream>
+#include <sys/socket.h>
+#include <map>
+
+using namespace ui;
+
+namespace {
+
+// Counts the paint events of every widget while installed.
+class PaintCounter : public QObject {
+public:
+    PaintCounter() { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++counts[watched->metaObject()->className()];
+        return false;
+    }
+    int Total() const
+    {
+        int n = 0;
+        for (const auto& [name, count] : counts)
+            n += count;
+        return n;
+    }
+    std::string Text() const
+    {
+        std::string s;
+        for (const auto& [name, count] : counts)
+            s += name + " " + std::to_string(count) + "; ";
+        return s;
+    }
+    std::map<std::string, int> counts;
+};
+
+class CancellingProgress : public Progress {
+public:
+    bool Open(const std::string&) override { return true; }
+    bool Open(unsigned) override { return true; }
+    void SetTotal(long long) override {}
+    void SetPosition(long long) override {}
+    void SetMessage(const std::string&) override {}
+    bool Cancelled() const override { return true; }
+    void Close() override {}
+};
+
+class ReadingWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host_ = std::getenv("LUMETRA_TEST_NNTP_HOST");
+        port_ = std::getenv("LUMETRA_TEST_NNTP_PORT");
+        ASSERT_TRUE(dir_.isValid());
+        registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
+        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
+            messages_ << text;
+            return int(WindowHost::No);
+        });
+        app::InstallPanes(*registry_);
+    }
+    void TearDown() override
+    {
+        if (lume_) {
+            document_->SetModified(false);
+            lume_->Frame()->close();
+            lume_->ExitInstance();
+        }
+        lume_.reset();
+        document_.reset();
+        CMainFrame::SetPaneFactory({});
+        CBodyView::SetProgressHook({});
+        ArticleSearchDialog::SetHook({});
+        SetMessageHook({});
+    }
+    bool HaveServer() const { return host_ && port_; }
+    // Starts the window on a configuration reading at most limit articles.
+    void Start(int limit = 100)
+    {
+        const QString config = dir_.filePath("reading.lum");
+        std::ofstream(config.toStdString(), std::ios::binary)
+            << "[config]\r\nnNntpPort=" << (port_ ? port_ : "119") << "\r\nstrNntpServer="
+            << (host_ ? host_ : "127.0.0.1") << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << limit
+            << "\r\nbShowOldArticle=YES\r\nbShowAllGroup=YES\r\n";
+        document_ = std::make_unique<LumeDocument>(registry_.get());
+        lume_ = std::make_unique<app::CLumeApp>(*registry_, *document_);
+        ASSERT_TRUE(lume_->InitInstance(config));
+        lume_->Frame()->resize(900, 640);
+        lume_->Frame()->show();
+    }
+    void OpenGroup(const char* name)
+    {
+        Doc().SetCurrentGroup(Doc().Groups().Find(name));
+        Doc().UpdateAllViews(nullptr, hint::Group);
+    }
+    CLumeDoc& Doc() { return document_->Doc(); }
+    CArticleView& Articles() { return *dynamic_cast<CArticleView*>(lume_->Frame()->Pane(CMainFrame::ArticlePane)); }
+    CBodyView& Body() { return *dynamic_cast<CBodyView*>(lume_->Frame()->Pane(CMainFrame::BodyPane)); }
+    QString BodyText() { return Body().Body()->toPlainText(); }
+    // Lets the window settle, then counts what it paints while left alone.
+    int IdlePaints(PaintCounter& counter)
+    {
+        QTest::qWait(400);
+        counter.counts.clear();
+        for (int i = 0; i < 40; ++i)
+            QTest::qWait(10);
+        return counter.Total();
+    }
+
+    const char* host_ = nullptr;
+    const char* port_ = nullptr;
+    QTemporaryDir dir_;
+    std::unique_ptr<platform::Registry> registry_;
+    std::unique_ptr<LumeDocument> document_;
+    std::unique_ptr<app::CLumeApp> lume_;
+    QStringList messages_;
+};
+
+TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
+{
+    Start();
+    PaintCounter counter;
+    EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
+    if (!HaveServer())
+        return;
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    OpenGroup("fj.test");
+    ASSERT_GT(Articles().List()->GetCount(), 10);
+    EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
+}
+
+TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
+{
+    if (!HaveServer())
+        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    Start();
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    OpenGroup("fj.test");
+    // The first unread article is shown and, being fetched, counts as read.
+    ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+    EXPECT_TRUE(BodyText().contains(QStringLiteral("新しいニュースリーダを試しています")));
+    EXPECT_TRUE(Doc().ReadList().IsRead(1));
+
+    // Find across bodies from the article list: the walk stops at the first
+    // body holding the text, selects it there, and only that one is marked.
+    ArticleSearchDialog::SetHook([](ArticleSearchDialog::Request& r) {
+        r.text = "8 \x94\xd4\x96\xda"; // "8 番目" in Shift_JIS
+        return 1;
+    });
+    lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Find));
+    EXPECT_EQ(Doc().m_nCurrentArticle, 11);
+    EXPECT_EQ(Body().Body()->textCursor().selectedText(), QStringLiteral("8 番目"));
+    EXPECT_TRUE(Doc().ReadList().IsRead(11));
+    EXPECT_FALSE(Doc().ReadList().IsRead(7)) << "walked past, never shown to the reader";
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join(u'|').toStdString();
+
+    // Find next: nothing further down; the search comes back to article 11.
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::FindNext));
+    EXPECT_EQ(Doc().m_nCurrentArticle, 11);
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].contains(QStringLiteral("見つかりません"))) << messages_[0].toStdString();
+}
+
+TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
+{
+    if (!HaveServer())
+        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    Start();
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    OpenGroup("fj.test");
+    ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+
+    // Cancelled while it arrives: shown as cancelled, still unread.
+    CBodyView::SetProgressHook([](int) { return std::make_unique<CancellingProgress>(); });
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    EXPECT_EQ(Doc().m_nCurrentArticle, 2);
+    EXPECT_FALSE(Doc().ReadList().IsRead(2));
+    EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 2) << "the unread image stays";
+    EXPECT_TRUE(Body().AttachmentList()->count() == 0);
+
+    // The connection stayed in step: the same article arrives next time.
+    CBodyView::SetProgressHook({});
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::PrevArticle));
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    EXPECT_EQ(Doc().m_nCurrentArticle, 2);
+    EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
+    EXPECT_TRUE(Doc().ReadList().IsRead(2));
+    EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 3);
+
+    // A broken connection: not read either.
+    ::shutdown(Doc().Nntp().Tcp().Socket(), SHUT_RDWR);
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    EXPECT_FALSE(Doc().ReadList().IsRead(Doc().m_nCurrentArticle));
+}
+
+TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
+{
+    if (!HaveServer())
+        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    Start(3);
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    int asked = 0;
+    std::function<void()> answer = [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QStringLiteral("dlg135")) {
+            QTimer::singleShot(10, answer);
+            return;
+        }
+        ++asked;
+        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("ctl1052"));
+        // The limit grows by what was entered: 3, then 5.
+        EXPECT_EQ(field->text(), asked == 1 ? QStringLiteral("3") : QStringLiteral("5"));
+        if (asked == 1) {
+            field->setText(QStringLiteral("2"));
+            dialog->findChild<QPushButton*>(QStringLiteral("ctl6"))->click();
+            QTimer::singleShot(10, answer);
+        } else {
+            dialog->findChild<QPushButton*>(QStringLiteral("ctl7"))->click();
+        }
+    };
+    QTimer::singleShot(10, answer);
+    OpenGroup("fj.test");
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(Articles().List()->GetCount(), 5);
+    EXPECT_EQ(Doc().Articles().size(), 5u);
+}
+
+} // namespace
