@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <algorithm>
 
 namespace ui {
@@ -31,13 +33,12 @@ CBodyText::CBodyText(QWidget* parent) : QTextEdit(parent)
 
 void CBodyText::Clear()
 {
-    const bool filling = !fill_.isNull();
-    if (filling)
-        fill_.endEditBlock();
-    clear();
-    if (filling) {
-        fill_ = QTextCursor(document());
-        fill_.beginEditBlock();
+    if (pending_) {
+        pending_->clear();
+        carryOver_ = false;
+        fill_ = QTextCursor(pending_);
+    } else {
+        clear();
     }
     links_.clear();
     urlTexts_.clear();
@@ -52,6 +53,7 @@ void CBodyText::Append(std::string_view text, message::TextRole role, message::C
     QTextCharFormat format;
     format.setForeground(ColourOf(colour));
     format.setFontUnderline(underline);
+    CarryOver();
     QTextCursor local;
     QTextCursor& cursor = fill_.isNull() ? local : fill_;
     if (fill_.isNull()) {
@@ -71,20 +73,38 @@ void CBodyText::SetRedraw(bool on)
     if (on == redraw_)
         return;
     redraw_ = on;
-    setUpdatesEnabled(on);
     if (!on) {
-        // One edit block: the text is laid out once, when the fill ends.
-        fill_ = QTextCursor(document());
-        fill_.movePosition(QTextCursor::End);
-        fill_.beginEditBlock();
-    } else {
-        if (!fill_.isNull())
-            fill_.endEditBlock();
-        fill_ = QTextCursor();
-        moveCursor(QTextCursor::Start);
-        verticalScrollBar()->setValue(0);
-        horizontalScrollBar()->setValue(0);
+        // The text is filled into a document of its own, which the control
+        // takes over whole when the fill ends: laid out once, and lazily, as
+        // for plain text, instead of line by line as it arrives.
+        pending_ = new QTextDocument(this);
+        pending_->setUndoRedoEnabled(false);
+        pending_->setDefaultFont(font());
+        pending_->setDocumentMargin(document()->documentMargin());
+        fill_ = QTextCursor(pending_);
+        // What is shown now stays, unless the fill starts with Clear().
+        carryOver_ = !document()->isEmpty();
+        return;
     }
+    CarryOver();
+    // The control deletes the document it made itself; the ones made here
+    // are deleted here.
+    QTextDocument* old = document()->parent() == this ? document() : nullptr;
+    fill_ = QTextCursor();
+    setDocument(pending_);
+    pending_ = nullptr;
+    delete old;
+    moveCursor(QTextCursor::Start);
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+}
+
+void CBodyText::CarryOver()
+{
+    if (!carryOver_)
+        return;
+    carryOver_ = false;
+    fill_.insertFragment(QTextDocumentFragment(document()));
 }
 
 void CBodyText::ShowStatus(const std::string& text)

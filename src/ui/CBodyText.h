@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextEdit>
+
+class QTextDocument;
 #include <vector>
 
 namespace ui {
@@ -51,12 +53,16 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void CarryOver();
+
     struct Link {
         int start;
         int end;
         QString url;
     };
-    QTextCursor fill_; // the end of the text while a fill runs
+    QTextDocument* pending_ = nullptr; // the text being filled, shown when the fill ends
+    QTextCursor fill_;                 // its end
+    bool carryOver_ = false;           // the shown text still goes first
     std::vector<Link> links_;
     std::vector<QString> urlTexts_;
     bool redraw_ = true;

@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -649,28 +648,6 @@ TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
     EXPECT_EQ(view_->List()->ColumnWidth(1), 61);
     EXPECT_EQ(view_->ListFont().pixelSize(), 19);
     EXPECT_EQ(view_->ListFont().family(), QStringLiteral("IPAGothic"));
-}
-
-// Not a test: how long opening a group of 1 000 articles takes in the pane.
-TEST_F(ArticlePane, TimeOpeningAThousandArticles)
-{
-    if (!std::getenv("LUMETRA_BENCH"))
-        GTEST_SKIP() << "set LUMETRA_BENCH to measure";
-    Close();
-    Open(true, 1000);
-    ASSERT_TRUE(Online());
-    if (!doc().Groups().Find("local.bulk"))
-        GTEST_SKIP() << "the server has no local.bulk";
-    QElapsedTimer t;
-    t.start();
-    OpenGroup("local.bulk");
-    const qint64 total = t.elapsed();
-    t.restart();
-    doc().UpdateAllViews(nullptr, hint::Group); // the list is there: threading only
-    const qint64 threading = t.elapsed();
-    std::printf("local.bulk: %d rows; open with fetch %lld ms, rebuild from the list %lld ms\n",
-                list().GetCount(), total, threading);
-    EXPECT_EQ(list().GetCount(), int(doc().Articles().size()));
 }
 
 TEST_F(ArticlePane, Screenshot)

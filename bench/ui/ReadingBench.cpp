@@ -1,0 +1,182 @@
+// Reading in the window, next to a peer measured in the same run:
+//   bench_reading display
+//       a 1 MB article shown in the body pane, until it is painted, against
+//       Qt's plain text control given the same text already in Unicode
+//   bench_reading open HOST PORT GROUP
+//       opening a group in the article pane (GROUP, HEAD for each article,
+//       threading, painting) against a raw client sending the same commands
+// Run with QT_QPA_PLATFORM=offscreen; bench/ui/run-reading-bench.sh does it all.
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+#include "platform/TempFiles.h"
+#include "ui/CArticleView.h"
+#include "ui/CBodyText.h"
+#include "ui/CBodyView.h"
+#include "ui/LumeDocument.h"
+#include "ui/SjisText.h"
+#include "ui/UiHost.h"
+#include "RawNntpClient.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTextEdit>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double Time(const std::function<void()>& f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// Alternates the two so both meet the same load; keeps the best of each.
+// ours returns its own time when part of what it does is not to be measured.
+void Compare(const char* what, int rounds, const std::function<double()>& ours, const std::function<void()>& peer)
+{
+    double bestOurs = 1e300, bestPeer = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        bestOurs = std::min(bestOurs, ours());
+        bestPeer = std::min(bestPeer, Time(peer));
+    }
+    std::printf("%-44s ours %8.1f ms   peer %8.1f ms   ratio %5.2f\n", what, bestOurs, bestPeer, bestOurs / bestPeer);
+}
+
+// Paints the widget once, as the screen would show it.
+void Paint(QWidget& w)
+{
+    QApplication::processEvents();
+    QImage image(w.size(), QImage::Format_ARGB32_Premultiplied);
+    w.render(&image);
+}
+
+// Shift_JIS lines as the cache file holds them; with urls, each line carries one.
+std::string JapaneseArticle(bool urls)
+{
+    const std::string text = "\x93\xfa\x96{\x8c\xea\x82\xcc\x83\x65\x83X\x83g\x82\xc5\x82\xb7\x81\x42 ";
+    const std::string tail = "\x8a\xbf\x8e\x9a\x82\xc6\x82\xd0\x82\xe7\x82\xaa\x82\xc8\x81\x41\x83J\x83^\x83J\x83i\r\n";
+    const std::string line = text + (urls ? "http://www.example.jp/ " : "ABCDEFGHIJ abcdefghij ") + tail;
+    std::string article = "From: a@example.jp\r\nSubject: text\r\nContent-Type: text/plain\r\n\r\n";
+    while (article.size() < 1'000'000)
+        article += line;
+    return article + ".\r\n";
+}
+
+int ShowArticles()
+{
+    const fs::path dir = platform::TempDirectory();
+    platform::Registry registry(dir / "registry");
+    ui::LumeDocument document(&registry);
+    ui::CBodyView view(document, registry, nullptr);
+    view.resize(900, 700);
+    view.show();
+    QTextEdit peer;
+    peer.setReadOnly(true);
+    peer.setLineWrapMode(QTextEdit::NoWrap);
+    peer.setFont(view.BodyFont());
+    peer.resize(900, 700);
+    peer.show();
+
+    for (bool urls : {false, true}) {
+        const std::string article = JapaneseArticle(urls);
+        const fs::path file = dir / "article.txt";
+        std::ofstream(file, std::ios::binary) << article;
+        const std::size_t body = article.find("\r\n\r\n") + 4;
+        QString text = ui::FromSjis(std::string_view(article).substr(body, article.size() - body - 3));
+        text.remove(QLatin1Char('\r'));
+        Compare(urls ? "1 MB article, a URL on every line" : "1 MB Japanese article", 5,
+                [&] {
+                    return Time([&] {
+                        if (!view.ShowArticleFile(file))
+                            std::exit(1);
+                        Paint(view);
+                    });
+                },
+                [&] {
+                    peer.setPlainText(text);
+                    Paint(peer);
+                });
+        std::printf("%-44s %lld lines shown\n", "", static_cast<long long>(view.Body()->document()->blockCount()));
+    }
+    return 0;
+}
+
+int Open(const char* host, int port, const std::string& group)
+{
+    const fs::path dir = platform::TempDirectory();
+    const fs::path lum = dir / "bench.lum";
+    std::ofstream(lum, std::ios::binary) << "[config]\r\nnNntpPort=" << port << "\r\nstrNntpServer=" << host
+                                         << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=100000"
+                                         << "\r\nbShowOldArticle=YES\r\nnTcpWaitSec=10\r\n";
+    platform::Registry registry(dir / "registry");
+    ui::SetMessageHook([](const QString& text, ui::WindowHost::Icon, bool) {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return int(ui::WindowHost::Ok);
+    });
+    ui::LumeDocument document(&registry);
+    CLumeDoc& doc = document.Doc();
+    if (!doc.OnOpenDocument(lum))
+        return 1;
+    doc.SetPathName(lum);
+    ui::CArticleView view(doc, registry, nullptr);
+    view.resize(900, 700);
+    view.show();
+    document.Host().SetConnectStep([&](const std::string& s, int p) { return view.ConnectServer(s, p); });
+    if (!doc.GoOnline(lum) || !doc.Groups().Find(group)) {
+        std::fprintf(stderr, "cannot go online or no group %s\n", group.c_str());
+        return 1;
+    }
+    int rows = 0;
+    Compare(("open " + group).c_str(), 5,
+            [&] {
+                // Another group first, so that the pane fetches this one again.
+                doc.SetCurrentGroup(doc.Groups().Find("local.empty"));
+                doc.UpdateAllViews(nullptr, hint::Group);
+                QElapsedTimer t;
+                t.start();
+                doc.SetCurrentGroup(doc.Groups().Find(group));
+                doc.UpdateAllViews(nullptr, hint::Group);
+                Paint(view);
+                rows = view.List()->GetCount();
+                return t.nsecsElapsed() / 1e6;
+            },
+            [&] {
+                RawNntp raw(host, port);
+                const std::string reply = raw.Command("GROUP " + group);
+                long count = 0, first = 0, last = 0;
+                if (std::sscanf(reply.c_str(), "211 %ld %ld %ld", &count, &first, &last) != 3)
+                    std::exit(1);
+                for (long n = last; n >= first; --n)
+                    if (raw.Command("HEAD " + std::to_string(n)).rfind("221", 0) == 0)
+                        raw.Data();
+            });
+    std::printf("%-44s %d rows\n", "", rows);
+    doc.GoOffline();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "display")
+        return ShowArticles();
+    if (mode == "open" && argc > 4)
+        return Open(argv[2], std::atoi(argv[3]), argv[4]);
+    std::fprintf(stderr, "usage: bench_reading display | open HOST PORT GROUP\n");
+    return 2;
+}
