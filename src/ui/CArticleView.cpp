@@ -303,9 +303,18 @@ void CArticleView::ShowCurrent()
     CArticle* article = CArticleListBox::ArticleOf(node);
     if (!article)
         return;
-    MarkShown(node);
-    doc_.m_nCurrentArticle = article->m_nNumber;
+    const int number = article->m_nNumber;
+    const unsigned generation = generation_;
+    doc_.m_nCurrentArticle = number;
     doc_.UpdateAllViews(this, hint::Article);
+    // Marked read only once the body pane has it (or the server says it is
+    // gone): a dead connection or a Cancel leaves it unread. The fetch pumped
+    // events, so the node may have gone with a rebuilt list.
+    if (generation != generation_)
+        return;
+    BodySearch* body = Body();
+    if (!body || body->Answered(number))
+        MarkShown(node);
 }
 
 bool CArticleView::NextArticle()

@@ -1,7 +1,8 @@
 #pragma once
-// What the article search needs of the body pane: its selected text (the
-// dialog's preset) and a search of the text it shows, from its current
-// position, that selects a match.
+// What the article list needs of the body pane: its selected text (the
+// search dialog's preset), a search of the text it shows from its current
+// position that selects a match, and whether the server answered for the
+// article it was last asked to show.
 
 #include <string>
 
@@ -15,6 +16,10 @@ public:
     // Searches the shown text from the caret downwards or upwards; true when
     // found (the match is selected then).
     virtual bool FindText(bool downwards, const std::string& text, bool ignoreCase) = 0;
+    // True when the article was fetched, or the server said it is not there:
+    // either way it counts as read. False after a broken connection, a
+    // Cancel, or a refusal while the connection was busy.
+    virtual bool Answered(int number) const { (void)number; return true; }
 };
 
 } // namespace ui

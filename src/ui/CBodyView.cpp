@@ -263,8 +263,16 @@ void CBodyView::ClearArticle()
     cachePath_ = platform::MakeTempFileName("mes", 0);
 }
 
+std::string CBodyView::SelectedText() const { return ToSjis(body_->textCursor().selectedText()); }
+
+bool CBodyView::FindText(bool downwards, const std::string& text, bool ignoreCase)
+{
+    return body_->FindText(downwards ? 1 : 0, FromSjis(text), ignoreCase) == 1;
+}
+
 bool CBodyView::ShowArticle(int n)
 {
+    answered_ = -1;
     // Another network operation holds the connection: refuse, keep what is shown.
     if (fetching_ || doc_.IsBusy()) {
         QApplication::beep();
@@ -332,8 +340,12 @@ bool CBodyView::Fetch(int n)
     if (!out)
         return fail(0);
     int code = 0;
-    if (!nntp.Article(n, code))
+    if (!nntp.Article(n, code)) {
+        // Gone from the server counts as read; a refusal such as 480 or 503 does not.
+        if (code == 423 || code == 430)
+            answered_ = n;
         return fail(code != 0 ? platform::IDS_61287 : platform::IDS_61216);
+    }
 
     bool cancelled = false;
     std::string line, converted;
@@ -369,6 +381,7 @@ bool CBodyView::Fetch(int n)
         body_->ShowStatus(platform::LoadString(platform::IDS_61286));
         return false;
     }
+    answered_ = n;
     if (!out)
         return fail(0);
     progress->SetMessage(platform::LoadString(platform::IDS_61285));

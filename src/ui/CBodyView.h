@@ -5,6 +5,7 @@
 #include "message/BodySink.h"
 #include "message/CacheFile.h"
 #include "news/DocumentView.h"
+#include "ui/CArticleViewSearch.h"
 #include "ui/DocumentHost.h"
 
 #include <QFont>
@@ -35,7 +36,7 @@ public:
     static int RowHeight(const QFontMetrics& fm);
 };
 
-class CBodyView : public QWidget, public CView, public DocumentView {
+class CBodyView : public QWidget, public CView, public DocumentView, public BodySearch {
     Q_OBJECT
 public:
     static constexpr const char* kSection = "BodyView";
@@ -52,6 +53,10 @@ public:
 
     // Fetches article n and shows it; false when it could not be shown.
     bool ShowArticle(int n);
+    // What the article list asks of this pane.
+    std::string SelectedText() const override;
+    bool FindText(bool downwards, const std::string& text, bool ignoreCase) override;
+    bool Answered(int number) const override { return answered_ == number; }
     // Shows an article kept in a file in the cache's form (Shift_JIS, ending
     // with the "." line) as if it had been fetched.
     bool ShowArticleFile(const std::filesystem::path& file);
@@ -116,6 +121,7 @@ private:
     std::vector<std::filesystem::path> viewedFiles_;
     bool updating_ = false;
     bool fetching_ = false;
+    int answered_ = -1; // the last article the server answered for, shown or gone
 };
 
 } // namespace ui
