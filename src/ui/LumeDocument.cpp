@@ -4,6 +4,7 @@
 #include "platform/StringTable.h"
 #include "ui/SjisText.h"
 #include "ui/ConnectDialog.h"
+#include "ui/GroupReadDialogs.h"
 #include "ui/ProgressWindow.h"
 #include "ui/UiHost.h"
 
@@ -86,6 +87,10 @@ int NewsHost::ShowMessageText(const std::string& text, MessageIcon icon)
 }
 
 void NewsHost::Beep() { QApplication::beep(); }
+
+int NewsHost::AskReadLimit(int& count) { return ReadLimitDialog::Ask(window_, count); }
+
+int NewsHost::AskReloadRange(int& start, int& end) { return ReloadRangeDialog::Ask(window_, start, end); }
 
 namespace {
 class NewsProgress : public DocumentProgress {

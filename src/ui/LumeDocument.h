@@ -25,6 +25,8 @@ public:
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
     int ShowMessageText(const std::string& text, MessageIcon icon) override;
     void Beep() override;
+    int AskReadLimit(int& count) override;
+    int AskReloadRange(int& start, int& end) override;
     std::unique_ptr<DocumentProgress> MakeProgress(int delayMs) override;
     void PumpEvents() override;
     void BeginWaitCursor() override;
