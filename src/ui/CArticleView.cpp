@@ -119,8 +119,8 @@ CArticleView::~CArticleView()
 
 void CArticleView::InitialUpdate()
 {
-    header_->SetColumnWidth(0, registry_.GetInt(kSection, "ColumnWidth0", 100));
-    header_->SetColumnWidth(1, registry_.GetInt(kSection, "ColumnWidth1", 50));
+    header_->SetColumnWidth(0, registry_.GetInt(kSection, "ColumnWidth0", kDefaultSubjectWidth));
+    header_->SetColumnWidth(1, registry_.GetInt(kSection, "ColumnWidth1", kDefaultDateWidth));
     for (int i = 0; i < 2; ++i)
         list_->SetColumnWidth(i, header_->ColumnWidth(i));
     Reset();
@@ -173,8 +173,9 @@ void CArticleView::UpdateTitleColours()
         p.setColor(QPalette::Window, base.color(QPalette::Active, QPalette::Highlight));
         p.setColor(QPalette::WindowText, base.color(QPalette::Active, QPalette::HighlightedText));
     } else {
+        // Muted, but still readable: light window text on Mid was not.
         p.setColor(QPalette::Window, base.color(QPalette::Active, QPalette::Mid));
-        p.setColor(QPalette::WindowText, base.color(QPalette::Active, QPalette::Window));
+        p.setColor(QPalette::WindowText, base.color(QPalette::Active, QPalette::WindowText));
     }
     title_->setPalette(p);
 }

@@ -34,6 +34,10 @@ class CArticleView : public QWidget, public CView, public DocumentView {
     Q_OBJECT
 public:
     static constexpr const char* kSection = "ArticleView";
+    // Until the user drags them: the subject needs room beside its thread
+    // lines, the date ("12/06") does not.
+    static constexpr int kDefaultSubjectWidth = 300;
+    static constexpr int kDefaultDateWidth = 50;
     static constexpr int kHeaderId = 111;
     static constexpr int kListId = 110;
 

@@ -397,7 +397,12 @@ message::Colour CBodyView::Colour(const char* key, message::Colour def) const
 void CBodyView::Display()
 {
     const QPalette pal = palette();
-    const message::Colour grey = ToColour(pal.color(QPalette::Disabled, QPalette::WindowText));
+    // The grey of header lines and links: between text and background, as dark
+    // as the classic grey text; the style's disabled text is too faint to read.
+    const QColor ink = pal.color(QPalette::Text), paper = pal.color(QPalette::Base);
+    const message::Colour grey = ToColour(QColor((ink.red() * 55 + paper.red() * 45) / 100,
+                                                 (ink.green() * 55 + paper.green() * 45) / 100,
+                                                 (ink.blue() * 55 + paper.blue() * 45) / 100));
     const message::Colour text = Colour("TextColor", ToColour(pal.color(QPalette::WindowText)));
     const message::Colour background = Colour("BackGroundColor", ToColour(pal.color(QPalette::Base)));
     body_->SetColours(text, background);

@@ -711,7 +711,7 @@ void CGroupView::SetTitleActive(bool active)
         p.setColor(QPalette::WindowText, app.color(QPalette::Active, QPalette::HighlightedText));
     } else {
         p.setColor(QPalette::Window, app.color(QPalette::Mid));
-        p.setColor(QPalette::WindowText, app.color(QPalette::Window));
+        p.setColor(QPalette::WindowText, app.color(QPalette::WindowText));
     }
     title_->setPalette(p);
     title_->update();

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -170,7 +171,13 @@ void CMainFrame::RestoreWindowRect()
             }
         }
     }
-    resize(780, 560);
+    // The desktop's usual first size: most of the screen, never tiny.
+    QSize size(780, 560);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        size = size.expandedTo(area.size() * 3 / 4).boundedTo(area.size());
+    }
+    resize(size);
 }
 
 QAction* CMainFrame::Item(QMenu* menu, unsigned id, const QString& text)
@@ -366,11 +373,15 @@ void CMainFrame::CreateStatusBar()
     indicator137_ = new QLabel(bar);
     indicator137_->setObjectName(QStringLiteral("ind137"));
     indicator137_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // A framed label indents its text by half an "x": the pane fits its text
+    // exactly, so that indent would cut the text's end.
+    indicator137_->setIndent(0);
     indicator137_->setFixedWidth(indicator137_->fontMetrics().horizontalAdvance(text137)
                                  + 2 * indicator137_->frameWidth());
     indicator136_ = new QLabel(bar);
     indicator136_->setObjectName(QStringLiteral("ind136"));
     indicator136_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    indicator136_->setIndent(0);
     indicator136_->setFixedWidth(indicator136_->fontMetrics().horizontalAdvance(text136)
                                  + 2 * indicator136_->frameWidth());
     bar->addPermanentWidget(indicator137_);

@@ -58,8 +58,10 @@ public:
     using FileDialogHook = std::function<QString(bool save)>;
     static void SetFileDialogHook(FileDialogHook hook);
 
-    static constexpr int kDefaultGroupWidth = 80;
-    static constexpr int kDefaultArticleHeight = 100;
+    // With today's fonts, narrower panes clip every group name below the top
+    // level and show three article rows.
+    static constexpr int kDefaultGroupWidth = 200;
+    static constexpr int kDefaultArticleHeight = 180;
 
     CMainFrame(CommandRouter& router, UiDocument& document, platform::Registry& registry,
                RecentFileList& recent, QWidget* parent = nullptr);

@@ -623,9 +623,9 @@ TEST_F(ArticlePane, ClickingARowShowsItsArticle)
 
 TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
 {
-    EXPECT_EQ(view_->Header()->ColumnWidth(0), 100);
-    EXPECT_EQ(view_->Header()->ColumnWidth(1), 50);
-    EXPECT_EQ(view_->List()->ColumnWidth(0), 100);
+    EXPECT_EQ(view_->Header()->ColumnWidth(0), CArticleView::kDefaultSubjectWidth);
+    EXPECT_EQ(view_->Header()->ColumnWidth(1), CArticleView::kDefaultDateWidth);
+    EXPECT_EQ(view_->List()->ColumnWidth(0), CArticleView::kDefaultSubjectWidth);
     view_->Header()->SetColumnWidth(0, 230);
     view_->Header()->SetColumnWidth(1, 61);
     emit view_->Header()->columnWidthsChanged();

@@ -20,6 +20,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMessageBox>
@@ -148,8 +150,8 @@ std::vector<unsigned> ToolBarLayout(QToolBar* bar, const CommandRouter& router)
 TEST_F(FrameTest, FirstStartUsesDefaultsAndANewDocument)
 {
     Start();
-    EXPECT_EQ(Frame().OuterSplitter()->sizes().value(0), 80);
-    EXPECT_EQ(Frame().InnerSplitter()->sizes().value(0), 100);
+    EXPECT_EQ(Frame().OuterSplitter()->sizes().value(0), CMainFrame::kDefaultGroupWidth);
+    EXPECT_EQ(Frame().InnerSplitter()->sizes().value(0), CMainFrame::kDefaultArticleHeight);
     EXPECT_TRUE(document.PathName().empty());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Lume - Lumetra"));
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::GroupPane));
@@ -197,8 +199,8 @@ TEST_F(FrameTest, SavedRectangleOffTheScreenOrDamagedIsIgnored)
     writeRect({5000, 10, 5600, 400}, 16);
     Start();
     EXPECT_NE(Frame().geometry().left(), 5000);
-    EXPECT_EQ(Frame().OuterSplitter()->sizes().value(0), 80);
-    EXPECT_EQ(Frame().InnerSplitter()->sizes().value(0), 100);
+    EXPECT_EQ(Frame().OuterSplitter()->sizes().value(0), CMainFrame::kDefaultGroupWidth);
+    EXPECT_EQ(Frame().InnerSplitter()->sizes().value(0), CMainFrame::kDefaultArticleHeight);
     Stop();
 
     // A short value is not a rectangle.
@@ -397,6 +399,26 @@ TEST_F(FrameTest, StatusPaneShowsTheGroupAndFitsIt)
     Frame().UpdateStatusPanes();
     EXPECT_EQ(pane->text(), QStringLiteral("fj.test (12)"));
     EXPECT_EQ(pane->contentsRect().width(), pane->fontMetrics().horizontalAdvance(QStringLiteral("fj.test (12)")));
+    // All of it is drawn: the ink ends where the text drawn on its own ends.
+    auto inkRight = [](const QImage& image) {
+        int right = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 160)
+                    right = std::max(right, x);
+        return right;
+    };
+    const QRect inside = pane->contentsRect();
+    const QImage shot = pane->grab(inside.adjusted(0, 1, 0, -1)).toImage();
+    QImage alone(inside.width() + 20, shot.height(), QImage::Format_RGB32);
+    alone.fill(Qt::white);
+    {
+        QPainter painter(&alone);
+        painter.setFont(pane->font());
+        painter.setPen(Qt::black);
+        painter.drawText(alone.rect(), Qt::AlignLeft | Qt::AlignVCenter, pane->text());
+    }
+    EXPECT_EQ(inkRight(shot), inkRight(alone)) << "the end of the text is cut off";
 }
 
 TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
