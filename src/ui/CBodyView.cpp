@@ -10,7 +10,6 @@
 #include "platform/TempFiles.h"
 #include "textcodec/ConvertToSjis.h"
 #include "textcodec/JapaneseCodes.h"
-#include "ui/AppIcons.h"
 #include "ui/CBodyText.h"
 #include "ui/BodyPrint.h"
 #include "ui/CommandIds.h"
@@ -37,6 +36,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextCursor>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -98,7 +98,8 @@ QIcon IconForName(const QString& name)
         if (!icon.isNull())
             return icon;
     }
-    return AppIcon();
+    // Without an icon theme (a bare X session): the style's plain file icon.
+    return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
 }
 
 // Dialog 136: an attachment's raw data.
