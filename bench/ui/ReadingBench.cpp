@@ -5,6 +5,9 @@
 //   bench_reading open HOST PORT GROUP
 //       opening a group in the article pane (GROUP, HEAD for each article,
 //       threading, painting) against a raw client sending the same commands
+//   bench_reading article HOST PORT GROUP NUMBER
+//       fetching and showing an ISO-2022-JP article in the body pane against
+//       a raw client's ARTICLE decoded by Qt and given to its plain text control
 // Run with QT_QPA_PLATFORM=offscreen; bench/ui/run-reading-bench.sh does it all.
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
@@ -20,6 +23,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QStringDecoder>
 #include <QTextEdit>
 
 #include <algorithm>
@@ -167,6 +171,57 @@ int Open(const char* host, int port, const std::string& group)
     return 0;
 }
 
+int FetchAndShow(const char* host, int port, const std::string& group, int number)
+{
+    const fs::path dir = platform::TempDirectory();
+    platform::Registry registry(dir / "registry");
+    ui::SetMessageHook([](const QString& text, ui::WindowHost::Icon, bool) {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return int(ui::WindowHost::Ok);
+    });
+    ui::LumeDocument document(&registry);
+    CNntp& nntp = document.Doc().Nntp();
+    std::string reply;
+    int count = 0, first = 0, last = 0;
+    if (!nntp.Open(host, 0, port) || !nntp.ReadGreeting(true) || nntp.Group(group, reply, count, first, last) != 1) {
+        std::fprintf(stderr, "cannot select %s\n", group.c_str());
+        return 1;
+    }
+    ui::CBodyView view(document, registry, nullptr);
+    view.resize(900, 700);
+    view.show();
+    QTextEdit peer;
+    peer.setReadOnly(true);
+    peer.setLineWrapMode(QTextEdit::NoWrap);
+    peer.resize(900, 700);
+    peer.show();
+    std::size_t bytes = 0;
+    Compare(("fetch and show " + group + " " + std::to_string(number)).c_str(), 5,
+            [&] {
+                return Time([&] {
+                    if (!view.ShowArticle(number))
+                        std::exit(1);
+                    Paint(view);
+                });
+            },
+            [&] {
+                RawNntp raw(host, port);
+                raw.Command("GROUP " + group);
+                if (raw.Command("ARTICLE " + std::to_string(number)).rfind("220", 0) != 0)
+                    std::exit(1);
+                std::string text;
+                for (std::string l; (l = raw.Line()) != ".\r\n";)
+                    text += l;
+                bytes = text.size();
+                QStringDecoder jis("ISO-2022-JP");
+                peer.setPlainText(jis.decode(QByteArrayView(text.data(), qsizetype(text.size()))));
+                Paint(peer);
+            });
+    std::printf("%-44s %zu bytes, %lld lines shown\n", "", bytes,
+                static_cast<long long>(view.Body()->document()->blockCount()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -177,6 +232,8 @@ int main(int argc, char** argv)
         return ShowArticles();
     if (mode == "open" && argc > 4)
         return Open(argv[2], std::atoi(argv[3]), argv[4]);
-    std::fprintf(stderr, "usage: bench_reading display | open HOST PORT GROUP\n");
+    if (mode == "article" && argc > 5)
+        return FetchAndShow(argv[2], std::atoi(argv[3]), argv[4], std::atoi(argv[5]));
+    std::fprintf(stderr, "usage: bench_reading display | open HOST PORT GROUP | article HOST PORT GROUP NUMBER\n");
     return 2;
 }

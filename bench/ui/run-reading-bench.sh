@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Starts a private INN, feeds 1 000 threaded Japanese articles into local.bulk,
-# and runs bench_reading: the 1 MB article display and opening that group in
-# the article pane, each next to its peer. Stops the server at the end.
+# Starts a private INN, feeds 1 000 threaded Japanese articles into local.bulk
+# and a 1 MB one into local.test, and runs bench_reading: showing 1 MB
+# articles from a file, opening local.bulk in the article pane, and fetching
+# and showing the big article, each next to its peer. Stops the server.
 #   bench/ui/run-reading-bench.sh [BUILD_DIR]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -26,8 +27,17 @@ for i in range(1000):
             "Subject: %s\n%sMIME-Version: 1.0\nContent-Type: text/plain; charset=ISO-2022-JP\n\n"
             % (i, (i // 60) % 60, i % 60, subject, refs)).encode() + body.encode("iso-2022-jp")
     open(os.path.join(out, "%04d" % i), "wb").write(text)
+# One article of 1 MB of Japanese text, with a URL on every tenth line.
+lines = []
+for i in range(14000):
+    lines.append("%05d 行目: 日本語の本文です。漢字、ひらがな、カタカナ。" % i + (" http://www.example.jp/%d" % i if i % 10 == 0 else ""))
+text = ("Message-ID: <bench-big@example.jp>\nPath: bench\nDate: Sun, 6 Dec 2026 13:00:00 +0900\n"
+        "From: big@example.jp\nNewsgroups: local.test\nSubject: big\nMIME-Version: 1.0\n"
+        "Content-Type: text/plain; charset=ISO-2022-JP\n\n").encode() + "\n".join(lines).encode("iso-2022-jp") + b"\n"
+open(os.path.join(out, "big"), "wb").write(text)
 PY
 python3 "$here/scripts/nntp-load.py" --port "$port" --feed "$dir"/articles/*
 export QT_QPA_PLATFORM=offscreen
 "$build/bench/ui/bench_reading" display
 "$build/bench/ui/bench_reading" open 127.0.0.1 "$port" local.bulk
+"$build/bench/ui/bench_reading" article 127.0.0.1 "$port" local.test 1

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QGuiApplication>
 #include <QPrinter>
@@ -519,19 +518,6 @@ TEST_F(BodyViewTest, ScreenshotOfAJapaneseArticleWithAttachments)
     ASSERT_TRUE(view->ShowArticle(2));
     QCoreApplication::processEvents();
     EXPECT_TRUE(view->grab().save(QString::fromUtf8(shots) + QStringLiteral("/bodypane-euc.png")));
-}
-
-// Not a test: the time to fetch and show a 1 MB article (local.test 5 when loaded).
-TEST_F(BodyViewTest, DISABLED_BenchmarkOneMegabyteArticle)
-{
-    CONNECT_OR_SKIP("local.test");
-    view->show();
-    QElapsedTimer timer;
-    timer.start();
-    ASSERT_TRUE(view->ShowArticle(5));
-    QCoreApplication::processEvents();
-    std::printf("1 MB article: %lld ms, %lld bytes cached, %d lines\n", timer.elapsed(),
-                (long long)std::filesystem::file_size(view->CachePath()), int(view->Body()->Lines().size()));
 }
 
 } // namespace
