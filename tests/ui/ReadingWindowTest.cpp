@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <fstream>
@@ -217,6 +218,24 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
     ::shutdown(Doc().Nntp().Tcp().Socket(), SHUT_RDWR);
     ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
     EXPECT_FALSE(Doc().ReadList().IsRead(Doc().m_nCurrentArticle));
+}
+
+TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
+{
+    if (!HaveServer())
+        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    Start();
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    OpenGroup("fj.test");
+    ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+    QTest::mouseClick(Body().Body()->viewport(), Qt::MiddleButton, {}, QPoint(20, 20));
+    ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 2; }, 3000));
+    EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
+    // A short article: the page command at its end goes on to the next unread.
+    lume_->Frame()->ActivatePane(CMainFrame::BodyPane);
+    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::PageForward));
+    ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 3; }, 3000));
+    EXPECT_TRUE(Doc().ReadList().IsRead(3));
 }
 
 TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
