@@ -37,7 +37,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstring>
@@ -262,6 +264,17 @@ void CBodyView::ClearArticle()
     if (!cachePath_.empty())
         std::filesystem::remove(cachePath_, ec);
     cachePath_ = platform::MakeTempFileName("mes", 0);
+}
+
+bool CBodyView::LinePosition(int& line, int& count) const
+{
+    const QTextDocument* text = body_->document();
+    count = text->blockCount();
+    // The text ends with a line end: the empty block after it is no line.
+    if (count > 0 && text->lastBlock().length() <= 1)
+        --count;
+    line = std::min(body_->FirstVisibleLine() + 1, std::max(count, 1));
+    return true;
 }
 
 std::string CBodyView::SelectedText() const { return ToSjis(body_->textCursor().selectedText()); }

@@ -48,6 +48,8 @@ public:
     void OnUpdate(CView* sender, long hint) override;
     void OnUpdate(DocumentView* sender, long hint) override;
     const char* ViewClass() const override { return "CBodyView"; }
+    // The top line in view, so that the count moves as the reader pages.
+    bool LinePosition(int& line, int& count) const override;
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;
 

@@ -84,6 +84,14 @@ class CView : public CommandTarget {
 public:
     virtual void OnUpdate(CView* sender, long hint) = 0;
     virtual const char* ViewClass() const = 0;
+    // For the status bar: the line the reader is at (1-based) and the line
+    // count, when the view shows lines of text.
+    virtual bool LinePosition(int& line, int& count) const
+    {
+        (void)line;
+        (void)count;
+        return false;
+    }
 };
 
 // The compose window as the application sees it (it lives elsewhere).

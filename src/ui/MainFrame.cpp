@@ -497,6 +497,12 @@ void CMainFrame::UpdateStatusPanes()
                       + 2 * indicator137_->frameWidth();
     if (indicator137_->width() != width)
         indicator137_->setFixedWidth(width);
+
+    QString lines;
+    int line = 0, count = 0;
+    if (CView* body = View(BodyPane); body && body->LinePosition(line, count))
+        lines = QString::asprintf("%4d/%d", line, count);
+    SetLineIndicator(lines);
 }
 
 void CMainFrame::SetLineIndicator(const QString& text)

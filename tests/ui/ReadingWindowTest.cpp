@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -166,6 +167,10 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
     ASSERT_EQ(Doc().m_nCurrentArticle, 1);
     EXPECT_TRUE(BodyText().contains(QStringLiteral("新しいニュースリーダを試しています")));
     EXPECT_TRUE(Doc().ReadList().IsRead(1));
+    // The status bar tells where in the body the reader is.
+    lume_->Frame()->UpdateStatusPanes();
+    const int lines = int(Body().Body()->Lines().size());
+    EXPECT_EQ(lume_->Frame()->StatusPane(2)->text(), QString::asprintf("%4d/%d", 1, lines));
 
     // Find across bodies from the article list: the walk stops at the first
     // body holding the text, selects it there, and only that one is marked.
