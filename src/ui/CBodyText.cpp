@@ -111,7 +111,7 @@ void CBodyText::ShowStatus(const std::string& text)
 {
     Clear();
     QTextCharFormat format;
-    format.setForeground(palette().color(QPalette::Text));
+    format.setForeground(palette().color(QPalette::Active, QPalette::Text));
     QTextCursor(document()).insertText(FromSjis(text), format);
 }
 

@@ -410,15 +410,18 @@ message::Colour CBodyView::Colour(const char* key, message::Colour def) const
 
 void CBodyView::Display()
 {
+    // The active colours: while a search or fetch runs the window is disabled,
+    // and colours taken then would stay greyed out after it.
     const QPalette pal = palette();
     // The grey of header lines and links: between text and background, as dark
     // as the classic grey text; the style's disabled text is too faint to read.
-    const QColor ink = pal.color(QPalette::Text), paper = pal.color(QPalette::Base);
+    const QColor ink = pal.color(QPalette::Active, QPalette::Text);
+    const QColor paper = pal.color(QPalette::Active, QPalette::Base);
     const message::Colour grey = ToColour(QColor((ink.red() * 55 + paper.red() * 45) / 100,
                                                  (ink.green() * 55 + paper.green() * 45) / 100,
                                                  (ink.blue() * 55 + paper.blue() * 45) / 100));
-    const message::Colour text = Colour("TextColor", ToColour(pal.color(QPalette::WindowText)));
-    const message::Colour background = Colour("BackGroundColor", ToColour(pal.color(QPalette::Base)));
+    const message::Colour text = Colour("TextColor", ToColour(pal.color(QPalette::Active, QPalette::WindowText)));
+    const message::Colour background = Colour("BackGroundColor", ToColour(pal.color(QPalette::Active, QPalette::Base)));
     body_->SetColours(text, background);
 
     message::BodyRenderer renderer(*body_);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>
 #include <QGuiApplication>
@@ -549,6 +550,21 @@ TEST_F(BodyViewTest, BinHexBlockAndAttachedMessageFromTheServer)
     EXPECT_EQ(inner.find("--b1"), std::string::npos) << "the part ends at its delimiter";
     EXPECT_FALSE(text.contains(QChar(0xFFFD)));
     EXPECT_TRUE(messages.filter(QStringLiteral("失敗")).isEmpty()) << messages.join('|').toStdString();
+}
+
+TEST_F(BodyViewTest, AnArticleShownWhileTheWindowIsDisabledKeepsItsColours)
+{
+    // The article search shows bodies while its progress window disables the
+    // main window; afterwards the text must not stay greyed out.
+    const auto file = Path("plain.txt");
+    std::ofstream(file, std::ios::binary) << "From: a@example.jp\r\nSubject: s\r\n\r\nbody\r\n.\r\n";
+    const QPalette app = QApplication::palette(view.get());
+    view->setEnabled(false);
+    ASSERT_TRUE(view->ShowArticleFile(file));
+    view->setEnabled(true);
+    const QPalette shown = view->Body()->palette();
+    EXPECT_EQ(shown.color(QPalette::Active, QPalette::Base), app.color(QPalette::Active, QPalette::Base));
+    EXPECT_EQ(shown.color(QPalette::Active, QPalette::Text), app.color(QPalette::Active, QPalette::WindowText));
 }
 
 TEST(BodyPrintLayout, PagesOfTheBody)
