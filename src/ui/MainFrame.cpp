@@ -254,7 +254,7 @@ void CMainFrame::CreateMenus()
     QMenu* article = addMenu(QStringLiteral("記事(&A)"));
     Item(article, cmd::PrevArticle, QStringLiteral("前の記事(&P)\tCtrl+Up"));
     Item(article, cmd::NextArticle, QStringLiteral("次の記事(&N)\tCtrl+Down"));
-    Item(article, cmd::NextUnread, QStringLiteral("次の未読記事(&U)\tCtrl+Shift+Space"));
+    Item(article, cmd::NextUnread, QStringLiteral("次の未読記事(&U)\tCtrl+Space"));
     Item(article, cmd::SkipThread, QStringLiteral("現スレッドをスキップ(&S)"));
     Item(article, cmd::MarkRead, QStringLiteral("既読にする(&K)..."));
     Item(article, cmd::Reload, QStringLiteral("記事の再読み込み(&R)"));

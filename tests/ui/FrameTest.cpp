@@ -321,6 +321,21 @@ TEST_F(FrameTest, MenusCarryTheirTextsAndKeys)
     EXPECT_EQ(keys(ui::cmd::FindNext), QList<QKeySequence>{QKeySequence(QStringLiteral("F3"))});
     EXPECT_TRUE(keys(ui::cmd::PrevPane).contains(QKeySequence(QStringLiteral("Shift+F6"))));
     EXPECT_EQ(keys(ui::cmd::ContextHelp), QList<QKeySequence>{QKeySequence(QStringLiteral("Shift+F1"))});
+    // Every key a menu item names does what the item does.
+    for (QAction* top : Frame().menuBar()->actions()) {
+        std::vector<QMenu*> menus{top->menu()};
+        while (!menus.empty()) {
+            QMenu* menu = menus.back();
+            menus.pop_back();
+            for (QAction* item : menu->actions()) {
+                if (item->menu())
+                    menus.push_back(item->menu());
+                const QString named = item->text().section(u'\t', 1);
+                if (!named.isEmpty())
+                    EXPECT_TRUE(item->shortcuts().contains(QKeySequence(named))) << item->text().toStdString();
+            }
+        }
+    }
 
     EXPECT_EQ(ToolBarLayout(Frame().ToolBar(), Router()),
               (std::vector<unsigned>{57665, 0, 57601, 57603, 0, 57634, 0, 32771, 0, 32803, 32819, 0,
