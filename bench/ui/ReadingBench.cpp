@@ -66,6 +66,25 @@ void Paint(QWidget& w)
     w.render(&image);
 }
 
+// Qt's own plain text control, set up as the body pane's.
+void ShowAsPeer(QTextEdit& peer, const QFont& font)
+{
+    peer.setReadOnly(true);
+    peer.setLineWrapMode(QTextEdit::NoWrap);
+    peer.setFont(font);
+    peer.resize(900, 700);
+    peer.show();
+}
+
+// A message box would stop the run: its text goes to the error output.
+void MessagesToStderr()
+{
+    ui::SetMessageHook([](const QString& text, ui::WindowHost::Icon, bool) {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return int(ui::WindowHost::Ok);
+    });
+}
+
 // Shift_JIS lines as the cache file holds them; with urls, each line carries one.
 std::string JapaneseArticle(bool urls)
 {
@@ -87,11 +106,7 @@ int ShowArticles()
     view.resize(900, 700);
     view.show();
     QTextEdit peer;
-    peer.setReadOnly(true);
-    peer.setLineWrapMode(QTextEdit::NoWrap);
-    peer.setFont(view.BodyFont());
-    peer.resize(900, 700);
-    peer.show();
+    ShowAsPeer(peer, view.BodyFont());
 
     for (bool urls : {false, true}) {
         const std::string article = JapaneseArticle(urls);
@@ -125,10 +140,7 @@ int Open(const char* host, int port, const std::string& group)
                                          << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=100000"
                                          << "\r\nbShowOldArticle=YES\r\nnTcpWaitSec=10\r\n";
     platform::Registry registry(dir / "registry");
-    ui::SetMessageHook([](const QString& text, ui::WindowHost::Icon, bool) {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-        return int(ui::WindowHost::Ok);
-    });
+    MessagesToStderr();
     ui::LumeDocument document(&registry);
     CLumeDoc& doc = document.Doc();
     if (!doc.OnOpenDocument(lum))
@@ -175,10 +187,7 @@ int FetchAndShow(const char* host, int port, const std::string& group, int numbe
 {
     const fs::path dir = platform::TempDirectory();
     platform::Registry registry(dir / "registry");
-    ui::SetMessageHook([](const QString& text, ui::WindowHost::Icon, bool) {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-        return int(ui::WindowHost::Ok);
-    });
+    MessagesToStderr();
     ui::LumeDocument document(&registry);
     CNntp& nntp = document.Doc().Nntp();
     std::string reply;
@@ -191,10 +200,7 @@ int FetchAndShow(const char* host, int port, const std::string& group, int numbe
     view.resize(900, 700);
     view.show();
     QTextEdit peer;
-    peer.setReadOnly(true);
-    peer.setLineWrapMode(QTextEdit::NoWrap);
-    peer.resize(900, 700);
-    peer.show();
+    ShowAsPeer(peer, view.BodyFont());
     std::size_t bytes = 0;
     Compare(("fetch and show " + group + " " + std::to_string(number)).c_str(), 5,
             [&] {

@@ -1,5 +1,6 @@
 #include "ui/ArticleDialogs.h"
 
+#include "ui/DialogButton.h"
 #include "ui/SjisText.h"
 
 #include <QApplication>
@@ -21,13 +22,6 @@ ArticleSearchDialog::Hook g_searchHook;
 constexpr int kOk = 1;
 constexpr int kCancel = 2;
 
-QPushButton* Button(QWidget* parent, const QString& text, int id)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QStringLiteral("ctl%1").arg(id));
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 ArticleMarkReadDialog::ArticleMarkReadDialog(QWidget* parent) : QDialog(parent)
@@ -50,9 +44,9 @@ ArticleMarkReadDialog::ArticleMarkReadDialog(QWidget* parent) : QDialog(parent)
         column->addWidget(r);
     }
     SetValue(Thread);
-    auto* ok = Button(this, QStringLiteral("OK"), 1);
+    auto* ok = DialogButton(this, QStringLiteral("OK"), 1);
     ok->setDefault(true);
-    auto* cancel = Button(this, QStringLiteral("キャンセル"), 2);
+    auto* cancel = DialogButton(this, QStringLiteral("キャンセル"), 2);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QVBoxLayout;
@@ -101,11 +95,11 @@ ArticleSearchDialog::ArticleSearchDialog(QWidget* parent) : QDialog(parent)
     label->setBuddy(text_);
     noCase_ = new QCheckBox(QStringLiteral("大文字小文字を区別しない(&C)"), this);
     noCase_->setObjectName(QStringLiteral("ctl1048"));
-    auto* up = Button(this, QStringLiteral("上検索(&P)"), 1055);
-    auto* down = Button(this, QStringLiteral("下検索(&N)"), 1056);
+    auto* up = DialogButton(this, QStringLiteral("上検索(&P)"), 1055);
+    auto* down = DialogButton(this, QStringLiteral("下検索(&N)"), 1056);
     down->setDefault(true);
     down->setAutoDefault(true);
-    auto* cancel = Button(this, QStringLiteral("キャンセル"), 2);
+    auto* cancel = DialogButton(this, QStringLiteral("キャンセル"), 2);
     connect(up, &QPushButton::clicked, this, [this] { Search(true); });
     connect(down, &QPushButton::clicked, this, [this] { Search(false); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,5 +1,6 @@
 #include "ui/GroupReadDialogs.h"
 
+#include "ui/DialogButton.h"
 #include "ui/SjisText.h"
 
 #include <QGridLayout>
@@ -37,13 +38,6 @@ int NumberOf(const QLineEdit* field)
     return ok ? n : 0;
 }
 
-QPushButton* Button(QWidget* parent, const QString& text, int id)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QStringLiteral("ctl%1").arg(id));
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 ReadLimitDialog::ReadLimitDialog(int count, QWidget* parent) : QDialog(parent)
@@ -58,8 +52,8 @@ ReadLimitDialog::ReadLimitDialog(int count, QWidget* parent) : QDialog(parent)
     auto* label = new QLabel(QStringLiteral("読み込む記事数(&C):"), this);
     count_ = NumberField(this, 1052, count);
     label->setBuddy(count_);
-    auto* yes = Button(this, QStringLiteral("はい(&Y)"), kYes);
-    auto* no = Button(this, QStringLiteral("いいえ(&N)"), kNo);
+    auto* yes = DialogButton(this, QStringLiteral("はい(&Y)"), kYes);
+    auto* no = DialogButton(this, QStringLiteral("いいえ(&N)"), kNo);
     no->setDefault(true);
     no->setAutoDefault(true);
     connect(yes, &QPushButton::clicked, this, [this] { done(kYes); });
@@ -103,10 +97,10 @@ ReloadRangeDialog::ReloadRangeDialog(int start, int end, QWidget* parent) : QDia
     end_ = NumberField(this, 1035, end);
     startLabel->setBuddy(start_);
     endLabel->setBuddy(end_);
-    auto* ok = Button(this, QStringLiteral("OK"), kOk);
+    auto* ok = DialogButton(this, QStringLiteral("OK"), kOk);
     ok->setDefault(true);
     ok->setAutoDefault(true);
-    auto* cancel = Button(this, QStringLiteral("キャンセル"), kCancel);
+    auto* cancel = DialogButton(this, QStringLiteral("キャンセル"), kCancel);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -115,6 +115,15 @@ protected:
         lume_->Frame()->resize(900, 640);
         lume_->Frame()->show();
     }
+    // Starts the window, goes online and opens fj.test, where article 1 is
+    // the first unread.
+    void StartReadingFjTest()
+    {
+        Start();
+        ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+        OpenGroup("fj.test");
+        ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+    }
     void OpenGroup(const char* name)
     {
         Doc().SetCurrentGroup(Doc().Groups().Find(name));
@@ -160,11 +169,8 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
 {
     if (!HaveServer())
         GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
-    Start();
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
-    OpenGroup("fj.test");
+    ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
     // The first unread article is shown and, being fetched, counts as read.
-    ASSERT_EQ(Doc().m_nCurrentArticle, 1);
     EXPECT_TRUE(BodyText().contains(QStringLiteral("新しいニュースリーダを試しています")));
     EXPECT_TRUE(Doc().ReadList().IsRead(1));
     // The status bar tells where in the body the reader is.
@@ -197,10 +203,7 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
 {
     if (!HaveServer())
         GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
-    Start();
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
-    OpenGroup("fj.test");
-    ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+    ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
 
     // Cancelled while it arrives: shown as cancelled, still unread.
     CBodyView::SetProgressHook([](int) { return std::make_unique<CancellingProgress>(); });
@@ -229,10 +232,7 @@ TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
 {
     if (!HaveServer())
         GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
-    Start();
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
-    OpenGroup("fj.test");
-    ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+    ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
     QTest::mouseClick(Body().Body()->viewport(), Qt::MiddleButton, {}, QPoint(20, 20));
     ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 2; }, 3000));
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
