@@ -1,4 +1,5 @@
 // The limit (135) and reload (122) questions as the user answers them.
+#include "QuietQuestions.h"
 #include "ui/GroupReadDialogs.h"
 #include "ui/LumeDocument.h"
 
@@ -35,6 +36,7 @@ void Retype(QLineEdit* field, const QString& text)
 
 TEST(ReadLimitQuestion, YesTakesTheNumberEnteredNoAndEscapeKeepIt)
 {
+    RealQuestions real;
     NewsHost host;
     int count = 5;
     WhenShown([](QDialog& d) {
@@ -72,6 +74,7 @@ TEST(ReadLimitQuestion, YesTakesTheNumberEnteredNoAndEscapeKeepIt)
 
 TEST(ReloadRangeQuestion, OkTakesBothNumbersCancelKeepsThem)
 {
+    RealQuestions real;
     NewsHost host;
     int start = 10, end = 250;
     WhenShown([](QDialog& d) {

@@ -13,6 +13,7 @@
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
 #include "ui/UiHost.h"
+#include "QuietQuestions.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -247,6 +248,7 @@ TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
 {
     if (!HaveServer())
         GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    RealQuestions real;
     Start(3);
     ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
     int asked = 0;

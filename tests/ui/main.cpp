@@ -1,7 +1,12 @@
+#include "QuietQuestions.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QLibraryInfo>
+#include <QPointer>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -14,6 +19,24 @@ int main(int argc, char** argv)
     QTranslator qtJapanese;
     if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtJapanese);
+    QuietQuestions();
+    // A window nobody answers would hang the run: one still up on two ticks
+    // in a row fails the test and is closed.
+    QPointer<QWidget> waiting;
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&waiting] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal == waiting) {
+            ADD_FAILURE() << "a window waited for an answer nobody gave: " << modal->windowTitle().toStdString();
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+            modal = nullptr;
+        }
+        waiting = modal;
+    });
+    watchdog.start(3000);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
