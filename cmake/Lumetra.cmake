@@ -31,5 +31,6 @@ function(lumetra_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENV}")
+    # A hung test fails on its own instead of holding up the whole run.
+    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENV}" TIMEOUT 300)
 endfunction()
