@@ -1,5 +1,7 @@
 #include "news/ReadMarksFile.h"
 
+#include "platform/AtomicFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -31,21 +33,6 @@ public:
 private:
     int m_fd;
 };
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Reads the whole file; false on a read error.
 bool ReadAll(int fd, std::string& out)
@@ -101,7 +88,7 @@ bool CopyFileTo(const fs::path& from, const fs::path& to, mode_t mode)
         }
         if (n == 0)
             break;
-        if (!WriteAll(out.get(), buf, static_cast<std::size_t>(n))) {
+        if (!platform::WriteAll(out.get(), std::string_view(buf, static_cast<std::size_t>(n)))) {
             ok = false;
             break;
         }
@@ -228,7 +215,7 @@ bool SaveReadMarksFile(const fs::path& path, const CGroupTable& table, DocumentH
         }
         if (hadFile)
             ::fchmod(fd.get(), mode);
-        ok = ok && WriteAll(fd.get(), text.data(), text.size());
+        ok = ok && platform::WriteAll(fd.get(), text);
         ok = ok && ::fsync(fd.get()) == 0;
         ok = fd.Close() && ok;
         if (!ok) {

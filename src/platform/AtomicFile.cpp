@@ -15,6 +15,8 @@ std::string ErrnoText(const char* what, const std::filesystem::path& p, int err)
     return std::string(what) + " " + p.string() + ": " + std::strerror(err);
 }
 
+} // namespace
+
 bool WriteAll(int fd, std::string_view data)
 {
     const char* p = data.data();
@@ -31,8 +33,6 @@ bool WriteAll(int fd, std::string_view data)
     }
     return true;
 }
-
-} // namespace
 
 bool WriteFileAtomically(const std::filesystem::path& fileIn, std::string_view data, unsigned mode,
                          std::string* error)

@@ -16,6 +16,10 @@ namespace platform {
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view data,
                          unsigned mode = 0666, std::string* error = nullptr);
 
+// Writes all of data to fd, resuming after short writes and interruptions;
+// false on the first error (errno tells which).
+bool WriteAll(int fd, std::string_view data);
+
 // Removes temporary files that WriteFileAtomically left beside file when its
 // process was killed mid-write (only ones older than a few minutes, so that
 // another process's write in progress is not disturbed).
