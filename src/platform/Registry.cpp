@@ -1,5 +1,7 @@
 #include "platform/Registry.h"
 
+#include "platform/TextLines.h"
+
 #include "platform/AtomicFile.h"
 #include "platform/NameFold.h"
 
@@ -429,13 +431,9 @@ std::string AppPathLookup(std::string_view executableName)
         return {};
     const std::string wanted = FoldName(executableName);
     std::size_t pos = 0;
-    while (pos < text->size()) {
-        std::size_t end = text->find('\n', pos);
-        if (end == std::string::npos)
-            end = text->size();
-        std::string_view line(text->data() + pos, end - pos);
-        pos = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+    std::string_view line;
+    while (NextLine(*text, pos, line)) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
             line.remove_suffix(1);
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
             line.remove_prefix(1);

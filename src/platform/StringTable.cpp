@@ -1,5 +1,7 @@
 #include "platform/StringTable.h"
 
+#include "platform/TextLines.h"
+
 #include "platform/AtomicFile.h"
 #include "platform/NameFold.h"
 
@@ -85,14 +87,8 @@ void Load(Table& t)
     if (!text)
         return;
     std::size_t pos = 0;
-    while (pos < text->size()) {
-        std::size_t end = text->find('\n', pos);
-        if (end == std::string::npos)
-            end = text->size();
-        std::string_view line(text->data() + pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    std::string_view line;
+    while (NextLine(*text, pos, line)) {
         if (line.empty() || line.front() == '#')
             continue;
         const auto tab = line.find('\t');
