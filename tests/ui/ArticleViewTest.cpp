@@ -650,26 +650,6 @@ TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
     EXPECT_EQ(view_->ListFont().family(), QStringLiteral("IPAGothic"));
 }
 
-TEST_F(ArticlePane, Screenshot)
-{
-    const char* out = std::getenv("LUMETRA_SCREENSHOTS");
-    if (!out)
-        GTEST_SKIP() << "set LUMETRA_SCREENSHOTS to a folder to write them";
-    ASSERT_TRUE(Online());
-    view_->resize(560, 260);
-    view_->Header()->SetColumnWidth(0, 300);
-    view_->Header()->SetColumnWidth(1, 50);
-    emit view_->Header()->columnWidthsChanged();
-    view_->show();
-    OpenGroup("fj.test");
-    doc().UpdateAllViews(nullptr, hint::NextArticle);
-    QTest::qWait(50);
-    view_->grab().save(QDir(QString::fromLocal8Bit(out)).filePath(QStringLiteral("article-pane-fj-test.png")));
-    OpenGroup("local.japanese");
-    QTest::qWait(50);
-    view_->grab().save(QDir(QString::fromLocal8Bit(out)).filePath(QStringLiteral("article-pane-local-japanese.png")));
-}
-
 } // namespace
 
 // The pane in the main window: the frame's factory, the document's commands

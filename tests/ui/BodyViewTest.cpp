@@ -632,22 +632,4 @@ TEST_F(BodyViewTest, FontAndWordWrapPersist)
 
 namespace {
 
-// Screenshots for a person to look at, when LUMETRA_SCREENSHOT_DIR names a folder.
-TEST_F(BodyViewTest, ScreenshotOfAJapaneseArticleWithAttachments)
-{
-    const char* shots = std::getenv("LUMETRA_SCREENSHOT_DIR");
-    if (!shots)
-        GTEST_SKIP() << "LUMETRA_SCREENSHOT_DIR is not set";
-    CONNECT_OR_SKIP("local.japanese");
-    view->resize(640, 360);
-    view->show();
-    ASSERT_TRUE(view->ShowArticle(4));
-    view->AttachmentList()->setCurrentRow(0);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(view->grab().save(QString::fromUtf8(shots) + QStringLiteral("/bodypane-multipart.png")));
-    ASSERT_TRUE(view->ShowArticle(2));
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(view->grab().save(QString::fromUtf8(shots) + QStringLiteral("/bodypane-euc.png")));
-}
-
 } // namespace

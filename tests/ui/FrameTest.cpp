@@ -547,58 +547,6 @@ TEST_F(FrameTest, SecondStartHandsItsFileOver)
     EXPECT_FALSE(app::SingleInstance(name + QStringLiteral("-none")).HandOff(file, 500));
 }
 
-TEST_F(FrameTest, Screenshots)
-{
-    const char* shots = getenv("LUMETRA_SCREENSHOTS");
-    if (!shots)
-        GTEST_SKIP() << "set LUMETRA_SCREENSHOTS to a folder to write them";
-    const QString folder = QString::fromLocal8Bit(shots);
-    document.group_ = "fj.comp.lang.c";
-    document.articles_ = 42;
-    Start();
-    Frame().resize(900, 600);
-    Frame().UpdateStatusPanes();
-    QApplication::processEvents();
-    Frame().grab().save(folder + QStringLiteral("/main.png"));
-    AppIconPixmap(48).save(folder + QStringLiteral("/lumetra-48.png"));
-    AppIconPixmap(256).save(folder + QStringLiteral("/lumetra-256.png"));
-    for (int i = 0; i < 6; ++i) {
-        QMenu* menu = Frame().Menu(i);
-        emit menu->aboutToShow();
-        menu->popup(QPoint(0, 0));
-        QApplication::processEvents();
-        menu->grab().save(folder + QStringLiteral("/menu%1.png").arg(i));
-        menu->hide();
-    }
-    Router().Execute(ui::cmd::LogWindow);
-    LogWindow::LogLine("NNTP: connect");
-    LogWindow::LogLine("200 news.example.jp InterNetNews server ready");
-    LogWindow::LogLine("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x8d\x73"); // 日本語の行
-    lume->Log()->grab().save(folder + QStringLiteral("/log.png"));
-
-    CConnectDialog connecting(&Frame(), 0);
-    connecting.Start("no-such-host.invalid", 119);
-    WaitFor([&] { return connecting.Attempt() > 1; });
-    connecting.grab().save(folder + QStringLiteral("/connect.png"));
-    connecting.Cancel();
-
-    ProgressWindow progress(1, &Frame());
-    progress.Open(std::string("\x83\x4f\x83\x8b\x81\x5b\x83\x76\x88\xea\x97\x97")); // グループ一覧
-    progress.SetMessage("fj.comp.lang.c");
-    progress.SetTotal(7);
-    progress.SetPosition(3);
-    WaitFor([&] { return progress.dialog()->isVisible(); });
-    QTest::qWait(20);
-    progress.dialog()->grab().save(folder + QStringLiteral("/progress.png"));
-    progress.Close();
-
-    QMessageBox question(QMessageBox::Question, AppTitle(), QStringLiteral("Lume への変更を保存しますか?"),
-                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &Frame());
-    question.show();
-    QApplication::processEvents();
-    question.grab().save(folder + QStringLiteral("/question.png"));
-}
-
 TEST(LumeDocumentFrame, OpensAndSavesARealConfiguration)
 {
     QTemporaryDir dir;
