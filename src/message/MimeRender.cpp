@@ -3,6 +3,7 @@
 #include "message/Codec.h"
 #include "message/HeaderFields.h"
 #include "message/UrlScanner.h"
+#include "platform/Sjis.h"
 #include "platform/TempFiles.h"
 #include "textcodec/QuotedPrintable.h"
 
@@ -17,8 +18,6 @@ namespace {
 constexpr std::size_t kFlushSize = 10001;
 constexpr std::string_view kBinHexMarker = "(This file must be converted with BinHex 4.0)\r\n";
 
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 int CountLines(std::string_view text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 std::string_view WithoutLineEnd(std::string_view line)
@@ -32,8 +31,7 @@ std::string AfterLast(std::string_view name, char separator)
 {
     std::size_t start = std::string_view::npos;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsSjisLead(c) && i + 1 < name.size()) {
+        if (platform::SjisCharLength(name, i) == 2) {
             ++i;
             continue;
         }
@@ -47,11 +45,7 @@ std::string AfterLast(std::string_view name, char separator)
 // break the line.
 std::string DecodedLine(std::string_view line)
 {
-    std::string text = codec::DecodeHeaderValue(WithoutLineEnd(line));
-    for (char& c : text)
-        if (c == '\r' || c == '\n' || c == '\0')
-            c = ' ';
-    return text + "\r\n";
+    return platform::OneLineValue(codec::DecodeHeaderValue(WithoutLineEnd(line))) + "\r\n";
 }
 
 bool HasSeparator(std::string_view name, char separator) { return AfterLast(name, separator).size() != name.size(); }
@@ -527,10 +521,7 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
             std::string value;
             ScanHeaderField(header, line.substr(0, colon + 1), lineStart, true, value);
             Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
-            for (char& c : value)
-                if (c == '\r' || c == '\n' || c == '\0')
-                    c = ' ';
-            std::string text = " " + value + "\r\n";
+            std::string text = " " + platform::OneLineValue(value) + "\r\n";
             lineCount_ += CountLines(text);
             AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
             fieldShown = false;
