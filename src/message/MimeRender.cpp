@@ -271,7 +271,6 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     std::string base64Text, qpText;
     int binhexState = 0, uuState = 0, binhexExtra = 0;
     std::string binhexCollected;
-    std::size_t binhexBlock = 0;
     bool leading = true;
 
     auto finish = [&] {
@@ -315,10 +314,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         switch (binhexState) {
         case 0:
             if (EqualsNoCase(line, kBinHexMarker)) {
-                binhexBlock = info.embeddedNames.size();
-                info.embeddedNames.push_back("temp");
-                info.embeddedPositions.push_back(linePosition);
-                info.embeddedKinds.push_back(0);
+                info.embedded.push_back({"temp", linePosition, EmbeddedBlock::Kind::BinHex});
                 AddMarker("(BinHex4.0 CONTENT)");
                 binhexCollected = line;
                 binhexState = 1;
@@ -341,7 +337,6 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             }
             break;
         }
-        (void)binhexBlock;
         if (uuState == 0) {
             if ((StartsWithNoCase(line, "begin ") || StartsWithNoCase(line, "begin\t")) &&
                 DetectUuencode(line, linePosition, info))
@@ -385,9 +380,8 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
 void BodyRenderer::FinishBinHexBlock(const std::string& collected, MimePartInfo& info)
 {
     // The block is the last one added.
-    if (info.embeddedKinds.empty())
+    if (info.embedded.empty())
         return;
-    const std::size_t index = info.embeddedKinds.size() - 1;
     std::filesystem::path data = platform::MakeTempFileName("hex", 0);
     std::filesystem::path intermediate = platform::MakeTempFileName("hex", 0);
     std::optional<std::string> name;
@@ -396,14 +390,12 @@ void BodyRenderer::FinishBinHexBlock(const std::string& collected, MimePartInfo&
     RemoveQuietly(data);
     RemoveQuietly(intermediate);
     if (!name) {
-        info.embeddedNames.erase(info.embeddedNames.begin() + static_cast<std::ptrdiff_t>(index));
-        info.embeddedPositions.erase(info.embeddedPositions.begin() + static_cast<std::ptrdiff_t>(index));
-        info.embeddedKinds.erase(info.embeddedKinds.begin() + static_cast<std::ptrdiff_t>(index));
+        info.embedded.pop_back();
         AddText(collected);
         return;
     }
     if (!name->empty())
-        info.embeddedNames[index] = *name;
+        info.embedded.back().name = *name;
 }
 
 bool BodyRenderer::DetectUuencode(std::string_view line, std::int64_t position, MimePartInfo& info)
@@ -422,9 +414,7 @@ bool BodyRenderer::DetectUuencode(std::string_view line, std::int64_t position, 
     }
     if (words.size() < 3 || !(words[1][0] >= '0' && words[1][0] <= '9'))
         return false;
-    info.embeddedNames.emplace_back(words[2]);
-    info.embeddedPositions.push_back(position);
-    info.embeddedKinds.push_back(1);
+    info.embedded.push_back({std::string(words[2]), position, EmbeddedBlock::Kind::Uuencode});
     AddMarker("(UUENCODE CONTENT)");
     return true;
 }
@@ -472,16 +462,16 @@ void BodyRenderer::RegisterAttachments(const MimePartInfo& info, std::string_vie
                                                   std::string(boundary), info.contentType, info.transferEncoding);
     part->SetInline(IsInlinePart(info));
     attachments_.push_back(std::move(part));
-    for (std::size_t i = 0; i < info.embeddedNames.size(); ++i) {
-        const std::string& full = info.embeddedNames[i];
+    for (const EmbeddedBlock& embedded : info.embedded) {
+        const std::string& full = embedded.name;
         std::string name = HasSeparator(full, '\\') ? AfterLast(full, '\\')
                            : HasSeparator(full, '/') ? AfterLast(full, '/')
                                                      : AfterLast(full, ':');
         std::unique_ptr<CAttachment> block;
-        if (info.embeddedKinds[i] == 1)
-            block = std::make_unique<CUuencodeAttachment>(name, info.embeddedPositions[i], file, std::string(boundary));
+        if (embedded.kind == EmbeddedBlock::Kind::Uuencode)
+            block = std::make_unique<CUuencodeAttachment>(name, embedded.position, file, std::string(boundary));
         else
-            block = std::make_unique<CBinHexAttachment>(name, info.embeddedPositions[i], file, std::string(boundary));
+            block = std::make_unique<CBinHexAttachment>(name, embedded.position, file, std::string(boundary));
         block->SetInline(false);
         attachments_.push_back(std::move(block));
     }
