@@ -200,7 +200,7 @@ int EncodeHeader(int argc, char**)
     std::string out;
     for (const auto& line : Lines(ReadStdin())) {
         std::string words;
-        EncodeHeaderWords(words, ConvertFromSjis(line, KANJI_JIS));
+        EncodeHeaderWords(words, ConvertFromSjis(line, KanjiCode::Jis));
         out += words + '\n';
     }
     return WriteStdout(out) ? 0 : Fail("cannot write the output");

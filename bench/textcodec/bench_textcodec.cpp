@@ -145,7 +145,7 @@ int main(int argc, char** argv)
         double nkfEuc = Rate(euc.size(), [&] { Shell("nkf -s -x " + (dir / "euc").string() + " >/dev/null"); });
         Row("EUC-JP (auto) -> Shift_JIS", oursEuc, "nkf -s", nkfEuc);
     }
-    double oursOut = Rate(sjis.size(), [&] { out = ConvertFromSjis(sjis, KANJI_JIS); });
+    double oursOut = Rate(sjis.size(), [&] { out = ConvertFromSjis(sjis, KanjiCode::Jis); });
     double iconvOut = Rate(sjis.size(), [&] { Iconv("SHIFT_JIS", "ISO-2022-JP", sjis); });
     Row("Shift_JIS -> ISO-2022-JP", oursOut, "iconv", iconvOut);
 

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     message::IsMultipart(text, boundary);
     message::MakeReplySubject(text);
     message::GetMimeVersion(text);
-    for (int code : {0, 1, 2}) {
-        const std::string line = message::ComposeHeaderLine("Subject", text, code, code == 0);
+    for (KanjiCode code : {KanjiCode::Jis, KanjiCode::Sjis, KanjiCode::Euc}) {
+        const std::string line = message::ComposeHeaderLine("Subject", text, code, code == KanjiCode::Jis);
         // One field only, whatever the value held: every line end is CR LF and
         // every line after the first continues the field.
         if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0 ||

@@ -3,6 +3,7 @@
 #include "message/Codec.h"
 #include "message/HeaderFields.h"
 #include "message/MimeRender.h"
+#include "platform/Sjis.h"
 #include "platform/TempFiles.h"
 
 #include <algorithm>
@@ -15,7 +16,6 @@ namespace message {
 
 namespace {
 
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Writes an output file byte for byte; every failure raises a file error.
 class OutFile {
@@ -81,12 +81,11 @@ std::string SafeFileName(std::string_view name)
     // whose second byte happens to be a backslash.
     std::size_t start = 0;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsSjisLead(c) && i + 1 < name.size()) {
+        if (platform::SjisCharLength(name, i) == 2) {
             ++i;
             continue;
         }
-        if (c == '/' || c == '\\' || c == ':')
+        if (name[i] == '/' || name[i] == '\\' || name[i] == ':')
             start = i + 1;
     }
     std::string safe;
@@ -106,7 +105,7 @@ std::string SafeFileName(std::string_view name)
         std::string ext = (dot != std::string::npos && safe.size() - dot <= 16) ? safe.substr(dot) : "";
         std::size_t keep = 0;
         for (std::size_t i = 0; i < safe.size() && i < kMax - ext.size();) {
-            std::size_t step = IsSjisLead(static_cast<unsigned char>(safe[i])) ? 2 : 1;
+            std::size_t step = platform::SjisCharLength(safe, i);
             if (i + step > kMax - ext.size())
                 break;
             i += step;

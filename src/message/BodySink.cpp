@@ -1,5 +1,7 @@
 #include "message/BodySink.h"
 
+#include "platform/Sjis.h"
+
 namespace message {
 
 namespace {
@@ -67,14 +69,13 @@ std::string RecordingSink::Tagged() const
             all += ']';
         }
         for (std::size_t i = 0; i < r.text.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(r.text[i]);
             // The second byte of a double-byte character may look like '['.
-            if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < r.text.size()) {
+            if (platform::SjisCharLength(r.text, i) == 2) {
                 all += r.text[i];
                 all += r.text[++i];
                 continue;
             }
-            if (c == '[')
+            if (r.text[i] == '[')
                 all += '[';
             all += r.text[i];
         }

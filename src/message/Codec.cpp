@@ -31,7 +31,7 @@ std::string DecodeHeaderValue(std::string_view text)
     return ToSjis(jis, AutoSjis);
 }
 
-std::string FromSjis(std::string_view text, int code) { return ConvertFromSjis(text, code); }
+std::string FromSjis(std::string_view text, KanjiCode code) { return ConvertFromSjis(text, code); }
 
 std::string EncodeHeaderWords(std::string_view jisText)
 {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "textcodec/JapaneseCodes.h"
+
 namespace message::codec {
 
 enum InputCode { Auto = 1, AutoSjis = 16 };
@@ -16,8 +18,8 @@ enum InputCode { Auto = 1, AutoSjis = 16 };
 std::string ToSjis(std::string_view text, InputCode code);
 // One header value piece: encoded words decoded, then converted to Shift_JIS.
 std::string DecodeHeaderValue(std::string_view text);
-// Shift_JIS to code 0 (ISO-2022-JP), 2 (EUC-JP), other codes unchanged.
-std::string FromSjis(std::string_view text, int code);
+// Shift_JIS to ISO-2022-JP or EUC-JP; Shift_JIS stays unchanged.
+std::string FromSjis(std::string_view text, KanjiCode code);
 // ISO-2022-JP header text to encoded words where needed.
 std::string EncodeHeaderWords(std::string_view jisText);
 

@@ -2,6 +2,7 @@
 
 #include "message/Codec.h"
 #include "platform/Clock.h"
+#include "platform/Sjis.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -450,7 +451,7 @@ std::string GetParameter(std::string_view value, std::string_view name)
     return {};
 }
 
-std::string ComposeHeaderLine(std::string_view name, std::string_view value, int code, bool encode)
+std::string ComposeHeaderLine(std::string_view name, std::string_view value, KanjiCode code, bool encode)
 {
     if (name.empty())
         return {};
@@ -461,11 +462,9 @@ std::string ComposeHeaderLine(std::string_view name, std::string_view value, int
         line += ' ';
     line += value;
     // A value must never start a second header line or end the article.
-    for (char& c : line)
-        if (c == '\r' || c == '\n' || c == '\0')
-            c = ' ';
+    line = platform::OneLineValue(line);
     if (encode)
-        line = codec::EncodeHeaderWords(codec::FromSjis(line, 0));
+        line = codec::EncodeHeaderWords(codec::FromSjis(line, KanjiCode::Jis));
     else
         line = codec::FromSjis(line, code);
     line += "\r\n";

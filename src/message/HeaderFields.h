@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "textcodec/JapaneseCodes.h"
+
 namespace message {
 
 // Scans for name (":" appended when missing) from the line starting at start.
@@ -44,8 +46,8 @@ bool ParseParameter(std::string_view text, std::string& name, std::string& value
 // value; empty when absent.
 std::string GetParameter(std::string_view value, std::string_view name);
 
-// code: 0 ISO-2022-JP, 2 EUC-JP, anything else Shift_JIS unchanged.
-std::string ComposeHeaderLine(std::string_view name, std::string_view value, int code, bool encode);
+// The value converted to code (Shift_JIS stays unchanged), or as encoded words when encode is set.
+std::string ComposeHeaderLine(std::string_view name, std::string_view value, KanjiCode code, bool encode);
 std::string MakeBoundary(bool withTag);
 
 // ASCII-only helpers shared by the message code.

@@ -3,6 +3,7 @@
 #include "message/Codec.h"
 #include "message/HeaderFields.h"
 #include "message/UrlScanner.h"
+#include "platform/Sjis.h"
 #include "platform/TempFiles.h"
 #include "textcodec/QuotedPrintable.h"
 
@@ -17,8 +18,6 @@ namespace {
 constexpr std::size_t kFlushSize = 10001;
 constexpr std::string_view kBinHexMarker = "(This file must be converted with BinHex 4.0)\r\n";
 
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 int CountLines(std::string_view text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 std::string_view WithoutLineEnd(std::string_view line)
@@ -32,8 +31,7 @@ std::string AfterLast(std::string_view name, char separator)
 {
     std::size_t start = std::string_view::npos;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsSjisLead(c) && i + 1 < name.size()) {
+        if (platform::SjisCharLength(name, i) == 2) {
             ++i;
             continue;
         }
@@ -47,11 +45,7 @@ std::string AfterLast(std::string_view name, char separator)
 // break the line.
 std::string DecodedLine(std::string_view line)
 {
-    std::string text = codec::DecodeHeaderValue(WithoutLineEnd(line));
-    for (char& c : text)
-        if (c == '\r' || c == '\n' || c == '\0')
-            c = ' ';
-    return text + "\r\n";
+    return platform::OneLineValue(codec::DecodeHeaderValue(WithoutLineEnd(line))) + "\r\n";
 }
 
 bool HasSeparator(std::string_view name, char separator) { return AfterLast(name, separator).size() != name.size(); }
@@ -277,7 +271,6 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     std::string base64Text, qpText;
     int binhexState = 0, uuState = 0, binhexExtra = 0;
     std::string binhexCollected;
-    std::size_t binhexBlock = 0;
     bool leading = true;
 
     auto finish = [&] {
@@ -321,10 +314,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         switch (binhexState) {
         case 0:
             if (EqualsNoCase(line, kBinHexMarker)) {
-                binhexBlock = info.embeddedNames.size();
-                info.embeddedNames.push_back("temp");
-                info.embeddedPositions.push_back(linePosition);
-                info.embeddedKinds.push_back(0);
+                info.embedded.push_back({"temp", linePosition, EmbeddedBlock::Kind::BinHex});
                 AddMarker("(BinHex4.0 CONTENT)");
                 binhexCollected = line;
                 binhexState = 1;
@@ -347,7 +337,6 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             }
             break;
         }
-        (void)binhexBlock;
         if (uuState == 0) {
             if ((StartsWithNoCase(line, "begin ") || StartsWithNoCase(line, "begin\t")) &&
                 DetectUuencode(line, linePosition, info))
@@ -391,9 +380,8 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
 void BodyRenderer::FinishBinHexBlock(const std::string& collected, MimePartInfo& info)
 {
     // The block is the last one added.
-    if (info.embeddedKinds.empty())
+    if (info.embedded.empty())
         return;
-    const std::size_t index = info.embeddedKinds.size() - 1;
     std::filesystem::path data = platform::MakeTempFileName("hex", 0);
     std::filesystem::path intermediate = platform::MakeTempFileName("hex", 0);
     std::optional<std::string> name;
@@ -402,14 +390,12 @@ void BodyRenderer::FinishBinHexBlock(const std::string& collected, MimePartInfo&
     RemoveQuietly(data);
     RemoveQuietly(intermediate);
     if (!name) {
-        info.embeddedNames.erase(info.embeddedNames.begin() + static_cast<std::ptrdiff_t>(index));
-        info.embeddedPositions.erase(info.embeddedPositions.begin() + static_cast<std::ptrdiff_t>(index));
-        info.embeddedKinds.erase(info.embeddedKinds.begin() + static_cast<std::ptrdiff_t>(index));
+        info.embedded.pop_back();
         AddText(collected);
         return;
     }
     if (!name->empty())
-        info.embeddedNames[index] = *name;
+        info.embedded.back().name = *name;
 }
 
 bool BodyRenderer::DetectUuencode(std::string_view line, std::int64_t position, MimePartInfo& info)
@@ -428,9 +414,7 @@ bool BodyRenderer::DetectUuencode(std::string_view line, std::int64_t position, 
     }
     if (words.size() < 3 || !(words[1][0] >= '0' && words[1][0] <= '9'))
         return false;
-    info.embeddedNames.emplace_back(words[2]);
-    info.embeddedPositions.push_back(position);
-    info.embeddedKinds.push_back(1);
+    info.embedded.push_back({std::string(words[2]), position, EmbeddedBlock::Kind::Uuencode});
     AddMarker("(UUENCODE CONTENT)");
     return true;
 }
@@ -478,16 +462,16 @@ void BodyRenderer::RegisterAttachments(const MimePartInfo& info, std::string_vie
                                                   std::string(boundary), info.contentType, info.transferEncoding);
     part->SetInline(IsInlinePart(info));
     attachments_.push_back(std::move(part));
-    for (std::size_t i = 0; i < info.embeddedNames.size(); ++i) {
-        const std::string& full = info.embeddedNames[i];
+    for (const EmbeddedBlock& embedded : info.embedded) {
+        const std::string& full = embedded.name;
         std::string name = HasSeparator(full, '\\') ? AfterLast(full, '\\')
                            : HasSeparator(full, '/') ? AfterLast(full, '/')
                                                      : AfterLast(full, ':');
         std::unique_ptr<CAttachment> block;
-        if (info.embeddedKinds[i] == 1)
-            block = std::make_unique<CUuencodeAttachment>(name, info.embeddedPositions[i], file, std::string(boundary));
+        if (embedded.kind == EmbeddedBlock::Kind::Uuencode)
+            block = std::make_unique<CUuencodeAttachment>(name, embedded.position, file, std::string(boundary));
         else
-            block = std::make_unique<CBinHexAttachment>(name, info.embeddedPositions[i], file, std::string(boundary));
+            block = std::make_unique<CBinHexAttachment>(name, embedded.position, file, std::string(boundary));
         block->SetInline(false);
         attachments_.push_back(std::move(block));
     }
@@ -527,10 +511,7 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
             std::string value;
             ScanHeaderField(header, line.substr(0, colon + 1), lineStart, true, value);
             Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
-            for (char& c : value)
-                if (c == '\r' || c == '\n' || c == '\0')
-                    c = ' ';
-            std::string text = " " + value + "\r\n";
+            std::string text = " " + platform::OneLineValue(value) + "\r\n";
             lineCount_ += CountLines(text);
             AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
             fieldShown = false;

@@ -16,10 +16,16 @@
 
 namespace message {
 
+// A uuencode or BinHex block found inside a part's text.
+struct EmbeddedBlock {
+    enum class Kind { BinHex, Uuencode };
+    std::string name;
+    std::int64_t position = 0; // of its first line in the cache file
+    Kind kind = Kind::Uuencode;
+};
+
 struct MimePartInfo {
-    std::vector<std::string> embeddedNames;
-    std::vector<std::int64_t> embeddedPositions;
-    std::vector<int> embeddedKinds; // 1 uuencode, 0 BinHex 4.0
+    std::vector<EmbeddedBlock> embedded;
     std::string contentType, description, disposition, transferEncoding;
     std::int64_t startPosition = 0;
     int headerLineCount = 0;

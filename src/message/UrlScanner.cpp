@@ -1,5 +1,7 @@
 #include "message/UrlScanner.h"
 
+#include "platform/Sjis.h"
+
 
 namespace message {
 
@@ -21,14 +23,12 @@ struct CharTable {
 };
 constexpr CharTable kChars;
 
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // True when the byte at index is the second byte of a Shift_JIS double-byte
 // character, so that a scheme is never taken from the middle of one.
 bool IsTrailByte(std::string_view text, std::size_t index)
 {
     for (std::size_t i = 0; i < index; ++i)
-        if (IsSjisLead(static_cast<unsigned char>(text[i])) && ++i == index)
+        if (platform::IsSjisLeadByte(static_cast<unsigned char>(text[i])) && ++i == index)
             return true;
     return false;
 }

@@ -21,7 +21,4 @@ bool HasLogSink();
 // Appends an already composed text unchanged (never used as a format).
 void LogText(std::string_view text);
 
-// Cuts a Shift_JIS text to at most max bytes without splitting a character.
-std::string CutSjis(std::string_view text, std::size_t max);
-
 } // namespace net

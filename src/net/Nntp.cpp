@@ -3,13 +3,13 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "net/NntpReply.h"
 #include "net/PostCodec.h"
+#include "platform/Sjis.h"
 
 namespace {
 
 constexpr std::int64_t kQuitWaitMs = 2000;
-
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -25,18 +25,6 @@ int LeadingNumber(std::string_view s)
     }
     return static_cast<int>(v);
 }
-
-// A value may come from another article; it must not end the header line.
-std::string HeaderSafe(std::string_view value)
-{
-    std::string s(value);
-    for (char& c : s)
-        if (c == '\r' || c == '\n' || c == '\0')
-            c = ' ';
-    return s;
-}
-
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); }
 
 // Reads one decimal number (optionally signed) at p, skipping blanks first.
 bool ReadNumber(const std::string& text, std::size_t& p, int& out)
@@ -74,7 +62,7 @@ std::string AttachmentPostName(const CNntpPostMessageParam& param)
     std::string out;
     for (std::size_t i = 0; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsLead(c) && i + 1 < name.size()) {
+        if (platform::SjisCharLength(name, i) == 2) {
             out.append(name, i, 2);
             ++i;
         } else if (c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0') {
@@ -113,7 +101,7 @@ int CNntp::ReadGreeting(bool allowReadOnly)
     int n = tcp_.ReadLine(line);
     lastReply_ = line;
     replyCode_ = n > 0 ? LeadingNumber(line) : 0;
-    if (n > 0 && (StartsWith(line, "200") || (allowReadOnly && StartsWith(line, "201"))))
+    if (n > 0 && (replyCode_ == net::reply::PostingAllowed || (allowReadOnly && replyCode_ == net::reply::PostingProhibited)))
         return 1;
     connected_ = 0;
     tcp_.Close();
@@ -125,52 +113,52 @@ long CNntp::SendRaw(std::string_view text) { return tcp_.SendAll(text.data(), te
 void CNntp::MarkBroken()
 {
     dataPending_ = false;
-    disconnect();
+    Disconnect();
 }
 
-std::optional<std::string> CNntp::sendCommand(std::string_view command) { return Command(command, nullptr); }
+std::optional<std::string> CNntp::SendCommand(std::string_view command) { return Command(command, nullptr); }
 
 std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
 {
     std::string line(command);
-    reportStatus(">> %s", line.c_str());
+    ReportStatus(">> %s", line.c_str());
     replyCode_ = 0;
     if (connected_ != 1) {
-        reportStatus("Command Fail");
+        ReportStatus("Command Fail");
         return std::nullopt;
     }
     // Data nobody read would be taken for this command's reply.
     if (dataPending_ && !SkipData()) {
-        reportStatus("Command Fail");
+        ReportStatus("Command Fail");
         return std::nullopt;
     }
     if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0)
         line += "\r\n";
     if (SendRaw(line) < 0) {
-        reportStatus("Command Fail");
+        ReportStatus("Command Fail");
         MarkBroken();
         return std::nullopt;
     }
     if (sent)
         *sent = true;
     if (tcp_.ReadLine(lastReply_) <= 0) {
-        reportStatus("Command Fail");
+        ReportStatus("Command Fail");
         MarkBroken();
         return std::nullopt;
     }
-    reportStatus("<< %s", lastReply_.c_str());
+    ReportStatus("<< %s", lastReply_.c_str());
     replyCode_ = LeadingNumber(lastReply_);
     bool wellFormed = lastReply_.size() >= 3 && IsDigit(lastReply_[0]) && IsDigit(lastReply_[1]) && IsDigit(lastReply_[2]);
     if (!wellFormed) {
         // Not a status line: whatever follows cannot be matched to a command.
-        reportStatus("Command Fail");
+        ReportStatus("Command Fail");
         MarkBroken();
         return std::nullopt;
     }
     char first = lastReply_[0];
     if (first == '1' || first == '2' || first == '3')
         return lastReply_;
-    reportStatus("Command Fail");
+    ReportStatus("Command Fail");
     return std::nullopt;
 }
 
@@ -186,7 +174,7 @@ int CNntp::ReadDataLine(std::string& line)
     if (!dataPending_)
         return connected_ == 1 ? 0 : -1;
     if (tcp_.ReadLine(line) <= 0) {
-        reportStatus("Command Fail");
+        ReportStatus("Command Fail");
         MarkBroken();
         line.clear();
         return -1;
@@ -221,7 +209,7 @@ bool CNntp::SkipData()
 
 int CNntp::List()
 {
-    if (!sendCommand("LIST") || replyCode_ != 215)
+    if (!SendCommand("LIST") || replyCode_ != net::reply::ListFollows)
         return 0;
     ExpectData(true);
     return 1;
@@ -231,19 +219,15 @@ int CNntp::Group(const std::string& name, std::string& reply, int& count, int& f
 {
     reply.clear();
     // A name is one protocol word: nothing in it may end the command line.
-    std::string word = name;
-    for (char& ch : word)
-        if (ch == '\r' || ch == '\n' || ch == '\0')
-            ch = '?';
-    auto r = sendCommand("GROUP " + word);
+    auto r = SendCommand("GROUP " + platform::OneLineValue(name, '?'));
     if (!r) {
-        // A refusal (411) is handed back for the caller's message.
-        if (replyCode_ != 0)
+        // A refusal (no such group) is handed back for the caller's message.
+        if (replyCode_ != net::reply::None)
             reply = lastReply_;
         return 0;
     }
     reply = *r;
-    if (replyCode_ != 211)
+    if (replyCode_ != net::reply::GroupSelected)
         return 0;
     std::size_t p = 0;
     while (p < reply.size() && IsDigit(reply[p]))
@@ -260,7 +244,7 @@ int CNntp::Group(const std::string& name, std::string& reply, int& count, int& f
 
 int CNntp::Head(int number)
 {
-    if (!sendCommand("HEAD " + std::to_string(number)) || replyCode_ != 221)
+    if (!SendCommand("HEAD " + std::to_string(number)) || replyCode_ != net::reply::HeadFollows)
         return 0;
     ExpectData(true);
     return 1;
@@ -268,18 +252,18 @@ int CNntp::Head(int number)
 
 int CNntp::Article(int number, int& code)
 {
-    auto r = sendCommand("ARTICLE " + std::to_string(number));
+    auto r = SendCommand("ARTICLE " + std::to_string(number));
     code = replyCode_;
     if (!r)
         return 0;
     switch (replyCode_) {
-    case 220:
-    case 221:
-    case 222:
+    case net::reply::ArticleFollows:
+    case net::reply::HeadFollows:
+    case net::reply::BodyFollows:
         // The cache keeps the server's form; display and saving un-stuff.
         ExpectData(false);
         return 1;
-    case 223: // no data follows
+    case net::reply::ArticleExists: // no data follows
         return 1;
     default:
         return 0;
@@ -290,16 +274,16 @@ void CNntp::Quit()
 {
     if (connected_ == 1) {
         // The reply is not examined: a dead or silent server must not hold us up.
-        reportStatus(">> %s", "QUIT");
+        ReportStatus(">> %s", "QUIT");
         bool wait = !dataPending_;
         if (tcp_.SendAll("QUIT\r\n", 6, kQuitWaitMs) >= 0 && wait) {
             std::string reply;
             if (tcp_.ReadLine(reply, kQuitWaitMs) > 0)
-                reportStatus("<< %s", reply.c_str());
+                ReportStatus("<< %s", reply.c_str());
         }
     }
     dataPending_ = false;
-    disconnect();
+    Disconnect();
 }
 
 int CNntp::TryLock()
@@ -313,11 +297,11 @@ int CNntp::TryLock()
 int CNntp::Post(const CNntpPostMessageParam& param)
 {
     const net::PostCodec& codec = net::GetPostCodec();
-    const int c = param.kanjiCode;
+    const KanjiCode c = param.kanjiCode;
     articleSent_ = false;
-    if (!sendCommand("POST") || replyCode_ != 340)
+    if (!SendCommand("POST") || replyCode_ != net::reply::SendArticle)
         return 0;
-    reportStatus("send header");
+    ReportStatus("send header");
 
     auto fail = [this] {
         // The server must throw the partial article away: never send its end.
@@ -327,16 +311,17 @@ int CNntp::Post(const CNntpPostMessageParam& param)
 
     std::string header;
     for (std::size_t i = 0; i < param.fieldNames.size(); ++i) {
-        std::string value = i < param.fieldValues.size() ? HeaderSafe(param.fieldValues[i]) : std::string();
-        std::string line = codec.composeHeaderLine(HeaderSafe(param.fieldNames[i]), value, c, true);
-        reportStatus("%d> %s", static_cast<int>(i), line.c_str());
+        // A value may come from another article; it must not end the header line.
+        std::string value = i < param.fieldValues.size() ? platform::OneLineValue(param.fieldValues[i]) : std::string();
+        std::string line = codec.composeHeaderLine(platform::OneLineValue(param.fieldNames[i]), value, c, true);
+        ReportStatus("%d> %s", static_cast<int>(i), line.c_str());
         header += line;
     }
     header += "Mime-Version: 1.0\r\n";
 
     const bool attach = !param.attachPath.empty();
-    const std::string textType = c == 0 ? "text/plain; charset=iso-2022-jp" : "text/plain";
-    const std::string textTypeLine = codec.composeHeaderLine("Content-Type:", textType, c == 0 ? 0 : c, false);
+    const std::string textType = c == KanjiCode::Jis ? "text/plain; charset=iso-2022-jp" : "text/plain";
+    const std::string textTypeLine = codec.composeHeaderLine("Content-Type:", textType, c, false);
     std::string boundary;
     std::string name;
     if (attach) {
@@ -356,7 +341,7 @@ int CNntp::Post(const CNntpPostMessageParam& param)
             return fail();
     }
     for (const std::string& piece : param.bodyTexts)
-        if (!piece.empty() && !sendText(piece, c))
+        if (!piece.empty() && !SendText(piece, c))
             return fail();
 
     if (attach) {
@@ -371,7 +356,7 @@ int CNntp::Post(const CNntpPostMessageParam& param)
         part += "\r\n";
         if (SendRaw(part) < 0)
             return fail();
-        if (!sendFile(param.encodedPath))
+        if (!SendFile(param.encodedPath))
             return fail();
         if (SendRaw("\r\n\r\n--" + boundary + "--\r\n") < 0)
             return fail();

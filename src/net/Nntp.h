@@ -12,7 +12,7 @@
 // One article to post.
 class CNntpPostMessageParam {
 public:
-    int kanjiCode = 0;      // 0 JIS, 1 Shift_JIS, 2 EUC
+    KanjiCode kanjiCode = KanjiCode::Jis;
     int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode
     std::vector<std::string> fieldNames;  // "Subject:" ...; Shift_JIS
     std::vector<std::string> fieldValues; // same length and order
@@ -32,11 +32,11 @@ public:
     int Open(const std::string& host, int noDelay, int port);
     // Takes over a connected socket.
     void Attach(int socket);
-    // 1 when the server greets with 200. A 201 (no posting) greeting is
-    // accepted only when allowReadOnly is set (a reading connection).
+    // 1 when the server greets with posting allowed. A no-posting greeting
+    // is accepted only when allowReadOnly is set (a reading connection).
     int ReadGreeting(bool allowReadOnly = false);
 
-    std::optional<std::string> sendCommand(std::string_view command) override;
+    std::optional<std::string> SendCommand(std::string_view command) override;
     long SendRaw(std::string_view text);
 
     int List();

@@ -1,15 +1,7 @@
 #include "net/PostCodec.h"
 
-#include <cstdint>
-#include <ctime>
-
-#include "platform/Clock.h"
-
-#if __has_include("message/HeaderFields.h") && __has_include("textcodec/ConvertFromSjis.h")
 #include "message/HeaderFields.h"
 #include "textcodec/ConvertFromSjis.h"
-#define LUMETRA_NET_HAVE_MESSAGE 1
-#endif
 
 namespace net {
 namespace {
@@ -17,37 +9,11 @@ namespace {
 PostCodec LibraryCodec()
 {
     PostCodec codec;
-#ifdef LUMETRA_NET_HAVE_MESSAGE
-    codec.convertFromSjis = [](std::string_view text, int code) { return ConvertFromSjis(text, code); };
-    codec.composeHeaderLine = [](std::string_view name, std::string_view value, int code, bool encode) {
+    codec.convertFromSjis = [](std::string_view text, KanjiCode code) { return ConvertFromSjis(text, code); };
+    codec.composeHeaderLine = [](std::string_view name, std::string_view value, KanjiCode code, bool encode) {
         return message::ComposeHeaderLine(name, value, code, encode);
     };
     codec.makeBoundary = [](bool tag) { return message::MakeBoundary(tag); };
-#else
-    // Until the codec libraries are linked in: Shift_JIS passes unchanged.
-    codec.convertFromSjis = [](std::string_view text, int) { return std::string(text); };
-    codec.composeHeaderLine = [](std::string_view name, std::string_view value, int, bool) {
-        if (name.empty())
-            return std::string();
-        std::string line(name);
-        if (name.find(':') == std::string_view::npos)
-            line += ": ";
-        else if (name.back() == ':')
-            line += ' ';
-        line += value;
-        line += "\r\n";
-        return line;
-    };
-    codec.makeBoundary = [](bool tag) {
-        std::string b = "---------";
-        if (tag)
-            b += "XK";
-        b += std::to_string(static_cast<long long>(std::time(nullptr)));
-        b += '-';
-        b += std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(platform::GetTickCount())));
-        return b;
-    };
-#endif
     return codec;
 }
 
@@ -70,14 +36,5 @@ void SetPostCodec(PostCodec codec)
 }
 
 void ResetPostCodec() { Current() = LibraryCodec(); }
-
-bool HaveLibraryCodec()
-{
-#ifdef LUMETRA_NET_HAVE_MESSAGE
-    return true;
-#else
-    return false;
-#endif
-}
 
 } // namespace net

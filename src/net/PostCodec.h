@@ -7,13 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "textcodec/JapaneseCodes.h"
+
 namespace net {
 
 struct PostCodec {
-    // Shift_JIS text -> code 0 ISO-2022-JP, 2 EUC-JP, otherwise unchanged.
-    std::function<std::string(std::string_view text, int code)> convertFromSjis;
+    // Shift_JIS text -> the posting code (Shift_JIS stays unchanged).
+    std::function<std::string(std::string_view text, KanjiCode code)> convertFromSjis;
     // One outgoing header line ending in CR LF.
-    std::function<std::string(std::string_view name, std::string_view value, int code, bool encode)> composeHeaderLine;
+    std::function<std::string(std::string_view name, std::string_view value, KanjiCode code, bool encode)> composeHeaderLine;
     // A fresh multipart boundary.
     std::function<std::string(bool tag)> makeBoundary;
 };
@@ -23,8 +25,5 @@ const PostCodec& GetPostCodec();
 void SetPostCodec(PostCodec codec);
 // Back to the library's codec.
 void ResetPostCodec();
-// False while the codec libraries are not linked in (Shift_JIS then passes
-// unchanged and headers are not encoded).
-bool HaveLibraryCodec();
 
 } // namespace net

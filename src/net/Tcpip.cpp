@@ -20,11 +20,6 @@ int g_waitSec = 12;
 int g_waitDepth = 0;
 bool g_cancel = false;
 int g_retryCount = 5;
-std::function<void()>& PumpHook()
-{
-    static std::function<void()> hook;
-    return hook;
-}
 } // namespace
 // Short enough that Cancel reacts at once, long enough to cost nothing.
 constexpr int kSliceMs = 25;
@@ -54,8 +49,6 @@ void SetTcpRetryCount(int count) { g_retryCount = count; }
 int TcpWaitSec() { return (g_waitSec < 0 || g_waitSec > 3600) ? 12 : g_waitSec; }
 int TcpRetryCount() { return (g_retryCount < 0 || g_retryCount > 1000) ? 5 : g_retryCount; }
 
-void SetPumpHook(std::function<void()> hook) { PumpHook() = std::move(hook); }
-
 bool IsBlocking() { return g_waitDepth > 0; }
 
 void CancelBlockingCall()
@@ -63,18 +56,18 @@ void CancelBlockingCall()
     if (g_waitDepth > 0)
         g_cancel = true;
 }
-void RunPumpHook()
-{
-    // Copy: the hook may replace itself while it runs.
-    if (auto hook = PumpHook())
-        hook();
-}
-
 } // namespace net
 
 CTcpip::CTcpip() : chunk_(64 * 1024) {}
 
 CTcpip::~CTcpip() = default;
+
+void CTcpip::Pump()
+{
+    // Copy: the pump may replace itself while it runs.
+    if (auto pump = pump_)
+        pump();
+}
 
 std::int64_t CTcpip::LineLimitMs()
 {
@@ -163,7 +156,7 @@ int CTcpip::Resolve(const std::string& host, const std::string& service, const a
         if (::gai_error(&request) != EAI_INPROGRESS)
             continue;
         if (!cancelled) {
-            net::RunPumpHook();
+            Pump();
             // A request that cannot be cancelled still uses our buffers: wait it out.
             if (net::TakeCancel()) {
                 cancelled = true;
@@ -206,12 +199,12 @@ CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
             lastError_ = platform::WinsockFromErrno(errno);
             return Wait::Failed;
         }
-        net::RunPumpHook();
+        Pump();
         if (net::TakeCancel()) {
             lastError_ = platform::WSAEINTR;
             return Wait::Failed;
         }
-        // The hook may have closed us.
+        // The pump may have closed us.
         if (fd_ < 0) {
             lastError_ = platform::WSAENOTSOCK;
             return Wait::Failed;
@@ -415,7 +408,7 @@ void CTcpip::PumpWait(int ms)
 {
     const std::uint64_t end = platform::GetTickCount() + static_cast<std::uint64_t>(std::max(ms, 0));
     for (;;) {
-        net::RunPumpHook();
+        Pump();
         std::uint64_t now = platform::GetTickCount();
         if (now >= end)
             return;
@@ -427,6 +420,6 @@ void CTcpip::PumpPending()
 {
     if (++pumpCounter_ >= 30) {
         pumpCounter_ = 0;
-        net::RunPumpHook();
+        Pump();
     }
 }

@@ -2,7 +2,7 @@
 // One TCP stream connection with a line-oriented receive buffer.
 //
 // The socket is non-blocking; every wait is poll() in short slices with the
-// pump hook run between slices, so the user interface stays alive and a
+// owner's pump run between slices, so the user interface stays alive and a
 // Cancel button works while we wait. All waits are bounded.
 
 #include <cstdint>
@@ -22,10 +22,6 @@ void SetTcpWaitSec(int seconds);
 void SetTcpRetryCount(int count);
 int TcpWaitSec();    // clamped to 0..3600
 int TcpRetryCount(); // clamped to 0..1000
-
-// Run between poll slices and on every 30th line; the UI pumps its events here.
-void SetPumpHook(std::function<void()> hook);
-void RunPumpHook();
 
 // True while a network wait is pumping.
 bool IsBlocking();
@@ -66,6 +62,8 @@ public:
     // Takes over a connected socket; pending received text is dropped.
     void Attach(int socket);
     int Socket() const { return fd_; }
+    // Run between poll slices and on every 30th line; the windows pump their events here.
+    void SetPump(std::function<void()> pump) { pump_ = std::move(pump); }
     int LastError() const { return lastError_; }
 
     // One line with its line end (CR LF or LF) into out. Returns its length,
@@ -92,10 +90,12 @@ private:
     // read's result (-1 time-out, 0 failure) with out emptied.
     int WaitForData(std::string& out, std::uint64_t deadline);
     void DropBuffer();
+    void Pump();
 
     int fd_ = -1;
     int lastError_ = 0;
     int pumpCounter_ = 0;
+    std::function<void()> pump_;
     std::string buffer_;   // received bytes; NUL bytes are data like any other
     std::size_t cursor_ = 0;
     std::size_t scanned_ = 0; // bytes from cursor_ already known to hold no LF

@@ -10,26 +10,16 @@
 
 #include "net/Log.h"
 #include "net/PostCodec.h"
+#include "platform/Sjis.h"
 #include "platform/WinsockError.h"
 
-namespace net {
 namespace {
-std::function<void(const std::string&)>& ErrorBoxHook()
-{
-    static std::function<void(const std::string&)> hook;
-    return hook;
-}
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); }
 bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xfc && c != 0x7f; }
 } // namespace
 
-void SetErrorBoxHook(std::function<void(const std::string& text)> hook) { ErrorBoxHook() = std::move(hook); }
-
-} // namespace net
-
 CTextbaseProtocol::CTextbaseProtocol(std::string protocolName) : protocolName_(std::move(protocolName)) {}
 
-CTextbaseProtocol::~CTextbaseProtocol() { disconnect(); }
+CTextbaseProtocol::~CTextbaseProtocol() { Disconnect(); }
 
 std::string CTextbaseProtocol::Compose(const char* format, va_list ap) const
 {
@@ -44,10 +34,10 @@ std::string CTextbaseProtocol::Compose(const char* format, va_list ap) const
         text.append(buf.data(), static_cast<std::size_t>(n));
     }
     // Server replies can be long; the composed text keeps its first 1000 bytes.
-    return net::CutSjis(text, 1000);
+    return std::string(platform::CutSjis(text, 1000));
 }
 
-void CTextbaseProtocol::reportStatus(const char* format, ...)
+void CTextbaseProtocol::ReportStatus(const char* format, ...)
 {
     if (!statusWindow_ && !net::HasLogSink())
         return; // nobody is looking: spare the formatting of every reply
@@ -62,15 +52,15 @@ void CTextbaseProtocol::reportStatus(const char* format, ...)
     net::LogText(text);
 }
 
-void CTextbaseProtocol::reportError(const char* format, ...)
+void CTextbaseProtocol::ReportError(const char* format, ...)
 {
     va_list ap;
     va_start(ap, format);
     std::string text = Compose(format, ap);
     va_end(ap);
     net::LogText(text);
-    if (auto hook = net::ErrorBoxHook())
-        hook(text);
+    if (auto reporter = errorReporter_)
+        reporter(text);
 }
 
 int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int port)
@@ -82,7 +72,7 @@ int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int p
     std::vector<net::SocketAddress> addresses;
     int code = tcp_.SetAddr(addresses, host, port);
     if (code != 0) {
-        reportError("error at [ConnectServer::SetAddr](%d:%s)", code, platform::WinsockErrorText(code).c_str());
+        ReportError("error at [ConnectServer::SetAddr](%d:%s)", code, platform::WinsockErrorText(code).c_str());
         return 0;
     }
     // A connect waits as long as a reply may: at least a second.
@@ -91,7 +81,7 @@ int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int p
     for (const net::SocketAddress& a : addresses) {
         code = tcp_.CreateSocket(a.family, SOCK_STREAM, 0);
         if (code != 0) {
-            reportError("error at [ConnectServer::CreateSocket](%d:%s)", code, platform::WinsockErrorText(code).c_str());
+            ReportError("error at [ConnectServer::CreateSocket](%d:%s)", code, platform::WinsockErrorText(code).c_str());
             return 0;
         }
         int value = noDelay;
@@ -102,24 +92,24 @@ int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int p
         lastCode = tcp_.LastError();
         tcp_.Close();
     }
-    reportError("error at [ConnectServer::connect](%d:%s)", lastCode, platform::WinsockErrorText(lastCode).c_str());
+    ReportError("error at [ConnectServer::connect](%d:%s)", lastCode, platform::WinsockErrorText(lastCode).c_str());
     return 0;
 }
 
-void CTextbaseProtocol::disconnect()
+void CTextbaseProtocol::Disconnect()
 {
     if (connected_ == 1)
-        reportStatus("Disconect");
+        ReportStatus("Disconect");
     // Also a socket that never got as far as connected: it must not leak.
     tcp_.Close();
     connected_ = 0;
 }
 
-long CTextbaseProtocol::sendString(std::string_view text) { return tcp_.SendAll(text.data(), text.size()); }
+long CTextbaseProtocol::SendString(std::string_view text) { return tcp_.SendAll(text.data(), text.size()); }
 
-long CTextbaseProtocol::sendBytes(const char* bytes, std::size_t length) { return tcp_.SendAll(bytes, length); }
+long CTextbaseProtocol::SendBytes(const char* bytes, std::size_t length) { return tcp_.SendAll(bytes, length); }
 
-int CTextbaseProtocol::sendText(std::string_view text, int kanjiCode)
+int CTextbaseProtocol::SendText(std::string_view text, KanjiCode kanjiCode)
 {
     const net::PostCodec& codec = net::GetPostCodec();
     std::string line;
@@ -128,7 +118,7 @@ int CTextbaseProtocol::sendText(std::string_view text, int kanjiCode)
         unsigned char c = static_cast<unsigned char>(text[i]);
         // A lead byte without a proper second byte stays a single byte, so a
         // line end is never swallowed into a character.
-        if (net::IsLead(c) && i + 1 < text.size() && net::IsTrail(static_cast<unsigned char>(text[i + 1]))) {
+        if (platform::IsSjisLeadByte(c) && i + 1 < text.size() && IsTrail(static_cast<unsigned char>(text[i + 1]))) {
             line.append(text.substr(i, 2));
             ++i;
         } else if (c == '\r') {
@@ -142,7 +132,7 @@ int CTextbaseProtocol::sendText(std::string_view text, int kanjiCode)
             if (!converted.empty() && converted[0] == '.')
                 converted.insert(converted.begin(), '.');
             if (batch.size() + converted.size() >= 4000) {
-                if (!batch.empty() && sendString(batch) < 0)
+                if (!batch.empty() && SendString(batch) < 0)
                     return 0;
                 batch = std::move(converted);
             } else {
@@ -153,24 +143,24 @@ int CTextbaseProtocol::sendText(std::string_view text, int kanjiCode)
             line += static_cast<char>(c);
         }
     }
-    if (!batch.empty() && sendString(batch) < 0)
+    if (!batch.empty() && SendString(batch) < 0)
         return 0;
     if (!line.empty()) {
         std::string converted = codec.convertFromSjis(line, kanjiCode);
         if (!converted.empty() && converted[0] == '.')
             converted.insert(converted.begin(), '.');
         converted += "\r\n";
-        if (sendString(converted) < 0)
+        if (SendString(converted) < 0)
             return 0;
     }
     return 1;
 }
 
-int CTextbaseProtocol::sendFile(const std::filesystem::path& path)
+int CTextbaseProtocol::SendFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        reportError("error at [CTextbaseProtocol::sendFile](can't open [%s]).", path.c_str());
+        ReportError("error at [CTextbaseProtocol::sendFile](can't open [%s]).", path.c_str());
         return 0;
     }
     std::string batch;
@@ -186,17 +176,17 @@ int CTextbaseProtocol::sendFile(const std::filesystem::path& path)
         if (batch.size() + line.size() < 2048) {
             batch += line;
         } else {
-            reportStatus("send");
-            if (!batch.empty() && sendString(batch) < 0)
+            ReportStatus("send");
+            if (!batch.empty() && SendString(batch) < 0)
                 return 0;
             batch = std::move(line);
         }
     }
     if (in.bad()) {
-        reportError("error at [CTextbaseProtocol::sendFile](can't close [%s]).", path.c_str());
+        ReportError("error at [CTextbaseProtocol::sendFile](can't close [%s]).", path.c_str());
         return 0;
     }
-    if (!batch.empty() && sendString(batch) < 0)
+    if (!batch.empty() && SendString(batch) < 0)
         return 0;
     return 1;
 }

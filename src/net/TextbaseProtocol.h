@@ -9,11 +9,7 @@
 #include <string_view>
 
 #include "net/Tcpip.h"
-
-namespace net {
-// Shows an error text to the user (a message box with the stop icon in the UI).
-void SetErrorBoxHook(std::function<void(const std::string& text)> hook);
-} // namespace net
+#include "textcodec/JapaneseCodes.h"
 
 class CTextbaseProtocol {
 public:
@@ -24,24 +20,28 @@ public:
 
     // 1 connected or 0 (reported). The caller marks the connection connected.
     int ConnectServer(const std::string& host, int noDelay, int port);
-    void disconnect();
+    void Disconnect();
 
-    // Sends a Shift_JIS text as protocol lines in the given code (0 JIS,
-    // 1 Shift_JIS, 2 EUC), dot-stuffed, without the final "." line.
+    // Sends a Shift_JIS text as protocol lines in the given code,
+    // dot-stuffed, without the final "." line.
     // 1, or 0 when a send failed (then nothing more is sent).
-    virtual int sendText(std::string_view text, int kanjiCode);
+    virtual int SendText(std::string_view text, KanjiCode kanjiCode);
     // Sends an already encoded text file as protocol lines (CR LF, dot-stuffed).
-    virtual int sendFile(const std::filesystem::path& path);
-    virtual std::optional<std::string> sendCommand(std::string_view command) = 0;
+    virtual int SendFile(const std::filesystem::path& path);
+    virtual std::optional<std::string> SendCommand(std::string_view command) = 0;
 
-    long sendString(std::string_view text);
-    long sendBytes(const char* bytes, std::size_t length);
+    long SendString(std::string_view text);
+    long SendBytes(const char* bytes, std::size_t length);
 
-    void reportStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void reportError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void ReportStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void ReportError(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // The status window: receives each status text while set.
     void SetStatusWindow(std::function<void(const std::string& text)> window) { statusWindow_ = std::move(window); }
+    // Shows each error text to the user (a message box with the stop icon); errors are logged either way.
+    void SetErrorReporter(std::function<void(const std::string& text)> reporter) { errorReporter_ = std::move(reporter); }
+    // Run while a network wait lasts (see CTcpip::SetPump).
+    void SetPump(std::function<void()> pump) { tcp_.SetPump(std::move(pump)); }
 
     const std::string& ProtocolName() const { return protocolName_; }
     const std::string& LastReply() const { return lastReply_; }
@@ -51,6 +51,7 @@ protected:
     std::string Compose(const char* format, va_list ap) const;
 
     std::function<void(const std::string&)> statusWindow_;
+    std::function<void(const std::string&)> errorReporter_;
     CTcpip tcp_;
     int connected_ = 0;
     std::string protocolName_;

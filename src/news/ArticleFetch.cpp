@@ -1,5 +1,6 @@
 // Opening a group, fetching its article headers, and its read state.
 #include "message/HeaderFields.h"
+#include "net/NntpReply.h"
 #include "news/DocumentGuards.h"
 #include "news/LumeDoc.h"
 
@@ -11,12 +12,6 @@ namespace {
 
 // A header longer than this is not a header: the server is not in step.
 constexpr std::size_t kMaxHeaderBytes = 8u << 20;
-
-// Refusals after which every further HEAD would be refused the same way.
-bool RefusesService(int code) { return code == 0 || code == 400 || code == 480 || code >= 500; }
-
-// The article is gone from the server: nothing to read there.
-bool NoSuchArticle(int code) { return code == 423 || code == 430; }
 
 class FetchDepth {
 public:
@@ -115,7 +110,7 @@ bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& h
         hasUnread = marks.HasUnreadIn(f, l);
         return true;
     }
-    if (m_nntp.ReplyCode() == 411) {
+    if (m_nntp.ReplyCode() == net::reply::NoSuchGroup) {
         ReportError(m_host, msg::GroupNotFound, {group.m_strName});
         group.m_bSubscribed = false;
         return true;
@@ -173,11 +168,11 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
             continue;
         if (!m_nntp.Head(number)) {
             const int code = m_nntp.ReplyCode();
-            if (NoSuchArticle(code)) {
+            if (net::reply::ArticleGone(code)) {
                 m_readList.Add(number);
                 continue;
             }
-            if (RefusesService(code)) {
+            if (net::reply::RefusesService(code)) {
                 // Not the article's fault: leave the read state alone and stop.
                 ReportError(m_host, msg::ServerFailed);
                 result = false;

@@ -12,6 +12,7 @@
 // which is what a console tool without a user wants.
 
 #include "platform/StringIds.h"
+#include "textcodec/JapaneseCodes.h"
 
 #include <filesystem>
 #include <memory>
@@ -66,7 +67,7 @@ struct PostParams {
     std::string strOrganization;
     std::string strNntpServer;
     int nNntpPort = 119;
-    int PostKanjiCode = 0; // 0 JIS, 1 Shift_JIS, 2 EUC
+    KanjiCode PostKanjiCode = KanjiCode::Jis;
     std::string strNewsgroups;
     std::string strDistribution;
     std::filesystem::path attachPath; // always empty for a new window

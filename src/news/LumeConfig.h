@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "textcodec/JapaneseCodes.h"
+
 class CProfileData;
 class CSignatureStore;
 
@@ -51,5 +53,5 @@ struct LumeConfig {
     int UsedNntpPort() const;        // 1..65535
     int UsedTcpWaitSec() const;      // 0..3600
     int UsedTcpRetryCount() const;   // 0..1000
-    int UsedPostKanjiCode() const;   // 0..2
+    KanjiCode UsedPostKanjiCode() const;
 };

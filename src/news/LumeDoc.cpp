@@ -16,6 +16,11 @@ namespace fs = std::filesystem;
 CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : m_host(host), m_registry(registry)
 {
     m_groups.Reserve(kGroupTableSize);
+    // Network waits let the windows work (repaints, Cancel buttons).
+    m_nntp.SetPump([this] {
+        if (m_host)
+            m_host->PumpEvents();
+    });
 }
 
 CLumeDoc::~CLumeDoc() = default;

@@ -6,12 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+#include "platform/Sjis.h"
 
-inline bool IsSjisLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+namespace platform {
 
 inline std::string FoldName(std::string_view name)
 {

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/NameFold.h"
+#include "platform/Sjis.h"
 
 #include <algorithm>
 #include <cerrno>

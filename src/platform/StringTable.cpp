@@ -4,6 +4,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/NameFold.h"
+#include "platform/Sjis.h"
 
 #include <cstdlib>
 #include <map>

@@ -1,5 +1,7 @@
 #include "textcodec/ConvertFromSjis.h"
 
+#include "platform/Sjis.h"
+
 namespace {
 
 // JIS X 0208 value of the character at text[i] (advancing i), or 0 for a
@@ -7,7 +9,7 @@ namespace {
 uint16_t NextJis(std::string_view text, size_t& i)
 {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsSjisLeadByte(c) && i + 1 < text.size()) {
+    if (platform::SjisCharLength(text, i) == 2) {
         unsigned char d = static_cast<unsigned char>(text[i + 1]);
         i += 2;
         uint16_t sjis = static_cast<uint16_t>(c << 8 | d);
@@ -23,9 +25,9 @@ uint16_t NextJis(std::string_view text, size_t& i)
 
 } // namespace
 
-std::string ConvertFromSjis(std::string_view text, int code)
+std::string ConvertFromSjis(std::string_view text, KanjiCode code)
 {
-    if (code != KANJI_JIS && code != KANJI_EUC)
+    if (code != KanjiCode::Jis && code != KanjiCode::Euc)
         return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / 4 + 8);
@@ -33,7 +35,7 @@ std::string ConvertFromSjis(std::string_view text, int code)
     for (size_t i = 0; i < text.size();) {
         uint16_t jis = NextJis(text, i);
         if (jis) {
-            if (code == KANJI_JIS) {
+            if (code == KanjiCode::Jis) {
                 if (!shifted) {
                     out += "\x1B$B";
                     shifted = true;

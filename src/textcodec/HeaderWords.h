@@ -10,7 +10,7 @@
 std::string MimeHeaderDecode(std::string_view text);
 
 // Encodes the double-byte runs of an ISO-2022-JP header value (as made by
-// ConvertFromSjis with KANJI_JIS) as B words folded with CR LF TAB. Plain
+// ConvertFromSjis with KanjiCode::Jis) as B words folded with CR LF TAB. Plain
 // ASCII stays as it is. The result grows as needed.
 std::string MimeHeaderEncode(std::string_view jisText);
 

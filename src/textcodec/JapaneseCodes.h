@@ -15,12 +15,9 @@ enum : int {
     TC_AUTO_EUC = 17,  // detect; undecided text is EUC-JP
 };
 
-// Codes for outgoing text (ConvertFromSjis, the post window's setting).
-enum : int {
-    KANJI_JIS = 0,
-    KANJI_SJIS = 1,
-    KANJI_EUC = 2,
-};
+// The code of outgoing text (ConvertFromSjis, the post window's setting);
+// the configuration file stores it as this number.
+enum class KanjiCode : int { Jis = 0, Sjis = 1, Euc = 2 };
 
 // JIS X 0208 value (row byte * 256 + cell byte) to Shift_JIS. Values outside
 // 0x2121-0x7E7E or with a cell byte outside 0x21-0x7E come back unchanged.
@@ -30,12 +27,6 @@ uint16_t JisToSjis(uint16_t jis);
 // byte 0x40-0xFC (not 0x7F), outside 0x9FFD-0xE03F, are converted; anything
 // else comes back unchanged.
 uint16_t SjisToJis(uint16_t sjis);
-
-// Lead byte of a double-byte character in code page 932.
-inline bool IsSjisLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 // Half-width katakana byte (0xA0-0xDF) to its full-width JIS X 0208 value
 // (0xA0 gives an ASCII space); any other value comes back unchanged.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Sjis.h"
+
 class QPainter;
 
 // A virtual list box of fixed-height rows that paints only the rows in
@@ -21,10 +23,7 @@ public:
     explicit CSelListBox(QWidget* parent = nullptr);
 
     // True when the byte starts a double-byte Shift_JIS character.
-    static bool IsSjisLeadByte(unsigned char c)
-    {
-        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    }
+    static bool IsSjisLeadByte(unsigned char c) { return platform::IsSjisLeadByte(c); }
     ~CSelListBox() override;
 
     // Rows

@@ -1,6 +1,7 @@
 #include "ui/LogFontRecord.h"
 
 #include "platform/Registry.h"
+#include "platform/Sjis.h"
 #include "ui/SjisText.h"
 
 #include <cstring>
@@ -45,8 +46,7 @@ LogFontRecord RecordFromFont(const QFont& font)
     // Whole characters only, and room for the NUL.
     std::size_t n = 0;
     while (n < face.size()) {
-        const auto c = static_cast<unsigned char>(face[n]);
-        const std::size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+        const std::size_t len = platform::IsSjisLeadByte(static_cast<unsigned char>(face[n])) ? 2 : 1;
         if (n + len > kFaceSize - 1)
             break;
         n += len;

@@ -137,8 +137,6 @@ int NewsHost::ConnectServer(const std::string& server, int port)
 LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry)
 {
     doc_.AddView(&bridge_);
-    // Network waits let the windows work (repaints, Cancel buttons).
-    net::SetPumpHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
 }
 
 bool LumeDocument::OnUpdateCommand(CmdUI& state)

@@ -404,7 +404,7 @@ TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
     const PostParams& p = host.postParams[0];
     EXPECT_EQ(p.strRealName + "|" + p.strMailAddress + "|" + p.strNntpServer + "|" + p.strNewsgroups,
               "Taro|taro@example.invalid|" + server_->host + "|local.test");
-    EXPECT_EQ(std::pair(p.nNntpPort, p.PostKanjiCode), std::pair(server_->port, 2));
+    EXPECT_EQ(std::pair(p.nNntpPort, p.PostKanjiCode), std::pair(server_->port, KanjiCode::Euc));
     EXPECT_TRUE(p.attachPath.empty());
     EXPECT_EQ(host.postSources[0], nullptr);
 

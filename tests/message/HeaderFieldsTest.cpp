@@ -215,25 +215,25 @@ TEST(ParseParameter, NeedsANameBeforeTheEqualsSign)
 
 TEST(ComposeHeaderLine, BuildsOneLineAndNeverInjectsAnother)
 {
-    EXPECT_EQ(ComposeHeaderLine("", "x", 1, false), "");
-    EXPECT_EQ(ComposeHeaderLine("Subject", "hello", 1, false), "Subject: hello\r\n");
-    EXPECT_EQ(ComposeHeaderLine("Subject:", "hello", 1, false), "Subject: hello\r\n");
-    EXPECT_EQ(ComposeHeaderLine("X-A:B", "c", 1, false), "X-A:Bc\r\n");
-    EXPECT_EQ(ComposeHeaderLine("Subject", "", 1, false), "Subject: \r\n");
+    EXPECT_EQ(ComposeHeaderLine("", "x", KanjiCode::Sjis, false), "");
+    EXPECT_EQ(ComposeHeaderLine("Subject", "hello", KanjiCode::Sjis, false), "Subject: hello\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject:", "hello", KanjiCode::Sjis, false), "Subject: hello\r\n");
+    EXPECT_EQ(ComposeHeaderLine("X-A:B", "c", KanjiCode::Sjis, false), "X-A:Bc\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject", "", KanjiCode::Sjis, false), "Subject: \r\n");
     static const char kHostile[] = "a\r\nControl: cancel\r\n.\r\n\0b";
-    EXPECT_EQ(ComposeHeaderLine("Subject", std::string(kHostile, sizeof kHostile - 1), 1, true),
+    EXPECT_EQ(ComposeHeaderLine("Subject", std::string(kHostile, sizeof kHostile - 1), KanjiCode::Sjis, true),
               "Subject: a  Control: cancel  .   b\r\n");
-    const std::string jis = ComposeHeaderLine("References", "<a@b>\nNewsgroups: x", 0, false);
+    const std::string jis = ComposeHeaderLine("References", "<a@b>\nNewsgroups: x", KanjiCode::Jis, false);
     EXPECT_EQ(jis.find('\n'), jis.size() - 1);
 }
 
 TEST(ComposeHeaderLine, ConvertsJapaneseText)
 {
     const std::string sjis = "\x93\xfa\x96\x7b"; // 日本
-    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, 1, false), "Subject: " + sjis + "\r\n");
-    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, 0, false), "Subject: \x1b$BF|K\\\x1b(B\r\n");
-    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, 2, false), "Subject: \xc6\xfc\xcb\xdc\r\n");
-    const std::string encoded = ComposeHeaderLine("Subject", sjis, 2, true);
+    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, KanjiCode::Sjis, false), "Subject: " + sjis + "\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, KanjiCode::Jis, false), "Subject: \x1b$BF|K\\\x1b(B\r\n");
+    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, KanjiCode::Euc, false), "Subject: \xc6\xfc\xcb\xdc\r\n");
+    const std::string encoded = ComposeHeaderLine("Subject", sjis, KanjiCode::Euc, true);
     EXPECT_NE(encoded.find("=?ISO-2022-JP?B?"), std::string::npos) << encoded;
     // Reading it back gives the same text.
     EXPECT_EQ(GetHeaderField(encoded, "Subject", true), sjis);

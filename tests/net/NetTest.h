@@ -25,9 +25,7 @@ struct NetTest : ::testing::Test {
     {
         net::SetTcpWaitSec(12);
         net::SetTcpRetryCount(5);
-        net::SetPumpHook({});
         net::SetLogSink({});
-        net::SetErrorBoxHook({});
     }
     static void ShortWait()
     {

@@ -41,7 +41,6 @@ TEST_F(NntpFault, BrokenRepliesCloseTheConnection)
 {
     ShortWait();
     int pumps = 0;
-    net::SetPumpHook([&] { ++pumps; });
     const auto list = [](CNntp& n) { return n.List(); };
     const auto head = [](CNntp& n) { return n.Head(5); };
     const auto article = [](CNntp& n) { int c; return n.Article(5, c); };
@@ -70,6 +69,7 @@ TEST_F(NntpFault, BrokenRepliesCloseTheConnection)
                 p.ReadToEnd();
         });
         CNntp nntp;
+        nntp.SetPump([&] { ++pumps; });
         Greet(nntp, server);
         if (!c.reply)
             server.Join();
@@ -91,17 +91,17 @@ TEST_F(NntpFault, BrokenRepliesCloseTheConnection)
 TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
 {
     int pumps = 0;
-    net::SetPumpHook([&] {
-        EXPECT_TRUE(net::IsBlocking());
-        if (++pumps == 3)
-            net::CancelBlockingCall();
-    });
     FakeServer server([](FakePeer& p) {
         p.Send("200 ok\r\n");
         p.Reply("215 list\r\nfj.test 2 1 y\r\n");
         p.ReadToEnd();
     });
     CNntp nntp;
+    nntp.SetPump([&] {
+        EXPECT_TRUE(net::IsBlocking());
+        if (++pumps == 3)
+            net::CancelBlockingCall();
+    });
     Greet(nntp, server);
     ASSERT_EQ(nntp.List(), 1);
     std::string line;
@@ -113,7 +113,6 @@ TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
     // Outside a wait a cancel is ignored.
     EXPECT_FALSE(net::IsBlocking());
     net::CancelBlockingCall();
-    net::SetPumpHook({});
     FakeServer next([](FakePeer& p) {
         p.Send("200 ok\r\n");
         p.AnswerQuit();
@@ -215,7 +214,7 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
     EXPECT_EQ(count, 7);
     EXPECT_EQ(nntp.IsConnected(), 1);
     // A command that already ends in CR LF gets no second one.
-    EXPECT_FALSE(nntp.sendCommand("XYZZY\r\n"));
+    EXPECT_FALSE(nntp.SendCommand("XYZZY\r\n"));
     EXPECT_EQ(nntp.ReplyCode(), 500);
     int code = 0;
     // 223 carries no data: nothing is waiting to be read.
@@ -223,7 +222,7 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
     EXPECT_EQ(code, 223);
     std::string line;
     EXPECT_EQ(nntp.ReadDataLine(line), 0);
-    nntp.disconnect();
+    nntp.Disconnect();
     server.Join();
     EXPECT_EQ(server.received(), "GROUP no.such\r\nGROUP sh??ort\r\nXYZZY\r\nARTICLE 9\r\n");
     EXPECT_TRUE(Logged("NNTP: >> GROUP no.such\r\n"));

@@ -31,12 +31,12 @@ TEST_F(TcpipRead, StallEndsAtTheLimitPumpingMeanwhile)
 {
     ShortWait();
     int pumps = 0;
-    net::SetPumpHook([&] { ++pumps; });
     FakeServer server([](FakePeer& p) {
         p.Send("partial line without end");
         p.ReadLine(); // holds the connection open until the client closes
     });
     CTcpip tcp;
+    tcp.SetPump([&] { ++pumps; });
     tcp.Attach(server.TakeClient());
     std::string line = "stale";
     EXPECT_EQ(tcp.ReadLine(line), -1);
@@ -124,20 +124,15 @@ TEST_F(Log, NothingRecordedWithoutSinkAndTextsNotReformatted)
     EXPECT_EQ(lines[2].size(), 1026u);
 }
 
-TEST(CutSjis, NeverSplitsACharacter)
-{
-    // "あい" in Shift_JIS is 82 A0 82 A2.
-    EXPECT_EQ(net::CutSjis("a\x82\xa0\x82\xa2", 4), "a\x82\xa0");
-    EXPECT_EQ(net::CutSjis("a\x82\xa0\x82\xa2", 5), "a\x82\xa0\x82\xa2");
-    EXPECT_EQ(net::CutSjis("abc", 2), "ab");
-}
-
 using Connect = NetTest;
 
 TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
 {
     std::vector<std::string> errors;
-    net::SetErrorBoxHook([&](const std::string& t) { errors.push_back(t); });
+    const auto reporting = [&](CNntp& n) -> CNntp& {
+        n.SetErrorReporter([&](const std::string& t) { errors.push_back(t); });
+        return n;
+    };
     int freedPort = 0;
     {
         FakeServer server([](FakePeer& p) {
@@ -146,7 +141,7 @@ TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
         }, true);
         {
             CNntp nntp;
-            ASSERT_EQ(nntp.Open("127.0.0.1", 1, server.port()), 1);
+            ASSERT_EQ(reporting(nntp).Open("127.0.0.1", 1, server.port()), 1);
             EXPECT_EQ(nntp.IsConnected(), 1);
             EXPECT_EQ(nntp.ReadGreeting(), 1);
         }
@@ -157,13 +152,13 @@ TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
     }
     // Nobody listens there any more.
     CNntp refused;
-    EXPECT_EQ(refused.Open("127.0.0.1", 0, freedPort), 0);
+    EXPECT_EQ(reporting(refused).Open("127.0.0.1", 0, freedPort), 0);
     EXPECT_EQ(refused.IsConnected(), 0);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("NNTP: error at [ConnectServer::connect](10061:", 0), 0u) << errors[0];
 
     CNntp unknown;
-    EXPECT_EQ(unknown.Open("no-such-host.invalid", 0, 119), 0);
+    EXPECT_EQ(reporting(unknown).Open("no-such-host.invalid", 0, 119), 0);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[1].rfind("NNTP: error at [ConnectServer::SetAddr](1100", 0), 0u) << errors[1];
 }
@@ -192,7 +187,7 @@ TEST_F(Connect, DisconnectOfNeverConnectedLogsNothing)
 {
     {
         CNntp nntp;
-        nntp.disconnect();
+        nntp.Disconnect();
         nntp.Quit();
     }
     EXPECT_TRUE(log.empty());

@@ -142,7 +142,7 @@ TEST_F(ConfigTest, OutOfRangeIntegersAreUsedAsDefaultsButKept)
                              "PostKanjiCode=7\r\nstrMarkFile=news.rc\r\n");
     ASSERT_TRUE(doc.OnOpenDocument(dir / "r.lum"));
     const LumeConfig& c = doc.Config();
-    EXPECT_EQ(c.UsedNntpPort() + c.UsedTcpWaitSec() + c.UsedTcpRetryCount() + c.UsedPostKanjiCode(), 119 + 12 + 5);
+    EXPECT_EQ(c.UsedNntpPort() + c.UsedTcpWaitSec() + c.UsedTcpRetryCount() + static_cast<int>(c.UsedPostKanjiCode()), 119 + 12 + 5);
     EXPECT_EQ(net::TcpWaitSec(), 12);
     ASSERT_TRUE(doc.OnSaveDocument(dir / "r.lum"));
     EXPECT_NE(ReadFile(dir / "r.lum").find("nNntpPort=70000\r\n"), std::string::npos);

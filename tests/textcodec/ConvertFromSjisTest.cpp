@@ -10,26 +10,26 @@ TEST(ConvertFromSjis, Forms)
 {
     const struct {
         std::string in;
-        int code;
+        KanjiCode code;
         std::string out;
     } cases[] = {
-        {"\x82\xA0" "a", KANJI_JIS, "\x1B$B$\"\x1B(Ba"},
-        {"\xB1", KANJI_JIS, "\x1B$B%\"\x1B(B"},
-        {"\xB6\xDE", KANJI_JIS, "\x1B$B%+!+\x1B(B"}, // sound marks stay separate
-        {"\x82\xA0" "a\xB1", KANJI_EUC, "\xA4\xA2" "a\xA5\xA2"},
-        {"\x82\xA0", KANJI_SJIS, "\x82\xA0"},
-        {"\x82\xA0", 7, "\x82\xA0"},
+        {"\x82\xA0" "a", KanjiCode::Jis, "\x1B$B$\"\x1B(Ba"},
+        {"\xB1", KanjiCode::Jis, "\x1B$B%\"\x1B(B"},
+        {"\xB6\xDE", KanjiCode::Jis, "\x1B$B%+!+\x1B(B"}, // sound marks stay separate
+        {"\x82\xA0" "a\xB1", KanjiCode::Euc, "\xA4\xA2" "a\xA5\xA2"},
+        {"\x82\xA0", KanjiCode::Sjis, "\x82\xA0"},
+        {"\x82\xA0", static_cast<KanjiCode>(7), "\x82\xA0"},
         // No JIS X 0208 code (user area, IBM extensions): full-width space.
-        {"\xF0\x40", KANJI_JIS, "\x1B$B!!\x1B(B"},
-        {"\xFA\x40", KANJI_EUC, "\xA1\xA1"},
+        {"\xF0\x40", KanjiCode::Jis, "\x1B$B!!\x1B(B"},
+        {"\xFA\x40", KanjiCode::Euc, "\xA1\xA1"},
         // A lone lead byte at the end; nothing is read past it.
-        {"ab\x82", KANJI_JIS, "ab\x82"},
-        {"ab\x82", KANJI_EUC, "ab\x82"},
+        {"ab\x82", KanjiCode::Jis, "ab\x82"},
+        {"ab\x82", KanjiCode::Euc, "ab\x82"},
         // Every line closes its shift.
-        {"\x93\xFA\x96\x7B\r\n\x8C\xEA", KANJI_JIS, "\x1B$BF|K\\\x1B(B\r\n\x1B$B8l\x1B(B"},
+        {"\x93\xFA\x96\x7B\r\n\x8C\xEA", KanjiCode::Jis, "\x1B$BF|K\\\x1B(B\r\n\x1B$B8l\x1B(B"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Hex(ConvertFromSjis(c.in, c.code)), Hex(c.out)) << Hex(c.in) << " code " << c.code;
+        EXPECT_EQ(Hex(ConvertFromSjis(c.in, c.code)), Hex(c.out)) << Hex(c.in) << " code " << static_cast<int>(c.code);
 }
 
 TEST(ConvertFromSjis, EveryJisX0208PositionRoundTrips)
@@ -41,8 +41,8 @@ TEST(ConvertFromSjis, EveryJisX0208PositionRoundTrips)
             sjis += static_cast<char>(s >> 8);
             sjis += static_cast<char>(s & 0xFF);
         }
-    for (int code : {KANJI_JIS, KANJI_EUC}) {
+    for (KanjiCode code : {KanjiCode::Jis, KanjiCode::Euc}) {
         std::string out = ConvertFromSjis(sjis, code);
-        EXPECT_EQ(tctest::ToSjis(out, code == KANJI_JIS ? TC_JIS7 : TC_EUC), sjis) << code;
+        EXPECT_EQ(tctest::ToSjis(out, code == KanjiCode::Jis ? TC_JIS7 : TC_EUC), sjis) << static_cast<int>(code);
     }
 }

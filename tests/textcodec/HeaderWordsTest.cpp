@@ -50,7 +50,7 @@ TEST(MimeHeaderEncode, LongRunsSplitIntoWords)
     std::string sjis;
     for (int i = 0; i < 40; ++i)
         sjis += "\x82\xA0"; // あ
-    std::string enc = MimeHeaderEncode(ConvertFromSjis(sjis, KANJI_JIS));
+    std::string enc = MimeHeaderEncode(ConvertFromSjis(sjis, KanjiCode::Jis));
     std::vector<std::string> words;
     size_t pos = 0;
     for (;;) {
@@ -79,7 +79,7 @@ TEST(MimeHeaderEncode, LongRunsSplitIntoWords)
         else
             joined += dec[i];
     }
-    EXPECT_EQ(joined, ConvertFromSjis(sjis, KANJI_JIS));
+    EXPECT_EQ(joined, ConvertFromSjis(sjis, KanjiCode::Jis));
 }
 
 TEST(MimeHeaderEncode, LongValuesGrowWithoutBound)
@@ -88,7 +88,7 @@ TEST(MimeHeaderEncode, LongValuesGrowWithoutBound)
     for (int i = 0; i < 2000; ++i)
         sjis += "\x8A\xBF"; // 漢
     std::string enc;
-    EncodeHeaderWords(enc, ConvertFromSjis(sjis, KANJI_JIS));
+    EncodeHeaderWords(enc, ConvertFromSjis(sjis, KanjiCode::Jis));
     EXPECT_GT(enc.size(), 5000u);
     std::string dec;
     DecodeHeaderWords(dec, enc);

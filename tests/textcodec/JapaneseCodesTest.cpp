@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Sjis.h"
 #include "textcodec/JapaneseCodes.h"
 
 // Widening of 0xA1-0xDF is compared with Python's NFKC in JapanesePeerTest.
@@ -10,7 +11,7 @@ TEST(JapaneseCodes, ArithmeticIsExactBothWaysOverAllPositions)
         for (unsigned cell = 0x21; cell <= 0x7E; ++cell) {
             uint16_t jis = static_cast<uint16_t>(row << 8 | cell);
             uint16_t sjis = JisToSjis(jis);
-            ASSERT_TRUE(IsSjisLeadByte(sjis >> 8)) << std::hex << jis;
+            ASSERT_TRUE(platform::IsSjisLeadByte(sjis >> 8)) << std::hex << jis;
             ASSERT_EQ(SjisToJis(sjis), jis) << std::hex << jis;
         }
     }

@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "platform/Sjis.h"
 #include "TestSupport.h"
 #include "textcodec/CodeConverter.h"
 #include "textcodec/ConvertFromSjis.h"
@@ -29,7 +30,7 @@ std::string CutChars(const std::string& s, size_t n)
 {
     size_t i = 0;
     while (i < s.size()) {
-        size_t len = IsSjisLeadByte(static_cast<unsigned char>(s[i])) ? 2 : 1;
+        size_t len = platform::IsSjisLeadByte(static_cast<unsigned char>(s[i])) ? 2 : 1;
         if (i + len > n)
             break;
         i += len;
@@ -172,8 +173,8 @@ TEST(JapanesePeers, OutgoingTextDecodesBackWithIconv)
     jis.reserve(c.sjis.size());
     size_t eucBad = 0;
     for (size_t i = 0; i < c.sjis.size(); ++i) {
-        jis.push_back(ConvertFromSjis(c.sjis[i], KANJI_JIS));
-        if (ConvertFromSjis(c.sjis[i], KANJI_EUC) != c.euc[i] && ++eucBad < 5)
+        jis.push_back(ConvertFromSjis(c.sjis[i], KanjiCode::Jis));
+        if (ConvertFromSjis(c.sjis[i], KanjiCode::Euc) != c.euc[i] && ++eucBad < 5)
             ADD_FAILURE() << "EUC line " << i;
     }
     EXPECT_EQ(eucBad, 0u);
@@ -201,8 +202,8 @@ TEST(JapanesePeers, EncodedWordsAgainstPythonEmailHeader)
     // it cannot read (NEC row 13 symbols) are skipped on its side.
     std::string encoded, sources;
     for (const auto& v : values) {
-        encoded += MimeHeaderEncode(ConvertFromSjis(v, KANJI_JIS)) + '\0';
-        sources += ConvertFromSjis(v, KANJI_EUC) + '\0';
+        encoded += MimeHeaderEncode(ConvertFromSjis(v, KanjiCode::Jis)) + '\0';
+        sources += ConvertFromSjis(v, KanjiCode::Euc) + '\0';
     }
     WriteAll(c.dir / "enc", encoded);
     WriteAll(c.dir / "src", sources);
@@ -285,7 +286,7 @@ sys.stdout.buffer.write(b'\n'.join(out))
     ASSERT_EQ(wide.size(), 63u);
     for (int b = 0xA1; b < 0xE0; ++b) {
         std::string k(1, static_cast<char>(b));
-        EXPECT_EQ(ConvertFromSjis(k, KANJI_EUC), wide[b - 0xA1]) << std::hex << b;
+        EXPECT_EQ(ConvertFromSjis(k, KanjiCode::Euc), wide[b - 0xA1]) << std::hex << b;
     }
     // ConvertToSjis keeps them half-width, as iconv does for EUC-JP SS2 and
     // ISO-2022-JP-3 ESC ( I.
@@ -329,7 +330,7 @@ TEST(JapanesePeerClasses, VendorExtensions)
     ASSERT_EQ(peer.size(), nec.size());
     size_t same = 0, rowTwo = 0, unassigned = 0;
     for (size_t i = 0; i < nec.size(); ++i) {
-        std::string ours = ConvertFromSjis(nec[i], KANJI_EUC);
+        std::string ours = ConvertFromSjis(nec[i], KanjiCode::Euc);
         EXPECT_EQ(static_cast<unsigned char>(ours[0]), 0xAD); // row 13
         if (peer[i] == ours)
             ++same;
@@ -347,13 +348,13 @@ TEST(JapanesePeerClasses, VendorExtensions)
     // X 0208 code: the full-width space, where iconv uses JIS X 0212 or the
     // EUC user area. Read as Shift_JIS they pass through unchanged.
     std::string ibm = "\xFA\x40\xFA\x55\xFB\x40\xFC\x4B\xF0\x40\xF9\xFC";
-    EXPECT_EQ(ConvertFromSjis(ibm, KANJI_EUC), std::string(12, '\xA1'));
-    EXPECT_EQ(ConvertFromSjis(ibm, KANJI_JIS), "\x1B$B!!!!!!!!!!!!\x1B(B");
+    EXPECT_EQ(ConvertFromSjis(ibm, KanjiCode::Euc), std::string(12, '\xA1'));
+    EXPECT_EQ(ConvertFromSjis(ibm, KanjiCode::Jis), "\x1B$B!!!!!!!!!!!!\x1B(B");
     EXPECT_EQ(ToSjis(ibm, TC_AUTO_SJIS), ibm);
     EXPECT_EQ(ToSjis(ibm, TC_SJIS), ibm);
     // NEC-selected IBM extensions (0xED40-0xEEFC) follow the arithmetic to
     // JIS rows 0x79-0x7C and come back to the same Shift_JIS bytes.
     std::string sel = "\xED\x40\xEE\xEC\xEE\xFC";
-    EXPECT_EQ(ToSjis(ConvertFromSjis(sel, KANJI_EUC), TC_EUC), sel);
-    EXPECT_EQ(ToSjis(ConvertFromSjis(sel, KANJI_JIS), TC_AUTO_SJIS), sel);
+    EXPECT_EQ(ToSjis(ConvertFromSjis(sel, KanjiCode::Euc), TC_EUC), sel);
+    EXPECT_EQ(ToSjis(ConvertFromSjis(sel, KanjiCode::Jis), TC_AUTO_SJIS), sel);
 }
