@@ -6,6 +6,7 @@
 #include "ui/CBodyText.h"
 #include "ui/CBodyView.h"
 #include "ui/LumeDocument.h"
+#include "ui/SjisText.h"
 #include "ui/UiHost.h"
 
 #include <gtest/gtest.h>
@@ -254,7 +255,7 @@ TEST_F(BodyViewTest, UuencodeBlockSavesWhatUudecodeGives)
     EXPECT_EQ(body->viewport()->cursor().shape(), Qt::IBeamCursor);
 }
 
-TEST_F(BodyViewTest, FetchFailureAndCancelLeaveTheConnectionInStep)
+TEST_F(BodyViewTest, FetchFailuresLeaveTheConnectionInStep)
 {
     CONNECT_OR_SKIP("local.japanese");
     ASSERT_TRUE(view->ShowArticle(4));
@@ -277,6 +278,12 @@ TEST_F(BodyViewTest, FetchFailureAndCancelLeaveTheConnectionInStep)
     // All of these left the server ready for the next command.
     ASSERT_TRUE(view->ShowArticle(1));
     EXPECT_TRUE(Text().contains(QStringLiteral("シフトJISのままの本文です。")));
+    // What a follow-up quotes: the stored header lines and the text as shown.
+    std::string header, displayed;
+    ASSERT_TRUE(document->Host().GetShownArticle(header, displayed));
+    EXPECT_NE(header.find("<legacy-sjis@example.jp>\r\n"), std::string::npos);
+    EXPECT_EQ(header.find("\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(FromSjis(displayed), Text().replace(u'\n', QStringLiteral("\r\n")));
 
     // Offline: no status from the server, a communication error.
     document->Doc().Nntp().Quit();
