@@ -1,4 +1,4 @@
-// lumetra-tool: command-line access to Lumetra's codecs.
+// lumetra-tool: command-line access to Lumetra's codecs and stores.
 //
 //   lumetra-tool conv [-i CODE] [-o CODE] [--widen-kana]   stdin -> stdout
 //       input  auto | auto-sjis (default) | auto-euc | jis | euc | sjis
@@ -23,11 +23,10 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "news/NewsTool.h"
-#include "news/OnlineTool.h"
-#include "message/ArticleTool.h"
+#include "tools/ToolCommands.h"
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
 #include "textcodec/CodeConverter.h"
@@ -310,19 +309,14 @@ int main(int argc, char** argv)
         return EncodeHeader(argc - 2, argv + 2);
     if (cmd == "encode" || cmd == "decode")
         return Transfer(cmd == "encode", argc - 2, argv + 2);
-    if (cmd == "newsrc" || cmd == "config") {
-        const std::vector<std::string> args(argv + 2, argv + argc);
-        return (cmd == "newsrc" ? NewsrcCommand : ConfigCommand)(args, std::cout, std::cerr);
-    }
-    if (cmd == "online" || cmd == "open") {
-        const std::vector<std::string> args(argv + 2, argv + argc);
-        return (cmd == "online" ? OnlineCommand : OpenCommand)(args, std::cout, std::cerr);
-    }
-    if (cmd == "render" || cmd == "extract") {
-        std::vector<std::string> args(argv + 2, argv + argc);
-        return cmd == "render" ? message::tool::Render(args, std::cout, std::cerr)
-                               : message::tool::Extract(args, std::cout, std::cerr);
-    }
+    using Command = int (*)(const tools::Args&, std::ostream&, std::ostream&);
+    static const std::pair<std::string_view, Command> commands[] = {
+        {"newsrc", tools::NewsrcCommand}, {"config", tools::ConfigCommand},   {"online", tools::OnlineCommand},
+        {"open", tools::OpenCommand},     {"render", tools::RenderCommand}, {"extract", tools::ExtractCommand},
+    };
+    for (const auto& [name, command] : commands)
+        if (cmd == name)
+            return command(tools::Args(argv + 2, argv + argc), std::cout, std::cerr);
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {
         std::fputs(kUsage, stdout);
         return 0;

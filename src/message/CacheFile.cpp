@@ -1,5 +1,7 @@
 #include "message/CacheFile.h"
 
+#include "message/Codec.h"
+
 #include <cstring>
 #include <sys/types.h>
 
@@ -91,6 +93,47 @@ std::string NormaliseLine(std::string_view raw)
     std::string line;
     NormaliseLine(raw, line);
     return line;
+}
+
+std::string CacheLine(std::string_view received)
+{
+    // The line end stays out of the conversion: a lead byte at the end of a
+    // binary line would take the CR as its second byte.
+    const std::size_t end = LineEnd(received);
+    std::string line = codec::ToSjis(received.substr(0, end), codec::AutoSjis);
+    line += received.substr(end);
+    return line;
+}
+
+std::string MakeCacheText(std::string_view message)
+{
+    std::string out, line;
+    out.reserve(message.size() + message.size() / 20 + 8);
+    std::size_t pos = 0;
+    while (pos < message.size()) {
+        const std::size_t lf = message.find('\n', pos);
+        const std::size_t end = lf == std::string_view::npos ? message.size() : lf;
+        std::string_view text = message.substr(pos, end - pos);
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        line.assign(!text.empty() && text[0] == '.' ? "." : "");
+        line += text;
+        line += "\r\n";
+        out += CacheLine(line);
+        pos = lf == std::string_view::npos ? message.size() : lf + 1;
+    }
+    out += kCacheEnd;
+    return out;
+}
+
+std::string ReadCacheHeader(const std::filesystem::path& file)
+{
+    std::string header;
+    auto cache = CacheFile::Open(file);
+    std::string line;
+    while (cache && cache->ReadRawLine(line) && LineEnd(line) > 0 && line != kCacheEnd)
+        header += line;
+    return header;
 }
 
 } // namespace message

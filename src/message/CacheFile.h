@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace message {
 
@@ -46,5 +47,16 @@ std::string NormaliseLine(std::string_view raw);
 void NormaliseLine(std::string_view raw, std::string& line);
 // Where the line ends: its first CR or LF, or its size.
 std::size_t LineEnd(std::string_view line);
+
+// The form an article is cached in: the lines as the server sent them
+// (dot-stuffed, line ends kept), each converted to Shift_JIS, then kCacheEnd.
+inline constexpr std::string_view kCacheEnd = ".\r\n";
+// One received line in that form, its line end kept as sent; the text
+// unchanged when it cannot be converted.
+std::string CacheLine(std::string_view received);
+// A message as kept in a file (LF or CR LF lines, not dot-stuffed) in that form.
+std::string MakeCacheText(std::string_view message);
+// The header lines of a cached article (up to the empty line), as stored.
+std::string ReadCacheHeader(const std::filesystem::path& file);
 
 } // namespace message

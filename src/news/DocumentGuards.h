@@ -46,10 +46,10 @@ private:
 // An opened progress window, closed when the operation leaves its scope.
 class ProgressScope {
 public:
-    ProgressScope(DocumentHost* host, int delayMs, unsigned captionId)
+    ProgressScope(DocumentHost* host, int delayMs, unsigned captionId, const std::vector<std::string>& args = {})
     {
         m_progress = host ? host->MakeProgress(delayMs) : std::make_unique<NullProgress>();
-        if (m_progress && !m_progress->Open(captionId))
+        if (m_progress && !(args.empty() ? m_progress->Open(captionId) : m_progress->OpenFormatted(captionId, args)))
             m_progress.reset();
     }
     ~ProgressScope()

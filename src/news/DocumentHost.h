@@ -36,6 +36,12 @@ public:
     // Creates the (still hidden) window with the title of string id captionId.
     // False when it cannot be made; the operation is then abandoned.
     virtual bool Open(unsigned captionId) = 0;
+    // The same with the caption's %s and %d filled from args.
+    virtual bool OpenFormatted(unsigned captionId, const std::vector<std::string>& args)
+    {
+        (void)args;
+        return Open(captionId);
+    }
     // Number of steps; 0 (the default) keeps the bar hidden.
     virtual void SetTotal(long long total) = 0;
     virtual void SetPosition(long long position) = 0;
@@ -188,6 +194,10 @@ inline constexpr unsigned DeleteFileFailed = platform::IDS_61274;   // ファイ
 inline constexpr unsigned ServerFailed = platform::IDS_61279;       // NNTPサーバとの通信に失敗しました。
 inline constexpr unsigned GroupNotFound = platform::IDS_61280;      // グループ(%s)が見つかりません。
 inline constexpr unsigned OutOfMemory = platform::IDS_61282;        // メモリ不足のため処理を継続できません。
+inline constexpr unsigned LoadingArticle = platform::IDS_61283;     // %d番の記事を読み込み中
+inline constexpr unsigned LoadingDone = platform::IDS_61285;        // 読み込み完了
+inline constexpr unsigned ArticleNotFound = platform::IDS_61287;    // 記事が見つかりません
+inline constexpr unsigned ArticleLinkFailed = platform::IDS_61216;  // 通信エラーが発生しました(CBodyView::UpdateView)。
 } // namespace msg
 
 // Shows a stop message when a host is present.

@@ -12,6 +12,7 @@
 // The code lives in several files: LumeDoc.cpp (configuration and read-marks
 // file), LumeDocOnline.cpp (going on- and offline, the group list),
 // ArticleFetch.cpp (opening groups, fetching headers, read state),
+// BodyFetch.cpp (one article into the body pane's cache file),
 // DocumentCommands.cpp (commands, update rules, posting).
 
 #include "news/Article.h"
@@ -24,11 +25,24 @@
 #include "net/Nntp.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace platform { class Registry; }
+
+// How fetching one article ended.
+enum class BodyFetch {
+    Arrived,   // all of it is in the cache file
+    Gone,      // the server says it has no such article
+    Failed,    // refused, no answer, a broken connection or a failed write
+    Cancelled, // Cancel was pressed; the rest was read and dropped
+    Busy,      // another network operation holds the connection
+};
+
+// Only an article that arrived or is gone counts as read.
+constexpr bool CountsAsRead(BodyFetch result) { return result == BodyFetch::Arrived || result == BodyFetch::Gone; }
 
 class CLumeDoc {
 public:
@@ -139,6 +153,14 @@ public:
     // Marks n read in the open group and its stored marks; sets modified.
     void MarkArticleRead(int n);
 
+    // --- one article (BodyFetch.cpp) ---
+    // ARTICLE n into file in the cache's form (see message/CacheFile.h), under
+    // a progress window captioned 61283; refused with a beep while busy. A
+    // refusal or a lost connection is reported (61287, 61216). onCancel runs
+    // once, when Cancel is seen; the rest is then read but not stored, so the
+    // connection stays in step.
+    BodyFetch FetchArticleBody(int n, const std::filesystem::path& file, const std::function<void()>& onCancel = {});
+
     CGroupTable& Groups() { return m_groups; }
     const CGroupTable& Groups() const { return m_groups; }
     const std::vector<std::unique_ptr<CArticle>>& Articles() const { return m_articles; }
@@ -180,6 +202,7 @@ public:
 private:
     static constexpr std::size_t kGroupTableSize = 20000;
     static constexpr int kProgressDelayMs = 600;
+    static constexpr int kBodyProgressDelayMs = 1000;
 
     friend class BusyLock;
     bool TakeBusy();

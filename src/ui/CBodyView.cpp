@@ -4,18 +4,16 @@
 #include "integration/UrlDialog.h"
 #include "message/MimeRender.h"
 #include "news/LumeDoc.h"
+#include "platform/MessageFormat.h"
 #include "platform/Registry.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/TempFiles.h"
-#include "textcodec/ConvertToSjis.h"
-#include "textcodec/JapaneseCodes.h"
 #include "ui/CBodyText.h"
 #include "ui/BodyPrint.h"
 #include "ui/CommandIds.h"
 #include "ui/EditContextMenu.h"
 #include "ui/LumeDocument.h"
-#include "ui/ProgressWindow.h"
 #include "ui/SjisText.h"
 #include "ui/UiHost.h"
 
@@ -50,7 +48,6 @@ namespace ui {
 namespace {
 
 CBodyView::SaveDialogHook g_saveHook;
-CBodyView::ProgressHook g_progressHook;
 message::Desktop* g_desktop = nullptr;
 
 constexpr int kIconSize = 32;
@@ -78,15 +75,6 @@ message::Desktop& DesktopToUse()
 message::Colour ToColour(const QColor& c)
 {
     return message::Colour(c.red()) | (message::Colour(c.green()) << 8) | (message::Colour(c.blue()) << 16);
-}
-
-// A string-table entry with its one %d filled in (Shift_JIS stays as is).
-std::string WithNumber(unsigned id, long long n)
-{
-    std::string text = platform::LoadString(id);
-    if (auto at = text.find("%d"); at != std::string::npos)
-        text.replace(at, 2, std::to_string(n));
-    return text;
 }
 
 QIcon IconForName(const QString& name)
@@ -131,7 +119,6 @@ public:
 } // namespace
 
 void CBodyView::SetSaveDialogHook(SaveDialogHook hook) { g_saveHook = std::move(hook); }
-void CBodyView::SetProgressHook(ProgressHook hook) { g_progressHook = std::move(hook); }
 void CBodyView::SetDesktop(message::Desktop* desktop) { g_desktop = desktop; }
 
 int AttachmentRowDelegate::RowHeight(const QFontMetrics& fm) { return std::max(kIconSize + 2, fm.height() + 2); }
@@ -220,6 +207,8 @@ CBodyView::CBodyView(LumeDocument& document, platform::Registry& registry, QWidg
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { OpenSelectedAttachment(false); });
 
     doc_.AddView(this);
+    document_.Host().SetShownArticle(
+        [this](std::string& header, std::string& displayed) { return ShownArticle(header, displayed); });
     ClearArticle();
 }
 
@@ -227,6 +216,7 @@ CBodyView::~CBodyView()
 {
     doc_.RemoveView(this);
     document_.Host().SetForwarder({});
+    document_.Host().SetShownArticle({});
     ClearArticle();
     std::error_code ec;
     for (const auto& file : viewedFiles_)
@@ -277,6 +267,16 @@ bool CBodyView::LinePosition(int& line, int& count) const
     return true;
 }
 
+bool CBodyView::ShownArticle(std::string& header, std::string& displayed) const
+{
+    if (!cache_)
+        return false;
+    header = message::ReadCacheHeader(cachePath_);
+    QString text = body_->toPlainText();
+    displayed = ToSjis(text.replace(u'\n', QStringLiteral("\r\n")));
+    return true;
+}
+
 std::string CBodyView::SelectedText() const { return ToSjis(body_->textCursor().selectedText()); }
 
 bool CBodyView::FindText(bool downwards, const std::string& text, bool ignoreCase)
@@ -323,84 +323,14 @@ bool CBodyView::Fetch(int n)
         ~Flag() { f = false; }
     } guard(fetching_);
 
-    const std::string loading = WithNumber(platform::IDS_61283, n);
-    body_->ShowStatus(loading);
-    CNntp& nntp = doc_.Nntp();
-    // Another network operation holds the connection: refuse, never interleave.
-    if (doc_.IsBusy() || !nntp.TryLock()) {
-        QApplication::beep();
-        body_->ShowStatus(platform::LoadString(platform::IDS_61284));
-        return false;
-    }
-    struct Unlock {
-        CNntp& n;
-        ~Unlock() { n.Unlock(); }
-    } unlock{nntp};
-
-    std::unique_ptr<Progress> progress =
-        g_progressHook ? g_progressHook(1000) : std::make_unique<ProgressWindow>(1000, ProgressWindow::MainWindow());
-    progress->Open(loading);
-    progress->SetMessage(loading);
-
-    auto fail = [&](unsigned id) {
-        progress->Close();
-        if (id)
-            Message(id);
-        body_->ShowStatus(platform::LoadString(platform::IDS_61284));
-        return false;
-    };
-
-    std::ofstream out(cachePath_, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return fail(0);
-    int code = 0;
-    if (!nntp.Article(n, code)) {
-        // Gone from the server counts as read; a refusal such as 480 or 503 does not.
-        if (code == 423 || code == 430)
-            answered_ = n;
-        return fail(code != 0 ? platform::IDS_61287 : platform::IDS_61216);
-    }
-
-    bool cancelled = false;
-    std::string line, converted;
-    for (long long count = 1;; ++count) {
-        const int r = nntp.ReadDataLine(line);
-        if (r < 0) {
-            out.close();
-            return fail(platform::IDS_61216);
-        }
-        if (r == 0)
-            break;
-        if (count % 64 == 0) {
-            progress->SetMessage("[" + std::to_string(count) + "]" + line.substr(0, line.find_first_of("\r\n")));
-            QCoreApplication::processEvents();
-        }
-        if (!cancelled && progress->Cancelled()) {
-            // Keep reading so the connection stays in step; store nothing more.
-            cancelled = true;
-            body_->ShowStatus(platform::LoadString(platform::IDS_61286));
-        }
-        if (cancelled)
-            continue;
-        if (ConvertToSjis(converted, line, line.size() * 2 + 16, TC_AUTO_SJIS))
-            out.write(converted.data(), std::streamsize(converted.size()));
-        else
-            out.write(line.data(), std::streamsize(line.size()));
-    }
-    if (!cancelled)
-        out << ".\r\n";
-    out.close();
-    if (cancelled) {
-        progress->Close();
-        body_->ShowStatus(platform::LoadString(platform::IDS_61286));
-        return false;
-    }
-    answered_ = n;
-    if (!out)
-        return fail(0);
-    progress->SetMessage(platform::LoadString(platform::IDS_61285));
-    progress->Close();
-    return true;
+    body_->ShowStatus(platform::FormatSjisMessage(platform::LoadString(platform::IDS_61283), {std::to_string(n)}));
+    const BodyFetch result = doc_.FetchArticleBody(
+        n, cachePath_, [this] { body_->ShowStatus(platform::LoadString(platform::IDS_61286)); });
+    answered_ = CountsAsRead(result) ? n : -1;
+    if (result == BodyFetch::Arrived)
+        return true;
+    body_->ShowStatus(platform::LoadString(result == BodyFetch::Cancelled ? platform::IDS_61286 : platform::IDS_61284));
+    return false;
 }
 
 message::Colour CBodyView::Colour(const char* key, message::Colour def) const

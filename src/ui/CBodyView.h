@@ -72,6 +72,10 @@ public:
     message::CAttachment* SelectedAttachment() const;
     const std::filesystem::path& CachePath() const { return cachePath_; }
     bool ArticleShown() const { return cache_ != nullptr; }
+    // What a follow-up or a mail reply quotes: the shown article's header
+    // lines as stored and the text shown (with the header lines when they are
+    // shown); Shift_JIS, CR LF. False when no article is shown.
+    bool ShownArticle(std::string& header, std::string& displayed) const;
     QFont BodyFont() const { return font_; }
     void SetBodyFont(const QFont& font);
     bool WordWrap() const { return wordWrap_; }
@@ -80,11 +84,9 @@ public:
     bool SaveArticle(const std::filesystem::path& path);
 
     // Test seams: the save dialog (given the pre-filled name, returns the chosen
-    // path or ""), the progress window, the desktop for view and print.
+    // path or ""), the desktop for view and print.
     using SaveDialogHook = std::function<QString(const QString& suggested)>;
     static void SetSaveDialogHook(SaveDialogHook hook);
-    using ProgressHook = std::function<std::unique_ptr<Progress>(int delayMs)>;
-    static void SetProgressHook(ProgressHook hook);
     static void SetDesktop(message::Desktop* desktop);
 
     // The font kept as the 60-byte font record of the settings.

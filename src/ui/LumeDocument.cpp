@@ -1,6 +1,7 @@
 #include "ui/LumeDocument.h"
 
 #include "net/Tcpip.h"
+#include "platform/MessageFormat.h"
 #include "platform/StringTable.h"
 #include "ui/SjisText.h"
 #include "ui/ConnectDialog.h"
@@ -12,59 +13,16 @@
 #include <QEventLoop>
 #include <QCoreApplication>
 
-#include <QStringDecoder>
-
 #include <unistd.h>
 
 namespace ui {
 
-static QString ArgumentText(const std::string& arg)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(QByteArrayView(arg.data(), qsizetype(arg.size())));
-    if (!utf8.hasError())
-        return text;
-    return FromSjis(arg);
-}
-
 QString FormatMessage(const std::string& format, const std::vector<std::string>& args)
 {
-    const QString text = FromSjis(format);
-    QString out;
-    std::size_t next = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != u'%' || i + 1 >= text.size()) {
-            out += c;
-            continue;
-        }
-        if (text[i + 1] == u'%') {
-            out += u'%';
-            ++i;
-            continue;
-        }
-        // %[-][width]s or d
-        qsizetype j = i + 1;
-        bool left = false;
-        if (text[j] == u'-') {
-            left = true;
-            ++j;
-        }
-        int width = 0;
-        while (j < text.size() && text[j].isDigit())
-            width = width * 10 + text[j++].digitValue();
-        if (j < text.size() && (text[j] == u's' || text[j] == u'd')) {
-            QString value = next < args.size() ? ArgumentText(args[next]) : QString();
-            ++next;
-            if (value.size() < width)
-                value = left ? value.leftJustified(width) : value.rightJustified(width);
-            out += value;
-            i = j;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    QString text;
+    for (const platform::MessagePiece& piece : platform::FormatMessagePieces(format, args))
+        text += piece.code == platform::TextCode::Utf8 ? QString::fromUtf8(piece.text) : FromSjis(piece.text);
+    return text;
 }
 
 int NewsHost::ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args)
@@ -97,6 +55,10 @@ class NewsProgress : public DocumentProgress {
 public:
     NewsProgress(int delayMs, QWidget* window) : window_(delayMs, window) {}
     bool Open(unsigned captionId) override { return window_.Open(captionId); }
+    bool OpenFormatted(unsigned captionId, const std::vector<std::string>& args) override
+    {
+        return window_.Open(ToSjis(FormatMessage(platform::LoadString(captionId), args)));
+    }
     void SetTotal(long long total) override { window_.SetTotal(total); }
     void SetPosition(long long position) override { window_.SetPosition(position); }
     void SetMessage(const std::string& text) override { window_.SetMessage(text); }

@@ -45,10 +45,19 @@ public:
             forwarder_(pane, id);
     }
 
+    // The body pane answers for the article it shows.
+    using ShownArticle = std::function<bool(std::string& header, std::string& displayed)>;
+    void SetShownArticle(ShownArticle source) { shownArticle_ = std::move(source); }
+    bool GetShownArticle(std::string& header, std::string& displayed) override
+    {
+        return shownArticle_ && shownArticle_(header, displayed);
+    }
+
 private:
     QWidget* window_;
     ConnectStep connectStep_;
     Forwarder forwarder_;
+    ShownArticle shownArticle_;
 };
 
 class LumeDocument : public UiDocument {

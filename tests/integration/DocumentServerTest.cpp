@@ -6,8 +6,8 @@
 
 #include "net/Nntp.h"
 #include "news/LumeDoc.h"
-#include "news/OnlineTool.h"
 #include "platform/Registry.h"
+#include "tools/ToolCommands.h"
 
 #include <set>
 
@@ -447,7 +447,7 @@ TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
     const fs::path lum = WriteConfig("local.japanese: 1-" + std::to_string(before) + "\r\n");
 
     std::ostringstream out, err;
-    EXPECT_EQ(OpenCommand({"--config", lum.string(), "--save", "local.japanese"}, out, err), 0) << err.str();
+    EXPECT_EQ(tools::OpenCommand({"--config", lum.string(), "--save", "local.japanese"}, out, err), 0) << err.str();
     EXPECT_NE(out.str().find(std::to_string(last) + "\t"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("\t\xe6\x97\xa5\xe6\x9c\xac " + tag + "\n"), std::string::npos) << out.str();
     const std::string saved = ReadFile(dir / "news.rc");
@@ -459,10 +459,10 @@ TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
     EXPECT_FALSE(marks.HasUnreadIn(1, last)) << saved;
 
     std::ostringstream out2;
-    EXPECT_EQ(OnlineCommand({"--config", lum.string()}, out2, err), 0);
+    EXPECT_EQ(tools::OnlineCommand({"--config", lum.string()}, out2, err), 0);
     EXPECT_EQ(out2.str().rfind("groups ", 0), 0u);
-    EXPECT_EQ(OpenCommand({"--config", lum.string(), "no.such.group"}, out2, err), 1);
-    EXPECT_EQ(OpenCommand({"--config"}, out2, err), 2);
+    EXPECT_EQ(tools::OpenCommand({"--config", lum.string(), "no.such.group"}, out2, err), 1);
+    EXPECT_EQ(tools::OpenCommand({"--config"}, out2, err), 2);
 }
 
 } // namespace

@@ -3,10 +3,10 @@
 // listed, with its reason, in corpus-differences.txt.
 #include "TestUtil.h"
 
-#include "message/ArticleTool.h"
 #include "message/Codec.h"
 #include "message/HeaderFields.h"
 #include "message/MimeRender.h"
+#include "tools/ToolCommands.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ std::vector<std::vector<Part>> RunPeer(const std::string& program, const std::ve
 std::vector<Part> Ours(std::string_view message, const std::filesystem::path& dir)
 {
     std::filesystem::create_directories(dir);
-    auto file = CacheFile::Open(testutil::WriteFile(tool::MakeCacheText(message)));
+    auto file = CacheFile::Open(testutil::WriteFile(MakeCacheText(message)));
     RecordingSink sink;
     BodyRenderer renderer(sink);
     renderer.RenderArticle(file, 0, false);
@@ -290,7 +290,7 @@ TEST(Corpus, PhotoInEveryEncodingSavesTheOriginalBytes)
     const std::string b64 = testutil::ReadFile(dir / "photo.b64");
 
     // uuencode inside the text of an article, as Usenet posts carry it.
-    auto r = testutil::Render(tool::MakeCacheText("Subject: photo\nNewsgroups: fj.binaries\n\nHere it is:\n\n" + uu +
+    auto r = testutil::Render(MakeCacheText("Subject: photo\nNewsgroups: fj.binaries\n\nHere it is:\n\n" + uu +
                                                   "\nbye\n"));
     const auto& att = r->renderer->Attachments();
     ASSERT_EQ(att.size(), 2u);
@@ -305,7 +305,7 @@ TEST(Corpus, PhotoInEveryEncodingSavesTheOriginalBytes)
         EXPECT_EQ(testutil::ReadFile(peer), testutil::ReadFile(out));
     }
 
-    auto m = testutil::Render(tool::MakeCacheText(
+    auto m = testutil::Render(MakeCacheText(
         "Subject: photo\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"=-=\"\n\n--=-=\n"
         "Content-Type: text/plain\n\nsee attached\n--=-=\nContent-Type: image/jpeg; name=\"photo.jpg\"\n"
         "Content-Transfer-Encoding: base64\n\n" + b64 + "\n--=-=--\n"));
@@ -319,7 +319,7 @@ TEST(Corpus, QuotedPrintableTextDecodesLikeTheOriginal)
     const std::filesystem::path dir = CorpusDir();
     if (!std::filesystem::exists(dir / "wikipedia.qp"))
         GTEST_SKIP() << "no corpus";
-    auto r = testutil::Render(tool::MakeCacheText("Content-Type: application/x-text\nContent-Transfer-Encoding: "
+    auto r = testutil::Render(MakeCacheText("Content-Type: application/x-text\nContent-Transfer-Encoding: "
                                                   "quoted-printable\n\n" + testutil::ReadFile(dir / "wikipedia.qp")));
     const std::filesystem::path out = testutil::ScratchDir() / "wiki.txt";
     r->renderer->Attachments()[0]->SaveTo(out);
@@ -334,11 +334,11 @@ TEST(Corpus, TheToolHandlesEveryMessage)
         const std::filesystem::path input = testutil::WriteFile(m.text, "tool-input");
         std::ostringstream out, err;
         for (const char* flag : {"--all", "--tags"})
-            EXPECT_EQ(tool::Render({flag, "--message", input.string()}, out, err), 0) << m.name;
+            EXPECT_EQ(tools::RenderCommand({flag, "--message", input.string()}, out, err), 0) << m.name;
         const std::filesystem::path dir = testutil::ScratchDir() / "extract";
         std::filesystem::remove_all(dir);
         std::ostringstream listing;
-        tool::Extract({"--message", input.string(), dir.string()}, listing, err);
+        tools::ExtractCommand({"--message", input.string(), dir.string()}, listing, err);
         // Every file written stays inside the folder.
         for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
             EXPECT_EQ(e.path().parent_path(), dir) << m.name;

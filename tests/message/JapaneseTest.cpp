@@ -3,7 +3,6 @@
 // subject decoded whole, Japanese attachment names decoded.
 #include "TestUtil.h"
 
-#include "message/ArticleTool.h"
 #include "message/HeaderFields.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +42,7 @@ class Japanese : public ::testing::TestWithParam<const char*> {};
 TEST_P(Japanese, BodyAndHeaderShowInShiftJis)
 {
     const std::string article = Data(GetParam());
-    auto r = testutil::Render(tool::MakeCacheText(article));
+    auto r = testutil::Render(MakeCacheText(article));
     const std::string plain = r->sink.PlainText();
     EXPECT_NE(plain.find("Subject: " + Data("ja-expected-subject.sjis") + "\n"), std::string::npos) << plain;
     EXPECT_NE(plain.find("From: " + Data("ja-expected-name.sjis") + " <taro@example.jp>\n"), std::string::npos) << plain;
@@ -63,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, Japanese, ::testing::Values("ja-jis.txt", "ja-sj
 
 TEST(JapaneseMime, EncodedTextPartsEmbeddedBlocksAndJapaneseNames)
 {
-    auto r = testutil::Render(tool::MakeCacheText(Data("ja-mime.txt")));
+    auto r = testutil::Render(MakeCacheText(Data("ja-mime.txt")));
     const std::string plain = r->sink.PlainText();
     const std::string body = Data("ja-expected-body.sjis");
     // The base64 part (ISO-2022-JP) and the quoted-printable part (EUC-JP).

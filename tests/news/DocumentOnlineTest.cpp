@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+using newstest::ReadFile;
 using newstest::RecordingView;
 using newstest::ScriptedHost;
 using newstest::TempDir;
@@ -260,6 +261,80 @@ TEST_F(DocFixture, GroupFailuresAreReported)
     EXPECT_TRUE(doc.Groups().Find("c.d")->m_bSubscribed);
     EXPECT_GT(first, last); // never a range to fetch after a failure
     doc.GoOffline();
+}
+
+// One article into the cache file: what counts as read, and the connection
+// left in step (the next article arrives) whatever happened to this one.
+TEST_F(DocFixture, ArticleBodyCountsAsReadOnlyWhenItArrivedOrIsGone)
+{
+    std::string lines;
+    for (int i = 0; i < 70; ++i)
+        lines += "line " + std::to_string(i) + "\r\n";
+    const std::string article = "220 1 <a@b>\r\nSubject: x\r\n\r\n..dot\r\n\x1b$B$\"\x1b(B\r\nbin\x1b\x0e\r\n" + lines + ".\r\n";
+    struct Case {
+        const char* name;
+        std::string reply;
+        int cancelAtMessage;
+        BodyFetch result;
+        std::vector<unsigned> stops;
+    };
+    const Case cases[] = {
+        {"arrived", article, 0, BodyFetch::Arrived, {}},
+        {"gone by number", "423 no such article\r\n", 0, BodyFetch::Gone, {61287}},
+        {"gone by id", "430 no such article\r\n", 0, BodyFetch::Gone, {61287}},
+        {"refused", "480 authentication required\r\n", 0, BodyFetch::Failed, {61287}},
+        {"cancelled", article, 2, BodyFetch::Cancelled, {}},
+        {"dropped", "220 1 <a@b>\r\nSubject: x\r\n", 0, BodyFetch::Failed, {61216}},
+    };
+    const auto file = dir / "mes";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = ScriptedHost();
+        host.cancelAtMessage = c.cancelAtMessage;
+        const bool drop = std::string(c.name) == "dropped";
+        FakeServer server([&](FakePeer& p) {
+            GreetAndList(p);
+            EXPECT_EQ(p.ReadLine(), "ARTICLE 1\r\n");
+            p.Send(c.reply);
+            if (drop)
+                return p.Close();
+            if (p.ReadLine() == "ARTICLE 2\r\n")
+                p.Send("220 2 <c@d>\r\n\r\nnext\r\n.\r\n");
+            p.AnswerQuit();
+        });
+        ASSERT_TRUE(GoOnline(server));
+        std::vector<std::pair<bool, bool>> busyAndOffline;
+        host.onPump = [&](int) { busyAndOffline.emplace_back(doc.IsBusy(), doc.GoOffline()); };
+        int cancels = 0;
+        EXPECT_EQ(doc.FetchArticleBody(1, file, [&] { ++cancels; }), c.result);
+        EXPECT_EQ(host.StopIds(), c.stops);
+        EXPECT_EQ(cancels, c.cancelAtMessage ? 1 : 0);
+        EXPECT_EQ(CountsAsRead(c.result), c.result == BodyFetch::Arrived || c.result == BodyFetch::Gone);
+        for (const auto& [busy, offline] : busyAndOffline)
+            EXPECT_TRUE(busy && !offline);
+        if (c.result == BodyFetch::Arrived) {
+            EXPECT_EQ(ReadFile(file), "Subject: x\r\n\r\n..dot\r\n\x82\xa0\r\nbin\x1b\x0e\r\n" + lines + ".\r\n");
+            EXPECT_EQ(busyAndOffline.size(), 1u);
+        }
+        host.onPump = {};
+        if (drop) {
+            EXPECT_FALSE(doc.IsConnected());
+        } else {
+            EXPECT_EQ(doc.FetchArticleBody(2, file), BodyFetch::Arrived);
+            EXPECT_EQ(ReadFile(file), "\r\nnext\r\n.\r\n");
+        }
+        EXPECT_FALSE(doc.IsBusy());
+        doc.GoOffline();
+        server.Join();
+    }
+
+    // Another operation holds the connection: refused with a beep, nothing sent.
+    host = ScriptedHost();
+    ASSERT_TRUE(doc.Nntp().TryLock());
+    EXPECT_EQ(doc.FetchArticleBody(1, file), BodyFetch::Busy);
+    doc.Nntp().Unlock();
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_TRUE(host.progress.empty());
 }
 
 } // namespace

@@ -1,12 +1,13 @@
 #include "TestSupport.h"
 
-#include "news/NewsTool.h"
+#include "tools/ToolCommands.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 using namespace newstest;
+using namespace tools;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "news/NewsTool.h"
+#include "tools/ToolCommands.h"
 
 #include "news/LumeConfig.h"
 #include "news/ProfileData.h"
@@ -25,7 +25,9 @@ bool Readable(const std::string& path)
 
 } // namespace
 
-int NewsrcCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+namespace tools {
+
+int NewsrcCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     if (args.size() != 1) {
         err << "usage: lumetra-tool newsrc FILE\n";
@@ -52,7 +54,7 @@ int NewsrcCommand(const std::vector<std::string>& args, std::ostream& out, std::
     return 0;
 }
 
-int ConfigCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     if (args.size() != 1) {
         err << "usage: lumetra-tool config FILE\n";
@@ -88,3 +90,5 @@ int ConfigCommand(const std::vector<std::string>& args, std::ostream& out, std::
         << "strSignature2=" << c.strSignature2 << '\n';
     return 0;
 }
+
+} // namespace tools

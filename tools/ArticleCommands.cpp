@@ -1,6 +1,6 @@
-#include "message/ArticleTool.h"
+#include "tools/ToolCommands.h"
 
-#include "message/Codec.h"
+#include "message/CacheFile.h"
 #include "message/MimeRender.h"
 #include "platform/TempFiles.h"
 
@@ -10,7 +10,9 @@
 #include <sstream>
 #include <system_error>
 
-namespace message::tool {
+namespace tools {
+
+using namespace message;
 
 namespace {
 
@@ -28,7 +30,7 @@ struct Options {
     std::vector<std::string> files;
 };
 
-Options Parse(const std::vector<std::string>& args)
+Options Parse(const Args& args)
 {
     Options o;
     for (const std::string& a : args) {
@@ -68,28 +70,7 @@ std::shared_ptr<CacheFile> OpenArticle(const Options& o, std::ostream& err)
 
 } // namespace
 
-std::string MakeCacheText(std::string_view message)
-{
-    std::string out;
-    out.reserve(message.size() + message.size() / 20 + 8);
-    std::size_t pos = 0;
-    while (pos < message.size()) {
-        std::size_t lf = message.find('\n', pos);
-        std::size_t end = lf == std::string_view::npos ? message.size() : lf;
-        std::string_view line = message.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!line.empty() && line[0] == '.')
-            out += '.';
-        out += codec::ToSjis(line, codec::AutoSjis);
-        out += "\r\n";
-        pos = lf == std::string_view::npos ? message.size() : lf + 1;
-    }
-    out += ".\r\n";
-    return out;
-}
-
-int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RenderCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o = Parse(args);
     if (o.files.size() != 1) {
@@ -112,7 +93,7 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 0;
 }
 
-int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int ExtractCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o = Parse(args);
     if (o.files.size() != 2) {
@@ -148,4 +129,4 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return status;
 }
 
-} // namespace message::tool
+} // namespace tools

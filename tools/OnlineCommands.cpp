@@ -1,6 +1,7 @@
-#include "news/OnlineTool.h"
+#include "tools/ToolCommands.h"
 
 #include "news/LumeDoc.h"
+#include "platform/MessageFormat.h"
 #include "platform/StringTable.h"
 
 #include <chrono>
@@ -11,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace tools {
+
 namespace {
 
 class ConsoleHost : public DocumentHost {
@@ -18,19 +21,9 @@ public:
     explicit ConsoleHost(std::ostream& err) : m_err(err) {}
     int ShowMessage(unsigned id, MessageIcon, const std::vector<std::string>& args) override
     {
-        std::string text = platform::LoadString(id);
-        std::string out;
-        std::size_t next = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 's' || text[i + 1] == 'd')) {
-                if (next < args.size())
-                    out += args[next++];
-                ++i;
-            } else {
-                out += text[i];
-            }
-        }
-        m_err << SjisToUtf8(out) << "\n";
+        for (const platform::MessagePiece& piece : platform::FormatMessagePieces(platform::LoadString(id), args))
+            m_err << (piece.code == platform::TextCode::Utf8 ? piece.text : SjisToUtf8(piece.text));
+        m_err << "\n";
         return IDOK;
     }
     int ShowMessageText(const std::string& text, MessageIcon) override
@@ -71,7 +64,7 @@ struct Options {
     int limit = -2; // -2: the configuration's
 };
 
-bool ParseOptions(const std::vector<std::string>& args, Options& o, bool wantGroup)
+bool ParseOptions(const Args& args, Options& o, bool wantGroup)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--config" && i + 1 < args.size())
@@ -135,7 +128,7 @@ std::string SjisToUtf8(const std::string& sjis)
     return out;
 }
 
-int OnlineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, false)) {
@@ -161,7 +154,7 @@ int OnlineCommand(const std::vector<std::string>& args, std::ostream& out, std::
     return 0;
 }
 
-int OpenCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, true)) {
@@ -206,3 +199,5 @@ int OpenCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     return 0;
 }
+
+} // namespace tools

@@ -1,0 +1,76 @@
+// One article from the server into the body pane's cache file.
+#include "message/CacheFile.h"
+#include "net/NntpReply.h"
+#include "news/DocumentGuards.h"
+#include "news/LumeDoc.h"
+#include "platform/MessageFormat.h"
+#include "platform/StringTable.h"
+
+#include <fstream>
+
+namespace {
+
+// How often the progress line is updated and the windows get their events.
+constexpr long long kLinesPerTick = 64;
+
+} // namespace
+
+BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, const std::function<void()>& onCancel)
+{
+    BusyLock lock(*this);
+    if (!lock) {
+        // Another operation is in the middle of a reply: never interleave.
+        Refuse();
+        return BodyFetch::Busy;
+    }
+    const std::vector<std::string> number{std::to_string(n)};
+    ProgressScope progress(m_host, kBodyProgressDelayMs, msg::LoadingArticle, number);
+    if (!progress)
+        return BodyFetch::Failed;
+    progress->SetMessage(platform::FormatSjisMessage(platform::LoadString(msg::LoadingArticle), number));
+
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return BodyFetch::Failed;
+    int code = 0;
+    if (!m_nntp.Article(n, code)) {
+        // Closed first: a message box must not find it still counting down.
+        progress->Close();
+        ReportError(m_host, code != net::reply::None ? msg::ArticleNotFound : msg::ArticleLinkFailed);
+        return net::reply::ArticleGone(code) ? BodyFetch::Gone : BodyFetch::Failed;
+    }
+
+    bool cancelled = false;
+    std::string line;
+    for (long long count = 1;; ++count) {
+        const int r = m_nntp.ReadDataLine(line);
+        if (r < 0) {
+            progress->Close();
+            ReportError(m_host, msg::ArticleLinkFailed);
+            return BodyFetch::Failed;
+        }
+        if (r == 0)
+            break;
+        if (count % kLinesPerTick == 0) {
+            progress->SetMessage("[" + std::to_string(count) + "]" + line.substr(0, message::LineEnd(line)));
+            if (m_host)
+                m_host->PumpEvents();
+        }
+        if (!cancelled && progress->Cancelled()) {
+            cancelled = true;
+            if (onCancel)
+                onCancel();
+        }
+        if (!cancelled)
+            out << message::CacheLine(line);
+    }
+    if (cancelled)
+        return BodyFetch::Cancelled;
+    out << message::kCacheEnd;
+    out.close();
+    // Not shown, so not read: a full disk must not eat an unread article.
+    if (!out)
+        return BodyFetch::Failed;
+    progress->SetMessage(platform::LoadString(msg::LoadingDone));
+    return BodyFetch::Arrived;
+}

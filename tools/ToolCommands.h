@@ -1,0 +1,41 @@
+#pragma once
+// The lumetra-tool subcommands that reach past the codecs. Each takes the
+// arguments after its name and returns the exit status: 0 done, 1 failed (the
+// file could not be read, the server refused), 2 usage.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tools {
+
+using Args = std::vector<std::string>;
+
+// newsrc FILE: the groups of a read-marks file, one a line: name,
+// subscription state and the normalised marks.
+int NewsrcCommand(const Args& args, std::ostream& out, std::ostream& err);
+// config FILE: the nineteen values of a configuration file as read, with the
+// defaults of missing keys applied.
+int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err);
+
+// The online subcommands run the document with a console host: messages to
+// err, dialogs answered No, no progress window.
+// online --config FILE.lum: goes online; prints the group count and the
+// times of LIST and merge.
+int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err);
+// open --config FILE.lum [--save] [--limit N] GROUP: goes online, opens GROUP
+// as the article list pane would and prints its articles (number, date,
+// from, subject in UTF-8); --save marks the printed articles read and saves
+// the configuration and news.rc.
+int OpenCommand(const Args& args, std::ostream& out, std::ostream& err);
+
+// render [--all] [--tags] [--message] FILE: a cached article (or with
+// --message a plain one) as the body pane shows it.
+int RenderCommand(const Args& args, std::ostream& out, std::ostream& err);
+// extract [--message] FILE DIR: every attachment saved into DIR.
+int ExtractCommand(const Args& args, std::ostream& out, std::ostream& err);
+
+// Shift_JIS text as UTF-8 for a terminal; bytes that are not Shift_JIS become '?'.
+std::string SjisToUtf8(const std::string& sjis);
+
+} // namespace tools
