@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "net/NntpReply.h"
 #include "net/PostCodec.h"
 
 namespace {
@@ -376,5 +377,6 @@ int CNntp::Post(const CNntpPostMessageParam& param)
         if (SendRaw("\r\n\r\n--" + boundary + "--\r\n") < 0)
             return fail();
     }
-    return Command("\r\n.", &articleSent_) ? 1 : 0;
+    // Any other answer, a 2xx meant for something else included, is no acceptance.
+    return Command("\r\n.", &articleSent_) && replyCode_ == net::reply::ArticleReceived ? 1 : 0;
 }

@@ -233,18 +233,23 @@ TEST_F(PostWire, FailuresWhileSendingNeverEndTheArticle)
     EXPECT_EQ(nntp.IsConnected(), 0);
 }
 
-// A refusal after the article and no answer at all are both failures, but
-// only the article's sender can tell the second apart.
+// A refusal after the article, an answer that is not the acceptance and no
+// answer at all are all failures, but only the article's sender can tell the
+// last apart.
 TEST_F(PostWire, AnswerAfterTheArticle)
 {
     ShortWait();
-    for (const char* answer : {"441 missing header\r\n", ""}) {
+    struct Case {
+        const char* answer;
+        int code;
+    };
+    for (const Case& c : {Case{"441 missing header\r\n", 441}, Case{"215 list follows\r\n", 215}, Case{"", 0}}) {
         std::vector<std::string> status;
         FakeServer server([&](FakePeer& p) {
             p.Send("200 ok\r\n");
             p.Reply("340 go\r\n");
             p.ReadArticle();
-            p.Send(answer);
+            p.Send(c.answer);
             p.ReadToEnd();
         });
         CNntp nntp;
@@ -252,13 +257,13 @@ TEST_F(PostWire, AnswerAfterTheArticle)
         Greet(nntp, server);
         EXPECT_EQ(nntp.Post(Param()), 0);
         EXPECT_TRUE(nntp.ArticleSent());
-        EXPECT_EQ(nntp.ReplyCode(), *answer ? 441 : 0);
+        EXPECT_EQ(nntp.ReplyCode(), c.code);
         ASSERT_GE(status.size(), 5u);
         EXPECT_EQ(status[0], "NNTP: >> POST");
         EXPECT_EQ(status[1], "NNTP: << 340 go\r\n");
         EXPECT_EQ(status[2], "NNTP: send header");
         EXPECT_EQ(status[3], "NNTP: 0> Subject: E:s\r\n");
-        if (*answer) {
+        if (c.code == 441) {
             EXPECT_EQ(status.back(), "NNTP: Command Fail");
         }
     }
