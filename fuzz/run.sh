@@ -37,7 +37,7 @@ run_one() {
   seeds="$(dirname "$src")/corpus/${name#fuzz_}"
   mkdir -p "$work/$name" "$work/$name.tmp"
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work/$name"/
-  if (cd "$work" && TMPDIR="$work/$name.tmp" nice -n 10 "$build/fuzz/$name" -max_total_time="$seconds" \
+  if (cd "$work" && TMPDIR="$work/$name.tmp" nice -n 19 "$build/fuzz/$name" -max_total_time="$seconds" \
         -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$work/$name-" \
         "$work/$name" >"$work/$name.log" 2>&1); then
     echo "fuzz: $name clean, $(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$name.log") runs" \

@@ -12,12 +12,12 @@
 
 namespace {
 
-// A data line has its line end, is never the closing line, and a failure
-// leaves the connection closed.
+// A data line has its line end (after un-stuffing it may be a lone "."), and
+// a failure leaves the connection closed.
 int CheckedDataLine(CNntp& nntp, std::string& line)
 {
     const int r = nntp.ReadDataLine(line);
-    if ((r > 0 && (line.empty() || line.back() != '\n' || line == ".\r\n" || line == ".\n")) ||
+    if ((r > 0 && (line.empty() || line.back() != '\n')) ||
         (r <= 0 && !line.empty()) || (r < 0 && nntp.IsConnected()) || (r == 0 && nntp.DataPending()))
         std::abort();
     return r;
