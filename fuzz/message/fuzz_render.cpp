@@ -1,21 +1,16 @@
 // libFuzzer target: render an arbitrary cached article, then save and show the
 // source of every attachment it registers.
+#include "FuzzInput.h"
 #include "message/BodySink.h"
 #include "message/MimeRender.h"
 #include "platform/TempFiles.h"
 
-#include <cstdio>
 #include <filesystem>
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
-    static const std::filesystem::path input = platform::MakeTempFileName("fzi", 0);
     static const std::filesystem::path output = platform::MakeTempFileName("fzo", 0);
-    if (FILE* f = std::fopen(input.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
-    auto file = message::CacheFile::Open(input);
+    auto file = message::CacheFile::Open(fuzz::WriteInput(data, size));
     if (!file)
         return 0;
     message::RecordingSink sink;

@@ -361,5 +361,6 @@ int CNntp::Post(const CNntpPostMessageParam& param)
         if (SendRaw("\r\n\r\n--" + boundary + "--\r\n") < 0)
             return fail();
     }
-    return Command("\r\n.", &articleSent_) ? 1 : 0;
+    // Any other answer, a 2xx meant for something else included, is no acceptance.
+    return Command("\r\n.", &articleSent_) && replyCode_ == net::reply::ArticleReceived ? 1 : 0;
 }

@@ -228,6 +228,7 @@ TEST_F(PostWire, AnswersToThePost)
     } cases[] = {
         {"440 posting not allowed\r\n", nullptr, 440},
         {"340 go\r\n", "441 missing header\r\n", 441},
+        {"340 go\r\n", "215 list follows\r\n", 215}, // only 240 means posted
         {"340 go\r\n", "", 0},
     };
     for (const auto& c : cases) {
@@ -259,6 +260,9 @@ TEST_F(PostWire, AnswersToThePost)
         EXPECT_EQ(status[1], "NNTP: << 340 go\r\n");
         EXPECT_EQ(status[2], "NNTP: send header");
         EXPECT_EQ(status[3], "NNTP: 0> Subject: E:s\r\n");
+        if (c.code == 441) {
+            EXPECT_EQ(status.back(), "NNTP: Command Fail");
+        }
     }
 }
 
