@@ -1,7 +1,7 @@
 // Decoded parts of real-world messages compared with two peer decoders
 // (Python's email package and GMime). Every difference that remains must be
 // listed, with its reason, in corpus-differences.txt.
-#include "TestUtil.h"
+#include "RenderSupport.h"
 
 #include "message/ArticleTool.h"
 #include "message/Codec.h"
@@ -78,7 +78,7 @@ std::vector<std::vector<Part>> RunPeer(const std::string& program, const std::ve
 std::vector<Part> Ours(std::string_view message, const std::filesystem::path& dir)
 {
     std::filesystem::create_directories(dir);
-    auto file = CacheFile::Open(testutil::WriteFile(tool::MakeCacheText(message)));
+    auto file = CacheFile::Open(testutil::ScratchFile(tool::MakeCacheText(message)));
     RecordingSink sink;
     BodyRenderer renderer(sink);
     renderer.RenderArticle(file, 0, false);
@@ -231,7 +231,7 @@ TEST(Corpus, DecodedPartsMatchThePeers)
 
     const std::vector<Expected> expected = LoadExpected();
     std::set<std::size_t> used;
-    const std::filesystem::path work = testutil::ScratchDir() / "corpus";
+    const std::filesystem::path work = testutil::Scratch() / "corpus";
     const std::vector<Message> messages = CorpusMessages();
     std::vector<std::filesystem::path> inputs;
     std::filesystem::create_directories(work / "in");
@@ -295,11 +295,11 @@ TEST(Corpus, PhotoInEveryEncodingSavesTheOriginalBytes)
     const auto& att = r->renderer->Attachments();
     ASSERT_EQ(att.size(), 2u);
     EXPECT_EQ(att[1]->Name(), "photo.jpg");
-    const std::filesystem::path out = testutil::ScratchDir() / "photo-uu.jpg";
+    const std::filesystem::path out = testutil::Scratch() / "photo-uu.jpg";
     att[1]->SaveTo(out);
     EXPECT_EQ(testutil::ReadFile(out), jpeg);
     // The peer uudecode agrees.
-    const std::filesystem::path peer = testutil::ScratchDir() / "photo-peer.jpg";
+    const std::filesystem::path peer = testutil::Scratch() / "photo-peer.jpg";
     Shell("uudecode -o " + Quote(peer.string()) + " " + Quote((dir / "photo.uu").string()) + " 2>/dev/null");
     if (std::filesystem::exists(peer)) {
         EXPECT_EQ(testutil::ReadFile(peer), testutil::ReadFile(out));
@@ -321,7 +321,7 @@ TEST(Corpus, QuotedPrintableTextDecodesLikeTheOriginal)
         GTEST_SKIP() << "no corpus";
     auto r = testutil::Render(tool::MakeCacheText("Content-Type: application/x-text\nContent-Transfer-Encoding: "
                                                   "quoted-printable\n\n" + testutil::ReadFile(dir / "wikipedia.qp")));
-    const std::filesystem::path out = testutil::ScratchDir() / "wiki.txt";
+    const std::filesystem::path out = testutil::Scratch() / "wiki.txt";
     r->renderer->Attachments()[0]->SaveTo(out);
     EXPECT_EQ(TextForm(testutil::ReadFile(out), false), TextForm(testutil::ReadFile(dir / "wikipedia.txt"), false));
 }
@@ -331,11 +331,11 @@ TEST(Corpus, TheToolHandlesEveryMessage)
     if (!std::filesystem::exists(CorpusDir()))
         GTEST_SKIP() << "no corpus";
     for (const Message& m : CorpusMessages()) {
-        const std::filesystem::path input = testutil::WriteFile(m.text, "tool-input");
+        const std::filesystem::path input = testutil::ScratchFile(m.text, "tool-input");
         std::ostringstream out, err;
         for (const char* flag : {"--all", "--tags"})
             EXPECT_EQ(tool::Render({flag, "--message", input.string()}, out, err), 0) << m.name;
-        const std::filesystem::path dir = testutil::ScratchDir() / "extract";
+        const std::filesystem::path dir = testutil::Scratch() / "extract";
         std::filesystem::remove_all(dir);
         std::ostringstream listing;
         tool::Extract({"--message", input.string(), dir.string()}, listing, err);

@@ -1,4 +1,4 @@
-#include "TestUtil.h"
+#include "RenderSupport.h"
 
 #include "message/MimeRender.h"
 #include "message/UrlScanner.h"
@@ -272,7 +272,7 @@ TEST(RenderArticle, OuterBoundaryEndsTheArticle)
 {
     RecordingSink sink;
     BodyRenderer renderer(sink);
-    auto file = CacheFile::Open(testutil::WriteFile(Crlf("Subject: s\n\nin\n--OUT--\nout\n")));
+    auto file = CacheFile::Open(testutil::ScratchFile(Crlf("Subject: s\n\nin\n--OUT--\nout\n")));
     renderer.RenderArticle(file, 0, false, "out");
     EXPECT_EQ(sink.Tagged(), "[hname]Subject:[hvalue] s\n\n[text]in\n");
 }
@@ -281,7 +281,7 @@ TEST(RenderArticle, RenderingAgainClearsTheOldArticle)
 {
     RecordingSink sink;
     BodyRenderer renderer(sink);
-    auto file = CacheFile::Open(testutil::WriteFile(kMultipart));
+    auto file = CacheFile::Open(testutil::ScratchFile(kMultipart));
     renderer.RenderArticle(file, 0, false);
     renderer.RenderArticle(file, 0, false);
     EXPECT_EQ(renderer.Attachments().size(), 5u);

@@ -185,15 +185,14 @@ TEST_F(RegistryStore, FailedWritesHarmNeitherFileNorMemory)
 
 TEST_F(RegistryStore, UserStoreFollowsXdgConfigHome)
 {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = oldXdg ? oldXdg : "";
-    ::setenv("XDG_CONFIG_HOME", "/somewhere/cfg", 1);
-    EXPECT_EQ(Registry::UserStorePath(), "/somewhere/cfg/Quorvane/Lumetra/registry");
-    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1); // ignored, as XDG asks
+    {
+        testutil::ScopedEnv xdg("XDG_CONFIG_HOME", "/somewhere/cfg");
+        EXPECT_EQ(Registry::UserStorePath(), "/somewhere/cfg/Quorvane/Lumetra/registry");
+    }
+    testutil::ScopedEnv xdg("XDG_CONFIG_HOME", "relative/cfg"); // ignored, as XDG asks
     if (const char* home = std::getenv("HOME")) {
         EXPECT_EQ(Registry::UserStorePath(), std::filesystem::path(home) / ".config/Quorvane/Lumetra/registry");
     }
-    oldXdg ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(RegistryStore, AppPathsLookUpByExecutableNameIgnoringCase)
@@ -202,13 +201,12 @@ TEST_F(RegistryStore, AppPathsLookUpByExecutableNameIgnoringCase)
                                  "postela.exe = /opt/postela/bin/postela\r\n"
                                  "other.exe=\"/usr/bin/with blank\"\n"
                                  "broken line\n");
-    ::setenv("LUMETRA_APP_PATHS", (dir / "apppaths").c_str(), 1);
+    testutil::ScopedEnv paths("LUMETRA_APP_PATHS", (dir / "apppaths").c_str());
     EXPECT_EQ(platform::AppPathLookup("POSTELA.EXE"), "/opt/postela/bin/postela");
     EXPECT_EQ(platform::AppPathLookup("other.exe"), "/usr/bin/with blank");
     EXPECT_EQ(platform::AppPathLookup("missing.exe"), "");
-    ::setenv("LUMETRA_APP_PATHS", (dir / "none").c_str(), 1);
+    testutil::ScopedEnv none("LUMETRA_APP_PATHS", (dir / "none").c_str());
     EXPECT_EQ(platform::AppPathLookup("postela.exe"), "");
-    ::unsetenv("LUMETRA_APP_PATHS");
 }
 
 // Mutated stores either load whole or are set aside byte for byte; a sound

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -126,6 +127,30 @@ inline std::string RandomBytes(std::size_t n, unsigned seed)
         c = static_cast<char>(gen() & 0xFF);
     return s;
 }
+
+// An environment variable set (or, given null, unset) for a scope; a new TZ
+// takes effect at once.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            saved_ = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(saved_ ? saved_->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void Set(const char* value)
+    {
+        value ? ::setenv(name_.c_str(), value, 1) : ::unsetenv(name_.c_str());
+        ::tzset();
+    }
+    std::string name_;
+    std::optional<std::string> saved_;
+};
 
 // A shell word that stays one word whatever the path holds.
 inline std::string Quote(const std::filesystem::path& p)
