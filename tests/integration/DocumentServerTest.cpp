@@ -14,7 +14,7 @@
 namespace fs = std::filesystem;
 using inttest::Poster;
 using inttest::Tag;
-using newstest::ReadFile;
+using testutil::ReadFile;
 using newstest::RecordingView;
 using newstest::ScriptedHost;
 
@@ -22,7 +22,7 @@ namespace {
 
 struct DocServer : ::testing::Test {
     std::optional<inttest::Server> server_ = inttest::TestServer();
-    newstest::TempDir dir;
+    testutil::ScratchDir dir;
     ScriptedHost host;
     std::unique_ptr<platform::Registry> registry;
     std::unique_ptr<CLumeDoc> doc;
