@@ -25,6 +25,8 @@ function(lumetra_test name)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
+  # Shared test helpers: #include "support/...".
+  target_include_directories(${name} PRIVATE ${LUMETRA_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     LUMETRA_SOURCE_DIR="${LUMETRA_SOURCE_DIR}"
     LUMETRA_BINARY_DIR="${CMAKE_BINARY_DIR}")

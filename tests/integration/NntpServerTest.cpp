@@ -8,10 +8,10 @@
 
 namespace fs = std::filesystem;
 using inttest::Server;
-using inttest::Shell;
 using inttest::Tag;
-using newstest::ReadFile;
-using newstest::TempDir;
+using testutil::ReadFile;
+using testutil::Shell;
+using testutil::WriteFile;
 
 namespace {
 
@@ -23,16 +23,8 @@ bool Connect(CNntp& nntp, const Server& s)
 std::string Unstuff(const std::string& text)
 {
     std::string out;
-    std::size_t p = 0;
-    while (p < text.size()) {
-        std::size_t e = text.find('\n', p);
-        e = e == std::string::npos ? text.size() : e + 1;
-        std::string_view line(text.data() + p, e - p);
-        if (line.size() >= 2 && line[0] == '.' && line[1] == '.')
-            line.remove_prefix(1);
-        out += line;
-        p = e;
-    }
+    for (const std::string& line : testutil::SplitLines(text))
+        out += (line.starts_with("..") ? line.substr(1) : line) + "\n";
     return out;
 }
 
@@ -202,7 +194,7 @@ std::vector<Binary> Binaries()
 TEST(NntpServer, AttachmentsDecodeBackByteForByte)
 {
     REQUIRE_SERVER();
-    TempDir scratch;
+    testutil::ScratchDir scratch;
     struct Encoding {
         int code;
         const char* type;
@@ -215,12 +207,12 @@ TEST(NntpServer, AttachmentsDecodeBackByteForByte)
     CNntp reader;
     ASSERT_TRUE(Connect(reader, *server));
     for (const Binary& b : Binaries()) {
-        fs::path original = scratch.path / b.name;
-        std::ofstream(original, std::ios::binary) << b.bytes;
+        fs::path original = scratch / b.name;
+        WriteFile(original, b.bytes);
         for (const Encoding& e : encodings) {
             SCOPED_TRACE(std::string(b.name) + " as " + e.type);
-            fs::path encoded = scratch.path / "encoded.txt";
-            std::ofstream(encoded, std::ios::binary) << Shell(e.command(original, b.name));
+            fs::path encoded = scratch / "encoded.txt";
+            WriteFile(encoded, Shell(e.command(original, b.name)));
             const std::string tag = Tag();
             CNntpPostMessageParam p = Article("local.test", "attach " + tag, 1);
             p.attachEncoding = e.code;
@@ -233,13 +225,13 @@ TEST(NntpServer, AttachmentsDecodeBackByteForByte)
             EXPECT_NE(article.find("X-Attachments: " + std::string(b.name) + "\r\n"), std::string::npos);
             EXPECT_NE(article.find("Content-Type: MultiPart/Mixed;Boundary=\"---------"), std::string::npos);
             EXPECT_NE(article.find("Content-Description: " + std::string(b.name) + "\r\n"), std::string::npos);
-            fs::path stored = scratch.path / "article.txt";
-            std::ofstream(stored, std::ios::binary) << article;
-            fs::remove_all(scratch.path / "hexbin");
-            fs::remove(scratch.path / "out.bin");
+            fs::path stored = scratch / "article.txt";
+            WriteFile(stored, article);
+            fs::remove_all(scratch / "hexbin");
+            fs::remove(scratch / "out.bin");
             // The CR LF before a delimiter belongs to it: one empty line remains.
-            EXPECT_EQ(Peer(stored, "attachment", scratch.path.string()), std::string(e.type) + "\nsee attached\n\n");
-            std::string decoded = ReadFile(scratch.path / "out.bin");
+            EXPECT_EQ(Peer(stored, "attachment", scratch.path().string()), std::string(e.type) + "\nsee attached\n\n");
+            std::string decoded = ReadFile(scratch / "out.bin");
             EXPECT_EQ(decoded.size(), b.bytes.size());
             EXPECT_TRUE(decoded == b.bytes);
         }
@@ -249,7 +241,7 @@ TEST(NntpServer, AttachmentsDecodeBackByteForByte)
 TEST(NntpServer, JapaneseInEachCodeReadsBack)
 {
     REQUIRE_SERVER();
-    TempDir scratch;
+    testutil::ScratchDir scratch;
     // "日本語のテスト" and a body with kanji, kana and half-width katakana, in Shift_JIS.
     const std::string subjectSjis = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x58\x83\x67";
     const std::string subjectUtf8 = "日本語のテスト";
@@ -278,8 +270,8 @@ TEST(NntpServer, JapaneseInEachCodeReadsBack)
                                         : "\r\nContent-Type: text/plain\r\n"),
                   std::string::npos)
             << header;
-        fs::path stored = scratch.path / "article.txt";
-        std::ofstream(stored, std::ios::binary) << article;
+        fs::path stored = scratch / "article.txt";
+        WriteFile(stored, article);
         EXPECT_EQ(Peer(stored, "header", "Subject"), subjectUtf8);
         EXPECT_EQ(Peer(stored, "header", "From"), fromUtf8);
         EXPECT_EQ(Peer(stored, "body", charsets[code]), bodyUtf8); // the mail library gives LF line ends

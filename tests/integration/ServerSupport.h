@@ -1,9 +1,8 @@
 #pragma once
 // What the tests against a real INN (scripts/inn-server.sh) share: where the
-// server is, unique tags to find one's own articles by, a raw poster and a
-// scratch folder.
+// server is, unique tags to find one's own articles by, and a raw poster.
 #include "../news/ScriptedHost.h"
-#include "../news/TestSupport.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -46,18 +45,6 @@ inline std::string Tag()
     static int counter = 0;
     return "t" + std::to_string(::getpid()) + "x" + std::to_string(std::random_device{}() % 100000) + "n" +
            std::to_string(++counter);
-}
-
-inline std::string Shell(const std::string& command)
-{
-    std::string out;
-    if (FILE* f = ::popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-            out.append(buf, n);
-        ::pclose(f);
-    }
-    return out;
 }
 
 // Posts plain articles over one raw connection, independent of the client under test.

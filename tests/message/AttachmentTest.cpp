@@ -1,4 +1,4 @@
-#include "TestUtil.h"
+#include "RenderSupport.h"
 
 #include "message/Attachment.h"
 #include "message/MimeRender.h"
@@ -50,7 +50,7 @@ std::string Base64Lines(std::string_view data, std::size_t width)
     return out;
 }
 
-std::filesystem::path Out(const std::string& name) { return testutil::ScratchDir() / ("out-" + name); }
+std::filesystem::path Out(const std::string& name) { return testutil::Scratch() / ("out-" + name); }
 
 CAttachment& Part(testutil::Rendered& r, std::size_t i)
 {
@@ -185,7 +185,7 @@ TEST(CAttachment, OpenWritesTheSafeNameInsideThePrivateFolder)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     // A second view of the same name replaces the first, also when a link sits there.
-    std::filesystem::path victim = testutil::WriteFile("keep me", "victim");
+    std::filesystem::path victim = testutil::ScratchFile("keep me", "victim");
     std::filesystem::remove(opened);
     std::filesystem::create_symlink(victim, opened);
     ASSERT_FALSE(Part(*r, 0).Open(false, desktop).empty());

@@ -1,7 +1,7 @@
 // Decoded parts of real-world messages compared with two peer decoders
 // (Python's email package and GMime). Every difference that remains must be
 // listed, with its reason, in corpus-differences.txt.
-#include "TestUtil.h"
+#include "RenderSupport.h"
 
 #include "message/Codec.h"
 #include "message/HeaderFields.h"
@@ -11,11 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <set>
+#include <strings.h>
 
 using namespace message;
+using testutil::Quote;
+using testutil::ReadFile;
 using testutil::Shell;
 
 namespace {
@@ -39,8 +41,6 @@ struct Part {
     std::string bytes;
 };
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
 // Runs a peer once over every message; the parts it decoded, per message.
 std::vector<std::vector<Part>> RunPeer(const std::string& program, const std::vector<std::filesystem::path>& messages,
                                        const std::filesystem::path& dir)
@@ -49,28 +49,23 @@ std::vector<std::vector<Part>> RunPeer(const std::string& program, const std::ve
     std::string command = program;
     for (std::size_t k = 0; k < messages.size(); ++k) {
         std::filesystem::create_directories(dir / std::to_string(k));
-        command += " " + Quote(messages[k].string()) + " " + Quote((dir / std::to_string(k)).string());
+        command += " " + Quote(messages[k]) + " " + Quote(dir / std::to_string(k));
     }
     Shell(command + " 2>/dev/null");
     std::vector<std::vector<Part>> all;
     for (std::size_t k = 0; k < messages.size(); ++k) {
         const std::filesystem::path out = dir / std::to_string(k);
-        std::vector<Part> parts;
-        std::istringstream manifest(testutil::ReadFile(out / "manifest.txt"));
-        std::string line;
-        while (std::getline(manifest, line)) {
-            std::istringstream fields(line);
-            std::string index, type, encoding, kind;
-            std::getline(fields, index, '\t');
-            std::getline(fields, type, '\t');
-            std::getline(fields, encoding, '\t');
-            std::getline(fields, kind, '\t');
-            Part p{type, encoding, kind == "leaf", {}};
+        std::vector<Part>& parts = all.emplace_back();
+        for (const std::string& line : testutil::SplitLines(ReadFile(out / "manifest.txt"))) {
+            std::istringstream fields(line); // index, type, encoding, leaf|container
+            std::string index, kind;
+            Part& p = parts.emplace_back();
+            std::getline(fields, index, '\t') && std::getline(fields, p.type, '\t') &&
+                std::getline(fields, p.encoding, '\t') && std::getline(fields, kind, '\t');
+            p.leaf = kind == "leaf";
             if (p.leaf)
-                p.bytes = testutil::ReadFile(out / (index + ".bin"));
-            parts.push_back(p);
+                p.bytes = ReadFile(out / (index + ".bin"));
         }
-        all.push_back(parts);
     }
     return all;
 }
@@ -78,12 +73,9 @@ std::vector<std::vector<Part>> RunPeer(const std::string& program, const std::ve
 std::vector<Part> Ours(std::string_view message, const std::filesystem::path& dir)
 {
     std::filesystem::create_directories(dir);
-    auto file = CacheFile::Open(testutil::WriteFile(MakeCacheText(message)));
-    RecordingSink sink;
-    BodyRenderer renderer(sink);
-    renderer.RenderArticle(file, 0, false);
+    const auto r = testutil::Render(MakeCacheText(message));
     std::vector<Part> parts;
-    for (const auto& a : renderer.Attachments()) {
+    for (const auto& a : r->renderer->Attachments()) {
         auto* mime = dynamic_cast<CMimeAttachment*>(a.get());
         if (!mime)
             continue;
@@ -91,21 +83,13 @@ std::vector<Part> Ours(std::string_view message, const std::filesystem::path& di
         const std::filesystem::path out = dir / std::to_string(parts.size());
         try {
             mime->SaveTo(out);
-            p.bytes = testutil::ReadFile(out);
+            p.bytes = ReadFile(out);
         } catch (const std::exception& e) {
             p.bytes = std::string("save failed: ") + e.what();
         }
         parts.push_back(p);
     }
     return parts;
-}
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // Text compared without regard to line-end form or trailing line ends.
@@ -130,10 +114,9 @@ std::string TextForm(std::string_view bytes, bool toSjis)
 
 bool SameContent(const Part& ours, const Part& peer)
 {
-    const std::string te = Lower(ours.encoding);
-    if (te == "base64")
+    if (strcasecmp(ours.encoding.c_str(), "base64") == 0)
         return ours.bytes == peer.bytes;
-    if (te == "quoted-printable")
+    if (strcasecmp(ours.encoding.c_str(), "quoted-printable") == 0)
         return TextForm(ours.bytes, false) == TextForm(peer.bytes, false);
     // Copied parts went through the cache file's Shift_JIS conversion line by line.
     return TextForm(ours.bytes, false) == TextForm(peer.bytes, true);
@@ -156,7 +139,7 @@ std::vector<Message> CorpusMessages()
         if (name == "SOURCE.md" || name.find("-summary") != std::string::npos || name.rfind("photo.", 0) == 0 ||
             name.rfind("wikipedia.", 0) == 0 || name == "joystick.jpg")
             continue;
-        std::string text = testutil::ReadFile(path);
+        const std::string text = ReadFile(path);
         if (name.find(".mbox") == std::string::npos) {
             messages.push_back({name, text});
             continue;
@@ -189,9 +172,7 @@ struct Expected {
 std::vector<Expected> LoadExpected()
 {
     std::vector<Expected> list;
-    std::ifstream in(kSource / "tests" / "message" / "corpus-differences.txt");
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : testutil::SplitLines(ReadFile(kSource / "tests/message/corpus-differences.txt"))) {
         if (line.empty() || line[0] == '#')
             continue;
         std::istringstream f(line);
@@ -222,7 +203,7 @@ TEST(Corpus, DecodedPartsMatchThePeers)
         GTEST_SKIP() << "no corpus at " << CorpusDir();
     std::map<std::string, std::string> peers;
     if (Shell("python3 -c 'import email; print(1)' 2>/dev/null") == "1\n")
-        peers["python"] = "python3 " + Quote((kSource / "tests" / "message" / "peer_parts.py").string());
+        peers["python"] = "python3 " + Quote(kSource / "tests/message/peer_parts.py");
 #ifdef LUMETRA_GMIME_PARTS
     peers["gmime"] = Quote(LUMETRA_GMIME_PARTS);
 #endif
@@ -231,13 +212,13 @@ TEST(Corpus, DecodedPartsMatchThePeers)
 
     const std::vector<Expected> expected = LoadExpected();
     std::set<std::size_t> used;
-    const std::filesystem::path work = testutil::ScratchDir() / "corpus";
+    const std::filesystem::path work = testutil::Scratch() / "corpus";
     const std::vector<Message> messages = CorpusMessages();
     std::vector<std::filesystem::path> inputs;
     std::filesystem::create_directories(work / "in");
     for (std::size_t k = 0; k < messages.size(); ++k) {
         inputs.push_back(work / "in" / std::to_string(k));
-        std::ofstream(inputs.back(), std::ios::binary) << messages[k].text;
+        testutil::WriteFile(inputs.back(), messages[k].text);
     }
     std::map<std::string, std::vector<std::vector<Part>>> peerParts;
     for (const auto& [peerName, program] : peers)
@@ -285,9 +266,9 @@ TEST(Corpus, PhotoInEveryEncodingSavesTheOriginalBytes)
     const std::filesystem::path dir = CorpusDir();
     if (!std::filesystem::exists(dir / "photo.jpg"))
         GTEST_SKIP() << "no corpus";
-    const std::string jpeg = testutil::ReadFile(dir / "photo.jpg");
-    const std::string uu = testutil::ReadFile(dir / "photo.uu");
-    const std::string b64 = testutil::ReadFile(dir / "photo.b64");
+    const std::string jpeg = ReadFile(dir / "photo.jpg");
+    const std::string uu = ReadFile(dir / "photo.uu");
+    const std::string b64 = ReadFile(dir / "photo.b64");
 
     // uuencode inside the text of an article, as Usenet posts carry it.
     auto r = testutil::Render(MakeCacheText("Subject: photo\nNewsgroups: fj.binaries\n\nHere it is:\n\n" + uu +
@@ -295,14 +276,14 @@ TEST(Corpus, PhotoInEveryEncodingSavesTheOriginalBytes)
     const auto& att = r->renderer->Attachments();
     ASSERT_EQ(att.size(), 2u);
     EXPECT_EQ(att[1]->Name(), "photo.jpg");
-    const std::filesystem::path out = testutil::ScratchDir() / "photo-uu.jpg";
+    const std::filesystem::path out = testutil::Scratch() / "photo-uu.jpg";
     att[1]->SaveTo(out);
-    EXPECT_EQ(testutil::ReadFile(out), jpeg);
+    EXPECT_EQ(ReadFile(out), jpeg);
     // The peer uudecode agrees.
-    const std::filesystem::path peer = testutil::ScratchDir() / "photo-peer.jpg";
-    Shell("uudecode -o " + Quote(peer.string()) + " " + Quote((dir / "photo.uu").string()) + " 2>/dev/null");
+    const std::filesystem::path peer = testutil::Scratch() / "photo-peer.jpg";
+    Shell("uudecode -o " + Quote(peer) + " " + Quote(dir / "photo.uu") + " 2>/dev/null");
     if (std::filesystem::exists(peer)) {
-        EXPECT_EQ(testutil::ReadFile(peer), testutil::ReadFile(out));
+        EXPECT_EQ(ReadFile(peer), ReadFile(out));
     }
 
     auto m = testutil::Render(MakeCacheText(
@@ -311,7 +292,7 @@ TEST(Corpus, PhotoInEveryEncodingSavesTheOriginalBytes)
         "Content-Transfer-Encoding: base64\n\n" + b64 + "\n--=-=--\n"));
     ASSERT_EQ(m->renderer->Attachments().size(), 2u);
     m->renderer->Attachments()[1]->SaveTo(out);
-    EXPECT_EQ(testutil::ReadFile(out), jpeg);
+    EXPECT_EQ(ReadFile(out), jpeg);
 }
 
 TEST(Corpus, QuotedPrintableTextDecodesLikeTheOriginal)
@@ -320,10 +301,10 @@ TEST(Corpus, QuotedPrintableTextDecodesLikeTheOriginal)
     if (!std::filesystem::exists(dir / "wikipedia.qp"))
         GTEST_SKIP() << "no corpus";
     auto r = testutil::Render(MakeCacheText("Content-Type: application/x-text\nContent-Transfer-Encoding: "
-                                                  "quoted-printable\n\n" + testutil::ReadFile(dir / "wikipedia.qp")));
-    const std::filesystem::path out = testutil::ScratchDir() / "wiki.txt";
+                                                  "quoted-printable\n\n" + ReadFile(dir / "wikipedia.qp")));
+    const std::filesystem::path out = testutil::Scratch() / "wiki.txt";
     r->renderer->Attachments()[0]->SaveTo(out);
-    EXPECT_EQ(TextForm(testutil::ReadFile(out), false), TextForm(testutil::ReadFile(dir / "wikipedia.txt"), false));
+    EXPECT_EQ(TextForm(ReadFile(out), false), TextForm(ReadFile(dir / "wikipedia.txt"), false));
 }
 
 TEST(Corpus, TheToolHandlesEveryMessage)
@@ -331,11 +312,11 @@ TEST(Corpus, TheToolHandlesEveryMessage)
     if (!std::filesystem::exists(CorpusDir()))
         GTEST_SKIP() << "no corpus";
     for (const Message& m : CorpusMessages()) {
-        const std::filesystem::path input = testutil::WriteFile(m.text, "tool-input");
+        const std::filesystem::path input = testutil::ScratchFile(m.text, "tool-input");
         std::ostringstream out, err;
         for (const char* flag : {"--all", "--tags"})
             EXPECT_EQ(tools::RenderCommand({flag, "--message", input.string()}, out, err), 0) << m.name;
-        const std::filesystem::path dir = testutil::ScratchDir() / "extract";
+        const std::filesystem::path dir = testutil::Scratch() / "extract";
         std::filesystem::remove_all(dir);
         std::ostringstream listing;
         tools::ExtractCommand({"--message", input.string(), dir.string()}, listing, err);

@@ -1,33 +1,14 @@
 #include "message/HeaderFields.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 
 using namespace message;
 
 namespace {
 
-struct ZoneGuard {
-    explicit ZoneGuard(const char* tz)
-    {
-        if (const char* old = std::getenv("TZ"))
-            saved_ = old, had_ = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ZoneGuard()
-    {
-        if (had_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    std::string saved_;
-    bool had_ = false;
-};
+using testutil::ScopedEnv;
 
 const char* kHeader =
     "From: Taro <taro@example.jp>\r\n"
@@ -98,32 +79,35 @@ TEST(SplitAddressList, RemovesCommentsGroupNamesAndDuplicates)
     EXPECT_EQ(list, (std::vector<std::string>{"a@b"}));
 }
 
-TEST(ParseDate, ZonesAgreeOnTheSameInstant)
+// Generated dates are compared with Python in DatePeerTest.
+TEST(ParseDate, ZonesFormsAndBadInput)
 {
-    const std::int64_t t = ParseDate("Tue, 2 Dec 1997 10:00:00 +0900");
-    EXPECT_EQ(t, 881024400);
-    // Other zones and years are compared with Python in DatePeerTest.
-    EXPECT_EQ(ParseDate("2 dec 1997 10:00:00 jst"), t);
-    EXPECT_EQ(ParseDate("Tue,   2   December 1997   01:00 Z"), t);
-}
-
-TEST(ParseDate, UnknownZoneIsUtcAndBadInputGivesZero)
-{
-    EXPECT_EQ(ParseDate("2 Dec 1997 01:00:00 QQQ"), 881024400);
-    EXPECT_EQ(ParseDate("2 Dec 1997"), 0);
-    EXPECT_EQ(ParseDate(""), 0);
-    EXPECT_EQ(ParseDate("2 Foo 1997 01:00:00 GMT"), 0);
-    EXPECT_EQ(ParseDate("1 Jan 1970 00:00:00 +0900"), 0); // before 1970
-    EXPECT_EQ(ParseDate("99999999999999 Jan 99999999999 99999999:99:99 +99999999"), 0);
-    EXPECT_EQ(ParseDate("1 Jan 1970 00:00:01 GMT"), 1);
-    EXPECT_EQ(ParseDate("1 Jan 70 00:00:00 GMT"), 0);
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"Tue, 2 Dec 1997 10:00:00 +0900", 881024400},
+        {"2 dec 1997 10:00:00 jst", 881024400},
+        {"Tue,   2   December 1997   01:00 Z", 881024400},
+        {"2 Dec 1997 01:00:00 QQQ", 881024400}, // an unknown zone is UTC
+        {"2 Dec 1997", 0},
+        {"", 0},
+        {"2 Foo 1997 01:00:00 GMT", 0},
+        {"1 Jan 1970 00:00:00 +0900", 0}, // before 1970
+        {"99999999999999 Jan 99999999999 99999999:99:99 +99999999", 0},
+        {"1 Jan 1970 00:00:01 GMT", 1},
+        {"1 Jan 70 00:00:00 GMT", 0},
+        // Python reads 50-68 as 2050-2068; RFC 5322 (and this reader) as 1950-1968, before 1970.
+        {"1 Jan 68 00:00:00 GMT", 0},
+        {"31 Dec 69 23:59:59 GMT", 0},
+        {"1 Jan 49 00:00:00 GMT", 2493072000LL},
+    };
+    for (auto [text, time] : cases)
+        EXPECT_EQ(ParseDate(text), time) << text;
 }
 
 TEST(ParseDate, NoZoneIsLocalTimeOfThatDate)
 {
-    ZoneGuard tz("Asia/Tokyo");
+    ScopedEnv tokyo("TZ", "Asia/Tokyo");
     EXPECT_EQ(ParseDate("2 Dec 1997 10:00:00"), 881024400);
-    ZoneGuard ny("America/New_York");
+    ScopedEnv ny("TZ", "America/New_York");
     // Summer and winter dates each get their own offset.
     EXPECT_EQ(ParseDate("1 Jul 2020 12:00:00"), ParseDate("1 Jul 2020 12:00:00 -0400"));
     EXPECT_EQ(ParseDate("1 Jan 2020 12:00:00"), ParseDate("1 Jan 2020 12:00:00 -0500"));
@@ -133,25 +117,21 @@ TEST(LocalZoneText, FormatsTheCurrentOffset)
 {
     for (auto [zone, text] : {std::pair{"Asia/Tokyo", "+0900"}, {"Asia/Kolkata", "+0530"}, {"UTC", "GMT"},
                               {"<M0330>+3:30", "-0330"}}) {
-        ZoneGuard tz(zone);
+        ScopedEnv tz("TZ", zone);
         EXPECT_EQ(LocalZoneText(), text) << zone;
     }
 }
 
-TEST(MakeReplySubject, AddsReOnlyWhenMissing)
+TEST(HeaderFields, ReplySubjectAndMimeVersion)
 {
-    EXPECT_EQ(MakeReplySubject("Subject: RE: test\r\n\r\n"), "RE: test");
-    EXPECT_EQ(MakeReplySubject("Subject: test\r\n\r\n"), "Re: test");
-    EXPECT_EQ(MakeReplySubject("Subject: re:x\r\n\r\n"), "re:x");
-    EXPECT_EQ(MakeReplySubject("From: a\r\n\r\n"), "");
-}
-
-TEST(GetMimeVersion, ReadsLeadingDigits)
-{
-    EXPECT_EQ(GetMimeVersion("MIME-Version: 1.0\r\n"), 1);
-    EXPECT_EQ(GetMimeVersion("Mime-Version:   2\r\n"), 2);
-    EXPECT_EQ(GetMimeVersion("Subject: x\r\n"), 0);
-    EXPECT_EQ(GetMimeVersion("Mime-Version: (produced by x) 1.0\r\n"), 0);
+    for (auto [header, subject] : {std::pair{"Subject: RE: test\r\n\r\n", "RE: test"},
+                                   {"Subject: test\r\n\r\n", "Re: test"},
+                                   {"Subject: re:x\r\n\r\n", "re:x"},
+                                   {"From: a\r\n\r\n", ""}})
+        EXPECT_EQ(MakeReplySubject(header), subject) << header;
+    for (auto [header, version] : {std::pair{"MIME-Version: 1.0\r\n", 1}, {"Mime-Version:   2\r\n", 2},
+                                   {"Subject: x\r\n", 0}, {"Mime-Version: (produced by x) 1.0\r\n", 0}})
+        EXPECT_EQ(GetMimeVersion(header), version) << header;
 }
 
 TEST(IsMultipart, FindsTheBoundaryInEveryForm)

@@ -1,7 +1,7 @@
 // Japanese Usenet-style articles (made by data/make-japanese.py) as the body
 // pane shows them: every line of the body in Shift_JIS, the folded encoded
 // subject decoded whole, Japanese attachment names decoded.
-#include "TestUtil.h"
+#include "RenderSupport.h"
 
 #include "message/HeaderFields.h"
 
@@ -81,7 +81,7 @@ TEST(JapaneseMime, EncodedTextPartsEmbeddedBlocksAndJapaneseNames)
     // Part headers show decoded.
     EXPECT_NE(plain.find("name=\"" + Data("ja-expected-file.sjis") + "\"\n"), std::string::npos);
     for (std::size_t i : {3u, 4u}) {
-        const auto out = testutil::ScratchDir() / ("ja-" + std::to_string(i));
+        const auto out = testutil::Scratch() / ("ja-" + std::to_string(i));
         att[i]->SaveTo(out);
         EXPECT_EQ(testutil::ReadFile(out), Data("ja-expected-data.bin")) << i;
     }

@@ -1,4 +1,4 @@
-#include "TestUtil.h"
+#include "RenderSupport.h"
 
 #include "message/MimeRender.h"
 #include "message/UrlScanner.h"
@@ -211,8 +211,9 @@ TEST(RenderArticle, BrokenMultipartStructure)
     };
     for (const auto& c : cases) {
         auto r = Render(Crlf(c.article));
-        if (!c.tagged.empty())
+        if (!c.tagged.empty()) {
             EXPECT_EQ(r->Tagged(), c.tagged) << c.article;
+        }
         EXPECT_EQ(r->renderer->Attachments().size(), c.parts) << c.article;
     }
     auto r = Render(Crlf("Content-Type: multipart/mixed\n\nbody\n"));
@@ -268,24 +269,19 @@ TEST(RenderArticle, ManyPartsAndEndOfFileWithoutDot)
     EXPECT_EQ(r->renderer->Attachments()[499]->GetContentType(), "application/x-499");
 }
 
-TEST(RenderArticle, OuterBoundaryEndsTheArticle)
+TEST(RenderArticle, OuterBoundaryEndsTheArticleAndRenderingAgainClearsTheOld)
 {
     RecordingSink sink;
     BodyRenderer renderer(sink);
-    auto file = CacheFile::Open(testutil::WriteFile(Crlf("Subject: s\n\nin\n--OUT--\nout\n")));
-    renderer.RenderArticle(file, 0, false, "out");
+    renderer.RenderArticle(CacheFile::Open(testutil::ScratchFile(Crlf("Subject: s\n\nin\n--OUT--\nout\n"))), 0, false,
+                           "out");
     EXPECT_EQ(sink.Tagged(), "[hname]Subject:[hvalue] s\n\n[text]in\n");
-}
-
-TEST(RenderArticle, RenderingAgainClearsTheOldArticle)
-{
-    RecordingSink sink;
-    BodyRenderer renderer(sink);
-    auto file = CacheFile::Open(testutil::WriteFile(kMultipart));
+    auto file = CacheFile::Open(testutil::ScratchFile(kMultipart));
     renderer.RenderArticle(file, 0, false);
     renderer.RenderArticle(file, 0, false);
     EXPECT_EQ(renderer.Attachments().size(), 5u);
     EXPECT_EQ(sink.PlainText().find("preamble"), sink.PlainText().rfind("preamble"));
+    EXPECT_EQ(sink.PlainText().find("Subject: s\n"), std::string::npos);
 }
 
 TEST(RecordingSink, TagsEscapeBracketsButNotDoubleByteCharacters)

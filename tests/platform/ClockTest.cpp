@@ -1,8 +1,9 @@
 #include "platform/Clock.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -20,12 +21,9 @@ TEST(Clock, ZoneOffsetFollowsDaylightSaving)
         {"UTC", std::time(nullptr), 0},
     };
     for (const auto& c : cases) {
-        setenv("TZ", c.zone, 1);
-        tzset();
+        testutil::ScopedEnv tz("TZ", c.zone);
         EXPECT_EQ(platform::LocalZoneOffsetMinutes(c.at), c.minutes) << c.zone << " " << c.at;
     }
-    unsetenv("TZ");
-    tzset();
 }
 
 } // namespace

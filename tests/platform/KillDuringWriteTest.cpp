@@ -4,7 +4,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/Registry.h"
 
-#include "TestDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -52,14 +52,14 @@ TEST(KillDuringWrite, ProfileFileIsOldOrNewNeverCut)
     // The two complete forms the file may take.
     ASSERT_TRUE(platform::WriteProfileString(f, "config", "nNntpPort", std::string_view("119")));
     ASSERT_TRUE(platform::WriteProfileString(f, "config", "strSignature0", a));
-    const std::string withA = testutil::ReadBytes(f);
+    const std::string withA = testutil::ReadFile(f);
     ASSERT_TRUE(platform::WriteProfileString(f, "config", "strSignature0", b));
-    const std::string withB = testutil::ReadBytes(f);
+    const std::string withB = testutil::ReadFile(f);
 
     KillRepeatedly(
         [&](unsigned i) { platform::WriteProfileString(f, "config", "strSignature0", i % 2 ? a : b); },
         [&](int round) {
-            const std::string now = testutil::ReadBytes(f);
+            const std::string now = testutil::ReadFile(f);
             EXPECT_TRUE(now == withA || now == withB) << "round " << round << ": " << now.size() << " bytes";
         });
 }

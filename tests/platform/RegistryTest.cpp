@@ -1,6 +1,6 @@
 #include "platform/Registry.h"
 
-#include "TestDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -11,30 +11,28 @@
 #include <random>
 
 using platform::Registry;
-using testutil::ReadBytes;
-using testutil::WriteBytes;
+using testutil::ReadFile;
+using testutil::WriteFile;
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> l)
-{
-    std::vector<std::uint8_t> v;
-    for (int x : l)
-        v.push_back(static_cast<std::uint8_t>(x));
-    return v;
-}
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> l) { return {l.begin(), l.end()}; }
 
-TEST(Registry, ValuesOfEveryKindSurviveReopening)
-{
+struct RegistryStore : ::testing::Test {
     testutil::ScratchDir dir;
-    const auto f = dir / "sub" / "registry";
+    const std::filesystem::path f = dir / "registry";
+};
+
+TEST_F(RegistryStore, ValuesOfEveryKindSurviveReopening)
+{
+    const auto sub = dir / "sub" / "registry"; // the folder is made on the first write
     std::string allBytes;
     for (int c = 0; c < 256; ++c)
         allBytes += static_cast<char>(c);
     const std::string tricky = "a=b [x] \\x41 \r\n\x95\x5c\xe3\x81\x82";
     const auto rect = Bytes({10, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0x20, 3, 0, 0, 0x58, 2, 0, 0});
     {
-        Registry r(f);
+        Registry r(sub);
         EXPECT_EQ(r.loadError(), "");
         ASSERT_TRUE(r.WriteString("WWWViewer", "strPathName", tricky));
         ASSERT_TRUE(r.WriteString("Signature", "all", allBytes));
@@ -46,7 +44,7 @@ TEST(Registry, ValuesOfEveryKindSurviveReopening)
         ASSERT_TRUE(r.WriteBinary("Signature", "empty", nullptr, 0));
         ASSERT_TRUE(r.WriteString("Settings", "", "default value"));
     }
-    Registry r(f);
+    Registry r(sub);
     EXPECT_EQ(r.loadError(), "");
     EXPECT_EQ(r.GetString("WWWViewer", "strPathName"), tricky);
     EXPECT_EQ(r.GetString("Signature", "all"), allBytes);
@@ -61,19 +59,17 @@ TEST(Registry, ValuesOfEveryKindSurviveReopening)
     EXPECT_EQ(r.GetBinary("Signature", "empty", got), 0u);
     EXPECT_EQ(r.GetString("Settings", ""), "default value");
     // Every line of the store is one entry whatever the values hold.
-    const std::string text = ReadBytes(f);
+    const std::string text = ReadFile(sub);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 16) << text;
 }
 
-TEST(Registry, ReadsMatchNamesInAnyCaseAndCheckTypeAndSize)
+TEST_F(RegistryStore, ReadsMatchNamesInAnyCaseAndCheckTypeAndSize)
 {
-    testutil::ScratchDir dir;
-    const auto f = dir / "registry";
     Registry r(f);
     ASSERT_TRUE(r.WriteInt("MainWindow", "nArticlePaneHeight", 100));
     ASSERT_TRUE(r.WriteInt("MAINWINDOW", "NARTICLEPANEHEIGHT", 120));
     EXPECT_EQ(r.GetInt("mainwindow", "narticlepaneheight", 0), 120);
-    EXPECT_NE(ReadBytes(f).find("[MainWindow]\nnArticlePaneHeight=int:120\n"), std::string::npos);
+    EXPECT_NE(ReadFile(f).find("[MainWindow]\nnArticlePaneHeight=int:120\n"), std::string::npos);
 
     ASSERT_TRUE(r.WriteString("Signature", "sign0", "text"));
     ASSERT_TRUE(r.WriteInt("Signature", "nSelect", 2));
@@ -107,26 +103,22 @@ TEST(Registry, ReadsMatchNamesInAnyCaseAndCheckTypeAndSize)
     EXPECT_EQ(out[2], 810);
 }
 
-TEST(Registry, LeftoversOfAKilledWriterAreClearedWhenOld)
+TEST_F(RegistryStore, LeftoversOfAKilledWriterAreClearedWhenOld)
 {
-    testutil::ScratchDir dir;
-    const auto old = dir / ".registry.tmp-aaaaaa", fresh = dir / ".registry.tmp-bbbbbb",
-               other = dir / ".other.tmp-cccccc";
+    const auto old = dir / ".registry.tmp-aaaaaa", fresh = dir / ".registry.tmp-bbbbbb", other = dir / ".other.tmp-c";
     for (const auto& p : {old, fresh, other})
-        WriteBytes(p, "partial");
+        WriteFile(p, "partial");
     const auto past = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
     std::filesystem::last_write_time(old, past);
     std::filesystem::last_write_time(other, past);
-    Registry r(dir / "registry");
+    Registry r(f);
     EXPECT_FALSE(std::filesystem::exists(old));
     EXPECT_TRUE(std::filesystem::exists(fresh)); // may be another process's write in progress
     EXPECT_TRUE(std::filesystem::exists(other));
 }
 
-TEST(Registry, DeleteRemovesTheValueFromTheFile)
+TEST_F(RegistryStore, DeleteRemovesTheValueFromTheFile)
 {
-    testutil::ScratchDir dir;
-    const auto f = dir / "registry";
     Registry r(f);
     ASSERT_TRUE(r.WriteInt("FollowUp", "bNameQuote", 1));
     ASSERT_TRUE(r.WriteInt("FollowUp", "CommentLang", 1));
@@ -135,13 +127,11 @@ TEST(Registry, DeleteRemovesTheValueFromTheFile)
     EXPECT_EQ(Registry(f).TypeOf("FollowUp", "bNameQuote"), std::nullopt);
     EXPECT_EQ(Registry(f).GetInt("FollowUp", "CommentLang", 0), 1);
     EXPECT_TRUE(r.DeleteValue("FollowUp", "CommentLang"));
-    EXPECT_EQ(ReadBytes(f), "LUMETRA-SETTINGS 1\nEND\n");
+    EXPECT_EQ(ReadFile(f), "LUMETRA-SETTINGS 1\nEND\n");
 }
 
-TEST(Registry, DamagedFilesAreKeptAsideNeverEmptied)
+TEST_F(RegistryStore, DamagedFilesAreKeptAsideNeverEmptied)
 {
-    testutil::ScratchDir dir;
-    const auto f = dir / "registry";
     const std::string damaged[] = {
         "garbage\n",
         "",
@@ -157,11 +147,11 @@ TEST(Registry, DamagedFilesAreKeptAsideNeverEmptied)
     int n = 0;
     for (const auto& content : damaged) {
         ++n;
-        WriteBytes(f, content);
+        WriteFile(f, content);
         Registry r(f);
         const auto aside = dir / ("registry.damaged-" + std::to_string(n));
         EXPECT_NE(r.loadError().find(aside.string()), std::string::npos) << n << ": " << r.loadError();
-        EXPECT_EQ(ReadBytes(aside), content) << n;
+        EXPECT_EQ(ReadFile(aside), content) << n;
         EXPECT_FALSE(std::filesystem::exists(f)) << n;
         EXPECT_EQ(r.TypeOf("MainWindow", "nGroupPaneWidth"), std::nullopt);
         // The store works again from empty.
@@ -170,23 +160,21 @@ TEST(Registry, DamagedFilesAreKeptAsideNeverEmptied)
         std::filesystem::remove(f);
     }
     // CR LF line ends, as an editor may leave them, are still a sound file.
-    WriteBytes(f, "LUMETRA-SETTINGS 1\r\n[A]\r\nk=str:v\r\nEND\r\n");
+    WriteFile(f, "LUMETRA-SETTINGS 1\r\n[A]\r\nk=str:v\r\nEND\r\n");
     Registry ok(f);
     EXPECT_EQ(ok.loadError(), "");
     EXPECT_EQ(ok.GetString("a", "K"), "v");
 }
 
-TEST(Registry, FailedWritesHarmNeitherFileNorMemory)
+TEST_F(RegistryStore, FailedWritesHarmNeitherFileNorMemory)
 {
-    testutil::ScratchDir dir;
-    const auto f = dir / "registry";
     std::filesystem::create_directory(f); // exists, cannot be read as a file
     Registry unreadable(f);
     EXPECT_NE(unreadable.loadError(), "");
     EXPECT_FALSE(unreadable.WriteInt("MainWindow", "x", 1));
     EXPECT_TRUE(std::filesystem::is_directory(f));
 
-    WriteBytes(dir / "plainfile", "x");
+    WriteFile(dir / "plainfile", "x");
     Registry r(dir / "plainfile" / "registry"); // its folder can never be made
     EXPECT_EQ(r.loadError(), "");
     EXPECT_FALSE(r.WriteString("Settings", "k", "v"));
@@ -195,41 +183,36 @@ TEST(Registry, FailedWritesHarmNeitherFileNorMemory)
     EXPECT_EQ(r.TypeOf("Settings", "b"), std::nullopt);
 }
 
-TEST(Registry, UserStoreFollowsXdgConfigHome)
+TEST_F(RegistryStore, UserStoreFollowsXdgConfigHome)
 {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = oldXdg ? oldXdg : "";
-    ::setenv("XDG_CONFIG_HOME", "/somewhere/cfg", 1);
-    EXPECT_EQ(Registry::UserStorePath(), "/somewhere/cfg/Quorvane/Lumetra/registry");
-    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1); // ignored, as XDG asks
+    {
+        testutil::ScopedEnv xdg("XDG_CONFIG_HOME", "/somewhere/cfg");
+        EXPECT_EQ(Registry::UserStorePath(), "/somewhere/cfg/Quorvane/Lumetra/registry");
+    }
+    testutil::ScopedEnv xdg("XDG_CONFIG_HOME", "relative/cfg"); // ignored, as XDG asks
     if (const char* home = std::getenv("HOME")) {
         EXPECT_EQ(Registry::UserStorePath(), std::filesystem::path(home) / ".config/Quorvane/Lumetra/registry");
     }
-    oldXdg ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(Registry, AppPathsLookUpByExecutableNameIgnoringCase)
+TEST_F(RegistryStore, AppPathsLookUpByExecutableNameIgnoringCase)
 {
-    testutil::ScratchDir dir;
-    WriteBytes(dir / "apppaths", "# registered programs\n"
+    WriteFile(dir / "apppaths", "# registered programs\n"
                                  "postela.exe = /opt/postela/bin/postela\r\n"
                                  "other.exe=\"/usr/bin/with blank\"\n"
                                  "broken line\n");
-    ::setenv("LUMETRA_APP_PATHS", (dir / "apppaths").c_str(), 1);
+    testutil::ScopedEnv paths("LUMETRA_APP_PATHS", (dir / "apppaths").c_str());
     EXPECT_EQ(platform::AppPathLookup("POSTELA.EXE"), "/opt/postela/bin/postela");
     EXPECT_EQ(platform::AppPathLookup("other.exe"), "/usr/bin/with blank");
     EXPECT_EQ(platform::AppPathLookup("missing.exe"), "");
-    ::setenv("LUMETRA_APP_PATHS", (dir / "none").c_str(), 1);
+    testutil::ScopedEnv none("LUMETRA_APP_PATHS", (dir / "none").c_str());
     EXPECT_EQ(platform::AppPathLookup("postela.exe"), "");
-    ::unsetenv("LUMETRA_APP_PATHS");
 }
 
 // Mutated stores either load whole or are set aside byte for byte; a sound
 // store written back after loading reads the same again.
-TEST(Registry, MutatedStoresLoadOrAreSetAside)
+TEST_F(RegistryStore, MutatedStoresLoadOrAreSetAside)
 {
-    testutil::ScratchDir dir;
-    const auto f = dir / "registry";
     {
         Registry r(f);
         r.WriteString("Signature", "str", "a=b\\[c]\x95\x5c");
@@ -237,7 +220,7 @@ TEST(Registry, MutatedStoresLoadOrAreSetAside)
         const std::uint8_t bytes[] = {0, 1, 0xfe, 0xff};
         r.WriteBinary("MainWindow", "bin", bytes, sizeof bytes);
     }
-    const std::string good = ReadBytes(f);
+    const std::string good = ReadFile(f);
     std::mt19937 rng(7);
     for (int round = 0; round < 300; ++round) {
         std::string bad = good;
@@ -253,7 +236,7 @@ TEST(Registry, MutatedStoresLoadOrAreSetAside)
         }
         for (const auto& e : std::filesystem::directory_iterator(dir.path()))
             std::filesystem::remove(e.path());
-        WriteBytes(f, bad);
+        WriteFile(f, bad);
         Registry r(f);
         if (r.loadError().empty()) {
             ASSERT_TRUE(r.WriteInt("Check", "round", round));
@@ -261,7 +244,7 @@ TEST(Registry, MutatedStoresLoadOrAreSetAside)
             EXPECT_EQ(again.loadError(), "") << round;
             EXPECT_EQ(again.GetInt("Check", "round", -1), round);
         } else {
-            EXPECT_EQ(ReadBytes(dir / "registry.damaged-1"), bad) << round;
+            EXPECT_EQ(ReadFile(dir / "registry.damaged-1"), bad) << round;
         }
     }
 }

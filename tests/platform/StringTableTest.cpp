@@ -1,7 +1,7 @@
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 
-#include "TestDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ std::map<unsigned, std::string> EncodedByPython()
 
 std::set<unsigned> DeclaredIds()
 {
-    const std::string header = testutil::ReadBytes(kSource / "src/platform/StringIds.h");
+    const std::string header = testutil::ReadFile(kSource / "src/platform/StringIds.h");
     std::set<unsigned> ids;
     const std::regex decl(R"(constexpr unsigned IDS_(\d+) = (\d+);)");
     for (std::sregex_iterator it(header.begin(), header.end(), decl), end; it != end; ++it) {
@@ -68,7 +68,7 @@ TEST(StringTable, EveryEntryIsHandedOutAsShiftJis)
 TEST(StringTable, OwnTableFileEscapesAndDuplicates)
 {
     testutil::ScratchDir dir;
-    testutil::WriteBytes(dir / "t.txt", "# comment\r\n"
+    testutil::WriteFile(dir / "t.txt", "# comment\r\n"
                                         "1\t\x95\x5cn\r\n"
                                         "2\ta\\tb\\\\c\\nd\\q\n"
                                         "x3\tnot an id\n"
@@ -111,7 +111,7 @@ TEST(StringTable, EveryIdUsedInTheSourcesExists)
         if (e.path().filename() == "StringIds.h")
             continue;
         ++files;
-        const std::string text = testutil::ReadBytes(e.path());
+        const std::string text = testutil::ReadFile(e.path());
         const auto rel = fs::relative(e.path(), kSource).string();
         for (std::sregex_iterator it(text.begin(), text.end(), named), end; it != end; ++it) {
             const std::string suffix = (*it)[1];

@@ -1,6 +1,6 @@
 #include "platform/TempFiles.h"
 
-#include "TestDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -54,13 +54,13 @@ TEST(TempFiles, ANameTakenByAnotherFileIsSkipped)
     const unsigned n = std::stoul(hex, nullptr, 16);
     for (unsigned k = 1; k <= 5; ++k) {
         const fs::path p = platform::MakeTempFileName("bin", (n + k) & 0xFFFF);
-        testutil::WriteBytes(p, "keep");
+        testutil::WriteFile(p, "keep");
         planted.insert(p);
     }
     const fs::path next = platform::MakeTempFileName("bin", 0);
     EXPECT_EQ(planted.count(next), 0u);
     for (const auto& p : planted)
-        EXPECT_EQ(testutil::ReadBytes(p), "keep");
+        EXPECT_EQ(testutil::ReadFile(p), "keep");
 }
 
 TEST(TempFiles, FolderAndContentGoAtExitButNotWithAForkedChild)
@@ -73,7 +73,7 @@ TEST(TempFiles, FolderAndContentGoAtExitButNotWithAForkedChild)
         // A process of its own: make the folder, put a file in it, and report its name.
         ::close(pipeFd[0]);
         const fs::path p = platform::MakeTempFileName("mes", 0);
-        testutil::WriteBytes(p, "cache");
+        testutil::WriteFile(p, "cache");
         const std::string name = p.parent_path().string();
         if (::write(pipeFd[1], name.data(), name.size()) < 0)
             std::_Exit(2);

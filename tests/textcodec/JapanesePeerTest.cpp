@@ -6,20 +6,20 @@
 
 #include <map>
 
+#include "CodecTest.h"
 #include "platform/Sjis.h"
-#include "TestSupport.h"
 #include "textcodec/CodeConverter.h"
 #include "textcodec/ConvertFromSjis.h"
 #include "textcodec/ConvertToSjis.h"
 #include "textcodec/HeaderWords.h"
 
-using tctest::Quote;
-using tctest::ReadAll;
-using tctest::Join;
-using tctest::RunShell;
-using tctest::SplitLines;
 using tctest::ToSjis;
-using tctest::WriteAll;
+using testutil::Join;
+using testutil::Quote;
+using testutil::ReadFile;
+using testutil::RunShell;
+using testutil::SplitLines;
+using testutil::WriteFile;
 
 namespace {
 
@@ -54,7 +54,7 @@ struct Corpus {
     std::string why;
     std::vector<std::string> euc, jis, sjis;
     size_t dropped0212 = 0;
-    tctest::ScratchDir dir;
+    testutil::ScratchDir dir;
 
     Corpus()
     {
@@ -62,18 +62,18 @@ struct Corpus {
             why = "EDICT not installed (Debian package edict)";
             return;
         }
-        if (!tctest::HaveProgram("iconv")) {
+        if (!testutil::HaveProgram("iconv")) {
             why = "iconv not installed";
             return;
         }
         // JIS X 0212 (SS3) is outside what the converter and CP932 handle.
-        for (auto& l : SplitLines(ReadAll(kEdict))) {
+        for (auto& l : SplitLines(ReadFile(kEdict))) {
             if (l.find('\x8F') != std::string::npos)
                 ++dropped0212;
             else
                 euc.push_back(std::move(l));
         }
-        WriteAll(dir / "euc", Join(euc));
+        WriteFile(dir / "euc", Join(euc));
         // EUC-JP-MS gives the Windows (CP932) reading of the few symbols whose
         // Unicode differs between the JIS and the Windows tables (wave dash,
         // minus, double vertical line, cent, pound, not).
@@ -82,8 +82,8 @@ struct Corpus {
             why = "iconv refused the corpus";
             return;
         }
-        sjis = SplitLines(ReadAll(dir / "sjis"));
-        jis = SplitLines(ReadAll(dir / "jis"));
+        sjis = SplitLines(ReadFile(dir / "sjis"));
+        jis = SplitLines(ReadFile(dir / "jis"));
         ok = sjis.size() == euc.size() && jis.size() == euc.size();
         if (!ok)
             why = "peer output lines do not match the input lines";
@@ -110,11 +110,11 @@ TEST(JapanesePeers, EveryLineConvertsLikeIconv)
     size_t badEuc = 0, badJis = 0, badSjis = 0;
     for (size_t i = 0; i < c.euc.size(); ++i) {
         if (ToSjis(c.euc[i], TC_EUC) != c.sjis[i] && ++badEuc < 5)
-            ADD_FAILURE() << "EUC line " << i << ": " << tctest::Hex(c.euc[i]);
+            ADD_FAILURE() << "EUC line " << i << ": " << testutil::Hex(c.euc[i]);
         if (ToSjis(c.jis[i], TC_AUTO_SJIS) != c.sjis[i] && ++badJis < 5)
-            ADD_FAILURE() << "JIS line " << i << ": " << tctest::Hex(c.jis[i]);
+            ADD_FAILURE() << "JIS line " << i << ": " << testutil::Hex(c.jis[i]);
         if (ToSjis(c.sjis[i], TC_AUTO_SJIS) != c.sjis[i] && ++badSjis < 5)
-            ADD_FAILURE() << "SJIS line " << i << ": " << tctest::Hex(c.sjis[i]);
+            ADD_FAILURE() << "SJIS line " << i << ": " << testutil::Hex(c.sjis[i]);
     }
     EXPECT_EQ(badEuc, 0u);
     EXPECT_EQ(badJis, 0u);
@@ -158,12 +158,12 @@ TEST(JapanesePeers, WholeFileLikeNkf)
     // nkf guesses the code of the whole file; -x keeps half-width kana.
     ASSERT_TRUE(RunShell("nkf -s -x " + Quote(c.dir / "euc") + " > " + Quote(c.dir / "nkf.sjis")));
     ASSERT_TRUE(RunShell("nkf -s -x " + Quote(c.dir / "jis") + " > " + Quote(c.dir / "nkf.jis.sjis")));
-    std::string euc = ReadAll(c.dir / "euc");
-    std::string jis = ReadAll(c.dir / "jis");
-    EXPECT_TRUE(ToSjis(euc, TC_AUTO) == ReadAll(c.dir / "nkf.sjis"));
+    std::string euc = ReadFile(c.dir / "euc");
+    std::string jis = ReadFile(c.dir / "jis");
+    EXPECT_TRUE(ToSjis(euc, TC_AUTO) == ReadFile(c.dir / "nkf.sjis"));
     // TC_AUTO_SJIS is not compared on EUC text: it reads EUC as Shift_JIS
     // (half-width kana) by design.
-    EXPECT_TRUE(ToSjis(jis, TC_AUTO_SJIS) == ReadAll(c.dir / "nkf.jis.sjis"));
+    EXPECT_TRUE(ToSjis(jis, TC_AUTO_SJIS) == ReadFile(c.dir / "nkf.jis.sjis"));
 }
 
 TEST(JapanesePeers, OutgoingTextDecodesBackWithIconv)
@@ -178,10 +178,10 @@ TEST(JapanesePeers, OutgoingTextDecodesBackWithIconv)
             ADD_FAILURE() << "EUC line " << i;
     }
     EXPECT_EQ(eucBad, 0u);
-    WriteAll(c.dir / "ours.jis", Join(jis));
+    WriteFile(c.dir / "ours.jis", Join(jis));
     ASSERT_TRUE(RunShell("iconv -f ISO-2022-JP -t EUC-JP " + Quote(c.dir / "ours.jis") + " > " +
                          Quote(c.dir / "ours.euc")));
-    EXPECT_TRUE(ReadAll(c.dir / "ours.euc") == ReadAll(c.dir / "euc"));
+    EXPECT_TRUE(ReadFile(c.dir / "ours.euc") == ReadFile(c.dir / "euc"));
 }
 
 TEST(JapanesePeers, EncodedWordsAgainstPythonEmailHeader)
@@ -205,8 +205,8 @@ TEST(JapanesePeers, EncodedWordsAgainstPythonEmailHeader)
         encoded += MimeHeaderEncode(ConvertFromSjis(v, KanjiCode::Jis)) + '\0';
         sources += ConvertFromSjis(v, KanjiCode::Euc) + '\0';
     }
-    WriteAll(c.dir / "enc", encoded);
-    WriteAll(c.dir / "src", sources);
+    WriteFile(c.dir / "enc", encoded);
+    WriteFile(c.dir / "src", sources);
     const char* script = R"PY(
 import sys
 from email.header import decode_header, Header
@@ -235,9 +235,9 @@ open(d + '/pyenc', 'wb').write(b'\0'.join(out) + b'\0')
 print('python email.header: %d values, %d exact, %d differ beyond blanks, %d skipped' % (len(enc), exact, bad, skipped))
 sys.exit(1 if bad else 0)
 )PY";
-    WriteAll(c.dir / "check.py", script);
+    WriteFile(c.dir / "check.py", script);
     EXPECT_TRUE(RunShell("python3 " + Quote(c.dir / "check.py") + " " + Quote(c.dir.path())));
-    std::string py = ReadAll(c.dir / "pyenc");
+    std::string py = ReadFile(c.dir / "pyenc");
     size_t pos = 0, bad = 0, compared = 0;
     for (size_t i = 0; i < values.size(); ++i) {
         size_t end = py.find('\0', pos);
@@ -268,7 +268,7 @@ sys.exit(1 if bad else 0)
 TEST(JapanesePeerClasses, HalfWidthKanaWidenLikeNfkcWithSeparateSoundMarks)
 {
     REQUIRE_PEER("python3");
-    tctest::ScratchDir dir;
+    testutil::ScratchDir dir;
     // Python widens each half-width katakana (NFKC; the sound marks map to
     // the spacing forms U+309B/U+309C, as the system keeps them separate).
     const char* script = R"PY(
@@ -280,9 +280,9 @@ for b in range(0xA1, 0xE0):
     out.append(w.encode('euc_jp'))
 sys.stdout.buffer.write(b'\n'.join(out))
 )PY";
-    WriteAll(dir / "w.py", script);
+    WriteFile(dir / "w.py", script);
     ASSERT_TRUE(RunShell("python3 " + Quote(dir / "w.py") + " > " + Quote(dir / "wide")));
-    auto wide = SplitLines(ReadAll(dir / "wide"));
+    auto wide = SplitLines(ReadFile(dir / "wide"));
     ASSERT_EQ(wide.size(), 63u);
     for (int b = 0xA1; b < 0xE0; ++b) {
         std::string k(1, static_cast<char>(b));
@@ -290,7 +290,7 @@ sys.stdout.buffer.write(b'\n'.join(out))
     }
     // ConvertToSjis keeps them half-width, as iconv does for EUC-JP SS2 and
     // ISO-2022-JP-3 ESC ( I.
-    if (tctest::HaveProgram("iconv")) {
+    if (testutil::HaveProgram("iconv")) {
         std::string euc, jis3, sjis;
         for (int b = 0xA1; b < 0xE0; ++b) {
             euc += '\x8E';
@@ -301,12 +301,12 @@ sys.stdout.buffer.write(b'\n'.join(out))
         for (int b = 0xA1; b < 0xE0; ++b)
             jis3 += static_cast<char>(b & 0x7F);
         jis3 += "\x1B(B";
-        WriteAll(dir / "euc", euc);
-        WriteAll(dir / "jis3", jis3);
+        WriteFile(dir / "euc", euc);
+        WriteFile(dir / "jis3", jis3);
         ASSERT_TRUE(RunShell("iconv -f EUC-JP -t CP932 " + Quote(dir / "euc") + " > " + Quote(dir / "p1")));
         ASSERT_TRUE(RunShell("iconv -f ISO-2022-JP-3 -t CP932 " + Quote(dir / "jis3") + " > " + Quote(dir / "p2")));
-        EXPECT_EQ(ReadAll(dir / "p1"), sjis);
-        EXPECT_EQ(ReadAll(dir / "p2"), sjis);
+        EXPECT_EQ(ReadFile(dir / "p1"), sjis);
+        EXPECT_EQ(ReadFile(dir / "p2"), sjis);
         EXPECT_EQ(ToSjis(euc, TC_EUC), sjis);
         EXPECT_EQ(ToSjis(euc, TC_AUTO), sjis);
         EXPECT_EQ(ToSjis(jis3, TC_AUTO_SJIS), sjis);
@@ -316,17 +316,17 @@ sys.stdout.buffer.write(b'\n'.join(out))
 TEST(JapanesePeerClasses, VendorExtensions)
 {
     REQUIRE_PEER("iconv");
-    tctest::ScratchDir dir;
+    testutil::ScratchDir dir;
     // NEC row 13 (circled digits, units): the code arithmetic gives JIS row
     // 0x2D, the same as iconv's EUC-JP-MS.
     std::vector<std::string> nec;
     for (int c = 0x40; c <= 0x9C; ++c)
         if (c != 0x7F)
             nec.push_back(std::string{'\x87', static_cast<char>(c)});
-    WriteAll(dir / "nec", Join(nec) + "\n");
+    WriteFile(dir / "nec", Join(nec) + "\n");
     ASSERT_TRUE(RunShell("iconv -c -f CP932 -t EUC-JP-MS " + Quote(dir / "nec") + " > " + Quote(dir / "nec.euc") +
                          " 2>/dev/null || true"));
-    auto peer = SplitLines(ReadAll(dir / "nec.euc"));
+    auto peer = SplitLines(ReadFile(dir / "nec.euc"));
     ASSERT_EQ(peer.size(), nec.size());
     size_t same = 0, rowTwo = 0, unassigned = 0;
     for (size_t i = 0; i < nec.size(); ++i) {
@@ -339,7 +339,7 @@ TEST(JapanesePeerClasses, VendorExtensions)
         else if (static_cast<unsigned char>(peer[i][0]) == 0xA2)
             ++rowTwo; // symbols also in row 2 (the peer prefers that code)
         else
-            ADD_FAILURE() << "NEC cell " << tctest::Hex(nec[i]) << " peer " << tctest::Hex(peer[i]);
+            ADD_FAILURE() << "NEC cell " << testutil::Hex(nec[i]) << " peer " << testutil::Hex(peer[i]);
     }
     EXPECT_GT(same, 60u);
     std::printf("NEC row 13: %zu as iconv, %zu duplicates iconv writes in row 2, %zu unassigned\n", same,

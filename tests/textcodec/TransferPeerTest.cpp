@@ -3,17 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "support/TestFiles.h"
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
 #include "textcodec/QuotedPrintable.h"
 #include "textcodec/Uuencode.h"
 
-using tctest::Quote;
-using tctest::ReadAll;
-using tctest::RunShell;
-using tctest::SplitLines;
-using tctest::WriteAll;
+using testutil::Crlf;
+using testutil::Quote;
+using testutil::ReadFile;
+using testutil::RunShell;
+using testutil::SplitLines;
+using testutil::WriteFile;
 
 namespace {
 
@@ -21,7 +22,7 @@ const size_t kSizes[] = {0, 1, 2, 3, 44, 45, 46, 53, 54, 55, 56, 57, 1000, 1 << 
 
 std::string Sample(size_t n, unsigned seed)
 {
-    std::string s = tctest::RandomBytes(n, seed);
+    std::string s = testutil::RandomBytes(n, seed);
     // Runs of the BinHex run marker and of other bytes.
     if (n > 600) {
         std::fill(s.begin() + 100, s.begin() + 400, '\x90');
@@ -35,17 +36,17 @@ std::string Sample(size_t n, unsigned seed)
 TEST(TransferPeers, Base64AgainstCoreutils)
 {
     REQUIRE_PEER("base64");
-    tctest::ScratchDir dir;
+    testutil::ScratchDir dir;
     for (size_t n : kSizes) {
         std::string data = Sample(n, static_cast<unsigned>(n) + 1);
-        WriteAll(dir / "in", data);
+        WriteFile(dir / "in", data);
         ASSERT_TRUE(Base64EncodeFile(dir / "in", dir / "ours.b64"));
         ASSERT_TRUE(RunShell("base64 -d " + Quote(dir / "ours.b64") + " > " + Quote(dir / "back")));
-        EXPECT_EQ(ReadAll(dir / "back"), data) << n;
+        EXPECT_EQ(ReadFile(dir / "back"), data) << n;
         // 76-column MIME text from the peer, decoded line by line.
         ASSERT_TRUE(RunShell("base64 -w 76 " + Quote(dir / "in") + " > " + Quote(dir / "peer.b64")));
         std::string decoded, line;
-        for (const auto& l : SplitLines(ReadAll(dir / "peer.b64"))) {
+        for (const auto& l : SplitLines(ReadFile(dir / "peer.b64"))) {
             Base64DecodeLine(line, l);
             decoded += line;
         }
@@ -56,10 +57,10 @@ TEST(TransferPeers, Base64AgainstCoreutils)
 TEST(TransferPeers, QuotedPrintableAgainstPython)
 {
     REQUIRE_PEER("python3");
-    tctest::ScratchDir dir;
+    testutil::ScratchDir dir;
     // Text-like data (no bare CR) with long lines, high bytes, "=" and trailing blanks.
     std::string text;
-    auto rnd = tctest::RandomBytes(20000, 11);
+    auto rnd = testutil::RandomBytes(20000, 11);
     for (size_t i = 0; i < rnd.size(); ++i) {
         unsigned char c = rnd[i];
         if (c < 0x20 && c != '\t')
@@ -70,12 +71,12 @@ TEST(TransferPeers, QuotedPrintableAgainstPython)
             text += " \n";
     }
     text += "\n";
-    WriteAll(dir / "in", text);
+    WriteFile(dir / "in", text);
     ASSERT_TRUE(RunShell("python3 -c 'import quopri,sys; sys.stdout.buffer.write(quopri.encodestring(open(sys.argv[1],\"rb\").read()))' " +
                     Quote(dir / "in") + " > " + Quote(dir / "qp")));
     // Join soft line breaks as the body renderer does, then decode.
     std::string decoded, pending, out;
-    for (const auto& l : SplitLines(ReadAll(dir / "qp"))) {
+    for (const auto& l : SplitLines(ReadFile(dir / "qp"))) {
         pending += l;
         if (!l.empty() && l.back() == '=') {
             pending.pop_back();
@@ -85,50 +86,38 @@ TEST(TransferPeers, QuotedPrintableAgainstPython)
         decoded += out;
         pending.clear();
     }
-    std::string expect;
-    for (char c : text) {
-        if (c == '\n')
-            expect += '\r';
-        expect += c;
-    }
-    EXPECT_EQ(decoded, expect);
+    EXPECT_EQ(decoded, Crlf(text));
 
     // Our encoder's output decodes with the peer to the same text.
     std::string ours = EncodeQuotedPrintable(text);
     for (const auto& l : SplitLines(ours))
         EXPECT_LE(l.size(), 76u);
-    WriteAll(dir / "ours.qp", ours);
+    WriteFile(dir / "ours.qp", ours);
     ASSERT_TRUE(RunShell("python3 -c 'import quopri,sys; sys.stdout.buffer.write(quopri.decodestring(open(sys.argv[1],\"rb\").read()))' " +
                          Quote(dir / "ours.qp") + " > " + Quote(dir / "back")));
-    EXPECT_EQ(ReadAll(dir / "back"), text);
+    EXPECT_EQ(ReadFile(dir / "back"), text);
 }
 
 TEST(TransferPeers, UuencodeAgainstSharutils)
 {
     REQUIRE_PEER("uuencode");
     REQUIRE_PEER("uudecode");
-    tctest::ScratchDir dir;
+    testutil::ScratchDir dir;
     for (size_t n : kSizes) {
         std::string data = Sample(n, static_cast<unsigned>(n) + 2);
-        WriteAll(dir / "in.bin", data);
+        WriteFile(dir / "in.bin", data);
         ASSERT_EQ(UuencodeFile(dir / "in.bin", dir / "ours.uu"), UU_OK);
         ASSERT_TRUE(RunShell("uudecode -o " + Quote(dir / "back") + " " + Quote(dir / "ours.uu")));
-        EXPECT_EQ(ReadAll(dir / "back"), data) << n;
+        EXPECT_EQ(ReadFile(dir / "back"), data) << n;
 
         ASSERT_TRUE(RunShell("cd " + Quote(dir.path()) + " && uuencode in.bin in.bin > peer.uu"));
         ASSERT_EQ(UudecodeFile(dir / "peer.uu", dir / "mine"), UUD_OK) << n;
-        EXPECT_EQ(ReadAll(dir / "mine"), data) << n;
+        EXPECT_EQ(ReadFile(dir / "mine"), data) << n;
 
         // The same with CR LF line ends, as stored in the article cache.
-        std::string crlf;
-        for (char c : ReadAll(dir / "peer.uu")) {
-            if (c == '\n')
-                crlf += '\r';
-            crlf += c;
-        }
-        WriteAll(dir / "peer.crlf", crlf);
+        WriteFile(dir / "peer.crlf", Crlf(ReadFile(dir / "peer.uu")));
         ASSERT_EQ(UudecodeFile(dir / "peer.crlf", dir / "mine2"), UUD_OK) << n;
-        EXPECT_EQ(ReadAll(dir / "mine2"), data) << n;
+        EXPECT_EQ(ReadFile(dir / "mine2"), data) << n;
     }
 }
 
@@ -136,26 +125,26 @@ TEST(TransferPeers, BinHexAgainstMacutils)
 {
     REQUIRE_PEER("binhex");
     REQUIRE_PEER("hexbin");
-    tctest::ScratchDir dir;
+    testutil::ScratchDir dir;
     for (size_t n : kSizes) {
         std::string data = Sample(n, static_cast<unsigned>(n) + 3);
-        WriteAll(dir / "f.bin", data);
+        WriteFile(dir / "f.bin", data);
         ASSERT_TRUE(BinHexEncodeFile(dir / "f.bin", dir / "ours.hqx"));
         std::filesystem::remove(dir / "f.bin.data");
         ASSERT_TRUE(RunShell("cd " + Quote(dir.path()) + " && hexbin -d ours.hqx 2>/dev/null")) << n;
-        EXPECT_EQ(ReadAll(dir / "f.bin.data"), data) << n;
+        EXPECT_EQ(ReadFile(dir / "f.bin.data"), data) << n;
 
         // The peer compresses runs; its introduction line differs from the
         // one the decoder looks for, so it is put back to the standard one.
         ASSERT_TRUE(RunShell("cd " + Quote(dir.path()) + " && binhex -d -t BINA -c '\?\?\?\?' f.bin > peer.hqx"));
-        std::string peer = ReadAll(dir / "peer.hqx");
+        std::string peer = ReadFile(dir / "peer.hqx");
         size_t lf = peer.find('\n');
         ASSERT_NE(lf, std::string::npos);
-        WriteAll(dir / "peer.hqx", "(This file must be converted with BinHex 4.0)" + peer.substr(lf));
+        WriteFile(dir / "peer.hqx", "(This file must be converted with BinHex 4.0)" + peer.substr(lf));
         auto h = BinHexDecodeFile(dir / "peer.hqx", 0, {}, dir / "mine");
         ASSERT_TRUE(h) << n;
         EXPECT_EQ(h->name, "f.bin");
         EXPECT_EQ(h->type, "BINA");
-        EXPECT_EQ(ReadAll(dir / "mine"), data) << n;
+        EXPECT_EQ(ReadFile(dir / "mine"), data) << n;
     }
 }
