@@ -314,7 +314,7 @@ TEST_F(DocFixture, ArticleBodyCountsAsReadOnlyWhenItArrivedOrIsGone)
             EXPECT_TRUE(busy && !offline);
         if (c.result == BodyFetch::Arrived) {
             EXPECT_EQ(ReadFile(file), "Subject: x\r\n\r\n..dot\r\n\x82\xa0\r\nbin\x1b\x0e\r\n" + lines + ".\r\n");
-            EXPECT_EQ(busyAndOffline.size(), 1u);
+            EXPECT_FALSE(busyAndOffline.empty()); // the network waits pump too
         }
         host.onPump = {};
         if (drop) {
