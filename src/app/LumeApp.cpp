@@ -2,7 +2,7 @@
 
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/LogWindow.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
@@ -14,6 +14,8 @@
 #include <filesystem>
 
 namespace app {
+
+namespace cmd = platform::cmd;
 
 using namespace ui;
 

@@ -6,7 +6,7 @@
 #include "platform/StringTable.h"
 #include "ui/ArticleDialogs.h"
 #include "ui/CArticleViewSearch.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/ConnectDialog.h"
 #include "ui/LogFontRecord.h"
 #include "ui/LumeDocument.h"
@@ -29,6 +29,8 @@
 #include <unistd.h>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 
 namespace {
 CArticleView::FontDialogHook g_fontHook;

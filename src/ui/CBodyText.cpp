@@ -1,6 +1,6 @@
 #include "ui/CBodyText.h"
 
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/EditContextMenu.h"
 #include "ui/SjisText.h"
 
@@ -15,6 +15,8 @@
 #include <algorithm>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 
 QColor ColourOf(message::Colour c)
 {

@@ -12,7 +12,7 @@
 #include "textcodec/JapaneseCodes.h"
 #include "ui/CBodyText.h"
 #include "ui/BodyPrint.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/EditContextMenu.h"
 #include "ui/LumeDocument.h"
 #include "ui/ProgressWindow.h"
@@ -46,6 +46,8 @@
 #include <fstream>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 
 namespace {
 

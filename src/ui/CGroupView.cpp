@@ -5,7 +5,7 @@
 #include "platform/StringTable.h"
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupViewFont.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/GroupDialogs.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
@@ -23,6 +23,8 @@
 #include <algorithm>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 
 namespace {
 

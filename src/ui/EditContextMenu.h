@@ -14,12 +14,6 @@ class QWidget;
 
 namespace ui {
 
-namespace editcmd {
-enum : unsigned {
-    Clear = 57632, Copy = 57634, Cut = 57635, Paste = 57637, SelectAll = 57642, Undo = 57643,
-};
-} // namespace editcmd
-
 // What the owner of an edit control sets after creating it.
 class EditMenuOwner {
 public:

@@ -2,7 +2,8 @@
 
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
+#include "platform/StringIds.h"
 #include "ui/ProgressWindow.h"
 #include "ui/RecentFiles.h"
 #include "ui/SjisText.h"
@@ -29,6 +30,8 @@
 #include <cstring>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 
 namespace {
 const char* const kMainWindow = "MainWindow";
@@ -364,10 +367,10 @@ void CMainFrame::CreateStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("bar59393"));
     bar->setFont(JapaneseFont());
-    QString text137 = LoadText(res::IndicatorGroup);
+    QString text137 = LoadText(platform::IDS_137);
     if (text137.isEmpty())
         text137 = QString(23, u' ');
-    QString text136 = LoadText(res::IndicatorLineCount);
+    QString text136 = LoadText(platform::IDS_136);
     if (text136.isEmpty())
         text136 = QString(13, u' ');
     indicator137_ = new QLabel(bar);

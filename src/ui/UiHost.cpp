@@ -1,6 +1,6 @@
 #include "ui/UiHost.h"
 
-#include "ui/CommandIds.h"
+#include "platform/StringIds.h"
 #include "ui/ProgressWindow.h"
 #include "ui/SjisText.h"
 
@@ -20,7 +20,7 @@ void SetMessageHook(MessageHook hook)
 
 QString AppTitle()
 {
-    const QString title = LoadText(res::AppTitle);
+    const QString title = LoadText(platform::IDS_57344);
     return title.isEmpty() ? QStringLiteral("Lumetra") : title;
 }
 

@@ -6,7 +6,7 @@
 #include "ui/ArticleDialogs.h"
 #include "ui/CArticleView.h"
 #include "ui/CArticleViewSearch.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/ConnectDialog.h"
 #include "ui/LogFontRecord.h"
 #include "ui/LumeDocument.h"
@@ -36,6 +36,8 @@
 #include <deque>
 #include <fstream>
 #include <memory>
+
+namespace cmd = platform::cmd;
 
 using namespace ui;
 
@@ -684,7 +686,7 @@ TEST(ArticlePaneInFrame, OnlineNextArticleAndTheContextMenu)
         ASSERT_NE(view, nullptr);
         EXPECT_EQ(document.PathName(), std::filesystem::path(config.toStdString()));
 
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        EXPECT_TRUE(lume.Router().Execute(cmd::Online));
         ASSERT_TRUE(document.Doc().IsConnected()) << (messages.empty() ? "" : messages.back().toStdString());
         EXPECT_EQ(view->TitleText(), QStringLiteral("(no articles.)"));
 
@@ -693,11 +695,11 @@ TEST(ArticlePaneInFrame, OnlineNextArticleAndTheContextMenu)
         doc.UpdateAllViews(nullptr, hint::Group);
         ASSERT_GT(view->List()->GetCount(), 3);
         EXPECT_EQ(view->List()->GetCurSel(), 0);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::NextArticle));
+        EXPECT_TRUE(lume.Router().Execute(cmd::NextArticle));
         EXPECT_EQ(view->List()->GetCurSel(), 1);
         lume.Frame()->ActivatePane(CMainFrame::ArticlePane);
-        EXPECT_TRUE(lume.Router().Query(ui::cmd::SkipThread).enabled);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::SkipThread));
+        EXPECT_TRUE(lume.Router().Query(cmd::SkipThread).enabled);
+        EXPECT_TRUE(lume.Router().Execute(cmd::SkipThread));
         EXPECT_EQ(view->List()->GetCurSel(), 3);
 
         QStringList items;

@@ -1,5 +1,6 @@
 // Offscreen tests of the edit controls and their context menu.
 
+#include "platform/CommandIds.h"
 #include "ui/CEditCtrl.h"
 
 #include <QAction>
@@ -16,6 +17,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+
+namespace cmd = platform::cmd;
 
 namespace {
 
@@ -174,31 +177,31 @@ void CheckCommands(QWidget* edit, const std::function<void(int, int)>& select, c
 {
     QClipboard* clipboard = QApplication::clipboard();
     select(2, 5);
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Cut));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditCut));
     EXPECT_EQ(text(), U(u"日本ト"));
     EXPECT_EQ(clipboard->text(), U(u"テキス"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Undo));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditUndo));
     EXPECT_EQ(text(), U(u"日本テキスト"));
     select(0, 2);
     clipboard->setText(U(u"英語"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Paste));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditPaste));
     EXPECT_EQ(text(), U(u"英語テキスト"));
     // Delete needs a selection and leaves the clipboard alone.
     select(2, 4);
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Clear));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditClear));
     select(1, 1);
-    EXPECT_FALSE(RunEditCommand(edit, editcmd::Clear));
+    EXPECT_FALSE(RunEditCommand(edit, cmd::EditClear));
     EXPECT_EQ(text(), U(u"英語スト"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::SelectAll));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditSelectAll));
     EXPECT_TRUE(EditStateOf(edit).hasSelection);
     EXPECT_FALSE(RunEditCommand(edit, 32811)) << "not an editing command";
     // Read-only: only copy and select all act.
     edit->setProperty("readOnly", true);
     select(0, 2);
-    for (unsigned id : {editcmd::Cut, editcmd::Clear, editcmd::Paste, editcmd::Undo})
+    for (unsigned id : {cmd::EditCut, cmd::EditClear, cmd::EditPaste, cmd::EditUndo})
         EXPECT_FALSE(RunEditCommand(edit, id)) << id;
     EXPECT_EQ(text(), U(u"英語スト"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Copy));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditCopy));
     EXPECT_EQ(clipboard->text(), U(u"英語"));
 }
 

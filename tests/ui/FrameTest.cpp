@@ -4,7 +4,7 @@
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/ConnectDialog.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ConfigDocument.h"
@@ -37,6 +37,8 @@
 #include <fstream>
 #include <thread>
 
+namespace cmd = platform::cmd;
+
 using namespace ui;
 using app::CLumeApp;
 
@@ -59,14 +61,14 @@ class RoutedDocument : public ConfigDocument {
 public:
     bool OnCommand(unsigned id) override
     {
-        if (id != ui::cmd::Online)
+        if (id != cmd::Online)
             return false;
         ++online;
         return true;
     }
     bool OnUpdateCommand(CmdUI& state) override
     {
-        if (state.id != ui::cmd::Online)
+        if (state.id != cmd::Online)
             return false;
         state.Enable(onlineEnabled);
         return true;
@@ -170,7 +172,7 @@ TEST_F(FrameTest, PaneSizesAndWindowRectangleSurviveARestart)
     Frame().InnerSplitter()->setSizes({170, 300});
     const int width = Frame().OuterSplitter()->sizes().value(0);
     const int height = Frame().InnerSplitter()->sizes().value(0);
-    ASSERT_TRUE(Router().Execute(ui::cmd::AppExit));
+    ASSERT_TRUE(Router().Execute(cmd::AppExit));
     EXPECT_FALSE(Frame().isVisible());
     Stop();
 
@@ -224,8 +226,8 @@ TEST_F(FrameTest, MissingRecentFileIsPrunedAndANewDocumentMade)
     EXPECT_TRUE(document.PathName().empty());
     EXPECT_EQ(lume->Recent().Count(), 0);
     EXPECT_EQ(registry->GetString("Recent File List", "File1"), "");
-    QAction* first = Router().Action(ui::cmd::FileMru1);
-    EXPECT_FALSE(Router().Query(ui::cmd::FileMru1).enabled);
+    QAction* first = Router().Action(cmd::FileMru1);
+    EXPECT_FALSE(Router().Query(cmd::FileMru1).enabled);
     EXPECT_TRUE(first->isVisible());
 }
 
@@ -243,11 +245,11 @@ TEST_F(FrameTest, MostRecentFileOpensAndKeepsItsPlace)
     EXPECT_EQ(QString::fromStdString(document.PathName().string()), kept);
     ASSERT_EQ(lume->Recent().Count(), 2);
     EXPECT_EQ(lume->Recent().At(1), older.toStdString());
-    EXPECT_EQ(Router().Action(ui::cmd::FileMru1)->text(), QStringLiteral("&1 ") + RecentFileList::Abbreviate(kept));
-    EXPECT_FALSE(Router().Action(ui::cmd::FileMru1 + 2)->isVisible());
+    EXPECT_EQ(Router().Action(cmd::FileMru1)->text(), QStringLiteral("&1 ") + RecentFileList::Abbreviate(kept));
+    EXPECT_FALSE(Router().Action(cmd::FileMru1 + 2)->isVisible());
 
     // Opening from the list moves the file to the top.
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileMru1 + 1));
+    ASSERT_TRUE(Router().Execute(cmd::FileMru1 + 1));
     EXPECT_EQ(QString::fromStdString(document.PathName().string()), older);
     Stop();
     platform::Registry after(registryPath);
@@ -299,28 +301,28 @@ TEST_F(FrameTest, MenusCarryTheirTextsAndKeys)
     EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"),
                                    QStringLiteral("ﾈｯﾄﾜｰｸ(&N)"), QStringLiteral("ｸﾞﾙｰﾌﾟ(&G)"),
                                    QStringLiteral("記事(&A)"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
-    EXPECT_EQ(Router().Action(ui::cmd::FileSave)->text(), QStringLiteral("上書き保存(&S)\tCtrl+S"));
-    EXPECT_EQ(Router().Action(ui::cmd::FindPrev)->text(), QStringLiteral("上候補(&P)\tShift+F3"));
-    EXPECT_EQ(Router().Action(ui::cmd::LogWindow)->text(), QStringLiteral("ログウインドウ(&L)"));
-    EXPECT_EQ(Router().Action(ui::cmd::EditSignatures)->text(), QStringLiteral("署名の編集(&I)..."));
-    EXPECT_EQ(Router().Action(ui::cmd::AppAbout)->text(), QStringLiteral("バージョン情報(&A)..."));
+    EXPECT_EQ(Router().Action(cmd::FileSave)->text(), QStringLiteral("上書き保存(&S)\tCtrl+S"));
+    EXPECT_EQ(Router().Action(cmd::FindPrev)->text(), QStringLiteral("上候補(&P)\tShift+F3"));
+    EXPECT_EQ(Router().Action(cmd::LogWindow)->text(), QStringLiteral("ログウインドウ(&L)"));
+    EXPECT_EQ(Router().Action(cmd::EditSignatures)->text(), QStringLiteral("署名の編集(&I)..."));
+    EXPECT_EQ(Router().Action(cmd::AppAbout)->text(), QStringLiteral("バージョン情報(&A)..."));
     // Tool tips and fly-by prompts are the two halves of the command's string.
-    EXPECT_EQ(Router().Action(ui::cmd::Online)->toolTip(), QStringLiteral("オンライン/オフライン"));
-    EXPECT_EQ(Router().Action(ui::cmd::Online)->statusTip(), QStringLiteral("サーバに接続し、またはサーバから切断します"));
+    EXPECT_EQ(Router().Action(cmd::Online)->toolTip(), QStringLiteral("オンライン/オフライン"));
+    EXPECT_EQ(Router().Action(cmd::Online)->statusTip(), QStringLiteral("サーバに接続し、またはサーバから切断します"));
 
     auto keys = [&](unsigned id) { return Router().Action(id)->shortcuts(); };
-    EXPECT_EQ(keys(ui::cmd::EditCopy), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+C")),
+    EXPECT_EQ(keys(cmd::EditCopy), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+C")),
                                                         QKeySequence(QStringLiteral("Ctrl+Ins"))}));
-    EXPECT_EQ(keys(ui::cmd::EditUndo), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Z")),
+    EXPECT_EQ(keys(cmd::EditUndo), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Z")),
                                                         QKeySequence(QStringLiteral("Alt+Backspace"))}));
-    EXPECT_EQ(keys(ui::cmd::PrevArticle), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Up")),
+    EXPECT_EQ(keys(cmd::PrevArticle), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Up")),
                                                            QKeySequence(QStringLiteral("Ctrl+Shift+Space"))}));
-    EXPECT_EQ(keys(ui::cmd::NextUnread), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Space"))});
-    EXPECT_EQ(keys(ui::cmd::PageForward), QList<QKeySequence>{QKeySequence(QStringLiteral("Space"))});
-    EXPECT_EQ(keys(ui::cmd::PageBackward), QList<QKeySequence>{QKeySequence(QStringLiteral("Shift+Space"))});
-    EXPECT_EQ(keys(ui::cmd::FindNext), QList<QKeySequence>{QKeySequence(QStringLiteral("F3"))});
-    EXPECT_TRUE(keys(ui::cmd::PrevPane).contains(QKeySequence(QStringLiteral("Shift+F6"))));
-    EXPECT_EQ(keys(ui::cmd::ContextHelp), QList<QKeySequence>{QKeySequence(QStringLiteral("Shift+F1"))});
+    EXPECT_EQ(keys(cmd::NextUnread), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Space"))});
+    EXPECT_EQ(keys(cmd::PageForward), QList<QKeySequence>{QKeySequence(QStringLiteral("Space"))});
+    EXPECT_EQ(keys(cmd::PageBackward), QList<QKeySequence>{QKeySequence(QStringLiteral("Shift+Space"))});
+    EXPECT_EQ(keys(cmd::FindNext), QList<QKeySequence>{QKeySequence(QStringLiteral("F3"))});
+    EXPECT_TRUE(keys(cmd::PrevPane).contains(QKeySequence(QStringLiteral("Shift+F6"))));
+    EXPECT_EQ(keys(cmd::ContextHelp), QList<QKeySequence>{QKeySequence(QStringLiteral("Shift+F1"))});
     // Every key a menu item names does what the item does.
     for (QAction* top : Frame().menuBar()->actions()) {
         std::vector<QMenu*> menus{top->menu()};
@@ -352,37 +354,37 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
     Start();
     document.showAll_ = false;
     document.showUnread_ = true;
-    CmdUI unread = Router().Query(ui::cmd::ShowUnreadGroups);
+    CmdUI unread = Router().Query(cmd::ShowUnreadGroups);
     EXPECT_TRUE(unread.enabled);
     EXPECT_TRUE(unread.checked);
     document.showAll_ = true;
-    EXPECT_FALSE(Router().Query(ui::cmd::ShowUnreadGroups).enabled);
-    EXPECT_TRUE(Router().Query(ui::cmd::ShowAllGroups).checked);
+    EXPECT_FALSE(Router().Query(cmd::ShowUnreadGroups).enabled);
+    EXPECT_TRUE(Router().Query(cmd::ShowAllGroups).checked);
 
     // Menus bring their items up to date as they open.
     QMenu* group = Frame().Menu(3);
     ASSERT_NE(group, nullptr);
     emit group->aboutToShow();
-    EXPECT_FALSE(Router().Action(ui::cmd::ShowUnreadGroups)->isEnabled());
-    EXPECT_TRUE(Router().Action(ui::cmd::ShowAllGroups)->isChecked());
+    EXPECT_FALSE(Router().Action(cmd::ShowUnreadGroups)->isEnabled());
+    EXPECT_TRUE(Router().Action(cmd::ShowAllGroups)->isChecked());
 
     // Nobody handles these yet: disabled, and running them does nothing.
-    EXPECT_FALSE(Router().Query(ui::cmd::Subscribe).enabled);
-    EXPECT_FALSE(Router().Execute(ui::cmd::Subscribe));
-    EXPECT_TRUE(Router().Query(ui::cmd::FileNew).enabled);
-    EXPECT_TRUE(Router().Query(ui::cmd::FileSaveAs).enabled);
+    EXPECT_FALSE(Router().Query(cmd::Subscribe).enabled);
+    EXPECT_FALSE(Router().Execute(cmd::Subscribe));
+    EXPECT_TRUE(Router().Query(cmd::FileNew).enabled);
+    EXPECT_TRUE(Router().Query(cmd::FileSaveAs).enabled);
 
     // The document gets its commands, and a disabled one is not run.
-    EXPECT_TRUE(Router().Execute(ui::cmd::Online));
+    EXPECT_TRUE(Router().Execute(cmd::Online));
     EXPECT_EQ(document.online, 1);
     document.onlineEnabled = false;
-    EXPECT_FALSE(Router().Execute(ui::cmd::Online));
+    EXPECT_FALSE(Router().Execute(cmd::Online));
     EXPECT_EQ(document.online, 1);
 
     // The tool bar follows on the idle timer.
-    EXPECT_TRUE(WaitFor([&] { return !Router().Action(ui::cmd::Online)->isEnabled(); }));
+    EXPECT_TRUE(WaitFor([&] { return !Router().Action(cmd::Online)->isEnabled(); }));
     document.onlineEnabled = true;
-    EXPECT_TRUE(WaitFor([&] { return Router().Action(ui::cmd::Online)->isEnabled(); }));
+    EXPECT_TRUE(WaitFor([&] { return Router().Action(cmd::Online)->isEnabled(); }));
 }
 
 TEST_F(FrameTest, TabCyclesThePanes)
@@ -390,7 +392,7 @@ TEST_F(FrameTest, TabCyclesThePanes)
     Start();
     Frame().activateWindow();
     Frame().ActivatePane(CMainFrame::GroupPane);
-    ASSERT_TRUE(Router().Execute(ui::cmd::NextPane));
+    ASSERT_TRUE(Router().Execute(cmd::NextPane));
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::ArticlePane));
     QTest::keyClick(&Frame(), Qt::Key_Tab);
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::BodyPane));
@@ -398,7 +400,7 @@ TEST_F(FrameTest, TabCyclesThePanes)
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::GroupPane));
     QTest::keyClick(&Frame(), Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::BodyPane));
-    ASSERT_TRUE(Router().Execute(ui::cmd::PrevPane));
+    ASSERT_TRUE(Router().Execute(cmd::PrevPane));
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::ArticlePane));
 }
 
@@ -452,19 +454,19 @@ TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
     // Modified again: New asks; Cancel keeps everything.
     document.SetModified(true);
     answer = WindowHost::Cancel;
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileNew));
+    ASSERT_TRUE(Router().Execute(cmd::FileNew));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.first(), QStringLiteral("saved.lum への変更を保存しますか?"));
     EXPECT_EQ(QString::fromStdString(document.PathName().string()), chosenFile);
 
     answer = WindowHost::No;
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileNew));
+    ASSERT_TRUE(Router().Execute(cmd::FileNew));
     EXPECT_TRUE(document.PathName().empty());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Lume - Lumetra"));
 
     // Open through the (stood-in) dialog.
     chosenFile = WriteFile("other.lum");
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileOpen));
+    ASSERT_TRUE(Router().Execute(cmd::FileOpen));
     EXPECT_EQ(openAsked, 1);
     EXPECT_EQ(QString::fromStdString(document.PathName().string()), chosenFile);
 }
@@ -500,12 +502,12 @@ TEST_F(FrameTest, LogWindowCommandTogglesAndChecks)
 {
     Start();
     EXPECT_FALSE(lume->Log()->isVisible());
-    EXPECT_FALSE(Router().Query(ui::cmd::LogWindow).checked);
-    ASSERT_TRUE(Router().Execute(ui::cmd::LogWindow));
+    EXPECT_FALSE(Router().Query(cmd::LogWindow).checked);
+    ASSERT_TRUE(Router().Execute(cmd::LogWindow));
     EXPECT_TRUE(lume->Log()->isVisible());
-    EXPECT_TRUE(Router().Query(ui::cmd::LogWindow).checked);
-    EXPECT_TRUE(Router().Action(ui::cmd::LogWindow)->isChecked());
-    ASSERT_TRUE(Router().Execute(ui::cmd::LogWindow));
+    EXPECT_TRUE(Router().Query(cmd::LogWindow).checked);
+    EXPECT_TRUE(Router().Action(cmd::LogWindow)->isChecked());
+    ASSERT_TRUE(Router().Execute(cmd::LogWindow));
     EXPECT_FALSE(lume->Log()->isVisible());
 }
 
@@ -523,7 +525,7 @@ TEST_F(FrameTest, AboutBoxShowsTheVersion)
             about->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/about.png"));
         static_cast<QDialog*>(about)->accept();
     });
-    ASSERT_TRUE(Router().Execute(ui::cmd::AppAbout));
+    ASSERT_TRUE(Router().Execute(cmd::AppAbout));
     EXPECT_EQ(title, QStringLiteral("バージョン情報"));
     EXPECT_EQ(text, QStringLiteral("Lumetra Version 1.0 (beta2)"));
 }
@@ -562,9 +564,9 @@ TEST(LumeDocumentFrame, OpensAndSavesARealConfiguration)
         ASSERT_TRUE(lume.InitInstance(path));
         EXPECT_EQ(document.Doc().Config().strNntpServer, "news.example.jp");
         EXPECT_EQ(lume.Frame()->windowTitle(), QStringLiteral("demo.lum - Lumetra"));
-        EXPECT_FALSE(lume.Router().Query(ui::cmd::ShowUnreadGroups).enabled);
+        EXPECT_FALSE(lume.Router().Query(cmd::ShowUnreadGroups).enabled);
         document.SetModified(true);
-        ASSERT_TRUE(lume.Router().Execute(ui::cmd::FileSave));
+        ASSERT_TRUE(lume.Router().Execute(cmd::FileSave));
         EXPECT_FALSE(document.IsModified());
         std::ifstream saved(path.toStdString(), std::ios::binary);
         const std::string content((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
@@ -583,7 +585,7 @@ public:
     using PlaceholderPane::PlaceholderPane;
     bool OnCommand(unsigned id) override
     {
-        if (id == ui::cmd::EditCopy) {
+        if (id == cmd::EditCopy) {
             ++copies;
             return true;
         }
@@ -591,15 +593,15 @@ public:
     }
     bool OnUpdateCommand(CmdUI& state) override
     {
-        return state.id == ui::cmd::EditCopy || PlaceholderPane::OnUpdateCommand(state);
+        return state.id == cmd::EditCopy || PlaceholderPane::OnUpdateCommand(state);
     }
     int copies = 0;
 };
 
 class CopyingDocument : public ConfigDocument {
 public:
-    bool OnCommand(unsigned id) override { return id == ui::cmd::EditCopy && ++copies; }
-    bool OnUpdateCommand(CmdUI& state) override { return state.id == ui::cmd::EditCopy; }
+    bool OnCommand(unsigned id) override { return id == cmd::EditCopy && ++copies; }
+    bool OnUpdateCommand(CmdUI& state) override { return state.id == cmd::EditCopy; }
     int copies = 0;
 };
 } // namespace
@@ -624,10 +626,10 @@ TEST(CommandRoute, ActivePaneFirstThenTheDocument)
         EXPECT_EQ(document.Views().size(), 3u);
 
         lume.Frame()->ActivatePane(CMainFrame::GroupPane);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::EditCopy));
+        EXPECT_TRUE(lume.Router().Execute(cmd::EditCopy));
         EXPECT_EQ(document.copies, 1);
         lume.Frame()->ActivatePane(CMainFrame::BodyPane);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::EditCopy));
+        EXPECT_TRUE(lume.Router().Execute(cmd::EditCopy));
         EXPECT_EQ(body->copies, 1);
         EXPECT_EQ(document.copies, 1);
 

@@ -7,7 +7,7 @@
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
 #include "ui/CGroupViewFont.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/GroupDialogs.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
@@ -33,6 +33,8 @@
 #include <map>
 #include <mutex>
 #include <thread>
+
+namespace cmd = platform::cmd;
 
 using namespace ui;
 
@@ -288,7 +290,7 @@ TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
     EXPECT_NE(RowOf("fj.comp"), -1);
 
     // Show all: unsubscribed groups use their stored state.
-    view_->OnCommand(ui::cmd::ShowAllGroups);
+    view_->OnCommand(cmd::ShowAllGroups);
     EXPECT_TRUE(Doc().Config().bShowAllGroup);
     EXPECT_EQ(Images("fj.test"), 11);  // 1..2, nothing read
     EXPECT_EQ(Images("local.test"), 13); // empty range
@@ -316,7 +318,7 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
     SelectOnly(RowOf("fj.comp"));
     Tree().SetRowSel(RowOf("local"), true);
     Tree().SetRowSel(RowOf("fj.test"), true);
-    ASSERT_TRUE(view_->OnCommand(ui::cmd::Unsubscribe));
+    ASSERT_TRUE(view_->OnCommand(cmd::Unsubscribe));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(path, QStringLiteral("fj.comp"));
     for (const char* name : {"fj.comp", "fj.comp.lang.c", "fj.comp.os", "fj.test", "local.japanese", "local.test"})
@@ -325,14 +327,14 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
     EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
 
     // Subscribing back with "only the selected group" on a parent node.
-    view_->OnCommand(ui::cmd::ShowAllGroups);
+    view_->OnCommand(cmd::ShowAllGroups);
     CGroupView::SetSubscribeHook([&](bool unsubscribe, const QString&, int& choice) {
         EXPECT_FALSE(unsubscribe);
         choice = 0;
         return int(QDialog::Accepted);
     });
     SelectOnly(RowOf("fj.comp"));
-    view_->OnCommand(ui::cmd::Subscribe);
+    view_->OnCommand(cmd::Subscribe);
     EXPECT_TRUE(Group("fj.comp").m_bSubscribed);
     EXPECT_FALSE(Group("fj.comp.os").m_bSubscribed);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
@@ -341,7 +343,7 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
     CGroupView::SetSubscribeHook([](bool, const QString&, int&) { return int(QDialog::Rejected); });
     SelectOnly(RowOf("local"));
     Tree().SetRowSel(RowOf("fj.comp.os"), true);
-    view_->OnCommand(ui::cmd::Subscribe);
+    view_->OnCommand(cmd::Subscribe);
     EXPECT_FALSE(Group("local.test").m_bSubscribed);
     EXPECT_TRUE(Group("fj.comp.os").m_bSubscribed);
     EXPECT_EQ(Images("fj.test"), 11); // still shown, unsubscribed with unread articles
@@ -354,23 +356,23 @@ TEST_F(GroupViewTest, ExpandAndCollapseCommands)
     view_->OnUpdate(nullptr, 8);
     const int fj = RowOf("fj");
     SelectOnly(fj);
-    view_->OnCommand(ui::cmd::Collapse);
+    view_->OnCommand(cmd::Collapse);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local", "    japanese", "    test"}));
-    view_->OnCommand(ui::cmd::ExpandOne);
+    view_->OnCommand(cmd::ExpandOne);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp", "    test", "  local",
                                                  "    japanese", "    test"}));
-    view_->OnCommand(ui::cmd::ExpandAll);
+    view_->OnCommand(cmd::ExpandAll);
     EXPECT_EQ(RowOf("fj.comp.lang.c"), fj + 3);
 
     // Collapse this level: every node of fj's depth loses its rows below.
     SelectOnly(RowOf("local"));
-    view_->OnCommand(ui::cmd::CollapseAll);
+    view_->OnCommand(cmd::CollapseAll);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local"}));
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{2});
     EXPECT_EQ(view_->Title().text(), QStringLiteral(" local"));
 
     CmdUI state;
-    state.id = ui::cmd::ExpandOne;
+    state.id = cmd::ExpandOne;
     Tree().SetRowSel(1, true);
     ASSERT_TRUE(view_->OnUpdateCommand(state));
     EXPECT_FALSE(state.enabled); // two rows selected
@@ -382,13 +384,13 @@ TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
     Doc().Config().bShowUnreadGroup = false;
     view_->OnUpdate(nullptr, 8);
     SelectOnly(RowOf("fj"));
-    view_->OnCommand(ui::cmd::Collapse);
+    view_->OnCommand(cmd::Collapse);
     SelectOnly(0);
     CGroupView::SetFindHook([](QString& text) {
         text = QStringLiteral("OS");
         return GroupFindDialog::kDown;
     });
-    view_->OnCommand(ui::cmd::Find);
+    view_->OnCommand(cmd::Find);
     EXPECT_EQ(view_->SearchText(), "os");
     const int os = RowOf("fj.comp.os");
     ASSERT_NE(os, -1);
@@ -400,13 +402,13 @@ TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
         text = QStringLiteral("COMP");
         return GroupFindDialog::kUp;
     });
-    view_->OnCommand(ui::cmd::Find);
+    view_->OnCommand(cmd::Find);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp.lang.c")});
-    view_->OnCommand(ui::cmd::FindPrev);
+    view_->OnCommand(cmd::FindPrev);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
-    view_->OnCommand(ui::cmd::FindPrev); // nothing above: unchanged
+    view_->OnCommand(cmd::FindPrev); // nothing above: unchanged
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
-    view_->OnCommand(ui::cmd::FindNext);
+    view_->OnCommand(cmd::FindNext);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp.lang.c")});
 }
 
@@ -544,7 +546,7 @@ TEST_F(GroupViewTest, FontIsStoredAsALogicalFontRecordAndComesBack)
         font = chosen;
         return true;
     });
-    view_->OnCommand(ui::cmd::Font);
+    view_->OnCommand(cmd::Font);
     std::vector<std::uint8_t> stored;
     ASSERT_EQ(registry_->GetBinary("GroupView", "lfFont", stored), 60u);
     EXPECT_EQ(stored[0], 0xF1); // -15
@@ -589,7 +591,7 @@ TEST_F(GroupViewTest, RealServerGroupsInBothShowModes)
     EXPECT_NE(RowOf("local.test"), -1);
     // Only subscribed groups with unread articles once show-all is off.
     Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bSubscribed = g.m_strName.rfind("local.", 0) == 0; });
-    view_->OnCommand(ui::cmd::ShowAllGroups);
+    view_->OnCommand(cmd::ShowAllGroups);
     EXPECT_LT(Tree().GetCount(), all);
     EXPECT_EQ(RowOf("fj"), -1);
     view_->grab().save(QStringLiteral("/tmp/groupview-inn.png"));
@@ -624,13 +626,13 @@ TEST(GroupViewFrame, GoingOnlineInTheMainWindowShowsTheServersGroups)
         EXPECT_EQ(pane->Tree().GetCount(), 1);
         lume.Frame()->resize(800, 560);
         lume.Frame()->show();
-        ASSERT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(lume.Router().Execute(cmd::Online));
         ASSERT_TRUE(WaitFor([&] { return document.Doc().IsConnected(); }));
         EXPECT_GT(pane->Tree().GetCount(), 4);
-        EXPECT_TRUE(lume.Router().Query(ui::cmd::Online).checked);
+        EXPECT_TRUE(lume.Router().Query(cmd::Online).checked);
         QApplication::processEvents();
         lume.Frame()->grab().save(QStringLiteral("/tmp/groupview-frame.png"));
-        lume.Router().Execute(ui::cmd::Online);
+        lume.Router().Execute(cmd::Online);
         EXPECT_EQ(pane->Tree().GetCount(), 1);
         document.SetModified(false);
         lume.Frame()->close();

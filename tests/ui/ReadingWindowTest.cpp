@@ -9,7 +9,7 @@
 #include "ui/CArticleView.h"
 #include "ui/CBodyText.h"
 #include "ui/CBodyView.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
 #include "ui/UiHost.h"
@@ -29,6 +29,8 @@
 #include <fstream>
 #include <sys/socket.h>
 #include <map>
+
+namespace cmd = platform::cmd;
 
 using namespace ui;
 
@@ -121,7 +123,7 @@ protected:
     void StartReadingFjTest()
     {
         Start();
-        ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
         OpenGroup("fj.test");
         ASSERT_EQ(Doc().m_nCurrentArticle, 1);
     }
@@ -160,7 +162,7 @@ TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
     EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
     if (!HaveServer())
         return;
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
     OpenGroup("fj.test");
     ASSERT_GT(Articles().List()->GetCount(), 10);
     EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
@@ -186,7 +188,7 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
         return 1;
     });
     lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Find));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Find));
     EXPECT_EQ(Doc().m_nCurrentArticle, 11);
     EXPECT_EQ(Body().Body()->textCursor().selectedText(), QStringLiteral("8 番目"));
     EXPECT_TRUE(Doc().ReadList().IsRead(11));
@@ -194,7 +196,7 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join(u'|').toStdString();
 
     // Find next: nothing further down; the search comes back to article 11.
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::FindNext));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::FindNext));
     EXPECT_EQ(Doc().m_nCurrentArticle, 11);
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_TRUE(messages_[0].contains(QStringLiteral("見つかりません"))) << messages_[0].toStdString();
@@ -208,7 +210,7 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
 
     // Cancelled while it arrives: shown as cancelled, still unread.
     CBodyView::SetProgressHook([](int) { return std::make_unique<CancellingProgress>(); });
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     EXPECT_EQ(Doc().m_nCurrentArticle, 2);
     EXPECT_FALSE(Doc().ReadList().IsRead(2));
     EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 2) << "the unread image stays";
@@ -216,8 +218,8 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
 
     // The connection stayed in step: the same article arrives next time.
     CBodyView::SetProgressHook({});
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::PrevArticle));
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::PrevArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     EXPECT_EQ(Doc().m_nCurrentArticle, 2);
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     EXPECT_TRUE(Doc().ReadList().IsRead(2));
@@ -225,7 +227,7 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
 
     // A broken connection: not read either.
     ::shutdown(Doc().Nntp().Tcp().Socket(), SHUT_RDWR);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     EXPECT_FALSE(Doc().ReadList().IsRead(Doc().m_nCurrentArticle));
 }
 
@@ -239,7 +241,7 @@ TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     // A short article: the page command at its end goes on to the next unread.
     lume_->Frame()->ActivatePane(CMainFrame::BodyPane);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::PageForward));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::PageForward));
     ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 3; }, 3000));
     EXPECT_TRUE(Doc().ReadList().IsRead(3));
 }
@@ -250,7 +252,7 @@ TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
         GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
     RealQuestions real;
     Start(3);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
     int asked = 0;
     std::function<void()> answer = [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
