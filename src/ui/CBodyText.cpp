@@ -274,6 +274,7 @@ void CBodyText::contextMenuEvent(QContextMenuEvent* event)
     EditMenuOwner owner;
     owner.SetExtraCommands({cmd::CopyAll, cmd::JumpUrl});
     owner.SetCommandTarget([this](unsigned id) { emit commandRequested(id); });
+    owner.SetDialogs(dialogs_);
     RunEditContextMenu(this, owner, EditStateOf(this), event->globalPos());
 }
 

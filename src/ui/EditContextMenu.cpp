@@ -1,6 +1,7 @@
 #include "ui/EditContextMenu.h"
 
 #include "platform/CommandIds.h"
+#include "ui/Dialogs.h"
 #include "ui/SjisText.h"
 
 #include "platform/StringTable.h"
@@ -40,11 +41,6 @@ const QAction* FindCommand(const QList<QAction*>& actions, unsigned id)
     return nullptr;
 }
 
-EditMenuExecHook& ExecHook()
-{
-    static EditMenuExecHook hook;
-    return hook;
-}
 
 const std::vector<unsigned>& StandardItems()
 {
@@ -124,17 +120,12 @@ void RunEditContextMenu(QWidget* control, const EditMenuOwner& owner, EditState 
     // The target may close the window that owns the control: copy it first.
     const EditMenuOwner::Target target = owner.CommandTarget();
     QPointer<QWidget> guard(control);
-    QAction* chosen = ExecHook() ? ExecHook()(menu, globalPos) : menu.exec(globalPos);
+    QAction* chosen = owner.MenuDialogs() ? owner.MenuDialogs()->ExecMenu(menu, globalPos) : menu.exec(globalPos);
     if (!chosen || !chosen->isEnabled() || !guard)
         return;
     const unsigned id = chosen->data().toUInt();
     if (id != 0)
         target(id);
-}
-
-void SetEditMenuExecHook(EditMenuExecHook hook)
-{
-    ExecHook() = std::move(hook);
 }
 
 EditState EditStateOf(const QWidget* edit)

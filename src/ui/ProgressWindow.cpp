@@ -3,6 +3,7 @@
 #include "ui/SjisText.h"
 #include "ui/WindowLock.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -12,7 +13,6 @@
 namespace ui {
 
 int ProgressWindow::openCount_ = 0;
-static QPointer<QWidget> g_mainWindow;
 
 namespace {
 // Closing through the title bar ends the window as Close() does.
@@ -62,8 +62,14 @@ int LockCount(const QWidget* window)
     return window ? window->property(kLockProperty).toInt() : 0;
 }
 
-void ProgressWindow::SetMainWindow(QWidget* window) { g_mainWindow = window; }
-QWidget* ProgressWindow::MainWindow() { return g_mainWindow; }
+QWidget* ProgressWindow::MainWindow()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("CMainFrame"))
+            return window;
+    }
+    return nullptr;
+}
 
 int ProgressWindow::Percent(long long position, long long total)
 {
@@ -73,7 +79,7 @@ int ProgressWindow::Percent(long long position, long long total)
 }
 
 ProgressWindow::ProgressWindow(int delayMs, QWidget* mainWindow)
-    : delayMs_(delayMs), main_(mainWindow ? mainWindow : g_mainWindow.data())
+    : delayMs_(delayMs), main_(mainWindow)
 {
     timer_.setSingleShot(false);
     connect(&timer_, &QTimer::timeout, this, &ProgressWindow::Tick);

@@ -3,7 +3,9 @@
 // Cancel. It appears only after its delay; while any such window is open the
 // main window is disabled.
 
-#include "ui/DocumentHost.h"
+#include "news/DocumentHost.h"
+
+#include <string>
 
 #include <QDialog>
 #include <QPointer>
@@ -14,6 +16,14 @@ class QProgressBar;
 class QPushButton;
 
 namespace ui {
+
+// The body fetch's progress, which also takes a literal title.
+class Progress : public DocumentProgress {
+public:
+    using DocumentProgress::Open;
+    // title is Shift_JIS; an empty title keeps the window's own.
+    virtual bool Open(const std::string& title) = 0;
+};
 
 class ProgressWindow : public QObject, public Progress {
     Q_OBJECT
@@ -31,8 +41,7 @@ public:
 
     // Windows open now, across all callers.
     static int OpenCount() { return openCount_; }
-    // The window the progress windows disable (the main frame).
-    static void SetMainWindow(QWidget* window);
+    // The main frame, for a caller that was not given it.
     static QWidget* MainWindow();
 
     QDialog* dialog() const { return dialog_; }

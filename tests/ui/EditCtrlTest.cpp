@@ -3,6 +3,8 @@
 #include "platform/CommandIds.h"
 #include "ui/CEditCtrl.h"
 
+#include "ScriptedDialogs.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -29,9 +31,9 @@ QString U(const char16_t* text) { return QString::fromUtf16(text); }
 // Stands in for the popup: records the items (id 0 = separator) and where it
 // opened, then picks the item with id choose.
 struct MenuScript {
-    explicit MenuScript(unsigned choose = 0)
+    explicit MenuScript(ScriptedDialogs& dialogs, unsigned choose = 0) : dialogs_(dialogs)
     {
-        SetEditMenuExecHook([this, choose](QMenu& menu, const QPoint& pos) -> QAction* {
+        dialogs_.contextMenu = [this, choose](QMenu& menu, const QPoint& pos) -> QAction* {
             ++shown;
             where = pos;
             ids.clear();
@@ -45,9 +47,10 @@ struct MenuScript {
                     chosen = a;
             }
             return chosen;
-        });
+        };
     }
-    ~MenuScript() { SetEditMenuExecHook({}); }
+    ~MenuScript() { dialogs_.contextMenu = {}; }
+    ScriptedDialogs& dialogs_;
     int shown = 0;
     QPoint where;
     std::vector<unsigned> ids;
@@ -64,11 +67,15 @@ protected:
         for (QWidget* w : std::initializer_list<QWidget*>{first = new QLineEdit, field = new CEditCtrl,
                                                           body = new CPlainEditCtrl, rich = new CMultiEditCtrl})
             layout->addWidget(w);
+        field->SetDialogs(&dialogs);
+        body->SetDialogs(&dialogs);
+        rich->SetDialogs(&dialogs);
         window->resize(360, 300);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
+    ScriptedDialogs dialogs;
     std::unique_ptr<QWidget> window;
     QLineEdit* first = nullptr;
     CEditCtrl* field = nullptr;
@@ -81,7 +88,7 @@ TEST_F(EditCtrlTest, MenuItemsAndTheirTexts)
     std::vector<unsigned> received;
     field->SetCommandTarget([&](unsigned id) { received.push_back(id); });
     field->SetExtraCommands({32811, 32816});
-    MenuScript script;
+    MenuScript script(dialogs);
     QTest::mouseClick(field, Qt::RightButton, {}, QPoint(20, 5));
     const std::vector<unsigned> ids = {57643, 0, 57635, 57634, 57637, 57632, 0, 57642, 0, 32811, 32816};
     EXPECT_EQ(script.ids, ids);
@@ -125,7 +132,7 @@ TEST_F(EditCtrlTest, MenuItemsAndTheirTexts)
 TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
 {
     {
-        MenuScript script(57642);
+        MenuScript script(dialogs, 57642);
         QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
         EXPECT_EQ(script.shown, 0) << "no target, no menu";
     }
@@ -135,7 +142,7 @@ TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
     field->setCursorPosition(2);
     {
         // No selection: cut, copy and delete are off; a disabled pick is dropped.
-        MenuScript script(57635);
+        MenuScript script(dialogs, 57635);
         QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
         ASSERT_EQ(script.shown, 1);
         EXPECT_EQ(script.where, field->mapToGlobal(QPoint(30, 8)));
@@ -146,7 +153,7 @@ TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
     }
     field->setSelection(0, 3);
     {
-        MenuScript script(57634);
+        MenuScript script(dialogs, 57634);
         QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
         EXPECT_TRUE(script.enabled[57635]);
     }
@@ -162,7 +169,7 @@ TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
     cursor.setPosition(6);
     cursor.setPosition(28, QTextCursor::KeepAnchor);
     rich->setTextCursor(cursor);
-    MenuScript script(32811);
+    MenuScript script(dialogs, 32811);
     QTest::mouseClick(rich->viewport(), Qt::RightButton, {}, QPoint(40, 20));
     EXPECT_EQ(script.where, rich->viewport()->mapToGlobal(QPoint(40, 20)));
     const std::map<unsigned, bool> expected = {{0, true},      {57643, false}, {57635, false}, {57634, true},

@@ -12,8 +12,7 @@
 #include "platform/CommandIds.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
-#include "ui/UiHost.h"
-#include "QuietQuestions.h"
+#include "ScriptedDialogs.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -83,25 +82,18 @@ protected:
         port_ = std::getenv("LUMETRA_TEST_NNTP_PORT");
         ASSERT_TRUE(dir_.isValid());
         registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
-        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
-            messages_ << text;
-            return int(WindowHost::No);
-        });
-        app::InstallPanes(*registry_);
+        dialogs_.answer = IDNO;
     }
     void TearDown() override
     {
         if (lume_) {
-            document_->SetModified(false);
+            Doc().SetModifiedFlag(false);
             lume_->Frame()->close();
             lume_->ExitInstance();
         }
         lume_.reset();
         document_.reset();
-        CMainFrame::SetPaneFactory({});
         CBodyView::SetProgressHook({});
-        ArticleSearchDialog::SetHook({});
-        SetMessageHook({});
     }
     bool HaveServer() const { return host_ && port_; }
     // Starts the window on a configuration reading at most limit articles.
@@ -112,8 +104,9 @@ protected:
             << "[config]\r\nnNntpPort=" << (port_ ? port_ : "119") << "\r\nstrNntpServer="
             << (host_ ? host_ : "127.0.0.1") << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << limit
             << "\r\nbShowOldArticle=YES\r\nbShowAllGroup=YES\r\n";
-        document_ = std::make_unique<LumeDocument>(registry_.get());
-        lume_ = std::make_unique<app::CLumeApp>(*registry_, *document_);
+        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
+        lume_ = std::make_unique<app::CLumeApp>(*registry_, *document_, dialogs_,
+                                                app::MakePanes(*document_, *registry_, dialogs_));
         ASSERT_TRUE(lume_->InitInstance(config));
         lume_->Frame()->resize(900, 640);
         lume_->Frame()->show();
@@ -149,10 +142,10 @@ protected:
     const char* host_ = nullptr;
     const char* port_ = nullptr;
     QTemporaryDir dir_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<platform::Registry> registry_;
     std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<app::CLumeApp> lume_;
-    QStringList messages_;
 };
 
 TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
@@ -183,23 +176,23 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
 
     // Find across bodies from the article list: the walk stops at the first
     // body holding the text, selects it there, and only that one is marked.
-    ArticleSearchDialog::SetHook([](ArticleSearchDialog::Request& r) {
+    dialogs_.search = [](ArticleSearchDialog::Request& r) {
         r.text = "8 \x94\xd4\x96\xda"; // "8 番目" in Shift_JIS
-        return 1;
-    });
+        return IDOK;
+    };
     lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
     ASSERT_TRUE(lume_->Router().Execute(cmd::Find));
     EXPECT_EQ(Doc().m_nCurrentArticle, 11);
     EXPECT_EQ(Body().Body()->textCursor().selectedText(), QStringLiteral("8 番目"));
     EXPECT_TRUE(Doc().ReadList().IsRead(11));
     EXPECT_FALSE(Doc().ReadList().IsRead(7)) << "walked past, never shown to the reader";
-    EXPECT_TRUE(messages_.isEmpty()) << messages_.join(u'|').toStdString();
+    EXPECT_TRUE(dialogs_.messages.isEmpty()) << dialogs_.messages.join(u'|').toStdString();
 
     // Find next: nothing further down; the search comes back to article 11.
     ASSERT_TRUE(lume_->Router().Execute(cmd::FindNext));
     EXPECT_EQ(Doc().m_nCurrentArticle, 11);
-    ASSERT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(messages_[0].contains(QStringLiteral("見つかりません"))) << messages_[0].toStdString();
+    ASSERT_EQ(dialogs_.messages.size(), 1);
+    EXPECT_TRUE(dialogs_.messages[0].contains(QStringLiteral("見つかりません"))) << dialogs_.messages[0].toStdString();
 }
 
 TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
@@ -250,7 +243,7 @@ TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
 {
     if (!HaveServer())
         GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
-    RealQuestions real;
+    dialogs_.readLimit = [](int& count) { return ui::QtDialogs().AskReadLimit(nullptr, count); };
     Start(3);
     ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
     int asked = 0;
