@@ -95,7 +95,7 @@ bool CLumeApp::InitInstance(const QString& commandLine)
 
 void CLumeApp::ListenForHandOffs(SingleInstance* instance)
 {
-    connect(instance, &SingleInstance::openRequested, this, [this](const QString& path) {
+    connect(instance, &SingleInstance::OpenRequested, this, [this](const QString& path) {
         if (!frame_)
             return;
         frame_->raise();

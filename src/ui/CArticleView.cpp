@@ -63,7 +63,7 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs&
     header_->SetColumnWidth(0, 50);
     header_->SetColumnWidth(1, 100);
     header_->SetColumnWidth(2, 100);
-    connect(header_, &CColumnHeader::columnWidthsChanged, this, &CArticleView::ColumnWidthsChanged);
+    connect(header_, &CColumnHeader::ColumnWidthsChanged, this, &CArticleView::ColumnWidthsChanged);
 
     list_ = new CArticleListBox(this);
     list_->setObjectName(QStringLiteral("ctl%1").arg(kListId));
@@ -670,7 +670,7 @@ bool CArticleView::StartConnect(const std::string& host, int port)
     connect_ = dialog;
     connectDone_ = false;
     connectSocket_ = -1;
-    connect(dialog, &CConnectDialog::finished, this, &CArticleView::OnConnectMessage, Qt::QueuedConnection);
+    connect(dialog, &CConnectDialog::Finished, this, &CArticleView::OnConnectMessage, Qt::QueuedConnection);
     if (!dialog->Start(host, port, true)) {
         connect_ = nullptr;
         delete dialog;
@@ -693,10 +693,10 @@ void CArticleView::OnConnectMessage(bool success)
     if (connectWaiting_) {
         // The document waits in ConnectServer and carries on from there.
         connectSocket_ = socket;
-        emit connectEnded();
+        emit ConnectEnded();
         return;
     }
-    emit connectEnded();
+    emit ConnectEnded();
     // On failure the dialog has reported. The document reads the greeting
     // ("Connect Error!! %d:%s" and offline when it fails), then the group
     // list, and tells the panes with hint 14.
@@ -711,7 +711,7 @@ int CArticleView::ConnectServer(const std::string& host, int port)
     connectWaiting_ = true;
     if (!connectDone_) {
         QEventLoop loop;
-        connect(this, &CArticleView::connectEnded, &loop, &QEventLoop::quit);
+        connect(this, &CArticleView::ConnectEnded, &loop, &QEventLoop::quit);
         loop.exec();
     }
     connectWaiting_ = false;

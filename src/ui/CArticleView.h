@@ -78,7 +78,7 @@ public:
 
 signals:
     // The connect dialog has ended (WM_USER+103).
-    void connectEnded();
+    void ConnectEnded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -251,7 +251,7 @@ void CBodyText::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::MiddleButton) {
         setFocus();
-        emit middleClicked();
+        emit MiddleClicked();
         return;
     }
     QTextEdit::mousePressEvent(event);
@@ -262,7 +262,7 @@ void CBodyText::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton) {
         const QString url = UrlAt(event->position().toPoint());
         if (!url.isEmpty()) {
-            emit urlActivated(url);
+            emit UrlActivated(url);
             return;
         }
     }
@@ -273,7 +273,7 @@ void CBodyText::contextMenuEvent(QContextMenuEvent* event)
 {
     EditMenuOwner owner;
     owner.SetExtraCommands({cmd::CopyAll, cmd::JumpUrl});
-    owner.SetCommandTarget([this](unsigned id) { emit commandRequested(id); });
+    owner.SetCommandTarget([this](unsigned id) { emit CommandRequested(id); });
     owner.SetDialogs(dialogs_);
     RunEditContextMenu(this, owner, EditStateOf(this), event->globalPos());
 }

@@ -46,9 +46,9 @@ public:
     const std::vector<QString>& Urls() const { return urlTexts_; }
 
 signals:
-    void urlActivated(const QString& url);
-    void middleClicked();
-    void commandRequested(unsigned id);
+    void UrlActivated(const QString& url);
+    void MiddleClicked();
+    void CommandRequested(unsigned id);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

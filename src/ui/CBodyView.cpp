@@ -192,11 +192,11 @@ CBodyView::CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialo
     list_->setUniformItemSizes(true);
     list_->hide();
 
-    connect(body_, &CBodyText::urlActivated, this, [this](const QString& url) {
+    connect(body_, &CBodyText::UrlActivated, this, [this](const QString& url) {
         integration::OpenUrl(mainWindow_ ? mainWindow_ : window(), url);
     });
-    connect(body_, &CBodyText::middleClicked, this, [this] { doc_.OnCommand(cmd::NextUnread); });
-    connect(body_, &CBodyText::commandRequested, this, [this](unsigned id) { OnCommand(id); });
+    connect(body_, &CBodyText::MiddleClicked, this, [this] { doc_.OnCommand(cmd::NextUnread); });
+    connect(body_, &CBodyText::CommandRequested, this, [this](unsigned id) { OnCommand(id); });
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { OpenSelectedAttachment(false); });
 
     doc_.AddView(this);

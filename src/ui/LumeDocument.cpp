@@ -98,7 +98,7 @@ int NewsHost::ConnectServer(const std::string& server, int port)
         return -1;
     QEventLoop loop;
     bool connected = false;
-    QObject::connect(&dialog, &CConnectDialog::finished, &loop, [&](bool ok) {
+    QObject::connect(&dialog, &CConnectDialog::Finished, &loop, [&](bool ok) {
         connected = ok;
         loop.quit();
     });

@@ -44,7 +44,7 @@ public:
     // The main frame, for a caller that was not given it.
     static QWidget* MainWindow();
 
-    QDialog* dialog() const { return dialog_; }
+    QDialog* Dialog() const { return dialog_; }
     // Percentage shown for a position of total (0 when total is not positive).
     static int Percent(long long position, long long total);
 

@@ -618,7 +618,7 @@ TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
     EXPECT_EQ(view_->List()->ColumnWidth(0), CArticleView::kDefaultSubjectWidth);
     view_->Header()->SetColumnWidth(0, 230);
     view_->Header()->SetColumnWidth(1, 61);
-    emit view_->Header()->columnWidthsChanged();
+    emit view_->Header()->ColumnWidthsChanged();
     EXPECT_EQ(view_->List()->ColumnWidth(0), 230);
     EXPECT_EQ(registry_->GetInt("ArticleView", "ColumnWidth0", 0), 230);
     EXPECT_EQ(registry_->GetInt("ArticleView", "ColumnWidth1", 0), 61);
