@@ -2,11 +2,11 @@
 
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
+#include "ui/Dialogs.h"
 #include "ui/LogWindow.h"
-#include "ui/MainFrame.h"
+#include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
-#include "ui/UiHost.h"
 
 #include <QApplication>
 
@@ -15,10 +15,13 @@
 
 namespace app {
 
+namespace cmd = platform::cmd;
+
 using namespace ui;
 
-CLumeApp::CLumeApp(platform::Registry& registry, UiDocument& document, QObject* parent)
-    : QObject(parent), registry_(registry), document_(document)
+CLumeApp::CLumeApp(platform::Registry& registry, LumeDocument& document, Dialogs& dialogs,
+                   CMainFrame::PaneFactory panes, QObject* parent)
+    : QObject(parent), registry_(registry), document_(document), dialogs_(dialogs), panes_(std::move(panes))
 {
     router_.SetChain([this] { return Chain(); });
     connect(&idle_, &QTimer::timeout, this, &CLumeApp::OnIdle);
@@ -36,7 +39,7 @@ std::vector<CommandTarget*> CLumeApp::Chain()
 {
     std::vector<CommandTarget*> chain;
     if (frame_) {
-        if (CView* view = frame_->ActiveView())
+        if (FramePane* view = frame_->ActiveView())
             chain.push_back(view);
     }
     chain.push_back(&document_);
@@ -46,13 +49,6 @@ std::vector<CommandTarget*> CLumeApp::Chain()
     }
     chain.push_back(this);
     return chain;
-}
-
-WindowHost& CLumeApp::Host()
-{
-    if (!host_)
-        host_ = std::make_unique<QtWindowHost>(frame_.get());
-    return *host_;
 }
 
 QString CLumeApp::FileFromCommandLine(const QString& commandLine)
@@ -76,12 +72,11 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     recent_.Load(registry_);
     ctl3d_ = 1;
 
-    frame_ = std::make_unique<CMainFrame>(router_, document_, registry_, recent_);
+    frame_ = std::make_unique<CMainFrame>(router_, document_, registry_, recent_, dialogs_, panes_);
     frame_->SetCloseQuery([this] { return QueryCloseCompose(); });
     frame_->SetBusyTest([this] { return compose_ && compose_->IsPosting(); });
     frame_->SetComposeClosedHandler([this] { compose_ = nullptr; });
     log_ = std::make_unique<LogWindow>(frame_.get());
-    host_.reset();
 
     QString file = FileFromCommandLine(commandLine);
     if (file.isEmpty() && recent_.Count() > 0)
@@ -100,7 +95,7 @@ bool CLumeApp::InitInstance(const QString& commandLine)
 
 void CLumeApp::ListenForHandOffs(SingleInstance* instance)
 {
-    connect(instance, &SingleInstance::openRequested, this, [this](const QString& path) {
+    connect(instance, &SingleInstance::OpenRequested, this, [this](const QString& path) {
         if (!frame_)
             return;
         frame_->raise();
@@ -180,8 +175,8 @@ bool CLumeApp::OnCommand(unsigned id)
                 std::error_code error;
                 if (!std::filesystem::exists(std::filesystem::path(path.toStdString()), error)) {
                     recent_.Remove(index);
-                    ShowMessage(frame_.get(), QStringLiteral("%1 を開けませんでした。").arg(path),
-                                WindowHost::Icon::Error);
+                    dialogs_.Message(frame_.get(), QStringLiteral("%1 を開けませんでした。").arg(path),
+                                     MessageIcon::Stop);
                     return true;
                 }
                 frame_->OpenDocumentFile(path);

@@ -4,7 +4,7 @@
 // saved when it ends.
 
 #include "ui/CommandRouter.h"
-#include "ui/DocumentHost.h"
+#include "ui/MainFrame.h"
 #include "ui/RecentFiles.h"
 
 #include <QObject>
@@ -14,17 +14,30 @@
 #include <memory>
 
 namespace platform { class Registry; }
-namespace ui { class CMainFrame; class LogWindow; class QtWindowHost; }
+namespace ui { class Dialogs; class LogWindow; class LumeDocument; }
 
 namespace app {
 
 class SingleInstance;
 
+// The compose window as the application sees it (it lives elsewhere).
+class ComposeLink {
+public:
+    virtual ~ComposeLink() = default;
+    // Asks the user as the window's own close would; false keeps it open.
+    virtual bool QueryClose() = 0;
+    virtual bool IsPosting() const = 0;
+    virtual void Destroy() = 0;
+    virtual void UpdateCommandStates() = 0;
+};
+
 class CLumeApp : public QObject, public ui::CommandTarget {
     Q_OBJECT
 public:
-    // document: the configuration document; the app does not own it.
-    CLumeApp(platform::Registry& registry, ui::UiDocument& document, QObject* parent = nullptr);
+    // The app owns none of these; the frame it makes gets the dialogs and
+    // its panes from panes.
+    CLumeApp(platform::Registry& registry, ui::LumeDocument& document, ui::Dialogs& dialogs,
+             ui::CMainFrame::PaneFactory panes, QObject* parent = nullptr);
     ~CLumeApp() override;
 
     // The start-up steps; commandLine is the raw command line after the
@@ -45,11 +58,10 @@ public:
     ui::LogWindow* Log() const { return log_.get(); }
     ui::CommandRouter& Router() { return router_; }
     ui::RecentFileList& Recent() { return recent_; }
-    ui::WindowHost& Host();
     int Ctl3d() const { return ctl3d_; }
 
-    void SetComposeWindow(ui::ComposeLink* compose) { compose_ = compose; }
-    ui::ComposeLink* ComposeWindow() const { return compose_; }
+    void SetComposeWindow(ComposeLink* compose) { compose_ = compose; }
+    ComposeLink* ComposeWindow() const { return compose_; }
 
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(ui::CmdUI& state) override;
@@ -59,13 +71,14 @@ private:
     bool QueryCloseCompose();
 
     platform::Registry& registry_;
-    ui::UiDocument& document_;
+    ui::LumeDocument& document_;
+    ui::Dialogs& dialogs_;
+    ui::CMainFrame::PaneFactory panes_;
     ui::CommandRouter router_;
     ui::RecentFileList recent_;
     std::unique_ptr<ui::CMainFrame> frame_;
     std::unique_ptr<ui::LogWindow> log_;
-    std::unique_ptr<ui::QtWindowHost> host_;
-    ui::ComposeLink* compose_ = nullptr;
+    ComposeLink* compose_ = nullptr;
     QTimer idle_;
     int ctl3d_ = 0;
 };

@@ -4,29 +4,32 @@
 #include "ui/CBodyView.h"
 #include "ui/CGroupView.h"
 #include "ui/LumeDocument.h"
-#include "ui/MainFrame.h"
+
+#include <QPointer>
 
 namespace app {
 
-void InstallPanes(platform::Registry& registry)
+ui::CMainFrame::PaneFactory MakePanes(ui::LumeDocument& document, platform::Registry& registry, ui::Dialogs& dialogs)
 {
-    ui::CMainFrame::SetPaneFactory([&registry](int index, ui::UiDocument& document, ui::CMainFrame& frame) -> QWidget* {
-        auto* doc = dynamic_cast<ui::LumeDocument*>(&document);
-        if (!doc)
-            return nullptr;
-        doc->Host().SetForwarder([&frame](::DocumentHost::Pane pane, unsigned id) {
-            const int i = pane == ::DocumentHost::Pane::Body ? ui::CMainFrame::BodyPane : ui::CMainFrame::ArticlePane;
-            if (ui::CView* view = frame.View(i))
-                view->OnCommand(id);
-        });
+    return [&document, &registry, &dialogs](int index, ui::CMainFrame& frame) -> ui::FramePane* {
+        CLumeDoc& doc = document.Doc();
         if (index == ui::CMainFrame::GroupPane)
-            return new ui::CGroupView(*doc, registry, &frame);
-        if (index == ui::CMainFrame::ArticlePane)
-            return ui::MakeArticleView(*doc, frame, registry);
-        if (index == ui::CMainFrame::BodyPane)
-            return new ui::CBodyView(*doc, registry, &frame);
-        return nullptr;
-    });
+            return new ui::CGroupView(doc, registry, dialogs, &frame);
+        if (index == ui::CMainFrame::ArticlePane) {
+            auto* view = new ui::CArticleView(doc, registry, dialogs, &frame);
+            QPointer<ui::CArticleView> guard(view);
+            document.Host().SetConnectStep([guard](const std::string& server, int port) {
+                return guard ? guard->ConnectServer(server, port) : -1;
+            });
+            return view;
+        }
+        auto* view = new ui::CBodyView(doc, registry, dialogs, &frame);
+        QPointer<ui::CBodyView> guard(view);
+        document.Host().SetShownArticle([guard](std::string& header, std::string& displayed) {
+            return guard && guard->ShownArticle(header, displayed);
+        });
+        return view;
+    };
 }
 
 } // namespace app

@@ -1,9 +1,13 @@
 #pragma once
-// The real panes of the main window, in place of the placeholders.
+// The real panes of the main window.
+
+#include "ui/MainFrame.h"
+
 namespace platform { class Registry; }
+namespace ui { class Dialogs; class LumeDocument; }
 
 namespace app {
 
-void InstallPanes(platform::Registry& registry);
+ui::CMainFrame::PaneFactory MakePanes(ui::LumeDocument& document, platform::Registry& registry, ui::Dialogs& dialogs);
 
 } // namespace app

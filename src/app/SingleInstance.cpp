@@ -49,7 +49,7 @@ bool SingleInstance::Listen()
                 const QString path = QString::fromUtf8(socket->readLine()).trimmed();
                 socket->write("ok\n");
                 socket->flush();
-                emit openRequested(path);
+                emit OpenRequested(path);
             });
         }
     });

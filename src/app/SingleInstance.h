@@ -23,7 +23,7 @@ public:
     bool Listen();
 
 signals:
-    void openRequested(const QString& path);
+    void OpenRequested(const QString& path);
 
 private:
     QString name_;

@@ -3,10 +3,9 @@
 #include "app/PaneFactory.h"
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
-#include "ui/MainFrame.h"
+#include "ui/Dialogs.h"
 #include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
-#include "ui/UiHost.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -40,12 +39,12 @@ int main(int argc, char** argv)
         return 0;
     instance.Listen();
 
-    ui::LumeDocument document(&platform::Registry::User());
-    app::InstallPanes(platform::Registry::User());
-    app::CLumeApp lume(platform::Registry::User(), document);
+    platform::Registry& registry = platform::Registry::User();
+    ui::QtDialogs dialogs;
+    ui::LumeDocument document(dialogs, &registry);
+    app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
     if (!lume.InitInstance(commandLine))
         return 1;
-    document.Host().SetWindow(static_cast<QWidget*>(lume.Frame()));
     lume.ListenForHandOffs(&instance);
     const int result = QApplication::exec();
     lume.ExitInstance();

@@ -10,15 +10,6 @@
 #include <QVBoxLayout>
 
 namespace integration {
-namespace {
-
-UrlDialogHook& Hook()
-{
-    static UrlDialogHook hook;
-    return hook;
-}
-
-} // namespace
 
 CUrlDialog::CUrlDialog(const QString& initial, QWidget* parent) : QDialog(parent)
 {
@@ -67,27 +58,25 @@ QString CompleteUrl(const QString& typed)
     return typed;
 }
 
-std::optional<QString> UrlToOpen(QWidget* parent, const QString& selection)
+std::optional<QString> AskUrl(QWidget* parent, const QString& initial)
 {
-    if (!selection.isEmpty() && selection.contains(QLatin1String("://")))
-        return selection;
-    CUrlDialog dialog(selection, parent);
-    if (Hook())
-        return Hook()(dialog);
+    CUrlDialog dialog(initial, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Url();
 }
 
-bool JumpToUrl(QWidget* mainWindow, const QString& selection)
+std::optional<QString> UrlToOpen(QWidget* parent, const QString& selection, const UrlAsker& ask)
 {
-    const std::optional<QString> url = UrlToOpen(mainWindow, selection);
-    return url && OpenUrl(mainWindow, *url);
+    if (!selection.isEmpty() && selection.contains(QLatin1String("://")))
+        return selection;
+    return ask(parent, selection);
 }
 
-void SetUrlDialogHook(UrlDialogHook hook)
+bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask)
 {
-    Hook() = std::move(hook);
+    const std::optional<QString> url = UrlToOpen(mainWindow, selection, ask);
+    return url && OpenUrl(mainWindow, *url);
 }
 
 } // namespace integration

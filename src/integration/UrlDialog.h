@@ -30,14 +30,14 @@ private:
 // The prefixes are matched case-sensitively: "WWW." stays as typed.
 QString CompleteUrl(const QString& typed);
 
-// The selection when it holds "://", else what the user gives dialog 113
-// (pre-filled with the selection); nothing when the dialog is cancelled.
-std::optional<QString> UrlToOpen(QWidget* parent, const QString& selection);
-// UrlToOpen, then the hand-off to the browser; false when cancelled or failed.
-bool JumpToUrl(QWidget* mainWindow, const QString& selection);
+// Runs dialog 113 pre-filled with initial: the accepted URL or nothing.
+std::optional<QString> AskUrl(QWidget* parent, const QString& initial);
+using UrlAsker = std::function<std::optional<QString>(QWidget* parent, const QString& initial)>;
 
-// Stands in for showing dialog 113 (tests): the accepted URL or nothing.
-using UrlDialogHook = std::function<std::optional<QString>(CUrlDialog& dialog)>;
-void SetUrlDialogHook(UrlDialogHook hook);
+// The selection when it holds "://", else what ask gives (pre-filled with
+// the selection); nothing when it is cancelled.
+std::optional<QString> UrlToOpen(QWidget* parent, const QString& selection, const UrlAsker& ask);
+// UrlToOpen, then the hand-off to the browser; false when cancelled or failed.
+bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask);
 
 } // namespace integration

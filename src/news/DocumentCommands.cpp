@@ -6,6 +6,8 @@
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 
+namespace cmd = platform::cmd;
+
 namespace {
 constexpr const char* kBodyView = "BodyView";
 constexpr const char* kShowHeader = "bShowHeader";
@@ -40,7 +42,7 @@ bool CLumeDoc::OnCommand(unsigned id)
         return true;
     case cmd::PageForward:
     case cmd::PageBackward:
-    case cmd::Print:
+    case cmd::FilePrint:
         if (m_host)
             m_host->ForwardCommand(DocumentHost::Pane::Body, id);
         return true;
@@ -89,7 +91,7 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
         return true;
     case cmd::PageForward:
     case cmd::PageBackward:
-    case cmd::Print:
+    case cmd::FilePrint:
         state.Enable(true);
         return true;
     default:

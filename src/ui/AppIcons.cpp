@@ -1,11 +1,13 @@
 #include "ui/AppIcons.h"
 
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 
 namespace {
 

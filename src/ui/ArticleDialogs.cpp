@@ -17,8 +17,6 @@
 namespace ui {
 
 namespace {
-ArticleMarkReadDialog::Hook g_markHook;
-ArticleSearchDialog::Hook g_searchHook;
 constexpr int kOk = 1;
 constexpr int kCancel = 2;
 
@@ -69,13 +67,9 @@ void ArticleMarkReadDialog::SetValue(int value)
         b->setChecked(true);
 }
 
-void ArticleMarkReadDialog::SetHook(Hook hook) { g_markHook = std::move(hook); }
-
 int ArticleMarkReadDialog::Ask(QWidget* parent, int& range)
 {
     range = Thread;
-    if (g_markHook)
-        return g_markHook(range);
     ArticleMarkReadDialog dialog(parent);
     if (dialog.exec() != QDialog::Accepted)
         return kCancel;
@@ -130,12 +124,8 @@ void ArticleSearchDialog::Search(bool upwards)
     accept();
 }
 
-void ArticleSearchDialog::SetHook(Hook hook) { g_searchHook = std::move(hook); }
-
 int ArticleSearchDialog::Ask(QWidget* parent, Request& request)
 {
-    if (g_searchHook)
-        return g_searchHook(request);
     ArticleSearchDialog dialog(parent);
     dialog.text_->setText(FromSjis(request.text));
     dialog.text_->selectAll();

@@ -3,7 +3,6 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <string>
 
 class QButtonGroup;
@@ -21,10 +20,8 @@ public:
     int Value() const;
     void SetValue(int value);
 
-    // Runs the dialog (or the test hook): IDOK (1) with range set, or IDCANCEL (2).
+    // Runs the dialog: IDOK (1) with range set, or IDCANCEL (2).
     static int Ask(QWidget* parent, int& range);
-    using Hook = std::function<int(int& range)>;
-    static void SetHook(Hook hook);
 
 private:
     QButtonGroup* group_ = nullptr;
@@ -47,8 +44,6 @@ public:
     // IDOK with the request filled, or IDCANCEL. request comes in with the
     // presets (text, noCase).
     static int Ask(QWidget* parent, Request& request);
-    using Hook = std::function<int(Request& request)>;
-    static void SetHook(Hook hook);
 
 private:
     void Search(bool upwards);

@@ -6,20 +6,19 @@
 #include "platform/StringTable.h"
 #include "ui/ArticleDialogs.h"
 #include "ui/CArticleViewSearch.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/ConnectDialog.h"
 #include "ui/LogFontRecord.h"
+#include "ui/Dialogs.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgressWindow.h"
 #include "ui/SjisText.h"
 #include "ui/TreeListImages.h"
-#include "ui/UiHost.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QEventLoop>
-#include <QFontDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -30,9 +29,9 @@
 
 namespace ui {
 
-namespace {
-CArticleView::FontDialogHook g_fontHook;
+namespace cmd = platform::cmd;
 
+namespace {
 constexpr long kHintMask = hint::Group | hint::NextUnread | hint::NextArticle | hint::PrevArticle;
 
 QString Format(unsigned id, const std::vector<std::string>& args)
@@ -41,10 +40,9 @@ QString Format(unsigned id, const std::vector<std::string>& args)
 }
 } // namespace
 
-void CArticleView::SetFontDialogHook(FontDialogHook hook) { g_fontHook = std::move(hook); }
-
-CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFrame* frame, QWidget* parent)
-    : QWidget(parent), doc_(doc), registry_(registry), frame_(frame)
+CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+                           QWidget* parent)
+    : QWidget(parent), doc_(doc), registry_(registry), dialogs_(dialogs), frame_(frame)
 {
     setObjectName(QStringLiteral("CArticleView"));
     setFocusPolicy(Qt::StrongFocus);
@@ -65,7 +63,7 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFra
     header_->SetColumnWidth(0, 50);
     header_->SetColumnWidth(1, 100);
     header_->SetColumnWidth(2, 100);
-    connect(header_, &CColumnHeader::columnWidthsChanged, this, &CArticleView::ColumnWidthsChanged);
+    connect(header_, &CColumnHeader::ColumnWidthsChanged, this, &CArticleView::ColumnWidthsChanged);
 
     list_ = new CArticleListBox(this);
     list_->setObjectName(QStringLiteral("ctl%1").arg(kListId));
@@ -186,13 +184,6 @@ QString CArticleView::TitleText() const { return title_->text(); }
 
 // ---------------------------------------------------------------- updates
 
-void CArticleView::OnUpdate(CView*, long hint)
-{
-    // The frame tells of a new or opened document: nothing of the old one stays.
-    if (hint == 0)
-        Reset();
-}
-
 void CArticleView::Reset()
 {
     ++generation_;
@@ -204,6 +195,11 @@ void CArticleView::Reset()
 
 void CArticleView::OnUpdate(DocumentView*, long hint)
 {
+    // A new or opened document: nothing of the old one stays.
+    if (hint == 0) {
+        Reset();
+        return;
+    }
     if (hint & hint::MarkRead) {
         MarkReadDialog();
         return;
@@ -388,7 +384,7 @@ void CArticleView::EndOfList(long hint)
     const long move = back ? hint::PrevUnreadGroup : hint::NextUnreadGroup;
     if (list_->GetCount() > 0 && doc_.Config().bShowChangeGroupDialog) {
         const QString text = LoadText(back ? platform::IDS_61219 : platform::IDS_61218);
-        if (ShowMessage(window(), text, WindowHost::Icon::Question, true) != WindowHost::Yes)
+        if (dialogs_.Message(window(), text, MessageIcon::Question, true) != IDYES)
             return;
     }
     doc_.UpdateAllViews(this, move);
@@ -401,7 +397,7 @@ void CArticleView::MarkReadDialog()
     if (searching_)
         return;
     int range = ArticleMarkReadDialog::Thread;
-    if (ArticleMarkReadDialog::Ask(window(), range) != 1)
+    if (dialogs_.AskMarkRead(window(), range) != IDOK)
         return;
     CTreeListItem* current = list_->NodeOfRow(list_->GetCurSel());
     CTreeListItem* first = nullptr;
@@ -460,7 +456,7 @@ void CArticleView::Find(unsigned id)
     ArticleSearchDialog::Request request;
     request.text = body->SelectedText();
     request.noCase = registry_.GetInt("Settings", "bCompareNoCase", 0) != 0;
-    if (ArticleSearchDialog::Ask(window(), request) != 1 || request.text.empty())
+    if (dialogs_.AskArticleSearch(window(), request) != IDOK || request.text.empty())
         return;
     registry_.WriteInt("Settings", "bCompareNoCase", request.noCase ? 1 : 0);
     searchText_ = request.text;
@@ -538,22 +534,14 @@ void CArticleView::SearchArticles(bool upwards)
         doc_.m_nCurrentArticle = -1;
         doc_.UpdateAllViews(this, hint::ListCleared);
     }
-    ShowMessage(window(), LoadText(platform::IDS_61281), WindowHost::Icon::Information);
+    dialogs_.Message(window(), LoadText(platform::IDS_61281), MessageIcon::Information);
 }
 
 // ---------------------------------------------------------------- font, columns
 
 void CArticleView::ChooseFont()
 {
-    std::optional<QFont> chosen;
-    if (g_fontHook) {
-        chosen = g_fontHook(font_);
-    } else {
-        bool ok = false;
-        const QFont f = QFontDialog::getFont(&ok, font_, window(), QString(), QFontDialog::DontUseNativeDialog);
-        if (ok)
-            chosen = f;
-    }
+    const std::optional<QFont> chosen = dialogs_.AskFont(window(), font_, QString(), true);
     if (!chosen)
         return;
     WriteFontSetting(registry_, kSection, *chosen);
@@ -682,7 +670,7 @@ bool CArticleView::StartConnect(const std::string& host, int port)
     connect_ = dialog;
     connectDone_ = false;
     connectSocket_ = -1;
-    connect(dialog, &CConnectDialog::finished, this, &CArticleView::OnConnectMessage, Qt::QueuedConnection);
+    connect(dialog, &CConnectDialog::Finished, this, &CArticleView::OnConnectMessage, Qt::QueuedConnection);
     if (!dialog->Start(host, port, true)) {
         connect_ = nullptr;
         delete dialog;
@@ -705,10 +693,10 @@ void CArticleView::OnConnectMessage(bool success)
     if (connectWaiting_) {
         // The document waits in ConnectServer and carries on from there.
         connectSocket_ = socket;
-        emit connectEnded();
+        emit ConnectEnded();
         return;
     }
-    emit connectEnded();
+    emit ConnectEnded();
     // On failure the dialog has reported. The document reads the greeting
     // ("Connect Error!! %d:%s" and offline when it fails), then the group
     // list, and tells the panes with hint 14.
@@ -723,7 +711,7 @@ int CArticleView::ConnectServer(const std::string& host, int port)
     connectWaiting_ = true;
     if (!connectDone_) {
         QEventLoop loop;
-        connect(this, &CArticleView::connectEnded, &loop, &QEventLoop::quit);
+        connect(this, &CArticleView::ConnectEnded, &loop, &QEventLoop::quit);
         loop.exec();
     }
     connectWaiting_ = false;
@@ -733,18 +721,5 @@ int CArticleView::ConnectServer(const std::string& host, int port)
 }
 
 // ---------------------------------------------------------------- factory
-
-QWidget* MakeArticleView(UiDocument& document, CMainFrame& frame, platform::Registry& registry)
-{
-    auto* news = dynamic_cast<LumeDocument*>(&document);
-    if (!news)
-        return nullptr;
-    auto* view = new CArticleView(news->Doc(), registry, &frame);
-    QPointer<CArticleView> guard(view);
-    news->Host().SetConnectStep([guard](const std::string& server, int port) {
-        return guard ? guard->ConnectServer(server, port) : -1;
-    });
-    return view;
-}
 
 } // namespace ui

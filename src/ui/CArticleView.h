@@ -8,7 +8,7 @@
 #include "ui/CArticleListBox.h"
 #include "ui/CColumnHeader.h"
 #include "ui/ConnectDialog.h"
-#include "ui/DocumentHost.h"
+#include "ui/MainFrame.h"
 
 #include <QFont>
 #include <QPointer>
@@ -27,10 +27,10 @@ namespace platform { class Registry; }
 namespace ui {
 
 class CConnectDialog;
-class CMainFrame;
 class BodySearch;
+class Dialogs;
 
-class CArticleView : public QWidget, public CView, public DocumentView {
+class CArticleView : public QWidget, public DocumentView, public FramePane {
     Q_OBJECT
 public:
     static constexpr const char* kSection = "ArticleView";
@@ -42,13 +42,12 @@ public:
     static constexpr int kListId = 110;
 
     // frame may be null (tests); the pane registers with doc as a view.
-    CArticleView(CLumeDoc& doc, platform::Registry& registry, CMainFrame* frame, QWidget* parent = nullptr);
+    CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+                 QWidget* parent = nullptr);
     ~CArticleView() override;
 
-    // The frame's broadcasts (a new or opened document) and the document's.
-    void OnUpdate(CView* sender, long hint) override;
     void OnUpdate(DocumentView* sender, long hint) override;
-    const char* ViewClass() const override { return "CArticleView"; }
+    QWidget* Widget() override { return this; }
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;
 
@@ -70,9 +69,6 @@ public:
 
     // The body pane the search works with (the frame's by default).
     void SetBodySearch(BodySearch* body) { body_ = body; hasBody_ = true; }
-    // Stands in for the font dialog (tests): the chosen font or none.
-    using FontDialogHook = std::function<std::optional<QFont>(const QFont& current)>;
-    static void SetFontDialogHook(FontDialogHook hook);
 
     // The moves; true when an article was reached.
     bool NextArticle();
@@ -82,7 +78,7 @@ public:
 
 signals:
     // The connect dialog has ended (WM_USER+103).
-    void connectEnded();
+    void ConnectEnded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -114,6 +110,7 @@ private:
 
     CLumeDoc& doc_;
     platform::Registry& registry_;
+    Dialogs& dialogs_;
     CMainFrame* frame_;
     QLabel* title_ = nullptr;
     CColumnHeader* header_ = nullptr;
@@ -136,9 +133,5 @@ private:
     QMetaObject::Connection focusWatch_;
     long deferredHint_ = 0;
 };
-
-// The pane for the frame's factory; also hooks the connect step into the
-// document's host when document is the news document.
-QWidget* MakeArticleView(UiDocument& document, CMainFrame& frame, platform::Registry& registry);
 
 } // namespace ui

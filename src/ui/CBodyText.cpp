@@ -1,6 +1,6 @@
 #include "ui/CBodyText.h"
 
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/EditContextMenu.h"
 #include "ui/SjisText.h"
 
@@ -15,6 +15,8 @@
 #include <algorithm>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 
 QColor ColourOf(message::Colour c)
 {
@@ -249,7 +251,7 @@ void CBodyText::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::MiddleButton) {
         setFocus();
-        emit middleClicked();
+        emit MiddleClicked();
         return;
     }
     QTextEdit::mousePressEvent(event);
@@ -260,7 +262,7 @@ void CBodyText::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton) {
         const QString url = UrlAt(event->position().toPoint());
         if (!url.isEmpty()) {
-            emit urlActivated(url);
+            emit UrlActivated(url);
             return;
         }
     }
@@ -271,7 +273,8 @@ void CBodyText::contextMenuEvent(QContextMenuEvent* event)
 {
     EditMenuOwner owner;
     owner.SetExtraCommands({cmd::CopyAll, cmd::JumpUrl});
-    owner.SetCommandTarget([this](unsigned id) { emit commandRequested(id); });
+    owner.SetCommandTarget([this](unsigned id) { emit CommandRequested(id); });
+    owner.SetDialogs(dialogs_);
     RunEditContextMenu(this, owner, EditStateOf(this), event->globalPos());
 }
 

@@ -13,6 +13,8 @@ class QTextDocument;
 
 namespace ui {
 
+class Dialogs;
+
 class CBodyText : public QTextEdit, public message::BodySink {
     Q_OBJECT
 public:
@@ -39,12 +41,14 @@ public:
     void CopyAll();
     // The recorded URL under a viewport position, or "".
     QString UrlAt(const QPoint& viewportPos) const;
+    // Shows the right-button menu; without one it pops up directly.
+    void SetMenuDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
     const std::vector<QString>& Urls() const { return urlTexts_; }
 
 signals:
-    void urlActivated(const QString& url);
-    void middleClicked();
-    void commandRequested(unsigned id);
+    void UrlActivated(const QString& url);
+    void MiddleClicked();
+    void CommandRequested(unsigned id);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -67,6 +71,7 @@ private:
     std::vector<QString> urlTexts_;
     bool redraw_ = true;
     bool linkCursor_ = false;
+    Dialogs* dialogs_ = nullptr;
 };
 
 QColor ColourOf(message::Colour c);

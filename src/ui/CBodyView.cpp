@@ -11,11 +11,11 @@
 #include "platform/TempFiles.h"
 #include "ui/CBodyText.h"
 #include "ui/BodyPrint.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/EditContextMenu.h"
+#include "ui/Dialogs.h"
 #include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
-#include "ui/UiHost.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -23,7 +23,6 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QFontDialog>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMimeDatabase>
@@ -45,32 +44,13 @@
 
 namespace ui {
 
+namespace cmd = platform::cmd;
+
 namespace {
 
-CBodyView::SaveDialogHook g_saveHook;
-message::Desktop* g_desktop = nullptr;
 
 constexpr int kIconSize = 32;
 constexpr int kTextIndent = 35;
-
-// Opening and printing through the desktop. Printing goes to the default
-// printer queue; there is no desktop-wide "print this file" verb here.
-class QtDesktop : public message::Desktop {
-public:
-    bool OpenFile(const std::filesystem::path& file, bool print, const std::filesystem::path&) override
-    {
-        const QString path = QString::fromStdString(file.string());
-        if (print)
-            return QProcess::startDetached(QStringLiteral("lp"), {QStringLiteral("--"), path});
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    }
-};
-
-message::Desktop& DesktopToUse()
-{
-    static QtDesktop desktop;
-    return g_desktop ? *g_desktop : desktop;
-}
 
 message::Colour ToColour(const QColor& c)
 {
@@ -118,8 +98,6 @@ public:
 
 } // namespace
 
-void CBodyView::SetSaveDialogHook(SaveDialogHook hook) { g_saveHook = std::move(hook); }
-void CBodyView::SetDesktop(message::Desktop* desktop) { g_desktop = desktop; }
 
 int AttachmentRowDelegate::RowHeight(const QFontMetrics& fm) { return std::max(kIconSize + 2, fm.height() + 2); }
 
@@ -176,8 +154,9 @@ private:
     CBodyView& view_;
 };
 
-CBodyView::CBodyView(LumeDocument& document, platform::Registry& registry, QWidget* mainWindow, QWidget* parent)
-    : QWidget(parent), document_(document), doc_(document.Doc()), registry_(registry), mainWindow_(mainWindow)
+CBodyView::CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, QWidget* mainWindow,
+                     QWidget* parent)
+    : QWidget(parent), doc_(doc), registry_(registry), dialogs_(dialogs), mainWindow_(mainWindow)
 {
     font_ = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     std::vector<std::uint8_t> record(60);
@@ -186,6 +165,7 @@ CBodyView::CBodyView(LumeDocument& document, platform::Registry& registry, QWidg
     wordWrap_ = registry_.GetInt(kSection, "bWordWrap", 0) != 0;
 
     body_ = new CBodyText(this);
+    body_->SetMenuDialogs(&dialogs_);
     body_->setObjectName(QStringLiteral("body"));
     body_->setFont(font_);
     body_->setLineWrapMode(wordWrap_ ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
@@ -199,33 +179,25 @@ CBodyView::CBodyView(LumeDocument& document, platform::Registry& registry, QWidg
     list_->setUniformItemSizes(true);
     list_->hide();
 
-    connect(body_, &CBodyText::urlActivated, this, [this](const QString& url) {
+    connect(body_, &CBodyText::UrlActivated, this, [this](const QString& url) {
         integration::OpenUrl(mainWindow_ ? mainWindow_ : window(), url);
     });
-    connect(body_, &CBodyText::middleClicked, this, [this] { doc_.OnCommand(cmd::NextUnread); });
-    connect(body_, &CBodyText::commandRequested, this, [this](unsigned id) { OnCommand(id); });
+    connect(body_, &CBodyText::MiddleClicked, this, [this] { doc_.OnCommand(cmd::NextUnread); });
+    connect(body_, &CBodyText::CommandRequested, this, [this](unsigned id) { OnCommand(id); });
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { OpenSelectedAttachment(false); });
 
     doc_.AddView(this);
-    document_.Host().SetShownArticle(
-        [this](std::string& header, std::string& displayed) { return ShownArticle(header, displayed); });
     ClearArticle();
 }
 
 CBodyView::~CBodyView()
 {
     doc_.RemoveView(this);
-    document_.Host().SetForwarder({});
-    document_.Host().SetShownArticle({});
     ClearArticle();
     std::error_code ec;
     for (const auto& file : viewedFiles_)
         std::filesystem::remove(file, ec);
 }
-
-// The document's broadcasts reach this pane directly; the frame's copy of them
-// would fetch the article a second time.
-void CBodyView::OnUpdate(CView*, long) {}
 
 void CBodyView::OnUpdate(DocumentView*, long hint)
 {
@@ -414,7 +386,7 @@ void CBodyView::Message(unsigned id, const std::vector<std::string>& args)
 {
     const QString text = FormatMessage(platform::LoadString(id), args);
     const bool info = id == platform::IDS_61230;
-    ShowMessage(mainWindow_ ? mainWindow_ : window(), text, info ? WindowHost::Icon::Information : WindowHost::Icon::Error);
+    dialogs_.Message(mainWindow_ ? mainWindow_ : window(), text, info ? MessageIcon::Information : MessageIcon::Stop);
 }
 
 bool CBodyView::SaveAttachment(message::CAttachment& attachment, const std::filesystem::path& path)
@@ -429,13 +401,6 @@ bool CBodyView::SaveAttachment(message::CAttachment& attachment, const std::file
     return true;
 }
 
-static QString AskSavePath(QWidget* parent, const QString& suggested)
-{
-    if (g_saveHook)
-        return g_saveHook(suggested);
-    return QFileDialog::getSaveFileName(parent, QString(), suggested, QStringLiteral("All Files (*)"));
-}
-
 void CBodyView::SaveSelectedAttachment()
 {
     message::CAttachment* a = SelectedAttachment();
@@ -443,7 +408,7 @@ void CBodyView::SaveSelectedAttachment()
         return;
     // Only the safe base name of what the article says ever pre-fills the dialog.
     const QString suggested = a->Name().empty() ? QString() : QString::fromStdString(a->SafePath().string());
-    const QString path = AskSavePath(this, suggested);
+    const QString path = dialogs_.AskSaveFile(this, suggested);
     if (!path.isEmpty())
         SaveAttachment(*a, std::filesystem::path(path.toStdString()));
 }
@@ -453,7 +418,7 @@ void CBodyView::OpenSelectedAttachment(bool print)
     message::CAttachment* a = SelectedAttachment();
     if (!a)
         return;
-    const std::filesystem::path file = a->Open(print, DesktopToUse());
+    const std::filesystem::path file = a->Open(print, dialogs_.Desktop());
     if (file.empty()) {
         Message(platform::IDS_61220);
         return;
@@ -500,7 +465,7 @@ void CBodyView::SaveArticleAs()
 {
     if (!ArticleShown())
         return;
-    const QString path = AskSavePath(this, QString());
+    const QString path = dialogs_.AskSaveFile(this, QString());
     if (!path.isEmpty())
         SaveArticle(std::filesystem::path(path.toStdString()));
 }
@@ -517,10 +482,8 @@ void CBodyView::SetBodyFont(const QFont& font)
 
 void CBodyView::ChooseFont()
 {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, font_, this);
-    if (ok)
-        SetBodyFont(font);
+    if (const std::optional<QFont> font = dialogs_.AskFont(this, font_, QString(), false))
+        SetBodyFont(*font);
 }
 
 void CBodyView::ToggleWordWrap()
@@ -535,7 +498,8 @@ void CBodyView::ToggleWordWrap()
 
 void CBodyView::JumpToUrl()
 {
-    integration::JumpToUrl(mainWindow_ ? mainWindow_ : window(), body_->textCursor().selectedText());
+    integration::JumpToUrl(mainWindow_ ? mainWindow_ : window(), body_->textCursor().selectedText(),
+                           [this](QWidget* parent, const QString& initial) { return dialogs_.AskUrl(parent, initial); });
 }
 
 void CBodyView::PageMove(bool forward)

@@ -6,7 +6,8 @@
 #include "message/CacheFile.h"
 #include "news/DocumentView.h"
 #include "ui/CArticleViewSearch.h"
-#include "ui/DocumentHost.h"
+#include "ui/MainFrame.h"
+#include "ui/ProgressWindow.h"
 
 #include <QFont>
 #include <QListWidget>
@@ -24,7 +25,7 @@ namespace platform { class Registry; }
 namespace ui {
 
 class CBodyText;
-class LumeDocument;
+class Dialogs;
 
 // Attachment rows: the icon at the top-left corner plus one pixel, the name
 // 35 pixels to the right.
@@ -36,18 +37,17 @@ public:
     static int RowHeight(const QFontMetrics& fm);
 };
 
-class CBodyView : public QWidget, public CView, public DocumentView, public BodySearch {
+class CBodyView : public QWidget, public DocumentView, public FramePane, public BodySearch {
     Q_OBJECT
 public:
     static constexpr const char* kSection = "BodyView";
 
-    CBodyView(LumeDocument& document, platform::Registry& registry, QWidget* mainWindow, QWidget* parent = nullptr);
+    CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, QWidget* mainWindow,
+              QWidget* parent = nullptr);
     ~CBodyView() override;
 
-    // Both kinds of document broadcast end here.
-    void OnUpdate(CView* sender, long hint) override;
     void OnUpdate(DocumentView* sender, long hint) override;
-    const char* ViewClass() const override { return "CBodyView"; }
+    QWidget* Widget() override { return this; }
     // The top line in view, so that the count moves as the reader pages.
     bool LinePosition(int& line, int& count) const override;
     bool OnCommand(unsigned id) override;
@@ -83,11 +83,6 @@ public:
     bool SaveAttachment(message::CAttachment& attachment, const std::filesystem::path& path);
     bool SaveArticle(const std::filesystem::path& path);
 
-    // Test seams: the save dialog (given the pre-filled name, returns the chosen
-    // path or ""), the desktop for view and print.
-    using SaveDialogHook = std::function<QString(const QString& suggested)>;
-    static void SetSaveDialogHook(SaveDialogHook hook);
-    static void SetDesktop(message::Desktop* desktop);
 
     // The font kept as the 60-byte font record of the settings.
     static std::vector<std::uint8_t> EncodeFont(const QFont& font);
@@ -111,9 +106,9 @@ private:
     void Message(unsigned id, const std::vector<std::string>& args = {});
     message::Colour Colour(const char* key, message::Colour def) const;
 
-    LumeDocument& document_;
     CLumeDoc& doc_;
     platform::Registry& registry_;
+    Dialogs& dialogs_;
     QWidget* mainWindow_;
     CBodyText* body_;
     QListWidget* list_;

@@ -222,7 +222,7 @@ void CColumnHeader::mouseReleaseEvent(QMouseEvent* event)
     Layout();
     update();
     OnColumnWidthsChanged();
-    emit columnWidthsChanged();
+    emit ColumnWidthsChanged();
 }
 
 void CColumnHeader::DrawTracker()
@@ -258,7 +258,7 @@ void CColumnHeader::ButtonClicked(int column)
 {
     m_nPressedColumn = m_nPressedColumn == column ? -1 : column;
     OnColumnClick(m_nPressedColumn);
-    emit columnClicked(m_nPressedColumn);
+    emit ColumnClicked(m_nPressedColumn);
     if (parentWidget())
         parentWidget()->setFocus();
     for (auto* b : m_buttons)

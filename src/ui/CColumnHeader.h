@@ -53,8 +53,8 @@ public:
     virtual void OnColumnClick(int column);
 
 signals:
-    void columnWidthsChanged();
-    void columnClicked(int column);
+    void ColumnWidthsChanged();
+    void ColumnClicked(int column);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

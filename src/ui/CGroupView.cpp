@@ -5,16 +5,15 @@
 #include "platform/StringTable.h"
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupViewFont.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/GroupDialogs.h"
-#include "ui/LumeDocument.h"
+#include "ui/Dialogs.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFocusEvent>
-#include <QFontDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -24,11 +23,9 @@
 
 namespace ui {
 
-namespace {
+namespace cmd = platform::cmd;
 
-CGroupView::SubscribeHook g_subscribeHook;
-CGroupView::FindHook g_findHook;
-CGroupView::FontHook g_fontHook;
+namespace {
 
 constexpr int kTreeStyle = CTreeListBox::TLS_EXTENDEDSEL | CTreeListBox::TLS_LINES |
                            CTreeListBox::TLS_BUTTONS; // 14
@@ -75,13 +72,9 @@ bool ContainsSjis(const std::string& text, const std::string& word)
 
 } // namespace
 
-void CGroupView::SetSubscribeHook(SubscribeHook hook) { g_subscribeHook = std::move(hook); }
-void CGroupView::SetFindHook(FindHook hook) { g_findHook = std::move(hook); }
-void CGroupView::SetFontHook(FontHook hook) { g_fontHook = std::move(hook); }
-
-CGroupView::CGroupView(LumeDocument& document, platform::Registry& registry, CMainFrame* frame,
+CGroupView::CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
                        QWidget* parent)
-    : QWidget(parent), document_(document), registry_(registry), frame_(frame)
+    : QWidget(parent), doc_(doc), registry_(registry), dialogs_(dialogs), frame_(frame)
 {
     setObjectName(QStringLiteral("CGroupView"));
     setMinimumSize(20, 20);
@@ -107,11 +100,13 @@ CGroupView::CGroupView(LumeDocument& document, platform::Registry& registry, CMa
     ApplyColours();
     SetTitleActive(false);
     Reset();
+    doc_.AddView(this);
 }
 
-CGroupView::~CGroupView() = default;
-
-CLumeDoc& CGroupView::Doc() const { return document_.Doc(); }
+CGroupView::~CGroupView()
+{
+    doc_.RemoveView(this);
+}
 
 bool CGroupView::Connected() const { return Doc().IsConnected(); }
 
@@ -260,7 +255,7 @@ bool CGroupView::OpenSelectedGroup()
 
 // ---------------------------------------------------------------- hints
 
-void CGroupView::OnUpdate(CView*, long hint)
+void CGroupView::OnUpdate(DocumentView*, long hint)
 {
     if (hint == 0) {
         // A new or opened document.
@@ -393,11 +388,11 @@ bool CGroupView::OnCommand(unsigned id)
         return true;
     case cmd::ShowUnreadGroups:
         Doc().Config().bShowUnreadGroup = !Doc().Config().bShowUnreadGroup;
-        document_.UpdateAllViews(nullptr, hint::GroupTree);
+        doc_.UpdateAllViews(nullptr, hint::GroupTree);
         return true;
     case cmd::ShowAllGroups:
         Doc().Config().bShowAllGroup = !Doc().Config().bShowAllGroup;
-        document_.UpdateAllViews(nullptr, hint::GroupTree);
+        doc_.UpdateAllViews(nullptr, hint::GroupTree);
         return true;
     case cmd::ExpandOne:
         ExpandOneLevel();
@@ -459,14 +454,7 @@ void CGroupView::Subscribe(bool subscribe)
             choice = mode - 2;
         } else {
             const QString path = FromSjis(FullPath(node));
-            int result;
-            if (g_subscribeHook) {
-                result = g_subscribeHook(!subscribe, path, choice);
-            } else {
-                GroupSubscribeDialog dialog(!subscribe, path, this);
-                result = dialog.exec();
-                choice = dialog.Choice();
-            }
+            const int result = dialogs_.AskSubscribe(this, !subscribe, path, choice);
             if (result == QDialog::Rejected)
                 continue;
             if (result == GroupSubscribeDialog::kAllFollowing)
@@ -485,7 +473,7 @@ void CGroupView::Subscribe(bool subscribe)
     if (!changed)
         return;
     if (!subscribe && !Doc().Config().bShowAllGroup)
-        document_.UpdateAllViews(nullptr, hint::GroupTree);
+        doc_.UpdateAllViews(nullptr, hint::GroupTree);
     else
         tree_->viewport()->update();
 }
@@ -564,14 +552,7 @@ void CGroupView::FindDialog()
     if (!Connected())
         return;
     QString text = FromSjis(search_);
-    int button;
-    if (g_findHook) {
-        button = g_findHook(text);
-    } else {
-        GroupFindDialog dialog(text, this);
-        button = dialog.exec();
-        text = dialog.Text();
-    }
+    const int button = dialogs_.AskGroupFind(this, text);
     if (button != GroupFindDialog::kUp && button != GroupFindDialog::kDown)
         return;
     if (text.isEmpty())
@@ -617,18 +598,12 @@ void CGroupView::Find(bool down)
 
 void CGroupView::ChooseFont()
 {
-    QFont font = tree_->RowFont();
-    bool ok;
-    if (g_fontHook) {
-        ok = g_fontHook(font);
-    } else {
-        font = QFontDialog::getFont(&ok, font, this, QStringLiteral("フォント"));
-    }
-    if (!ok)
+    const std::optional<QFont> font = dialogs_.AskFont(this, tree_->RowFont(), QStringLiteral("フォント"), false);
+    if (!font)
         return;
-    const LogFontRecord record = FontToLogFont(font);
+    const LogFontRecord record = FontToLogFont(*font);
     registry_.WriteBinary(kSection, kFontKey, record.data(), record.size());
-    tree_->SetRowFont(font);
+    tree_->SetRowFont(*font);
 }
 
 // ---------------------------------------------------------------- menu

@@ -2,7 +2,8 @@
 // The group pane: a title line over the tree of the document's groups under
 // "NetNews". Opening a group here makes the article list load it.
 
-#include "ui/DocumentHost.h"
+#include "news/DocumentView.h"
+#include "ui/MainFrame.h"
 
 #include <QWidget>
 
@@ -22,26 +23,26 @@ namespace platform { class Registry; }
 namespace ui {
 
 class CGroupTreeBox;
-class CMainFrame;
-class LumeDocument;
+class Dialogs;
 
-class CGroupView : public QWidget, public CView {
+class CGroupView : public QWidget, public DocumentView, public FramePane {
     Q_OBJECT
 public:
-    // frame may be null (the pane alone, in tests).
-    CGroupView(LumeDocument& document, platform::Registry& registry, CMainFrame* frame,
+    // frame may be null (the pane alone, in tests); the pane registers with
+    // doc as a view.
+    CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
                QWidget* parent = nullptr);
     ~CGroupView() override;
 
-    void OnUpdate(CView* sender, long hint) override;
-    const char* ViewClass() const override { return "CGroupView"; }
+    void OnUpdate(DocumentView* sender, long hint) override;
+    QWidget* Widget() override { return this; }
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;
 
     CGroupTreeBox& Tree() const { return *tree_; }
     QLabel& Title() const { return *title_; }
     CTreeListItem* Root() const { return root_; }
-    CLumeDoc& Doc() const;
+    CLumeDoc& Doc() const { return doc_; }
     const std::string& SearchText() const { return search_; }
 
     // Title and tree back to their empty state.
@@ -59,18 +60,6 @@ public:
     // The context menu of the tree (shown by the caller).
     QMenu* MakeContextMenu();
     void ShowContextMenu(const QPoint& globalPos);
-
-    // Stand-ins for the modal dialogs (tests). The subscription hook returns
-    // QDialog::Accepted, GroupSubscribeDialog::kAllFollowing or
-    // QDialog::Rejected and sets choice; the find hook returns a button id
-    // of GroupFindDialog or 0 and sets text; the font hook returns false on
-    // Cancel.
-    using SubscribeHook = std::function<int(bool unsubscribe, const QString& path, int& choice)>;
-    using FindHook = std::function<int(QString& text)>;
-    using FontHook = std::function<bool(QFont& font)>;
-    static void SetSubscribeHook(SubscribeHook hook);
-    static void SetFindHook(FindHook hook);
-    static void SetFontHook(FontHook hook);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -93,8 +82,9 @@ private:
     CTreeListItem* SingleSelectedNode() const;
     bool Connected() const;
 
-    LumeDocument& document_;
+    CLumeDoc& doc_;
     platform::Registry& registry_;
+    Dialogs& dialogs_;
     CMainFrame* frame_;
     QLabel* title_;
     CGroupTreeBox* tree_;

@@ -463,7 +463,7 @@ void CSelListBox::NotifySelChange()
 {
     m_nPressedRow = -1;
     OnReflectSelChange();
-    emit selChange();
+    emit SelChange();
 }
 
 void CSelListBox::PostSelChange()
@@ -474,7 +474,7 @@ void CSelListBox::PostSelChange()
 void CSelListBox::NotifySelCancel()
 {
     m_nPressedRow = -1;
-    emit selCancel();
+    emit SelCancel();
 }
 
 // ---------------------------------------------------------------- mouse
@@ -579,7 +579,7 @@ void CSelListBox::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     if (!OnReflectDblClk())
-        emit dblClk();
+        emit DblClk();
 }
 
 // ---------------------------------------------------------------- keyboard

@@ -70,9 +70,9 @@ public:
     int PressedRow() const { return m_nPressedRow; }
 
 signals:
-    void selChange();
-    void selCancel();
-    void dblClk();
+    void SelChange();
+    void SelCancel();
+    void DblClk();
 
 protected:
     virtual int OnBeginDrag(int x, int y);

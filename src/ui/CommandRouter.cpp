@@ -66,7 +66,7 @@ bool CommandRouter::Execute(unsigned id)
         }
     }
     if (done) {
-        emit executed(id);
+        emit Executed(id);
         Update(id);
     }
     return done;

@@ -60,7 +60,7 @@ public:
     void StartIdleUpdates(int intervalMs = 200);
 
 signals:
-    void executed(unsigned id);
+    void Executed(unsigned id);
 
 private:
     void Apply(QAction* action, const CmdUI& state);

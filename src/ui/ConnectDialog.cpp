@@ -279,7 +279,7 @@ void CConnectDialog::Notify(bool connected)
     // Delivered after the current handler returns, as a posted message is.
     // A Cancel pressed before delivery turns a success into a cancel: the
     // socket is closed by then and must not be attached.
-    QMetaObject::invokeMethod(this, [this, connected] { emit finished(connected && !cancelled_); },
+    QMetaObject::invokeMethod(this, [this, connected] { emit Finished(connected && !cancelled_); },
                               Qt::QueuedConnection);
 }
 

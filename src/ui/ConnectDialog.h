@@ -2,7 +2,7 @@
 // "接続中": resolves the server name without blocking, connects, and tries
 // again 100 ms after every failure until it succeeds or the user cancels.
 // Hidden for its first seconds so that quick connects show nothing. The end is
-// reported once through finished(), queued like a posted message; the
+// reported once through Finished(), queued like a posted message; the
 // receiver takes the socket (TakeSocket) and deletes the dialog.
 
 #include <QDialog>
@@ -39,7 +39,7 @@ public slots:
 
 signals:
     // connected: true after a successful connect, false after Cancel.
-    void finished(bool connected);
+    void Finished(bool connected);
 
 protected:
     void reject() override { Cancel(); }

@@ -1,4 +1,7 @@
 #include "ui/EditContextMenu.h"
+
+#include "platform/CommandIds.h"
+#include "ui/Dialogs.h"
 #include "ui/SjisText.h"
 
 #include "platform/StringTable.h"
@@ -13,6 +16,8 @@
 #include <QTextEdit>
 
 namespace ui {
+
+namespace cmd = platform::cmd;
 namespace {
 
 QString FromTable(unsigned id)
@@ -36,17 +41,12 @@ const QAction* FindCommand(const QList<QAction*>& actions, unsigned id)
     return nullptr;
 }
 
-EditMenuExecHook& ExecHook()
-{
-    static EditMenuExecHook hook;
-    return hook;
-}
 
 const std::vector<unsigned>& StandardItems()
 {
     // 0 stands for a separator.
     static const std::vector<unsigned> items = {
-        editcmd::Undo, 0, editcmd::Cut, editcmd::Copy, editcmd::Paste, editcmd::Clear, 0, editcmd::SelectAll,
+        cmd::EditUndo, 0, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditClear, 0, cmd::EditSelectAll,
     };
     return items;
 }
@@ -82,13 +82,13 @@ QString EditMenuText(unsigned id, const QWidget* menuSource)
 bool IsEditCommandEnabled(unsigned id, EditState state)
 {
     switch (id) {
-    case editcmd::Undo:
-    case editcmd::Paste:
+    case cmd::EditUndo:
+    case cmd::EditPaste:
         return !state.readOnly;
-    case editcmd::Cut:
-    case editcmd::Clear:
+    case cmd::EditCut:
+    case cmd::EditClear:
         return !state.readOnly && state.hasSelection;
-    case editcmd::Copy:
+    case cmd::EditCopy:
         return state.hasSelection;
     default:
         return true;
@@ -120,17 +120,12 @@ void RunEditContextMenu(QWidget* control, const EditMenuOwner& owner, EditState 
     // The target may close the window that owns the control: copy it first.
     const EditMenuOwner::Target target = owner.CommandTarget();
     QPointer<QWidget> guard(control);
-    QAction* chosen = ExecHook() ? ExecHook()(menu, globalPos) : menu.exec(globalPos);
+    QAction* chosen = owner.MenuDialogs() ? owner.MenuDialogs()->ExecMenu(menu, globalPos) : menu.exec(globalPos);
     if (!chosen || !chosen->isEnabled() || !guard)
         return;
     const unsigned id = chosen->data().toUInt();
     if (id != 0)
         target(id);
-}
-
-void SetEditMenuExecHook(EditMenuExecHook hook)
-{
-    ExecHook() = std::move(hook);
 }
 
 EditState EditStateOf(const QWidget* edit)
@@ -150,12 +145,12 @@ template <class Edit>
 void RunOnTextEdit(Edit& edit, unsigned id)
 {
     switch (id) {
-    case editcmd::Undo: edit.undo(); break;
-    case editcmd::Cut: edit.cut(); break;
-    case editcmd::Copy: edit.copy(); break;
-    case editcmd::Paste: edit.paste(); break;
-    case editcmd::SelectAll: edit.selectAll(); break;
-    case editcmd::Clear: {
+    case cmd::EditUndo: edit.undo(); break;
+    case cmd::EditCut: edit.cut(); break;
+    case cmd::EditCopy: edit.copy(); break;
+    case cmd::EditPaste: edit.paste(); break;
+    case cmd::EditSelectAll: edit.selectAll(); break;
+    case cmd::EditClear: {
         QTextCursor cursor = edit.textCursor();
         cursor.removeSelectedText();
         edit.setTextCursor(cursor);
@@ -170,8 +165,8 @@ void RunOnTextEdit(Edit& edit, unsigned id)
 bool RunEditCommand(QWidget* edit, unsigned id)
 {
     switch (id) {
-    case editcmd::Undo: case editcmd::Cut: case editcmd::Copy:
-    case editcmd::Paste: case editcmd::Clear: case editcmd::SelectAll:
+    case cmd::EditUndo: case cmd::EditCut: case cmd::EditCopy:
+    case cmd::EditPaste: case cmd::EditClear: case cmd::EditSelectAll:
         break;
     default:
         return false;
@@ -180,12 +175,12 @@ bool RunEditCommand(QWidget* edit, unsigned id)
         return false;
     if (auto* line = qobject_cast<QLineEdit*>(edit)) {
         switch (id) {
-        case editcmd::Undo: line->undo(); break;
-        case editcmd::Cut: line->cut(); break;
-        case editcmd::Copy: line->copy(); break;
-        case editcmd::Paste: line->paste(); break;
-        case editcmd::Clear: line->del(); break; // only with a selection (rule above)
-        case editcmd::SelectAll: line->selectAll(); break;
+        case cmd::EditUndo: line->undo(); break;
+        case cmd::EditCut: line->cut(); break;
+        case cmd::EditCopy: line->copy(); break;
+        case cmd::EditPaste: line->paste(); break;
+        case cmd::EditClear: line->del(); break; // only with a selection (rule above)
+        case cmd::EditSelectAll: line->selectAll(); break;
         }
         return true;
     }

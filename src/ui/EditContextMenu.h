@@ -14,11 +14,7 @@ class QWidget;
 
 namespace ui {
 
-namespace editcmd {
-enum : unsigned {
-    Clear = 57632, Copy = 57634, Cut = 57635, Paste = 57637, SelectAll = 57642, Undo = 57643,
-};
-} // namespace editcmd
+class Dialogs;
 
 // What the owner of an edit control sets after creating it.
 class EditMenuOwner {
@@ -35,11 +31,15 @@ public:
     // data, give the texts; without one the texts come from the string table.
     void SetMenuSource(const QWidget* menu) { menuSource_ = menu; }
     const QWidget* MenuSource() const { return menuSource_; }
+    // Shows the menu; without one it pops up directly.
+    void SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
+    Dialogs* MenuDialogs() const { return dialogs_; }
 
 private:
     std::vector<unsigned> extra_;
     Target target_;
     const QWidget* menuSource_ = nullptr;
+    Dialogs* dialogs_ = nullptr;
 };
 
 struct EditState {
@@ -56,10 +56,6 @@ void BuildEditContextMenu(QMenu& menu, const EditMenuOwner& owner, EditState sta
 // Opens the menu at globalPos and sends the chosen command to the owner's
 // target. Nothing happens without a target.
 void RunEditContextMenu(QWidget* control, const EditMenuOwner& owner, EditState state, const QPoint& globalPos);
-
-// Stands in for showing the menu (tests): returns the chosen action or null.
-using EditMenuExecHook = std::function<QAction*(QMenu& menu, const QPoint& globalPos)>;
-void SetEditMenuExecHook(EditMenuExecHook hook);
 
 // The standard commands on any line or text edit (QLineEdit, QTextEdit,
 // QPlainTextEdit): the state the menu rules see, and carrying a command out.

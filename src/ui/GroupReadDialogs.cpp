@@ -18,8 +18,6 @@ constexpr int kOk = 1;
 constexpr int kCancel = 2;
 constexpr int kYes = 6;
 constexpr int kNo = 7;
-ReadLimitDialog::Hook g_limitHook;
-ReloadRangeDialog::Hook g_reloadHook;
 
 // A field that takes only digits, as a number edit field does.
 QLineEdit* NumberField(QWidget* parent, int id, int value)
@@ -77,12 +75,8 @@ ReadLimitDialog::ReadLimitDialog(int count, QWidget* parent) : QDialog(parent)
 
 int ReadLimitDialog::Count() const { return NumberOf(count_); }
 
-void ReadLimitDialog::SetHook(Hook hook) { g_limitHook = std::move(hook); }
-
 int ReadLimitDialog::Ask(QWidget* parent, int& count)
 {
-    if (g_limitHook)
-        return g_limitHook(count);
     ReadLimitDialog dialog(count, parent);
     // Escape and the title bar's close button are the hidden Cancel.
     const int answer = dialog.exec();
@@ -124,12 +118,8 @@ ReloadRangeDialog::ReloadRangeDialog(int start, int end, QWidget* parent) : QDia
     layout->addLayout(buttons);
 }
 
-void ReloadRangeDialog::SetHook(Hook hook) { g_reloadHook = std::move(hook); }
-
 int ReloadRangeDialog::Ask(QWidget* parent, int& start, int& end)
 {
-    if (g_reloadHook)
-        return g_reloadHook(start, end);
     ReloadRangeDialog dialog(start, end, parent);
     if (dialog.exec() != QDialog::Accepted)
         return kCancel;

@@ -4,8 +4,6 @@
 
 #include <QDialog>
 
-#include <functional>
-
 class QLineEdit;
 
 namespace ui {
@@ -20,9 +18,6 @@ public:
 
     // 6 (Yes) with count set to the number entered, 7 (No) or 2 (Cancel).
     static int Ask(QWidget* parent, int& count);
-    // Answers in place of the window while set (tests).
-    using Hook = std::function<int(int& count)>;
-    static void SetHook(Hook hook);
 
 private:
     QLineEdit* count_;
@@ -38,8 +33,6 @@ public:
 
     // 1 (OK) with start and end set to the numbers entered, or 2 (Cancel).
     static int Ask(QWidget* parent, int& start, int& end);
-    using Hook = std::function<int(int& start, int& end)>;
-    static void SetHook(Hook hook);
 
 private:
     QLineEdit* start_;

@@ -2,7 +2,7 @@
 
 #include "net/Log.h"
 #include "ui/AppIcons.h"
-#include "ui/CommandIds.h"
+#include "platform/StringIds.h"
 #include "ui/SjisText.h"
 
 #include <QCloseEvent>
@@ -132,7 +132,7 @@ void LogWindow::OnSave()
     if (name.isEmpty())
         return;
     if (!SaveTo(std::filesystem::path(name.toStdString())))
-        QMessageBox::critical(this, LoadText(res::AppTitle), LoadText(res::MsgLogCreateFailed));
+        QMessageBox::critical(this, LoadText(platform::IDS_57344), LoadText(platform::IDS_61232));
 }
 
 void LogWindow::showEvent(QShowEvent* event)

@@ -5,74 +5,37 @@
 #include "platform/StringTable.h"
 #include "ui/SjisText.h"
 #include "ui/ConnectDialog.h"
-#include "ui/GroupReadDialogs.h"
+#include "ui/Dialogs.h"
 #include "ui/ProgressWindow.h"
-#include "ui/UiHost.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QCoreApplication>
 
-#include <unistd.h>
 
 namespace ui {
 
-QString FormatMessage(const std::string& format, const std::vector<std::string>& args)
-{
-    QString text;
-    for (const platform::MessagePiece& piece : platform::FormatMessagePieces(format, args))
-        text += piece.code == platform::TextCode::Utf8 ? QString::fromUtf8(piece.text) : FromSjis(piece.text);
-    return text;
-}
 
 int NewsHost::ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args)
 {
-    const QString text = FormatMessage(platform::LoadString(id), args);
-    using Icon = ui::WindowHost::Icon;
-    const Icon kind = icon == MessageIcon::Stop ? Icon::Error
-                      : icon == MessageIcon::Information ? Icon::Information
-                                                         : Icon::Question;
-    return ui::ShowMessage(window_, text, kind, false);
+    return dialogs_.Message(window_, FormatMessage(platform::LoadString(id), args), icon);
 }
 
 int NewsHost::ShowMessageText(const std::string& text, MessageIcon icon)
 {
-    using Icon = ui::WindowHost::Icon;
-    const Icon kind = icon == MessageIcon::Stop ? Icon::Error
-                      : icon == MessageIcon::Information ? Icon::Information
-                                                         : Icon::Question;
-    return ui::ShowMessage(window_, FromSjis(text), kind, false);
+    return dialogs_.Message(window_, FromSjis(text), icon);
 }
 
 void NewsHost::Beep() { QApplication::beep(); }
 
-int NewsHost::AskReadLimit(int& count) { return ReadLimitDialog::Ask(window_, count); }
+int NewsHost::AskReadLimit(int& count) { return dialogs_.AskReadLimit(window_, count); }
 
-int NewsHost::AskReloadRange(int& start, int& end) { return ReloadRangeDialog::Ask(window_, start, end); }
+int NewsHost::AskReloadRange(int& start, int& end) { return dialogs_.AskReloadRange(window_, start, end); }
 
-namespace {
-class NewsProgress : public DocumentProgress {
-public:
-    NewsProgress(int delayMs, QWidget* window) : window_(delayMs, window) {}
-    bool Open(unsigned captionId) override { return window_.Open(captionId); }
-    bool OpenFormatted(unsigned captionId, const std::vector<std::string>& args) override
-    {
-        return window_.Open(ToSjis(FormatMessage(platform::LoadString(captionId), args)));
-    }
-    void SetTotal(long long total) override { window_.SetTotal(total); }
-    void SetPosition(long long position) override { window_.SetPosition(position); }
-    void SetMessage(const std::string& text) override { window_.SetMessage(text); }
-    bool Cancelled() const override { return window_.Cancelled(); }
-    void Close() override { window_.Close(); }
-
-private:
-    ProgressWindow window_;
-};
-} // namespace
 
 std::unique_ptr<DocumentProgress> NewsHost::MakeProgress(int delayMs)
 {
-    return std::make_unique<NewsProgress>(delayMs, window_);
+    return std::make_unique<ProgressWindow>(delayMs, window_);
 }
 
 void NewsHost::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -88,7 +51,7 @@ int NewsHost::ConnectServer(const std::string& server, int port)
         return -1;
     QEventLoop loop;
     bool connected = false;
-    QObject::connect(&dialog, &CConnectDialog::finished, &loop, [&](bool ok) {
+    QObject::connect(&dialog, &CConnectDialog::Finished, &loop, [&](bool ok) {
         connected = ok;
         loop.quit();
     });
@@ -96,9 +59,8 @@ int NewsHost::ConnectServer(const std::string& server, int port)
     return connected ? dialog.TakeSocket() : -1;
 }
 
-LumeDocument::LumeDocument(platform::Registry* registry) : doc_(&host_, registry)
+LumeDocument::LumeDocument(Dialogs& dialogs, platform::Registry* registry) : host_(dialogs), doc_(&host_, registry)
 {
-    doc_.AddView(&bridge_);
 }
 
 bool LumeDocument::OnUpdateCommand(CmdUI& state)
@@ -112,26 +74,19 @@ bool LumeDocument::OnUpdateCommand(CmdUI& state)
     return true;
 }
 
-// The panes hold pointers into the group table and the article list, which
-// the document empties before it reads: they let go first, since reading may
-// show a message and so repaint them.
+// Reading may show a message and so repaint the panes: they let go first.
 bool LumeDocument::OnNewDocument()
 {
     if (!doc_.IsBusy())
-        UpdateAllViews(nullptr, 0);
+        doc_.UpdateAllViews(nullptr, 0);
     return doc_.OnNewDocument();
 }
 
 bool LumeDocument::OnOpenDocument(const std::filesystem::path& path)
 {
     if (!doc_.IsBusy())
-        UpdateAllViews(nullptr, 0);
+        doc_.UpdateAllViews(nullptr, 0);
     return doc_.OnOpenDocument(path);
-}
-
-bool LumeDocument::OnSaveDocument(const std::filesystem::path& path)
-{
-    return doc_.OnSaveDocument(path);
 }
 
 std::string LumeDocument::CurrentGroupName() const
@@ -142,16 +97,7 @@ std::string LumeDocument::CurrentGroupName() const
 
 int LumeDocument::ArticleCount() const
 {
-    return int(const_cast<CLumeDoc&>(doc_).Articles().size());
-}
-
-bool LumeDocument::AttachSocket(int fd)
-{
-    // The document's connection takes sockets once its online work is in;
-    // until then a handed socket is closed rather than leaked.
-    if (fd >= 0)
-        ::close(fd);
-    return false;
+    return int(doc_.Articles().size());
 }
 
 } // namespace ui

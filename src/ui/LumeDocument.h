@@ -1,10 +1,10 @@
 #pragma once
-// The news document behind the windows: CLumeDoc seen through UiDocument, and
-// the Qt side of what CLumeDoc asks of its host.
+// The news document behind the windows: CLumeDoc with the Qt side of what it
+// asks of its host, and its commands in the router's terms.
 
 #include "news/DocumentHost.h"
 #include "news/LumeDoc.h"
-#include "ui/DocumentHost.h"
+#include "ui/CommandRouter.h"
 
 #include <QString>
 #include <functional>
@@ -13,15 +13,15 @@ class QWidget;
 
 namespace ui {
 
-// Formats string-table entry text (Shift_JIS) with %s and %d taken from args in
-// order. File paths come as UTF-8, other texts as Shift_JIS: each argument is
-// read as UTF-8 when it is valid UTF-8, else as Shift_JIS.
-QString FormatMessage(const std::string& format, const std::vector<std::string>& args);
+class Dialogs;
+
 
 class NewsHost : public ::DocumentHost {
 public:
-    explicit NewsHost(QWidget* window = nullptr) : window_(window) {}
+    explicit NewsHost(Dialogs& dialogs) : dialogs_(dialogs) {}
+    // The window the messages and progress windows belong to (the frame).
     void SetWindow(QWidget* window) { window_ = window; }
+    QWidget* Window() const { return window_; }
     int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
     int ShowMessageText(const std::string& text, MessageIcon icon) override;
     void Beep() override;
@@ -54,46 +54,35 @@ public:
     }
 
 private:
-    QWidget* window_;
+    Dialogs& dialogs_;
+    QWidget* window_ = nullptr;
     ConnectStep connectStep_;
     Forwarder forwarder_;
     ShownArticle shownArticle_;
 };
 
-class LumeDocument : public UiDocument {
+// Owns the document and its host; the command router's document target.
+class LumeDocument : public CommandTarget {
 public:
-    explicit LumeDocument(platform::Registry* registry = nullptr);
+    explicit LumeDocument(Dialogs& dialogs, platform::Registry* registry = nullptr);
     CLumeDoc& Doc() { return doc_; }
+    const CLumeDoc& Doc() const { return doc_; }
     NewsHost& Host() { return host_; }
 
-    bool OnNewDocument() override;
-    bool OnOpenDocument(const std::filesystem::path& path) override;
-    bool OnSaveDocument(const std::filesystem::path& path) override;
-    bool IsModified() const override { return doc_.IsModified(); }
-    void SetModified(bool modified) override { doc_.SetModifiedFlag(modified); }
-    bool IsBusy() const override { return doc_.IsBusy(); }
-    bool ShowAllGroup() const override { return doc_.Config().bShowAllGroup; }
-    bool ShowUnreadGroup() const override { return doc_.Config().bShowUnreadGroup; }
-    void OnComposeClosed() override {}
-    std::string CurrentGroupName() const override;
-    int ArticleCount() const override;
-    bool AttachSocket(int fd) override;
-    const std::filesystem::path& PathName() const override { return doc_.GetPathName(); }
-    void SetPathName(std::filesystem::path path) override { doc_.SetPathName(std::move(path)); }
+    // The panes hold pointers into the group table and the article list:
+    // these tell them (hint 0) before the document empties them.
+    bool OnNewDocument();
+    bool OnOpenDocument(const std::filesystem::path& path);
+    // Name and article count of the group the article list shows ("" when none).
+    std::string CurrentGroupName() const;
+    int ArticleCount() const;
 
     bool OnCommand(unsigned id) override { return doc_.OnCommand(id); }
     bool OnUpdateCommand(CmdUI& state) override;
 
 private:
-    // Hands the document's broadcasts on to the panes.
-    struct ViewBridge : DocumentView {
-        explicit ViewBridge(LumeDocument& d) : document(d) {}
-        void OnUpdate(DocumentView*, long hint) override { document.UpdateAllViews(nullptr, hint); }
-        LumeDocument& document;
-    };
     NewsHost host_;
     CLumeDoc doc_;
-    ViewBridge bridge_{*this};
 };
 
 } // namespace ui

@@ -2,17 +2,18 @@
 
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
-#include "ui/CommandIds.h"
+#include "ui/Dialogs.h"
+#include "ui/LumeDocument.h"
+#include "platform/CommandIds.h"
+#include "platform/StringIds.h"
 #include "ui/ProgressWindow.h"
 #include "ui/RecentFiles.h"
 #include "ui/SjisText.h"
-#include "ui/UiHost.h"
 #include "ui/WindowLock.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,11 +31,11 @@
 
 namespace ui {
 
+namespace cmd = platform::cmd;
+
 namespace {
 const char* const kMainWindow = "MainWindow";
 const char* const kBarState = "MainBarState";
-CMainFrame::PaneFactory g_paneFactory;
-CMainFrame::FileDialogHook g_fileDialogHook;
 
 int ReadInt32(const std::uint8_t* p)
 {
@@ -53,37 +54,7 @@ void WriteInt32(std::uint8_t* p, int value)
 }
 } // namespace
 
-// ---------------------------------------------------------------- panes
-
-PlaceholderPane::PlaceholderPane(const char* viewClass, CMainFrame& frame, QWidget* parent)
-    : QFrame(parent), viewClass_(viewClass), frame_(frame)
-{
-    setObjectName(QString::fromLatin1(viewClass));
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    setFocusPolicy(Qt::StrongFocus);
-    setBackgroundRole(QPalette::Base);
-    setAutoFillBackground(true);
-    setMinimumSize(20, 20);
-}
-
-void PlaceholderPane::OnUpdate(CView*, long hint)
-{
-    hints.push_back(hint);
-}
-
-bool PlaceholderPane::OnCommand(unsigned id)
-{
-    if (id == cmd::NextPane || id == cmd::PrevPane) {
-        frame_.ActivateNextPane(id == cmd::NextPane);
-        return true;
-    }
-    return false;
-}
-
-bool PlaceholderPane::OnUpdateCommand(CmdUI& state)
-{
-    return state.id == cmd::NextPane || state.id == cmd::PrevPane;
-}
+// ---------------------------------------------------------------- about
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
@@ -109,12 +80,10 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 
 // ---------------------------------------------------------------- frame
 
-void CMainFrame::SetPaneFactory(PaneFactory factory) { g_paneFactory = std::move(factory); }
-void CMainFrame::SetFileDialogHook(FileDialogHook hook) { g_fileDialogHook = std::move(hook); }
-
-CMainFrame::CMainFrame(CommandRouter& router, UiDocument& document, platform::Registry& registry,
-                       RecentFileList& recent, QWidget* parent)
-    : QMainWindow(parent), router_(router), document_(document), registry_(registry), recent_(recent)
+CMainFrame::CMainFrame(CommandRouter& router, LumeDocument& document, platform::Registry& registry,
+                       RecentFileList& recent, Dialogs& dialogs, const PaneFactory& panes, QWidget* parent)
+    : QMainWindow(parent), router_(router), document_(document), registry_(registry), recent_(recent),
+      dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(AppIcon());
@@ -123,7 +92,7 @@ CMainFrame::CMainFrame(CommandRouter& router, UiDocument& document, platform::Re
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
-    CreatePanes();
+    CreatePanes(panes);
 
     std::vector<std::uint8_t> state;
     if (registry_.GetBinary(kBarState, "State", state) > 0)
@@ -132,22 +101,31 @@ CMainFrame::CMainFrame(CommandRouter& router, UiDocument& document, platform::Re
 
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         for (int i = 0; i < 3; ++i) {
-            if (now && panes_[i] && (now == panes_[i] || panes_[i]->isAncestorOf(now)))
+            QWidget* pane = Pane(i);
+            if (now && pane && (now == pane || pane->isAncestorOf(now)))
                 activePane_ = i;
         }
     });
-    ProgressWindow::SetMainWindow(this);
+    NewsHost& host = document_.Host();
+    host.SetWindow(this);
+    host.SetForwarder([this](DocumentHost::Pane pane, unsigned id) {
+        if (FramePane* view = View(pane == DocumentHost::Pane::Body ? BodyPane : ArticlePane))
+            view->OnCommand(id);
+    });
     UpdateTitle();
 }
 
 CMainFrame::~CMainFrame()
 {
-    for (int i = 0; i < 3; ++i) {
-        if (CView* view = View(i))
-            document_.RemoveView(view);
+    NewsHost& host = document_.Host();
+    host.SetForwarder({});
+    if (host.Window() == this)
+        host.SetWindow(nullptr);
+    // The panes leave the document's views as they go.
+    for (FramePane*& pane : panes_) {
+        delete pane->Widget();
+        pane = nullptr;
     }
-    if (ProgressWindow::MainWindow() == this)
-        ProgressWindow::SetMainWindow(nullptr);
 }
 
 void CMainFrame::RestoreWindowRect()
@@ -364,10 +342,10 @@ void CMainFrame::CreateStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("bar59393"));
     bar->setFont(JapaneseFont());
-    QString text137 = LoadText(res::IndicatorGroup);
+    QString text137 = LoadText(platform::IDS_137);
     if (text137.isEmpty())
         text137 = QString(23, u' ');
-    QString text136 = LoadText(res::IndicatorLineCount);
+    QString text136 = LoadText(platform::IDS_136);
     if (text136.isEmpty())
         text136 = QString(13, u' ');
     indicator137_ = new QLabel(bar);
@@ -390,7 +368,7 @@ void CMainFrame::CreateStatusBar()
     bar->showMessage(ready.isEmpty() ? QStringLiteral("レディ") : ready);
 }
 
-void CMainFrame::CreatePanes()
+void CMainFrame::CreatePanes(const PaneFactory& factory)
 {
     groupWidth_ = registry_.GetInt(kMainWindow, "nGroupPaneWidth", 0);
     if (groupWidth_ <= 0)
@@ -407,20 +385,12 @@ void CMainFrame::CreatePanes()
     inner_->setChildrenCollapsible(false);
     inner_->setFrameStyle(QFrame::Box | QFrame::Plain);
 
-    static const char* const classes[3] = {"CGroupView", "CArticleView", "CBodyView"};
-    for (int i = 0; i < 3; ++i) {
-        QWidget* pane = g_paneFactory ? g_paneFactory(i, document_, *this) : nullptr;
-        if (!pane || !dynamic_cast<CView*>(pane)) {
-            delete pane;
-            pane = new PlaceholderPane(classes[i], *this, nullptr);
-        }
-        panes_[i] = pane;
-        document_.AddView(dynamic_cast<CView*>(pane));
-    }
-    outer_->addWidget(panes_[GroupPane]);
+    for (int i = 0; i < 3; ++i)
+        panes_[i] = factory(i, *this);
+    outer_->addWidget(Pane(GroupPane));
     outer_->addWidget(inner_);
-    inner_->addWidget(panes_[ArticlePane]);
-    inner_->addWidget(panes_[BodyPane]);
+    inner_->addWidget(Pane(ArticlePane));
+    inner_->addWidget(Pane(BodyPane));
     // The left and upper panes keep their size when the window is resized.
     outer_->setStretchFactor(0, 0);
     outer_->setStretchFactor(1, 1);
@@ -451,21 +421,11 @@ void CMainFrame::showEvent(QShowEvent* event)
     }
 }
 
-CView* CMainFrame::View(int index) const
-{
-    return dynamic_cast<CView*>(panes_[index]);
-}
-
-CView* CMainFrame::ActiveView() const
-{
-    return View(activePane_);
-}
-
 void CMainFrame::ActivatePane(int index)
 {
     activePane_ = index;
-    if (panes_[index])
-        panes_[index]->setFocus(Qt::OtherFocusReason);
+    if (QWidget* pane = Pane(index))
+        pane->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::ActivateNextPane(bool forward)
@@ -500,7 +460,7 @@ void CMainFrame::UpdateStatusPanes()
 
     QString lines;
     int line = 0, count = 0;
-    if (CView* body = View(BodyPane); body && body->LinePosition(line, count))
+    if (FramePane* body = View(BodyPane); body && body->LinePosition(line, count))
         lines = QString::asprintf("%4d/%d", line, count);
     SetLineIndicator(lines);
 }
@@ -513,7 +473,7 @@ void CMainFrame::SetLineIndicator(const QString& text)
 
 bool CMainFrame::IsBusy() const
 {
-    return document_.IsBusy() || ProgressWindow::OpenCount() > 0 || LockCount(this) > 0
+    return document_.Doc().IsBusy() || ProgressWindow::OpenCount() > 0 || LockCount(this) > 0
            || (busyTest_ && busyTest_());
 }
 
@@ -521,9 +481,10 @@ bool CMainFrame::IsBusy() const
 
 QString CMainFrame::DocumentTitle() const
 {
-    if (document_.PathName().empty())
+    const std::filesystem::path& path = document_.Doc().GetPathName();
+    if (path.empty())
         return QStringLiteral("Lume");
-    return QFileInfo(QString::fromStdString(document_.PathName().string())).fileName();
+    return QFileInfo(QString::fromStdString(path.string())).fileName();
 }
 
 void CMainFrame::UpdateTitle()
@@ -533,30 +494,18 @@ void CMainFrame::UpdateTitle()
 
 QString CMainFrame::AskFileName(bool save)
 {
-    if (g_fileDialogHook)
-        return g_fileDialogHook(save);
-    const QString filter = QStringLiteral("Lumetra Config Files (*.lum)");
-    QFileDialog dialog(this);
-    dialog.setNameFilter(filter);
-    dialog.setDefaultSuffix(QStringLiteral("lum"));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (save && !document_.PathName().empty())
-        dialog.selectFile(QString::fromStdString(document_.PathName().string()));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return dialogs_.AskConfigFile(this, save, QString::fromStdString(document_.Doc().GetPathName().string()));
 }
 
 bool CMainFrame::SaveModified()
 {
-    if (!document_.IsModified())
+    if (!document_.Doc().IsModified())
         return true;
     const QString question = QStringLiteral("%1 への変更を保存しますか?").arg(DocumentTitle());
-    switch (ShowMessage(this, question, WindowHost::Icon::Question, true)) {
-    case WindowHost::Yes:
+    switch (dialogs_.Message(this, question, MessageIcon::Question, true)) {
+    case IDYES:
         return DoSave(false);
-    case WindowHost::No:
+    case IDNO:
         return true;
     default:
         return false;
@@ -565,16 +514,17 @@ bool CMainFrame::SaveModified()
 
 bool CMainFrame::DoSave(bool saveAs)
 {
-    QString path = QString::fromStdString(document_.PathName().string());
+    CLumeDoc& doc = document_.Doc();
+    QString path = QString::fromStdString(doc.GetPathName().string());
     if (saveAs || path.isEmpty()) {
         path = AskFileName(true);
         if (path.isEmpty())
             return false;
     }
     const std::filesystem::path target(path.toStdString());
-    if (!document_.OnSaveDocument(target))
+    if (!doc.OnSaveDocument(target))
         return false;
-    document_.SetPathName(target);
+    doc.SetPathName(target);
     recent_.Add(path.toStdString());
     UpdateTitle();
     return true;
@@ -591,10 +541,10 @@ bool CMainFrame::NewDocument()
         return false;
     if (!document_.OnNewDocument())
         return false;
-    document_.SetPathName({});
-    document_.SetModified(false);
+    document_.Doc().SetPathName({});
+    document_.Doc().SetModifiedFlag(false);
     UpdateTitle();
-    document_.UpdateAllViews(nullptr, 0);
+    document_.Doc().UpdateAllViews(nullptr, 0);
     return true;
 }
 
@@ -607,21 +557,22 @@ bool CMainFrame::OpenDocumentFile(const QString& path)
     if (!SaveModified())
         return false;
     const std::filesystem::path target(path.toStdString());
+    CLumeDoc& doc = document_.Doc();
     if (!document_.OnOpenDocument(target)) {
-        ShowMessage(this, QStringLiteral("%1 を開けませんでした。").arg(path), WindowHost::Icon::Error);
+        dialogs_.Message(this, QStringLiteral("%1 を開けませんでした。").arg(path), MessageIcon::Stop);
         // The failed open may have cleared the old content: start clean.
         document_.OnNewDocument();
-        document_.SetPathName({});
-        document_.SetModified(false);
+        doc.SetPathName({});
+        doc.SetModifiedFlag(false);
         UpdateTitle();
-        document_.UpdateAllViews(nullptr, 0);
+        doc.UpdateAllViews(nullptr, 0);
         return false;
     }
-    document_.SetPathName(target);
-    document_.SetModified(false);
+    doc.SetPathName(target);
+    doc.SetModifiedFlag(false);
     recent_.Add(path.toStdString());
     UpdateTitle();
-    document_.UpdateAllViews(nullptr, 0);
+    doc.UpdateAllViews(nullptr, 0);
     return true;
 }
 
@@ -647,7 +598,7 @@ bool CMainFrame::OnCommand(unsigned id)
     case cmd::ShowUnreadGroups:
     case cmd::ShowAllGroups:
         // Carried out by the group pane even when another pane is active.
-        if (CView* group = View(GroupPane); group && group != ActiveView())
+        if (FramePane* group = View(GroupPane); group && group != ActiveView())
             return group->OnCommand(id);
         return false;
     case cmd::EditSignatures:
@@ -674,11 +625,11 @@ bool CMainFrame::OnUpdateCommand(CmdUI& state)
 {
     switch (state.id) {
     case cmd::ShowUnreadGroups:
-        state.Enable(!document_.ShowAllGroup());
-        state.SetCheck(document_.ShowUnreadGroup());
+        state.Enable(!document_.Doc().Config().bShowAllGroup);
+        state.SetCheck(document_.Doc().Config().bShowUnreadGroup);
         return true;
     case cmd::ShowAllGroups:
-        state.SetCheck(document_.ShowAllGroup());
+        state.SetCheck(document_.Doc().Config().bShowAllGroup);
         return true;
     case cmd::EditSignatures:
         return bool(signatureEditor_);
@@ -698,7 +649,6 @@ bool CMainFrame::OnUpdateCommand(CmdUI& state)
 
 void CMainFrame::OnComposeClosed()
 {
-    document_.OnComposeClosed();
     if (composeClosed_)
         composeClosed_();
 }

@@ -4,10 +4,8 @@
 // (new, open, save, the "save changes?" question).
 
 #include "ui/CommandRouter.h"
-#include "ui/DocumentHost.h"
 
 #include <QDialog>
-#include <QFrame>
 #include <QMainWindow>
 
 #include <functional>
@@ -21,24 +19,24 @@ namespace platform { class Registry; }
 
 namespace ui {
 
-class RecentFileList;
 class CMainFrame;
+class Dialogs;
+class LumeDocument;
+class RecentFileList;
 
-// A pane until the real one is plugged in: a view of the document that passes
-// Tab and Shift+Tab on to the next pane.
-class PlaceholderPane : public QFrame, public CView {
-    Q_OBJECT
+// A pane of the main window as the frame and the command router see it: it
+// may handle commands while active. The document reaches it as a view.
+class FramePane : public CommandTarget {
 public:
-    PlaceholderPane(const char* viewClass, CMainFrame& frame, QWidget* parent);
-    void OnUpdate(CView* sender, long hint) override;
-    const char* ViewClass() const override { return viewClass_; }
-    bool OnCommand(unsigned id) override;
-    bool OnUpdateCommand(CmdUI& state) override;
-    std::vector<long> hints;
-
-private:
-    const char* viewClass_;
-    CMainFrame& frame_;
+    virtual QWidget* Widget() = 0;
+    // For the status bar: the line the reader is at (1-based) and the line
+    // count, when the pane shows lines of text.
+    virtual bool LinePosition(int& line, int& count) const
+    {
+        (void)line;
+        (void)count;
+        return false;
+    }
 };
 
 class AboutDialog : public QDialog {
@@ -51,20 +49,16 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
 public:
     enum PaneIndex { GroupPane = 0, ArticlePane = 1, BodyPane = 2 };
-    // Makes pane i; the widget must also be a CView. The default makes placeholders.
-    using PaneFactory = std::function<QWidget*(int index, UiDocument& document, CMainFrame& frame)>;
-    static void SetPaneFactory(PaneFactory factory);
-    // Stands in for the file dialogs (tests): returns the chosen path or "".
-    using FileDialogHook = std::function<QString(bool save)>;
-    static void SetFileDialogHook(FileDialogHook hook);
+    // Makes pane index (a PaneIndex), which the frame then owns.
+    using PaneFactory = std::function<FramePane*(int index, CMainFrame& frame)>;
 
     // With today's fonts, narrower panes clip every group name below the top
     // level and show three article rows.
     static constexpr int kDefaultGroupWidth = 200;
     static constexpr int kDefaultArticleHeight = 180;
 
-    CMainFrame(CommandRouter& router, UiDocument& document, platform::Registry& registry,
-               RecentFileList& recent, QWidget* parent = nullptr);
+    CMainFrame(CommandRouter& router, LumeDocument& document, platform::Registry& registry,
+               RecentFileList& recent, Dialogs& dialogs, const PaneFactory& panes, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // The framework's document operations.
@@ -88,9 +82,9 @@ public:
     // The compose window posts this when it has closed (queued).
     Q_INVOKABLE void OnComposeClosed();
 
-    QWidget* Pane(int index) const { return panes_[index]; }
-    CView* View(int index) const;
-    CView* ActiveView() const;
+    QWidget* Pane(int index) const { return panes_[index] ? panes_[index]->Widget() : nullptr; }
+    FramePane* View(int index) const { return panes_[index]; }
+    FramePane* ActiveView() const { return panes_[activePane_]; }
     int ActivePaneIndex() const { return activePane_; }
     void ActivatePane(int index);
     void ActivateNextPane(bool forward);
@@ -127,18 +121,19 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
-    void CreatePanes();
+    void CreatePanes(const PaneFactory& factory);
     void ApplyPaneSizes();
     QAction* Item(QMenu* menu, unsigned id, const QString& text);
 
     CommandRouter& router_;
-    UiDocument& document_;
+    LumeDocument& document_;
     platform::Registry& registry_;
     RecentFileList& recent_;
+    Dialogs& dialogs_;
     DocCommands docCommands_{*this};
     QSplitter* outer_ = nullptr;
     QSplitter* inner_ = nullptr;
-    QWidget* panes_[3] = {};
+    FramePane* panes_[3] = {};
     int activePane_ = GroupPane;
     QToolBar* toolBar_ = nullptr;
     QLabel* indicator137_ = nullptr;

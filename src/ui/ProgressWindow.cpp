@@ -1,8 +1,11 @@
 #include "ui/ProgressWindow.h"
 
+#include "platform/StringTable.h"
+
 #include "ui/SjisText.h"
 #include "ui/WindowLock.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -12,7 +15,6 @@
 namespace ui {
 
 int ProgressWindow::openCount_ = 0;
-static QPointer<QWidget> g_mainWindow;
 
 namespace {
 // Closing through the title bar ends the window as Close() does.
@@ -62,9 +64,6 @@ int LockCount(const QWidget* window)
     return window ? window->property(kLockProperty).toInt() : 0;
 }
 
-void ProgressWindow::SetMainWindow(QWidget* window) { g_mainWindow = window; }
-QWidget* ProgressWindow::MainWindow() { return g_mainWindow; }
-
 int ProgressWindow::Percent(long long position, long long total)
 {
     if (total <= 0)
@@ -73,7 +72,7 @@ int ProgressWindow::Percent(long long position, long long total)
 }
 
 ProgressWindow::ProgressWindow(int delayMs, QWidget* mainWindow)
-    : delayMs_(delayMs), main_(mainWindow ? mainWindow : g_mainWindow.data())
+    : delayMs_(delayMs), main_(mainWindow)
 {
     timer_.setSingleShot(false);
     connect(&timer_, &QTimer::timeout, this, &ProgressWindow::Tick);
@@ -92,6 +91,11 @@ bool ProgressWindow::Open(const std::string& title)
 bool ProgressWindow::Open(unsigned titleId)
 {
     return OpenWindow(LoadText(titleId));
+}
+
+bool ProgressWindow::OpenFormatted(unsigned titleId, const std::vector<std::string>& args)
+{
+    return OpenWindow(FormatMessage(platform::LoadString(titleId), args));
 }
 
 bool ProgressWindow::OpenWindow(const QString& title)

@@ -3,7 +3,10 @@
 // Cancel. It appears only after its delay; while any such window is open the
 // main window is disabled.
 
-#include "ui/DocumentHost.h"
+#include "news/DocumentHost.h"
+
+#include <string>
+#include <vector>
 
 #include <QDialog>
 #include <QPointer>
@@ -15,14 +18,16 @@ class QPushButton;
 
 namespace ui {
 
-class ProgressWindow : public QObject, public Progress {
+class ProgressWindow : public QObject, public DocumentProgress {
     Q_OBJECT
 public:
     explicit ProgressWindow(int delayMs, QWidget* mainWindow = nullptr);
     ~ProgressWindow() override;
 
-    bool Open(const std::string& title) override;
+    // title is Shift_JIS; an empty title keeps the window's own.
+    bool Open(const std::string& title);
     bool Open(unsigned titleId) override;
+    bool OpenFormatted(unsigned titleId, const std::vector<std::string>& args) override;
     void SetTotal(long long total) override { total_ = total; }
     void SetPosition(long long position) override { position_ = position; }
     void SetMessage(const std::string& text) override;
@@ -31,11 +36,8 @@ public:
 
     // Windows open now, across all callers.
     static int OpenCount() { return openCount_; }
-    // The window the progress windows disable (the main frame).
-    static void SetMainWindow(QWidget* window);
-    static QWidget* MainWindow();
 
-    QDialog* dialog() const { return dialog_; }
+    QDialog* Dialog() const { return dialog_; }
     // Percentage shown for a position of total (0 when total is not positive).
     static int Percent(long long position, long long total);
 

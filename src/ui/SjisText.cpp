@@ -1,5 +1,6 @@
 #include "ui/SjisText.h"
 
+#include "platform/MessageFormat.h"
 #include "platform/StringTable.h"
 
 #include <QStringDecoder>
@@ -49,6 +50,14 @@ QFont JapaneseFont(int pointSize)
     QFont font(QString::fromLatin1(kJapaneseFamily), pointSize);
     font.setStyleHint(QFont::SansSerif);
     return font;
+}
+
+QString FormatMessage(const std::string& format, const std::vector<std::string>& args)
+{
+    QString text;
+    for (const platform::MessagePiece& piece : platform::FormatMessagePieces(format, args))
+        text += piece.code == platform::TextCode::Utf8 ? QString::fromUtf8(piece.text) : FromSjis(piece.text);
+    return text;
 }
 
 } // namespace ui

@@ -6,6 +6,7 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ui {
 
@@ -13,6 +14,10 @@ namespace ui {
 QString FromSjis(std::string_view bytes, bool* ok = nullptr);
 // Characters without a CP932 code come out as '?'; ok (when given) tells.
 std::string ToSjis(const QString& text, bool* ok = nullptr);
+
+// A string-table text with its %s and %d filled from args in order: file
+// paths come as UTF-8, other texts as Shift_JIS.
+QString FormatMessage(const std::string& format, const std::vector<std::string>& args);
 
 // String table entry id as Unicode; empty when unknown.
 QString LoadText(unsigned id);

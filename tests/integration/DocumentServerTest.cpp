@@ -11,6 +11,8 @@
 
 #include <set>
 
+namespace cmd = platform::cmd;
+
 namespace fs = std::filesystem;
 using inttest::Poster;
 using inttest::Tag;

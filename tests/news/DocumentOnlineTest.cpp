@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 using newstest::ReadFile;
+namespace cmd = platform::cmd;
+
 using newstest::RecordingView;
 using newstest::ScriptedHost;
 using newstest::TempDir;
@@ -90,10 +92,10 @@ TEST_F(DocFixture, ForwardingAndShowHeader)
 {
     doc.OnCommand(cmd::FindNext);
     doc.OnCommand(cmd::PageForward);
-    doc.OnCommand(cmd::Print);
+    doc.OnCommand(cmd::FilePrint);
     ASSERT_EQ(host.forwarded.size(), 3u);
     EXPECT_EQ(host.forwarded[0].first, DocumentHost::Pane::ArticleList);
-    EXPECT_EQ(host.forwarded[2], std::pair(DocumentHost::Pane::Body, cmd::Print));
+    EXPECT_EQ(host.forwarded[2], std::pair(DocumentHost::Pane::Body, cmd::FilePrint));
 
     EXPECT_FALSE(State(cmd::ShowHeader).checked);
     doc.OnCommand(cmd::ShowHeader);

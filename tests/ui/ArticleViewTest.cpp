@@ -1,19 +1,21 @@
 // The article list pane: threading, the moves, marking read, the search
 // across bodies, settings, and the connect step against a real INN.
 #include "app/LumeApp.h"
+#include "app/PaneFactory.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 #include "ui/ArticleDialogs.h"
 #include "ui/CArticleView.h"
 #include "ui/CArticleViewSearch.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/ConnectDialog.h"
 #include "ui/LogFontRecord.h"
 #include "ui/LumeDocument.h"
+
+#include "ScriptedDialogs.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 #include "ui/TreeListImages.h"
-#include "ui/UiHost.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +38,8 @@
 #include <deque>
 #include <fstream>
 #include <memory>
+
+namespace cmd = platform::cmd;
 
 using namespace ui;
 
@@ -247,24 +251,9 @@ protected:
         port_ = port ? std::atoi(port) : 119;
         ASSERT_TRUE(dir_.isValid());
         registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
-        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
-            messages.push_back(text);
-            if (answers.empty())
-                return int(WindowHost::Ok);
-            const int a = answers.front();
-            answers.pop_front();
-            return a;
-        });
         Open();
     }
-    void TearDown() override
-    {
-        SetMessageHook({});
-        ArticleMarkReadDialog::SetHook({});
-        ArticleSearchDialog::SetHook({});
-        CArticleView::SetFontDialogHook({});
-        Close();
-    }
+    void TearDown() override { Close(); }
     virtual bool NeedsServer() const { return true; }
     std::filesystem::path Config() const { return dir_.filePath("test.lum").toStdString(); }
     void Open(bool askAtEnd = true, int maxCount = 100)
@@ -274,10 +263,10 @@ protected:
           << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << maxCount << "\r\nbShowOldArticle=YES\r\n"
           << "bShowChangeGroupDialog=" << (askAtEnd ? "YES" : "NO") << "\r\nnTcpWaitSec=10\r\nnTcpRetryCount=3\r\n";
         f.close();
-        document_ = std::make_unique<LumeDocument>(registry_.get());
+        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
         ASSERT_TRUE(doc().OnOpenDocument(Config()));
         doc().SetPathName(Config());
-        view_ = std::make_unique<CArticleView>(doc(), *registry_, nullptr);
+        view_ = std::make_unique<CArticleView>(doc(), *registry_, dialogs_, nullptr);
         view_->resize(640, 300);
         others_ = std::make_unique<OtherPanes>(doc());
         view_->SetBodySearch(others_.get());
@@ -318,12 +307,13 @@ protected:
     QTemporaryDir dir_;
     std::string host_;
     int port_ = 0;
+    ScriptedDialogs dialogs_;
+    QStringList& messages = dialogs_.messages;
+    std::deque<int>& answers = dialogs_.answers;
     std::unique_ptr<platform::Registry> registry_;
     std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<CArticleView> view_;
     std::unique_ptr<OtherPanes> others_;
-    std::vector<QString> messages;
-    std::deque<int> answers;
 };
 
 // The cases that need no news server.
@@ -409,9 +399,9 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     const int count = list().GetCount();
     ASSERT_GT(count, 3);
     // Previous at the first row asks 61219; No keeps everything.
-    answers = {WindowHost::No};
+    answers = {IDNO};
     doc().UpdateAllViews(nullptr, hint::PrevArticle);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("記事の先頭です。前のグループに移動しますか？"));
     EXPECT_FALSE(others_->Saw(hint::PrevUnreadGroup));
     EXPECT_EQ(list().GetCurSel(), 0);
@@ -436,17 +426,17 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     // Walk to the end; the question 61218 answered Cancel does nothing.
     while (list().GetCurSel() < count - 1)
         doc().UpdateAllViews(nullptr, hint::NextUnread);
-    answers = {WindowHost::Cancel};
+    answers = {IDCANCEL};
     messages.clear();
     doc().UpdateAllViews(nullptr, hint::NextUnread);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("記事の最後です。次のグループに移動しますか？"));
     EXPECT_FALSE(others_->Saw(hint::NextUnreadGroup));
     EXPECT_EQ(list().GetCurSel(), count - 1);
 
     // Yes moves on: the group pane opens the next group, this pane loads it.
     others_->nextGroup = "local.japanese";
-    answers = {WindowHost::Yes};
+    answers = {IDYES};
     doc().UpdateAllViews(nullptr, hint::NextArticle);
     EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.japanese"));
@@ -484,10 +474,10 @@ TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
     EXPECT_EQ(doc().m_nCurrentArticle, Current());
 
     // The same group again from the group pane's Next (hint 20): end of list, question.
-    answers = {WindowHost::No};
+    answers = {IDNO};
     messages.clear();
     doc().UpdateAllViews(nullptr, hint::GroupMoved);
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.size(), 1);
 
     if (doc().Groups().Find("local.empty")) {
         messages.clear();
@@ -504,24 +494,24 @@ TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
     OpenGroup("fj.test");
     const int count = list().GetCount();
     // Above the first row: nothing.
-    ArticleMarkReadDialog::SetHook([](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; });
+    dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
     for (int i = 1; i < count; ++i)
         EXPECT_EQ(list().NodeOfRow(i)->m_nImage, 2) << i;
     // The thread of the second row (inside the first thread): rows 0-2.
     list().SetCurRow(1);
-    ArticleMarkReadDialog::SetHook([](int& r) { EXPECT_EQ(r, ArticleMarkReadDialog::Thread); return 1; });
+    dialogs_.markRead = [](int& r) { EXPECT_EQ(r, ArticleMarkReadDialog::Thread); return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
     EXPECT_EQ(list().NodeOfRow(2)->m_nImage, 3);
     EXPECT_EQ(list().NodeOfRow(3)->m_nImage, 2);
     // Above row 6: rows 0-5.
     list().SetCurRow(6);
-    ArticleMarkReadDialog::SetHook([](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; });
+    dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
     EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
     EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
     // Cancel marks nothing.
-    ArticleMarkReadDialog::SetHook([](int&) { return 2; });
+    dialogs_.markRead = [](int&) { return 2; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
     EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
     std::vector<int> unread, read;
@@ -541,7 +531,7 @@ TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
     // The first unread article is the one shown.
     EXPECT_EQ(Current(), CArticleListBox::ArticleOf(list().NodeOfRow(6))->m_nNumber);
     // All of the group.
-    ArticleMarkReadDialog::SetHook([](int& r) { r = ArticleMarkReadDialog::WholeGroup; return 1; });
+    dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::WholeGroup; return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
     for (int n : unread)
         EXPECT_TRUE(doc().ReadList().IsRead(n)) << n;
@@ -556,13 +546,13 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     others_->matchAt = target;
     others_->selected = ToSjis(QStringLiteral("テスト"));
     std::string preset;
-    ArticleSearchDialog::SetHook([&](ArticleSearchDialog::Request& r) {
+    dialogs_.search = [&](ArticleSearchDialog::Request& r) {
         preset = r.text;
         r.text = "needle";
         r.noCase = true;
         r.upwards = false;
         return 1;
-    });
+    };
     view_->OnCommand(32786);
     EXPECT_EQ(preset, others_->selected);
     EXPECT_EQ(registry_->GetInt("Settings", "bCompareNoCase", 0), 1);
@@ -578,7 +568,7 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     EXPECT_EQ(list().GetCurSel(), 7);
     EXPECT_EQ(doc().m_nCurrentArticle, target);
     EXPECT_EQ(others_->loaded, target);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("見つかりません。"));
     // Rows passed over by the search are not marked read.
     EXPECT_EQ(list().NodeOfRow(8)->m_nImage, 2);
@@ -597,10 +587,10 @@ TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
     others_->matchAt = -5;
     others_->switchAt = CArticleListBox::ArticleOf(list().NodeOfRow(4))->m_nNumber;
     others_->switchTo = "local.test";
-    ArticleSearchDialog::SetHook([](ArticleSearchDialog::Request& r) {
+    dialogs_.search = [](ArticleSearchDialog::Request& r) {
         r.text = "never";
         return 1;
-    });
+    };
     view_->OnCommand(32786);
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.test"));
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
@@ -628,16 +618,16 @@ TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
     EXPECT_EQ(view_->List()->ColumnWidth(0), CArticleView::kDefaultSubjectWidth);
     view_->Header()->SetColumnWidth(0, 230);
     view_->Header()->SetColumnWidth(1, 61);
-    emit view_->Header()->columnWidthsChanged();
+    emit view_->Header()->ColumnWidthsChanged();
     EXPECT_EQ(view_->List()->ColumnWidth(0), 230);
     EXPECT_EQ(registry_->GetInt("ArticleView", "ColumnWidth0", 0), 230);
     EXPECT_EQ(registry_->GetInt("ArticleView", "ColumnWidth1", 0), 61);
 
-    CArticleView::SetFontDialogHook([](const QFont&) {
+    dialogs_.font = [](const QFont&) {
         QFont f(QStringLiteral("IPAGothic"));
         f.setPixelSize(19);
         return std::optional<QFont>(f);
-    });
+    };
     view_->OnCommand(32783);
     EXPECT_EQ(view_->ListFont().pixelSize(), 19);
     std::vector<std::uint8_t> bytes;
@@ -668,23 +658,18 @@ TEST(ArticlePaneInFrame, OnlineNextArticleAndTheContextMenu)
     std::ofstream(config.toStdString(), std::ios::binary)
         << "[config]\r\nnNntpPort=" << port << "\r\nstrNntpServer=" << host
         << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=100\r\nbShowOldArticle=YES\r\n";
-    std::vector<QString> messages;
-    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) {
-        messages.push_back(text);
-        return int(WindowHost::No);
-    });
-    CMainFrame::SetPaneFactory([&](int index, UiDocument& doc, CMainFrame& frame) -> QWidget* {
-        return index == CMainFrame::ArticlePane ? MakeArticleView(doc, frame, registry) : nullptr;
-    });
-    LumeDocument document(&registry);
+    ScriptedDialogs dialogs;
+    dialogs.answer = IDNO;
+    const QStringList& messages = dialogs.messages;
+    LumeDocument document(dialogs, &registry);
     {
-        app::CLumeApp lume(registry, document);
+        app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
         ASSERT_TRUE(lume.InitInstance(config));
         auto* view = dynamic_cast<CArticleView*>(lume.Frame()->Pane(CMainFrame::ArticlePane));
         ASSERT_NE(view, nullptr);
-        EXPECT_EQ(document.PathName(), std::filesystem::path(config.toStdString()));
+        EXPECT_EQ(document.Doc().GetPathName(), std::filesystem::path(config.toStdString()));
 
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        EXPECT_TRUE(lume.Router().Execute(cmd::Online));
         ASSERT_TRUE(document.Doc().IsConnected()) << (messages.empty() ? "" : messages.back().toStdString());
         EXPECT_EQ(view->TitleText(), QStringLiteral("(no articles.)"));
 
@@ -693,11 +678,11 @@ TEST(ArticlePaneInFrame, OnlineNextArticleAndTheContextMenu)
         doc.UpdateAllViews(nullptr, hint::Group);
         ASSERT_GT(view->List()->GetCount(), 3);
         EXPECT_EQ(view->List()->GetCurSel(), 0);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::NextArticle));
+        EXPECT_TRUE(lume.Router().Execute(cmd::NextArticle));
         EXPECT_EQ(view->List()->GetCurSel(), 1);
         lume.Frame()->ActivatePane(CMainFrame::ArticlePane);
-        EXPECT_TRUE(lume.Router().Query(ui::cmd::SkipThread).enabled);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::SkipThread));
+        EXPECT_TRUE(lume.Router().Query(cmd::SkipThread).enabled);
+        EXPECT_TRUE(lume.Router().Execute(cmd::SkipThread));
         EXPECT_EQ(view->List()->GetCurSel(), 3);
 
         QStringList items;
@@ -720,8 +705,6 @@ TEST(ArticlePaneInFrame, OnlineNextArticleAndTheContextMenu)
         lume.Frame()->close();
         lume.ExitInstance();
     }
-    CMainFrame::SetPaneFactory({});
-    SetMessageHook({});
 }
 
 } // namespace

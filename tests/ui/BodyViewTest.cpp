@@ -7,7 +7,8 @@
 #include "ui/CBodyView.h"
 #include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
-#include "ui/UiHost.h"
+
+#include "ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -62,19 +63,13 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         registry = std::make_unique<platform::Registry>(Path("registry"));
-        document = std::make_unique<LumeDocument>(registry.get());
-        view = std::make_unique<CBodyView>(*document, *registry, nullptr);
+        document = std::make_unique<LumeDocument>(dialogs, registry.get());
+        view = std::make_unique<CBodyView>(document->Doc(), *registry, dialogs, nullptr);
         view->resize(640, 480);
-        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
-            messages << text;
-            return int(WindowHost::Ok);
-        });
     }
     void TearDown() override
     {
         view.reset();
-        SetMessageHook({});
-        CBodyView::SetSaveDialogHook({});
     }
     std::filesystem::path Path(const char* name) const { return std::filesystem::path(dir.filePath(name).toStdString()); }
 
@@ -103,10 +98,11 @@ protected:
     QString Text() const { return view->Body()->toPlainText(); }
 
     QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    QStringList& messages = dialogs.messages;
     std::unique_ptr<platform::Registry> registry;
     std::unique_ptr<LumeDocument> document;
     std::unique_ptr<CBodyView> view;
-    QStringList messages;
 };
 
 #define CONNECT_OR_SKIP(group)                                                                                 \
@@ -193,10 +189,10 @@ TEST_F(BodyViewTest, MultipartAttachmentIsListedAndSavesTheOriginalBytes)
 
     QString suggested;
     const auto target = Path("saved.png");
-    CBodyView::SetSaveDialogHook([&](const QString& name) {
+    dialogs.saveFile = [&](const QString& name) {
         suggested = name;
         return QString::fromStdString(target.string());
-    });
+    };
     view->OnCommand(32849);
     EXPECT_EQ(suggested, QStringLiteral("check.png"));
     EXPECT_EQ(ReadAll(target), expected);
@@ -388,10 +384,10 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
     list->setCurrentRow(2);
     QString suggested;
     const auto target = Path("out.sh");
-    CBodyView::SetSaveDialogHook([&](const QString& name) {
+    dialogs.saveFile = [&](const QString& name) {
         suggested = name;
         return QString::fromStdString(target.string());
-    });
+    };
     view->OnCommand(32849);
     EXPECT_EQ(suggested, QStringLiteral("evil.sh"));
     EXPECT_EQ(ReadAll(target), "abc");
@@ -408,7 +404,7 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
         bool printed = false;
         bool ok = true;
     } desktop;
-    CBodyView::SetDesktop(&desktop);
+    dialogs.desktop = &desktop;
     view->OnCommand(32789);
     ASSERT_EQ(desktop.opened.size(), 1u);
     EXPECT_EQ(desktop.opened[0].filename(), "evil.sh");
@@ -422,7 +418,7 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("添付ファイルの表示ができません。")));
     view.reset();
-    CBodyView::SetDesktop(nullptr);
+    dialogs.desktop = nullptr;
     EXPECT_FALSE(std::filesystem::exists(viewed));
 }
 
@@ -595,7 +591,7 @@ TEST_F(BodyViewTest, FontAndWordWrapPersist)
     view->OnCommand(32808);
     EXPECT_TRUE(view->WordWrap());
     view.reset();
-    view = std::make_unique<CBodyView>(*document, *registry, nullptr);
+    view = std::make_unique<CBodyView>(document->Doc(), *registry, dialogs, nullptr);
     EXPECT_EQ(view->BodyFont().family(), font.family());
     EXPECT_EQ(view->BodyFont().pixelSize(), 17);
     EXPECT_TRUE(view->BodyFont().bold());

@@ -222,34 +222,31 @@ TEST_F(BrowserHandoffTest, JumpToUrlAndDialog113)
     QWidget frame;
     auto* channel = new ScriptedChannel(&frame);
     int asked = 0;
-    SetUrlDialogHook([&](CUrlDialog& dialog) -> std::optional<QString> {
+    const UrlAsker cancel = [&](QWidget*, const QString& initial) -> std::optional<QString> {
         ++asked;
-        EXPECT_EQ(dialog.windowTitle(), QString::fromUtf16(u"URLの設定"));
-        EXPECT_EQ(dialog.Edit()->text(), QString::fromUtf16(u"ここ"));
-        if (const QString dir = qEnvironmentVariable("LUMETRA_SCREENSHOT_DIR"); !dir.isEmpty())
-            dialog.grab().save(QDir(dir).filePath(QStringLiteral("url-dialog.png")));
+        EXPECT_EQ(initial, QString::fromUtf16(u"ここ"));
         return std::nullopt;
-    });
-    EXPECT_TRUE(JumpToUrl(&frame, kUrl));
-    EXPECT_FALSE(JumpToUrl(&frame, QString::fromUtf16(u"ここ"))) << "cancelled";
+    };
+    EXPECT_TRUE(JumpToUrl(&frame, kUrl, cancel));
+    EXPECT_FALSE(JumpToUrl(&frame, QString::fromUtf16(u"ここ"), cancel)) << "cancelled";
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(channel->calls.size(), 3);
-    SetUrlDialogHook({});
 
     // The dialog itself, modal, answered by clicking its buttons.
     auto answer = [](const char* button, const QString& text) {
         QTimer::singleShot(0, [=] {
             QWidget* dialog = QApplication::activeModalWidget();
             ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), QString::fromUtf16(u"URLの設定"));
             dialog->findChild<QLineEdit*>(QStringLiteral("ctl1038"))->setText(text);
             QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
         });
     };
     answer("ctl1", QStringLiteral("www.example.jp/x"));
-    EXPECT_TRUE(JumpToUrl(&frame, QString()));
+    EXPECT_TRUE(JumpToUrl(&frame, QString(), AskUrl));
     EXPECT_EQ(channel->calls.at(4), QStringLiteral("open NETSCAPE http://www.example.jp/x"));
     answer("ctl2", QStringLiteral("www.example.jp/y"));
-    EXPECT_EQ(UrlToOpen(&frame, QStringLiteral("no url")), std::nullopt);
+    EXPECT_EQ(UrlToOpen(&frame, QStringLiteral("no url"), AskUrl), std::nullopt);
 }
 
 } // namespace

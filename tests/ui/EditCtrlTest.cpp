@@ -1,6 +1,9 @@
 // Offscreen tests of the edit controls and their context menu.
 
+#include "platform/CommandIds.h"
 #include "ui/CEditCtrl.h"
+
+#include "ScriptedDialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,6 +20,8 @@
 #include <map>
 #include <memory>
 
+namespace cmd = platform::cmd;
+
 namespace {
 
 using namespace ui;
@@ -26,9 +31,9 @@ QString U(const char16_t* text) { return QString::fromUtf16(text); }
 // Stands in for the popup: records the items (id 0 = separator) and where it
 // opened, then picks the item with id choose.
 struct MenuScript {
-    explicit MenuScript(unsigned choose = 0)
+    explicit MenuScript(ScriptedDialogs& dialogs, unsigned choose = 0) : dialogs_(dialogs)
     {
-        SetEditMenuExecHook([this, choose](QMenu& menu, const QPoint& pos) -> QAction* {
+        dialogs_.contextMenu = [this, choose](QMenu& menu, const QPoint& pos) -> QAction* {
             ++shown;
             where = pos;
             ids.clear();
@@ -42,9 +47,10 @@ struct MenuScript {
                     chosen = a;
             }
             return chosen;
-        });
+        };
     }
-    ~MenuScript() { SetEditMenuExecHook({}); }
+    ~MenuScript() { dialogs_.contextMenu = {}; }
+    ScriptedDialogs& dialogs_;
     int shown = 0;
     QPoint where;
     std::vector<unsigned> ids;
@@ -61,11 +67,15 @@ protected:
         for (QWidget* w : std::initializer_list<QWidget*>{first = new QLineEdit, field = new CEditCtrl,
                                                           body = new CPlainEditCtrl, rich = new CMultiEditCtrl})
             layout->addWidget(w);
+        field->SetDialogs(&dialogs);
+        body->SetDialogs(&dialogs);
+        rich->SetDialogs(&dialogs);
         window->resize(360, 300);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
+    ScriptedDialogs dialogs;
     std::unique_ptr<QWidget> window;
     QLineEdit* first = nullptr;
     CEditCtrl* field = nullptr;
@@ -78,7 +88,7 @@ TEST_F(EditCtrlTest, MenuItemsAndTheirTexts)
     std::vector<unsigned> received;
     field->SetCommandTarget([&](unsigned id) { received.push_back(id); });
     field->SetExtraCommands({32811, 32816});
-    MenuScript script;
+    MenuScript script(dialogs);
     QTest::mouseClick(field, Qt::RightButton, {}, QPoint(20, 5));
     const std::vector<unsigned> ids = {57643, 0, 57635, 57634, 57637, 57632, 0, 57642, 0, 32811, 32816};
     EXPECT_EQ(script.ids, ids);
@@ -122,7 +132,7 @@ TEST_F(EditCtrlTest, MenuItemsAndTheirTexts)
 TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
 {
     {
-        MenuScript script(57642);
+        MenuScript script(dialogs, 57642);
         QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
         EXPECT_EQ(script.shown, 0) << "no target, no menu";
     }
@@ -132,7 +142,7 @@ TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
     field->setCursorPosition(2);
     {
         // No selection: cut, copy and delete are off; a disabled pick is dropped.
-        MenuScript script(57635);
+        MenuScript script(dialogs, 57635);
         QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
         ASSERT_EQ(script.shown, 1);
         EXPECT_EQ(script.where, field->mapToGlobal(QPoint(30, 8)));
@@ -143,7 +153,7 @@ TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
     }
     field->setSelection(0, 3);
     {
-        MenuScript script(57634);
+        MenuScript script(dialogs, 57634);
         QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
         EXPECT_TRUE(script.enabled[57635]);
     }
@@ -159,7 +169,7 @@ TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
     cursor.setPosition(6);
     cursor.setPosition(28, QTextCursor::KeepAnchor);
     rich->setTextCursor(cursor);
-    MenuScript script(32811);
+    MenuScript script(dialogs, 32811);
     QTest::mouseClick(rich->viewport(), Qt::RightButton, {}, QPoint(40, 20));
     EXPECT_EQ(script.where, rich->viewport()->mapToGlobal(QPoint(40, 20)));
     const std::map<unsigned, bool> expected = {{0, true},      {57643, false}, {57635, false}, {57634, true},
@@ -174,31 +184,31 @@ void CheckCommands(QWidget* edit, const std::function<void(int, int)>& select, c
 {
     QClipboard* clipboard = QApplication::clipboard();
     select(2, 5);
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Cut));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditCut));
     EXPECT_EQ(text(), U(u"日本ト"));
     EXPECT_EQ(clipboard->text(), U(u"テキス"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Undo));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditUndo));
     EXPECT_EQ(text(), U(u"日本テキスト"));
     select(0, 2);
     clipboard->setText(U(u"英語"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Paste));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditPaste));
     EXPECT_EQ(text(), U(u"英語テキスト"));
     // Delete needs a selection and leaves the clipboard alone.
     select(2, 4);
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Clear));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditClear));
     select(1, 1);
-    EXPECT_FALSE(RunEditCommand(edit, editcmd::Clear));
+    EXPECT_FALSE(RunEditCommand(edit, cmd::EditClear));
     EXPECT_EQ(text(), U(u"英語スト"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::SelectAll));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditSelectAll));
     EXPECT_TRUE(EditStateOf(edit).hasSelection);
     EXPECT_FALSE(RunEditCommand(edit, 32811)) << "not an editing command";
     // Read-only: only copy and select all act.
     edit->setProperty("readOnly", true);
     select(0, 2);
-    for (unsigned id : {editcmd::Cut, editcmd::Clear, editcmd::Paste, editcmd::Undo})
+    for (unsigned id : {cmd::EditCut, cmd::EditClear, cmd::EditPaste, cmd::EditUndo})
         EXPECT_FALSE(RunEditCommand(edit, id)) << id;
     EXPECT_EQ(text(), U(u"英語スト"));
-    EXPECT_TRUE(RunEditCommand(edit, editcmd::Copy));
+    EXPECT_TRUE(RunEditCommand(edit, cmd::EditCopy));
     EXPECT_EQ(clipboard->text(), U(u"英語"));
 }
 

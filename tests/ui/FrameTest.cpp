@@ -1,18 +1,19 @@
 // The application and its main window, driven offscreen by command id.
 
 #include "app/LumeApp.h"
+#include "app/PaneFactory.h"
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
 #include "ui/AppIcons.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/ConnectDialog.h"
 #include "ui/ProgressWindow.h"
-#include "ui/ConfigDocument.h"
 #include "ui/LogWindow.h"
 #include "ui/LumeDocument.h"
+#include "news/LumeDoc.h"
 #include "ui/MainFrame.h"
-#include "ui/UiHost.h"
 
+#include "ScriptedDialogs.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFrame>
 #include <QImage>
 #include <QPainter>
 #include <QLabel>
@@ -37,12 +39,14 @@
 #include <fstream>
 #include <thread>
 
+namespace cmd = platform::cmd;
+
 using namespace ui;
 using app::CLumeApp;
 
 namespace {
 
-class FakeCompose : public ComposeLink {
+class FakeCompose : public app::ComposeLink {
 public:
     bool QueryClose() override { ++asked; return allowClose; }
     bool IsPosting() const override { return posting; }
@@ -54,53 +58,22 @@ public:
     int destroyed = 0;
 };
 
-// A document that knows one command of its own, to see the route.
-class RoutedDocument : public ConfigDocument {
-public:
-    bool OnCommand(unsigned id) override
-    {
-        if (id != ui::cmd::Online)
-            return false;
-        ++online;
-        return true;
-    }
-    bool OnUpdateCommand(CmdUI& state) override
-    {
-        if (state.id != ui::cmd::Online)
-            return false;
-        state.Enable(onlineEnabled);
-        return true;
-    }
-    int online = 0;
-    bool onlineEnabled = true;
-};
-
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
         registryPath = dir.filePath(QStringLiteral("registry")).toStdString();
-        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
-            messages << text;
-            return answer;
-        });
-        CMainFrame::SetFileDialogHook([this](bool save) {
-            (save ? saveAsked : openAsked)++;
-            return chosenFile;
-        });
+        dialogs.answer = IDNO;
     }
-    void TearDown() override
-    {
-        Stop();
-        SetMessageHook({});
-        CMainFrame::SetFileDialogHook({});
-    }
+    void TearDown() override { Stop(); }
 
     CLumeApp& Start(const QString& commandLine = {})
     {
         registry = std::make_unique<platform::Registry>(registryPath);
-        lume = std::make_unique<CLumeApp>(*registry, document);
+        document = std::make_unique<LumeDocument>(dialogs, registry.get());
+        lume = std::make_unique<CLumeApp>(*registry, *document, dialogs,
+                                          app::MakePanes(*document, *registry, dialogs));
         EXPECT_TRUE(lume->InitInstance(commandLine));
         EXPECT_TRUE(QTest::qWaitForWindowExposed(lume->Frame()));
         return *lume;
@@ -113,6 +86,7 @@ protected:
             lume->Frame()->close();
         lume->ExitInstance();
         lume.reset();
+        document.reset();
         registry.reset();
     }
     QString WriteFile(const QString& name, const std::string& content = "[config]\r\n")
@@ -124,26 +98,16 @@ protected:
     }
     CMainFrame& Frame() { return *lume->Frame(); }
     CommandRouter& Router() { return lume->Router(); }
+    CLumeDoc& Doc() { return document->Doc(); }
+    QString Path() { return QString::fromStdString(Doc().GetPathName().string()); }
 
     QTemporaryDir dir;
     std::string registryPath;
+    ScriptedDialogs dialogs;
     std::unique_ptr<platform::Registry> registry;
-    RoutedDocument document;
+    std::unique_ptr<LumeDocument> document;
     std::unique_ptr<CLumeApp> lume;
-    QStringList messages;
-    int answer = WindowHost::No;
-    QString chosenFile;
-    int saveAsked = 0;
-    int openAsked = 0;
 };
-
-std::vector<unsigned> ToolBarLayout(QToolBar* bar, const CommandRouter& router)
-{
-    std::vector<unsigned> ids;
-    for (QAction* action : bar->actions())
-        ids.push_back(action->isSeparator() ? 0 : router.IdOf(action));
-    return ids;
-}
 
 } // namespace
 
@@ -152,7 +116,7 @@ TEST_F(FrameTest, FirstStartUsesDefaultsAndANewDocument)
     Start();
     EXPECT_EQ(Frame().OuterSplitter()->sizes().value(0), CMainFrame::kDefaultGroupWidth);
     EXPECT_EQ(Frame().InnerSplitter()->sizes().value(0), CMainFrame::kDefaultArticleHeight);
-    EXPECT_TRUE(document.PathName().empty());
+    EXPECT_TRUE(Doc().GetPathName().empty());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Lume - Lumetra"));
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::GroupPane));
     EXPECT_EQ(lume->Ctl3d(), 1);
@@ -170,7 +134,7 @@ TEST_F(FrameTest, PaneSizesAndWindowRectangleSurviveARestart)
     Frame().InnerSplitter()->setSizes({170, 300});
     const int width = Frame().OuterSplitter()->sizes().value(0);
     const int height = Frame().InnerSplitter()->sizes().value(0);
-    ASSERT_TRUE(Router().Execute(ui::cmd::AppExit));
+    ASSERT_TRUE(Router().Execute(cmd::AppExit));
     EXPECT_FALSE(Frame().isVisible());
     Stop();
 
@@ -221,11 +185,11 @@ TEST_F(FrameTest, MissingRecentFileIsPrunedAndANewDocumentMade)
         store.WriteString("Recent File List", "File1", dir.filePath("gone.lum").toStdString());
     }
     Start();
-    EXPECT_TRUE(document.PathName().empty());
+    EXPECT_TRUE(Doc().GetPathName().empty());
     EXPECT_EQ(lume->Recent().Count(), 0);
     EXPECT_EQ(registry->GetString("Recent File List", "File1"), "");
-    QAction* first = Router().Action(ui::cmd::FileMru1);
-    EXPECT_FALSE(Router().Query(ui::cmd::FileMru1).enabled);
+    QAction* first = Router().Action(cmd::FileMru1);
+    EXPECT_FALSE(Router().Query(cmd::FileMru1).enabled);
     EXPECT_TRUE(first->isVisible());
 }
 
@@ -240,15 +204,15 @@ TEST_F(FrameTest, MostRecentFileOpensAndKeepsItsPlace)
         store.WriteString("Recent File List", "File3", older.toStdString());
     }
     Start();
-    EXPECT_EQ(QString::fromStdString(document.PathName().string()), kept);
+    EXPECT_EQ(Path(), kept);
     ASSERT_EQ(lume->Recent().Count(), 2);
     EXPECT_EQ(lume->Recent().At(1), older.toStdString());
-    EXPECT_EQ(Router().Action(ui::cmd::FileMru1)->text(), QStringLiteral("&1 ") + RecentFileList::Abbreviate(kept));
-    EXPECT_FALSE(Router().Action(ui::cmd::FileMru1 + 2)->isVisible());
+    EXPECT_EQ(Router().Action(cmd::FileMru1)->text(), QStringLiteral("&1 ") + RecentFileList::Abbreviate(kept));
+    EXPECT_FALSE(Router().Action(cmd::FileMru1 + 2)->isVisible());
 
     // Opening from the list moves the file to the top.
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileMru1 + 1));
-    EXPECT_EQ(QString::fromStdString(document.PathName().string()), older);
+    ASSERT_TRUE(Router().Execute(cmd::FileMru1 + 1));
+    EXPECT_EQ(Path(), older);
     Stop();
     platform::Registry after(registryPath);
     EXPECT_EQ(after.GetString("Recent File List", "File1"), older.toStdString());
@@ -265,18 +229,18 @@ TEST_F(FrameTest, CommandLineWithQuotes)
 
     const QString spaced = WriteFile(QStringLiteral("with blank/my news.lum"));
     Start(QStringLiteral("\"%1\" --other").arg(spaced));
-    EXPECT_EQ(QString::fromStdString(document.PathName().string()), spaced);
+    EXPECT_EQ(Path(), spaced);
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("my news.lum - Lumetra"));
 }
 
 TEST_F(FrameTest, SingleQuoteOrMissingFileGivesNewDocumentQuietly)
 {
     Start(QStringLiteral("\""));
-    EXPECT_TRUE(document.PathName().empty());
+    EXPECT_TRUE(Doc().GetPathName().empty());
     Stop();
     Start(dir.filePath("nothing-here.lum"));
-    EXPECT_TRUE(document.PathName().empty());
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(Doc().GetPathName().empty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(FrameTest, UnreadableFileOpensNothingAndSaysSo)
@@ -285,42 +249,26 @@ TEST_F(FrameTest, UnreadableFileOpensNothingAndSaysSo)
     const QString locked = dir.filePath("locked.lum");
     ASSERT_TRUE(QDir().mkpath(locked));
     Start(locked);
-    EXPECT_TRUE(document.PathName().empty());
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.first().contains(QStringLiteral("locked.lum")));
+    EXPECT_TRUE(Doc().GetPathName().empty());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().contains(QStringLiteral("locked.lum")));
 }
 
-TEST_F(FrameTest, MenusCarryTheirTextsAndKeys)
+TEST_F(FrameTest, EveryKeyReachesItsCommand)
 {
     Start();
-    QStringList titles;
-    for (QAction* top : Frame().menuBar()->actions())
-        titles << top->text();
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"),
-                                   QStringLiteral("ﾈｯﾄﾜｰｸ(&N)"), QStringLiteral("ｸﾞﾙｰﾌﾟ(&G)"),
-                                   QStringLiteral("記事(&A)"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
-    EXPECT_EQ(Router().Action(ui::cmd::FileSave)->text(), QStringLiteral("上書き保存(&S)\tCtrl+S"));
-    EXPECT_EQ(Router().Action(ui::cmd::FindPrev)->text(), QStringLiteral("上候補(&P)\tShift+F3"));
-    EXPECT_EQ(Router().Action(ui::cmd::LogWindow)->text(), QStringLiteral("ログウインドウ(&L)"));
-    EXPECT_EQ(Router().Action(ui::cmd::EditSignatures)->text(), QStringLiteral("署名の編集(&I)..."));
-    EXPECT_EQ(Router().Action(ui::cmd::AppAbout)->text(), QStringLiteral("バージョン情報(&A)..."));
     // Tool tips and fly-by prompts are the two halves of the command's string.
-    EXPECT_EQ(Router().Action(ui::cmd::Online)->toolTip(), QStringLiteral("オンライン/オフライン"));
-    EXPECT_EQ(Router().Action(ui::cmd::Online)->statusTip(), QStringLiteral("サーバに接続し、またはサーバから切断します"));
+    EXPECT_EQ(Router().Action(cmd::Online)->toolTip(), QStringLiteral("オンライン/オフライン"));
+    EXPECT_EQ(Router().Action(cmd::Online)->statusTip(), QStringLiteral("サーバに接続し、またはサーバから切断します"));
 
-    auto keys = [&](unsigned id) { return Router().Action(id)->shortcuts(); };
-    EXPECT_EQ(keys(ui::cmd::EditCopy), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+C")),
-                                                        QKeySequence(QStringLiteral("Ctrl+Ins"))}));
-    EXPECT_EQ(keys(ui::cmd::EditUndo), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Z")),
-                                                        QKeySequence(QStringLiteral("Alt+Backspace"))}));
-    EXPECT_EQ(keys(ui::cmd::PrevArticle), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Up")),
-                                                           QKeySequence(QStringLiteral("Ctrl+Shift+Space"))}));
-    EXPECT_EQ(keys(ui::cmd::NextUnread), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Space"))});
-    EXPECT_EQ(keys(ui::cmd::PageForward), QList<QKeySequence>{QKeySequence(QStringLiteral("Space"))});
-    EXPECT_EQ(keys(ui::cmd::PageBackward), QList<QKeySequence>{QKeySequence(QStringLiteral("Shift+Space"))});
-    EXPECT_EQ(keys(ui::cmd::FindNext), QList<QKeySequence>{QKeySequence(QStringLiteral("F3"))});
-    EXPECT_TRUE(keys(ui::cmd::PrevPane).contains(QKeySequence(QStringLiteral("Shift+F6"))));
-    EXPECT_EQ(keys(ui::cmd::ContextHelp), QList<QKeySequence>{QKeySequence(QStringLiteral("Shift+F1"))});
+    // Keys without a menu item of their own.
+    const std::pair<unsigned, const char*> unnamed[] = {
+        {cmd::EditCopy, "Ctrl+Ins"}, {cmd::EditUndo, "Alt+Backspace"}, {cmd::PrevArticle, "Ctrl+Shift+Space"},
+        {cmd::PageForward, "Space"}, {cmd::PageBackward, "Shift+Space"}, {cmd::PrevPane, "Shift+F6"},
+        {cmd::ContextHelp, "Shift+F1"},
+    };
+    for (const auto& [id, key] : unnamed)
+        EXPECT_TRUE(Router().Action(id)->shortcuts().contains(QKeySequence(QString::fromLatin1(key)))) << key;
     // Every key a menu item names does what the item does.
     for (QAction* top : Frame().menuBar()->actions()) {
         std::vector<QMenu*> menus{top->menu()};
@@ -336,10 +284,6 @@ TEST_F(FrameTest, MenusCarryTheirTextsAndKeys)
             }
         }
     }
-
-    EXPECT_EQ(ToolBarLayout(Frame().ToolBar(), Router()),
-              (std::vector<unsigned>{57665, 0, 57601, 57603, 0, 57634, 0, 32771, 0, 32803, 32819, 0,
-                                     32810, 32800, 0, 32801, 32820, 0, 32809, 0, 32836}));
     for (QAction* action : Frame().ToolBar()->actions()) {
         if (!action->isSeparator()) {
             EXPECT_EQ(action->icon().pixmap(QSize(40, 30)).size(), QSize(40, 30)) << Router().IdOf(action);
@@ -350,39 +294,36 @@ TEST_F(FrameTest, MenusCarryTheirTextsAndKeys)
 TEST_F(FrameTest, CommandStatesFollowTheDocument)
 {
     Start();
-    document.showAll_ = false;
-    document.showUnread_ = true;
-    CmdUI unread = Router().Query(ui::cmd::ShowUnreadGroups);
+    Doc().Config().bShowAllGroup = false;
+    Doc().Config().bShowUnreadGroup = true;
+    CmdUI unread = Router().Query(cmd::ShowUnreadGroups);
     EXPECT_TRUE(unread.enabled);
     EXPECT_TRUE(unread.checked);
-    document.showAll_ = true;
-    EXPECT_FALSE(Router().Query(ui::cmd::ShowUnreadGroups).enabled);
-    EXPECT_TRUE(Router().Query(ui::cmd::ShowAllGroups).checked);
+    Doc().Config().bShowAllGroup = true;
+    EXPECT_FALSE(Router().Query(cmd::ShowUnreadGroups).enabled);
+    EXPECT_TRUE(Router().Query(cmd::ShowAllGroups).checked);
 
     // Menus bring their items up to date as they open.
     QMenu* group = Frame().Menu(3);
     ASSERT_NE(group, nullptr);
     emit group->aboutToShow();
-    EXPECT_FALSE(Router().Action(ui::cmd::ShowUnreadGroups)->isEnabled());
-    EXPECT_TRUE(Router().Action(ui::cmd::ShowAllGroups)->isChecked());
+    EXPECT_FALSE(Router().Action(cmd::ShowUnreadGroups)->isEnabled());
+    EXPECT_TRUE(Router().Action(cmd::ShowAllGroups)->isChecked());
 
-    // Nobody handles these yet: disabled, and running them does nothing.
-    EXPECT_FALSE(Router().Query(ui::cmd::Subscribe).enabled);
-    EXPECT_FALSE(Router().Execute(ui::cmd::Subscribe));
-    EXPECT_TRUE(Router().Query(ui::cmd::FileNew).enabled);
-    EXPECT_TRUE(Router().Query(ui::cmd::FileSaveAs).enabled);
+    // Offline: disabled, and running them does nothing.
+    EXPECT_FALSE(Router().Query(cmd::Subscribe).enabled);
+    EXPECT_FALSE(Router().Execute(cmd::Subscribe));
+    EXPECT_TRUE(Router().Query(cmd::FileNew).enabled);
+    EXPECT_TRUE(Router().Query(cmd::FileSaveAs).enabled);
 
-    // The document gets its commands, and a disabled one is not run.
-    EXPECT_TRUE(Router().Execute(ui::cmd::Online));
-    EXPECT_EQ(document.online, 1);
-    document.onlineEnabled = false;
-    EXPECT_FALSE(Router().Execute(ui::cmd::Online));
-    EXPECT_EQ(document.online, 1);
-
+    // The document decides its commands: no server, no going online.
+    Doc().Config().strNntpServer.clear();
+    EXPECT_FALSE(Router().Execute(cmd::Online));
+    EXPECT_FALSE(Doc().IsConnected());
     // The tool bar follows on the idle timer.
-    EXPECT_TRUE(WaitFor([&] { return !Router().Action(ui::cmd::Online)->isEnabled(); }));
-    document.onlineEnabled = true;
-    EXPECT_TRUE(WaitFor([&] { return Router().Action(ui::cmd::Online)->isEnabled(); }));
+    EXPECT_TRUE(WaitFor([&] { return !Router().Action(cmd::Online)->isEnabled(); }));
+    Doc().Config().strNntpServer = "news.example.jp";
+    EXPECT_TRUE(WaitFor([&] { return Router().Action(cmd::Online)->isEnabled(); }));
 }
 
 TEST_F(FrameTest, TabCyclesThePanes)
@@ -390,7 +331,7 @@ TEST_F(FrameTest, TabCyclesThePanes)
     Start();
     Frame().activateWindow();
     Frame().ActivatePane(CMainFrame::GroupPane);
-    ASSERT_TRUE(Router().Execute(ui::cmd::NextPane));
+    ASSERT_TRUE(Router().Execute(cmd::NextPane));
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::ArticlePane));
     QTest::keyClick(&Frame(), Qt::Key_Tab);
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::BodyPane));
@@ -398,7 +339,7 @@ TEST_F(FrameTest, TabCyclesThePanes)
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::GroupPane));
     QTest::keyClick(&Frame(), Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::BodyPane));
-    ASSERT_TRUE(Router().Execute(ui::cmd::PrevPane));
+    ASSERT_TRUE(Router().Execute(cmd::PrevPane));
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::ArticlePane));
 }
 
@@ -409,11 +350,12 @@ TEST_F(FrameTest, StatusPaneShowsTheGroupAndFitsIt)
     QLabel* pane = Frame().StatusPane(1);
     EXPECT_EQ(pane->text(), QString());
     EXPECT_EQ(pane->contentsRect().width(), 50);
-    document.group_ = "fj.test";
-    document.articles_ = 12;
+    auto group = std::make_unique<CNewsGroup>();
+    group->m_strName = "fj.test";
+    Doc().SetCurrentGroup(Doc().Groups().Set(std::move(group)));
     Frame().UpdateStatusPanes();
-    EXPECT_EQ(pane->text(), QStringLiteral("fj.test (12)"));
-    EXPECT_EQ(pane->contentsRect().width(), pane->fontMetrics().horizontalAdvance(QStringLiteral("fj.test (12)")));
+    EXPECT_EQ(pane->text(), QStringLiteral("fj.test (0)"));
+    EXPECT_EQ(pane->contentsRect().width(), pane->fontMetrics().horizontalAdvance(QStringLiteral("fj.test (0)")));
     // All of it is drawn: the ink ends where the text drawn on its own ends.
     auto inkRight = [](const QImage& image) {
         int right = -1;
@@ -439,34 +381,39 @@ TEST_F(FrameTest, StatusPaneShowsTheGroupAndFitsIt)
 TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
 {
     Start();
-    document.content_ = "[config]\r\nstrNntpServer=news\r\n";
-    document.SetModified(true);
-    chosenFile = dir.filePath("saved.lum");
+    Doc().Config().strNntpServer = "news.example.jp";
+    Doc().SetModifiedFlag(true);
+    dialogs.chosenFile = dir.filePath("saved.lum");
     Frame().activateWindow();
     QTest::keyClick(&Frame(), Qt::Key_S, Qt::ControlModifier); // no name yet: asks for one
-    EXPECT_EQ(saveAsked, 1);
-    EXPECT_FALSE(document.IsModified());
+    EXPECT_EQ(dialogs.saveAsked, 1);
+    EXPECT_FALSE(Doc().IsModified());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("saved.lum - Lumetra"));
-    EXPECT_EQ(lume->Recent().At(0), chosenFile.toStdString());
+    EXPECT_EQ(lume->Recent().At(0), dialogs.chosenFile.toStdString());
+    std::ifstream saved(dialogs.chosenFile.toStdString(), std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+    EXPECT_NE(content.find("strNntpServer=news.example.jp\r\n"), std::string::npos);
 
     // Modified again: New asks; Cancel keeps everything.
-    document.SetModified(true);
-    answer = WindowHost::Cancel;
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileNew));
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages.first(), QStringLiteral("saved.lum への変更を保存しますか?"));
-    EXPECT_EQ(QString::fromStdString(document.PathName().string()), chosenFile);
+    Doc().SetModifiedFlag(true);
+    dialogs.answer = IDCANCEL;
+    ASSERT_TRUE(Router().Execute(cmd::FileNew));
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages.first(), QStringLiteral("saved.lum への変更を保存しますか?"));
+    EXPECT_EQ(Path(), dialogs.chosenFile);
+    EXPECT_EQ(Doc().Config().strNntpServer, "news.example.jp");
 
-    answer = WindowHost::No;
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileNew));
-    EXPECT_TRUE(document.PathName().empty());
+    dialogs.answer = IDNO;
+    ASSERT_TRUE(Router().Execute(cmd::FileNew));
+    EXPECT_TRUE(Doc().GetPathName().empty());
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Lume - Lumetra"));
 
     // Open through the (stood-in) dialog.
-    chosenFile = WriteFile("other.lum");
-    ASSERT_TRUE(Router().Execute(ui::cmd::FileOpen));
-    EXPECT_EQ(openAsked, 1);
-    EXPECT_EQ(QString::fromStdString(document.PathName().string()), chosenFile);
+    dialogs.chosenFile = WriteFile("other.lum", "[config]\r\nstrNntpServer=other.example.jp\r\n");
+    ASSERT_TRUE(Router().Execute(cmd::FileOpen));
+    EXPECT_EQ(dialogs.openAsked, 1);
+    EXPECT_EQ(Path(), dialogs.chosenFile);
+    EXPECT_EQ(Doc().Config().strNntpServer, "other.example.jp");
 }
 
 TEST_F(FrameTest, ClosingWaitsForNetworkWorkAndAsksTheComposeWindow)
@@ -475,11 +422,14 @@ TEST_F(FrameTest, ClosingWaitsForNetworkWorkAndAsksTheComposeWindow)
     FakeCompose compose;
     lume->SetComposeWindow(&compose);
 
-    document.busy_ = true;
-    EXPECT_FALSE(Frame().close());
-    EXPECT_TRUE(Frame().isVisible());
-    EXPECT_FALSE(Frame().NewDocument());
-    document.busy_ = false;
+    {
+        // A server operation's window is up.
+        ProgressWindow progress(60000, &Frame());
+        progress.Open(std::string("busy"));
+        EXPECT_FALSE(Frame().close());
+        EXPECT_TRUE(Frame().isVisible());
+        EXPECT_FALSE(Frame().NewDocument());
+    }
 
     compose.posting = true;
     EXPECT_FALSE(Frame().close());
@@ -492,7 +442,6 @@ TEST_F(FrameTest, ClosingWaitsForNetworkWorkAndAsksTheComposeWindow)
     // The compose window reports its closing (queued).
     QMetaObject::invokeMethod(&Frame(), "OnComposeClosed", Qt::QueuedConnection);
     EXPECT_TRUE(WaitFor([&] { return lume->ComposeWindow() == nullptr; }));
-    EXPECT_EQ(document.composeClosed_, 1);
     EXPECT_TRUE(Frame().close());
 }
 
@@ -500,12 +449,12 @@ TEST_F(FrameTest, LogWindowCommandTogglesAndChecks)
 {
     Start();
     EXPECT_FALSE(lume->Log()->isVisible());
-    EXPECT_FALSE(Router().Query(ui::cmd::LogWindow).checked);
-    ASSERT_TRUE(Router().Execute(ui::cmd::LogWindow));
+    EXPECT_FALSE(Router().Query(cmd::LogWindow).checked);
+    ASSERT_TRUE(Router().Execute(cmd::LogWindow));
     EXPECT_TRUE(lume->Log()->isVisible());
-    EXPECT_TRUE(Router().Query(ui::cmd::LogWindow).checked);
-    EXPECT_TRUE(Router().Action(ui::cmd::LogWindow)->isChecked());
-    ASSERT_TRUE(Router().Execute(ui::cmd::LogWindow));
+    EXPECT_TRUE(Router().Query(cmd::LogWindow).checked);
+    EXPECT_TRUE(Router().Action(cmd::LogWindow)->isChecked());
+    ASSERT_TRUE(Router().Execute(cmd::LogWindow));
     EXPECT_FALSE(lume->Log()->isVisible());
 }
 
@@ -523,7 +472,7 @@ TEST_F(FrameTest, AboutBoxShowsTheVersion)
             about->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/about.png"));
         static_cast<QDialog*>(about)->accept();
     });
-    ASSERT_TRUE(Router().Execute(ui::cmd::AppAbout));
+    ASSERT_TRUE(Router().Execute(cmd::AppAbout));
     EXPECT_EQ(title, QStringLiteral("バージョン情報"));
     EXPECT_EQ(text, QStringLiteral("Lumetra Version 1.0 (beta2)"));
 }
@@ -539,7 +488,7 @@ TEST_F(FrameTest, SecondStartHandsItsFileOver)
 
     bool handed = false;
     std::thread second([&] { handed = app::SingleInstance(name).HandOff(file, 5000); });
-    EXPECT_TRUE(WaitFor([&] { return QString::fromStdString(document.PathName().string()) == file; }));
+    EXPECT_TRUE(WaitFor([&] { return Path() == file; }));
     second.join();
     EXPECT_TRUE(handed);
 
@@ -547,60 +496,33 @@ TEST_F(FrameTest, SecondStartHandsItsFileOver)
     EXPECT_FALSE(app::SingleInstance(name + QStringLiteral("-none")).HandOff(file, 500));
 }
 
-TEST(LumeDocumentFrame, OpensAndSavesARealConfiguration)
+TEST_F(FrameTest, OpensARealConfiguration)
 {
-    QTemporaryDir dir;
-    platform::Registry registry(dir.filePath("registry").toStdString());
-    const QString path = dir.filePath("demo.lum");
-    std::ofstream(path.toStdString(), std::ios::binary)
-        << "[config]\r\nstrNntpServer=news.example.jp\r\nnNntpPort=1119\r\nbShowAllGroup=YES\r\nstrMarkFile=news.rc\r\n";
-    LumeDocument document(&registry);
-    QStringList messages;
-    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) { messages << text; return int(WindowHost::Ok); });
-    {
-        CLumeApp lume(registry, document);
-        ASSERT_TRUE(lume.InitInstance(path));
-        EXPECT_EQ(document.Doc().Config().strNntpServer, "news.example.jp");
-        EXPECT_EQ(lume.Frame()->windowTitle(), QStringLiteral("demo.lum - Lumetra"));
-        EXPECT_FALSE(lume.Router().Query(ui::cmd::ShowUnreadGroups).enabled);
-        document.SetModified(true);
-        ASSERT_TRUE(lume.Router().Execute(ui::cmd::FileSave));
-        EXPECT_FALSE(document.IsModified());
-        std::ifstream saved(path.toStdString(), std::ios::binary);
-        const std::string content((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
-        EXPECT_NE(content.find("strNntpServer=news.example.jp\r\n"), std::string::npos);
-        lume.Frame()->close();
-        lume.ExitInstance();
-    }
-    SetMessageHook({});
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    const QString path = WriteFile("demo.lum", "[config]\r\nstrNntpServer=news.example.jp\r\nnNntpPort=1119\r\n"
+                                               "bShowAllGroup=YES\r\nstrMarkFile=news.rc\r\n");
+    Start(path);
+    EXPECT_EQ(Doc().Config().strNntpServer, "news.example.jp");
+    EXPECT_EQ(Doc().Config().nNntpPort, 1119);
+    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("demo.lum - Lumetra"));
+    EXPECT_FALSE(Router().Query(cmd::ShowUnreadGroups).enabled);
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'|').toStdString();
 }
 
 namespace {
-// A pane that copies: it takes 57634 while it is the active pane.
-class CopyingPane : public PlaceholderPane {
+// A pane that copies while it is the active pane, and hears the document.
+class ProbePane : public QFrame, public DocumentView, public FramePane {
 public:
-    using PlaceholderPane::PlaceholderPane;
-    bool OnCommand(unsigned id) override
-    {
-        if (id == ui::cmd::EditCopy) {
-            ++copies;
-            return true;
-        }
-        return PlaceholderPane::OnCommand(id);
-    }
-    bool OnUpdateCommand(CmdUI& state) override
-    {
-        return state.id == ui::cmd::EditCopy || PlaceholderPane::OnUpdateCommand(state);
-    }
+    explicit ProbePane(CLumeDoc& doc) : doc_(doc) { doc_.AddView(this); }
+    ~ProbePane() override { doc_.RemoveView(this); }
+    QWidget* Widget() override { return this; }
+    void OnUpdate(DocumentView*, long hint) override { hints.push_back(hint); }
+    bool OnCommand(unsigned id) override { return id == cmd::EditCopy && ++copies; }
+    bool OnUpdateCommand(CmdUI& state) override { return state.id == cmd::EditCopy; }
+    std::vector<long> hints;
     int copies = 0;
-};
 
-class CopyingDocument : public ConfigDocument {
-public:
-    bool OnCommand(unsigned id) override { return id == ui::cmd::EditCopy && ++copies; }
-    bool OnUpdateCommand(CmdUI& state) override { return state.id == ui::cmd::EditCopy; }
-    int copies = 0;
+private:
+    CLumeDoc& doc_;
 };
 } // namespace
 
@@ -608,40 +530,36 @@ TEST(CommandRoute, ActivePaneFirstThenTheDocument)
 {
     QTemporaryDir dir;
     platform::Registry registry(dir.filePath("registry").toStdString());
-    CopyingDocument document;
-    CopyingPane* body = nullptr;
-    CMainFrame::SetPaneFactory([&](int index, UiDocument&, CMainFrame& frame) -> QWidget* {
-        if (index != CMainFrame::BodyPane)
-            return nullptr; // the placeholder
-        body = new CopyingPane("CBodyView", frame, nullptr);
-        return body;
-    });
+    ScriptedDialogs dialogs;
+    LumeDocument document(dialogs, &registry);
+    CLumeDoc& doc = document.Doc();
+    ProbePane* panes[3] = {};
     {
-        CLumeApp lume(registry, document);
+        CLumeApp lume(registry, document, dialogs, [&](int index, CMainFrame&) {
+            return panes[index] = new ProbePane(doc);
+        });
         ASSERT_TRUE(lume.InitInstance({}));
-        ASSERT_NE(body, nullptr);
-        EXPECT_EQ(lume.Frame()->Pane(CMainFrame::BodyPane), body);
-        EXPECT_EQ(document.Views().size(), 3u);
+        EXPECT_EQ(lume.Frame()->Pane(CMainFrame::BodyPane), panes[CMainFrame::BodyPane]);
 
         lume.Frame()->ActivatePane(CMainFrame::GroupPane);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::EditCopy));
-        EXPECT_EQ(document.copies, 1);
+        EXPECT_TRUE(lume.Router().Execute(cmd::EditCopy));
         lume.Frame()->ActivatePane(CMainFrame::BodyPane);
-        EXPECT_TRUE(lume.Router().Execute(ui::cmd::EditCopy));
-        EXPECT_EQ(body->copies, 1);
-        EXPECT_EQ(document.copies, 1);
-
-        // Views hear the document's broadcasts, except the one that sent it.
-        document.UpdateAllViews(body, 14);
-        EXPECT_TRUE(body->hints.empty() || body->hints.back() != 14);
-        auto* group = dynamic_cast<PlaceholderPane*>(lume.Frame()->Pane(CMainFrame::GroupPane));
-        ASSERT_NE(group, nullptr);
-        EXPECT_EQ(group->hints.back(), 14);
+        EXPECT_TRUE(lume.Router().Execute(cmd::EditCopy));
+        EXPECT_EQ(panes[CMainFrame::GroupPane]->copies, 1);
+        EXPECT_EQ(panes[CMainFrame::BodyPane]->copies, 1);
+        // What no pane knows goes to the document, whose change every pane hears.
+        EXPECT_TRUE(lume.Router().Execute(cmd::ShowHeader));
+        for (ProbePane* pane : panes)
+            EXPECT_EQ(pane->hints.back(), hint::Article);
+        // ...except the one that sent it.
+        doc.UpdateAllViews(panes[CMainFrame::BodyPane], hint::Online);
+        EXPECT_NE(panes[CMainFrame::BodyPane]->hints.back(), hint::Online);
+        EXPECT_EQ(panes[CMainFrame::GroupPane]->hints.back(), hint::Online);
         lume.Frame()->close();
         lume.ExitInstance();
     }
-    CMainFrame::SetPaneFactory({});
-    EXPECT_TRUE(document.Views().empty());
+    // The panes went with the frame and left the document's views.
+    doc.UpdateAllViews(nullptr, hint::Online);
 }
 
 TEST(RecentFiles, TopOfFourWithoutDuplicatesAndShortNames)

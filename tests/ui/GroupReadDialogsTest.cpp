@@ -1,5 +1,5 @@
 // The limit (135) and reload (122) questions as the user answers them.
-#include "QuietQuestions.h"
+#include "ui/Dialogs.h"
 #include "ui/GroupReadDialogs.h"
 #include "ui/LumeDocument.h"
 
@@ -36,8 +36,8 @@ void Retype(QLineEdit* field, const QString& text)
 
 TEST(ReadLimitQuestion, YesTakesTheNumberEnteredNoAndEscapeKeepIt)
 {
-    RealQuestions real;
-    NewsHost host;
+    QtDialogs dialogs;
+    NewsHost host(dialogs);
     int count = 5;
     WhenShown([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("読み込み記事数が設定を越えました"));
@@ -74,8 +74,8 @@ TEST(ReadLimitQuestion, YesTakesTheNumberEnteredNoAndEscapeKeepIt)
 
 TEST(ReloadRangeQuestion, OkTakesBothNumbersCancelKeepsThem)
 {
-    RealQuestions real;
-    NewsHost host;
+    QtDialogs dialogs;
+    NewsHost host(dialogs);
     int start = 10, end = 250;
     WhenShown([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("記事の再読み込み"));

@@ -2,17 +2,19 @@
 // LUMETRA_TEST_NNTP_HOST/PORT are set).
 
 #include "app/LumeApp.h"
+#include "app/PaneFactory.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
 #include "ui/CGroupViewFont.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/GroupDialogs.h"
 #include "ui/LumeDocument.h"
+
+#include "ScriptedDialogs.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
-#include "ui/UiHost.h"
 #include "WaitFor.h"
 
 #include <QLabel>
@@ -33,6 +35,8 @@
 #include <map>
 #include <mutex>
 #include <thread>
+
+namespace cmd = platform::cmd;
 
 using namespace ui;
 
@@ -119,12 +123,9 @@ private:
     std::vector<std::string> commands_;
 };
 
-struct Recorder : CView {
-    void OnUpdate(CView* sender, long hint) override { hints.push_back({sender, hint}); }
-    const char* ViewClass() const override { return "Recorder"; }
-    bool OnCommand(unsigned) override { return false; }
-    bool OnUpdateCommand(CmdUI&) override { return false; }
-    std::vector<std::pair<CView*, long>> hints;
+struct Recorder : DocumentView {
+    void OnUpdate(DocumentView* sender, long hint) override { hints.push_back({sender, hint}); }
+    std::vector<std::pair<DocumentView*, long>> hints;
     bool Saw(long hint) const
     {
         for (auto& h : hints)
@@ -142,29 +143,19 @@ protected:
                ("groupview-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         std::filesystem::create_directories(dir_);
         registry_ = std::make_unique<platform::Registry>(dir_ / "registry");
-        document_ = std::make_unique<LumeDocument>(registry_.get());
-        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
-            messages_ << text;
-            return int(WindowHost::Ok);
-        });
-        view_ = std::make_unique<CGroupView>(*document_, *registry_, nullptr);
+        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
+        view_ = std::make_unique<CGroupView>(Doc(), *registry_, dialogs_, nullptr);
         view_->resize(240, 400);
-        document_->AddView(view_.get());
-        document_->AddView(&recorder_);
+        Doc().AddView(&recorder_);
     }
     void TearDown() override
     {
-        CGroupView::SetSubscribeHook({});
-        CGroupView::SetFindHook({});
-        CGroupView::SetFontHook({});
-        document_->RemoveView(view_.get());
-        document_->RemoveView(&recorder_);
-        if (document_->Doc().IsConnected())
-            document_->Doc().GoOffline();
+        Doc().RemoveView(&recorder_);
+        if (Doc().IsConnected())
+            Doc().GoOffline();
         view_.reset();
         document_.reset();
         server_.reset();
-        SetMessageHook({});
         std::filesystem::remove_all(dir_);
     }
 
@@ -215,12 +206,12 @@ protected:
 
     static inline int counter_ = 0;
     std::filesystem::path dir_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<platform::Registry> registry_;
     std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<CGroupView> view_;
     std::unique_ptr<ScriptedServer> server_;
     Recorder recorder_;
-    QStringList messages_;
 };
 
 const std::map<std::string, ScriptedServer::Group> kGroups = {
@@ -288,7 +279,7 @@ TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
     EXPECT_NE(RowOf("fj.comp"), -1);
 
     // Show all: unsubscribed groups use their stored state.
-    view_->OnCommand(ui::cmd::ShowAllGroups);
+    view_->OnCommand(cmd::ShowAllGroups);
     EXPECT_TRUE(Doc().Config().bShowAllGroup);
     EXPECT_EQ(Images("fj.test"), 11);  // 1..2, nothing read
     EXPECT_EQ(Images("local.test"), 13); // empty range
@@ -306,17 +297,17 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
     view_->OnUpdate(nullptr, 8);
     int asked = 0;
     QString path;
-    CGroupView::SetSubscribeHook([&](bool unsubscribe, const QString& p, int& choice) {
+    dialogs_.subscribe = [&](bool unsubscribe, const QString& p, int& choice) {
         EXPECT_TRUE(unsubscribe);
         EXPECT_EQ(choice, 1); // preset: with subgroups
         ++asked;
         path = p;
         return GroupSubscribeDialog::kAllFollowing;
-    });
+    };
     SelectOnly(RowOf("fj.comp"));
     Tree().SetRowSel(RowOf("local"), true);
     Tree().SetRowSel(RowOf("fj.test"), true);
-    ASSERT_TRUE(view_->OnCommand(ui::cmd::Unsubscribe));
+    ASSERT_TRUE(view_->OnCommand(cmd::Unsubscribe));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(path, QStringLiteral("fj.comp"));
     for (const char* name : {"fj.comp", "fj.comp.lang.c", "fj.comp.os", "fj.test", "local.japanese", "local.test"})
@@ -325,23 +316,23 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
     EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
 
     // Subscribing back with "only the selected group" on a parent node.
-    view_->OnCommand(ui::cmd::ShowAllGroups);
-    CGroupView::SetSubscribeHook([&](bool unsubscribe, const QString&, int& choice) {
+    view_->OnCommand(cmd::ShowAllGroups);
+    dialogs_.subscribe = [&](bool unsubscribe, const QString&, int& choice) {
         EXPECT_FALSE(unsubscribe);
         choice = 0;
         return int(QDialog::Accepted);
-    });
+    };
     SelectOnly(RowOf("fj.comp"));
-    view_->OnCommand(ui::cmd::Subscribe);
+    view_->OnCommand(cmd::Subscribe);
     EXPECT_TRUE(Group("fj.comp").m_bSubscribed);
     EXPECT_FALSE(Group("fj.comp.os").m_bSubscribed);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
 
     // Cancel changes nothing for that row; leaves still change.
-    CGroupView::SetSubscribeHook([](bool, const QString&, int&) { return int(QDialog::Rejected); });
+    dialogs_.subscribe = [](bool, const QString&, int&) { return int(QDialog::Rejected); };
     SelectOnly(RowOf("local"));
     Tree().SetRowSel(RowOf("fj.comp.os"), true);
-    view_->OnCommand(ui::cmd::Subscribe);
+    view_->OnCommand(cmd::Subscribe);
     EXPECT_FALSE(Group("local.test").m_bSubscribed);
     EXPECT_TRUE(Group("fj.comp.os").m_bSubscribed);
     EXPECT_EQ(Images("fj.test"), 11); // still shown, unsubscribed with unread articles
@@ -354,23 +345,23 @@ TEST_F(GroupViewTest, ExpandAndCollapseCommands)
     view_->OnUpdate(nullptr, 8);
     const int fj = RowOf("fj");
     SelectOnly(fj);
-    view_->OnCommand(ui::cmd::Collapse);
+    view_->OnCommand(cmd::Collapse);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local", "    japanese", "    test"}));
-    view_->OnCommand(ui::cmd::ExpandOne);
+    view_->OnCommand(cmd::ExpandOne);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp", "    test", "  local",
                                                  "    japanese", "    test"}));
-    view_->OnCommand(ui::cmd::ExpandAll);
+    view_->OnCommand(cmd::ExpandAll);
     EXPECT_EQ(RowOf("fj.comp.lang.c"), fj + 3);
 
     // Collapse this level: every node of fj's depth loses its rows below.
     SelectOnly(RowOf("local"));
-    view_->OnCommand(ui::cmd::CollapseAll);
+    view_->OnCommand(cmd::CollapseAll);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local"}));
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{2});
     EXPECT_EQ(view_->Title().text(), QStringLiteral(" local"));
 
     CmdUI state;
-    state.id = ui::cmd::ExpandOne;
+    state.id = cmd::ExpandOne;
     Tree().SetRowSel(1, true);
     ASSERT_TRUE(view_->OnUpdateCommand(state));
     EXPECT_FALSE(state.enabled); // two rows selected
@@ -382,13 +373,13 @@ TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
     Doc().Config().bShowUnreadGroup = false;
     view_->OnUpdate(nullptr, 8);
     SelectOnly(RowOf("fj"));
-    view_->OnCommand(ui::cmd::Collapse);
+    view_->OnCommand(cmd::Collapse);
     SelectOnly(0);
-    CGroupView::SetFindHook([](QString& text) {
+    dialogs_.groupFind = [](QString& text) {
         text = QStringLiteral("OS");
         return GroupFindDialog::kDown;
-    });
-    view_->OnCommand(ui::cmd::Find);
+    };
+    view_->OnCommand(cmd::Find);
     EXPECT_EQ(view_->SearchText(), "os");
     const int os = RowOf("fj.comp.os");
     ASSERT_NE(os, -1);
@@ -396,17 +387,17 @@ TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
     EXPECT_TRUE(Tree().NodeOfRow(RowOf("fj"))->IsExpanded());
 
     // The group's full name is searched, so "comp" matches comp, lang.c, os.
-    CGroupView::SetFindHook([](QString& text) {
+    dialogs_.groupFind = [](QString& text) {
         text = QStringLiteral("COMP");
         return GroupFindDialog::kUp;
-    });
-    view_->OnCommand(ui::cmd::Find);
+    };
+    view_->OnCommand(cmd::Find);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp.lang.c")});
-    view_->OnCommand(ui::cmd::FindPrev);
+    view_->OnCommand(cmd::FindPrev);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
-    view_->OnCommand(ui::cmd::FindPrev); // nothing above: unchanged
+    view_->OnCommand(cmd::FindPrev); // nothing above: unchanged
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp")});
-    view_->OnCommand(ui::cmd::FindNext);
+    view_->OnCommand(cmd::FindNext);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("fj.comp.lang.c")});
 }
 
@@ -509,11 +500,11 @@ TEST_F(GroupViewTest, OpeningAnotherConfigurationLetsGoOfTheGroupsFirst)
     view_->show();
     // A message during the open repaints the pane after the old table is gone.
     std::vector<int> countsSeen;
-    SetMessageHook([&](const QString&, WindowHost::Icon, bool) {
+    dialogs_.onMessage = [&](const QString&, MessageIcon, bool) {
         countsSeen.push_back(Tree().GetCount());
         Tree().grab();
-        return int(WindowHost::Ok);
-    });
+        return IDOK;
+    };
     document_->OnOpenDocument(dir_ / "missing" / "none.lum");
     EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
     for (int count : countsSeen)
@@ -540,11 +531,8 @@ TEST_F(GroupViewTest, FontIsStoredAsALogicalFontRecordAndComesBack)
     QFont chosen(QStringLiteral("IPAGothic"));
     chosen.setPixelSize(15);
     chosen.setBold(true);
-    CGroupView::SetFontHook([&](QFont& font) {
-        font = chosen;
-        return true;
-    });
-    view_->OnCommand(ui::cmd::Font);
+    dialogs_.font = [&](const QFont&) { return chosen; };
+    view_->OnCommand(cmd::Font);
     std::vector<std::uint8_t> stored;
     ASSERT_EQ(registry_->GetBinary("GroupView", "lfFont", stored), 60u);
     EXPECT_EQ(stored[0], 0xF1); // -15
@@ -552,7 +540,7 @@ TEST_F(GroupViewTest, FontIsStoredAsALogicalFontRecordAndComesBack)
     EXPECT_EQ(stored[16] | (stored[17] << 8), 700);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(stored.data()) + 28), "IPAGothic");
 
-    CGroupView again(*document_, *registry_, nullptr);
+    CGroupView again(Doc(), *registry_, dialogs_, nullptr);
     EXPECT_EQ(again.Tree().RowFont().family(), QStringLiteral("IPAGothic"));
     EXPECT_EQ(again.Tree().RowFont().pixelSize(), 15);
 
@@ -589,7 +577,7 @@ TEST_F(GroupViewTest, RealServerGroupsInBothShowModes)
     EXPECT_NE(RowOf("local.test"), -1);
     // Only subscribed groups with unread articles once show-all is off.
     Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bSubscribed = g.m_strName.rfind("local.", 0) == 0; });
-    view_->OnCommand(ui::cmd::ShowAllGroups);
+    view_->OnCommand(cmd::ShowAllGroups);
     EXPECT_LT(Tree().GetCount(), all);
     EXPECT_EQ(RowOf("fj"), -1);
     view_->grab().save(QStringLiteral("/tmp/groupview-inn.png"));
@@ -607,38 +595,29 @@ TEST(GroupViewFrame, GoingOnlineInTheMainWindowShowsTheServersGroups)
     std::ofstream(path.toStdString(), std::ios::binary)
         << "[config]\r\nstrNntpServer=" << host << "\r\nnNntpPort=" << port
         << "\r\nbShowAllGroup=YES\r\nbShowUnreadGroup=NO\r\nstrMarkFile=news.rc\r\n";
-    LumeDocument document(&registry);
-    QStringList messages;
-    SetMessageHook([&](const QString& text, WindowHost::Icon, bool) {
-        messages << text;
-        return int(WindowHost::Ok);
-    });
-    CMainFrame::SetPaneFactory([&](int index, UiDocument&, CMainFrame& frame) -> QWidget* {
-        return index == CMainFrame::GroupPane ? new CGroupView(document, registry, &frame) : nullptr;
-    });
+    ScriptedDialogs dialogs;
+    LumeDocument document(dialogs, &registry);
     {
-        app::CLumeApp lume(registry, document);
+        app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
         ASSERT_TRUE(lume.InitInstance(path));
         auto* pane = dynamic_cast<CGroupView*>(lume.Frame()->Pane(CMainFrame::GroupPane));
         ASSERT_NE(pane, nullptr);
         EXPECT_EQ(pane->Tree().GetCount(), 1);
         lume.Frame()->resize(800, 560);
         lume.Frame()->show();
-        ASSERT_TRUE(lume.Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(lume.Router().Execute(cmd::Online));
         ASSERT_TRUE(WaitFor([&] { return document.Doc().IsConnected(); }));
         EXPECT_GT(pane->Tree().GetCount(), 4);
-        EXPECT_TRUE(lume.Router().Query(ui::cmd::Online).checked);
+        EXPECT_TRUE(lume.Router().Query(cmd::Online).checked);
         QApplication::processEvents();
         lume.Frame()->grab().save(QStringLiteral("/tmp/groupview-frame.png"));
-        lume.Router().Execute(ui::cmd::Online);
+        lume.Router().Execute(cmd::Online);
         EXPECT_EQ(pane->Tree().GetCount(), 1);
-        document.SetModified(false);
+        document.Doc().SetModifiedFlag(false);
         lume.Frame()->close();
         lume.ExitInstance();
     }
-    CMainFrame::SetPaneFactory({});
-    SetMessageHook({});
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'|').toStdString();
 }
 
 } // namespace

@@ -80,17 +80,17 @@ TEST_F(ProgressTest, HiddenUntilItsDelayThenShowsTextAndPercent)
 {
     ProgressWindow progress(50, &main);
     ASSERT_TRUE(progress.Open(std::string("\x8e\xe6\x93\xbe\x92\x86"))); // 取得中
-    ASSERT_NE(progress.dialog(), nullptr);
-    EXPECT_FALSE(progress.dialog()->isVisible());
+    ASSERT_NE(progress.Dialog(), nullptr);
+    EXPECT_FALSE(progress.Dialog()->isVisible());
     EXPECT_FALSE(main.isEnabled());
-    EXPECT_TRUE(progress.dialog()->isEnabled());
-    EXPECT_EQ(progress.dialog()->windowTitle(), QStringLiteral("取得中"));
+    EXPECT_TRUE(progress.Dialog()->isEnabled());
+    EXPECT_EQ(progress.Dialog()->windowTitle(), QStringLiteral("取得中"));
 
-    auto* bar = progress.dialog()->findChild<QProgressBar*>(QStringLiteral("ctl1057"));
-    auto* text = progress.dialog()->findChild<QLabel*>(QStringLiteral("ctl1005"));
+    auto* bar = progress.Dialog()->findChild<QProgressBar*>(QStringLiteral("ctl1057"));
+    auto* text = progress.Dialog()->findChild<QLabel*>(QStringLiteral("ctl1005"));
     ASSERT_TRUE(bar && text);
     progress.SetMessage("LIST");
-    ASSERT_TRUE(WaitFor([&] { return progress.dialog()->isVisible(); }));
+    ASSERT_TRUE(WaitFor([&] { return progress.Dialog()->isVisible(); }));
     ASSERT_TRUE(WaitFor([&] { return text->text() == QStringLiteral("LIST"); }));
     EXPECT_FALSE(bar->isVisible()); // no total yet
 
@@ -100,12 +100,12 @@ TEST_F(ProgressTest, HiddenUntilItsDelayThenShowsTextAndPercent)
     EXPECT_EQ(bar->value(), 42);
 
     // Cancel only raises the flag; the caller closes.
-    auto* cancel = progress.dialog()->findChild<QPushButton*>(QStringLiteral("ctl2"));
+    auto* cancel = progress.Dialog()->findChild<QPushButton*>(QStringLiteral("ctl2"));
     ASSERT_NE(cancel, nullptr);
     EXPECT_EQ(cancel->text(), QStringLiteral("ｷｬﾝｾﾙ"));
     QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_TRUE(progress.Cancelled());
-    EXPECT_TRUE(progress.dialog()->isVisible());
+    EXPECT_TRUE(progress.Dialog()->isVisible());
     progress.Close();
     EXPECT_TRUE(main.isEnabled());
     EXPECT_EQ(ProgressWindow::OpenCount(), 0);
@@ -115,9 +115,9 @@ TEST_F(ProgressTest, QuickOperationNeverShows)
 {
     ProgressWindow progress(60000, &main);
     ASSERT_TRUE(progress.Open(std::string()));
-    EXPECT_EQ(progress.dialog()->windowTitle(), QStringLiteral("Working"));
+    EXPECT_EQ(progress.Dialog()->windowTitle(), QStringLiteral("Working"));
     QTest::qWait(20);
-    EXPECT_FALSE(progress.dialog()->isVisible());
+    EXPECT_FALSE(progress.Dialog()->isVisible());
     progress.Close();
     EXPECT_TRUE(main.isEnabled());
 }
@@ -157,7 +157,7 @@ protected:
     std::unique_ptr<CConnectDialog> Make(int showDelay = 3)
     {
         auto dialog = std::make_unique<CConnectDialog>(&parent, showDelay);
-        QObject::connect(dialog.get(), &CConnectDialog::finished, [this](bool connected) {
+        QObject::connect(dialog.get(), &CConnectDialog::Finished, [this](bool connected) {
             reports.push_back(connected);
         });
         return dialog;

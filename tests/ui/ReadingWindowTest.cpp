@@ -9,11 +9,10 @@
 #include "ui/CArticleView.h"
 #include "ui/CBodyText.h"
 #include "ui/CBodyView.h"
-#include "ui/CommandIds.h"
+#include "platform/CommandIds.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
-#include "ui/UiHost.h"
-#include "QuietQuestions.h"
+#include "ScriptedDialogs.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +28,8 @@
 #include <fstream>
 #include <sys/socket.h>
 #include <map>
+
+namespace cmd = platform::cmd;
 
 using namespace ui;
 
@@ -70,24 +71,17 @@ protected:
         port_ = std::getenv("LUMETRA_TEST_NNTP_PORT");
         ASSERT_TRUE(dir_.isValid());
         registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
-        SetMessageHook([this](const QString& text, WindowHost::Icon, bool) {
-            messages_ << text;
-            return int(WindowHost::No);
-        });
-        app::InstallPanes(*registry_);
+        dialogs_.answer = IDNO;
     }
     void TearDown() override
     {
         if (lume_) {
-            document_->SetModified(false);
+            Doc().SetModifiedFlag(false);
             lume_->Frame()->close();
             lume_->ExitInstance();
         }
         lume_.reset();
         document_.reset();
-        CMainFrame::SetPaneFactory({});
-        ArticleSearchDialog::SetHook({});
-        SetMessageHook({});
     }
     bool HaveServer() const { return host_ && port_; }
     // Starts the window on a configuration reading at most limit articles.
@@ -98,8 +92,9 @@ protected:
             << "[config]\r\nnNntpPort=" << (port_ ? port_ : "119") << "\r\nstrNntpServer="
             << (host_ ? host_ : "127.0.0.1") << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << limit
             << "\r\nbShowOldArticle=YES\r\nbShowAllGroup=YES\r\n";
-        document_ = std::make_unique<LumeDocument>(registry_.get());
-        lume_ = std::make_unique<app::CLumeApp>(*registry_, *document_);
+        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
+        lume_ = std::make_unique<app::CLumeApp>(*registry_, *document_, dialogs_,
+                                                app::MakePanes(*document_, *registry_, dialogs_));
         ASSERT_TRUE(lume_->InitInstance(config));
         lume_->Frame()->resize(900, 640);
         lume_->Frame()->show();
@@ -109,7 +104,7 @@ protected:
     void StartReadingFjTest()
     {
         Start();
-        ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+        ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
         OpenGroup("fj.test");
         ASSERT_EQ(Doc().m_nCurrentArticle, 1);
     }
@@ -135,10 +130,10 @@ protected:
     const char* host_ = nullptr;
     const char* port_ = nullptr;
     QTemporaryDir dir_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<platform::Registry> registry_;
     std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<app::CLumeApp> lume_;
-    QStringList messages_;
 };
 
 TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
@@ -148,7 +143,7 @@ TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
     EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
     if (!HaveServer())
         return;
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
     OpenGroup("fj.test");
     ASSERT_GT(Articles().List()->GetCount(), 10);
     EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
@@ -169,23 +164,23 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
 
     // Find across bodies from the article list: the walk stops at the first
     // body holding the text, selects it there, and only that one is marked.
-    ArticleSearchDialog::SetHook([](ArticleSearchDialog::Request& r) {
+    dialogs_.search = [](ArticleSearchDialog::Request& r) {
         r.text = "8 \x94\xd4\x96\xda"; // "8 番目" in Shift_JIS
-        return 1;
-    });
+        return IDOK;
+    };
     lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Find));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Find));
     EXPECT_EQ(Doc().m_nCurrentArticle, 11);
     EXPECT_EQ(Body().Body()->textCursor().selectedText(), QStringLiteral("8 番目"));
     EXPECT_TRUE(Doc().ReadList().IsRead(11));
     EXPECT_FALSE(Doc().ReadList().IsRead(7)) << "walked past, never shown to the reader";
-    EXPECT_TRUE(messages_.isEmpty()) << messages_.join(u'|').toStdString();
+    EXPECT_TRUE(dialogs_.messages.isEmpty()) << dialogs_.messages.join(u'|').toStdString();
 
     // Find next: nothing further down; the search comes back to article 11.
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::FindNext));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::FindNext));
     EXPECT_EQ(Doc().m_nCurrentArticle, 11);
-    ASSERT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(messages_[0].contains(QStringLiteral("見つかりません"))) << messages_[0].toStdString();
+    ASSERT_EQ(dialogs_.messages.size(), 1);
+    EXPECT_TRUE(dialogs_.messages[0].contains(QStringLiteral("見つかりません"))) << dialogs_.messages[0].toStdString();
 }
 
 TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
@@ -196,14 +191,14 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
 
     // Still unread while the connection is busy elsewhere.
     ASSERT_TRUE(Doc().Nntp().TryLock());
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     Doc().Nntp().Unlock();
     EXPECT_EQ(Doc().m_nCurrentArticle, 2);
     EXPECT_FALSE(Doc().ReadList().IsRead(2));
     EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 2) << "the unread image stays";
 
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::PrevArticle));
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::PrevArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     EXPECT_EQ(Doc().m_nCurrentArticle, 2);
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     EXPECT_TRUE(Doc().ReadList().IsRead(2));
@@ -211,7 +206,7 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
 
     // A broken connection: not read either.
     ::shutdown(Doc().Nntp().Tcp().Socket(), SHUT_RDWR);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::NextArticle));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     EXPECT_FALSE(Doc().ReadList().IsRead(Doc().m_nCurrentArticle));
 }
 
@@ -225,7 +220,7 @@ TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     // A short article: the page command at its end goes on to the next unread.
     lume_->Frame()->ActivatePane(CMainFrame::BodyPane);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::PageForward));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::PageForward));
     ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 3; }, 3000));
     EXPECT_TRUE(Doc().ReadList().IsRead(3));
 }
@@ -234,9 +229,9 @@ TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
 {
     if (!HaveServer())
         GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
-    RealQuestions real;
+    dialogs_.readLimit = [](int& count) { return ui::QtDialogs().AskReadLimit(nullptr, count); };
     Start(3);
-    ASSERT_TRUE(lume_->Router().Execute(ui::cmd::Online));
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
     int asked = 0;
     std::function<void()> answer = [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());

@@ -511,7 +511,7 @@ TEST_F(TreeList, SingleSelectionByMouseAndKeys)
         tree->InsertChild(nullptr, Info(std::to_string(100 + i)));
     tree->RebuildRows();
     int notified = 0;
-    QObject::connect(tree.get(), &CSelListBox::selChange, [&] { ++notified; });
+    QObject::connect(tree.get(), &CSelListBox::SelChange, [&] { ++notified; });
 
     // The row becomes current at the press; the parent hears of it after
     // the release.
@@ -676,7 +676,7 @@ TEST_F(TreeList, DoubleClickTogglesWithBoxesOnly)
     Make(14);
     Sample s = BuildSample(*tree);
     int dbl = 0;
-    QObject::connect(tree.get(), &CSelListBox::dblClk, [&] { ++dbl; });
+    QObject::connect(tree.get(), &CSelListBox::DblClk, [&] { ++dbl; });
     const QPoint p = RowPoint(2);
     Click(*tree, p);
     Mouse(tree->viewport(), QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton);
@@ -695,7 +695,7 @@ TEST_F(TreeList, DoubleClickTogglesWithBoxesOnly)
     // Without boxes nothing toggles.
     Make(CTreeListBox::TLS_LINES);
     Sample t = BuildSample(*tree);
-    QObject::connect(tree.get(), &CSelListBox::dblClk, [&] { ++dbl; });
+    QObject::connect(tree.get(), &CSelListBox::DblClk, [&] { ++dbl; });
     Click(*tree, RowPoint(2));
     Mouse(tree->viewport(), QEvent::MouseButtonDblClick, RowPoint(2), Qt::LeftButton,
           Qt::LeftButton);

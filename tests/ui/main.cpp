@@ -1,5 +1,3 @@
-#include "QuietQuestions.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -19,7 +17,6 @@ int main(int argc, char** argv)
     QTranslator qtJapanese;
     if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtJapanese);
-    QuietQuestions();
     // A window nobody answers would hang the run: one still up on two ticks
     // in a row fails the test and is closed.
     QPointer<QWidget> waiting;

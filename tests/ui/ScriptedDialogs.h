@@ -1,0 +1,91 @@
+#pragma once
+// The dialogs and the desktop as a test scripts them. Messages are recorded
+// and answered from answers, then answer. A dialog without a script answers
+// as a user who cancels it would (the read limit: No).
+
+#include "message/Attachment.h"
+#include "ui/Dialogs.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+class ScriptedDialogs : public ui::Dialogs {
+public:
+    int Message(QWidget*, const QString& text, MessageIcon icon, bool withCancel) override
+    {
+        messages << text;
+        icons.push_back(icon);
+        if (onMessage)
+            return onMessage(text, icon, withCancel);
+        if (answers.empty())
+            return answer;
+        const int next = answers.front();
+        answers.pop_front();
+        return next;
+    }
+    QString AskConfigFile(QWidget*, bool save, const QString&) override
+    {
+        ++(save ? saveAsked : openAsked);
+        return chosenFile;
+    }
+    QString AskSaveFile(QWidget*, const QString& suggested) override
+    {
+        return saveFile ? saveFile(suggested) : QString();
+    }
+    std::optional<QFont> AskFont(QWidget*, const QFont& current, const QString&, bool) override
+    {
+        return font ? font(current) : std::nullopt;
+    }
+    int AskSubscribe(QWidget*, bool unsubscribe, const QString& path, int& choice) override
+    {
+        return subscribe ? subscribe(unsubscribe, path, choice) : int(QDialog::Rejected);
+    }
+    int AskGroupFind(QWidget*, QString& text) override { return groupFind ? groupFind(text) : 0; }
+    int AskMarkRead(QWidget*, int& range) override { return markRead ? markRead(range) : IDCANCEL; }
+    int AskArticleSearch(QWidget*, ui::ArticleSearchDialog::Request& request) override
+    {
+        return search ? search(request) : IDCANCEL;
+    }
+    int AskReadLimit(QWidget*, int& count) override { return readLimit ? readLimit(count) : IDNO; }
+    int AskReloadRange(QWidget*, int& start, int& end) override
+    {
+        return reloadRange ? reloadRange(start, end) : IDCANCEL;
+    }
+    std::optional<QString> AskUrl(QWidget*, const QString& initial) override
+    {
+        return url ? url(initial) : std::nullopt;
+    }
+    QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) override
+    {
+        return contextMenu ? contextMenu(menu, globalPos) : nullptr;
+    }
+    message::Desktop& Desktop() override { return desktop ? *desktop : nowhere_; }
+
+    QStringList messages;
+    std::vector<MessageIcon> icons;
+    std::deque<int> answers;
+    int answer = IDOK;
+    std::function<int(const QString& text, MessageIcon icon, bool withCancel)> onMessage;
+    QString chosenFile;
+    int openAsked = 0;
+    int saveAsked = 0;
+    std::function<QString(const QString& suggested)> saveFile;
+    std::function<std::optional<QFont>(const QFont& current)> font;
+    std::function<int(bool unsubscribe, const QString& path, int& choice)> subscribe;
+    std::function<int(QString& text)> groupFind;
+    std::function<int(int& range)> markRead;
+    std::function<int(ui::ArticleSearchDialog::Request& request)> search;
+    std::function<int(int& count)> readLimit;
+    std::function<int(int& start, int& end)> reloadRange;
+    std::function<std::optional<QString>(const QString& initial)> url;
+    std::function<QAction*(QMenu& menu, const QPoint& globalPos)> contextMenu;
+    message::Desktop* desktop = nullptr;
+
+private:
+    struct Nowhere : message::Desktop {
+        bool OpenFile(const std::filesystem::path&, bool, const std::filesystem::path&) override { return false; }
+    } nowhere_;
+};
