@@ -66,9 +66,12 @@ protected:
         document = std::make_unique<LumeDocument>(dialogs, registry.get());
         view = std::make_unique<CBodyView>(document->Doc(), *registry, dialogs, nullptr);
         view->resize(640, 480);
+        // As the main window's pane factory wires it.
+        document->Host().SetShownArticle([this](std::string& h, std::string& d) { return view->ShownArticle(h, d); });
     }
     void TearDown() override
     {
+        document->Host().SetShownArticle({});
         view.reset();
     }
     std::filesystem::path Path(const char* name) const { return std::filesystem::path(dir.filePath(name).toStdString()); }
