@@ -14,12 +14,12 @@
 using newstest::ReadFile;
 using newstest::RecordingView;
 using newstest::ScriptedHost;
-using newstest::TempDir;
+using newstest::ScratchDir;
 
 namespace {
 
 struct DocFixture : ::testing::Test {
-    TempDir dir;
+    ScratchDir dir;
     platform::Registry registry{dir / "registry"};
     ScriptedHost host;
     CLumeDoc doc{&host, &registry};
@@ -314,7 +314,7 @@ TEST_F(DocFixture, ArticleBodyCountsAsReadOnlyWhenItArrivedOrIsGone)
             EXPECT_TRUE(busy && !offline);
         if (c.result == BodyFetch::Arrived) {
             EXPECT_EQ(ReadFile(file), "Subject: x\r\n\r\n..dot\r\n\x82\xa0\r\nbin\x1b\x0e\r\n" + lines + ".\r\n");
-            EXPECT_EQ(busyAndOffline.size(), 1u);
+            EXPECT_GE(busyAndOffline.size(), 1u); // waits for the socket pump too, as often as the load makes them
         }
         host.onPump = {};
         if (drop) {
