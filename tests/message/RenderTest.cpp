@@ -103,11 +103,11 @@ TEST(RenderArticle, QuotedPrintableJoinsSoftBreaks)
     EXPECT_EQ(r->Tagged(), "[hvalue]\n[text]a=b softly joined end.\n\x93\xfa\x96{\nbad =ZZ and =4\n");
 }
 
-TEST(DecodeQuotedPrintableLine, EscapesSoftBreaksAndBrokenEscapes)
+// The escapes themselves are checked with the textcodec; here the line end and padding.
+TEST(DecodeQuotedPrintableLine, TrailingBlanksAndLineEnds)
 {
-    for (auto [in, out] : {std::pair<std::string, std::string>{"caf=E9", "caf\xE9\r\n"}, {"caf=e9", "caf\xE9\r\n"},
-                           {"soft=", "soft"}, {"soft=  \t\r\n", "soft"}, {"x=4", "x=4\r\n"}, {"x=G1", "x=G1\r\n"},
-                           {"a\rb", "a\r\n"}, {"", "\r\n"}})
+    for (auto [in, out] : {std::pair<std::string, std::string>{"soft=  \t\r\n", "soft"}, {"a \t", "a\r\n"},
+                           {"a\rb", "a\r\n"}})
         EXPECT_EQ(DecodeQuotedPrintableLine(in), out) << in;
 }
 

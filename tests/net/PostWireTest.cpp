@@ -2,9 +2,9 @@
 // transparent codec so that only this layer's work shows.
 #include "NetTest.h"
 #include "net/PostCodec.h"
+#include "support/TestFiles.h"
 
 #include <algorithm>
-#include <fstream>
 
 namespace {
 
@@ -22,14 +22,11 @@ struct PostWire : NetTest {
         };
         codec.makeBoundary = [](bool) { return std::string("---------1000-42"); };
         net::SetPostCodec(codec);
-        dir = std::filesystem::temp_directory_path() / ("netpost" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
     }
     void TearDown() override
     {
         NetTest::TearDown();
         net::ResetPostCodec();
-        std::filesystem::remove_all(dir);
     }
 
     static std::string Number(KanjiCode code) { return std::to_string(static_cast<int>(code)); }
@@ -70,7 +67,7 @@ struct PostWire : NetTest {
         return server.received();
     }
 
-    std::filesystem::path dir;
+    testutil::ScratchDir dir;
 };
 
 TEST_F(PostWire, PlainArticleLineByLine)
@@ -118,11 +115,8 @@ TEST_F(PostWire, JisGetsTheCharsetAndEveryLineIsConverted)
 
 TEST_F(PostWire, AttachmentMultipartLineByLine)
 {
-    std::filesystem::path encoded = dir / "enc.txt";
-    {
-        std::ofstream f(encoded, std::ios::binary);
-        f << "begin 644 a.bin\n.dot line\r\nplain\n`\nend"; // mixed line ends, no final LF
-    }
+    const std::filesystem::path encoded = dir / "enc.txt";
+    testutil::WriteFile(encoded, "begin 644 a.bin\n.dot line\r\nplain\n`\nend"); // mixed line ends, no final LF
     for (int enc : {0, 1, 2}) {
         CNntpPostMessageParam param;
         param.kanjiCode = KanjiCode::Euc;

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct ConfigTest : ::testing::Test {
-    TempDir dir;
+    ScratchDir dir;
     platform::Registry registry{dir / "registry"};
     RecordingHost host;
     CLumeDoc doc{&host, &registry};
@@ -37,7 +37,7 @@ TEST_F(ConfigTest, MissingKeysTakeTheirDefaults)
 
     ASSERT_TRUE(doc.OnOpenDocument(dir / "a.lum"));
     EXPECT_FALSE(doc.OnOpenDocument(dir / "missing.lum"));
-    EXPECT_FALSE(doc.OnOpenDocument(dir.path));
+    EXPECT_FALSE(doc.OnOpenDocument(dir.path()));
     EXPECT_EQ(doc.GetPathName(), dir / "a.lum");          // a failed open keeps the document
 }
 
@@ -126,7 +126,7 @@ TEST_F(ConfigTest, FailedSavesAreReportedAndKeepTheFiles)
     // After a read error the file is never replaced, until another configuration.
     fs::remove(dir / "news.tmp");
     host.ids.clear();
-    EXPECT_FALSE(doc.LoadReadMarks(dir.path));                // a folder: reading fails
+    EXPECT_FALSE(doc.LoadReadMarks(dir.path()));                // a folder: reading fails
     doc.Groups().Find("a.b")->m_strReadList = "1-2";
     EXPECT_FALSE(doc.OnSaveDocument(dir / "f.lum"));
     EXPECT_EQ(host.ids, (Ids{msg::ReadFileFailed, msg::SaveRecordFailed}));

@@ -16,12 +16,12 @@ namespace cmd = platform::cmd;
 
 using newstest::RecordingView;
 using newstest::ScriptedHost;
-using newstest::TempDir;
+using newstest::ScratchDir;
 
 namespace {
 
 struct DocFixture : ::testing::Test {
-    TempDir dir;
+    ScratchDir dir;
     platform::Registry registry{dir / "registry"};
     ScriptedHost host;
     CLumeDoc doc{&host, &registry};

@@ -51,7 +51,7 @@ template <class F> int InChild(F f)
 
 TEST(ReadMarksFile, LoadsSeparatorsAndLineEndsAndWritesTheCanonicalForm)
 {
-    TempDir dir;
+    ScratchDir dir;
     const fs::path rc = dir / "news.rc";
     WriteFile(rc, "a.b: 1-5\r\nc.d!\r\nx.y 10-20\nbareword\r\n\r\na.b:  1-1200,1203\r\nlast! 9");
     CGroupTable table = Loaded(rc);
@@ -79,7 +79,7 @@ TEST(ReadMarksFile, LoadsSeparatorsAndLineEndsAndWritesTheCanonicalForm)
 
 TEST(ReadMarksFile, MissingEmptyAndUnreadableFiles)
 {
-    TempDir dir;
+    ScratchDir dir;
     CGroupTable untouched = OneGroup();
     EXPECT_EQ(LoadReadMarksFile(dir / "missing.rc", untouched, nullptr), ReadMarksLoad::NoFile);
     EXPECT_EQ(untouched.GetCount(), 1u);
@@ -103,7 +103,7 @@ TEST(ReadMarksFile, SideFileNamesComeFromTheFileNameOnly)
 
 TEST(ReadMarksFile, SaveKeepsThePreviousFileAsBackup)
 {
-    TempDir dir;
+    ScratchDir dir;
     const fs::path rc = dir / "news.rc";
     EXPECT_TRUE(SaveReadMarksFile(rc, CGroupTable(), nullptr));   // nothing to write: no file made
     EXPECT_FALSE(fs::exists(rc));
@@ -124,7 +124,7 @@ TEST(ReadMarksFile, SaveKeepsThePreviousFileAsBackup)
 
 TEST(ReadMarksFile, WriteProtectedBackupStopsTheSave)
 {
-    TempDir dir;
+    ScratchDir dir;
     WriteFile(dir / "news.rc", "old: 1\r\n");
     WriteFile(dir / "news.bak", "older: 1\r\n");
     fs::permissions(dir / "news.bak", fs::perms(0444));
@@ -141,7 +141,7 @@ TEST(ReadMarksFile, WriteProtectedBackupStopsTheSave)
 // path as ENOSPC without a small file system).
 TEST(ReadMarksFile, WriteFailingPartWayLeavesTheFileAlone)
 {
-    TempDir dir;
+    ScratchDir dir;
     WriteFile(dir / "news.rc", "old: 1\r\n");
     const int status = InChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
@@ -160,7 +160,7 @@ TEST(ReadMarksFile, WriteFailingPartWayLeavesTheFileAlone)
 
 TEST(ReadMarksFile, UnwritableFolderIsReported)
 {
-    TempDir dir;
+    ScratchDir dir;
     fs::create_directory(dir / "ro");
     WriteFile(dir / "ro" / "news.rc", "old: 1\r\n");
     fs::permissions(dir / "ro", fs::perms(0555));
@@ -180,7 +180,7 @@ TEST(ReadMarksFile, UnwritableFolderIsReported)
 // A save killed at any moment leaves the old file or the new one, complete.
 TEST(ReadMarksFile, KilledSaveLeavesACompleteFile)
 {
-    TempDir dir;
+    ScratchDir dir;
     const fs::path rc = dir / "news.rc";
     CGroupTable a, b;
     for (int i = 0; i < 20000; ++i) {

@@ -16,7 +16,7 @@ namespace {
 const std::string kSig = "-- \r\n\x8e\x52\x93\x63\x20\x91\xbe\x98\x59 <taro@example.jp>\r\n";
 
 // Base64 of bytes as Python's base64 module gives it.
-std::string PeerBase64(const std::string& bytes, const TempDir& dir)
+std::string PeerBase64(const std::string& bytes, const ScratchDir& dir)
 {
     WriteFile(dir / "peer", bytes);
     const std::string cmd = "python3 -c 'import base64,sys;sys.stdout.write(base64.b64encode("
@@ -33,7 +33,7 @@ std::string PeerBase64(const std::string& bytes, const TempDir& dir)
 
 TEST(Signatures, AccessorsAndStoredForm)
 {
-    TempDir dir;
+    ScratchDir dir;
     platform::Registry registry(dir / "registry");
     CSignatureStore store(&registry);
     ASSERT_TRUE(store.SetSignature(1, kSig));
@@ -56,7 +56,7 @@ TEST(Signatures, AccessorsAndStoredForm)
 
 TEST(Signatures, ConfigurationCarriesThemAsBase64)
 {
-    TempDir dir, other;
+    ScratchDir dir, other;
     platform::Registry registry(dir / "registry"), otherRegistry(other / "registry");
     CSignatureStore store(&registry), otherStore(&otherRegistry);
     std::string longSig;
