@@ -5,6 +5,7 @@
 #include "support/TestFiles.h"
 
 #include <algorithm>
+#include <fstream>
 
 namespace {
 
