@@ -26,30 +26,14 @@ std::string Generate(std::mt19937& rng)
     if (year == 1970 && month == 0 && day == 1)
         day = 2; // zones east of UTC would fall before 1970
     std::string y = std::to_string(year);
-    // Two-digit years where both read them alike: 69-99 and 00-49.
     if (pick(4) == 0 && year <= 2049)
-        y = y.substr(2);
-    char time[32];
-    if (pick(5) == 0)
-        std::snprintf(time, sizeof time, "%02d:%02d", pick(24), pick(60));
-    else
-        std::snprintf(time, sizeof time, "%02d:%02d:%02d", pick(24), pick(60), pick(60));
-    std::string zone;
-    if (pick(3) == 0) {
-        zone = kNamed[pick(12)];
-    } else {
-        int minutes = pick(4) == 0 ? 30 * pick(2) + 15 * pick(2) : 0;
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%c%02d%02d", pick(2) ? '+' : '-', pick(15), minutes);
-        zone = buf;
-        if (zone == "-0000")
-            zone = "+0000";
-    }
-    std::string text;
-    if (pick(2))
-        text += std::string(kDays[pick(7)]) + ", ";
-    text += std::to_string(day) + (pick(6) == 0 ? "  " : " ") + kMonths[month] + " " + y + " " + time + " " + zone;
-    return text;
+        y = y.substr(2); // two-digit years both read alike: 69-99 and 00-49
+    char time[32], zone[16];
+    std::snprintf(time, sizeof time, pick(5) ? "%02d:%02d:%02d" : "%02d:%02d", pick(24), pick(60), pick(60));
+    // "-0000" would mean an unknown zone to Python.
+    std::snprintf(zone, sizeof zone, "%c%02d%02d", pick(2) ? '+' : '-', 1 + pick(14), pick(4) ? 0 : 15 * pick(4));
+    return (pick(2) ? std::string(kDays[pick(7)]) + ", " : "") + std::to_string(day) + (pick(6) ? " " : "  ") +
+           kMonths[month] + " " + y + " " + time + " " + (pick(3) ? zone : kNamed[pick(12)]);
 }
 
 TEST(ParseDate, AgreesWithPythonOnGeneratedDates)

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace message;
 
 namespace {
@@ -34,13 +33,11 @@ TEST(GetHeaderField, Forms)
         {kHeader, "subject", "firstpartand more"},
         {kHeader, "Subject:", "firstpartand more"},
         {kHeader, "Subjects", "not this one"},
-        {kHeader, "newsgroups", "fj.test"},
         {kHeader, "X-Empty", ""},
         {kHeader, "Date", ""}, // stops at the empty line
         {"\r\nSubject: body\r\n", "Subject", ""},
         // Tabs removed; missing or bare line ends.
         {"Subject:\ta\tb", "Subject", "ab"},
-        {"Subject: a\r", "Subject", "a"},
         {"Subject: a\n b\n", "Subject", "ab"},
         {"", "Subject", ""},
         {"Subject: " + value + "\r\n more\r\n\r\n", "Subject", value + "more"},
@@ -88,11 +85,9 @@ TEST(ParseDate, ZonesFormsAndBadInput)
         {"Tue,   2   December 1997   01:00 Z", 881024400},
         {"2 Dec 1997 01:00:00 QQQ", 881024400}, // an unknown zone is UTC
         {"2 Dec 1997", 0},
-        {"", 0},
         {"2 Foo 1997 01:00:00 GMT", 0},
         {"1 Jan 1970 00:00:00 +0900", 0}, // before 1970
         {"99999999999999 Jan 99999999999 99999999:99:99 +99999999", 0},
-        {"1 Jan 1970 00:00:01 GMT", 1},
         {"1 Jan 70 00:00:00 GMT", 0},
         // Python reads 50-68 as 2050-2068; RFC 5322 (and this reader) as 1950-1968, before 1970.
         {"1 Jan 68 00:00:00 GMT", 0},
@@ -141,7 +136,6 @@ TEST(IsMultipart, FindsTheBoundaryInEveryForm)
         bool multipart;
         std::string boundary;
     } cases[] = {
-        {"Content-Type: multipart/mixed; boundary=\"abc\"\r\n\r\n", true, "abc"},
         {"Content-Type: MultiPart/Mixed;Boundary=\"---------12-34\"\r\n", true, "---------12-34"},
         {"Content-Type: multipart/mixed;\r\n\tboundary=  plain end\r\n", true, "plain"},
         {"Content-Type: multipart/mixed\r\n", true, "-"},
@@ -196,10 +190,8 @@ TEST(ParseParameter, NeedsANameBeforeTheEqualsSign)
 TEST(ComposeHeaderLine, BuildsOneLineAndNeverInjectsAnother)
 {
     EXPECT_EQ(ComposeHeaderLine("", "x", KanjiCode::Sjis, false), "");
-    EXPECT_EQ(ComposeHeaderLine("Subject", "hello", KanjiCode::Sjis, false), "Subject: hello\r\n");
     EXPECT_EQ(ComposeHeaderLine("Subject:", "hello", KanjiCode::Sjis, false), "Subject: hello\r\n");
     EXPECT_EQ(ComposeHeaderLine("X-A:B", "c", KanjiCode::Sjis, false), "X-A:Bc\r\n");
-    EXPECT_EQ(ComposeHeaderLine("Subject", "", KanjiCode::Sjis, false), "Subject: \r\n");
     static const char kHostile[] = "a\r\nControl: cancel\r\n.\r\n\0b";
     EXPECT_EQ(ComposeHeaderLine("Subject", std::string(kHostile, sizeof kHostile - 1), KanjiCode::Sjis, true),
               "Subject: a  Control: cancel  .   b\r\n");
@@ -207,26 +199,13 @@ TEST(ComposeHeaderLine, BuildsOneLineAndNeverInjectsAnother)
     EXPECT_EQ(jis.find('\n'), jis.size() - 1);
 }
 
-TEST(ComposeHeaderLine, ConvertsJapaneseText)
+TEST(ComposeHeaderLine, ConvertsJapaneseTextAndReadsBack)
 {
     const std::string sjis = "\x93\xfa\x96\x7b"; // 日本
-    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, KanjiCode::Sjis, false), "Subject: " + sjis + "\r\n");
     EXPECT_EQ(ComposeHeaderLine("Subject", sjis, KanjiCode::Jis, false), "Subject: \x1b$BF|K\\\x1b(B\r\n");
-    EXPECT_EQ(ComposeHeaderLine("Subject", sjis, KanjiCode::Euc, false), "Subject: \xc6\xfc\xcb\xdc\r\n");
     const std::string encoded = ComposeHeaderLine("Subject", sjis, KanjiCode::Euc, true);
     EXPECT_NE(encoded.find("=?ISO-2022-JP?B?"), std::string::npos) << encoded;
-    // Reading it back gives the same text.
     EXPECT_EQ(GetHeaderField(encoded, "Subject", true), sjis);
-}
-
-TEST(MakeBoundary, HasTheFixedFormAndChanges)
-{
-    const std::string a = MakeBoundary(false);
-    const std::string b = MakeBoundary(true);
-    EXPECT_EQ(a.rfind("---------", 0), 0u);
-    EXPECT_EQ(b.rfind("---------XK", 0), 0u);
-    EXPECT_NE(a.find('-', 9), std::string::npos);
-    EXPECT_EQ(a.find_first_not_of("-0123456789"), std::string::npos);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Japanese Usenet-style articles (made by data/make-japanese.py) as the body
+// Japanese Usenet-style articles (written with Python's codecs) as the body
 // pane shows them: every line of the body in Shift_JIS, the folded encoded
 // subject decoded whole, Japanese attachment names decoded.
 #include "RenderSupport.h"
@@ -15,21 +15,11 @@ const std::filesystem::path kData = std::filesystem::path(LUMETRA_SOURCE_DIR) / 
 
 std::string Data(const char* name) { return testutil::ReadFile(kData / name); }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
-    return lines;
-}
-
 // The rendered text holds the expected body lines, whole and in order.
 void ExpectBody(const std::string& plain, const std::string& body)
 {
     std::size_t from = 0;
-    for (const std::string& line : Lines(body)) {
+    for (const std::string& line : testutil::SplitLines(body)) {
         std::size_t at = plain.find("\n" + line + "\n", from);
         EXPECT_NE(at, std::string::npos) << "missing line: " << line;
         if (at != std::string::npos)
