@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "ScriptedHost.h"
 
 #include "news/LumeDoc.h"
 #include "news/Signatures.h"
