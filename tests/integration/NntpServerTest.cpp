@@ -78,38 +78,6 @@ CNntpPostMessageParam Article(const std::string& group, const std::string& subje
     return p;
 }
 
-TEST(NntpServer, PostThenHeadAndArticleReadBack)
-{
-    REQUIRE_SERVER();
-    const std::string tag = Tag();
-    CNntpPostMessageParam p = Article("local.test", "plain " + tag, 1);
-    p.bodyTexts = {"first line\n.starts with a dot\n.\n..two\nlast"};
-    CNntp nntp;
-    ASSERT_TRUE(Connect(nntp, *server));
-    int n = PostAndFind(*server, nntp, p, tag);
-    ASSERT_GT(n, 0);
-    ASSERT_EQ(nntp.Head(n), 1);
-    EXPECT_EQ(nntp.ReplyCode(), 221);
-    std::string header;
-    ASSERT_TRUE(nntp.ReadData(header));
-    EXPECT_NE(header.find("Subject: plain " + tag + "\r\n"), std::string::npos);
-    // INN stores the field name in its own spelling (MIME-Version).
-    EXPECT_NE(header.find("MIME-Version: 1.0\r\n"), std::string::npos);
-    EXPECT_NE(header.find("Content-Type: text/plain\r\n"), std::string::npos);
-    EXPECT_EQ(header.find("X-Attachments"), std::string::npos);
-
-    int code = 0;
-    ASSERT_EQ(nntp.Article(n, code), 1);
-    EXPECT_EQ(code, 220);
-    std::string article;
-    ASSERT_TRUE(nntp.ReadData(article));
-    // The server form is kept: stuffed lines stay stuffed.
-    std::string body = article.substr(article.find("\r\n\r\n") + 4);
-    EXPECT_EQ(body, "first line\r\n..starts with a dot\r\n..\r\n...two\r\nlast\r\n\r\n");
-    EXPECT_EQ(nntp.Head(n + 100000), 0);
-    EXPECT_EQ(nntp.ReplyCode(), 423);
-}
-
 TEST(NntpServer, RefusedPostingsLeaveTheConnectionUsable)
 {
     REQUIRE_SERVER();

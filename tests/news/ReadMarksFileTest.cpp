@@ -94,11 +94,10 @@ TEST(ReadMarksFile, MissingEmptyAndUnreadableFiles)
 
 TEST(ReadMarksFile, SideFileNamesComeFromTheFileNameOnly)
 {
-    auto side = [](const char* p) { return SideFilesOf(p).tmp.string() + " " + SideFilesOf(p).bak.string(); };
-    EXPECT_EQ(side("/u/news.rc"), "/u/news.tmp /u/news.bak");
-    EXPECT_EQ(side("/u/.config/x/marks"), "/u/.config/x/marks.tmp /u/.config/x/marks.bak");
-    EXPECT_EQ(side("/u/.newsrc"), "/u/.newsrc.tmp /u/.newsrc.bak");
-    EXPECT_EQ(side("/d/x.tmp"), "/d/x.tmp.tmp /d/x.tmp.bak");
+    for (auto [path, tmp, bak] : {std::tuple{"/u/news.rc", "/u/news.tmp", "/u/news.bak"},
+                                  {"/u/.config/x/marks", "/u/.config/x/marks.tmp", "/u/.config/x/marks.bak"},
+                                  {"/u/.newsrc", "/u/.newsrc.tmp", "/u/.newsrc.bak"}, {"/d/x.tmp", "/d/x.tmp.tmp", "/d/x.tmp.bak"}})
+        EXPECT_EQ(std::pair(SideFilesOf(path).tmp, SideFilesOf(path).bak), std::pair(fs::path(tmp), fs::path(bak)));
 }
 
 TEST(ReadMarksFile, SaveKeepsThePreviousFileAsBackup)
