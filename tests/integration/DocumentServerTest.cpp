@@ -206,11 +206,6 @@ TEST_F(DocServer, LimitDialogAndShowOldArticleStop)
     const std::string tag = Tag();
     const auto f = Fresh("local.test", 12, tag);
     Online("", 5);
-    // 5 unread, dialog preset 5; Yes with 3 gives 3 more, then the dialog again.
-    host.limitAnswers = {{IDYES, 3}, {IDNO, 9}};
-    EXPECT_TRUE(OpenUnread("local.test", f.ours));
-    EXPECT_EQ(Numbers(), std::vector<int>(f.ours.begin(), f.ours.begin() + 8));
-    EXPECT_EQ(host.limitPresets, (std::vector<int>{5, 8}));
     // Cancel or a number below 1 stop at once.
     for (ScriptedHost::LimitAnswer a : {ScriptedHost::LimitAnswer{IDCANCEL, 3}, {IDYES, 0}, {IDYES, -4}}) {
         host.limitAnswers = {a};
