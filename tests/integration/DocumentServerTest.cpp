@@ -9,8 +9,6 @@
 #include "platform/Registry.h"
 #include "tools/ToolCommands.h"
 
-#include <set>
-
 namespace cmd = platform::cmd;
 
 namespace fs = std::filesystem;
@@ -118,34 +116,27 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
     Online("local.test: 1-3\r\nfj.test! 1-2\r\nno.such.group: 1-5\r\n");
     const auto after = p.Range("local.test");
     EXPECT_EQ(view.hints, std::vector<long>{14});
-    EXPECT_TRUE(doc->IsModified());
-    EXPECT_FALSE(doc->IsBusy());
-    EXPECT_EQ(host.waitDepth, 0);
+    EXPECT_TRUE(doc->IsModified() && !doc->IsBusy() && !host.waitDepth && host.messages.empty());
     ASSERT_FALSE(host.progress.empty());
     EXPECT_TRUE(host.progress[0]->closed);
-    EXPECT_EQ(host.progress[0]->messages[0].rfind("0: ", 0), 0u);
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(host.progress[0]->messages[0].starts_with("0: "));
 
     const CNewsGroup* lt = doc->Groups().Find("local.test");
     ASSERT_NE(lt, nullptr);
-    EXPECT_FALSE(lt->m_bNew);
-    EXPECT_TRUE(lt->m_bSubscribed);
+    EXPECT_TRUE(!lt->m_bNew && lt->m_bSubscribed);
     EXPECT_EQ(lt->m_nFirst, after.first);
     EXPECT_TRUE(before.second <= lt->m_nLast && lt->m_nLast <= after.second) << lt->m_nLast;
     const CNewsGroup* fj = doc->Groups().Find("fj.test");
     EXPECT_FALSE(fj->m_bSubscribed || fj->m_bNew);
     const CNewsGroup* bulk = doc->Groups().Find("local.bulk");
     ASSERT_NE(bulk, nullptr) << "scripts/inn-server.sh lists local.bulk in a fresh server folder";
-    EXPECT_TRUE(bulk->m_bNew);
-    EXPECT_TRUE(bulk->m_bSubscribed);
+    EXPECT_TRUE(bulk->m_bNew && bulk->m_bSubscribed);
     EXPECT_FALSE(doc->Groups().Find("local.readonly")->m_bPostAllowed);
     EXPECT_TRUE(doc->Groups().Find("local.moderated")->m_bPostAllowed);
-    const CNewsGroup* gone = doc->Groups().Find("no.such.group");
+    const CNewsGroup* gone = doc->Groups().Find("no.such.group"); // kept, marks and all
     ASSERT_NE(gone, nullptr);
     EXPECT_EQ(std::pair(gone->m_nFirst, gone->m_nLast), std::pair(0, 0));
-    CReadList goneMarks;
-    goneMarks.Parse(gone->m_strReadList);
-    EXPECT_EQ(goneMarks.Sets(), std::vector<CReadSet>{CReadSet(1, 5)});
+    EXPECT_EQ(gone->m_strReadList, " 1-5");
     EXPECT_EQ(doc->LastGroupListStats().lines + 1, static_cast<long long>(doc->Groups().GetCount()));
 
     // Online is checked now; offline tells the panes and keeps the table.
@@ -190,29 +181,23 @@ TEST_F(DocServer, OpeningGroupsOfNoneOneAndMany)
     EXPECT_TRUE(OpenUnread("local.test", one.ours));
     ASSERT_EQ(Numbers(), one.ours);
     const auto& a = *doc->Articles()[0];
-    EXPECT_EQ(a.m_strSubject + "|" + a.m_strFrom, tag + " 0|tester@example.invalid");
+    EXPECT_EQ(a.m_strSubject + "|" + a.m_strFrom + "|" + a.m_strMessageID[0], tag + " 0|tester@example.invalid|<");
     EXPECT_GT(a.m_timeDate, 1700000000);
-    EXPECT_EQ(a.m_strMessageID.front(), '<');
 
     view.hints.clear();
     doc->Config().nMaxReadArtcleCount = 500;
     EXPECT_TRUE(OpenUnread("local.many", many.ours));
     EXPECT_EQ(Numbers(), many.ours);
-    EXPECT_EQ(doc->Articles().back()->m_strSubject, tag + " 0");
     EXPECT_TRUE(host.limitPresets.empty());
-    const auto& progress = *host.progress.back();
-    const CNewsGroup* fjOne = doc->Groups().Find("local.many");
-    EXPECT_EQ(progress.total, fjOne->m_nLast - fjOne->m_nFirst + 1);
-    EXPECT_TRUE(progress.closed);
+    const CNewsGroup* lm = doc->Groups().Find("local.many");
+    EXPECT_EQ(host.progress.back()->total, lm->m_nLast - lm->m_nFirst + 1);
     EXPECT_TRUE(view.hints.empty()); // the pane asked; it rebuilds itself
 
     // Read articles are listed too with bShowOldArticle, unread ones marked.
     doc->Config().bShowOldArticle = true;
     EXPECT_TRUE(Open("local.many", many.second - 3));
     for (const auto& a : doc->Articles())
-        if (a->m_nNumber <= many.second) {
-            EXPECT_EQ(a->m_bRead, a->m_nNumber <= many.second - 3) << a->m_nNumber;
-        }
+        EXPECT_EQ(a->m_bRead, a->m_nNumber <= many.second - 3) << a->m_nNumber;
     EXPECT_GE(doc->Articles().size(), 120u);
 }
 
@@ -221,11 +206,6 @@ TEST_F(DocServer, LimitDialogAndShowOldArticleStop)
     const std::string tag = Tag();
     const auto f = Fresh("local.test", 12, tag);
     Online("", 5);
-    // 5 unread, dialog preset 5; Yes with 3 gives 3 more, then the dialog again.
-    host.limitAnswers = {{IDYES, 3}, {IDNO, 9}};
-    EXPECT_TRUE(OpenUnread("local.test", f.ours));
-    EXPECT_EQ(Numbers(), std::vector<int>(f.ours.begin(), f.ours.begin() + 8));
-    EXPECT_EQ(host.limitPresets, (std::vector<int>{5, 8}));
     // Cancel or a number below 1 stop at once.
     for (ScriptedHost::LimitAnswer a : {ScriptedHost::LimitAnswer{IDCANCEL, 3}, {IDYES, 0}, {IDYES, -4}}) {
         host.limitAnswers = {a};
@@ -239,31 +219,6 @@ TEST_F(DocServer, LimitDialogAndShowOldArticleStop)
     EXPECT_EQ(doc->Articles().size(), 5u);
     EXPECT_TRUE(doc->Articles().back()->m_bRead);
     EXPECT_TRUE(host.limitPresets.empty());
-}
-
-TEST_F(DocServer, FiveThousandArticles)
-{
-    Poster p(*server_);
-    const auto range = p.Range("local.bulk");
-    if (range.second == 0 && range.first == 0)
-        GTEST_SKIP() << "the server has no local.bulk (made by scripts/inn-server.sh in a fresh folder)";
-    const int have = range.second >= range.first ? range.second - range.first + 1 : 0;
-    const std::string tag = Tag();
-    for (int i = have; i < 5000; ++i)
-        ASSERT_TRUE(p.Post("local.bulk", tag + " bulk " + std::to_string(i)));
-    const int last = p.Range("local.bulk").second;
-    Online("", 1000);
-    host.limitAnswers = {{IDYES, 500}, {IDYES, 100000}};
-    EXPECT_TRUE(OpenWith("local.bulk", "1-" + std::to_string(last - 5000) + "," + std::to_string(last + 1) + "-2147483647"));
-    const std::vector<int> numbers = Numbers();
-    ASSERT_EQ(numbers.size(), 5000u);
-    for (int i = 0; i < 5000; ++i)
-        ASSERT_EQ(numbers[i], last - i);
-    EXPECT_EQ(host.limitPresets, (std::vector<int>{1000, 1500}));
-    std::set<std::string> ids;
-    for (const auto& a : doc->Articles())
-        ids.insert(a->m_strMessageID);
-    EXPECT_EQ(ids.size(), 5000u);
 }
 
 TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
@@ -411,7 +366,6 @@ TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
     EXPECT_EQ(p.strRealName + "|" + p.strMailAddress + "|" + p.strNntpServer + "|" + p.strNewsgroups,
               "Taro|taro@example.invalid|" + server_->host + "|local.test");
     EXPECT_EQ(std::pair(p.nNntpPort, p.PostKanjiCode), std::pair(server_->port, KanjiCode::Euc));
-    EXPECT_TRUE(p.attachPath.empty());
     EXPECT_EQ(host.postSources[0], nullptr);
 
     // The shown article's groups and distribution (decoded) replace them.
@@ -468,7 +422,6 @@ TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
     EXPECT_EQ(tools::OnlineCommand({"--config", lum.string()}, out2, err), 0);
     EXPECT_EQ(out2.str().rfind("groups ", 0), 0u);
     EXPECT_EQ(tools::OpenCommand({"--config", lum.string(), "no.such.group"}, out2, err), 1);
-    EXPECT_EQ(tools::OpenCommand({"--config"}, out2, err), 2);
 }
 
 } // namespace

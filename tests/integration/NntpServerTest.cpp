@@ -74,72 +74,8 @@ CNntpPostMessageParam Article(const std::string& group, const std::string& subje
     p.kanjiCode = static_cast<KanjiCode>(code);
     p.fieldNames = {"From:", "Newsgroups:", "Subject:"};
     p.fieldValues = {"tester@example.invalid", group, subject};
+    p.bodyTexts = {"x\n"};
     return p;
-}
-
-TEST(NntpServer, ListGroupAndMissingGroup)
-{
-    REQUIRE_SERVER();
-    CNntp nntp;
-    ASSERT_TRUE(Connect(nntp, *server));
-    ASSERT_EQ(nntp.List(), 1);
-    EXPECT_EQ(nntp.ReplyCode(), 215);
-    std::string list;
-    ASSERT_TRUE(nntp.ReadData(list));
-    EXPECT_NE(list.find("\r\nlocal.test "), std::string::npos);
-    EXPECT_NE(list.find(" n\r\n"), std::string::npos); // local.readonly
-    std::string reply;
-    int count = -1, first = -1, last = -1;
-    ASSERT_EQ(nntp.Group("local.test", reply, count, first, last), 1);
-    EXPECT_EQ(reply.rfind("211 ", 0), 0u);
-    EXPECT_GE(count, 0);
-    EXPECT_GE(first, 0);
-    EXPECT_EQ(nntp.Group("no.such.group", reply, count, first, last), 0);
-    EXPECT_EQ(nntp.ReplyCode(), 411);
-    EXPECT_EQ(reply.rfind("411 ", 0), 0u);
-    // Still in step after the refusal.
-    EXPECT_EQ(nntp.Group("fj.test", reply, count, first, last), 1);
-    nntp.Quit();
-    EXPECT_EQ(nntp.IsConnected(), 0);
-}
-
-TEST(NntpServer, PostThenHeadAndArticleReadBack)
-{
-    REQUIRE_SERVER();
-    const std::string tag = Tag();
-    CNntpPostMessageParam p = Article("local.test", "plain " + tag, 1);
-    p.bodyTexts = {"first line\n.starts with a dot\n.\n..two\nlast"};
-    CNntp nntp;
-    ASSERT_TRUE(Connect(nntp, *server));
-    int n = PostAndFind(*server, nntp, p, tag);
-    ASSERT_GT(n, 0);
-    ASSERT_EQ(nntp.Head(n), 1);
-    EXPECT_EQ(nntp.ReplyCode(), 221);
-    std::string header;
-    ASSERT_TRUE(nntp.ReadData(header));
-    EXPECT_NE(header.find("Subject: plain " + tag + "\r\n"), std::string::npos);
-    // INN stores the field name in its own spelling (MIME-Version).
-    EXPECT_NE(header.find("MIME-Version: 1.0\r\n"), std::string::npos);
-    EXPECT_NE(header.find("Content-Type: text/plain\r\n"), std::string::npos);
-    EXPECT_EQ(header.find("X-Attachments"), std::string::npos);
-
-    int code = 0;
-    ASSERT_EQ(nntp.Article(n, code), 1);
-    EXPECT_EQ(code, 220);
-    std::string article;
-    ASSERT_TRUE(nntp.ReadData(article));
-    // The server form is kept: stuffed lines stay stuffed.
-    std::string body = article.substr(article.find("\r\n\r\n") + 4);
-    EXPECT_EQ(body, "first line\r\n..starts with a dot\r\n..\r\n...two\r\nlast\r\n\r\n");
-
-    std::string reply;
-    int count = 0, first = 0, last = 0;
-    ASSERT_EQ(nntp.Group("local.test", reply, count, first, last), 1);
-    EXPECT_EQ(nntp.Head(last + 1000), 0);
-    EXPECT_EQ(nntp.ReplyCode(), 423);
-    EXPECT_EQ(nntp.Article(last + 1000, code), 0);
-    EXPECT_EQ(code, 423);
-    EXPECT_EQ(nntp.IsConnected(), 1);
 }
 
 TEST(NntpServer, RefusedPostingsLeaveTheConnectionUsable)
@@ -147,23 +83,15 @@ TEST(NntpServer, RefusedPostingsLeaveTheConnectionUsable)
     REQUIRE_SERVER();
     CNntp nntp;
     ASSERT_TRUE(Connect(nntp, *server));
-    CNntpPostMessageParam noSubject;
-    noSubject.kanjiCode = KanjiCode::Sjis;
-    noSubject.fieldNames = {"From:", "Newsgroups:"};
-    noSubject.fieldValues = {"tester@example.invalid", "local.test"};
-    noSubject.bodyTexts = {"x\n"};
-    EXPECT_EQ(nntp.Post(noSubject), 0);
-    EXPECT_EQ(nntp.ReplyCode(), 441);
-
-    CNntpPostMessageParam readonly = Article("local.readonly", "ro " + Tag(), 1);
-    readonly.bodyTexts = {"x\n"};
-    EXPECT_EQ(nntp.Post(readonly), 0);
-    EXPECT_EQ(nntp.ReplyCode(), 441);
-
+    CNntpPostMessageParam noSubject = Article("local.test", "", 1), readonly = Article("local.readonly", "ro", 1);
+    noSubject.fieldNames.pop_back();
+    noSubject.fieldValues.pop_back();
+    for (const CNntpPostMessageParam* p : {&noSubject, &readonly}) {
+        EXPECT_EQ(nntp.Post(*p), 0);
+        EXPECT_EQ(nntp.ReplyCode(), 441);
+    }
     const std::string tag = Tag();
-    CNntpPostMessageParam ok = Article("local.test", "after refusals " + tag, 1);
-    ok.bodyTexts = {"fine\n"};
-    EXPECT_EQ(nntp.Post(ok), 1);
+    EXPECT_EQ(nntp.Post(Article("local.test", "after refusals " + tag, 1)), 1);
     EXPECT_GT(FindArticle(*server, "local.test", tag), 0);
 }
 
@@ -222,18 +150,13 @@ TEST(NntpServer, AttachmentsDecodeBackByteForByte)
             int n = PostAndFind(*server, reader, p, tag);
             ASSERT_GT(n, 0);
             std::string article = Unstuff(Fetch(reader, n));
-            EXPECT_NE(article.find("X-Attachments: " + std::string(b.name) + "\r\n"), std::string::npos);
-            EXPECT_NE(article.find("Content-Type: MultiPart/Mixed;Boundary=\"---------"), std::string::npos);
-            EXPECT_NE(article.find("Content-Description: " + std::string(b.name) + "\r\n"), std::string::npos);
             fs::path stored = scratch / "article.txt";
             WriteFile(stored, article);
             fs::remove_all(scratch / "hexbin");
             fs::remove(scratch / "out.bin");
             // The CR LF before a delimiter belongs to it: one empty line remains.
             EXPECT_EQ(Peer(stored, "attachment", scratch.path().string()), std::string(e.type) + "\nsee attached\n\n");
-            std::string decoded = ReadFile(scratch / "out.bin");
-            EXPECT_EQ(decoded.size(), b.bytes.size());
-            EXPECT_TRUE(decoded == b.bytes);
+            EXPECT_TRUE(ReadFile(scratch / "out.bin") == b.bytes);
         }
     }
 }

@@ -2,20 +2,12 @@
 // What the tests against a real INN (scripts/inn-server.sh) share: where the
 // server is, unique tags to find one's own articles by, and a raw poster.
 #include "../news/ScriptedHost.h"
-#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <random>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace inttest {
 
@@ -51,21 +43,15 @@ inline std::string Tag()
 class Poster {
 public:
     explicit Poster(const Server& s) : fd_(newstest::ScriptedHost::PlainConnect(s.host, s.port)) { Line(); }
-    ~Poster()
-    {
-        if (fd_ >= 0) {
-            Send("QUIT\r\n");
-            ::close(fd_);
-        }
-    }
+    ~Poster() { Send("QUIT\r\n"), ::close(fd_); }
     bool Post(const std::string& group, const std::string& subject)
     {
         Send("POST\r\n");
-        if (Line().rfind("340", 0) != 0)
+        if (!Line().starts_with("340"))
             return false;
         Send("From: tester@example.invalid\r\nNewsgroups: " + group + "\r\nSubject: " + subject +
              "\r\n\r\nbody of " + subject + "\r\n.\r\n");
-        return Line().rfind("240", 0) == 0;
+        return Line().starts_with("240");
     }
     // First and last of "211 count first last".
     std::pair<int, int> Range(const std::string& group)
@@ -82,11 +68,10 @@ public:
         Range(group);
         std::vector<int> found;
         Send("XHDR " + field + " " + std::to_string(lo) + "-" + std::to_string(hi) + "\r\n");
-        if (Line().rfind("221", 0) != 0)
-            return found;
-        for (std::string l = Line(); l != ".\r\n" && !l.empty(); l = Line())
-            if (l.find(tag) != std::string::npos)
-                found.insert(found.begin(), std::atoi(l.c_str()));
+        if (Line().starts_with("221"))
+            for (std::string l = Line(); l != ".\r\n" && !l.empty(); l = Line())
+                if (l.find(tag) != std::string::npos)
+                    found.insert(found.begin(), std::atoi(l.c_str()));
         return found;
     }
 
@@ -95,12 +80,8 @@ private:
     std::string Line()
     {
         std::string l;
-        char c;
-        while (::recv(fd_, &c, 1, 0) == 1) {
+        for (char c = 0; c != '\n' && ::recv(fd_, &c, 1, 0) == 1;)
             l += c;
-            if (c == '\n')
-                break;
-        }
         return l;
     }
     int fd_;

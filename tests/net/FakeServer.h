@@ -19,43 +19,30 @@ class FakePeer {
 public:
     explicit FakePeer(int fd) : fd_(fd) {}
 
-    // One line from the client (with its line end), empty at end of stream or
-    // after 10 s of silence.
+    // One line from the client with its line end; empty at end of stream or after 10 s of silence.
     std::string ReadLine()
     {
         std::string line;
-        char c;
-        while (Wait() && ::recv(fd_, &c, 1, 0) == 1) {
+        for (char c = 0; c != '\n' && Wait() && ::recv(fd_, &c, 1, 0) == 1;)
             line += c;
-            if (c == '\n')
-                break;
-        }
         received += line;
         return line;
     }
     // Lines up to and including a "." line.
     std::string ReadArticle()
     {
-        std::string all;
-        for (std::string l; !(l = ReadLine()).empty();) {
+        std::string all, l;
+        while (l != ".\r\n" && !(l = ReadLine()).empty())
             all += l;
-            if (l == ".\r\n")
-                break;
-        }
         return all;
     }
     // Everything until the client closes.
-    std::string ReadToEnd()
+    void ReadToEnd()
     {
-        std::string all;
         char buf[4096];
-        long n;
-        while (Wait() && (n = ::recv(fd_, buf, sizeof buf, 0)) > 0)
-            all.append(buf, static_cast<std::size_t>(n));
-        received += all;
-        return all;
+        for (long n; Wait() && (n = ::recv(fd_, buf, sizeof buf, 0)) > 0;)
+            received.append(buf, static_cast<std::size_t>(n));
     }
-    // Reads one command and sends the answer to it.
     void Reply(std::string_view answer)
     {
         ReadLine();
@@ -70,29 +57,11 @@ public:
     }
     void Send(std::string_view bytes)
     {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            long n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-            if (n <= 0)
-                return;
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    // Sends the bytes one at a time with a pause between, as many segments.
-    void Trickle(std::string_view bytes)
-    {
-        for (char c : bytes) {
-            Send(std::string_view(&c, 1));
-            Pause(2);
-        }
+        for (long n = 0; !bytes.empty() && (n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) > 0;)
+            bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-    void Close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
+    void Close() { ::close(std::exchange(fd_, -1)); }
 
     std::string received;
 
@@ -115,7 +84,7 @@ public:
         int sv[2];
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv);
         client_ = sv[0];
-        Start(sv[1], std::move(script));
+        thread_ = std::thread([this, fd = sv[1], script = std::move(script)] { Run(fd, script); });
     }
     // Loopback listener (127.0.0.1 or ::1): the client connects to port().
     FakeServer(Script script, bool /*listen*/, int family = AF_INET)
@@ -140,7 +109,12 @@ public:
                 Run(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC), script);
         });
     }
-    ~FakeServer() { Join(); if (listener_ >= 0) ::close(listener_); }
+    ~FakeServer()
+    {
+        Join();
+        if (listener_ >= 0)
+            ::close(listener_);
+    }
 
     int TakeClient() { return std::exchange(client_, -1); }
     int port() const { return port_; }
@@ -150,16 +124,11 @@ public:
         if (thread_.joinable())
             thread_.join();
         if (client_ >= 0)
-            ::close(client_);
-        client_ = -1;
+            ::close(std::exchange(client_, -1));
     }
     const std::string& received() const { return received_; }
 
 private:
-    void Start(int fd, Script script)
-    {
-        thread_ = std::thread([this, fd, script = std::move(script)] { Run(fd, script); });
-    }
     void Run(int fd, const Script& script)
     {
         FakePeer peer(fd);
@@ -168,8 +137,6 @@ private:
         peer.Close();
     }
     std::thread thread_;
-    int client_ = -1;
-    int listener_ = -1;
-    int port_ = 0;
+    int client_ = -1, listener_ = -1, port_ = 0;
     std::string received_;
 };

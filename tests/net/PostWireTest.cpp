@@ -252,12 +252,10 @@ TEST_F(PostWire, AnswersToThePost)
             continue;
         }
         ASSERT_GE(status.size(), 5u);
-        EXPECT_EQ(status[0], "NNTP: >> POST");
-        EXPECT_EQ(status[1], "NNTP: << 340 go\r\n");
-        EXPECT_EQ(status[2], "NNTP: send header");
-        EXPECT_EQ(status[3], "NNTP: 0> Subject: E:s\r\n");
-        if (c.code == 441)
-            EXPECT_NE(std::find(status.begin(), status.end(), "NNTP: Command Fail"), status.end());
+        EXPECT_EQ(std::vector(status.begin(), status.begin() + 4),
+                  (std::vector<std::string>{"NNTP: >> POST", "NNTP: << 340 go\r\n", "NNTP: send header", "NNTP: 0> Subject: E:s\r\n"}));
+        const bool failLogged = std::find(status.begin(), status.end(), "NNTP: Command Fail") != status.end();
+        EXPECT_TRUE(failLogged || c.code != 441);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "ScriptedHost.h"
 
 #include "tools/ToolCommands.h"
 

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "ScriptedHost.h"
 
 #include "news/ReadMarksFile.h"
 
@@ -86,19 +86,18 @@ TEST(ReadMarksFile, MissingEmptyAndUnreadableFiles)
     WriteFile(dir / "empty.rc", "no-separators\nnor.here\n");
     Loaded(dir / "empty.rc", ReadMarksLoad::NoGroups);
     fs::create_directory(dir / "dir.rc");
-    RecordingHost host;
+    ScriptedHost host;
     EXPECT_EQ(LoadReadMarksFile(dir / "dir.rc", untouched, &host), ReadMarksLoad::ReadError);
-    EXPECT_EQ(host.ids, Ids{msg::ReadFileFailed});
-    EXPECT_EQ(host.args[0][0], (dir / "dir.rc").string());
+    EXPECT_EQ(host.StopIds(), Ids{msg::ReadFileFailed});
+    EXPECT_EQ(host.messages[0].args[0], (dir / "dir.rc").string());
 }
 
 TEST(ReadMarksFile, SideFileNamesComeFromTheFileNameOnly)
 {
-    auto side = [](const char* p) { return SideFilesOf(p).tmp.string() + " " + SideFilesOf(p).bak.string(); };
-    EXPECT_EQ(side("/u/news.rc"), "/u/news.tmp /u/news.bak");
-    EXPECT_EQ(side("/u/.config/x/marks"), "/u/.config/x/marks.tmp /u/.config/x/marks.bak");
-    EXPECT_EQ(side("/u/.newsrc"), "/u/.newsrc.tmp /u/.newsrc.bak");
-    EXPECT_EQ(side("/d/x.tmp"), "/d/x.tmp.tmp /d/x.tmp.bak");
+    for (auto [path, tmp, bak] : {std::tuple{"/u/news.rc", "/u/news.tmp", "/u/news.bak"},
+                                  {"/u/.config/x/marks", "/u/.config/x/marks.tmp", "/u/.config/x/marks.bak"},
+                                  {"/u/.newsrc", "/u/.newsrc.tmp", "/u/.newsrc.bak"}, {"/d/x.tmp", "/d/x.tmp.tmp", "/d/x.tmp.bak"}})
+        EXPECT_EQ(std::pair(SideFilesOf(path).tmp, SideFilesOf(path).bak), std::pair(fs::path(tmp), fs::path(bak)));
 }
 
 TEST(ReadMarksFile, SaveKeepsThePreviousFileAsBackup)
@@ -128,10 +127,10 @@ TEST(ReadMarksFile, WriteProtectedBackupStopsTheSave)
     WriteFile(dir / "news.rc", "old: 1\r\n");
     WriteFile(dir / "news.bak", "older: 1\r\n");
     fs::permissions(dir / "news.bak", fs::perms(0444));
-    RecordingHost host;
+    ScriptedHost host;
     EXPECT_FALSE(SaveReadMarksFile(dir / "news.rc", OneGroup(), &host));
-    EXPECT_EQ(host.ids, Ids{msg::DeleteFileFailed});
-    EXPECT_EQ(host.args[0][0], (dir / "news.bak").string());
+    EXPECT_EQ(host.StopIds(), Ids{msg::DeleteFileFailed});
+    EXPECT_EQ(host.messages[0].args[0], (dir / "news.bak").string());
     EXPECT_EQ(ReadFile(dir / "news.rc"), "old: 1\r\n");
     EXPECT_EQ(ReadFile(dir / "news.bak"), "older: 1\r\n");
     EXPECT_EQ(ReadFile(dir / "news.tmp"), "new: 2\r\n");
@@ -150,8 +149,8 @@ TEST(ReadMarksFile, WriteFailingPartWayLeavesTheFileAlone)
         CGroupTable table;
         for (int i = 0; i < 1000; ++i)
             AddGroup(table, "group." + std::to_string(i), true, "1-100");
-        RecordingHost host;
-        return !SaveReadMarksFile(dir / "news.rc", table, &host) && host.ids == Ids{msg::OpenCreateFailed} ? 0 : 1;
+        ScriptedHost host;
+        return !SaveReadMarksFile(dir / "news.rc", table, &host) && host.StopIds() == Ids{msg::OpenCreateFailed} ? 0 : 1;
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(dir / "news.rc"), "old: 1\r\n");
@@ -168,10 +167,10 @@ TEST(ReadMarksFile, UnwritableFolderIsReported)
         // Permissions do not bind root; test as an ordinary user then.
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             return 2;
-        RecordingHost host;
+        ScriptedHost host;
         const bool saved = SaveReadMarksFile(dir / "ro" / "news.rc", OneGroup(), &host);
-        return !saved && host.ids == Ids{msg::OpenCreateFailed} &&
-                       host.args[0][0] == (dir / "ro" / "news.tmp").string() ? 0 : 1;
+        return !saved && host.StopIds() == Ids{msg::OpenCreateFailed} &&
+                       host.messages[0].args[0] == (dir / "ro" / "news.tmp").string() ? 0 : 1;
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(dir / "ro" / "news.rc"), "old: 1\r\n");

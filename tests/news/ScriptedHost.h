@@ -4,6 +4,7 @@
 
 #include "news/DocumentHost.h"
 #include "news/DocumentView.h"
+#include "support/TestFiles.h"
 
 #include <deque>
 #include <functional>
@@ -16,6 +17,11 @@
 #include <unistd.h>
 
 namespace newstest {
+
+using Ids = std::vector<unsigned>;
+using testutil::ReadFile;
+using testutil::WriteFile;
+using ScratchDir = testutil::ScratchDir;
 
 struct ProgressLog {
     unsigned caption = 0;
@@ -34,12 +40,26 @@ public:
     std::vector<Message> messages;
     std::vector<std::string> texts; // literal message texts
     int beeps = 0;
+    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override
+    {
+        messages.push_back({id, icon, args});
+        return IDOK;
+    }
+    int ShowMessageText(const std::string& text, MessageIcon) override { return texts.push_back(text), IDOK; }
+    void Beep() override { ++beeps; }
+    Ids StopIds() const
+    {
+        Ids ids;
+        for (const auto& m : messages)
+            if (m.icon == MessageIcon::Stop)
+                ids.push_back(m.id);
+        return ids;
+    }
 
-    // Dialog 135: answers in order; each preset value is recorded. Without a
-    // scripted answer the dialog says No.
+    // The dialogs answer in order and record their presets; unscripted, the
+    // limit dialog says No and the reload dialog Cancel.
     struct LimitAnswer {
-        int button;
-        int count;
+        int button, count;
     };
     std::deque<LimitAnswer> limitAnswers;
     std::vector<int> limitPresets;
@@ -53,12 +73,8 @@ public:
         count = a.count;
         return a.button;
     }
-
-    // Dialog 122.
     struct ReloadAnswer {
-        int button;
-        int start;
-        int end;
+        int button, start, end;
     };
     std::deque<ReloadAnswer> reloadAnswers;
     std::vector<std::pair<int, int>> reloadPresets;
@@ -74,54 +90,35 @@ public:
         return a.button;
     }
 
-    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override
-    {
-        messages.push_back({id, icon, args});
-        return IDOK;
-    }
-    int ShowMessageText(const std::string& text, MessageIcon) override
-    {
-        texts.push_back(text);
-        return IDOK;
-    }
-    void Beep() override { ++beeps; }
-
-    // Every progress window made is logged. cancelAtMessage presses Cancel
-    // once a window has been given that many texts (0: never).
+    // cancelAtMessage presses Cancel once a window has that many texts (0: never).
     std::vector<std::shared_ptr<ProgressLog>> progress;
     int cancelAtMessage = 0;
-    int openNow = 0; // windows open at the moment
+    int openNow = 0;
     std::unique_ptr<DocumentProgress> MakeProgress(int) override
     {
-        auto log = std::make_shared<ProgressLog>();
-        progress.push_back(log);
-        return std::make_unique<Window>(*this, log);
+        progress.push_back(std::make_shared<ProgressLog>());
+        return std::make_unique<Window>(*this, progress.back());
     }
 
     int waitDepth = 0;
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }
 
-    // Runs onPump (when set) at every pump: the place where a user's click
-    // arrives in the middle of an operation.
+    // onPump is where a user's click arrives in the middle of an operation.
     std::function<void(int pumpCount)> onPump;
     int pumps = 0;
     void PumpEvents() override
     {
-        ++pumps;
-        if (onPump)
+        if (++pumps, onPump)
             onPump(pumps);
     }
 
-    // The connect step: a plain blocking connect to host:port, unless connect is set.
-    std::function<int(const std::string&, int)> connect;
+    std::function<int(const std::string&, int)> connect; // unset: a plain blocking connect
     std::vector<std::pair<std::string, int>> connectCalls;
     int ConnectServer(const std::string& server, int port) override
     {
         connectCalls.emplace_back(server, port);
-        if (connect)
-            return connect(server, port);
-        return PlainConnect(server, port);
+        return connect ? connect(server, port) : PlainConnect(server, port);
     }
     static int PlainConnect(const std::string& server, int port)
     {
@@ -130,15 +127,12 @@ public:
         if (::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &res) != 0)
             return -1;
         int fd = ::socket(res->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && ::connect(fd, res->ai_addr, res->ai_addrlen) != 0) {
-            ::close(fd);
-            fd = -1;
-        }
+        if (fd >= 0 && ::connect(fd, res->ai_addr, res->ai_addrlen) != 0)
+            ::close(std::exchange(fd, -1));
         ::freeaddrinfo(res);
         return fd;
     }
 
-    // The body pane and the post window.
     bool showsArticle = false;
     std::string shownHeader, shownText;
     bool GetShownArticle(std::string& header, std::string& displayed) override
@@ -149,12 +143,7 @@ public:
     }
     bool postWindowExists = false;
     int activations = 0;
-    bool ActivatePostWindow() override
-    {
-        if (postWindowExists)
-            ++activations;
-        return postWindowExists;
-    }
+    bool ActivatePostWindow() override { return activations += postWindowExists, postWindowExists; }
     PostWindowResult postResult = PostWindowResult::Started;
     std::vector<PostParams> postParams;
     std::vector<std::unique_ptr<FollowUpSource>> postSources;
@@ -167,15 +156,6 @@ public:
     std::vector<std::pair<Pane, unsigned>> forwarded;
     void ForwardCommand(Pane pane, unsigned id) override { forwarded.emplace_back(pane, id); }
 
-    std::vector<unsigned> StopIds() const
-    {
-        std::vector<unsigned> ids;
-        for (const auto& m : messages)
-            if (m.icon == MessageIcon::Stop)
-                ids.push_back(m.id);
-        return ids;
-    }
-
 private:
     class Window : public DocumentProgress {
     public:
@@ -184,23 +164,21 @@ private:
         bool Open(unsigned captionId) override
         {
             m_log->caption = captionId;
-            ++m_host.openNow;
-            m_open = true;
-            return true;
+            m_host.openNow += !m_open;
+            return m_open = true;
         }
         void SetTotal(long long total) override { m_log->total = total; }
         void SetPosition(long long) override {}
         void SetMessage(const std::string& text) override
         {
             m_log->messages.push_back(text);
-            if (m_host.cancelAtMessage > 0 && static_cast<int>(m_log->messages.size()) >= m_host.cancelAtMessage)
-                m_cancelled = true;
+            const int at = m_host.cancelAtMessage;
+            m_cancelled |= at > 0 && static_cast<int>(m_log->messages.size()) >= at;
         }
         bool Cancelled() const override { return m_cancelled; }
         void Close() override
         {
-            if (m_open)
-                --m_host.openNow;
+            m_host.openNow -= m_open;
             m_open = false;
             m_log->closed = true;
         }
@@ -208,12 +186,10 @@ private:
     private:
         ScriptedHost& m_host;
         std::shared_ptr<ProgressLog> m_log;
-        bool m_open = false;
-        bool m_cancelled = false;
+        bool m_open = false, m_cancelled = false;
     };
 };
 
-// A pane that records the hints it is told.
 struct RecordingView : DocumentView {
     std::vector<long> hints;
     std::function<void(long)> onHint;
