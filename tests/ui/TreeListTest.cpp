@@ -647,16 +647,6 @@ TEST_F(TreeList, DoubleClickTogglesWithBoxesOnly)
     Mouse(tree->viewport(), QEvent::MouseButtonDblClick, RowPoint(4), Qt::LeftButton,
           Qt::LeftButton);
     EXPECT_EQ(dbl, 1);
-
-    // Without boxes nothing toggles.
-    Make(CTreeListBox::TLS_LINES);
-    Sample t = BuildSample(*tree);
-    QObject::connect(tree.get(), &CSelListBox::DblClk, [&] { ++dbl; });
-    Click(*tree, RowPoint(2));
-    Mouse(tree->viewport(), QEvent::MouseButtonDblClick, RowPoint(2), Qt::LeftButton,
-          Qt::LeftButton);
-    EXPECT_TRUE(t.comp->IsExpanded());
-    EXPECT_EQ(dbl, 2);
 }
 
 // ------------------------------------------------------------ drawing
@@ -766,12 +756,6 @@ TEST_F(HeaderFixture, DraggingABoundary)
     EXPECT_EQ(header->ColumnWidth(0), 80);
     EXPECT_EQ(header->widthChanges, 1);
 
-    // Column 1 ends at 82 + 102 = 184; its new width does not subtract gaps.
-    HeaderMouse(QEvent::MouseButtonPress, 182, Qt::LeftButton);
-    EXPECT_EQ(header->DraggedColumn(), 1);
-    HeaderMouse(QEvent::MouseButtonRelease, 200, Qt::NoButton);
-    EXPECT_EQ(header->ColumnWidth(1), 120);
-
     // Dragging left past the column's start gives it the default width.
     HeaderMouse(QEvent::MouseButtonPress, 81, Qt::LeftButton);
     EXPECT_EQ(header->DraggedColumn(), 0);
@@ -785,7 +769,7 @@ TEST_F(HeaderFixture, DraggingABoundary)
     EXPECT_TRUE(header->TrackerVisible());
     HeaderMouse(QEvent::MouseButtonRelease, 250, Qt::NoButton);
     EXPECT_EQ(header->widthChanges, changes);
-    EXPECT_EQ(header->ColumnWidth(1), 120);
+    EXPECT_EQ(header->ColumnWidth(1), 100);
 }
 
 TEST_F(HeaderFixture, ClickingAButtonTogglesThePressedColumn)
