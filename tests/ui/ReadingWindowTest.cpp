@@ -9,6 +9,8 @@
 #include "ui/CArticleView.h"
 #include "ui/CBodyText.h"
 #include "ui/CBodyView.h"
+#include "ui/CGroupTreeBox.h"
+#include "ui/CGroupView.h"
 #include "platform/CommandIds.h"
 #include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
@@ -18,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -147,6 +151,45 @@ TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
     OpenGroup("fj.test");
     ASSERT_GT(Articles().List()->GetCount(), 10);
     EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
+}
+
+TEST_F(ReadingWindow, GoingOnlineFillsTheGroupPaneAndTheListTakesItsCommands)
+{
+    if (!HaveServer())
+        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    Start();
+    auto& groups = *dynamic_cast<CGroupView*>(lume_->Frame()->Pane(CMainFrame::GroupPane));
+    EXPECT_EQ(groups.Tree().GetCount(), 1);
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
+    ASSERT_TRUE(Doc().IsConnected()) << dialogs_.messages.join(u'|').toStdString();
+    EXPECT_GT(groups.Tree().GetCount(), 4);
+    EXPECT_TRUE(lume_->Router().Query(cmd::Online).checked);
+    EXPECT_EQ(Articles().TitleText(), QStringLiteral("(no articles.)"));
+
+    OpenGroup("fj.test");
+    CArticleListBox& list = *Articles().List();
+    EXPECT_TRUE(lume_->Router().Execute(cmd::NextArticle));
+    EXPECT_EQ(list.GetCurSel(), 1);
+    lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
+    EXPECT_TRUE(lume_->Router().Query(cmd::SkipThread).enabled);
+    EXPECT_TRUE(lume_->Router().Execute(cmd::SkipThread));
+    EXPECT_EQ(list.GetCurSel(), 3);
+
+    // The list's own context menu comes up on it.
+    QStringList items;
+    QTimer::singleShot(100, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : popup->actions())
+                items << a->text();
+            popup->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), list.viewport()->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(list.viewport(), &event);
+    EXPECT_TRUE(items.contains(QStringLiteral("現スレッドをスキップ(&S)"))) << items.join(u'|').toStdString();
+
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
+    EXPECT_EQ(groups.Tree().GetCount(), 1);
 }
 
 TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
