@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace news;
+
 namespace {
 
 bool Readable(const std::string& path)

@@ -36,6 +36,8 @@
 #include "textcodec/QuotedPrintable.h"
 #include "textcodec/Uuencode.h"
 
+using namespace textcodec;
+
 namespace {
 
 const char* kUsage =

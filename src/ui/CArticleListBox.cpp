@@ -6,6 +6,8 @@
 #include <ctime>
 #include <vector>
 
+using namespace news;
+
 CArticleListBox::CArticleListBox(QWidget* parent) : CTreeListBox(parent) {}
 
 CArticleListBox::~CArticleListBox() = default;

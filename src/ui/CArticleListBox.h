@@ -8,8 +8,8 @@
 #include <string>
 #include <unordered_map>
 
-struct CArticle;
-class CReadList;
+namespace news { struct CArticle; }
+namespace news { class CReadList; }
 
 class CArticleListBox : public CTreeListBox {
     Q_OBJECT
@@ -19,15 +19,15 @@ public:
     explicit CArticleListBox(QWidget* parent = nullptr);
     ~CArticleListBox() override;
 
-    static CArticle* ArticleOf(const CTreeListItem* node)
+    static news::CArticle* ArticleOf(const CTreeListItem* node)
     {
-        return node ? reinterpret_cast<CArticle*>(node->m_dwData) : nullptr;
+        return node ? reinterpret_cast<news::CArticle*>(node->m_dwData) : nullptr;
     }
     // 2 when not read, 3 when read since the fetch, 4 when read before it.
-    static int ImageFor(const CArticle& article, const CReadList& read);
+    static int ImageFor(const news::CArticle& article, const news::CReadList& read);
 
     // Puts one article into the tree (the rows are not rebuilt).
-    CTreeListItem* AddArticle(CArticle* article, const CReadList& read);
+    CTreeListItem* AddArticle(news::CArticle* article, const news::CReadList& read);
     // Deletes every node and forgets the thread index.
     void Clear();
 

@@ -11,6 +11,9 @@
 
 #include <set>
 
+using namespace textcodec;
+using namespace news;
+
 namespace cmd = platform::cmd;
 
 namespace fs = std::filesystem;

@@ -5,6 +5,7 @@
 
 
 using namespace message;
+using namespace textcodec;
 
 namespace {
 

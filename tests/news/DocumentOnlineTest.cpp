@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace news;
+
 using newstest::ReadFile;
 namespace cmd = platform::cmd;
 

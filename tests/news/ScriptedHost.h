@@ -24,11 +24,11 @@ struct ProgressLog {
     bool closed = false;
 };
 
-class ScriptedHost : public DocumentHost {
+class ScriptedHost : public news::DocumentHost {
 public:
     struct Message {
         unsigned id;
-        MessageIcon icon;
+        news::MessageIcon icon;
         std::vector<std::string> args;
     };
     std::vector<Message> messages;
@@ -47,7 +47,7 @@ public:
     {
         limitPresets.push_back(count);
         if (limitAnswers.empty())
-            return IDNO;
+            return news::IDNO;
         const LimitAnswer a = limitAnswers.front();
         limitAnswers.pop_front();
         count = a.count;
@@ -66,7 +66,7 @@ public:
     {
         reloadPresets.emplace_back(start, end);
         if (reloadAnswers.empty())
-            return IDCANCEL;
+            return news::IDCANCEL;
         const ReloadAnswer a = reloadAnswers.front();
         reloadAnswers.pop_front();
         start = a.start;
@@ -74,15 +74,15 @@ public:
         return a.button;
     }
 
-    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override
+    int ShowMessage(unsigned id, news::MessageIcon icon, const std::vector<std::string>& args) override
     {
         messages.push_back({id, icon, args});
-        return IDOK;
+        return news::IDOK;
     }
-    int ShowMessageText(const std::string& text, MessageIcon) override
+    int ShowMessageText(const std::string& text, news::MessageIcon) override
     {
         texts.push_back(text);
-        return IDOK;
+        return news::IDOK;
     }
     void Beep() override { ++beeps; }
 
@@ -91,7 +91,7 @@ public:
     std::vector<std::shared_ptr<ProgressLog>> progress;
     int cancelAtMessage = 0;
     int openNow = 0; // windows open at the moment
-    std::unique_ptr<DocumentProgress> MakeProgress(int) override
+    std::unique_ptr<news::DocumentProgress> MakeProgress(int) override
     {
         auto log = std::make_shared<ProgressLog>();
         progress.push_back(log);
@@ -155,13 +155,13 @@ public:
             ++activations;
         return postWindowExists;
     }
-    PostWindowResult postResult = PostWindowResult::Started;
-    std::vector<PostParams> postParams;
-    std::vector<std::unique_ptr<FollowUpSource>> postSources;
-    PostWindowResult OpenPostWindow(const PostParams& params, const FollowUpSource* source) override
+    news::PostWindowResult postResult = news::PostWindowResult::Started;
+    std::vector<news::PostParams> postParams;
+    std::vector<std::unique_ptr<news::FollowUpSource>> postSources;
+    news::PostWindowResult OpenPostWindow(const news::PostParams& params, const news::FollowUpSource* source) override
     {
         postParams.push_back(params);
-        postSources.push_back(source ? std::make_unique<FollowUpSource>(*source) : nullptr);
+        postSources.push_back(source ? std::make_unique<news::FollowUpSource>(*source) : nullptr);
         return postResult;
     }
     std::vector<std::pair<Pane, unsigned>> forwarded;
@@ -171,13 +171,13 @@ public:
     {
         std::vector<unsigned> ids;
         for (const auto& m : messages)
-            if (m.icon == MessageIcon::Stop)
+            if (m.icon == news::MessageIcon::Stop)
                 ids.push_back(m.id);
         return ids;
     }
 
 private:
-    class Window : public DocumentProgress {
+    class Window : public news::DocumentProgress {
     public:
         Window(ScriptedHost& host, std::shared_ptr<ProgressLog> log) : m_host(host), m_log(std::move(log)) {}
         ~Window() override { Close(); }
@@ -214,10 +214,10 @@ private:
 };
 
 // A pane that records the hints it is told.
-struct RecordingView : DocumentView {
+struct RecordingView : news::DocumentView {
     std::vector<long> hints;
     std::function<void(long)> onHint;
-    void OnUpdate(DocumentView*, long h) override
+    void OnUpdate(news::DocumentView*, long h) override
     {
         hints.push_back(h);
         if (onHint)

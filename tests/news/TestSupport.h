@@ -15,12 +15,12 @@ using testutil::WriteFile;
 using ScratchDir = testutil::ScratchDir;
 
 // Records the ids of stop messages (0 for other icons) and their arguments.
-struct RecordingHost : DocumentHost {
+struct RecordingHost : news::DocumentHost {
     Ids ids;
     std::vector<std::vector<std::string>> args;
-    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& a) override
+    int ShowMessage(unsigned id, news::MessageIcon icon, const std::vector<std::string>& a) override
     {
-        ids.push_back(icon == MessageIcon::Stop ? id : 0);
+        ids.push_back(icon == news::MessageIcon::Stop ? id : 0);
         args.push_back(a);
         return 1;
     }

@@ -13,6 +13,8 @@
 #include "textcodec/ConvertToSjis.h"
 #include "textcodec/HeaderWords.h"
 
+using namespace textcodec;
+
 using tctest::ToSjis;
 using testutil::Join;
 using testutil::Quote;

@@ -36,6 +36,8 @@
 #include <mutex>
 #include <thread>
 
+using namespace news;
+
 namespace cmd = platform::cmd;
 
 using namespace ui;
