@@ -12,6 +12,8 @@
 
 using namespace news;
 
+namespace tools {
+
 namespace {
 
 bool Readable(const std::string& path)
@@ -26,8 +28,6 @@ bool Readable(const std::string& path)
 }
 
 } // namespace
-
-namespace tools {
 
 int NewsrcCommand(const Args& args, std::ostream& out, std::ostream& err)
 {

@@ -8,8 +8,9 @@
 #include <string>
 #include <unordered_map>
 
-namespace news { struct CArticle; }
-namespace news { class CReadList; }
+namespace news { struct CArticle; class CReadList; }
+
+namespace ui {
 
 class CArticleListBox : public CTreeListBox {
     Q_OBJECT
@@ -50,3 +51,5 @@ private:
     // Parent ID -> top-level nodes still waiting for that parent.
     std::unordered_multimap<std::string, CTreeListItem*> m_waiting;
 };
+
+} // namespace ui

@@ -18,8 +18,7 @@
 #include <optional>
 #include <string>
 
-namespace news { class CLumeDoc; }
-namespace news { class CNewsGroup; }
+namespace news { class CLumeDoc; struct CNewsGroup; }
 class QLabel;
 
 namespace platform { class Registry; }

@@ -14,15 +14,13 @@
 
 class QLabel;
 class QMenu;
-namespace news { class CLumeDoc; }
-class CTreeListItem;
-namespace news { struct CNewsGroup; }
-
+namespace news { class CLumeDoc; struct CNewsGroup; }
 namespace platform { class Registry; }
 
 namespace ui {
 
 class CGroupTreeBox;
+class CTreeListItem;
 class Dialogs;
 
 class CGroupView : public QWidget, public news::DocumentView, public FramePane {
