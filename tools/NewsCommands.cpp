@@ -10,6 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace news;
+
+namespace tools {
+
 namespace {
 
 bool Readable(const std::string& path)
@@ -24,8 +28,6 @@ bool Readable(const std::string& path)
 }
 
 } // namespace
-
-namespace tools {
 
 int NewsrcCommand(const Args& args, std::ostream& out, std::ostream& err)
 {

@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace news;
+
 namespace tools {
 
 namespace {

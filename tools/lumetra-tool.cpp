@@ -36,6 +36,9 @@
 #include "textcodec/QuotedPrintable.h"
 #include "textcodec/Uuencode.h"
 
+using namespace textcodec;
+
+namespace tools {
 namespace {
 
 const char* kUsage =
@@ -295,9 +298,11 @@ int Transfer(bool encode, int argc, char** argv)
 }
 
 } // namespace
+} // namespace tools
 
 int main(int argc, char** argv)
 {
+    using namespace tools;
     if (argc < 2)
         return Usage();
     std::string_view cmd = argv[1];
@@ -309,14 +314,14 @@ int main(int argc, char** argv)
         return EncodeHeader(argc - 2, argv + 2);
     if (cmd == "encode" || cmd == "decode")
         return Transfer(cmd == "encode", argc - 2, argv + 2);
-    using Command = int (*)(const tools::Args&, std::ostream&, std::ostream&);
+    using Command = int (*)(const Args&, std::ostream&, std::ostream&);
     static const std::pair<std::string_view, Command> commands[] = {
-        {"newsrc", tools::NewsrcCommand}, {"config", tools::ConfigCommand},   {"online", tools::OnlineCommand},
-        {"open", tools::OpenCommand},     {"render", tools::RenderCommand}, {"extract", tools::ExtractCommand},
+        {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"online", OnlineCommand},
+        {"open", OpenCommand},     {"render", RenderCommand}, {"extract", ExtractCommand},
     };
     for (const auto& [name, command] : commands)
         if (cmd == name)
-            return command(tools::Args(argv + 2, argv + argc), std::cout, std::cerr);
+            return command(Args(argv + 2, argv + argc), std::cout, std::cerr);
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {
         std::fputs(kUsage, stdout);
         return 0;

@@ -19,6 +19,8 @@
 #include "net/Nntp.h"
 #include "RawNntpClient.h"
 
+using namespace net;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -21,6 +21,8 @@
 #include <functional>
 #include <string>
 
+using namespace news;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -12,6 +12,8 @@
 #include <string>
 #include <unistd.h>
 
+using namespace news;
+
 namespace fs = std::filesystem;
 
 namespace {

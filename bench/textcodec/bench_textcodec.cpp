@@ -24,6 +24,8 @@
 #include "textcodec/ConvertFromSjis.h"
 #include "textcodec/ConvertToSjis.h"
 
+using namespace textcodec;
+
 namespace {
 
 std::string ReadAll(const std::filesystem::path& p)

@@ -34,6 +34,9 @@
 #include <functional>
 #include <string>
 
+using namespace net;
+using namespace news;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace ui;
+
 namespace {
 
 constexpr int kRows = 100000;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using namespace textcodec;
+
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);

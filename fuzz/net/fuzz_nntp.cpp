@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace net;
+
 namespace {
 
 // A data line has its line end (after un-stuffing it may be a lone "."), and

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string_view>
 
+using namespace news;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);

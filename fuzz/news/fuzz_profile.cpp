@@ -11,6 +11,8 @@
 #include <string>
 #include <tuple>
 
+using namespace news;
+
 namespace {
 
 std::string OneLine(std::string s)

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace news;
+
 namespace {
 
 std::string_view Marks(const CNewsGroup& g)

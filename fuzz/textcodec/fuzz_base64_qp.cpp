@@ -7,6 +7,8 @@
 #include "textcodec/CBase64.h"
 #include "textcodec/QuotedPrintable.h"
 
+using namespace textcodec;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);

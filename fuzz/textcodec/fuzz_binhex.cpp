@@ -5,6 +5,8 @@
 
 #include "textcodec/BinHex.h"
 
+using namespace textcodec;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string text = "(This file must be converted with BinHex 4.0)\n:";

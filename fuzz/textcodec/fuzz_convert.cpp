@@ -8,6 +8,8 @@
 #include "textcodec/CodeConverter.h"
 #include "textcodec/ConvertToSjis.h"
 
+using namespace textcodec;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 4)

@@ -6,6 +6,8 @@
 #include "textcodec/ConvertToSjis.h"
 #include "textcodec/HeaderWords.h"
 
+using namespace textcodec;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -4,6 +4,8 @@
 
 #include "textcodec/Uuencode.h"
 
+using namespace textcodec;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -13,6 +13,8 @@
 #include <csignal>
 #include <filesystem>
 
+using namespace news;
+
 namespace app {
 
 namespace cmd = platform::cmd;

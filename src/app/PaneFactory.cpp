@@ -7,6 +7,8 @@
 
 #include <QPointer>
 
+using namespace news;
+
 namespace app {
 
 ui::CMainFrame::PaneFactory MakePanes(ui::LumeDocument& document, platform::Registry& registry, ui::Dialogs& dialogs)

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <system_error>
 
+using namespace textcodec;
+
 namespace message {
 
 namespace {

@@ -9,6 +9,8 @@
 #include "textcodec/JapaneseCodes.h"
 #include "textcodec/Uuencode.h"
 
+using namespace textcodec;
+
 namespace message::codec {
 
 std::string ToSjis(std::string_view text, InputCode code)
@@ -36,26 +38,26 @@ std::string FromSjis(std::string_view text, KanjiCode code) { return ConvertFrom
 std::string EncodeHeaderWords(std::string_view jisText)
 {
     std::string out;
-    ::EncodeHeaderWords(out, jisText);
+    textcodec::EncodeHeaderWords(out, jisText);
     return out;
 }
 
 std::string Base64DecodeLine(std::string_view text)
 {
     std::string out;
-    ::Base64DecodeLine(out, text);
+    textcodec::Base64DecodeLine(out, text);
     return out;
 }
 
 int UudecodeFile(const std::filesystem::path& in, const std::filesystem::path& out)
 {
-    return ::UudecodeFile(in, out);
+    return textcodec::UudecodeFile(in, out);
 }
 
 std::optional<std::string> BinHexDecodeFile(const std::filesystem::path& in, const std::filesystem::path& intermediate,
                                             const std::filesystem::path& out)
 {
-    auto header = ::BinHexDecodeFile(in, 0, intermediate, out);
+    auto header = textcodec::BinHexDecodeFile(in, 0, intermediate, out);
     if (!header)
         return std::nullopt;
     return header->name;
@@ -63,7 +65,7 @@ std::optional<std::string> BinHexDecodeFile(const std::filesystem::path& in, con
 
 std::optional<std::string> BinHexReadHeader(const std::filesystem::path& in, const std::filesystem::path& intermediate)
 {
-    auto header = ::BinHexReadHeader(in, 0, intermediate);
+    auto header = textcodec::BinHexReadHeader(in, 0, intermediate);
     if (!header)
         return std::nullopt;
     return header->name;

@@ -19,7 +19,7 @@ std::string ToSjis(std::string_view text, InputCode code);
 // One header value piece: encoded words decoded, then converted to Shift_JIS.
 std::string DecodeHeaderValue(std::string_view text);
 // Shift_JIS to ISO-2022-JP or EUC-JP; Shift_JIS stays unchanged.
-std::string FromSjis(std::string_view text, KanjiCode code);
+std::string FromSjis(std::string_view text, textcodec::KanjiCode code);
 // ISO-2022-JP header text to encoded words where needed.
 std::string EncodeHeaderWords(std::string_view jisText);
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <ctime>
 
+using namespace textcodec;
+
 namespace message {
 
 namespace {

@@ -47,7 +47,7 @@ bool ParseParameter(std::string_view text, std::string& name, std::string& value
 std::string GetParameter(std::string_view value, std::string_view name);
 
 // The value converted to code (Shift_JIS stays unchanged), or as encoded words when encode is set.
-std::string ComposeHeaderLine(std::string_view name, std::string_view value, KanjiCode code, bool encode);
+std::string ComposeHeaderLine(std::string_view name, std::string_view value, textcodec::KanjiCode code, bool encode);
 std::string MakeBoundary(bool withTag);
 
 // ASCII-only helpers shared by the message code.

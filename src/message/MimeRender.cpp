@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <system_error>
 
+using namespace textcodec;
+
 namespace message {
 
 namespace {
@@ -75,7 +77,7 @@ std::string DecodeQuotedPrintableLine(std::string_view text)
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
         text.remove_suffix(1);
     std::string out;
-    ::DecodeQuotedPrintableLine(text, out);
+    textcodec::DecodeQuotedPrintableLine(text, out);
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/Sjis.h"
 
 namespace net {
+
 namespace {
 LogSink& Sink()
 {
@@ -28,11 +29,9 @@ void LogText(std::string_view text)
     sink(line);
 }
 
-} // namespace net
-
 void LogPrintf(const char* format, ...)
 {
-    if (!net::HasLogSink())
+    if (!HasLogSink())
         return;
     va_list ap;
     va_start(ap, format);
@@ -47,5 +46,7 @@ void LogPrintf(const char* format, ...)
         text.assign(buf.data(), static_cast<std::size_t>(n));
     }
     va_end(ap);
-    net::LogText(text);
+    LogText(text);
 }
+
+} // namespace net

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
+namespace net {
+
 // Formats one line (at most 1024 bytes of text), adds "\r\n" and hands it to
 // the sink.
 void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-namespace net {
 
 // Receives each log line, already ending in "\r\n". An empty function
 // unregisters.

@@ -7,6 +7,10 @@
 #include "net/PostCodec.h"
 #include "platform/Sjis.h"
 
+namespace net {
+
+using namespace textcodec;
+
 namespace {
 
 constexpr std::int64_t kQuitWaitMs = 2000;
@@ -101,7 +105,7 @@ int CNntp::ReadGreeting(bool allowReadOnly)
     int n = tcp_.ReadLine(line);
     lastReply_ = line;
     replyCode_ = n > 0 ? LeadingNumber(line) : 0;
-    if (n > 0 && (replyCode_ == net::reply::PostingAllowed || (allowReadOnly && replyCode_ == net::reply::PostingProhibited)))
+    if (n > 0 && (replyCode_ == reply::PostingAllowed || (allowReadOnly && replyCode_ == reply::PostingProhibited)))
         return 1;
     connected_ = 0;
     tcp_.Close();
@@ -209,7 +213,7 @@ bool CNntp::SkipData()
 
 int CNntp::List()
 {
-    if (!SendCommand("LIST") || replyCode_ != net::reply::ListFollows)
+    if (!SendCommand("LIST") || replyCode_ != reply::ListFollows)
         return 0;
     ExpectData(true);
     return 1;
@@ -222,12 +226,12 @@ int CNntp::Group(const std::string& name, std::string& reply, int& count, int& f
     auto r = SendCommand("GROUP " + platform::OneLineValue(name, '?'));
     if (!r) {
         // A refusal (no such group) is handed back for the caller's message.
-        if (replyCode_ != net::reply::None)
+        if (replyCode_ != reply::None)
             reply = lastReply_;
         return 0;
     }
     reply = *r;
-    if (replyCode_ != net::reply::GroupSelected)
+    if (replyCode_ != reply::GroupSelected)
         return 0;
     std::size_t p = 0;
     while (p < reply.size() && IsDigit(reply[p]))
@@ -244,7 +248,7 @@ int CNntp::Group(const std::string& name, std::string& reply, int& count, int& f
 
 int CNntp::Head(int number)
 {
-    if (!SendCommand("HEAD " + std::to_string(number)) || replyCode_ != net::reply::HeadFollows)
+    if (!SendCommand("HEAD " + std::to_string(number)) || replyCode_ != reply::HeadFollows)
         return 0;
     ExpectData(true);
     return 1;
@@ -257,13 +261,13 @@ int CNntp::Article(int number, int& code)
     if (!r)
         return 0;
     switch (replyCode_) {
-    case net::reply::ArticleFollows:
-    case net::reply::HeadFollows:
-    case net::reply::BodyFollows:
+    case reply::ArticleFollows:
+    case reply::HeadFollows:
+    case reply::BodyFollows:
         // The cache keeps the server's form; display and saving un-stuff.
         ExpectData(false);
         return 1;
-    case net::reply::ArticleExists: // no data follows
+    case reply::ArticleExists: // no data follows
         return 1;
     default:
         return 0;
@@ -296,10 +300,10 @@ int CNntp::TryLock()
 
 int CNntp::Post(const CNntpPostMessageParam& param)
 {
-    const net::PostCodec& codec = net::GetPostCodec();
+    const PostCodec& codec = GetPostCodec();
     const KanjiCode c = param.kanjiCode;
     articleSent_ = false;
-    if (!SendCommand("POST") || replyCode_ != net::reply::SendArticle)
+    if (!SendCommand("POST") || replyCode_ != reply::SendArticle)
         return 0;
     ReportStatus("send header");
 
@@ -362,5 +366,7 @@ int CNntp::Post(const CNntpPostMessageParam& param)
             return fail();
     }
     // Any other answer, a 2xx meant for something else included, is no acceptance.
-    return Command("\r\n.", &articleSent_) && replyCode_ == net::reply::ArticleReceived ? 1 : 0;
+    return Command("\r\n.", &articleSent_) && replyCode_ == reply::ArticleReceived ? 1 : 0;
 }
+
+} // namespace net

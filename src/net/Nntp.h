@@ -9,10 +9,12 @@
 
 #include "net/TextbaseProtocol.h"
 
+namespace net {
+
 // One article to post.
 class CNntpPostMessageParam {
 public:
-    KanjiCode kanjiCode = KanjiCode::Jis;
+    textcodec::KanjiCode kanjiCode = textcodec::KanjiCode::Jis;
     int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode
     std::vector<std::string> fieldNames;  // "Subject:" ...; Shift_JIS
     std::vector<std::string> fieldValues; // same length and order
@@ -82,3 +84,5 @@ private:
 // The name an attachment is posted under: the file name only, with characters
 // that would break its header quoting replaced.
 std::string AttachmentPostName(const CNntpPostMessageParam& param);
+
+} // namespace net

@@ -4,6 +4,9 @@
 #include "textcodec/ConvertFromSjis.h"
 
 namespace net {
+
+using namespace textcodec;
+
 namespace {
 
 PostCodec LibraryCodec()

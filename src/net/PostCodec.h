@@ -13,9 +13,9 @@ namespace net {
 
 struct PostCodec {
     // Shift_JIS text -> the posting code (Shift_JIS stays unchanged).
-    std::function<std::string(std::string_view text, KanjiCode code)> convertFromSjis;
+    std::function<std::string(std::string_view text, textcodec::KanjiCode code)> convertFromSjis;
     // One outgoing header line ending in CR LF.
-    std::function<std::string(std::string_view name, std::string_view value, KanjiCode code, bool encode)> composeHeaderLine;
+    std::function<std::string(std::string_view name, std::string_view value, textcodec::KanjiCode code, bool encode)> composeHeaderLine;
     // A fresh multipart boundary.
     std::function<std::string(bool tag)> makeBoundary;
 };

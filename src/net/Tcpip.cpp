@@ -15,6 +15,7 @@
 #include "platform/WinsockError.h"
 
 namespace net {
+
 namespace {
 int g_waitSec = 12;
 int g_waitDepth = 0;
@@ -56,7 +57,6 @@ void CancelBlockingCall()
     if (g_waitDepth > 0)
         g_cancel = true;
 }
-} // namespace net
 
 CTcpip::CTcpip() : chunk_(64 * 1024) {}
 
@@ -71,7 +71,7 @@ void CTcpip::Pump()
 
 std::int64_t CTcpip::LineLimitMs()
 {
-    std::int64_t limit = std::int64_t{net::TcpRetryCount()} * net::TcpWaitSec() * 1000;
+    std::int64_t limit = std::int64_t{TcpRetryCount()} * TcpWaitSec() * 1000;
     return limit == 0 ? 60 : limit;
 }
 
@@ -96,7 +96,7 @@ int CTcpip::SetSockOpt(int level, int option, const void* value, socklen_t lengt
     return r;
 }
 
-int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& host, int port)
+int CTcpip::SetAddr(std::vector<SocketAddress>& out, const std::string& host, int port)
 {
     out.clear();
     if (port < 1 || port > 65535)
@@ -114,7 +114,7 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
             for (addrinfo* a = list; a; a = a->ai_next) {
                 if (a->ai_addrlen > sizeof(sockaddr_storage))
                     continue;
-                net::SocketAddress sa;
+                SocketAddress sa;
                 std::memcpy(&sa.addr, a->ai_addr, a->ai_addrlen);
                 sa.length = a->ai_addrlen;
                 sa.family = a->ai_family;
@@ -131,7 +131,7 @@ int CTcpip::SetAddr(std::vector<net::SocketAddress>& out, const std::string& hos
         lastError_ = code;
         if (code != platform::WSATRY_AGAIN)
             return code;
-        if (++failures > net::TcpRetryCount())
+        if (++failures > TcpRetryCount())
             return code;
         PumpWait(500);
     }
@@ -147,18 +147,18 @@ int CTcpip::Resolve(const std::string& host, const std::string& service, const a
     gaicb* requests[1] = {&request};
     if (::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) != 0)
         return ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-    net::WaitScope scope;
+    WaitScope scope;
     bool cancelled = false;
     int r;
     while ((r = ::gai_error(&request)) == EAI_INPROGRESS) {
-        timespec slice{0, net::kSliceMs * 1000000L};
+        timespec slice{0, kSliceMs * 1000000L};
         ::gai_suspend(requests, 1, &slice);
         if (::gai_error(&request) != EAI_INPROGRESS)
             continue;
         if (!cancelled) {
             Pump();
             // A request that cannot be cancelled still uses our buffers: wait it out.
-            if (net::TakeCancel()) {
+            if (TakeCancel()) {
                 cancelled = true;
                 ::gai_cancel(&request);
             }
@@ -179,12 +179,12 @@ CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
         lastError_ = platform::WSAENOTSOCK;
         return Wait::Failed;
     }
-    net::WaitScope scope;
+    WaitScope scope;
     for (;;) {
         std::uint64_t now = platform::GetTickCount();
         if (now >= deadline)
             return Wait::TimedOut;
-        int slice = static_cast<int>(std::min<std::uint64_t>(deadline - now, net::kSliceMs));
+        int slice = static_cast<int>(std::min<std::uint64_t>(deadline - now, kSliceMs));
         pollfd p{fd_, events, 0};
         int r = ::poll(&p, 1, slice);
         if (r > 0) {
@@ -200,7 +200,7 @@ CTcpip::Wait CTcpip::WaitFor(short events, std::uint64_t deadline)
             return Wait::Failed;
         }
         Pump();
-        if (net::TakeCancel()) {
+        if (TakeCancel()) {
             lastError_ = platform::WSAEINTR;
             return Wait::Failed;
         }
@@ -375,7 +375,7 @@ long CTcpip::SendAll(const char* bytes, std::size_t length)
 {
     // A fixed 120 s per attempt; at least one attempt so that a retry count
     // of 0 does not make every send fail.
-    return SendAll(bytes, length, std::int64_t{120000} * std::max(1, net::TcpRetryCount()));
+    return SendAll(bytes, length, std::int64_t{120000} * std::max(1, TcpRetryCount()));
 }
 
 long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
@@ -412,7 +412,7 @@ void CTcpip::PumpWait(int ms)
         std::uint64_t now = platform::GetTickCount();
         if (now >= end)
             return;
-        ::poll(nullptr, 0, static_cast<int>(std::min<std::uint64_t>(end - now, net::kSliceMs)));
+        ::poll(nullptr, 0, static_cast<int>(std::min<std::uint64_t>(end - now, kSliceMs)));
     }
 }
 
@@ -423,3 +423,5 @@ void CTcpip::PumpPending()
         Pump();
     }
 }
+
+} // namespace net

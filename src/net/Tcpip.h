@@ -36,8 +36,6 @@ struct SocketAddress {
     int family = 0;
 };
 
-} // namespace net
-
 class CTcpip {
 public:
     // Lines longer than this break the connection instead of growing the buffer further.
@@ -52,7 +50,7 @@ public:
     int CreateSocket(int family, int type, int protocol);
     int SetSockOpt(int level, int option, const void* value, socklen_t length);
     // Resolves host (name or numeric, IPv4 and IPv6); 0 or the Winsock code.
-    int SetAddr(std::vector<net::SocketAddress>& out, const std::string& host, int port);
+    int SetAddr(std::vector<SocketAddress>& out, const std::string& host, int port);
     // 0 on success, -1 with LastError() set; waits at most timeoutMs.
     int Connect(const sockaddr* address, socklen_t length, std::int64_t timeoutMs);
     long Send(const char* bytes, std::size_t length, int flags);
@@ -102,3 +100,5 @@ private:
     std::vector<char> chunk_;
     bool drained_ = false;
 };
+
+} // namespace net

@@ -13,6 +13,10 @@
 #include "platform/Sjis.h"
 #include "platform/WinsockError.h"
 
+namespace net {
+
+using namespace textcodec;
+
 namespace {
 bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xfc && c != 0x7f; }
 } // namespace
@@ -39,7 +43,7 @@ std::string CTextbaseProtocol::Compose(const char* format, va_list ap) const
 
 void CTextbaseProtocol::ReportStatus(const char* format, ...)
 {
-    if (!statusWindow_ && !net::HasLogSink())
+    if (!statusWindow_ && !HasLogSink())
         return; // nobody is looking: spare the formatting of every reply
     va_list ap;
     va_start(ap, format);
@@ -49,7 +53,7 @@ void CTextbaseProtocol::ReportStatus(const char* format, ...)
         auto window = statusWindow_;
         window(text);
     }
-    net::LogText(text);
+    LogText(text);
 }
 
 void CTextbaseProtocol::ReportError(const char* format, ...)
@@ -58,7 +62,7 @@ void CTextbaseProtocol::ReportError(const char* format, ...)
     va_start(ap, format);
     std::string text = Compose(format, ap);
     va_end(ap);
-    net::LogText(text);
+    LogText(text);
     if (auto reporter = errorReporter_)
         reporter(text);
 }
@@ -69,16 +73,16 @@ int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int p
     tcp_.Close();
     LogPrintf("CreateSocket %s, %d", host.c_str(), port);
     LogPrintf("SetAddr");
-    std::vector<net::SocketAddress> addresses;
+    std::vector<SocketAddress> addresses;
     int code = tcp_.SetAddr(addresses, host, port);
     if (code != 0) {
         ReportError("error at [ConnectServer::SetAddr](%d:%s)", code, platform::WinsockErrorText(code).c_str());
         return 0;
     }
     // A connect waits as long as a reply may: at least a second.
-    const std::int64_t connectLimit = std::int64_t{std::max(1, net::TcpWaitSec())} * std::max(1, net::TcpRetryCount()) * 1000;
+    const std::int64_t connectLimit = std::int64_t{std::max(1, TcpWaitSec())} * std::max(1, TcpRetryCount()) * 1000;
     int lastCode = 0;
-    for (const net::SocketAddress& a : addresses) {
+    for (const SocketAddress& a : addresses) {
         code = tcp_.CreateSocket(a.family, SOCK_STREAM, 0);
         if (code != 0) {
             ReportError("error at [ConnectServer::CreateSocket](%d:%s)", code, platform::WinsockErrorText(code).c_str());
@@ -111,7 +115,7 @@ long CTextbaseProtocol::SendBytes(const char* bytes, std::size_t length) { retur
 
 int CTextbaseProtocol::SendText(std::string_view text, KanjiCode kanjiCode)
 {
-    const net::PostCodec& codec = net::GetPostCodec();
+    const PostCodec& codec = GetPostCodec();
     std::string line;
     std::string batch;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -190,3 +194,5 @@ int CTextbaseProtocol::SendFile(const std::filesystem::path& path)
         return 0;
     return 1;
 }
+
+} // namespace net

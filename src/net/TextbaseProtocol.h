@@ -11,6 +11,8 @@
 #include "net/Tcpip.h"
 #include "textcodec/JapaneseCodes.h"
 
+namespace net {
+
 class CTextbaseProtocol {
 public:
     explicit CTextbaseProtocol(std::string protocolName);
@@ -25,7 +27,7 @@ public:
     // Sends a Shift_JIS text as protocol lines in the given code,
     // dot-stuffed, without the final "." line.
     // 1, or 0 when a send failed (then nothing more is sent).
-    virtual int SendText(std::string_view text, KanjiCode kanjiCode);
+    virtual int SendText(std::string_view text, textcodec::KanjiCode kanjiCode);
     // Sends an already encoded text file as protocol lines (CR LF, dot-stuffed).
     virtual int SendFile(const std::filesystem::path& path);
     virtual std::optional<std::string> SendCommand(std::string_view command) = 0;
@@ -57,3 +59,5 @@ protected:
     std::string protocolName_;
     std::string lastReply_;
 };
+
+} // namespace net

@@ -1,5 +1,7 @@
 #include "news/Article.h"
 
+namespace news {
+
 std::string CArticle::FromLastAngle(std::string_view value)
 {
     const std::size_t at = value.rfind('<');
@@ -7,3 +9,5 @@ std::string CArticle::FromLastAngle(std::string_view value)
         return {};
     return std::string(value.substr(at));
 }
+
+} // namespace news

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace news {
+
 struct CArticle {
     std::int32_t m_nNumber = 0;
     std::string m_strMessageID;   // from the last '<' of Message-ID to the end
@@ -18,3 +20,5 @@ struct CArticle {
     // end; empty when it holds no '<'.
     static std::string FromLastAngle(std::string_view value);
 };
+
+} // namespace news

@@ -8,6 +8,8 @@
 #include <climits>
 #include <unordered_set>
 
+namespace news {
+
 namespace {
 
 // A header longer than this is not a header: the server is not in step.
@@ -255,3 +257,5 @@ void CLumeDoc::Reload()
     lock.Release();
     UpdateAllViews(nullptr, hint::Group);
 }
+
+} // namespace news

@@ -8,6 +8,8 @@
 
 #include <fstream>
 
+namespace news {
+
 namespace {
 
 // How often the progress line is updated and the windows get their events.
@@ -74,3 +76,5 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
     progress->SetMessage(platform::LoadString(msg::LoadingDone));
     return BodyFetch::Arrived;
 }
+
+} // namespace news

@@ -8,6 +8,8 @@
 
 namespace cmd = platform::cmd;
 
+namespace news {
+
 namespace {
 constexpr const char* kBodyView = "BodyView";
 constexpr const char* kShowHeader = "bShowHeader";
@@ -161,3 +163,5 @@ void CLumeDoc::FollowUp()
     if (!m_host || m_host->OpenPostWindow(m_postParams, &source) == PostWindowResult::CreateFailed)
         ReportError(m_host, msg::PostWindowFailed);
 }
+
+} // namespace news

@@ -3,6 +3,8 @@
 
 #include "platform/CommandIds.h"
 
+namespace news {
+
 struct CommandState {
     bool enabled = true;
     bool checkable = false;
@@ -14,3 +16,5 @@ struct CommandState {
         checked = on;
     }
 };
+
+} // namespace news

@@ -3,6 +3,8 @@
 
 #include "news/LumeDoc.h"
 
+namespace news {
+
 // Holds the connection's busy flag for one operation; false when another
 // operation has it.
 class BusyLock {
@@ -65,3 +67,5 @@ public:
 private:
     std::unique_ptr<DocumentProgress> m_progress;
 };
+
+} // namespace news

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace news {
+
 enum class MessageIcon { Stop, Information, Question };
 
 // Buttons, as the message boxes and dialogs return them.
@@ -73,7 +75,7 @@ struct PostParams {
     std::string strOrganization;
     std::string strNntpServer;
     int nNntpPort = 119;
-    KanjiCode PostKanjiCode = KanjiCode::Jis;
+    textcodec::KanjiCode PostKanjiCode = textcodec::KanjiCode::Jis;
     std::string strNewsgroups;
     std::string strDistribution;
     std::filesystem::path attachPath; // always empty for a new window
@@ -206,3 +208,5 @@ inline void ReportError(DocumentHost* host, unsigned id, std::vector<std::string
     if (host)
         host->ShowMessage(id, MessageIcon::Stop, args);
 }
+
+} // namespace news

@@ -1,4 +1,7 @@
 #pragma once
+
+namespace news {
+
 // The panes as the document sees them: each registers with the document and
 // gets every change broadcast as a hint number.
 
@@ -23,3 +26,5 @@ public:
     // sender is the view that started the change, or null for the document.
     virtual void OnUpdate(DocumentView* sender, long hint) = 0;
 };
+
+} // namespace news

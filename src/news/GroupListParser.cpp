@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace news {
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -105,3 +107,5 @@ CNewsGroup* MergeGroupListLine(CGroupTable& table, std::string_view line)
     TrimReadMarks(*group);
     return group;
 }
+
+} // namespace news

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace news {
+
 struct GroupListLine {
     std::string_view name;
     std::int32_t last = 0;
@@ -30,3 +32,5 @@ CNewsGroup* MergeGroupListLine(CGroupTable& table, std::string_view line);
 // Drops the marks wholly below the group's first article and clips the one
 // that straddles it; the text stays otherwise as it was (not normalised).
 void TrimReadMarks(CNewsGroup& group);
+
+} // namespace news

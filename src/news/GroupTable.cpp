@@ -1,5 +1,7 @@
 #include "news/GroupTable.h"
 
+namespace news {
+
 CNewsGroup* CGroupTable::Find(std::string_view name)
 {
     const auto it = m_index.find(name);
@@ -40,3 +42,5 @@ void CGroupTable::Reserve(std::size_t count)
     m_index.reserve(count);
     m_groups.reserve(count);
 }
+
+} // namespace news

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace news {
+
 class CGroupTable {
 public:
     CGroupTable() = default;
@@ -52,3 +54,5 @@ private:
     // Keys view the names held by the groups themselves.
     std::unordered_map<std::string_view, std::size_t, Hash> m_index;
 };
+
+} // namespace news

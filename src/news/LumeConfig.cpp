@@ -3,6 +3,10 @@
 #include "news/ProfileData.h"
 #include "news/Signatures.h"
 
+namespace news {
+
+using namespace textcodec;
+
 namespace {
 
 int InRange(int value, int lo, int hi, int def)
@@ -81,3 +85,5 @@ int LumeConfig::UsedNntpPort() const { return InRange(nNntpPort, 1, 65535, 119);
 int LumeConfig::UsedTcpWaitSec() const { return InRange(nTcpWaitSec, 0, 3600, 12); }
 int LumeConfig::UsedTcpRetryCount() const { return InRange(nTcpRetryCount, 0, 1000, 5); }
 KanjiCode LumeConfig::UsedPostKanjiCode() const { return static_cast<KanjiCode>(InRange(PostKanjiCode, 0, 2, 0)); }
+
+} // namespace news

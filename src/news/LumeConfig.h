@@ -6,6 +6,8 @@
 
 #include "textcodec/JapaneseCodes.h"
 
+namespace news {
+
 class CProfileData;
 class CSignatureStore;
 
@@ -53,5 +55,7 @@ struct LumeConfig {
     int UsedNntpPort() const;        // 1..65535
     int UsedTcpWaitSec() const;      // 0..3600
     int UsedTcpRetryCount() const;   // 0..1000
-    KanjiCode UsedPostKanjiCode() const;
+    textcodec::KanjiCode UsedPostKanjiCode() const;
 };
+
+} // namespace news

@@ -13,6 +13,8 @@
 
 namespace fs = std::filesystem;
 
+namespace news {
+
 CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : m_host(host), m_registry(registry)
 {
     m_groups.Reserve(kGroupTableSize);
@@ -197,3 +199,5 @@ void CLumeDoc::Refuse()
     if (m_host)
         m_host->Beep();
 }
+
+} // namespace news

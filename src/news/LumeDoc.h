@@ -32,6 +32,8 @@
 
 namespace platform { class Registry; }
 
+namespace news {
+
 // How fetching one article ended.
 enum class BodyFetch {
     Arrived,   // all of it is in the cache file
@@ -120,7 +122,7 @@ public:
     bool IsBusy() const { return m_busy; }
 
     // --- groups and articles (ArticleFetch.cpp) ---
-    bool HasUnread(const CNewsGroup& group) const { return ::HasUnread(group); }
+    bool HasUnread(const CNewsGroup& group) const { return news::HasUnread(group); }
     // Makes group (or none) the open group: the read list goes back into the
     // previous group's marks and is parsed from the new group's. Returns the
     // previous group. While a network operation runs nothing changes and the
@@ -186,7 +188,7 @@ public:
     const GroupListStats& LastGroupListStats() const { return m_listStats; }
 
     // The connection itself, for tests and the tool.
-    CNntp& Nntp() { return m_nntp; }
+    net::CNntp& Nntp() { return m_nntp; }
 
     LumeConfig& Config() { return m_config; }
     const LumeConfig& Config() const { return m_config; }
@@ -218,7 +220,7 @@ private:
     void ToggleShowHeader();
 
     DocumentHost* m_host;
-    CNntp m_nntp;
+    net::CNntp m_nntp;
     bool m_busy = false;
     int m_fetchDepth = 0; // >0 while a fetch appends to the article list
     std::vector<DocumentView*> m_views;
@@ -234,3 +236,5 @@ private:
     bool m_bModified = false;
     bool m_bReadMarksLoadFailed = false;
 };
+
+} // namespace news

@@ -11,6 +11,8 @@
 
 namespace fs = std::filesystem;
 
+namespace news {
+
 namespace {
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -160,3 +162,5 @@ bool CLumeDoc::FetchGroupListLocked()
     m_listStats.mergeMs = Ms(merging);
     return result;
 }
+
+} // namespace news

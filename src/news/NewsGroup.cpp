@@ -2,6 +2,8 @@
 
 #include "news/ReadList.h"
 
+namespace news {
+
 bool HasUnread(const CNewsGroup& group)
 {
     if (group.m_nLast == group.m_nFirst)
@@ -10,3 +12,5 @@ bool HasUnread(const CNewsGroup& group)
     marks.Parse(group.m_strReadList);
     return marks.HasUnreadIn(group.m_nFirst, group.m_nLast);
 }
+
+} // namespace news

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace news {
+
 struct CNewsGroup {
     std::string m_strName;        // full dotted name; the key in the group table
     std::int32_t m_nFirst = 0;    // lowest article number the server reported
@@ -18,3 +20,5 @@ struct CNewsGroup {
 // False when the server reports first == last, even if that one article is
 // unread; otherwise whether some number of first..last is not in the marks.
 bool HasUnread(const CNewsGroup& group);
+
+} // namespace news

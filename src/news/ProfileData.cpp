@@ -3,6 +3,8 @@
 #include "platform/ProfileFile.h"
 #include "platform/Registry.h"
 
+namespace news {
+
 CProfileData::CProfileData(std::filesystem::path path, std::string defaultSection, platform::Registry* registry)
     : m_path(std::move(path)), m_section(std::move(defaultSection)), m_registry(registry)
 {
@@ -123,3 +125,5 @@ bool CProfileData::ExchangeBool(bool store, bool& value, bool def, std::string_v
     value = GetBool(key, def);
     return true;
 }
+
+} // namespace news

@@ -12,6 +12,8 @@
 
 namespace platform { class Registry; }
 
+namespace news {
+
 class CProfileData {
 public:
     // registry: the store used when path is empty (the per-user one if null).
@@ -59,3 +61,5 @@ private:
     bool m_collect = false;
     std::vector<std::pair<std::string, std::optional<std::string>>> m_pending;
 };
+
+} // namespace news

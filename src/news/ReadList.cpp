@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace news {
+
 namespace {
 
 using i64 = std::int64_t;
@@ -199,3 +201,5 @@ bool CReadList::HasUnreadIn(std::int32_t first, std::int32_t last) const
     }
     return next <= last;
 }
+
+} // namespace news

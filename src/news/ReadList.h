@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace news {
+
 // One range of read article numbers, both ends included. Nothing forces
 // m_nStart <= m_nEnd: a malformed token such as "12-" reads as 12..0.
 struct CReadSet {
@@ -53,3 +55,5 @@ private:
 // The number a read-marks token starts with: blanks skipped, an optional sign,
 // the leading decimal digits (none read as 0), held to the 32-bit range.
 std::int32_t ReadMarkNumber(std::string_view text);
+
+} // namespace news

@@ -12,6 +12,8 @@
 
 namespace fs = std::filesystem;
 
+namespace news {
+
 namespace {
 
 class Fd {
@@ -253,3 +255,5 @@ bool SaveReadMarksFile(const fs::path& path, const CGroupTable& table, DocumentH
     SyncFolderOf(path);
     return true;
 }
+
+} // namespace news

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+namespace news {
+
 enum class ReadMarksLoad {
     Loaded,      // at least one group entered
     NoGroups,    // the file holds no group line
@@ -39,3 +41,5 @@ bool SaveReadMarksFile(const std::filesystem::path& path, const CGroupTable& tab
 
 // Whether a group name can be written as a line that reads back as itself.
 bool IsStorableGroupName(std::string_view name);
+
+} // namespace news

@@ -2,6 +2,10 @@
 
 #include "textcodec/CBase64.h"
 
+namespace news {
+
+using namespace textcodec;
+
 std::string EncodeSignatureText(std::string_view text)
 {
     std::string out;
@@ -19,3 +23,5 @@ std::optional<std::string> DecodeSignatureText(std::string_view base64)
         return std::nullopt;
     return out;
 }
+
+} // namespace news

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace news {
+
 namespace {
 
 constexpr std::string_view kSection = "Signature";
@@ -89,3 +91,5 @@ bool CSignatureStore::DeleteSignature(int n)
         return false;
     return Store().DeleteValue(kSection, ValueName(n));
 }
+
+} // namespace news

@@ -9,6 +9,8 @@
 
 namespace platform { class Registry; }
 
+namespace news {
+
 class CSignatureStore {
 public:
     static constexpr int kCount = 3;
@@ -42,3 +44,5 @@ private:
 std::string EncodeSignatureText(std::string_view text);
 // Empty optional when the text is not valid Base64.
 std::optional<std::string> DecodeSignatureText(std::string_view base64);
+
+} // namespace news

@@ -3,7 +3,9 @@
 #include "textcodec/Base64Alphabet.h"
 #include "textcodec/FileIo.h"
 
-using namespace textcodec_detail;
+namespace textcodec {
+
+using namespace detail;
 
 namespace {
 // Each character's value already shifted to its place in a group of four;
@@ -118,3 +120,5 @@ bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem:
         return false;
     return WriteFileBytes(output, Base64EncodeText(*data)) == WriteResult::Ok;
 }
+
+} // namespace textcodec

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace textcodec {
+
 // Decodes one line of Base64 (no line break in it; decoding stops at a NUL)
 // into out, replacing its contents. Groups of 4 give 3 bytes less the "="
 // in the last group; a short last group of 2 or 3 characters gives 1 or 2
@@ -24,3 +26,5 @@ std::string Base64EncodeText(std::string_view data);
 // any read or write failure the output file is removed and the result is
 // false.
 bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
+
+} // namespace textcodec

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
-namespace textcodec_detail {
+namespace textcodec {
+
+namespace detail {
 
 inline constexpr char kBase64Alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -21,4 +23,6 @@ struct Base64Values {
 };
 inline constexpr Base64Values kBase64Values{};
 
-} // namespace textcodec_detail
+} // namespace detail
+
+} // namespace textcodec

@@ -4,7 +4,9 @@
 
 #include "textcodec/FileIo.h"
 
-using namespace textcodec_detail;
+namespace textcodec {
+
+using namespace detail;
 
 namespace {
 
@@ -347,3 +349,5 @@ std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input,
         return std::nullopt;
     return header;
 }
+
+} // namespace textcodec

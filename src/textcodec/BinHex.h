@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace textcodec {
+
 struct BinHexHeader {
     std::string name;
     std::string type;    // 4 characters
@@ -48,3 +50,5 @@ std::optional<BinHexHeader> BinHexReadHeader(const std::filesystem::path& input,
 std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input, uint64_t byteOffset,
                                              const std::filesystem::path& intermediatePath,
                                              const std::filesystem::path& output);
+
+} // namespace textcodec

@@ -7,7 +7,9 @@
 #include "textcodec/Base64Alphabet.h"
 #include "textcodec/CodecNotice.h"
 
-CBase64::CBase64() : alphabet_(textcodec_detail::kBase64Alphabet)
+namespace textcodec {
+
+CBase64::CBase64() : alphabet_(detail::kBase64Alphabet)
 {
     std::memset(valid_, 0, sizeof valid_);
     std::memset(value_, 0xFF, sizeof value_);
@@ -222,3 +224,5 @@ std::string CBase64::FromIMAP4String(std::string_view text)
             c = '/';
     return s;
 }
+
+} // namespace textcodec

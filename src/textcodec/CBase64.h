@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace textcodec {
+
 class CBase64 {
 public:
     CBase64();
@@ -52,3 +54,5 @@ private:
     bool error_ = false;
     bool prepared_[OpCount] = {};
 };
+
+} // namespace textcodec

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace textcodec {
+
 namespace {
 
 constexpr int X = -1; // no transition
@@ -883,3 +885,5 @@ size_t tcGet(char* out, size_t size) { return tcProcessConverter().Get(out, size
 size_t tcGetRest(char* out, size_t size) { return tcProcessConverter().GetRest(out, size); }
 void tcTerm() { tcProcessConverter().Term(); }
 int tcError() { return tcProcessConverter().Error(); }
+
+} // namespace textcodec

@@ -13,6 +13,8 @@
 
 #include "textcodec/JapaneseCodes.h"
 
+namespace textcodec {
+
 // Error codes (tcError).
 enum : int {
     TC_ERR_NONE = 0,
@@ -104,3 +106,5 @@ size_t tcGet(char* out, size_t size);
 size_t tcGetRest(char* out, size_t size);
 void tcTerm();
 int tcError();
+
+} // namespace textcodec

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+namespace textcodec {
+
 namespace {
 CodecNoticeHandler& Handler()
 {
@@ -23,3 +25,5 @@ void CodecNotice(std::string_view text)
     else
         std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
+
+} // namespace textcodec

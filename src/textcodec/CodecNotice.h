@@ -6,8 +6,12 @@
 #include <functional>
 #include <string_view>
 
+namespace textcodec {
+
 using CodecNoticeHandler = std::function<void(std::string_view text)>;
 
 // Installs handler (an empty one restores the default); returns the old one.
 CodecNoticeHandler SetCodecNoticeHandler(CodecNoticeHandler handler);
 void CodecNotice(std::string_view text);
+
+} // namespace textcodec

@@ -2,6 +2,8 @@
 
 #include "platform/Sjis.h"
 
+namespace textcodec {
+
 namespace {
 
 // JIS X 0208 value of the character at text[i] (advancing i), or 0 for a
@@ -58,3 +60,5 @@ std::string ConvertFromSjis(std::string_view text, KanjiCode code)
         out += "\x1B(B";
     return out;
 }
+
+} // namespace textcodec

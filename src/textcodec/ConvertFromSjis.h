@@ -6,7 +6,11 @@
 
 #include "textcodec/JapaneseCodes.h"
 
+namespace textcodec {
+
 // KanjiCode::Jis: ISO-2022-JP, half-width kana widened, closed with ESC ( B;
 // KanjiCode::Euc: EUC-JP; any other code: the text unchanged.
 // A character with no JIS X 0208 code becomes the full-width space.
 std::string ConvertFromSjis(std::string_view text, KanjiCode code);
+
+} // namespace textcodec

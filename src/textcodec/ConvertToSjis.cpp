@@ -2,6 +2,8 @@
 
 #include "textcodec/CodeConverter.h"
 
+namespace textcodec {
+
 bool ConvertToSjis(std::string& out, std::string_view text, size_t size, int inputCode)
 {
     CodeConverter cv;
@@ -22,3 +24,5 @@ bool ConvertToSjis(std::string& out, std::string_view text, size_t size, int inp
     out = std::move(result);
     return true;
 }
+
+} // namespace textcodec

@@ -7,6 +7,8 @@
 
 #include "textcodec/JapaneseCodes.h"
 
+namespace textcodec {
+
 // Converts text (input code TC_AUTO, TC_AUTO_SJIS, TC_AUTO_EUC or a concrete
 // code) to Shift_JIS into out. size bounds both the input accepted and the
 // output: a text longer than size fails, the result is never longer than
@@ -14,3 +16,5 @@
 // the input does not fit; out is then left unchanged. Each call uses its own
 // converter, so calls are independent.
 bool ConvertToSjis(std::string& out, std::string_view text, size_t size, int inputCode);
+
+} // namespace textcodec

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <system_error>
 
-namespace textcodec_detail {
+namespace textcodec {
+
+namespace detail {
 
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, uint64_t offset)
 {
@@ -51,4 +53,6 @@ std::string BaseName(std::string_view name)
     return std::string(cut == std::string_view::npos ? name : name.substr(cut + 1));
 }
 
-} // namespace textcodec_detail
+} // namespace detail
+
+} // namespace textcodec

@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace textcodec_detail {
+namespace textcodec {
+
+namespace detail {
 
 // The bytes of a file from offset on; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, uint64_t offset = 0);
@@ -20,4 +22,6 @@ WriteResult WriteFileBytes(const std::filesystem::path& path, std::string_view b
 // Part of a name after its last '/' or '\'.
 std::string BaseName(std::string_view name);
 
-} // namespace textcodec_detail
+} // namespace detail
+
+} // namespace textcodec

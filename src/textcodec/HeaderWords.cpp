@@ -4,8 +4,10 @@
 
 #include "textcodec/Base64Alphabet.h"
 
-using textcodec_detail::kBase64Alphabet;
-using textcodec_detail::kBase64Values;
+namespace textcodec {
+
+using detail::kBase64Alphabet;
+using detail::kBase64Values;
 
 namespace {
 
@@ -226,3 +228,5 @@ std::string MimeHeaderEncode(std::string_view s)
 
 void DecodeHeaderWords(std::string& dest, std::string_view source) { dest = MimeHeaderDecode(source); }
 void EncodeHeaderWords(std::string& dest, std::string_view source) { dest = MimeHeaderEncode(source); }
+
+} // namespace textcodec

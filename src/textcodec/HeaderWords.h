@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace textcodec {
+
 // Decodes the ISO-2022-JP encoded words of a header value. The result is
 // still ISO-2022-JP (convert it with ConvertToSjis). A B word without its
 // closing "?=" leaves the whole value unchanged.
@@ -17,3 +19,5 @@ std::string MimeHeaderEncode(std::string_view jisText);
 // Copying forms: dest receives the result.
 void DecodeHeaderWords(std::string& dest, std::string_view source);
 void EncodeHeaderWords(std::string& dest, std::string_view source);
+
+} // namespace textcodec

@@ -1,5 +1,7 @@
 #include "textcodec/JapaneseCodes.h"
 
+namespace textcodec {
+
 uint16_t JisToSjis(uint16_t jis)
 {
     unsigned hi = jis >> 8, lo = jis & 0xFF;
@@ -53,3 +55,5 @@ uint16_t WidenHalfKana(uint16_t value)
         return kWide[value - 0xA0];
     return value;
 }
+
+} // namespace textcodec

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace textcodec {
+
 // Input and output codes of the streaming converter (tcSetCode).
 enum : int {
     TC_AUTO = 1,       // detect; undecided text counts as TC_JIS7
@@ -31,3 +33,5 @@ uint16_t SjisToJis(uint16_t sjis);
 // Half-width katakana byte (0xA0-0xDF) to its full-width JIS X 0208 value
 // (0xA0 gives an ASCII space); any other value comes back unchanged.
 uint16_t WidenHalfKana(uint16_t value);
+
+} // namespace textcodec

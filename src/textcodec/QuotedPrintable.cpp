@@ -1,5 +1,7 @@
 #include "textcodec/QuotedPrintable.h"
 
+namespace textcodec {
+
 namespace {
 int Hex(char c)
 {
@@ -73,3 +75,5 @@ std::string EncodeQuotedPrintable(std::string_view data)
     }
     return out;
 }
+
+} // namespace textcodec

@@ -6,7 +6,9 @@
 
 #include "textcodec/FileIo.h"
 
-using namespace textcodec_detail;
+namespace textcodec {
+
+using namespace detail;
 
 namespace {
 
@@ -153,3 +155,5 @@ int UudecodeFile(const std::filesystem::path& input, const std::filesystem::path
         return UUD_OUTPUT_FAILED;
     return rc;
 }
+
+} // namespace textcodec

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace textcodec {
+
 // Results of UuencodeFile.
 enum : int {
     UU_OK = 0,
@@ -29,3 +31,5 @@ int Uudecode(std::string_view text, std::string& data);
 // mode its permission bits. The decoder ignores the block's own name.
 int UuencodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
 int UudecodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
+
+} // namespace textcodec

@@ -6,6 +6,10 @@
 #include <ctime>
 #include <vector>
 
+namespace ui {
+
+using namespace news;
+
 CArticleListBox::CArticleListBox(QWidget* parent) : CTreeListBox(parent) {}
 
 CArticleListBox::~CArticleListBox() = default;
@@ -136,3 +140,5 @@ std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column
         return {};
     }
 }
+
+} // namespace ui

@@ -8,8 +8,9 @@
 #include <string>
 #include <unordered_map>
 
-struct CArticle;
-class CReadList;
+namespace news { struct CArticle; class CReadList; }
+
+namespace ui {
 
 class CArticleListBox : public CTreeListBox {
     Q_OBJECT
@@ -19,15 +20,15 @@ public:
     explicit CArticleListBox(QWidget* parent = nullptr);
     ~CArticleListBox() override;
 
-    static CArticle* ArticleOf(const CTreeListItem* node)
+    static news::CArticle* ArticleOf(const CTreeListItem* node)
     {
-        return node ? reinterpret_cast<CArticle*>(node->m_dwData) : nullptr;
+        return node ? reinterpret_cast<news::CArticle*>(node->m_dwData) : nullptr;
     }
     // 2 when not read, 3 when read since the fetch, 4 when read before it.
-    static int ImageFor(const CArticle& article, const CReadList& read);
+    static int ImageFor(const news::CArticle& article, const news::CReadList& read);
 
     // Puts one article into the tree (the rows are not rebuilt).
-    CTreeListItem* AddArticle(CArticle* article, const CReadList& read);
+    CTreeListItem* AddArticle(news::CArticle* article, const news::CReadList& read);
     // Deletes every node and forgets the thread index.
     void Clear();
 
@@ -50,3 +51,5 @@ private:
     // Parent ID -> top-level nodes still waiting for that parent.
     std::unordered_multimap<std::string, CTreeListItem*> m_waiting;
 };
+
+} // namespace ui

@@ -27,6 +27,8 @@
 
 #include <unistd.h>
 
+using namespace news;
+
 namespace ui {
 
 namespace cmd = platform::cmd;

@@ -18,8 +18,7 @@
 #include <optional>
 #include <string>
 
-class CLumeDoc;
-class CNewsGroup;
+namespace news { class CLumeDoc; struct CNewsGroup; }
 class QLabel;
 
 namespace platform { class Registry; }
@@ -30,7 +29,7 @@ class CConnectDialog;
 class BodySearch;
 class Dialogs;
 
-class CArticleView : public QWidget, public DocumentView, public FramePane {
+class CArticleView : public QWidget, public news::DocumentView, public FramePane {
     Q_OBJECT
 public:
     static constexpr const char* kSection = "ArticleView";
@@ -42,11 +41,11 @@ public:
     static constexpr int kListId = 110;
 
     // frame may be null (tests); the pane registers with doc as a view.
-    CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+    CArticleView(news::CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
                  QWidget* parent = nullptr);
     ~CArticleView() override;
 
-    void OnUpdate(DocumentView* sender, long hint) override;
+    void OnUpdate(news::DocumentView* sender, long hint) override;
     QWidget* Widget() override { return this; }
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;
@@ -63,7 +62,7 @@ public:
     CColumnHeader* Header() const { return header_; }
     QLabel* Title() const { return title_; }
     QString TitleText() const;
-    const CNewsGroup* ShownGroup() const { return shown_; }
+    const news::CNewsGroup* ShownGroup() const { return shown_; }
     const std::string& SearchText() const { return searchText_; }
     const QFont& ListFont() const { return font_; }
 
@@ -108,14 +107,14 @@ private:
     void OnConnectMessage(bool success);
     BodySearch* Body() const;
 
-    CLumeDoc& doc_;
+    news::CLumeDoc& doc_;
     platform::Registry& registry_;
     Dialogs& dialogs_;
     CMainFrame* frame_;
     QLabel* title_ = nullptr;
     CColumnHeader* header_ = nullptr;
     CArticleListBox* list_ = nullptr;
-    const CNewsGroup* shown_ = nullptr;
+    const news::CNewsGroup* shown_ = nullptr;
     std::string searchText_;
     QFont font_;
     QPointer<CConnectDialog> connect_;

@@ -42,6 +42,8 @@
 #include <cstring>
 #include <fstream>
 
+using namespace news;
+
 namespace ui {
 
 namespace cmd = platform::cmd;

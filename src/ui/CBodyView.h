@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 
-class CLumeDoc;
+namespace news { class CLumeDoc; }
 class QPrinter;
 namespace platform { class Registry; }
 
@@ -37,16 +37,16 @@ public:
     static int RowHeight(const QFontMetrics& fm);
 };
 
-class CBodyView : public QWidget, public DocumentView, public FramePane, public BodySearch {
+class CBodyView : public QWidget, public news::DocumentView, public FramePane, public BodySearch {
     Q_OBJECT
 public:
     static constexpr const char* kSection = "BodyView";
 
-    CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, QWidget* mainWindow,
+    CBodyView(news::CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, QWidget* mainWindow,
               QWidget* parent = nullptr);
     ~CBodyView() override;
 
-    void OnUpdate(DocumentView* sender, long hint) override;
+    void OnUpdate(news::DocumentView* sender, long hint) override;
     QWidget* Widget() override { return this; }
     // The top line in view, so that the count moves as the reader pages.
     bool LinePosition(int& line, int& count) const override;
@@ -106,7 +106,7 @@ private:
     void Message(unsigned id, const std::vector<std::string>& args = {});
     message::Colour Colour(const char* key, message::Colour def) const;
 
-    CLumeDoc& doc_;
+    news::CLumeDoc& doc_;
     platform::Registry& registry_;
     Dialogs& dialogs_;
     QWidget* mainWindow_;

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace ui {
+
 CColumnHeaderButton::CColumnHeaderButton(CColumnHeader* header, int column)
     : QAbstractButton(header)
     , m_pHeader(header)
@@ -274,3 +276,5 @@ void CColumnHeader::focusInEvent(QFocusEvent*)
 void CColumnHeader::OnColumnWidthsChanged() {}
 
 void CColumnHeader::OnColumnClick(int) {}
+
+} // namespace ui

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace ui {
+
 class CColumnHeader;
 
 // One owner-drawn button of the header.
@@ -78,3 +80,5 @@ private:
     bool m_bDragging = false;
     QWidget* m_pTracker = nullptr;
 };
+
+} // namespace ui

@@ -6,6 +6,8 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 
+using namespace news;
+
 namespace ui {
 
 CGroupTreeBox::CGroupTreeBox(CGroupView& view, QWidget* parent) : CTreeListBox(parent), m_view(view) {}

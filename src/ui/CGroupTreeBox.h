@@ -4,7 +4,7 @@
 
 #include "ui/CTreeListBox.h"
 
-struct CNewsGroup;
+namespace news { struct CNewsGroup; }
 
 namespace ui {
 
@@ -15,9 +15,9 @@ class CGroupTreeBox : public CTreeListBox {
 public:
     CGroupTreeBox(CGroupView& view, QWidget* parent);
 
-    static CNewsGroup* GroupOf(const CTreeListItem* node)
+    static news::CNewsGroup* GroupOf(const CTreeListItem* node)
     {
-        return node ? reinterpret_cast<CNewsGroup*>(node->m_dwData) : nullptr;
+        return node ? reinterpret_cast<news::CNewsGroup*>(node->m_dwData) : nullptr;
     }
 
     void SetRowSel(int index, bool select) override;

@@ -21,6 +21,8 @@
 
 #include <algorithm>
 
+using namespace news;
+
 namespace ui {
 
 namespace cmd = platform::cmd;

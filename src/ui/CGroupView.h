@@ -14,27 +14,25 @@
 
 class QLabel;
 class QMenu;
-class CLumeDoc;
-class CTreeListItem;
-struct CNewsGroup;
-
+namespace news { class CLumeDoc; struct CNewsGroup; }
 namespace platform { class Registry; }
 
 namespace ui {
 
 class CGroupTreeBox;
+class CTreeListItem;
 class Dialogs;
 
-class CGroupView : public QWidget, public DocumentView, public FramePane {
+class CGroupView : public QWidget, public news::DocumentView, public FramePane {
     Q_OBJECT
 public:
     // frame may be null (the pane alone, in tests); the pane registers with
     // doc as a view.
-    CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+    CGroupView(news::CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
                QWidget* parent = nullptr);
     ~CGroupView() override;
 
-    void OnUpdate(DocumentView* sender, long hint) override;
+    void OnUpdate(news::DocumentView* sender, long hint) override;
     QWidget* Widget() override { return this; }
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;
@@ -42,7 +40,7 @@ public:
     CGroupTreeBox& Tree() const { return *tree_; }
     QLabel& Title() const { return *title_; }
     CTreeListItem* Root() const { return root_; }
-    CLumeDoc& Doc() const { return doc_; }
+    news::CLumeDoc& Doc() const { return doc_; }
     const std::string& SearchText() const { return search_; }
 
     // Title and tree back to their empty state.
@@ -56,7 +54,7 @@ public:
     bool OpenSelectedGroup();
     // Next (or previous) row with a group that has unread articles.
     void MoveToUnreadGroup(bool forward);
-    bool HasUnread(CNewsGroup& group) const;
+    bool HasUnread(news::CNewsGroup& group) const;
     // The context menu of the tree (shown by the caller).
     QMenu* MakeContextMenu();
     void ShowContextMenu(const QPoint& globalPos);
@@ -68,7 +66,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void AddGroup(CNewsGroup& group);
+    void AddGroup(news::CNewsGroup& group);
     void Subscribe(bool subscribe);
     void ExpandOneLevel();
     void ExpandAllBelow();
@@ -82,7 +80,7 @@ private:
     CTreeListItem* SingleSelectedNode() const;
     bool Connected() const;
 
-    CLumeDoc& doc_;
+    news::CLumeDoc& doc_;
     platform::Registry& registry_;
     Dialogs& dialogs_;
     CMainFrame* frame_;

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace ui {
+
 CSelListBox::CSelListBox(QWidget* parent)
     : QAbstractScrollArea(parent)
 {
@@ -674,3 +676,5 @@ void CSelListBox::MoveCaretByKey(int target, Qt::KeyboardModifiers mods)
         NotifySelChange();
     }
 }
+
+} // namespace ui

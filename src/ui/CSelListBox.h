@@ -11,6 +11,8 @@
 
 class QPainter;
 
+namespace ui {
+
 // A virtual list box of fixed-height rows that paints only the rows in
 // view. Rows carry a Shift_JIS text and one data value. Selection is single
 // or extended; the mouse selection is decided on the button release so that
@@ -145,3 +147,5 @@ private:
     bool m_bDirty = false;
     long m_nDrawn = 0;
 };
+
+} // namespace ui

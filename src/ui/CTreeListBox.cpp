@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace {
 
 QFont DefaultRowFont()
@@ -796,3 +798,5 @@ void CTreeListBox::keyPressEvent(QKeyEvent* event)
     }
     ListBoxKey(event);
 }
+
+} // namespace ui

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace ui {
+
 // A tree of CTreeListItem nodes shown as a list: the rows are the expanded
 // part of the tree in pre-order. Rows are drawn with indentation, connecting
 // lines, expand/collapse boxes, an image from a strip and column texts.
@@ -138,3 +140,5 @@ private:
     QFont m_font;
     std::vector<int> m_columnWidths;
 };
+
+} // namespace ui

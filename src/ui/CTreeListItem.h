@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+
 // What a caller gives to create one node.
 struct TreeListItemInfo {
     std::string text;           // Shift_JIS; also the default sort key
@@ -53,3 +55,5 @@ private:
     // dropped whenever the chain changes otherwise.
     std::unique_ptr<std::vector<CTreeListItem*>> m_pIndex;
 };
+
+} // namespace ui

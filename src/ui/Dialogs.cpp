@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QUrl>
 
+using namespace news;
+
 namespace ui {
 
 namespace {

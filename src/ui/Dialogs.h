@@ -28,7 +28,7 @@ public:
     // A message box with the program's title. A question offers Yes, No and
     // Cancel when withCancel, else Yes and No. Returns IDOK, IDYES, IDNO or
     // IDCANCEL.
-    virtual int Message(QWidget* parent, const QString& text, MessageIcon icon, bool withCancel = false) = 0;
+    virtual int Message(QWidget* parent, const QString& text, news::MessageIcon icon, bool withCancel = false) = 0;
     // A configuration file (*.lum) to open, or to save as (pre-filled with
     // current); "" when cancelled.
     virtual QString AskConfigFile(QWidget* parent, bool save, const QString& current) = 0;
@@ -59,7 +59,7 @@ public:
 
 class QtDialogs : public Dialogs {
 public:
-    int Message(QWidget* parent, const QString& text, MessageIcon icon, bool withCancel = false) override;
+    int Message(QWidget* parent, const QString& text, news::MessageIcon icon, bool withCancel = false) override;
     QString AskConfigFile(QWidget* parent, bool save, const QString& current) override;
     QString AskSaveFile(QWidget* parent, const QString& suggested) override;
     std::optional<QFont> AskFont(QWidget* parent, const QFont& current, const QString& title, bool qtOwn) override;

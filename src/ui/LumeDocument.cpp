@@ -12,6 +12,8 @@
 #include <QEventLoop>
 #include <QCoreApplication>
 
+using namespace news;
+
 
 namespace ui {
 

@@ -16,18 +16,18 @@ namespace ui {
 class Dialogs;
 
 
-class NewsHost : public ::DocumentHost {
+class NewsHost : public news::DocumentHost {
 public:
     explicit NewsHost(Dialogs& dialogs) : dialogs_(dialogs) {}
     // The window the messages and progress windows belong to (the frame).
     void SetWindow(QWidget* window) { window_ = window; }
     QWidget* Window() const { return window_; }
-    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override;
-    int ShowMessageText(const std::string& text, MessageIcon icon) override;
+    int ShowMessage(unsigned id, news::MessageIcon icon, const std::vector<std::string>& args) override;
+    int ShowMessageText(const std::string& text, news::MessageIcon icon) override;
     void Beep() override;
     int AskReadLimit(int& count) override;
     int AskReloadRange(int& start, int& end) override;
-    std::unique_ptr<DocumentProgress> MakeProgress(int delayMs) override;
+    std::unique_ptr<news::DocumentProgress> MakeProgress(int delayMs) override;
     void PumpEvents() override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
@@ -65,8 +65,8 @@ private:
 class LumeDocument : public CommandTarget {
 public:
     explicit LumeDocument(Dialogs& dialogs, platform::Registry* registry = nullptr);
-    CLumeDoc& Doc() { return doc_; }
-    const CLumeDoc& Doc() const { return doc_; }
+    news::CLumeDoc& Doc() { return doc_; }
+    const news::CLumeDoc& Doc() const { return doc_; }
     NewsHost& Host() { return host_; }
 
     // The panes hold pointers into the group table and the article list:
@@ -82,7 +82,7 @@ public:
 
 private:
     NewsHost host_;
-    CLumeDoc doc_;
+    news::CLumeDoc doc_;
 };
 
 } // namespace ui

@@ -29,6 +29,8 @@
 
 #include <cstring>
 
+using namespace news;
+
 namespace ui {
 
 namespace cmd = platform::cmd;

@@ -18,7 +18,7 @@ class QPushButton;
 
 namespace ui {
 
-class ProgressWindow : public QObject, public DocumentProgress {
+class ProgressWindow : public QObject, public news::DocumentProgress {
     Q_OBJECT
 public:
     explicit ProgressWindow(int delayMs, QWidget* mainWindow = nullptr);

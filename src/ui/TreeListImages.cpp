@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace ui {
+
 namespace {
 
 constexpr int S = kTreeImageSize;
@@ -191,3 +193,5 @@ QPixmap LoadTreeListImages(int bitmapId, int imageCount)
     p.end();
     return QPixmap::fromImage(strip);
 }
+
+} // namespace ui

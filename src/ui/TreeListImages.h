@@ -2,6 +2,8 @@
 
 #include <QPixmap>
 
+namespace ui {
+
 // Image strips of the tree lists: images of equal size stacked vertically,
 // on a transparent background.
 enum : int {
@@ -14,3 +16,5 @@ constexpr int kTreeImageSize = 16;
 // The strip for a bitmap id; an unknown id gives empty images of the
 // standard size so that rows keep their layout.
 QPixmap LoadTreeListImages(int bitmapId, int imageCount);
+
+} // namespace ui

@@ -9,6 +9,11 @@
 #include "platform/Registry.h"
 #include "tools/ToolCommands.h"
 
+#include <set>
+
+using namespace textcodec;
+using namespace news;
+
 namespace cmd = platform::cmd;
 
 namespace fs = std::filesystem;

@@ -6,6 +6,9 @@
 #include "net/Nntp.h"
 #include "net/PostCodec.h"
 
+using namespace textcodec;
+using namespace net;
+
 namespace fs = std::filesystem;
 using inttest::Server;
 using inttest::Tag;

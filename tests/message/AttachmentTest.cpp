@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 using namespace message;
+using namespace textcodec;
 using testutil::Crlf;
 using testutil::ReadFile;
 using testutil::Render;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace message;
+using namespace textcodec;
 
 namespace {
 

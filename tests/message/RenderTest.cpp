@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace message;
+using namespace textcodec;
 using testutil::Crlf;
 using testutil::Render;
 

@@ -38,7 +38,7 @@ struct NetTest : ::testing::Test {
 };
 
 // Hands the client end to nntp and reads the greeting the script sent.
-inline void Greet(CNntp& nntp, FakeServer& server)
+inline void Greet(net::CNntp& nntp, FakeServer& server)
 {
     nntp.Attach(server.TakeClient());
     ASSERT_EQ(nntp.ReadGreeting(), 1);

@@ -3,6 +3,8 @@
 // nothing is ever read out of step.
 #include "NetTest.h"
 
+using namespace net;
+
 namespace {
 
 using NntpFault = NetTest;

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <fstream>
 
+using namespace textcodec;
+using namespace net;
+
 namespace {
 
 struct PostWire : NetTest {

@@ -1,6 +1,8 @@
 #include "NetTest.h"
 #include "platform/WinsockError.h"
 
+using namespace net;
+
 namespace {
 
 using TcpipRead = NetTest;

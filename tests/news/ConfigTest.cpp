@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace newstest;
+using namespace news;
 namespace fs = std::filesystem;
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace news;
 using namespace newstest;
 namespace cmd = platform::cmd;
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <tuple>
 
+using namespace news;
+
 namespace {
 
 CNewsGroup* Known(CGroupTable& table, const std::string& name, const std::string& marks, bool subscribed = true)

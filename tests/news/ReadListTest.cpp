@@ -5,6 +5,8 @@
 
 #include <climits>
 
+using namespace news;
+
 namespace {
 
 CReadList Parsed(std::string_view text)

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 using namespace newstest;
+using namespace news;
 namespace fs = std::filesystem;
 
 namespace {

@@ -2,8 +2,8 @@
 // A document host for tests: answers the dialogs from scripts, records every
 // message, progress window and hint, and can press Cancel at a chosen step.
 
-#include "news/DocumentHost.h"
-#include "news/DocumentView.h"
+#include "news/news::DocumentHost.h"
+#include "news/news::DocumentView.h"
 #include "support/TestFiles.h"
 
 #include <deque>
@@ -30,28 +30,28 @@ struct ProgressLog {
     bool closed = false;
 };
 
-class ScriptedHost : public DocumentHost {
+class ScriptedHost : public news::DocumentHost {
 public:
     struct Message {
         unsigned id;
-        MessageIcon icon;
+        news::MessageIcon icon;
         std::vector<std::string> args;
     };
     std::vector<Message> messages;
     std::vector<std::string> texts; // literal message texts
     int beeps = 0;
-    int ShowMessage(unsigned id, MessageIcon icon, const std::vector<std::string>& args) override
+    int ShowMessage(unsigned id, news::MessageIcon icon, const std::vector<std::string>& args) override
     {
         messages.push_back({id, icon, args});
-        return IDOK;
+        return news::IDOK;
     }
-    int ShowMessageText(const std::string& text, MessageIcon) override { return texts.push_back(text), IDOK; }
+    int ShowMessageText(const std::string& text, news::MessageIcon) override { return texts.push_back(text), news::IDOK; }
     void Beep() override { ++beeps; }
     Ids StopIds() const
     {
         Ids ids;
         for (const auto& m : messages)
-            if (m.icon == MessageIcon::Stop)
+            if (m.icon == news::MessageIcon::Stop)
                 ids.push_back(m.id);
         return ids;
     }
@@ -67,7 +67,7 @@ public:
     {
         limitPresets.push_back(count);
         if (limitAnswers.empty())
-            return IDNO;
+            return news::IDNO;
         const LimitAnswer a = limitAnswers.front();
         limitAnswers.pop_front();
         count = a.count;
@@ -82,7 +82,7 @@ public:
     {
         reloadPresets.emplace_back(start, end);
         if (reloadAnswers.empty())
-            return IDCANCEL;
+            return news::IDCANCEL;
         const ReloadAnswer a = reloadAnswers.front();
         reloadAnswers.pop_front();
         start = a.start;
@@ -94,7 +94,7 @@ public:
     std::vector<std::shared_ptr<ProgressLog>> progress;
     int cancelAtMessage = 0;
     int openNow = 0;
-    std::unique_ptr<DocumentProgress> MakeProgress(int) override
+    std::unique_ptr<news::DocumentProgress> MakeProgress(int) override
     {
         progress.push_back(std::make_shared<ProgressLog>());
         return std::make_unique<Window>(*this, progress.back());
@@ -144,20 +144,20 @@ public:
     bool postWindowExists = false;
     int activations = 0;
     bool ActivatePostWindow() override { return activations += postWindowExists, postWindowExists; }
-    PostWindowResult postResult = PostWindowResult::Started;
-    std::vector<PostParams> postParams;
-    std::vector<std::unique_ptr<FollowUpSource>> postSources;
-    PostWindowResult OpenPostWindow(const PostParams& params, const FollowUpSource* source) override
+    news::PostWindowResult postResult = news::PostWindowResult::Started;
+    std::vector<news::PostParams> postParams;
+    std::vector<std::unique_ptr<news::FollowUpSource>> postSources;
+    news::PostWindowResult OpenPostWindow(const news::PostParams& params, const news::FollowUpSource* source) override
     {
         postParams.push_back(params);
-        postSources.push_back(source ? std::make_unique<FollowUpSource>(*source) : nullptr);
+        postSources.push_back(source ? std::make_unique<news::FollowUpSource>(*source) : nullptr);
         return postResult;
     }
     std::vector<std::pair<Pane, unsigned>> forwarded;
     void ForwardCommand(Pane pane, unsigned id) override { forwarded.emplace_back(pane, id); }
 
 private:
-    class Window : public DocumentProgress {
+    class Window : public news::DocumentProgress {
     public:
         Window(ScriptedHost& host, std::shared_ptr<ProgressLog> log) : m_host(host), m_log(std::move(log)) {}
         ~Window() override { Close(); }
@@ -190,10 +190,10 @@ private:
     };
 };
 
-struct RecordingView : DocumentView {
+struct RecordingView : news::DocumentView {
     std::vector<long> hints;
     std::function<void(long)> onHint;
-    void OnUpdate(DocumentView*, long h) override
+    void OnUpdate(news::DocumentView*, long h) override
     {
         hints.push_back(h);
         if (onHint)

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 using namespace newstest;
+using namespace news;
 
 namespace {
 

@@ -9,7 +9,7 @@ namespace tctest {
 inline std::string ToSjis(std::string_view in, int code)
 {
     std::string out;
-    EXPECT_TRUE(ConvertToSjis(out, in, in.size() + 16, code));
+    EXPECT_TRUE(textcodec::ConvertToSjis(out, in, in.size() + 16, code));
     return out;
 }
 

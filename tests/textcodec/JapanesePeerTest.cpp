@@ -12,6 +12,8 @@
 #include "textcodec/ConvertToSjis.h"
 #include "textcodec/HeaderWords.h"
 
+using namespace textcodec;
+
 using tctest::ToSjis;
 using testutil::Join;
 using testutil::Quote;

@@ -13,6 +13,8 @@
 #include "textcodec/HeaderWords.h"
 #include "textcodec/JapaneseCodes.h"
 
+using namespace textcodec;
+
 using testutil::Hex;
 using tctest::ToSjis;
 

@@ -9,6 +9,8 @@
 #include "textcodec/QuotedPrintable.h"
 #include "textcodec/Uuencode.h"
 
+using namespace textcodec;
+
 using testutil::Crlf;
 using testutil::Quote;
 using testutil::ReadFile;

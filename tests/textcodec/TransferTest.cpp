@@ -13,6 +13,8 @@
 #include "textcodec/QuotedPrintable.h"
 #include "textcodec/Uuencode.h"
 
+using namespace textcodec;
+
 using testutil::ReadFile;
 using testutil::WriteFile;
 

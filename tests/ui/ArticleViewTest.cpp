@@ -40,6 +40,8 @@
 #include <fstream>
 #include <memory>
 
+using namespace news;
+
 namespace cmd = platform::cmd;
 
 using namespace ui;

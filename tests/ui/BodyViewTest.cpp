@@ -30,6 +30,8 @@
 #include <unistd.h>
 
 using namespace ui;
+using namespace net;
+using namespace news;
 
 namespace {
 

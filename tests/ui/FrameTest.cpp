@@ -39,6 +39,8 @@
 #include <fstream>
 #include <thread>
 
+using namespace news;
+
 namespace cmd = platform::cmd;
 
 using namespace ui;

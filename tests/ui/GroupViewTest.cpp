@@ -33,6 +33,8 @@
 #include <mutex>
 #include <thread>
 
+using namespace news;
+
 namespace cmd = platform::cmd;
 
 using namespace ui;

@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 using namespace ui;
+using namespace net;
 
 namespace {
 

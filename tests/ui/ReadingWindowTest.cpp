@@ -33,6 +33,8 @@
 #include <sys/socket.h>
 #include <map>
 
+using namespace news;
+
 namespace cmd = platform::cmd;
 
 using namespace ui;

@@ -14,7 +14,7 @@
 
 class ScriptedDialogs : public ui::Dialogs {
 public:
-    int Message(QWidget*, const QString& text, MessageIcon icon, bool withCancel) override
+    int Message(QWidget*, const QString& text, news::MessageIcon icon, bool withCancel) override
     {
         messages << text;
         icons.push_back(icon);
@@ -44,15 +44,15 @@ public:
         return subscribe ? subscribe(unsubscribe, path, choice) : int(QDialog::Rejected);
     }
     int AskGroupFind(QWidget*, QString& text) override { return groupFind ? groupFind(text) : 0; }
-    int AskMarkRead(QWidget*, int& range) override { return markRead ? markRead(range) : IDCANCEL; }
+    int AskMarkRead(QWidget*, int& range) override { return markRead ? markRead(range) : news::IDCANCEL; }
     int AskArticleSearch(QWidget*, ui::ArticleSearchDialog::Request& request) override
     {
-        return search ? search(request) : IDCANCEL;
+        return search ? search(request) : news::IDCANCEL;
     }
-    int AskReadLimit(QWidget*, int& count) override { return readLimit ? readLimit(count) : IDNO; }
+    int AskReadLimit(QWidget*, int& count) override { return readLimit ? readLimit(count) : news::IDNO; }
     int AskReloadRange(QWidget*, int& start, int& end) override
     {
-        return reloadRange ? reloadRange(start, end) : IDCANCEL;
+        return reloadRange ? reloadRange(start, end) : news::IDCANCEL;
     }
     std::optional<QString> AskUrl(QWidget*, const QString& initial) override
     {
@@ -65,10 +65,10 @@ public:
     message::Desktop& Desktop() override { return desktop ? *desktop : nowhere_; }
 
     QStringList messages;
-    std::vector<MessageIcon> icons;
+    std::vector<news::MessageIcon> icons;
     std::deque<int> answers;
-    int answer = IDOK;
-    std::function<int(const QString& text, MessageIcon icon, bool withCancel)> onMessage;
+    int answer = news::IDOK;
+    std::function<int(const QString& text, news::MessageIcon icon, bool withCancel)> onMessage;
     QString chosenFile;
     int openAsked = 0;
     int saveAsked = 0;

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+using namespace ui;
+
 namespace {
 
 std::string Sjis(const char16_t* text)
