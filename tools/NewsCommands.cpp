@@ -4,30 +4,13 @@
 #include "news/ProfileData.h"
 #include "news/ReadList.h"
 #include "news/ReadMarksFile.h"
+#include "platform/AtomicFile.h"
 
-#include <fcntl.h>
 #include <ostream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace news;
 
 namespace tools {
-
-namespace {
-
-bool Readable(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
-}
-
-} // namespace
 
 int NewsrcCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
@@ -62,7 +45,7 @@ int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err)
         err << "usage: lumetra-tool config FILE\n";
         return 2;
     }
-    if (!Readable(args[0])) {
+    if (!platform::IsReadableRegularFile(args[0])) {
         err << "config: " << args[0] << ": cannot be read\n";
         return 1;
     }

@@ -1,3 +1,4 @@
+#include "platform/AtomicFile.h"
 #include "news/LumeDoc.h"
 
 #include "news/ProfileData.h"
@@ -7,9 +8,6 @@
 
 #include <algorithm>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -57,13 +55,7 @@ bool CLumeDoc::OnNewDocument()
 bool CLumeDoc::OnOpenDocument(const fs::path& path)
 {
     // The file must be there and readable; the open fails otherwise.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!regular)
+    if (!platform::IsReadableRegularFile(path))
         return false;
 
     if (!DeleteContents()) {

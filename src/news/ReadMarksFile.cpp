@@ -36,26 +36,6 @@ private:
     int m_fd;
 };
 
-// Reads the whole file; false on a read error.
-bool ReadAll(int fd, std::string& out)
-{
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        out.reserve(static_cast<std::size_t>(st.st_size) + 1);
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-}
-
 void SyncFolderOf(const fs::path& path)
 {
     fs::path folder = path.parent_path();
@@ -120,7 +100,7 @@ ReadMarksLoad LoadReadMarksFile(const fs::path& path, CGroupTable& table, Docume
     try {
         std::string text;
         Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        const bool readOk = fd.ok() && ReadAll(fd.get(), text);
+        const bool readOk = fd.ok() && platform::ReadAll(fd.get(), text);
 
         table.Reserve(table.GetCount() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
 

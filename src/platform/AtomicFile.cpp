@@ -123,6 +123,25 @@ void RemoveStaleTemporaries(const std::filesystem::path& file)
     }
 }
 
+bool ReadAll(int fd, std::string& out)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        out.reserve(out.size() + static_cast<std::size_t>(st.st_size) + 1);
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, int* errorCode)
 {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -132,26 +151,25 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, int*
         return std::nullopt;
     }
     std::string out;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            if (errorCode)
-                *errorCode = err;
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
+    const bool ok = ReadAll(fd, out);
+    const int err = ok ? 0 : errno;
     ::close(fd);
     if (errorCode)
-        *errorCode = 0;
+        *errorCode = err;
+    if (!ok)
+        return std::nullopt;
     return out;
+}
+
+bool IsReadableRegularFile(const std::filesystem::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
 }
 
 } // namespace platform

@@ -28,5 +28,9 @@ void RemoveStaleTemporaries(const std::filesystem::path& file);
 // The whole content of file; nullopt when it is missing (errorCode == ENOENT)
 // or cannot be read (errorCode set to the errno).
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, int* errorCode = nullptr);
+// Appends everything left to read from fd; false on a read error (errno tells).
+bool ReadAll(int fd, std::string& out);
+// The file can be opened for reading and is a regular file.
+bool IsReadableRegularFile(const std::filesystem::path& file);
 
 } // namespace platform
