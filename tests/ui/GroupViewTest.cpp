@@ -3,22 +3,17 @@
 
 #include "app/LumeApp.h"
 #include "app/PaneFactory.h"
-#include "news/LumeDoc.h"
-#include "platform/Registry.h"
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
-#include "ui/CGroupViewFont.h"
 #include "platform/CommandIds.h"
 #include "ui/GroupDialogs.h"
-#include "ui/LumeDocument.h"
 
-#include "ScriptedDialogs.h"
+#include "WindowFixture.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 #include "WaitFor.h"
 
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,9 +21,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -134,15 +126,10 @@ struct Recorder : DocumentView {
     }
 };
 
-class GroupViewTest : public ::testing::Test {
+class GroupViewTest : public uitest::WindowFixture {
 protected:
     void SetUp() override
     {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("groupview-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        std::filesystem::create_directories(dir_);
-        registry_ = std::make_unique<platform::Registry>(dir_ / "registry");
-        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
         view_ = std::make_unique<CGroupView>(Doc(), *registry_, dialogs_, nullptr);
         view_->resize(240, 400);
         Doc().AddView(&recorder_);
@@ -155,10 +142,8 @@ protected:
         view_.reset();
         document_.reset();
         server_.reset();
-        std::filesystem::remove_all(dir_);
     }
 
-    CLumeDoc& Doc() { return document_->Doc(); }
     CGroupTreeBox& Tree() { return view_->Tree(); }
 
     void GoOnline(std::map<std::string, ScriptedServer::Group> groups)
@@ -203,11 +188,6 @@ protected:
         Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bNew = false; });
     }
 
-    static inline int counter_ = 0;
-    std::filesystem::path dir_;
-    ScriptedDialogs dialogs_;
-    std::unique_ptr<platform::Registry> registry_;
-    std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<CGroupView> view_;
     std::unique_ptr<ScriptedServer> server_;
     Recorder recorder_;
@@ -330,35 +310,6 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
     EXPECT_FALSE(Group("local.test").m_bSubscribed);
     EXPECT_TRUE(Group("fj.comp.os").m_bSubscribed);
     EXPECT_EQ(Images("fj.test"), 11); // still shown, unsubscribed with unread articles
-}
-
-TEST_F(GroupViewTest, ExpandAndCollapseCommands)
-{
-    GoOnline(kGroups);
-    Doc().Config().bShowUnreadGroup = false;
-    view_->OnUpdate(nullptr, 8);
-    const int fj = RowOf("fj");
-    SelectOnly(fj);
-    view_->OnCommand(cmd::Collapse);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local", "    japanese", "    test"}));
-    view_->OnCommand(cmd::ExpandOne);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp", "    test", "  local",
-                                                 "    japanese", "    test"}));
-    view_->OnCommand(cmd::ExpandAll);
-    EXPECT_EQ(RowOf("fj.comp.lang.c"), fj + 3);
-
-    // Collapse this level: every node of fj's depth loses its rows below.
-    SelectOnly(RowOf("local"));
-    view_->OnCommand(cmd::CollapseAll);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local"}));
-    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{2});
-    EXPECT_EQ(view_->Title().text(), QStringLiteral(" local"));
-
-    CmdUI state;
-    state.id = cmd::ExpandOne;
-    Tree().SetRowSel(1, true);
-    ASSERT_TRUE(view_->OnUpdateCommand(state));
-    EXPECT_FALSE(state.enabled); // two rows selected
 }
 
 TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
@@ -496,30 +447,6 @@ TEST_F(GroupViewTest, OpeningAnotherConfigurationLetsGoOfTheGroupsFirst)
     EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
     for (int count : countsSeen)
         EXPECT_EQ(count, 1);
-}
-
-TEST_F(GroupViewTest, FontIsStoredAsALogicalFontRecordAndComesBack)
-{
-    QFont chosen(QStringLiteral("IPAGothic"));
-    chosen.setPixelSize(15);
-    chosen.setBold(true);
-    dialogs_.font = [&](const QFont&) { return chosen; };
-    view_->OnCommand(cmd::Font);
-    CGroupView again(Doc(), *registry_, dialogs_, nullptr);
-    EXPECT_EQ(again.Tree().RowFont().family(), QStringLiteral("IPAGothic"));
-    EXPECT_EQ(again.Tree().RowFont().pixelSize(), 15);
-    EXPECT_TRUE(again.Tree().RowFont().bold());
-
-    // A long Japanese face name is cut on a whole character and still ends in NUL.
-    QFont longFace(QString(20, QChar(0x6F22)));
-    longFace.setPixelSize(12);
-    const LogFontRecord r = FontToLogFont(longFace);
-    EXPECT_EQ(r[28 + 31], 0);
-    auto back = FontFromLogFont(r);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->family(), QString(15, QChar(0x6F22)));
-    // A record without a face is not applied.
-    EXPECT_FALSE(FontFromLogFont(LogFontRecord{}));
 }
 
 } // namespace
