@@ -126,6 +126,11 @@ struct Recorder : DocumentView {
     }
 };
 
+const std::map<std::string, ScriptedServer::Group> kGroups = {
+    {"fj.comp", {1, 10}},        {"fj.comp.lang.c", {1, 5}}, {"fj.comp.os", {3, 9}},
+    {"fj.test", {1, 2}},         {"local.japanese", {1, 4}}, {"local.test", {1, 0}},
+};
+
 class GroupViewTest : public uitest::WindowFixture {
 protected:
     void SetUp() override
@@ -183,19 +188,18 @@ protected:
         return image;
     }
     CNewsGroup& Group(const char* name) { return *Doc().Groups().Find(name); }
-    void SetAllKnown()
+    // Online with kGroups, every group shown read or not, none new.
+    void ShowAll()
     {
+        GoOnline(kGroups);
         Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bNew = false; });
+        Doc().Config().bShowUnreadGroup = false;
+        view_->OnUpdate(nullptr, 8);
     }
 
     std::unique_ptr<CGroupView> view_;
     std::unique_ptr<ScriptedServer> server_;
     Recorder recorder_;
-};
-
-const std::map<std::string, ScriptedServer::Group> kGroups = {
-    {"fj.comp", {1, 10}},        {"fj.comp.lang.c", {1, 5}}, {"fj.comp.os", {3, 9}},
-    {"fj.test", {1, 2}},         {"local.japanese", {1, 4}}, {"local.test", {1, 0}},
 };
 
 TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTree)
@@ -227,13 +231,11 @@ TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTr
 
 TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
 {
-    GoOnline(kGroups);
-    SetAllKnown();
+    ShowAll();
     Group("fj.test").m_bSubscribed = false;
     Group("local.test").m_bSubscribed = false;
     Group("fj.comp.os").m_strReadList = "1-9"; // all read
     Doc().Config().bShowAllGroup = false;
-    Doc().Config().bShowUnreadGroup = false;
     view_->OnUpdate(nullptr, 8);
     EXPECT_EQ(RowOf("fj.test"), -1);
     EXPECT_NE(RowOf("fj.comp.os"), -1);
@@ -264,10 +266,8 @@ TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
 
 TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
 {
-    GoOnline(kGroups);
-    SetAllKnown();
+    ShowAll();
     Doc().Config().bShowAllGroup = false;
-    Doc().Config().bShowUnreadGroup = false;
     view_->OnUpdate(nullptr, 8);
     int asked = 0;
     QString path;
@@ -314,9 +314,7 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
 
 TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
 {
-    GoOnline(kGroups);
-    Doc().Config().bShowUnreadGroup = false;
-    view_->OnUpdate(nullptr, 8);
+    ShowAll();
     SelectOnly(RowOf("fj"));
     view_->OnCommand(cmd::Collapse);
     SelectOnly(0);
@@ -348,9 +346,7 @@ TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
 
 TEST_F(GroupViewTest, OpeningAGroupByKeyAndDoubleClick)
 {
-    GoOnline(kGroups);
-    Doc().Config().bShowUnreadGroup = false;
-    view_->OnUpdate(nullptr, 8);
+    ShowAll();
     recorder_.hints.clear();
     SelectOnly(RowOf("fj.test"));
     QTest::keyClick(&Tree(), Qt::Key_Return);
@@ -373,9 +369,7 @@ TEST_F(GroupViewTest, OpeningAGroupByKeyAndDoubleClick)
 
 TEST_F(GroupViewTest, NextUnreadGroupSkipsReadGroupsAndKeepsTheServerInTheShownGroup)
 {
-    GoOnline(kGroups);
-    SetAllKnown();
-    Doc().Config().bShowUnreadGroup = false;
+    ShowAll();
     Group("fj.comp.os").m_strReadList = "1-9";
     Group("fj.test").m_strReadList = "1-2";
     view_->OnUpdate(nullptr, 8);
