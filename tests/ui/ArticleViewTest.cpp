@@ -12,7 +12,7 @@
 #include "ui/LogFontRecord.h"
 #include "ui/LumeDocument.h"
 
-#include "ScriptedDialogs.h"
+#include "WindowFixture.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 #include "ui/TreeListImages.h"
@@ -21,23 +21,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QMenu>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <tuple>
 #include <cstdlib>
-#include <cstdio>
 #include <ctime>
 #include <deque>
-#include <fstream>
 #include <memory>
 
 using namespace news;
@@ -205,33 +196,23 @@ struct OtherPanes : DocumentView, BodySearch {
     bool Saw(long h) const { return std::find(hints.begin(), hints.end(), h) != hints.end(); }
 };
 
-class ArticlePane : public ::testing::Test {
+class ArticlePane : public uitest::WindowFixture {
 protected:
     void SetUp() override
     {
-        const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
-        const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
-        if (NeedsServer() && (!host || !port))
-            GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT (scripts/inn-server.sh, demo articles)";
-        host_ = host ? host : "127.0.0.1";
-        port_ = port ? std::atoi(port) : 119;
-        ASSERT_TRUE(dir_.isValid());
-        registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
+        if (NeedsServer() && !inn_.Known())
+            GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT (scripts/inn-server.sh)";
         Open();
     }
     void TearDown() override { Close(); }
     virtual bool NeedsServer() const { return true; }
-    std::filesystem::path Config() const { return dir_.filePath("test.lum").toStdString(); }
-    void Open(bool askAtEnd = true, int maxCount = 100)
+    void Open()
     {
-        std::ofstream f(Config(), std::ios::binary);
-        f << "[config]\r\nnNntpPort=" << port_ << "\r\nstrNntpServer=" << host_
-          << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << maxCount << "\r\nbShowOldArticle=YES\r\n"
-          << "bShowChangeGroupDialog=" << (askAtEnd ? "YES" : "NO") << "\r\nnTcpWaitSec=10\r\nnTcpRetryCount=3\r\n";
-        f.close();
-        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
-        ASSERT_TRUE(doc().OnOpenDocument(Config()));
-        doc().SetPathName(Config());
+        config_ = uitest::WriteConfig(dir_ / "test.lum", host_, port_, 100,
+                                      "bShowChangeGroupDialog=YES\nnTcpWaitSec=10\nnTcpRetryCount=3\n");
+        NewDocument();
+        ASSERT_TRUE(doc().OnOpenDocument(config_));
+        doc().SetPathName(config_);
         view_ = std::make_unique<CArticleView>(doc(), *registry_, dialogs_, nullptr);
         view_->resize(640, 300);
         others_ = std::make_unique<OtherPanes>(doc());
@@ -245,12 +226,9 @@ protected:
         view_.reset();
         document_.reset();
     }
-    CLumeDoc& doc() { return document_->Doc(); }
+    CLumeDoc& doc() { return Doc(); }
     CArticleListBox& list() { return *view_->List(); }
-    bool Online()
-    {
-        return doc().GoOnline(Config()) && doc().IsConnected();
-    }
+    bool Online() { return doc().GoOnline(config_) && doc().IsConnected(); }
     void OpenGroup(const std::string& name, long hint = hint::Group)
     {
         doc().SetCurrentGroup(doc().Groups().Find(name));
@@ -261,23 +239,18 @@ protected:
         const CArticle* a = CArticleListBox::ArticleOf(view_->List()->NodeOfRow(view_->List()->GetCurSel()));
         return a ? a->m_nNumber : -1;
     }
-    int RowOf(int number)
+    int ImageOf(int number)
     {
         for (int i = 0; i < list().GetCount(); ++i)
             if (CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber == number)
-                return i;
+                return list().NodeOfRow(i)->m_nImage;
         return -1;
     }
-    int ImageOf(int number) { return list().NodeOfRow(RowOf(number))->m_nImage; }
 
-    QTemporaryDir dir_;
-    std::string host_;
-    int port_ = 0;
-    ScriptedDialogs dialogs_;
-    QStringList& messages = dialogs_.messages;
+    std::string host_ = inn_.host ? inn_.host : "127.0.0.1";
+    std::string port_ = inn_.port ? inn_.port : "119";
+    std::filesystem::path config_;
     std::deque<int>& answers = dialogs_.answers;
-    std::unique_ptr<platform::Registry> registry_;
-    std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<CArticleView> view_;
     std::unique_ptr<OtherPanes> others_;
 };
@@ -299,21 +272,6 @@ TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
     EXPECT_FALSE(view_->ConnectDialog());
 }
 
-TEST_F(ArticlePaneLocal, CancelledConnectLeavesTheDocumentOffline)
-{
-    // A port where nothing listens: the dialog retries until Cancel.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const int closed = probe.serverPort();
-    probe.close();
-    ASSERT_TRUE(view_->StartConnect("127.0.0.1", closed));
-    EXPECT_FALSE(view_->StartConnect("127.0.0.1", closed)) << "one connect at a time";
-    QTimer::singleShot(300, view_->ConnectDialog(), &CConnectDialog::Cancel);
-    ASSERT_TRUE(WaitFor([&] { return !view_->ConnectDialog(); }));
-    EXPECT_FALSE(doc().IsConnected());
-    EXPECT_FALSE(others_->Saw(hint::Online));
-}
-
 TEST_F(ArticlePaneLocal, BadGreetingShowsConnectErrorAndStaysOffline)
 {
     QTcpServer server;
@@ -324,7 +282,7 @@ TEST_F(ArticlePaneLocal, BadGreetingShowsConnectErrorAndStaysOffline)
         s->flush();
     });
     Close();
-    port_ = server.serverPort();
+    port_ = std::to_string(server.serverPort());
     host_ = "127.0.0.1";
     Open();
     EXPECT_FALSE(Online());
@@ -409,20 +367,6 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     EXPECT_EQ(doc().m_nCurrentArticle, Current());
 }
 
-TEST_F(ArticlePane, WithoutTheQuestionSettingTheEndMovesStraightOn)
-{
-    Close();
-    Open(false);
-    ASSERT_TRUE(Online());
-    OpenGroup("fj.test.one");
-    if (list().GetCount() != 2)
-        GTEST_SKIP() << "fj.test.one holds other articles than the demo's two";
-    doc().UpdateAllViews(nullptr, hint::NextArticle);
-    doc().UpdateAllViews(nullptr, hint::NextArticle);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
-}
-
 TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
 {
     ASSERT_TRUE(Online());
@@ -482,7 +426,7 @@ TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
     for (int i = 0; i < count; ++i)
         (i < 6 ? read : unread).push_back(CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber);
 
-    ASSERT_TRUE(doc().OnSaveDocument(Config()));
+    ASSERT_TRUE(doc().OnSaveDocument(config_));
     Close();
     Open();
     ASSERT_TRUE(Online());
@@ -560,39 +504,6 @@ TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
     EXPECT_TRUE(messages.empty()) << "no 'not found' for a search that was broken off";
     EXPECT_EQ(doc().m_nCurrentArticle, Current());
-}
-
-TEST_F(ArticlePane, ClickingARowShowsItsArticle)
-{
-    ASSERT_TRUE(Online());
-    view_->show();
-    OpenGroup("fj.test");
-    const QRect r = list().ItemRect(5);
-    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, r.center() + QPoint(40, 0));
-    ASSERT_TRUE(WaitFor([&] { return list().GetCurSel() == 5; }, 3000));
-    ASSERT_TRUE(WaitFor([&] { return doc().m_nCurrentArticle == Current(); }, 3000));
-    EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
-    EXPECT_TRUE(doc().ReadList().IsRead(Current()));
-}
-
-TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
-{
-    view_->Header()->SetColumnWidth(0, 230);
-    view_->Header()->SetColumnWidth(1, 61);
-    emit view_->Header()->ColumnWidthsChanged();
-    EXPECT_EQ(view_->List()->ColumnWidth(0), 230);
-
-    dialogs_.font = [](const QFont&) {
-        QFont f(QStringLiteral("IPAGothic"));
-        f.setPixelSize(19);
-        return std::optional<QFont>(f);
-    };
-    view_->OnCommand(32783);
-    Close();
-    Open();
-    EXPECT_EQ(view_->Header()->ColumnWidth(0), 230);
-    EXPECT_EQ(view_->List()->ColumnWidth(1), 61);
-    EXPECT_EQ(view_->ListFont().pixelSize(), 19);
 }
 
 } // namespace
