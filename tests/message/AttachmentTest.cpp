@@ -178,29 +178,8 @@ TEST(CAttachment, OpenWritesTheSafeNameInsideThePrivateFolder)
     std::filesystem::remove(opened);
 }
 
-TEST(CAttachment, OpenFailsCleanlyWithoutAnAssociation)
-{
-    auto r = Render(Crlf("Content-Type: application/x; name=nothing.xyz\n\nabc\n"));
-    FakeDesktop desktop;
-    desktop.result = false;
-    EXPECT_TRUE(Part(*r, 0).Open(false, desktop).empty());
-    ASSERT_EQ(desktop.calls.size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(desktop.calls[0].first));
-}
-
-TEST(CAttachment, NothingIsReadAfterTheCacheFileClosed)
-{
-    auto r = Render(Crlf("Content-Type: application/x; name=a.bin\n\nabc\n"));
-    r->file->Close();
-    EXPECT_THROW(Part(*r, 0).SaveTo(Out("closed")), AttachmentError);
-    std::string source = "x";
-    EXPECT_FALSE(Part(*r, 0).GetSource(source));
-    FakeDesktop desktop;
-    EXPECT_TRUE(Part(*r, 0).Open(false, desktop).empty());
-    EXPECT_TRUE(desktop.calls.empty());
-}
-
-TEST(CAttachment, SaveFailuresSayWhy)
+// Failed saves say why; a failed open leaves no file; a closed cache file is never read.
+TEST(CAttachment, FailuresOfSaveAndOpen)
 {
     auto kindOf = [](CAttachment& a, const std::filesystem::path& to) {
         try {
@@ -214,6 +193,20 @@ TEST(CAttachment, SaveFailuresSayWhy)
     EXPECT_EQ(kindOf(Part(*broken, 1), Out("broken")), static_cast<int>(AttachmentError::Kind::Decode));
     auto r = Render(Crlf("Content-Type: application/x; name=a.bin\n\nabc\n"));
     EXPECT_EQ(kindOf(Part(*r, 0), "/nonexistent-dir/x"), static_cast<int>(AttachmentError::Kind::File));
+
+    FakeDesktop noAssociation;
+    noAssociation.result = false;
+    EXPECT_TRUE(Part(*r, 0).Open(false, noAssociation).empty());
+    ASSERT_EQ(noAssociation.calls.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(noAssociation.calls[0].first));
+
+    r->file->Close();
+    EXPECT_THROW(Part(*r, 0).SaveTo(Out("closed")), AttachmentError);
+    std::string source = "x";
+    EXPECT_FALSE(Part(*r, 0).GetSource(source));
+    FakeDesktop desktop;
+    EXPECT_TRUE(Part(*r, 0).Open(false, desktop).empty());
+    EXPECT_TRUE(desktop.calls.empty());
 }
 
 TEST(SafeFileName, KeepsOnlyAPlainBaseName)
