@@ -108,8 +108,7 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     frame_->SetCloseQuery([this] { return QueryCloseCompose(); });
     frame_->SetBusyTest([this] { return compose_ && compose_->IsPosting(); });
     frame_->SetComposeClosedHandler([this] {
-        if (compose_ == postLink_.get())
-            compose_ = nullptr;
+        compose_ = nullptr;
         postLink_.reset();
     });
     frame_->SetSignatureEditor([this] {
