@@ -29,6 +29,14 @@ int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err);
 // the configuration and news.rc.
 int OpenCommand(const Args& args, std::ostream& out, std::ostream& err);
 
+// post --server H --port P --group G --subject S [--from ADDR]
+// [--code jis|sjis|euc] [--attach FILE --encoding base64|binhex|uuencode]:
+// posts the Shift_JIS body read from in as the post window would; 0 only
+// when the server took it, else its reply on err.
+int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostream& err);
+// fetch --server H --port P GROUP N: article N as received (dots un-stuffed).
+int FetchCommand(const Args& args, std::ostream& out, std::ostream& err);
+
 // render [--all] [--tags] [--message] FILE: a cached article (or with
 // --message a plain one) as the body pane shows it.
 int RenderCommand(const Args& args, std::ostream& out, std::ostream& err);

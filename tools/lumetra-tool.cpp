@@ -51,6 +51,9 @@ const char* kUsage =
     "       lumetra-tool config FILE\n"
     "       lumetra-tool online --config FILE.lum\n"
     "       lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP\n"
+    "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc]\n"
+    "                         [--attach FILE --encoding base64|binhex|uuencode] < BODY\n"
+    "       lumetra-tool fetch --server H --port P GROUP N\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
     "       lumetra-tool extract [--message] FILE DIR\n";
 
@@ -318,7 +321,10 @@ int main(int argc, char** argv)
     static const std::pair<std::string_view, Command> commands[] = {
         {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"online", OnlineCommand},
         {"open", OpenCommand},     {"render", RenderCommand}, {"extract", ExtractCommand},
+        {"fetch", FetchCommand},
     };
+    if (cmd == "post")
+        return PostCommand(Args(argv + 2, argv + argc), std::cin, std::cout, std::cerr);
     for (const auto& [name, command] : commands)
         if (cmd == name)
             return command(Args(argv + 2, argv + argc), std::cout, std::cerr);
