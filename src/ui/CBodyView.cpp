@@ -211,8 +211,8 @@ void CBodyView::OnUpdate(DocumentView*, long hint)
         body_->Clear();
         Relayout();
     }
-    if ((hint & hint::Article) && doc_.m_nCurrentArticle != -1)
-        ShowArticle(doc_.m_nCurrentArticle);
+    if ((hint & hint::Article) && doc_.currentArticle_ != -1)
+        ShowArticle(doc_.currentArticle_);
     updating_ = false;
 }
 

@@ -223,7 +223,7 @@ TEST(CAttachment, SaveFailuresSayWhy)
         try {
             a.SaveTo(to);
         } catch (const AttachmentError& e) {
-            return static_cast<int>(e.kind());
+            return static_cast<int>(e.ErrorKind());
         }
         return -1;
     };

@@ -33,7 +33,7 @@ TEST_F(RegistryStore, ValuesOfEveryKindSurviveReopening)
     const auto rect = Bytes({10, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0x20, 3, 0, 0, 0x58, 2, 0, 0});
     {
         Registry r(sub);
-        EXPECT_EQ(r.loadError(), "");
+        EXPECT_EQ(r.LoadError(), "");
         ASSERT_TRUE(r.WriteString("WWWViewer", "strPathName", tricky));
         ASSERT_TRUE(r.WriteString("Signature", "all", allBytes));
         ASSERT_TRUE(r.WriteString("Recent File List", "File1", ""));
@@ -45,7 +45,7 @@ TEST_F(RegistryStore, ValuesOfEveryKindSurviveReopening)
         ASSERT_TRUE(r.WriteString("Settings", "", "default value"));
     }
     Registry r(sub);
-    EXPECT_EQ(r.loadError(), "");
+    EXPECT_EQ(r.LoadError(), "");
     EXPECT_EQ(r.GetString("WWWViewer", "strPathName"), tricky);
     EXPECT_EQ(r.GetString("Signature", "all"), allBytes);
     EXPECT_EQ(r.GetString("Recent File List", "File1", "dflt"), "");
@@ -150,7 +150,7 @@ TEST_F(RegistryStore, DamagedFilesAreKeptAsideNeverEmptied)
         WriteFile(f, content);
         Registry r(f);
         const auto aside = dir / ("registry.damaged-" + std::to_string(n));
-        EXPECT_NE(r.loadError().find(aside.string()), std::string::npos) << n << ": " << r.loadError();
+        EXPECT_NE(r.LoadError().find(aside.string()), std::string::npos) << n << ": " << r.LoadError();
         EXPECT_EQ(ReadFile(aside), content) << n;
         EXPECT_FALSE(std::filesystem::exists(f)) << n;
         EXPECT_EQ(r.TypeOf("MainWindow", "nGroupPaneWidth"), std::nullopt);
@@ -162,7 +162,7 @@ TEST_F(RegistryStore, DamagedFilesAreKeptAsideNeverEmptied)
     // CR LF line ends, as an editor may leave them, are still a sound file.
     WriteFile(f, "LUMETRA-SETTINGS 1\r\n[A]\r\nk=str:v\r\nEND\r\n");
     Registry ok(f);
-    EXPECT_EQ(ok.loadError(), "");
+    EXPECT_EQ(ok.LoadError(), "");
     EXPECT_EQ(ok.GetString("a", "K"), "v");
 }
 
@@ -170,13 +170,13 @@ TEST_F(RegistryStore, FailedWritesHarmNeitherFileNorMemory)
 {
     std::filesystem::create_directory(f); // exists, cannot be read as a file
     Registry unreadable(f);
-    EXPECT_NE(unreadable.loadError(), "");
+    EXPECT_NE(unreadable.LoadError(), "");
     EXPECT_FALSE(unreadable.WriteInt("MainWindow", "x", 1));
     EXPECT_TRUE(std::filesystem::is_directory(f));
 
     WriteFile(dir / "plainfile", "x");
     Registry r(dir / "plainfile" / "registry"); // its folder can never be made
-    EXPECT_EQ(r.loadError(), "");
+    EXPECT_EQ(r.LoadError(), "");
     EXPECT_FALSE(r.WriteString("Settings", "k", "v"));
     EXPECT_FALSE(r.WriteBinary("Settings", "b", "ab", 2));
     EXPECT_EQ(r.TypeOf("Settings", "k"), std::nullopt);
@@ -238,10 +238,10 @@ TEST_F(RegistryStore, MutatedStoresLoadOrAreSetAside)
             std::filesystem::remove(e.path());
         WriteFile(f, bad);
         Registry r(f);
-        if (r.loadError().empty()) {
+        if (r.LoadError().empty()) {
             ASSERT_TRUE(r.WriteInt("Check", "round", round));
             Registry again(f);
-            EXPECT_EQ(again.loadError(), "") << round;
+            EXPECT_EQ(again.LoadError(), "") << round;
             EXPECT_EQ(again.GetInt("Check", "round", -1), round);
         } else {
             EXPECT_EQ(ReadFile(dir / "registry.damaged-1"), bad) << round;

@@ -60,7 +60,7 @@ std::vector<std::string> Chain(const CTreeListItem* first)
 {
     std::vector<std::string> out;
     for (const CTreeListItem* n = first; n; n = n->NextSibling())
-        out.push_back(n->m_strText);
+        out.push_back(n->text_);
     return out;
 }
 
@@ -68,7 +68,7 @@ std::vector<std::string> RowTexts(const CTreeListBox& tree)
 {
     std::vector<std::string> out;
     for (int i = 0; i < tree.GetCount(); ++i)
-        out.push_back(tree.NodeOfRow(i)->m_strText);
+        out.push_back(tree.NodeOfRow(i)->text_);
     return out;
 }
 
@@ -221,7 +221,7 @@ TEST_F(TreeList, SortedInsertionMatchesPlacementRuleAfterMovesAndUnlinks)
                 // placed again by the same rule.
                 const int victim = int(rng() % nodes.size());
                 CTreeListItem* v = nodes[std::size_t(victim)];
-                const int vk = std::stoi(v->m_strText);
+                const int vk = std::stoi(v->text_);
                 std::erase_if(model, [&](auto& p) { return p.second == victim; });
                 ASSERT_EQ(tree->Move(other, v), v);
                 EXPECT_EQ(tree->GetParent(v), other);
@@ -232,7 +232,7 @@ TEST_F(TreeList, SortedInsertionMatchesPlacementRuleAfterMovesAndUnlinks)
         std::vector<int> ids;
         for (CTreeListItem* n = parent ? parent->FirstChild() : tree->FirstRoot(); n;
              n = n->NextSibling())
-            ids.push_back(n == other ? -1 : int(n->m_dwData));
+            ids.push_back(n == other ? -1 : int(n->data_));
         std::vector<int> want;
         for (auto& p : model)
             want.push_back(p.second);
@@ -266,7 +266,7 @@ TEST_F(TreeList, SiblingInsertionIntoALongUnsortedChain)
     }
     std::vector<int> ids, want;
     for (CTreeListItem* n = parent->FirstChild(); n; n = n->NextSibling())
-        ids.push_back(int(n->m_dwData));
+        ids.push_back(int(n->data_));
     for (auto& p : model)
         want.push_back(p.second);
     EXPECT_EQ(ids, want);
@@ -289,7 +289,7 @@ TEST_F(TreeList, InsertionOrderStyle)
     tree->InsertSibling(x->FirstChild(), Info("bb"));
     EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"c", "a", "b", "bb"}));
     tree->InsertSibling(x->FirstChild(), Info("0"));
-    EXPECT_EQ(x->FirstChild()->m_strText, "0");
+    EXPECT_EQ(x->FirstChild()->text_, "0");
     CheckLinks(*tree, tree->FirstRoot(), nullptr);
 }
 
@@ -337,7 +337,7 @@ TEST_F(TreeList, DepthParentsAndPreOrder)
     tree->Unlink(root);
     EXPECT_EQ(tree->FirstRoot(), nullptr);
     tree->InsertChild(nullptr, Info("again"));
-    EXPECT_EQ(tree->FirstRoot()->m_strText, "again");
+    EXPECT_EQ(tree->FirstRoot()->text_, "again");
     tree->DeleteSubtree(root, true);
 }
 
@@ -368,7 +368,7 @@ TEST_F(TreeList, RowsArePreOrderOfExpandedNodes)
     Sample s = BuildSample(*tree);
     EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "comp", "lang", "c", "os",
                                                           "rec", "japan"}));
-    s.comp->m_nState = 0;
+    s.comp->state_ = 0;
     tree->RebuildRows();
     EXPECT_EQ(RowTexts(*tree),
               (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
@@ -382,7 +382,7 @@ TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
 {
     Make(14);
     Sample s = BuildSample(*tree);
-    s.lang->m_nState = 0; // hidden, but keeps its subtree
+    s.lang->state_ = 0; // hidden, but keeps its subtree
     tree->CollapseInPlace(s.comp, true);
     EXPECT_EQ(RowTexts(*tree),
               (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
@@ -398,7 +398,7 @@ TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
 
     // Expanding a hidden node with an expanded child brings the grandchild.
     tree->CollapseInPlace(s.fj, true);
-    s.lang->m_nState = 1;
+    s.lang->state_ = 1;
     tree->ExpandInPlace(s.fj);
     std::vector<std::string> patched = RowTexts(*tree);
     tree->RebuildRows();
@@ -467,7 +467,7 @@ TEST_F(TreeList, ExtendedSelectionIsDecidedOnRelease)
     EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1}));
     ASSERT_EQ(tree->changes.size(), 1u);
     EXPECT_EQ(tree->changes[0].row, 1);
-    EXPECT_EQ(tree->changes[0].node->m_strText, "b");
+    EXPECT_EQ(tree->changes[0].node->text_, "b");
 
     Click(*tree, RowPoint(3), Qt::ControlModifier);
     EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1, 3}));
