@@ -18,7 +18,7 @@ class AttachmentError : public std::runtime_error {
 public:
     enum class Kind { File, Decode };
     AttachmentError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
-    Kind kind() const { return kind_; }
+    Kind ErrorKind() const { return kind_; }
 
 private:
     Kind kind_;

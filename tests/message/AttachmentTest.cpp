@@ -185,7 +185,7 @@ TEST(CAttachment, FailuresOfSaveAndOpen)
         try {
             a.SaveTo(to);
         } catch (const AttachmentError& e) {
-            return static_cast<int>(e.kind());
+            return static_cast<int>(e.ErrorKind());
         }
         return -1;
     };

@@ -42,7 +42,7 @@ TEST_F(RegistryStore, ValuesOfEveryKindSurviveReopening)
         ASSERT_TRUE(r.WriteBinary("Signature", "empty", nullptr, 0));
     }
     Registry r(sub);
-    EXPECT_EQ(r.loadError(), "");
+    EXPECT_EQ(r.LoadError(), "");
     for (const auto& [key, value] : strings)
         EXPECT_EQ(r.GetString("Signature", key, "dflt"), value) << key;
     EXPECT_EQ(r.GetInt("MainWindow", "min", 0), INT_MIN);
@@ -118,12 +118,12 @@ TEST_F(RegistryStore, LeftoversDeletesAndFailedWrites)
     std::filesystem::remove(f);
     std::filesystem::create_directory(f); // exists, cannot be read as a file
     Registry unreadable(f);
-    EXPECT_NE(unreadable.loadError(), "");
+    EXPECT_NE(unreadable.LoadError(), "");
     EXPECT_FALSE(unreadable.WriteInt("MainWindow", "x", 1));
     EXPECT_TRUE(std::filesystem::is_directory(f));
     WriteFile(dir / "plainfile", "x");
     Registry noFolder(dir / "plainfile" / "registry"); // its folder can never be made
-    EXPECT_EQ(noFolder.loadError(), "");
+    EXPECT_EQ(noFolder.LoadError(), "");
     EXPECT_FALSE(noFolder.WriteBinary("Settings", "b", "ab", 2));
     EXPECT_EQ(noFolder.TypeOf("Settings", "b"), std::nullopt);
 }
@@ -148,7 +148,7 @@ TEST_F(RegistryStore, DamagedFilesAreKeptAsideNeverEmptied)
         WriteFile(f, content);
         Registry r(f);
         const auto aside = dir / ("registry.damaged-" + std::to_string(n));
-        EXPECT_NE(r.loadError().find(aside.string()), std::string::npos) << n << ": " << r.loadError();
+        EXPECT_NE(r.LoadError().find(aside.string()), std::string::npos) << n << ": " << r.LoadError();
         EXPECT_EQ(ReadFile(aside), content) << n;
         EXPECT_EQ(r.TypeOf("MainWindow", "nGroupPaneWidth"), std::nullopt);
         // The store works again from empty.
@@ -159,7 +159,7 @@ TEST_F(RegistryStore, DamagedFilesAreKeptAsideNeverEmptied)
     // CR LF line ends, as an editor may leave them, are still a sound file.
     WriteFile(f, "LUMETRA-SETTINGS 1\r\n[A]\r\nk=str:v\r\nEND\r\n");
     Registry ok(f);
-    EXPECT_EQ(ok.loadError(), "");
+    EXPECT_EQ(ok.LoadError(), "");
     EXPECT_EQ(ok.GetString("a", "K"), "v");
 }
 
@@ -218,10 +218,10 @@ TEST_F(RegistryStore, MutatedStoresLoadOrAreSetAside)
             std::filesystem::remove(e.path());
         WriteFile(f, bad);
         Registry r(f);
-        if (r.loadError().empty()) {
+        if (r.LoadError().empty()) {
             ASSERT_TRUE(r.WriteInt("Check", "round", round));
             Registry again(f);
-            EXPECT_EQ(again.loadError(), "") << round;
+            EXPECT_EQ(again.LoadError(), "") << round;
             EXPECT_EQ(again.GetInt("Check", "round", -1), round);
         } else {
             EXPECT_EQ(ReadFile(dir / "registry.damaged-1"), bad) << round;

@@ -179,7 +179,7 @@ struct OtherPanes : DocumentView, BodySearch {
     {
         hints.push_back(hint);
         if (hint == hint::Article) {
-            loaded = doc.m_nCurrentArticle;
+            loaded = doc.currentArticle_;
             if (loaded == switchAt && !switchTo.empty()) {
                 // The user picks another group while the body loads.
                 doc.SetCurrentGroup(doc.Groups().Find(switchTo));
@@ -243,7 +243,7 @@ protected:
     {
         for (int i = 0; i < list().GetCount(); ++i)
             if (CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber == number)
-                return list().NodeOfRow(i)->m_nImage;
+                return list().NodeOfRow(i)->image_;
         return -1;
     }
 
@@ -305,11 +305,11 @@ TEST_F(ArticlePane, OpeningAGroupThreadsItAndShowsTheFirstUnread)
         EXPECT_EQ(list().Depth(list().NodeOfRow(row)), row % 3) << row;
     EXPECT_TRUE(FromSjis(list().GetColumnText(list().NodeOfRow(0), 0)).contains(QStringLiteral("ニュースリーダのテスト")));
     // The first article is shown: current, marked read, image 3, hint 2.
-    EXPECT_EQ(Current(), doc().m_nCurrentArticle);
+    EXPECT_EQ(Current(), doc().currentArticle_);
     EXPECT_EQ(list().GetCurSel(), 0);
     EXPECT_TRUE(doc().ReadList().IsRead(Current()));
-    EXPECT_EQ(list().NodeOfRow(0)->m_nImage, 3);
-    EXPECT_EQ(list().NodeOfRow(1)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(0)->image_, 3);
+    EXPECT_EQ(list().NodeOfRow(1)->image_, 2);
     EXPECT_TRUE(others_->Saw(hint::ListCleared));
     EXPECT_EQ(others_->loaded, Current());
 }
@@ -343,7 +343,7 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     doc().MarkArticleRead(n5);
     doc().UpdateAllViews(nullptr, hint::NextUnread);
     EXPECT_EQ(list().GetCurSel(), 5);
-    EXPECT_EQ(list().NodeOfRow(4)->m_nImage, 2) << "an image changes only when the pane shows the article";
+    EXPECT_EQ(list().NodeOfRow(4)->image_, 2) << "an image changes only when the pane shows the article";
 
     // Walk to the end; the question 61218 answered Cancel does nothing.
     while (list().GetCurSel() < count - 1)
@@ -364,7 +364,7 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.japanese"));
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.japanese (")));
     EXPECT_EQ(list().GetCurSel(), 0);
-    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+    EXPECT_EQ(doc().currentArticle_, Current());
 }
 
 TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
@@ -378,8 +378,8 @@ TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
     OpenGroup("fj.test.one"); // fetched again: another group was shown between
     ASSERT_EQ(list().GetCount(), 2);
     EXPECT_EQ(list().GetCurSel(), 1);
-    EXPECT_EQ(list().NodeOfRow(0)->m_nImage, 4);
-    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+    EXPECT_EQ(list().NodeOfRow(0)->image_, 4);
+    EXPECT_EQ(doc().currentArticle_, Current());
 
     // The same group again from the group pane's Next (hint 20): end of list, question.
     answers = {IDNO};
@@ -405,23 +405,23 @@ TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
     dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
     for (int i = 1; i < count; ++i)
-        EXPECT_EQ(list().NodeOfRow(i)->m_nImage, 2) << i;
+        EXPECT_EQ(list().NodeOfRow(i)->image_, 2) << i;
     // The thread of the second row (inside the first thread): rows 0-2.
     list().SetCurRow(1);
     dialogs_.markRead = [](int& r) { EXPECT_EQ(r, ArticleMarkReadDialog::Thread); return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
-    EXPECT_EQ(list().NodeOfRow(2)->m_nImage, 3);
-    EXPECT_EQ(list().NodeOfRow(3)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(2)->image_, 3);
+    EXPECT_EQ(list().NodeOfRow(3)->image_, 2);
     // Above row 6: rows 0-5.
     list().SetCurRow(6);
     dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
-    EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
-    EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(5)->image_, 3);
+    EXPECT_EQ(list().NodeOfRow(6)->image_, 2);
     // Cancel marks nothing.
     dialogs_.markRead = [](int&) { return 2; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
-    EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(6)->image_, 2);
     std::vector<int> unread, read;
     for (int i = 0; i < count; ++i)
         (i < 6 ? read : unread).push_back(CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber);
@@ -466,7 +466,7 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     EXPECT_EQ(registry_->GetInt("Settings", "bCompareNoCase", 0), 1);
     EXPECT_EQ(view_->SearchText(), "needle");
     EXPECT_EQ(list().GetCurSel(), 7);
-    EXPECT_EQ(list().NodeOfRow(7)->m_nImage, 3);
+    EXPECT_EQ(list().NodeOfRow(7)->image_, 3);
     EXPECT_TRUE(doc().ReadList().IsRead(target));
     EXPECT_TRUE(messages.empty());
 
@@ -474,12 +474,12 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     others_->matchAt = -5;
     view_->OnCommand(32788);
     EXPECT_EQ(list().GetCurSel(), 7);
-    EXPECT_EQ(doc().m_nCurrentArticle, target);
+    EXPECT_EQ(doc().currentArticle_, target);
     EXPECT_EQ(others_->loaded, target);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("見つかりません。"));
     // Rows passed over by the search are not marked read.
-    EXPECT_EQ(list().NodeOfRow(8)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(8)->image_, 2);
 
     // Upwards to row 2.
     others_->matchAt = CArticleListBox::ArticleOf(list().NodeOfRow(2))->m_nNumber;
@@ -503,7 +503,7 @@ TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.test"));
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
     EXPECT_TRUE(messages.empty()) << "no 'not found' for a search that was broken off";
-    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+    EXPECT_EQ(doc().currentArticle_, Current());
 }
 
 } // namespace

@@ -211,20 +211,20 @@ TEST_F(LogTest, RecordsOnlyWhileVisible)
 {
     EXPECT_EQ(LogWindow::Instance(), &log);
     LogWindow::LogLine("NNTP: hidden");
-    EXPECT_EQ(log.edit()->toPlainText(), QString());
+    EXPECT_EQ(log.Edit()->toPlainText(), QString());
     log.show();
     LogWindow::LogLine("NNTP: \x90\xda\x91\xb1"); // 接続
-    EXPECT_EQ(log.edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
+    EXPECT_EQ(log.Edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
     log.hide();
     LogWindow::LogLine("NNTP: hidden again");
     log.show();
-    EXPECT_EQ(log.edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
+    EXPECT_EQ(log.Edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
     // The protocol layer's own log reaches the window only while it shows.
     LogPrintf("%d %s", 200, "ready");
-    EXPECT_TRUE(log.edit()->toPlainText().endsWith(QStringLiteral("200 ready\n")));
+    EXPECT_TRUE(log.Edit()->toPlainText().endsWith(QStringLiteral("200 ready\n")));
     log.hide();
     LogPrintf("QUIT");
-    EXPECT_FALSE(log.edit()->toPlainText().contains(QStringLiteral("QUIT")));
+    EXPECT_FALSE(log.Edit()->toPlainText().contains(QStringLiteral("QUIT")));
     log.close(); // closing only hides
     EXPECT_EQ(LogWindow::Instance(), &log);
 }
@@ -234,9 +234,9 @@ TEST_F(LogTest, The501stLineDropsTheFirstHundred)
     log.show();
     for (int i = 1; i <= 500; ++i)
         LogWindow::LogLine("line " + std::to_string(i));
-    EXPECT_TRUE(log.edit()->toPlainText().startsWith(QStringLiteral("line 1\n")));
+    EXPECT_TRUE(log.Edit()->toPlainText().startsWith(QStringLiteral("line 1\n")));
     LogWindow::LogLine("line 501");
-    const QStringList lines = log.edit()->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    const QStringList lines = log.Edit()->toPlainText().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 401);
     EXPECT_EQ(lines.first(), QStringLiteral("line 101"));
 }
@@ -260,7 +260,7 @@ TEST_F(LogTest, SaveWritesWholeLinesAndClearEmpties)
     auto* clear = log.findChild<QPushButton*>(QStringLiteral("ctl1010"));
     ASSERT_NE(clear, nullptr);
     QTest::mouseClick(clear, Qt::LeftButton);
-    EXPECT_EQ(log.edit()->toPlainText(), QString());
+    EXPECT_EQ(log.Edit()->toPlainText(), QString());
 }
 
 TEST(MessageFormat, ArgumentsInOrderPathsAsUtf8)

@@ -94,7 +94,7 @@ protected:
         Start();
         ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
         OpenGroup("fj.test");
-        ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+        ASSERT_EQ(Doc().currentArticle_, 1);
     }
     void OpenGroup(const char* name)
     {
@@ -188,7 +188,7 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
     };
     lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
     ASSERT_TRUE(lume_->Router().Execute(cmd::Find));
-    EXPECT_EQ(Doc().m_nCurrentArticle, 11);
+    EXPECT_EQ(Doc().currentArticle_, 11);
     EXPECT_EQ(Body().Body()->textCursor().selectedText(), QStringLiteral("8 番目"));
     EXPECT_TRUE(Doc().ReadList().IsRead(11));
     EXPECT_FALSE(Doc().ReadList().IsRead(7)) << "walked past, never shown to the reader";
@@ -196,7 +196,7 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
 
     // Find next: nothing further down; the search comes back to article 11.
     ASSERT_TRUE(lume_->Router().Execute(cmd::FindNext));
-    EXPECT_EQ(Doc().m_nCurrentArticle, 11);
+    EXPECT_EQ(Doc().currentArticle_, 11);
     ASSERT_EQ(dialogs_.messages.size(), 1);
     EXPECT_TRUE(dialogs_.messages[0].contains(QStringLiteral("見つかりません"))) << dialogs_.messages[0].toStdString();
 }
@@ -210,21 +210,21 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
     ASSERT_TRUE(Doc().Nntp().TryLock());
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     Doc().Nntp().Unlock();
-    EXPECT_EQ(Doc().m_nCurrentArticle, 2);
+    EXPECT_EQ(Doc().currentArticle_, 2);
     EXPECT_FALSE(Doc().ReadList().IsRead(2));
-    EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 2) << "the unread image stays";
+    EXPECT_EQ(Articles().List()->NodeOfRow(1)->image_, 2) << "the unread image stays";
 
     ASSERT_TRUE(lume_->Router().Execute(cmd::PrevArticle));
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
-    EXPECT_EQ(Doc().m_nCurrentArticle, 2);
+    EXPECT_EQ(Doc().currentArticle_, 2);
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     EXPECT_TRUE(Doc().ReadList().IsRead(2));
-    EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 3);
+    EXPECT_EQ(Articles().List()->NodeOfRow(1)->image_, 3);
 
     // A broken connection: not read either.
     ::shutdown(Doc().Nntp().Tcp().Socket(), SHUT_RDWR);
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
-    EXPECT_FALSE(Doc().ReadList().IsRead(Doc().m_nCurrentArticle));
+    EXPECT_FALSE(Doc().ReadList().IsRead(Doc().currentArticle_));
 }
 
 TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
@@ -232,12 +232,12 @@ TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
     SERVER_OR_SKIP();
     ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
     QTest::mouseClick(Body().Body()->viewport(), Qt::MiddleButton, {}, QPoint(20, 20));
-    ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 2; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Doc().currentArticle_ == 2; }, 3000));
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     // A short article: the page command at its end goes on to the next unread.
     lume_->Frame()->ActivatePane(CMainFrame::BodyPane);
     ASSERT_TRUE(lume_->Router().Execute(cmd::PageForward));
-    ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 3; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Doc().currentArticle_ == 3; }, 3000));
     EXPECT_TRUE(Doc().ReadList().IsRead(3));
 }
 

@@ -54,7 +54,7 @@ std::vector<std::string> Chain(const CTreeListItem* first)
 {
     std::vector<std::string> out;
     for (const CTreeListItem* n = first; n; n = n->NextSibling())
-        out.push_back(n->m_strText);
+        out.push_back(n->text_);
     return out;
 }
 
@@ -62,7 +62,7 @@ std::vector<std::string> RowTexts(const CTreeListBox& tree)
 {
     std::vector<std::string> out;
     for (int i = 0; i < tree.GetCount(); ++i)
-        out.push_back(tree.NodeOfRow(i)->m_strText);
+        out.push_back(tree.NodeOfRow(i)->text_);
     return out;
 }
 
@@ -185,7 +185,7 @@ TEST_F(TreeList, InsertionFollowsThePlacementRule)
                 // placed again by the same rule.
                 const int victim = int(rng() % nodes.size());
                 CTreeListItem* v = nodes[std::size_t(victim)];
-                const int vk = std::stoi(v->m_strText);
+                const int vk = std::stoi(v->text_);
                 std::erase_if(model, [&](auto& p) { return p.second == victim; });
                 ASSERT_EQ(tree->Move(other, v), v);
                 EXPECT_EQ(tree->GetParent(v), other);
@@ -196,7 +196,7 @@ TEST_F(TreeList, InsertionFollowsThePlacementRule)
         std::vector<int> ids;
         for (CTreeListItem* n = parent ? parent->FirstChild() : tree->FirstRoot(); n;
              n = n->NextSibling())
-            ids.push_back(n == other ? -1 : int(n->m_dwData));
+            ids.push_back(n == other ? -1 : int(n->data_));
         std::vector<int> want;
         for (auto& p : model)
             want.push_back(p.second);
@@ -227,7 +227,7 @@ TEST_F(TreeList, InsertionFollowsThePlacementRule)
     }
     std::vector<int> ids, want;
     for (CTreeListItem* n = parent->FirstChild(); n; n = n->NextSibling())
-        ids.push_back(int(n->m_dwData));
+        ids.push_back(int(n->data_));
     for (auto& p : model)
         want.push_back(p.second);
     EXPECT_EQ(ids, want);
@@ -326,7 +326,7 @@ TEST_F(TreeList, RowsArePreOrderOfExpandedNodes)
     Sample s = BuildSample(*tree);
     EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "comp", "lang", "c", "os",
                                                           "rec", "japan"}));
-    s.comp->m_nState = 0;
+    s.comp->state_ = 0;
     tree->RebuildRows();
     EXPECT_EQ(RowTexts(*tree),
               (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
@@ -340,7 +340,7 @@ TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
 {
     Make(14);
     Sample s = BuildSample(*tree);
-    s.lang->m_nState = 0; // hidden, but keeps its subtree
+    s.lang->state_ = 0; // hidden, but keeps its subtree
     tree->CollapseInPlace(s.comp, true);
     EXPECT_EQ(RowTexts(*tree),
               (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
@@ -356,7 +356,7 @@ TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
 
     // Expanding a hidden node with an expanded child brings the grandchild.
     tree->CollapseInPlace(s.fj, true);
-    s.lang->m_nState = 1;
+    s.lang->state_ = 1;
     tree->ExpandInPlace(s.fj);
     std::vector<std::string> patched = RowTexts(*tree);
     tree->RebuildRows();
@@ -397,7 +397,7 @@ TEST_F(TreeList, ExtendedSelectionIsDecidedOnRelease)
     EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1}));
     ASSERT_EQ(tree->changes.size(), 1u);
     EXPECT_EQ(tree->changes[0].row, 1);
-    EXPECT_EQ(tree->changes[0].node->m_strText, "b");
+    EXPECT_EQ(tree->changes[0].node->text_, "b");
 
     Click(*tree, RowPoint(3), Qt::ControlModifier);
     EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1, 3}));
