@@ -65,6 +65,8 @@ storeonxref:        true
 pgpverify:          false
 doinnwatch:         false
 readerswhenstopped: false
+# A busy build machine must not turn readers away ("400 load at ...").
+nnrpdloadlimit:     0
 logipaddr:          true
 checkincludedtext:  false
 maxartsize:         4000000

@@ -279,20 +279,15 @@ int Transfer(bool encode, int argc, char** argv)
         if (!ReadFile(in, text))
             return Fail(std::string("cannot read ") + in);
         BinHexHeader h;
-        std::string data;
-        switch (BinHexDecode(text, h, &data)) {
+        switch (BinHexDecodeToFile(text, h, out)) {
+        case BinHexStatus::Ok: return 0;
         case BinHexStatus::NoStart: return Fail("no BinHex 4.0 block");
         case BinHexStatus::BadHeader: return Fail("BinHex header damaged (CRC)");
-        default: break;
+        case BinHexStatus::Truncated: return Fail("BinHex data cut short (what was decoded was written)");
+        case BinHexStatus::BadDataCrc: return Fail("BinHex data CRC wrong (the data was written)");
+        case BinHexStatus::WriteFailed: break;
         }
-        if (!WriteFile(out, data))
-            return Fail(std::string("cannot write ") + out);
-        BinHexStatus st = BinHexDecode(text, h, &data);
-        if (st == BinHexStatus::Truncated)
-            return Fail("BinHex data cut short (what was decoded was written)");
-        if (st == BinHexStatus::BadDataCrc)
-            return Fail("BinHex data CRC wrong (the data was written)");
-        return 0;
+        return Fail(std::string("cannot write ") + out);
     }
     return Usage("unknown kind (base64, qp, uu, binhex)");
 }
