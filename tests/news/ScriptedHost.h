@@ -2,8 +2,8 @@
 // A document host for tests: answers the dialogs from scripts, records every
 // message, progress window and hint, and can press Cancel at a chosen step.
 
-#include "news/news::DocumentHost.h"
-#include "news/news::DocumentView.h"
+#include "news/DocumentHost.h"
+#include "news/DocumentView.h"
 #include "support/TestFiles.h"
 
 #include <deque>
