@@ -2,6 +2,7 @@
 
 #include "message/CacheFile.h"
 #include "message/MimeRender.h"
+#include "platform/Sjis.h"
 #include "platform/TempFiles.h"
 
 #include <fstream>
@@ -100,7 +101,7 @@ int RenderCommand(const Args& args, std::ostream& out, std::ostream& err)
     for (const auto& a : renderer.Attachments())
         if (!a->IsInline())
             out << (o.tags ? "[attachment]" : "attachment: ") << KindOf(*a) << " "
-                << (a->Name().empty() ? "(no name)" : a->Name()) << "\n";
+                << (a->Name().empty() ? "(no name)" : platform::OneLineValue(a->Name(), '?')) << "\n";
     return 0;
 }
 

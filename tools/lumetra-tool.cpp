@@ -9,8 +9,8 @@
 //   lumetra-tool decode base64|qp|uu|binhex IN OUT
 //   lumetra-tool newsrc FILE    groups of a read-marks file, normalised marks
 //   lumetra-tool config FILE    the nineteen values of a configuration file
-//   lumetra-tool online --config FILE.lum                       group list timing
-//   lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP   article list
+//   lumetra-tool online --config FILE.lum [--timeout S]         group list timing
+//   lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout S] GROUP
 //   lumetra-tool render [--all] [--tags] [--message] FILE   the body pane's text
 //   lumetra-tool extract [--message] FILE DIR               save every attachment
 //
@@ -49,8 +49,8 @@ const char* kUsage =
     "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n"
     "       lumetra-tool newsrc FILE\n"
     "       lumetra-tool config FILE\n"
-    "       lumetra-tool online --config FILE.lum\n"
-    "       lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP\n"
+    "       lumetra-tool online --config FILE.lum [--timeout SECONDS]\n"
+    "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
     "       lumetra-tool extract [--message] FILE DIR\n";
 
