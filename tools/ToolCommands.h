@@ -23,6 +23,8 @@ int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err);
 // online --config FILE.lum: goes online; prints the group count and the
 // times of LIST and merge.
 int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err);
+// Both take --timeout SECONDS, a budget for the whole command; it and Ctrl+C
+// stop the network work cleanly, with nothing saved.
 // open --config FILE.lum [--save] [--limit N] GROUP: goes online, opens GROUP
 // as the article list pane would and prints its articles (number, date,
 // from, subject in UTF-8); --save marks the printed articles read and saves
@@ -45,5 +47,8 @@ int ExtractCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 // Shift_JIS text as UTF-8 for a terminal; bytes that are not Shift_JIS become '?'.
 std::string SjisToUtf8(const std::string& sjis);
+// Server or article text for a terminal: as UTF-8 (from Shift_JIS when sjis),
+// every C0 and C1 control character replaced by '?'.
+std::string TerminalText(const std::string& text, bool sjis = true);
 
 } // namespace tools

@@ -14,6 +14,9 @@ namespace {
 
 // A header longer than this is not a header: the server is not in step.
 constexpr std::size_t kMaxHeaderBytes = 8u << 20;
+// Gone articles in a row after which the walk stops: a server may claim a
+// range of two billion and have none of it.
+constexpr std::int64_t kMaxGoneInARow = 10'000;
 
 class FetchDepth {
 public:
@@ -147,7 +150,7 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
         listed.insert(a->m_nNumber);
 
     bool result = true;
-    std::int64_t fetched = 0, unread = 0, i = 0;
+    std::int64_t fetched = 0, unread = 0, i = 0, goneInARow = 0;
     std::string text;
     for (std::int64_t n = hi; n >= lo; --n, ++i) {
         if (host_)
@@ -172,6 +175,13 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
             const int code = nntp_.ReplyCode();
             if (net::reply::ArticleGone(code)) {
                 readList_.Add(number);
+                if (++goneInARow >= kMaxGoneInARow) {
+                    if (host_)
+                        host_->ShowMessageText("The server has none of the last " + std::to_string(kMaxGoneInARow) +
+                                                    " articles; the rest of the range was not read.",
+                                                MessageIcon::Information);
+                    break;
+                }
                 continue;
             }
             if (net::reply::RefusesService(code)) {
@@ -188,6 +198,7 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
             break;
         }
         listed.insert(number);
+        goneInARow = 0;
         ++fetched;
         if (!read)
             ++unread;

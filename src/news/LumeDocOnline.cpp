@@ -18,6 +18,10 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 } // namespace
 
+// Far above any real server; a list past them is a server that never stops.
+constexpr long long kMaxListedGroups = 5'000'000;
+constexpr long long kMaxListBytes = 1LL << 30;
+
 void CLumeDoc::ToggleOnline()
 {
     if (busy_) {
@@ -135,6 +139,7 @@ bool CLumeDoc::FetchGroupListLocked()
     std::string line;
     std::string status;
     Clock::duration merging{};
+    long long bytes = 0;
     for (long long count = 0;; ++count) {
         if (host_)
             host_->PumpEvents();
@@ -143,6 +148,15 @@ bool CLumeDoc::FetchGroupListLocked()
             break;
         if (r == 0) {
             result = true;
+            break;
+        }
+        bytes += static_cast<long long>(line.size());
+        if (count >= kMaxListedGroups || bytes > kMaxListBytes) {
+            if (host_)
+                host_->ShowMessageText("The server's group list does not end (over " +
+                                            std::to_string(kMaxListedGroups) +
+                                            " groups or 1 GB); it was not taken.",
+                                        MessageIcon::Stop);
             break;
         }
         const auto before = Clock::now();

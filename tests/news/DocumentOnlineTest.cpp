@@ -214,12 +214,35 @@ TEST_F(DocFixture, OnlyMissingArticlesAreMarkedRead)
     }
 }
 
+// A server that claims two billion articles and has none: the walk stops
+// after a run of gone articles and says so.
+TEST_F(DocFixture, ARangeOfGoneArticlesEndsTheWalk)
+{
+    int heads = 0;
+    FakeServer server([&](FakePeer& p) {
+        GreetAndList(p, "a.b 2000000000 1 y\r\n");
+        p.Reply("211 2000000000 1 2000000000 a.b\r\n");
+        for (std::string line; (line = p.ReadLine()).rfind("HEAD ", 0) == 0; ++heads)
+            p.Send("423 no such article\r\n");
+        p.ReadToEnd();
+    });
+    OnlineInGroup(server, "");
+    EXPECT_TRUE(doc.OpenCurrentGroup());
+    EXPECT_TRUE(doc.Articles().empty());
+    EXPECT_EQ(host.texts.size(), 1u);
+    doc.GoOffline();
+    server.Join();
+    EXPECT_EQ(heads, 10000);
+}
+
 TEST_F(DocFixture, GroupFailuresAreReported)
 {
     FakeServer server([](FakePeer& p) {
         GreetAndList(p, "a.b 20 1 y\r\nc.d 5 1 y\r\n");
         p.ReadLine();
         p.Send("211 20 1\r\n"); // short reply
+        p.ReadLine();
+        p.Send("211 -3 -10 -5 a.b\r\n"); // negative numbers
         p.ReadLine();
         p.Send("502 denied\r\n");
         p.AnswerQuit();
@@ -228,8 +251,9 @@ TEST_F(DocFixture, GroupFailuresAreReported)
     int first = 7, last = 7;
     bool unread = true;
     EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("a.b"), first, last, unread));
+    EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("a.b"), first, last, unread));
     EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("c.d"), first, last, unread));
-    EXPECT_EQ(host.StopIds(), (std::vector<unsigned>{61279, 61279}));
+    EXPECT_EQ(host.StopIds(), (std::vector<unsigned>{61279, 61279, 61279}));
     EXPECT_TRUE(doc.Groups().Find("c.d")->m_bSubscribed);
     EXPECT_GT(first, last); // never a range to fetch after a failure
     doc.GoOffline();
