@@ -267,7 +267,9 @@ CConfigAdvPage::CConfigAdvPage(QWidget* parent) : QWidget(parent)
     waitRow->addWidget(new QLabel(QStringLiteral("(sec)"), this));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("NNTPﾎﾟｰﾄ(&N):"), port_);
-    form->addRow(QStringLiteral("&TCP WAIT:"), waitRow);
+    auto* waitLabel = new QLabel(QStringLiteral("&TCP WAIT:"), this);
+    waitLabel->setBuddy(wait_);
+    form->addRow(waitLabel, waitRow);
     form->addRow(QStringLiteral("T&CP RETRY:"), retry_);
     auto* resetRow = new QHBoxLayout;
     resetRow->addStretch();
