@@ -100,6 +100,9 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     // Writes to a server that has gone away must fail, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
+    // A start with no file and no configuration ever opened or saved.
+    recent_.Load(registry_);
+    const bool firstStart = FileFromCommandLine(commandLine).isEmpty() && recent_.Count() == 0;
     RecentFileList::Prune(registry_);
     recent_.Load(registry_);
     ctl3d_ = 1;
@@ -134,6 +137,9 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     frame_->show();
     router_.UpdateAll();
     idle_.start(200);
+    // Once the window is up, the newcomer is asked for a server.
+    if (firstStart)
+        QTimer::singleShot(0, frame_.get(), [this] { document_.Doc().OnSettings(true); });
     return true;
 }
 

@@ -58,6 +58,9 @@ bool CLumeDoc::OnCommand(unsigned id)
     case cmd::FollowUp:
         FollowUp();
         return true;
+    case cmd::Settings:
+        OnSettings();
+        return true;
     default:
         return false;
     }
@@ -94,6 +97,7 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
     case cmd::PageForward:
     case cmd::PageBackward:
     case cmd::FilePrint:
+    case cmd::Settings:
         state.Enable(true);
         return true;
     default:

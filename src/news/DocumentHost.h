@@ -11,6 +11,7 @@
 // if the user said "no" (no connection, no post window, dialogs cancelled),
 // which is what a console tool without a user wants.
 
+#include "news/SettingsValues.h"
 #include "platform/StringIds.h"
 #include "textcodec/JapaneseCodes.h"
 
@@ -170,6 +171,14 @@ public:
         (void)params;
         (void)source;
         return PostWindowResult::CreateFailed;
+    }
+
+    // The settings sheet, filled from values; true after OK, with values
+    // holding what the user entered.
+    virtual bool EditSettings(SettingsValues& values)
+    {
+        (void)values;
+        return false;
     }
 
     // Pane commands the document passes on (find, paging, print).

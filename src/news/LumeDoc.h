@@ -178,6 +178,10 @@ public:
     void NewArticle();
     void FollowUp();
     const PostParams& LastPostParams() const { return postParams_; }
+    // Command Settings: the sheet edits the configuration and the browser and
+    // body colour values; OK writes them back, tells the views with hint 2
+    // and sets the modified flag. firstStart opens it for a newcomer.
+    void OnSettings(bool firstStart = false);
 
     // Times of the last group list, for the tool and the benchmarks.
     struct GroupListStats {

@@ -1,5 +1,7 @@
 #include "ui/CBodyView.h"
 
+#include "ui/BodyColours.h"
+
 #include "integration/BrowserHandoff.h"
 #include "integration/UrlDialog.h"
 #include "message/MimeRender.h"
@@ -28,7 +30,6 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -53,11 +54,6 @@ namespace {
 
 constexpr int kIconSize = 32;
 constexpr int kTextIndent = 35;
-
-message::Colour ToColour(const QColor& c)
-{
-    return message::Colour(c.red()) | (message::Colour(c.green()) << 8) | (message::Colour(c.blue()) << 16);
-}
 
 QIcon IconForName(const QString& name)
 {
@@ -316,16 +312,10 @@ void CBodyView::Display()
 {
     // The active colours: while a search or fetch runs the window is disabled,
     // and colours taken then would stay greyed out after it.
-    const QPalette pal = palette();
-    // The grey of header lines and links: between text and background, as dark
-    // as the classic grey text; the style's disabled text is too faint to read.
-    const QColor ink = pal.color(QPalette::Active, QPalette::Text);
-    const QColor paper = pal.color(QPalette::Active, QPalette::Base);
-    const message::Colour grey = ToColour(QColor((ink.red() * 55 + paper.red() * 45) / 100,
-                                                 (ink.green() * 55 + paper.green() * 45) / 100,
-                                                 (ink.blue() * 55 + paper.blue() * 45) / 100));
-    const message::Colour text = Colour("TextColor", ToColour(pal.color(QPalette::Active, QPalette::WindowText)));
-    const message::Colour background = Colour("BackGroundColor", ToColour(pal.color(QPalette::Active, QPalette::Base)));
+    const auto defaults = DefaultBodyColours(palette());
+    const message::Colour text = Colour("TextColor", defaults[0]);
+    const message::Colour background = Colour("BackGroundColor", defaults[4]);
+    const message::Colour grey = defaults[1];
     body_->SetColours(text, background);
 
     message::BodyRenderer renderer(*body_);
@@ -565,8 +555,7 @@ bool CBodyView::OnCommand(unsigned id)
         return true;
     case cmd::FilePrint: {
         QPrinter printer;
-        QPrintDialog dialog(&printer, this);
-        if (dialog.exec() == QDialog::Accepted)
+        if (dialogs_.AskPrinter(this, printer))
             PrintArticle(printer);
         return true;
     }

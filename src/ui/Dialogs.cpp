@@ -3,15 +3,22 @@
 #include "integration/UrlDialog.h"
 #include "message/Attachment.h"
 #include "platform/StringIds.h"
+#include "ui/ConfigSheet.h"
 #include "ui/GroupDialogs.h"
 #include "ui/GroupReadDialogs.h"
+#include "ui/HelpWindow.h"
 #include "ui/SjisText.h"
 
+#include <QColorDialog>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QUrl>
 
@@ -139,6 +146,67 @@ std::optional<QString> QtDialogs::AskUrl(QWidget* parent, const QString& initial
 }
 
 QAction* QtDialogs::ExecMenu(QMenu& menu, const QPoint& globalPos) { return menu.exec(globalPos); }
+
+bool QtDialogs::EditSettings(QWidget* parent, news::SettingsValues& values)
+{
+    CConfigSheet sheet(*this, values, parent);
+    return sheet.exec() == QDialog::Accepted;
+}
+
+std::optional<QColor> QtDialogs::AskColour(QWidget* parent, const QColor& current)
+{
+    const QColor chosen = QColorDialog::getColor(current, parent);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+QString QtDialogs::AskProgram(QWidget* parent, const QString& current)
+{
+    // Programs here are files with the execute bit, whatever their name.
+    QFileDialog dialog(parent, QStringLiteral("プログラムの場所"), current);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFilter(QDir::AllDirs | QDir::Executable | QDir::NoDotAndDotDot);
+    if (!current.isEmpty())
+        dialog.selectFile(current);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void QtDialogs::ShowHelp(QWidget* from, const QString& page)
+{
+    (void)from;
+    if (!help_)
+        help_ = std::make_unique<HelpWindow>();
+    help_->ShowPage(page);
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+bool QtDialogs::AskPageSetup(QWidget* parent)
+{
+    QPrinter printer;
+    if (pageLayout_)
+        printer.setPageLayout(*pageLayout_);
+    QPageSetupDialog dialog(&printer, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    pageLayout_ = std::make_unique<QPageLayout>(printer.pageLayout());
+    return true;
+}
+
+bool QtDialogs::AskPrinter(QWidget* parent, QPrinter& printer)
+{
+    if (pageLayout_)
+        printer.setPageLayout(*pageLayout_);
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+QtDialogs::QtDialogs() = default;
+QtDialogs::~QtDialogs() = default;
 
 message::Desktop& QtDialogs::Desktop()
 {

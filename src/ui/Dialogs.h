@@ -7,19 +7,25 @@
 #include "news/DocumentHost.h"
 #include "ui/ArticleDialogs.h"
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class QAction;
 class QMenu;
+class QPageLayout;
+class QPrinter;
 class QPoint;
 class QWidget;
 
 namespace message { class Desktop; }
 
 namespace ui {
+
+class HelpWindow;
 
 class Dialogs {
 public:
@@ -53,6 +59,18 @@ public:
     virtual int AskReloadRange(QWidget* parent, int& start, int& end) = 0;
     // Dialog 113, pre-filled with initial: the accepted URL or none.
     virtual std::optional<QString> AskUrl(QWidget* parent, const QString& initial) = 0;
+    // The settings sheet over values; true after OK.
+    virtual bool EditSettings(QWidget* parent, news::SettingsValues& values) = 0;
+    // The colour chooser preset to current; none when cancelled.
+    virtual std::optional<QColor> AskColour(QWidget* parent, const QColor& current) = 0;
+    // A program to run (an existing file), pre-filled with current; "" when cancelled.
+    virtual QString AskProgram(QWidget* parent, const QString& current) = 0;
+    // The help window at page (a file name of res/help, "" for the contents).
+    virtual void ShowHelp(QWidget* from, const QString& page) = 0;
+    // Page setup, kept for the rest of the session; false when cancelled.
+    virtual bool AskPageSetup(QWidget* parent) = 0;
+    // The print dialog for printer, preset with the session's page setup.
+    virtual bool AskPrinter(QWidget* parent, QPrinter& printer) = 0;
     // Shows menu at globalPos and returns the chosen action (null: none).
     virtual QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) = 0;
     // Opens or prints files with the desktop's programs.
@@ -72,8 +90,20 @@ public:
     int AskReadLimit(QWidget* parent, int& count) override;
     int AskReloadRange(QWidget* parent, int& start, int& end) override;
     std::optional<QString> AskUrl(QWidget* parent, const QString& initial) override;
+    bool EditSettings(QWidget* parent, news::SettingsValues& values) override;
+    std::optional<QColor> AskColour(QWidget* parent, const QColor& current) override;
+    QString AskProgram(QWidget* parent, const QString& current) override;
+    void ShowHelp(QWidget* from, const QString& page) override;
+    bool AskPageSetup(QWidget* parent) override;
+    bool AskPrinter(QWidget* parent, QPrinter& printer) override;
     QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) override;
     message::Desktop& Desktop() override;
+    QtDialogs();
+    ~QtDialogs() override;
+
+private:
+    std::unique_ptr<HelpWindow> help_;
+    std::unique_ptr<QPageLayout> pageLayout_;
 };
 
 // The program's title, as windows and message boxes show it.

@@ -34,6 +34,11 @@ int NewsHost::AskReadLimit(int& count) { return dialogs_.AskReadLimit(window_, c
 
 int NewsHost::AskReloadRange(int& start, int& end) { return dialogs_.AskReloadRange(window_, start, end); }
 
+bool NewsHost::EditSettings(SettingsValues& values)
+{
+    return dialogs_.EditSettings(window_, values);
+}
+
 
 std::unique_ptr<DocumentProgress> NewsHost::MakeProgress(int delayMs)
 {

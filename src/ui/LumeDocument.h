@@ -27,6 +27,7 @@ public:
     void Beep() override;
     int AskReadLimit(int& count) override;
     int AskReloadRange(int& start, int& end) override;
+    bool EditSettings(news::SettingsValues& values) override;
     std::unique_ptr<news::DocumentProgress> MakeProgress(int delayMs) override;
     void PumpEvents() override;
     void BeginWaitCursor() override;

@@ -608,6 +608,22 @@ bool CMainFrame::OnCommand(unsigned id)
             return false;
         signatureEditor_();
         return true;
+    case cmd::Help:
+    case cmd::ContextHelp: {
+        static const char* const kPanePages[] = {"panes.html#group", "reading.html", "reading.html#body"};
+        dialogs_.ShowHelp(this, QString::fromLatin1(kPanePages[activePane_]));
+        return true;
+    }
+    case cmd::HelpIndex:
+    case cmd::DefaultHelp:
+        dialogs_.ShowHelp(this, QString());
+        return true;
+    case cmd::HelpUsing:
+        dialogs_.ShowHelp(this, QStringLiteral("usinghelp.html"));
+        return true;
+    case cmd::FilePrintSetup:
+        dialogs_.AskPageSetup(this);
+        return true;
     case cmd::ViewToolBar:
         toolBar_->setVisible(!toolBar_->isVisible());
         return true;
@@ -635,6 +651,13 @@ bool CMainFrame::OnUpdateCommand(CmdUI& state)
         return true;
     case cmd::EditSignatures:
         return bool(signatureEditor_);
+    case cmd::Help:
+    case cmd::ContextHelp:
+    case cmd::HelpIndex:
+    case cmd::DefaultHelp:
+    case cmd::HelpUsing:
+    case cmd::FilePrintSetup:
+        return true;
     case cmd::ViewToolBar:
         state.SetCheck(toolBar_->isVisible());
         return true;

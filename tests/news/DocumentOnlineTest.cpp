@@ -78,10 +78,9 @@ TEST_F(DocFixture, CommandStatesOffline)
         EXPECT_FALSE(State(id).enabled) << id;
     doc.Config().strNntpServer.clear();
     EXPECT_FALSE(State(cmd::Online).enabled);
-    // Mail and settings belong to other windows.
+    // Mail belongs to another window.
     CommandState s;
     EXPECT_FALSE(doc.OnUpdateCommand(32801, s));
-    EXPECT_FALSE(doc.OnCommand(32782));
 }
 
 TEST_F(DocFixture, ForwardingAndShowHeader)

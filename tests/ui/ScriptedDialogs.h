@@ -62,6 +62,19 @@ public:
     {
         return contextMenu ? contextMenu(menu, globalPos) : nullptr;
     }
+    bool EditSettings(QWidget*, news::SettingsValues& values) override
+    {
+        ++settingsAsked;
+        return settings && settings(values);
+    }
+    std::optional<QColor> AskColour(QWidget*, const QColor& current) override
+    {
+        return colour ? colour(current) : std::nullopt;
+    }
+    QString AskProgram(QWidget*, const QString&) override { return program; }
+    void ShowHelp(QWidget*, const QString& page) override { helpPages << page; }
+    bool AskPageSetup(QWidget*) override { return ++pageSetups, false; }
+    bool AskPrinter(QWidget*, QPrinter&) override { return false; }
     message::Desktop& Desktop() override { return desktop ? *desktop : nowhere_; }
 
     QStringList messages;
@@ -82,6 +95,12 @@ public:
     std::function<int(int& start, int& end)> reloadRange;
     std::function<std::optional<QString>(const QString& initial)> url;
     std::function<QAction*(QMenu& menu, const QPoint& globalPos)> contextMenu;
+    std::function<bool(news::SettingsValues& values)> settings;
+    int settingsAsked = 0;
+    std::function<std::optional<QColor>(const QColor& current)> colour;
+    QString program;
+    QStringList helpPages;
+    int pageSetups = 0;
     message::Desktop* desktop = nullptr;
 
 private:

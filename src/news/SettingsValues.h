@@ -1,0 +1,29 @@
+#pragma once
+// What the settings sheet edits: a copy of the configuration, the online
+// state, and the per-user browser and body colour values.
+
+#include "news/LumeConfig.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace news {
+
+struct SettingsValues {
+    LumeConfig config;
+    bool online = false;
+    int browserType = 0;      // WWWViewer/Type: 0 Netscape, 1 Internet Explorer
+    std::string browserPath;  // WWWViewer/strPathName, a native file name
+    // BodyView colours (0x00BBGGRR) in the order of kColourKeys; none when
+    // never set, so that the window's own default is shown.
+    std::array<std::optional<std::uint32_t>, 5> colours;
+    // Opened by the program itself on a start without any configuration.
+    bool firstStart = false;
+
+    static constexpr std::array<const char*, 5> kColourKeys = {"TextColor", "HeaderColor", "BoundaryColor",
+                                                               "BinaryMarkColor", "BackGroundColor"};
+};
+
+} // namespace news
