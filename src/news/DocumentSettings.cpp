@@ -11,9 +11,9 @@ constexpr const char* kBrowser = "WWWViewer";
 
 void CLumeDoc::OnSettings(bool firstStart)
 {
-    platform::Registry& reg = m_registry ? *m_registry : platform::Registry::User();
+    platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
     SettingsValues values;
-    values.config = m_config;
+    values.config = config_;
     values.online = IsConnected();
     values.firstStart = firstStart;
     values.browserType = reg.GetInt(kBrowser, "Type", 0);
@@ -21,22 +21,22 @@ void CLumeDoc::OnSettings(bool firstStart)
     for (std::size_t i = 0; i < values.colours.size(); ++i)
         if (reg.TypeOf(kBodyView, SettingsValues::kColourKeys[i]) == platform::Registry::Type::Integer)
             values.colours[i] = std::uint32_t(reg.GetInt(kBodyView, SettingsValues::kColourKeys[i], 0));
-    if (!m_host || !m_host->EditSettings(values))
+    if (!host_ || !host_->EditSettings(values))
         return;
 
     const LumeConfig& c = values.config;
-    m_config.nMaxReadArtcleCount = c.nMaxReadArtcleCount;
-    m_config.strMarkFile = c.strMarkFile;
-    m_config.bShowChangeGroupDialog = c.bShowChangeGroupDialog;
-    m_config.bShowOldArticle = c.bShowOldArticle;
-    m_config.PostKanjiCode = c.PostKanjiCode;
-    m_config.strMailAddress = c.strMailAddress;
-    m_config.strOrganization = c.strOrganization;
-    m_config.strRealName = c.strRealName;
-    m_config.strNntpServer = c.strNntpServer;
-    m_config.nNntpPort = c.nNntpPort;
-    m_config.nTcpWaitSec = c.nTcpWaitSec;
-    m_config.nTcpRetryCount = c.nTcpRetryCount;
+    config_.nMaxReadArtcleCount = c.nMaxReadArtcleCount;
+    config_.strMarkFile = c.strMarkFile;
+    config_.bShowChangeGroupDialog = c.bShowChangeGroupDialog;
+    config_.bShowOldArticle = c.bShowOldArticle;
+    config_.PostKanjiCode = c.PostKanjiCode;
+    config_.strMailAddress = c.strMailAddress;
+    config_.strOrganization = c.strOrganization;
+    config_.strRealName = c.strRealName;
+    config_.strNntpServer = c.strNntpServer;
+    config_.nNntpPort = c.nNntpPort;
+    config_.nTcpWaitSec = c.nTcpWaitSec;
+    config_.nTcpRetryCount = c.nTcpRetryCount;
     reg.WriteString(kBrowser, "strPathName", values.browserPath);
     reg.WriteInt(kBrowser, "Type", values.browserType);
     for (std::size_t i = 0; i < values.colours.size(); ++i)

@@ -255,8 +255,9 @@ TEST_F(FrameTest, EveryKeyReachesItsCommand)
                 if (item->menu())
                     menus.push_back(item->menu());
                 const QString named = item->text().section(u'\t', 1);
-                if (!named.isEmpty())
+                if (!named.isEmpty()) {
                     EXPECT_TRUE(item->shortcuts().contains(QKeySequence(named))) << item->text().toStdString();
+                }
             }
         }
     }
