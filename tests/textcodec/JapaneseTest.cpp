@@ -286,42 +286,6 @@ TEST(CodeConverter, InputUsedInPlaceThenMoreInput)
     EXPECT_EQ(Hex(std::string(out, n)), Hex("\x82\xA0\x82\xA2\x82\xA4 abc \x82\xA6 end"));
 }
 
-TEST(CodeConverter, ShortcutsMatchThePlainTableWalk)
-{
-    // Texts built from pieces of every code and stray bytes.
-    const std::string pieces[] = {
-        "plain ascii ", "\r\n", "\x1B$B\x46\x7C\x4B\x5C\x38\x6C", "\x1B(B", "\x1B(I\x31\x32", "\x0E\x33\x0F",
-        "\xC6\xFC\xCB\xDC\xB8\xEC", "\x8E\xB1", "\x8F\xB0\xA1", "\x93\xFA\x96\x7B", "\xB1\xDE", "\x1B$@",
-        "\x1B(J", "\x1B(Q", "\x1B", "\x80", "\xFF", "\xFD\xFE", "\xA0", "\xED\x40\xFA\x40", " ", "\x21\x21",
-    };
-    std::mt19937 gen(42);
-    for (int round = 0; round < 3000; ++round) {
-        std::string text;
-        for (int i = 0, count = 1 + gen() % 30; i < count; ++i)
-            text += gen() % 5 == 0 ? std::string(1, static_cast<char>(gen() & 0xFF)) : pieces[gen() % std::size(pieces)];
-        for (int code : {TC_AUTO, TC_AUTO_SJIS, TC_AUTO_EUC, TC_JIS, TC_JIS7, TC_EUC, TC_SJIS})
-            for (int to : {TC_SJIS, TC_EUC, TC_JIS7}) {
-                // Output, then error and input code along the way.
-                std::string seen[2];
-                for (int fast = 0; fast < 2; ++fast) {
-                    CodeConverter cv;
-                    cv.SetShortcuts(fast == 1);
-                    ASSERT_EQ(cv.Init(text.size() + 4), 0);
-                    ASSERT_EQ(cv.SetCode(code, to), 0);
-                    cv.KeepHalfKana(true);
-                    ASSERT_EQ(cv.Put(text.data(), text.size()), 0);
-                    seen[fast] = std::to_string(cv.Error()) + (cv.EndInput() == 0 ? " " : " end failed ");
-                    std::string out(text.size() * 4 + 16, '\0');
-                    size_t n = cv.Get(out.data(), out.size());
-                    seen[fast] += std::to_string(cv.InputCode()) + " " + std::to_string(cv.Error()) + " ";
-                    n += cv.GetRest(out.data() + n, out.size() - n);
-                    seen[fast] += out.substr(0, n);
-                }
-                ASSERT_EQ(seen[0], seen[1]) << Hex(text) << " code " << code << " to " << to;
-            }
-    }
-}
-
 TEST(MimeHeaderDecode, Forms)
 {
     const std::string pad(700, 'x');
