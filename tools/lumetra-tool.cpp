@@ -187,10 +187,7 @@ int DecodeHeader(int argc, char** argv)
     for (const auto& line : Lines(ReadStdin())) {
         std::string jis;
         DecodeHeaderWords(jis, line);
-        std::string sjis = jis;
-        if (!raw && !ConvertToSjis(sjis, jis, jis.size() + 4, TC_AUTO_SJIS))
-            sjis = jis;
-        out += sjis + '\n';
+        out += (raw ? jis : DecodeHeaderToSjis(line)) + '\n';
     }
     return WriteStdout(out) ? 0 : Fail("cannot write the output");
 }

@@ -11,6 +11,12 @@ namespace textcodec {
 // closing "?=" leaves the whole value unchanged.
 std::string MimeHeaderDecode(std::string_view text);
 
+// Decodes every encoded word of a header value to Shift_JIS: ISO-2022-JP
+// words and the text around them as MimeHeaderDecode and ConvertToSjis do;
+// words of other charsets from their charset, adjacent words of one charset
+// joined first so a character split between them survives.
+std::string DecodeHeaderToSjis(std::string_view text);
+
 // Encodes the double-byte runs of an ISO-2022-JP header value (as made by
 // ConvertFromSjis with KanjiCode::Jis) as B words folded with CR LF TAB. Plain
 // ASCII stays as it is. The result grows as needed.
