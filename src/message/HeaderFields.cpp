@@ -1,5 +1,7 @@
 #include "message/HeaderFields.h"
 
+#include "textcodec/Charsets.h"
+
 #include "message/Codec.h"
 #include "platform/Clock.h"
 #include "platform/Sjis.h"
@@ -451,6 +453,37 @@ std::string GetParameter(std::string_view value, std::string_view name)
         if (EqualsNoCase(names[i], name))
             return values[i];
     return {};
+}
+
+bool IsUuencodeName(std::string_view token)
+{
+    return token == "x-uuencode" || token == "uuencode" || token == "x-uue";
+}
+
+std::string MimeToken(std::string_view value)
+{
+    std::string out;
+    int depth = 0;
+    for (char c : value) {
+        if (c == '(')
+            ++depth;
+        else if (c == ')' && depth > 0)
+            --depth;
+        else if (depth == 0 && c != '"' && c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    }
+    return out;
+}
+
+std::string DeclaredCharset(std::string_view contentType)
+{
+    const std::string name = GetParameter(contentType, "charset");
+    return name.empty() ? std::string() : textcodec::CanonicalCharset(MimeToken(name));
+}
+
+bool IsLegacyCharset(std::string_view canonical)
+{
+    return canonical.empty() || canonical == "ISO-2022-JP" || canonical == "US-ASCII";
 }
 
 std::string ComposeHeaderLine(std::string_view name, std::string_view value, KanjiCode code, bool encode)
