@@ -1,6 +1,7 @@
 #include "message/HeaderFields.h"
 
 #include "textcodec/Charsets.h"
+#include "textcodec/HeaderWords.h"
 
 #include "message/Codec.h"
 #include "platform/Clock.h"
@@ -125,6 +126,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+
 std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_view name,
                                            std::size_t start, bool decode, std::string& value)
 {
@@ -143,6 +145,7 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         pos = lf + 1;
     }
     pos += key.size();
+    std::string raw;
     for (;;) {
         while (pos < header.size() && IsBlank(header[pos]))
             ++pos;
@@ -150,6 +153,11 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         while (end < header.size() && header[end] != '\r' && header[end] != '\n')
             ++end;
         std::string_view piece = header.substr(pos, end - pos);
+        // Two words either side of a fold are joined by a blank (which the
+        // decoder drops), so a character split between them survives.
+        if (raw.ends_with("?=") && piece.starts_with("=?"))
+            raw += ' ';
+        raw += piece;
         if (decode)
             value += codec::DecodeHeaderValue(piece);
         else
@@ -169,6 +177,8 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
             break;
         }
     }
+    if (decode && textcodec::HasOtherCharsetWords(raw))
+        value = codec::DecodeHeaderValue(raw);
     value.erase(std::remove(value.begin(), value.end(), '\t'), value.end());
     return pos;
 }

@@ -219,6 +219,17 @@ std::string MimeHeaderDecode(std::string_view text)
     return out;
 }
 
+bool HasOtherCharsetWords(std::string_view text)
+{
+    WordScanner scan(text);
+    size_t p = 0;
+    for (Word w; scan.Next(p, w); p = w.end) {
+        if (!w.legacy)
+            return true;
+    }
+    return false;
+}
+
 std::string DecodeHeaderToSjis(std::string_view text)
 {
     std::string out, legacy, run, runCharset;

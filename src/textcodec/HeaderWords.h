@@ -16,6 +16,8 @@ std::string MimeHeaderDecode(std::string_view text);
 // words of other charsets from their charset, adjacent words of one charset
 // joined first so a character split between them survives.
 std::string DecodeHeaderToSjis(std::string_view text);
+// True when the value holds an encoded word of a charset other than ISO-2022-JP.
+bool HasOtherCharsetWords(std::string_view text);
 
 // Encodes the double-byte runs of an ISO-2022-JP header value (as made by
 // ConvertFromSjis with KanjiCode::Jis) as B words folded with CR LF TAB. Plain

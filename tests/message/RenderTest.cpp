@@ -304,8 +304,10 @@ TEST(RenderArticle, DeclaredCharsetsNestedPartsAndLenientValues)
         std::string article, shown, hidden;
         std::vector<bool> inlineParts;
     } cases[] = {
-        {"Content-Type: text/plain; charset=UTF-8\n\nM\xC3\xBCller \xE6\x97\xA5 \xF0\x9F\x98\x80\n", "Müller 日 😀", "",
-         {true}},
+        {"Subject: =?UTF-8?Q?=E6=97?=\n =?UTF-8?Q?=A5?=\nContent-Type: text/plain; charset=UTF-8\n\n"
+         "M\xC3\xBCller \xE6\x97\xA5 \xF0\x9F\x98\x80\n",
+         "[hvalue] 日\n[hname]", "", {true}},
+        {"Content-Type: text/plain; charset=UTF-8\n\nM\xC3\xBCller \xF0\x9F\x98\x80\n", "Müller 😀", "", {true}},
         // Read as EUC-JP, not as the half-width kana the per-line rule sees.
         {"Content-Type: text/plain; charset=x-euc-jp\n\n\xC6\xFC\xCB\xDC\n", "日本", "", {true}},
         {"Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: Quoted-Printable (x)\n\n"
