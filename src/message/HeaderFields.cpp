@@ -17,6 +17,10 @@ namespace message {
 
 namespace {
 
+int HexDigit(char c)
+{
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -463,6 +467,63 @@ std::string GetParameter(std::string_view value, std::string_view name)
         if (EqualsNoCase(names[i], name))
             return values[i];
     return {};
+}
+
+std::string GetNameParameter(std::string_view value, std::string_view name)
+{
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    if (!ParseContentType(value, type, subtype, names, values))
+        return {};
+    // Pieces by number; "name*" alone is piece 0. Encoded pieces end in '*'.
+    std::vector<std::pair<std::string, bool>> pieces;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string_view n = names[i];
+        if (!StartsWithNoCase(n, name) || n.size() <= name.size() || n[name.size()] != '*')
+            continue;
+        n.remove_prefix(name.size() + 1);
+        const bool encoded = n.ends_with('*') || n.empty();
+        if (n.ends_with('*'))
+            n.remove_suffix(1);
+        std::size_t index = 0;
+        for (char c : n)
+            index = c >= '0' && c <= '9' ? index * 10 + static_cast<std::size_t>(c - '0') : 1000;
+        if (index >= 1000)
+            continue;
+        if (pieces.size() <= index)
+            pieces.resize(index + 1);
+        pieces[index] = {values[i], encoded};
+    }
+    if (pieces.empty() || pieces[0].first.empty())
+        return GetParameter(value, name);
+    std::string charset, bytes;
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        std::string_view text = pieces[k].first;
+        if (!pieces[k].second) {
+            bytes += text;
+            continue;
+        }
+        if (k == 0) {
+            const std::size_t q1 = text.find('\''), q2 = q1 == std::string_view::npos ? q1 : text.find('\'', q1 + 1);
+            if (q2 != std::string_view::npos) {
+                charset = std::string(text.substr(0, q1));
+                text.remove_prefix(q2 + 1);
+            }
+        }
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const int hi = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+            const int lo = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+            if (text[i] == '%' && hi >= 0 && lo >= 0) {
+                bytes += static_cast<char>(hi << 4 | lo);
+                i += 2;
+            } else {
+                bytes += text[i];
+            }
+        }
+    }
+    if (charset.empty())
+        return codec::ToSjis(bytes, codec::AutoSjis);
+    return textcodec::CharsetToSjis(bytes, charset).value_or(bytes);
 }
 
 bool IsUuencodeName(std::string_view token)

@@ -50,6 +50,9 @@ std::string GetParameter(std::string_view value, std::string_view name);
 std::string ComposeHeaderLine(std::string_view name, std::string_view value, textcodec::KanjiCode code, bool encode);
 std::string MakeBoundary(bool withTag);
 
+// A file name parameter in Shift_JIS: the RFC 2231 forms (name*=charset''...,
+// name*0*=, name*1=, ...) decoded from their charset, else the plain value.
+std::string GetNameParameter(std::string_view value, std::string_view name);
 // The transfer encodings uuencoded data goes by (a MimeToken).
 bool IsUuencodeName(std::string_view token);
 // A MIME token value as compared: comments and surrounding blanks dropped,

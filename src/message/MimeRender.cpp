@@ -563,11 +563,11 @@ void BodyRenderer::AddPartMarker(const MimePartInfo& info)
 
 std::string BodyRenderer::AttachmentName(const MimePartInfo& info)
 {
-    std::string name = GetParameter(info.contentType, "name");
+    std::string name = GetNameParameter(info.contentType, "name");
     if (name.empty())
         name = AfterLast(info.description, '\\');
     if (name.empty())
-        name = GetParameter(info.disposition, "filename");
+        name = GetNameParameter(info.disposition, "filename");
     return name;
 }
 
