@@ -569,7 +569,9 @@ std::string ComposeHeaderLine(std::string_view name, std::string_view value, Kan
     line += value;
     // A value must never start a second header line or end the article.
     line = platform::OneLineValue(line);
-    if (encode)
+    if (encode && code == KanjiCode::Utf8)
+        line = textcodec::EncodeUtf8HeaderWords(codec::FromSjis(line, code));
+    else if (encode)
         line = codec::EncodeHeaderWords(codec::FromSjis(line, KanjiCode::Jis));
     else
         line = codec::FromSjis(line, code);

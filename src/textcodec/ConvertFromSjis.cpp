@@ -36,6 +36,8 @@ uint16_t NextJis(std::string_view text, size_t& i)
 
 std::string ConvertFromSjis(std::string_view text, KanjiCode code)
 {
+    if (code == KanjiCode::Utf8)
+        return SjisToUtf8(text);
     if (code != KanjiCode::Jis && code != KanjiCode::Euc) {
         if (std::none_of(text.begin(), text.end(), [](char c) { return IsUserAreaLead(c); }))
             return std::string(text);

@@ -391,6 +391,62 @@ std::string MimeHeaderEncode(std::string_view s)
     return out;
 }
 
+std::string EncodeUtf8HeaderWords(std::string_view s)
+{
+    constexpr size_t kMaxBytes = 45; // 60 Base64 characters: a 72-character word
+    constexpr size_t kFoldAt = 76;
+    auto hot = [](std::string_view word) {
+        return word.find("=?") != std::string_view::npos ||
+               std::any_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    };
+    if (!hot(s))
+        return std::string(s);
+    std::string out;
+    size_t column = 0;
+    // A fold goes before the blanks ahead of a word that would pass the column.
+    auto put = [&](std::string_view blanks, std::string_view piece) {
+        if (column > 0 && !blanks.empty() && column + blanks.size() + piece.size() > kFoldAt) {
+            out += "\r\n";
+            column = 0;
+        }
+        out += blanks;
+        out += piece;
+        column += blanks.size() + piece.size();
+    };
+    auto wordEnd = [&](size_t from) { return std::min(s.find(' ', from), s.size()); };
+    for (size_t i = 0; i < s.size();) {
+        const size_t start = std::min(s.find_first_not_of(' ', i), s.size());
+        const std::string_view blanks = s.substr(i, start - i);
+        if (start == s.size()) {
+            out += blanks;
+            break;
+        }
+        size_t end = wordEnd(start);
+        if (!hot(s.substr(start, end - start))) {
+            put(blanks, s.substr(start, end - start));
+            i = end;
+            continue;
+        }
+        // The run of such words, the blanks between them included.
+        for (size_t next; (next = s.find_first_not_of(' ', end)) != std::string_view::npos &&
+                          hot(s.substr(next, wordEnd(next) - next));)
+            end = wordEnd(next);
+        const std::string_view run = s.substr(start, end - start);
+        for (size_t k = 0; k < run.size();) {
+            size_t n = std::min(kMaxBytes, run.size() - k);
+            while (n > 1 && k + n < run.size() && (static_cast<unsigned char>(run[k + n]) & 0xC0) == 0x80)
+                --n; // never split a character
+            std::string word = "=?UTF-8?B?";
+            EncodeGroup(run.substr(k, n), word);
+            word += "?=";
+            put(k == 0 ? blanks : std::string_view(" "), word);
+            k += n;
+        }
+        i = end;
+    }
+    return out;
+}
+
 void DecodeHeaderWords(std::string& dest, std::string_view source) { dest = MimeHeaderDecode(source); }
 void EncodeHeaderWords(std::string& dest, std::string_view source) { dest = MimeHeaderEncode(source); }
 

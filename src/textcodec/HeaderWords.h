@@ -24,6 +24,11 @@ bool HasOtherCharsetWords(std::string_view text);
 // ASCII stays as it is. The result grows as needed.
 std::string MimeHeaderEncode(std::string_view jisText);
 
+// UTF-8 header text with its runs of non-ASCII words as B words
+// (=?UTF-8?B?...?=) of at most 75 characters holding whole characters,
+// folded with CR LF and a blank. ASCII words stay as they are.
+std::string EncodeUtf8HeaderWords(std::string_view utf8);
+
 // Copying forms: dest receives the result.
 void DecodeHeaderWords(std::string& dest, std::string_view source);
 void EncodeHeaderWords(std::string& dest, std::string_view source);

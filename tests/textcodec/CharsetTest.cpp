@@ -1,6 +1,7 @@
 // Header words and texts in charsets other than the Japanese legacy ones.
 // The expected header texts are what Python's email package decodes.
 #include "textcodec/Charsets.h"
+#include "textcodec/ConvertFromSjis.h"
 #include "textcodec/HeaderWords.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ TEST(Utf8ToSjis, CharactersOutsideCp932SurviveTheRoundTrip)
 {
     const std::string kept[] = {"日本語 ｶﾅ ΑΩ Жж ①", "Müller 한국어 𠮷 😀 \xEE\x80\x80", "～"};
     for (const auto& text : kept)
-        EXPECT_EQ(SjisToUtf8(Utf8ToSjis(text)), text);
+        EXPECT_EQ(ConvertFromSjis(Utf8ToSjis(text), KanjiCode::Utf8), text);
     // Other converters' forms of the JIS characters map to them.
     EXPECT_EQ(Utf8ToSjis("\xE3\x80\x9C\xE2\x88\x92"), "\x81\x60\x81\x7C");
     // Invalid bytes, lone halves of an escape and code points past its range.
@@ -57,4 +58,20 @@ TEST(Utf8ToSjis, CharactersOutsideCp932SurviveTheRoundTrip)
     EXPECT_EQ(CanonicalCharset(" \"Windows-31J\" "), "SHIFT_JIS");
     EXPECT_EQ(CanonicalCharset("utf-8*en"), "UTF-8");
     EXPECT_EQ(CanonicalCharset("no-such-set"), "");
+}
+
+TEST(EncodeUtf8HeaderWords, WholeCharactersInShortWordsThatDecodeBack)
+{
+    const std::string values[] = {"Subject: Re: " + std::string(30, 'x') + " 日本語のテスト😀、とても長い件名 (long) end",
+                                  "From: Müller  <m@x.de>", "Subject: plain  =?ascii?= text"};
+    for (const auto& value : values) {
+        std::string enc = EncodeUtf8HeaderWords(value);
+        for (size_t at = 0, end; at < enc.size(); at = end + 1) {
+            end = std::min(enc.find(' ', at), enc.size());
+            EXPECT_LE(end - at, 75u) << enc;
+        }
+        for (size_t at; (at = enc.find("\r\n")) != std::string::npos;)
+            enc.erase(at, 2);
+        EXPECT_EQ(SjisToUtf8(DecodeHeaderToSjis(enc)), value) << enc;
+    }
 }
