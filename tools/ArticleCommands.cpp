@@ -2,11 +2,13 @@
 
 #include "message/CacheFile.h"
 #include "message/MimeRender.h"
+#include "platform/Sjis.h"
 #include "platform/TempFiles.h"
 
 #include <fstream>
 #include <iostream>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <sstream>
 #include <system_error>
 
@@ -23,6 +25,16 @@ const char* KindOf(const CAttachment& a)
     if (dynamic_cast<const CBinHexAttachment*>(&a))
         return "binhex";
     return "mime";
+}
+
+// base with "-n" added, cut on a whole UTF-8 character to stay within 255 bytes.
+std::string NumberedName(const std::string& base, int n)
+{
+    const std::string suffix = "-" + std::to_string(n);
+    std::size_t keep = std::min(base.size(), 255 - suffix.size());
+    while (keep > 0 && keep < base.size() && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80)
+        --keep;
+    return base.substr(0, keep) + suffix;
 }
 
 struct Options {
@@ -89,7 +101,7 @@ int RenderCommand(const Args& args, std::ostream& out, std::ostream& err)
     for (const auto& a : renderer.Attachments())
         if (!a->IsInline())
             out << (o.tags ? "[attachment]" : "attachment: ") << KindOf(*a) << " "
-                << (a->Name().empty() ? "(no name)" : a->Name()) << "\n";
+                << (a->Name().empty() ? "(no name)" : platform::OneLineValue(a->Name(), '?')) << "\n";
     return 0;
 }
 
@@ -110,15 +122,18 @@ int ExtractCommand(const Args& args, std::ostream& out, std::ostream& err)
     BodyRenderer renderer(sink);
     renderer.RenderArticle(file, 0, false);
     int status = 0;
-    std::set<std::string> used;
+    // Each base name remembers its next number, so many parts of one name stay linear.
+    std::unordered_set<std::string> used;
+    std::unordered_map<std::string, int> next;
     for (const auto& a : renderer.Attachments()) {
-        std::string name = a->SafePath().string();
-        for (int n = 2; used.count(name); ++n)
-            name = a->SafePath().string() + "-" + std::to_string(n);
+        const std::string base = a->SafePath().string();
+        std::string name = base;
+        for (int& n = next.try_emplace(base, 2).first->second; used.count(name); ++n)
+            name = NumberedName(base, n);
         used.insert(name);
         const std::filesystem::path target = dir / name;
         try {
-            a->SaveTo(target);
+            a->SaveInto(dir, name);
             out << KindOf(*a) << "\t" << name << "\t" << std::filesystem::file_size(target, ec)
                 << (a->IsInline() ? "\tinline" : "") << "\n";
         } catch (const std::exception& e) {

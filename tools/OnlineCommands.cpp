@@ -1,10 +1,13 @@
 #include "tools/ToolCommands.h"
 
+#include "net/Tcpip.h"
 #include "news/LumeDoc.h"
+#include "platform/WinsockError.h"
 #include "platform/MessageFormat.h"
 #include "platform/StringTable.h"
 
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <iconv.h>
 #include <netdb.h>
@@ -18,45 +21,98 @@ namespace tools {
 
 namespace {
 
+bool StopRequested();
+
 class ConsoleHost : public DocumentHost {
 public:
-    explicit ConsoleHost(std::ostream& err) : m_err(err) {}
+    explicit ConsoleHost(std::ostream& err) : err_(err) {}
     int ShowMessage(unsigned id, MessageIcon, const std::vector<std::string>& args) override
     {
         for (const platform::MessagePiece& piece : platform::FormatMessagePieces(platform::LoadString(id), args))
-            m_err << (piece.code == platform::TextCode::Utf8 ? piece.text : SjisToUtf8(piece.text));
-        m_err << "\n";
+            err_ << (piece.code == platform::TextCode::Utf8 ? TerminalText(piece.text, false) : TerminalText(piece.text));
+        err_ << "\n";
         return IDOK;
     }
     int ShowMessageText(const std::string& text, MessageIcon) override
     {
-        m_err << text << "\n";
+        err_ << TerminalText(text) << "\n";
         return IDOK;
     }
     int ConnectServer(const std::string& server, int port) override
     {
-        addrinfo hints{}, *res = nullptr;
-        hints.ai_socktype = SOCK_STREAM;
-        if (const int rc = ::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &res); rc != 0) {
-            m_err << server << ": " << ::gai_strerror(rc) << "\n";
+        // The library's connect: bounded by the wait settings and by the pump's stop.
+        std::vector<net::SocketAddress> addresses;
+        net::CTcpip tcp;
+        tcp.SetPump([this] { PumpEvents(); });
+        if (const int rc = tcp.SetAddr(addresses, server, port); rc != 0) {
+            err_ << TerminalText(server) << ": " << platform::WinsockErrorText(rc) << "\n";
             return -1;
         }
-        int fd = -1;
-        for (addrinfo* a = res; a && fd < 0; a = a->ai_next) {
-            fd = ::socket(a->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            if (fd >= 0 && ::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
-                ::close(fd);
-                fd = -1;
-            }
+        const std::int64_t limit = std::int64_t{std::max(1, net::TcpWaitSec())} * std::max(1, net::TcpRetryCount()) * 1000;
+        for (const net::SocketAddress& a : addresses) {
+            if (tcp.CreateSocket(a.family, SOCK_STREAM, 0) != 0)
+                break;
+            if (tcp.Connect(reinterpret_cast<const sockaddr*>(&a.addr), a.length, limit) == 0)
+                return tcp.Socket(); // the document owns it from here
+            tcp.Close();
         }
-        ::freeaddrinfo(res);
-        if (fd < 0)
-            m_err << server << ":" << port << ": cannot connect\n";
-        return fd;
+        err_ << TerminalText(server) << ":" << port << ": cannot connect\n";
+        return -1;
+    }
+    std::unique_ptr<DocumentProgress> MakeProgress(int) override { return std::make_unique<StopProgress>(); }
+    // A network wait runs this between its slices: Ctrl+C or the time budget ends it.
+    void PumpEvents() override
+    {
+        if (StopRequested())
+            net::CancelBlockingCall();
     }
 
 private:
-    std::ostream& m_err;
+    class StopProgress : public NullProgress {
+    public:
+        bool Cancelled() const override { return StopRequested(); }
+    };
+    std::ostream& err_;
+};
+
+volatile std::sig_atomic_t g_interrupted = 0;
+std::chrono::steady_clock::time_point g_deadline = std::chrono::steady_clock::time_point::max();
+
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+bool StopRequested() { return g_interrupted || std::chrono::steady_clock::now() >= g_deadline; }
+
+// Ctrl+C and the time budget stop the network work; what the tool writes
+// (the configuration, news.rc) is then left as it was.
+class StopScope {
+public:
+    explicit StopScope(int seconds)
+    {
+        g_interrupted = 0;
+        g_deadline = seconds > 0 ? std::chrono::steady_clock::now() + std::chrono::seconds(seconds)
+                                 : std::chrono::steady_clock::time_point::max();
+        struct sigaction sa {};
+        sa.sa_handler = OnInterrupt;
+        ::sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGINT, &sa, &old_);
+    }
+    ~StopScope() { ::sigaction(SIGINT, &old_, nullptr); }
+    StopScope(const StopScope&) = delete;
+    StopScope& operator=(const StopScope&) = delete;
+    // Says why the work stopped, if it was stopped.
+    static bool Report(std::ostream& err)
+    {
+        if (g_interrupted)
+            err << "interrupted; nothing was saved\n";
+        else if (std::chrono::steady_clock::now() >= g_deadline)
+            err << "the time budget ran out; nothing was saved\n";
+        else
+            return false;
+        return true;
+    }
+
+private:
+    struct sigaction old_ {};
 };
 
 struct Options {
@@ -64,6 +120,7 @@ struct Options {
     std::string group;
     bool save = false;
     int limit = -2; // -2: the configuration's
+    int timeout = 0; // seconds for the whole command; 0: none
 };
 
 bool ParseOptions(const Args& args, Options& o, bool wantGroup)
@@ -75,6 +132,8 @@ bool ParseOptions(const Args& args, Options& o, bool wantGroup)
             o.save = true;
         else if (args[i] == "--limit" && wantGroup && i + 1 < args.size())
             o.limit = std::atoi(args[++i].c_str());
+        else if (args[i] == "--timeout" && i + 1 < args.size())
+            o.timeout = std::atoi(args[++i].c_str());
         else if (wantGroup && o.group.empty() && args[i].rfind("--", 0) != 0)
             o.group = args[i];
         else
@@ -130,18 +189,42 @@ std::string SjisToUtf8(const std::string& sjis)
     return out;
 }
 
+std::string TerminalText(const std::string& text, bool sjis)
+{
+    const std::string utf8 = sjis ? SjisToUtf8(text) : text;
+    // C0, DEL and C1 (U+0080..U+009F, C2 80..C2 9F in UTF-8) could drive the terminal.
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            out += '?';
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, false)) {
-        err << "usage: lumetra-tool online --config FILE.lum\n";
+        err << "usage: lumetra-tool online --config FILE.lum [--timeout SECONDS]\n";
         return 2;
     }
+    StopScope stop(o.timeout);
     ConsoleHost host(err);
     CLumeDoc doc(&host);
     const auto started = std::chrono::steady_clock::now();
-    if (!GoOnline(doc, o.config, err))
+    if (!GoOnline(doc, o.config, err)) {
+        StopScope::Report(err);
         return 1;
+    }
     const double total = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     const auto& s = doc.LastGroupListStats();
     long long subscribed = 0, fresh = 0;
@@ -160,13 +243,16 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, true)) {
-        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP\n";
+        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n";
         return 2;
     }
+    StopScope stop(o.timeout);
     ConsoleHost host(err);
     CLumeDoc doc(&host);
-    if (!GoOnline(doc, o.config, err))
+    if (!GoOnline(doc, o.config, err)) {
+        StopScope::Report(err);
         return 1;
+    }
     if (o.limit != -2)
         doc.Config().nMaxReadArtcleCount = o.limit;
     CNewsGroup* group = doc.Groups().Find(o.group);
@@ -175,8 +261,8 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
         return 1;
     }
     doc.SetCurrentGroup(group);
-    if (!doc.OpenCurrentGroup()) {
-        err << o.group << ": could not read the article list\n";
+    if (!doc.OpenCurrentGroup() || StopScope::Report(err)) {
+        err << TerminalText(o.group) << ": could not read the article list\n";
         return 1;
     }
     for (const auto& a : doc.Articles()) {
@@ -187,7 +273,7 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
             if (::localtime_r(&t, &tm))
                 std::strftime(date, sizeof date, "%Y/%m/%d %H:%M", &tm);
         }
-        out << a->m_nNumber << "\t" << date << "\t" << SjisToUtf8(a->m_strFrom) << "\t" << SjisToUtf8(a->m_strSubject)
+        out << a->m_nNumber << "\t" << date << "\t" << TerminalText(a->m_strFrom) << "\t" << TerminalText(a->m_strSubject)
             << (a->m_bRead ? "\t(read)" : "") << "\n";
     }
     // Every listed article counts as read, as when the pane shows it.

@@ -23,11 +23,21 @@ int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err);
 // online --config FILE.lum: goes online; prints the group count and the
 // times of LIST and merge.
 int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err);
+// Both take --timeout SECONDS, a budget for the whole command; it and Ctrl+C
+// stop the network work cleanly, with nothing saved.
 // open --config FILE.lum [--save] [--limit N] GROUP: goes online, opens GROUP
 // as the article list pane would and prints its articles (number, date,
 // from, subject in UTF-8); --save marks the printed articles read and saves
 // the configuration and news.rc.
 int OpenCommand(const Args& args, std::ostream& out, std::ostream& err);
+
+// post --server H --port P --group G --subject S [--from ADDR]
+// [--code jis|sjis|euc] [--attach FILE --encoding base64|binhex|uuencode]:
+// posts the Shift_JIS body read from in as the post window would; 0 only
+// when the server took it, else its reply on err.
+int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostream& err);
+// fetch --server H --port P GROUP N: article N as received (dots un-stuffed).
+int FetchCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 // render [--all] [--tags] [--message] FILE: a cached article (or with
 // --message a plain one) as the body pane shows it.
@@ -37,5 +47,8 @@ int ExtractCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 // Shift_JIS text as UTF-8 for a terminal; bytes that are not Shift_JIS become '?'.
 std::string SjisToUtf8(const std::string& sjis);
+// Server or article text for a terminal: as UTF-8 (from Shift_JIS when sjis),
+// every C0 and C1 control character replaced by '?'.
+std::string TerminalText(const std::string& text, bool sjis = true);
 
 } // namespace tools

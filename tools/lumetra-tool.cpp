@@ -9,8 +9,8 @@
 //   lumetra-tool decode base64|qp|uu|binhex IN OUT
 //   lumetra-tool newsrc FILE    groups of a read-marks file, normalised marks
 //   lumetra-tool config FILE    the nineteen values of a configuration file
-//   lumetra-tool online --config FILE.lum                       group list timing
-//   lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP   article list
+//   lumetra-tool online --config FILE.lum [--timeout S]         group list timing
+//   lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout S] GROUP
 //   lumetra-tool render [--all] [--tags] [--message] FILE   the body pane's text
 //   lumetra-tool extract [--message] FILE DIR               save every attachment
 //
@@ -49,8 +49,11 @@ const char* kUsage =
     "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n"
     "       lumetra-tool newsrc FILE\n"
     "       lumetra-tool config FILE\n"
-    "       lumetra-tool online --config FILE.lum\n"
-    "       lumetra-tool open --config FILE.lum [--save] [--limit N] GROUP\n"
+    "       lumetra-tool online --config FILE.lum [--timeout SECONDS]\n"
+    "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
+    "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc]\n"
+    "                         [--attach FILE --encoding base64|binhex|uuencode] < BODY\n"
+    "       lumetra-tool fetch --server H --port P GROUP N\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
     "       lumetra-tool extract [--message] FILE DIR\n";
 
@@ -276,20 +279,15 @@ int Transfer(bool encode, int argc, char** argv)
         if (!ReadFile(in, text))
             return Fail(std::string("cannot read ") + in);
         BinHexHeader h;
-        std::string data;
-        switch (BinHexDecode(text, h, &data)) {
+        switch (BinHexDecodeToFile(text, h, out)) {
+        case BinHexStatus::Ok: return 0;
         case BinHexStatus::NoStart: return Fail("no BinHex 4.0 block");
         case BinHexStatus::BadHeader: return Fail("BinHex header damaged (CRC)");
-        default: break;
+        case BinHexStatus::Truncated: return Fail("BinHex data cut short (what was decoded was written)");
+        case BinHexStatus::BadDataCrc: return Fail("BinHex data CRC wrong (the data was written)");
+        case BinHexStatus::WriteFailed: break;
         }
-        if (!WriteFile(out, data))
-            return Fail(std::string("cannot write ") + out);
-        BinHexStatus st = BinHexDecode(text, h, &data);
-        if (st == BinHexStatus::Truncated)
-            return Fail("BinHex data cut short (what was decoded was written)");
-        if (st == BinHexStatus::BadDataCrc)
-            return Fail("BinHex data CRC wrong (the data was written)");
-        return 0;
+        return Fail(std::string("cannot write ") + out);
     }
     return Usage("unknown kind (base64, qp, uu, binhex)");
 }
@@ -315,7 +313,10 @@ int main(int argc, char** argv)
     static const std::pair<std::string_view, Command> commands[] = {
         {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"online", OnlineCommand},
         {"open", OpenCommand},     {"render", RenderCommand}, {"extract", ExtractCommand},
+        {"fetch", FetchCommand},
     };
+    if (cmd == "post")
+        return PostCommand(Args(argv + 2, argv + argc), std::cin, std::cout, std::cerr);
     for (const auto& [name, command] : commands)
         if (cmd == name)
             return command(Args(argv + 2, argv + argc), std::cout, std::cerr);

@@ -18,7 +18,7 @@
 #include "ui/CBodyView.h"
 #include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
-#include "ui/UiHost.h"
+#include "ui/Dialogs.h"
 #include "RawNntpClient.h"
 
 #include <QApplication>
@@ -81,13 +81,13 @@ void ShowAsPeer(QTextEdit& peer, const QFont& font)
 }
 
 // A message box would stop the run: its text goes to the error output.
-void MessagesToStderr()
-{
-    ui::SetMessageHook([](const QString& text, ui::WindowHost::Icon, bool) {
+struct StderrDialogs : ui::QtDialogs {
+    int Message(QWidget*, const QString& text, news::MessageIcon, bool) override
+    {
         std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-        return int(ui::WindowHost::Ok);
-    });
-}
+        return news::IDOK;
+    }
+};
 
 // Shift_JIS lines as the cache file holds them; with urls, each line carries one.
 std::string JapaneseArticle(bool urls)
@@ -116,8 +116,9 @@ int ShowArticles()
 {
     const fs::path dir = platform::TempDirectory();
     platform::Registry registry(dir / "registry");
-    ui::LumeDocument document(&registry);
-    ui::CBodyView view(document, registry, nullptr);
+    StderrDialogs dialogs;
+    ui::LumeDocument document(dialogs, &registry);
+    ui::CBodyView view(document.Doc(), registry, dialogs, nullptr);
     view.resize(900, 700);
     view.show();
     QTextEdit peer;
@@ -161,13 +162,13 @@ int Open(const char* host, int port, const std::string& group)
                                          << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=100000"
                                          << "\r\nbShowOldArticle=YES\r\nnTcpWaitSec=10\r\n";
     platform::Registry registry(dir / "registry");
-    MessagesToStderr();
-    ui::LumeDocument document(&registry);
+    StderrDialogs dialogs;
+    ui::LumeDocument document(dialogs, &registry);
     CLumeDoc& doc = document.Doc();
     if (!doc.OnOpenDocument(lum))
         return 1;
     doc.SetPathName(lum);
-    ui::CArticleView view(doc, registry, nullptr);
+    ui::CArticleView view(doc, registry, dialogs, nullptr);
     view.resize(900, 700);
     view.show();
     document.Host().SetConnectStep([&](const std::string& s, int p) { return view.ConnectServer(s, p); });
@@ -208,8 +209,8 @@ int FetchAndShow(const char* host, int port, const std::string& group, int numbe
 {
     const fs::path dir = platform::TempDirectory();
     platform::Registry registry(dir / "registry");
-    MessagesToStderr();
-    ui::LumeDocument document(&registry);
+    StderrDialogs dialogs;
+    ui::LumeDocument document(dialogs, &registry);
     CNntp& nntp = document.Doc().Nntp();
     std::string reply;
     int count = 0, first = 0, last = 0;
@@ -217,7 +218,7 @@ int FetchAndShow(const char* host, int port, const std::string& group, int numbe
         std::fprintf(stderr, "cannot select %s\n", group.c_str());
         return 1;
     }
-    ui::CBodyView view(document, registry, nullptr);
+    ui::CBodyView view(document.Doc(), registry, dialogs, nullptr);
     view.resize(900, 700);
     view.show();
     QTextEdit peer;

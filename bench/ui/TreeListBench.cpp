@@ -36,7 +36,7 @@ class NumberTree : public CTreeListBox {
 public:
     int CompareNodes(const CTreeListItem* a, const CTreeListItem* b) override
     {
-        const auto x = a->m_dwData, y = b->m_dwData;
+        const auto x = a->data_, y = b->data_;
         return x < y ? -1 : (x > y ? 1 : 0);
     }
 };

@@ -1,14 +1,17 @@
 #include "app/LumeApp.h"
 
 #include "app/SingleInstance.h"
+#include "compose/CNewsPostWnd.h"
 #include "platform/Registry.h"
 #include "platform/CommandIds.h"
 #include "ui/Dialogs.h"
 #include "ui/LogWindow.h"
 #include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
+#include "news/Signatures.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <csignal>
 #include <filesystem>
@@ -20,6 +23,33 @@ namespace app {
 namespace cmd = platform::cmd;
 
 using namespace ui;
+
+namespace {
+
+// The post window as the application's compose link; the window deletes
+// itself on close, so the pointer is guarded.
+class PostWindowLink : public ComposeLink {
+public:
+    explicit PostWindowLink(compose::CNewsPostWnd* window) : window_(window) {}
+    bool QueryClose() override { return !window_ || window_->QueryClose(); }
+    bool IsPosting() const override { return window_ && window_->IsPosting(); }
+    void Destroy() override
+    {
+        if (window_)
+            window_->Destroy();
+    }
+    void UpdateCommandStates() override
+    {
+        if (window_)
+            window_->UpdateCommandStates();
+    }
+    compose::CNewsPostWnd* Window() const { return window_; }
+
+private:
+    QPointer<compose::CNewsPostWnd> window_;
+};
+
+} // namespace
 
 CLumeApp::CLumeApp(platform::Registry& registry, LumeDocument& document, Dialogs& dialogs,
                    CMainFrame::PaneFactory panes, QObject* parent)
@@ -77,7 +107,19 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     frame_ = std::make_unique<CMainFrame>(router_, document_, registry_, recent_, dialogs_, panes_);
     frame_->SetCloseQuery([this] { return QueryCloseCompose(); });
     frame_->SetBusyTest([this] { return compose_ && compose_->IsPosting(); });
-    frame_->SetComposeClosedHandler([this] { compose_ = nullptr; });
+    frame_->SetComposeClosedHandler([this] {
+        compose_ = nullptr;
+        postLink_.reset();
+    });
+    frame_->SetSignatureEditor([this] {
+        news::CSignatureStore store(&registry_);
+        compose::EditSignatures(frame_.get(), store);
+    });
+    document_.Host().SetPostWindow(
+        [this](const news::PostParams& params, const news::FollowUpSource* source) {
+            return OpenPostWindow(params, source);
+        },
+        [this] { return ActivatePostWindow(); });
     log_ = std::make_unique<LogWindow>(frame_.get());
 
     QString file = FileFromCommandLine(commandLine);
@@ -112,6 +154,39 @@ bool CLumeApp::QueryCloseCompose()
     // The draft in the compose window is asked about before anything goes.
     if (compose_ && !compose_->QueryClose())
         return false;
+    return true;
+}
+
+news::PostWindowResult CLumeApp::OpenPostWindow(const news::PostParams& params, const news::FollowUpSource* source)
+{
+    if (compose_ || (source && !followUp_))
+        return news::PostWindowResult::CreateFailed;
+    auto* window = new compose::CNewsPostWnd(params, registry_, dialogs_);
+    postLink_ = std::make_unique<PostWindowLink>(window);
+    compose_ = postLink_.get();
+    QPointer<CMainFrame> frame(frame_.get());
+    window->SetClosedHandler([frame] {
+        if (frame)
+            frame->OnComposeClosed();
+    });
+    window->show();
+    if (source && !followUp_(*window, *source)) {
+        window->Destroy();
+        return news::PostWindowResult::Abandoned;
+    }
+    return news::PostWindowResult::Started;
+}
+
+bool CLumeApp::ActivatePostWindow()
+{
+    auto* link = static_cast<PostWindowLink*>(postLink_.get());
+    compose::CNewsPostWnd* window = link ? link->Window() : nullptr;
+    if (!window)
+        return false;
+    if (window->isMinimized())
+        window->showNormal();
+    window->raise();
+    window->activateWindow();
     return true;
 }
 

@@ -11,9 +11,12 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace platform { class Registry; }
+namespace compose { class CNewsPostWnd; }
+namespace news { struct FollowUpSource; struct PostParams; enum class PostWindowResult; }
 namespace ui { class Dialogs; class LogWindow; class LumeDocument; }
 
 namespace app {
@@ -62,6 +65,12 @@ public:
 
     void SetComposeWindow(ComposeLink* compose) { compose_ = compose; }
     ComposeLink* ComposeWindow() const { return compose_; }
+    // Fills a fresh post window for a follow-up; false when the user cancelled.
+    using FollowUpBuilder = std::function<bool(compose::CNewsPostWnd& window, const news::FollowUpSource& source)>;
+    void SetFollowUpBuilder(FollowUpBuilder builder) { followUp_ = std::move(builder); }
+    // The document's post window, made and brought forward on its request.
+    news::PostWindowResult OpenPostWindow(const news::PostParams& params, const news::FollowUpSource* source);
+    bool ActivatePostWindow();
 
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(ui::CmdUI& state) override;
@@ -79,6 +88,8 @@ private:
     std::unique_ptr<ui::CMainFrame> frame_;
     std::unique_ptr<ui::LogWindow> log_;
     ComposeLink* compose_ = nullptr;
+    std::unique_ptr<ComposeLink> postLink_;
+    FollowUpBuilder followUp_;
     QTimer idle_;
     int ctl3d_ = 0;
 };

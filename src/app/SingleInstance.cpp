@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -13,7 +14,19 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::DefaultName()
 {
-    return QStringLiteral("lumetra-%1").arg(::getuid());
+    // One instance per session and display: a start on another display or
+    // in another login must not hand its file to a window it cannot see.
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("DISPLAY");
+    for (QChar& c : display)
+        if (!c.isLetterOrNumber() && c != u'-' && c != u'.')
+            c = u'_';
+    const QString name = QStringLiteral("lumetra-%1-%2").arg(::getuid()).arg(display);
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.startsWith(u'/') && QFileInfo(runtime).isDir())
+        return runtime + u'/' + name;
+    return name;
 }
 
 bool SingleInstance::HandOff(const QString& path, int timeoutMs) const

@@ -15,7 +15,7 @@ public:
     explicit SingleInstance(QString name, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The per-user name of the hand-off socket.
+    // The hand-off socket's name, per user, session and display.
     static QString DefaultName();
     // true when a running instance took path ("" just raises it).
     bool HandOff(const QString& path, int timeoutMs = 2000) const;

@@ -2,40 +2,15 @@
 
 #include "platform/Registry.h"
 #include "platform/StringIds.h"
-#include "platform/StringTable.h"
 
 #include <QFile>
-#include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QUrl>
 #include <QWidget>
 
 namespace integration {
 namespace {
-
-// Texts of the string table are Shift_JIS bytes.
-QString TableText(unsigned id)
-{
-    const std::string bytes = platform::LoadString(id);
-    QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
-    return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-}
-
-void DefaultMessage(QWidget* parent, unsigned id)
-{
-    QString title = TableText(platform::IDS_57344);
-    if (title.isEmpty())
-        title = QStringLiteral("Lumetra");
-    QMessageBox::critical(parent, title, TableText(id));
-}
-
-BrowserMessageHandler& MessageHandler()
-{
-    static BrowserMessageHandler handler = DefaultMessage;
-    return handler;
-}
 
 // Starts program with args alone, no shell; the pid on success.
 std::optional<qint64> StartDetached(const QString& program, const QStringList& args)
@@ -147,7 +122,7 @@ int BrowserOpenUrl(const CBrowserLink& link, const QString& rawUrl)
     return kBrowserOk;
 }
 
-bool OpenUrl(QWidget* mainWindow, const QString& url, platform::Registry& registry)
+bool OpenUrl(QWidget* mainWindow, const QString& url, platform::Registry& registry, const BrowserMessageHandler& report)
 {
     CBrowserLink link;
     link.type = registry.GetInt("WWWViewer", "Type", 0);
@@ -159,19 +134,14 @@ bool OpenUrl(QWidget* mainWindow, const QString& url, platform::Registry& regist
     if (result <= 0 || result > 3)
         return true;
     const unsigned id = result == kBrowserRefused ? platform::IDS_61234 : platform::IDS_61235;
-    if (MessageHandler())
-        MessageHandler()(mainWindow, id);
+    if (report)
+        report(mainWindow, id);
     return false;
 }
 
-bool OpenUrl(QWidget* mainWindow, const QString& url)
+bool OpenUrl(QWidget* mainWindow, const QString& url, const BrowserMessageHandler& report)
 {
-    return OpenUrl(mainWindow, url, platform::Registry::User());
-}
-
-void SetBrowserMessageHandler(BrowserMessageHandler handler)
-{
-    MessageHandler() = handler ? std::move(handler) : BrowserMessageHandler(DefaultMessage);
+    return OpenUrl(mainWindow, url, platform::Registry::User(), report);
 }
 
 } // namespace integration

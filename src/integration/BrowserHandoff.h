@@ -77,13 +77,12 @@ std::optional<QString> CleanUrl(const QString& url);
 
 int BrowserOpenUrl(const CBrowserLink& link, const QString& url);
 
-// The whole hand-off for a main window, with the settings read from registry
-// and failures shown as messages 61235 (start) and 61234 (conversation).
-bool OpenUrl(QWidget* mainWindow, const QString& url, platform::Registry& registry);
-bool OpenUrl(QWidget* mainWindow, const QString& url);
-
-// How OpenUrl shows its messages: by default a message box with the stop icon.
+// How OpenUrl shows its messages (string ids 61234 and 61235).
 using BrowserMessageHandler = std::function<void(QWidget* parent, unsigned stringId)>;
-void SetBrowserMessageHandler(BrowserMessageHandler handler);
+
+// The whole hand-off for a main window, with the settings read from registry
+// and failures handed to report: 61235 (start) and 61234 (conversation).
+bool OpenUrl(QWidget* mainWindow, const QString& url, platform::Registry& registry, const BrowserMessageHandler& report);
+bool OpenUrl(QWidget* mainWindow, const QString& url, const BrowserMessageHandler& report);
 
 } // namespace integration

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "integration/BrowserHandoff.h"
+
 #include <functional>
 #include <optional>
 
@@ -38,6 +40,7 @@ using UrlAsker = std::function<std::optional<QString>(QWidget* parent, const QSt
 // the selection); nothing when it is cancelled.
 std::optional<QString> UrlToOpen(QWidget* parent, const QString& selection, const UrlAsker& ask);
 // UrlToOpen, then the hand-off to the browser; false when cancelled or failed.
-bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask);
+bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask,
+               const BrowserMessageHandler& report);
 
 } // namespace integration

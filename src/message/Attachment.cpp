@@ -7,6 +7,10 @@
 #include "platform/TempFiles.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdio>
 #include <iconv.h>
 #include <sys/stat.h>
@@ -79,22 +83,29 @@ void RemoveQuietly(const std::filesystem::path& p)
 
 std::string SafeFileName(std::string_view name)
 {
+    // Only a valid second byte pairs with a lead byte: a lead byte before "/"
+    // must not hide the separator.
+    auto charLength = [](std::string_view s, std::size_t i) -> std::size_t {
+        if (!platform::IsSjisLeadByte(static_cast<unsigned char>(s[i])) || i + 1 >= s.size())
+            return 1;
+        const unsigned char t = static_cast<unsigned char>(s[i + 1]);
+        return (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC) ? 2 : 1;
+    };
     // The base name: after the last separator, stepping over double-byte characters
     // whose second byte happens to be a backslash.
     std::size_t start = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (platform::SjisCharLength(name, i) == 2) {
-            ++i;
-            continue;
-        }
-        if (name[i] == '/' || name[i] == '\\' || name[i] == ':')
+    for (std::size_t i = 0; i < name.size(); i += charLength(name, i))
+        if (charLength(name, i) == 1 && (name[i] == '/' || name[i] == '\\' || name[i] == ':'))
             start = i + 1;
-    }
+    name.remove_prefix(start);
     std::string safe;
-    for (char ch : name.substr(start)) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c != 0x7F)
-            safe += ch;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t step = charLength(name, i);
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        const bool loneLead = step == 1 && platform::IsSjisLeadByte(c);
+        if (step == 2 || (c >= 0x20 && c != 0x7F && !loneLead))
+            safe.append(name.substr(i, step));
+        i += step;
     }
     // Leading and trailing blanks and dots only make trouble (hidden files, "..").
     while (!safe.empty() && (safe.front() == ' ' || safe.front() == '.'))
@@ -105,15 +116,7 @@ std::string SafeFileName(std::string_view name)
     if (safe.size() > kMax) {
         std::size_t dot = safe.rfind('.');
         std::string ext = (dot != std::string::npos && safe.size() - dot <= 16) ? safe.substr(dot) : "";
-        std::size_t keep = 0;
-        for (std::size_t i = 0; i < safe.size() && i < kMax - ext.size();) {
-            std::size_t step = platform::SjisCharLength(safe, i);
-            if (i + step > kMax - ext.size())
-                break;
-            i += step;
-            keep = i;
-        }
-        safe = safe.substr(0, keep) + ext;
+        safe = std::string(platform::CutSjis(safe, kMax - ext.size())) + ext;
     }
     if (safe.empty())
         return "attachment";
@@ -132,15 +135,28 @@ std::filesystem::path SafeFilePath(std::string_view name)
         std::size_t outLeft = utf8.size();
         const bool ok = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
         iconv_close(cd);
-        if (ok && inLeft == 0) {
+        if (ok && inLeft == 0)
             utf8.resize(utf8.size() - outLeft);
-            return utf8;
-        }
+        else
+            utf8.clear();
     }
-    utf8 = sjis;
-    for (char& c : utf8)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            c = '_';
+    if (utf8.empty()) {
+        utf8 = sjis;
+        for (char& c : utf8)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                c = '_';
+    }
+    // Kanji take three bytes in UTF-8: cut on whole characters, keeping the
+    // extension, so the name fits the file system's 255 bytes.
+    constexpr std::size_t kMaxName = 255;
+    if (utf8.size() > kMaxName) {
+        const std::size_t dot = utf8.rfind('.');
+        const std::string ext = dot != std::string::npos && utf8.size() - dot <= 16 ? utf8.substr(dot) : "";
+        std::size_t keep = kMaxName - ext.size();
+        while (keep > 0 && (static_cast<unsigned char>(utf8[keep]) & 0xC0) == 0x80)
+            --keep;
+        utf8 = utf8.substr(0, keep) + ext;
+    }
     return utf8;
 }
 
@@ -205,32 +221,53 @@ std::filesystem::path CAttachment::CopyBlockToTemp()
     return temp;
 }
 
+void CAttachment::SaveInto(const std::filesystem::path& dir, const std::filesystem::path& name)
+{
+    const std::filesystem::path target = dir / name;
+    if (name.empty() || !name.has_filename() || target.parent_path() != dir)
+        throw AttachmentError(AttachmentError::Kind::File, "not a plain file name: " + name.string());
+    // A fresh file made exclusively, then renamed over the name: a link planted
+    // at the name is replaced, never written through.
+    static std::atomic<unsigned> serial{0};
+    std::filesystem::path work;
+    for (int attempt = 0; attempt < 100 && work.empty(); ++attempt) {
+        std::filesystem::path p = dir / (".lumetra-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+        const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            work = p;
+        } else if (errno != EEXIST) {
+            break;
+        }
+    }
+    if (work.empty())
+        throw AttachmentError(AttachmentError::Kind::File, "cannot create a file in " + dir.string());
+    try {
+        SaveTo(work);
+    } catch (...) {
+        RemoveQuietly(work);
+        throw;
+    }
+    std::error_code ec;
+    std::filesystem::rename(work, target, ec);
+    if (ec) {
+        RemoveQuietly(work);
+        throw AttachmentError(AttachmentError::Kind::File, "cannot write " + target.string());
+    }
+}
+
 std::filesystem::path CAttachment::Open(bool print, Desktop& desktop)
 {
     const std::filesystem::path dir = platform::TempDirectory();
     if (dir.empty())
         return {};
-    const std::filesystem::path target = dir / SafePath();
-    if (target.parent_path() != dir)
-        return {};
-    // Decode next to the target under a fresh name, then move it into place:
-    // whatever sat at the target (an earlier view of the same name) is replaced, never followed.
-    std::filesystem::path work = platform::MakeTempFileName("att", 0);
-    if (work.empty())
-        return {};
     try {
-        SaveTo(work);
+        SaveInto(dir, SafePath());
     } catch (const std::exception&) {
-        RemoveQuietly(work);
         return {};
     }
-    ::chmod(work.c_str(), 0600);
-    std::error_code ec;
-    std::filesystem::rename(work, target, ec);
-    if (ec) {
-        RemoveQuietly(work);
-        return {};
-    }
+    const std::filesystem::path target = dir / SafePath();
+    ::chmod(target.c_str(), 0600);
     if (!desktop.OpenFile(target, print, dir)) {
         RemoveQuietly(target);
         return {};

@@ -18,7 +18,7 @@ class AttachmentError : public std::runtime_error {
 public:
     enum class Kind { File, Decode };
     AttachmentError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
-    Kind kind() const { return kind_; }
+    Kind ErrorKind() const { return kind_; }
 
 private:
     Kind kind_;
@@ -52,6 +52,9 @@ public:
     virtual std::filesystem::path Open(bool print, Desktop& desktop);
     // Writes the decoded content to path; throws AttachmentError.
     virtual void SaveTo(const std::filesystem::path& path) = 0;
+    // Saves as dir/name when Lumetra chose the name: whatever sits there (a
+    // link included) is replaced, never followed. Throws AttachmentError.
+    void SaveInto(const std::filesystem::path& dir, const std::filesystem::path& name);
     virtual std::string GetContentType() const { return {}; }
     // The raw text as received; false when the cache file is no longer readable.
     virtual bool GetSource(std::string& out) = 0;

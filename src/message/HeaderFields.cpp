@@ -303,10 +303,12 @@ std::int64_t ParseDate(std::string_view text)
     if (month == 0)
         return 0;
     long long year = LeadingNumber(parts[2]);
-    // Two-digit years as RFC 5322 reads them; three digits count from 1900.
-    if (year >= 0 && year < 50)
+    const std::size_t yearDigits = std::find_if(parts[2].begin(), parts[2].end(),
+                                                [](char c) { return c < '0' || c > '9'; }) - parts[2].begin();
+    // Two-digit years as RFC 5322 reads them; three digits count from 1900; four are as written.
+    if (yearDigits <= 2 && year >= 0 && year < 50)
         year += 2000;
-    else if (year >= 50 && year < 1000)
+    else if (yearDigits <= 3 && year >= 0 && year < 1000)
         year += 1900;
     if (year < 1900 || year > 9999)
         return 0;

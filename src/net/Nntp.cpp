@@ -240,6 +240,9 @@ int CNntp::Group(const std::string& name, std::string& reply, int& count, int& f
     // The three numbers are needed; a shorter reply is a failure, not zeros.
     if (!ReadNumber(reply, p, c) || !ReadNumber(reply, p, f) || !ReadNumber(reply, p, l))
         return 0;
+    // Negative numbers are as malformed as missing ones, not an empty group.
+    if (c < 0 || f < 0 || l < 0)
+        return 0;
     count = c;
     first = f;
     last = l;

@@ -71,8 +71,8 @@ void CTcpip::Pump()
 
 std::int64_t CTcpip::LineLimitMs()
 {
-    std::int64_t limit = std::int64_t{TcpRetryCount()} * TcpWaitSec() * 1000;
-    return limit == 0 ? 60 : limit;
+    // At least one wait of at least a second, as connect and send have.
+    return std::int64_t{std::max(1, TcpRetryCount())} * std::max(1, TcpWaitSec()) * 1000;
 }
 
 int CTcpip::CreateSocket(int family, int type, int protocol)

@@ -14,16 +14,19 @@ namespace {
 
 // A header longer than this is not a header: the server is not in step.
 constexpr std::size_t kMaxHeaderBytes = 8u << 20;
+// Gone articles in a row after which the walk stops: a server may claim a
+// range of two billion and have none of it.
+constexpr std::int64_t kMaxGoneInARow = 10'000;
 
 class FetchDepth {
 public:
-    explicit FetchDepth(int& depth) : m_depth(depth) { ++m_depth; }
-    ~FetchDepth() { --m_depth; }
+    explicit FetchDepth(int& depth) : depth_(depth) { ++depth_; }
+    ~FetchDepth() { --depth_; }
     FetchDepth(const FetchDepth&) = delete;
     FetchDepth& operator=(const FetchDepth&) = delete;
 
 private:
-    int& m_depth;
+    int& depth_;
 };
 
 } // namespace
@@ -31,27 +34,27 @@ private:
 CNewsGroup* CLumeDoc::SetCurrentGroup(CNewsGroup* group)
 {
     CNewsGroup* previous = m_pCurrentGroup;
-    if (m_busy) {
+    if (busy_) {
         // The running fetch reads and marks this group's read list.
         Refuse();
         return previous;
     }
     StoreCurrentReadList();
     m_pCurrentGroup = group;
-    m_readList.Parse(group ? group->m_strReadList : std::string());
+    readList_.Parse(group ? group->m_strReadList : std::string());
     return previous;
 }
 
 void CLumeDoc::ClearArticles()
 {
-    if (m_fetchDepth > 0)
+    if (fetchDepth_ > 0)
         return;
-    m_articles.clear();
+    articles_.clear();
 }
 
 void CLumeDoc::MarkArticleRead(int n)
 {
-    m_readList.Add(n);
+    readList_.Add(n);
     StoreCurrentReadList();
     SetModifiedFlag(true);
 }
@@ -71,14 +74,14 @@ bool CLumeDoc::OpenCurrentGroup()
     if (!OpenGroupLocked(group, first, last, hasUnread))
         return false;
     ClearArticles();
-    const int limit = m_config.nMaxReadArtcleCount < 0 ? -1 : m_config.nMaxReadArtcleCount;
-    const bool result = FetchArticlesLocked(first, last, m_config.bShowOldArticle, limit);
+    const int limit = config_.nMaxReadArtcleCount < 0 ? -1 : config_.nMaxReadArtcleCount;
+    const bool result = FetchArticlesLocked(first, last, config_.bShowOldArticle, limit);
     if (!result) {
         ClearArticles();
         StoreCurrentReadList();
         m_pCurrentGroup = nullptr;
-        m_readList.RemoveAll();
-        m_nCurrentArticle = -1;
+        readList_.RemoveAll();
+        currentArticle_ = -1;
         UpdateAllViews(nullptr, hint::Group);
     }
     return result;
@@ -100,7 +103,7 @@ bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& h
     hasUnread = false;
     std::string reply;
     int count = 0, f = 0, l = 0;
-    if (m_nntp.Group(group.m_strName, reply, count, f, l)) {
+    if (nntp_.Group(group.m_strName, reply, count, f, l)) {
         f = std::max(f, 0);
         l = std::max(l, 0);
         group.m_nFirst = first = f;
@@ -112,12 +115,12 @@ bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& h
         hasUnread = marks.HasUnreadIn(f, l);
         return true;
     }
-    if (m_nntp.ReplyCode() == net::reply::NoSuchGroup) {
-        ReportError(m_host, msg::GroupNotFound, {group.m_strName});
+    if (nntp_.ReplyCode() == net::reply::NoSuchGroup) {
+        ReportError(host_, msg::GroupNotFound, {group.m_strName});
         group.m_bSubscribed = false;
         return true;
     }
-    ReportError(m_host, msg::ServerFailed);
+    ReportError(host_, msg::ServerFailed);
     return false;
 }
 
@@ -131,27 +134,27 @@ bool CLumeDoc::FetchArticles(int lo, int hi, bool includeRead, int limit)
 
 bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit)
 {
-    FetchDepth depth(m_fetchDepth);
+    FetchDepth depth(fetchDepth_);
     // Article numbers start at 1; nothing below can be asked for.
     lo = std::max<std::int64_t>(lo, 1);
     hi = std::min<std::int64_t>(hi, INT32_MAX);
     const std::int64_t total = std::max<std::int64_t>(hi - lo + 1, 0);
-    ProgressScope progress(m_host, kProgressDelayMs, msg::ReadingArticleList);
+    ProgressScope progress(host_, kProgressDelayMs, msg::ReadingArticleList);
     if (!progress)
         return false;
     progress->SetTotal(total);
 
     std::unordered_set<std::int32_t> listed;
-    listed.reserve(m_articles.size());
-    for (const auto& a : m_articles)
+    listed.reserve(articles_.size());
+    for (const auto& a : articles_)
         listed.insert(a->m_nNumber);
 
     bool result = true;
-    std::int64_t fetched = 0, unread = 0, i = 0;
+    std::int64_t fetched = 0, unread = 0, i = 0, goneInARow = 0;
     std::string text;
     for (std::int64_t n = hi; n >= lo; --n, ++i) {
-        if (m_host)
-            m_host->PumpEvents();
+        if (host_)
+            host_->PumpEvents();
         if (progress->Cancelled()) {
             result = false;
             break;
@@ -163,31 +166,39 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
         progress->SetPosition(i);
 
         const auto number = static_cast<std::int32_t>(n);
-        const bool read = m_readList.IsRead(number);
+        const bool read = readList_.IsRead(number);
         if (read && !includeRead)
             continue;
         if (listed.count(number))
             continue;
-        if (!m_nntp.Head(number)) {
-            const int code = m_nntp.ReplyCode();
+        if (!nntp_.Head(number)) {
+            const int code = nntp_.ReplyCode();
             if (net::reply::ArticleGone(code)) {
-                m_readList.Add(number);
+                readList_.Add(number);
+                if (++goneInARow >= kMaxGoneInARow) {
+                    if (host_)
+                        host_->ShowMessageText("The server has none of the last " + std::to_string(kMaxGoneInARow) +
+                                                    " articles; the rest of the range was not read.",
+                                                MessageIcon::Information);
+                    break;
+                }
                 continue;
             }
             if (net::reply::RefusesService(code)) {
                 // Not the article's fault: leave the read state alone and stop.
-                ReportError(m_host, msg::ServerFailed);
+                ReportError(host_, msg::ServerFailed);
                 result = false;
                 break;
             }
             continue;
         }
         if (!ReadHeader(number, read)) {
-            ReportError(m_host, msg::ServerFailed);
+            ReportError(host_, msg::ServerFailed);
             result = false;
             break;
         }
         listed.insert(number);
+        goneInARow = 0;
         ++fetched;
         if (!read)
             ++unread;
@@ -196,7 +207,7 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
             if (unread < limit)
                 break;
             int more = static_cast<int>(std::min<std::int64_t>(limit, INT_MAX));
-            if (!m_host || m_host->AskReadLimit(more) != IDYES || more < 1)
+            if (!host_ || host_->AskReadLimit(more) != IDYES || more < 1)
                 break;
             limit += more;
         }
@@ -209,14 +220,14 @@ bool CLumeDoc::ReadHeader(std::int32_t n, bool read)
     std::string header;
     std::string line;
     for (;;) {
-        const int r = m_nntp.ReadDataLine(line);
+        const int r = nntp_.ReadDataLine(line);
         if (r < 0)
             return false;
         if (r == 0)
             break;
         header += line;
         if (header.size() > kMaxHeaderBytes) {
-            m_nntp.MarkBroken();
+            nntp_.MarkBroken();
             return false;
         }
     }
@@ -230,7 +241,7 @@ bool CLumeDoc::ReadHeader(std::int32_t n, bool read)
         article->m_timeDate = message::ParseDate(date);
     article->m_strSubject = message::GetHeaderField(header, "Subject", true);
     article->m_strFrom = message::GetHeaderField(header, "From", true);
-    m_articles.push_back(std::move(article));
+    articles_.push_back(std::move(article));
     return true;
 }
 
@@ -246,7 +257,7 @@ void CLumeDoc::Reload()
     CNewsGroup& group = *m_pCurrentGroup;
     int start = group.m_nFirst;
     int end = group.m_nLast;
-    if (!m_host || m_host->AskReloadRange(start, end) != IDOK)
+    if (!host_ || host_->AskReloadRange(start, end) != IDOK)
         return;
     if (start < group.m_nFirst)
         start = group.m_nFirst;

@@ -26,7 +26,7 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
         return BodyFetch::Busy;
     }
     const std::vector<std::string> number{std::to_string(n)};
-    ProgressScope progress(m_host, kBodyProgressDelayMs, msg::LoadingArticle, number);
+    ProgressScope progress(host_, kBodyProgressDelayMs, msg::LoadingArticle, number);
     if (!progress)
         return BodyFetch::Failed;
     progress->SetMessage(platform::FormatSjisMessage(platform::LoadString(msg::LoadingArticle), number));
@@ -35,10 +35,10 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
     if (!out)
         return BodyFetch::Failed;
     int code = 0;
-    if (!m_nntp.Article(n, code)) {
+    if (!nntp_.Article(n, code)) {
         // Closed first: a message box must not find it still counting down.
         progress->Close();
-        ReportError(m_host, code != net::reply::None ? msg::ArticleNotFound : msg::ArticleLinkFailed);
+        ReportError(host_, code != net::reply::None ? msg::ArticleNotFound : msg::ArticleLinkFailed);
         return net::reply::ArticleGone(code) ? BodyFetch::Gone : BodyFetch::Failed;
     }
 
@@ -46,18 +46,18 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
     std::string line;
     message::CacheWriter writer;
     for (long long count = 1;; ++count) {
-        const int r = m_nntp.ReadDataLine(line);
+        const int r = nntp_.ReadDataLine(line);
         if (r < 0) {
             progress->Close();
-            ReportError(m_host, msg::ArticleLinkFailed);
+            ReportError(host_, msg::ArticleLinkFailed);
             return BodyFetch::Failed;
         }
         if (r == 0)
             break;
         if (count % kLinesPerTick == 0) {
             progress->SetMessage("[" + std::to_string(count) + "]" + line.substr(0, message::LineEnd(line)));
-            if (m_host)
-                m_host->PumpEvents();
+            if (host_)
+                host_->PumpEvents();
         }
         if (!cancelled && progress->Cancelled()) {
             cancelled = true;

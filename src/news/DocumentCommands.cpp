@@ -39,14 +39,14 @@ bool CLumeDoc::OnCommand(unsigned id)
     case cmd::Find:
     case cmd::FindNext:
     case cmd::FindPrev:
-        if (m_host)
-            m_host->ForwardCommand(DocumentHost::Pane::ArticleList, id);
+        if (host_)
+            host_->ForwardCommand(DocumentHost::Pane::ArticleList, id);
         return true;
     case cmd::PageForward:
     case cmd::PageBackward:
     case cmd::FilePrint:
-        if (m_host)
-            m_host->ForwardCommand(DocumentHost::Pane::Body, id);
+        if (host_)
+            host_->ForwardCommand(DocumentHost::Pane::Body, id);
         return true;
     case cmd::ShowHeader:
         ToggleShowHeader();
@@ -68,7 +68,7 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
     const bool connected = IsConnected();
     switch (id) {
     case cmd::Online:
-        state.Enable(!m_busy && (connected || !m_config.strNntpServer.empty()));
+        state.Enable(!busy_ && (connected || !config_.strNntpServer.empty()));
         state.SetCheck(connected);
         return true;
     case cmd::NextArticle:
@@ -82,7 +82,7 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
         state.Enable(connected);
         return true;
     case cmd::MarkRead:
-        state.Enable(!m_articles.empty());
+        state.Enable(!articles_.empty());
         return true;
     case cmd::Reload:
         state.Enable(m_pCurrentGroup != nullptr && connected);
@@ -103,65 +103,65 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
 
 bool CLumeDoc::ShowHeaderSetting() const
 {
-    const platform::Registry& reg = m_registry ? *m_registry : platform::Registry::User();
+    const platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
     return reg.GetInt(kBodyView, kShowHeader, 0) != 0;
 }
 
 void CLumeDoc::ToggleShowHeader()
 {
-    platform::Registry& reg = m_registry ? *m_registry : platform::Registry::User();
+    platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
     reg.WriteInt(kBodyView, kShowHeader, ShowHeaderSetting() ? 0 : 1);
 }
 
 void CLumeDoc::FillPostParams()
 {
     PostParams p;
-    p.strRealName = m_config.strRealName;
-    p.strMailAddress = m_config.strMailAddress;
-    p.strOrganization = m_config.strOrganization;
-    p.strNntpServer = m_config.strNntpServer;
-    p.nNntpPort = m_config.UsedNntpPort();
-    p.PostKanjiCode = m_config.UsedPostKanjiCode();
+    p.strRealName = config_.strRealName;
+    p.strMailAddress = config_.strMailAddress;
+    p.strOrganization = config_.strOrganization;
+    p.strNntpServer = config_.strNntpServer;
+    p.nNntpPort = config_.UsedNntpPort();
+    p.PostKanjiCode = config_.UsedPostKanjiCode();
     p.strNewsgroups = m_pCurrentGroup ? m_pCurrentGroup->m_strName : std::string();
-    m_postParams = std::move(p);
+    postParams_ = std::move(p);
 }
 
 void CLumeDoc::NewArticle()
 {
-    if (m_host && m_host->ActivatePostWindow())
+    if (host_ && host_->ActivatePostWindow())
         return;
     FillPostParams();
     std::string header, displayed;
-    if (m_host && m_host->GetShownArticle(header, displayed)) {
-        m_postParams.strNewsgroups = message::GetHeaderField(header, "Newsgroups", true);
-        m_postParams.strDistribution = message::GetHeaderField(header, "Distribution", true);
+    if (host_ && host_->GetShownArticle(header, displayed)) {
+        postParams_.strNewsgroups = message::GetHeaderField(header, "Newsgroups", true);
+        postParams_.strDistribution = message::GetHeaderField(header, "Distribution", true);
     }
     if (!IsConnected()) {
-        ReportError(m_host, msg::OfflinePost);
+        ReportError(host_, msg::OfflinePost);
         return;
     }
-    if (!m_host || m_host->OpenPostWindow(m_postParams, nullptr) == PostWindowResult::CreateFailed)
-        ReportError(m_host, msg::PostWindowFailed);
+    if (!host_ || host_->OpenPostWindow(postParams_, nullptr) == PostWindowResult::CreateFailed)
+        ReportError(host_, msg::PostWindowFailed);
 }
 
 void CLumeDoc::FollowUp()
 {
-    if (m_host && m_host->ActivatePostWindow())
+    if (host_ && host_->ActivatePostWindow())
         return;
     FillPostParams();
     if (!IsConnected()) {
-        ReportError(m_host, msg::OfflinePost);
+        ReportError(host_, msg::OfflinePost);
         return;
     }
     FollowUpSource source;
-    if (m_host && m_host->GetShownArticle(source.header, source.body) && ShowHeaderSetting()) {
+    if (host_ && host_->GetShownArticle(source.header, source.body) && ShowHeaderSetting()) {
         // The displayed text starts with the header lines: drop them.
         const std::size_t blank = source.body.find("\r\n\r\n");
         if (blank != std::string::npos)
             source.body.erase(0, blank);
     }
-    if (!m_host || m_host->OpenPostWindow(m_postParams, &source) == PostWindowResult::CreateFailed)
-        ReportError(m_host, msg::PostWindowFailed);
+    if (!host_ || host_->OpenPostWindow(postParams_, &source) == PostWindowResult::CreateFailed)
+        ReportError(host_, msg::PostWindowFailed);
 }
 
 } // namespace news

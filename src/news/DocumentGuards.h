@@ -9,40 +9,40 @@ namespace news {
 // operation has it.
 class BusyLock {
 public:
-    explicit BusyLock(CLumeDoc& doc) : m_doc(doc), m_held(doc.TakeBusy()) {}
+    explicit BusyLock(CLumeDoc& doc) : doc_(doc), held_(doc.TakeBusy()) {}
     ~BusyLock() { Release(); }
     BusyLock(const BusyLock&) = delete;
     BusyLock& operator=(const BusyLock&) = delete;
-    explicit operator bool() const { return m_held; }
+    explicit operator bool() const { return held_; }
     void Release()
     {
-        if (m_held)
-            m_doc.ReleaseBusy();
-        m_held = false;
+        if (held_)
+            doc_.ReleaseBusy();
+        held_ = false;
     }
 
 private:
-    CLumeDoc& m_doc;
-    bool m_held;
+    CLumeDoc& doc_;
+    bool held_;
 };
 
 class WaitCursor {
 public:
-    explicit WaitCursor(DocumentHost* host) : m_host(host)
+    explicit WaitCursor(DocumentHost* host) : host_(host)
     {
-        if (m_host)
-            m_host->BeginWaitCursor();
+        if (host_)
+            host_->BeginWaitCursor();
     }
     ~WaitCursor()
     {
-        if (m_host)
-            m_host->EndWaitCursor();
+        if (host_)
+            host_->EndWaitCursor();
     }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
 private:
-    DocumentHost* m_host;
+    DocumentHost* host_;
 };
 
 // An opened progress window, closed when the operation leaves its scope.
@@ -50,22 +50,22 @@ class ProgressScope {
 public:
     ProgressScope(DocumentHost* host, int delayMs, unsigned captionId, const std::vector<std::string>& args = {})
     {
-        m_progress = host ? host->MakeProgress(delayMs) : std::make_unique<NullProgress>();
-        if (m_progress && !(args.empty() ? m_progress->Open(captionId) : m_progress->OpenFormatted(captionId, args)))
-            m_progress.reset();
+        progress_ = host ? host->MakeProgress(delayMs) : std::make_unique<NullProgress>();
+        if (progress_ && !(args.empty() ? progress_->Open(captionId) : progress_->OpenFormatted(captionId, args)))
+            progress_.reset();
     }
     ~ProgressScope()
     {
-        if (m_progress)
-            m_progress->Close();
+        if (progress_)
+            progress_->Close();
     }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
-    explicit operator bool() const { return m_progress != nullptr; }
-    DocumentProgress* operator->() const { return m_progress.get(); }
+    explicit operator bool() const { return progress_ != nullptr; }
+    DocumentProgress* operator->() const { return progress_.get(); }
 
 private:
-    std::unique_ptr<DocumentProgress> m_progress;
+    std::unique_ptr<DocumentProgress> progress_;
 };
 
 } // namespace news

@@ -30,18 +30,18 @@ public:
     void RemoveAll();
     void Reserve(std::size_t count);
 
-    std::size_t GetCount() const { return m_groups.size(); }
-    bool IsEmpty() const { return m_groups.empty(); }
+    std::size_t GetCount() const { return groups_.size(); }
+    bool IsEmpty() const { return groups_.empty(); }
 
     // In table order.
     template <class F> void ForEach(F&& f) const
     {
-        for (const auto& g : m_groups)
+        for (const auto& g : groups_)
             f(*g);
     }
     template <class F> void ForEach(F&& f)
     {
-        for (auto& g : m_groups)
+        for (auto& g : groups_)
             f(*g);
     }
 
@@ -50,9 +50,9 @@ private:
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
-    std::vector<std::unique_ptr<CNewsGroup>> m_groups;
+    std::vector<std::unique_ptr<CNewsGroup>> groups_;
     // Keys view the names held by the groups themselves.
-    std::unordered_map<std::string_view, std::size_t, Hash> m_index;
+    std::unordered_map<std::string_view, std::size_t, Hash> index_;
 };
 
 } // namespace news

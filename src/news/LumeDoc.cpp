@@ -13,13 +13,13 @@ namespace fs = std::filesystem;
 
 namespace news {
 
-CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : m_host(host), m_registry(registry)
+CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : host_(host), registry_(registry)
 {
-    m_groups.Reserve(kGroupTableSize);
+    groups_.Reserve(kGroupTableSize);
     // Network waits let the windows work (repaints, Cancel buttons).
-    m_nntp.SetPump([this] {
-        if (m_host)
-            m_host->PumpEvents();
+    nntp_.SetPump([this] {
+        if (host_)
+            host_->PumpEvents();
     });
 }
 
@@ -27,15 +27,15 @@ CLumeDoc::~CLumeDoc() = default;
 
 bool CLumeDoc::DeleteContents()
 {
-    if (m_busy || !GoOffline())
+    if (busy_ || !GoOffline())
         return false;
     m_pCurrentGroup = nullptr;
-    m_readList.RemoveAll();
-    m_articles.clear();
-    m_nCurrentArticle = -1;
-    m_groups.RemoveAll();
-    m_groups.Reserve(kGroupTableSize);
-    m_bReadMarksLoadFailed = false;
+    readList_.RemoveAll();
+    articles_.clear();
+    currentArticle_ = -1;
+    groups_.RemoveAll();
+    groups_.Reserve(kGroupTableSize);
+    readMarksLoadFailed_ = false;
     return true;
 }
 
@@ -45,10 +45,10 @@ bool CLumeDoc::OnNewDocument()
         Refuse();
         return false;
     }
-    m_config.ResetForNew();
+    config_.ResetForNew();
     ApplyTransportSettings();
-    m_path.clear();
-    m_bModified = false;
+    path_.clear();
+    modified_ = false;
     return true;
 }
 
@@ -62,23 +62,23 @@ bool CLumeDoc::OnOpenDocument(const fs::path& path)
         Refuse();
         return false;
     }
-    m_path = path;
-    m_bModified = false;
+    path_ = path;
+    modified_ = false;
     return ExchangeConfig(path, false);
 }
 
 bool CLumeDoc::ExchangeConfig(const fs::path& path, bool store)
 {
-    CProfileData profile(path, LumeConfig::kSection, m_registry);
-    CSignatureStore signatures(m_registry);
+    CProfileData profile(path, LumeConfig::kSection, registry_);
+    CSignatureStore signatures(registry_);
     if (store)
-        m_config.TakeSignatures(signatures);
-    if (!m_config.Exchange(profile, store)) {
-        ReportError(m_host, msg::WriteFileFailed, {path.string()});
+        config_.TakeSignatures(signatures);
+    if (!config_.Exchange(profile, store)) {
+        ReportError(host_, msg::WriteFileFailed, {path.string()});
         return false;
     }
     if (!store) {
-        m_config.InstallSignatures(signatures);
+        config_.InstallSignatures(signatures);
         ApplyTransportSettings();
     }
     return true;
@@ -86,8 +86,8 @@ bool CLumeDoc::ExchangeConfig(const fs::path& path, bool store)
 
 void CLumeDoc::ApplyTransportSettings() const
 {
-    net::SetTcpWaitSec(m_config.UsedTcpWaitSec());
-    net::SetTcpRetryCount(m_config.UsedTcpRetryCount());
+    net::SetTcpWaitSec(config_.UsedTcpWaitSec());
+    net::SetTcpRetryCount(config_.UsedTcpRetryCount());
 }
 
 std::optional<fs::path> CLumeDoc::ReadMarksPathFor(const fs::path& configPath, const std::string& markFile)
@@ -106,34 +106,34 @@ std::optional<fs::path> CLumeDoc::ReadMarksPathFor(const fs::path& configPath, c
 
 std::optional<fs::path> CLumeDoc::ReadMarksPath() const
 {
-    return ReadMarksPathFor(m_path, m_config.strMarkFile);
+    return ReadMarksPathFor(path_, config_.strMarkFile);
 }
 
 bool CLumeDoc::OnSaveDocument(const fs::path& path)
 {
-    const auto marks = ReadMarksPathFor(path, m_config.strMarkFile);
+    const auto marks = ReadMarksPathFor(path, config_.strMarkFile);
     if (!marks) {
-        ReportError(m_host, msg::NoRecordFileName);
+        ReportError(host_, msg::NoRecordFileName);
         return false;
     }
     if (!ExchangeConfig(path, true))
         return false;
     if (!SaveReadMarks(*marks)) {
-        ReportError(m_host, msg::SaveRecordFailed);
+        ReportError(host_, msg::SaveRecordFailed);
         return false;
     }
-    m_path = path;
-    m_bModified = false;
+    path_ = path;
+    modified_ = false;
     return true;
 }
 
 bool CLumeDoc::LoadReadMarks(const fs::path& path)
 {
-    switch (LoadReadMarksFile(path, m_groups, m_host)) {
+    switch (LoadReadMarksFile(path, groups_, host_)) {
     case ReadMarksLoad::Loaded:
         return true;
     case ReadMarksLoad::ReadError:
-        m_bReadMarksLoadFailed = true;
+        readMarksLoadFailed_ = true;
         return false;
     default:
         return false;
@@ -143,53 +143,53 @@ bool CLumeDoc::LoadReadMarks(const fs::path& path)
 bool CLumeDoc::SaveReadMarks(const fs::path& path)
 {
     StoreCurrentReadList();
-    return SaveReadMarksFile(path, m_groups, m_host, !m_bReadMarksLoadFailed);
+    return SaveReadMarksFile(path, groups_, host_, !readMarksLoadFailed_);
 }
 
 void CLumeDoc::StoreCurrentReadList()
 {
     if (m_pCurrentGroup)
-        m_readList.Format(m_pCurrentGroup->m_strReadList, true);
+        readList_.Format(m_pCurrentGroup->m_strReadList, true);
 }
 
 void CLumeDoc::AddView(DocumentView* view)
 {
-    if (view && std::find(m_views.begin(), m_views.end(), view) == m_views.end())
-        m_views.push_back(view);
+    if (view && std::find(views_.begin(), views_.end(), view) == views_.end())
+        views_.push_back(view);
 }
 
 void CLumeDoc::RemoveView(DocumentView* view)
 {
-    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+    views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
 }
 
 void CLumeDoc::UpdateAllViews(DocumentView* sender, long hint)
 {
     // A view told may remove views: walk a copy and skip the ones gone.
-    const std::vector<DocumentView*> views = m_views;
+    const std::vector<DocumentView*> views = views_;
     for (DocumentView* v : views)
-        if (v != sender && std::find(m_views.begin(), m_views.end(), v) != m_views.end())
+        if (v != sender && std::find(views_.begin(), views_.end(), v) != views_.end())
             v->OnUpdate(sender, hint);
 }
 
 bool CLumeDoc::TakeBusy()
 {
-    if (m_busy || !m_nntp.TryLock())
+    if (busy_ || !nntp_.TryLock())
         return false;
-    m_busy = true;
+    busy_ = true;
     return true;
 }
 
 void CLumeDoc::ReleaseBusy()
 {
-    m_busy = false;
-    m_nntp.Unlock();
+    busy_ = false;
+    nntp_.Unlock();
 }
 
 void CLumeDoc::Refuse()
 {
-    if (m_host)
-        m_host->Beep();
+    if (host_)
+        host_->Beep();
 }
 
 } // namespace news

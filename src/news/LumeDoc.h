@@ -117,9 +117,9 @@ public:
     // cancelled or the connection failed; the groups read so far stay.
     bool FetchGroupList();
 
-    bool IsConnected() const { return m_nntp.IsConnected() == 1; }
+    bool IsConnected() const { return nntp_.IsConnected() == 1; }
     // True while a network operation holds the connection.
-    bool IsBusy() const { return m_busy; }
+    bool IsBusy() const { return busy_; }
 
     // --- groups and articles (ArticleFetch.cpp) ---
     bool HasUnread(const CNewsGroup& group) const { return news::HasUnread(group); }
@@ -131,7 +131,7 @@ public:
     CNewsGroup* GetCurrentGroup() const { return m_pCurrentGroup; }
     // Writes the read list back into the open group's marks, normalised.
     void StoreCurrentReadList();
-    CReadList& ReadList() { return m_readList; }
+    CReadList& ReadList() { return readList_; }
 
     // Selects the open group on the server and fetches its headers, newest
     // first, up to nMaxReadArtcleCount (asking with dialog 135 at the limit).
@@ -163,10 +163,10 @@ public:
     // connection stays in step.
     BodyFetch FetchArticleBody(int n, const std::filesystem::path& file, const std::function<void()>& onCancel = {});
 
-    CGroupTable& Groups() { return m_groups; }
-    const CGroupTable& Groups() const { return m_groups; }
-    const std::vector<std::unique_ptr<CArticle>>& Articles() const { return m_articles; }
-    int m_nCurrentArticle = -1;
+    CGroupTable& Groups() { return groups_; }
+    const CGroupTable& Groups() const { return groups_; }
+    const std::vector<std::unique_ptr<CArticle>>& Articles() const { return articles_; }
+    int currentArticle_ = -1;
 
     // --- commands (DocumentCommands.cpp) ---
     // True when the document carries out id (see DocumentCommands.h).
@@ -177,7 +177,7 @@ public:
     // the post window.
     void NewArticle();
     void FollowUp();
-    const PostParams& LastPostParams() const { return m_postParams; }
+    const PostParams& LastPostParams() const { return postParams_; }
 
     // Times of the last group list, for the tool and the benchmarks.
     struct GroupListStats {
@@ -185,21 +185,21 @@ public:
         double totalMs = 0; // LIST sent to the last line
         double mergeMs = 0; // parsing and merging alone
     };
-    const GroupListStats& LastGroupListStats() const { return m_listStats; }
+    const GroupListStats& LastGroupListStats() const { return listStats_; }
 
     // The connection itself, for tests and the tool.
-    net::CNntp& Nntp() { return m_nntp; }
+    net::CNntp& Nntp() { return nntp_; }
 
-    LumeConfig& Config() { return m_config; }
-    const LumeConfig& Config() const { return m_config; }
+    LumeConfig& Config() { return config_; }
+    const LumeConfig& Config() const { return config_; }
 
-    const std::filesystem::path& GetPathName() const { return m_path; }
-    void SetPathName(std::filesystem::path path) { m_path = std::move(path); }
-    bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    const std::filesystem::path& GetPathName() const { return path_; }
+    void SetPathName(std::filesystem::path path) { path_ = std::move(path); }
+    bool IsModified() const { return modified_; }
+    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
     // True after a read-marks file could not be read completely: until another
     // configuration is opened, saving never replaces that file.
-    bool ReadMarksLoadFailed() const { return m_bReadMarksLoadFailed; }
+    bool ReadMarksLoadFailed() const { return readMarksLoadFailed_; }
 
 private:
     static constexpr std::size_t kGroupTableSize = 20000;
@@ -219,22 +219,22 @@ private:
     bool ShowHeaderSetting() const;
     void ToggleShowHeader();
 
-    DocumentHost* m_host;
-    net::CNntp m_nntp;
-    bool m_busy = false;
-    int m_fetchDepth = 0; // >0 while a fetch appends to the article list
-    std::vector<DocumentView*> m_views;
-    PostParams m_postParams;
-    GroupListStats m_listStats;
-    platform::Registry* m_registry;
-    LumeConfig m_config;
-    CGroupTable m_groups;
-    std::vector<std::unique_ptr<CArticle>> m_articles;
-    CReadList m_readList;
+    DocumentHost* host_;
+    net::CNntp nntp_;
+    bool busy_ = false;
+    int fetchDepth_ = 0; // >0 while a fetch appends to the article list
+    std::vector<DocumentView*> views_;
+    PostParams postParams_;
+    GroupListStats listStats_;
+    platform::Registry* registry_;
+    LumeConfig config_;
+    CGroupTable groups_;
+    std::vector<std::unique_ptr<CArticle>> articles_;
+    CReadList readList_;
     CNewsGroup* m_pCurrentGroup = nullptr;
-    std::filesystem::path m_path;
-    bool m_bModified = false;
-    bool m_bReadMarksLoadFailed = false;
+    std::filesystem::path path_;
+    bool modified_ = false;
+    bool readMarksLoadFailed_ = false;
 };
 
 } // namespace news

@@ -18,9 +18,13 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 } // namespace
 
+// Far above any real server; a list past them is a server that never stops.
+constexpr long long kMaxListedGroups = 5'000'000;
+constexpr long long kMaxListBytes = 1LL << 30;
+
 void CLumeDoc::ToggleOnline()
 {
-    if (m_busy) {
+    if (busy_) {
         Refuse();
         return;
     }
@@ -28,20 +32,20 @@ void CLumeDoc::ToggleOnline()
         GoOffline();
         UpdateAllViews(nullptr, hint::Online);
     } else {
-        GoOnline(m_path);
+        GoOnline(path_);
     }
 }
 
 bool CLumeDoc::GoOnline(const fs::path& path)
 {
-    if (m_busy) {
+    if (busy_) {
         Refuse();
         return false;
     }
     {
-        WaitCursor wait(m_host);
-        if (m_groups.IsEmpty() && !m_config.strMarkFile.empty() && !path.empty())
-            if (const auto marks = ReadMarksPathFor(path, m_config.strMarkFile))
+        WaitCursor wait(host_);
+        if (groups_.IsEmpty() && !config_.strMarkFile.empty() && !path.empty())
+            if (const auto marks = ReadMarksPathFor(path, config_.strMarkFile))
                 LoadReadMarks(*marks);
     }
     int socket = -1;
@@ -53,8 +57,8 @@ bool CLumeDoc::GoOnline(const fs::path& path)
             Refuse();
             return false;
         }
-        if (m_host)
-            socket = m_host->ConnectServer(m_config.strNntpServer, m_config.UsedNntpPort());
+        if (host_)
+            socket = host_->ConnectServer(config_.strNntpServer, config_.UsedNntpPort());
     }
     if (socket < 0)
         return false;
@@ -85,13 +89,13 @@ bool CLumeDoc::OnConnected(int socket)
 
 bool CLumeDoc::FinishConnect(int socket)
 {
-    m_nntp.Attach(socket);
-    if (!m_nntp.ReadGreeting()) {
-        const int code = m_nntp.Tcp().LastError();
-        if (m_host) {
+    nntp_.Attach(socket);
+    if (!nntp_.ReadGreeting()) {
+        const int code = nntp_.Tcp().LastError();
+        if (host_) {
             char text[512];
             std::snprintf(text, sizeof text, "Connect Error!! %d:%s", code, platform::WinsockErrorText(code).c_str());
-            m_host->ShowMessageText(text, MessageIcon::Stop);
+            host_->ShowMessageText(text, MessageIcon::Stop);
         }
         return false;
     }
@@ -100,15 +104,15 @@ bool CLumeDoc::FinishConnect(int socket)
 
 bool CLumeDoc::GoOffline()
 {
-    if (m_busy)
+    if (busy_)
         return false;
-    m_nntp.Quit();
+    nntp_.Quit();
     // Marks added by the fetch (articles the server no longer has) go with the group.
     StoreCurrentReadList();
-    m_articles.clear();
-    m_nCurrentArticle = -1;
+    articles_.clear();
+    currentArticle_ = -1;
     m_pCurrentGroup = nullptr;
-    m_readList.RemoveAll();
+    readList_.RemoveAll();
     return true;
 }
 
@@ -122,12 +126,12 @@ bool CLumeDoc::FetchGroupList()
 
 bool CLumeDoc::FetchGroupListLocked()
 {
-    WaitCursor wait(m_host);
-    m_listStats = {};
+    WaitCursor wait(host_);
+    listStats_ = {};
     const auto started = Clock::now();
-    if (!m_nntp.List())
+    if (!nntp_.List())
         return false;
-    ProgressScope progress(m_host, kProgressDelayMs, msg::ReadingGroupList);
+    ProgressScope progress(host_, kProgressDelayMs, msg::ReadingGroupList);
     if (!progress)
         return false;
 
@@ -135,18 +139,28 @@ bool CLumeDoc::FetchGroupListLocked()
     std::string line;
     std::string status;
     Clock::duration merging{};
+    long long bytes = 0;
     for (long long count = 0;; ++count) {
-        if (m_host)
-            m_host->PumpEvents();
-        const int r = m_nntp.ReadDataLine(line);
+        if (host_)
+            host_->PumpEvents();
+        const int r = nntp_.ReadDataLine(line);
         if (r < 0)
             break;
         if (r == 0) {
             result = true;
             break;
         }
+        bytes += static_cast<long long>(line.size());
+        if (count >= kMaxListedGroups || bytes > kMaxListBytes) {
+            if (host_)
+                host_->ShowMessageText("The server's group list does not end (over " +
+                                            std::to_string(kMaxListedGroups) +
+                                            " groups or 1 GB); it was not taken.",
+                                        MessageIcon::Stop);
+            break;
+        }
         const auto before = Clock::now();
-        const CNewsGroup* group = MergeGroupListLine(m_groups, line);
+        const CNewsGroup* group = MergeGroupListLine(groups_, line);
         merging += Clock::now() - before;
         if (group) {
             status = std::to_string(count);
@@ -156,10 +170,10 @@ bool CLumeDoc::FetchGroupListLocked()
         }
         if (progress->Cancelled())
             break;
-        m_listStats.lines = count + 1;
+        listStats_.lines = count + 1;
     }
-    m_listStats.totalMs = Ms(Clock::now() - started);
-    m_listStats.mergeMs = Ms(merging);
+    listStats_.totalMs = Ms(Clock::now() - started);
+    listStats_.mergeMs = Ms(merging);
     return result;
 }
 

@@ -6,27 +6,27 @@
 namespace news {
 
 CProfileData::CProfileData(std::filesystem::path path, std::string defaultSection, platform::Registry* registry)
-    : m_path(std::move(path)), m_section(std::move(defaultSection)), m_registry(registry)
+    : path_(std::move(path)), section_(std::move(defaultSection)), registry_(registry)
 {
 }
 
 platform::Registry& CProfileData::Store() const
 {
-    return m_registry ? *m_registry : platform::Registry::User();
+    return registry_ ? *registry_ : platform::Registry::User();
 }
 
 std::string CProfileData::GetString(std::string_view key, std::string_view def, std::string_view section) const
 {
-    if (m_path.empty())
+    if (path_.empty())
         return Store().GetString(Section(section), key, def);
-    return platform::GetProfileString(m_path, Section(section), key, def);
+    return platform::GetProfileString(path_, Section(section), key, def);
 }
 
 int CProfileData::GetInt(std::string_view key, int def, std::string_view section) const
 {
-    if (m_path.empty())
+    if (path_.empty())
         return Store().GetInt(Section(section), key, def);
-    return platform::GetProfileInt(m_path, Section(section), key, def);
+    return platform::GetProfileInt(path_, Section(section), key, def);
 }
 
 bool CProfileData::GetBool(std::string_view key, bool def, std::string_view section) const
@@ -57,7 +57,7 @@ std::string CProfileData::QuoteValue(std::string_view value)
 
 bool CProfileData::WriteString(std::string_view key, std::optional<std::string_view> value, std::string_view section)
 {
-    if (m_path.empty()) {
+    if (path_.empty()) {
         if (!value)
             return Store().DeleteValue(Section(section), key);
         return Store().WriteString(Section(section), key, *value);
@@ -65,34 +65,34 @@ bool CProfileData::WriteString(std::string_view key, std::optional<std::string_v
     std::optional<std::string> text;
     if (value)
         text = QuoteValue(*value);
-    if (m_collect && Section(section) == m_section) {
-        m_pending.emplace_back(std::string(key), std::move(text));
+    if (collect_ && Section(section) == section_) {
+        pending_.emplace_back(std::string(key), std::move(text));
         return true;
     }
     if (!text)
-        return platform::WriteProfileString(m_path, Section(section), key, std::nullopt);
-    return platform::WriteProfileString(m_path, Section(section), key, std::string_view(*text));
+        return platform::WriteProfileString(path_, Section(section), key, std::nullopt);
+    return platform::WriteProfileString(path_, Section(section), key, std::string_view(*text));
 }
 
 void CProfileData::BeginWrites()
 {
-    m_collect = !m_path.empty();
-    m_pending.clear();
+    collect_ = !path_.empty();
+    pending_.clear();
 }
 
 bool CProfileData::CommitWrites()
 {
-    if (!m_collect)
+    if (!collect_)
         return true;
-    m_collect = false;
-    auto pending = std::move(m_pending);
-    m_pending.clear();
-    return platform::WriteProfileStrings(m_path, m_section, pending);
+    collect_ = false;
+    auto pending = std::move(pending_);
+    pending_.clear();
+    return platform::WriteProfileStrings(path_, section_, pending);
 }
 
 bool CProfileData::WriteInt(std::string_view key, int value, std::string_view section)
 {
-    if (m_path.empty())
+    if (path_.empty())
         return Store().WriteInt(Section(section), key, value);
     return WriteString(key, std::string_view(std::to_string(value)), section);
 }

@@ -41,7 +41,7 @@ public:
     void BeginWrites();
     bool CommitWrites();
 
-    const std::filesystem::path& Path() const { return m_path; }
+    const std::filesystem::path& Path() const { return path_; }
 
     // The form a string value takes in the file: enclosed in double quotes when
     // it holds a blank or a tab or begins or ends with a quote (the reader
@@ -51,15 +51,15 @@ public:
 private:
     std::string_view Section(std::string_view section) const
     {
-        return section.empty() ? std::string_view(m_section) : section;
+        return section.empty() ? std::string_view(section_) : section;
     }
     platform::Registry& Store() const;
 
-    std::filesystem::path m_path;
-    std::string m_section;
-    platform::Registry* m_registry;
-    bool m_collect = false;
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_pending;
+    std::filesystem::path path_;
+    std::string section_;
+    platform::Registry* registry_;
+    bool collect_ = false;
+    std::vector<std::pair<std::string, std::optional<std::string>>> pending_;
 };
 
 } // namespace news

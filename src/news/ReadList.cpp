@@ -45,7 +45,7 @@ bool CReadList::Add(std::int32_t n)
         return false;
     if (IsRead(n))
         return true;
-    for (auto& r : m_sets) {
+    for (auto& r : sets_) {
         if (i64(r.m_nStart) == i64(n) + 1) {
             r.m_nStart = n;
             return true;
@@ -55,13 +55,13 @@ bool CReadList::Add(std::int32_t n)
             return true;
         }
     }
-    m_sets.emplace_back(n, n);
+    sets_.emplace_back(n, n);
     return true;
 }
 
 bool CReadList::IsRead(std::int32_t n) const
 {
-    for (const auto& r : m_sets)
+    for (const auto& r : sets_)
         if (r.m_nStart <= n && n <= r.m_nEnd)
             return true;
     return false;
@@ -74,8 +74,8 @@ std::int64_t CReadList::CountUnread(std::int32_t lo, std::int32_t hi)
         return 0;
     i64 count = total;
     std::size_t keep = 0;
-    for (std::size_t i = 0; i < m_sets.size(); ++i) {
-        CReadSet r = m_sets[i];
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        CReadSet r = sets_[i];
         if (r.m_nStart >= lo) {
             count -= i64(r.m_nEnd) - i64(r.m_nStart) + 1;
         } else if (r.m_nEnd < lo) {
@@ -84,15 +84,15 @@ std::int64_t CReadList::CountUnread(std::int32_t lo, std::int32_t hi)
             r.m_nStart = lo;
             count -= i64(r.m_nEnd) - i64(lo) + 1;
         }
-        m_sets[keep++] = r;
+        sets_[keep++] = r;
     }
-    m_sets.resize(keep);
+    sets_.resize(keep);
     return count < 0 ? 0 : count;
 }
 
 bool CReadList::Parse(std::string_view text)
 {
-    m_sets.clear();
+    sets_.clear();
     // Tokens as strtok would cut them: the first ends at ':', '!', ',' or a
     // blank, every later one at ',' or a blank; empty tokens vanish.
     std::size_t pos = 0;
@@ -114,10 +114,10 @@ bool CReadList::Parse(std::string_view text)
 
         const std::size_t dash = token.find('-');
         if (dash != std::string_view::npos)
-            m_sets.emplace_back(ReadMarkNumber(token.substr(0, dash)), ReadMarkNumber(token.substr(dash + 1)));
+            sets_.emplace_back(ReadMarkNumber(token.substr(0, dash)), ReadMarkNumber(token.substr(dash + 1)));
         else {
             const std::int32_t n = ReadMarkNumber(token);
-            m_sets.emplace_back(n, n);
+            sets_.emplace_back(n, n);
         }
     }
     return true;
@@ -128,33 +128,33 @@ std::size_t CReadList::Format(std::string& out, bool normalize)
     out.clear();
     if (normalize)
         Normalize();
-    for (std::size_t i = 0; i < m_sets.size(); ++i) {
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
         if (i)
             out += ',';
-        out += std::to_string(m_sets[i].m_nStart);
-        if (m_sets[i].m_nEnd != m_sets[i].m_nStart) {
+        out += std::to_string(sets_[i].m_nStart);
+        if (sets_[i].m_nEnd != sets_[i].m_nStart) {
             out += '-';
-            out += std::to_string(m_sets[i].m_nEnd);
+            out += std::to_string(sets_[i].m_nEnd);
         }
     }
-    return m_sets.size();
+    return sets_.size();
 }
 
 void CReadList::Normalize()
 {
-    std::erase_if(m_sets, [](const CReadSet& r) { return r.m_nStart < 0 || r.m_nEnd < 0; });
+    std::erase_if(sets_, [](const CReadSet& r) { return r.m_nStart < 0 || r.m_nEnd < 0; });
 
     // One forward pass; merged ranges are marked dead and dropped at the end
     // so that the survivors keep their order.
-    std::vector<bool> dead(m_sets.size(), false);
-    for (std::size_t i = 0; i < m_sets.size(); ++i) {
+    std::vector<bool> dead(sets_.size(), false);
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
         if (dead[i])
             continue;
-        CReadSet& a = m_sets[i];
-        for (std::size_t j = i + 1; j < m_sets.size(); ++j) {
+        CReadSet& a = sets_[i];
+        for (std::size_t j = i + 1; j < sets_.size(); ++j) {
             if (dead[j])
                 continue;
-            const CReadSet& b = m_sets[j];
+            const CReadSet& b = sets_[j];
             if (a.m_nStart <= b.m_nStart && i64(b.m_nStart) <= i64(a.m_nEnd) + 1) {
                 a.m_nEnd = std::max(a.m_nEnd, b.m_nEnd);
                 dead[j] = true;
@@ -170,10 +170,10 @@ void CReadList::Normalize()
         }
     }
     std::size_t keep = 0;
-    for (std::size_t i = 0; i < m_sets.size(); ++i)
+    for (std::size_t i = 0; i < sets_.size(); ++i)
         if (!dead[i])
-            m_sets[keep++] = m_sets[i];
-    m_sets.resize(keep);
+            sets_[keep++] = sets_[i];
+    sets_.resize(keep);
 }
 
 bool CReadList::HasUnreadIn(std::int32_t first, std::int32_t last) const
@@ -182,8 +182,8 @@ bool CReadList::HasUnreadIn(std::int32_t first, std::int32_t last) const
         return false;
     // Ranges clipped to first..last, sorted: a gap anywhere is an unread number.
     std::vector<CReadSet> parts;
-    parts.reserve(m_sets.size());
-    for (const auto& r : m_sets) {
+    parts.reserve(sets_.size());
+    for (const auto& r : sets_) {
         const std::int32_t s = std::max(r.m_nStart, first);
         const std::int32_t e = std::min(r.m_nEnd, last);
         if (s <= e)

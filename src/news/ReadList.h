@@ -38,18 +38,18 @@ public:
     // Drops ranges with a negative end, then joins overlapping and adjacent
     // ranges in one forward pass.
     void Normalize();
-    void RemoveAll() { m_sets.clear(); }
+    void RemoveAll() { sets_.clear(); }
 
     // True when some number of first..last is not read. Works on the ranges,
     // so a group of millions of articles costs no more than a small one.
     bool HasUnreadIn(std::int32_t first, std::int32_t last) const;
 
-    const std::vector<CReadSet>& Sets() const { return m_sets; }
-    std::size_t GetCount() const { return m_sets.size(); }
-    void Append(CReadSet set) { m_sets.push_back(set); }
+    const std::vector<CReadSet>& Sets() const { return sets_; }
+    std::size_t GetCount() const { return sets_.size(); }
+    void Append(CReadSet set) { sets_.push_back(set); }
 
 private:
-    std::vector<CReadSet> m_sets;
+    std::vector<CReadSet> sets_;
 };
 
 // The number a read-marks token starts with: blanks skipped, an optional sign,

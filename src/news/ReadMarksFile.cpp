@@ -18,22 +18,22 @@ namespace {
 
 class Fd {
 public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() { if (m_fd >= 0) ::close(m_fd); }
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { if (fd_ >= 0) ::close(fd_); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    bool ok() const { return m_fd >= 0; }
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
     // Close and report its result (a delayed write error shows up here).
     bool Close()
     {
-        const int fd = m_fd;
-        m_fd = -1;
+        const int fd = fd_;
+        fd_ = -1;
         return ::close(fd) == 0;
     }
 
 private:
-    int m_fd;
+    int fd_;
 };
 
 void SyncFolderOf(const fs::path& path)

@@ -23,11 +23,11 @@ bool ValidIndex(int n)
 
 } // namespace
 
-CSignatureStore::CSignatureStore(platform::Registry* registry) : m_registry(registry) {}
+CSignatureStore::CSignatureStore(platform::Registry* registry) : registry_(registry) {}
 
 platform::Registry& CSignatureStore::Store() const
 {
-    return m_registry ? *m_registry : platform::Registry::User();
+    return registry_ ? *registry_ : platform::Registry::User();
 }
 
 int CSignatureStore::GetStoredSelect() const

@@ -36,7 +36,7 @@ public:
 
 private:
     platform::Registry& Store() const;
-    platform::Registry* m_registry;
+    platform::Registry* registry_;
 };
 
 // The form a signature takes in a configuration file: standard Base64 of its

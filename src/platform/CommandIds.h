@@ -69,3 +69,18 @@ inline constexpr unsigned ViewToolBar = 59392;
 inline constexpr unsigned ViewStatusBar = 59393;
 
 } // namespace platform::cmd
+
+// The post window's own menu.
+namespace platform::postcmd {
+
+inline constexpr unsigned Signature1 = 101; // 102, 103 follow
+inline constexpr unsigned AutoInsert = 1026;
+inline constexpr unsigned InsertFile = 32776;
+inline constexpr unsigned Send = 32775;
+inline constexpr unsigned Font = 32783;
+inline constexpr unsigned WordWrap = 32789;
+inline constexpr unsigned HelpPost = 32852;
+inline constexpr unsigned Exit = 40003;
+inline constexpr unsigned InsertSignature = 40007;
+
+} // namespace platform::postcmd

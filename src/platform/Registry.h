@@ -20,8 +20,8 @@ public:
 
     // Opens (and loads) the store at path. A missing file is an empty store.
     // A file that cannot be parsed is renamed aside (".damaged-<n>") and
-    // loadError() describes what happened; the store then starts empty.
-    // A file that exists but cannot be read is left alone, loadError() says so,
+    // LoadError() describes what happened; the store then starts empty.
+    // A file that exists but cannot be read is left alone, LoadError() says so,
     // and writes fail rather than replace it.
     explicit Registry(std::filesystem::path path);
 
@@ -49,8 +49,8 @@ public:
     bool WriteBinary(std::string_view section, std::string_view key, const void* data, std::size_t size);
     bool DeleteValue(std::string_view section, std::string_view key);
 
-    const std::string& loadError() const { return loadError_; }
-    const std::filesystem::path& path() const { return path_; }
+    const std::string& LoadError() const { return loadError_; }
+    const std::filesystem::path& Path() const { return path_; }
 
 private:
     struct Value {

@@ -1,5 +1,6 @@
 #include "textcodec/BinHex.h"
 
+#include <cstdio>
 #include <system_error>
 
 #include "textcodec/FileIo.h"
@@ -251,6 +252,17 @@ std::string BinHexEncode(std::string_view data, std::string_view name)
 
 BinHexStatus BinHexDecode(std::string_view text, BinHexHeader& header, std::string* data)
 {
+    if (!data)
+        return BinHexDecodeTo(text, header, BinHexSink());
+    data->clear();
+    return BinHexDecodeTo(text, header, [data](std::string_view piece) {
+        data->append(piece);
+        return true;
+    });
+}
+
+BinHexStatus BinHexDecodeTo(std::string_view text, BinHexHeader& header, const BinHexSink& sink)
+{
     std::string bytes;
     if (!Unpack(text, bytes))
         return BinHexStatus::NoStart;
@@ -275,21 +287,37 @@ BinHexStatus BinHexDecode(std::string_view text, BinHexHeader& header, std::stri
     hd.resourceLength = Be32(h, n + 16);
     hd.headerCrc = stored;
     header = hd;
-    if (!data)
+    if (!sink)
         return BinHexStatus::Ok;
 
-    data->clear();
+    // Run-length coding expands a hundredfold and more: the data goes out in
+    // pieces, so memory stays bounded whatever the expansion.
+    constexpr size_t kPiece = 64 * 1024;
+    std::string piece;
+    piece.reserve(kPiece + 2);
     bool text_ = hd.type == "TEXT";
     uint16_t crc = 0;
     unsigned char b;
+    BinHexStatus status = BinHexStatus::Ok;
     for (uint32_t i = 0; i < hd.dataLength; ++i) {
-        if (!ex.Next(b))
-            return BinHexStatus::Truncated;
+        if (!ex.Next(b)) {
+            status = BinHexStatus::Truncated;
+            break;
+        }
         crc = static_cast<uint16_t>(crc << 8 ^ kCrc.t[(crc >> 8) ^ b]);
-        *data += static_cast<char>(b);
+        piece += static_cast<char>(b);
         if (text_ && b == '\r')
-            *data += '\n';
+            piece += '\n';
+        if (piece.size() >= kPiece) {
+            if (!sink(piece))
+                return BinHexStatus::WriteFailed;
+            piece.clear();
+        }
     }
+    if (!piece.empty() && !sink(piece))
+        return BinHexStatus::WriteFailed;
+    if (status != BinHexStatus::Ok)
+        return status;
     std::string c;
     if (!ex.Read(c, 2))
         return BinHexStatus::Truncated;
@@ -339,15 +367,31 @@ std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input,
     if (!text)
         return std::nullopt;
     BinHexHeader header;
-    std::string data;
-    BinHexStatus st = BinHexDecode(*text, header, &data);
-    if (st == BinHexStatus::NoStart || st == BinHexStatus::BadHeader)
-        return std::nullopt;
-    if (WriteFileBytes(output, data) != WriteResult::Ok)
-        return std::nullopt;
+    BinHexStatus st = BinHexDecodeToFile(*text, header, output);
     if (st != BinHexStatus::Ok)
         return std::nullopt;
     return header;
+}
+
+BinHexStatus BinHexDecodeToFile(std::string_view text, BinHexHeader& header, const std::filesystem::path& output)
+{
+    BinHexStatus st = BinHexDecodeTo(text, header, BinHexSink());
+    if (st != BinHexStatus::Ok)
+        return st;
+    std::FILE* f = std::fopen(output.c_str(), "wb");
+    if (!f)
+        return BinHexStatus::WriteFailed;
+    st = BinHexDecodeTo(text, header, [f](std::string_view piece) {
+        return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
+    });
+    if (std::fclose(f) != 0 && st != BinHexStatus::WriteFailed)
+        st = BinHexStatus::WriteFailed;
+    if (st == BinHexStatus::WriteFailed) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
+            std::filesystem::remove(output, ec);
+    }
+    return st;
 }
 
 } // namespace textcodec

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,7 +27,11 @@ enum class BinHexStatus {
     BadHeader,   // header short or its CRC wrong
     Truncated,   // the data fork or its CRC is cut short
     BadDataCrc,  // the data fork's CRC is wrong
+    WriteFailed, // the sink (or output file) refused the data
 };
+
+// Takes the decoded data fork piece by piece; false stops the decoding.
+using BinHexSink = std::function<bool(std::string_view)>;
 
 // CRC of BinHex 4.0 (polynomial 0x1021, initial 0, two zero bytes fed in).
 uint16_t BinHexCrc(std::string_view bytes, uint16_t crc = 0);
@@ -37,6 +42,11 @@ std::string BinHexEncode(std::string_view data, std::string_view name);
 // With data null only the header is decoded. When the type is "TEXT" every
 // CR of the data fork is followed by an inserted LF.
 BinHexStatus BinHexDecode(std::string_view text, BinHexHeader& header, std::string* data);
+// The same with the data handed to sink in bounded pieces (a null sink: header only).
+BinHexStatus BinHexDecodeTo(std::string_view text, BinHexHeader& header, const BinHexSink& sink);
+// Decodes into output, written only when the header is sound; what was
+// written stays when the data is cut short or its CRC is wrong.
+BinHexStatus BinHexDecodeToFile(std::string_view text, BinHexHeader& header, const std::filesystem::path& output);
 
 // File forms. BinHexEncodeFile: true on success (false also removes the
 // output). The decoders read from byteOffset on, remove intermediatePath

@@ -23,8 +23,8 @@ int CArticleListBox::ImageFor(const CArticle& article, const CReadList& read)
 
 void CArticleListBox::Clear()
 {
-    m_byId.clear();
-    m_waiting.clear();
+    byId_.clear();
+    waiting_.clear();
     DeleteAll();
 }
 
@@ -40,7 +40,7 @@ bool CArticleListBox::InSubtreeOf(const CTreeListItem* node, const CTreeListItem
 // parentId as its Message-ID.
 CTreeListItem* CArticleListBox::FindParentNode(CTreeListItem* node, const std::string& parentId)
 {
-    auto [lo, hi] = m_byId.equal_range(parentId);
+    auto [lo, hi] = byId_.equal_range(parentId);
     std::vector<CTreeListItem*> candidates;
     for (auto it = lo; it != hi; ++it)
         if (!InSubtreeOf(it->second, node))
@@ -77,15 +77,15 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
     // match: an article without Message-ID would adopt every thread start.
     const std::string& id = article->m_strMessageID;
     if (!id.empty()) {
-        auto [lo, hi] = m_waiting.equal_range(id);
+        auto [lo, hi] = waiting_.equal_range(id);
         std::vector<CTreeListItem*> replies;
         for (auto it = lo; it != hi; ++it)
             if (it->second != node)
                 replies.push_back(it->second);
-        m_waiting.erase(id);
+        waiting_.erase(id);
         for (CTreeListItem* reply : replies)
             Move(node, reply);
-        m_byId.emplace(id, node);
+        byId_.emplace(id, node);
     }
 
     const std::string& parentId = article->m_strParentID;
@@ -93,7 +93,7 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
         if (CTreeListItem* parent = FindParentNode(node, parentId))
             Move(parent, node);
         else
-            m_waiting.emplace(parentId, node);
+            waiting_.emplace(parentId, node);
     }
     return node;
 }

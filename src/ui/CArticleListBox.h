@@ -22,7 +22,7 @@ public:
 
     static news::CArticle* ArticleOf(const CTreeListItem* node)
     {
-        return node ? reinterpret_cast<news::CArticle*>(node->m_dwData) : nullptr;
+        return node ? reinterpret_cast<news::CArticle*>(node->data_) : nullptr;
     }
     // 2 when not read, 3 when read since the fetch, 4 when read before it.
     static int ImageFor(const news::CArticle& article, const news::CReadList& read);
@@ -47,9 +47,9 @@ private:
     CTreeListItem* FindParentNode(CTreeListItem* node, const std::string& parentId);
 
     // Message-ID -> nodes carrying it (usually one).
-    std::unordered_multimap<std::string, CTreeListItem*> m_byId;
+    std::unordered_multimap<std::string, CTreeListItem*> byId_;
     // Parent ID -> top-level nodes still waiting for that parent.
-    std::unordered_multimap<std::string, CTreeListItem*> m_waiting;
+    std::unordered_multimap<std::string, CTreeListItem*> waiting_;
 };
 
 } // namespace ui

@@ -241,7 +241,7 @@ void CArticleView::ClearList()
     SetTitle(QString());
     list_->Clear();
     list_->RebuildRows();
-    doc_.m_nCurrentArticle = -1;
+    doc_.currentArticle_ = -1;
     doc_.UpdateAllViews(this, hint::ListCleared);
 }
 
@@ -289,9 +289,9 @@ void CArticleView::MarkShown(CTreeListItem* node)
     CArticle* article = CArticleListBox::ArticleOf(node);
     if (!article)
         return;
-    node->m_nImage = node->m_nSelImage = article->m_bRead ? CArticleListBox::kImageReadBefore
+    node->image_ = node->selImage_ = article->m_bRead ? CArticleListBox::kImageReadBefore
                                                           : CArticleListBox::kImageReadNow;
-    node->m_nExpandedImage = -1;
+    node->expandedImage_ = -1;
     doc_.MarkArticleRead(article->m_nNumber);
     list_->RedrawNode(node);
 }
@@ -304,7 +304,7 @@ void CArticleView::ShowCurrent()
         return;
     const int number = article->m_nNumber;
     const unsigned generation = generation_;
-    doc_.m_nCurrentArticle = number;
+    doc_.currentArticle_ = number;
     doc_.UpdateAllViews(this, hint::Article);
     // Marked read only once the body pane has it (or the server says it is
     // gone): a dead connection or a Cancel leaves it unread. The fetch pumped
@@ -495,7 +495,7 @@ void CArticleView::SearchArticles(bool upwards)
         if (!article)
             continue;
         const int number = article->m_nNumber;
-        doc_.m_nCurrentArticle = number;
+        doc_.currentArticle_ = number;
         doc_.UpdateAllViews(this, hint::Article);
         // Loading the body pumped events: stop if the list went away meanwhile.
         if (generation != generation_)
@@ -533,7 +533,7 @@ void CArticleView::SearchArticles(bool upwards)
         list_->ScrollToRow(former, false);
         ShowCurrent();
     } else {
-        doc_.m_nCurrentArticle = -1;
+        doc_.currentArticle_ = -1;
         doc_.UpdateAllViews(this, hint::ListCleared);
     }
     dialogs_.Message(window(), LoadText(platform::IDS_61281), MessageIcon::Information);

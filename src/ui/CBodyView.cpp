@@ -182,7 +182,7 @@ CBodyView::CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialo
     list_->hide();
 
     connect(body_, &CBodyText::UrlActivated, this, [this](const QString& url) {
-        integration::OpenUrl(mainWindow_ ? mainWindow_ : window(), url);
+        integration::OpenUrl(mainWindow_ ? mainWindow_ : window(), url, BrowserMessages());
     });
     connect(body_, &CBodyText::MiddleClicked, this, [this] { doc_.OnCommand(cmd::NextUnread); });
     connect(body_, &CBodyText::CommandRequested, this, [this](unsigned id) { OnCommand(id); });
@@ -211,8 +211,8 @@ void CBodyView::OnUpdate(DocumentView*, long hint)
         body_->Clear();
         Relayout();
     }
-    if ((hint & hint::Article) && doc_.m_nCurrentArticle != -1)
-        ShowArticle(doc_.m_nCurrentArticle);
+    if ((hint & hint::Article) && doc_.currentArticle_ != -1)
+        ShowArticle(doc_.currentArticle_);
     updating_ = false;
 }
 
@@ -498,10 +498,16 @@ void CBodyView::ToggleWordWrap()
     doc_.UpdateAllViews(nullptr, hint::Article);
 }
 
+integration::BrowserMessageHandler CBodyView::BrowserMessages()
+{
+    return [this](QWidget* parent, unsigned id) { dialogs_.Message(parent, LoadText(id), news::MessageIcon::Stop); };
+}
+
 void CBodyView::JumpToUrl()
 {
     integration::JumpToUrl(mainWindow_ ? mainWindow_ : window(), body_->textCursor().selectedText(),
-                           [this](QWidget* parent, const QString& initial) { return dialogs_.AskUrl(parent, initial); });
+                           [this](QWidget* parent, const QString& initial) { return dialogs_.AskUrl(parent, initial); },
+                           BrowserMessages());
 }
 
 void CBodyView::PageMove(bool forward)

@@ -1,6 +1,7 @@
 #pragma once
 // The body pane: the article chosen in the article list, fetched into a cache
 // file and shown with its header lines, MIME parts and attachment list.
+#include "integration/BrowserHandoff.h"
 #include "message/Attachment.h"
 #include "message/BodySink.h"
 #include "message/CacheFile.h"
@@ -102,6 +103,7 @@ private:
     void SaveArticleAs();
     void ToggleWordWrap();
     void ChooseFont();
+    integration::BrowserMessageHandler BrowserMessages();
     void JumpToUrl();
     void Message(unsigned id, const std::vector<std::string>& args = {});
     message::Colour Colour(const char* key, message::Colour def) const;

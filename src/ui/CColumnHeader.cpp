@@ -10,13 +10,13 @@ namespace ui {
 
 CColumnHeaderButton::CColumnHeaderButton(CColumnHeader* header, int column)
     : QAbstractButton(header)
-    , m_pHeader(header)
-    , m_nColumn(column)
+    , header_(header)
+    , column_(column)
 {
     setObjectName(QStringLiteral("ctl%1").arg(1000 + column));
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::ArrowCursor);
-    connect(this, &QAbstractButton::clicked, this, [this] { m_pHeader->ButtonClicked(m_nColumn); });
+    connect(this, &QAbstractButton::clicked, this, [this] { header_->ButtonClicked(column_); });
 }
 
 void CColumnHeaderButton::paintEvent(QPaintEvent*)
@@ -25,7 +25,7 @@ void CColumnHeaderButton::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
     const QColor face = pal.color(QPalette::Button);
     const QColor shadow = pal.color(QPalette::Dark);
-    const bool pressed = isDown() || m_pHeader->PressedColumn() == m_nColumn;
+    const bool pressed = isDown() || header_->PressedColumn() == column_;
     const QRect r = rect();
     p.fillRect(r, face);
 
@@ -69,7 +69,7 @@ CColumnHeader::CColumnHeader(QWidget* parent)
 
 CColumnHeader::~CColumnHeader()
 {
-    delete m_pTracker;
+    delete tracker_;
 }
 
 bool CColumnHeader::Create(QWidget* parent, int id, int columnCount)
@@ -79,15 +79,15 @@ bool CColumnHeader::Create(QWidget* parent, int id, int columnCount)
     if (parent)
         setParent(parent);
     setObjectName(QStringLiteral("ctl%1").arg(id));
-    for (auto* b : m_buttons)
+    for (auto* b : buttons_)
         delete b;
-    m_buttons.clear();
-    m_widths.assign(std::size_t(columnCount), -1);
+    buttons_.clear();
+    widths_.assign(std::size_t(columnCount), -1);
     for (int i = 0; i < columnCount; ++i) {
         auto* b = new CColumnHeaderButton(this, i);
         b->setFont(font());
         b->show();
-        m_buttons.push_back(b);
+        buttons_.push_back(b);
     }
     Layout();
     return true;
@@ -96,35 +96,35 @@ bool CColumnHeader::Create(QWidget* parent, int id, int columnCount)
 void CColumnHeader::SetColumnText(int index, const QString& text)
 {
     if (index >= 0 && index < ColumnCount())
-        m_buttons[std::size_t(index)]->setText(text);
+        buttons_[std::size_t(index)]->setText(text);
 }
 
 QString CColumnHeader::ColumnText(int index) const
 {
-    return index >= 0 && index < ColumnCount() ? m_buttons[std::size_t(index)]->text() : QString();
+    return index >= 0 && index < ColumnCount() ? buttons_[std::size_t(index)]->text() : QString();
 }
 
 void CColumnHeader::SetColumnWidth(int index, int width)
 {
     if (index >= 0 && index < ColumnCount() && width > 0)
-        m_widths[std::size_t(index)] = width;
+        widths_[std::size_t(index)] = width;
     Layout();
 }
 
 int CColumnHeader::ColumnWidth(int index) const
 {
-    return index >= 0 && index < ColumnCount() ? m_widths[std::size_t(index)] : -1;
+    return index >= 0 && index < ColumnCount() ? widths_[std::size_t(index)] : -1;
 }
 
 int CColumnHeader::Height() const
 {
-    const QFont f = m_buttons.empty() ? font() : m_buttons.front()->font();
+    const QFont f = buttons_.empty() ? font() : buttons_.front()->font();
     return QFontMetrics(f).height() + 3;
 }
 
 void CColumnHeader::SetHeaderFont(const QFont& font, bool redraw)
 {
-    for (auto* b : m_buttons)
+    for (auto* b : buttons_)
         b->setFont(font);
     setFont(font);
     if (redraw)
@@ -133,7 +133,7 @@ void CColumnHeader::SetHeaderFont(const QFont& font, bool redraw)
 
 QAbstractButton* CColumnHeader::Button(int index) const
 {
-    return index >= 0 && index < ColumnCount() ? m_buttons[std::size_t(index)] : nullptr;
+    return index >= 0 && index < ColumnCount() ? buttons_[std::size_t(index)] : nullptr;
 }
 
 void CColumnHeader::Layout()
@@ -146,11 +146,11 @@ void CColumnHeader::Layout()
     const int def = cx / count;
     int x = 0;
     for (int i = 0; i < count; ++i) {
-        int& stored = m_widths[std::size_t(i)];
+        int& stored = widths_[std::size_t(i)];
         if (stored < 1)
             stored = def;
         const int w = i == count - 1 ? cx - x : stored;
-        m_buttons[std::size_t(i)]->setGeometry(x, 0, w - 1, cy);
+        buttons_[std::size_t(i)]->setGeometry(x, 0, w - 1, cy);
         x += w + 2;
     }
 }
@@ -177,50 +177,50 @@ void CColumnHeader::mousePressEvent(QMouseEvent* event)
         return;
     const int x = event->position().toPoint().x();
 
-    m_bDragging = true;
-    m_nDraggedColumn = -1;
+    dragging_ = true;
+    draggedColumn_ = -1;
     int boundary = 0;
     std::vector<int> ends;
-    for (int w : m_widths) {
+    for (int w : widths_) {
         boundary += w + 2;
         ends.push_back(boundary);
     }
     for (int i = ColumnCount() - 1; i >= 0; --i) {
         const int b = ends[std::size_t(i)];
         if (b - 3 <= x && x <= b) {
-            m_nDraggedColumn = i;
+            draggedColumn_ = i;
             break;
         }
     }
-    m_nTrackerPos = x;
+    trackerPos_ = x;
     DrawTracker();
 }
 
 void CColumnHeader::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!m_bDragging || !(event->buttons() & Qt::LeftButton))
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton))
         return;
     EraseTracker();
-    m_nTrackerPos = event->position().toPoint().x();
+    trackerPos_ = event->position().toPoint().x();
     DrawTracker();
 }
 
 void CColumnHeader::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (!m_bDragging || event->button() != Qt::LeftButton)
+    if (!dragging_ || event->button() != Qt::LeftButton)
         return;
     EraseTracker();
 
-    m_bDragging = false;
-    const int column = m_nDraggedColumn;
-    m_nDraggedColumn = -1;
+    dragging_ = false;
+    const int column = draggedColumn_;
+    draggedColumn_ = -1;
     if (column < 0)
         return;
     int before = 0;
     for (int i = 0; i < column; ++i)
-        before += m_widths[std::size_t(i)];
+        before += widths_[std::size_t(i)];
     // A width below 1 takes the default width at the layout below.
-    m_widths[std::size_t(column)] = event->position().toPoint().x() - before;
+    widths_[std::size_t(column)] = event->position().toPoint().x() - before;
     Layout();
     update();
     OnColumnWidthsChanged();
@@ -230,40 +230,40 @@ void CColumnHeader::mouseReleaseEvent(QMouseEvent* event)
 void CColumnHeader::DrawTracker()
 {
     QWidget* host = parentWidget() ? parentWidget() : this;
-    if (!m_pTracker) {
-        m_pTracker = new QWidget(host);
-        m_pTracker->setObjectName(QStringLiteral("tracker"));
-        m_pTracker->setAttribute(Qt::WA_TransparentForMouseEvents);
-        m_pTracker->setAutoFillBackground(true);
-        QPalette pal = m_pTracker->palette();
+    if (!tracker_) {
+        tracker_ = new QWidget(host);
+        tracker_->setObjectName(QStringLiteral("tracker"));
+        tracker_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        tracker_->setAutoFillBackground(true);
+        QPalette pal = tracker_->palette();
         pal.setColor(QPalette::Window, QColor(100, 100, 100));
-        m_pTracker->setPalette(pal);
+        tracker_->setPalette(pal);
     }
-    const int x = host == this ? m_nTrackerPos : mapToParent(QPoint(m_nTrackerPos, 0)).x();
-    m_pTracker->setGeometry(x, 0, 2, host->height());
-    m_pTracker->raise();
-    m_pTracker->show();
+    const int x = host == this ? trackerPos_ : mapToParent(QPoint(trackerPos_, 0)).x();
+    tracker_->setGeometry(x, 0, 2, host->height());
+    tracker_->raise();
+    tracker_->show();
 }
 
 void CColumnHeader::EraseTracker()
 {
-    if (m_pTracker)
-        m_pTracker->hide();
+    if (tracker_)
+        tracker_->hide();
 }
 
 bool CColumnHeader::TrackerVisible() const
 {
-    return m_pTracker && !m_pTracker->isHidden();
+    return tracker_ && !tracker_->isHidden();
 }
 
 void CColumnHeader::ButtonClicked(int column)
 {
-    m_nPressedColumn = m_nPressedColumn == column ? -1 : column;
-    OnColumnClick(m_nPressedColumn);
-    emit ColumnClicked(m_nPressedColumn);
+    pressedColumn_ = pressedColumn_ == column ? -1 : column;
+    OnColumnClick(pressedColumn_);
+    emit ColumnClicked(pressedColumn_);
     if (parentWidget())
         parentWidget()->setFocus();
-    for (auto* b : m_buttons)
+    for (auto* b : buttons_)
         b->update();
 }
 

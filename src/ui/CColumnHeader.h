@@ -19,8 +19,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    CColumnHeader* m_pHeader;
-    int m_nColumn;
+    CColumnHeader* header_;
+    int column_;
 };
 
 // A strip of header buttons with draggable boundaries between them. Pressing
@@ -34,7 +34,7 @@ public:
 
     bool Create(QWidget* parent, int id, int columnCount);
 
-    int ColumnCount() const { return int(m_widths.size()); }
+    int ColumnCount() const { return int(widths_.size()); }
     void SetColumnText(int index, const QString& text);
     QString ColumnText(int index) const;
     void SetColumnWidth(int index, int width);
@@ -42,9 +42,9 @@ public:
     int Height() const;
     void SetHeaderFont(const QFont& font, bool redraw);
 
-    int PressedColumn() const { return m_nPressedColumn; }
-    int DraggedColumn() const { return m_nDraggedColumn; }
-    int TrackerPos() const { return m_nTrackerPos; }
+    int PressedColumn() const { return pressedColumn_; }
+    int DraggedColumn() const { return draggedColumn_; }
+    int TrackerPos() const { return trackerPos_; }
     bool TrackerVisible() const;
     QAbstractButton* Button(int index) const;
 
@@ -72,13 +72,13 @@ private:
     void DrawTracker();
     void EraseTracker();
 
-    std::vector<int> m_widths;
-    std::vector<CColumnHeaderButton*> m_buttons;
-    int m_nTrackerPos = 0;
-    int m_nDraggedColumn = -1;
-    int m_nPressedColumn = -1;
-    bool m_bDragging = false;
-    QWidget* m_pTracker = nullptr;
+    std::vector<int> widths_;
+    std::vector<CColumnHeaderButton*> buttons_;
+    int trackerPos_ = 0;
+    int draggedColumn_ = -1;
+    int pressedColumn_ = -1;
+    bool dragging_ = false;
+    QWidget* tracker_ = nullptr;
 };
 
 } // namespace ui

@@ -10,24 +10,24 @@ using namespace news;
 
 namespace ui {
 
-CGroupTreeBox::CGroupTreeBox(CGroupView& view, QWidget* parent) : CTreeListBox(parent), m_view(view) {}
+CGroupTreeBox::CGroupTreeBox(CGroupView& view, QWidget* parent) : CTreeListBox(parent), view_(view) {}
 
 void CGroupTreeBox::SetRowSel(int index, bool select)
 {
     CTreeListBox::SetRowSel(index, select);
-    m_view.UpdateTitle();
+    view_.UpdateTitle();
 }
 
 void CGroupTreeBox::OnSelChanged(int, CTreeListItem*)
 {
-    m_view.UpdateTitle();
+    view_.UpdateTitle();
 }
 
 void CGroupTreeBox::GetNodeImages(const CTreeListItem* node, int& image, int& selectedImage,
                                   int& expandedImage)
 {
     CNewsGroup* group = GroupOf(node);
-    if (node == m_view.Root()) {
+    if (node == view_.Root()) {
         image = selectedImage = expandedImage = 0;
         return;
     }
@@ -41,7 +41,7 @@ void CGroupTreeBox::GetNodeImages(const CTreeListItem* node, int& image, int& se
         base = 5;
     } else if (group->m_bSubscribed) {
         // Asked at every draw: reading articles changes the answer.
-        group->m_bHasUnread = m_view.HasUnread(*group);
+        group->m_bHasUnread = view_.HasUnread(*group);
         base = group->m_bHasUnread ? 7 : 9;
     } else {
         base = group->m_bHasUnread ? 11 : 13;
@@ -54,7 +54,7 @@ std::string CGroupTreeBox::GetColumnText(const CTreeListItem* node, int)
 {
     const CNewsGroup* group = GroupOf(node);
     if (!group)
-        return node->m_strText;
+        return node->text_;
     const std::string& name = group->m_strName;
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? name : name.substr(dot + 1);
@@ -62,7 +62,7 @@ std::string CGroupTreeBox::GetColumnText(const CTreeListItem* node, int)
 
 bool CGroupTreeBox::OnReflectDblClk()
 {
-    if (m_view.OpenSelectedGroup())
+    if (view_.OpenSelectedGroup())
         return true;
     return CTreeListBox::OnReflectDblClk();
 }
@@ -72,7 +72,7 @@ void CGroupTreeBox::keyPressEvent(QKeyEvent* event)
     const int key = event->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
         !(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier))) {
-        m_view.OpenSelectedGroup();
+        view_.OpenSelectedGroup();
         return;
     }
     CTreeListBox::keyPressEvent(event);
@@ -80,7 +80,7 @@ void CGroupTreeBox::keyPressEvent(QKeyEvent* event)
 
 void CGroupTreeBox::contextMenuEvent(QContextMenuEvent* event)
 {
-    m_view.ShowContextMenu(event->globalPos());
+    view_.ShowContextMenu(event->globalPos());
 }
 
 } // namespace ui

@@ -17,7 +17,7 @@ public:
 
     static news::CNewsGroup* GroupOf(const CTreeListItem* node)
     {
-        return node ? reinterpret_cast<news::CNewsGroup*>(node->m_dwData) : nullptr;
+        return node ? reinterpret_cast<news::CNewsGroup*>(node->data_) : nullptr;
     }
 
     void SetRowSel(int index, bool select) override;
@@ -32,7 +32,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    CGroupView& m_view;
+    CGroupView& view_;
 };
 
 } // namespace ui

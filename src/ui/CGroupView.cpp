@@ -156,7 +156,7 @@ void CGroupView::AddGroup(CNewsGroup& group)
             } else {
                 node = it->second;
                 if (last)
-                    node->m_dwData = reinterpret_cast<std::uintptr_t>(&group);
+                    node->data_ = reinterpret_cast<std::uintptr_t>(&group);
             }
         }
         pos = dot + 1;
@@ -213,7 +213,7 @@ std::string CGroupView::FullPath(const CTreeListItem* node) const
 {
     std::vector<const std::string*> parts;
     for (const CTreeListItem* n = node; n && n != root_; n = tree_->GetParent(n))
-        parts.push_back(&n->m_strText);
+        parts.push_back(&n->text_);
     std::string path;
     for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
         if (!path.empty())
@@ -490,7 +490,7 @@ void CGroupView::ExpandOneLevel()
         tree_->SetRedraw(false);
         for (CTreeListItem* child = node->FirstChild(); child; child = child->NextSibling()) {
             if (child->HasChildren())
-                child->m_nState &= ~CTreeListItem::Expanded;
+                child->state_ &= ~CTreeListItem::Expanded;
         }
         tree_->SetRedraw(true);
     }
@@ -535,7 +535,7 @@ void CGroupView::CollapseLevel()
         for (int row = 0; row < tree_->GetCount(); ++row) {
             CTreeListItem* n = tree_->NodeOfRow(row);
             if (n && tree_->Depth(n) == depth)
-                n->m_nState &= ~CTreeListItem::Expanded;
+                n->state_ &= ~CTreeListItem::Expanded;
         }
         tree_->SetRedraw(true);
         tree_->RebuildRows();
@@ -578,7 +578,7 @@ void CGroupView::Find(bool down)
     for (node = down ? tree_->NextInPreOrder(node) : tree_->PrevInPreOrder(node); node;
          node = down ? tree_->NextInPreOrder(node) : tree_->PrevInPreOrder(node)) {
         const CNewsGroup* group = CGroupTreeBox::GroupOf(node);
-        if (ContainsSjis(LowerSjis(group ? group->m_strName : node->m_strText), search_))
+        if (ContainsSjis(LowerSjis(group ? group->m_strName : node->text_), search_))
             break;
     }
     if (!node) {

@@ -50,29 +50,29 @@ void CSelListBox::InsertRows(int index, std::vector<NewRow>&& rows)
 {
     if (rows.empty() || index < 0 || index > GetCount())
         return;
-    const bool wasEmpty = m_rows.empty();
+    const bool wasEmpty = rows_.empty();
     const int n = int(rows.size());
     std::vector<Row> made;
     made.reserve(rows.size());
     for (auto& r : rows)
         made.push_back(Row{std::move(r.text), r.data, false});
-    m_rows.insert(m_rows.begin() + index, std::make_move_iterator(made.begin()),
+    rows_.insert(rows_.begin() + index, std::make_move_iterator(made.begin()),
                   std::make_move_iterator(made.end()));
 
     auto shift = [&](int& i) {
         if (i >= index)
             i += n;
     };
-    shift(m_nCurSel);
-    shift(m_nCaret);
-    shift(m_nAnchor);
-    if (m_nPendingItem >= index)
-        m_nPendingItem = -1;
-    if (wasEmpty && m_nCaret < 0)
-        m_nCaret = 0;
+    shift(curSel_);
+    shift(caret_);
+    shift(anchor_);
+    if (pendingItem_ >= index)
+        pendingItem_ = -1;
+    if (wasEmpty && caret_ < 0)
+        caret_ = 0;
 
     UpdateScrollRange();
-    if (index <= m_nTop + VisibleRowCount())
+    if (index <= top_ + VisibleRowCount())
         Invalidate();
 }
 
@@ -90,40 +90,40 @@ void CSelListBox::DeleteRows(int index, int count)
         return;
     count = std::min(count, GetCount() - index);
     for (int i = index; i < index + count; ++i)
-        if (m_rows[std::size_t(i)].selected)
-            --m_nSelCount;
-    m_rows.erase(m_rows.begin() + index, m_rows.begin() + index + count);
+        if (rows_[std::size_t(i)].selected)
+            --selCount_;
+    rows_.erase(rows_.begin() + index, rows_.begin() + index + count);
     const int end = index + count;
     const int remaining = GetCount();
 
-    if (m_nCurSel >= end)
-        m_nCurSel -= count;
-    else if (m_nCurSel >= index)
-        m_nCurSel = -1;
-    if (m_nAnchor >= end)
-        m_nAnchor -= count;
-    else if (m_nAnchor >= index)
-        m_nAnchor = -1;
-    if (m_nCaret >= end)
-        m_nCaret -= count;
-    else if (m_nCaret >= index)
-        m_nCaret = index < remaining ? index : remaining - 1;
-    if (m_nPendingItem >= index)
-        m_nPendingItem = -1;
+    if (curSel_ >= end)
+        curSel_ -= count;
+    else if (curSel_ >= index)
+        curSel_ = -1;
+    if (anchor_ >= end)
+        anchor_ -= count;
+    else if (anchor_ >= index)
+        anchor_ = -1;
+    if (caret_ >= end)
+        caret_ -= count;
+    else if (caret_ >= index)
+        caret_ = index < remaining ? index : remaining - 1;
+    if (pendingItem_ >= index)
+        pendingItem_ = -1;
 
     UpdateScrollRange();
-    if (index <= m_nTop + VisibleRowCount())
+    if (index <= top_ + VisibleRowCount())
         Invalidate();
 }
 
 void CSelListBox::ResetContent()
 {
-    m_rows.clear();
-    m_rows.shrink_to_fit();
-    m_nCurSel = m_nCaret = m_nAnchor = -1;
-    m_nSelCount = 0;
-    m_nPendingItem = -1;
-    m_nTop = 0;
+    rows_.clear();
+    rows_.shrink_to_fit();
+    curSel_ = caret_ = anchor_ = -1;
+    selCount_ = 0;
+    pendingItem_ = -1;
+    top_ = 0;
     UpdateScrollRange();
     Invalidate();
 }
@@ -132,14 +132,14 @@ std::uintptr_t CSelListBox::GetItemData(int index) const
 {
     if (index < 0 || index >= GetCount())
         return std::uintptr_t(-1);
-    return m_rows[std::size_t(index)].data;
+    return rows_[std::size_t(index)].data;
 }
 
 int CSelListBox::SetItemData(int index, std::uintptr_t data)
 {
     if (index < 0 || index >= GetCount())
         return LB_ERR;
-    m_rows[std::size_t(index)].data = data;
+    rows_[std::size_t(index)].data = data;
     return 0;
 }
 
@@ -147,39 +147,39 @@ std::string CSelListBox::GetText(int index) const
 {
     if (index < 0 || index >= GetCount())
         return {};
-    return m_rows[std::size_t(index)].text;
+    return rows_[std::size_t(index)].text;
 }
 
 // ---------------------------------------------------------------- selection
 
 void CSelListBox::SetExtendedSel(bool extended)
 {
-    m_bExtended = extended;
+    extended_ = extended;
 }
 
 int CSelListBox::SetCurSel(int index)
 {
     if (index == -1) {
         SetSel(-1, false);
-        m_nCurSel = -1;
+        curSel_ = -1;
         return LB_ERR;
     }
     if (index < 0 || index >= GetCount())
         return LB_ERR;
-    if (m_bExtended) {
+    if (extended_) {
         SelectOnly(index);
         return index;
     }
-    if (m_nCurSel >= 0 && m_nCurSel != index) {
-        m_rows[std::size_t(m_nCurSel)].selected = false;
-        --m_nSelCount;
-        InvalidateRow(m_nCurSel);
+    if (curSel_ >= 0 && curSel_ != index) {
+        rows_[std::size_t(curSel_)].selected = false;
+        --selCount_;
+        InvalidateRow(curSel_);
     }
-    if (!m_rows[std::size_t(index)].selected) {
-        m_rows[std::size_t(index)].selected = true;
-        ++m_nSelCount;
+    if (!rows_[std::size_t(index)].selected) {
+        rows_[std::size_t(index)].selected = true;
+        ++selCount_;
     }
-    m_nCurSel = index;
+    curSel_ = index;
     InvalidateRow(index);
     SetCaretIndex(index, true);
     return index;
@@ -187,45 +187,45 @@ int CSelListBox::SetCurSel(int index)
 
 bool CSelListBox::GetSel(int index) const
 {
-    return index >= 0 && index < GetCount() && m_rows[std::size_t(index)].selected;
+    return index >= 0 && index < GetCount() && rows_[std::size_t(index)].selected;
 }
 
 int CSelListBox::SetSel(int index, bool select)
 {
     if (index == -1) {
-        if (select && !m_bExtended)
+        if (select && !extended_)
             return LB_ERR;
-        if (!select && m_nSelCount == 0)
+        if (!select && selCount_ == 0)
             return 0;
         for (int i = 0; i < GetCount(); ++i) {
-            Row& r = m_rows[std::size_t(i)];
+            Row& r = rows_[std::size_t(i)];
             if (r.selected != select) {
                 r.selected = select;
                 InvalidateRow(i);
             }
         }
-        m_nSelCount = select ? GetCount() : 0;
-        if (!m_bExtended && !select)
-            m_nCurSel = -1;
+        selCount_ = select ? GetCount() : 0;
+        if (!extended_ && !select)
+            curSel_ = -1;
         return 0;
     }
     if (index < 0 || index >= GetCount())
         return LB_ERR;
-    if (!m_bExtended) {
+    if (!extended_) {
         if (select)
             SetCurSel(index);
-        else if (m_nCurSel == index)
+        else if (curSel_ == index)
             SetSel(-1, false);
         return 0;
     }
-    Row& r = m_rows[std::size_t(index)];
+    Row& r = rows_[std::size_t(index)];
     if (r.selected != select) {
         r.selected = select;
-        m_nSelCount += select ? 1 : -1;
+        selCount_ += select ? 1 : -1;
         InvalidateRow(index);
     }
     if (select) {
-        m_nAnchor = index;
+        anchor_ = index;
         SetCaretIndex(index, true);
     }
     return 0;
@@ -238,10 +238,10 @@ int CSelListBox::SelItemRange(bool select, int first, int last)
     first = std::max(first, 0);
     last = std::min(last, GetCount() - 1);
     for (int i = first; i <= last; ++i) {
-        Row& r = m_rows[std::size_t(i)];
+        Row& r = rows_[std::size_t(i)];
         if (r.selected != select) {
             r.selected = select;
-            m_nSelCount += select ? 1 : -1;
+            selCount_ += select ? 1 : -1;
             InvalidateRow(i);
         }
     }
@@ -251,9 +251,9 @@ int CSelListBox::SelItemRange(bool select, int first, int last)
 std::vector<int> CSelListBox::GetSelItems() const
 {
     std::vector<int> out;
-    out.reserve(std::size_t(m_nSelCount));
-    for (int i = 0; i < GetCount() && int(out.size()) < m_nSelCount; ++i)
-        if (m_rows[std::size_t(i)].selected)
+    out.reserve(std::size_t(selCount_));
+    for (int i = 0; i < GetCount() && int(out.size()) < selCount_; ++i)
+        if (rows_[std::size_t(i)].selected)
             out.push_back(i);
     return out;
 }
@@ -262,16 +262,16 @@ int CSelListBox::SetCaretIndex(int index, bool scroll)
 {
     if (index < 0 || index >= GetCount())
         return LB_ERR;
-    if (m_nCaret != index) {
-        InvalidateRow(m_nCaret);
-        m_nCaret = index;
+    if (caret_ != index) {
+        InvalidateRow(caret_);
+        caret_ = index;
         InvalidateRow(index);
     }
     if (scroll) {
         const int page = std::max(1, VisibleRowCount());
-        if (index < m_nTop)
+        if (index < top_)
             SetTopIndex(index);
-        else if (index >= m_nTop + page)
+        else if (index >= top_ + page)
             SetTopIndex(index - page + 1);
     }
     return 0;
@@ -287,7 +287,7 @@ void CSelListBox::SelectOnly(int index)
 
 int CSelListBox::VisibleRowCount() const
 {
-    return m_nRowHeight > 0 ? viewport()->height() / m_nRowHeight : 0;
+    return rowHeight_ > 0 ? viewport()->height() / rowHeight_ : 0;
 }
 
 int CSelListBox::SetTopIndex(int index)
@@ -296,67 +296,67 @@ int CSelListBox::SetTopIndex(int index)
         return LB_ERR;
     const int maxTop = std::max(0, GetCount() - std::max(1, VisibleRowCount()));
     index = std::min(index, maxTop);
-    if (index != m_nTop) {
-        const int delta = m_nTop - index;
-        m_nTop = index;
-        if (!m_bRedraw)
-            m_bDirty = true;
+    if (index != top_) {
+        const int delta = top_ - index;
+        top_ = index;
+        if (!redraw_)
+            dirty_ = true;
         else if (std::abs(delta) < VisibleRowCount())
-            viewport()->scroll(0, delta * m_nRowHeight);
+            viewport()->scroll(0, delta * rowHeight_);
         else
             viewport()->update();
     }
     QSignalBlocker block(verticalScrollBar());
-    verticalScrollBar()->setValue(m_nTop);
+    verticalScrollBar()->setValue(top_);
     return 0;
 }
 
 void CSelListBox::SetItemHeight(int height)
 {
-    m_nRowHeight = std::max(1, height);
+    rowHeight_ = std::max(1, height);
     UpdateScrollRange();
     Invalidate();
 }
 
 int CSelListBox::ItemFromPoint(QPoint p) const
 {
-    if (p.y() < 0 || m_nRowHeight <= 0)
+    if (p.y() < 0 || rowHeight_ <= 0)
         return -1;
-    const int row = p.y() / m_nRowHeight + m_nTop;
+    const int row = p.y() / rowHeight_ + top_;
     return row < GetCount() ? row : -1;
 }
 
 QRect CSelListBox::ItemRect(int index) const
 {
-    return QRect(0, (index - m_nTop) * m_nRowHeight, viewport()->width(), m_nRowHeight);
+    return QRect(0, (index - top_) * rowHeight_, viewport()->width(), rowHeight_);
 }
 
 void CSelListBox::InvalidateRow(int index)
 {
     if (index < 0 || index >= GetCount())
         return;
-    if (!m_bRedraw) {
-        m_bDirty = true;
+    if (!redraw_) {
+        dirty_ = true;
         return;
     }
-    if (index < m_nTop || index > m_nTop + VisibleRowCount())
+    if (index < top_ || index > top_ + VisibleRowCount())
         return;
     viewport()->update(ItemRect(index));
 }
 
 void CSelListBox::Invalidate()
 {
-    if (m_bRedraw)
+    if (redraw_)
         viewport()->update();
     else
-        m_bDirty = true;
+        dirty_ = true;
 }
 
 void CSelListBox::SetRedraw(bool on)
 {
-    m_bRedraw = on;
-    if (on && m_bDirty) {
-        m_bDirty = false;
+    redraw_ = on;
+    if (on && dirty_) {
+        dirty_ = false;
         viewport()->update();
     }
 }
@@ -369,21 +369,21 @@ void CSelListBox::UpdateScrollRange()
     QSignalBlocker block(bar);
     bar->setRange(0, maxTop);
     bar->setPageStep(page);
-    if (m_nTop > maxTop) {
-        m_nTop = maxTop;
+    if (top_ > maxTop) {
+        top_ = maxTop;
         Invalidate();
     }
-    bar->setValue(m_nTop);
+    bar->setValue(top_);
 }
 
 void CSelListBox::scrollContentsBy(int, int dy)
 {
     // Only user scrolling arrives here; SetTopIndex moves the bar silently.
-    m_nTop = verticalScrollBar()->value();
-    if (!m_bRedraw)
-        m_bDirty = true;
+    top_ = verticalScrollBar()->value();
+    if (!redraw_)
+        dirty_ = true;
     else if (std::abs(dy) < VisibleRowCount())
-        viewport()->scroll(0, dy * m_nRowHeight);
+        viewport()->scroll(0, dy * rowHeight_);
     else
         viewport()->update();
 }
@@ -407,43 +407,43 @@ void CSelListBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool
     painter.fillRect(rect, selected ? pal.color(QPalette::Highlight) : BackgroundColour());
     painter.setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text));
     painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                     ui::FromSjis(m_rows[std::size_t(index)].text));
+                     ui::FromSjis(rows_[std::size_t(index)].text));
 }
 
 void CSelListBox::paintEvent(QPaintEvent* event)
 {
-    if (!m_bRedraw) {
-        m_bDirty = true;
+    if (!redraw_) {
+        dirty_ = true;
         return;
     }
     QPainter painter(viewport());
     const QRect area = event->rect();
     painter.fillRect(area, BackgroundColour());
-    if (m_rows.empty() || m_nRowHeight <= 0)
+    if (rows_.empty() || rowHeight_ <= 0)
         return;
-    const int first = m_nTop + std::max(0, area.top()) / m_nRowHeight;
-    const int last = std::min(GetCount() - 1, m_nTop + std::max(0, area.bottom()) / m_nRowHeight);
+    const int first = top_ + std::max(0, area.top()) / rowHeight_;
+    const int last = std::min(GetCount() - 1, top_ + std::max(0, area.bottom()) / rowHeight_);
     for (int i = first; i <= last; ++i) {
         painter.save();
-        DrawItem(painter, i, ItemRect(i), m_rows[std::size_t(i)].selected);
+        DrawItem(painter, i, ItemRect(i), rows_[std::size_t(i)].selected);
         painter.restore();
-        ++m_nDrawn;
+        ++drawn_;
     }
 }
 
 void CSelListBox::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    for (int i = m_nTop; i <= m_nTop + VisibleRowCount() && i < GetCount(); ++i)
-        if (m_rows[std::size_t(i)].selected)
+    for (int i = top_; i <= top_ + VisibleRowCount() && i < GetCount(); ++i)
+        if (rows_[std::size_t(i)].selected)
             InvalidateRow(i);
 }
 
 void CSelListBox::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
-    for (int i = m_nTop; i <= m_nTop + VisibleRowCount() && i < GetCount(); ++i)
-        if (m_rows[std::size_t(i)].selected)
+    for (int i = top_; i <= top_ + VisibleRowCount() && i < GetCount(); ++i)
+        if (rows_[std::size_t(i)].selected)
             InvalidateRow(i);
 }
 
@@ -463,7 +463,7 @@ bool CSelListBox::OnReflectDblClk()
 
 void CSelListBox::NotifySelChange()
 {
-    m_nPressedRow = -1;
+    pressedRow_ = -1;
     OnReflectSelChange();
     emit SelChange();
 }
@@ -475,7 +475,7 @@ void CSelListBox::PostSelChange()
 
 void CSelListBox::NotifySelCancel()
 {
-    m_nPressedRow = -1;
+    pressedRow_ = -1;
     emit SelCancel();
 }
 
@@ -487,47 +487,47 @@ void CSelListBox::mousePressEvent(QMouseEvent* event)
         return;
     if (!hasFocus())
         setFocus(Qt::MouseFocusReason);
-    if (m_rows.empty())
+    if (rows_.empty())
         return;
-    m_nSavedTop = m_nTop;
-    m_nPressHeight = m_nRowHeight;
+    savedTop_ = top_;
+    pressHeight_ = rowHeight_;
     const int y = event->position().toPoint().y();
-    if (y < 0 || y >= (GetCount() - m_nTop) * m_nRowHeight)
+    if (y < 0 || y >= (GetCount() - top_) * rowHeight_)
         return;
-    const int row = y / m_nRowHeight + m_nTop;
-    m_nPressedRow = row;
+    const int row = y / rowHeight_ + top_;
+    pressedRow_ = row;
 
     const Qt::KeyboardModifiers mods = event->modifiers();
-    if (!m_bExtended) {
+    if (!extended_) {
         SetCurSel(row);
-        m_bTracking = true;
-        m_bSelChanged = true;
+        tracking_ = true;
+        selChanged_ = true;
     } else if (mods & Qt::ShiftModifier) {
-        m_bTracking = true;
-        if (m_nAnchor < 0) {
+        tracking_ = true;
+        if (anchor_ < 0) {
             SetSel(-1, false);
             SetSel(row, true);
             SetCaretIndex(row);
-            m_bSelChanged = true;
-        } else if (row != m_nAnchor) {
-            const int anchor = m_nAnchor;
+            selChanged_ = true;
+        } else if (row != anchor_) {
+            const int anchor = anchor_;
             SetSel(-1, false);
             SelItemRange(true, anchor, row);
             SetCaretIndex(anchor);
-            m_bSelChanged = true;
+            selChanged_ = true;
         }
     } else {
         if (GetSel(row)) {
             // Decided on release, so that a drag of the selection can start.
-            m_nPendingItem = row;
+            pendingItem_ = row;
         } else {
             if (!(mods & Qt::ControlModifier))
                 SetSel(-1, false);
             SetSel(row, true);
             SetCaretIndex(row);
-            m_bSelChanged = true;
+            selChanged_ = true;
         }
-        m_bTracking = true;
+        tracking_ = true;
     }
 }
 
@@ -535,23 +535,23 @@ void CSelListBox::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    if (m_bExtended && m_nPendingItem >= 0) {
+    if (extended_ && pendingItem_ >= 0) {
         const bool ctrl = event->modifiers() & Qt::ControlModifier;
-        const int item = m_nPendingItem;
+        const int item = pendingItem_;
         if (!ctrl)
             SetSel(-1, false);
         SetSel(item, !ctrl);
         SetCaretIndex(item);
-        m_bSelChanged = true;
+        selChanged_ = true;
     }
-    m_nPendingItem = -1;
-    m_bTracking = false;
-    if (m_bSelChanged) {
+    pendingItem_ = -1;
+    tracking_ = false;
+    if (selChanged_) {
         // A press on a partly visible last row must not scroll the list.
-        if (m_nSavedTop >= 0)
-            SetTopIndex(m_nSavedTop);
+        if (savedTop_ >= 0)
+            SetTopIndex(savedTop_);
         PostSelChange();
-        m_bSelChanged = false;
+        selChanged_ = false;
     }
 }
 
@@ -559,19 +559,19 @@ void CSelListBox::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     if (!(event->buttons() & Qt::LeftButton)) {
-        m_ptPress = QPoint(-1, -1);
+        pressPoint_ = QPoint(-1, -1);
         return;
     }
-    if (m_ptPress.x() < 0) {
-        m_ptPress = pos;
+    if (pressPoint_.x() < 0) {
+        pressPoint_ = pos;
         return;
     }
-    const int dx = std::abs(pos.x() - m_ptPress.x());
-    const int dy = std::abs(pos.y() - m_ptPress.y());
-    if (m_bTracking && (4 * dx > m_nPressHeight || 4 * dy > m_nPressHeight)) {
-        m_bTracking = false;
+    const int dx = std::abs(pos.x() - pressPoint_.x());
+    const int dy = std::abs(pos.y() - pressPoint_.y());
+    if (tracking_ && (4 * dx > pressHeight_ || 4 * dy > pressHeight_)) {
+        tracking_ = false;
         OnBeginDrag(pos.x(), pos.y());
-        m_nPendingItem = -1;
+        pendingItem_ = -1;
     }
 }
 
@@ -598,9 +598,9 @@ void CSelListBox::ListBoxKey(QKeyEvent* event)
         event->ignore();
         return;
     }
-    int caret = m_bExtended ? m_nCaret : m_nCurSel;
+    int caret = extended_ ? caret_ : curSel_;
     if (caret < 0)
-        caret = m_bExtended ? -1 : m_nCaret;
+        caret = extended_ ? -1 : caret_;
     const int step = std::max(1, VisibleRowCount() - 1);
     int target = -1;
     switch (event->key()) {
@@ -633,7 +633,7 @@ void CSelListBox::ListBoxKey(QKeyEvent* event)
         const QChar wanted = typed.at(0).toCaseFolded();
         for (int k = 1; k <= count; ++k) {
             const int i = (std::max(caret, -1) + k) % count;
-            const std::string& text = m_rows[std::size_t(i)].text;
+            const std::string& text = rows_[std::size_t(i)].text;
             if (text.empty())
                 continue;
             const std::size_t len =
@@ -652,8 +652,8 @@ void CSelListBox::ListBoxKey(QKeyEvent* event)
 
 void CSelListBox::MoveCaretByKey(int target, Qt::KeyboardModifiers mods)
 {
-    if (!m_bExtended) {
-        if (target != m_nCurSel) {
+    if (!extended_) {
+        if (target != curSel_) {
             SetCurSel(target);
             NotifySelChange();
         } else {
@@ -662,9 +662,9 @@ void CSelListBox::MoveCaretByKey(int target, Qt::KeyboardModifiers mods)
         return;
     }
     if (mods & Qt::ShiftModifier) {
-        if (m_nAnchor < 0)
-            m_nAnchor = m_nCaret >= 0 ? m_nCaret : target;
-        const int anchor = m_nAnchor;
+        if (anchor_ < 0)
+            anchor_ = caret_ >= 0 ? caret_ : target;
+        const int anchor = anchor_;
         SetSel(-1, false);
         SelItemRange(true, anchor, target);
         SetCaretIndex(target);

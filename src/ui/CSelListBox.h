@@ -29,7 +29,7 @@ public:
     ~CSelListBox() override;
 
     // Rows
-    int GetCount() const { return int(m_rows.size()); }
+    int GetCount() const { return int(rows_.size()); }
     int AddString(std::string text, std::uintptr_t data = 0);
     int InsertString(int index, std::string text, std::uintptr_t data = 0);
     int DeleteString(int index);
@@ -40,24 +40,24 @@ public:
 
     // Selection
     void SetExtendedSel(bool extended);
-    bool IsExtendedSel() const { return m_bExtended; }
+    bool IsExtendedSel() const { return extended_; }
     // In extended selection the current row is the caret row.
-    int GetCurSel() const { return m_bExtended ? m_nCaret : m_nCurSel; }
+    int GetCurSel() const { return extended_ ? caret_ : curSel_; }
     int SetCurSel(int index);
     bool GetSel(int index) const;
     int SetSel(int index, bool select); // index -1: every row
     int SelItemRange(bool select, int first, int last);
-    int GetSelCount() const { return m_nSelCount; }
+    int GetSelCount() const { return selCount_; }
     std::vector<int> GetSelItems() const;
-    int GetCaretIndex() const { return m_nCaret; }
+    int GetCaretIndex() const { return caret_; }
     int SetCaretIndex(int index, bool scroll = true);
-    int GetAnchorIndex() const { return m_nAnchor; }
-    void SetAnchorIndex(int index) { m_nAnchor = index; }
+    int GetAnchorIndex() const { return anchor_; }
+    void SetAnchorIndex(int index) { anchor_ = index; }
 
     // Scrolling and geometry
-    int GetTopIndex() const { return m_nTop; }
+    int GetTopIndex() const { return top_; }
     int SetTopIndex(int index);
-    int GetItemHeight() const { return m_nRowHeight; }
+    int GetItemHeight() const { return rowHeight_; }
     void SetItemHeight(int height);
     int VisibleRowCount() const; // whole rows that fit
     int ItemFromPoint(QPoint p) const; // -1 below the last row
@@ -66,10 +66,10 @@ public:
     void SetRedraw(bool on);
 
     // Rows painted since the counter was last reset (tests and benchmarks).
-    long DrawnRows() const { return m_nDrawn; }
-    void ResetDrawnRows() { m_nDrawn = 0; }
+    long DrawnRows() const { return drawn_; }
+    void ResetDrawnRows() { drawn_ = 0; }
 
-    int PressedRow() const { return m_nPressedRow; }
+    int PressedRow() const { return pressedRow_; }
 
 signals:
     void SelChange();
@@ -115,13 +115,13 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
     // State of the mouse selection, see the press and release handlers.
-    QPoint m_ptPress{-1, -1};
-    int m_nPendingItem = -1;
-    bool m_bTracking = false;
-    bool m_bSelChanged = false;
-    int m_nPressHeight = 0;
-    int m_nPressedRow = -1;
-    int m_nSavedTop = -1;
+    QPoint pressPoint_{-1, -1};
+    int pendingItem_ = -1;
+    bool tracking_ = false;
+    bool selChanged_ = false;
+    int pressHeight_ = 0;
+    int pressedRow_ = -1;
+    int savedTop_ = -1;
 
 private:
     struct Row {
@@ -135,17 +135,17 @@ private:
     void MoveCaretByKey(int target, Qt::KeyboardModifiers mods);
     void SelectOnly(int index);
 
-    std::vector<Row> m_rows;
-    bool m_bExtended = false;
-    int m_nCurSel = -1;
-    int m_nCaret = -1;
-    int m_nAnchor = -1;
-    int m_nSelCount = 0;
-    int m_nTop = 0;
-    int m_nRowHeight = 16;
-    bool m_bRedraw = true;
-    bool m_bDirty = false;
-    long m_nDrawn = 0;
+    std::vector<Row> rows_;
+    bool extended_ = false;
+    int curSel_ = -1;
+    int caret_ = -1;
+    int anchor_ = -1;
+    int selCount_ = 0;
+    int top_ = 0;
+    int rowHeight_ = 16;
+    bool redraw_ = true;
+    bool dirty_ = false;
+    long drawn_ = 0;
 };
 
 } // namespace ui

@@ -24,37 +24,37 @@ QFont DefaultRowFont()
 
 CTreeListBox::CTreeListBox(QWidget* parent)
     : CSelListBox(parent)
-    , m_font(DefaultRowFont())
+    , font_(DefaultRowFont())
 {
     const QPalette& pal = palette();
-    m_crText = pal.color(QPalette::Text);
-    m_crBack = pal.color(QPalette::Base);
-    m_crSelText = pal.color(QPalette::HighlightedText);
-    m_crSelBack = pal.color(QPalette::Highlight);
-    m_crSelTextNoFocus = pal.color(QPalette::ButtonText);
-    m_crSelBackNoFocus = pal.color(QPalette::Button);
+    textColor_ = pal.color(QPalette::Text);
+    backColor_ = pal.color(QPalette::Base);
+    selTextColor_ = pal.color(QPalette::HighlightedText);
+    selBackColor_ = pal.color(QPalette::Highlight);
+    selTextNoFocusColor_ = pal.color(QPalette::ButtonText);
+    selBackNoFocusColor_ = pal.color(QPalette::Button);
     UpdateRowHeight();
 }
 
 CTreeListBox::~CTreeListBox()
 {
-    FreeChain(m_pFirstRoot);
+    FreeChain(firstRoot_);
 }
 
 bool CTreeListBox::Create(int treeStyle, int bitmapId, int imageCount)
 {
-    m_nBitmapId = bitmapId;
+    bitmapId_ = bitmapId;
     return Create(treeStyle, LoadTreeListImages(bitmapId, imageCount), imageCount);
 }
 
 bool CTreeListBox::Create(int treeStyle, const QPixmap& strip, int imageCount)
 {
-    m_nTreeStyle = treeStyle;
-    m_strip = strip;
-    m_nImageCount = std::max(imageCount, 0);
-    if (!strip.isNull() && m_nImageCount > 0) {
-        m_nImageWidth = strip.width();
-        m_nImageHeight = strip.height() / m_nImageCount;
+    treeStyle_ = treeStyle;
+    strip_ = strip;
+    imageCount_ = std::max(imageCount, 0);
+    if (!strip.isNull() && imageCount_ > 0) {
+        imageWidth_ = strip.width();
+        imageHeight_ = strip.height() / imageCount_;
     }
     SetExtendedSel((treeStyle & TLS_EXTENDEDSEL) != 0);
     UpdateRowHeight();
@@ -63,7 +63,7 @@ bool CTreeListBox::Create(int treeStyle, const QPixmap& strip, int imageCount)
 
 void CTreeListBox::SetColumnCount(int count)
 {
-    m_columnWidths.assign(std::size_t(std::max(count, 0)), 10);
+    columnWidths_.assign(std::size_t(std::max(count, 0)), 10);
     viewport()->update();
 }
 
@@ -71,25 +71,25 @@ void CTreeListBox::SetColumnWidth(int index, int width)
 {
     if (index < 0 || index >= ColumnCount())
         return;
-    m_columnWidths[std::size_t(index)] = width;
+    columnWidths_[std::size_t(index)] = width;
     viewport()->update();
 }
 
 int CTreeListBox::ColumnWidth(int index) const
 {
-    return index >= 0 && index < ColumnCount() ? m_columnWidths[std::size_t(index)] : 0;
+    return index >= 0 && index < ColumnCount() ? columnWidths_[std::size_t(index)] : 0;
 }
 
 void CTreeListBox::SetColours(QColor text, QColor back, QColor selText, QColor selBack)
 {
     // The panes call this from their paint: repainting for the same colours
     // would paint again without end.
-    if (text == m_crText && back == m_crBack && selText == m_crSelText && selBack == m_crSelBack)
+    if (text == textColor_ && back == backColor_ && selText == selTextColor_ && selBack == selBackColor_)
         return;
-    m_crText = text;
-    m_crBack = back;
-    m_crSelText = selText;
-    m_crSelBack = selBack;
+    textColor_ = text;
+    backColor_ = back;
+    selTextColor_ = selText;
+    selBackColor_ = selBack;
     viewport()->update();
 }
 
@@ -97,7 +97,7 @@ bool CTreeListBox::SetRowFont(const QFont& font)
 {
     if (font.pointSizeF() <= 0 && font.pixelSize() <= 0)
         return false;
-    m_font = font;
+    font_ = font;
     UpdateRowHeight();
     viewport()->update();
     return true;
@@ -105,8 +105,8 @@ bool CTreeListBox::SetRowFont(const QFont& font)
 
 void CTreeListBox::UpdateRowHeight()
 {
-    m_nTextHeight = QFontMetrics(m_font).height();
-    SetItemHeight(std::max(m_nTextHeight, m_nImageHeight) + 2);
+    textHeight_ = QFontMetrics(font_).height();
+    SetItemHeight(std::max(textHeight_, imageHeight_) + 2);
 }
 
 // ---------------------------------------------------------------- tree links
@@ -114,33 +114,33 @@ void CTreeListBox::UpdateRowHeight()
 CTreeListItem* CTreeListBox::MakeNode(const TreeListItemInfo& info) const
 {
     auto* node = new CTreeListItem;
-    node->m_strText = info.text;
-    node->m_nState = info.expanded ? CTreeListItem::Expanded : 0;
-    node->m_nSelImage = info.selectedImage;
-    node->m_nImage = info.image;
-    node->m_dwData = info.userValue;
-    node->m_nExpandedImage = -1;
+    node->text_ = info.text;
+    node->state_ = info.expanded ? CTreeListItem::Expanded : 0;
+    node->selImage_ = info.selectedImage;
+    node->image_ = info.image;
+    node->data_ = info.userValue;
+    node->expandedImage_ = -1;
     return node;
 }
 
 void CTreeListBox::LinkBetween(CTreeListItem* owner, CTreeListItem* prev, CTreeListItem* next,
                                CTreeListItem* node, bool keepIndex)
 {
-    node->m_pOwner = owner;
-    node->m_pPrev = prev;
-    node->m_pNext = next;
-    node->m_pParent = nullptr;
+    node->owner_ = owner;
+    node->prev_ = prev;
+    node->next_ = next;
+    node->parent_ = nullptr;
     if (prev) {
-        prev->m_pNext = node;
+        prev->next_ = node;
     } else {
         // The new first sibling takes over the parent link.
         FirstOf(owner) = node;
-        node->m_pParent = owner;
+        node->parent_ = owner;
         if (next)
-            next->m_pParent = nullptr;
+            next->parent_ = nullptr;
     }
     if (next)
-        next->m_pPrev = node;
+        next->prev_ = node;
     else
         LastOf(owner) = node;
     ++CountOf(owner);
@@ -150,7 +150,7 @@ void CTreeListBox::LinkBetween(CTreeListItem* owner, CTreeListItem* prev, CTreeL
 
 void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
 {
-    node->m_pParent = node->m_pPrev = node->m_pNext = nullptr;
+    node->parent_ = node->prev_ = node->next_ = nullptr;
     CTreeListItem* first = FirstOf(owner);
     if (!first) {
         LinkBetween(owner, nullptr, nullptr, node);
@@ -178,7 +178,7 @@ void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
             const int half = n / 2;
             CTreeListItem* mid = lo;
             for (int i = 0; i < half; ++i)
-                mid = mid->m_pNext;
+                mid = mid->next_;
             if (CompareNodes(mid, node) >= 0) {
                 hi = mid;
                 n = half + 1;
@@ -196,7 +196,7 @@ void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
     if (!index) {
         index = std::make_unique<std::vector<CTreeListItem*>>();
         index->reserve(std::size_t(n) + 1);
-        for (CTreeListItem* c = first; c; c = c->m_pNext)
+        for (CTreeListItem* c = first; c; c = c->next_)
             index->push_back(c);
     }
     std::size_t lo = 0;
@@ -216,16 +216,16 @@ void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
 CTreeListItem* CTreeListBox::InsertChild(CTreeListItem* parent, const TreeListItemInfo& info)
 {
     CTreeListItem* node = MakeNode(info);
-    const bool inOrder = (m_nTreeStyle & TLS_INSERTORDER) != 0;
+    const bool inOrder = (treeStyle_ & TLS_INSERTORDER) != 0;
     if (!parent) {
         if (inOrder)
-            LinkBetween(nullptr, m_pFirstRoot, m_pFirstRoot ? m_pFirstRoot->m_pNext : nullptr, node);
+            LinkBetween(nullptr, firstRoot_, firstRoot_ ? firstRoot_->next_ : nullptr, node);
         else
             LinkSorted(nullptr, node);
-    } else if (!parent->m_pChild) {
+    } else if (!parent->child_) {
         LinkBetween(parent, nullptr, nullptr, node);
     } else if (inOrder) {
-        LinkBetween(parent, parent->m_pLastChild, nullptr, node);
+        LinkBetween(parent, parent->lastChild_, nullptr, node);
     } else {
         LinkSorted(parent, node);
     }
@@ -235,7 +235,7 @@ CTreeListItem* CTreeListBox::InsertChild(CTreeListItem* parent, const TreeListIt
 CTreeListItem* CTreeListBox::InsertSibling(CTreeListItem* node, const TreeListItemInfo& info)
 {
     CTreeListItem* made = MakeNode(info);
-    LinkSorted(node ? node->m_pOwner : nullptr, made);
+    LinkSorted(node ? node->owner_ : nullptr, made);
     return made;
 }
 
@@ -243,26 +243,26 @@ CTreeListItem* CTreeListBox::Unlink(CTreeListItem* node)
 {
     if (!node)
         return nullptr;
-    CTreeListItem* owner = node->m_pOwner;
-    if (!node->m_pPrev && FirstOf(owner) != node)
+    CTreeListItem* owner = node->owner_;
+    if (!node->prev_ && FirstOf(owner) != node)
         return node; // not linked into this tree
-    CTreeListItem* prev = node->m_pPrev;
-    CTreeListItem* next = node->m_pNext;
+    CTreeListItem* prev = node->prev_;
+    CTreeListItem* next = node->next_;
     if (!prev) {
         FirstOf(owner) = next;
         if (next)
-            next->m_pParent = owner;
+            next->parent_ = owner;
     } else {
-        prev->m_pNext = next;
+        prev->next_ = next;
     }
     if (next)
-        next->m_pPrev = prev;
+        next->prev_ = prev;
     else
         LastOf(owner) = prev;
     --CountOf(owner);
     IndexOf(owner).reset();
-    node->m_pParent = node->m_pPrev = node->m_pNext = nullptr;
-    node->m_pOwner = nullptr;
+    node->parent_ = node->prev_ = node->next_ = nullptr;
+    node->owner_ = nullptr;
     return node;
 }
 
@@ -271,11 +271,11 @@ CTreeListItem* CTreeListBox::Move(CTreeListItem* newParent, CTreeListItem* node)
     if (!node)
         return nullptr;
     // Moving a node below itself would make the tree a loop.
-    for (const CTreeListItem* a = newParent; a; a = a->m_pOwner)
+    for (const CTreeListItem* a = newParent; a; a = a->owner_)
         if (a == node)
             return nullptr;
     Unlink(node);
-    if (!newParent || newParent->m_pChild)
+    if (!newParent || newParent->child_)
         LinkSorted(newParent, node);
     else
         LinkBetween(newParent, nullptr, nullptr, node);
@@ -285,12 +285,12 @@ CTreeListItem* CTreeListBox::Move(CTreeListItem* newParent, CTreeListItem* node)
 void CTreeListBox::FreeChain(CTreeListItem* first)
 {
     std::vector<CTreeListItem*> stack;
-    for (CTreeListItem* n = first; n; n = n->m_pNext)
+    for (CTreeListItem* n = first; n; n = n->next_)
         stack.push_back(n);
     while (!stack.empty()) {
         CTreeListItem* n = stack.back();
         stack.pop_back();
-        for (CTreeListItem* c = n->m_pChild; c; c = c->m_pNext)
+        for (CTreeListItem* c = n->child_; c; c = c->next_)
             stack.push_back(c);
         delete n;
     }
@@ -313,8 +313,8 @@ void CTreeListBox::DeleteSubtree(CTreeListItem* node, bool removeRows)
         }
     }
     Unlink(node);
-    CTreeListItem* child = node->m_pChild;
-    node->m_pChild = nullptr;
+    CTreeListItem* child = node->child_;
+    node->child_ = nullptr;
     FreeChain(child);
     delete node;
 }
@@ -322,10 +322,10 @@ void CTreeListBox::DeleteSubtree(CTreeListItem* node, bool removeRows)
 void CTreeListBox::DeleteAll()
 {
     ResetContent();
-    FreeChain(m_pFirstRoot);
-    m_rootIndex.reset();
-    m_pFirstRoot = m_pLastRoot = nullptr;
-    m_nRoots = 0;
+    FreeChain(firstRoot_);
+    rootIndex_.reset();
+    firstRoot_ = lastRoot_ = nullptr;
+    roots_ = 0;
 }
 
 // ---------------------------------------------------------------- walks
@@ -334,21 +334,21 @@ CTreeListItem* CTreeListBox::GetFirstSibling(CTreeListItem* node) const
 {
     if (!node)
         return nullptr;
-    while (node->m_pPrev)
-        node = node->m_pPrev;
+    while (node->prev_)
+        node = node->prev_;
     return node;
 }
 
 CTreeListItem* CTreeListBox::GetParent(const CTreeListItem* node) const
 {
     // Same answer as the parent link of the first sibling, without the walk.
-    return node ? node->m_pOwner : nullptr;
+    return node ? node->owner_ : nullptr;
 }
 
 int CTreeListBox::Depth(const CTreeListItem* node) const
 {
     int depth = 0;
-    for (const CTreeListItem* a = node ? node->m_pOwner : nullptr; a; a = a->m_pOwner)
+    for (const CTreeListItem* a = node ? node->owner_ : nullptr; a; a = a->owner_)
         ++depth;
     return depth;
 }
@@ -357,11 +357,11 @@ CTreeListItem* CTreeListBox::NextInPreOrder(const CTreeListItem* node) const
 {
     if (!node)
         return nullptr;
-    if (node->m_pChild)
-        return node->m_pChild;
-    for (const CTreeListItem* n = node; n; n = n->m_pOwner)
-        if (n->m_pNext)
-            return n->m_pNext;
+    if (node->child_)
+        return node->child_;
+    for (const CTreeListItem* n = node; n; n = n->owner_)
+        if (n->next_)
+            return n->next_;
     return nullptr;
 }
 
@@ -369,11 +369,11 @@ CTreeListItem* CTreeListBox::PrevInPreOrder(const CTreeListItem* node) const
 {
     if (!node)
         return nullptr;
-    if (!node->m_pPrev)
-        return node->m_pOwner;
-    CTreeListItem* n = node->m_pPrev;
-    while (n->m_pChild)
-        n = n->m_pLastChild;
+    if (!node->prev_)
+        return node->owner_;
+    CTreeListItem* n = node->prev_;
+    while (n->child_)
+        n = n->lastChild_;
     return n;
 }
 
@@ -403,13 +403,13 @@ void CTreeListBox::AppendVisibleRows(const CTreeListItem* first, std::vector<New
     std::vector<const CTreeListItem*> stack;
     const CTreeListItem* n = first;
     while (n) {
-        out.push_back(NewRow{n->m_strText, reinterpret_cast<std::uintptr_t>(n)});
-        if (n->m_pChild && n->IsExpanded()) {
-            if (n->m_pNext)
-                stack.push_back(n->m_pNext);
-            n = n->m_pChild;
-        } else if (n->m_pNext) {
-            n = n->m_pNext;
+        out.push_back(NewRow{n->text_, reinterpret_cast<std::uintptr_t>(n)});
+        if (n->child_ && n->IsExpanded()) {
+            if (n->next_)
+                stack.push_back(n->next_);
+            n = n->child_;
+        } else if (n->next_) {
+            n = n->next_;
         } else if (!stack.empty()) {
             n = stack.back();
             stack.pop_back();
@@ -423,7 +423,7 @@ void CTreeListBox::RebuildRows()
 {
     ResetContent();
     std::vector<NewRow> rows;
-    AppendVisibleRows(m_pFirstRoot, rows);
+    AppendVisibleRows(firstRoot_, rows);
     InsertRows(0, std::move(rows));
 }
 
@@ -431,12 +431,12 @@ void CTreeListBox::ExpandInPlace(CTreeListItem* node)
 {
     if (!node || node->IsExpanded())
         return;
-    node->m_nState = CTreeListItem::Expanded;
+    node->state_ = CTreeListItem::Expanded;
     const int row = RowOfNode(node);
-    if (row < 0 || !node->m_pChild)
+    if (row < 0 || !node->child_)
         return;
     std::vector<NewRow> rows;
-    AppendVisibleRows(node->m_pChild, rows);
+    AppendVisibleRows(node->child_, rows);
     InsertRows(row + 1, std::move(rows));
 }
 
@@ -457,12 +457,12 @@ void CTreeListBox::CollapseInPlace(CTreeListItem* node, bool updateRows)
     if (!node)
         return;
     if (!updateRows) {
-        node->m_nState = 0;
+        node->state_ = 0;
         return;
     }
     if (!node->IsExpanded())
         return;
-    node->m_nState = 0;
+    node->state_ = 0;
     const int row = RowOfNode(node);
     if (row < 0)
         return;
@@ -475,17 +475,17 @@ void CTreeListBox::CollapseInPlace(CTreeListItem* node, bool updateRows)
 
 bool CTreeListBox::Expand(CTreeListItem* node)
 {
-    if (!node || !node->m_pChild || node->IsExpanded())
+    if (!node || !node->child_ || node->IsExpanded())
         return false;
-    node->m_nState = CTreeListItem::Expanded;
+    node->state_ = CTreeListItem::Expanded;
     return true;
 }
 
 bool CTreeListBox::Collapse(CTreeListItem* node)
 {
-    if (!node || !node->m_pChild || !node->IsExpanded())
+    if (!node || !node->child_ || !node->IsExpanded())
         return false;
-    node->m_nState = 0;
+    node->state_ = 0;
     return true;
 }
 
@@ -542,7 +542,7 @@ void CTreeListBox::SetRowSel(int index, bool select)
 
 int CTreeListBox::CompareNodes(const CTreeListItem* a, const CTreeListItem* b)
 {
-    const int c = a->m_strText.compare(b->m_strText);
+    const int c = a->text_.compare(b->text_);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
@@ -551,14 +551,14 @@ void CTreeListBox::OnSelChanged(int, CTreeListItem*) {}
 void CTreeListBox::GetNodeImages(const CTreeListItem* node, int& image, int& selectedImage,
                                  int& expandedImage)
 {
-    image = node->m_nImage;
-    selectedImage = node->m_nSelImage;
-    expandedImage = node->m_nExpandedImage;
+    image = node->image_;
+    selectedImage = node->selImage_;
+    expandedImage = node->expandedImage_;
 }
 
 std::string CTreeListBox::GetColumnText(const CTreeListItem* node, int column)
 {
-    const std::string& text = node->m_strText;
+    const std::string& text = node->text_;
     std::size_t start = 0;
     for (int i = 0; i < column; ++i) {
         const std::size_t tab = text.find('\t', start);
@@ -598,13 +598,13 @@ std::size_t CTreeListBox::FitSjisPrefix(std::string_view text, int maxWidth,
 
 void CTreeListBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected)
 {
-    painter.fillRect(rect, m_crBack);
+    painter.fillRect(rect, backColor_);
     const CTreeListItem* node = NodeOfRow(index);
     if (index < 0 || !node)
         return;
     const int d = Depth(node);
-    const int w = m_nImageWidth;
-    const int h = m_nImageHeight;
+    const int w = imageWidth_;
+    const int h = imageHeight_;
     const int rowHeight = rect.height();
     const int left = rect.left();
     const int top = rect.top();
@@ -614,8 +614,8 @@ void CTreeListBox::DrawItem(QPainter& painter, int index, const QRect& rect, boo
     int which = selected ? selImage : image;
     if (node->HasChildren() && node->IsExpanded() && expImage != -1)
         which = expImage;
-    if (which >= 0 && which < m_nImageCount && !m_strip.isNull())
-        painter.drawPixmap(QPoint(left + (d + 1) * w, top + (rowHeight - h) / 2), m_strip,
+    if (which >= 0 && which < imageCount_ && !strip_.isNull())
+        painter.drawPixmap(QPoint(left + (d + 1) * w, top + (rowHeight - h) / 2), strip_,
                            QRect(0, which * h, w, h));
 
     if (GetCount() >= 2 || node->HasChildren()) {
@@ -623,14 +623,14 @@ void CTreeListBox::DrawItem(QPainter& painter, int index, const QRect& rect, boo
         const int cx = left + d * w + w / 2;
         const int mid = top + rowHeight / 2;
         const int bottom = top + rowHeight - 1;
-        if ((m_nTreeStyle & TLS_LINES) && (d > 0 || (m_nTreeStyle & TLS_ROOTLINES))) {
-            if (node->m_pPrev || GetParent(node))
+        if ((treeStyle_ & TLS_LINES) && (d > 0 || (treeStyle_ & TLS_ROOTLINES))) {
+            if (node->prev_ || GetParent(node))
                 painter.drawLine(cx, top, cx, mid);
-            if (node->m_pNext)
+            if (node->next_)
                 painter.drawLine(cx, mid, cx, bottom);
             painter.drawLine(cx, mid, left + d * w + w - 1, mid);
         }
-        if ((m_nTreeStyle & TLS_BUTTONS) && node->HasChildren()) {
+        if ((treeStyle_ & TLS_BUTTONS) && node->HasChildren()) {
             const int x0 = cx - 4;
             const int y0 = top + (rowHeight - 9) / 2;
             painter.fillRect(QRect(x0, y0, 9, 9), Qt::white);
@@ -641,10 +641,10 @@ void CTreeListBox::DrawItem(QPainter& painter, int index, const QRect& rect, boo
                 painter.drawLine(x0 + 4, y0 + 2, x0 + 4, y0 + 6);
             painter.setPen(QPen(palette().color(QPalette::Dark), 1));
         }
-        if (m_nTreeStyle & TLS_LINES) {
+        if (treeStyle_ & TLS_LINES) {
             int level = d - 1;
             for (const CTreeListItem* a = GetParent(node); a; a = GetParent(a), --level) {
-                if (a->m_pNext && (level > 0 || (m_nTreeStyle & TLS_ROOTLINES))) {
+                if (a->next_ && (level > 0 || (treeStyle_ & TLS_ROOTLINES))) {
                     const int ax = left + level * w + w / 2;
                     painter.drawLine(ax, top, ax, bottom);
                 }
@@ -659,21 +659,21 @@ void CTreeListBox::DrawItem(QPainter& painter, int index, const QRect& rect, boo
 void CTreeListBox::DrawRowText(QPainter& dc, const QRect& rect, bool selected,
                                const CTreeListItem* node)
 {
-    QColor fg = m_crText, bg = m_crBack;
+    QColor fg = textColor_, bg = backColor_;
     if (selected) {
         const bool focused = hasFocus();
-        fg = focused ? m_crSelText : m_crSelTextNoFocus;
-        bg = focused ? m_crSelBack : m_crSelBackNoFocus;
+        fg = focused ? selTextColor_ : selTextNoFocusColor_;
+        bg = focused ? selBackColor_ : selBackNoFocusColor_;
     }
-    dc.setFont(m_font);
-    const QFontMetrics fm(m_font);
+    dc.setFont(font_);
+    const QFontMetrics fm(font_);
     const int textHeight = fm.height();
     const int ty = textHeight < rect.height() ? rect.top() + (rect.height() - textHeight) / 2
                                               : rect.top();
     const int baseline = ty + fm.ascent();
     dc.setPen(fg);
 
-    if (m_columnWidths.empty()) {
+    if (columnWidths_.empty()) {
         const QString text = ui::FromSjis(GetColumnText(node, 0));
         const int tw = fm.horizontalAdvance(text);
         dc.fillRect(QRect(rect.left(), rect.top(), tw + 1, rect.height()), bg);
@@ -688,7 +688,7 @@ void CTreeListBox::DrawRowText(QPainter& dc, const QRect& rect, bool selected,
     const int n = ColumnCount();
     int start = rect.left();
     for (int i = 0; i < n; ++i) {
-        const int colWidth = m_columnWidths[std::size_t(i)];
+        const int colWidth = columnWidths_[std::size_t(i)];
         const int end = i == 0 ? colWidth : start + colWidth;
         std::string text = GetColumnText(node, i);
         if (i > 0)
@@ -733,13 +733,13 @@ void CTreeListBox::OnReflectSelChange()
 
 bool CTreeListBox::OnReflectDblClk()
 {
-    if (!(m_nTreeStyle & TLS_BUTTONS))
+    if (!(treeStyle_ & TLS_BUTTONS))
         return false;
     const int row = GetCurSel();
     CTreeListItem* node = NodeOfRow(row);
     if (!node || !node->HasChildren())
         return false;
-    node->m_nState = node->IsExpanded() ? 0 : CTreeListItem::Expanded;
+    node->state_ = node->IsExpanded() ? 0 : CTreeListItem::Expanded;
     SetRedraw(false);
     RebuildRows();
     if (IsExtendedSel())
@@ -759,10 +759,10 @@ void CTreeListBox::mousePressEvent(QMouseEvent* event)
         if (!node)
             return;
         const int d = Depth(node);
-        if (pos.x() <= d * m_nImageWidth)
+        if (pos.x() <= d * imageWidth_)
             return;
-        if (pos.x() < (d + 1) * m_nImageWidth && node->HasChildren()
-            && (m_nTreeStyle & TLS_BUTTONS)) {
+        if (pos.x() < (d + 1) * imageWidth_ && node->HasChildren()
+            && (treeStyle_ & TLS_BUTTONS)) {
             const bool open = node->IsExpanded();
             QCoreApplication::postEvent(
                 this, new QKeyEvent(QEvent::KeyPress, open ? Qt::Key_Minus : Qt::Key_Plus,
@@ -774,7 +774,7 @@ void CTreeListBox::mousePressEvent(QMouseEvent* event)
 
 void CTreeListBox::keyPressEvent(QKeyEvent* event)
 {
-    if (m_nTreeStyle & TLS_BUTTONS) {
+    if (treeStyle_ & TLS_BUTTONS) {
         const int row = SingleSelectedRow();
         const QString text = event->text();
         const bool isChar = !text.isEmpty() && text.at(0).isPrint();

@@ -37,21 +37,21 @@ public:
     bool Create(int treeStyle, int bitmapId, int imageCount);
     bool Create(int treeStyle, const QPixmap& strip, int imageCount);
 
-    int TreeStyle() const { return m_nTreeStyle; }
-    int ImageWidth() const { return m_nImageWidth; }
-    int ImageHeight() const { return m_nImageHeight; }
-    int ImageCount() const { return m_nImageCount; }
-    int BitmapId() const { return m_nBitmapId; }
-    int TextHeight() const { return m_nTextHeight; }
+    int TreeStyle() const { return treeStyle_; }
+    int ImageWidth() const { return imageWidth_; }
+    int ImageHeight() const { return imageHeight_; }
+    int ImageCount() const { return imageCount_; }
+    int BitmapId() const { return bitmapId_; }
+    int TextHeight() const { return textHeight_; }
 
     void SetColumnCount(int count);
     void SetColumnWidth(int index, int width);
-    int ColumnCount() const { return int(m_columnWidths.size()); }
+    int ColumnCount() const { return int(columnWidths_.size()); }
     int ColumnWidth(int index) const;
 
     void SetColours(QColor text, QColor back, QColor selText, QColor selBack);
     bool SetRowFont(const QFont& font);
-    const QFont& RowFont() const { return m_font; }
+    const QFont& RowFont() const { return font_; }
 
     // The tree. Inserting does not touch the rows: call RebuildRows or the
     // in-place operations afterwards.
@@ -61,7 +61,7 @@ public:
     CTreeListItem* Unlink(CTreeListItem* node);
     void DeleteSubtree(CTreeListItem* node, bool removeRows);
     void DeleteAll();
-    CTreeListItem* FirstRoot() const { return m_pFirstRoot; }
+    CTreeListItem* FirstRoot() const { return firstRoot_; }
 
     void RebuildRows();
     void ExpandInPlace(CTreeListItem* node);
@@ -98,7 +98,7 @@ public:
 
 protected:
     void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected) override;
-    QColor BackgroundColour() const override { return m_crBack; }
+    QColor BackgroundColour() const override { return backColor_; }
     void OnReflectSelChange() override;
     bool OnReflectDblClk() override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -106,12 +106,12 @@ protected:
 
 private:
     CTreeListItem* MakeNode(const TreeListItemInfo& info) const;
-    CTreeListItem*& FirstOf(CTreeListItem* owner) { return owner ? owner->m_pChild : m_pFirstRoot; }
-    CTreeListItem*& LastOf(CTreeListItem* owner) { return owner ? owner->m_pLastChild : m_pLastRoot; }
-    int& CountOf(CTreeListItem* owner) { return owner ? owner->m_nChildren : m_nRoots; }
+    CTreeListItem*& FirstOf(CTreeListItem* owner) { return owner ? owner->child_ : firstRoot_; }
+    CTreeListItem*& LastOf(CTreeListItem* owner) { return owner ? owner->lastChild_ : lastRoot_; }
+    int& CountOf(CTreeListItem* owner) { return owner ? owner->children_ : roots_; }
     std::unique_ptr<std::vector<CTreeListItem*>>& IndexOf(CTreeListItem* owner)
     {
-        return owner ? owner->m_pIndex : m_rootIndex;
+        return owner ? owner->index_ : rootIndex_;
     }
     void LinkBetween(CTreeListItem* owner, CTreeListItem* prev, CTreeListItem* next,
                      CTreeListItem* node, bool keepIndex = false);
@@ -123,22 +123,22 @@ private:
     static void FreeChain(CTreeListItem* first);
     void UpdateRowHeight();
 
-    CTreeListItem* m_pFirstRoot = nullptr;
-    CTreeListItem* m_pLastRoot = nullptr;
-    int m_nRoots = 0;
-    std::unique_ptr<std::vector<CTreeListItem*>> m_rootIndex;
+    CTreeListItem* firstRoot_ = nullptr;
+    CTreeListItem* lastRoot_ = nullptr;
+    int roots_ = 0;
+    std::unique_ptr<std::vector<CTreeListItem*>> rootIndex_;
 
-    int m_nTextHeight = 0;
-    int m_nImageWidth = 16;
-    int m_nImageHeight = 16;
-    int m_nImageCount = 0;
-    int m_nBitmapId = 0;
-    QPixmap m_strip;
-    int m_nTreeStyle = 0;
+    int textHeight_ = 0;
+    int imageWidth_ = 16;
+    int imageHeight_ = 16;
+    int imageCount_ = 0;
+    int bitmapId_ = 0;
+    QPixmap strip_;
+    int treeStyle_ = 0;
 
-    QColor m_crText, m_crBack, m_crSelText, m_crSelBack, m_crSelTextNoFocus, m_crSelBackNoFocus;
-    QFont m_font;
-    std::vector<int> m_columnWidths;
+    QColor textColor_, backColor_, selTextColor_, selBackColor_, selTextNoFocusColor_, selBackNoFocusColor_;
+    QFont font_;
+    std::vector<int> columnWidths_;
 };
 
 } // namespace ui

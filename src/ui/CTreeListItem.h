@@ -23,37 +23,37 @@ public:
     static constexpr std::uint32_t Expanded = 1;
 
     // Only the first child of a parent carries the parent link.
-    CTreeListItem* ParentLink() const { return m_pParent; }
-    CTreeListItem* PrevSibling() const { return m_pPrev; }
-    CTreeListItem* NextSibling() const { return m_pNext; }
-    CTreeListItem* FirstChild() const { return m_pChild; }
+    CTreeListItem* ParentLink() const { return parent_; }
+    CTreeListItem* PrevSibling() const { return prev_; }
+    CTreeListItem* NextSibling() const { return next_; }
+    CTreeListItem* FirstChild() const { return child_; }
 
-    bool IsExpanded() const { return (m_nState & Expanded) != 0; }
-    bool HasChildren() const { return m_pChild != nullptr; }
+    bool IsExpanded() const { return (state_ & Expanded) != 0; }
+    bool HasChildren() const { return child_ != nullptr; }
 
-    std::uint32_t m_nState = 0;
-    std::string m_strText;
-    std::uintptr_t m_dwData = 0;
-    int m_nSelImage = 0;
-    int m_nImage = 0;
-    int m_nExpandedImage = -1;
+    std::uint32_t state_ = 0;
+    std::string text_;
+    std::uintptr_t data_ = 0;
+    int selImage_ = 0;
+    int image_ = 0;
+    int expandedImage_ = -1;
 
 private:
     friend class CTreeListBox;
 
-    CTreeListItem* m_pParent = nullptr;
-    CTreeListItem* m_pPrev = nullptr;
-    CTreeListItem* m_pNext = nullptr;
-    CTreeListItem* m_pChild = nullptr;
+    CTreeListItem* parent_ = nullptr;
+    CTreeListItem* prev_ = nullptr;
+    CTreeListItem* next_ = nullptr;
+    CTreeListItem* child_ = nullptr;
 
     // Book-keeping so that walks up the tree and appends to long sibling
     // chains do not have to scan the chain.
-    CTreeListItem* m_pOwner = nullptr;      // parent of every child, not only the first
-    CTreeListItem* m_pLastChild = nullptr;
-    int m_nChildren = 0;
+    CTreeListItem* owner_ = nullptr;      // parent of every child, not only the first
+    CTreeListItem* lastChild_ = nullptr;
+    int children_ = 0;
     // The children as an array while sorted insertion searches a long chain;
     // dropped whenever the chain changes otherwise.
-    std::unique_ptr<std::vector<CTreeListItem*>> m_pIndex;
+    std::unique_ptr<std::vector<CTreeListItem*>> index_;
 };
 
 } // namespace ui

@@ -83,6 +83,11 @@ QString QtDialogs::AskConfigFile(QWidget* parent, bool save, const QString& curr
     return dialog.selectedFiles().constFirst();
 }
 
+QString Dialogs::AskOpenFile(QWidget* parent, const QString& title, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
 QString QtDialogs::AskSaveFile(QWidget* parent, const QString& suggested)
 {
     return QFileDialog::getSaveFileName(parent, QString(), suggested, QStringLiteral("All Files (*)"));

@@ -34,6 +34,8 @@ public:
     virtual QString AskConfigFile(QWidget* parent, bool save, const QString& current) = 0;
     // Any file to save to, pre-filled with suggested; "" when cancelled.
     virtual QString AskSaveFile(QWidget* parent, const QString& suggested) = 0;
+    // A file to read, "" when cancelled (filter in Qt's form).
+    virtual QString AskOpenFile(QWidget* parent, const QString& title, const QString& filter);
     // None when cancelled. qtOwn asks for Qt's dialog rather than the desktop's.
     virtual std::optional<QFont> AskFont(QWidget* parent, const QFont& current, const QString& title, bool qtOwn) = 0;
     // Dialogs 105 and 112: QDialog::Accepted, GroupSubscribeDialog::kAllFollowing

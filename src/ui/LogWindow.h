@@ -30,7 +30,7 @@ public:
     // Writes every line followed by a line end (Shift_JIS); false when the
     // file cannot be written.
     bool SaveTo(const std::filesystem::path& path) const;
-    QPlainTextEdit* edit() const { return edit_; }
+    QPlainTextEdit* Edit() const { return edit_; }
     int LineCount() const;
 
     static constexpr int kMaxLines = 500;

@@ -53,9 +53,24 @@ public:
         return shownArticle_ && shownArticle_(header, displayed);
     }
 
+    // The post window lives above ui: the application plugs it in here.
+    using PostWindowOpener = std::function<news::PostWindowResult(const news::PostParams&, const news::FollowUpSource*)>;
+    void SetPostWindow(PostWindowOpener open, std::function<bool()> activate)
+    {
+        openPost_ = std::move(open);
+        activatePost_ = std::move(activate);
+    }
+    bool ActivatePostWindow() override { return activatePost_ && activatePost_(); }
+    news::PostWindowResult OpenPostWindow(const news::PostParams& params, const news::FollowUpSource* source) override
+    {
+        return openPost_ ? openPost_(params, source) : news::PostWindowResult::CreateFailed;
+    }
+
 private:
     Dialogs& dialogs_;
     QWidget* window_ = nullptr;
+    PostWindowOpener openPost_;
+    std::function<bool()> activatePost_;
     ConnectStep connectStep_;
     Forwarder forwarder_;
     ShownArticle shownArticle_;

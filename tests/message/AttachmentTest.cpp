@@ -116,11 +116,17 @@ TEST(CMimeAttachment, BinHexAndUuencodedPartsSaveDecoded)
         {"Content-Type: application/octet-stream\nContent-Transfer-Encoding: x-uuencode\n\n", uu},
         {"Content-Type: application/x-uuencode\n\n", uu},
     };
+    // Saved under a name Lumetra chose: a link planted at that name is replaced, not followed.
+    const std::filesystem::path victim = testutil::ScratchFile("keep me", "victim");
     for (const auto& [header, body] : cases) {
         auto r = Render(Crlf("Content-Type: multipart/mixed; boundary=b\n\n--b\n") + Crlf(header) + body +
                         Crlf("--b--\n"));
-        Part(*r, 0).SaveTo(Out("enc"));
+        std::filesystem::remove(Out("enc"));
+        std::filesystem::create_symlink(victim, Out("enc"));
+        Part(*r, 0).SaveInto(testutil::Scratch().path(), Out("enc").filename());
+        EXPECT_FALSE(std::filesystem::is_symlink(Out("enc")));
         EXPECT_EQ(ReadFile(Out("enc")), data) << header;
+        EXPECT_EQ(ReadFile(victim), "keep me");
     }
 }
 
@@ -178,35 +184,14 @@ TEST(CAttachment, OpenWritesTheSafeNameInsideThePrivateFolder)
     std::filesystem::remove(opened);
 }
 
-TEST(CAttachment, OpenFailsCleanlyWithoutAnAssociation)
-{
-    auto r = Render(Crlf("Content-Type: application/x; name=nothing.xyz\n\nabc\n"));
-    FakeDesktop desktop;
-    desktop.result = false;
-    EXPECT_TRUE(Part(*r, 0).Open(false, desktop).empty());
-    ASSERT_EQ(desktop.calls.size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(desktop.calls[0].first));
-}
-
-TEST(CAttachment, NothingIsReadAfterTheCacheFileClosed)
-{
-    auto r = Render(Crlf("Content-Type: application/x; name=a.bin\n\nabc\n"));
-    r->file->Close();
-    EXPECT_THROW(Part(*r, 0).SaveTo(Out("closed")), AttachmentError);
-    std::string source = "x";
-    EXPECT_FALSE(Part(*r, 0).GetSource(source));
-    FakeDesktop desktop;
-    EXPECT_TRUE(Part(*r, 0).Open(false, desktop).empty());
-    EXPECT_TRUE(desktop.calls.empty());
-}
-
-TEST(CAttachment, SaveFailuresSayWhy)
+// Failed saves say why; a failed open leaves no file; a closed cache file is never read.
+TEST(CAttachment, FailuresOfSaveAndOpen)
 {
     auto kindOf = [](CAttachment& a, const std::filesystem::path& to) {
         try {
             a.SaveTo(to);
         } catch (const AttachmentError& e) {
-            return static_cast<int>(e.kind());
+            return static_cast<int>(e.ErrorKind());
         }
         return -1;
     };
@@ -214,6 +199,20 @@ TEST(CAttachment, SaveFailuresSayWhy)
     EXPECT_EQ(kindOf(Part(*broken, 1), Out("broken")), static_cast<int>(AttachmentError::Kind::Decode));
     auto r = Render(Crlf("Content-Type: application/x; name=a.bin\n\nabc\n"));
     EXPECT_EQ(kindOf(Part(*r, 0), "/nonexistent-dir/x"), static_cast<int>(AttachmentError::Kind::File));
+
+    FakeDesktop noAssociation;
+    noAssociation.result = false;
+    EXPECT_TRUE(Part(*r, 0).Open(false, noAssociation).empty());
+    ASSERT_EQ(noAssociation.calls.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(noAssociation.calls[0].first));
+
+    r->file->Close();
+    EXPECT_THROW(Part(*r, 0).SaveTo(Out("closed")), AttachmentError);
+    std::string source = "x";
+    EXPECT_FALSE(Part(*r, 0).GetSource(source));
+    FakeDesktop desktop;
+    EXPECT_TRUE(Part(*r, 0).Open(false, desktop).empty());
+    EXPECT_TRUE(desktop.calls.empty());
 }
 
 TEST(SafeFileName, KeepsOnlyAPlainBaseName)
@@ -232,6 +231,8 @@ TEST(SafeFileName, KeepsOnlyAPlainBaseName)
         {"\x95\x5c.txt", "\x95\x5c.txt"}, // 表 ends in the byte of a backslash
         {std::string(300, 'n') + ".jpeg", std::string(195, 'n') + ".jpeg"},
         {longSjis, longSjis.substr(0, 200)},
+        {"a\x95/b.txt", "b.txt"},   // a lead byte does not pair with "/"
+        {"a\x95\x01z\x95", "az"}, // nor with a control character; a lone lead byte goes
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(SafeFileName(in), out) << in;
@@ -242,6 +243,12 @@ TEST(SafeFilePath, JapaneseNamesBecomeUtf8FileNames)
     EXPECT_EQ(SafeFilePath("\x93\xfa\x96{.txt").string(), "\xe6\x97\xa5\xe6\x9c\xac.txt"); // 日本.txt
     EXPECT_EQ(SafeFilePath("../\x95\x5c.txt").string(), "\xe8\xa1\xa8.txt");                 // 表.txt
     EXPECT_EQ(SafeFilePath("a\x80\xff.bin").string(), "a__.bin");
+    std::string kanji; // 84 kanji: 168 bytes of Shift_JIS, 252 of UTF-8 before the extension
+    for (int i = 0; i < 84; ++i)
+        kanji += "\x93\xfa";
+    const std::string utf8 = SafeFilePath(kanji + ".txt").string();
+    EXPECT_LE(utf8.size(), 255u);
+    EXPECT_EQ(utf8.substr(utf8.size() - 7), "\xe6\x97\xa5.txt");
 }
 
 } // namespace

@@ -94,6 +94,8 @@ TEST(ParseDate, ZonesFormsAndBadInput)
         {"1 Jan 68 00:00:00 GMT", 0},
         {"31 Dec 69 23:59:59 GMT", 0},
         {"1 Jan 49 00:00:00 GMT", 2493072000LL},
+        {"1 Jan 0001 00:00:00 GMT", 0}, // four digits as written, not 2001
+        {"1 Jan 0049 00:00:00 GMT", 0},
     };
     for (auto [text, time] : cases)
         EXPECT_EQ(ParseDate(text), time) << text;

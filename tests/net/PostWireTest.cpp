@@ -84,21 +84,9 @@ TEST_F(PostWire, PlainArticleLineByLine)
     int result = 0;
     std::string wire = Capture(param, &result);
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(wire,
-              "POST\r\n"
-              "Newsgroups: E:local.test\r\n"
-              "Subject: E:hello\r\n"
-              "Mime-Version: 1.0\r\n"
-              "Content-Type: 1:text/plain\r\n"
-              "\r\n"
-              "line one\r\n"
-              "..dot\r\n"
-              "..\r\n"
-              "ctl^Zz\r\n"
-              "no final LF\r\n"
-              "\r\n"
-              ".\r\n"
-              "QUIT\r\n");
+    EXPECT_EQ(wire, "POST\r\nNewsgroups: E:local.test\r\nSubject: E:hello\r\nMime-Version: 1.0\r\n"
+                    "Content-Type: 1:text/plain\r\n\r\n"
+                    "line one\r\n..dot\r\n..\r\nctl^Zz\r\nno final LF\r\n\r\n.\r\nQUIT\r\n");
 }
 
 TEST_F(PostWire, JisGetsTheCharsetAndEveryLineIsConverted)
@@ -148,34 +136,12 @@ TEST_F(PostWire, AttachmentMultipartLineByLine)
                                             "Content-Type: 2:application/octet-stream;name=\"a.bin\"\r\n"
                                  : enc == 1 ? "Content-Type: 2:application/mac-binhex40;name=\"a.bin\"\r\n"
                                             : "Content-Type: 2:application/x-uuencode;name=\"a.bin\"\r\n";
-        EXPECT_EQ(wire,
-                  "POST\r\n"
-                  "Subject: E:att\r\n"
-                  "Mime-Version: 1.0\r\n"
-                  "X-Attachments: 2:a.bin\r\n"
-                  "Content-Type: 2:MultiPart/Mixed;Boundary=\"---------1000-42\"\r\n"
-                  "\r\n"
-                  "-----------1000-42\r\n"
-                  "Content-Type: 2:text/plain\r\n"
-                  "\r\n"
-                  "{2}body\r\n"
-                  "\r\n"
-                  "\r\n"
-                  "-----------1000-42\r\n" +
-                      partHeader +
-                      "Content-Description: 2:a.bin\r\n"
-                      "\r\n"
-                      "begin 644 a.bin\r\n"
-                      "..dot line\r\n"
-                      "plain\r\n"
-                      "`\r\n"
-                      "end\r\n"
-                      "\r\n"
-                      "\r\n"
-                      "-----------1000-42--\r\n"
-                      "\r\n"
-                      ".\r\n"
-                      "QUIT\r\n")
+        EXPECT_EQ(wire, "POST\r\nSubject: E:att\r\nMime-Version: 1.0\r\nX-Attachments: 2:a.bin\r\n"
+                        "Content-Type: 2:MultiPart/Mixed;Boundary=\"---------1000-42\"\r\n\r\n"
+                        "-----------1000-42\r\nContent-Type: 2:text/plain\r\n\r\n{2}body\r\n\r\n\r\n"
+                        "-----------1000-42\r\n" + partHeader + "Content-Description: 2:a.bin\r\n\r\n"
+                        "begin 644 a.bin\r\n..dot line\r\nplain\r\n`\r\nend\r\n\r\n\r\n"
+                        "-----------1000-42--\r\n\r\n.\r\nQUIT\r\n")
             << "encoding " << enc;
     }
 }

@@ -39,6 +39,16 @@ TEST_F(ConfigTest, MissingKeysTakeTheirDefaults)
     ASSERT_TRUE(doc.OnOpenDocument(dir / "a.lum"));
     EXPECT_FALSE(doc.OnOpenDocument(dir / "missing.lum") || doc.OnOpenDocument(dir.path()));
     EXPECT_EQ(doc.GetPathName(), dir / "a.lum");          // a failed open keeps the document
+
+    // Out-of-range numbers are used as the defaults but kept in the file.
+    WriteFile(dir / "r.lum", "[config]\r\nnNntpPort=70000\r\nnTcpWaitSec=-5\r\nnTcpRetryCount=99999\r\n"
+                             "PostKanjiCode=7\r\nstrMarkFile=news.rc\r\n");
+    ASSERT_TRUE(doc.OnOpenDocument(dir / "r.lum"));
+    const LumeConfig& r = doc.Config();
+    EXPECT_EQ(r.UsedNntpPort() + r.UsedTcpWaitSec() + r.UsedTcpRetryCount() + static_cast<int>(r.UsedPostKanjiCode()), 119 + 12 + 5);
+    EXPECT_EQ(net::TcpWaitSec(), 12);
+    ASSERT_TRUE(doc.OnSaveDocument(dir / "r.lum"));
+    EXPECT_NE(ReadFile(dir / "r.lum").find("nNntpPort=70000\r\n"), std::string::npos);
 }
 
 TEST_F(ConfigTest, NineteenKeysRoundTripInOrder)
@@ -97,18 +107,19 @@ TEST_F(ConfigTest, ReadMarksGoBesideTheConfigurationAndNowhereElse)
     EXPECT_EQ(doc.GetCurrentGroup(), nullptr);
     ASSERT_TRUE(doc.OnSaveDocument(dir / "b.lum"));
     EXPECT_EQ(ReadFile(dir / "news.rc"), "only.in.b: 1-3\r\n");
+}
 
+TEST_F(ConfigTest, FailedSavesAreReportedAndKeepTheFiles)
+{
+    doc.OnNewDocument();
     for (const char* name : {"../evil", "/etc/passwd", "sub/../../x"}) {
         host.messages.clear();
         doc.Config().strMarkFile = name;
         EXPECT_FALSE(doc.OnSaveDocument(dir / "b.lum"));
         EXPECT_EQ(host.StopIds(), Ids{msg::NoRecordFileName}) << name;
     }
-}
-
-TEST_F(ConfigTest, FailedSavesAreReportedAndKeepTheFiles)
-{
     doc.OnNewDocument();
+    host.messages.clear();
     EXPECT_FALSE(doc.OnSaveDocument("/dev/null/x.lum"));
     EXPECT_EQ(host.StopIds(), Ids{msg::WriteFileFailed});
     EXPECT_EQ(host.messages[0].args[0], "/dev/null/x.lum");
@@ -133,18 +144,6 @@ TEST_F(ConfigTest, FailedSavesAreReportedAndKeepTheFiles)
     EXPECT_EQ(ReadFile(dir / "news.tmp"), "a.b: 1-2\r\n");
     doc.OnNewDocument();
     EXPECT_FALSE(doc.ReadMarksLoadFailed());
-}
-
-TEST_F(ConfigTest, OutOfRangeIntegersAreUsedAsDefaultsButKept)
-{
-    WriteFile(dir / "r.lum", "[config]\r\nnNntpPort=70000\r\nnTcpWaitSec=-5\r\nnTcpRetryCount=99999\r\n"
-                             "PostKanjiCode=7\r\nstrMarkFile=news.rc\r\n");
-    ASSERT_TRUE(doc.OnOpenDocument(dir / "r.lum"));
-    const LumeConfig& c = doc.Config();
-    EXPECT_EQ(c.UsedNntpPort() + c.UsedTcpWaitSec() + c.UsedTcpRetryCount() + static_cast<int>(c.UsedPostKanjiCode()), 119 + 12 + 5);
-    EXPECT_EQ(net::TcpWaitSec(), 12);
-    ASSERT_TRUE(doc.OnSaveDocument(dir / "r.lum"));
-    EXPECT_NE(ReadFile(dir / "r.lum").find("nNntpPort=70000\r\n"), std::string::npos);
 }
 
 } // namespace

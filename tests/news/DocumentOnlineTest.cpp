@@ -163,65 +163,76 @@ TEST_F(DocFixture, RefusedOrDroppedStartGoesOffline)
     EXPECT_EQ(host.progress.back()->caption, 61224u);
 }
 
-// HEAD refusals: only "no such article" marks a number read; a refusal of
-// service stops the fetch and leaves every other number unread.
+// Only "no such article" marks a number read; a refusal of service, a drop,
+// garbage or a stall stops the fetch and leaves every other number unread.
 TEST_F(DocFixture, OnlyMissingArticlesAreMarkedRead)
 {
-    for (const char* refusal : {"480 authentication required", "502 access denied", "503 overloaded", "400 closing",
-                                "500 what?"}) {
-        SCOPED_TRACE(refusal);
+    const auto missingThen = [](std::string refusal) {
+        return [refusal](FakePeer& p) {
+            for (const char* r : {"423 no such article\r\n", "430 no such article\r\n", "412 something else\r\n"})
+                p.Send(r), p.ReadLine();
+            p.Send(refusal + "\r\n");
+            if (!refusal.starts_with("400"))
+                p.AnswerQuit();
+        };
+    };
+    const std::pair<std::function<void(FakePeer&)>, const char*> cases[] = {
+        {missingThen("480 authentication required"), "1-5,19-20"},
+        {missingThen("502 access denied"), "1-5,19-20"},
+        {missingThen("503 overloaded"), "1-5,19-20"},
+        {missingThen("400 closing"), "1-5,19-20"},
+        {missingThen("500 what?"), "1-5,19-20"},
+        {[](FakePeer& p) { p.Send("221 20 <a@b> head\r\nSubject: cut"); }, "1-5"},
+        {[](FakePeer& p) { p.Send("garbage\r\n"); p.ReadToEnd(); }, "1-5"},
+        {[](FakePeer& p) { p.Send("221 20 <a@b> head\r\nSubject: x\r\n"); p.ReadToEnd(); }, "1-5"}, // stall
+        {[](FakePeer& p) { p.Close(); }, "1-5"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const auto& [ending, marks] = cases[i];
         host = ScriptedHost();
         doc.OnNewDocument();
         doc.Config().strNntpServer = "news.example";
-        const std::string code(refusal, 3);
-        FakeServer server([&](FakePeer& p) {
-            GreetListAndGroup(p);
-            p.Send("423 no such article\r\n");
-            p.ReadLine();
-            p.Send("430 no such article\r\n");
-            p.ReadLine();
-            p.Send("412 something else\r\n");
-            p.ReadLine();
-            p.Send(std::string(refusal) + "\r\n");
-            if (code != "400")
-                p.AnswerQuit();
-        });
-        CNewsGroup* g = OnlineInGroup(server, "1-5");
-        EXPECT_FALSE(doc.OpenCurrentGroup());
-        EXPECT_EQ(g->m_strReadList, "1-5,19-20");
-        EXPECT_EQ(doc.GetCurrentGroup(), nullptr);
-        EXPECT_TRUE(doc.Articles().empty());
-        EXPECT_EQ(host.StopIds(), std::vector<unsigned>{61279});
-        EXPECT_FALSE(doc.IsBusy());
-        doc.GoOffline();
-    }
-}
-
-TEST_F(DocFixture, DroppedGarbledOrStalledHeadersMarkNothing)
-{
-    doc.Config().nTcpWaitSec = 1;
-    doc.Config().nTcpRetryCount = 1;
-    doc.ApplyTransportSettings();
-    const std::function<void(FakePeer&)> endings[] = {
-        [](FakePeer& p) { p.Send("221 20 <a@b> head\r\nSubject: cut"); },            // drop inside the header
-        [](FakePeer& p) { p.Send("garbage\r\n"); p.ReadToEnd(); },                     // not a status line
-        [](FakePeer& p) { p.Send("221 20 <a@b> head\r\nSubject: x\r\n"); p.ReadToEnd(); }, // stall
-        [](FakePeer& p) { p.Close(); },                                                 // drop before the reply
-    };
-    for (const auto& ending : endings) {
-        host = ScriptedHost();
+        doc.Config().nTcpWaitSec = 1;
+        doc.Config().nTcpRetryCount = 1;
+        doc.ApplyTransportSettings();
         FakeServer server([&](FakePeer& p) {
             GreetListAndGroup(p);
             ending(p);
         });
-        CNewsGroup* g = OnlineInGroup(server, "");
+        CNewsGroup* g = OnlineInGroup(server, "1-5");
         EXPECT_FALSE(doc.OpenCurrentGroup());
-        EXPECT_EQ(g->m_strReadList, "");
-        EXPECT_FALSE(doc.IsConnected()); // out of step: closed, never reused
+        EXPECT_EQ(g->m_strReadList, marks);
+        EXPECT_EQ(doc.GetCurrentGroup(), nullptr);
+        EXPECT_TRUE(doc.Articles().empty());
         EXPECT_EQ(host.StopIds(), std::vector<unsigned>{61279});
-        server.Join();
+        EXPECT_FALSE(doc.IsBusy());
+        if (std::string_view(marks) == "1-5") {
+            EXPECT_FALSE(doc.IsConnected()); // out of step: closed, never reused
+        }
         doc.GoOffline();
     }
+}
+
+// A server that claims two billion articles and has none: the walk stops
+// after a run of gone articles and says so.
+TEST_F(DocFixture, ARangeOfGoneArticlesEndsTheWalk)
+{
+    int heads = 0;
+    FakeServer server([&](FakePeer& p) {
+        GreetAndList(p, "a.b 2000000000 1 y\r\n");
+        p.Reply("211 2000000000 1 2000000000 a.b\r\n");
+        for (std::string line; (line = p.ReadLine()).rfind("HEAD ", 0) == 0; ++heads)
+            p.Send("423 no such article\r\n");
+        p.ReadToEnd();
+    });
+    OnlineInGroup(server, "");
+    EXPECT_TRUE(doc.OpenCurrentGroup());
+    EXPECT_TRUE(doc.Articles().empty());
+    EXPECT_EQ(host.texts.size(), 1u);
+    doc.GoOffline();
+    server.Join();
+    EXPECT_EQ(heads, 10000);
 }
 
 TEST_F(DocFixture, GroupFailuresAreReported)
@@ -231,6 +242,8 @@ TEST_F(DocFixture, GroupFailuresAreReported)
         p.ReadLine();
         p.Send("211 20 1\r\n"); // short reply
         p.ReadLine();
+        p.Send("211 -3 -10 -5 a.b\r\n"); // negative numbers
+        p.ReadLine();
         p.Send("502 denied\r\n");
         p.AnswerQuit();
     });
@@ -238,8 +251,9 @@ TEST_F(DocFixture, GroupFailuresAreReported)
     int first = 7, last = 7;
     bool unread = true;
     EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("a.b"), first, last, unread));
+    EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("a.b"), first, last, unread));
     EXPECT_FALSE(doc.OpenGroup(*doc.Groups().Find("c.d"), first, last, unread));
-    EXPECT_EQ(host.StopIds(), (std::vector<unsigned>{61279, 61279}));
+    EXPECT_EQ(host.StopIds(), (std::vector<unsigned>{61279, 61279, 61279}));
     EXPECT_TRUE(doc.Groups().Find("c.d")->m_bSubscribed);
     EXPECT_GT(first, last); // never a range to fetch after a failure
     doc.GoOffline();

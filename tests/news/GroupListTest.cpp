@@ -21,40 +21,34 @@ CNewsGroup* Known(CGroupTable& table, const std::string& name, const std::string
     return table.Set(std::move(g));
 }
 
-TEST(GroupList, KnownGroupTakesServerRangeAndDropsMarksBelowIt)
+TEST(GroupList, KnownGroupsTakeTheServerRangeAndUnknownOnesArriveNew)
 {
     CGroupTable table;
     Known(table, "a.b", "1-10");
     Known(table, "c.d", "1-10,95-105,130,2-3", false);
-    CNewsGroup* ab = MergeGroupListLine(table, "a.b 120 100 y\r\n");
-    ASSERT_EQ(ab, table.Find("a.b"));
-    EXPECT_EQ(std::pair(ab->m_nFirst, ab->m_nLast), std::pair(100, 120));
-    EXPECT_EQ(ab->m_strReadList, "");
-    EXPECT_TRUE(!ab->m_bNew && ab->m_bSubscribed);
-    // The straddling range is clipped, ranges above stay, order is kept, and
-    // the text is not normalised; the subscription is the file's.
-    CNewsGroup* cd = MergeGroupListLine(table, "c.d 0000000200 0000000100 n");
-    EXPECT_EQ(cd->m_strReadList, "100-105,130");
-    EXPECT_FALSE(cd->m_bSubscribed);
-    EXPECT_FALSE(cd->m_bPostAllowed);
-    EXPECT_EQ(table.GetCount(), 2u);
-}
-
-TEST(GroupList, UnknownGroupArrivesSubscribedAndNewAtTheEnd)
-{
-    CGroupTable table;
-    Known(table, "a.b", "");
-    CNewsGroup* g = MergeGroupListLine(table, "x.y 5 1 y\r\n");
-    ASSERT_NE(g, nullptr);
-    EXPECT_TRUE(g->m_bNew && g->m_bSubscribed);
+    // Marks below the range go, a straddling range is clipped, order and text
+    // are kept; the subscription is the file's.
+    struct {
+        const char *line, *name, *marks;
+        bool subscribed, isNew, post;
+        int first, last;
+    } cases[] = {
+        {"a.b 120 100 y\r\n", "a.b", "", true, false, true, 100, 120},
+        {"c.d 0000000200 0000000100 n", "c.d", "100-105,130", false, false, false, 100, 200},
+        {"x.y 5 1 y\r\n", "x.y", "", true, true, true, 1, 5},
+        {"x.y 6 1 y", "x.y", "", true, false, true, 1, 6}, // listed again: no longer new
+    };
+    for (const auto& c : cases) {
+        const CNewsGroup* g = MergeGroupListLine(table, c.line);
+        ASSERT_TRUE(g && g == table.Find(c.name)) << c.line;
+        EXPECT_EQ(std::tuple(g->m_strReadList, g->m_bSubscribed, g->m_bNew, g->m_bPostAllowed, g->m_nFirst, g->m_nLast),
+                  std::tuple(std::string(c.marks), c.subscribed, c.isNew, c.post, c.first, c.last))
+            << c.line;
+    }
     std::vector<std::string> order;
     table.ForEach([&](const CNewsGroup& x) { order.push_back(x.m_strName); });
-    EXPECT_EQ(order, (std::vector<std::string>{"a.b", "x.y"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"a.b", "c.d", "x.y"}));
     EXPECT_EQ(table.Find("X.Y"), nullptr); // names are case-sensitive
-    // Listed again (the next time online): no longer new.
-    MergeGroupListLine(table, "x.y 6 1 y");
-    EXPECT_FALSE(g->m_bNew);
-    EXPECT_EQ(g->m_nLast, 6);
 }
 
 TEST(GroupList, PostingFlagAndShortLines)

@@ -1,8 +1,12 @@
 #include "ScriptedHost.h"
 
+#include "../net/FakeServer.h"
+
 #include "tools/ToolCommands.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 using namespace newstest;
 
@@ -19,4 +23,43 @@ TEST(NewsTool, NewsrcAndConfigListings)
     EXPECT_EQ(tools::NewsrcCommand({(dir / "missing").string()}, out, err), 1);
     EXPECT_EQ(tools::ConfigCommand({dir.path().string()}, out, err), 1);
     EXPECT_EQ(tools::NewsrcCommand({}, out, err), 2);
+}
+
+// Against a scripted server: escape sequences in From and Subject never reach
+// the terminal, and a list that trickles on forever ends with the time budget.
+TEST(NewsTool, OpenShowsNoControlCharactersAndHonoursItsTimeBudget)
+{
+    const std::function<void(FakePeer&)> scripts[] = {
+        [](FakePeer& p) {
+            p.Send("200 ready\r\n");
+            p.Reply("215 list\r\na.b 1 1 y\r\n.\r\n");
+            p.Reply("211 1 1 1 a.b\r\n");
+            p.Reply("221 1 <a@b>\r\nFrom: \x1b]0;owned\x07 x\r\nSubject: \x1b[2J\r\n.\r\n");
+            p.AnswerQuit();
+        },
+        [](FakePeer& p) {
+            p.Send("200 ready\r\n");
+            p.Reply("215 list\r\n");
+            for (int i = 0; i < 50; ++i, FakePeer::Pause(50)) // slow lines past the budget, no end
+                p.Send("g" + std::to_string(i) + " 1 1 y\r\n");
+        },
+    };
+    const std::pair<int, const char*> expected[] = {{0, "1\t--/-- --:--\t?]0;owned? x\t?[2J\n"}, {1, ""}};
+    for (int i = 0; i < 2; ++i) {
+        ScratchDir dir;
+        FakeServer server(scripts[i], true);
+        WriteFile(dir / "a.lum", "[config]\r\nstrNntpServer=127.0.0.1\r\nnNntpPort=" + std::to_string(server.port()) +
+                                     "\r\nstrMarkFile=news.rc\r\n");
+        WriteFile(dir / "news.rc", "a.b: 5\n");
+        std::ostringstream out, err;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(tools::OpenCommand({"--config", (dir / "a.lum").string(), "--timeout", "1", "--save", "a.b"}, out, err),
+                  expected[i].first)
+            << err.str();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        EXPECT_EQ(out.str(), expected[i].second);
+        if (i == 1)
+            EXPECT_EQ(ReadFile(dir / "news.rc"), "a.b: 5\n");
+        server.Join();
+    }
 }

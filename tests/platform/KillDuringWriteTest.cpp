@@ -82,7 +82,7 @@ TEST(KillDuringWrite, RegistryIsOldOrNewNeverCut)
         },
         [&](int round) {
             platform::Registry r(f);
-            ASSERT_EQ(r.loadError(), "") << "round " << round;
+            ASSERT_EQ(r.LoadError(), "") << "round " << round;
             std::vector<std::uint8_t> got;
             const std::size_t n = r.GetBinary("Signature", "sign0", got);
             EXPECT_TRUE(got == a || got == b) << "round " << round << ": " << n << " bytes";

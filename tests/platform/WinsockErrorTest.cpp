@@ -13,12 +13,9 @@ using namespace platform;
 
 namespace {
 
-// What real socket and resolver failures give, as the client meets them.
 TEST(WinsockError, RealFailuresGiveTheirWinsockNumbers)
 {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
     socklen_t len = sizeof addr;
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), len), 0);
@@ -28,10 +25,9 @@ TEST(WinsockError, RealFailuresGiveTheirWinsockNumbers)
     EXPECT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&addr), len), -1);
     EXPECT_EQ(WinsockFromErrno(errno), WSAECONNREFUSED);
     ::close(s);
-
     int pair[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
     char c;
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
     EXPECT_EQ(::recv(pair[0], &c, 1, MSG_DONTWAIT), -1);
     EXPECT_EQ(WinsockFromErrno(errno), WSAEWOULDBLOCK);
     ::close(pair[1]);
@@ -43,24 +39,21 @@ TEST(WinsockError, RealFailuresGiveTheirWinsockNumbers)
     addrinfo* res = nullptr;
     addrinfo hints{};
     hints.ai_flags = AI_NUMERICHOST;
-    const int rc = ::getaddrinfo("not a host", nullptr, &hints, &res);
+    EXPECT_EQ(WinsockFromResolver(::getaddrinfo("not a host", nullptr, &hints, &res)), WSAHOST_NOT_FOUND);
     if (res)
         ::freeaddrinfo(res);
-    EXPECT_EQ(WinsockFromResolver(rc), WSAHOST_NOT_FOUND);
     errno = ECONNREFUSED; // a system error behind the resolver is the socket's
     EXPECT_EQ(WinsockFromResolver(EAI_SYSTEM), WSAECONNREFUSED);
 }
 
 TEST(WinsockError, EachListedCodeHasItsOwnTextAndOthersShareOne)
 {
-    std::vector<int> listed = {10004, 10009, 10013, 10014, 10022, 10024, 10091, 10092, 10093,
-                               11001, 11002, 11003, 11004};
-    for (int c = 10035; c <= 10071; ++c)
-        listed.push_back(c);
     const std::string unknown = WinsockErrorText(-1);
     EXPECT_FALSE(unknown.empty());
     std::set<std::string> texts;
-    for (int c : listed)
+    for (int c : {10004, 10009, 10013, 10014, 10022, 10024, 10091, 10092, 10093, 11001, 11002, 11003, 11004})
+        EXPECT_TRUE(WinsockErrorText(c) != unknown && texts.insert(WinsockErrorText(c)).second) << c;
+    for (int c = 10035; c <= 10071; ++c)
         EXPECT_TRUE(WinsockErrorText(c) != unknown && texts.insert(WinsockErrorText(c)).second) << c;
     for (int c : {0, 1, 10000, 10005, 10034, 10072, 10090, 10094, 11000, 11005, 99999})
         EXPECT_EQ(WinsockErrorText(c), unknown) << c;

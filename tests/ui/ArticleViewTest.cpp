@@ -12,7 +12,7 @@
 #include "ui/LogFontRecord.h"
 #include "ui/LumeDocument.h"
 
-#include "ScriptedDialogs.h"
+#include "WindowFixture.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 #include "ui/TreeListImages.h"
@@ -21,23 +21,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QMenu>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <tuple>
 #include <cstdlib>
-#include <cstdio>
 #include <ctime>
 #include <deque>
-#include <fstream>
 #include <memory>
 
 using namespace news;
@@ -188,7 +179,7 @@ struct OtherPanes : DocumentView, BodySearch {
     {
         hints.push_back(hint);
         if (hint == hint::Article) {
-            loaded = doc.m_nCurrentArticle;
+            loaded = doc.currentArticle_;
             if (loaded == switchAt && !switchTo.empty()) {
                 // The user picks another group while the body loads.
                 doc.SetCurrentGroup(doc.Groups().Find(switchTo));
@@ -205,33 +196,23 @@ struct OtherPanes : DocumentView, BodySearch {
     bool Saw(long h) const { return std::find(hints.begin(), hints.end(), h) != hints.end(); }
 };
 
-class ArticlePane : public ::testing::Test {
+class ArticlePane : public uitest::WindowFixture {
 protected:
     void SetUp() override
     {
-        const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
-        const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
-        if (NeedsServer() && (!host || !port))
-            GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT (scripts/inn-server.sh, demo articles)";
-        host_ = host ? host : "127.0.0.1";
-        port_ = port ? std::atoi(port) : 119;
-        ASSERT_TRUE(dir_.isValid());
-        registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
+        if (NeedsServer() && !inn_.Known())
+            GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT (scripts/inn-server.sh)";
         Open();
     }
     void TearDown() override { Close(); }
     virtual bool NeedsServer() const { return true; }
-    std::filesystem::path Config() const { return dir_.filePath("test.lum").toStdString(); }
-    void Open(bool askAtEnd = true, int maxCount = 100)
+    void Open()
     {
-        std::ofstream f(Config(), std::ios::binary);
-        f << "[config]\r\nnNntpPort=" << port_ << "\r\nstrNntpServer=" << host_
-          << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << maxCount << "\r\nbShowOldArticle=YES\r\n"
-          << "bShowChangeGroupDialog=" << (askAtEnd ? "YES" : "NO") << "\r\nnTcpWaitSec=10\r\nnTcpRetryCount=3\r\n";
-        f.close();
-        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
-        ASSERT_TRUE(doc().OnOpenDocument(Config()));
-        doc().SetPathName(Config());
+        config_ = uitest::WriteConfig(dir_ / "test.lum", host_, port_, 100,
+                                      "bShowChangeGroupDialog=YES\nnTcpWaitSec=10\nnTcpRetryCount=3\n");
+        NewDocument();
+        ASSERT_TRUE(doc().OnOpenDocument(config_));
+        doc().SetPathName(config_);
         view_ = std::make_unique<CArticleView>(doc(), *registry_, dialogs_, nullptr);
         view_->resize(640, 300);
         others_ = std::make_unique<OtherPanes>(doc());
@@ -245,12 +226,9 @@ protected:
         view_.reset();
         document_.reset();
     }
-    CLumeDoc& doc() { return document_->Doc(); }
+    CLumeDoc& doc() { return Doc(); }
     CArticleListBox& list() { return *view_->List(); }
-    bool Online()
-    {
-        return doc().GoOnline(Config()) && doc().IsConnected();
-    }
+    bool Online() { return doc().GoOnline(config_) && doc().IsConnected(); }
     void OpenGroup(const std::string& name, long hint = hint::Group)
     {
         doc().SetCurrentGroup(doc().Groups().Find(name));
@@ -261,23 +239,18 @@ protected:
         const CArticle* a = CArticleListBox::ArticleOf(view_->List()->NodeOfRow(view_->List()->GetCurSel()));
         return a ? a->m_nNumber : -1;
     }
-    int RowOf(int number)
+    int ImageOf(int number)
     {
         for (int i = 0; i < list().GetCount(); ++i)
             if (CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber == number)
-                return i;
+                return list().NodeOfRow(i)->image_;
         return -1;
     }
-    int ImageOf(int number) { return list().NodeOfRow(RowOf(number))->m_nImage; }
 
-    QTemporaryDir dir_;
-    std::string host_;
-    int port_ = 0;
-    ScriptedDialogs dialogs_;
-    QStringList& messages = dialogs_.messages;
+    std::string host_ = inn_.host ? inn_.host : "127.0.0.1";
+    std::string port_ = inn_.port ? inn_.port : "119";
+    std::filesystem::path config_;
     std::deque<int>& answers = dialogs_.answers;
-    std::unique_ptr<platform::Registry> registry_;
-    std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<CArticleView> view_;
     std::unique_ptr<OtherPanes> others_;
 };
@@ -299,21 +272,6 @@ TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
     EXPECT_FALSE(view_->ConnectDialog());
 }
 
-TEST_F(ArticlePaneLocal, CancelledConnectLeavesTheDocumentOffline)
-{
-    // A port where nothing listens: the dialog retries until Cancel.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const int closed = probe.serverPort();
-    probe.close();
-    ASSERT_TRUE(view_->StartConnect("127.0.0.1", closed));
-    EXPECT_FALSE(view_->StartConnect("127.0.0.1", closed)) << "one connect at a time";
-    QTimer::singleShot(300, view_->ConnectDialog(), &CConnectDialog::Cancel);
-    ASSERT_TRUE(WaitFor([&] { return !view_->ConnectDialog(); }));
-    EXPECT_FALSE(doc().IsConnected());
-    EXPECT_FALSE(others_->Saw(hint::Online));
-}
-
 TEST_F(ArticlePaneLocal, BadGreetingShowsConnectErrorAndStaysOffline)
 {
     QTcpServer server;
@@ -324,7 +282,7 @@ TEST_F(ArticlePaneLocal, BadGreetingShowsConnectErrorAndStaysOffline)
         s->flush();
     });
     Close();
-    port_ = server.serverPort();
+    port_ = std::to_string(server.serverPort());
     host_ = "127.0.0.1";
     Open();
     EXPECT_FALSE(Online());
@@ -347,11 +305,11 @@ TEST_F(ArticlePane, OpeningAGroupThreadsItAndShowsTheFirstUnread)
         EXPECT_EQ(list().Depth(list().NodeOfRow(row)), row % 3) << row;
     EXPECT_TRUE(FromSjis(list().GetColumnText(list().NodeOfRow(0), 0)).contains(QStringLiteral("ニュースリーダのテスト")));
     // The first article is shown: current, marked read, image 3, hint 2.
-    EXPECT_EQ(Current(), doc().m_nCurrentArticle);
+    EXPECT_EQ(Current(), doc().currentArticle_);
     EXPECT_EQ(list().GetCurSel(), 0);
     EXPECT_TRUE(doc().ReadList().IsRead(Current()));
-    EXPECT_EQ(list().NodeOfRow(0)->m_nImage, 3);
-    EXPECT_EQ(list().NodeOfRow(1)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(0)->image_, 3);
+    EXPECT_EQ(list().NodeOfRow(1)->image_, 2);
     EXPECT_TRUE(others_->Saw(hint::ListCleared));
     EXPECT_EQ(others_->loaded, Current());
 }
@@ -385,7 +343,7 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     doc().MarkArticleRead(n5);
     doc().UpdateAllViews(nullptr, hint::NextUnread);
     EXPECT_EQ(list().GetCurSel(), 5);
-    EXPECT_EQ(list().NodeOfRow(4)->m_nImage, 2) << "an image changes only when the pane shows the article";
+    EXPECT_EQ(list().NodeOfRow(4)->image_, 2) << "an image changes only when the pane shows the article";
 
     // Walk to the end; the question 61218 answered Cancel does nothing.
     while (list().GetCurSel() < count - 1)
@@ -406,21 +364,7 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.japanese"));
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.japanese (")));
     EXPECT_EQ(list().GetCurSel(), 0);
-    EXPECT_EQ(doc().m_nCurrentArticle, Current());
-}
-
-TEST_F(ArticlePane, WithoutTheQuestionSettingTheEndMovesStraightOn)
-{
-    Close();
-    Open(false);
-    ASSERT_TRUE(Online());
-    OpenGroup("fj.test.one");
-    if (list().GetCount() != 2)
-        GTEST_SKIP() << "fj.test.one holds other articles than the demo's two";
-    doc().UpdateAllViews(nullptr, hint::NextArticle);
-    doc().UpdateAllViews(nullptr, hint::NextArticle);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
+    EXPECT_EQ(doc().currentArticle_, Current());
 }
 
 TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
@@ -434,8 +378,8 @@ TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
     OpenGroup("fj.test.one"); // fetched again: another group was shown between
     ASSERT_EQ(list().GetCount(), 2);
     EXPECT_EQ(list().GetCurSel(), 1);
-    EXPECT_EQ(list().NodeOfRow(0)->m_nImage, 4);
-    EXPECT_EQ(doc().m_nCurrentArticle, Current());
+    EXPECT_EQ(list().NodeOfRow(0)->image_, 4);
+    EXPECT_EQ(doc().currentArticle_, Current());
 
     // The same group again from the group pane's Next (hint 20): end of list, question.
     answers = {IDNO};
@@ -461,28 +405,28 @@ TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
     dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
     for (int i = 1; i < count; ++i)
-        EXPECT_EQ(list().NodeOfRow(i)->m_nImage, 2) << i;
+        EXPECT_EQ(list().NodeOfRow(i)->image_, 2) << i;
     // The thread of the second row (inside the first thread): rows 0-2.
     list().SetCurRow(1);
     dialogs_.markRead = [](int& r) { EXPECT_EQ(r, ArticleMarkReadDialog::Thread); return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
-    EXPECT_EQ(list().NodeOfRow(2)->m_nImage, 3);
-    EXPECT_EQ(list().NodeOfRow(3)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(2)->image_, 3);
+    EXPECT_EQ(list().NodeOfRow(3)->image_, 2);
     // Above row 6: rows 0-5.
     list().SetCurRow(6);
     dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
-    EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
-    EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(5)->image_, 3);
+    EXPECT_EQ(list().NodeOfRow(6)->image_, 2);
     // Cancel marks nothing.
     dialogs_.markRead = [](int&) { return 2; };
     doc().UpdateAllViews(nullptr, hint::MarkRead);
-    EXPECT_EQ(list().NodeOfRow(6)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(6)->image_, 2);
     std::vector<int> unread, read;
     for (int i = 0; i < count; ++i)
         (i < 6 ? read : unread).push_back(CArticleListBox::ArticleOf(list().NodeOfRow(i))->m_nNumber);
 
-    ASSERT_TRUE(doc().OnSaveDocument(Config()));
+    ASSERT_TRUE(doc().OnSaveDocument(config_));
     Close();
     Open();
     ASSERT_TRUE(Online());
@@ -522,7 +466,7 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     EXPECT_EQ(registry_->GetInt("Settings", "bCompareNoCase", 0), 1);
     EXPECT_EQ(view_->SearchText(), "needle");
     EXPECT_EQ(list().GetCurSel(), 7);
-    EXPECT_EQ(list().NodeOfRow(7)->m_nImage, 3);
+    EXPECT_EQ(list().NodeOfRow(7)->image_, 3);
     EXPECT_TRUE(doc().ReadList().IsRead(target));
     EXPECT_TRUE(messages.empty());
 
@@ -530,12 +474,12 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     others_->matchAt = -5;
     view_->OnCommand(32788);
     EXPECT_EQ(list().GetCurSel(), 7);
-    EXPECT_EQ(doc().m_nCurrentArticle, target);
+    EXPECT_EQ(doc().currentArticle_, target);
     EXPECT_EQ(others_->loaded, target);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("見つかりません。"));
     // Rows passed over by the search are not marked read.
-    EXPECT_EQ(list().NodeOfRow(8)->m_nImage, 2);
+    EXPECT_EQ(list().NodeOfRow(8)->image_, 2);
 
     // Upwards to row 2.
     others_->matchAt = CArticleListBox::ArticleOf(list().NodeOfRow(2))->m_nNumber;
@@ -559,40 +503,7 @@ TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.test"));
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
     EXPECT_TRUE(messages.empty()) << "no 'not found' for a search that was broken off";
-    EXPECT_EQ(doc().m_nCurrentArticle, Current());
-}
-
-TEST_F(ArticlePane, ClickingARowShowsItsArticle)
-{
-    ASSERT_TRUE(Online());
-    view_->show();
-    OpenGroup("fj.test");
-    const QRect r = list().ItemRect(5);
-    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, r.center() + QPoint(40, 0));
-    ASSERT_TRUE(WaitFor([&] { return list().GetCurSel() == 5; }, 3000));
-    ASSERT_TRUE(WaitFor([&] { return doc().m_nCurrentArticle == Current(); }, 3000));
-    EXPECT_EQ(list().NodeOfRow(5)->m_nImage, 3);
-    EXPECT_TRUE(doc().ReadList().IsRead(Current()));
-}
-
-TEST_F(ArticlePaneLocal, ColumnWidthsAndFontPersist)
-{
-    view_->Header()->SetColumnWidth(0, 230);
-    view_->Header()->SetColumnWidth(1, 61);
-    emit view_->Header()->ColumnWidthsChanged();
-    EXPECT_EQ(view_->List()->ColumnWidth(0), 230);
-
-    dialogs_.font = [](const QFont&) {
-        QFont f(QStringLiteral("IPAGothic"));
-        f.setPixelSize(19);
-        return std::optional<QFont>(f);
-    };
-    view_->OnCommand(32783);
-    Close();
-    Open();
-    EXPECT_EQ(view_->Header()->ColumnWidth(0), 230);
-    EXPECT_EQ(view_->List()->ColumnWidth(1), 61);
-    EXPECT_EQ(view_->ListFont().pixelSize(), 19);
+    EXPECT_EQ(doc().currentArticle_, Current());
 }
 
 } // namespace

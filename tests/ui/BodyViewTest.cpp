@@ -1,14 +1,11 @@
 #include "WaitFor.h"
 
-#include "news/LumeDoc.h"
-#include "platform/Registry.h"
 #include "ui/BodyPrint.h"
 #include "ui/CBodyText.h"
 #include "ui/CBodyView.h"
-#include "ui/LumeDocument.h"
 #include "ui/SjisText.h"
 
-#include "ScriptedDialogs.h"
+#include "WindowFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,29 +16,14 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
-#include <QStandardPaths>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTextCursor>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <ctime>
-#include <unistd.h>
 
 using namespace ui;
 using namespace net;
 using namespace news;
 
 namespace {
-
-std::string ReadAll(const std::filesystem::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // stdout of a peer program, "" when it failed.
 std::string RunPeer(const QString& program, const QStringList& args)
@@ -59,41 +41,32 @@ public:
     std::vector<long> hints;
 };
 
-class BodyViewTest : public ::testing::Test {
+class BodyViewTest : public uitest::WindowFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        registry = std::make_unique<platform::Registry>(Path("registry"));
-        document = std::make_unique<LumeDocument>(dialogs, registry.get());
-        view = std::make_unique<CBodyView>(document->Doc(), *registry, dialogs, nullptr);
+        view = std::make_unique<CBodyView>(Doc(), *registry_, dialogs_, nullptr);
         view->resize(640, 480);
         // As the main window's pane factory wires it.
-        document->Host().SetShownArticle([this](std::string& h, std::string& d) { return view->ShownArticle(h, d); });
+        document_->Host().SetShownArticle([this](std::string& h, std::string& d) { return view->ShownArticle(h, d); });
     }
     void TearDown() override
     {
-        document->Host().SetShownArticle({});
+        document_->Host().SetShownArticle({});
         view.reset();
     }
-    std::filesystem::path Path(const char* name) const { return std::filesystem::path(dir.filePath(name).toStdString()); }
 
-    // Connects to the test server and selects group; false (test skipped) without one.
+    // Connects to the test server and selects group; false without one that
+    // holds the demo articles under the numbers the cases use.
     bool Connect(const std::string& group)
     {
-        const char* host = std::getenv("LUMETRA_TEST_NNTP_HOST");
-        const char* port = std::getenv("LUMETRA_TEST_NNTP_PORT");
-        if (!host || !port)
-            return false;
-        CNntp& nntp = document->Doc().Nntp();
-        if (!nntp.Open(host, 0, std::atoi(port)) || !nntp.ReadGreeting(true))
+        CNntp& nntp = Doc().Nntp();
+        if (!inn_.Known() || !nntp.Open(inn_.host, 0, std::atoi(inn_.port)) || !nntp.ReadGreeting(true))
             return false;
         std::string reply;
         int count = 0, first = 0, last = 0;
         if (nntp.Group(group, reply, count, first, last) != 1)
             return false;
-        // The cases name articles by number: only a server loaded with the demo
-        // articles first has them there.
         const char* firstId = group == "local.japanese" ? "<legacy-sjis@example.jp>" : "<demo-qp@example.jp>";
         std::string head;
         const bool loaded = nntp.Head(1) == 1 && nntp.ReadData(head) && head.find(firstId) != std::string::npos;
@@ -102,11 +75,6 @@ protected:
     }
     QString Text() const { return view->Body()->toPlainText(); }
 
-    QTemporaryDir dir;
-    ScriptedDialogs dialogs;
-    QStringList& messages = dialogs.messages;
-    std::unique_ptr<platform::Registry> registry;
-    std::unique_ptr<LumeDocument> document;
     std::unique_ptr<CBodyView> view;
 };
 
@@ -145,7 +113,7 @@ TEST_F(BodyViewTest, JapaneseInEveryCodeIsShownWithoutMojibake)
     EXPECT_TRUE(Text().contains(QStringLiteral("Subject: EUC-JP､ﾎ"))) << Text().toStdString();
 
     // All header lines, undecoded.
-    registry->WriteInt("BodyView", "bShowHeader", 1);
+    registry_->WriteInt("BodyView", "bShowHeader", 1);
     ASSERT_TRUE(view->ShowArticle(3));
     EXPECT_TRUE(Text().contains(QStringLiteral("Message-ID: <legacy-jis@example.jp>")));
     EXPECT_TRUE(Text().contains(QStringLiteral("Path: lumetra-test.localdomain!demo.localdomain"))) << Text().toStdString();
@@ -173,9 +141,9 @@ TEST_F(BodyViewTest, MultipartAttachmentIsListedAndSavesTheOriginalBytes)
     EXPECT_TRUE(state.enabled);
 
     // The article as fetched, then python's email package as the reference decoder.
-    const auto article = Path("article.txt");
+    const auto article = dir_ / "article.txt";
     ASSERT_TRUE(view->SaveArticle(article));
-    EXPECT_EQ(ReadAll(article), ReadAll(view->CachePath()));
+    EXPECT_EQ(testutil::ReadFile(article), testutil::ReadFile(view->CachePath()));
     const std::string expected = RunPeer(
         QStringLiteral("python3"),
         {QStringLiteral("-c"),
@@ -188,14 +156,14 @@ TEST_F(BodyViewTest, MultipartAttachmentIsListedAndSavesTheOriginalBytes)
     ASSERT_EQ(expected.substr(1, 3), "PNG");
 
     QString suggested;
-    const auto target = Path("saved.png");
-    dialogs.saveFile = [&](const QString& name) {
+    const auto target = dir_ / "saved.png";
+    dialogs_.saveFile = [&](const QString& name) {
         suggested = name;
         return QString::fromStdString(target.string());
     };
     view->OnCommand(32849);
     EXPECT_EQ(suggested, QStringLiteral("check.png"));
-    EXPECT_EQ(ReadAll(target), expected);
+    EXPECT_EQ(testutil::ReadFile(target), expected);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("添付ファイルを"))) << messages[0].toStdString();
 
@@ -254,9 +222,9 @@ TEST_F(BodyViewTest, FetchFailuresLeaveTheConnectionInStep)
 
     // While another operation holds the connection nothing is sent.
     messages.clear();
-    ASSERT_TRUE(document->Doc().Nntp().TryLock());
+    ASSERT_TRUE(Doc().Nntp().TryLock());
     EXPECT_FALSE(view->ShowArticle(1));
-    document->Doc().Nntp().Unlock();
+    Doc().Nntp().Unlock();
     EXPECT_TRUE(messages.isEmpty());
 
     // All of these left the server ready for the next command.
@@ -264,13 +232,13 @@ TEST_F(BodyViewTest, FetchFailuresLeaveTheConnectionInStep)
     EXPECT_TRUE(Text().contains(QStringLiteral("シフトJISのままの本文です。")));
     // What a follow-up quotes: the stored header lines and the text as shown.
     std::string header, displayed;
-    ASSERT_TRUE(document->Host().GetShownArticle(header, displayed));
+    ASSERT_TRUE(document_->Host().GetShownArticle(header, displayed));
     EXPECT_NE(header.find("<legacy-sjis@example.jp>\r\n"), std::string::npos);
     EXPECT_EQ(header.find("\r\n\r\n"), std::string::npos);
     EXPECT_EQ(FromSjis(displayed), Text().replace(u'\n', QStringLiteral("\r\n")));
 
     // Offline: no status from the server, a communication error.
-    document->Doc().Nntp().Quit();
+    Doc().Nntp().Quit();
     messages.clear();
     EXPECT_FALSE(view->ShowArticle(1));
     EXPECT_EQ(messages, QStringList{QStringLiteral("通信エラーが発生しました(CBodyView::UpdateView)。")});
@@ -312,7 +280,7 @@ TEST_F(BodyViewTest, PagingPastTheEndsMovesToTheNextOrPreviousArticle)
 {
     CONNECT_OR_SKIP("local.japanese");
     HintRecorder recorder;
-    document->Doc().AddView(&recorder);
+    Doc().AddView(&recorder);
     view->resize(400, 90); // a few lines visible: the article needs paging
     view->show();
     ASSERT_TRUE(view->ShowArticle(4));
@@ -335,7 +303,7 @@ TEST_F(BodyViewTest, PagingPastTheEndsMovesToTheNextOrPreviousArticle)
     EXPECT_TRUE(recorder.hints.empty()); // posted, not called
     ASSERT_TRUE(WaitFor([&] { return !recorder.hints.empty(); }));
     EXPECT_EQ(recorder.hints, std::vector<long>{16});
-    document->Doc().RemoveView(&recorder);
+    Doc().RemoveView(&recorder);
 }
 
 TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
@@ -347,8 +315,8 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
     for (const char* name : names)
         article += std::string("begin 644 ") + name + "\r\n#86)C\r\n`\r\nend\r\n\r\n";
     article += ".\r\n";
-    const auto file = Path("five.txt");
-    std::ofstream(file, std::ios::binary) << article;
+    const auto file = dir_ / "five.txt";
+    testutil::WriteFile(file, article);
 
     view->show();
     ASSERT_TRUE(view->ShowArticleFile(file));
@@ -362,14 +330,14 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
 
     list->setCurrentRow(2);
     QString suggested;
-    const auto target = Path("out.sh");
-    dialogs.saveFile = [&](const QString& name) {
+    const auto target = dir_ / "out.sh";
+    dialogs_.saveFile = [&](const QString& name) {
         suggested = name;
         return QString::fromStdString(target.string());
     };
     view->OnCommand(32849);
     EXPECT_EQ(suggested, QStringLiteral("evil.sh"));
-    EXPECT_EQ(ReadAll(target), "abc");
+    EXPECT_EQ(testutil::ReadFile(target), "abc");
 
     // Viewing goes through the desktop; the file made for it goes with the pane.
     struct Recorder : message::Desktop {
@@ -383,7 +351,7 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
         bool printed = false;
         bool ok = true;
     } desktop;
-    dialogs.desktop = &desktop;
+    dialogs_.desktop = &desktop;
     view->OnCommand(32789);
     ASSERT_EQ(desktop.opened.size(), 1u);
     EXPECT_EQ(desktop.opened[0].filename(), "evil.sh");
@@ -396,7 +364,7 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("添付ファイルの表示ができません。")));
     view.reset();
-    dialogs.desktop = nullptr;
+    dialogs_.desktop = nullptr;
     EXPECT_FALSE(std::filesystem::exists(viewed));
 }
 
@@ -404,8 +372,8 @@ TEST_F(BodyViewTest, AnArticleShownWhileTheWindowIsDisabledKeepsItsColours)
 {
     // The article search shows bodies while its progress window disables the
     // main window; afterwards the text must not stay greyed out.
-    const auto file = Path("plain.txt");
-    std::ofstream(file, std::ios::binary) << "From: a@example.jp\r\nSubject: s\r\n\r\nbody\r\n.\r\n";
+    const auto file = dir_ / "plain.txt";
+    testutil::WriteFile(file, "From: a@example.jp\r\nSubject: s\r\n\r\nbody\r\n.\r\n");
     const QPalette app = QApplication::palette(view.get());
     view->setEnabled(false);
     ASSERT_TRUE(view->ShowArticleFile(file));
@@ -431,7 +399,7 @@ TEST_F(BodyViewTest, PrintsToPdfWithPageHeaders)
     QFont big = view->BodyFont();
     big.setPointSize(60); // about ten lines a page: several pages
     view->SetBodyFont(big);
-    const auto pdf = Path("article.pdf");
+    const auto pdf = dir_ / "article.pdf";
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf.string()));
@@ -445,31 +413,6 @@ TEST_F(BodyViewTest, PrintsToPdfWithPageHeaders)
         EXPECT_NE(text.find("Page " + std::to_string(i) + "/" + std::to_string(pages)), std::string::npos) << text;
     EXPECT_EQ(text.find("Page " + std::to_string(pages + 1) + "/"), std::string::npos);
     EXPECT_NE(QString::fromStdString(text).indexOf(QStringLiteral("画像を添付")), -1) << text;
-}
-
-TEST_F(BodyViewTest, FontAndWordWrapPersist)
-{
-    QFont font(QStringLiteral("Noto Sans Mono CJK JP"));
-    font.setPixelSize(17);
-    font.setBold(true);
-    view->SetBodyFont(font);
-    view->OnCommand(32808);
-    EXPECT_TRUE(view->WordWrap());
-    view.reset();
-    view = std::make_unique<CBodyView>(document->Doc(), *registry, dialogs, nullptr);
-    EXPECT_EQ(view->BodyFont().family(), font.family());
-    EXPECT_EQ(view->BodyFont().pixelSize(), 17);
-    EXPECT_TRUE(view->BodyFont().bold());
-    EXPECT_EQ(view->Body()->lineWrapMode(), QTextEdit::WidgetWidth);
-
-    // A face name without its NUL is read within the record.
-    std::vector<std::uint8_t> record = CBodyView::EncodeFont(font);
-    std::fill(record.begin() + 28, record.end(), 'A');
-    QFont decoded;
-    ASSERT_TRUE(CBodyView::DecodeFont(record, decoded));
-    EXPECT_EQ(decoded.family(), QString(32, QLatin1Char('A')));
-    record.resize(59);
-    EXPECT_FALSE(CBodyView::DecodeFont(record, decoded));
 }
 
 } // namespace

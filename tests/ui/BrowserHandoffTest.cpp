@@ -185,27 +185,26 @@ TEST_F(BrowserHandoffTest, OpenUrlReadsSettingsAndReportsFailures)
     auto* channel = new ScriptedChannel(&frame);
     EXPECT_EQ(BrowserChannel::Of(new QWidget(&frame)), channel) << "a pane stands for its window";
     std::vector<unsigned> shown;
-    SetBrowserMessageHandler([&](QWidget*, unsigned id) { shown.push_back(id); });
+    const BrowserMessageHandler report = [&](QWidget*, unsigned id) { shown.push_back(id); };
 
-    EXPECT_TRUE(OpenUrl(&frame, kUrl, registry));
+    EXPECT_TRUE(OpenUrl(&frame, kUrl, registry, report));
     channel->window.reset();
-    EXPECT_FALSE(OpenUrl(&frame, kUrl, registry));
-    EXPECT_FALSE(OpenUrl(&frame, QStringLiteral("-P evil"), registry));
+    EXPECT_FALSE(OpenUrl(&frame, kUrl, registry, report));
+    EXPECT_FALSE(OpenUrl(&frame, QStringLiteral("-P evil"), registry, report));
     channel->running = false;
-    EXPECT_FALSE(OpenUrl(&frame, kUrl, registry));
+    EXPECT_FALSE(OpenUrl(&frame, kUrl, registry, report));
     ASSERT_TRUE(registry.WriteString("WWWViewer", "strPathName", QFile::encodeName(Dir("missing")).toStdString()));
-    EXPECT_FALSE(OpenUrl(&frame, kUrl, registry));
+    EXPECT_FALSE(OpenUrl(&frame, kUrl, registry, report));
     EXPECT_EQ(shown, std::vector<unsigned>({61234, 61234, 61235, 61235}));
 
     StubProgram stub(Dir("bin"), QStringLiteral("browser"));
     ASSERT_TRUE(registry.WriteString("WWWViewer", "strPathName", QFile::encodeName(stub.path).toStdString()));
     ASSERT_TRUE(registry.WriteInt("WWWViewer", "Type", 1));
     channel->calls.clear();
-    EXPECT_TRUE(OpenUrl(&frame, kUrl, registry));
+    EXPECT_TRUE(OpenUrl(&frame, kUrl, registry, report));
     EXPECT_EQ(channel->calls, QStringList{"probe IExplore WWW_QueryVersion"});
     EXPECT_EQ(stub.TakeCall(), QStringList{kUrl});
     EXPECT_EQ(shown.size(), 4u);
-    SetBrowserMessageHandler({});
 
     QWidget bare;
     EXPECT_NE(dynamic_cast<DesktopBrowserChannel*>(BrowserChannel::Of(&bare)), nullptr);
@@ -227,8 +226,8 @@ TEST_F(BrowserHandoffTest, JumpToUrlAndDialog113)
         EXPECT_EQ(initial, QString::fromUtf16(u"ここ"));
         return std::nullopt;
     };
-    EXPECT_TRUE(JumpToUrl(&frame, kUrl, cancel));
-    EXPECT_FALSE(JumpToUrl(&frame, QString::fromUtf16(u"ここ"), cancel)) << "cancelled";
+    EXPECT_TRUE(JumpToUrl(&frame, kUrl, cancel, {}));
+    EXPECT_FALSE(JumpToUrl(&frame, QString::fromUtf16(u"ここ"), cancel, {})) << "cancelled";
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(channel->calls.size(), 3);
 
@@ -243,7 +242,7 @@ TEST_F(BrowserHandoffTest, JumpToUrlAndDialog113)
         });
     };
     answer("ctl1", QStringLiteral("www.example.jp/x"));
-    EXPECT_TRUE(JumpToUrl(&frame, QString(), AskUrl));
+    EXPECT_TRUE(JumpToUrl(&frame, QString(), AskUrl, {}));
     EXPECT_EQ(channel->calls.at(4), QStringLiteral("open NETSCAPE http://www.example.jp/x"));
     answer("ctl2", QStringLiteral("www.example.jp/y"));
     EXPECT_EQ(UrlToOpen(&frame, QStringLiteral("no url"), AskUrl), std::nullopt);

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
-#include <QMenuBar>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -27,20 +26,17 @@ using namespace ui;
 
 QString U(const char16_t* text) { return QString::fromUtf16(text); }
 
-// Stands in for the popup: records the items (id 0 = separator) and where it
-// opened, then picks the item with id choose.
+// Stands in for the popup: records which items (id 0 = separator) are on and
+// where it opened, then picks the item with id choose.
 struct MenuScript {
     explicit MenuScript(ScriptedDialogs& dialogs, unsigned choose = 0) : dialogs_(dialogs)
     {
         dialogs_.contextMenu = [this, choose](QMenu& menu, const QPoint& pos) -> QAction* {
             ++shown;
             where = pos;
-            ids.clear();
             QAction* chosen = nullptr;
             for (QAction* a : menu.actions()) {
                 const unsigned id = a->isSeparator() ? 0 : a->data().toUInt();
-                ids.push_back(id);
-                texts[id] = a->text();
                 enabled[id] = a->isEnabled();
                 if (id == choose && id != 0)
                     chosen = a;
@@ -52,8 +48,6 @@ struct MenuScript {
     ScriptedDialogs& dialogs_;
     int shown = 0;
     QPoint where;
-    std::vector<unsigned> ids;
-    std::map<unsigned, QString> texts;
     std::map<unsigned, bool> enabled;
 };
 
@@ -81,38 +75,6 @@ protected:
     CPlainEditCtrl* body = nullptr;
     CMultiEditCtrl* rich = nullptr;
 };
-
-TEST_F(EditCtrlTest, MenuItemsAndTheirTexts)
-{
-    std::vector<unsigned> received;
-    field->SetCommandTarget([&](unsigned id) { received.push_back(id); });
-    field->SetExtraCommands({32811, 32816});
-    MenuScript script(dialogs);
-    QTest::mouseClick(field, Qt::RightButton, {}, QPoint(20, 5));
-    const std::vector<unsigned> ids = {57643, 0, 57635, 57634, 57637, 57632, 0, 57642, 0, 32811, 32816};
-    EXPECT_EQ(script.ids, ids);
-    // String table entries up to the line feed.
-    EXPECT_EQ(script.texts[57643], U(u"直前の操作を元に戻します"));
-    EXPECT_TRUE(received.empty()) << "nothing chosen";
-
-    // With a menu as source its texts win, found in submenus too; commands it
-    // lacks keep the string table's text, and its states are not copied.
-    QMenuBar bar;
-    QMenu* edit = bar.addMenu(U(u"編集(&E)"));
-    QAction* copy = edit->addAction(U(u"コピー(&C)\tCtrl+C"));
-    copy->setData(57634u);
-    copy->setEnabled(false);
-    edit->addMenu(U(u"その他"))->addAction(U(u"選択したURLにジャンプ(&U)"))->setData(32811u);
-    field->SetMenuSource(&bar);
-    field->SetExtraCommands({32811});
-    field->setText(U(u"ニュース"));
-    field->selectAll();
-    QTest::mouseClick(field, Qt::RightButton, {}, QPoint(20, 5));
-    EXPECT_EQ(script.ids.size(), 10u);
-    EXPECT_EQ(script.texts[57634], U(u"コピー(&C)\tCtrl+C"));
-    EXPECT_TRUE(script.enabled[57634]);
-    EXPECT_EQ(script.texts[32811], U(u"選択したURLにジャンプ(&U)"));
-}
 
 TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
 {

@@ -14,6 +14,7 @@
 #include "ui/MainFrame.h"
 
 #include "ScriptedDialogs.h"
+#include "support/TestFiles.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -31,12 +32,10 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
-#include <fstream>
 #include <thread>
 
 using namespace news;
@@ -62,12 +61,7 @@ public:
 
 class FrameTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        registryPath = dir.filePath(QStringLiteral("registry")).toStdString();
-        dialogs.answer = IDNO;
-    }
+    void SetUp() override { dialogs.answer = IDNO; }
     void TearDown() override { Stop(); }
 
     CLumeApp& Start(const QString& commandLine = {})
@@ -91,20 +85,20 @@ protected:
         document.reset();
         registry.reset();
     }
+    QString In(const QString& name) const { return QString::fromStdString((dir / name.toStdString()).string()); }
     QString WriteFile(const QString& name, const std::string& content = "[config]\r\n")
     {
-        const QString path = dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).path());
-        std::ofstream(path.toStdString(), std::ios::binary) << content;
-        return path;
+        std::filesystem::create_directories((dir / name.toStdString()).parent_path());
+        testutil::WriteFile(dir / name.toStdString(), content);
+        return In(name);
     }
     CMainFrame& Frame() { return *lume->Frame(); }
     CommandRouter& Router() { return lume->Router(); }
     CLumeDoc& Doc() { return document->Doc(); }
     QString Path() { return QString::fromStdString(Doc().GetPathName().string()); }
 
-    QTemporaryDir dir;
-    std::string registryPath;
+    testutil::ScratchDir dir;
+    const std::filesystem::path registryPath = dir / "registry";
     ScriptedDialogs dialogs;
     std::unique_ptr<platform::Registry> registry;
     std::unique_ptr<LumeDocument> document;
@@ -184,7 +178,7 @@ TEST_F(FrameTest, MostRecentFileOpensAndKeepsItsPlace)
     const QString older = WriteFile("older.lum");
     {
         platform::Registry store(registryPath);
-        store.WriteString("Recent File List", "File1", dir.filePath("gone.lum").toStdString());
+        store.WriteString("Recent File List", "File1", (dir / "gone.lum").string());
         store.WriteString("Recent File List", "File2", kept.toStdString());
         store.WriteString("Recent File List", "File3", older.toStdString());
     }
@@ -214,7 +208,7 @@ TEST_F(FrameTest, CommandLineWithQuotes)
         EXPECT_EQ(CLumeApp::FileFromCommandLine(QString::fromLatin1(line)), QString::fromLatin1(file)) << line;
 
     // A lone quote or a missing file: a new document, quietly.
-    for (const QString& line : {QStringLiteral("\""), dir.filePath("nothing-here.lum")}) {
+    for (const QString& line : {QStringLiteral("\""), In("nothing-here.lum")}) {
         Start(line);
         EXPECT_TRUE(Doc().GetPathName().empty());
         Stop();
@@ -232,7 +226,7 @@ TEST_F(FrameTest, CommandLineWithQuotes)
 TEST_F(FrameTest, UnreadableFileOpensNothingAndSaysSo)
 {
     // A folder where the file should be cannot be read as one, even by root.
-    const QString locked = dir.filePath("locked.lum");
+    const QString locked = In("locked.lum");
     ASSERT_TRUE(QDir().mkpath(locked));
     Start(locked);
     EXPECT_TRUE(Doc().GetPathName().empty());
@@ -355,7 +349,7 @@ TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
     Start();
     Doc().Config().strNntpServer = "news.example.jp";
     Doc().SetModifiedFlag(true);
-    dialogs.chosenFile = dir.filePath("saved.lum");
+    dialogs.chosenFile = In("saved.lum");
     Frame().activateWindow();
     QTest::keyClick(&Frame(), Qt::Key_S, Qt::ControlModifier); // no name yet: asks for one
     EXPECT_EQ(dialogs.saveAsked, 1);
@@ -416,18 +410,6 @@ TEST_F(FrameTest, ClosingWaitsForNetworkWorkAndAsksTheComposeWindow)
     EXPECT_TRUE(Frame().close());
 }
 
-TEST_F(FrameTest, LogWindowCommandTogglesAndChecks)
-{
-    Start();
-    EXPECT_FALSE(lume->Log()->isVisible());
-    EXPECT_FALSE(Router().Query(cmd::LogWindow).checked);
-    ASSERT_TRUE(Router().Execute(cmd::LogWindow));
-    EXPECT_TRUE(lume->Log()->isVisible());
-    EXPECT_TRUE(Router().Query(cmd::LogWindow).checked);
-    ASSERT_TRUE(Router().Execute(cmd::LogWindow));
-    EXPECT_FALSE(lume->Log()->isVisible());
-}
-
 TEST_F(FrameTest, SecondStartHandsItsFileOver)
 {
     const QString name = QStringLiteral("lumetra-test-%1").arg(QCoreApplication::applicationPid());
@@ -467,8 +449,7 @@ private:
 
 TEST(CommandRoute, ActivePaneFirstThenTheDocument)
 {
-    QTemporaryDir dir;
-    platform::Registry registry(dir.filePath("registry").toStdString());
+    platform::Registry registry(testutil::Scratch() / "registry");
     ScriptedDialogs dialogs;
     LumeDocument document(dialogs, &registry);
     CLumeDoc& doc = document.Doc();

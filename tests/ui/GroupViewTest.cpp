@@ -3,22 +3,17 @@
 
 #include "app/LumeApp.h"
 #include "app/PaneFactory.h"
-#include "news/LumeDoc.h"
-#include "platform/Registry.h"
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
-#include "ui/CGroupViewFont.h"
 #include "platform/CommandIds.h"
 #include "ui/GroupDialogs.h"
-#include "ui/LumeDocument.h"
 
-#include "ScriptedDialogs.h"
+#include "WindowFixture.h"
 #include "ui/MainFrame.h"
 #include "ui/SjisText.h"
 #include "WaitFor.h"
 
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,9 +21,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -134,15 +126,15 @@ struct Recorder : DocumentView {
     }
 };
 
-class GroupViewTest : public ::testing::Test {
+const std::map<std::string, ScriptedServer::Group> kGroups = {
+    {"fj.comp", {1, 10}},        {"fj.comp.lang.c", {1, 5}}, {"fj.comp.os", {3, 9}},
+    {"fj.test", {1, 2}},         {"local.japanese", {1, 4}}, {"local.test", {1, 0}},
+};
+
+class GroupViewTest : public uitest::WindowFixture {
 protected:
     void SetUp() override
     {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("groupview-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        std::filesystem::create_directories(dir_);
-        registry_ = std::make_unique<platform::Registry>(dir_ / "registry");
-        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
         view_ = std::make_unique<CGroupView>(Doc(), *registry_, dialogs_, nullptr);
         view_->resize(240, 400);
         Doc().AddView(&recorder_);
@@ -155,10 +147,8 @@ protected:
         view_.reset();
         document_.reset();
         server_.reset();
-        std::filesystem::remove_all(dir_);
     }
 
-    CLumeDoc& Doc() { return document_->Doc(); }
     CGroupTreeBox& Tree() { return view_->Tree(); }
 
     void GoOnline(std::map<std::string, ScriptedServer::Group> groups)
@@ -198,24 +188,18 @@ protected:
         return image;
     }
     CNewsGroup& Group(const char* name) { return *Doc().Groups().Find(name); }
-    void SetAllKnown()
+    // Online with kGroups, every group shown read or not, none new.
+    void ShowAll()
     {
+        GoOnline(kGroups);
         Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bNew = false; });
+        Doc().Config().bShowUnreadGroup = false;
+        view_->OnUpdate(nullptr, 8);
     }
 
-    static inline int counter_ = 0;
-    std::filesystem::path dir_;
-    ScriptedDialogs dialogs_;
-    std::unique_ptr<platform::Registry> registry_;
-    std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<CGroupView> view_;
     std::unique_ptr<ScriptedServer> server_;
     Recorder recorder_;
-};
-
-const std::map<std::string, ScriptedServer::Group> kGroups = {
-    {"fj.comp", {1, 10}},        {"fj.comp.lang.c", {1, 5}}, {"fj.comp.os", {3, 9}},
-    {"fj.test", {1, 2}},         {"local.japanese", {1, 4}}, {"local.test", {1, 0}},
 };
 
 TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTree)
@@ -247,13 +231,11 @@ TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTr
 
 TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
 {
-    GoOnline(kGroups);
-    SetAllKnown();
+    ShowAll();
     Group("fj.test").m_bSubscribed = false;
     Group("local.test").m_bSubscribed = false;
     Group("fj.comp.os").m_strReadList = "1-9"; // all read
     Doc().Config().bShowAllGroup = false;
-    Doc().Config().bShowUnreadGroup = false;
     view_->OnUpdate(nullptr, 8);
     EXPECT_EQ(RowOf("fj.test"), -1);
     EXPECT_NE(RowOf("fj.comp.os"), -1);
@@ -284,10 +266,8 @@ TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
 
 TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
 {
-    GoOnline(kGroups);
-    SetAllKnown();
+    ShowAll();
     Doc().Config().bShowAllGroup = false;
-    Doc().Config().bShowUnreadGroup = false;
     view_->OnUpdate(nullptr, 8);
     int asked = 0;
     QString path;
@@ -332,40 +312,9 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
     EXPECT_EQ(Images("fj.test"), 11); // still shown, unsubscribed with unread articles
 }
 
-TEST_F(GroupViewTest, ExpandAndCollapseCommands)
-{
-    GoOnline(kGroups);
-    Doc().Config().bShowUnreadGroup = false;
-    view_->OnUpdate(nullptr, 8);
-    const int fj = RowOf("fj");
-    SelectOnly(fj);
-    view_->OnCommand(cmd::Collapse);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local", "    japanese", "    test"}));
-    view_->OnCommand(cmd::ExpandOne);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp", "    test", "  local",
-                                                 "    japanese", "    test"}));
-    view_->OnCommand(cmd::ExpandAll);
-    EXPECT_EQ(RowOf("fj.comp.lang.c"), fj + 3);
-
-    // Collapse this level: every node of fj's depth loses its rows below.
-    SelectOnly(RowOf("local"));
-    view_->OnCommand(cmd::CollapseAll);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "  local"}));
-    EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{2});
-    EXPECT_EQ(view_->Title().text(), QStringLiteral(" local"));
-
-    CmdUI state;
-    state.id = cmd::ExpandOne;
-    Tree().SetRowSel(1, true);
-    ASSERT_TRUE(view_->OnUpdateCommand(state));
-    EXPECT_FALSE(state.enabled); // two rows selected
-}
-
 TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
 {
-    GoOnline(kGroups);
-    Doc().Config().bShowUnreadGroup = false;
-    view_->OnUpdate(nullptr, 8);
+    ShowAll();
     SelectOnly(RowOf("fj"));
     view_->OnCommand(cmd::Collapse);
     SelectOnly(0);
@@ -397,9 +346,7 @@ TEST_F(GroupViewTest, FindIgnoresCaseAndOpensCollapsedAncestors)
 
 TEST_F(GroupViewTest, OpeningAGroupByKeyAndDoubleClick)
 {
-    GoOnline(kGroups);
-    Doc().Config().bShowUnreadGroup = false;
-    view_->OnUpdate(nullptr, 8);
+    ShowAll();
     recorder_.hints.clear();
     SelectOnly(RowOf("fj.test"));
     QTest::keyClick(&Tree(), Qt::Key_Return);
@@ -422,9 +369,7 @@ TEST_F(GroupViewTest, OpeningAGroupByKeyAndDoubleClick)
 
 TEST_F(GroupViewTest, NextUnreadGroupSkipsReadGroupsAndKeepsTheServerInTheShownGroup)
 {
-    GoOnline(kGroups);
-    SetAllKnown();
-    Doc().Config().bShowUnreadGroup = false;
+    ShowAll();
     Group("fj.comp.os").m_strReadList = "1-9";
     Group("fj.test").m_strReadList = "1-2";
     view_->OnUpdate(nullptr, 8);
@@ -496,30 +441,6 @@ TEST_F(GroupViewTest, OpeningAnotherConfigurationLetsGoOfTheGroupsFirst)
     EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
     for (int count : countsSeen)
         EXPECT_EQ(count, 1);
-}
-
-TEST_F(GroupViewTest, FontIsStoredAsALogicalFontRecordAndComesBack)
-{
-    QFont chosen(QStringLiteral("IPAGothic"));
-    chosen.setPixelSize(15);
-    chosen.setBold(true);
-    dialogs_.font = [&](const QFont&) { return chosen; };
-    view_->OnCommand(cmd::Font);
-    CGroupView again(Doc(), *registry_, dialogs_, nullptr);
-    EXPECT_EQ(again.Tree().RowFont().family(), QStringLiteral("IPAGothic"));
-    EXPECT_EQ(again.Tree().RowFont().pixelSize(), 15);
-    EXPECT_TRUE(again.Tree().RowFont().bold());
-
-    // A long Japanese face name is cut on a whole character and still ends in NUL.
-    QFont longFace(QString(20, QChar(0x6F22)));
-    longFace.setPixelSize(12);
-    const LogFontRecord r = FontToLogFont(longFace);
-    EXPECT_EQ(r[28 + 31], 0);
-    auto back = FontFromLogFont(r);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->family(), QString(15, QChar(0x6F22)));
-    // A record without a face is not applied.
-    EXPECT_FALSE(FontFromLogFont(LogFontRecord{}));
 }
 
 } // namespace

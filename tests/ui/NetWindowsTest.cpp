@@ -2,6 +2,7 @@
 // and the Shift_JIS crossing they all use.
 
 #include "WaitFor.h"
+#include "support/TestFiles.h"
 #include "net/Log.h"
 #include "platform/WinsockError.h"
 #include "ui/ConnectDialog.h"
@@ -19,12 +20,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <fstream>
-#include <sstream>
-#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,14 +29,6 @@ using namespace ui;
 using namespace net;
 
 namespace {
-
-std::string ReadAll(const QString& path)
-{
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // A port on which nobody listens.
 quint16 ClosedPort()
@@ -200,28 +189,6 @@ TEST_F(ConnectTest, RefusedPortIsTriedAgainUntilCancel)
     EXPECT_EQ(dialog->TakeSocket(), -1);
 }
 
-TEST_F(ConnectTest, UnknownHostShowsGrowingAttemptNumbers)
-{
-    auto dialog = Make();
-    ASSERT_TRUE(dialog->Start("no-such-host.invalid", 119));
-    ASSERT_TRUE(WaitFor([&] { return dialog->StatusText().startsWith(QStringLiteral("[1]Connect fail:code=[")); }));
-    // Without a reachable name server the resolver cannot say "no such host".
-    addrinfo* found = nullptr;
-    const int resolved = ::getaddrinfo("no-such-host.invalid", nullptr, nullptr, &found);
-    if (found)
-        ::freeaddrinfo(found);
-    if (resolved == EAI_NONAME) {
-        EXPECT_TRUE(dialog->StatusText().startsWith(QStringLiteral("[1]Connect fail:code=[11001]:")))
-            << dialog->StatusText().toStdString();
-    }
-    ASSERT_TRUE(WaitFor([&] { return dialog->StatusText().startsWith(QStringLiteral("[2]Connect fail")); }));
-    dialog->Cancel();
-    dialog->Cancel();
-    ASSERT_TRUE(WaitFor([&] { return !reports.empty(); }));
-    QTest::qWait(200);
-    EXPECT_EQ(reports, std::vector<bool>{false});
-}
-
 TEST_F(ConnectTest, CancelBeforeASuccessIsDeliveredWins)
 {
     QTcpServer server;
@@ -239,27 +206,27 @@ TEST_F(ConnectTest, CancelBeforeASuccessIsDeliveredWins)
 class LogTest : public ::testing::Test {
 protected:
     LogWindow log;
-    QTemporaryDir dir;
+    testutil::ScratchDir dir;
 };
 
 TEST_F(LogTest, RecordsOnlyWhileVisible)
 {
     EXPECT_EQ(LogWindow::Instance(), &log);
     LogWindow::LogLine("NNTP: hidden");
-    EXPECT_EQ(log.edit()->toPlainText(), QString());
+    EXPECT_EQ(log.Edit()->toPlainText(), QString());
     log.show();
     LogWindow::LogLine("NNTP: \x90\xda\x91\xb1"); // 接続
-    EXPECT_EQ(log.edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
+    EXPECT_EQ(log.Edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
     log.hide();
     LogWindow::LogLine("NNTP: hidden again");
     log.show();
-    EXPECT_EQ(log.edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
+    EXPECT_EQ(log.Edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
     // The protocol layer's own log reaches the window only while it shows.
     LogPrintf("%d %s", 200, "ready");
-    EXPECT_TRUE(log.edit()->toPlainText().endsWith(QStringLiteral("200 ready\n")));
+    EXPECT_TRUE(log.Edit()->toPlainText().endsWith(QStringLiteral("200 ready\n")));
     log.hide();
     LogPrintf("QUIT");
-    EXPECT_FALSE(log.edit()->toPlainText().contains(QStringLiteral("QUIT")));
+    EXPECT_FALSE(log.Edit()->toPlainText().contains(QStringLiteral("QUIT")));
     log.close(); // closing only hides
     EXPECT_EQ(LogWindow::Instance(), &log);
 }
@@ -269,33 +236,33 @@ TEST_F(LogTest, The501stLineDropsTheFirstHundred)
     log.show();
     for (int i = 1; i <= 500; ++i)
         LogWindow::LogLine("line " + std::to_string(i));
-    EXPECT_TRUE(log.edit()->toPlainText().startsWith(QStringLiteral("line 1\n")));
+    EXPECT_TRUE(log.Edit()->toPlainText().startsWith(QStringLiteral("line 1\n")));
     LogWindow::LogLine("line 501");
-    const QStringList lines = log.edit()->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    const QStringList lines = log.Edit()->toPlainText().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 401);
     EXPECT_EQ(lines.first(), QStringLiteral("line 101"));
 }
 
 TEST_F(LogTest, SaveWritesWholeLinesAndClearEmpties)
 {
-    const QString empty = dir.filePath("empty.log");
-    ASSERT_TRUE(log.SaveTo(empty.toStdString()));
-    EXPECT_EQ(ReadAll(empty), "");
+    const auto empty = dir / "empty.log";
+    ASSERT_TRUE(log.SaveTo(empty));
+    EXPECT_EQ(testutil::ReadFile(empty), "");
 
     log.show();
     const std::string longLine = "221 0 <" + std::string(400, 'a') + "@example> head";
     LogWindow::LogLine("NNTP: \x90\xda\x91\xb1");
     LogWindow::LogLine(longLine);
-    const QString saved = dir.filePath("saved.log");
-    ASSERT_TRUE(log.SaveTo(saved.toStdString()));
-    EXPECT_EQ(ReadAll(saved), "NNTP: \x90\xda\x91\xb1\n" + longLine + "\n");
+    const auto saved = dir / "saved.log";
+    ASSERT_TRUE(log.SaveTo(saved));
+    EXPECT_EQ(testutil::ReadFile(saved), "NNTP: \x90\xda\x91\xb1\n" + longLine + "\n");
 
-    EXPECT_FALSE(log.SaveTo(dir.filePath("no/such/folder/x.log").toStdString()));
+    EXPECT_FALSE(log.SaveTo(dir / "no/such/folder/x.log"));
 
     auto* clear = log.findChild<QPushButton*>(QStringLiteral("ctl1010"));
     ASSERT_NE(clear, nullptr);
     QTest::mouseClick(clear, Qt::LeftButton);
-    EXPECT_EQ(log.edit()->toPlainText(), QString());
+    EXPECT_EQ(log.Edit()->toPlainText(), QString());
 }
 
 TEST(MessageFormat, ArgumentsInOrderPathsAsUtf8)

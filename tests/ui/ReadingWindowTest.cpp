@@ -3,8 +3,6 @@
 // document's questions, and a window that stays quiet when nothing happens.
 #include "app/LumeApp.h"
 #include "app/PaneFactory.h"
-#include "news/LumeDoc.h"
-#include "platform/Registry.h"
 #include "ui/ArticleDialogs.h"
 #include "ui/CArticleView.h"
 #include "ui/CBodyText.h"
@@ -12,9 +10,8 @@
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
 #include "platform/CommandIds.h"
-#include "ui/LumeDocument.h"
 #include "ui/MainFrame.h"
-#include "ScriptedDialogs.h"
+#include "WindowFixture.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +22,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include <fstream>
 #include <sys/socket.h>
 #include <map>
 
@@ -69,16 +64,9 @@ public:
     std::map<std::string, int> counts;
 };
 
-class ReadingWindow : public ::testing::Test {
+class ReadingWindow : public uitest::WindowFixture {
 protected:
-    void SetUp() override
-    {
-        host_ = std::getenv("LUMETRA_TEST_NNTP_HOST");
-        port_ = std::getenv("LUMETRA_TEST_NNTP_PORT");
-        ASSERT_TRUE(dir_.isValid());
-        registry_ = std::make_unique<platform::Registry>(dir_.filePath("registry").toStdString());
-        dialogs_.answer = IDNO;
-    }
+    void SetUp() override { dialogs_.answer = IDNO; }
     void TearDown() override
     {
         if (lume_) {
@@ -89,19 +77,13 @@ protected:
         lume_.reset();
         document_.reset();
     }
-    bool HaveServer() const { return host_ && port_; }
     // Starts the window on a configuration reading at most limit articles.
     void Start(int limit = 100)
     {
-        const QString config = dir_.filePath("reading.lum");
-        std::ofstream(config.toStdString(), std::ios::binary)
-            << "[config]\r\nnNntpPort=" << (port_ ? port_ : "119") << "\r\nstrNntpServer="
-            << (host_ ? host_ : "127.0.0.1") << "\r\nstrMarkFile=news.rc\r\nnMaxReadArtcleCount=" << limit
-            << "\r\nbShowOldArticle=YES\r\nbShowAllGroup=YES\r\n";
-        document_ = std::make_unique<LumeDocument>(dialogs_, registry_.get());
+        const auto config = Config(limit, "bShowAllGroup=YES\n");
         lume_ = std::make_unique<app::CLumeApp>(*registry_, *document_, dialogs_,
                                                 app::MakePanes(*document_, *registry_, dialogs_));
-        ASSERT_TRUE(lume_->InitInstance(config));
+        ASSERT_TRUE(lume_->InitInstance(QString::fromStdString(config.string())));
         lume_->Frame()->resize(900, 640);
         lume_->Frame()->show();
     }
@@ -112,14 +94,13 @@ protected:
         Start();
         ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
         OpenGroup("fj.test");
-        ASSERT_EQ(Doc().m_nCurrentArticle, 1);
+        ASSERT_EQ(Doc().currentArticle_, 1);
     }
     void OpenGroup(const char* name)
     {
         Doc().SetCurrentGroup(Doc().Groups().Find(name));
         Doc().UpdateAllViews(nullptr, hint::Group);
     }
-    CLumeDoc& Doc() { return document_->Doc(); }
     CArticleView& Articles() { return *dynamic_cast<CArticleView*>(lume_->Frame()->Pane(CMainFrame::ArticlePane)); }
     CBodyView& Body() { return *dynamic_cast<CBodyView*>(lume_->Frame()->Pane(CMainFrame::BodyPane)); }
     QString BodyText() { return Body().Body()->toPlainText(); }
@@ -133,12 +114,6 @@ protected:
         return counter.Total();
     }
 
-    const char* host_ = nullptr;
-    const char* port_ = nullptr;
-    QTemporaryDir dir_;
-    ScriptedDialogs dialogs_;
-    std::unique_ptr<platform::Registry> registry_;
-    std::unique_ptr<LumeDocument> document_;
     std::unique_ptr<app::CLumeApp> lume_;
 };
 
@@ -147,7 +122,7 @@ TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
     Start();
     PaintCounter counter;
     EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
-    if (!HaveServer())
+    if (!inn_.Known())
         return;
     ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
     OpenGroup("fj.test");
@@ -157,8 +132,7 @@ TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
 
 TEST_F(ReadingWindow, GoingOnlineFillsTheGroupPaneAndTheListTakesItsCommands)
 {
-    if (!HaveServer())
-        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    SERVER_OR_SKIP();
     Start();
     auto& groups = *dynamic_cast<CGroupView*>(lume_->Frame()->Pane(CMainFrame::GroupPane));
     EXPECT_EQ(groups.Tree().GetCount(), 1);
@@ -196,8 +170,7 @@ TEST_F(ReadingWindow, GoingOnlineFillsTheGroupPaneAndTheListTakesItsCommands)
 
 TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
 {
-    if (!HaveServer())
-        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    SERVER_OR_SKIP();
     ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
     // The first unread article is shown and, being fetched, counts as read.
     EXPECT_TRUE(BodyText().contains(QStringLiteral("新しいニュースリーダを試しています")));
@@ -215,7 +188,7 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
     };
     lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
     ASSERT_TRUE(lume_->Router().Execute(cmd::Find));
-    EXPECT_EQ(Doc().m_nCurrentArticle, 11);
+    EXPECT_EQ(Doc().currentArticle_, 11);
     EXPECT_EQ(Body().Body()->textCursor().selectedText(), QStringLiteral("8 番目"));
     EXPECT_TRUE(Doc().ReadList().IsRead(11));
     EXPECT_FALSE(Doc().ReadList().IsRead(7)) << "walked past, never shown to the reader";
@@ -223,57 +196,54 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
 
     // Find next: nothing further down; the search comes back to article 11.
     ASSERT_TRUE(lume_->Router().Execute(cmd::FindNext));
-    EXPECT_EQ(Doc().m_nCurrentArticle, 11);
+    EXPECT_EQ(Doc().currentArticle_, 11);
     ASSERT_EQ(dialogs_.messages.size(), 1);
     EXPECT_TRUE(dialogs_.messages[0].contains(QStringLiteral("見つかりません"))) << dialogs_.messages[0].toStdString();
 }
 
 TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
 {
-    if (!HaveServer())
-        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    SERVER_OR_SKIP();
     ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
 
     // Still unread while the connection is busy elsewhere.
     ASSERT_TRUE(Doc().Nntp().TryLock());
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     Doc().Nntp().Unlock();
-    EXPECT_EQ(Doc().m_nCurrentArticle, 2);
+    EXPECT_EQ(Doc().currentArticle_, 2);
     EXPECT_FALSE(Doc().ReadList().IsRead(2));
-    EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 2) << "the unread image stays";
+    EXPECT_EQ(Articles().List()->NodeOfRow(1)->image_, 2) << "the unread image stays";
 
     ASSERT_TRUE(lume_->Router().Execute(cmd::PrevArticle));
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
-    EXPECT_EQ(Doc().m_nCurrentArticle, 2);
+    EXPECT_EQ(Doc().currentArticle_, 2);
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     EXPECT_TRUE(Doc().ReadList().IsRead(2));
-    EXPECT_EQ(Articles().List()->NodeOfRow(1)->m_nImage, 3);
+    EXPECT_EQ(Articles().List()->NodeOfRow(1)->image_, 3);
 
     // A broken connection: not read either.
     ::shutdown(Doc().Nntp().Tcp().Socket(), SHUT_RDWR);
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
-    EXPECT_FALSE(Doc().ReadList().IsRead(Doc().m_nCurrentArticle));
+    EXPECT_FALSE(Doc().ReadList().IsRead(Doc().currentArticle_));
 }
 
 TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
 {
-    if (!HaveServer())
-        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    SERVER_OR_SKIP();
     ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
     QTest::mouseClick(Body().Body()->viewport(), Qt::MiddleButton, {}, QPoint(20, 20));
-    ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 2; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Doc().currentArticle_ == 2; }, 3000));
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     // A short article: the page command at its end goes on to the next unread.
     lume_->Frame()->ActivatePane(CMainFrame::BodyPane);
     ASSERT_TRUE(lume_->Router().Execute(cmd::PageForward));
-    ASSERT_TRUE(WaitFor([&] { return Doc().m_nCurrentArticle == 3; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Doc().currentArticle_ == 3; }, 3000));
     EXPECT_TRUE(Doc().ReadList().IsRead(3));
 }
 
 TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
 {
-    if (!HaveServer())
-        GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT";
+    SERVER_OR_SKIP();
     dialogs_.readLimit = [](int& count) { return ui::QtDialogs().AskReadLimit(nullptr, count); };
     Start(3);
     ASSERT_TRUE(lume_->Router().Execute(cmd::Online));

@@ -37,14 +37,8 @@ public:
         CTreeListItem* node;
     };
     std::vector<Change> changes;
-    std::vector<QPoint> drags;
 
     void OnSelChanged(int index, CTreeListItem* node) override { changes.push_back({index, node}); }
-    int OnBeginDrag(int x, int y) override
-    {
-        drags.emplace_back(x, y);
-        return 1;
-    }
 };
 
 TreeListItemInfo Info(const std::string& text, bool expanded = true, std::uintptr_t data = 0)
@@ -60,7 +54,7 @@ std::vector<std::string> Chain(const CTreeListItem* first)
 {
     std::vector<std::string> out;
     for (const CTreeListItem* n = first; n; n = n->NextSibling())
-        out.push_back(n->m_strText);
+        out.push_back(n->text_);
     return out;
 }
 
@@ -68,7 +62,7 @@ std::vector<std::string> RowTexts(const CTreeListBox& tree)
 {
     std::vector<std::string> out;
     for (int i = 0; i < tree.GetCount(); ++i)
-        out.push_back(tree.NodeOfRow(i)->m_strText);
+        out.push_back(tree.NodeOfRow(i)->text_);
     return out;
 }
 
@@ -107,11 +101,6 @@ void Release(CSelListBox& box, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoMo
     Mouse(box.viewport(), QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton, mods);
 }
 
-void Drag(CSelListBox& box, QPoint pos)
-{
-    Mouse(box.viewport(), QEvent::MouseMove, pos, Qt::NoButton, Qt::LeftButton);
-}
-
 void Click(CSelListBox& box, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     Press(box, pos, mods);
@@ -121,7 +110,6 @@ void Click(CSelListBox& box, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModi
 
 class TreeList : public ::testing::Test {
 protected:
-
     // A shown tree of the given style with the group images.
     void Make(int style)
     {
@@ -169,7 +157,7 @@ void ModelInsert(std::vector<std::pair<int, int>>& chain, std::pair<int, int> it
     chain.insert(chain.begin() + std::ptrdiff_t(lo + 1), item);
 }
 
-TEST_F(TreeList, SortedInsertionMatchesPlacementRuleAfterMovesAndUnlinks)
+TEST_F(TreeList, InsertionFollowsThePlacementRule)
 {
     auto key = [](int k) {
         char buf[8];
@@ -197,7 +185,7 @@ TEST_F(TreeList, SortedInsertionMatchesPlacementRuleAfterMovesAndUnlinks)
                 // placed again by the same rule.
                 const int victim = int(rng() % nodes.size());
                 CTreeListItem* v = nodes[std::size_t(victim)];
-                const int vk = std::stoi(v->m_strText);
+                const int vk = std::stoi(v->text_);
                 std::erase_if(model, [&](auto& p) { return p.second == victim; });
                 ASSERT_EQ(tree->Move(other, v), v);
                 EXPECT_EQ(tree->GetParent(v), other);
@@ -208,18 +196,15 @@ TEST_F(TreeList, SortedInsertionMatchesPlacementRuleAfterMovesAndUnlinks)
         std::vector<int> ids;
         for (CTreeListItem* n = parent ? parent->FirstChild() : tree->FirstRoot(); n;
              n = n->NextSibling())
-            ids.push_back(n == other ? -1 : int(n->m_dwData));
+            ids.push_back(n == other ? -1 : int(n->data_));
         std::vector<int> want;
         for (auto& p : model)
             want.push_back(p.second);
         EXPECT_EQ(ids, want);
         CheckLinks(*tree, tree->FirstRoot(), nullptr);
     }
-}
 
-TEST_F(TreeList, SiblingInsertionIntoALongUnsortedChain)
-{
-    // Insertion order keeps a chain unsorted; a sorted insertion into it
+    // Insertion order keeps a chain unsorted; a sibling insertion into it
     // still follows the search rule step by step.
     Make(CTreeListBox::TLS_INSERTORDER);
     CTreeListItem* parent = tree->InsertChild(nullptr, Info("p"));
@@ -242,38 +227,14 @@ TEST_F(TreeList, SiblingInsertionIntoALongUnsortedChain)
     }
     std::vector<int> ids, want;
     for (CTreeListItem* n = parent->FirstChild(); n; n = n->NextSibling())
-        ids.push_back(int(n->m_dwData));
+        ids.push_back(int(n->data_));
     for (auto& p : model)
         want.push_back(p.second);
     EXPECT_EQ(ids, want);
     CheckLinks(*tree, tree->FirstRoot(), nullptr);
 }
 
-TEST_F(TreeList, InsertionOrderStyleAndByteOrder)
-{
-    Make(CTreeListBox::TLS_INSERTORDER);
-    for (const char* t : {"x", "y", "z"})
-        tree->InsertChild(nullptr, Info(t));
-    // Top-level nodes go directly after the first root.
-    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"x", "z", "y"}));
-    CTreeListItem* x = tree->FirstRoot();
-    for (const char* t : {"c", "a", "b"})
-        tree->InsertChild(x, Info(t));
-    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"c", "a", "b"}));
-    // Sibling insertion sorts whatever the style says.
-    tree->InsertSibling(x->FirstChild(), Info("bb"));
-    tree->InsertSibling(x->FirstChild(), Info("0"));
-    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"0", "c", "a", "b", "bb"}));
-    CheckLinks(*tree, tree->FirstRoot(), nullptr);
-
-    // Byte-wise: Shift_JIS lead bytes sort above ASCII.
-    Make(0);
-    for (const std::string& t : {Sjis(u"日本"), std::string("z"), std::string("a")})
-        tree->InsertChild(nullptr, Info(t));
-    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"a", "z", Sjis(u"日本")}));
-}
-
-TEST_F(TreeList, DepthParentsAndPreOrder)
+TEST_F(TreeList, LinksDepthAndSiblingOrder)
 {
     Make(0);
     CTreeListItem* root = tree->InsertChild(nullptr, Info("root"));
@@ -315,6 +276,27 @@ TEST_F(TreeList, DepthParentsAndPreOrder)
     tree->Unlink(root);
     EXPECT_EQ(tree->FirstRoot(), nullptr);
     tree->DeleteSubtree(root, true);
+
+    Make(CTreeListBox::TLS_INSERTORDER);
+    for (const char* t : {"x", "y", "z"})
+        tree->InsertChild(nullptr, Info(t));
+    // Top-level nodes go directly after the first root.
+    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"x", "z", "y"}));
+    CTreeListItem* x = tree->FirstRoot();
+    for (const char* t : {"c", "a", "b"})
+        tree->InsertChild(x, Info(t));
+    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"c", "a", "b"}));
+    // Sibling insertion sorts whatever the style says.
+    tree->InsertSibling(x->FirstChild(), Info("bb"));
+    tree->InsertSibling(x->FirstChild(), Info("0"));
+    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"0", "c", "a", "b", "bb"}));
+    CheckLinks(*tree, tree->FirstRoot(), nullptr);
+
+    // Byte-wise: Shift_JIS lead bytes sort above ASCII.
+    Make(0);
+    for (const std::string& t : {Sjis(u"日本"), std::string("z"), std::string("a")})
+        tree->InsertChild(nullptr, Info(t));
+    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"a", "z", Sjis(u"日本")}));
 }
 
 // ------------------------------------------------------------ rows
@@ -344,7 +326,7 @@ TEST_F(TreeList, RowsArePreOrderOfExpandedNodes)
     Sample s = BuildSample(*tree);
     EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "comp", "lang", "c", "os",
                                                           "rec", "japan"}));
-    s.comp->m_nState = 0;
+    s.comp->state_ = 0;
     tree->RebuildRows();
     EXPECT_EQ(RowTexts(*tree),
               (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
@@ -358,7 +340,7 @@ TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
 {
     Make(14);
     Sample s = BuildSample(*tree);
-    s.lang->m_nState = 0; // hidden, but keeps its subtree
+    s.lang->state_ = 0; // hidden, but keeps its subtree
     tree->CollapseInPlace(s.comp, true);
     EXPECT_EQ(RowTexts(*tree),
               (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
@@ -374,7 +356,7 @@ TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
 
     // Expanding a hidden node with an expanded child brings the grandchild.
     tree->CollapseInPlace(s.fj, true);
-    s.lang->m_nState = 1;
+    s.lang->state_ = 1;
     tree->ExpandInPlace(s.fj);
     std::vector<std::string> patched = RowTexts(*tree);
     tree->RebuildRows();
@@ -402,25 +384,6 @@ TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
     EXPECT_EQ(tree->FirstRoot(), nullptr);
 }
 
-TEST_F(TreeList, ScrollToRow)
-{
-    Make(0);
-    for (int i = 0; i < 100; ++i)
-        tree->InsertChild(nullptr, Info(std::to_string(1000 + i)));
-    tree->RebuildRows();
-    ASSERT_EQ(tree->VisibleRowCount(), 10);
-    // In order: row, centred, top row after.
-    const struct { int row; bool centre; int top; } steps[] = {
-        {5, false, 0}, {30, false, 21}, {3, false, 3}, {50, true, 45}, {2, true, 0},
-        {99, true, 90}, // never past the last full page
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.row);
-        tree->ScrollToRow(step.row, step.centre);
-        EXPECT_EQ(tree->GetTopIndex(), step.top);
-    }
-}
-
 // ------------------------------------------------------------ mouse
 
 TEST_F(TreeList, ExtendedSelectionIsDecidedOnRelease)
@@ -434,7 +397,7 @@ TEST_F(TreeList, ExtendedSelectionIsDecidedOnRelease)
     EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1}));
     ASSERT_EQ(tree->changes.size(), 1u);
     EXPECT_EQ(tree->changes[0].row, 1);
-    EXPECT_EQ(tree->changes[0].node->m_strText, "b");
+    EXPECT_EQ(tree->changes[0].node->text_, "b");
 
     Click(*tree, RowPoint(3), Qt::ControlModifier);
     EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1, 3}));
@@ -532,33 +495,6 @@ TEST_F(TreeList, DeletingASubtreeWithoutItsRowsLeavesNoDanglingRows)
     EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "rec", "japan"}));
 }
 
-TEST_F(TreeList, DragStartsBeyondAQuarterRow)
-{
-    Make(CTreeListBox::TLS_EXTENDEDSEL);
-    for (int i = 0; i < 5; ++i)
-        tree->InsertChild(nullptr, Info(std::string(1, char('a' + i))));
-    tree->RebuildRows();
-    tree->SelItemRange(true, 1, 2);
-    const int quarter = tree->GetItemHeight() / 4;
-
-    const QPoint p = RowPoint(1);
-    Press(*tree, p);
-    Drag(*tree, p); // the first move only records the point
-    Drag(*tree, p + QPoint(quarter, 0));
-    Drag(*tree, p + QPoint(0, -quarter));
-    EXPECT_TRUE(tree->drags.empty());
-    Drag(*tree, p + QPoint(quarter + 1, 0));
-    ASSERT_EQ(tree->drags.size(), 1u);
-    Drag(*tree, p + QPoint(30, 0)); // once per press
-    EXPECT_EQ(tree->drags.size(), 1u);
-    Release(*tree, p + QPoint(30, 0));
-    QCoreApplication::processEvents();
-    // The pending row was forgotten: the selection stays as it was.
-    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{1, 2}));
-    EXPECT_TRUE(tree->changes.empty());
-    Mouse(tree->viewport(), QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton);
-}
-
 TEST_F(TreeList, PressOnPartlyVisibleLastRowDoesNotScroll)
 {
     Make(0);
@@ -629,28 +565,6 @@ TEST_F(TreeList, BoxColumnAndKeysExpandAndCollapse)
     EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{7}));
 }
 
-TEST_F(TreeList, DoubleClickTogglesWithBoxesOnly)
-{
-    Make(14);
-    Sample s = BuildSample(*tree);
-    int dbl = 0;
-    QObject::connect(tree.get(), &CSelListBox::DblClk, [&] { ++dbl; });
-    const QPoint p = RowPoint(2);
-    Click(*tree, p);
-    Mouse(tree->viewport(), QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton);
-    Release(*tree, p);
-    EXPECT_FALSE(s.comp->IsExpanded());
-    EXPECT_EQ(tree->GetCount(), 5);
-    EXPECT_EQ(tree->GetSelItems(), (std::vector<int>{2}));
-    EXPECT_EQ(dbl, 0); // consumed
-
-    // A leaf passes the double-click on to the parent.
-    Click(*tree, RowPoint(4));
-    Mouse(tree->viewport(), QEvent::MouseButtonDblClick, RowPoint(4), Qt::LeftButton,
-          Qt::LeftButton);
-    EXPECT_EQ(dbl, 1);
-}
-
 // ------------------------------------------------------------ drawing
 
 TEST(TreeListText, EllipsisCutKeepsWholeDoubleByteCharacters)
@@ -696,19 +610,16 @@ TEST_F(TreeList, PaintsOnlyVisibleRows)
     Make(14);
     CTreeListItem* root = tree->InsertChild(nullptr, Info("NetNews"));
     CTreeListItem* parent = tree->InsertChild(root, Info("fj"));
-    for (int i = 0; i < 100000; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "g%06d", i);
-        tree->InsertChild(parent, Info(name, false));
-    }
+    for (int i = 0; i < 1000; ++i)
+        tree->InsertChild(parent, Info(std::to_string(1000 + i), false));
     tree->RebuildRows();
-    ASSERT_EQ(tree->GetCount(), 100002);
+    ASSERT_EQ(tree->GetCount(), 1002);
     tree->ResetDrawnRows();
     tree->viewport()->grab();
     EXPECT_LE(tree->DrawnRows(), tree->VisibleRowCount() + 1);
     EXPECT_GT(tree->DrawnRows(), 0);
 
-    tree->SetTopIndex(50000);
+    tree->SetTopIndex(500);
     tree->ResetDrawnRows();
     tree->viewport()->grab();
     EXPECT_LE(tree->DrawnRows(), tree->VisibleRowCount() + 1);

@@ -1,0 +1,65 @@
+#pragma once
+// The outgoing article: from what the user wrote and the posting settings to
+// the parameter CNntp::Post sends, the encoded attachment and the posting
+// over a connection of its own. The post window and lumetra-tool both post
+// through here, so they send the same article.
+
+#include "net/Nntp.h"
+#include "news/DocumentHost.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace news {
+
+inline constexpr const char* kNewsreaderName = "Lumetra [version 1.00 Beta2]";
+
+// What the user wrote (Shift_JIS; body lines end in CR LF or LF).
+struct PostForm {
+    std::string distribution;
+    std::string newsgroups;
+    std::string subject;
+    std::string replyTo;
+    std::string followupTo;
+    std::filesystem::path attachPath;
+    int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode
+    std::string body;
+    std::string references;
+    std::string signature; // appended after "-- "; empty for none
+};
+
+// A group list split at blanks, commas, tabs and line ends, joined with ",".
+std::string NormaliseGroupList(std::string_view text);
+
+// The article without its encoded attachment; nothing when Newsgroups is
+// empty after normalising.
+std::optional<net::CNntpPostMessageParam> BuildPostParam(const PostForm& form, const PostParams& settings);
+
+struct PostOutcome {
+    bool posted = false;
+    // A string-table message to show (with args) when not posted for a reason
+    // found before the server was reached; 0 otherwise.
+    unsigned messageId = 0;
+    std::vector<std::string> args;
+    // The server's refusal, or what went wrong on the connection.
+    std::string serverReply;
+    // The whole article went out but no answer came: it may be on the server.
+    bool maybePosted = false;
+};
+
+struct PostHooks {
+    std::function<void(const std::string& text)> status; // the status window
+    std::function<void(const std::string& text)> error;  // network errors
+    std::function<void()> pump;                           // run while waiting
+};
+
+// The posting steps: normalise and check, encode the attachment into a
+// private temporary file (removed whatever happens), connect with greeting
+// 200 and post.
+PostOutcome PostArticle(const PostForm& form, const PostParams& settings, const PostHooks& hooks = {});
+
+} // namespace news

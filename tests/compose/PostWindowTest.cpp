@@ -1,0 +1,216 @@
+// The post window and the article it builds: the form's rules as tables, and
+// articles written in the window (or by lumetra-tool) read back from INN by
+// Python's email package and the transfer-encoding peers.
+#include "compose/CNewsPostWnd.h"
+#include "integration/ServerSupport.h"
+#include "news/PostArticle.h"
+#include "platform/Registry.h"
+#include "support/TestFiles.h"
+#include "tools/ToolCommands.h"
+#include "ui/ScriptedDialogs.h"
+#include "ui/SjisText.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTest>
+
+#include <sstream>
+
+// The rows name only the fields they set.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace {
+
+using compose::CNewsPostWnd;
+using news::PostForm;
+using news::PostParams;
+
+std::string S(const char* utf8) { return ui::ToSjis(QString::fromUtf8(utf8)); }
+
+struct BuildRow {
+    const char* name;
+    PostForm form;
+    std::string realName;
+    std::string header; // "Name: value|" for each field, in order; "" when nothing is posted
+    std::vector<std::string> pieces;
+};
+
+TEST(PostParam, FieldsOrderAndPieces)
+{
+    const std::string tail = "X-Newsreader: Lumetra [version 1.00 Beta2]|From: ";
+    const BuildRow rows[] = {
+        {"only separators", {.newsgroups = " ,\t, "}, "", "", {}},
+        {"lists normalised, empty fields left out",
+         {.distribution = " jp , fj", .newsgroups = "a.test  \tb.test", .body = "x"}, "",
+         "Distribution: jp,fj|Newsgroups: a.test,b.test|" + tail + "me@example.invalid|", {"x\r\n\r\n"}},
+        {"every field, signature and references last",
+         {.distribution = "jp", .newsgroups = "a.test", .subject = "s", .replyTo = "r@x", .followupTo = "poster",
+          .body = "x\r\n", .references = "<p@x>", .signature = "sig"},
+         "Real",
+         "Distribution: jp|Followup-To: poster|Newsgroups: a.test|Reply-To: r@x|Subject: s|Organization: Org|" + tail +
+             "Real <me@example.invalid>|References: <p@x>|",
+         {"x\r\n\r\n", "-- \r\nsig"}},
+        {"line ends never reach a header",
+         {.newsgroups = "a.test\r\nb.test", .subject = "a\r\nControl: cancel"}, "",
+         "Newsgroups: a.test,b.test|Subject: a  Control: cancel|" + tail + "me@example.invalid|", {"\r\n\r\n"}},
+    };
+    for (const BuildRow& row : rows) {
+        PostParams settings{.strRealName = row.realName, .strMailAddress = "me@example.invalid"};
+        if (!row.realName.empty())
+            settings.strOrganization = "Org";
+        const auto param = news::BuildPostParam(row.form, settings);
+        std::string header;
+        if (param) {
+            for (std::size_t i = 0; i < param->fieldNames.size(); ++i)
+                header += param->fieldNames[i] + " " + param->fieldValues[i] + "|";
+        }
+        EXPECT_EQ(header, row.header) << row.name;
+        if (param) {
+            EXPECT_EQ(param->bodyTexts, row.pieces) << row.name;
+        }
+    }
+}
+
+class PostWindow : public ::testing::Test {
+protected:
+    CNewsPostWnd* Open(const PostParams& settings)
+    {
+        auto* w = new compose::CNewsPostWnd(settings, registry_, dialogs_);
+        w->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(w));
+        return w;
+    }
+    template <class T> static T* Find(QWidget* w, const char* name) { return w->findChild<T*>(QString::fromLatin1(name)); }
+    // What an input method hands over when the user confirms a conversion.
+    static void Commit(QWidget* target, const QString& text)
+    {
+        target->setFocus();
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(target, &event);
+    }
+
+    testutil::ScratchDir dir_;
+    platform::Registry registry_{dir_ / "registry"};
+    ScriptedDialogs dialogs_;
+};
+
+TEST_F(PostWindow, ClosingAsksOnlyAboutEdits)
+{
+    struct Row {
+        bool edit;
+        int answer;
+        bool closes;
+    } rows[] = {{false, news::IDNO, true}, {true, news::IDNO, false}, {true, news::IDYES, true}};
+    for (const Row& row : rows) {
+        QPointer<CNewsPostWnd> w = Open({});
+        if (row.edit)
+            QTest::keyClicks(w->Body(), QStringLiteral("draft"));
+        dialogs_.messages.clear();
+        dialogs_.answer = row.answer;
+        w->close();
+        EXPECT_EQ(dialogs_.messages.size(), row.edit ? 1 : 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(w.isNull(), row.closes) << row.edit << row.answer;
+        delete w.data();
+    }
+}
+
+struct ServerRow {
+    const char* code;
+    textcodec::KanjiCode kanji;
+    int encoding; // -1: no attachment
+    bool signature;
+    bool viaTool;
+};
+
+class PostToServer : public PostWindow, public ::testing::WithParamInterface<ServerRow> {};
+
+TEST_P(PostToServer, ReadsBackAsWritten)
+{
+    REQUIRE_SERVER();
+    const ServerRow row = GetParam();
+    const std::string group = "local.test", tag = inttest::Tag();
+    const std::string subject = S("日本語の題名 ") + tag;
+    const std::string body = S("Hello.\r\n本文の二行目");
+    const std::filesystem::path attach = dir_ / "picture.png";
+    const std::string bytes = testutil::RandomBytes(3000, 7);
+    testutil::WriteFile(attach, bytes);
+    news::CSignatureStore(&registry_).SetSignature(0, S("署名です"));
+    news::CSignatureStore(&registry_).SetSignAutoInsert(row.signature);
+    const PostParams settings{.strRealName = S("試験 太郎"), .strMailAddress = "taro@example.invalid",
+                              .strNntpServer = server->host, .nNntpPort = server->port, .PostKanjiCode = row.kanji};
+    if (row.viaTool) {
+        std::istringstream in(body);
+        std::ostringstream out, err;
+        ASSERT_EQ(tools::PostCommand({"--server", server->host, "--port", std::to_string(server->port), "--group", group,
+                                      "--subject", subject, "--from", "taro@example.invalid", "--code", row.code},
+                                     in, out, err),
+                  0)
+            << err.str();
+    } else {
+        QPointer<CNewsPostWnd> w = Open(settings);
+        QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QString::fromStdString(group));
+        Commit(Find<QLineEdit>(w, "ctl1012"), ui::FromSjis(subject));
+        QTest::keyClicks(Find<QLineEdit>(w, "ctl1014"), QString::fromStdString(tag + "@example.invalid"));
+        QTest::keyClicks(w->Body(), QStringLiteral("Hello."));
+        QTest::keyClick(w->Body(), Qt::Key_Return);
+        Commit(w->Body(), QStringLiteral("本文の二行目"));
+        if (row.encoding >= 0) {
+            Find<QLineEdit>(w, "ctl1015")->setText(QString::fromStdString(attach.string()));
+            Find<QComboBox>(w, "ctl1032")->setCurrentIndex(row.encoding);
+        }
+        dialogs_.answer = news::IDYES;
+        ASSERT_TRUE(w->Send()) << dialogs_.messages.join(u'\n').toStdString();
+    }
+    inttest::Poster poster(*server);
+    const auto [lo, hi] = poster.Range(group);
+    const std::string field = row.viaTool ? "Subject" : "Reply-To";
+    const std::vector<int> found = poster.Find(group, lo, hi, tag, field);
+    ASSERT_EQ(found.size(), 1u);
+    std::ostringstream article, err;
+    ASSERT_EQ(tools::FetchCommand({"--server", server->host, "--port", std::to_string(server->port), group,
+                                   std::to_string(found[0])},
+                                  article, err),
+              0);
+    testutil::WriteFile(dir_ / "article", article.str());
+    std::vector<std::string> read = testutil::SplitLines(testutil::Shell(
+        "python3 " LUMETRA_SOURCE_DIR "/tests/compose/read_post.py " + testutil::Quote(dir_ / "article") + " " + row.code));
+    ASSERT_EQ(read.size(), 4u) << article.str();
+    std::string text = "Hello.\\n本文の二行目";
+    if (row.signature && !row.viaTool)
+        text += "\\n\\n-- \\n署名です";
+    EXPECT_EQ(read[0], "日本語の題名 " + tag);
+    EXPECT_EQ(read[1], row.viaTool ? "taro@example.invalid" : "試験 太郎 <taro@example.invalid>");
+    while (read[2].ends_with("\\n"))
+        read[2].resize(read[2].size() - 2);
+    EXPECT_EQ(read[2], text);
+    EXPECT_EQ(read[3], row.encoding >= 0 && !row.viaTool ? testutil::Hex(bytes) : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, PostToServer,
+                         ::testing::Values(ServerRow{"jis", textcodec::KanjiCode::Jis, 0, true, false},
+                                           ServerRow{"sjis", textcodec::KanjiCode::Sjis, 2, false, false},
+                                           ServerRow{"euc", textcodec::KanjiCode::Euc, 1, true, false},
+                                           ServerRow{"jis", textcodec::KanjiCode::Jis, -1, false, true}));
+
+TEST_F(PostWindow, RefusedPostKeepsTheWindowAndSaysWhy)
+{
+    REQUIRE_SERVER();
+    QPointer<CNewsPostWnd> w = Open({.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
+                                     .nNntpPort = server->port});
+    QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("no.such.group.anywhere"));
+    QTest::keyClicks(w->Body(), QStringLiteral("kept"));
+    dialogs_.answer = news::IDYES;
+    EXPECT_FALSE(w->Send());
+    ASSERT_FALSE(w.isNull());
+    EXPECT_TRUE(dialogs_.messages.last().contains(QStringLiteral("441"))) << dialogs_.messages.last().toStdString();
+    EXPECT_EQ(w->Body()->toPlainText(), QStringLiteral("kept"));
+    w->Destroy();
+}
+
+} // namespace
