@@ -51,7 +51,7 @@ const char* kUsage =
     "       lumetra-tool config FILE\n"
     "       lumetra-tool online --config FILE.lum [--timeout SECONDS]\n"
     "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
-    "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc]\n"
+    "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc|utf8]\n"
     "                         [--attach FILE --encoding base64|binhex|uuencode] < BODY\n"
     "       lumetra-tool fetch --server H --port P GROUP N\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
