@@ -63,6 +63,8 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
                 settings.PostKanjiCode = textcodec::KanjiCode::Sjis;
             else if (c == "euc")
                 settings.PostKanjiCode = textcodec::KanjiCode::Euc;
+            else if (c == "utf8")
+                settings.PostKanjiCode = textcodec::KanjiCode::Utf8;
             else
                 return err << "post: unknown code " << c << "\n", 2;
         } else if (a == "--encoding" && more) {

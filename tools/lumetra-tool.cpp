@@ -51,7 +51,7 @@ const char* kUsage =
     "       lumetra-tool config FILE\n"
     "       lumetra-tool online --config FILE.lum [--timeout SECONDS]\n"
     "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
-    "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc]\n"
+    "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc|utf8]\n"
     "                         [--attach FILE --encoding base64|binhex|uuencode] < BODY\n"
     "       lumetra-tool fetch --server H --port P GROUP N\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
@@ -190,10 +190,7 @@ int DecodeHeader(int argc, char** argv)
     for (const auto& line : Lines(ReadStdin())) {
         std::string jis;
         DecodeHeaderWords(jis, line);
-        std::string sjis = jis;
-        if (!raw && !ConvertToSjis(sjis, jis, jis.size() + 4, TC_AUTO_SJIS))
-            sjis = jis;
-        out += sjis + '\n';
+        out += (raw ? jis : DecodeHeaderToSjis(line)) + '\n';
     }
     return WriteStdout(out) ? 0 : Fail("cannot write the output");
 }

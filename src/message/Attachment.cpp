@@ -313,35 +313,44 @@ bool CMimeAttachment::SkipHeader(CacheFile& f)
 
 void CMimeAttachment::SaveTo(const std::filesystem::path& path)
 {
-    const std::string& te = transferEncoding_;
-    if (EqualsNoCase(te, "7bit") || EqualsNoCase(te, "8bit"))
+    const std::string te = MimeToken(transferEncoding_);
+    if (te == "7bit")
         return SaveCopy(path);
-    if (EqualsNoCase(te, "base64"))
+    if (te == "8bit" || te == "binary")
+        return SaveCopy(path, false);
+    if (te == "base64")
         return SaveBase64(path);
-    if (EqualsNoCase(te, "x-uuencode"))
+    if (IsUuencodeName(te))
         return CUuencodeAttachment(name_, position_, file_, boundary_).SaveTo(path);
-    if (EqualsNoCase(te, "quoted-printable"))
+    if (te == "quoted-printable")
         return SaveQuotedPrintable(path);
-    const std::string type = GetContentType();
-    if (EqualsNoCase(type, "application/mac-binhex40"))
+    const std::string type = MimeToken(GetContentType());
+    if (type == "application/mac-binhex40")
         return CBinHexAttachment(name_, position_, file_, boundary_).SaveTo(path);
-    if (EqualsNoCase(type, "application/x-uuencode"))
+    if (type == "application/x-uuencode")
         return CUuencodeAttachment(name_, position_, file_, boundary_).SaveTo(path);
     SaveCopy(path);
 }
 
-void CMimeAttachment::SaveCopy(const std::filesystem::path& path)
+void CMimeAttachment::SaveCopy(const std::filesystem::path& path, bool lineEndAfterLast)
 {
     CacheFile& f = Begin();
     OutFile out(path);
     if (SkipHeader(f)) {
+        // Binary data keeps its bytes: the line end before a delimiter is
+        // the delimiter's own.
         std::string raw;
+        bool first = true;
         while (f.ReadRawLine(raw)) {
             if (RawIsPartEnd(raw))
                 break;
+            if (!first && !lineEndAfterLast)
+                out.Write("\r\n");
+            first = false;
             std::string_view content = Content(raw);
             out.Write(content);
-            out.Write("\r\n");
+            if (lineEndAfterLast)
+                out.Write("\r\n");
         }
     }
     out.Close();

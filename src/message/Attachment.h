@@ -100,7 +100,7 @@ public:
 private:
     // Reads past the part header; false when the part ended inside it.
     bool SkipHeader(CacheFile& f);
-    void SaveCopy(const std::filesystem::path& path);
+    void SaveCopy(const std::filesystem::path& path, bool lineEndAfterLast = true);
     void SaveBase64(const std::filesystem::path& path);
     void SaveQuotedPrintable(const std::filesystem::path& path);
 

@@ -1,5 +1,8 @@
 #include "message/CacheFile.h"
 
+#include "message/HeaderFields.h"
+#include "textcodec/Charsets.h"
+
 #include "message/Codec.h"
 
 #include <cstring>
@@ -105,8 +108,88 @@ std::string CacheLine(std::string_view received)
     return line;
 }
 
+namespace {
+constexpr std::size_t kMaxPartHeader = 64 * 1024;
+constexpr std::size_t kMaxDepth = 32;
+} // namespace
+
+std::string CacheWriter::Line(std::string_view received)
+{
+    const std::size_t end = LineEnd(received);
+    const std::string_view content = received.substr(0, end);
+    if (inHeader_) {
+        if (content.empty())
+            EndOfHeader();
+        else if (header_.size() < kMaxPartHeader)
+            (header_ += content) += "\r\n";
+        return CacheLine(received);
+    }
+    if (!boundaries_.empty() && content.starts_with("--")) {
+        const std::string_view rest = content.substr(2);
+        for (std::size_t k = boundaries_.size(); k-- > 0;) {
+            const std::string& b = boundaries_[k];
+            if (!rest.starts_with(b))
+                continue;
+            if (rest.size() == b.size()) {
+                boundaries_.resize(k + 1);
+                inHeader_ = true;
+            } else if (rest.substr(b.size()) == "--") {
+                boundaries_.resize(k);
+            } else {
+                continue;
+            }
+            charset_.clear();
+            raw_ = false;
+            return CacheLine(received);
+        }
+    }
+    if (raw_)
+        return std::string(received);
+    if (charset_.empty())
+        return CacheLine(received);
+    std::string line = textcodec::CharsetToSjis(content, charset_).value_or(std::string(content));
+    line += received.substr(end);
+    return line;
+}
+
+void CacheWriter::EndOfHeader()
+{
+    inHeader_ = false;
+    const bool isPart = !boundaries_.empty();
+    const std::string contentType = GetHeaderField(header_, "Content-Type", false);
+    const std::string encoding = MimeToken(GetHeaderField(header_, "Content-Transfer-Encoding", false));
+    std::string boundary;
+    const bool multipart = IsMultipart(header_, boundary);
+    header_.clear();
+    if (multipart) {
+        if (!boundary.empty() && boundary != "-" && boundaries_.size() < kMaxDepth)
+            boundaries_.push_back(boundary);
+        return;
+    }
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ParseContentType(contentType, type, subtype, names, values);
+    type = MimeToken(type);
+    subtype = MimeToken(subtype);
+    const bool unencoded = encoding.empty() || encoding == "7bit" || encoding == "8bit" || encoding == "binary";
+    if (!unencoded)
+        return;
+    if (type == "message" && subtype == "rfc822") {
+        inHeader_ = boundaries_.size() < kMaxDepth; // the enclosed message has a header of its own
+        return;
+    }
+    if (type.empty() || type == "text") {
+        const std::string charset = DeclaredCharset(contentType);
+        if (!IsLegacyCharset(charset))
+            charset_ = charset;
+        return;
+    }
+    raw_ = isPart && (encoding == "8bit" || encoding == "binary");
+}
+
 std::string MakeCacheText(std::string_view message)
 {
+    CacheWriter writer;
     std::string out, line;
     out.reserve(message.size() + message.size() / 20 + 8);
     std::size_t pos = 0;
@@ -119,7 +202,7 @@ std::string MakeCacheText(std::string_view message)
         line.assign(!text.empty() && text[0] == '.' ? "." : "");
         line += text;
         line += "\r\n";
-        out += CacheLine(line);
+        out += writer.Line(line);
         pos = lf == std::string_view::npos ? message.size() : lf + 1;
     }
     out += kCacheEnd;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace message {
 
@@ -54,6 +55,22 @@ inline constexpr std::string_view kCacheEnd = ".\r\n";
 // One received line in that form, its line end kept as sent; the text
 // unchanged when it cannot be converted.
 std::string CacheLine(std::string_view received);
+// The cache form of one article's received lines, given in order. A part
+// (or an article) that declares a charset other than ISO-2022-JP or US-ASCII
+// and is sent unencoded is read in that charset; an unencoded part that is
+// not text is kept byte for byte; all else follows CacheLine.
+class CacheWriter {
+public:
+    std::string Line(std::string_view received);
+
+private:
+    void EndOfHeader();
+    std::string header_;
+    std::vector<std::string> boundaries_;
+    std::string charset_;
+    bool inHeader_ = true;
+    bool raw_ = false;
+};
 // A message as kept in a file (LF or CR LF lines, not dot-stuffed) in that form.
 std::string MakeCacheText(std::string_view message);
 // The header lines of a cached article (up to the empty line), as stored.

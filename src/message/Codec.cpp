@@ -28,9 +28,7 @@ std::string DecodeHeaderValue(std::string_view text)
             return c == 0x1B || (static_cast<unsigned char>(c) & 0x80);
         }))
         return std::string(text); // plain ASCII: nothing to decode or convert
-    std::string jis;
-    DecodeHeaderWords(jis, text);
-    return ToSjis(jis, AutoSjis);
+    return DecodeHeaderToSjis(text);
 }
 
 std::string FromSjis(std::string_view text, KanjiCode code) { return ConvertFromSjis(text, code); }

@@ -1,5 +1,8 @@
 #include "message/HeaderFields.h"
 
+#include "textcodec/Charsets.h"
+#include "textcodec/HeaderWords.h"
+
 #include "message/Codec.h"
 #include "platform/Clock.h"
 #include "platform/Sjis.h"
@@ -14,6 +17,10 @@ namespace message {
 
 namespace {
 
+int HexDigit(char c)
+{
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -123,6 +130,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+
 std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_view name,
                                            std::size_t start, bool decode, std::string& value)
 {
@@ -141,6 +149,7 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         pos = lf + 1;
     }
     pos += key.size();
+    std::string raw;
     for (;;) {
         while (pos < header.size() && IsBlank(header[pos]))
             ++pos;
@@ -148,6 +157,11 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         while (end < header.size() && header[end] != '\r' && header[end] != '\n')
             ++end;
         std::string_view piece = header.substr(pos, end - pos);
+        // Two words either side of a fold are joined by a blank (which the
+        // decoder drops), so a character split between them survives.
+        if (raw.ends_with("?=") && piece.starts_with("=?"))
+            raw += ' ';
+        raw += piece;
         if (decode)
             value += codec::DecodeHeaderValue(piece);
         else
@@ -167,6 +181,8 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
             break;
         }
     }
+    if (decode && textcodec::HasOtherCharsetWords(raw))
+        value = codec::DecodeHeaderValue(raw);
     value.erase(std::remove(value.begin(), value.end(), '\t'), value.end());
     return pos;
 }
@@ -455,6 +471,94 @@ std::string GetParameter(std::string_view value, std::string_view name)
     return {};
 }
 
+std::string GetNameParameter(std::string_view value, std::string_view name)
+{
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    if (!ParseContentType(value, type, subtype, names, values))
+        return {};
+    // Pieces by number; "name*" alone is piece 0. Encoded pieces end in '*'.
+    std::vector<std::pair<std::string, bool>> pieces;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string_view n = names[i];
+        if (!StartsWithNoCase(n, name) || n.size() <= name.size() || n[name.size()] != '*')
+            continue;
+        n.remove_prefix(name.size() + 1);
+        const bool encoded = n.ends_with('*') || n.empty();
+        if (n.ends_with('*'))
+            n.remove_suffix(1);
+        std::size_t index = 0;
+        for (char c : n)
+            index = c >= '0' && c <= '9' ? index * 10 + static_cast<std::size_t>(c - '0') : 1000;
+        if (index >= 1000)
+            continue;
+        if (pieces.size() <= index)
+            pieces.resize(index + 1);
+        pieces[index] = {values[i], encoded};
+    }
+    if (pieces.empty() || pieces[0].first.empty())
+        return GetParameter(value, name);
+    std::string charset, bytes;
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        std::string_view text = pieces[k].first;
+        if (!pieces[k].second) {
+            bytes += text;
+            continue;
+        }
+        if (k == 0) {
+            const std::size_t q1 = text.find('\''), q2 = q1 == std::string_view::npos ? q1 : text.find('\'', q1 + 1);
+            if (q2 != std::string_view::npos) {
+                charset = std::string(text.substr(0, q1));
+                text.remove_prefix(q2 + 1);
+            }
+        }
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const int hi = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+            const int lo = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+            if (text[i] == '%' && hi >= 0 && lo >= 0) {
+                bytes += static_cast<char>(hi << 4 | lo);
+                i += 2;
+            } else {
+                bytes += text[i];
+            }
+        }
+    }
+    if (charset.empty())
+        return codec::ToSjis(bytes, codec::AutoSjis);
+    return textcodec::CharsetToSjis(bytes, charset).value_or(bytes);
+}
+
+bool IsUuencodeName(std::string_view token)
+{
+    return token == "x-uuencode" || token == "uuencode" || token == "x-uue";
+}
+
+std::string MimeToken(std::string_view value)
+{
+    std::string out;
+    int depth = 0;
+    for (char c : value) {
+        if (c == '(')
+            ++depth;
+        else if (c == ')' && depth > 0)
+            --depth;
+        else if (depth == 0 && c != '"' && c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    }
+    return out;
+}
+
+std::string DeclaredCharset(std::string_view contentType)
+{
+    const std::string name = GetParameter(contentType, "charset");
+    return name.empty() ? std::string() : textcodec::CanonicalCharset(MimeToken(name));
+}
+
+bool IsLegacyCharset(std::string_view canonical)
+{
+    return canonical.empty() || canonical == "ISO-2022-JP" || canonical == "US-ASCII";
+}
+
 std::string ComposeHeaderLine(std::string_view name, std::string_view value, KanjiCode code, bool encode)
 {
     if (name.empty())
@@ -467,7 +571,9 @@ std::string ComposeHeaderLine(std::string_view name, std::string_view value, Kan
     line += value;
     // A value must never start a second header line or end the article.
     line = platform::OneLineValue(line);
-    if (encode)
+    if (encode && code == KanjiCode::Utf8)
+        line = textcodec::EncodeUtf8HeaderWords(codec::FromSjis(line, code));
+    else if (encode)
         line = codec::EncodeHeaderWords(codec::FromSjis(line, KanjiCode::Jis));
     else
         line = codec::FromSjis(line, code);

@@ -50,6 +50,21 @@ std::string GetParameter(std::string_view value, std::string_view name);
 std::string ComposeHeaderLine(std::string_view name, std::string_view value, textcodec::KanjiCode code, bool encode);
 std::string MakeBoundary(bool withTag);
 
+// A file name parameter in Shift_JIS: the RFC 2231 forms (name*=charset''...,
+// name*0*=, name*1=, ...) decoded from their charset, else the plain value.
+std::string GetNameParameter(std::string_view value, std::string_view name);
+// The transfer encodings uuencoded data goes by (a MimeToken).
+bool IsUuencodeName(std::string_view token);
+// A MIME token value as compared: comments and surrounding blanks dropped,
+// lower case ("Base64 (ok)" gives "base64").
+std::string MimeToken(std::string_view value);
+// The charset a Content-Type value declares, aliases resolved; empty when it
+// declares none, or one that iconv does not know.
+std::string DeclaredCharset(std::string_view contentType);
+// True for a charset whose text the per-line rule reads as well as the
+// charset would (ISO-2022-JP, US-ASCII, none).
+bool IsLegacyCharset(std::string_view canonical);
+
 // ASCII-only helpers shared by the message code.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);

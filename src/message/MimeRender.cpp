@@ -5,6 +5,7 @@
 #include "message/UrlScanner.h"
 #include "platform/Sjis.h"
 #include "platform/TempFiles.h"
+#include "textcodec/Charsets.h"
 #include "textcodec/QuotedPrintable.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@ namespace message {
 namespace {
 
 constexpr std::size_t kFlushSize = 10001;
+constexpr std::size_t kMaxDepth = 32;
 constexpr std::string_view kBinHexMarker = "(This file must be converted with BinHex 4.0)\r\n";
 
 int CountLines(std::string_view text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
@@ -48,6 +50,23 @@ std::string AfterLast(std::string_view name, char separator)
 std::string DecodedLine(std::string_view line)
 {
     return platform::OneLineValue(codec::DecodeHeaderValue(WithoutLineEnd(line))) + "\r\n";
+}
+
+bool IsPlainText(std::string_view header)
+{
+    const std::string contentType = GetHeaderField(header, "Content-Type", false);
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ParseContentType(contentType, type, subtype, names, values);
+    return contentType.empty() || (MimeToken(type) == "text" && MimeToken(subtype) == "plain");
+}
+
+bool IsAlternative(std::string_view header)
+{
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ParseContentType(GetHeaderField(header, "Content-Type", false), type, subtype, names, values);
+    return MimeToken(subtype) == "alternative";
 }
 
 bool HasSeparator(std::string_view name, char separator) { return AfterLast(name, separator).size() != name.size(); }
@@ -186,30 +205,101 @@ bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::in
     } else if (!boundary.empty() && boundary != "-") {
         ShowHeader(header, showAll);
         headerLineCount_ = lineCount_;
-        const std::string delimiter = "--" + boundary + "\r\n";
-        bool more = false;
-        while (file->ReadLine(line)) {
-            if (IsEndLine(line))
-                break;
-            if (line == delimiter) {
-                AddBoundaryLine(line);
-                more = true;
-                break;
-            }
-            AddText(line[0] == '.' ? std::string_view(line).substr(1) : std::string_view(line));
-        }
-        while (more) {
-            if (!RenderPart(file, file->Tell(), boundary, info, true, true, lineIndex))
-                break;
-            RegisterAttachments(info, boundary, file);
-            more = !info.isLast;
-        }
+        nests_.clear();
+        RenderParts(file, boundary, IsAlternative(header), true);
     } else {
         RenderPart(file, position, {}, info, true, showAll, lineIndex);
         RegisterAttachments(info, {}, file);
     }
     Flush();
     sink_.SetRedraw(true);
+    return true;
+}
+
+void BodyRenderer::RenderParts(const std::shared_ptr<CacheFile>& file, const std::string& boundary,
+                               bool alternative, bool showPreamble)
+{
+    const std::string delimiter = "--" + boundary + "\r\n";
+    const std::string closing = "--" + boundary + "--\r\n";
+    bool more = false;
+    std::string line;
+    nests_.push_back({boundary, alternative, false, false});
+    for (;;) {
+        const std::int64_t at = file->Tell();
+        if (!file->ReadLine(line) || IsEndLine(line) || (!showPreamble && line == closing))
+            break;
+        if (IsEnclosingDelimiter(line)) {
+            file->Seek(at);
+            break;
+        }
+        if (line == delimiter) {
+            AddBoundaryLine(line);
+            more = true;
+            break;
+        }
+        if (showPreamble)
+            AddText(line[0] == '.' ? std::string_view(line).substr(1) : std::string_view(line));
+    }
+    if (alternative && more)
+        nests_.back().hasPlain = HasPlainPart(*file, boundary);
+    MimePartInfo info;
+    int lineIndex = 0;
+    while (more) {
+        if (!RenderPart(file, file->Tell(), boundary, info, true, true, lineIndex))
+            break;
+        RegisterAttachments(info, boundary, file);
+        more = !info.isLast;
+    }
+    nests_.pop_back();
+}
+
+bool BodyRenderer::HasPlainPart(CacheFile& file, const std::string& boundary)
+{
+    const std::string delimiter = "--" + boundary + "\r\n";
+    const std::int64_t at = file.Tell();
+    std::string line, header;
+    bool inHeader = true, found = false;
+    while (!found && file.ReadLine(line) && !IsEndLine(line) && !line.starts_with("--" + boundary + "--")) {
+        if (line == delimiter) {
+            inHeader = true;
+            header.clear();
+        } else if (inHeader && line.size() < 3) {
+            inHeader = false;
+            found = IsPlainText(header);
+        } else if (inHeader && header.size() < 65536) {
+            header += line;
+        }
+    }
+    file.Seek(at);
+    return found;
+}
+
+bool BodyRenderer::IsEnclosingDelimiter(std::string_view line) const
+{
+    if (nests_.size() < 2 || !line.starts_with("--"))
+        return false;
+    const std::string_view rest = WithoutLineEnd(line).substr(2);
+    for (std::size_t k = 0; k + 1 < nests_.size(); ++k) {
+        const std::string& b = nests_[k].boundary;
+        if (rest == b || (rest.size() == b.size() + 2 && rest.starts_with(b) && rest.ends_with("--")))
+            return true;
+    }
+    return false;
+}
+
+bool BodyRenderer::ShowsInline(const MimePartInfo& info)
+{
+    if (nests_.empty() || !nests_.back().alternative)
+        return IsInlinePart(info);
+    Nest& nest = nests_.back();
+    std::string type, subtype;
+    std::vector<std::string> names, values;
+    ParseContentType(info.contentType, type, subtype, names, values);
+    const bool text = info.contentType.empty() || MimeToken(type) == "text";
+    const bool plain = info.contentType.empty() || (text && MimeToken(subtype) == "plain");
+    if (nest.chosen || !(nest.hasPlain ? plain : text))
+        return false;
+    nest.chosen = true;
     return true;
 }
 
@@ -262,13 +352,29 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         return true;
     }
 
-    const bool show = !isPart || IsInlinePart(info);
-    if (!show) {
+    std::string inner;
+    info.container = isPart && nests_.size() < kMaxDepth && IsMultipart(header, inner) && !inner.empty() &&
+                     inner != "-";
+    if (info.container)
+        RenderParts(file, inner, IsAlternative(header), false);
+    bool show = !isPart || ShowsInline(info);
+    if (isPart && !info.container)
+        info.shownInline = show;
+    if (info.container) {
+        show = false;
+    } else if (!show) {
         AddPartMarker(info);
         AddText("\r\n");
     }
-    const bool base64 = EqualsNoCase(info.transferEncoding, "base64");
-    const bool quotedPrintable = EqualsNoCase(info.transferEncoding, "quoted-printable");
+    const std::string encoding = MimeToken(info.transferEncoding);
+    const bool base64 = encoding == "base64";
+    const bool quotedPrintable = encoding == "quoted-printable";
+    const std::string charset = DeclaredCharset(info.contentType);
+    auto toSjis = [&](std::string_view bytes) {
+        if (IsLegacyCharset(charset))
+            return codec::ToSjis(bytes, codec::Auto);
+        return CharsetToSjis(bytes, charset).value_or(std::string(bytes));
+    };
 
     std::string base64Text, qpText;
     int binhexState = 0, uuState = 0, binhexExtra = 0;
@@ -281,18 +387,18 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             FinishBinHexBlock(binhexCollected, info);
         }
         if (!qpText.empty()) {
-            AddText(codec::ToSjis(DecodeQuotedPrintableLine(qpText), codec::Auto));
+            AddText(toSjis(DecodeQuotedPrintableLine(qpText)));
             qpText.clear();
         }
         if (!base64Text.empty()) {
-            AddText(codec::ToSjis(base64Text, codec::Auto));
+            AddText(toSjis(base64Text));
             base64Text.clear();
         }
     };
 
     std::string raw;
     for (;;) {
-        const std::int64_t linePosition = show ? file->Tell() : 0;
+        const std::int64_t linePosition = file->Tell();
         if (!file->ReadRawLine(raw))
             break;
         // A part that is not shown is only scanned for its end.
@@ -301,6 +407,13 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         NormaliseLine(raw, line);
         if (IsEndLine(line))
             break;
+        // A part cut short by its enclosing multipart's delimiter ends there.
+        if (!isDelimiter(line) && IsEnclosingDelimiter(line)) {
+            finish();
+            file->Seek(linePosition);
+            info.isLast = true;
+            break;
+        }
         if (isDelimiter(line)) {
             finish();
             info.isLast = line != delimiter;
@@ -369,7 +482,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             qpText += content;
             std::string decoded = DecodeQuotedPrintableLine(qpText);
             qpText.clear();
-            AddText(codec::ToSjis(decoded, codec::Auto));
+            AddText(toSjis(decoded));
             continue;
         }
         AddText(text);
@@ -428,12 +541,13 @@ bool BodyRenderer::IsInlinePart(const MimePartInfo& info) const
     std::string type, subtype;
     std::vector<std::string> names, values;
     ParseContentType(info.contentType, type, subtype, names, values);
-    if (EqualsNoCase(type, "text"))
+    type = MimeToken(type);
+    subtype = MimeToken(subtype);
+    if (type == "text")
         return true;
-    if (EqualsNoCase(type, "message") || EqualsNoCase(subtype, "rfc822") ||
-        EqualsNoCase(info.transferEncoding, "x-uuencode"))
+    if (type == "message" || subtype == "rfc822" || IsUuencodeName(MimeToken(info.transferEncoding)))
         return false;
-    return EqualsNoCase(type, "application") && EqualsNoCase(subtype, "x-www-form-urlencoded");
+    return type == "application" && subtype == "x-www-form-urlencoded";
 }
 
 void BodyRenderer::AddPartMarker(const MimePartInfo& info)
@@ -449,21 +563,23 @@ void BodyRenderer::AddPartMarker(const MimePartInfo& info)
 
 std::string BodyRenderer::AttachmentName(const MimePartInfo& info)
 {
-    std::string name = GetParameter(info.contentType, "name");
+    std::string name = GetNameParameter(info.contentType, "name");
     if (name.empty())
         name = AfterLast(info.description, '\\');
     if (name.empty())
-        name = GetParameter(info.disposition, "filename");
+        name = GetNameParameter(info.disposition, "filename");
     return name;
 }
 
 void BodyRenderer::RegisterAttachments(const MimePartInfo& info, std::string_view boundary,
                                        const std::shared_ptr<CacheFile>& file)
 {
-    auto part = std::make_unique<CMimeAttachment>(AttachmentName(info), info.startPosition, file,
-                                                  std::string(boundary), info.contentType, info.transferEncoding);
-    part->SetInline(IsInlinePart(info));
-    attachments_.push_back(std::move(part));
+    if (!info.container) {
+        auto part = std::make_unique<CMimeAttachment>(AttachmentName(info), info.startPosition, file,
+                                                      std::string(boundary), info.contentType, info.transferEncoding);
+        part->SetInline(info.shownInline.value_or(IsInlinePart(info)));
+        attachments_.push_back(std::move(part));
+    }
     for (const EmbeddedBlock& embedded : info.embedded) {
         const std::string& full = embedded.name;
         std::string name = HasSeparator(full, '\\') ? AfterLast(full, '\\')

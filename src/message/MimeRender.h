@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,8 @@ struct MimePartInfo {
     std::int64_t startPosition = 0;
     int headerLineCount = 0;
     bool isLast = true;
+    bool container = false;        // a nested multipart: its parts are listed instead
+    std::optional<bool> shownInline; // set when the part's place decided it
 };
 
 // Decodes one quoted-printable line (up to its first CR): CR LF appended unless
@@ -80,6 +83,18 @@ public:
     std::vector<std::unique_ptr<CAttachment>> TakeAttachments();
 
 private:
+    struct Nest {
+        std::string boundary;
+        bool alternative = false;
+        bool hasPlain = false; // the alternative holds a text/plain part
+        bool chosen = false;   // its text has been shown
+    };
+    // The parts of a multipart body from just after its header.
+    void RenderParts(const std::shared_ptr<CacheFile>& file, const std::string& boundary, bool alternative,
+                     bool showPreamble);
+    bool HasPlainPart(CacheFile& file, const std::string& boundary);
+    bool IsEnclosingDelimiter(std::string_view line) const;
+    bool ShowsInline(const MimePartInfo& info);
     void Flush();
     void Emit(std::string_view text, TextRole role, Colour colour, bool underline);
     void FinishBinHexBlock(const std::string& collected, MimePartInfo& info);
@@ -93,6 +108,7 @@ private:
     int headerLineCount_ = 0;
     int lineCount_ = 0;
     std::vector<std::unique_ptr<CAttachment>> attachments_;
+    std::vector<Nest> nests_;
 };
 
 } // namespace message

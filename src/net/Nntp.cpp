@@ -327,8 +327,12 @@ int CNntp::Post(const CNntpPostMessageParam& param)
     header += "Mime-Version: 1.0\r\n";
 
     const bool attach = !param.attachPath.empty();
-    const std::string textType = c == KanjiCode::Jis ? "text/plain; charset=iso-2022-jp" : "text/plain";
-    const std::string textTypeLine = codec.composeHeaderLine("Content-Type:", textType, c, false);
+    const std::string textType = c == KanjiCode::Jis    ? "text/plain; charset=iso-2022-jp"
+                                 : c == KanjiCode::Utf8 ? "text/plain; charset=UTF-8"
+                                                        : "text/plain";
+    std::string textTypeLine = codec.composeHeaderLine("Content-Type:", textType, c, false);
+    if (c == KanjiCode::Utf8)
+        textTypeLine += codec.composeHeaderLine("Content-Transfer-Encoding:", "8bit", c, false);
     std::string boundary;
     std::string name;
     if (attach) {

@@ -44,6 +44,7 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
 
     bool cancelled = false;
     std::string line;
+    message::CacheWriter writer;
     for (long long count = 1;; ++count) {
         const int r = nntp_.ReadDataLine(line);
         if (r < 0) {
@@ -64,7 +65,7 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
                 onCancel();
         }
         if (!cancelled)
-            out << message::CacheLine(line);
+            out << writer.Line(line);
     }
     if (cancelled)
         return BodyFetch::Cancelled;

@@ -84,6 +84,6 @@ void LumeConfig::InstallSignatures(CSignatureStore& store) const
 int LumeConfig::UsedNntpPort() const { return InRange(nNntpPort, 1, 65535, 119); }
 int LumeConfig::UsedTcpWaitSec() const { return InRange(nTcpWaitSec, 0, 3600, 12); }
 int LumeConfig::UsedTcpRetryCount() const { return InRange(nTcpRetryCount, 0, 1000, 5); }
-KanjiCode LumeConfig::UsedPostKanjiCode() const { return static_cast<KanjiCode>(InRange(PostKanjiCode, 0, 2, 0)); }
+KanjiCode LumeConfig::UsedPostKanjiCode() const { return static_cast<KanjiCode>(InRange(PostKanjiCode, 0, 3, 0)); }
 
 } // namespace news

@@ -23,7 +23,7 @@ struct LumeConfig {
     bool bShowUnreadGroup = true;
     bool bShowChangeGroupDialog = true;
     bool bShowOldArticle = true;
-    int PostKanjiCode = 0;        // 0 JIS, 1 Shift_JIS, 2 EUC
+    int PostKanjiCode = 0;        // 0 JIS, 1 Shift_JIS, 2 EUC, 3 UTF-8
     int nTcpWaitSec = 12;
     int nTcpRetryCount = 5;
     // Copies of the per-user signature settings, carried in the file (Base64).

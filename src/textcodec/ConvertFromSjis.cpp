@@ -1,6 +1,9 @@
 #include "textcodec/ConvertFromSjis.h"
 
 #include "platform/Sjis.h"
+#include "textcodec/Charsets.h"
+
+#include <algorithm>
 
 namespace textcodec {
 
@@ -11,6 +14,10 @@ namespace {
 uint16_t NextJis(std::string_view text, size_t& i)
 {
     unsigned char c = static_cast<unsigned char>(text[i]);
+    if (IsUserAreaLead(c) && EscapedCodePoint(text, i)) {
+        i += 4;
+        return 0x222E; // GETA MARK: the character has no JIS code
+    }
     if (platform::SjisCharLength(text, i) == 2) {
         unsigned char d = static_cast<unsigned char>(text[i + 1]);
         i += 2;
@@ -29,8 +36,19 @@ uint16_t NextJis(std::string_view text, size_t& i)
 
 std::string ConvertFromSjis(std::string_view text, KanjiCode code)
 {
-    if (code != KanjiCode::Jis && code != KanjiCode::Euc)
-        return std::string(text);
+    if (code == KanjiCode::Utf8)
+        return SjisToUtf8(text);
+    if (code != KanjiCode::Jis && code != KanjiCode::Euc) {
+        if (std::none_of(text.begin(), text.end(), [](char c) { return IsUserAreaLead(c); }))
+            return std::string(text);
+        std::string out;
+        for (size_t i = 0; i < text.size();) {
+            const size_t n = EscapedCodePoint(text, i) ? 4 : platform::SjisCharLength(text, i);
+            out += n == 4 ? std::string_view(kGeta) : text.substr(i, n);
+            i += n;
+        }
+        return out;
+    }
     std::string out;
     out.reserve(text.size() + text.size() / 4 + 8);
     bool shifted = false;

@@ -1,6 +1,10 @@
 #include "textcodec/HeaderWords.h"
 
+#include <algorithm>
 #include <array>
+
+#include "textcodec/Charsets.h"
+#include "textcodec/ConvertToSjis.h"
 
 #include "textcodec/Base64Alphabet.h"
 
@@ -12,7 +16,6 @@ using detail::kBase64Values;
 namespace {
 
 const std::string_view kBWord = "=?ISO-2022-JP?B?";
-const std::string_view kQWord = "=?ISO-2022-JP?Q?";
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
@@ -71,58 +74,220 @@ void EncodeGroup(std::string_view bytes, std::string& out)
     }
 }
 
+
+// One encoded word found by WordScanner.
+struct Word {
+    size_t begin = 0, end = 0;
+    std::string_view charset, payload;
+    char encoding = 'B';
+    bool legacy = false; // exactly ISO-2022-JP, read the way it always was
+    bool closed = true;
+};
+
+// Finds encoded words left to right. The next "?=" and the next line end are
+// remembered, so a value full of words (or of broken ones) is read in one pass.
+class WordScanner {
+public:
+    explicit WordScanner(std::string_view text) : text_(text) {}
+
+    bool Next(size_t from, Word& w)
+    {
+        for (size_t at = text_.find("=?", from); at != std::string_view::npos; at = text_.find("=?", at + 1))
+            if (Parse(at, w))
+                return true;
+        return false;
+    }
+
+private:
+    size_t Cached(size_t& cache, size_t start, std::string_view what, bool any)
+    {
+        if (cache == kUnknown || (cache != std::string_view::npos && cache < start))
+            cache = any ? text_.find_first_of(what, start) : text_.find(what, start);
+        return cache;
+    }
+
+    bool Parse(size_t at, Word& w)
+    {
+        size_t i = at + 2;
+        const size_t limit = std::min(text_.size(), i + 64);
+        while (i < limit && text_[i] != '?' && text_[i] > ' ' && text_[i] < 0x7F)
+            ++i;
+        if (i == at + 2 || i + 2 >= text_.size() || text_[i] != '?' || text_[i + 2] != '?')
+            return false;
+        const char enc = Upper(text_[i + 1]);
+        if (enc != 'B' && enc != 'Q')
+            return false;
+        w.begin = at;
+        w.charset = text_.substr(at + 2, i - at - 2);
+        w.encoding = enc;
+        w.legacy = w.charset.size() == 11 && FindNoCase(w.charset, "ISO-2022-JP", 0) == 0;
+        const size_t start = i + 3;
+        const size_t close = Cached(close_, start, "?=", false);
+        const size_t lineEnd = Cached(lineEnd_, start, "\r\n", true);
+        if (w.legacy && enc == 'B') {
+            w.closed = close != std::string_view::npos;
+        } else {
+            w.closed = close != std::string_view::npos && close < lineEnd;
+            if (!w.closed && w.legacy) { // a Q word runs to the line end
+                w.payload = text_.substr(start, std::min(lineEnd, text_.size()) - start);
+                w.end = start + w.payload.size();
+                w.closed = true;
+                return true;
+            }
+        }
+        if (!w.closed) {
+            w.end = start;
+            return true;
+        }
+        w.payload = text_.substr(start, close - start);
+        w.end = close + 2;
+        return true;
+    }
+
+    static constexpr size_t kUnknown = std::string_view::npos - 1;
+    std::string_view text_;
+    size_t close_ = kUnknown, lineEnd_ = kUnknown;
+};
+
+void DecodeQ(std::string_view q, std::string& out)
+{
+    for (size_t i = 0; i < q.size(); ++i) {
+        const char c = q[i];
+        if (c == '_') {
+            out += ' ';
+        } else if (c == '=' && i + 2 < q.size() && HexValue(q[i + 1]) >= 0 && HexValue(q[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(q[i + 1]) << 4 | HexValue(q[i + 2]));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+}
+
+// Base64 of a word in another charset, read as leniently as mail readers do:
+// characters outside the alphabet skipped, a missing pad supplied.
+void DecodeLenientBase64(std::string_view b64, std::string& out)
+{
+    uint32_t bits = 0;
+    int count = 0;
+    for (char c : b64) {
+        if (c == '=')
+            break;
+        const uint8_t v = kBase64Values.v[static_cast<unsigned char>(c)];
+        if (v == 0xFF)
+            continue;
+        bits = bits << 6 | v;
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out += static_cast<char>(bits >> count & 0xFF);
+        }
+    }
+}
+
+void DecodePayload(const Word& w, std::string& out)
+{
+    if (w.encoding == 'Q')
+        DecodeQ(w.payload, out);
+    else if (w.legacy)
+        DecodeWordBase64(w.payload, out);
+    else
+        DecodeLenientBase64(w.payload, out);
+}
+
 } // namespace
 
 std::string MimeHeaderDecode(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
+    WordScanner scan(text);
     size_t p = 0;
-    size_t q = std::string_view::npos;
-    bool qKnown = false; // q is the first Q word at or after p
-    while (p < text.size()) {
-        size_t b = FindNoCase(text, kBWord, p);
-        if (!qKnown || (q != std::string_view::npos && q < p)) {
-            q = FindNoCase(text, kQWord, p);
-            qKnown = true;
-        }
-        if (b == std::string_view::npos && q == std::string_view::npos) {
-            out.append(text.substr(p));
-            break;
-        }
-        if (b != std::string_view::npos && (q == std::string_view::npos || b < q)) {
-            size_t start = b + kBWord.size();
-            size_t close = text.find("?=", start);
-            if (close == std::string_view::npos)
-                return std::string(text); // an unfinished word leaves the value alone
-            out.append(text.substr(p, b - p));
-            DecodeWordBase64(text.substr(start, close - start), out);
-            p = close + 2;
+    for (Word w; scan.Next(p, w);) {
+        if (!w.legacy) {
+            out.append(text.substr(p, w.begin + 1 - p));
+            p = w.begin + 1;
             continue;
         }
-        // Q word (RFC 2047): ends at "?=", or at a CR or the end when unclosed.
-        out.append(text.substr(p, q - p));
-        size_t i = q + kQWord.size();
-        for (; i < text.size(); ++i) {
-            char c = text[i];
-            if (c == '?' && i + 1 < text.size() && text[i + 1] == '=') {
-                i += 2;
-                break;
-            }
-            if (c == '\r' || c == '\n')
-                break;
-            if (c == '_') {
-                out += ' ';
-            } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                       HexValue(text[i + 2]) >= 0) {
-                out += static_cast<char>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2]));
-                i += 2;
+        if (!w.closed)
+            return std::string(text); // an unfinished word leaves the value alone
+        out.append(text.substr(p, w.begin - p));
+        DecodePayload(w, out);
+        p = w.end;
+    }
+    out.append(text.substr(p));
+    return out;
+}
+
+bool HasOtherCharsetWords(std::string_view text)
+{
+    WordScanner scan(text);
+    size_t p = 0;
+    for (Word w; scan.Next(p, w); p = w.end) {
+        if (!w.legacy)
+            return true;
+    }
+    return false;
+}
+
+std::string DecodeHeaderToSjis(std::string_view text)
+{
+    std::string out, legacy, run, runCharset;
+    auto flushLegacy = [&] {
+        std::string sjis;
+        if (!legacy.empty())
+            out += ConvertToSjis(sjis, legacy, legacy.size() + 16, TC_AUTO_SJIS) ? sjis : legacy;
+        legacy.clear();
+    };
+    auto flushRun = [&] {
+        if (runCharset.empty())
+            return;
+        flushLegacy();
+        out += CharsetToSjis(run, runCharset).value_or(run);
+        run.clear();
+        runCharset.clear();
+    };
+    WordScanner scan(text);
+    size_t p = 0;
+    bool prevWord = false, prevLegacy = false;
+    for (Word w; scan.Next(p, w);) {
+        std::string charset = w.legacy ? std::string() : CanonicalCharset(w.charset);
+        if (w.legacy && !w.closed) {
+            std::string sjis;
+            return ConvertToSjis(sjis, text, text.size() + 16, TC_AUTO_SJIS) ? sjis : std::string(text);
+        }
+        if (!w.legacy && (charset.empty() || !w.closed)) {
+            flushRun();
+            legacy.append(text.substr(p, w.begin + 1 - p));
+            p = w.begin + 1;
+            prevWord = false;
+            continue;
+        }
+        std::string_view between = text.substr(p, w.begin - p);
+        // Blanks between two words vanish, except between two of the
+        // ISO-2022-JP words that have always kept them.
+        const bool dropGap = prevWord && !(prevLegacy && w.legacy) &&
+                             between.find_first_not_of(" \t\r\n") == std::string_view::npos;
+        if (!w.legacy && dropGap && charset == runCharset) {
+            DecodePayload(w, run);
+        } else {
+            flushRun();
+            if (!dropGap)
+                legacy.append(between);
+            if (w.legacy) {
+                DecodePayload(w, legacy);
             } else {
-                out += c;
+                runCharset = charset;
+                DecodePayload(w, run);
             }
         }
-        p = i;
+        prevWord = true;
+        prevLegacy = w.legacy;
+        p = w.end;
     }
+    flushRun();
+    legacy.append(text.substr(p));
+    flushLegacy();
     return out;
 }
 
@@ -223,6 +388,62 @@ std::string MimeHeaderEncode(std::string_view s)
         out.pop_back();
     if (out.size() >= 2 && out.ends_with("\r\n"))
         out.resize(out.size() - 2);
+    return out;
+}
+
+std::string EncodeUtf8HeaderWords(std::string_view s)
+{
+    constexpr size_t kMaxBytes = 45; // 60 Base64 characters: a 72-character word
+    constexpr size_t kFoldAt = 76;
+    auto hot = [](std::string_view word) {
+        return word.find("=?") != std::string_view::npos ||
+               std::any_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    };
+    if (!hot(s))
+        return std::string(s);
+    std::string out;
+    size_t column = 0;
+    // A fold goes before the blanks ahead of a word that would pass the column.
+    auto put = [&](std::string_view blanks, std::string_view piece) {
+        if (column > 0 && !blanks.empty() && column + blanks.size() + piece.size() > kFoldAt) {
+            out += "\r\n";
+            column = 0;
+        }
+        out += blanks;
+        out += piece;
+        column += blanks.size() + piece.size();
+    };
+    auto wordEnd = [&](size_t from) { return std::min(s.find(' ', from), s.size()); };
+    for (size_t i = 0; i < s.size();) {
+        const size_t start = std::min(s.find_first_not_of(' ', i), s.size());
+        const std::string_view blanks = s.substr(i, start - i);
+        if (start == s.size()) {
+            out += blanks;
+            break;
+        }
+        size_t end = wordEnd(start);
+        if (!hot(s.substr(start, end - start))) {
+            put(blanks, s.substr(start, end - start));
+            i = end;
+            continue;
+        }
+        // The run of such words, the blanks between them included.
+        for (size_t next; (next = s.find_first_not_of(' ', end)) != std::string_view::npos &&
+                          hot(s.substr(next, wordEnd(next) - next));)
+            end = wordEnd(next);
+        const std::string_view run = s.substr(start, end - start);
+        for (size_t k = 0; k < run.size();) {
+            size_t n = std::min(kMaxBytes, run.size() - k);
+            while (n > 1 && k + n < run.size() && (static_cast<unsigned char>(run[k + n]) & 0xC0) == 0x80)
+                --n; // never split a character
+            std::string word = "=?UTF-8?B?";
+            EncodeGroup(run.substr(k, n), word);
+            word += "?=";
+            put(k == 0 ? blanks : std::string_view(" "), word);
+            k += n;
+        }
+        i = end;
+    }
     return out;
 }
 

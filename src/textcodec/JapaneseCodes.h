@@ -19,7 +19,7 @@ enum : int {
 
 // The code of outgoing text (ConvertFromSjis, the post window's setting);
 // the configuration file stores it as this number.
-enum class KanjiCode : int { Jis = 0, Sjis = 1, Euc = 2 };
+enum class KanjiCode : int { Jis = 0, Sjis = 1, Euc = 2, Utf8 = 3 };
 
 // JIS X 0208 value (row byte * 256 + cell byte) to Shift_JIS. Values outside
 // 0x2121-0x7E7E or with a cell byte outside 0x21-0x7E come back unchanged.

@@ -1,17 +1,42 @@
 #include "ui/SjisText.h"
 
 #include "platform/MessageFormat.h"
+#include "platform/Sjis.h"
 #include "platform/StringTable.h"
+#include "textcodec/Charsets.h"
+
+#include <algorithm>
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QList>
 
 namespace ui {
 
 QString FromSjis(std::string_view bytes, bool* ok)
 {
     QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    auto decode = [&](std::string_view piece) {
+        return decoder.decode(QByteArrayView(piece.data(), qsizetype(piece.size())));
+    };
+    QString text;
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return textcodec::IsUserAreaLead(c); })) {
+        text = decode(bytes);
+    } else {
+        // Escaped characters (see textcodec/Charsets.h) between plain pieces.
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < bytes.size(); i += platform::SjisCharLength(bytes, i)) {
+            if (!textcodec::IsUserAreaLead(static_cast<unsigned char>(bytes[i])) ||
+                platform::SjisCharLength(bytes, i) != 2)
+                continue;
+            text += decode(bytes.substr(from, i - from));
+            const char32_t c = textcodec::EscapedCodePoint(bytes, i);
+            text += c ? QString::fromUcs4(&c, 1) : QString(QChar(0x3013));
+            from = i + (c ? 4 : 2);
+            i = from - 2; // the loop steps over the last two bytes
+        }
+        text += decode(bytes.substr(std::min(from, bytes.size())));
+    }
     if (ok)
         *ok = decoder.isValid() && !decoder.hasError();
     return text;
@@ -23,7 +48,18 @@ std::string ToSjis(const QString& text, bool* ok)
     QByteArray bytes = encoder.encode(text);
     if (ok)
         *ok = encoder.isValid() && !encoder.hasError();
-    return std::string(bytes.constData(), std::size_t(bytes.size()));
+    if (!encoder.hasError())
+        return std::string(bytes.constData(), std::size_t(bytes.size()));
+    // Characters without a CP932 code are kept as escapes, so that text taken
+    // back from the screen (quotes, searches) finds and keeps them.
+    std::string out;
+    for (const char32_t c : text.toUcs4()) {
+        QStringEncoder one("Shift_JIS", QStringEncoder::Flag::Stateless);
+        const QString s = QString::fromUcs4(&c, 1);
+        const QByteArray b = one.encode(s);
+        out += one.hasError() ? textcodec::Utf8ToSjis(s.toStdString()) : std::string(b.constData(), std::size_t(b.size()));
+    }
+    return out;
 }
 
 QString LoadText(unsigned id)

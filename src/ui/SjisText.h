@@ -10,9 +10,10 @@
 
 namespace ui {
 
-// Bytes that are not valid Shift_JIS come out as U+FFFD; ok (when given) tells.
+// Bytes that are not valid Shift_JIS come out as U+FFFD; ok (when given)
+// tells. Escaped characters (textcodec/Charsets.h) come out as themselves.
 QString FromSjis(std::string_view bytes, bool* ok = nullptr);
-// Characters without a CP932 code come out as '?'; ok (when given) tells.
+// Characters without a CP932 code come out as escapes; ok (when given) tells.
 std::string ToSjis(const QString& text, bool* ok = nullptr);
 
 // A string-table text with its %s and %d filled from args in order: file

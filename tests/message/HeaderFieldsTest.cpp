@@ -212,3 +212,19 @@ TEST(ComposeHeaderLine, ConvertsJapaneseTextAndReadsBack)
 }
 
 } // namespace
+
+TEST(GetNameParameter, Rfc2231FormsAndLenientTokens)
+{
+    const std::pair<std::string, std::string> names[] = {
+        {"attachment; filename*=UTF-8''%E6%97%A5.txt", "\x93\xFA.txt"},
+        {"attachment; filename*0*=utf-8'ja'%E6%97; filename*1*=%A5; filename*2=\".t xt\"", "\x93\xFA.t xt"},
+        {"attachment; filename*=iso-8859-1''%FC%ZZ", "\xF0\x40\xF6\x81%ZZ"}, // outside CP932: escaped
+        {"attachment; filename=\"plain name.txt\"", "plain name.txt"},
+    };
+    for (const auto& [value, name] : names)
+        EXPECT_EQ(GetNameParameter(value, "filename"), name) << value;
+    const std::pair<std::string, std::string> tokens[] = {{" Base64 ", "base64"}, {"base64 (ok)", "base64"},
+                                                          {"\"X-UUE\"", "x-uue"}};
+    for (const auto& [value, token] : tokens)
+        EXPECT_EQ(MimeToken(value), token);
+}

@@ -3,6 +3,7 @@
 #include "message/MimeRender.h"
 #include "message/UrlScanner.h"
 #include "textcodec/BinHex.h"
+#include "textcodec/Charsets.h"
 #include "textcodec/Uuencode.h"
 
 #include <gtest/gtest.h>
@@ -284,3 +285,45 @@ TEST(AppendWithUrls, MarksSchemesAndStopsAtTheRightCharacters)
 }
 
 } // namespace
+
+TEST(RenderArticle, DeclaredCharsetsNestedPartsAndLenientValues)
+{
+    const std::string nested = "Content-Type: multipart/mixed; boundary=o\n\n--o\n"
+                               "Content-Type: multipart/alternative; boundary=i\n\npreamble\n--i\n"
+                               "Content-Type: text/html\n\n<p>html</p>\n--i\n"
+                               "Content-Type: TEXT/Plain; charset=\"iso-8859-1\"\n"
+                               "Content-Transfer-Encoding: Base64 (latin)\n\nSvxyZ2Vu\n--i--\nepilogue\n--o\n"
+                               "Content-Type: application/octet-stream; name=a.bin\n"
+                               "Content-Transfer-Encoding: binary\n\n\x82\xFF\x01\r\n\x8E\n--o--\n";
+    const struct {
+        std::string article, shown, hidden;
+        std::vector<bool> inlineParts;
+    } cases[] = {
+        {"Subject: =?UTF-8?Q?=E6=97?=\n =?UTF-8?Q?=A5?=\nContent-Type: text/plain; charset=UTF-8\n\n"
+         "M\xC3\xBCller \xE6\x97\xA5 \xF0\x9F\x98\x80\n",
+         "[hvalue] 日\n[hname]", "", {true}},
+        {"Content-Type: text/plain; charset=UTF-8\n\nM\xC3\xBCller \xF0\x9F\x98\x80\n", "Müller 😀", "", {true}},
+        // Read as EUC-JP, not as the half-width kana the per-line rule sees.
+        {"Content-Type: text/plain; charset=x-euc-jp\n\n\xC6\xFC\xCB\xDC\n", "日本", "", {true}},
+        {"Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: Quoted-Printable (x)\n\n"
+         "J=C3=BCrgen =\n=E6=97=A5\n",
+         "Jürgen 日", "", {true}},
+        {nested, "Jürgen", "<p>", {false, true, false}},
+    };
+    for (const auto& c : cases) {
+        auto r = Render(MakeCacheText(c.article));
+        const std::string text = SjisToUtf8(r->Tagged());
+        EXPECT_NE(text.find(c.shown), std::string::npos) << text;
+        if (!c.hidden.empty())
+            EXPECT_EQ(text.find(c.hidden), std::string::npos) << text;
+        std::vector<bool> inlineParts;
+        for (const auto& a : r->renderer->Attachments())
+            inlineParts.push_back(a->IsInline());
+        EXPECT_EQ(inlineParts, c.inlineParts) << c.article;
+    }
+    // A binary part is saved byte for byte.
+    auto r = Render(MakeCacheText(nested));
+    const auto out = testutil::Scratch() / "a.bin";
+    r->renderer->Attachments().back()->SaveTo(out);
+    EXPECT_EQ(testutil::ReadFile(out), "\x82\xFF\x01\r\n\x8E");
+}

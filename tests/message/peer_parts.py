@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""What Python's email package decodes from each top-level part of a message.
+"""What Python's email package decodes from each part of a message, nested
+multiparts flattened depth first.
 Arguments: pairs of MESSAGE OUTDIR. Writes OUTDIR/<index>.bin per part with a
 body and OUTDIR/manifest.txt: index, type, transfer encoding, leaf|container."""
 import email
@@ -13,9 +14,17 @@ def one(path, outdir):
     if raw.startswith(b'\xef\xbb\xbf'):
         raw = raw[3:]
     msg = email.message_from_bytes(raw, policy=email.policy.compat32)
-    parts = msg.get_payload() if msg.is_multipart() else [msg]
-    if not isinstance(parts, list):
-        parts = [msg]
+    parts = []
+
+    def walk(part, depth):
+        payload = part.get_payload()
+        if part.is_multipart() and isinstance(payload, list) and depth < 32 \
+                and not part.get_content_type().startswith('message/'):
+            for sub in payload:
+                walk(sub, depth + 1)
+        else:
+            parts.append(part)
+    walk(msg, 0)
     with open(os.path.join(outdir, 'manifest.txt'), 'w') as manifest:
         for i, part in enumerate(parts):
             ctype = part.get_content_type()

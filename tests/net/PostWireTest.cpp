@@ -105,6 +105,19 @@ TEST_F(PostWire, JisGetsTheCharsetAndEveryLineIsConverted)
     EXPECT_NE(wire.find("\r\n\r\na\x81\r\nb\r\n\r\n.\r\n"), std::string::npos) << wire;
 }
 
+TEST_F(PostWire, Utf8GetsItsCharsetEightBitAndWholeWords)
+{
+    net::ResetPostCodec();
+    CNntpPostMessageParam param = Param("\x93\xfa\x96\x7b\r\n", KanjiCode::Utf8);
+    param.fieldValues = {"\x93\xfa\x96\x7b"};
+    const std::string wire = Capture(param);
+    EXPECT_NE(wire.find("Subject: =?UTF-8?B?5pel5pys?=\r\nMime-Version: 1.0\r\n"
+                        "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                        "\xE6\x97\xA5\xE6\x9C\xAC\r\n"),
+              std::string::npos)
+        << wire;
+}
+
 TEST_F(PostWire, AttachmentMultipartLineByLine)
 {
     const std::filesystem::path encoded = dir / "enc.txt";

@@ -300,7 +300,7 @@ TEST(JapanesePeerClasses, VendorExtensions)
     // IBM extensions (0xFA40-0xFC4B) and the user-defined area have no JIS
     // X 0208 code: the full-width space, where iconv uses JIS X 0212 or the
     // EUC user area. Read as Shift_JIS they pass through unchanged.
-    std::string ibm = "\xFA\x40\xFA\x55\xFB\x40\xFC\x4B\xF0\x40\xF9\xFC";
+    std::string ibm = "\xFA\x40\xFA\x55\xFB\x40\xFC\x4B\xF9\xFC\xF0\x40";
     EXPECT_EQ(ConvertFromSjis(ibm, KanjiCode::Euc), std::string(12, '\xA1'));
     EXPECT_EQ(ConvertFromSjis(ibm, KanjiCode::Jis), "\x1B$B!!!!!!!!!!!!\x1B(B");
     EXPECT_EQ(ToSjis(ibm, TC_AUTO_SJIS), ibm);

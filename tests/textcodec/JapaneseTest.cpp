@@ -95,6 +95,9 @@ TEST(ConvertFromSjis, Forms)
         // No JIS X 0208 code (user area, IBM extensions): full-width space.
         {"\xF0\x40", KanjiCode::Jis, "\x1B$B!!\x1B(B"},
         {"\xFA\x40", KanjiCode::Euc, "\xA1\xA1"},
+        // An escaped character (a high and a low user-area code): GETA MARK.
+        {"\xF0\x41\xF5\x40", KanjiCode::Jis, "\x1B$B\".\x1B(B"},
+        {"a\xF0\x41\xF5\x40\xF0\x40", KanjiCode::Sjis, "a\x81\xAC\xF0\x40"},
         // A lone lead byte at the end; nothing is read past it.
         {"ab\x82", KanjiCode::Jis, "ab\x82"},
         // Every line closes its shift.

@@ -1,4 +1,5 @@
-// What GMime decodes from each top-level part of a message, written as
+// What GMime decodes from each part of a message, nested multiparts
+// flattened depth first, written as
 // peer_parts.py writes it. Arguments: pairs of MESSAGE OUTDIR.
 #include <gmime/gmime.h>
 
@@ -39,6 +40,16 @@ void Describe(GMimeObject* part, int index, const std::string& outdir, FILE* man
     g_free(type);
 }
 
+void Walk(GMimeObject* part, int depth, int& index, const std::string& outdir, FILE* manifest)
+{
+    if (GMIME_IS_MULTIPART(part) && depth < 32) {
+        for (int i = 0; i < g_mime_multipart_get_count(GMIME_MULTIPART(part)); ++i)
+            Walk(g_mime_multipart_get_part(GMIME_MULTIPART(part), i), depth + 1, index, outdir, manifest);
+    } else {
+        Describe(part, index++, outdir, manifest);
+    }
+}
+
 void One(const char* path, const std::string& outdir)
 {
     FILE* manifest = std::fopen((outdir + "/manifest.txt").c_str(), "w");
@@ -52,12 +63,9 @@ void One(const char* path, const std::string& outdir)
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
     GMimeObject* top = message ? g_mime_message_get_mime_part(message) : nullptr;
-    if (top && GMIME_IS_MULTIPART(top)) {
-        for (int i = 0; i < g_mime_multipart_get_count(GMIME_MULTIPART(top)); ++i)
-            Describe(g_mime_multipart_get_part(GMIME_MULTIPART(top), i), i, outdir, manifest);
-    } else if (top) {
-        Describe(top, 0, outdir, manifest);
-    }
+    int index = 0;
+    if (top)
+        Walk(top, 0, index, outdir, manifest);
     if (message)
         g_object_unref(message);
     g_object_unref(parser);
