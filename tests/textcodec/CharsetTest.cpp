@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 using namespace textcodec;
 
@@ -31,17 +30,18 @@ TEST(DecodeHeaderToSjis, AnyCharsetAndSplitWords)
         EXPECT_EQ(SjisToUtf8(DecodeHeaderToSjis(in)), out) << in;
 }
 
-TEST(DecodeHeaderToSjis, ManyWordsTakeLinearTime)
+// Decoded in well under a second; a search that restarted on every word
+// would run for minutes and hit the test's time-out. The speed itself is
+// measured by the benchmark.
+TEST(DecodeHeaderToSjis, ManyWordsAreDecodedInOnePass)
 {
     std::string value, broken;
     for (int i = 0; i < 200000; ++i) {
         value += "=?ISO-2022-JP?Q?ab?= ";
         broken += "=?x?Q?";
     }
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(MimeHeaderDecode(value).size(), 600000u);
     EXPECT_EQ(DecodeHeaderToSjis(value + broken).size(), 600000u + broken.size());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 TEST(Utf8ToSjis, CharactersOutsideCp932SurviveTheRoundTrip)
