@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <set>
 
 using namespace news;
 
@@ -163,8 +164,13 @@ void CGroupView::AddGroup(CNewsGroup& group)
     }
 }
 
-void CGroupView::BuildTree()
+void CGroupView::BuildTree(bool announce)
 {
+    // The same nodes stay selected, found by name: row numbers shift when a
+    // show mode adds or hides groups.
+    std::set<std::string> selectedPaths;
+    for (int row : tree_->GetSelItems())
+        selectedPaths.insert(FullPath(tree_->NodeOfRow(row)));
     const std::vector<int> selected = tree_->GetSelItems();
     const int top = tree_->GetTopIndex();
     {
@@ -189,16 +195,19 @@ void CGroupView::BuildTree()
         children_.clear();
         tree_->RebuildRows();
         const int count = tree_->GetCount();
-        bool any = false;
-        for (int row : selected) {
-            if (row < count) {
+        int first = -1;
+        for (int row = 0; row < count && !selectedPaths.empty(); ++row) {
+            if (selectedPaths.count(FullPath(tree_->NodeOfRow(row)))) {
                 tree_->SetRowSel(row, true);
-                any = true;
+                if (first < 0)
+                    first = row;
             }
         }
-        if (any) {
-            tree_->SetCaretIndex(std::min(selected.front(), count - 1), false);
+        if (first >= 0) {
+            tree_->SetCaretIndex(first, false);
             tree_->SetTopIndex(std::min(top, count - 1));
+            if (first != selected.front())
+                tree_->ScrollToRow(first, false);
         } else {
             tree_->SetCaretIndex(0, false);
             tree_->SetRowSel(0, true);
@@ -206,7 +215,8 @@ void CGroupView::BuildTree()
         tree_->SetRedraw(true);
         UpdateTitle();
     }
-    Doc().UpdateAllViews(nullptr, hint::Group);
+    if (announce)
+        Doc().UpdateAllViews(nullptr, hint::Group);
 }
 
 std::string CGroupView::FullPath(const CTreeListItem* node) const
@@ -273,8 +283,10 @@ void CGroupView::OnUpdate(DocumentView*, long hint)
         if (!rows.empty())
             tree_->InvalidateRow(rows.front());
     }
+    // A show mode or a subscription alone changes no article: the list
+    // pane must not reload (and so move on and mark read).
     if (hint & hint::GroupTree)
-        BuildTree();
+        BuildTree(hint != hint::GroupTree);
 }
 
 void CGroupView::MoveToUnreadGroup(bool forward)

@@ -45,7 +45,8 @@ public:
 
     // Title and tree back to their empty state.
     void Reset();
-    void BuildTree();
+    // announce: tell the views with hint 4 afterwards.
+    void BuildTree(bool announce = true);
     // Dotted name of node's components below the root ("" for the root).
     std::string FullPath(const CTreeListItem* node) const;
     void UpdateTitle();

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QGuiApplication>
@@ -393,6 +394,9 @@ void CMainFrame::CreatePanes(const PaneFactory& factory)
     outer_->addWidget(inner_);
     inner_->addWidget(Pane(ArticlePane));
     inner_->addWidget(Pane(BodyPane));
+    // The upper pane keeps its height, so a shrinking window takes it all
+    // from the body: a few lines of it must stay.
+    Pane(BodyPane)->setMinimumHeight(4 * QFontMetrics(JapaneseFont()).lineSpacing());
     // The left and upper panes keep their size when the window is resized.
     outer_->setStretchFactor(0, 0);
     outer_->setStretchFactor(1, 1);
