@@ -73,7 +73,13 @@ public:
     bool NextArticle();
     bool PrevArticle();
     bool NextUnread();
+    bool PrevUnread();
     void SkipThread();
+    // The current article (or its whole thread) back to unread.
+    void MarkUnread(bool thread);
+    // column: CArticleListBox::kThreaded or 0..2; the list keeps its
+    // current article.
+    void SetSort(int column, bool descending);
 
 signals:
     // The connect dialog has ended (WM_USER+103).
@@ -103,6 +109,9 @@ private:
     void ChooseFont();
     void ApplyFont(const QFont& font);
     void ColumnWidthsChanged();
+    void ColumnClicked(int pressed);
+    void Refill();
+    bool ListEvent(QEvent* event);
     void ContextMenu(const QPoint& global);
     void OnConnectMessage(bool success);
     BodySearch* Body() const;

@@ -36,6 +36,7 @@ constexpr int kGroupImages = 102;
 constexpr int kGroupImageCount = 15;
 constexpr const char* kSection = "GroupView";
 constexpr const char* kFontKey = "lfFont";
+constexpr const char* kCountsKey = "bShowUnreadCount";
 
 class WaitCursor {
 public:
@@ -100,6 +101,7 @@ CGroupView::CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dia
         if (auto font = FontFromLogFont(record))
             tree_->SetRowFont(*font);
     }
+    showCounts_ = registry_.GetInt(kSection, kCountsKey, 1) != 0;
     ApplyColours();
     SetTitleActive(false);
     Reset();
@@ -278,6 +280,8 @@ void CGroupView::OnUpdate(DocumentView*, long hint)
         MoveToUnreadGroup((hint & hint::NextUnreadGroup) != 0);
         return;
     }
+    if (hint & hint::ReadMarks)
+        tree_->viewport()->update();
     if (hint & hint::Article) {
         const std::vector<int> rows = tree_->GetSelItems();
         if (!rows.empty())
@@ -371,6 +375,9 @@ bool CGroupView::OnUpdateCommand(CmdUI& state)
     case cmd::ShowAllGroups:
         state.SetCheck(Doc().Config().bShowAllGroup);
         return true;
+    case cmd::ShowUnreadCounts:
+        state.SetCheck(showCounts_);
+        return true;
     case cmd::ExpandOne:
     case cmd::ExpandAll:
     case cmd::Collapse:
@@ -407,6 +414,11 @@ bool CGroupView::OnCommand(unsigned id)
     case cmd::ShowAllGroups:
         Doc().Config().bShowAllGroup = !Doc().Config().bShowAllGroup;
         doc_.UpdateAllViews(nullptr, hint::GroupTree);
+        return true;
+    case cmd::ShowUnreadCounts:
+        showCounts_ = !showCounts_;
+        registry_.WriteInt(kSection, kCountsKey, showCounts_ ? 1 : 0);
+        tree_->viewport()->update();
         return true;
     case cmd::ExpandOne:
         ExpandOneLevel();

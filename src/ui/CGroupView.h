@@ -56,6 +56,8 @@ public:
     // Next (or previous) row with a group that has unread articles.
     void MoveToUnreadGroup(bool forward);
     bool HasUnread(news::CNewsGroup& group) const;
+    // Whether rows show " (unread count)" after the name.
+    bool ShowsUnreadCounts() const { return showCounts_; }
     // The context menu of the tree (shown by the caller).
     QMenu* MakeContextMenu();
     void ShowContextMenu(const QPoint& globalPos);
@@ -89,6 +91,7 @@ private:
     CGroupTreeBox* tree_;
     CTreeListItem* root_ = nullptr;
     std::string search_;
+    bool showCounts_ = true;
     // Children by (parent, text) while the tree is built.
     std::map<std::pair<const CTreeListItem*, std::string>, CTreeListItem*> children_;
     // Bumped whenever the nodes are all replaced.
