@@ -34,9 +34,9 @@ class CArticleView : public QWidget, public news::DocumentView, public FramePane
 public:
     static constexpr const char* kSection = "ArticleView";
     // Until the user drags them: the subject needs room beside its thread
-    // lines, the date ("12/06") does not.
+    // lines, the date only for "1999/03/05".
     static constexpr int kDefaultSubjectWidth = 300;
-    static constexpr int kDefaultDateWidth = 50;
+    static constexpr int kDefaultDateWidth = 80;
     static constexpr int kHeaderId = 111;
     static constexpr int kListId = 110;
 
