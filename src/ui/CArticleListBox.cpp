@@ -4,6 +4,8 @@
 #include "news/ReadList.h"
 
 #include <ctime>
+#include <iomanip>
+#include <sstream>
 #include <vector>
 
 namespace ui {
@@ -149,16 +151,34 @@ void CArticleListBox::OnSelChanged(int index, CTreeListItem* node)
         selChanged(index, node);
 }
 
-std::string CArticleListBox::MonthDay(long long time)
+namespace {
+
+std::string LocalTime(long long time, const char* format, std::tm* out = nullptr)
 {
     const std::time_t t = static_cast<std::time_t>(time);
     std::tm local{};
     if (!localtime_r(&t, &local))
         return {};
-    char text[16];
-    std::strftime(text, sizeof text, "%m/%d", &local);
-    return text;
+    if (out)
+        *out = local;
+    std::ostringstream text;
+    text << std::put_time(&local, format);
+    return text.str();
 }
+
+} // namespace
+
+std::string CArticleListBox::MonthDay(long long time) { return LocalTime(time, "%m/%d"); }
+
+std::string CArticleListBox::DateText(long long time, long long now)
+{
+    std::tm local{}, today{};
+    std::string text = LocalTime(time, "%m/%d", &local);
+    LocalTime(now, "%Y", &today);
+    return local.tm_year == today.tm_year ? text : LocalTime(time, "%Y/%m/%d");
+}
+
+std::string CArticleListBox::FullDate(long long time) { return LocalTime(time, "%Y/%m/%d %H:%M:%S"); }
 
 std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column)
 {
@@ -179,29 +199,3 @@ std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column
 
 } // namespace ui
 
-namespace ui {
-
-std::string CArticleListBox::DateText(long long time, long long now)
-{
-    const std::time_t t = static_cast<std::time_t>(time);
-    const std::time_t n = static_cast<std::time_t>(now);
-    std::tm local{}, today{};
-    if (!localtime_r(&t, &local) || !localtime_r(&n, &today))
-        return {};
-    char text[32];
-    std::strftime(text, sizeof text, local.tm_year == today.tm_year ? "%m/%d" : "%Y/%m/%d", &local);
-    return text;
-}
-
-std::string CArticleListBox::FullDate(long long time)
-{
-    const std::time_t t = static_cast<std::time_t>(time);
-    std::tm local{};
-    if (!localtime_r(&t, &local))
-        return {};
-    char text[48];
-    std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &local);
-    return text;
-}
-
-} // namespace ui
