@@ -1,5 +1,8 @@
 #include "news/Article.h"
 
+#include <algorithm>
+#include <charconv>
+
 namespace news {
 
 std::string CArticle::FromLastAngle(std::string_view value)
@@ -8,6 +11,30 @@ std::string CArticle::FromLastAngle(std::string_view value)
     if (at == std::string_view::npos)
         return {};
     return std::string(value.substr(at));
+}
+
+std::vector<std::pair<std::string, std::int32_t>> ParseXref(std::string_view xref)
+{
+    std::vector<std::pair<std::string, std::int32_t>> entries;
+    std::size_t pos = 0;
+    while (pos < xref.size()) {
+        const std::size_t start = xref.find_first_not_of(" \t\r\n", pos);
+        if (start == std::string_view::npos)
+            break;
+        const std::size_t end = std::min(xref.find_first_of(" \t\r\n", start), xref.size());
+        const std::string_view token = xref.substr(start, end - start);
+        pos = end;
+        const std::size_t colon = token.rfind(':');
+        if (colon == 0 || colon == std::string_view::npos)
+            continue;
+        std::int32_t number = 0;
+        const char* first = token.data() + colon + 1;
+        const char* last = token.data() + token.size();
+        const auto [ptr, ec] = std::from_chars(first, last, number);
+        if (ec == std::errc() && ptr == last && first != last && number > 0)
+            entries.emplace_back(std::string(token.substr(0, colon)), number);
+    }
+    return entries;
 }
 
 } // namespace news

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace news {
 
@@ -13,6 +15,7 @@ struct CArticle {
     std::string m_strParentID;    // the last entry of References: the parent
     std::string m_strSubject;
     std::string m_strFrom;
+    std::string m_strXref;        // "host group:number ...", empty when absent
     std::int64_t m_timeDate = 0;  // seconds since 1970 UTC; 0 when unknown
     bool m_bRead = false;         // already read when the article was fetched
 
@@ -20,5 +23,9 @@ struct CArticle {
     // end; empty when it holds no '<'.
     static std::string FromLastAngle(std::string_view value);
 };
+
+// The group:number entries of an Xref value; the leading host name and
+// malformed entries are skipped.
+std::vector<std::pair<std::string, std::int32_t>> ParseXref(std::string_view xref);
 
 } // namespace news

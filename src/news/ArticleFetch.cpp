@@ -54,9 +54,53 @@ void CLumeDoc::ClearArticles()
 
 void CLumeDoc::MarkArticleRead(int n)
 {
+    const auto it = std::find_if(articles_.begin(), articles_.end(),
+                                 [n](const auto& a) { return a->m_nNumber == n; });
+    if (it != articles_.end()) {
+        MarkArticle(**it, true);
+        return;
+    }
     readList_.Add(n);
     StoreCurrentReadList();
     SetModifiedFlag(true);
+    UpdateAllViews(nullptr, hint::ReadMarks);
+}
+
+void CLumeDoc::MarkArticle(CArticle& article, bool read)
+{
+    if (read)
+        readList_.Add(article.m_nNumber);
+    else
+        readList_.Remove(article.m_nNumber);
+    StoreCurrentReadList();
+    SetModifiedFlag(true);
+    MarkCrossposts(article, read);
+    UpdateAllViews(nullptr, hint::ReadMarks);
+}
+
+void CLumeDoc::MarkCrossposts(CArticle& article, bool read)
+{
+    if (!read)
+        article.m_bRead = false;
+    // Groups outside the Xref (or a server without it) go by Message-ID
+    // when their headers are fetched.
+    if (!article.m_strMessageID.empty()) {
+        if (read)
+            readIds_.insert(article.m_strMessageID);
+        else
+            readIds_.erase(article.m_strMessageID);
+    }
+    for (const auto& [name, number] : ParseXref(article.m_strXref)) {
+        CNewsGroup* group = groups_.Find(name);
+        if (!group || group == m_pCurrentGroup)
+            continue;
+        CReadList marks;
+        marks.Parse(group->m_strReadList);
+        if (read == marks.IsRead(number) || !(read ? marks.Add(number) : marks.Remove(number)))
+            continue;
+        group->m_strReadList.clear();
+        marks.Format(group->m_strReadList, true);
+    }
 }
 
 bool CLumeDoc::OpenCurrentGroup()
@@ -239,6 +283,13 @@ bool CLumeDoc::ReadHeader(std::int32_t n, bool read)
     const std::string date = message::GetHeaderField(header, "Date", true);
     if (!date.empty())
         article->m_timeDate = message::ParseDate(date);
+    article->m_strXref = message::GetHeaderField(header, "Xref", true);
+    if (!read && !article->m_strMessageID.empty() && readIds_.count(article->m_strMessageID)) {
+        // Read already under another group this session.
+        article->m_bRead = true;
+        readList_.Add(n);
+        SetModifiedFlag(true);
+    }
     article->m_strSubject = message::GetHeaderField(header, "Subject", true);
     article->m_strFrom = message::GetHeaderField(header, "From", true);
     articles_.push_back(std::move(article));

@@ -39,6 +39,9 @@ bool CLumeDoc::OnCommand(unsigned id)
     case cmd::Find:
     case cmd::FindNext:
     case cmd::FindPrev:
+    case cmd::MarkUnread:
+    case cmd::MarkThreadUnread:
+    case cmd::PrevUnread:
         if (host_)
             host_->ForwardCommand(DocumentHost::Pane::ArticleList, id);
         return true;
@@ -86,6 +89,13 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
         return true;
     case cmd::MarkRead:
         state.Enable(!articles_.empty());
+        return true;
+    case cmd::MarkUnread:
+    case cmd::MarkThreadUnread:
+        state.Enable(!articles_.empty() && currentArticle_ >= 0);
+        return true;
+    case cmd::PrevUnread:
+        state.Enable(connected);
         return true;
     case cmd::Reload:
         state.Enable(m_pCurrentGroup != nullptr && connected);

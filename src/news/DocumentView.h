@@ -18,6 +18,7 @@ inline constexpr long NextUnreadGroup = 128;
 inline constexpr long PrevUnreadGroup = 256;
 inline constexpr long MarkRead = 512;     // the article list pane asks which articles to mark
 inline constexpr long ListCleared = 2048; // no current article
+inline constexpr long ReadMarks = 4096;   // read marks changed, nothing else
 } // namespace hint
 
 class DocumentView {

@@ -32,6 +32,7 @@ bool CLumeDoc::DeleteContents()
     m_pCurrentGroup = nullptr;
     readList_.RemoveAll();
     articles_.clear();
+    readIds_.clear();
     currentArticle_ = -1;
     groups_.RemoveAll();
     groups_.Reserve(kGroupTableSize);

@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 namespace platform { class Registry; }
@@ -152,8 +153,11 @@ public:
     // Command Reload: asks a range with dialog 122 and fetches the unread
     // articles of it that are not listed yet.
     void Reload();
-    // Marks n read in the open group and its stored marks; sets modified.
+    // Marks n read in the open group and its stored marks, and in the
+    // groups it was crossposted to; sets modified.
     void MarkArticleRead(int n);
+    // Marks an article of the list read or unread, crossposts included.
+    void MarkArticle(CArticle& article, bool read);
 
     // --- one article (BodyFetch.cpp) ---
     // ARTICLE n into file in the cache's form (see message/CacheFile.h), under
@@ -220,6 +224,7 @@ private:
     bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
     bool ReadHeader(std::int32_t n, bool read);
     void FillPostParams();
+    void MarkCrossposts(CArticle& article, bool read);
     bool ShowHeaderSetting() const;
     void ToggleShowHeader();
 
@@ -236,6 +241,9 @@ private:
     std::vector<std::unique_ptr<CArticle>> articles_;
     CReadList readList_;
     CNewsGroup* m_pCurrentGroup = nullptr;
+    // Message-IDs read this session, so a crosspost fetched later in another
+    // group counts as read.
+    std::unordered_set<std::string> readIds_;
     std::filesystem::path path_;
     bool modified_ = false;
     bool readMarksLoadFailed_ = false;

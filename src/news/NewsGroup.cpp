@@ -13,4 +13,11 @@ bool HasUnread(const CNewsGroup& group)
     return marks.HasUnreadIn(group.m_nFirst, group.m_nLast);
 }
 
+std::int64_t CountUnread(const CNewsGroup& group)
+{
+    CReadList marks;
+    marks.Parse(group.m_strReadList);
+    return marks.CountUnreadIn(group.m_nFirst, group.m_nLast);
+}
+
 } // namespace news

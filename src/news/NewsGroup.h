@@ -20,5 +20,7 @@ struct CNewsGroup {
 // False when the server reports first == last, even if that one article is
 // unread; otherwise whether some number of first..last is not in the marks.
 bool HasUnread(const CNewsGroup& group);
+// Numbers of first..last not in the marks.
+std::int64_t CountUnread(const CNewsGroup& group);
 
 } // namespace news

@@ -178,9 +178,14 @@ void CReadList::Normalize()
 
 bool CReadList::HasUnreadIn(std::int32_t first, std::int32_t last) const
 {
+    return CountUnreadIn(first, last) > 0;
+}
+
+std::int64_t CReadList::CountUnreadIn(std::int32_t first, std::int32_t last) const
+{
     if (last < first)
-        return false;
-    // Ranges clipped to first..last, sorted: a gap anywhere is an unread number.
+        return 0;
+    // Ranges clipped to first..last, sorted: the gaps are the unread numbers.
     std::vector<CReadSet> parts;
     parts.reserve(sets_.size());
     for (const auto& r : sets_) {
@@ -192,14 +197,38 @@ bool CReadList::HasUnreadIn(std::int32_t first, std::int32_t last) const
     std::sort(parts.begin(), parts.end(),
               [](const CReadSet& x, const CReadSet& y) { return x.m_nStart < y.m_nStart; });
     i64 next = first; // lowest number not yet known to be read
+    i64 unread = 0;
     for (const auto& p : parts) {
         if (p.m_nStart > next)
-            return true;
+            unread += p.m_nStart - next;
         next = std::max<i64>(next, i64(p.m_nEnd) + 1);
-        if (next > last)
-            return false;
     }
-    return next <= last;
+    if (next <= last)
+        unread += i64(last) - next + 1;
+    return unread;
+}
+
+bool CReadList::Remove(std::int32_t n)
+{
+    bool removed = false;
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        CReadSet& r = sets_[i];
+        if (n < r.m_nStart || n > r.m_nEnd)
+            continue;
+        removed = true;
+        if (r.m_nStart == r.m_nEnd) {
+            sets_.erase(sets_.begin() + std::ptrdiff_t(i--));
+        } else if (n == r.m_nStart) {
+            ++r.m_nStart;
+        } else if (n == r.m_nEnd) {
+            --r.m_nEnd;
+        } else {
+            const CReadSet upper(n + 1, r.m_nEnd);
+            r.m_nEnd = n - 1;
+            sets_.insert(sets_.begin() + std::ptrdiff_t(++i), upper);
+        }
+    }
+    return removed;
 }
 
 } // namespace news

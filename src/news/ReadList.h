@@ -43,6 +43,11 @@ public:
     // True when some number of first..last is not read. Works on the ranges,
     // so a group of millions of articles costs no more than a small one.
     bool HasUnreadIn(std::int32_t first, std::int32_t last) const;
+    // How many numbers of first..last are not read.
+    std::int64_t CountUnreadIn(std::int32_t first, std::int32_t last) const;
+    // Marks n unread wherever a range holds it (splitting that range).
+    // False when n was not read.
+    bool Remove(std::int32_t n);
 
     const std::vector<CReadSet>& Sets() const { return sets_; }
     std::size_t GetCount() const { return sets_.size(); }

@@ -41,6 +41,10 @@ inline constexpr unsigned ShowHeader = 32836;
 inline constexpr unsigned AttachSave = 32849;
 inline constexpr unsigned AttachPrint = 32850;
 inline constexpr unsigned SaveArticle = 32851;
+inline constexpr unsigned MarkUnread = 32870;
+inline constexpr unsigned MarkThreadUnread = 32871;
+inline constexpr unsigned PrevUnread = 32872;
+inline constexpr unsigned ShowUnreadCounts = 32873;
 
 inline constexpr unsigned FileNew = 57600;
 inline constexpr unsigned FileOpen = 57601;

@@ -4,6 +4,8 @@
 #include "news/ReadList.h"
 
 #include <ctime>
+#include <iomanip>
+#include <sstream>
 #include <vector>
 
 namespace ui {
@@ -72,6 +74,8 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
     info.image = info.selectedImage = ImageFor(*article, read);
     info.userValue = reinterpret_cast<std::uintptr_t>(article);
     CTreeListItem* node = InsertChild(nullptr, info);
+    if (m_sortColumn != kThreaded)
+        return node;
 
     // Replies that came before their parent move under it. Empty IDs never
     // match: an article without Message-ID would adopt every thread start.
@@ -98,13 +102,47 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
     return node;
 }
 
+void CArticleListBox::SetSort(int column, bool descending)
+{
+    m_sortColumn = column >= 0 && column <= 2 ? column : kThreaded;
+    m_sortDescending = m_sortColumn != kThreaded && descending;
+}
+
+namespace {
+
+// "Re: Re: x" sorts beside "x".
+std::string_view SubjectKey(std::string_view s)
+{
+    for (;;) {
+        while (!s.empty() && s.front() == ' ')
+            s.remove_prefix(1);
+        if (s.size() >= 3 && (s[0] == 'R' || s[0] == 'r') && (s[1] == 'E' || s[1] == 'e') && s[2] == ':')
+            s.remove_prefix(3);
+        else
+            return s;
+    }
+}
+
+template <class T> int Order(const T& x, const T& y) { return x < y ? -1 : (y < x ? 1 : 0); }
+
+} // namespace
+
 int CArticleListBox::CompareNodes(const CTreeListItem* a, const CTreeListItem* b)
 {
     const CArticle* x = ArticleOf(a);
     const CArticle* y = ArticleOf(b);
     if (!x || !y)
         return CTreeListBox::CompareNodes(a, b);
-    return x->m_nNumber < y->m_nNumber ? -1 : (x->m_nNumber > y->m_nNumber ? 1 : 0);
+    int order = 0;
+    switch (m_sortColumn) {
+    case 0: order = Order(SubjectKey(x->m_strSubject), SubjectKey(y->m_strSubject)); break;
+    case 1: order = Order(x->m_timeDate, y->m_timeDate); break;
+    case 2: order = Order(x->m_strFrom, y->m_strFrom); break;
+    default: break;
+    }
+    if (order == 0)
+        order = Order(x->m_nNumber, y->m_nNumber);
+    return m_sortDescending ? -order : order;
 }
 
 void CArticleListBox::OnSelChanged(int index, CTreeListItem* node)
@@ -113,16 +151,34 @@ void CArticleListBox::OnSelChanged(int index, CTreeListItem* node)
         selChanged(index, node);
 }
 
-std::string CArticleListBox::MonthDay(long long time)
+namespace {
+
+std::string LocalTime(long long time, const char* format, std::tm* out = nullptr)
 {
     const std::time_t t = static_cast<std::time_t>(time);
     std::tm local{};
     if (!localtime_r(&t, &local))
         return {};
-    char text[16];
-    std::strftime(text, sizeof text, "%m/%d", &local);
-    return text;
+    if (out)
+        *out = local;
+    std::ostringstream text;
+    text << std::put_time(&local, format);
+    return text.str();
 }
+
+} // namespace
+
+std::string CArticleListBox::MonthDay(long long time) { return LocalTime(time, "%m/%d"); }
+
+std::string CArticleListBox::DateText(long long time, long long now)
+{
+    std::tm local{}, today{};
+    std::string text = LocalTime(time, "%m/%d", &local);
+    LocalTime(now, "%Y", &today);
+    return local.tm_year == today.tm_year ? text : LocalTime(time, "%Y/%m/%d");
+}
+
+std::string CArticleListBox::FullDate(long long time) { return LocalTime(time, "%Y/%m/%d %H:%M:%S"); }
 
 std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column)
 {
@@ -133,7 +189,7 @@ std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column
     case 0:
         return std::to_string(article->m_nNumber) + ' ' + article->m_strSubject;
     case 1:
-        return MonthDay(article->m_timeDate);
+        return DateText(article->m_timeDate, std::time(nullptr));
     case 2:
         return article->m_strFrom;
     default:
@@ -142,3 +198,4 @@ std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column
 }
 
 } // namespace ui
+

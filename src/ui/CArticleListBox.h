@@ -27,6 +27,12 @@ public:
     // 2 when not read, 3 when read since the fetch, 4 when read before it.
     static int ImageFor(const news::CArticle& article, const news::CReadList& read);
 
+    // Threaded (the default) or a flat list ordered by one column's value.
+    static constexpr int kThreaded = -1;
+    void SetSort(int column, bool descending);
+    int SortColumn() const { return m_sortColumn; }
+    bool SortDescending() const { return m_sortDescending; }
+
     // Puts one article into the tree (the rows are not rebuilt).
     CTreeListItem* AddArticle(news::CArticle* article, const news::CReadList& read);
     // Deletes every node and forgets the thread index.
@@ -41,11 +47,17 @@ public:
 
     // "%m/%d" of a time in local time.
     static std::string MonthDay(long long time);
+    // MonthDay in now's local year, else "%Y/%m/%d".
+    static std::string DateText(long long time, long long now);
+    // "%Y/%m/%d %H:%M:%S" in local time.
+    static std::string FullDate(long long time);
 
 private:
     bool InSubtreeOf(const CTreeListItem* node, const CTreeListItem* root) const;
     CTreeListItem* FindParentNode(CTreeListItem* node, const std::string& parentId);
 
+    int m_sortColumn = kThreaded;
+    bool m_sortDescending = false;
     // Message-ID -> nodes carrying it (usually one).
     std::unordered_multimap<std::string, CTreeListItem*> byId_;
     // Parent ID -> top-level nodes still waiting for that parent.

@@ -20,6 +20,9 @@
 #include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QLabel>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 
@@ -40,6 +43,9 @@ QString Format(unsigned id, const std::vector<std::string>& args)
 {
     return FormatMessage(platform::LoadString(id), args);
 }
+constexpr const char* kSortColumnKey = "nSortColumn";
+constexpr const char* kSortDescendingKey = "bSortDescending";
+const char16_t* const kColumnTexts[] = {u"題名", u"日時", u"投稿者"};
 } // namespace
 
 CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
@@ -59,13 +65,13 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs&
     header_ = new CColumnHeader(this);
     header_->Create(this, kHeaderId, 3);
     header_->setObjectName(QStringLiteral("ctl%1").arg(kHeaderId));
-    header_->SetColumnText(0, QStringLiteral("題名"));
-    header_->SetColumnText(1, QStringLiteral("日時"));
-    header_->SetColumnText(2, QStringLiteral("投稿者"));
+    for (int i = 0; i < 3; ++i)
+        header_->SetColumnText(i, QString::fromUtf16(kColumnTexts[i]));
     header_->SetColumnWidth(0, 50);
     header_->SetColumnWidth(1, 100);
     header_->SetColumnWidth(2, 100);
     connect(header_, &CColumnHeader::ColumnWidthsChanged, this, &CArticleView::ColumnWidthsChanged);
+    connect(header_, &CColumnHeader::ColumnClicked, this, &CArticleView::ColumnClicked);
 
     list_ = new CArticleListBox(this);
     list_->setObjectName(QStringLiteral("ctl%1").arg(kListId));
@@ -123,6 +129,8 @@ void CArticleView::InitialUpdate()
     header_->SetColumnWidth(1, registry_.GetInt(kSection, "ColumnWidth1", kDefaultDateWidth));
     for (int i = 0; i < 2; ++i)
         list_->SetColumnWidth(i, header_->ColumnWidth(i));
+    SetSort(registry_.GetInt(kSection, kSortColumnKey, CArticleListBox::kThreaded),
+            registry_.GetInt(kSection, kSortDescendingKey, 0) != 0);
     Reset();
 }
 
@@ -292,8 +300,37 @@ void CArticleView::MarkShown(CTreeListItem* node)
     node->image_ = node->selImage_ = article->m_bRead ? CArticleListBox::kImageReadBefore
                                                           : CArticleListBox::kImageReadNow;
     node->expandedImage_ = -1;
-    doc_.MarkArticleRead(article->m_nNumber);
+    doc_.MarkArticle(*article, true);
     list_->RedrawNode(node);
+}
+
+void CArticleView::MarkUnread(bool thread)
+{
+    if (searching_ || loading_)
+        return;
+    CTreeListItem* current = list_->NodeOfRow(list_->GetCurSel());
+    if (!current)
+        return;
+    CTreeListItem* first = current;
+    CTreeListItem* stop = current;
+    if (thread) {
+        while (CTreeListItem* up = list_->GetParent(first))
+            first = up;
+        stop = first;
+    }
+    // The walk ends after stop's subtree.
+    const CTreeListItem* end = nullptr;
+    for (const CTreeListItem* a = stop; a && !end; a = list_->GetParent(a))
+        end = a->NextSibling();
+    for (CTreeListItem* n = first; n && n != end; n = list_->NextInPreOrder(n)) {
+        if (CArticle* article = CArticleListBox::ArticleOf(n)) {
+            doc_.MarkArticle(*article, false);
+            n->image_ = n->selImage_ = CArticleListBox::kImageUnread;
+        }
+        if (!thread)
+            break;
+    }
+    list_->viewport()->update();
 }
 
 void CArticleView::ShowCurrent()
@@ -363,6 +400,22 @@ bool CArticleView::NextUnread()
     if (found)
         ShowCurrent();
     return found;
+}
+
+bool CArticleView::PrevUnread()
+{
+    if (searching_ || loading_)
+        return false;
+    for (int row = list_->GetCurSel() - 1; row >= 0; --row) {
+        const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(row));
+        if (article && !doc_.ReadList().IsRead(article->m_nNumber)) {
+            list_->SetCurRow(row);
+            list_->ScrollToRow(row, false);
+            ShowCurrent();
+            return true;
+        }
+    }
+    return false;
 }
 
 void CArticleView::SkipThread()
@@ -572,6 +625,62 @@ void CArticleView::ColumnWidthsChanged()
     registry_.WriteInt(kSection, "ColumnWidth1", header_->ColumnWidth(1));
 }
 
+// ---------------------------------------------------------------- sorting
+
+void CArticleView::SetSort(int column, bool descending)
+{
+    list_->SetSort(column, descending);
+    const int sorted = list_->SortColumn();
+    for (int i = 0; i < 3; ++i) {
+        QString text = QString::fromUtf16(kColumnTexts[i]);
+        if (i == sorted)
+            text += list_->SortDescending() ? QStringLiteral(" ▼") : QStringLiteral(" ▲");
+        header_->SetColumnText(i, text);
+    }
+    header_->SetPressedColumn(sorted);
+    Refill();
+}
+
+void CArticleView::ColumnClicked(int pressed)
+{
+    // The header reports -1 when the pressed column is clicked again.
+    const int sorted = list_->SortColumn();
+    if (searching_ || loading_) {
+        header_->SetPressedColumn(sorted);
+        return;
+    }
+    if (pressed >= 0)
+        SetSort(pressed, false);
+    else if (!list_->SortDescending())
+        SetSort(sorted, true);
+    else
+        SetSort(CArticleListBox::kThreaded, false);
+    registry_.WriteInt(kSection, kSortColumnKey, list_->SortColumn());
+    registry_.WriteInt(kSection, kSortDescendingKey, list_->SortDescending() ? 1 : 0);
+}
+
+void CArticleView::Refill()
+{
+    if (searching_ || loading_ || !shown_ || doc_.GetCurrentGroup() != shown_)
+        return;
+    ++generation_;
+    list_->SetRedraw(false);
+    list_->Clear();
+    for (const auto& article : doc_.Articles())
+        list_->AddArticle(article.get(), doc_.ReadList());
+    list_->RebuildRows();
+    for (int row = 0; row < list_->GetCount(); ++row) {
+        const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(row));
+        if (article && article->m_nNumber == doc_.currentArticle_) {
+            list_->SetCurRow(row);
+            list_->ScrollToRow(row, true);
+            break;
+        }
+    }
+    list_->SetRedraw(true);
+    list_->viewport()->update();
+}
+
 // ---------------------------------------------------------------- commands
 
 bool CArticleView::OnCommand(unsigned id)
@@ -580,6 +689,14 @@ bool CArticleView::OnCommand(unsigned id)
     case cmd::SkipThread:
         if (!searching_)
             SkipThread();
+        return true;
+    case cmd::MarkUnread:
+    case cmd::MarkThreadUnread:
+        MarkUnread(id == cmd::MarkThreadUnread);
+        return true;
+    case cmd::PrevUnread:
+        if (!PrevUnread())
+            QApplication::beep();
         return true;
     case cmd::Find:
     case cmd::FindNext:
@@ -606,6 +723,8 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
 {
     switch (state.id) {
     case cmd::SkipThread:
+    case cmd::MarkUnread:
+    case cmd::MarkThreadUnread:
         state.Enable(list_->GetCurSel() >= 0 && !searching_);
         return true;
     case cmd::Find:
@@ -624,8 +743,35 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
 
 // ---------------------------------------------------------------- context menu
 
+bool CArticleView::ListEvent(QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list_->GetCurSel() >= 0 && !searching_
+            && !loading_) {
+            ShowCurrent();
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(list_->ItemFromPoint(help->pos())));
+        const int x = help->pos().x() - header_->ColumnWidth(0);
+        if (article && x >= 0 && x < header_->ColumnWidth(1))
+            QToolTip::showText(help->globalPos(), FromSjis(CArticleListBox::FullDate(article->m_timeDate)),
+                               list_->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return false;
+}
+
 bool CArticleView::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((watched == list_ || watched == list_->viewport()) && ListEvent(event))
+        return true;
     if (event->type() == QEvent::ContextMenu
         && (watched == list_->viewport() || watched == list_)) {
         ContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());

@@ -34,9 +34,9 @@ class CArticleView : public QWidget, public news::DocumentView, public FramePane
 public:
     static constexpr const char* kSection = "ArticleView";
     // Until the user drags them: the subject needs room beside its thread
-    // lines, the date ("12/06") does not.
+    // lines, the date only for "1999/03/05".
     static constexpr int kDefaultSubjectWidth = 300;
-    static constexpr int kDefaultDateWidth = 50;
+    static constexpr int kDefaultDateWidth = 80;
     static constexpr int kHeaderId = 111;
     static constexpr int kListId = 110;
 
@@ -73,7 +73,13 @@ public:
     bool NextArticle();
     bool PrevArticle();
     bool NextUnread();
+    bool PrevUnread();
     void SkipThread();
+    // The current article (or its whole thread) back to unread.
+    void MarkUnread(bool thread);
+    // column: CArticleListBox::kThreaded or 0..2; the list keeps its
+    // current article.
+    void SetSort(int column, bool descending);
 
 signals:
     // The connect dialog has ended (WM_USER+103).
@@ -103,6 +109,9 @@ private:
     void ChooseFont();
     void ApplyFont(const QFont& font);
     void ColumnWidthsChanged();
+    void ColumnClicked(int pressed);
+    void Refill();
+    bool ListEvent(QEvent* event);
     void ContextMenu(const QPoint& global);
     void OnConnectMessage(bool success);
     BodySearch* Body() const;

@@ -16,7 +16,47 @@ CColumnHeaderButton::CColumnHeaderButton(CColumnHeader* header, int column)
     setObjectName(QStringLiteral("ctl%1").arg(1000 + column));
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::ArrowCursor);
+    setMouseTracking(true);
     connect(this, &QAbstractButton::clicked, this, [this] { header_->ButtonClicked(column_); });
+}
+
+void CColumnHeaderButton::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint at = mapToParent(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && header_->BoundaryAt(at.x()) >= 0) {
+        dragging_ = true;
+        QMouseEvent forwarded(event->type(), at, event->globalPosition(), event->button(), event->buttons(),
+                              event->modifiers());
+        header_->mousePressEvent(&forwarded);
+        return;
+    }
+    QAbstractButton::mousePressEvent(event);
+}
+
+void CColumnHeaderButton::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint at = mapToParent(event->position().toPoint());
+    if (dragging_) {
+        QMouseEvent forwarded(event->type(), at, event->globalPosition(), event->button(), event->buttons(),
+                              event->modifiers());
+        header_->mouseMoveEvent(&forwarded);
+        return;
+    }
+    if (event->buttons() == Qt::NoButton)
+        setCursor(header_->BoundaryAt(at.x()) >= 0 ? Qt::SizeHorCursor : Qt::ArrowCursor);
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+void CColumnHeaderButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (dragging_) {
+        dragging_ = false;
+        QMouseEvent forwarded(event->type(), mapToParent(event->position().toPoint()), event->globalPosition(),
+                              event->button(), event->buttons(), event->modifiers());
+        header_->mouseReleaseEvent(&forwarded);
+        return;
+    }
+    QAbstractButton::mouseReleaseEvent(event);
 }
 
 void CColumnHeaderButton::paintEvent(QPaintEvent*)
@@ -178,20 +218,7 @@ void CColumnHeader::mousePressEvent(QMouseEvent* event)
     const int x = event->position().toPoint().x();
 
     dragging_ = true;
-    draggedColumn_ = -1;
-    int boundary = 0;
-    std::vector<int> ends;
-    for (int w : widths_) {
-        boundary += w + 2;
-        ends.push_back(boundary);
-    }
-    for (int i = ColumnCount() - 1; i >= 0; --i) {
-        const int b = ends[std::size_t(i)];
-        if (b - 3 <= x && x <= b) {
-            draggedColumn_ = i;
-            break;
-        }
-    }
+    draggedColumn_ = BoundaryAt(x);
     trackerPos_ = x;
     DrawTracker();
 }
@@ -218,13 +245,34 @@ void CColumnHeader::mouseReleaseEvent(QMouseEvent* event)
         return;
     int before = 0;
     for (int i = 0; i < column; ++i)
-        before += widths_[std::size_t(i)];
+        before += widths_[std::size_t(i)] + 2;
     // A width below 1 takes the default width at the layout below.
     widths_[std::size_t(column)] = event->position().toPoint().x() - before;
     Layout();
     update();
     OnColumnWidthsChanged();
     emit ColumnWidthsChanged();
+}
+
+int CColumnHeader::BoundaryAt(int x) const
+{
+    // Column i ends at its left edge plus its width, in the middle of the
+    // gap before the next button; the last column's end is the window edge.
+    int left = 0;
+    for (int i = 0; i + 1 < ColumnCount(); ++i) {
+        const int end = left + widths_[std::size_t(i)];
+        if (x >= end - kGrabZone && x <= end + kGrabZone)
+            return i;
+        left = end + 2;
+    }
+    return -1;
+}
+
+void CColumnHeader::SetPressedColumn(int column)
+{
+    pressedColumn_ = column;
+    for (auto* b : buttons_)
+        b->update();
 }
 
 void CColumnHeader::DrawTracker()

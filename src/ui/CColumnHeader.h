@@ -17,8 +17,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Presses near an edge belong to the header's boundary drag.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    bool dragging_ = false;
     CColumnHeader* header_;
     int column_;
 };
@@ -47,6 +52,13 @@ public:
     int TrackerPos() const { return trackerPos_; }
     bool TrackerVisible() const;
     QAbstractButton* Button(int index) const;
+
+    // The column whose right boundary lies within kGrabZone pixels of x
+    // (header coordinates), or -1.
+    static constexpr int kGrabZone = 4;
+    int BoundaryAt(int x) const;
+    // The column shown pressed (-1: none), without a click.
+    void SetPressedColumn(int column);
 
     // Places the buttons for the current size.
     void Layout();

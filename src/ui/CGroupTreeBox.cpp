@@ -57,7 +57,12 @@ std::string CGroupTreeBox::GetColumnText(const CTreeListItem* node, int)
         return node->text_;
     const std::string& name = group->m_strName;
     const auto dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(dot + 1);
+    std::string text = dot == std::string::npos ? name : name.substr(dot + 1);
+    if (view_.ShowsUnreadCounts()) {
+        if (const auto unread = news::CountUnread(*group); unread > 0)
+            text += " (" + std::to_string(unread) + ')';
+    }
+    return text;
 }
 
 bool CGroupTreeBox::OnReflectDblClk()

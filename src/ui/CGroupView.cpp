@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <set>
 
 using namespace news;
 
@@ -35,6 +36,7 @@ constexpr int kGroupImages = 102;
 constexpr int kGroupImageCount = 15;
 constexpr const char* kSection = "GroupView";
 constexpr const char* kFontKey = "lfFont";
+constexpr const char* kCountsKey = "bShowUnreadCount";
 
 class WaitCursor {
 public:
@@ -99,6 +101,7 @@ CGroupView::CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dia
         if (auto font = FontFromLogFont(record))
             tree_->SetRowFont(*font);
     }
+    showCounts_ = registry_.GetInt(kSection, kCountsKey, 1) != 0;
     ApplyColours();
     SetTitleActive(false);
     Reset();
@@ -163,8 +166,13 @@ void CGroupView::AddGroup(CNewsGroup& group)
     }
 }
 
-void CGroupView::BuildTree()
+void CGroupView::BuildTree(bool announce)
 {
+    // The same nodes stay selected, found by name: row numbers shift when a
+    // show mode adds or hides groups.
+    std::set<std::string> selectedPaths;
+    for (int row : tree_->GetSelItems())
+        selectedPaths.insert(FullPath(tree_->NodeOfRow(row)));
     const std::vector<int> selected = tree_->GetSelItems();
     const int top = tree_->GetTopIndex();
     {
@@ -189,16 +197,19 @@ void CGroupView::BuildTree()
         children_.clear();
         tree_->RebuildRows();
         const int count = tree_->GetCount();
-        bool any = false;
-        for (int row : selected) {
-            if (row < count) {
+        int first = -1;
+        for (int row = 0; row < count && !selectedPaths.empty(); ++row) {
+            if (selectedPaths.count(FullPath(tree_->NodeOfRow(row)))) {
                 tree_->SetRowSel(row, true);
-                any = true;
+                if (first < 0)
+                    first = row;
             }
         }
-        if (any) {
-            tree_->SetCaretIndex(std::min(selected.front(), count - 1), false);
+        if (first >= 0) {
+            tree_->SetCaretIndex(first, false);
             tree_->SetTopIndex(std::min(top, count - 1));
+            if (first != selected.front())
+                tree_->ScrollToRow(first, false);
         } else {
             tree_->SetCaretIndex(0, false);
             tree_->SetRowSel(0, true);
@@ -206,7 +217,8 @@ void CGroupView::BuildTree()
         tree_->SetRedraw(true);
         UpdateTitle();
     }
-    Doc().UpdateAllViews(nullptr, hint::Group);
+    if (announce)
+        Doc().UpdateAllViews(nullptr, hint::Group);
 }
 
 std::string CGroupView::FullPath(const CTreeListItem* node) const
@@ -268,13 +280,17 @@ void CGroupView::OnUpdate(DocumentView*, long hint)
         MoveToUnreadGroup((hint & hint::NextUnreadGroup) != 0);
         return;
     }
+    if (hint & hint::ReadMarks)
+        tree_->viewport()->update();
     if (hint & hint::Article) {
         const std::vector<int> rows = tree_->GetSelItems();
         if (!rows.empty())
             tree_->InvalidateRow(rows.front());
     }
+    // A show mode or a subscription alone changes no article: the list
+    // pane must not reload (and so move on and mark read).
     if (hint & hint::GroupTree)
-        BuildTree();
+        BuildTree(hint != hint::GroupTree);
 }
 
 void CGroupView::MoveToUnreadGroup(bool forward)
@@ -359,6 +375,9 @@ bool CGroupView::OnUpdateCommand(CmdUI& state)
     case cmd::ShowAllGroups:
         state.SetCheck(Doc().Config().bShowAllGroup);
         return true;
+    case cmd::ShowUnreadCounts:
+        state.SetCheck(showCounts_);
+        return true;
     case cmd::ExpandOne:
     case cmd::ExpandAll:
     case cmd::Collapse:
@@ -395,6 +414,11 @@ bool CGroupView::OnCommand(unsigned id)
     case cmd::ShowAllGroups:
         Doc().Config().bShowAllGroup = !Doc().Config().bShowAllGroup;
         doc_.UpdateAllViews(nullptr, hint::GroupTree);
+        return true;
+    case cmd::ShowUnreadCounts:
+        showCounts_ = !showCounts_;
+        registry_.WriteInt(kSection, kCountsKey, showCounts_ ? 1 : 0);
+        tree_->viewport()->update();
         return true;
     case cmd::ExpandOne:
         ExpandOneLevel();

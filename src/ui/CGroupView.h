@@ -45,7 +45,8 @@ public:
 
     // Title and tree back to their empty state.
     void Reset();
-    void BuildTree();
+    // announce: tell the views with hint 4 afterwards.
+    void BuildTree(bool announce = true);
     // Dotted name of node's components below the root ("" for the root).
     std::string FullPath(const CTreeListItem* node) const;
     void UpdateTitle();
@@ -55,6 +56,8 @@ public:
     // Next (or previous) row with a group that has unread articles.
     void MoveToUnreadGroup(bool forward);
     bool HasUnread(news::CNewsGroup& group) const;
+    // Whether rows show " (unread count)" after the name.
+    bool ShowsUnreadCounts() const { return showCounts_; }
     // The context menu of the tree (shown by the caller).
     QMenu* MakeContextMenu();
     void ShowContextMenu(const QPoint& globalPos);
@@ -88,6 +91,7 @@ private:
     CGroupTreeBox* tree_;
     CTreeListItem* root_ = nullptr;
     std::string search_;
+    bool showCounts_ = true;
     // Children by (parent, text) while the tree is built.
     std::map<std::pair<const CTreeListItem*, std::string>, CTreeListItem*> children_;
     // Bumped whenever the nodes are all replaced.

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QGuiApplication>
@@ -225,6 +226,7 @@ void CMainFrame::CreateMenus()
     group->addSeparator();
     Item(group, cmd::ShowUnreadGroups, QStringLiteral("未読のあるグループだけを表示(&U)"));
     Item(group, cmd::ShowAllGroups, QStringLiteral("すべてのグループを表示(&L)"));
+    Item(group, cmd::ShowUnreadCounts, QStringLiteral("未読数を表示(&R)"));
     group->addSeparator();
     Item(group, cmd::ExpandOne, QStringLiteral("１つ下を表示(&X)"));
     Item(group, cmd::ExpandAll, QStringLiteral("この下をすべて表示(&B)"));
@@ -235,8 +237,11 @@ void CMainFrame::CreateMenus()
     Item(article, cmd::PrevArticle, QStringLiteral("前の記事(&P)\tCtrl+Up"));
     Item(article, cmd::NextArticle, QStringLiteral("次の記事(&N)\tCtrl+Down"));
     Item(article, cmd::NextUnread, QStringLiteral("次の未読記事(&U)\tCtrl+Space"));
+    Item(article, cmd::PrevUnread, QStringLiteral("前の未読記事(&V)\tP"));
     Item(article, cmd::SkipThread, QStringLiteral("現スレッドをスキップ(&S)"));
     Item(article, cmd::MarkRead, QStringLiteral("既読にする(&K)..."));
+    Item(article, cmd::MarkUnread, QStringLiteral("未読にする(&D)"));
+    Item(article, cmd::MarkThreadUnread, QStringLiteral("未読にする (スレッド)(&H)"));
     Item(article, cmd::Reload, QStringLiteral("記事の再読み込み(&R)"));
     article->addSeparator();
     Item(article, cmd::NewArticle, QStringLiteral("記事の作成(&W)..."));
@@ -281,7 +286,8 @@ void CMainFrame::CreateMenus()
         {cmd::FileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)}},
         {cmd::NextArticle, {QKeySequence(Qt::CTRL | Qt::Key_Down)}},
         {cmd::PrevArticle, {QKeySequence(Qt::CTRL | Qt::Key_Up), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space)}},
-        {cmd::NextUnread, {QKeySequence(Qt::CTRL | Qt::Key_Space)}},
+        {cmd::NextUnread, {QKeySequence(Qt::CTRL | Qt::Key_Space), QKeySequence(Qt::Key_N)}},
+        {cmd::PrevUnread, {QKeySequence(Qt::Key_P)}},
         {cmd::PageForward, {QKeySequence(Qt::Key_Space)}},
         {cmd::PageBackward, {QKeySequence(Qt::SHIFT | Qt::Key_Space)}},
         {cmd::NextPane, {QKeySequence(Qt::Key_Tab)}},
@@ -393,6 +399,9 @@ void CMainFrame::CreatePanes(const PaneFactory& factory)
     outer_->addWidget(inner_);
     inner_->addWidget(Pane(ArticlePane));
     inner_->addWidget(Pane(BodyPane));
+    // The upper pane keeps its height, so a shrinking window takes it all
+    // from the body: a few lines of it must stay.
+    Pane(BodyPane)->setMinimumHeight(4 * QFontMetrics(JapaneseFont()).lineSpacing());
     // The left and upper panes keep their size when the window is resized.
     outer_->setStretchFactor(0, 0);
     outer_->setStretchFactor(1, 1);
@@ -599,6 +608,7 @@ bool CMainFrame::OnCommand(unsigned id)
     switch (id) {
     case cmd::ShowUnreadGroups:
     case cmd::ShowAllGroups:
+    case cmd::ShowUnreadCounts:
         // Carried out by the group pane even when another pane is active.
         if (FramePane* group = View(GroupPane); group && group != ActiveView())
             return group->OnCommand(id);
@@ -649,6 +659,10 @@ bool CMainFrame::OnUpdateCommand(CmdUI& state)
     case cmd::ShowAllGroups:
         state.SetCheck(document_.Doc().Config().bShowAllGroup);
         return true;
+    case cmd::ShowUnreadCounts:
+        if (FramePane* group = View(GroupPane))
+            return group->OnUpdateCommand(state);
+        return false;
     case cmd::EditSignatures:
         return bool(signatureEditor_);
     case cmd::Help:

@@ -1,3 +1,4 @@
+#include "news/Article.h"
 #include "news/GroupTable.h"
 #include "news/ReadList.h"
 
@@ -77,6 +78,30 @@ TEST(ReadList, CountUnreadAndHasUnread)
     g.m_nLast = INT32_MAX;                                       // answered from the ranges
     g.m_strReadList = "1-2147483646";
     EXPECT_TRUE(HasUnread(g));
+    EXPECT_EQ(CountUnread(g), 1);
+    g.m_strReadList = "5-20,10-30,90-200";                       // overlaps count once
+    g.m_nLast = 100;
+    EXPECT_EQ(CountUnread(g), 4 + 59);
+}
+
+TEST(ReadList, RemoveSplitsRanges)
+{
+    const struct { const char* marks; int n; const char* after; bool removed; } rows[] = {
+        {"1-10", 5, "1-4,6-10", true}, {"1-10", 1, "2-10", true}, {"1-10", 10, "1-9", true},
+        {"3,1-10,3", 3, "1-2,4-10", true}, {"1-10", 11, "1-10", false}, {"12-", 5, "12-0", false},
+    };
+    for (const auto& r : rows) {
+        CReadList list = Parsed(r.marks);
+        EXPECT_EQ(list.Remove(r.n), r.removed) << r.marks;
+        EXPECT_EQ(Text(list), r.after) << r.marks << " - " << r.n;
+    }
+}
+
+TEST(ReadList, XrefEntries)
+{
+    using Entries = std::vector<std::pair<std::string, std::int32_t>>;
+    EXPECT_EQ(ParseXref("news.example fj.test:1 fj.test.one:12"), (Entries{{"fj.test", 1}, {"fj.test.one", 12}}));
+    EXPECT_EQ(ParseXref(" host\ta:1  b:x c: :4 d:0 e:99999999999 f:3"), (Entries{{"a", 1}, {"f", 3}}));
 }
 
 } // namespace

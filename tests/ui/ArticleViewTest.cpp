@@ -122,17 +122,21 @@ TEST_F(Threads, ColumnsShowNumberSubjectDateAndFrom)
     const CTreeListItem* node = list.NodeOfRow(0);
     EXPECT_EQ(FromSjis(list.GetColumnText(node, 0)), QStringLiteral("7 日本語の題名"));
     EXPECT_EQ(list.GetColumnText(node, 2), "Yamada <y@example.jp>");
-    // The date is local: either side of midnight UTC.
-    const struct { long long date; const char* tz; const char* shown; } rows[] = {
-        {0, "Asia/Tokyo", "01/01"}, {0, "America/New_York", "12/31"},
-        {1700000000, "America/New_York", "11/14"}, {1700000000, "Asia/Tokyo", "11/15"},
+    // The date is local, either side of midnight UTC; the year shows
+    // when it is not the current one.
+    const struct { long long date, now; const char* tz; const char* shown; } rows[] = {
+        {0, 0, "Asia/Tokyo", "01/01"}, {0, 0, "America/New_York", "12/31"},
+        {1700000000, 1700000000, "America/New_York", "11/14"}, {1700000000, 1700000000, "Asia/Tokyo", "11/15"},
+        {920592000, 1700000000, "Asia/Tokyo", "1999/03/05"}, {0, 1700000000, "Asia/Tokyo", "1970/01/01"},
     };
     for (const auto& r : rows) {
         a->m_timeDate = r.date;
         setenv("TZ", r.tz, 1);
         tzset();
-        EXPECT_EQ(list.GetColumnText(node, 1), r.shown) << r.tz << " " << r.date;
+        EXPECT_EQ(CArticleListBox::DateText(r.date, r.now), r.shown) << r.tz << " " << r.date;
     }
+    EXPECT_EQ(list.GetColumnText(node, 1), "1970/01/01");
+    EXPECT_EQ(CArticleListBox::FullDate(920592000), "1999/03/05 09:00:00");
     if (old)
         setenv("TZ", saved.c_str(), 1);
     else

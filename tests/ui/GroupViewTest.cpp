@@ -210,9 +210,9 @@ TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTr
     Doc().Config().bShowUnreadGroup = false;
     GoOnline(kGroups);
     // Every node expanded, siblings in byte order; fj.comp is both a group
-    // and the parent of its subgroups.
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp", "      lang", "        c",
-                                                 "      os", "    test", "  local", "    japanese",
+    // and the parent of its subgroups. Unread counts follow the names.
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"NetNews", "  fj", "    comp (10)", "      lang", "        c (5)",
+                                                 "      os (7)", "    test (2)", "  local", "    japanese (4)",
                                                  "    test"}));
     EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj.comp"))), &Group("fj.comp"));
     EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj"))), nullptr);

@@ -25,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <filesystem>
 #include <sys/socket.h>
 #include <map>
 
@@ -98,8 +100,30 @@ protected:
     }
     void OpenGroup(const char* name)
     {
+        // Selected in the tree as the user would, so the panes agree.
+        for (int r = 0; r < Groups().Tree().GetCount(); ++r) {
+            if (Groups().FullPath(Groups().Tree().NodeOfRow(r)) == name) {
+                Groups().Tree().SetSel(-1, false);
+                Groups().Tree().SetRowSel(r, true);
+            }
+        }
         Doc().SetCurrentGroup(Doc().Groups().Find(name));
         Doc().UpdateAllViews(nullptr, hint::Group);
+    }
+    CGroupView& Groups() { return *dynamic_cast<CGroupView*>(lume_->Frame()->Pane(CMainFrame::GroupPane)); }
+    std::string SelectedGroup()
+    {
+        const std::vector<int> rows = Groups().Tree().GetSelItems();
+        return rows.size() == 1 ? Groups().FullPath(Groups().Tree().NodeOfRow(rows.front())) : "";
+    }
+    // Article number and depth of every row of the list.
+    std::vector<std::pair<int, int>> ListRows()
+    {
+        std::vector<std::pair<int, int>> rows;
+        CArticleListBox& list = *Articles().List();
+        for (int i = 0; i < list.GetCount(); ++i)
+            rows.emplace_back(CArticleListBox::ArticleOf(list.NodeOfRow(i))->m_nNumber, list.Depth(list.NodeOfRow(i)));
+        return rows;
     }
     CArticleView& Articles() { return *dynamic_cast<CArticleView*>(lume_->Frame()->Pane(CMainFrame::ArticlePane)); }
     CBodyView& Body() { return *dynamic_cast<CBodyView*>(lume_->Frame()->Pane(CMainFrame::BodyPane)); }
@@ -271,6 +295,67 @@ TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(Articles().List()->GetCount(), 5);
     EXPECT_EQ(Doc().Articles().size(), 5u);
+}
+
+TEST_F(ReadingWindow, ShowModesLeaveTheGroupTheArticleAndTheMarksAlone)
+{
+    SERVER_OR_SKIP();
+    ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
+    const std::string marks = Doc().Groups().Find("fj.test")->m_strReadList;
+    // Each toggle in turn, back to where it started.
+    for (unsigned id : {cmd::ShowAllGroups, cmd::ShowUnreadGroups, cmd::ShowUnreadGroups, cmd::ShowAllGroups}) {
+        ASSERT_TRUE(lume_->Router().Execute(id)) << id;
+        EXPECT_EQ(SelectedGroup(), "fj.test") << id;
+        EXPECT_EQ(Doc().currentArticle_, 2) << id;
+        EXPECT_EQ(Articles().List()->GetCurSel(), 1) << id;
+        EXPECT_EQ(Doc().Groups().Find("fj.test")->m_strReadList, marks) << id;
+    }
+}
+
+TEST_F(ReadingWindow, CrosspostsMarkingUnreadAndSorting)
+{
+    SERVER_OR_SKIP();
+    ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
+    // Article 1 goes by its Xref, article 2 (without one) by its Message-ID.
+    for (const auto& a : Doc().Articles())
+        if (a->m_nNumber == 2)
+            a->m_strXref.clear();
+    ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
+    OpenGroup("fj.test.one");
+    EXPECT_TRUE(Doc().ReadList().IsRead(1));
+    EXPECT_TRUE(Doc().ReadList().IsRead(2));
+
+    OpenGroup("fj.test");
+    CArticleListBox& list = *Articles().List();
+    const auto threaded = ListRows();
+    ASSERT_EQ(threaded.front(), std::make_pair(1, 0));
+    list.SetCurRow(0);
+    ASSERT_TRUE(lume_->Router().Execute(cmd::MarkThreadUnread));
+    for (int n : {1, 2, 3})
+        EXPECT_FALSE(Doc().ReadList().IsRead(n)) << n;
+    EXPECT_EQ(list.NodeOfRow(2)->image_, CArticleListBox::kImageUnread);
+    // Through the read-marks file, in both groups of the crosspost.
+    const std::filesystem::path marks = dir_ / "marks.rc";
+    ASSERT_TRUE(Doc().SaveReadMarks(marks));
+    CLumeDoc stored;
+    ASSERT_TRUE(stored.LoadReadMarks(marks));
+    for (const char* group : {"fj.test", "fj.test.one"}) {
+        CReadList read;
+        read.Parse(stored.Groups().Find(group)->m_strReadList);
+        EXPECT_FALSE(read.IsRead(1)) << group;
+    }
+
+    // Date, date reversed, threaded again; the order survives a reload.
+    QTest::mouseClick(Articles().Header()->Button(1), Qt::LeftButton);
+    OpenGroup("fj.test");
+    auto rows = ListRows();
+    EXPECT_TRUE(std::all_of(rows.begin(), rows.end(), [](auto r) { return r.second == 0; }));
+    EXPECT_EQ(rows.front().first, 16); // the one from 1999
+    QTest::mouseClick(Articles().Header()->Button(1), Qt::LeftButton);
+    EXPECT_EQ(ListRows().back().first, 16);
+    QTest::mouseClick(Articles().Header()->Button(1), Qt::LeftButton);
+    EXPECT_EQ(ListRows(), threaded);
 }
 
 } // namespace

@@ -659,7 +659,7 @@ TEST_F(HeaderFixture, DraggingABoundary)
     header->SetColumnWidth(0, 50);
     header->SetColumnWidth(1, 100);
     header->SetColumnWidth(2, 100);
-    // The right boundary of column 0 is at 52; 49..52 grab it.
+    // The right boundary of column 0 is at 50; 46..54 grab it.
     HeaderMouse(QEvent::MouseButtonPress, 50, Qt::LeftButton);
     EXPECT_EQ(header->DraggedColumn(), 0);
     HeaderMouse(QEvent::MouseMove, 70, Qt::LeftButton);
@@ -674,6 +674,14 @@ TEST_F(HeaderFixture, DraggingABoundary)
     EXPECT_EQ(header->DraggedColumn(), 0);
     HeaderMouse(QEvent::MouseButtonRelease, -10, Qt::NoButton);
     EXPECT_EQ(header->ColumnWidth(0), 133);
+
+    // Within the zone a press on a button drags the boundary too.
+    QWidget* button = header->Button(1);
+    Mouse(button, QEvent::MouseButtonPress, QPoint(button->width() - 3, 5), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(header->DraggedColumn(), 1);
+    Mouse(button, QEvent::MouseButtonRelease, QPoint(button->width() + 17, 5), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(header->ColumnWidth(1), 116);
+    header->SetColumnWidth(1, 100);
 
     // A press away from any boundary moves the tracker but changes nothing.
     const int changes = header->widthChanges;
