@@ -504,10 +504,7 @@ bool CNewsPostWnd::OnCommand(unsigned id)
         }
         return true;
     case pcmd::HelpPost:
-        dialogs_.Message(this,
-                         QStringLiteral("ニュースグループと題名を書き、本文を入力して「送信」(Alt+S)を選びます。\n"
-                                        "添付ファイルは「参照」で選び、エンコード方式を選べます。"),
-                         MessageIcon::Information);
+        dialogs_.ShowHelp(this, QStringLiteral("posting.html"));
         return true;
     default:
         return false;

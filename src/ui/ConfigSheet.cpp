@@ -91,7 +91,7 @@ CConfigNewsPage::CConfigNewsPage(QWidget* parent) : QWidget(parent)
     limit_ = NewEdit(this, 1035);
     markFile_ = NewEdit(this, 1023);
     code_ = Named(new QComboBox(this), 1041);
-    code_->addItems({QStringLiteral("JIS"), QStringLiteral("EUC"), QStringLiteral("SJIS")});
+    code_->addItems({QStringLiteral("JIS"), QStringLiteral("EUC"), QStringLiteral("SJIS"), QStringLiteral("UTF-8")});
     confirmMove_ = Named(new QCheckBox(QStringLiteral("次(前)のグループに移動するときは確認する(&M)"), this), 1033);
     showRead_ = Named(new QCheckBox(QStringLiteral("既読記事を表示する(&S)"), this), 1046);
     auto* form = new QFormLayout(this);
@@ -103,8 +103,9 @@ CConfigNewsPage::CConfigNewsPage(QWidget* parent) : QWidget(parent)
     form->addRow(showRead_);
 }
 
-int CConfigNewsPage::ListIndexOfCode(int code) { return code == 1 ? 2 : code == 2 ? 1 : 0; }
-int CConfigNewsPage::CodeOfListIndex(int index) { return index == 2 ? 1 : index == 1 ? 2 : 0; }
+// The list reads JIS, EUC, SJIS, UTF-8; the stored codes are 0 JIS, 1 SJIS, 2 EUC, 3 UTF-8.
+int CConfigNewsPage::ListIndexOfCode(int code) { return code == 1 ? 2 : code == 2 ? 1 : code == 3 ? 3 : 0; }
+int CConfigNewsPage::CodeOfListIndex(int index) { return index == 2 ? 1 : index == 1 ? 2 : index == 3 ? 3 : 0; }
 
 NumberField CConfigNewsPage::Limit() const { return {limit_, "読み込む記事の最大数", 1, INT_MAX}; }
 
