@@ -240,18 +240,6 @@ TEST(Corpus, DecodedPartsMatchThePeers)
     EXPECT_GT(compared, 40);
 }
 
-TEST(Corpus, QuotedPrintableTextDecodesLikeTheOriginal)
-{
-    const std::filesystem::path dir = CorpusDir();
-    if (!std::filesystem::exists(dir / "wikipedia.qp"))
-        GTEST_SKIP() << "no corpus";
-    auto r = testutil::Render(MakeCacheText("Content-Type: application/x-text\nContent-Transfer-Encoding: "
-                                                  "quoted-printable\n\n" + ReadFile(dir / "wikipedia.qp")));
-    const std::filesystem::path out = testutil::Scratch() / "wiki.txt";
-    r->renderer->Attachments()[0]->SaveTo(out);
-    EXPECT_EQ(TextForm(ReadFile(out), false), TextForm(ReadFile(dir / "wikipedia.txt"), false));
-}
-
 TEST(Corpus, TheToolHandlesEveryMessage)
 {
     if (!std::filesystem::exists(CorpusDir()))

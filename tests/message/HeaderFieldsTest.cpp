@@ -47,15 +47,6 @@ TEST(GetHeaderField, Forms)
         EXPECT_EQ(GetHeaderField(c.header, c.name, false), c.out) << c.header.substr(0, 40) << " / " << c.name;
 }
 
-TEST(GetHeaderFieldAll, CollectsEveryOccurrenceInOrder)
-{
-    std::vector<std::string> values{"stale"};
-    ASSERT_TRUE(GetHeaderFieldAll(kHeader, "Received", values));
-    EXPECT_EQ(values, (std::vector<std::string>{"one", "twofolded"}));
-    EXPECT_FALSE(GetHeaderFieldAll(kHeader, "Date", values));
-    EXPECT_TRUE(values.empty());
-}
-
 TEST(ExtractAddress, ReducesDisplayNamesAndComments)
 {
     for (auto [in, out] : {std::pair<std::string, std::string>{"   Taro Yamada <taro@example.jp> (work)", "taro@example.jp"},

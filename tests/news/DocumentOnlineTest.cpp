@@ -69,20 +69,6 @@ void GreetListAndGroup(FakePeer& p)
     p.ReadLine();
 }
 
-TEST_F(DocFixture, CommandStatesOffline)
-{
-    const CommandState online = State(cmd::Online);
-    EXPECT_TRUE(online.enabled && online.checkable && !online.checked);
-    for (unsigned id : {cmd::NextArticle, cmd::PrevArticle, cmd::MarkRead, cmd::NewArticle, cmd::Reload, cmd::FollowUp,
-                        cmd::NextUnread, cmd::Find, cmd::FindPrev, cmd::FindNext})
-        EXPECT_FALSE(State(id).enabled) << id;
-    doc.Config().strNntpServer.clear();
-    EXPECT_FALSE(State(cmd::Online).enabled);
-    // Mail belongs to another window.
-    CommandState s;
-    EXPECT_FALSE(doc.OnUpdateCommand(32801, s));
-}
-
 TEST_F(DocFixture, ForwardingAndShowHeader)
 {
     for (unsigned id : {cmd::FindNext, cmd::PageForward, cmd::FilePrint})

@@ -20,9 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <algorithm>
 #include <tuple>
@@ -204,12 +201,11 @@ class ArticlePane : public uitest::WindowFixture {
 protected:
     void SetUp() override
     {
-        if (NeedsServer() && !inn_.Known())
+        if (!inn_.Known())
             GTEST_SKIP() << "set LUMETRA_TEST_NNTP_HOST and LUMETRA_TEST_NNTP_PORT (scripts/inn-server.sh)";
         Open();
     }
     void TearDown() override { Close(); }
-    virtual bool NeedsServer() const { return true; }
     void Open()
     {
         config_ = uitest::WriteConfig(dir_ / "test.lum", host_, port_, 100,
@@ -259,12 +255,6 @@ protected:
     std::unique_ptr<OtherPanes> others_;
 };
 
-// The cases that need no news server.
-class ArticlePaneLocal : public ArticlePane {
-protected:
-    bool NeedsServer() const override { return false; }
-};
-
 TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
 {
     EXPECT_EQ(view_->TitleText(), QString());
@@ -274,25 +264,6 @@ TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
     EXPECT_TRUE(others_->Saw(hint::Online));
     EXPECT_EQ(view_->TitleText(), QStringLiteral("(no articles.)"));
     EXPECT_FALSE(view_->ConnectDialog());
-}
-
-TEST_F(ArticlePaneLocal, BadGreetingShowsConnectErrorAndStaysOffline)
-{
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-    QObject::connect(&server, &QTcpServer::newConnection, [&] {
-        QTcpSocket* s = server.nextPendingConnection();
-        s->write("502 Go away\r\n");
-        s->flush();
-    });
-    Close();
-    port_ = std::to_string(server.serverPort());
-    host_ = "127.0.0.1";
-    Open();
-    EXPECT_FALSE(Online());
-    ASSERT_FALSE(messages.empty());
-    EXPECT_TRUE(messages.back().startsWith(QStringLiteral("Connect Error!! "))) << messages.back().toStdString();
-    EXPECT_FALSE(others_->Saw(hint::Online));
 }
 
 TEST_F(ArticlePane, OpeningAGroupThreadsItAndShowsTheFirstUnread)

@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QMouseEvent>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QProcess>
@@ -173,40 +172,6 @@ TEST_F(BodyViewTest, MultipartAttachmentIsListedAndSavesTheOriginalBytes)
     EXPECT_EQ(view->Body()->height(), view->height());
 }
 
-TEST_F(BodyViewTest, UuencodeQuotedPrintableAndUrls)
-{
-    CONNECT_OR_SKIP("local.test");
-    ASSERT_TRUE(view->ShowArticle(2));
-    EXPECT_TRUE(Text().contains(QStringLiteral("ファイルを uuencode で送ります。"))) << Text().toStdString();
-    QListWidget* list = view->AttachmentList();
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), QStringLiteral("hello.txt"));
-
-    // Quoted-printable: the soft line break joins the lines.
-    ASSERT_TRUE(view->ShowArticle(1));
-    EXPECT_TRUE(Text().contains(QStringLiteral("a soft line break herecontinues."))) << Text().toStdString();
-
-    // A URL in the text is recorded, and the pointer over it is the link cursor.
-    view->show();
-    ASSERT_TRUE(view->ShowArticle(3));
-    CBodyText* body = view->Body();
-    const QString url = QStringLiteral("https://example.org/news?x=1&y=2");
-    ASSERT_EQ(body->Urls(), std::vector<QString>{url});
-    QTextCursor inside(body->document());
-    inside.setPosition(int(Text().indexOf(url)) + 5);
-    const QPoint over = body->cursorRect(inside).center();
-    EXPECT_EQ(body->UrlAt(over), url);
-    auto move = [&](QPoint at) {
-        QMouseEvent event(QEvent::MouseMove, at, body->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                          Qt::NoModifier);
-        QCoreApplication::sendEvent(body->viewport(), &event);
-    };
-    move(over);
-    EXPECT_EQ(body->viewport()->cursor().shape(), Qt::PointingHandCursor);
-    move(QPoint(body->viewport()->width() - 2, body->viewport()->height() - 2));
-    EXPECT_EQ(body->viewport()->cursor().shape(), Qt::IBeamCursor);
-}
-
 TEST_F(BodyViewTest, FetchFailuresLeaveTheConnectionInStep)
 {
     CONNECT_OR_SKIP("local.japanese");
@@ -340,18 +305,8 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
     EXPECT_EQ(testutil::ReadFile(target), "abc");
 
     // Viewing goes through the desktop; the file made for it goes with the pane.
-    struct Recorder : message::Desktop {
-        bool OpenFile(const std::filesystem::path& f, bool print, const std::filesystem::path&) override
-        {
-            opened.push_back(f);
-            printed = print;
-            return ok;
-        }
-        std::vector<std::filesystem::path> opened;
-        bool printed = false;
-        bool ok = true;
-    } desktop;
-    dialogs_.desktop = &desktop;
+    auto& desktop = dialogs_.desktop;
+    desktop.ok = true;
     view->OnCommand(32789);
     ASSERT_EQ(desktop.opened.size(), 1u);
     EXPECT_EQ(desktop.opened[0].filename(), "evil.sh");
@@ -364,7 +319,6 @@ TEST_F(BodyViewTest, ManyAttachmentsAndNamesFromTheArticle)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("添付ファイルの表示ができません。")));
     view.reset();
-    dialogs_.desktop = nullptr;
     EXPECT_FALSE(std::filesystem::exists(viewed));
 }
 

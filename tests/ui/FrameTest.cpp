@@ -26,15 +26,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QLabel>
-#include <QLocalSocket>
-#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTest>
-#include <QTimer>
-#include <QToolBar>
 
 #include <thread>
 
@@ -302,12 +297,12 @@ TEST_F(FrameTest, TabCyclesThePanes)
     Frame().ActivatePane(CMainFrame::GroupPane);
     ASSERT_TRUE(Router().Execute(cmd::NextPane));
     EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::ArticlePane));
-    QTest::keyClick(&Frame(), Qt::Key_Tab);
-    EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::BodyPane));
-    QTest::keyClick(&Frame(), Qt::Key_Tab);
-    EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::GroupPane));
-    QTest::keyClick(&Frame(), Qt::Key_F6, Qt::ShiftModifier);
-    EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::BodyPane));
+    for (auto [key, mods, pane] : {std::tuple{Qt::Key_Tab, Qt::NoModifier, CMainFrame::BodyPane},
+                                   {Qt::Key_Tab, Qt::NoModifier, CMainFrame::GroupPane},
+                                   {Qt::Key_F6, Qt::ShiftModifier, CMainFrame::BodyPane}}) {
+        QTest::keyClick(&Frame(), key, mods);
+        EXPECT_EQ(Frame().ActivePaneIndex(), int(pane));
+    }
 }
 
 TEST_F(FrameTest, StatusPaneShowsTheGroupAndFitsIt)

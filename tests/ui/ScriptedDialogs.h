@@ -75,7 +75,7 @@ public:
     void ShowHelp(QWidget*, const QString& page) override { helpPages << page; }
     bool AskPageSetup(QWidget*) override { return ++pageSetups, false; }
     bool AskPrinter(QWidget*, QPrinter&) override { return false; }
-    message::Desktop& Desktop() override { return desktop ? *desktop : nowhere_; }
+    message::Desktop& Desktop() override { return desktop; }
 
     QStringList messages;
     std::vector<news::MessageIcon> icons;
@@ -101,10 +101,16 @@ public:
     QString program;
     QStringList helpPages;
     int pageSetups = 0;
-    message::Desktop* desktop = nullptr;
-
-private:
-    struct Nowhere : message::Desktop {
-        bool OpenFile(const std::filesystem::path&, bool, const std::filesystem::path&) override { return false; }
-    } nowhere_;
+    // Records what it is asked to open; opens nothing unless told it worked.
+    struct Recorder : message::Desktop {
+        bool OpenFile(const std::filesystem::path& f, bool print, const std::filesystem::path&) override
+        {
+            opened.push_back(f);
+            printed = print;
+            return ok;
+        }
+        std::vector<std::filesystem::path> opened;
+        bool printed = false;
+        bool ok = false;
+    } desktop;
 };

@@ -6,10 +6,7 @@
 #include "ui/TreeListImages.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFontMetrics>
-#include <QImage>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -596,15 +593,6 @@ TEST(TreeListText, EllipsisCutKeepsWholeDoubleByteCharacters)
     }
 }
 
-TEST_F(TreeList, ColumnTextsSplitAtTabs)
-{
-    Make(0);
-    CTreeListItem* n = tree->InsertChild(nullptr, Info("one\ttwo\t\tfour"));
-    const std::vector<std::string> want = {"one", "two", "", "four", ""};
-    for (int c = 0; c < int(want.size()); ++c)
-        EXPECT_EQ(tree->GetColumnText(n, c), want[std::size_t(c)]) << c;
-}
-
 TEST_F(TreeList, PaintsOnlyVisibleRows)
 {
     Make(14);
@@ -691,17 +679,6 @@ TEST_F(HeaderFixture, DraggingABoundary)
     HeaderMouse(QEvent::MouseButtonRelease, 250, Qt::NoButton);
     EXPECT_EQ(header->widthChanges, changes);
     EXPECT_EQ(header->ColumnWidth(1), 100);
-}
-
-TEST_F(HeaderFixture, ClickingAButtonTogglesThePressedColumn)
-{
-    QTest::mouseClick(header->Button(1), Qt::LeftButton);
-    EXPECT_EQ(header->PressedColumn(), 1);
-    QTest::mouseClick(header->Button(2), Qt::LeftButton);
-    EXPECT_EQ(header->PressedColumn(), 2);
-    QTest::mouseClick(header->Button(2), Qt::LeftButton);
-    EXPECT_EQ(header->PressedColumn(), -1);
-    EXPECT_EQ(header->clicks, (std::vector<int>{1, 2, -1}));
 }
 
 } // namespace
