@@ -14,12 +14,7 @@
 using namespace textcodec;
 
 using tctest::ToSjis;
-using testutil::Join;
-using testutil::Quote;
-using testutil::ReadFile;
-using testutil::RunShell;
-using testutil::SplitLines;
-using testutil::WriteFile;
+using namespace testutil;
 
 namespace {
 

@@ -11,12 +11,7 @@
 
 using namespace textcodec;
 
-using testutil::Crlf;
-using testutil::Quote;
-using testutil::ReadFile;
-using testutil::RunShell;
-using testutil::SplitLines;
-using testutil::WriteFile;
+using namespace testutil;
 
 namespace {
 
