@@ -209,6 +209,8 @@ void CBodyView::OnUpdate(DocumentView*, long hint)
     }
     if ((hint & hint::Article) && doc_.currentArticle_ != -1)
         ShowArticle(doc_.currentArticle_);
+    else if (hint & hint::Article)
+        UseColours(); // new colours show at once, even without an article
     updating_ = false;
 }
 
@@ -220,6 +222,7 @@ void CBodyView::ClearArticle()
     if (cache_)
         cache_->Close();
     cache_.reset();
+    shownNumber_ = -1;
     std::error_code ec;
     if (!cachePath_.empty())
         std::filesystem::remove(cachePath_, ec);
@@ -256,16 +259,36 @@ bool CBodyView::FindText(bool downwards, const std::string& text, bool ignoreCas
 
 bool CBodyView::ShowArticle(int n)
 {
+    if (fetching_) {
+        QApplication::beep();
+        return false;
+    }
+    // The article already in the cache file (new colours, the header toggle,
+    // the same row chosen again): render it again rather than asking the
+    // server once more, which would also lose it while offline.
+    if (cache_ && n == shownNumber_ && doc_.GetCurrentGroup() == shownGroup_) {
+        list_->clear();
+        attachments_.clear();
+        cache_->Close();
+        cache_.reset();
+        Display();
+        Relayout();
+        answered_ = n;
+        return ArticleShown();
+    }
     answered_ = -1;
     // Another network operation holds the connection: refuse, keep what is shown.
-    if (fetching_ || doc_.IsBusy()) {
+    if (doc_.IsBusy()) {
         QApplication::beep();
         return false;
     }
     ClearArticle();
     const bool ok = Fetch(n);
-    if (ok)
+    if (ok) {
         Display();
+        shownNumber_ = n;
+        shownGroup_ = doc_.GetCurrentGroup();
+    }
     Relayout();
     return ok;
 }
@@ -308,15 +331,21 @@ message::Colour CBodyView::Colour(const char* key, message::Colour def) const
     return message::Colour(registry_.GetInt(kSection, key, int(def)));
 }
 
+message::Colour CBodyView::UseColours()
+{
+    const auto defaults = DefaultBodyColours(palette());
+    const message::Colour text = Colour("TextColor", defaults[0]);
+    body_->SetColours(text, Colour("BackGroundColor", defaults[4]));
+    return text;
+}
+
 void CBodyView::Display()
 {
     // The active colours: while a search or fetch runs the window is disabled,
     // and colours taken then would stay greyed out after it.
     const auto defaults = DefaultBodyColours(palette());
-    const message::Colour text = Colour("TextColor", defaults[0]);
-    const message::Colour background = Colour("BackGroundColor", defaults[4]);
+    const message::Colour text = UseColours();
     const message::Colour grey = defaults[1];
-    body_->SetColours(text, background);
 
     message::BodyRenderer renderer(*body_);
     renderer.textColour = text;

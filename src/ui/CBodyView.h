@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-namespace news { class CLumeDoc; }
+namespace news { class CLumeDoc; class CNewsGroup; }
 class QPrinter;
 namespace platform { class Registry; }
 
@@ -96,6 +96,8 @@ private:
     void Relayout();
     void ClearArticle();
     bool Fetch(int n);
+    // Sets the body's text and background colours; returns the text colour.
+    message::Colour UseColours();
     void Display();
     void SaveSelectedAttachment();
     void OpenSelectedAttachment(bool print);
@@ -123,6 +125,8 @@ private:
     bool updating_ = false;
     bool fetching_ = false;
     int answered_ = -1; // the last article the server answered for, shown or gone
+    int shownNumber_ = -1; // the article the cache file holds, and its group
+    const news::CNewsGroup* shownGroup_ = nullptr;
 };
 
 } // namespace ui
