@@ -11,6 +11,7 @@
 // if the user said "no" (no connection, no post window, dialogs cancelled),
 // which is what a console tool without a user wants.
 
+#include "net/ServerSecurity.h"
 #include "news/SettingsValues.h"
 #include "platform/StringIds.h"
 #include "textcodec/JapaneseCodes.h"
@@ -152,6 +153,24 @@ public:
         return -1;
     }
 
+    // The server wants a login: user and password (Shift_JIS / bytes as
+    // typed) for request. The windows take a password kept for this run or in
+    // the secret store unless request.failedBefore, else ask. False when the
+    // user cancels (the operation is then abandoned, nothing lost).
+    virtual bool AskLogin(const net::LoginRequest& request, std::string& user, std::string& password)
+    {
+        (void)request;
+        (void)user;
+        (void)password;
+        return false;
+    }
+    // A certificate failed verification: true when the user trusts this exact
+    // certificate for this server (the document then keeps its fingerprint).
+    virtual bool AskTrustCertificate(const net::CertificateInfo& info)
+    {
+        (void)info;
+        return false;
+    }
     // The body pane: the header text and displayed text of the article it
     // shows (Shift_JIS, CR LF); false when it shows none. With the header
     // lines shown, displayed begins with them.

@@ -32,6 +32,12 @@ struct LumeConfig {
     std::string strSignature0;
     std::string strSignature1;
     std::string strSignature2;
+    // Keys added after the nineteen; a file without them behaves as before.
+    int nSecurity = 0;                 // net::Security: 0 none, 1 STARTTLS, 2 SSL/TLS
+    std::string strUserName;           // empty: log in only when the server asks
+    bool bRememberPassword = false;    // the password itself lives in the desktop's secret store
+    bool bAllowPlainPassword = false;  // send the password without TLS
+    std::string strTrustedCertificate; // SHA-256 of a certificate the user chose to trust
 
     static constexpr const char* kSection = "config";
 

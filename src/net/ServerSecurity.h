@@ -1,0 +1,39 @@
+#pragma once
+// How a connection to the news server is secured and logged in, and what the
+// windows are told when a server's certificate is not accepted.
+
+#include <string>
+
+namespace net {
+
+// Stored as the configuration's nSecurity.
+enum class Security { None = 0, StartTls = 1, Tls = 2 };
+
+inline constexpr int kNntpsPort = 563;
+
+// Why a certificate failed verification.
+enum class CertificateProblem { None, Expired, NotYetValid, WrongHost, UnknownIssuer, SelfSigned, Other };
+
+struct CertificateInfo {
+    std::string host;      // the name the user gave
+    int port = 0;
+    std::string subject;   // one-line forms
+    std::string issuer;
+    std::string notBefore; // "YYYY-MM-DD HH:MM:SS UTC"
+    std::string notAfter;
+    std::string sha256;    // "AB:CD:…" over the DER form; what a trusted certificate is kept as
+    CertificateProblem problem = CertificateProblem::None;
+    std::string detail;    // the TLS library's own words
+};
+
+// A login the server wants (right after connecting when a user name is
+// configured, or after a 480 reply).
+struct LoginRequest {
+    std::string server;
+    int port = 0;
+    std::string user;        // preset: the configured user name, may be empty
+    bool failedBefore = false; // the last password was refused (481): do not take a stored one
+    std::string serverReply;   // the reply that asked or refused, for the window
+};
+
+} // namespace net
