@@ -28,6 +28,9 @@ namespace {
 
 const QString kKey = QStringLiteral("nntp:taro@news.example.jp:563");
 
+template <typename T>
+T* Ctl(QWidget& window, int id) { return window.findChild<T*>(QStringLiteral("ctl%1").arg(id)); }
+
 struct Fixture {
     QTemporaryDir dir;
     platform::Registry registry{dir.filePath("registry").toStdString()};
@@ -40,15 +43,6 @@ struct Fixture {
         config.strNntpServer = "news.example.jp";
         config.nNntpPort = 563;
         config.nSecurity = 2;
-    }
-    template <typename T>
-    static T* Field(QWidget& sheet, int id)
-    {
-        return sheet.findChild<QWidget*>(QStringLiteral("dlg125"))->findChild<T*>(QStringLiteral("ctl%1").arg(id));
-    }
-    static QString Port(QWidget& sheet)
-    {
-        return sheet.findChild<QWidget*>(QStringLiteral("dlg128"))->findChild<QLineEdit*>("ctl1043")->text();
     }
 };
 
@@ -78,13 +72,13 @@ TEST(LoginSettings, SheetCarriesSecurityAndLoginAndNeverWritesThePassword)
             values.online = c.online;
             CConfigSheet sheet(f.dialogs, values);
             if (c.security >= 0)
-                Fixture::Field<QComboBox>(sheet, 1070)->setCurrentIndex(c.security);
-            EXPECT_EQ(Fixture::Port(sheet), c.portShown);
-            EXPECT_NE(Fixture::Field<QComboBox>(sheet, 1070)->isEnabled(), c.online);
-            Fixture::Field<QLineEdit>(sheet, 1071)->setText("taro");
-            Fixture::Field<QLineEdit>(sheet, 1072)->setText(c.password);
-            Fixture::Field<QCheckBox>(sheet, 1073)->setChecked(c.remember);
-            Fixture::Field<QCheckBox>(sheet, 1074)->setChecked(true);
+                Ctl<QComboBox>(sheet, 1070)->setCurrentIndex(c.security);
+            EXPECT_EQ(Ctl<QLineEdit>(sheet, 1043)->text(), c.portShown);
+            EXPECT_NE(Ctl<QComboBox>(sheet, 1070)->isEnabled(), c.online);
+            Ctl<QLineEdit>(sheet, 1071)->setText("taro");
+            Ctl<QLineEdit>(sheet, 1072)->setText(c.password);
+            Ctl<QCheckBox>(sheet, 1073)->setChecked(c.remember);
+            Ctl<QCheckBox>(sheet, 1074)->setChecked(true);
             sheet.accept();
             return true;
         };
@@ -169,7 +163,7 @@ TEST(LoginSettings, CancelAndAStoreThatCannotKeepIt)
 TEST(LoginWindow, TypedValuesAndNoLineBreaks)
 {
     LoginDialog dialog({"news.example.jp:119", "<b>480</b> login", "", "", false});
-    EXPECT_EQ(dialog.findChild<QLabel*>("ctl1076")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(Ctl<QLabel>(dialog, 1076)->textFormat(), Qt::PlainText);
     EXPECT_EQ(dialog.PasswordField()->echoMode(), QLineEdit::Password);
     QTest::keyClicks(dialog.UserField(), "taro");
     dialog.UserField()->insert(QStringLiteral("花子"));
@@ -182,7 +176,7 @@ TEST(LoginWindow, TypedValuesAndNoLineBreaks)
     EXPECT_EQ(form.user, QStringLiteral("taro花子"));
     EXPECT_EQ(form.password, "pw");
     EXPECT_TRUE(form.remember);
-    dialog.findChild<QPushButton*>("ctl2")->click();
+    Ctl<QPushButton>(dialog, 2)->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
@@ -203,7 +197,7 @@ TEST(CertificateWindow, SaysWhyAndShowsTheCertificate)
         const auto* sha = dialog.findChild<QLabel*>("sha256");
         EXPECT_EQ(sha->text(), "AB:CD");
         EXPECT_TRUE(sha->textInteractionFlags() & Qt::TextSelectableByMouse);
-        EXPECT_TRUE(dialog.findChild<QPushButton*>("ctl2")->isDefault());
+        EXPECT_TRUE(Ctl<QPushButton>(dialog, 2)->isDefault());
         EXPECT_TRUE(dialog.findChild<QLabel*>("validity")->text().contains("2027-01-01"));
     }
 }
