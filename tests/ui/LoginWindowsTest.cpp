@@ -27,6 +27,7 @@ using namespace ui;
 namespace {
 
 const QString kKey = QStringLiteral("nntp:taro@news.example.jp:563");
+const char* const kServer = "news.example.jp";
 
 template <typename T>
 T* Ctl(QWidget& window, int id) { return window.findChild<T*>(QStringLiteral("ctl%1").arg(id)); }
@@ -40,9 +41,10 @@ struct Fixture {
     news::LumeConfig& config = document.Doc().Config();
     Fixture()
     {
-        config.strNntpServer = "news.example.jp";
+        config.strNntpServer = kServer;
         config.nNntpPort = 563;
         config.nSecurity = 2;
+        config.strTrustedCertificate = "AB:CD";
     }
 };
 
@@ -53,6 +55,7 @@ struct SheetCase {
     const char* password;  // typed
     bool remember;
     const char* portShown; // after the choice
+    const char* server;
     int port, securityAfter;
     bool stored;
 };
@@ -60,10 +63,10 @@ struct SheetCase {
 TEST(LoginSettings, SheetCarriesSecurityAndLoginAndNeverWritesThePassword)
 {
     const SheetCase cases[] = {
-        {"none from SSL/TLS on 563 proposes 119", false, 0, "pw-run-only", false, "119", 119, 0, false},
-        {"STARTTLS proposes 119 too", false, 1, "pw-starttls", false, "119", 119, 1, false},
-        {"remembered password goes to the store only", false, -1, "s3cret-pw", true, "563", 563, 2, true},
-        {"online: security and port stay", true, 0, "pw-online-7", false, "563", 563, 2, false},
+        {"none from SSL/TLS on 563 proposes 119", false, 0, "pw-run-only", false, "119", kServer, 119, 0, false},
+        {"STARTTLS proposes 119 too", false, 1, "pw-starttls", false, "119", kServer, 119, 1, false},
+        {"remembered password goes to the store only", false, -1, "s3cret-pw", true, "563", kServer, 563, 2, true},
+        {"online: security and port stay, new server", true, 0, "pw-online-7", false, "563", "n2", 563, 2, false},
     };
     for (const SheetCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -75,6 +78,7 @@ TEST(LoginSettings, SheetCarriesSecurityAndLoginAndNeverWritesThePassword)
                 Ctl<QComboBox>(sheet, 1070)->setCurrentIndex(c.security);
             EXPECT_EQ(Ctl<QLineEdit>(sheet, 1043)->text(), c.portShown);
             EXPECT_NE(Ctl<QComboBox>(sheet, 1070)->isEnabled(), c.online);
+            Ctl<QLineEdit>(sheet, 1042)->setText(c.server);
             Ctl<QLineEdit>(sheet, 1071)->setText("taro");
             Ctl<QLineEdit>(sheet, 1072)->setText(c.password);
             Ctl<QCheckBox>(sheet, 1073)->setChecked(c.remember);
@@ -88,6 +92,7 @@ TEST(LoginSettings, SheetCarriesSecurityAndLoginAndNeverWritesThePassword)
         EXPECT_EQ(f.config.strUserName, "taro");
         EXPECT_EQ(f.config.bRememberPassword, c.remember);
         EXPECT_TRUE(f.config.bAllowPlainPassword);
+        EXPECT_EQ(f.config.strTrustedCertificate.empty(), f.config.strNntpServer == "n2");
         EXPECT_EQ(f.store.entries.count(kKey) ? f.store.entries[kKey] : QString(), c.stored ? c.password : "");
 
         ASSERT_TRUE(f.document.Doc().ExchangeConfig(f.dir.filePath("a.lum").toStdString(), true));
@@ -101,8 +106,7 @@ TEST(LoginSettings, SheetCarriesSecurityAndLoginAndNeverWritesThePassword)
 
 struct AskCase {
     const char* name;
-    bool remember, inStore, inRun, failedBefore;
-    bool windowShown;
+    bool remember, inStore, inRun, failedBefore, windowShown;
     int storeReads;
 };
 
@@ -128,9 +132,7 @@ TEST(LoginSettings, KeptPasswordUsedUnlessRefused)
         ASSERT_TRUE(!c.inRun || host.AskLogin(request, user, password));
         f.dialogs.logins.clear();
         f.store.reads = 0;
-        net::LoginRequest again = request;
-        again.failedBefore = c.failedBefore;
-        ASSERT_TRUE(host.AskLogin(again, user, password));
+        ASSERT_TRUE(host.AskLogin({kServer, 563, "taro", c.failedBefore, "481"}, user, password));
         EXPECT_EQ(f.dialogs.logins.size(), c.windowShown ? 1u : 0u);
         EXPECT_EQ(f.store.reads, c.storeReads);
         EXPECT_EQ(user, "taro");
@@ -195,8 +197,7 @@ TEST(CertificateWindow, SaysWhyAndShowsTheCertificate)
         EXPECT_TRUE(dialog.findChild<QLabel*>("reason")->text().contains(QString::fromUtf8(words)))
             << int(problem);
         const auto* sha = dialog.findChild<QLabel*>("sha256");
-        EXPECT_EQ(sha->text(), "AB:CD");
-        EXPECT_TRUE(sha->textInteractionFlags() & Qt::TextSelectableByMouse);
+        EXPECT_TRUE(sha->text() == "AB:CD" && sha->textInteractionFlags() & Qt::TextSelectableByMouse);
         EXPECT_TRUE(Ctl<QPushButton>(dialog, 2)->isDefault());
         EXPECT_TRUE(dialog.findChild<QLabel*>("validity")->text().contains("2027-01-01"));
     }
