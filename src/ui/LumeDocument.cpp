@@ -34,11 +34,6 @@ int NewsHost::AskReadLimit(int& count) { return dialogs_.AskReadLimit(window_, c
 
 int NewsHost::AskReloadRange(int& start, int& end) { return dialogs_.AskReloadRange(window_, start, end); }
 
-bool NewsHost::EditSettings(SettingsValues& values)
-{
-    return dialogs_.EditSettings(window_, values);
-}
-
 
 std::unique_ptr<DocumentProgress> NewsHost::MakeProgress(int delayMs)
 {
@@ -66,8 +61,10 @@ int NewsHost::ConnectServer(const std::string& server, int port)
     return connected ? dialog.TakeSocket() : -1;
 }
 
-LumeDocument::LumeDocument(Dialogs& dialogs, platform::Registry* registry) : host_(dialogs), doc_(&host_, registry)
+LumeDocument::LumeDocument(Dialogs& dialogs, platform::Registry* registry, PasswordStore* passwords)
+    : host_(dialogs, passwords), doc_(&host_, registry)
 {
+    host_.SetDocument(&doc_);
 }
 
 bool LumeDocument::OnUpdateCommand(CmdUI& state)
