@@ -64,6 +64,12 @@ bool CLumeDoc::OnCommand(unsigned id)
     case cmd::Settings:
         OnSettings();
         return true;
+    case cmd::NewMail:
+        MailNew();
+        return true;
+    case cmd::ReplyMail:
+        MailReply();
+        return true;
     default:
         return false;
     }
@@ -104,10 +110,14 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
         state.Enable(true);
         state.SetCheck(ShowHeaderSetting());
         return true;
+    case cmd::ReplyMail:
+        state.Enable(host_ && host_->HasShownArticle());
+        return true;
     case cmd::PageForward:
     case cmd::PageBackward:
     case cmd::FilePrint:
     case cmd::Settings:
+    case cmd::NewMail:
         state.Enable(true);
         return true;
     default:
