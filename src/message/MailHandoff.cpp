@@ -32,14 +32,11 @@ std::string ReplyAddress(std::string_view header)
     return platform::OneLineValue(address);
 }
 
-std::string MailArticleText(std::string_view header, std::string_view displayed, bool headerShown)
+std::string MailArticleText(std::string_view header, std::string_view body)
 {
-    std::string text;
-    if (!headerShown) {
-        text.assign(header);
-        text += "\r\n";
-    }
-    text.append(displayed);
+    std::string text(header);
+    text += "\r\n";
+    text.append(body);
     return text;
 }
 

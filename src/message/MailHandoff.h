@@ -14,9 +14,8 @@ namespace message {
 // Reply-To, else From, decoded and whole (a display name included), on one
 // line so that it cannot add lines after "To:".
 std::string ReplyAddress(std::string_view header);
-// The article once: the displayed text when it begins with the header lines,
-// else the header, CR LF and the displayed text.
-std::string MailArticleText(std::string_view header, std::string_view displayed, bool headerShown);
+// The article once: header (CR LF ended), an empty line, body.
+std::string MailArticleText(std::string_view header, std::string_view body);
 std::string MakeMailHandoff(std::string_view address, std::string_view articleText);
 
 // A reply as the composer is to open it (Shift_JIS).

@@ -3,6 +3,7 @@
 #include "news/DocumentCommands.h"
 
 #include "message/HeaderFields.h"
+#include "news/FollowUp.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 
@@ -178,11 +179,11 @@ void CLumeDoc::FollowUp()
         return;
     }
     FollowUpSource source;
-    if (host_ && host_->GetShownArticle(source.header, source.body) && ShowHeaderSetting()) {
-        // The displayed text starts with the header lines: drop them.
-        const std::size_t blank = source.body.find("\r\n\r\n");
-        if (blank != std::string::npos)
-            source.body.erase(0, blank);
+    if (host_ && host_->GetShownArticle(source.header, source.body)) {
+        // Header lines shown above the body are not quoted, filtered or not.
+        const std::size_t end = DisplayedHeaderEnd(source.body);
+        if (end != std::string::npos)
+            source.body.erase(0, end);
     }
     if (!host_ || host_->OpenPostWindow(postParams_, &source) == PostWindowResult::CreateFailed)
         ReportError(host_, msg::PostWindowFailed);

@@ -54,6 +54,11 @@ void FollowUpOptions::Save(platform::Registry& registry) const
     registry.WriteString(kSection, "strQuoteString", strQuoteString);
 }
 
+std::size_t DisplayedHeaderEnd(std::string_view displayed)
+{
+    return displayed.starts_with("\r\n") ? std::string_view::npos : displayed.find("\r\n\r\n");
+}
+
 std::string FollowUpGroups(std::string_view header)
 {
     std::string groups = Value(header, "Followup-To");

@@ -41,6 +41,10 @@ struct FollowUpFields {
     std::string body;
 };
 
+// Where the header lines the body pane shows above the body end in its text:
+// the CR LF before the empty line; npos when it shows none. The pane always
+// shows some (a filtered set unless all are asked for).
+std::size_t DisplayedHeaderEnd(std::string_view displayed);
 // Followup-To when the article has one ("poster" included), else Newsgroups.
 std::string FollowUpGroups(std::string_view header);
 // A group list split at commas and blanks into items.

@@ -1,6 +1,7 @@
 // Mail and reply mail: the mail program shipped beside the reader takes the
 // work; a reply travels to it on the clipboard.
 #include "message/MailHandoff.h"
+#include "news/FollowUp.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 
@@ -38,8 +39,14 @@ void CLumeDoc::MailReply()
         ReportError(host_, msg::MailerUnavailable, {kMailerName});
         return;
     }
-    const std::string text = message::MakeMailHandoff(
-        message::ReplyAddress(header), message::MailArticleText(header, displayed, ShowHeaderSetting()));
+    // The header once: header lines the pane shows above the body are left out.
+    std::string_view body = displayed;
+    if (const std::size_t end = DisplayedHeaderEnd(body); end != std::string_view::npos)
+        body.remove_prefix(end + 4);
+    else if (body.starts_with("\r\n"))
+        body.remove_prefix(2);
+    const std::string text =
+        message::MakeMailHandoff(message::ReplyAddress(header), message::MailArticleText(header, body));
     if (!host_->PutClipboardText(text)) {
         ReportError(host_, msg::ClipboardBusy);
         return;

@@ -382,12 +382,13 @@ TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
     EXPECT_EQ(host.postParams[1].strNewsgroups, "fj.test,local.test");
     EXPECT_EQ(host.postParams[1].strDistribution, "\x93\xfa\x96\x7b");
 
-    // A follow-up gets the header and the body without its header lines.
+    // A follow-up gets the header and the body without the header lines
+    // shown above it, all of them or the filtered ones.
     doc->OnCommand(cmd::FollowUp);
     EXPECT_EQ(host.postParams[2].strNewsgroups, "local.test");
     ASSERT_NE(host.postSources[2], nullptr);
     EXPECT_EQ(host.postSources[2]->header, host.shownHeader);
-    EXPECT_EQ(host.postSources[2]->body, host.shownText);
+    EXPECT_EQ(host.postSources[2]->body, "\r\n\r\nbody line\r\n");
     registry->WriteInt("BodyView", "bShowHeader", 1);
     doc->OnCommand(cmd::FollowUp);
     EXPECT_EQ(host.postSources[3]->body, "\r\n\r\nbody line\r\n");

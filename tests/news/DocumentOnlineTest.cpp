@@ -122,24 +122,23 @@ TEST_F(DocFixture, PostingOfflineIsRefusedButAnOpenWindowComesForward)
 TEST_F(DocFixture, ReplyMailHandsOverTheArticleOnceOrSaysWhy)
 {
     testutil::ScopedEnv paths{"LUMETRA_APP_PATHS", (dir / "apppaths").c_str()};
-    const std::string from = "From: Taro <t@x>\r\n", to = "To:Taro <t@x>\r\n", path = "/opt/a b/lumetra-mail";
+    const std::string from = "From: Taro <t@x>\r\n", path = "/opt/a b/lumetra-mail";
     const struct {
-        bool registered, showHeader, clipboardFree, startWorks;
+        bool registered, clipboardFree, startWorks;
         std::string header, expected; // message id | clipboard | arguments
     } rows[] = {
-        {true, false, true, true, "Reply-To: r@x\r\n" + from, "|To:r@x\r\nReply-To: r@x\r\n" + from + "\r\nshown\r\n|/c2"},
-        {true, true, true, true, from, "|" + to + "shown\r\n|/c2"},
-        {true, true, true, true, "Subject: s\r\n", "|To:\r\nshown\r\n|/c2"},
-        {true, true, true, true, "From: =?US-ASCII?Q?a=0D=0ABcc:_e@x?=\r\n", "|To:a  Bcc: e@x\r\nshown\r\n|/c2"},
-        {false, false, true, true, from, "61271 ||"},
-        {true, false, false, true, from, "61270 ||"},
-        {true, true, true, false, from, "61271 |" + to + "shown\r\n|/c2"},
+        {true, true, true, "Reply-To: r@x\r\n" + from, "|To:r@x\r\nReply-To: r@x\r\n" + from + "\r\nbody\r\n|/c2"},
+        {true, true, true, "Subject: s\r\n", "|To:\r\nSubject: s\r\n\r\nbody\r\n|/c2"},
+        {true, true, true, "From: =?US-ASCII?Q?a=0D=0ABcc:_e@x?=\r\n", "|To:a  Bcc: e@x\r\nFrom: =?US-ASCII?Q?a=0D=0ABcc:_e@x?=\r\n\r\nbody\r\n|/c2"},
+        {false, true, true, from, "61271 ||"},
+        {true, false, true, from, "61270 ||"},
+        {true, true, false, from, "61271 |To:Taro <t@x>\r\n" + from + "\r\nbody\r\n|/c2"},
     };
     for (const auto& row : rows) {
         WriteFile(dir / "apppaths", row.registered ? "lumetra-mail=" + path + "\n" : "");
-        registry.WriteInt("BodyView", "bShowHeader", row.showHeader);
         host.messages.clear(), host.clipboard.clear(), host.started.clear();
-        host.showsArticle = true, host.shownHeader = row.header, host.shownText = "shown\r\n";
+        // The pane shows (filtered) header lines above the body.
+        host.showsArticle = true, host.shownHeader = row.header, host.shownText = "Subject: s\r\n\r\nbody\r\n";
         host.clipboardFree = row.clipboardFree, host.startWorks = row.startWorks;
         doc.OnCommand(cmd::ReplyMail);
         std::string got = host.StopIds().empty() ? "|" : std::to_string(host.StopIds()[0]) + " |";
