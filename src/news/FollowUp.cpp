@@ -24,7 +24,8 @@ std::vector<std::string> MessageIds(std::string_view text)
     std::vector<std::string> ids;
     std::size_t pos = 0;
     while ((pos = text.find('<', pos)) != std::string_view::npos) {
-        const std::size_t end = text.find_first_of("<> \t\r\n", pos + 1);
+        // A blank, a line end or a NUL ends what could be an identifier.
+        const std::size_t end = text.find_first_of(std::string_view("<> \t\r\n\0", 7), pos + 1);
         if (end == std::string_view::npos)
             break;
         if (text[end] == '>' && end > pos + 1)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace news;
+using namespace std::string_literals;
 
 namespace {
 
@@ -25,8 +26,8 @@ TEST(FollowUp, FieldsAndQuotedBody)
         {"Newsgroups: a.b, c.d\r\nDistribution: jp\r\nSubject: RE: t\r\n", "", {true, false}, plain, "a.b|RE: t||jp|"},
         {"Subject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\r\nReferences: <r0@x>\r\n  <r1@x>\r\n" + kId, "", {}, plain,
          S("|Re: 日本|||<r0@x> <r1@x> <m1@example.jp>")},
-        {"Subject: =?ISO-2022-JP?Q?a=0D=0AControl:_cancel?=\r\nDistribution: =?US-ASCII?Q?jp=0D=0AX:_x?=\r\n", "", {},
-         plain, "|Re: a  Control: cancel||jp  X: x|"},
+        {"Subject: =?ISO-2022-JP?Q?a=0D=0AControl:_cancel?=\r\nDistribution: =?US-ASCII?Q?jp=0D=0AX:_x?=\r\n"
+         "References: <r\0@x>\r\nMessage-ID: <m\0@x>\r\n"s, "", {}, plain, "|Re: a  Control: cancel||jp  X: x|<m @x>"},
         {"Subject: t\r\n", "a\r\n\r\nb\n\nc\rX\n", {}, plain, "|Re: t|||>a\r\n>\r\n>b\r\n>c\r\n"},
         {"Subject: t\r\n", "a\r\n", {}, {false, false, 0, ">"}, "|Re: t|||"},
         {kFrom, "a\r\n", {}, {true, true, 2, "| "}, "||||taro| a\r\n"},
