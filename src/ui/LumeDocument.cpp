@@ -9,6 +9,9 @@
 #include "ui/ProgressWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QProcess>
 #include <QEventLoop>
 #include <QCoreApplication>
 
@@ -29,6 +32,29 @@ int NewsHost::ShowMessageText(const std::string& text, MessageIcon icon)
 }
 
 void NewsHost::Beep() { QApplication::beep(); }
+
+bool NewsHost::PutClipboardText(const std::string& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(FromSjis(text));
+    return true;
+}
+
+bool NewsHost::StartProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    if (program.empty())
+        return false;
+    QStringList list;
+    for (const std::string& arg : args)
+        list << QString::fromStdString(arg);
+    QProcess process;
+    process.setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
+    process.setArguments(list);
+    process.setStandardInputFile(QProcess::nullDevice());
+    return process.startDetached();
+}
 
 int NewsHost::AskReadLimit(int& count) { return dialogs_.AskReadLimit(window_, count); }
 

@@ -58,11 +58,18 @@ public:
 
     // The body pane answers for the article it shows.
     using ShownArticle = std::function<bool(std::string& header, std::string& displayed)>;
-    void SetShownArticle(ShownArticle source) { shownArticle_ = std::move(source); }
+    void SetShownArticle(ShownArticle source, std::function<bool()> shows = {})
+    {
+        shownArticle_ = std::move(source);
+        showsArticle_ = std::move(shows);
+    }
     bool GetShownArticle(std::string& header, std::string& displayed) override
     {
         return shownArticle_ && shownArticle_(header, displayed);
     }
+    bool HasShownArticle() override { return showsArticle_ && showsArticle_(); }
+    bool PutClipboardText(const std::string& text) override;
+    bool StartProgram(const std::string& program, const std::vector<std::string>& args) override;
 
     // The post window lives above ui: the application plugs it in here.
     using PostWindowOpener = std::function<news::PostWindowResult(const news::PostParams&, const news::FollowUpSource*)>;
@@ -101,6 +108,7 @@ private:
     ConnectStep connectStep_;
     Forwarder forwarder_;
     ShownArticle shownArticle_;
+    std::function<bool()> showsArticle_;
 };
 
 // Owns the document and its host; the command router's document target.
