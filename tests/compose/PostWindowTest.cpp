@@ -12,6 +12,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -120,6 +124,37 @@ TEST_F(PostWindow, ClosingAsksOnlyAboutEdits)
     }
 }
 
+TEST_F(PostWindow, SignatureDialogKeepsThreeSlots)
+{
+    news::CSignatureStore store(&registry_);
+    store.SetSignature(0, "one");
+    store.SetSignature(2, "three");
+    for (const bool ok : {false, true}) {
+        QTimer::singleShot(0, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            ASSERT_TRUE(d && d->objectName() == QStringLiteral("dlg103"));
+            auto* edit = Find<QPlainTextEdit>(d, "ctl101");
+            auto pick = [&](const char* radio) { Find<QRadioButton>(d, radio)->click(); };
+            EXPECT_EQ(edit->toPlainText(), QStringLiteral("one"));
+            edit->appendPlainText(QStringLiteral("more"));
+            pick("ctl1001");
+            EXPECT_TRUE(edit->toPlainText().isEmpty());
+            edit->setPlainText(QStringLiteral("two"));
+            pick("ctl1002");
+            EXPECT_EQ(edit->toPlainText(), QStringLiteral("three"));
+            edit->clear();
+            pick("ctl1000");
+            EXPECT_EQ(edit->toPlainText(), QStringLiteral("one\nmore"));
+            d->findChild<QDialogButtonBox*>()->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        });
+        EXPECT_EQ(compose::EditSignatures(nullptr, store), ok);
+        // Cancel keeps every slot; OK stores all three, an emptied one deleted.
+        const std::string after[] = {ok ? "one\r\nmore" : "one", ok ? "two" : "", ok ? "" : "three"};
+        for (int n = 0; n < 3; ++n)
+            EXPECT_EQ(store.GetSignature(n), after[n]) << ok << n;
+    }
+}
+
 struct ServerRow {
     const char* code;
     textcodec::KanjiCode kanji;
@@ -201,16 +236,19 @@ INSTANTIATE_TEST_SUITE_P(Codes, PostToServer,
 TEST_F(PostWindow, RefusedPostKeepsTheWindowAndSaysWhy)
 {
     REQUIRE_SERVER();
-    QPointer<CNewsPostWnd> w = Open({.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
-                                     .nNntpPort = server->port});
-    QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("no.such.group.anywhere"));
-    QTest::keyClicks(w->Body(), QStringLiteral("kept"));
-    dialogs_.answer = news::IDYES;
-    EXPECT_FALSE(w->Send());
-    ASSERT_FALSE(w.isNull());
-    EXPECT_TRUE(dialogs_.messages.last().contains(QStringLiteral("441"))) << dialogs_.messages.last().toStdString();
-    EXPECT_EQ(w->Body()->toPlainText(), QStringLiteral("kept"));
-    w->Destroy();
+    for (const char* group : {"no.such.group.anywhere", "local.readonly"}) {
+        QPointer<CNewsPostWnd> w = Open({.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
+                                         .nNntpPort = server->port});
+        QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QString::fromLatin1(group));
+        QTest::keyClicks(w->Body(), QStringLiteral("kept"));
+        dialogs_.answer = news::IDYES;
+        EXPECT_FALSE(w->Send()) << group;
+        ASSERT_FALSE(w.isNull());
+        // The server's own line, as it gave it.
+        EXPECT_TRUE(dialogs_.messages.last().contains(QStringLiteral("441"))) << dialogs_.messages.last().toStdString();
+        EXPECT_EQ(w->Body()->toPlainText(), QStringLiteral("kept"));
+        w->Destroy();
+    }
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 // The expected header texts are what Python's email package decodes.
 #include "textcodec/Charsets.h"
 #include "textcodec/ConvertFromSjis.h"
+#include "textcodec/ConvertToSjis.h"
 #include "textcodec/HeaderWords.h"
 
 #include <gtest/gtest.h>
 
+#include "support/TestFiles.h"
 
 using namespace textcodec;
 
@@ -28,6 +30,32 @@ TEST(DecodeHeaderToSjis, AnyCharsetAndSplitWords)
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(SjisToUtf8(DecodeHeaderToSjis(in)), out) << in;
+}
+
+// Raw 8-bit header text as iconv writes it: valid UTF-8 is read as UTF-8,
+// the Japanese codes as they always were.
+TEST(DecodeHeaderToSjis, RawTextInEachEncoding)
+{
+    REQUIRE_PEER("iconv");
+    const std::pair<std::string, std::vector<std::string>> rows[] = {
+        {"Re: 日本語の件名です", {"UTF-8", "CP932", "EUC-JP", "ISO-2022-JP"}},
+        {"ｶﾀｶﾅ と 漢字　全角", {"UTF-8", "CP932"}},
+        {"短い", {"UTF-8", "CP932", "EUC-JP", "ISO-2022-JP"}},
+        {"Grüße aus München", {"UTF-8"}},
+        {"한국어 제목", {"UTF-8"}},
+        {"絵文字 😀 🎉", {"UTF-8"}},
+    };
+    for (const auto& [text, encodings] : rows)
+        for (const std::string& encoding : encodings) {
+            const std::string raw = testutil::Shell("printf '%s' " + testutil::Quote(text) + " | iconv -f UTF-8 -t " + encoding);
+            ASSERT_FALSE(raw.empty()) << encoding;
+            std::string today; // the Japanese rule, which reads short EUC-JP as half-width kana
+            ConvertToSjis(today, raw, raw.size() + 16, TC_AUTO_SJIS);
+            const std::string shown = SjisToUtf8(encoding == "UTF-8" ? Utf8ToSjis(raw) : today);
+            EXPECT_EQ(SjisToUtf8(DecodeHeaderToSjis(raw)), shown) << encoding;
+            EXPECT_EQ(SjisToUtf8(DecodeHeaderToSjis(raw + " =?UTF-8?B?5pel?=")), shown + " 日") << encoding;
+            EXPECT_TRUE(encoding == "EUC-JP" || shown == text) << encoding;
+        }
 }
 
 // Decoded in well under a second; a search that restarted on every word
