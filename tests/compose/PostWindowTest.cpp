@@ -124,6 +124,7 @@ TEST_F(PostWindow, ClosingAsksOnlyAboutEdits)
     }
 }
 
+// Slot 1 edited, slot 2 written, slot 3 emptied, back to slot 1; then OK or Cancel.
 TEST_F(PostWindow, SignatureDialogKeepsThreeSlots)
 {
     news::CSignatureStore store(&registry_);
@@ -132,23 +133,17 @@ TEST_F(PostWindow, SignatureDialogKeepsThreeSlots)
     for (const bool ok : {false, true}) {
         QTimer::singleShot(0, [&] {
             QWidget* d = QApplication::activeModalWidget();
-            ASSERT_TRUE(d && d->objectName() == QStringLiteral("dlg103"));
             auto* edit = Find<QPlainTextEdit>(d, "ctl101");
-            auto pick = [&](const char* radio) { Find<QRadioButton>(d, radio)->click(); };
-            EXPECT_EQ(edit->toPlainText(), QStringLiteral("one"));
-            edit->appendPlainText(QStringLiteral("more"));
-            pick("ctl1001");
-            EXPECT_TRUE(edit->toPlainText().isEmpty());
-            edit->setPlainText(QStringLiteral("two"));
-            pick("ctl1002");
-            EXPECT_EQ(edit->toPlainText(), QStringLiteral("three"));
-            edit->clear();
-            pick("ctl1000");
-            EXPECT_EQ(edit->toPlainText(), QStringLiteral("one\nmore"));
+            QStringList seen;
+            for (const char* radio : {"ctl1001", "ctl1002", "ctl1000"}) {
+                edit->setPlainText(seen.isEmpty() ? edit->toPlainText() + "\nmore" : seen.size() == 1 ? "two" : "");
+                Find<QRadioButton>(d, radio)->click();
+                seen << edit->toPlainText();
+            }
+            EXPECT_EQ(seen, QStringList({"", "three", "one\nmore"}));
             d->findChild<QDialogButtonBox*>()->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
         });
         EXPECT_EQ(compose::EditSignatures(nullptr, store), ok);
-        // Cancel keeps every slot; OK stores all three, an emptied one deleted.
         const std::string after[] = {ok ? "one\r\nmore" : "one", ok ? "two" : "", ok ? "" : "three"};
         for (int n = 0; n < 3; ++n)
             EXPECT_EQ(store.GetSignature(n), after[n]) << ok << n;

@@ -3,7 +3,6 @@
 // document's questions, and a window that stays quiet when nothing happens.
 #include "app/LumeApp.h"
 #include "app/PaneFactory.h"
-#include "compose/CNewsPostWnd.h"
 #include "ui/ArticleDialogs.h"
 #include "ui/CArticleView.h"
 #include "ui/CBodyText.h"
@@ -153,37 +152,6 @@ TEST_F(ReadingWindow, AWindowLeftAlonePaintsNothing)
     OpenGroup("fj.test");
     ASSERT_GT(Articles().List()->GetCount(), 10);
     EXPECT_EQ(IdlePaints(counter), 0) << counter.Text();
-}
-
-TEST_F(ReadingWindow, NewArticleNeedsTheServerAndKeepsOneWindow)
-{
-    SERVER_OR_SKIP();
-    Start();
-    auto postWindows = [] {
-        QList<QWidget*> found;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<compose::CNewsPostWnd*>(w) && w->isVisible())
-                found.append(w);
-        return found;
-    };
-    // Offline the command is off; reached anyway (an accelerator) it is refused.
-    EXPECT_FALSE(lume_->Router().Execute(cmd::NewArticle));
-    Doc().OnCommand(cmd::NewArticle);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], QStringLiteral("オフライン時には記事の作成はできません。"));
-    EXPECT_TRUE(postWindows().isEmpty());
-
-    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
-    OpenGroup("fj.test");
-    ASSERT_TRUE(lume_->Router().Execute(cmd::NewArticle));
-    const QList<QWidget*> first = postWindows();
-    ASSERT_EQ(first.size(), 1);
-    EXPECT_EQ(first[0]->findChild<QLineEdit*>(QStringLiteral("ctl1002"))->text(), QStringLiteral("fj.test"));
-    lume_->Frame()->activateWindow();
-    ASSERT_TRUE(lume_->Router().Execute(cmd::NewArticle));
-    EXPECT_EQ(postWindows(), first);
-    EXPECT_EQ(messages.size(), 1);
-    static_cast<compose::CNewsPostWnd*>(first[0])->Destroy();
 }
 
 TEST_F(ReadingWindow, GoingOnlineFillsTheGroupPaneAndTheListTakesItsCommands)
