@@ -26,8 +26,9 @@ std::string CanonicalCharset(std::string_view name);
 std::optional<std::string> CharsetToSjis(std::string_view bytes, std::string_view charset);
 
 // Pieces of one text in one charset, converted one after another with the
-// converter opened once (a body part read line by line). Same results as
-// CharsetToSjis on each piece; shift states carry over between pieces.
+// converter opened once (a body part read line by line). Each piece comes
+// out as CharsetToSjis gives it, except that a stateful charset's shift
+// state carries over from one piece to the next.
 class CharsetReader {
 public:
     // Not usable (Usable() false) when the charset is unknown.
