@@ -9,6 +9,8 @@
 #include <optional>
 #include <random>
 
+#include <csignal>
+
 namespace inttest {
 
 struct Server {
@@ -38,6 +40,40 @@ inline std::string Tag()
     return "t" + std::to_string(::getpid()) + "x" + std::to_string(std::random_device{}() % 100000) + "n" +
            std::to_string(++counter);
 }
+
+// scripts/latency-proxy.py in front of the server, with the given options; port() is 0 when it did not start.
+class SlowLink {
+public:
+    SlowLink(const Server& s, const std::string& options)
+    {
+        const std::string command = "exec python3 " LUMETRA_SOURCE_DIR "/scripts/latency-proxy.py --target-host " +
+                                    s.host + " --target-port " + std::to_string(s.port) + " " + options;
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        if ((pid_ = ::fork()) == 0) {
+            ::dup2(out[1], 1);
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        FILE* f = ::fdopen(out[0], "r");
+        char line[32] = {};
+        if (pid_ > 0 && std::fgets(line, sizeof line, f))
+            port_ = std::atoi(line);
+        std::fclose(f);
+    }
+    ~SlowLink()
+    {
+        if (pid_ > 0)
+            ::kill(pid_, SIGTERM), ::waitpid(pid_, nullptr, 0);
+    }
+    int port() const { return port_; }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
 
 // Posts plain articles over one raw connection, independent of the client under test.
 class Poster {

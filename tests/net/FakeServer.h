@@ -43,6 +43,15 @@ public:
         for (long n; Wait() && (n = ::recv(fd_, buf, sizeof buf, 0)) > 0;)
             received.append(buf, static_cast<std::size_t>(n));
     }
+    // What else arrives within ms is read and dropped, as by a server that
+    // takes one command from each read.
+    void DropWaiting(int ms)
+    {
+        Pause(ms);
+        char buf[4096];
+        for (long n; (n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT)) > 0;)
+            received.append(buf, static_cast<std::size_t>(n));
+    }
     void Reply(std::string_view answer)
     {
         ReadLine();

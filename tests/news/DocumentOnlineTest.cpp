@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace news;
 using namespace newstest;
 namespace cmd = platform::cmd;
@@ -218,6 +220,78 @@ TEST_F(DocFixture, ARangeOfGoneArticlesEndsTheWalk)
     doc.GoOffline();
     server.Join();
     EXPECT_EQ(heads, 10000);
+}
+
+// HEADs sent ahead of their replies, against servers that take them badly:
+// the outcome is asking one at a time's, and the connection stays in step.
+TEST_F(DocFixture, HeadsAheadEndAsOneAtATimeWould)
+{
+    const auto head = [](int n) {
+        const std::string s = std::to_string(n);
+        return "221 " + s + " <" + s + "@x>\r\nSubject: s" + s + "\r\nMessage-ID: <" + s + "@x>\r\n.\r\n";
+    };
+    using Answer = std::function<std::string(int n, int asked)>; // "" closes
+    struct Case {
+        const char* name;
+        bool loseAhead;
+        Answer answer;
+        int cancelAt, gone;
+        bool ok, connected;
+        const char* marks;
+    };
+    const Case cases[] = {
+        {"one at a time", true, [&](int n, int) { return n == 18 ? "423 gone\r\n" : head(n); }, 0, 18, true, true, "1-5,18"},
+        {"close on second", false, [&](int n, int) { return n == 20 ? head(n) : ""; }, 0, 0, false, false, "1-5"},
+        {"drop", false, [&](int n, int) { return n == 18 ? "423 gone\r\n" : n > 16 ? head(n) : n == 16 ? "221 16 <16@x>\r\nSub" : ""; },
+         0, 0, false, false, "1-5,18"},
+        {"garbage", false, [&](int n, int) { return n == 19 ? "garbage\r\n" : n > 19 ? head(n) : ""; }, 0, 0, false, false, "1-5"},
+        {"cancel", false, [&](int n, int) { return head(n); }, 4, 0, false, true, "1-5"},
+        {"480 once", false, [&](int n, int asked) { return n == 18 && asked == 1 ? "480 log in\r\n" : head(n); }, 0, 0, true, true, "1-5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = ScriptedHost();
+        host.cancelAtMessage = c.cancelAt;
+        doc.OnNewDocument();
+        doc.Config().strNntpServer = "news.example";
+        doc.Config().nTcpWaitSec = doc.Config().nTcpRetryCount = 1;
+        doc.Config().bShowOldArticle = false;
+        doc.ApplyTransportSettings();
+        FakeServer server([&](FakePeer& p) {
+            GreetAndList(p);
+            p.Reply("211 20 1 20 a.b\r\n");
+            std::map<int, int> asked;
+            for (std::string line; !(line = p.ReadLine()).empty() && line != "QUIT\r\n";) {
+                if (c.loseAhead)
+                    p.DropWaiting(20);
+                const int n = std::atoi(line.c_str() + line.find(' ') + 1);
+                const std::string a = line.starts_with("DATE")    ? "111 20261206000000\r\n"
+                                      : line.starts_with("ARTICLE") ? "220 20 <20@x>\r\n\r\nbody\r\n.\r\n"
+                                                                    : c.answer(n, ++asked[n]);
+                if (a.empty() || (p.Send(a), !a.ends_with("\n")))
+                    return;
+            }
+            p.Send("205 bye\r\n");
+        });
+        CNewsGroup* g = OnlineInGroup(server, "1-5");
+        EXPECT_EQ(doc.OpenCurrentGroup(), c.ok);
+        doc.SetCurrentGroup(nullptr); // stores the marks
+        EXPECT_EQ(g->m_strReadList, c.marks);
+        EXPECT_EQ(doc.IsConnected(), c.connected);
+        EXPECT_EQ(doc.Nntp().Pipelining(), !c.loseAhead);
+        EXPECT_EQ(host.StopIds(), c.ok || c.cancelAt ? Ids{} : Ids{61279});
+        std::vector<int> listed, expected;
+        for (const auto& a : doc.Articles())
+            listed.push_back(a->m_nNumber);
+        for (int n = 20; c.ok && n > 5; --n)
+            if (n != c.gone)
+                expected.push_back(n);
+        EXPECT_EQ(listed, expected);
+        if (c.connected) {
+            EXPECT_EQ(doc.FetchArticleBody(20, dir / "mes"), BodyFetch::Arrived);
+        }
+        doc.GoOffline();
+    }
 }
 
 TEST_F(DocFixture, GroupFailuresAreReported)
