@@ -10,10 +10,12 @@ look like one that reads only the first command of what arrives together
 
   latency-proxy.py --target-port 1119 --rtt-ms 50 [--bandwidth 10M] [--split]
 
-Prints the port it listens on (first line of stdout) and runs until killed.
+Prints the port it listens on and its process id (first line of stdout) and
+runs until killed.
 """
 import argparse
 import asyncio
+import os
 import random
 import socket
 import sys
@@ -133,7 +135,7 @@ async def serve(args):
 
     server = await asyncio.start_server(handle, args.listen_host, args.listen_port)
     port = server.sockets[0].getsockname()[1]
-    print(port, flush=True)
+    print(port, os.getpid(), flush=True)
     async with server:
         await server.serve_forever()
 

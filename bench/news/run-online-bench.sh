@@ -18,7 +18,7 @@ proxy() { # port file, options...
   python3 "$here/scripts/latency-proxy.py" --target-port "$port" "$@" >"$out" &
   proxies+=($!)
   until [ -s "$out" ]; do sleep 0.1; done
-  head -1 "$out"
+  head -1 "$out" | cut -d' ' -f1
 }
 add_groups() { # prefix count
   bash "$here/scripts/inn-server.sh" stop "$dir"

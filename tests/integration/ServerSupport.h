@@ -9,8 +9,6 @@
 #include <optional>
 #include <random>
 
-#include <csignal>
-
 namespace inttest {
 
 struct Server {
@@ -41,38 +39,15 @@ inline std::string Tag()
            std::to_string(++counter);
 }
 
-// scripts/latency-proxy.py in front of the server, with the given options; port() is 0 when it did not start.
-class SlowLink {
-public:
+// scripts/latency-proxy.py in front of the server; port is 0 when it did not start.
+struct SlowLink {
     SlowLink(const Server& s, const std::string& options)
-    {
-        const std::string command = "exec python3 " LUMETRA_SOURCE_DIR "/scripts/latency-proxy.py --target-host " +
-                                    s.host + " --target-port " + std::to_string(s.port) + " " + options;
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        if ((pid_ = ::fork()) == 0) {
-            ::dup2(out[1], 1);
-            ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        FILE* f = ::fdopen(out[0], "r");
-        char line[32] = {};
-        if (pid_ > 0 && std::fgets(line, sizeof line, f))
-            port_ = std::atoi(line);
-        std::fclose(f);
-    }
-    ~SlowLink()
-    {
-        if (pid_ > 0)
-            ::kill(pid_, SIGTERM), ::waitpid(pid_, nullptr, 0);
-    }
-    int port() const { return port_; }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
+        : out(::popen(("exec python3 " LUMETRA_SOURCE_DIR "/scripts/latency-proxy.py --target-host " + s.host +
+                       " --target-port " + std::to_string(s.port) + " " + options).c_str(), "r"))
+    { if (!out || std::fscanf(out, "%d %d", &port, &pid) != 2) port = 0; }
+    ~SlowLink() { if (pid > 0) ::kill(pid, SIGTERM); if (out) ::pclose(out); }
+    FILE* out;
+    int port = 0, pid = 0;
 };
 
 // Posts plain articles over one raw connection, independent of the client under test.

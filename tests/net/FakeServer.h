@@ -43,8 +43,7 @@ public:
         for (long n; Wait() && (n = ::recv(fd_, buf, sizeof buf, 0)) > 0;)
             received.append(buf, static_cast<std::size_t>(n));
     }
-    // What else arrives within ms is read and dropped, as by a server that
-    // takes one command from each read.
+    // Drops what else arrives within ms, as a server taking one command a read.
     void DropWaiting(int ms)
     {
         Pause(ms);
