@@ -22,7 +22,7 @@ constexpr std::int64_t kMaxGoneInARow = 10'000;
 // so it doubles each round trip; 128 keep a 50 ms link busy at over 2 500
 // headers a second while a server's queue of our replies stays small.
 constexpr std::size_t kFirstWindow = 32;
-constexpr std::size_t kMaxWindow = 128;
+constexpr std::size_t kMaxWindow = 256;
 // How far ahead of the walk HEADs may be sent, in article numbers: the walk
 // pumps the windows as it passes numbers it skips, sending must not run
 // through a long read range without them.
