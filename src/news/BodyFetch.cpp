@@ -98,10 +98,9 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
 
 void CLumeDoc::DropArticlesAhead()
 {
-    if (articlesAhead_.empty())
-        return;
     articlesAhead_.clear();
-    nntp_.DrainAhead();
+    if (nntp_.CommandsAhead() > 0)
+        nntp_.DrainAhead();
 }
 
 void CLumeDoc::ExpectArticles(const std::vector<int>& numbers)
