@@ -17,7 +17,7 @@ PACKAGES=(
   fonts-ipafont-gothic fontconfig tzdata locales
   nkf sharutils macutils libgmime-3.0-dev python3 edict
   libssl-dev openssl qtkeychain-qt6-dev fonts-nanum
-  xvfb xauth imagemagick poppler-utils xdg-utils
+  xvfb xauth imagemagick poppler-utils xdg-utils xclip
   netcat-openbsd procps iproute2 cups-bsd
 )
 

@@ -2,6 +2,7 @@
 // articles written in the window (or by lumetra-tool) read back from INN by
 // Python's email package and the transfer-encoding peers.
 #include "compose/CNewsPostWnd.h"
+#include "compose/FollowUpDialog.h"
 #include "integration/ServerSupport.h"
 #include "news/PostArticle.h"
 #include "platform/Registry.h"
@@ -14,9 +15,12 @@
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <sstream>
 
@@ -118,6 +122,35 @@ TEST_F(PostWindow, ClosingAsksOnlyAboutEdits)
         EXPECT_EQ(w.isNull(), row.closes) << row.edit << row.answer;
         delete w.data();
     }
+}
+
+// Dialog 118 driven as a user would, filling a fresh post window.
+TEST_F(PostWindow, FollowUpDialogChoicesReachTheForm)
+{
+    const news::FollowUpSource source{
+        "Newsgroups: fj.test,local.test\r\nSubject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\r\nMessage-ID: <m1@x>\r\n", "a\r\n"};
+    for (const QString button : {"ctl2", "ctl1"}) {
+        CNewsPostWnd* w = Open({});
+        QTimer::singleShot(0, [button] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_TRUE(dialog && dialog->objectName() == "dlg118");
+            auto* list = Find<QListWidget>(dialog, "ctl1044");
+            ASSERT_EQ(list->selectedItems().size(), 2);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+            Find<QLineEdit>(dialog, "ctl130")->selectAll();
+            QTest::keyClicks(Find<QLineEdit>(dialog, "ctl130"), "| ");
+            QTest::mouseClick(Find<QPushButton>(dialog, "ctl57670"), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
+        });
+        const bool built = compose::BuildFollowUp(*w, source, registry_, dialogs_);
+        EXPECT_EQ(built, button == "ctl1");
+        EXPECT_EQ(registry_.GetString("FollowUp", "strQuoteString", "-"), built ? "| " : "-");
+        const PostForm form = w->Form();
+        EXPECT_EQ(ui::FromSjis(form.newsgroups + "|" + form.references + "|" + form.subject + "|" + form.body),
+                  built ? QStringLiteral("fj.test|<m1@x>|Re: 日本|In message <m1@x>\r\n   \"日本\"\r\n| a\r\n") : "|||");
+        w->Destroy();
+    }
+    EXPECT_EQ(dialogs_.helpPages, QStringList({"posting.html#followup", "posting.html#followup"}));
 }
 
 struct ServerRow {
