@@ -27,7 +27,7 @@ fi
 
 mkdir -p demo
 # The configuration document: profile form, Shift_JIS, CR LF.
-printf '[config]\r\nnNntpPort=%s\r\nnMaxReadArtcleCount=50\r\nstrNntpServer=127.0.0.1\r\nstrMarkFile=news.rc\r\nstrMailAddress=demo@localdomain\r\nstrRealName=Demo User\r\nstrOrganization=\r\nbShowAllGroup=YES\r\nbShowUnreadGroup=NO\r\nbShowChangeGroupDialog=YES\r\nbShowOldArticle=YES\r\nPostKanjiCode=0\r\nnTcpWaitSec=12\r\nnTcpRetryCount=5\r\n' "$port" > demo/demo.lum
+printf '[config]\r\nnNntpPort=%s\r\nnMaxReadArtcleCount=50\r\nstrNntpServer=127.0.0.1\r\nstrMarkFile=news.rc\r\nstrMailAddress=demo@example.invalid\r\nstrRealName=Demo User\r\nstrOrganization=\r\nbShowAllGroup=YES\r\nbShowUnreadGroup=NO\r\nbShowChangeGroupDialog=YES\r\nbShowOldArticle=YES\r\nPostKanjiCode=0\r\nnTcpWaitSec=12\r\nnTcpRetryCount=5\r\n' "$port" > demo/demo.lum
 
 # The mail hand-off program, registered for this run only (the install step
 # registers it machine-wide in /etc/xdg/Quorvane/Lumetra/apppaths).

@@ -153,6 +153,27 @@ TEST_F(PostWindow, FollowUpDialogChoicesReachTheForm)
     EXPECT_EQ(dialogs_.helpPages, QStringList({"posting.html#followup", "posting.html#followup"}));
 }
 
+TEST_F(PostWindow, SignatureDialogKeepsThreeSlots)
+{
+    news::CSignatureStore store(&registry_);
+    store.SetSignature(0, "one");
+    store.SetSignature(2, "three");
+    for (const bool ok : {false, true}) {
+        QMetaObject::invokeMethod(qApp, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            // Slot 1 edited, 2 written, 3 emptied, back to 1: each keeps its own text.
+            for (const char* radio : {"ctl1001", "ctl1002", "ctl1000"}) {
+                Find<QPlainTextEdit>(d, "ctl101")->setPlainText(radio[6] == '1' ? "a\nb" : radio[6] == '2' ? "two" : "");
+                QMetaObject::invokeMethod(Find<QObject>(d, radio), "click");
+            }
+            QMetaObject::invokeMethod(d, ok ? "accept" : "reject");
+        }, Qt::QueuedConnection);
+        EXPECT_EQ(compose::EditSignatures(nullptr, store), ok);
+        EXPECT_EQ(store.GetSignature(0) + "|" + store.GetSignature(1) + "|" + store.GetSignature(2),
+                  ok ? "a\r\nb|two|" : "one||three");
+    }
+}
+
 struct ServerRow {
     const char* code;
     textcodec::KanjiCode kanji;
@@ -236,7 +257,7 @@ TEST_F(PostWindow, RefusedPostKeepsTheWindowAndSaysWhy)
     REQUIRE_SERVER();
     QPointer<CNewsPostWnd> w = Open({.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
                                      .nNntpPort = server->port});
-    QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("no.such.group.anywhere"));
+    QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("local.readonly"));
     QTest::keyClicks(w->Body(), QStringLiteral("kept"));
     dialogs_.answer = news::IDYES;
     EXPECT_FALSE(w->Send());
