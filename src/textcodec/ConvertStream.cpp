@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace textcodec {
@@ -118,8 +117,8 @@ StreamResult ConvertStream(std::FILE* in, std::FILE* out, int inputCode, int out
     size_t room = 0, n = 0;
     if (cv.Phase() != 3) {
         // Most texts settle early, or leave only kana shifts and high bytes
-        // to look for: a plain search then does for the rest of a file. One found means
-        // reading it once more with the exact walk.
+        // to look for: a plain search then does for the rest of a file, and
+        // one found means reading it once more with the exact walk.
         bool quick = false, exact = !source.Seekable();
         char before[2] = {0, 0};
         do {
