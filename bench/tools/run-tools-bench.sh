@@ -45,7 +45,8 @@ best() {
   local out=$1; shift
   local t m bt=999999 bm=0
   for _ in $(seq "$rounds"); do
-    read -r t m < <( { /usr/bin/time -f "%e %M" bash -c "$*" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+    /usr/bin/time -f "%e %M" -o "$dir/last.time" bash -c "$*" >/dev/null 2>&1
+    read -r t m < "$dir/last.time"
     if awk -v a="$t" -v b="$bt" 'BEGIN{exit !(a<b)}'; then bt=$t; bm=$m; fi
   done
   printf '%s %s\n' "$bt" "$bm" > "$dir/$out.time"

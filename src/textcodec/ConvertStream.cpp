@@ -92,9 +92,14 @@ bool HasShiftOrHigh(const char (&before)[2], const char* p, size_t n)
     if (std::memchr(p, 0x0E, n))
         return true;
     const char edge[4] = {before[0], before[1], n > 0 ? p[0] : '\0', n > 1 ? p[1] : '\0'};
-    if (memmem(edge, 4, "\x1B(I", 3))
+    if ((edge[0] == '\x1B' && edge[1] == '(' && edge[2] == 'I') || (edge[1] == '\x1B' && edge[2] == '(' && edge[3] == 'I'))
         return true;
-    return memmem(p, n, "\x1B(I", 3) != nullptr;
+    // By its rare last byte: the escape itself comes every few characters.
+    const char* end = p + n;
+    for (const char* q = p + 2; q < end && (q = static_cast<const char*>(std::memchr(q, 'I', size_t(end - q)))); ++q)
+        if (q[-1] == '(' && q[-2] == '\x1B')
+            return true;
+    return false;
 }
 
 } // namespace
