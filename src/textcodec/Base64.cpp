@@ -152,24 +152,32 @@ namespace {
 
 constexpr size_t kLinesPerBlock = 16384;
 
-// The output file of a block-wise codec: removed again unless kept.
+// The output file of a block-wise codec, made at the first write (text
+// found bad before then leaves any old file alone) and removed again unless
+// kept.
 class OutputFile {
 public:
-    explicit OutputFile(const std::filesystem::path& path) : path_(path), f_(std::fopen(path.c_str(), "wb")) {}
+    explicit OutputFile(const std::filesystem::path& path) : path_(path) {}
     ~OutputFile()
     {
         if (!f_)
-            return; // never opened: whatever is there is not ours
+            return;
         std::fclose(f_);
         Remove();
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    explicit operator bool() const { return f_ != nullptr; }
-    bool Write(const char* data, size_t n) { return n == 0 || std::fwrite(data, 1, n, f_) == n; }
+    bool Write(const char* data, size_t n)
+    {
+        if (!f_ && !(f_ = std::fopen(path_.c_str(), "wb")))
+            return false;
+        return n == 0 || std::fwrite(data, 1, n, f_) == n;
+    }
     bool Keep()
     {
+        if (!Write(nullptr, 0))
+            return false;
         bool ok = std::fflush(f_) == 0;
         ok = (std::fclose(f_) == 0) && ok;
         f_ = nullptr;
@@ -188,7 +196,7 @@ private:
     }
 
     std::filesystem::path path_;
-    std::FILE* f_;
+    std::FILE* f_ = nullptr;
 };
 
 struct InputFile {
@@ -218,16 +226,26 @@ struct ByteKinds {
     }
 };
 
+// Writing a file over itself block by block would destroy what is still to
+// be read: such a file is read whole first.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec);
+}
+
 } // namespace
 
 bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem::path& output)
 {
+    if (SameFile(input, output)) {
+        auto data = ReadFileBytes(input);
+        return data && WriteFileBytes(output, Base64EncodeText(*data)) == WriteResult::Ok;
+    }
     InputFile in(input);
     if (!in.f)
         return false;
     OutputFile out(output);
-    if (!out)
-        return false;
     std::vector<unsigned char> data(kLinesPerBlock * 54);
     std::vector<char> text(kLinesPerBlock * 73 + 74);
     size_t n;
@@ -241,13 +259,25 @@ bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem:
 
 Base64FileStatus Base64DecodeFile(const std::filesystem::path& input, const std::filesystem::path& output)
 {
+    static const ByteKinds kinds;
+    if (SameFile(input, output)) {
+        auto text = ReadFileBytes(input);
+        if (!text)
+            return Base64FileStatus::InputFailed;
+        std::string chars, data;
+        for (char c : *text) {
+            if (kinds.bad[static_cast<unsigned char>(c)])
+                return Base64FileStatus::NotBase64;
+            if (kinds.take[static_cast<unsigned char>(c)])
+                chars += c;
+        }
+        Base64DecodeLine(data, chars);
+        return WriteFileBytes(output, data) == WriteResult::Ok ? Base64FileStatus::Ok : Base64FileStatus::OutputFailed;
+    }
     InputFile in(input);
     if (!in.f)
         return Base64FileStatus::InputFailed;
     OutputFile out(output);
-    if (!out)
-        return Base64FileStatus::OutputFailed;
-    static const ByteKinds kinds;
     std::vector<unsigned char> text(kBase64TextBlock);
     // The characters taken so far; the last group waits, as it may be the
     // final one whose pads count.

@@ -27,13 +27,15 @@ std::string Base64EncodeText(std::string_view data);
 // and the result is false.
 bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
 
+// Bytes of Base64 text the decoder reads at a time.
+inline constexpr size_t kBase64TextBlock = 1 << 20;
+
 // Decodes a file of Base64 text into a new file, a block at a time: line
 // ends, blanks and tabs are skipped and the rest is one run, decoded as
 // Base64DecodeLine would decode it whole. Any other byte outside the
-// alphabet and "=" makes it NotBase64. Unless the result is Ok (or the input
-// cannot be opened) the output file is removed.
-// Bytes of Base64 text the decoder reads at a time.
-inline constexpr size_t kBase64TextBlock = 1 << 20;
+// alphabet and "=" makes it NotBase64. The output file is made when the
+// first block has been read; unless the result is Ok, what was written is
+// removed. A file decoded (or encoded) onto itself is read whole first.
 enum class Base64FileStatus { Ok, InputFailed, NotBase64, OutputFailed };
 Base64FileStatus Base64DecodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
 

@@ -113,6 +113,9 @@ TEST(Streaming, Base64FilesAcrossTheBlockBoundary)
         ASSERT_EQ(status, Base64FileStatus::Ok);
         EXPECT_EQ(testutil::ReadFile(dir / "out"), want);
     }
+    testutil::WriteFile(dir / "self", "QUJD\n");
+    ASSERT_EQ(Base64DecodeFile(dir / "self", dir / "self"), Base64FileStatus::Ok);
+    EXPECT_EQ(testutil::ReadFile(dir / "self"), "ABC");
 }
 
 } // namespace
