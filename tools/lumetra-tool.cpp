@@ -31,6 +31,7 @@
 #include "textcodec/BinHex.h"
 #include "textcodec/CodeConverter.h"
 #include "textcodec/ConvertFromSjis.h"
+#include "textcodec/ConvertStream.h"
 #include "textcodec/ConvertToSjis.h"
 #include "textcodec/HeaderWords.h"
 #include "textcodec/QuotedPrintable.h"
@@ -137,30 +138,17 @@ int Conv(int argc, char** argv)
             return Usage("unknown option for conv");
         }
     }
-    std::string text = ReadStdin();
-    CodeConverter cv;
-    if (cv.Init(text.size() + 4) != 0 || cv.SetCode(in, out) != 0)
-        return Fail(std::string("cannot start the conversion: ") + tcErrorText(cv.Error()));
-    cv.KeepHalfKana(!widen);
-    cv.ComposeMarks(widen);
-    static const char empty = 0;
-    if (cv.Put(text.empty() ? &empty : text.data(), text.size()) != 0 || cv.EndInput() != 0)
-        return Fail(std::string("conversion failed: ") + tcErrorText(cv.Error()));
-    bool bad = cv.Error() == TC_ERR_BADCODE;
-    std::string buf(1 << 16, '\0');
-    std::string result;
-    result.reserve(text.size() + text.size() / 2);
-    size_t n;
-    while ((n = cv.Get(buf.data(), buf.size())) > 0) {
-        result.append(buf.data(), n);
-        bad = bad || cv.Error() == TC_ERR_BADCODE;
+    StreamResult r = ConvertStream(stdin, stdout, in, out, widen);
+    switch (r.status) {
+    case StreamStatus::Ok: break;
+    case StreamStatus::StartFailed: return Fail(std::string("cannot start the conversion: ") + tcErrorText(r.error));
+    case StreamStatus::ConvertFailed: return Fail(std::string("conversion failed: ") + tcErrorText(r.error));
+    case StreamStatus::ReadFailed: return Fail("cannot read the input");
+    case StreamStatus::WriteFailed: return Fail("cannot write the output");
     }
-    bad = bad || cv.Error() == TC_ERR_BADCODE;
-    std::string rest(text.size() + 64, '\0');
-    result.append(rest.data(), cv.GetRest(rest.data(), rest.size()));
-    if (!WriteStdout(result))
+    if (std::fflush(stdout) != 0)
         return Fail("cannot write the output");
-    if (bad)
+    if (r.badBytes)
         std::fprintf(stderr, "lumetra-tool: warning: invalid byte sequences were passed through\n");
     return 0;
 }
@@ -218,17 +206,13 @@ int Transfer(bool encode, int argc, char** argv)
     if (kind == "base64") {
         if (encode)
             return Base64EncodeFile(in, out) ? 0 : Fail("Base64 encoding failed");
-        std::string text, chars, data;
-        if (!ReadFile(in, text))
-            return Fail(std::string("cannot read ") + in);
-        for (char c : text)
-            if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
-                chars += c;
-        for (char c : chars)
-            if (c != '=' && c != '+' && c != '/' && !std::isalnum(static_cast<unsigned char>(c)))
-                return Fail("not Base64 text");
-        Base64DecodeLine(data, chars);
-        return WriteFile(out, data) ? 0 : Fail(std::string("cannot write ") + out);
+        switch (Base64DecodeFile(in, out)) {
+        case Base64FileStatus::Ok: return 0;
+        case Base64FileStatus::InputFailed: return Fail(std::string("cannot read ") + in);
+        case Base64FileStatus::NotBase64: return Fail("not Base64 text");
+        case Base64FileStatus::OutputFailed: break;
+        }
+        return Fail(std::string("cannot write ") + out);
     }
     if (kind == "qp") {
         std::string text;

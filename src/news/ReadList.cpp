@@ -45,6 +45,7 @@ bool CReadList::Add(std::int32_t n)
         return false;
     if (IsRead(n))
         return true;
+    SortedAdd(n);
     for (auto& r : sets_) {
         if (i64(r.m_nStart) == i64(n) + 1) {
             r.m_nStart = n;
@@ -59,16 +60,64 @@ bool CReadList::Add(std::int32_t n)
     return true;
 }
 
+namespace {
+// Below this many ranges a plain walk is as quick as a search.
+constexpr std::size_t kSearchFrom = 16;
+} // namespace
+
 bool CReadList::IsRead(std::int32_t n) const
 {
-    for (const auto& r : sets_)
-        if (r.m_nStart <= n && n <= r.m_nEnd)
-            return true;
-    return false;
+    if (sets_.size() < kSearchFrom) {
+        for (const auto& r : sets_)
+            if (r.m_nStart <= n && n <= r.m_nEnd)
+                return true;
+        return false;
+    }
+    if (!sortedValid_) {
+        sorted_.clear();
+        for (const auto& r : sets_)
+            if (r.m_nStart <= r.m_nEnd)
+                sorted_.push_back(r);
+        std::sort(sorted_.begin(), sorted_.end(),
+                  [](const CReadSet& a, const CReadSet& b) { return a.m_nStart < b.m_nStart; });
+        std::size_t keep = 0;
+        for (const CReadSet& r : sorted_) {
+            if (keep && i64(r.m_nStart) <= i64(sorted_[keep - 1].m_nEnd) + 1)
+                sorted_[keep - 1].m_nEnd = std::max(sorted_[keep - 1].m_nEnd, r.m_nEnd);
+            else
+                sorted_[keep++] = r;
+        }
+        sorted_.resize(keep);
+        sortedValid_ = true;
+    }
+    auto after = std::upper_bound(sorted_.begin(), sorted_.end(), n,
+                                  [](std::int32_t v, const CReadSet& r) { return v < r.m_nStart; });
+    return after != sorted_.begin() && n <= std::prev(after)->m_nEnd;
+}
+
+void CReadList::SortedAdd(std::int32_t n)
+{
+    if (!sortedValid_)
+        return;
+    auto after = std::upper_bound(sorted_.begin(), sorted_.end(), n,
+                                  [](std::int32_t v, const CReadSet& r) { return v < r.m_nStart; });
+    if (after != sorted_.begin() && i64(std::prev(after)->m_nEnd) + 1 >= i64(n)) {
+        auto prev = std::prev(after);
+        prev->m_nEnd = std::max(prev->m_nEnd, n);
+        if (after != sorted_.end() && i64(after->m_nStart) <= i64(prev->m_nEnd) + 1) {
+            prev->m_nEnd = std::max(prev->m_nEnd, after->m_nEnd);
+            sorted_.erase(after);
+        }
+    } else if (after != sorted_.end() && i64(after->m_nStart) - 1 <= i64(n)) {
+        after->m_nStart = n;
+    } else {
+        sorted_.insert(after, CReadSet(n, n));
+    }
 }
 
 std::int64_t CReadList::CountUnread(std::int32_t lo, std::int32_t hi)
 {
+    sortedValid_ = false;
     const i64 total = i64(hi) - i64(lo) + 1;
     if (total < 1)
         return 0;
@@ -92,6 +141,7 @@ std::int64_t CReadList::CountUnread(std::int32_t lo, std::int32_t hi)
 
 bool CReadList::Parse(std::string_view text)
 {
+    sortedValid_ = false;
     sets_.clear();
     // Tokens as strtok would cut them: the first ends at ':', '!', ',' or a
     // blank, every later one at ',' or a blank; empty tokens vanish.
@@ -142,7 +192,20 @@ std::size_t CReadList::Format(std::string& out, bool normalize)
 
 void CReadList::Normalize()
 {
+    sortedValid_ = false;
     std::erase_if(sets_, [](const CReadSet& r) { return r.m_nStart < 0 || r.m_nEnd < 0; });
+
+    // Ranges that neither overlap nor touch, in any order, leave the pass
+    // nothing to join: skip its pairwise walk, which a long list makes slow.
+    std::vector<CReadSet> byStart(sets_);
+    std::sort(byStart.begin(), byStart.end(),
+              [](const CReadSet& a, const CReadSet& b) { return a.m_nStart < b.m_nStart; });
+    bool apart = true;
+    for (std::size_t i = 0; i < byStart.size() && apart; ++i)
+        apart = byStart[i].m_nStart <= byStart[i].m_nEnd &&
+                (i == 0 || i64(byStart[i].m_nStart) > i64(byStart[i - 1].m_nEnd) + 1);
+    if (apart)
+        return;
 
     // One forward pass; merged ranges are marked dead and dropped at the end
     // so that the survivors keep their order.
@@ -210,6 +273,7 @@ std::int64_t CReadList::CountUnreadIn(std::int32_t first, std::int32_t last) con
 
 bool CReadList::Remove(std::int32_t n)
 {
+    sortedValid_ = false;
     bool removed = false;
     for (std::size_t i = 0; i < sets_.size(); ++i) {
         CReadSet& r = sets_[i];

@@ -38,7 +38,11 @@ public:
     // Drops ranges with a negative end, then joins overlapping and adjacent
     // ranges in one forward pass.
     void Normalize();
-    void RemoveAll() { sets_.clear(); }
+    void RemoveAll()
+    {
+        sets_.clear();
+        sortedValid_ = false;
+    }
 
     // True when some number of first..last is not read. Works on the ranges,
     // so a group of millions of articles costs no more than a small one.
@@ -51,10 +55,20 @@ public:
 
     const std::vector<CReadSet>& Sets() const { return sets_; }
     std::size_t GetCount() const { return sets_.size(); }
-    void Append(CReadSet set) { sets_.push_back(set); }
+    void Append(CReadSet set)
+    {
+        sets_.push_back(set);
+        sortedValid_ = false;
+    }
 
 private:
+    void SortedAdd(std::int32_t n);
+
     std::vector<CReadSet> sets_;
+    // The ranges sorted and joined, for IsRead on a long list: built on
+    // demand, kept through Add, dropped by every other change.
+    mutable std::vector<CReadSet> sorted_;
+    mutable bool sortedValid_ = false;
 };
 
 // The number a read-marks token starts with: blanks skipped, an optional sign,

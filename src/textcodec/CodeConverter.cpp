@@ -125,6 +125,34 @@ struct Tables {
     // (pairHigh) all go to pairMate and back: double-byte text in JIS or EUC.
     int8_t pairMate[kStates];
     bool pairHigh[kStates];
+    // The conversion start shared by every decided state reachable from a
+    // state (itself included): an index, kNoDecided, or kMixed.
+    static constexpr int kNoDecided = -1, kMixed = -2;
+    int laterStart[kStates];
+    // The same over 7-bit text without kana shifts: no SO, no ESC ( I, no
+    // byte above 0x7F (classes 2, 7-14 and 17).
+    int laterStartPlain[kStates];
+
+    int LaterStart(int st, bool plainOnly) const
+    {
+        bool seen[kStates] = {};
+        int stack[kStates], top = 0, start = kNoDecided;
+        seen[st] = true;
+        stack[top++] = st;
+        while (top) {
+            const int s = stack[--top];
+            if (decided[s])
+                start = start == kNoDecided || start == convStart[s] ? convStart[s] : kMixed;
+            for (int c = 0; c < kClasses; ++c) {
+                const int nx = next[s][c];
+                if (nx != X && !seen[nx] && !(plainOnly && (c == 2 || (c >= 7 && c <= 14) || c == 17))) {
+                    seen[nx] = true;
+                    stack[top++] = nx;
+                }
+            }
+        }
+        return start;
+    }
 
     static int Index(int label)
     {
@@ -199,6 +227,10 @@ struct Tables {
                     pairHigh[st] = high;
                 }
             }
+        }
+        for (int st = 0; st < kStates; ++st) {
+            laterStart[st] = LaterStart(st, false);
+            laterStartPlain[st] = LaterStart(st, true);
         }
         for (int st = 0; st < kStates; ++st) {
             asciiStay[st] = asciiPass[st] = true;
@@ -521,6 +553,90 @@ int CodeConverter::PutView(const char* data, size_t length)
     return 0;
 }
 
+char* CodeConverter::InputRoom(size_t& room)
+{
+    room = 0;
+    if (!haveBuffer_)
+        return nullptr;
+    if (borrowed_ || convPos_ != 0) {
+        size_t keep = end_ - convPos_;
+        std::memmove(buffer_.get(), input_ + convPos_, keep);
+        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
+        convPos_ = 0;
+        end_ = keep;
+        input_ = buffer_.get();
+        borrowed_ = false;
+    }
+    room = bufferSize_ - end_;
+    return reinterpret_cast<char*>(buffer_.get() + end_);
+}
+
+int CodeConverter::Append(size_t length)
+{
+    error_ = 0;
+    if (!haveBuffer_ || borrowed_) {
+        error_ = TC_ERR_MODE;
+        return -1;
+    }
+    if (length > bufferSize_ - end_) {
+        error_ = TC_ERR_OVERFLOW;
+        return -1;
+    }
+    end_ += length;
+    AfterPut();
+    return 0;
+}
+
+int CodeConverter::AppendScan(size_t length)
+{
+    error_ = 0;
+    if (!haveBuffer_ || borrowed_) {
+        error_ = TC_ERR_MODE;
+        return -1;
+    }
+    if (length > bufferSize_ - end_) {
+        error_ = TC_ERR_OVERFLOW;
+        return -1;
+    }
+    end_ += length;
+    if (phase_ == 3) {
+        convPos_ = detPos_ = end_;
+        return 0;
+    }
+    if (detPos_ < convPos_)
+        detPos_ = convPos_;
+    Detect();
+    // Examined bytes are let go; only a cut escape stays.
+    convPos_ = detPos_;
+    return 0;
+}
+
+int CodeConverter::EndScan()
+{
+    error_ = 0;
+    if (!haveBuffer_) {
+        error_ = TC_ERR_MODE;
+        return -1;
+    }
+    convPos_ = detPos_ = end_ = 0;
+    input_ = buffer_.get();
+    badCode_ = false;
+    if (phase_ == 3)
+        return 0;
+    phase_ = IsConcrete(inputCode_) ? 3 : 2;
+    return EndInput();
+}
+
+bool CodeConverter::ScanSettled(bool unlessShiftOrHigh) const
+{
+    if (phase_ == 3)
+        return true;
+    if (!IsConcrete(inputCode_))
+        return false;
+    int later = unlessShiftOrHigh ? T().laterStartPlain[detState_] : T().laterStart[detState_];
+    return later == Tables::kNoDecided || later == convState_;
+}
+
 int CodeConverter::EndInput()
 {
     error_ = 0;
@@ -811,7 +927,7 @@ size_t CodeConverter::Get(char* out, size_t size)
         std::memcpy(out + n, tmp, k);
         n += k;
     }
-    if (atEnd && heldKana_ >= 0) {
+    if (atEnd && heldKana_ >= 0 && !moreInput_) {
         uint8_t tmp[16];
         int k = 0;
         Write(kCompose[heldKana_][0], tmp, k);

@@ -44,6 +44,28 @@ public:
     // Put (which then copies what is left).
     int PutView(const char* data, size_t length);
     int EndInput();
+
+    // Reading a long text in pieces without holding it whole. InputRoom moves
+    // the bytes not yet used to the front of the own buffer and gives the
+    // free space after them (room: its size); the caller fills some of it and
+    // hands the count to Append (as Put) or AppendScan.
+    char* InputRoom(size_t& room);
+    int Append(size_t length);
+    // Detection only, over pieces that are let go once examined: together
+    // they settle the code exactly as one Put of the whole text would (the
+    // last decided step wins). EndScan then settles an undecided text as
+    // EndInput does and leaves the converter empty, converting, ready for the
+    // same text again from its start. With a concrete input code both do
+    // nothing.
+    int AppendScan(size_t length);
+    int EndScan();
+    // True when no byte still to come can change what the scan settles on;
+    // with unlessShiftOrHigh, none but a kana shift (SO or ESC ( I) or a
+    // byte above 0x7F.
+    bool ScanSettled(bool unlessShiftOrHigh = false) const;
+    // While set, Get keeps a composable kana that ends the input for what the
+    // next piece brings, as it would inside one long input.
+    void MoreInputFollows(bool more) { moreInput_ = more; }
     size_t Get(char* out, size_t size);
     size_t GetRest(char* out, size_t size);
     void Term();
@@ -92,6 +114,7 @@ private:
     int heldKana_ = -1; // row of the composition table, -1 for none
     int shift_ = 1;     // writer shift: 1 ASCII, 3 double-byte, 4 kana
     bool shortcuts_ = true;
+    bool moreInput_ = false;
 };
 
 // The classic interface over one process-wide converter. Not re-entrant.

@@ -158,17 +158,17 @@ void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
     }
     CTreeListItem* last = LastOf(owner);
     int n = CountOf(owner);
-    std::unique_ptr<std::vector<CTreeListItem*>>& index = IndexOf(owner);
+    std::unique_ptr<SiblingIndex>& index = IndexOf(owner);
     if (CompareNodes(last, node) <= 0) {
         LinkBetween(owner, last, nullptr, node, true);
         if (index)
-            index->push_back(node);
+            index->Insert(index->Size(), node);
         return;
     }
     if (CompareNodes(first, node) >= 0) {
         LinkBetween(owner, nullptr, first, node, true);
         if (index)
-            index->insert(index->begin(), node);
+            index->Insert(0, node);
         return;
     }
     if (n < 32 && !index) {
@@ -191,26 +191,27 @@ void CTreeListBox::LinkSorted(CTreeListItem* owner, CTreeListItem* node)
         LinkBetween(owner, lo, hi, node);
         return;
     }
-    // The same search on an array of the chain, so that a long chain is not
+    // The same search on an index of the chain, so that a long chain is not
     // walked for every insertion.
-    if (!index) {
-        index = std::make_unique<std::vector<CTreeListItem*>>();
-        index->reserve(std::size_t(n) + 1);
+    if (!index || index->Size() != std::size_t(n)) {
+        std::vector<CTreeListItem*> chain;
+        chain.reserve(std::size_t(n));
         for (CTreeListItem* c = first; c; c = c->next_)
-            index->push_back(c);
+            chain.push_back(c);
+        index = std::make_unique<SiblingIndex>(chain);
     }
     std::size_t lo = 0;
     while (n > 2) {
         const int half = n / 2;
-        if (CompareNodes((*index)[lo + std::size_t(half)], node) >= 0) {
+        if (CompareNodes(index->At(lo + std::size_t(half)), node) >= 0) {
             n = half + 1;
         } else {
             lo += std::size_t(half);
             n -= half;
         }
     }
-    LinkBetween(owner, (*index)[lo], (*index)[lo + 1], node, true);
-    index->insert(index->begin() + std::ptrdiff_t(lo + 1), node);
+    LinkBetween(owner, index->At(lo), index->At(lo + 1), node, true);
+    index->Insert(lo + 1, node);
 }
 
 CTreeListItem* CTreeListBox::InsertChild(CTreeListItem* parent, const TreeListItemInfo& info)
@@ -260,7 +261,10 @@ CTreeListItem* CTreeListBox::Unlink(CTreeListItem* node)
     else
         LastOf(owner) = prev;
     --CountOf(owner);
-    IndexOf(owner).reset();
+    if (std::unique_ptr<SiblingIndex>& index = IndexOf(owner)) {
+        if (!index->Erase(node, [&](const CTreeListItem* c) { return CompareNodes(c, node); }))
+            index.reset();
+    }
     node->parent_ = node->prev_ = node->next_ = nullptr;
     node->owner_ = nullptr;
     return node;

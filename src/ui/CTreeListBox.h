@@ -109,7 +109,7 @@ private:
     CTreeListItem*& FirstOf(CTreeListItem* owner) { return owner ? owner->child_ : firstRoot_; }
     CTreeListItem*& LastOf(CTreeListItem* owner) { return owner ? owner->lastChild_ : lastRoot_; }
     int& CountOf(CTreeListItem* owner) { return owner ? owner->children_ : roots_; }
-    std::unique_ptr<std::vector<CTreeListItem*>>& IndexOf(CTreeListItem* owner)
+    std::unique_ptr<SiblingIndex>& IndexOf(CTreeListItem* owner)
     {
         return owner ? owner->index_ : rootIndex_;
     }
@@ -126,7 +126,7 @@ private:
     CTreeListItem* firstRoot_ = nullptr;
     CTreeListItem* lastRoot_ = nullptr;
     int roots_ = 0;
-    std::unique_ptr<std::vector<CTreeListItem*>> rootIndex_;
+    std::unique_ptr<SiblingIndex> rootIndex_;
 
     int textHeight_ = 0;
     int imageWidth_ = 16;

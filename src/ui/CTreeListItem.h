@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/SiblingIndex.h"
+
 namespace ui {
 
 // What a caller gives to create one node.
@@ -51,9 +53,10 @@ private:
     CTreeListItem* owner_ = nullptr;      // parent of every child, not only the first
     CTreeListItem* lastChild_ = nullptr;
     int children_ = 0;
-    // The children as an array while sorted insertion searches a long chain;
-    // dropped whenever the chain changes otherwise.
-    std::unique_ptr<std::vector<CTreeListItem*>> index_;
+    // The children in order while sorted insertion searches a long chain;
+    // kept through sorted insertions and removals, dropped whenever the
+    // chain changes otherwise.
+    std::unique_ptr<SiblingIndex> index_;
 };
 
 } // namespace ui

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
+#include <set>
 
 using namespace news;
 
@@ -94,6 +96,30 @@ TEST(ReadList, RemoveSplitsRanges)
         CReadList list = Parsed(r.marks);
         EXPECT_EQ(list.Remove(r.n), r.removed) << r.marks;
         EXPECT_EQ(Text(list), r.after) << r.marks << " - " << r.n;
+    }
+}
+
+TEST(ReadList, LongListsAnswerAsTheirRanges)
+{
+    // Many scattered ranges, changed between questions, against a plain set.
+    CReadList list;
+    std::set<int> model;
+    std::mt19937 rng(11);
+    for (int step = 0; step < 4000; ++step) {
+        const int n = int(rng() % 3000), op = int(rng() % 10);
+        if (op < 5) {
+            list.Add(n);
+            model.insert(n);
+        } else if (op == 5) {
+            list.Remove(n);
+            model.erase(n);
+        } else if (op == 6 && step % 50 == 0) {
+            list.Parse(Text(list) + ",5-0," + std::to_string(n) + "-" + std::to_string(n + 20));
+            for (int k = n; k <= n + 20; ++k)
+                model.insert(k);
+        }
+        const int q = int(rng() % 3100);
+        ASSERT_EQ(list.IsRead(q), model.count(q) == 1) << step << " " << q;
     }
 }
 

@@ -27,6 +27,7 @@
 #include <ctime>
 #include <deque>
 #include <memory>
+#include <random>
 
 using namespace news;
 
@@ -105,6 +106,40 @@ TEST_F(Threads, ShapesOfTheList)
         for (const auto& [n, id, parent] : c.add)
             Add(n, id, parent);
         EXPECT_EQ(Shape(), c.shape);
+    }
+}
+
+TEST_F(Threads, ArrivalOrderDoesNotChangeTheTree)
+{
+    // Threads of random depth with some expired parents, numbers unrelated
+    // to the threads; every arrival order gives the tree of number order.
+    const int count = 3000;
+    std::mt19937 rng(5);
+    std::vector<int> number(count), parent(count, -1);
+    for (int i = 0; i < count; ++i) {
+        number[i] = i + 1;
+        if (i && rng() % 4)
+            parent[i] = int(rng() % unsigned(i));
+    }
+    std::shuffle(number.begin(), number.end(), rng);
+    std::vector<int> order(count);
+    for (int i = 0; i < count; ++i)
+        order[i] = i;
+    std::string want;
+    for (const int pass : {0, 1, 2, 3}) {
+        if (pass == 1)
+            std::sort(order.begin(), order.end(), [&](int a, int b) { return number[a] > number[b]; });
+        else if (pass)
+            std::shuffle(order.begin(), order.end(), rng);
+        list.Clear();
+        for (int i : order) {
+            const std::string up = parent[i] < 0 ? "" : i % 50 == 7 ? "<gone@x>" : "<" + std::to_string(parent[i]) + "@x>";
+            Add(number[i], "<" + std::to_string(i) + "@x>", up);
+        }
+        if (pass == 0)
+            want = Shape();
+        else
+            EXPECT_EQ(Shape(), want) << "pass " << pass;
     }
 }
 
