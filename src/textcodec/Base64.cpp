@@ -4,6 +4,9 @@
 #include "textcodec/FileIo.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <system_error>
 #include <vector>
 
@@ -152,9 +155,9 @@ namespace {
 
 constexpr size_t kLinesPerBlock = 16384;
 
-// The output file of a block-wise codec, made at the first write (text
-// found bad before then leaves any old file alone) and removed again unless
-// kept.
+// The output file of a block-wise codec: written under a fresh name beside
+// it and renamed over it only once whole, so bad text found late, a full
+// disk or a crash never destroys a file that was already there.
 class OutputFile {
 public:
     explicit OutputFile(const std::filesystem::path& path) : path_(path) {}
@@ -163,14 +166,14 @@ public:
         if (!f_)
             return;
         std::fclose(f_);
-        Remove();
+        Discard();
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     bool Write(const char* data, size_t n)
     {
-        if (!f_ && !(f_ = std::fopen(path_.c_str(), "wb")))
+        if (!f_ && !Open())
             return false;
         return n == 0 || std::fwrite(data, 1, n, f_) == n;
     }
@@ -181,21 +184,49 @@ public:
         bool ok = std::fflush(f_) == 0;
         ok = (std::fclose(f_) == 0) && ok;
         f_ = nullptr;
-        if (!ok)
-            Remove();
-        return ok;
+        std::error_code ec;
+        if (ok && !temp_.empty())
+            std::filesystem::rename(temp_, path_, ec);
+        if (!ok || ec)
+            Discard();
+        return ok && !ec;
     }
 
 private:
-    void Remove()
+    bool Open()
     {
-        // Only a partial regular file is ours to take away.
+        // Only a plain file (or none yet) is replaced; a link, device or pipe
+        // (/dev/stdout, a FIFO) is written through as the user named it.
+        struct stat st{};
+        if (::lstat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            f_ = std::fopen(path_.c_str(), "wb");
+            return f_ != nullptr;
+        }
+        std::string name = path_.string() + ".XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0)
+            return false;
+        // A new file gets the usual permissions, not mkstemp's private ones.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        temp_ = name;
+        if (!(f_ = ::fdopen(fd, "wb"))) {
+            ::close(fd);
+            Discard();
+            return false;
+        }
+        return true;
+    }
+    void Discard()
+    {
         std::error_code ec;
-        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path_, ec)))
-            std::filesystem::remove(path_, ec);
+        if (!temp_.empty())
+            std::filesystem::remove(temp_, ec);
     }
 
     std::filesystem::path path_;
+    std::filesystem::path temp_;
     std::FILE* f_ = nullptr;
 };
 

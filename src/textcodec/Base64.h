@@ -23,8 +23,8 @@ std::string Base64EncodeLine(std::string_view data);
 std::string Base64EncodeText(std::string_view data);
 
 // Encodes a file into a new file of 72-character lines, a block at a time.
-// True on success; on any read or write failure the output file is removed
-// and the result is false.
+// True on success; on any read or write failure nothing is written over
+// the output and the result is false.
 bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
 
 // Bytes of Base64 text the decoder reads at a time.
@@ -33,9 +33,10 @@ inline constexpr size_t kBase64TextBlock = 1 << 20;
 // Decodes a file of Base64 text into a new file, a block at a time: line
 // ends, blanks and tabs are skipped and the rest is one run, decoded as
 // Base64DecodeLine would decode it whole. Any other byte outside the
-// alphabet and "=" makes it NotBase64. The output file is made when the
-// first block has been read; unless the result is Ok, what was written is
-// removed. A file decoded (or encoded) onto itself is read whole first.
+// alphabet and "=" makes it NotBase64. The result is written beside the
+// output and renamed over it only when Ok, so a file already there stays
+// as it was otherwise. A file decoded (or encoded) onto itself is read
+// whole first.
 enum class Base64FileStatus { Ok, InputFailed, NotBase64, OutputFailed };
 Base64FileStatus Base64DecodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
 
