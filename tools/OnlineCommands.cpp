@@ -5,11 +5,11 @@
 #include "platform/WinsockError.h"
 #include "platform/MessageFormat.h"
 #include "platform/StringTable.h"
+#include "textcodec/Charsets.h"
 
 #include <chrono>
 #include <csignal>
 #include <ctime>
-#include <iconv.h>
 #include <netdb.h>
 #include <ostream>
 #include <sys/socket.h>
@@ -163,30 +163,8 @@ bool GoOnline(CLumeDoc& doc, const std::string& config, std::ostream& err)
 
 std::string SjisToUtf8(const std::string& sjis)
 {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return sjis;
-    std::string out;
-    out.resize(sjis.size() * 3 + 4);
-    char* in = const_cast<char*>(sjis.data());
-    std::size_t inLeft = sjis.size();
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<std::size_t>(-1))
-            break;
-        if (outLeft == 0)
-            break;
-        // Not Shift_JIS: one '?' for the byte, then go on.
-        *o++ = '?';
-        --outLeft;
-        ++in;
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    out.resize(out.size() - outLeft);
-    iconv_close(cd);
-    return out;
+    // The library's own conversion, so characters kept as escapes print as themselves.
+    return textcodec::SjisToUtf8(sjis, U'?');
 }
 
 std::string TerminalText(const std::string& text, bool sjis)
