@@ -37,6 +37,10 @@ void CLumeDoc::OnSettings(bool firstStart)
     config_.nNntpPort = c.nNntpPort;
     config_.nTcpWaitSec = c.nTcpWaitSec;
     config_.nTcpRetryCount = c.nTcpRetryCount;
+    config_.nSecurity = c.nSecurity;
+    config_.strUserName = c.strUserName;
+    config_.bRememberPassword = c.bRememberPassword;
+    config_.bAllowPlainPassword = c.bAllowPlainPassword;
     reg.WriteString(kBrowser, "strPathName", values.browserPath);
     reg.WriteInt(kBrowser, "Type", values.browserType);
     for (std::size_t i = 0; i < values.colours.size(); ++i)
