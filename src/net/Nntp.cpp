@@ -303,7 +303,11 @@ bool CNntp::Login(const std::string& reason)
         const bool given = login_ && login_(request, user, password);
         if (!given || connected_ != 1) {
             Forget(password);
-            Report(given ? SessionFailure::Connection : SessionFailure::LoginCancelled, {});
+            // Giving up after a refusal is still a refused login, and said so.
+            Report(given                 ? SessionFailure::Connection
+                   : request.failedBefore ? SessionFailure::LoginRefused
+                                          : SessionFailure::LoginCancelled,
+                   request.failedBefore ? request.serverReply : std::string());
             return false;
         }
         request.user = user;

@@ -191,7 +191,7 @@ TEST_F(DocFixture, OnlyMissingArticlesAreMarkedRead)
         EXPECT_EQ(doc.GetCurrentGroup(), nullptr);
         EXPECT_TRUE(doc.Articles().empty());
         // A login is not tried where the password would go out in the clear, and says so.
-        EXPECT_EQ(host.StopIds(), i == 0 ? std::vector<unsigned>{61333, 61279} : std::vector<unsigned>{61279});
+        EXPECT_EQ(host.StopIds(), (i == 0 ? Ids{61333, 61279} : Ids{61279}));
         EXPECT_FALSE(doc.IsBusy());
         if (std::string_view(marks) == "1-5") {
             EXPECT_FALSE(doc.IsConnected()); // out of step: closed, never reused
