@@ -18,6 +18,8 @@ using namespace textcodec;
 namespace {
 
 constexpr std::int64_t kQuitWaitMs = 2000;
+// Far above any real server's list.
+constexpr std::size_t kMaxCapabilityBytes = 1u << 20;
 // A wrong password may be typed again this often before the login gives up.
 constexpr int kLoginAttempts = 3;
 
@@ -275,8 +277,15 @@ bool CNntp::ReadCapabilities()
     ExpectData(true);
     std::string line;
     int r;
-    while ((r = ReadDataLine(line)) > 0)
+    std::size_t bytes = 0;
+    while ((r = ReadDataLine(line)) > 0) {
+        // A list that never ends is a server not worth talking to.
+        if ((bytes += line.size()) > kMaxCapabilityBytes) {
+            MarkBroken();
+            return false;
+        }
         capabilities_.Add(line);
+    }
     return r == 0;
 }
 
@@ -313,7 +322,12 @@ bool CNntp::Login(const std::string& reason)
         request.user = user;
         Exchange("AUTHINFO USER " + platform::OneLineValue(user), nullptr);
         if (replyCode_ == reply::PasswordRequired) {
-            std::string line = "AUTHINFO PASS " + platform::OneLineValue(password);
+            // Built in place, so that no temporary copy of the password is left unwiped.
+            std::string line;
+            line.reserve(16 + password.size());
+            line = "AUTHINFO PASS ";
+            for (char c : password)
+                line += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
             Exchange(line, nullptr, "AUTHINFO PASS ****");
             Forget(line);
         }
@@ -388,7 +402,19 @@ std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
 
 std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent, std::string_view logAs)
 {
-    std::string line(command);
+    std::string line;
+    line.reserve(command.size() + 2); // the line end added below moves nothing
+    line = command;
+    // A line that is not logged as sent holds a secret: wipe our copy too.
+    struct Wipe {
+        std::string& text;
+        bool secret;
+        ~Wipe()
+        {
+            if (secret)
+                Forget(text);
+        }
+    } wipe{line, !logAs.empty()};
     if (logAs.empty())
         ReportStatus(">> %s", line.c_str());
     else

@@ -69,6 +69,7 @@ public:
     }
     static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
     void Close() { ::close(std::exchange(fd_, -1)); }
+    int Fd() const { return fd_; }
 
     std::string received;
 

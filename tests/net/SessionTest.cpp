@@ -5,6 +5,9 @@
 
 #include "net/NntpReply.h"
 
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
 using namespace net;
 
 namespace {
@@ -99,6 +102,33 @@ TEST_F(NetTest, SessionStartRefusesTheClearAndFollowsTheServer)
     }
 }
 
+// A TLS server on the peer's socket with a throw-away self-signed key: it
+// greets, reads one command, then sends the start of a record and closes.
+void GreetThenDropInsideARecord(FakePeer& p)
+{
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    X509* cert = X509_new();
+    X509_set_pubkey(cert, key);
+    X509_gmtime_adj(X509_getm_notBefore(cert), 0);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("news.example"), -1, -1, 0);
+    X509_set_issuer_name(cert, X509_get_subject_name(cert));
+    X509_sign(cert, key, EVP_sha256());
+    SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(ctx, cert);
+    SSL_CTX_use_PrivateKey(ctx, key);
+    SSL* ssl = SSL_new(ctx);
+    SSL_set_fd(ssl, p.Fd());
+    char command[64];
+    if (SSL_accept(ssl) == 1 && SSL_write(ssl, "200 hi\r\n", 8) == 8 && SSL_read(ssl, command, sizeof command) > 0)
+        p.Send(std::string("\x17\x03\x03\x04\x00partial", 12));
+    SSL_free(ssl);
+    SSL_CTX_free(ctx);
+    X509_free(cert);
+    EVP_PKEY_free(key);
+}
+
 // TLS peers that stall, answer with garbage or drop in the middle of a
 // record fail within the wait; nothing is sent in the clear.
 TEST_F(NetTest, HostileTlsPeersFailWithinTheWait)
@@ -108,15 +138,20 @@ TEST_F(NetTest, HostileTlsPeersFailWithinTheWait)
         [](FakePeer& p) { p.ReadToEnd(); },
         [](FakePeer& p) { p.Send("200 not tls at all\r\n"), p.ReadToEnd(); },
         [](FakePeer& p) { p.Send(std::string("\x16\x03\x03\x40\x00\x02\x00", 7)), p.Close(); },
+        GreetThenDropInsideARecord,
     };
+    const SessionFailure failures[] = {SessionFailure::Tls, SessionFailure::Tls, SessionFailure::Tls,
+                                       SessionFailure::Connection};
+    int row = 0;
     for (const auto& script : scripts) {
         FakeServer server(script);
         CNntp nntp;
         nntp.Attach(server.TakeClient());
         nntp.SetServer("news.example", kNntpsPort);
         nntp.SetSecurity(Settings(Security::Tls, "u", false));
+        nntp.SetTrustHandler([](const CertificateInfo& info) { return info.problem == CertificateProblem::SelfSigned; });
         EXPECT_EQ(nntp.StartSession(true), 0);
-        EXPECT_EQ(nntp.LastFailure(), SessionFailure::Tls);
+        EXPECT_EQ(nntp.LastFailure(), failures[row++]);
         EXPECT_FALSE(nntp.IsConnected());
         server.Join();
         EXPECT_EQ(server.received().find("AUTHINFO"), std::string::npos);
