@@ -4,6 +4,7 @@
 #include "NetTest.h"
 
 #include "net/NntpReply.h"
+#include "platform/WinsockError.h"
 
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -139,20 +140,28 @@ TEST_F(NetTest, HostileTlsPeersFailWithinTheWait)
         [](FakePeer& p) { p.Send("200 not tls at all\r\n"), p.ReadToEnd(); },
         [](FakePeer& p) { p.Send(std::string("\x16\x03\x03\x40\x00\x02\x00", 7)), p.Close(); },
         GreetThenDropInsideARecord,
+        [](FakePeer& p) { p.ReadToEnd(); }, // stalls until Cancel
     };
     const SessionFailure failures[] = {SessionFailure::Tls, SessionFailure::Tls, SessionFailure::Tls,
-                                       SessionFailure::Connection};
+                                       SessionFailure::Connection, SessionFailure::Tls};
     int row = 0;
     for (const auto& script : scripts) {
+        if (row == 4)
+            SetTcpWaitSec(3600);
         FakeServer server(script);
         CNntp nntp;
         nntp.Attach(server.TakeClient());
         nntp.SetServer("news.example", kNntpsPort);
         nntp.SetSecurity(Settings(Security::Tls, "u", false));
         nntp.SetTrustHandler([](const CertificateInfo& info) { return info.problem == CertificateProblem::SelfSigned; });
+        int pumps = 0;
+        if (row == 4)
+            nntp.SetPump([&pumps] { ++pumps == 3 ? CancelBlockingCall() : void(); });
         EXPECT_EQ(nntp.StartSession(true), 0);
         EXPECT_EQ(nntp.LastFailure(), failures[row++]);
         EXPECT_FALSE(nntp.IsConnected());
+        if (row == 5)
+            EXPECT_EQ(nntp.Tcp().LastError(), platform::WSAEINTR);
         server.Join();
         EXPECT_EQ(server.received().find("AUTHINFO"), std::string::npos);
     }
