@@ -142,6 +142,13 @@ int main(int argc, char** argv)
             if (docs[tls]->FetchArticleBody(n, dir / "mes") != BodyFetch::Arrived)
                 Fail("reading an article");
     });
+    Compare("raw peer: ARTICLE x1000", 3, [&](bool tls) {
+        for (int n = last; n > last - 1000; --n) {
+            if (raws[tls].Command("ARTICLE " + std::to_string(n)).rfind("220", 0) != 0)
+                Fail("ARTICLE");
+            raws[tls].Data();
+        }
+    });
     fs::remove_all(dir);
     SSL_CTX_free(ctx);
     return 0;
