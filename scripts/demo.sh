@@ -27,7 +27,12 @@ fi
 
 mkdir -p demo
 # The configuration document: profile form, Shift_JIS, CR LF.
-printf '[config]\r\nnNntpPort=%s\r\nnMaxReadArtcleCount=50\r\nstrNntpServer=127.0.0.1\r\nstrMarkFile=news.rc\r\nstrMailAddress=demo@localdomain\r\nstrRealName=Demo User\r\nstrOrganization=\r\nbShowAllGroup=YES\r\nbShowUnreadGroup=NO\r\nbShowChangeGroupDialog=YES\r\nbShowOldArticle=YES\r\nPostKanjiCode=0\r\nnTcpWaitSec=12\r\nnTcpRetryCount=5\r\n' "$port" > demo/demo.lum
+printf '[config]\r\nnNntpPort=%s\r\nnMaxReadArtcleCount=50\r\nstrNntpServer=127.0.0.1\r\nstrMarkFile=news.rc\r\nstrMailAddress=demo@example.invalid\r\nstrRealName=Demo User\r\nstrOrganization=\r\nbShowAllGroup=YES\r\nbShowUnreadGroup=NO\r\nbShowChangeGroupDialog=YES\r\nbShowOldArticle=YES\r\nPostKanjiCode=0\r\nnTcpWaitSec=12\r\nnTcpRetryCount=5\r\n' "$port" > demo/demo.lum
+
+# The mail hand-off program, registered for this run only (the install step
+# registers it machine-wide in /etc/xdg/Quorvane/Lumetra/apppaths).
+printf 'lumetra-mail=%s\n' "$here/build/src/mail/lumetra-mail" > demo/apppaths
+export LUMETRA_APP_PATHS="$here/demo/apppaths"
 
 echo "demo: news server on 127.0.0.1:$port (groups fj.test, fj.test.one, local.test, local.japanese, ...)"
 echo "demo: configuration demo/demo.lum; stop the server with: bash scripts/demo.sh stop"

@@ -16,8 +16,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic fontconfig tzdata locales
   nkf sharutils macutils libgmime-3.0-dev python3 edict
-  libssl-dev openssl qtkeychain-qt6-dev fonts-nanum
-  xvfb xauth imagemagick poppler-utils xdg-utils
+  libssl-dev openssl qtkeychain-qt6-dev fonts-nanum fonts-noto-color-emoji
+  xvfb xauth imagemagick poppler-utils xdg-utils xdotool xclip
   netcat-openbsd procps iproute2 cups-bsd
 )
 

@@ -2,6 +2,7 @@
 
 #include "app/SingleInstance.h"
 #include "compose/CNewsPostWnd.h"
+#include "compose/FollowUpDialog.h"
 #include "platform/Registry.h"
 #include "platform/CommandIds.h"
 #include "ui/Dialogs.h"
@@ -56,6 +57,9 @@ CLumeApp::CLumeApp(platform::Registry& registry, LumeDocument& document, Dialogs
     : QObject(parent), registry_(registry), document_(document), dialogs_(dialogs), panes_(std::move(panes))
 {
     router_.SetChain([this] { return Chain(); });
+    followUp_ = [this](compose::CNewsPostWnd& window, const news::FollowUpSource& source) {
+        return compose::BuildFollowUp(window, source, registry_, dialogs_);
+    };
     connect(&idle_, &QTimer::timeout, this, &CLumeApp::OnIdle);
 }
 

@@ -66,6 +66,7 @@ public:
     void SetComposeWindow(ComposeLink* compose) { compose_ = compose; }
     ComposeLink* ComposeWindow() const { return compose_; }
     // Fills a fresh post window for a follow-up; false when the user cancelled.
+    // By default dialog 118 asks and the followed article is quoted.
     using FollowUpBuilder = std::function<bool(compose::CNewsPostWnd& window, const news::FollowUpSource& source)>;
     void SetFollowUpBuilder(FollowUpBuilder builder) { followUp_ = std::move(builder); }
     // The document's post window, made and brought forward on its request.

@@ -29,7 +29,7 @@ ui::CMainFrame::PaneFactory MakePanes(ui::LumeDocument& document, platform::Regi
         QPointer<ui::CBodyView> guard(view);
         document.Host().SetShownArticle([guard](std::string& header, std::string& displayed) {
             return guard && guard->ShownArticle(header, displayed);
-        });
+        }, [guard] { return guard && guard->ArticleShown(); });
         return view;
     };
 }

@@ -5,6 +5,7 @@
 #include "ui/AppIcons.h"
 #include "ui/Dialogs.h"
 #include "ui/LumeDocument.h"
+#include "ui/PasswordStore.h"
 #include "ui/SjisText.h"
 
 #include <QApplication>
@@ -41,7 +42,8 @@ int main(int argc, char** argv)
 
     platform::Registry& registry = platform::Registry::User();
     ui::QtDialogs dialogs;
-    ui::LumeDocument document(dialogs, &registry);
+    const auto passwords = ui::MakeKeychainStore();
+    ui::LumeDocument document(dialogs, &registry, passwords.get());
     app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
     if (!lume.InitInstance(commandLine))
         return 1;

@@ -25,9 +25,11 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace news;
@@ -292,7 +294,9 @@ int CNewsPostWnd::Columns() const
 {
     const QPlainTextEdit* body = Body();
     const int average = std::max(1, QFontMetrics(body->font()).averageCharWidth());
-    return (body->viewport()->width() - average + 1) / average;
+    // Lines are laid out inside the document's margin on either side, not the whole viewport.
+    const int width = body->viewport()->width() - 2 * static_cast<int>(body->document()->documentMargin());
+    return std::max(0, width / average);
 }
 
 void CNewsPostWnd::UpdateColumns()

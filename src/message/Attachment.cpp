@@ -5,6 +5,7 @@
 #include "message/MimeRender.h"
 #include "platform/Sjis.h"
 #include "platform/TempFiles.h"
+#include "textcodec/Charsets.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <cstdio>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -125,27 +125,13 @@ std::string SafeFileName(std::string_view name)
 
 std::filesystem::path SafeFilePath(std::string_view name)
 {
-    const std::string sjis = SafeFileName(name);
-    std::string utf8;
-    if (iconv_t cd = iconv_open("UTF-8", "CP932"); cd != reinterpret_cast<iconv_t>(-1)) {
-        utf8.resize(sjis.size() * 3 + 4);
-        char* in = const_cast<char*>(sjis.data());
-        std::size_t inLeft = sjis.size();
-        char* out = utf8.data();
-        std::size_t outLeft = utf8.size();
-        const bool ok = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
-        iconv_close(cd);
-        if (ok && inLeft == 0)
-            utf8.resize(utf8.size() - outLeft);
-        else
-            utf8.clear();
-    }
-    if (utf8.empty()) {
-        utf8 = sjis;
-        for (char& c : utf8)
-            if (static_cast<unsigned char>(c) >= 0x80)
-                c = '_';
-    }
+    // A character CP932 lacks (kept as an escape) gets its own code point;
+    // a byte that is no character becomes '_'.
+    std::string utf8 = textcodec::SjisToUtf8(SafeFileName(name), U'_');
+    // C1 controls (C2 80 to C2 9F) would reach terminals and file dialogs.
+    for (std::size_t i = 0; i + 1 < utf8.size(); ++i)
+        if (utf8[i] == '\xC2' && (static_cast<unsigned char>(utf8[i + 1]) & 0xE0) == 0x80)
+            utf8.replace(i, 2, "_");
     // Kanji take three bytes in UTF-8: cut on whole characters, keeping the
     // extension, so the name fits the file system's 255 bytes.
     constexpr std::size_t kMaxName = 255;

@@ -122,6 +122,8 @@ std::string CacheWriter::Line(std::string_view received)
             EndOfHeader();
         else if (header_.size() < kMaxPartHeader)
             (header_ += content) += "\r\n";
+        if (textcodec::IsMultibyteUtf8(content))
+            return textcodec::Utf8ToSjis(content) + std::string(received.substr(end));
         return CacheLine(received);
     }
     if (!boundaries_.empty() && content.starts_with("--")) {
@@ -138,16 +140,16 @@ std::string CacheWriter::Line(std::string_view received)
             } else {
                 continue;
             }
-            charset_.clear();
+            charset_.reset();
             raw_ = false;
             return CacheLine(received);
         }
     }
     if (raw_)
         return std::string(received);
-    if (charset_.empty())
+    if (!charset_)
         return CacheLine(received);
-    std::string line = textcodec::CharsetToSjis(content, charset_).value_or(std::string(content));
+    std::string line = charset_->ToSjis(content);
     line += received.substr(end);
     return line;
 }
@@ -181,7 +183,7 @@ void CacheWriter::EndOfHeader()
     if (type.empty() || type == "text") {
         const std::string charset = DeclaredCharset(contentType);
         if (!IsLegacyCharset(charset))
-            charset_ = charset;
+            charset_ = std::make_unique<textcodec::CharsetReader>(charset);
         return;
     }
     raw_ = isPart && (encoding == "8bit" || encoding == "binary");

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "textcodec/Charsets.h"
+
 namespace message {
 
 class CacheFile {
@@ -67,7 +69,7 @@ private:
     void EndOfHeader();
     std::string header_;
     std::vector<std::string> boundaries_;
-    std::string charset_;
+    std::unique_ptr<textcodec::CharsetReader> charset_; // the part's declared charset, opened once
     bool inHeader_ = true;
     bool raw_ = false;
 };

@@ -370,10 +370,10 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     const bool base64 = encoding == "base64";
     const bool quotedPrintable = encoding == "quoted-printable";
     const std::string charset = DeclaredCharset(info.contentType);
+    const bool legacy = IsLegacyCharset(charset);
+    CharsetReader reader(legacy ? std::string_view() : std::string_view(charset));
     auto toSjis = [&](std::string_view bytes) {
-        if (IsLegacyCharset(charset))
-            return codec::ToSjis(bytes, codec::Auto);
-        return CharsetToSjis(bytes, charset).value_or(std::string(bytes));
+        return legacy ? codec::ToSjis(bytes, codec::Auto) : reader.ToSjis(bytes);
     };
 
     std::string base64Text, qpText;
@@ -625,8 +625,14 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
             continue;
         }
         const std::size_t colon = line.find(':');
-        if (!showAll && (StartsWithNoCase(line, "subject:") || StartsWithNoCase(line, "from:"))) {
-            std::string value;
+        // A field of encoded words is decoded whole: a word (or a character)
+        // may be split across its folded lines.
+        std::string value;
+        const bool whole = !showAll && colon != std::string_view::npos &&
+                           (StartsWithNoCase(line, "subject:") || StartsWithNoCase(line, "from:") ||
+                            (ScanHeaderField(header, line.substr(0, colon + 1), lineStart, false, value) &&
+                             value.find("=?") != std::string::npos));
+        if (whole) {
             ScanHeaderField(header, line.substr(0, colon + 1), lineStart, true, value);
             Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
             std::string text = " " + platform::OneLineValue(value) + "\r\n";

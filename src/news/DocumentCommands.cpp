@@ -3,6 +3,7 @@
 #include "news/DocumentCommands.h"
 
 #include "message/HeaderFields.h"
+#include "news/FollowUp.h"
 #include "news/LumeDoc.h"
 #include "news/ServerLogin.h"
 #include "platform/Registry.h"
@@ -65,6 +66,12 @@ bool CLumeDoc::OnCommand(unsigned id)
     case cmd::Settings:
         OnSettings();
         return true;
+    case cmd::NewMail:
+        MailNew();
+        return true;
+    case cmd::ReplyMail:
+        MailReply();
+        return true;
     default:
         return false;
     }
@@ -105,10 +112,14 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
         state.Enable(true);
         state.SetCheck(ShowHeaderSetting());
         return true;
+    case cmd::ReplyMail:
+        state.Enable(host_ && host_->HasShownArticle());
+        return true;
     case cmd::PageForward:
     case cmd::PageBackward:
     case cmd::FilePrint:
     case cmd::Settings:
+    case cmd::NewMail:
         state.Enable(true);
         return true;
     default:
@@ -172,11 +183,11 @@ void CLumeDoc::FollowUp()
         return;
     }
     FollowUpSource source;
-    if (host_ && host_->GetShownArticle(source.header, source.body) && ShowHeaderSetting()) {
-        // The displayed text starts with the header lines: drop them.
-        const std::size_t blank = source.body.find("\r\n\r\n");
-        if (blank != std::string::npos)
-            source.body.erase(0, blank);
+    if (host_ && host_->GetShownArticle(source.header, source.body)) {
+        // Header lines shown above the body are not quoted, filtered or not.
+        const std::size_t end = DisplayedHeaderEnd(source.body);
+        if (end != std::string::npos)
+            source.body.erase(0, end);
     }
     if (!host_ || host_->OpenPostWindow(postParams_, &source) == PostWindowResult::CreateFailed)
         ReportError(host_, msg::PostWindowFailed);

@@ -186,6 +186,23 @@ public:
         (void)displayed;
         return false;
     }
+    // Cheaper than GetShownArticle, for command states: is an article shown?
+    virtual bool HasShownArticle() { return false; }
+    // Puts text (Shift_JIS) on the clipboard as plain text; false when the
+    // clipboard cannot be had.
+    virtual bool PutClipboardText(const std::string& text)
+    {
+        (void)text;
+        return false;
+    }
+    // Starts program with args (UTF-8), no shell, not waited for; false when
+    // it could not be started.
+    virtual bool StartProgram(const std::string& program, const std::vector<std::string>& args)
+    {
+        (void)program;
+        (void)args;
+        return false;
+    }
     // The post window: when one exists, brings it to the front (restoring it
     // when minimised) and returns true.
     virtual bool ActivatePostWindow() { return false; }
@@ -224,6 +241,8 @@ inline constexpr unsigned ReadingArticleList = platform::IDS_61225; // 記事一
 inline constexpr unsigned OpenCreateFailed = platform::IDS_61239;   // ファイル(%s)のオープン（作成）に失敗しました。
 inline constexpr unsigned WriteFileFailed = platform::IDS_61241;    // ファイル(%s)の書き込みに失敗しました。
 inline constexpr unsigned ReadFileFailed = platform::IDS_61242;     // ファイル(%s)の読み込みに失敗しました。
+inline constexpr unsigned ClipboardBusy = platform::IDS_61270;      // クリップボードが他のプログラムで使用中のため…
+inline constexpr unsigned MailerUnavailable = platform::IDS_61271;  // %sが登録されていないか起動できないので…
 inline constexpr unsigned PostWindowFailed = platform::IDS_61248;   // 記事作成ウインドウの作成ができません。
 inline constexpr unsigned OfflinePost = platform::IDS_61250;        // オフライン時には記事の作成はできません。
 inline constexpr unsigned DeleteFileFailed = platform::IDS_61274;   // ファイル[%s]の削除に失敗しました。…

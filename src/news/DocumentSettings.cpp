@@ -25,6 +25,9 @@ void CLumeDoc::OnSettings(bool firstStart)
         return;
 
     const LumeConfig& c = values.config;
+    // A certificate is trusted for one server only.
+    if (c.strNntpServer != config_.strNntpServer)
+        config_.strTrustedCertificate.clear();
     config_.nMaxReadArtcleCount = c.nMaxReadArtcleCount;
     config_.strMarkFile = c.strMarkFile;
     config_.bShowChangeGroupDialog = c.bShowChangeGroupDialog;

@@ -181,6 +181,11 @@ public:
     // the post window.
     void NewArticle();
     void FollowUp();
+    // Mail and reply mail: hand the work to the mail program (kMailerName,
+    // registered in the App Paths); the reply goes through the clipboard.
+    void MailNew();
+    void MailReply();
+    static std::string GetMailerPath();
     const PostParams& LastPostParams() const { return postParams_; }
     // Command Settings: the sheet edits the configuration and the browser and
     // body colour values; OK writes them back, tells the views with hint 2

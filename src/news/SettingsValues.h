@@ -1,6 +1,6 @@
 #pragma once
 // What the settings sheet edits: a copy of the configuration, the online
-// state, and the per-user browser and body colour values.
+// state, the per-user browser and body colour values, and the login password.
 
 #include "news/LumeConfig.h"
 
@@ -21,6 +21,9 @@ struct SettingsValues {
     std::array<std::optional<std::uint32_t>, 5> colours;
     // Opened by the program itself on a start without any configuration.
     bool firstStart = false;
+    // The login password as the sheet shows and returns it (Shift_JIS). The
+    // windows keep it; the document never copies or writes it.
+    std::string password;
 
     static constexpr std::array<const char*, 5> kColourKeys = {"TextColor", "HeaderColor", "BoundaryColor",
                                                                "BinaryMarkColor", "BackGroundColor"};

@@ -77,9 +77,10 @@ private:
 };
 
 // Machine-wide "App Paths": the full path of a registered program by its
-// executable name (for example "postela.exe"), or empty when none is registered.
-// Read from /etc/xdg/Quorvane/Lumetra/apppaths (lines "name=path"),
-// overridable with LUMETRA_APP_PATHS for tests.
+// executable name (for example "lumetra-mail"), or empty when none is registered.
+// Read from /etc/xdg/Quorvane/Lumetra/apppaths (lines "name=path"; the install
+// step registers lumetra-mail there), or from the file LUMETRA_APP_PATHS names
+// (tests, the demo). The path is returned whole, however long.
 std::string AppPathLookup(std::string_view executableName);
 
 } // namespace platform

@@ -165,14 +165,13 @@ std::string Upper(std::string_view s)
     return out;
 }
 
-// Any charset to UTF-8 through iconv; invalid bytes become GETA MARK.
-std::optional<std::string> IconvToUtf8(std::string_view bytes, const std::string& charset)
+// Bytes through an open iconv to UTF-8, appended to out; invalid bytes
+// become GETA MARK. A character cut short at the end also does, and resets
+// the converter so the next piece starts afresh.
+void IconvAppend(iconv_t cd, std::string_view bytes, std::string& out, std::string& buffer)
 {
-    iconv_t cd = iconv_open("UTF-8", charset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
-    std::string out;
-    std::string buffer(bytes.size() * 4 + 16, '\0');
+    if (buffer.size() < 256)
+        buffer.resize(4096);
     char* ip = const_cast<char*>(bytes.data());
     size_t il = bytes.size();
     while (il > 0) {
@@ -185,16 +184,41 @@ std::optional<std::string> IconvToUtf8(std::string_view bytes, const std::string
         if (errno == E2BIG)
             continue;
         AppendUtf8(out, kGetaCode);
-        if (errno == EINVAL)
-            break; // cut short at the end
+        if (errno == EINVAL) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            break;
+        }
         ++ip;
         --il;
     }
+}
+
+// Any charset to UTF-8 through iconv; invalid bytes become GETA MARK.
+std::optional<std::string> IconvToUtf8(std::string_view bytes, const std::string& charset)
+{
+    iconv_t cd = iconv_open("UTF-8", charset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string out, buffer;
+    IconvAppend(cd, bytes, out, buffer);
     char* op = buffer.data();
     size_t ol = buffer.size();
     iconv(cd, nullptr, nullptr, &op, &ol);
     out.append(buffer.data(), size_t(op - buffer.data()));
     iconv_close(cd);
+    return out;
+}
+
+int JapaneseCode(const std::string& canonical)
+{
+    return canonical == "SHIFT_JIS" ? TC_SJIS : canonical == "EUC-JP" ? TC_EUC : canonical == "ISO-2022-JP" ? TC_JIS : 0;
+}
+
+std::string JapaneseToSjis(std::string_view bytes, int code)
+{
+    std::string out;
+    if (!ConvertToSjis(out, bytes, bytes.size() + 16, code))
+        return std::string(bytes);
     return out;
 }
 
@@ -254,17 +278,67 @@ std::optional<std::string> CharsetToSjis(std::string_view bytes, std::string_vie
         return std::string(bytes);
     if (name == "UTF-8")
         return Utf8ToSjis(bytes);
-    const int code = name == "SHIFT_JIS" ? TC_SJIS : name == "EUC-JP" ? TC_EUC : name == "ISO-2022-JP" ? TC_JIS : 0;
-    if (code) {
-        std::string out;
-        if (!ConvertToSjis(out, bytes, bytes.size() + 16, code))
-            return std::string(bytes);
-        return out;
-    }
+    if (const int code = JapaneseCode(name))
+        return JapaneseToSjis(bytes, code);
     auto utf8 = IconvToUtf8(bytes, name);
     if (!utf8)
         return std::nullopt;
     return Utf8ToSjis(*utf8);
+}
+
+CharsetReader::CharsetReader(std::string_view charset)
+{
+    const std::string name = CanonicalCharset(charset);
+    if (name.empty())
+        return;
+    if (name == "US-ASCII") {
+        kind_ = Kind::Ascii;
+    } else if (name == "UTF-8") {
+        kind_ = Kind::Utf8;
+    } else if ((japaneseCode_ = JapaneseCode(name)) != 0) {
+        kind_ = Kind::Japanese;
+    } else if (iconv_t cd = iconv_open("UTF-8", name.c_str()); cd != reinterpret_cast<iconv_t>(-1)) {
+        iconv_ = cd;
+        kind_ = Kind::Iconv;
+    }
+}
+
+CharsetReader::~CharsetReader()
+{
+    if (iconv_)
+        iconv_close(static_cast<iconv_t>(iconv_));
+}
+
+std::string CharsetReader::ToSjis(std::string_view bytes)
+{
+    switch (kind_) {
+    case Kind::Utf8:
+        return Utf8ToSjis(bytes);
+    case Kind::Japanese:
+        return JapaneseToSjis(bytes, japaneseCode_);
+    case Kind::Iconv: {
+        std::string utf8;
+        IconvAppend(static_cast<iconv_t>(iconv_), bytes, utf8, buffer_);
+        return Utf8ToSjis(utf8);
+    }
+    default:
+        return std::string(bytes);
+    }
+}
+
+bool IsMultibyteUtf8(std::string_view text)
+{
+    bool multibyte = false;
+    for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        if (NextUtf8(text, i) == 0xFFFFFFFF)
+            return false;
+        multibyte = true;
+    }
+    return multibyte;
 }
 
 std::string Utf8ToSjis(std::string_view utf8)
@@ -308,7 +382,7 @@ char32_t EscapedCodePoint(std::string_view text, size_t i)
     return char32_t(hi) * kHalf + (lo - kHalf);
 }
 
-std::string SjisToUtf8(std::string_view sjis)
+std::string SjisToUtf8(std::string_view sjis, char32_t replacement)
 {
     const Tables& t = Cp932();
     std::string out;
@@ -322,17 +396,17 @@ std::string SjisToUtf8(std::string_view sjis)
         if (IsLead(b) && i + 1 < sjis.size() && IsTrail(static_cast<unsigned char>(sjis[i + 1]))) {
             if (IsUserAreaLead(b)) {
                 const char32_t c = EscapedCodePoint(sjis, i);
-                AppendUtf8(out, c ? c : kGetaCode);
+                AppendUtf8(out, c ? c : replacement);
                 i += c ? 4 : 2;
                 continue;
             }
             const char32_t c = t.toUnicode[unsigned(b) << 8 | static_cast<unsigned char>(sjis[i + 1])];
-            AppendUtf8(out, c ? c : kGetaCode);
+            AppendUtf8(out, c ? c : replacement);
             i += 2;
             continue;
         }
         const char32_t c = t.toUnicode[b];
-        AppendUtf8(out, c ? c : kGetaCode);
+        AppendUtf8(out, c ? c : replacement);
         ++i;
     }
     return out;

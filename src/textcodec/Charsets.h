@@ -25,9 +25,38 @@ std::string CanonicalCharset(std::string_view name);
 // unknown. Bytes invalid in the charset come out as GETA MARK.
 std::optional<std::string> CharsetToSjis(std::string_view bytes, std::string_view charset);
 
+// Pieces of one text in one charset, converted one after another with the
+// converter opened once (a body part read line by line). Each piece comes
+// out as CharsetToSjis gives it, except that a stateful charset's shift
+// state carries over from one piece to the next.
+class CharsetReader {
+public:
+    // Not usable (Usable() false) when the charset is unknown.
+    explicit CharsetReader(std::string_view charset);
+    ~CharsetReader();
+    CharsetReader(const CharsetReader&) = delete;
+    CharsetReader& operator=(const CharsetReader&) = delete;
+
+    bool Usable() const { return kind_ != Kind::Unknown; }
+    // The piece in Shift_JIS; unchanged when the reader is not usable.
+    std::string ToSjis(std::string_view bytes);
+
+private:
+    enum class Kind { Unknown, Ascii, Utf8, Japanese, Iconv };
+    Kind kind_ = Kind::Unknown;
+    int japaneseCode_ = 0;
+    void* iconv_ = nullptr;
+    std::string buffer_;
+};
+
 std::string Utf8ToSjis(std::string_view utf8);
-// Shift_JIS with escapes back to UTF-8.
-std::string SjisToUtf8(std::string_view sjis);
+// Shift_JIS with escapes back to UTF-8; a byte that is no character becomes
+// the replacement (GETA MARK unless told otherwise).
+std::string SjisToUtf8(std::string_view sjis, char32_t replacement = 0x3013);
+
+// Valid UTF-8 holding at least one multi-byte character: raw 8-bit text sent
+// as UTF-8 rather than in a Japanese code, which rarely passes the test.
+bool IsMultibyteUtf8(std::string_view text);
 
 inline constexpr char kGeta[] = "\x81\xAC";
 constexpr bool IsUserAreaLead(unsigned char c) { return c >= 0xF0 && c <= 0xF9; }

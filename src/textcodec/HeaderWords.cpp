@@ -235,7 +235,11 @@ std::string DecodeHeaderToSjis(std::string_view text)
     std::string out, legacy, run, runCharset;
     auto flushLegacy = [&] {
         std::string sjis;
-        if (!legacy.empty())
+        // Raw 8-bit UTF-8, as many clients send it today; text with JIS
+        // escapes keeps the Japanese rule.
+        if (legacy.find('\x1B') == std::string::npos && IsMultibyteUtf8(legacy))
+            out += Utf8ToSjis(legacy);
+        else if (!legacy.empty())
             out += ConvertToSjis(sjis, legacy, legacy.size() + 16, TC_AUTO_SJIS) ? sjis : legacy;
         legacy.clear();
     };
@@ -253,8 +257,10 @@ std::string DecodeHeaderToSjis(std::string_view text)
     for (Word w; scan.Next(p, w);) {
         std::string charset = w.legacy ? std::string() : CanonicalCharset(w.charset);
         if (w.legacy && !w.closed) {
-            std::string sjis;
-            return ConvertToSjis(sjis, text, text.size() + 16, TC_AUTO_SJIS) ? sjis : std::string(text);
+            out.clear();
+            legacy.assign(text);
+            flushLegacy();
+            return out;
         }
         if (!w.legacy && (charset.empty() || !w.closed)) {
             flushRun();

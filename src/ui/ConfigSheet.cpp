@@ -1,7 +1,9 @@
 #include "ui/ConfigSheet.h"
 
 #include "ui/BodyColours.h"
+#include "net/ServerSecurity.h"
 #include "ui/Dialogs.h"
+#include "ui/LoginDialog.h"
 #include "ui/SjisText.h"
 
 #include <QButtonGroup>
@@ -20,6 +22,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 
 using news::SettingsValues;
@@ -245,13 +248,57 @@ CConfigTcpPage::CConfigTcpPage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("dlg125"));
     server_ = NewEdit(this, 1042);
-    auto* form = new QFormLayout(this);
+    security_ = Named(new QComboBox(this), 1070);
+    security_->addItems({QStringLiteral("なし"), QStringLiteral("STARTTLS"), QStringLiteral("SSL/TLS")});
+    user_ = NewEdit(this, 1071);
+    password_ = NewEdit(this, 1072);
+    password_->setEchoMode(QLineEdit::Password);
+    RefuseLineBreaks(user_);
+    RefuseLineBreaks(password_);
+    remember_ = Named(new QCheckBox(QStringLiteral("パスワードを保存する(&W)"), this), 1073);
+    allowPlain_ = Named(new QCheckBox(QStringLiteral("暗号化なしでもパスワードを送る(&A)"), this), 1074);
+
+    auto* login = new QGroupBox(QStringLiteral("ログイン"), this);
+    auto* loginForm = new QFormLayout(login);
+    loginForm->addRow(QStringLiteral("ユーザ名(&U):"), user_);
+    loginForm->addRow(QStringLiteral("パスワード(&P):"), password_);
+    loginForm->addRow(remember_);
+    loginForm->addRow(allowPlain_);
+    loginForm->addRow(Note(QStringLiteral("(ユーザ名が空のときは、サーバに求められたときだけログインします。"
+                                          "パスワードは設定ファイルには書かれず、保存する場合はデスクトップの"
+                                          "パスワード保管庫に入ります)"),
+                           login));
+    auto* form = new QFormLayout;
     form->addRow(QStringLiteral("ﾆｭｰｽｻｰﾊﾞ名(&N):"), server_);
+    form->addRow(QStringLiteral("通信の暗号化(&E):"), security_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(login);
+    layout->addStretch();
 }
 
-void CConfigTcpPage::Fill(const SettingsValues& v) { server_->setText(FromSjis(v.config.strNntpServer)); }
+void CConfigTcpPage::Fill(const SettingsValues& v)
+{
+    server_->setText(FromSjis(v.config.strNntpServer));
+    security_->setCurrentIndex(std::clamp(v.config.nSecurity, 0, security_->count() - 1));
+    // How the connection is made cannot change under it.
+    security_->setEnabled(!v.online);
+    user_->setText(FromSjis(v.config.strUserName));
+    password_->setText(FromSjis(v.password));
+    remember_->setChecked(v.config.bRememberPassword);
+    allowPlain_->setChecked(v.config.bAllowPlainPassword);
+}
 
-void CConfigTcpPage::Take(SettingsValues& v) const { v.config.strNntpServer = ToSjis(server_->text().trimmed()); }
+void CConfigTcpPage::Take(SettingsValues& v) const
+{
+    v.config.strNntpServer = ToSjis(server_->text().trimmed());
+    if (security_->isEnabled())
+        v.config.nSecurity = security_->currentIndex();
+    v.config.strUserName = ToSjis(user_->text().trimmed());
+    v.password = ToSjis(password_->text());
+    v.config.bRememberPassword = remember_->isChecked();
+    v.config.bAllowPlainPassword = allowPlain_->isChecked();
+}
 
 // ---------------------------------------------------------------- advanced
 
@@ -290,6 +337,7 @@ std::array<NumberField, 3> CConfigAdvPage::Numbers() const
 void CConfigAdvPage::Fill(const SettingsValues& v)
 {
     port_->setText(QString::number(v.config.nNntpPort));
+    usualPort_ = v.config.nSecurity == int(net::Security::Tls) ? net::kNntpsPort : kDefaultPort;
     wait_->setText(QString::number(v.config.nTcpWaitSec));
     retry_->setText(QString::number(v.config.nTcpRetryCount));
     for (QWidget* w : {static_cast<QWidget*>(port_), static_cast<QWidget*>(wait_), static_cast<QWidget*>(retry_),
@@ -304,9 +352,18 @@ void CConfigAdvPage::Take(SettingsValues& v) const
     v.config.nTcpRetryCount = retry_->text().trimmed().toInt();
 }
 
+void CConfigAdvPage::ProposePort(int security)
+{
+    const bool tls = security == int(net::Security::Tls);
+    usualPort_ = tls ? net::kNntpsPort : kDefaultPort;
+    const int other = tls ? kDefaultPort : net::kNntpsPort;
+    if (port_->isEnabled() && port_->text().trimmed().toInt() == other)
+        port_->setText(QString::number(usualPort_));
+}
+
 void CConfigAdvPage::Reset()
 {
-    port_->setText(QString::number(kDefaultPort));
+    port_->setText(QString::number(usualPort_));
     wait_->setText(QString::number(kDefaultWait));
     retry_->setText(QString::number(kDefaultRetry));
 }
@@ -338,6 +395,7 @@ CConfigSheet::CConfigSheet(Dialogs& dialogs, SettingsValues& values, QWidget* pa
     format_->Fill(values);
     tcp_->Fill(values);
     adv_->Fill(values);
+    connect(tcp_->Security(), &QComboBox::currentIndexChanged, this, [this](int index) { adv_->ProposePort(index); });
 
     auto* buttons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);

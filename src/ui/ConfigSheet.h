@@ -95,9 +95,16 @@ public:
     void Fill(const news::SettingsValues& v);
     void Take(news::SettingsValues& v) const;
     QLineEdit* Server() const { return server_; }
+    // Entries in net::Security order: なし, STARTTLS, SSL/TLS.
+    QComboBox* Security() const { return security_; }
 
 private:
     QLineEdit* server_;
+    QComboBox* security_;
+    QLineEdit* user_;
+    QLineEdit* password_;
+    QCheckBox* remember_;
+    QCheckBox* allowPlain_;
 };
 
 class CConfigAdvPage : public QWidget {
@@ -106,6 +113,9 @@ public:
     void Fill(const news::SettingsValues& v);
     void Take(news::SettingsValues& v) const;
     std::array<NumberField, 3> Numbers() const;
+    // The usual port of security (net::Security) replaces the other's usual
+    // one in the field, and is what Reset gives.
+    void ProposePort(int security);
 
 private:
     void Reset();
@@ -114,6 +124,7 @@ private:
     QLineEdit* wait_;
     QLineEdit* retry_;
     QPushButton* reset_;
+    int usualPort_ = 119;
 };
 
 class CConfigSheet : public QDialog {

@@ -3,6 +3,7 @@
 #include "integration/UrlDialog.h"
 #include "message/Attachment.h"
 #include "platform/StringIds.h"
+#include "ui/CertificateDialog.h"
 #include "ui/ConfigSheet.h"
 #include "ui/GroupDialogs.h"
 #include "ui/GroupReadDialogs.h"
@@ -151,6 +152,13 @@ bool QtDialogs::EditSettings(QWidget* parent, news::SettingsValues& values)
 {
     CConfigSheet sheet(*this, values, parent);
     return sheet.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::AskLogin(QWidget* parent, LoginForm& form) { return LoginDialog::Ask(parent, form); }
+
+bool QtDialogs::AskTrustCertificate(QWidget* parent, const net::CertificateInfo& info)
+{
+    return CertificateDialog::Ask(parent, info);
 }
 
 std::optional<QColor> QtDialogs::AskColour(QWidget* parent, const QColor& current)

@@ -1,11 +1,13 @@
 #pragma once
 // What the windows ask the user and the desktop: message boxes, the file,
-// font and URL dialogs, the panes' own dialogs, context menus, and opening
-// files with other programs. The frame, the panes and the document's host are
-// given one; QtDialogs shows the real windows, tests give a scripted one.
+// font and URL dialogs, the panes' own dialogs, the login and certificate
+// windows, context menus, and opening files with other programs. The frame,
+// the panes and the document's host are given one; QtDialogs shows the real
+// windows, tests give a scripted one.
 
 #include "news/DocumentHost.h"
 #include "ui/ArticleDialogs.h"
+#include "ui/LoginDialog.h"
 
 #include <QColor>
 #include <QFont>
@@ -61,6 +63,10 @@ public:
     virtual std::optional<QString> AskUrl(QWidget* parent, const QString& initial) = 0;
     // The settings sheet over values; true after OK.
     virtual bool EditSettings(QWidget* parent, news::SettingsValues& values) = 0;
+    // The login window over form; true after OK with form filled.
+    virtual bool AskLogin(QWidget* parent, LoginForm& form) = 0;
+    // The window over a certificate that failed: true when the user trusts it.
+    virtual bool AskTrustCertificate(QWidget* parent, const net::CertificateInfo& info) = 0;
     // The colour chooser preset to current; none when cancelled.
     virtual std::optional<QColor> AskColour(QWidget* parent, const QColor& current) = 0;
     // A program to run (an existing file), pre-filled with current; "" when cancelled.
@@ -91,6 +97,8 @@ public:
     int AskReloadRange(QWidget* parent, int& start, int& end) override;
     std::optional<QString> AskUrl(QWidget* parent, const QString& initial) override;
     bool EditSettings(QWidget* parent, news::SettingsValues& values) override;
+    bool AskLogin(QWidget* parent, LoginForm& form) override;
+    bool AskTrustCertificate(QWidget* parent, const net::CertificateInfo& info) override;
     std::optional<QColor> AskColour(QWidget* parent, const QColor& current) override;
     QString AskProgram(QWidget* parent, const QString& current) override;
     void ShowHelp(QWidget* from, const QString& page) override;

@@ -9,6 +9,9 @@
 #include "ui/ProgressWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QProcess>
 #include <QEventLoop>
 #include <QCoreApplication>
 
@@ -30,14 +33,32 @@ int NewsHost::ShowMessageText(const std::string& text, MessageIcon icon)
 
 void NewsHost::Beep() { QApplication::beep(); }
 
+bool NewsHost::PutClipboardText(const std::string& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(FromSjis(text));
+    return true;
+}
+
+bool NewsHost::StartProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    if (program.empty())
+        return false;
+    QStringList list;
+    for (const std::string& arg : args)
+        list << QString::fromStdString(arg);
+    QProcess process;
+    process.setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
+    process.setArguments(list);
+    process.setStandardInputFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
 int NewsHost::AskReadLimit(int& count) { return dialogs_.AskReadLimit(window_, count); }
 
 int NewsHost::AskReloadRange(int& start, int& end) { return dialogs_.AskReloadRange(window_, start, end); }
-
-bool NewsHost::EditSettings(SettingsValues& values)
-{
-    return dialogs_.EditSettings(window_, values);
-}
 
 
 std::unique_ptr<DocumentProgress> NewsHost::MakeProgress(int delayMs)
@@ -66,8 +87,10 @@ int NewsHost::ConnectServer(const std::string& server, int port)
     return connected ? dialog.TakeSocket() : -1;
 }
 
-LumeDocument::LumeDocument(Dialogs& dialogs, platform::Registry* registry) : host_(dialogs), doc_(&host_, registry)
+LumeDocument::LumeDocument(Dialogs& dialogs, platform::Registry* registry, PasswordStore* passwords)
+    : host_(dialogs, passwords), doc_(&host_, registry)
 {
+    host_.SetDocument(&doc_);
 }
 
 bool LumeDocument::OnUpdateCommand(CmdUI& state)

@@ -2,6 +2,7 @@
 // articles written in the window (or by lumetra-tool) read back from INN by
 // Python's email package and the transfer-encoding peers.
 #include "compose/CNewsPostWnd.h"
+#include "compose/FollowUpDialog.h"
 #include "integration/ServerSupport.h"
 #include "news/PostArticle.h"
 #include "platform/Registry.h"
@@ -14,9 +15,12 @@
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <sstream>
 
@@ -120,6 +124,56 @@ TEST_F(PostWindow, ClosingAsksOnlyAboutEdits)
     }
 }
 
+// Dialog 118 driven as a user would, filling a fresh post window.
+TEST_F(PostWindow, FollowUpDialogChoicesReachTheForm)
+{
+    const news::FollowUpSource source{
+        "Newsgroups: fj.test,local.test\r\nSubject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\r\nMessage-ID: <m1@x>\r\n", "a\r\n"};
+    for (const QString button : {"ctl2", "ctl1"}) {
+        CNewsPostWnd* w = Open({});
+        QTimer::singleShot(0, [button] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_TRUE(dialog && dialog->objectName() == "dlg118");
+            auto* list = Find<QListWidget>(dialog, "ctl1044");
+            ASSERT_EQ(list->selectedItems().size(), 2);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+            Find<QLineEdit>(dialog, "ctl130")->selectAll();
+            QTest::keyClicks(Find<QLineEdit>(dialog, "ctl130"), "| ");
+            QTest::mouseClick(Find<QPushButton>(dialog, "ctl57670"), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
+        });
+        const bool built = compose::BuildFollowUp(*w, source, registry_, dialogs_);
+        EXPECT_EQ(built, button == "ctl1");
+        EXPECT_EQ(registry_.GetString("FollowUp", "strQuoteString", "-"), built ? "| " : "-");
+        const PostForm form = w->Form();
+        EXPECT_EQ(ui::FromSjis(form.newsgroups + "|" + form.references + "|" + form.subject + "|" + form.body),
+                  built ? QStringLiteral("fj.test|<m1@x>|Re: 日本|In message <m1@x>\r\n   \"日本\"\r\n| a\r\n") : "|||");
+        w->Destroy();
+    }
+    EXPECT_EQ(dialogs_.helpPages, QStringList({"posting.html#followup", "posting.html#followup"}));
+}
+
+TEST_F(PostWindow, SignatureDialogKeepsThreeSlots)
+{
+    news::CSignatureStore store(&registry_);
+    store.SetSignature(0, "one");
+    store.SetSignature(2, "three");
+    for (const bool ok : {false, true}) {
+        QMetaObject::invokeMethod(qApp, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            // Slot 1 edited, 2 written, 3 emptied, back to 1: each keeps its own text.
+            for (const char* radio : {"ctl1001", "ctl1002", "ctl1000"}) {
+                Find<QPlainTextEdit>(d, "ctl101")->setPlainText(radio[6] == '1' ? "a\nb" : radio[6] == '2' ? "two" : "");
+                QMetaObject::invokeMethod(Find<QObject>(d, radio), "click");
+            }
+            QMetaObject::invokeMethod(d, ok ? "accept" : "reject");
+        }, Qt::QueuedConnection);
+        EXPECT_EQ(compose::EditSignatures(nullptr, store), ok);
+        EXPECT_EQ(store.GetSignature(0) + "|" + store.GetSignature(1) + "|" + store.GetSignature(2),
+                  ok ? "a\r\nb|two|" : "one||three");
+    }
+}
+
 struct ServerRow {
     const char* code;
     textcodec::KanjiCode kanji;
@@ -203,7 +257,7 @@ TEST_F(PostWindow, RefusedPostKeepsTheWindowAndSaysWhy)
     REQUIRE_SERVER();
     QPointer<CNewsPostWnd> w = Open({.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
                                      .nNntpPort = server->port});
-    QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("no.such.group.anywhere"));
+    QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("local.readonly"));
     QTest::keyClicks(w->Body(), QStringLiteral("kept"));
     dialogs_.answer = news::IDYES;
     EXPECT_FALSE(w->Send());

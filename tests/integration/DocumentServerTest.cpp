@@ -4,12 +4,21 @@
 // those count as unread, so earlier traffic on the server does not matter.
 #include "ServerSupport.h"
 
+#include "message/CacheFile.h"
+#include "message/HeaderFields.h"
 #include "net/Nntp.h"
+#include "news/FollowUp.h"
+#include "news/PostArticle.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
+#include "textcodec/Charsets.h"
 #include "tools/ToolCommands.h"
 
 #include <set>
+#include <sstream>
+
+// The forms name only the fields they set.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace textcodec;
 using namespace news;
@@ -373,12 +382,13 @@ TEST_F(DocServer, PostParametersForNewArticleAndFollowUp)
     EXPECT_EQ(host.postParams[1].strNewsgroups, "fj.test,local.test");
     EXPECT_EQ(host.postParams[1].strDistribution, "\x93\xfa\x96\x7b");
 
-    // A follow-up gets the header and the body without its header lines.
+    // A follow-up gets the header and the body without the header lines
+    // shown above it, all of them or the filtered ones.
     doc->OnCommand(cmd::FollowUp);
     EXPECT_EQ(host.postParams[2].strNewsgroups, "local.test");
     ASSERT_NE(host.postSources[2], nullptr);
     EXPECT_EQ(host.postSources[2]->header, host.shownHeader);
-    EXPECT_EQ(host.postSources[2]->body, host.shownText);
+    EXPECT_EQ(host.postSources[2]->body, "\r\n\r\nbody line\r\n");
     registry->WriteInt("BodyView", "bShowHeader", 1);
     doc->OnCommand(cmd::FollowUp);
     EXPECT_EQ(host.postSources[3]->body, "\r\n\r\nbody line\r\n");
@@ -418,6 +428,55 @@ TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
     EXPECT_EQ(tools::OnlineCommand({"--config", lum.string()}, out2, err), 0);
     EXPECT_EQ(out2.str().rfind("groups ", 0), 0u);
     EXPECT_EQ(tools::OpenCommand({"--config", lum.string(), "no.such.group"}, out2, err), 1);
+}
+
+std::string S(const char* utf8) { return textcodec::Utf8ToSjis(utf8); }
+
+// Header and body in Shift_JIS, as the body pane holds them.
+using Fetched = std::pair<std::string, std::string>;
+
+// A Japanese article, a follow-up to it and a follow-up to that: subjects,
+// References chains, quoted bodies, one thread.
+TEST(FollowUpServer, ChainIsAcceptedAndReadsBackAsOneThread)
+{
+    REQUIRE_SERVER();
+    const std::string group = "local.japanese", tag = inttest::Tag();
+    const PostParams settings{.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
+                              .nNntpPort = server->port, .PostKanjiCode = textcodec::KanjiCode::Jis};
+    inttest::Poster poster(*server);
+    const int before = poster.Range(group).second;
+    auto post = [&](PostForm form, int step) {
+        form.replyTo = tag + "-" + std::to_string(step) + "@example.invalid";
+        EXPECT_TRUE(PostArticle(form, settings).posted);
+        const int n = poster.Find(group, before + 1, poster.Range(group).second, form.replyTo, "Reply-To").at(0);
+        std::ostringstream article, err;
+        tools::FetchCommand({"--server", server->host, "--port", std::to_string(server->port), group, std::to_string(n)},
+                            article, err);
+        std::string text = message::MakeCacheText(article.str());
+        text.resize(text.size() - message::kCacheEnd.size());
+        const std::size_t blank = text.find("\r\n\r\n");
+        return Fetched{text.substr(0, blank + 2), text.substr(blank + 4)};
+    };
+    auto followUp = [&](const Fetched& parent, int step) {
+        const FollowUpFields f = MakeFollowUpFields(parent.first, parent.second,
+                                                    {SplitGroupItems(FollowUpGroups(parent.first)), {true}, {true, false, 2, ">"}});
+        return post({.newsgroups = f.newsgroups, .subject = f.subject, .body = f.body + S("返事です\r\n"),
+                     .references = f.references}, step);
+    };
+    const Fetched root = post({.newsgroups = group, .subject = S("日本語の題名"), .body = S("一行目\r\n二行目\r\n")}, 0);
+    const Fetched first = followUp(root, 1);
+    const Fetched second = followUp(first, 2);
+
+    auto field = [](const Fetched& f, const char* name) { return message::GetHeaderField(f.first, name, true); };
+    const std::string id0 = field(root, "Message-ID"), id1 = field(first, "Message-ID");
+    EXPECT_EQ(field(first, "Subject") + "|" + field(second, "Subject"), S("Re: 日本語の題名|Re: 日本語の題名"));
+    EXPECT_EQ(field(first, "References") + "|" + field(second, "References"), id0 + "|" + id0 + " " + id1);
+    EXPECT_TRUE(first.second.starts_with(S(">一行目\r\n>二行目\r\n>\r\n"))) << first.second;
+    EXPECT_TRUE(second.second.starts_with(S(">>一行目\r\n>>二行目\r\n>>\r\n"))) << second.second;
+    EXPECT_NE(second.second.find(S("\r\n>返事です\r\n>\r\n")), std::string::npos) << second.second;
+    // The article list threads each under the last References entry.
+    EXPECT_EQ(CArticle::FromLastAngle(field(first, "References")) + CArticle::FromLastAngle(field(second, "References")),
+              id0 + id1);
 }
 
 } // namespace

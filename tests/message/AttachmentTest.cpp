@@ -6,6 +6,7 @@
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
 #include "textcodec/Uuencode.h"
+#include "textcodec/Charsets.h"
 
 #include <gtest/gtest.h>
 
@@ -243,6 +244,7 @@ TEST(SafeFilePath, JapaneseNamesBecomeUtf8FileNames)
     EXPECT_EQ(SafeFilePath("\x93\xfa\x96{.txt").string(), "\xe6\x97\xa5\xe6\x9c\xac.txt"); // 日本.txt
     EXPECT_EQ(SafeFilePath("../\x95\x5c.txt").string(), "\xe8\xa1\xa8.txt");                 // 表.txt
     EXPECT_EQ(SafeFilePath("a\x80\xff.bin").string(), "a__.bin");
+    EXPECT_EQ(SafeFilePath(textcodec::Utf8ToSjis("한국어 \xC2\x85\xC2\x80.txt")).string(), "한국어 __.txt");
     std::string kanji; // 84 kanji: 168 bytes of Shift_JIS, 252 of UTF-8 before the extension
     for (int i = 0; i < 84; ++i)
         kanji += "\x93\xfa";

@@ -309,6 +309,9 @@ TEST(RenderArticle, DeclaredCharsetsNestedPartsAndLenientValues)
          "J=C3=BCrgen =\n=E6=97=A5\n",
          "Jürgen 日", "", {true}},
         {nested, "Jürgen", "<p>", {false, true, false}},
+        // Raw UTF-8 in the header, encoded words across folds, an 8-bit charset over lines.
+        {"Content-Type: text/plain; charset=EUC-KR\nSubject: 한국어 😀\nTo: =?UTF-8?Q?=E6=97?=\n =?UTF-8?Q?=A5?=\n"
+         "\n\xBE\xC8\n\xB3\xE7\n", "한국어 😀\n[hname]To:[hvalue] 日\n\n[text]안\n녕", "", {true}},
     };
     for (const auto& c : cases) {
         auto r = Render(MakeCacheText(c.article));

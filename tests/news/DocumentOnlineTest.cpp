@@ -119,6 +119,39 @@ TEST_F(DocFixture, PostingOfflineIsRefusedButAnOpenWindowComesForward)
     EXPECT_EQ(host.messages.size(), 1u);
 }
 
+TEST_F(DocFixture, ReplyMailHandsOverTheArticleOnceOrSaysWhy)
+{
+    testutil::ScopedEnv paths{"LUMETRA_APP_PATHS", (dir / "apppaths").c_str()};
+    const std::string from = "From: Taro <t@x>\r\n", path = "/opt/a b/lumetra-mail";
+    const struct {
+        bool registered, clipboardFree, startWorks;
+        std::string header, expected; // message id | clipboard | arguments
+    } rows[] = {
+        {true, true, true, "Reply-To: r@x\r\n" + from, "|To:r@x\r\nReply-To: r@x\r\n" + from + "\r\nbody\r\n|/c2"},
+        {true, true, true, "Subject: s\r\n", "|To:\r\nSubject: s\r\n\r\nbody\r\n|/c2"},
+        {true, true, true, "From: =?US-ASCII?Q?a=0D=0ABcc:_e@x?=\r\n", "|To:a  Bcc: e@x\r\nFrom: =?US-ASCII?Q?a=0D=0ABcc:_e@x?=\r\n\r\nbody\r\n|/c2"},
+        {false, true, true, from, "61271 ||"},
+        {true, false, true, from, "61270 ||"},
+        {true, true, false, from, "61271 |To:Taro <t@x>\r\n" + from + "\r\nbody\r\n|/c2"},
+    };
+    for (const auto& row : rows) {
+        WriteFile(dir / "apppaths", row.registered ? "lumetra-mail=" + path + "\n" : "");
+        host.messages.clear(), host.clipboard.clear(), host.started.clear();
+        // The pane shows (filtered) header lines above the body.
+        host.showsArticle = true, host.shownHeader = row.header, host.shownText = "Subject: s\r\n\r\nbody\r\n";
+        host.clipboardFree = row.clipboardFree, host.startWorks = row.startWorks;
+        doc.OnCommand(cmd::ReplyMail);
+        std::string got = host.StopIds().empty() ? "|" : std::to_string(host.StopIds()[0]) + " |";
+        got += (host.clipboard.empty() ? "" : host.clipboard[0]) + "|";
+        for (const auto& start : host.started)
+            got += (start.at(0) == path ? "" : start[0]) + start.at(1);
+        EXPECT_EQ(got, row.expected);
+        EXPECT_EQ(host.waitDepth, 0);
+    }
+    doc.OnCommand(cmd::NewMail);
+    EXPECT_EQ(host.started.back(), (std::vector<std::string>{path, "/m"}));
+}
+
 // A refused greeting, a refused LIST and a LIST cut short all leave the
 // document offline with the groups read so far and nothing modified.
 TEST_F(DocFixture, RefusedOrDroppedStartGoesOffline)

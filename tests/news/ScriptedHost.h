@@ -162,6 +162,16 @@ public:
         displayed = shownText;
         return showsArticle;
     }
+    bool HasShownArticle() override { return showsArticle; }
+    bool clipboardFree = true, startWorks = true;
+    std::vector<std::string> clipboard;
+    std::vector<std::vector<std::string>> started; // program, then its arguments
+    bool PutClipboardText(const std::string& text) override { return clipboardFree && (clipboard.push_back(text), 1); }
+    bool StartProgram(const std::string& program, const std::vector<std::string>& args) override
+    {
+        return started.push_back({program}), started.back().insert(started.back().end(), args.begin(), args.end()),
+               startWorks;
+    }
     bool postWindowExists = false;
     int activations = 0;
     bool ActivatePostWindow() override { return activations += postWindowExists, postWindowExists; }

@@ -25,6 +25,7 @@ TEST(DecodeHeaderToSjis, AnyCharsetAndSplitWords)
         // Unknown charsets and unfinished words stay as they are.
         {"=?x-unknown?Q?abc?= =?UTF-8?Q?abc", "=?x-unknown?Q?abc?= =?UTF-8?Q?abc"},
         {"=?UTF-8?B?/w==?=", "〓"},
+        {"Grüße 한국어 😀 =?UTF-8?B?5pel?=", "Grüße 한국어 😀 日"}, // raw 8-bit UTF-8
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(SjisToUtf8(DecodeHeaderToSjis(in)), out) << in;

@@ -67,6 +67,16 @@ public:
         ++settingsAsked;
         return settings && settings(values);
     }
+    bool AskLogin(QWidget*, ui::LoginForm& form) override
+    {
+        logins.push_back(form);
+        return login && login(form);
+    }
+    bool AskTrustCertificate(QWidget*, const net::CertificateInfo& info) override
+    {
+        ++trustAsked;
+        return trust && trust(info);
+    }
     std::optional<QColor> AskColour(QWidget*, const QColor& current) override
     {
         return colour ? colour(current) : std::nullopt;
@@ -97,6 +107,10 @@ public:
     std::function<QAction*(QMenu& menu, const QPoint& globalPos)> contextMenu;
     std::function<bool(news::SettingsValues& values)> settings;
     int settingsAsked = 0;
+    std::function<bool(ui::LoginForm& form)> login;
+    std::vector<ui::LoginForm> logins; // as each login window was opened
+    std::function<bool(const net::CertificateInfo& info)> trust;
+    int trustAsked = 0;
     std::function<std::optional<QColor>(const QColor& current)> colour;
     QString program;
     QStringList helpPages;
