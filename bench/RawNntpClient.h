@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 inline int RawConnect(const char* host, int port)
 {
@@ -106,3 +107,23 @@ private:
     std::string buf_;
     std::size_t pos_ = 0;
 };
+
+// HEAD for each number with up to `window` commands in flight, replies read
+// in order; returns how many came with a header.
+inline long RawPipelinedHeads(RawNntp& raw, const std::vector<int>& numbers, std::size_t window)
+{
+    std::size_t sent = 0, done = 0;
+    long headers = 0;
+    while (done < numbers.size()) {
+        std::string batch;
+        while (sent < numbers.size() && sent - done < window)
+            batch += "HEAD " + std::to_string(numbers[sent++]) + "\r\n";
+        if (!batch.empty())
+            raw.Send(batch);
+        const std::string status = raw.Line();
+        ++done;
+        if (status.rfind("221", 0) == 0 && (raw.Data(), true))
+            ++headers;
+    }
+    return headers;
+}

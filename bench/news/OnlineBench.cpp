@@ -4,6 +4,8 @@
 //
 //   bench_online HOST PORT            speed: LIST and GROUP + HEAD x1000
 //   bench_online HOST PORT memory     peak memory of going online
+//   bench_online HOST PORT slow P1 P2 the same through latency proxies: P1 a
+//                                     50 ms round trip, P2 also 10 Mbit/s
 #include "news/LumeDoc.h"
 #include "RawNntpClient.h"
 
@@ -20,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 using namespace news;
 
@@ -94,6 +97,104 @@ fs::path WriteConfig(const fs::path& dir, int port, int subscribed, int limit)
     return dir / "bench.lum";
 }
 
+
+// The raw client's window: the most any peer keeps in flight by default.
+constexpr std::size_t kRawWindow = 400;
+
+long GoOnline(BenchHost& bh, const fs::path& lum)
+{
+    CLumeDoc doc(&bh);
+    doc.OnOpenDocument(lum);
+    if (!doc.GoOnline(lum)) {
+        std::fprintf(stderr, "going online failed\n");
+        std::exit(1);
+    }
+    return static_cast<long>(doc.Groups().GetCount());
+}
+
+// At least 1000 articles in local.bulk; returns its last number.
+int PrepareBulk(const char* host, int port)
+{
+    Raw setup(host, port);
+    int c = 0, f = 0, last = 0;
+    std::sscanf(setup.Command("GROUP local.bulk").c_str(), "211 %d %d %d", &c, &f, &last);
+    for (int i = c; i < 1000; ++i) {
+        setup.Command("POST");
+        setup.Command("From: bench@example.invalid\r\nNewsgroups: local.bulk\r\nSubject: bench " +
+                      std::to_string(i) + "\r\n\r\nbody\r\n.");
+    }
+    std::sscanf(setup.Command("GROUP local.bulk").c_str(), "211 %d %d %d", &c, &f, &last);
+    return last;
+}
+
+std::vector<int> Newest(int last, int count)
+{
+    std::vector<int> numbers;
+    for (int n = last; n > last - count; --n)
+        numbers.push_back(n);
+    return numbers;
+}
+
+// Opening local.bulk with its newest 1000 articles unread, through the
+// connection lum names, against raw doing the same.
+void CompareOpen(const char* what, int rounds, BenchHost& bh, const fs::path& lum, int last, std::size_t& articles,
+                 const std::function<void()>& raw)
+{
+    CLumeDoc doc(&bh);
+    doc.OnOpenDocument(lum);
+    if (!doc.GoOnline(lum))
+        std::exit(1);
+    CNewsGroup* bulk = doc.Groups().Find("local.bulk");
+    Compare(
+        what, rounds,
+        [&] {
+            doc.SetCurrentGroup(nullptr);
+            bulk->m_strReadList = "1-" + std::to_string(last - 1000);
+            doc.SetCurrentGroup(bulk);
+            if (!doc.OpenCurrentGroup())
+                std::exit(1);
+            articles = doc.Articles().size();
+        },
+        raw);
+}
+
+// The same through latency proxies: opening 1000 articles at 50 ms, and
+// going online with the whole list at 50 ms and 10 Mbit/s.
+int Slow(BenchHost& bh, const char* host, int port, int rttPort, int linkPort, const fs::path& dir)
+{
+    const int last = PrepareBulk(host, port);
+    const std::vector<int> numbers = Newest(last, 1000);
+    const fs::path lum = WriteConfig(dir / "rtt", rttPort, 0, 1000);
+    std::size_t articles = 0;
+    {
+        Raw raw(host, rttPort);
+        CompareOpen("50 ms: open 1000, raw pipelined", 3, bh, lum, last, articles, [&] {
+            raw.Command("GROUP local.bulk");
+            RawPipelinedHeads(raw, numbers, kRawWindow);
+        });
+        // One by one takes a round trip each: 40 of them stand for the 1000.
+        const std::vector<int> few(numbers.begin(), numbers.begin() + 40);
+        const double oneByOne = Time([&] { RawPipelinedHeads(raw, few, 1); }) * 1000 / 40;
+        std::printf("%-40s %8.1f ms (40 HEADs one by one, times 25)\n", "50 ms: open 1000, one by one", oneByOne);
+    }
+    std::printf("%-40s %zu\n", "articles listed", articles);
+
+    const fs::path online = WriteConfig(dir / "link", linkPort, 5000, 1000);
+    std::size_t bytes = 0;
+    Compare("50 ms, 10 Mbit/s: online, LIST + merge", 2, [&] { GoOnline(bh, online); },
+            [&] {
+                Raw raw(host, linkPort);
+                if (raw.Command("LIST").rfind("215", 0) != 0)
+                    std::exit(1);
+                bytes = 0;
+                raw.Data(&bytes);
+            });
+    std::printf("%-40s %8.1f ms (%zu bytes at 10 Mbit/s, one round trip)\n", "50 ms, 10 Mbit/s: transfer alone",
+                bytes * 8 / 1e4 + 50, bytes);
+    fs::remove_all(dir);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -120,19 +221,13 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (argc > 5 && std::string(argv[3]) == "slow")
+        return Slow(bh, argv[1], port, std::atoi(argv[4]), std::atoi(argv[5]), dir);
+
     const fs::path lum = WriteConfig(dir, port, 5000, 1000);
     long listed = 0;
     Compare(
-        "online: news.rc 5000, LIST + merge", 5,
-        [&] {
-            CLumeDoc doc(&bh);
-            doc.OnOpenDocument(lum);
-            if (!doc.GoOnline(lum)) {
-                std::fprintf(stderr, "going online failed\n");
-                std::exit(1);
-            }
-            listed = static_cast<long>(doc.Groups().GetCount());
-        },
+        "online: news.rc 5000, LIST + merge", 5, [&] { listed = GoOnline(bh, lum); },
         [&] {
             Raw raw(argv[1], port);
             if (raw.Command("LIST").rfind("215", 0) != 0)
@@ -141,44 +236,18 @@ int main(int argc, char** argv)
         });
     std::printf("%-40s %ld\n", "groups in the table", listed);
 
-    // 1000 unread articles in local.bulk.
-    int last = 0;
-    {
-        Raw setup(argv[1], port);
-        int c = 0, f = 0;
-        std::sscanf(setup.Command("GROUP local.bulk").c_str(), "211 %d %d %d", &c, &f, &last);
-        for (int i = c; i < 1000; ++i) {
-            setup.Command("POST");
-            setup.Command("From: bench@example.invalid\r\nNewsgroups: local.bulk\r\nSubject: bench " +
-                          std::to_string(i) + "\r\n\r\nbody\r\n.");
-        }
-        std::sscanf(setup.Command("GROUP local.bulk").c_str(), "211 %d %d %d", &c, &f, &last);
-    }
-    CLumeDoc doc(&bh);
-    doc.OnOpenDocument(lum);
-    if (!doc.GoOnline(lum))
-        return 1;
-    CNewsGroup* bulk = doc.Groups().Find("local.bulk");
+    const int last = PrepareBulk(argv[1], port);
     Raw raw(argv[1], port);
+    const std::vector<int> numbers = Newest(last, 1000);
     std::size_t articles = 0;
-    Compare(
-        "open: GROUP + HEAD x1000, limit 1000", 5,
-        [&] {
-            doc.SetCurrentGroup(nullptr);
-            bulk->m_strReadList = "1-" + std::to_string(last - 1000);
-            doc.SetCurrentGroup(bulk);
-            if (!doc.OpenCurrentGroup())
-                std::exit(1);
-            articles = doc.Articles().size();
-        },
-        [&] {
-            raw.Command("GROUP local.bulk");
-            for (int n = last; n > last - 1000; --n) {
-                if (raw.Command("HEAD " + std::to_string(n)).rfind("221", 0) != 0)
-                    std::exit(1);
-                raw.Data();
-            }
-        });
+    CompareOpen("open: GROUP + HEAD x1000, one by one", 5, bh, lum, last, articles, [&] {
+        raw.Command("GROUP local.bulk");
+        RawPipelinedHeads(raw, numbers, 1);
+    });
+    CompareOpen("open: GROUP + HEAD x1000, raw pipelined", 5, bh, lum, last, articles, [&] {
+        raw.Command("GROUP local.bulk");
+        RawPipelinedHeads(raw, numbers, kRawWindow);
+    });
     std::printf("%-40s %zu\n", "articles listed", articles);
     fs::remove_all(dir);
     return 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts a private INN holding 50 000 extra groups, runs bench_online against
-# it, then adds 50 000 more for the memory run, and stops the server.
+# it directly and through two latency proxies (50 ms; 50 ms and 10 Mbit/s),
+# then adds 50 000 more for the memory run, and stops the server.
 #   bench/news/run-online-bench.sh [BUILD_DIR]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -9,7 +10,16 @@ build=${1:-$here/build-bench}
   -DLUMETRA_BUILD_GUI=OFF -DLUMETRA_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target bench_online -j2 >/dev/null
 dir=$(mktemp -d /tmp/lumetra-bench.XXXXXX)
-trap 'bash "$here/scripts/inn-server.sh" stop "$dir" || true; rm -rf "$dir"' EXIT
+proxies=()
+trap 'for p in "${proxies[@]}"; do kill "$p" 2>/dev/null || true; done
+      bash "$here/scripts/inn-server.sh" stop "$dir" || true; rm -rf "$dir"' EXIT
+proxy() { # port file, options...
+  local out=$1; shift
+  python3 "$here/scripts/latency-proxy.py" --target-port "$port" "$@" >"$out" &
+  proxies+=($!)
+  until [ -s "$out" ]; do sleep 0.1; done
+  head -1 "$out" | cut -d' ' -f1
+}
 add_groups() { # prefix count
   bash "$here/scripts/inn-server.sh" stop "$dir"
   python3 - "$dir/db/active" "$1" "$2" <<'PY'
@@ -24,6 +34,9 @@ port=$(bash "$here/scripts/inn-server.sh" start "$dir")
 add_groups bench.group 50000
 port=$(bash "$here/scripts/inn-server.sh" start "$dir" "$port")
 "$build/bench/news/bench_online" 127.0.0.1 "$port"
+rtt=$(proxy "$dir/rtt.port" --rtt-ms 50)
+link=$(proxy "$dir/link.port" --rtt-ms 50 --bandwidth 10M)
+"$build/bench/news/bench_online" 127.0.0.1 "$port" slow "$rtt" "$link"
 add_groups bench.more 50000
 port=$(bash "$here/scripts/inn-server.sh" start "$dir" "$port")
 "$build/bench/news/bench_online" 127.0.0.1 "$port" memory

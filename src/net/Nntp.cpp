@@ -1,6 +1,7 @@
 #include "net/Nntp.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -8,6 +9,7 @@
 #include "net/PostCodec.h"
 #include "net/TlsSession.h"
 #include "platform/Sjis.h"
+#include "platform/WinsockError.h"
 
 #include <openssl/crypto.h>
 
@@ -61,6 +63,16 @@ void Forget(std::string& secret)
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsStatusLine(const std::string& line)
+{
+    return line.size() >= 3 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]);
+}
+
+// How long commands ahead may go unanswered before the server is suspected
+// of losing them: a quarter of the configured wait, within bounds a busy
+// server stays under and a user does not notice.
+std::int64_t StallMs() { return std::clamp<std::int64_t>(std::int64_t{TcpWaitSec()} * 250, 250, 3000); }
 
 int LeadingNumber(std::string_view s)
 {
@@ -131,6 +143,7 @@ int CNntp::Open(const std::string& host, int noDelay, int port)
 {
     SetServer(host, port);
     dataPending_ = false;
+    ResetAhead();
     if (!ConnectServer(host, noDelay, port))
         return 0;
     connected_ = 1;
@@ -148,6 +161,7 @@ void CNntp::Attach(int socket)
     tcp_.Close();
     tcp_.Attach(socket);
     dataPending_ = false;
+    ResetAhead();
     connected_ = 1;
 }
 
@@ -361,6 +375,7 @@ long CNntp::SendRaw(std::string_view text) { return tcp_.SendAll(text.data(), te
 void CNntp::MarkBroken()
 {
     dataPending_ = false;
+    ResetAhead();
     Disconnect();
 }
 
@@ -424,8 +439,8 @@ std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent,
         ReportStatus("Command Fail");
         return std::nullopt;
     }
-    // Data nobody read would be taken for this command's reply.
-    if (dataPending_ && !SkipData()) {
+    // Data nobody read, or replies to commands sent ahead, would be taken for this command's reply.
+    if ((dataPending_ && !SkipData()) || !DrainAhead()) {
         ReportStatus("Command Fail");
         return std::nullopt;
     }
@@ -445,8 +460,7 @@ std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent,
     }
     ReportStatus("<< %s", lastReply_.c_str());
     replyCode_ = LeadingNumber(lastReply_);
-    bool wellFormed = lastReply_.size() >= 3 && IsDigit(lastReply_[0]) && IsDigit(lastReply_[1]) && IsDigit(lastReply_[2]);
-    if (!wellFormed) {
+    if (!IsStatusLine(lastReply_)) {
         // Not a status line: whatever follows cannot be matched to a command.
         ReportStatus("Command Fail");
         MarkBroken();
@@ -575,7 +589,7 @@ void CNntp::Quit()
     if (connected_ == 1) {
         // The reply is not examined: a dead or silent server must not hold us up.
         ReportStatus(">> %s", "QUIT");
-        bool wait = !dataPending_;
+        bool wait = !dataPending_ && ahead_.empty() && !markerPending_;
         if (tcp_.SendAll("QUIT\r\n", 6, kQuitWaitMs) >= 0 && wait) {
             std::string reply;
             if (tcp_.ReadLine(reply, kQuitWaitMs) > 0)
@@ -583,7 +597,159 @@ void CNntp::Quit()
         }
     }
     dataPending_ = false;
+    ResetAhead();
     Disconnect();
+}
+
+void CNntp::ResetAhead()
+{
+    ahead_.clear();
+    bytesAhead_ = 0;
+    unsent_.clear();
+    pipelining_ = true;
+    markerPending_ = false;
+    beforeMarker_ = 0;
+}
+
+bool CNntp::RoomAhead(std::size_t window) const
+{
+    if (connected_ != 1)
+        return false;
+    if (!pipelining_)
+        return ahead_.empty();
+    return ahead_.size() < window && bytesAhead_ < kMaxBytesAhead;
+}
+
+bool CNntp::SendAhead(std::string_view command)
+{
+    if (connected_ != 1)
+        return false;
+    std::string line(command);
+    ReportStatus(">> %s", line.c_str());
+    if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0)
+        line += "\r\n";
+    unsent_ += line;
+    ahead_.push_back(line.size());
+    bytesAhead_ += line.size();
+    return FlushAhead(0);
+}
+
+bool CNntp::FlushAhead(std::size_t needed)
+{
+    const std::size_t sent = bytesAhead_ - unsent_.size();
+    if (needed > sent) {
+        if (SendRaw(std::string_view(unsent_).substr(0, needed - sent)) < 0) {
+            ReportStatus("Command Fail");
+            MarkBroken();
+            return false;
+        }
+        unsent_.erase(0, needed - sent);
+    }
+    while (!unsent_.empty()) {
+        const long n = tcp_.Send(unsent_.data(), unsent_.size(), 0);
+        if (n > 0) {
+            unsent_.erase(0, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            break;
+        ReportStatus("Command Fail");
+        MarkBroken();
+        return false;
+    }
+    return true;
+}
+
+bool CNntp::ReadStatusLine(std::int64_t limitMs, bool& timedOut)
+{
+    const int r = tcp_.ReadLine(lastReply_, limitMs);
+    timedOut = r < 0 && tcp_.LastError() == platform::WSAETIMEDOUT;
+    return r > 0;
+}
+
+bool CNntp::SettleMarker()
+{
+    bool timedOut = false;
+    if (!ReadStatusLine(CTcpip::LineLimitMs(), timedOut)) {
+        ReportStatus("Command Fail");
+        MarkBroken();
+        return false;
+    }
+    ReportStatus("<< %s", lastReply_.c_str());
+    markerPending_ = false;
+    return true;
+}
+
+CNntp::Ahead CNntp::ReadAhead(bool unstuff)
+{
+    replyCode_ = reply::None;
+    if (connected_ != 1)
+        return Ahead::Failed;
+    if (dataPending_ && !SkipData())
+        return Ahead::Failed;
+    if (ahead_.empty())
+        return Ahead::Lost;
+    if (markerPending_ && beforeMarker_ == 0 && !SettleMarker())
+        return Ahead::Failed;
+    // The oldest command must be on the wire before its reply can come.
+    if (!FlushAhead(ahead_.front()))
+        return Ahead::Failed;
+    const bool watch = pipelining_ && ahead_.size() > 1;
+    bool timedOut = false;
+    bool got = ReadStatusLine(watch ? StallMs() : CTcpip::LineLimitMs(), timedOut);
+    if (!got && timedOut && watch) {
+        // Nothing comes although commands wait: find out whether they were lost.
+        pipelining_ = false;
+        markerPending_ = true;
+        beforeMarker_ = ahead_.size();
+        ReportStatus(">> %s", "DATE");
+        if (!FlushAhead(bytesAhead_))
+            return Ahead::Failed;
+        if (SendRaw("DATE\r\n") < 0) {
+            ReportStatus("Command Fail");
+            MarkBroken();
+            return Ahead::Failed;
+        }
+        got = ReadStatusLine(CTcpip::LineLimitMs(), timedOut);
+    }
+    if (!got || !IsStatusLine(lastReply_)) {
+        ReportStatus("Command Fail");
+        MarkBroken();
+        return Ahead::Failed;
+    }
+    ReportStatus("<< %s", lastReply_.c_str());
+    replyCode_ = LeadingNumber(lastReply_);
+    if (markerPending_ && beforeMarker_ > 0 && replyCode_ == reply::ServerDate) {
+        // The marker was answered first: the commands before it never arrived.
+        for (; beforeMarker_ > 0; --beforeMarker_) {
+            bytesAhead_ -= ahead_.front();
+            ahead_.pop_front();
+        }
+        markerPending_ = false;
+        replyCode_ = reply::None;
+        return Ahead::Lost;
+    }
+    bytesAhead_ -= ahead_.front();
+    ahead_.pop_front();
+    if (beforeMarker_ > 0)
+        --beforeMarker_;
+    if (reply::DataFollows(replyCode_))
+        ExpectData(unstuff);
+    return Ahead::Reply;
+}
+
+bool CNntp::DrainAhead()
+{
+    while (!ahead_.empty()) {
+        const Ahead a = ReadAhead(true);
+        if (a == Ahead::Failed || (dataPending_ && !SkipData()))
+            return false;
+    }
+    if (dataPending_ && !SkipData())
+        return false;
+    if (markerPending_ && !SettleMarker())
+        return false;
+    return connected_ == 1;
 }
 
 int CNntp::TryLock()

@@ -1,6 +1,8 @@
 #pragma once
 // The NNTP client.
 
+#include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -90,6 +92,30 @@ public:
     bool ReadData(std::string& text);
     bool DataPending() const { return dataPending_; }
 
+    // Pipelining: commands sent ahead of their replies, which come back in
+    // order. A server that loses commands sent ahead (no reply for a while
+    // although commands wait) is sent a marker command: replies before its
+    // answer belong to the commands, its answer means the rest were lost.
+    // The connection then takes one command at a time.
+    enum class Ahead { Reply, Lost, Failed };
+    // Commands ahead are never more than this many bytes, so a server that
+    // stops reading while its replies wait cannot stall our sends.
+    static constexpr std::size_t kMaxBytesAhead = 16 * 1024;
+    // True when one more command may go ahead with at most window in flight.
+    bool RoomAhead(std::size_t window) const;
+    // Queues a command and sends what the socket takes without waiting.
+    // False when the connection broke (it is closed then).
+    bool SendAhead(std::string_view command);
+    // The status line of the oldest command ahead. On Reply, ReplyCode() and
+    // LastReply() are set and data-bearing replies are read with
+    // ReadDataLine (un-stuffed when unstuff). On Lost every command ahead went
+    // unanswered and none is ahead any more. On Failed the connection is closed.
+    Ahead ReadAhead(bool unstuff);
+    // Reads and drops the replies of every command ahead; false when the connection broke.
+    bool DrainAhead();
+    std::size_t CommandsAhead() const { return ahead_.size(); }
+    bool Pipelining() const { return pipelining_; }
+
     int ReplyCode() const { return replyCode_; }
     int IsConnected() const { return connected_ == 1 ? 1 : 0; }
     int TryLock();
@@ -123,8 +149,20 @@ private:
     bool loggedIn_ = false;
     bool inLogin_ = false;
     bool modeReaderTried_ = true; // until a greeting arrives
+    void ResetAhead();
+    // Sends queued commands: all bytes up to `needed` waiting, the rest as the socket takes them.
+    bool FlushAhead(std::size_t needed);
+    // Reads the marker's answer once every command before it is answered.
+    bool SettleMarker();
+    bool ReadStatusLine(std::int64_t limitMs, bool& timedOut);
 
     int replyCode_ = 0;
+    std::deque<std::size_t> ahead_; // sizes of the commands ahead, oldest first
+    std::size_t bytesAhead_ = 0;
+    std::string unsent_;            // the newest commands ahead the socket has not taken yet
+    bool pipelining_ = true;
+    bool markerPending_ = false;
+    std::size_t beforeMarker_ = 0;  // commands ahead sent before the marker
     int busy_ = 0;
     bool dataPending_ = false;
     bool unstuff_ = false;

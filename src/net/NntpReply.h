@@ -5,6 +5,7 @@ namespace net::reply {
 
 inline constexpr int None = 0; // no reply line arrived (connection failure)
 inline constexpr int CapabilityList = 101;
+inline constexpr int ServerDate = 111;
 inline constexpr int PostingAllowed = 200;
 inline constexpr int PostingProhibited = 201;
 inline constexpr int GroupSelected = 211;
@@ -32,6 +33,17 @@ inline constexpr int ServiceNotAvailable = 502;
 
 // The article is gone from the server: there is nothing to read, so it counts as read.
 constexpr bool ArticleGone(int code) { return code == NoArticleWithNumber || code == NoArticleWithId; }
+
+// A multi-line block follows a reply with this code.
+constexpr bool DataFollows(int code)
+{
+    switch (code) {
+    case 100: case 101: case 215: case 220: case 221: case 222: case 224: case 225: case 230: case 231:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // After such a reply every further request of the same kind is refused the same way.
 constexpr bool RefusesService(int code)

@@ -418,7 +418,14 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
 
 short CTcpip::WantedEvents(short plain) const
 {
-    return tls_ && tls_->Want() != 0 ? tls_->Want() : plain;
+    if (!tls_)
+        return plain;
+    short events = tls_->Want() != 0 ? tls_->Want() : plain;
+    // Commands sent ahead may sit in records the socket has not taken: a
+    // wait for the reply must also move them, or the server never sees them.
+    if (tls_->OutputPending())
+        events |= POLLOUT;
+    return events;
 }
 
 // The session's results in the socket calls' terms, so that the waits

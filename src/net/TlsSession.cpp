@@ -312,6 +312,11 @@ bool TlsSession::Pending() const
     return ssl_ && (SSL_has_pending(ssl_) || BIO_ctrl_pending(in_) > 0);
 }
 
+bool TlsSession::OutputPending() const
+{
+    return outPos_ < outBuf_.size() || (out_ && BIO_ctrl_pending(out_) > 0);
+}
+
 CertificateInfo TlsSession::Certificate(int port) const
 {
     CertificateInfo info;

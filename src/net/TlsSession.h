@@ -44,6 +44,8 @@ public:
 
     // Data OpenSSL holds that a read would return without the socket.
     bool Pending() const;
+    // Records made that the socket has not taken yet.
+    bool OutputPending() const;
     // POLLIN or POLLOUT after a step returned 0.
     short Want() const { return want_; }
     // The failure in words, and whether the peer simply went away.

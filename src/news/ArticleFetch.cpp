@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 #include <unordered_set>
 
 namespace news {
@@ -17,6 +18,15 @@ constexpr std::size_t kMaxHeaderBytes = 8u << 20;
 // Gone articles in a row after which the walk stops: a server may claim a
 // range of two billion and have none of it.
 constexpr std::int64_t kMaxGoneInARow = 10'000;
+// HEADs in flight at first and at most. The window grows by one per reply,
+// so it doubles each round trip; 256 keep a 50 ms link busy at about 5 000
+// headers a second while a server's queue of our replies stays small.
+constexpr std::size_t kFirstWindow = 32;
+constexpr std::size_t kMaxWindow = 256;
+// How far ahead of the walk HEADs may be sent, in article numbers: the walk
+// pumps the windows as it passes numbers it skips, sending must not run
+// through a long read range without them.
+constexpr std::int64_t kLookAhead = 4096;
 
 class FetchDepth {
 public:
@@ -179,6 +189,7 @@ bool CLumeDoc::FetchArticles(int lo, int hi, bool includeRead, int limit)
 bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit)
 {
     FetchDepth depth(fetchDepth_);
+    DropArticlesAhead();
     // Article numbers start at 1; nothing below can be asked for.
     lo = std::max<std::int64_t>(lo, 1);
     hi = std::min<std::int64_t>(hi, INT32_MAX);
@@ -192,9 +203,37 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     listed.reserve(articles_.size());
     for (const auto& a : articles_)
         listed.insert(a->m_nNumber);
+    const auto wanted = [&](std::int64_t n) {
+        const auto number = static_cast<std::int32_t>(n);
+        return (includeRead || !readList_.IsRead(number)) && !listed.count(number);
+    };
 
-    bool result = true;
+    bool result = true, refused = false, goneRun = false;
     std::int64_t fetched = 0, unread = 0, i = 0, goneInARow = 0;
+    // HEADs go ahead of the walk below; their replies are taken in the walk's
+    // order, so the outcome is what asking one at a time gives. No more go
+    // ahead than could be needed before the read limit or the run of gone
+    // articles stops the walk.
+    std::deque<std::int32_t> ahead;
+    std::int64_t next = hi;
+    std::size_t window = kFirstWindow;
+    const auto sendAhead = [&](std::int64_t n) {
+        std::int64_t room = std::min<std::int64_t>(window, kMaxGoneInARow - goneInARow);
+        if (limit != -1)
+            room = std::min(room, limit - fetched);
+        for (;;) {
+            if (static_cast<std::int64_t>(ahead.size()) >= room)
+                return;
+            while (next >= lo && next >= n - kLookAhead && !wanted(next))
+                --next;
+            if (next < lo || next < n - kLookAhead || !nntp_.RoomAhead(static_cast<std::size_t>(room)))
+                return;
+            if (!nntp_.SendAhead("HEAD " + std::to_string(next)))
+                return;
+            ahead.push_back(static_cast<std::int32_t>(next--));
+        }
+    };
+
     std::string text;
     for (std::int64_t n = hi; n >= lo; --n, ++i) {
         if (host_)
@@ -215,30 +254,45 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
             continue;
         if (listed.count(number))
             continue;
-        if (!nntp_.Head(number)) {
+        sendAhead(n);
+        bool head = false;
+        if (!ahead.empty() && ahead.front() == number) {
+            ahead.pop_front();
+            const net::CNntp::Ahead a = nntp_.ReadAhead(true);
+            head = a == net::CNntp::Ahead::Reply && nntp_.ReplyCode() == net::reply::HeadFollows;
+            window = std::min(window + 1, kMaxWindow);
+            if (a == net::CNntp::Ahead::Lost || nntp_.ReplyCode() == net::reply::AuthRequired) {
+                // Asked again on its own: the replies still ahead are read
+                // and dropped first, and their HEADs go out again after it.
+                ahead.clear();
+                next = n - 1;
+                head = nntp_.Head(number);
+            }
+        } else {
+            // Nothing went ahead for it (the connection is gone): what did is dropped.
+            ahead.clear();
+            next = n - 1;
+            head = nntp_.Head(number);
+        }
+        if (!head) {
             const int code = nntp_.ReplyCode();
             if (net::reply::ArticleGone(code)) {
                 readList_.Add(number);
                 if (++goneInARow >= kMaxGoneInARow) {
-                    if (host_)
-                        host_->ShowMessageText("The server has none of the last " + std::to_string(kMaxGoneInARow) +
-                                                    " articles; the rest of the range was not read.",
-                                                MessageIcon::Information);
+                    goneRun = true;
                     break;
                 }
                 continue;
             }
             if (net::reply::RefusesService(code)) {
                 // Not the article's fault: leave the read state alone and stop.
-                ReportError(host_, msg::ServerFailed);
-                result = false;
+                refused = true;
                 break;
             }
             continue;
         }
         if (!ReadHeader(number, read)) {
-            ReportError(host_, msg::ServerFailed);
-            result = false;
+            refused = true;
             break;
         }
         listed.insert(number);
@@ -256,6 +310,18 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
             limit += more;
         }
     }
+    // Replies still on their way are read, so the connection stays in step
+    // for the next command; their articles were not asked for by the walk.
+    if (!ahead.empty())
+        nntp_.DrainAhead();
+    if (refused) {
+        ReportError(host_, msg::ServerFailed);
+        return false;
+    }
+    if (goneRun && host_)
+        host_->ShowMessageText("The server has none of the last " + std::to_string(kMaxGoneInARow) +
+                                   " articles; the rest of the range was not read.",
+                               MessageIcon::Information);
     return result;
 }
 

@@ -14,6 +14,9 @@ namespace {
 
 // How often the progress line is updated and the windows get their events.
 constexpr long long kLinesPerTick = 64;
+// Articles asked for ahead of the walk: bodies are larger than headers, and
+// a walk that stops early (a match) drops what went ahead.
+constexpr std::size_t kArticlesAhead = 16;
 
 } // namespace
 
@@ -35,7 +38,22 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
     if (!out)
         return BodyFetch::Failed;
     int code = 0;
-    if (!nntp_.Article(n, code)) {
+    bool sent = false;
+    if (!articlesAhead_.empty() && articlesAhead_.front() == n && nntp_.CommandsAhead() == articlesAhead_.size()) {
+        articlesAhead_.pop_front();
+        const bool reply = nntp_.ReadAhead(false) == net::CNntp::Ahead::Reply;
+        code = nntp_.ReplyCode();
+        // A refusal to log in after, or a lost command, goes the ordinary way.
+        sent = reply && code != net::reply::AuthRequired;
+        if (!sent)
+            articlesAhead_.clear();
+    }
+    if (!sent)
+        DropArticlesAhead();
+    const bool answered = sent ? code == net::reply::ArticleFollows || code == net::reply::HeadFollows ||
+                                     code == net::reply::BodyFollows || code == net::reply::ArticleExists
+                               : nntp_.Article(n, code);
+    if (!answered) {
         // Closed first: a message box must not find it still counting down.
         progress->Close();
         ReportError(host_, code != net::reply::None ? msg::ArticleNotFound : msg::ArticleLinkFailed);
@@ -76,6 +94,31 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
         return BodyFetch::Failed;
     progress->SetMessage(platform::LoadString(msg::LoadingDone));
     return BodyFetch::Arrived;
+}
+
+void CLumeDoc::DropArticlesAhead()
+{
+    articlesAhead_.clear();
+    if (nntp_.CommandsAhead() > 0)
+        nntp_.DrainAhead();
+}
+
+void CLumeDoc::ExpectArticles(const std::vector<int>& numbers)
+{
+    BusyLock lock(*this);
+    if (!lock)
+        return;
+    // What went ahead stays when the walk goes on as announced.
+    std::size_t keep = 0;
+    while (keep < articlesAhead_.size() && keep < numbers.size() && articlesAhead_[keep] == numbers[keep])
+        ++keep;
+    if (keep < articlesAhead_.size() || nntp_.CommandsAhead() != articlesAhead_.size())
+        DropArticlesAhead(), keep = 0;
+    for (std::size_t i = keep; i < numbers.size() && nntp_.RoomAhead(kArticlesAhead); ++i) {
+        if (!nntp_.SendAhead("ARTICLE " + std::to_string(numbers[i])))
+            break;
+        articlesAhead_.push_back(numbers[i]);
+    }
 }
 
 } // namespace news

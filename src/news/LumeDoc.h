@@ -25,6 +25,7 @@
 #include "net/Nntp.h"
 
 #include <filesystem>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -166,6 +167,11 @@ public:
     // once, when Cancel is seen; the rest is then read but not stored, so the
     // connection stays in step.
     BodyFetch FetchArticleBody(int n, const std::filesystem::path& file, const std::function<void()>& onCancel = {});
+    // The articles FetchArticleBody will be asked for next, in order (a walk
+    // over many, such as the search through bodies): their ARTICLE commands
+    // go ahead so the walk does not wait a round trip for each. An empty
+    // list, or asking for another article, reads and drops what went ahead.
+    void ExpectArticles(const std::vector<int>& numbers);
 
     CGroupTable& Groups() { return groups_; }
     const CGroupTable& Groups() const { return groups_; }
@@ -230,6 +236,8 @@ private:
     bool OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& hasUnread);
     bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
     bool ReadHeader(std::int32_t n, bool read);
+    // Reads and drops the replies of ARTICLE commands sent ahead.
+    void DropArticlesAhead();
     void FillPostParams();
     void MarkCrossposts(CArticle& article, bool read);
     bool ShowHeaderSetting() const;
@@ -240,6 +248,7 @@ private:
     net::CNntp nntp_;
     bool busy_ = false;
     int fetchDepth_ = 0; // >0 while a fetch appends to the article list
+    std::deque<int> articlesAhead_; // ARTICLE commands sent ahead, oldest first
     std::vector<DocumentView*> views_;
     PostParams postParams_;
     GroupListStats listStats_;

@@ -548,6 +548,12 @@ void CArticleView::SearchArticles(bool upwards)
         if (!article)
             continue;
         const int number = article->m_nNumber;
+        // The bodies the walk reads next go ahead of it (up to the document's window).
+        std::vector<int> upcoming;
+        for (int r = row; r >= 0 && r < count && upcoming.size() < 16; r += upwards ? -1 : 1)
+            if (const CArticle* a = CArticleListBox::ArticleOf(list_->NodeOfRow(r)))
+                upcoming.push_back(a->m_nNumber);
+        doc_.ExpectArticles(upcoming);
         doc_.currentArticle_ = number;
         doc_.UpdateAllViews(this, hint::Article);
         // Loading the body pumped events: stop if the list went away meanwhile.
@@ -568,6 +574,7 @@ void CArticleView::SearchArticles(bool upwards)
         }
     }
     searching_ = false;
+    doc_.ExpectArticles({});
     list_->SetRedraw(true);
     list_->viewport()->update();
     progress.Close();

@@ -15,7 +15,7 @@ TEST(MailProgram, ComposerGetsExactArgumentsAndNoCommands)
     testutil::WriteFile(dir / "bin/xdg-email", "#!/bin/sh\nfor a; do printf '%s|' \"$a\"; done >\"${0%/*}/argv\"\n");
     ::chmod((dir / "bin/xdg-email").c_str(), 0755);
     testutil::WriteFile(dir / "handoff", "To:-x@e;$(touch P)\r\nSubject: `touch Q` \xe6\x97\xa5\r\n\r\nline\r\n|rm x\r\n");
-    const std::string d = testutil::Quote(dir.path()), wait = "i=0; until [ $i -ge 100 ] || ";
+    const std::string d = testutil::Quote(dir.path()), wait = "i=0; until [ $i -ge 600 ] || ";
     const std::string run = "cd " + d + " && PATH=" + d + "/bin:$PATH " LUMETRA_BINARY_DIR "/src/mail/lumetra-mail";
     const std::string out = testutil::Shell(
         "Xvfb -displayfd 1 -screen 0 320x200x24 -nolisten tcp >" + d + "/display 2>/dev/null & x=$!; " + wait +

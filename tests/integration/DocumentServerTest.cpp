@@ -253,6 +253,33 @@ TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
     EXPECT_TRUE(host.messages.empty());
 }
 
+// Through a 20 ms link cutting what it passes at random bytes, commands sent
+// ahead give what a server taking one at a time gives: the same articles in
+// the same order, read marks and bodies.
+TEST_F(DocServer, CommandsAheadThroughASlowLinkMatchOneAtATime)
+{
+    const auto f = Fresh("local.many", 30, Tag());
+    std::string seen[2];
+    for (int i = 0; i < 2; ++i) {
+        inttest::SlowLink link(*server_, i ? "--rtt-ms 20 --lose-ahead" : "--rtt-ms 20 --split");
+        ASSERT_GT(link.port, 0);
+        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        const int real = std::exchange(server_->port, link.port);
+        Online("");
+        server_->port = real;
+        ASSERT_TRUE(OpenUnread("local.many", f.ours));
+        EXPECT_EQ(Numbers(), f.ours);
+        doc->ExpectArticles(Numbers());
+        for (const auto& a : doc->Articles())
+            seen[i] += a->m_strSubject + a->m_strMessageID +
+                       (doc->FetchArticleBody(a->m_nNumber, dir / "b") == BodyFetch::Arrived ? ReadFile(dir / "b") : "");
+        doc->SetCurrentGroup(nullptr);
+        seen[i] += doc->Groups().Find("local.many")->m_strReadList + (doc->Nntp().Pipelining() ? "" : " one at a time");
+        doc->GoOffline();
+    }
+    EXPECT_EQ(seen[0] + " one at a time", seen[1]);
+}
+
 TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
 {
     const auto f = Fresh("local.test", 4, Tag());

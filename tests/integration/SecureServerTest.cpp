@@ -172,8 +172,9 @@ TEST_F(SecureServer, LoginAtStartAndOnDemand)
     EXPECT_NE(log.find(">> AUTHINFO PASS ****"), std::string::npos);
     EXPECT_EQ(log.find(kPassword), std::string::npos);
     for (const auto& f : fs::recursive_directory_iterator(dir.path()))
-        if (f.is_regular_file())
+        if (f.is_regular_file()) {
             EXPECT_EQ(ReadFile(f.path()).find(kPassword), std::string::npos) << f.path();
+        }
     EXPECT_NE(ReadFile(dir / "secure.lum").find("strUserName=tester\r\n"), std::string::npos);
 }
 

@@ -39,6 +39,17 @@ inline std::string Tag()
            std::to_string(++counter);
 }
 
+// scripts/latency-proxy.py in front of the server; port is 0 when it did not start.
+struct SlowLink {
+    SlowLink(const Server& s, const std::string& options)
+        : out(::popen(("exec python3 " LUMETRA_SOURCE_DIR "/scripts/latency-proxy.py --target-host " + s.host +
+                       " --target-port " + std::to_string(s.port) + " " + options).c_str(), "r"))
+    { if (!out || std::fscanf(out, "%d %d", &port, &pid) != 2) port = 0; }
+    ~SlowLink() { if (pid > 0) ::kill(pid, SIGTERM); if (out) ::pclose(out); }
+    FILE* out;
+    int port = 0, pid = 0;
+};
+
 // Posts plain articles over one raw connection, independent of the client under test.
 class Poster {
 public:

@@ -43,6 +43,14 @@ public:
         for (long n; Wait() && (n = ::recv(fd_, buf, sizeof buf, 0)) > 0;)
             received.append(buf, static_cast<std::size_t>(n));
     }
+    // Drops what else arrives within ms, as a server taking one command a read.
+    void DropWaiting(int ms)
+    {
+        Pause(ms);
+        char buf[4096];
+        for (long n; (n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT)) > 0;)
+            received.append(buf, static_cast<std::size_t>(n));
+    }
     void Reply(std::string_view answer)
     {
         ReadLine();

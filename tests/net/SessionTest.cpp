@@ -90,14 +90,16 @@ TEST_F(NetTest, SessionStartRefusesTheClearAndFollowsTheServer)
         EXPECT_EQ(reported.size(), r.failure == SessionFailure::None ? 0u : 1u);
         std::string reply;
         int count = 0, first = 0, last = 0;
-        if (r.result && std::string_view(r.commands).find("GROUP") != std::string_view::npos)
+        if (r.result && std::string_view(r.commands).find("GROUP") != std::string_view::npos) {
             EXPECT_EQ(nntp.Group("a.b", reply, count, first, last), 1);
+        }
         nntp.MarkBroken();
         server.Join();
         std::string received = server.received();
         EXPECT_EQ(received, r.commands);
-        if (received.find("AUTHINFO PASS") != std::string::npos)
+        if (received.find("AUTHINFO PASS") != std::string::npos) {
             EXPECT_TRUE(Logged("NNTP: >> AUTHINFO PASS ****\r\n"));
+        }
         for (const std::string& l : log)
             EXPECT_EQ(l.find("PASS pw"), std::string::npos) << l;
     }
@@ -160,8 +162,9 @@ TEST_F(NetTest, HostileTlsPeersFailWithinTheWait)
         EXPECT_EQ(nntp.StartSession(true), 0);
         EXPECT_EQ(nntp.LastFailure(), failures[row++]);
         EXPECT_FALSE(nntp.IsConnected());
-        if (row == 5)
+        if (row == 5) {
             EXPECT_EQ(nntp.Tcp().LastError(), platform::WSAEINTR);
+        }
         server.Join();
         EXPECT_EQ(server.received().find("AUTHINFO"), std::string::npos);
     }
