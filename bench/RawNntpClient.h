@@ -1,11 +1,14 @@
 #pragma once
 // The baseline the benchmarks measure against: a blocking socket, a 64 KiB
-// read buffer, lines split by hand, nothing else.
+// read buffer, lines split by hand, nothing else; with a context given, the
+// same over OpenSSL's own blocking TLS.
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <openssl/ssl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +32,7 @@ inline int RawConnect(const char* host, int port)
 
 class RawNntp {
 public:
-    RawNntp(const char* host, int port) : fd_(RawConnect(host, port))
+    RawNntp(const char* host, int port, SSL_CTX* tls = nullptr) : fd_(RawConnect(host, port))
     {
         if (fd_ < 0) {
             std::fprintf(stderr, "raw: cannot connect\n");
@@ -37,11 +40,20 @@ public:
         }
         int one = 1;
         setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (tls) {
+            ssl_ = SSL_new(tls);
+            SSL_set_fd(ssl_, fd_);
+            if (SSL_connect(ssl_) != 1) {
+                std::fprintf(stderr, "raw: TLS handshake failed\n");
+                std::exit(1);
+            }
+        }
         Line();
     }
     ~RawNntp()
     {
         Command("QUIT");
+        SSL_free(ssl_);
         close(fd_);
     }
     std::string Line()
@@ -59,7 +71,7 @@ public:
             // Stock servers need a prompt ACK or every multi-line reply waits.
             int one = 1;
             setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-            long n = recv(fd_, chunk, sizeof chunk, 0);
+            long n = ssl_ ? SSL_read(ssl_, chunk, sizeof chunk) : recv(fd_, chunk, sizeof chunk, 0);
             if (n <= 0) {
                 std::fprintf(stderr, "raw: connection lost\n");
                 std::exit(1);
@@ -67,7 +79,13 @@ public:
             buf_.append(chunk, static_cast<std::size_t>(n));
         }
     }
-    void Send(const std::string& s) { send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
+    void Send(const std::string& s)
+    {
+        if (ssl_)
+            SSL_write(ssl_, s.data(), static_cast<int>(s.size()));
+        else
+            send(fd_, s.data(), s.size(), MSG_NOSIGNAL);
+    }
     std::string Command(const std::string& c)
     {
         Send(c + "\r\n");
@@ -85,6 +103,7 @@ public:
 
 private:
     int fd_;
+    SSL* ssl_ = nullptr;
     std::string buf_;
     std::size_t pos_ = 0;
 };

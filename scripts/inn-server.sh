@@ -4,7 +4,15 @@
 #
 #   scripts/inn-server.sh start DIR [PORT]   create DIR (if needed), start innd; prints PORT
 #   scripts/inn-server.sh stop DIR           stop innd and its reader processes
-#   scripts/inn-server.sh env DIR            print LUMETRA_TEST_NNTP_HOST/PORT lines for eval
+#   scripts/inn-server.sh env DIR            print LUMETRA_TEST_NNTP_* lines for eval
+#   scripts/inn-server.sh cert DIR NAME      serve certificate NAME from the next connection on:
+#                                            good, expired, unknown (other CA), self (self-signed), other
+#
+# TLS: STARTTLS on PORT and implicit TLS on the port in DIR/tls-port, with a
+# certificate for "localhost" (not for 127.0.0.1) from a throw-away CA in
+# DIR/tls/ca.pem. Login: user "tester", password "lumetra-secret" (ckpasswd);
+# group local.secret is readable only after that login, every other group
+# needs none.
 #
 # Groups: fj.test, fj.test.one, local.test, local.japanese (posting allowed),
 # local.readonly (no posting), local.moderated (moderated), local.bulk (for
@@ -24,11 +32,15 @@ s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.clos
 PY
 }
 
-wait_ready() { # port
+wait_ready() { # port [tls]
   for _ in $(seq 1 100); do
-    if python3 - "$1" <<'PY' 2>/dev/null
+    if python3 - "$@" <<'PY' 2>/dev/null
 import socket, sys
 s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=2)
+if len(sys.argv) > 2:
+    import ssl
+    c = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT); c.check_hostname = False; c.verify_mode = ssl.CERT_NONE
+    s = c.wrap_socket(s)
 line = s.makefile("rb").readline()
 s.close()
 sys.exit(0 if line.startswith(b"200") else 1)
@@ -163,6 +175,91 @@ CONF
   : > "$d/db/history"
 }
 
+# Certificates from throw-away CAs; every variant the tests swap in.
+make_certs() { # dir
+  local t=$1/tls
+  [ -f "$t/ca.pem" ] && return 0
+  mkdir -p "$t"
+  (
+    cd "$t"
+    ossl() { openssl "$@" >/dev/null 2>&1; }
+    for ca in ca otherca; do
+      ossl req -x509 -newkey rsa:2048 -nodes -keyout "$ca.key" -out "$ca.pem" -days 3650 -subj "/CN=Lumetra test $ca"
+    done
+    cat > ext.cnf <<'EXT'
+subjectAltName = DNS:localhost
+basicConstraints = CA:FALSE
+EXT
+    sign() { # name ca days-or-dates...
+      local name=$1 ca=$2; shift 2
+      ossl req -newkey rsa:2048 -nodes -keyout "$name.key" -out "$name.csr" -subj "/CN=localhost"
+      ossl x509 -req -in "$name.csr" -CA "$ca.pem" -CAkey "$ca.key" -CAcreateserial -extfile ext.cnf -out "$name.pem" "$@"
+      rm -f "$name.csr"
+    }
+    sign good ca -days 3650
+    sign other ca -days 3650
+    sign unknown otherca -days 3650
+    # "openssl x509" cannot date a certificate in the past; "openssl ca" can.
+    ossl req -newkey rsa:2048 -nodes -keyout expired.key -out expired.csr -subj "/CN=localhost"
+    mkdir -p db && : > db/index && echo 01 > db/serial
+    cat > ca.cnf <<CNF
+[ca]
+default_ca = test
+[test]
+database = db/index
+serial = db/serial
+new_certs_dir = db
+policy = anything
+default_md = sha256
+copy_extensions = none
+x509_extensions = ext
+[anything]
+commonName = supplied
+[ext]
+subjectAltName = DNS:localhost
+basicConstraints = CA:FALSE
+CNF
+    ossl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in expired.csr -out expired.pem \
+      -startdate 20200101000000Z -enddate 20200102000000Z -notext
+    rm -f expired.csr
+    ossl req -x509 -newkey rsa:2048 -nodes -keyout self.key -out self.pem -days 3650 -subj "/CN=localhost" \
+      -addext "subjectAltName = DNS:localhost"
+    cp good.pem cert.pem && cp good.key key.pem
+  )
+  [ -s "$t/expired.pem" ] && [ -s "$t/self.pem" ] && [ -s "$t/cert.pem" ] || { echo "inn-server: certificates not made" >&2; return 1; }
+}
+
+# TLS and the login; added to a folder made before they existed, too.
+write_security() { # dir
+  local d=$1
+  make_certs "$d"
+  grep -q '^tlscertfile:' "$d/etc/inn.conf" || cat >> "$d/etc/inn.conf" <<CONF
+tlscafile:          $d/tls/ca.pem
+tlscertfile:        $d/tls/cert.pem
+tlskeyfile:         $d/tls/key.pem
+CONF
+  [ -f "$d/etc/passwd" ] || echo "tester:$(openssl passwd -1 lumetra-secret)" > "$d/etc/passwd"
+  grep -q '^local.secret ' "$d/db/active" || echo "local.secret 0000000000 0000000001 y" >> "$d/db/active"
+  grep -q '^local.secret' "$d/db/newsgroups" || printf 'local.secret\tReadable after a login.\n' >> "$d/db/newsgroups"
+  cat > "$d/etc/readers.conf" <<CONF
+auth "local" {
+    hosts: "localhost, 127.0.0.1, ::1, 127.0.0.0/8"
+    auth: "ckpasswd -f $d/etc/passwd"
+    default: "<local>"
+}
+access "local" {
+    users: "<local>"
+    newsgroups: "*,!local.secret"
+    access: RPAN
+}
+access "login" {
+    users: "tester"
+    newsgroups: "*"
+    access: RPAN
+}
+CONF
+}
+
 case "$cmd" in
 start)
   mkdir -p "$dir"; dir=$(cd "$dir" && pwd)
@@ -174,6 +271,8 @@ start)
   # innd drops to user news: every parent folder must be enterable by it.
   p=$dir; while [ "$p" != / ]; do chmod o+x "$p" 2>/dev/null || true; p=$(dirname "$p"); done
   [ -f "$dir/etc/inn.conf" ] || write_config "$dir" "$port"
+  write_security "$dir"
+  [ -f "$dir/tls-port" ] || free_port > "$dir/tls-port"
   sed -i "s/^port: .*/port:               $port/; s/^nnrpdpostport: .*/nnrpdpostport:      $port/" "$dir/etc/inn.conf"
   echo "$port" > "$dir/port"
   chown -R news:news "$dir"
@@ -186,7 +285,24 @@ start)
     tail -n 30 "$dir/log/innd.out" "$dir"/log/*.err 2>/dev/null >&2 || true
     exit 1
   fi
+  tls_port=$(cat "$dir/tls-port")
+  INNCONF="$dir/etc/inn.conf" nohup runuser -u news -- env INNCONF="$dir/etc/inn.conf" \
+    "$INNBIN/nnrpd" -D -b 127.0.0.1 -p "$tls_port" -S >> "$dir/log/nnrpd-tls.out" 2>&1 &
+  if ! wait_ready "$tls_port" tls; then
+    echo "inn-server: nnrpd -S did not come up on port $tls_port; log follows" >&2
+    tail -n 30 "$dir/log/nnrpd-tls.out" "$dir"/log/*.err 2>/dev/null >&2 || true
+    exit 1
+  fi
   echo "$port"
+  ;;
+cert)
+  name=${3:-}
+  dir=$(cd "$dir" && pwd)
+  [ -f "$dir/tls/$name.pem" ] || { echo "inn-server: no certificate $name" >&2; exit 2; }
+  install -o news -g news -m 0644 "$dir/tls/$name.pem" "$dir/tls/cert.pem.new"
+  install -o news -g news -m 0600 "$dir/tls/$name.key" "$dir/tls/key.pem.new"
+  mv -f "$dir/tls/cert.pem.new" "$dir/tls/cert.pem"
+  mv -f "$dir/tls/key.pem.new" "$dir/tls/key.pem"
   ;;
 stop)
   [ -d "$dir" ] || exit 0
@@ -207,6 +323,7 @@ env)
   dir=$(cd "$dir" && pwd)
   echo "export LUMETRA_TEST_NNTP_HOST=127.0.0.1"
   echo "export LUMETRA_TEST_NNTP_PORT=$(cat "$dir/port")"
+  echo "export LUMETRA_TEST_NNTP_DIR=$dir"
   ;;
 *) sed -n '2,12p' "$0"; exit 2 ;;
 esac

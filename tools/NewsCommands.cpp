@@ -72,7 +72,12 @@ int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err)
         << "nSignSelect=" << c.nSignSelect << '\n'
         << "strSignature0=" << c.strSignature0 << '\n'
         << "strSignature1=" << c.strSignature1 << '\n'
-        << "strSignature2=" << c.strSignature2 << '\n';
+        << "strSignature2=" << c.strSignature2 << '\n'
+        << "nSecurity=" << c.nSecurity << '\n'
+        << "strUserName=" << c.strUserName << '\n'
+        << "bRememberPassword=" << yes(c.bRememberPassword) << '\n'
+        << "bAllowPlainPassword=" << yes(c.bAllowPlainPassword) << '\n'
+        << "strTrustedCertificate=" << c.strTrustedCertificate << '\n';
     return 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include "net/Tcpip.h"
 #include "news/LumeDoc.h"
+#include "tools/ConsoleSecurity.h"
+#include "news/ServerLogin.h"
 #include "platform/WinsockError.h"
 #include "platform/MessageFormat.h"
 #include "platform/StringTable.h"
@@ -25,7 +27,15 @@ bool StopRequested();
 
 class ConsoleHost : public DocumentHost {
 public:
-    explicit ConsoleHost(std::ostream& err) : err_(err) {}
+    ConsoleHost(std::ostream& err, const SecurityOptions& security) : err_(err), security_(security) {}
+    bool AskLogin(const net::LoginRequest& request, std::string& user, std::string& password) override
+    {
+        return ConsoleLogin(request, user, password, err_);
+    }
+    bool AskTrustCertificate(const net::CertificateInfo& info) override
+    {
+        return ConsoleTrust(info, security_.trust, err_);
+    }
     int ShowMessage(unsigned id, MessageIcon, const std::vector<std::string>& args) override
     {
         for (const platform::MessagePiece& piece : platform::FormatMessagePieces(platform::LoadString(id), args))
@@ -73,6 +83,7 @@ private:
         bool Cancelled() const override { return StopRequested(); }
     };
     std::ostream& err_;
+    const SecurityOptions& security_;
 };
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -121,11 +132,18 @@ struct Options {
     bool save = false;
     int limit = -2; // -2: the configuration's
     int timeout = 0; // seconds for the whole command; 0: none
+    SecurityOptions security;
 };
 
 bool ParseOptions(const Args& args, Options& o, bool wantGroup)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
+        bool bad = false;
+        if (o.security.Take(args, i, bad)) {
+            if (bad)
+                return false;
+            continue;
+        }
         if (args[i] == "--config" && i + 1 < args.size())
             o.config = args[++i];
         else if (args[i] == "--save" && wantGroup)
@@ -142,12 +160,23 @@ bool ParseOptions(const Args& args, Options& o, bool wantGroup)
     return !o.config.empty() && (!wantGroup || !o.group.empty());
 }
 
-bool GoOnline(CLumeDoc& doc, const std::string& config, std::ostream& err)
+bool GoOnline(CLumeDoc& doc, const Options& o, std::ostream& err, LumeConfig* asRead = nullptr)
 {
+    const std::string& config = o.config;
     if (!doc.OnOpenDocument(config)) {
         err << config << ": cannot read the configuration\n";
         return false;
     }
+    // The options hold for this run; the file keeps its own values.
+    LumeConfig& c = doc.Config();
+    if (asRead)
+        *asRead = c;
+    const net::SecuritySettings s = o.security.Apply(SecurityOf(c));
+    c.nSecurity = static_cast<int>(s.security);
+    c.strUserName = s.user;
+    c.bAllowPlainPassword = s.allowPlainPassword;
+    if (!o.security.caFile.empty())
+        doc.Nntp().Tcp().SetCaFile(o.security.caFile);
     if (doc.Config().strNntpServer.empty()) {
         err << config << ": no strNntpServer\n";
         return false;
@@ -192,14 +221,14 @@ int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, false)) {
-        err << "usage: lumetra-tool online --config FILE.lum [--timeout SECONDS]\n";
+        err << "usage: lumetra-tool online --config FILE.lum [--timeout SECONDS] " << kSecurityUsage << "\n";
         return 2;
     }
     StopScope stop(o.timeout);
-    ConsoleHost host(err);
+    ConsoleHost host(err, o.security);
     CLumeDoc doc(&host);
     const auto started = std::chrono::steady_clock::now();
-    if (!GoOnline(doc, o.config, err)) {
+    if (!GoOnline(doc, o, err)) {
         StopScope::Report(err);
         return 1;
     }
@@ -221,13 +250,15 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, true)) {
-        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n";
+        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] "
+            << kSecurityUsage << " GROUP\n";
         return 2;
     }
     StopScope stop(o.timeout);
-    ConsoleHost host(err);
+    ConsoleHost host(err, o.security);
     CLumeDoc doc(&host);
-    if (!GoOnline(doc, o.config, err)) {
+    LumeConfig asRead;
+    if (!GoOnline(doc, o, err, &asRead)) {
         StopScope::Report(err);
         return 1;
     }
@@ -258,6 +289,10 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
     if (o.save) {
         for (const auto& a : doc.Articles())
             doc.MarkArticleRead(a->m_nNumber);
+        LumeConfig& c = doc.Config();
+        c.nSecurity = asRead.nSecurity;
+        c.strUserName = asRead.strUserName;
+        c.bAllowPlainPassword = asRead.bAllowPlainPassword;
         if (!doc.OnSaveDocument(o.config)) {
             err << o.config << ": could not save\n";
             return 1;

@@ -2,9 +2,12 @@
 
 #include "net/Nntp.h"
 #include "news/PostArticle.h"
+#include "tools/ConsoleSecurity.h"
 #include "platform/MessageFormat.h"
+#include "news/ServerLogin.h"
 #include "platform/StringTable.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <istream>
 #include <iterator>
@@ -27,6 +30,18 @@ bool ServerOption(const Args& args, std::size_t& i, std::string& server, int& po
     return false;
 }
 
+void PrintMessage(unsigned id, const std::vector<std::string>& args, std::ostream& err)
+{
+    std::string text;
+    for (const platform::MessagePiece& piece : platform::FormatMessagePieces(platform::LoadString(id), args))
+        text += piece.code == platform::TextCode::Utf8 ? piece.text : SjisToUtf8(piece.text);
+    // The table's line breaks stay; the server's control characters do not.
+    for (std::size_t start = 0, end; start <= text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        err << TerminalText(text.substr(start, end - start), false) << "\n";
+    }
+}
+
 std::string Trimmed(std::string line)
 {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
@@ -41,12 +56,19 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
     news::PostParams settings;
     settings.strMailAddress = "lumetra@localhost.invalid";
     news::PostForm form;
+    SecurityOptions security;
     static const std::pair<const char*, int> encodings[] = {{"base64", 0}, {"binhex", 1}, {"uuencode", 2}};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool more = i + 1 < args.size();
         if (ServerOption(args, i, settings.strNntpServer, settings.nNntpPort))
             continue;
+        bool bad = false;
+        if (security.Take(args, i, bad)) {
+            if (bad)
+                return err << "post: bad value for " << a << "\n", 2;
+            continue;
+        }
         if (a == "--group" && more) {
             form.newsgroups = args[++i];
         } else if (a == "--subject" && more) {
@@ -83,19 +105,23 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
         return err << "post: --server and --group are required\n", 2;
     form.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 
+    settings.security = security.Apply({});
+    settings.askLogin = [&err](const net::LoginRequest& r, std::string& user, std::string& password) {
+        return ConsoleLogin(r, user, password, err);
+    };
+    settings.askTrust = [&err, &security](const net::CertificateInfo& info) {
+        return ConsoleTrust(info, security.trust, err);
+    };
     news::PostHooks hooks;
+    hooks.caFile = security.caFile;
     hooks.error = [&err](const std::string& text) { err << text << "\n"; };
     const news::PostOutcome outcome = news::PostArticle(form, settings, hooks);
     if (outcome.posted) {
         out << "posted\n";
         return 0;
     }
-    if (outcome.messageId != 0) {
-        for (const platform::MessagePiece& piece :
-             platform::FormatMessagePieces(platform::LoadString(outcome.messageId), outcome.args))
-            err << (piece.code == platform::TextCode::Utf8 ? piece.text : SjisToUtf8(piece.text));
-        err << "\n";
-    }
+    if (outcome.messageId != 0)
+        PrintMessage(outcome.messageId, outcome.args, err);
     if (!outcome.serverReply.empty())
         err << Trimmed(outcome.serverReply) << "\n";
     if (outcome.maybePosted)
@@ -109,9 +135,16 @@ int FetchCommand(const Args& args, std::ostream& out, std::ostream& err)
     int port = 119;
     std::string group;
     int number = 0;
+    SecurityOptions security;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (ServerOption(args, i, server, port))
             continue;
+        bool bad = false;
+        if (security.Take(args, i, bad)) {
+            if (bad)
+                return err << "fetch: bad value for " << args[i] << "\n", 2;
+            continue;
+        }
         if (group.empty())
             group = args[i];
         else if (number == 0)
@@ -124,9 +157,19 @@ int FetchCommand(const Args& args, std::ostream& out, std::ostream& err)
 
     net::CNntp nntp;
     nntp.SetErrorReporter([&err](const std::string& text) { err << text << "\n"; });
+    nntp.SetSecurity(security.Apply({}));
+    nntp.Tcp().SetCaFile(security.caFile);
+    nntp.SetLoginHandler([&err](const net::LoginRequest& r, std::string& user, std::string& password) {
+        return ConsoleLogin(r, user, password, err);
+    });
+    nntp.SetTrustHandler([&](const net::CertificateInfo& info) { return ConsoleTrust(info, security.trust, err); });
+    nntp.SetFailureHandler([&err](net::SessionFailure failure, const std::string& detail) {
+        if (const unsigned id = news::SessionFailureMessage(failure))
+            PrintMessage(id, {detail}, err);
+    });
     std::string reply;
     int count = 0, first = 0, last = 0, code = 0;
-    if (!nntp.Open(server, 1, port) || !nntp.ReadGreeting(true) || !nntp.Group(group, reply, count, first, last) ||
+    if (!nntp.Open(server, 1, port) || !nntp.StartSession(true) || !nntp.Group(group, reply, count, first, last) ||
         !nntp.Article(number, code)) {
         err << Trimmed(nntp.LastReply()) << "\n";
         return 1;

@@ -14,7 +14,7 @@ using Args = std::vector<std::string>;
 // newsrc FILE: the groups of a read-marks file, one a line: name,
 // subscription state and the normalised marks.
 int NewsrcCommand(const Args& args, std::ostream& out, std::ostream& err);
-// config FILE: the nineteen values of a configuration file as read, with the
+// config FILE: the values of a configuration file as read, with the
 // defaults of missing keys applied.
 int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err);
 
@@ -37,6 +37,7 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err);
 // when the server took it, else its reply on err.
 int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostream& err);
 // fetch --server H --port P GROUP N: article N as received (dots un-stuffed).
+// online, open, post and fetch also take the options of ConsoleSecurity.h.
 int FetchCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 // render [--all] [--tags] [--message] FILE: a cached article (or with

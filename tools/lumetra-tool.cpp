@@ -8,11 +8,12 @@
 //   lumetra-tool encode base64|qp|uu|binhex IN OUT
 //   lumetra-tool decode base64|qp|uu|binhex IN OUT
 //   lumetra-tool newsrc FILE    groups of a read-marks file, normalised marks
-//   lumetra-tool config FILE    the nineteen values of a configuration file
+//   lumetra-tool config FILE    the values of a configuration file
 //   lumetra-tool online --config FILE.lum [--timeout S]         group list timing
 //   lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout S] GROUP
 //   lumetra-tool render [--all] [--tags] [--message] FILE   the body pane's text
 //   lumetra-tool extract [--message] FILE DIR               save every attachment
+//   online, open, post and fetch also take the security options (SECURITY below)
 //
 // Exit status: 0 success, 1 bad input or a failed file operation, 2 usage.
 
@@ -56,7 +57,10 @@ const char* kUsage =
     "                         [--attach FILE --encoding base64|binhex|uuencode] < BODY\n"
     "       lumetra-tool fetch --server H --port P GROUP N\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
-    "       lumetra-tool extract [--message] FILE DIR\n";
+    "       lumetra-tool extract [--message] FILE DIR\n"
+    "SECURITY (online, open, post, fetch): [--security none|starttls|tls] [--user NAME]\n"
+    "       [--trust SHA256] [--cafile FILE] [--allow-plain-password]; the password comes from\n"
+    "       LUMETRA_NNTP_PASSWORD or is asked on the terminal\n";
 
 int Usage(const char* why = nullptr)
 {

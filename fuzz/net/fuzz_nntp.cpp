@@ -1,5 +1,6 @@
 // The NNTP client against a server whose whole output is the input, sent at
-// once before the server stops writing: a reading session and a post. Every
+// once before the server stops writing: the start of a session (capabilities,
+// reader mode, login), a reading session and a post. Every
 // read ends at once at the end of the bytes, so no run waits.
 #include "net/Nntp.h"
 
@@ -55,7 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         CNntp nntp;
         nntp.Attach(fds[0]);
-        if (nntp.ReadGreeting(true)) {
+        // The whole start: CAPABILITIES, MODE READER, the login, and a login on any 480.
+        SecuritySettings security;
+        security.user = "user";
+        security.allowPlainPassword = true;
+        nntp.SetSecurity(security);
+        nntp.SetLoginHandler([](const LoginRequest& request, std::string& user, std::string& password) {
+            user = request.user;
+            password = "secret";
+            return !request.failedBefore;
+        });
+        if (nntp.StartSession(true)) {
             if (nntp.List())
                 ReadAll(nntp);
             std::string reply;

@@ -1,13 +1,17 @@
 #include "net/Nntp.h"
 
+#include <cctype>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
 #include "net/NntpReply.h"
 #include "net/PostCodec.h"
+#include "net/TlsSession.h"
 #include "platform/Sjis.h"
 #include "platform/WinsockError.h"
+
+#include <openssl/crypto.h>
 
 namespace net {
 
@@ -16,6 +20,47 @@ using namespace textcodec;
 namespace {
 
 constexpr std::int64_t kQuitWaitMs = 2000;
+// Far above any real server's list.
+constexpr std::size_t kMaxCapabilityBytes = 1u << 20;
+// A wrong password may be typed again this often before the login gives up.
+constexpr int kLoginAttempts = 3;
+
+bool StartsWithWord(std::string_view command, std::string_view word)
+{
+    if (command.size() < word.size())
+        return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(command[i])) != word[i])
+            return false;
+    return command.size() == word.size() || command[word.size()] == ' ' || command[word.size()] == '\r';
+}
+
+// Commands of the session's own setup: a 480 to them is no cue to log in.
+bool IsSetupCommand(std::string_view command)
+{
+    for (std::string_view w : {"AUTHINFO", "CAPABILITIES", "STARTTLS", "MODE", "QUIT"})
+        if (StartsWithWord(command, w))
+            return true;
+    return false;
+}
+
+// Commands a server in transit mode refuses until MODE READER.
+bool IsReadingCommand(std::string_view command)
+{
+    for (std::string_view w : {"GROUP", "LIST", "HEAD", "ARTICLE", "BODY", "STAT", "XOVER", "OVER", "LISTGROUP",
+                               "NEXT", "LAST", "XHDR", "HDR", "NEWNEWS", "NEWGROUPS"})
+        if (StartsWithWord(command, w))
+            return true;
+    return false;
+}
+
+// Scrubs a secret from memory before its string lets go of it.
+void Forget(std::string& secret)
+{
+    if (!secret.empty())
+        OPENSSL_cleanse(secret.data(), secret.size());
+    secret.clear();
+}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -96,12 +141,19 @@ CNntp::~CNntp() { Quit(); }
 
 int CNntp::Open(const std::string& host, int noDelay, int port)
 {
+    SetServer(host, port);
     dataPending_ = false;
     ResetAhead();
     if (!ConnectServer(host, noDelay, port))
         return 0;
     connected_ = 1;
     return 1;
+}
+
+void CNntp::SetServer(const std::string& host, int port)
+{
+    host_ = host;
+    port_ = port;
 }
 
 void CNntp::Attach(int socket)
@@ -119,11 +171,203 @@ int CNntp::ReadGreeting(bool allowReadOnly)
     int n = tcp_.ReadLine(line);
     lastReply_ = line;
     replyCode_ = n > 0 ? LeadingNumber(line) : 0;
-    if (n > 0 && (replyCode_ == reply::PostingAllowed || (allowReadOnly && replyCode_ == reply::PostingProhibited)))
+    if (n > 0 && (replyCode_ == reply::PostingAllowed || (allowReadOnly && replyCode_ == reply::PostingProhibited))) {
+        modeReaderTried_ = false;
         return 1;
+    }
     connected_ = 0;
     tcp_.Close();
     return 0;
+}
+
+int CNntp::Fail(SessionFailure failure, const std::string& detail)
+{
+    Report(failure, detail);
+    dataPending_ = false;
+    Disconnect();
+    return 0;
+}
+
+void CNntp::Report(SessionFailure failure, const std::string& detail)
+{
+    failure_ = failure;
+    if (auto f = failed_)
+        f(failure, detail);
+}
+
+int CNntp::StartSession(bool allowReadOnly)
+{
+    failure_ = SessionFailure::None;
+    loggedIn_ = false;
+    modeReaderTried_ = true;
+    capabilities_.Clear();
+    if (connected_ != 1)
+        return Fail(SessionFailure::Connection, {});
+    if (security_.security == Security::Tls && !BeginTls())
+        return 0;
+    // The posting connection may be greeted read-only and be let post once logged in.
+    if (!ReadGreeting(true)) {
+        failure_ = replyCode_ == reply::None ? SessionFailure::Connection : SessionFailure::Greeting;
+        Report(failure_, lastReply_);
+        return 0;
+    }
+    const std::string greeting = lastReply_;
+    const int greetingCode = replyCode_;
+    bool readOnly = greetingCode == reply::PostingProhibited;
+    if (!ReadCapabilities())
+        return Fail(SessionFailure::Connection, lastReply_);
+    if (security_.security == Security::StartTls) {
+        // Never fall back to the clear when protection was asked for.
+        if (!capabilities_.Has("STARTTLS"))
+            return Fail(SessionFailure::NoStartTls, {});
+        if (!Exchange("STARTTLS", nullptr) || replyCode_ != reply::ContinueWithTls)
+            return Fail(connected_ == 1 ? SessionFailure::NoStartTls : SessionFailure::Connection, lastReply_);
+        if (!BeginTls())
+            return 0;
+        // What was said in the clear may have been forged: ask again.
+        if (!ReadCapabilities())
+            return Fail(SessionFailure::Connection, lastReply_);
+    }
+    if (capabilities_.Has("MODE-READER")) {
+        modeReaderTried_ = true;
+        if (!Exchange("MODE READER", nullptr) ||
+            (replyCode_ != reply::PostingAllowed && replyCode_ != reply::PostingProhibited))
+            return Fail(connected_ == 1 ? SessionFailure::Greeting : SessionFailure::Connection, lastReply_);
+        readOnly = replyCode_ == reply::PostingProhibited;
+        if (!ReadCapabilities())
+            return Fail(SessionFailure::Connection, lastReply_);
+    }
+    if (!security_.user.empty() && !Login(greeting)) {
+        dataPending_ = false;
+        Disconnect();
+        return 0;
+    }
+    if (readOnly && !allowReadOnly && !loggedIn_) {
+        lastReply_ = greeting;
+        replyCode_ = greetingCode;
+        return Fail(SessionFailure::Greeting, greeting);
+    }
+    lastReply_ = greeting;
+    replyCode_ = greetingCode;
+    return 1;
+}
+
+bool CNntp::BeginTls()
+{
+    ReportStatus("TLS %s", host_.c_str());
+    if (tcp_.StartTls(host_, CTcpip::LineLimitMs()) != 0) {
+        lastReply_.clear();
+        replyCode_ = reply::None;
+        Fail(SessionFailure::Tls, tcp_.TlsError());
+        return false;
+    }
+    const CertificateInfo info = tcp_.PeerCertificate(port_);
+    if (info.problem == CertificateProblem::None)
+        return true;
+    ReportStatus("certificate: %s (%s)", info.detail.c_str(), info.sha256.c_str());
+    if (SameFingerprint(info.sha256, security_.trustedCertificate))
+        return true;
+    // The window pumps: the connection may be gone when it returns.
+    bool trusted = false;
+    if (auto ask = trust_)
+        trusted = ask(info);
+    if (trusted && connected_ == 1 && tcp_.IsSecure()) {
+        security_.trustedCertificate = info.sha256;
+        return true;
+    }
+    Fail(SessionFailure::Certificate, info.detail + " (SHA-256 " + info.sha256 + ")");
+    return false;
+}
+
+bool CNntp::ReadCapabilities()
+{
+    capabilities_.Clear();
+    // Servers without the command (500), or that want a login first (480),
+    // simply have nothing to tell.
+    if (!Exchange("CAPABILITIES", nullptr))
+        return connected_ == 1;
+    if (replyCode_ != reply::CapabilityList)
+        return true;
+    ExpectData(true);
+    std::string line;
+    int r;
+    std::size_t bytes = 0;
+    while ((r = ReadDataLine(line)) > 0) {
+        // A list that never ends is a server not worth talking to.
+        if ((bytes += line.size()) > kMaxCapabilityBytes) {
+            MarkBroken();
+            return false;
+        }
+        capabilities_.Add(line);
+    }
+    return r == 0;
+}
+
+bool CNntp::Login(const std::string& reason)
+{
+    if (!tcp_.IsSecure() && !security_.allowPlainPassword) {
+        Report(SessionFailure::PlainPassword, reason);
+        return false;
+    }
+    LoginRequest request;
+    request.server = host_;
+    request.port = port_;
+    request.user = security_.user;
+    request.serverReply = reason;
+    inLogin_ = true;
+    struct Leave {
+        bool& flag;
+        ~Leave() { flag = false; }
+    } leave{inLogin_};
+    for (int attempt = 0; attempt < kLoginAttempts; ++attempt) {
+        std::string user = request.user;
+        std::string password;
+        // The login window pumps: the connection may be gone when it returns.
+        const bool given = login_ && login_(request, user, password);
+        if (!given || connected_ != 1) {
+            Forget(password);
+            // Giving up after a refusal is still a refused login, and said so.
+            Report(given                 ? SessionFailure::Connection
+                   : request.failedBefore ? SessionFailure::LoginRefused
+                                          : SessionFailure::LoginCancelled,
+                   request.failedBefore ? request.serverReply : std::string());
+            return false;
+        }
+        request.user = user;
+        Exchange("AUTHINFO USER " + platform::OneLineValue(user), nullptr);
+        if (replyCode_ == reply::PasswordRequired) {
+            // Built in place, so that no temporary copy of the password is left unwiped.
+            std::string line;
+            line.reserve(16 + password.size());
+            line = "AUTHINFO PASS ";
+            for (char c : password)
+                line += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
+            Exchange(line, nullptr, "AUTHINFO PASS ****");
+            Forget(line);
+        }
+        Forget(password);
+        switch (replyCode_) {
+        case reply::LoggedIn:
+            security_.user = user;
+            loggedIn_ = true;
+            return true;
+        case reply::LoginRefused:
+            request.failedBefore = true;
+            request.serverReply = lastReply_;
+            continue;
+        case reply::LoginOutOfOrder:
+            Report(SessionFailure::LoginOutOfOrder, lastReply_);
+            return false;
+        case reply::None:
+            Report(SessionFailure::Connection, lastReply_);
+            return false;
+        default:
+            Report(SessionFailure::LoginUnavailable, lastReply_);
+            return false;
+        }
+    }
+    Report(SessionFailure::LoginRefused, request.serverReply);
+    return false;
 }
 
 long CNntp::SendRaw(std::string_view text) { return tcp_.SendAll(text.data(), text.size()); }
@@ -139,8 +383,57 @@ std::optional<std::string> CNntp::SendCommand(std::string_view command) { return
 
 std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
 {
-    std::string line(command);
-    ReportStatus(">> %s", line.c_str());
+    auto r = Exchange(command, sent);
+    if (replyCode_ == reply::AuthRequired && !inLogin_ && !IsSetupCommand(command) && connected_ == 1) {
+        const std::string refusal = lastReply_;
+        if (Login(refusal))
+            return Exchange(command, sent);
+        // Callers stop at this refusal instead of asking for every article.
+        if (connected_ == 1) {
+            lastReply_ = refusal;
+            replyCode_ = reply::AuthRequired;
+        }
+        return std::nullopt;
+    }
+    if (modeReaderTried_ || !IsReadingCommand(command))
+        return r;
+    // Any other answer to a reading command shows the server is in reader mode.
+    modeReaderTried_ = true;
+    if (replyCode_ == reply::WrongMode || replyCode_ == reply::FirstPermanentError ||
+        replyCode_ == reply::ServiceNotAvailable) {
+        const std::string refusal = lastReply_;
+        const int code = replyCode_;
+        if (Exchange("MODE READER", nullptr) &&
+            (replyCode_ == reply::PostingAllowed || replyCode_ == reply::PostingProhibited))
+            return Command(command, sent);
+        if (connected_ == 1) {
+            lastReply_ = refusal;
+            replyCode_ = code;
+        }
+        return std::nullopt;
+    }
+    return r;
+}
+
+std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent, std::string_view logAs)
+{
+    std::string line;
+    line.reserve(command.size() + 2); // the line end added below moves nothing
+    line = command;
+    // A line that is not logged as sent holds a secret: wipe our copy too.
+    struct Wipe {
+        std::string& text;
+        bool secret;
+        ~Wipe()
+        {
+            if (secret)
+                Forget(text);
+        }
+    } wipe{line, !logAs.empty()};
+    if (logAs.empty())
+        ReportStatus(">> %s", line.c_str());
+    else
+        ReportStatus(">> %.*s", static_cast<int>(logAs.size()), logAs.data());
     replyCode_ = 0;
     if (connected_ != 1) {
         ReportStatus("Command Fail");
@@ -539,7 +832,7 @@ int CNntp::Post(const CNntpPostMessageParam& param)
             return fail();
     }
     // Any other answer, a 2xx meant for something else included, is no acceptance.
-    return Command("\r\n.", &articleSent_) && replyCode_ == reply::ArticleReceived ? 1 : 0;
+    return Exchange("\r\n.", &articleSent_) && replyCode_ == reply::ArticleReceived ? 1 : 0;
 }
 
 } // namespace net

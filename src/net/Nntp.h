@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "net/NntpCapabilities.h"
+#include "net/ServerSecurity.h"
 #include "net/TextbaseProtocol.h"
 
 namespace net {
@@ -33,12 +36,38 @@ public:
     CNntp();
     ~CNntp() override;
 
+    // The user's answer to a login request: user and password, false to cancel.
+    using LoginHandler = std::function<bool(const LoginRequest& request, std::string& user, std::string& password)>;
+    // True when the user trusts this certificate.
+    using TrustHandler = std::function<bool(const CertificateInfo& info)>;
+    // Told once when a session fails or a login is refused, with the reply
+    // or the TLS library's words (empty when there are none).
+    using FailureHandler = std::function<void(SessionFailure failure, const std::string& detail)>;
+
     int Open(const std::string& host, int noDelay, int port);
     // Takes over a connected socket.
     void Attach(int socket);
+    // The server as the user named it: TLS checks the certificate against
+    // host, and a login request shows both. Open sets them itself.
+    void SetServer(const std::string& host, int port);
+    void SetSecurity(const SecuritySettings& settings) { security_ = settings; }
+    const SecuritySettings& Security() const { return security_; }
+    void SetLoginHandler(LoginHandler handler) { login_ = std::move(handler); }
+    void SetTrustHandler(TrustHandler handler) { trust_ = std::move(handler); }
+    void SetFailureHandler(FailureHandler handler) { failed_ = std::move(handler); }
+
     // 1 when the server greets with posting allowed. A no-posting greeting
     // is accepted only when allowReadOnly is set (a reading connection).
     int ReadGreeting(bool allowReadOnly = false);
+    // The whole start of a session: TLS (implicit before the greeting,
+    // STARTTLS after it), the greeting, CAPABILITIES, MODE READER when
+    // offered, and the login when a user is configured. 1 when usable; on
+    // 0 the connection is closed and LastFailure() says why. A no-posting
+    // greeting is accepted for reading, or once logged in.
+    int StartSession(bool allowReadOnly);
+    SessionFailure LastFailure() const { return failure_; }
+    const NntpCapabilities& Capabilities() const { return capabilities_; }
+    bool LoggedIn() const { return loggedIn_; }
 
     std::optional<std::string> SendCommand(std::string_view command) override;
     long SendRaw(std::string_view text);
@@ -96,9 +125,30 @@ public:
     void MarkBroken();
 
 private:
+    // One command and its status line; logAs replaces the command in the log.
+    std::optional<std::string> Exchange(std::string_view command, bool* sent, std::string_view logAs = {});
+    // Exchange, and where the server asks for it: the login or MODE READER,
+    // then the command once more. Every command of a session comes here.
     std::optional<std::string> Command(std::string_view command, bool* sent);
     void ExpectData(bool unstuff);
     bool SkipData();
+    bool BeginTls();
+    bool ReadCapabilities();
+    bool Login(const std::string& reason);
+    int Fail(SessionFailure failure, const std::string& detail);
+    void Report(SessionFailure failure, const std::string& detail);
+
+    std::string host_;
+    int port_ = 0;
+    SecuritySettings security_;
+    LoginHandler login_;
+    TrustHandler trust_;
+    FailureHandler failed_;
+    SessionFailure failure_ = SessionFailure::None;
+    NntpCapabilities capabilities_;
+    bool loggedIn_ = false;
+    bool inLogin_ = false;
+    bool modeReaderTried_ = true; // until a greeting arrives
     void ResetAhead();
     // Sends queued commands: all bytes up to `needed` waiting, the rest as the socket takes them.
     bool FlushAhead(std::size_t needed);

@@ -36,4 +36,27 @@ struct LoginRequest {
     std::string serverReply;   // the reply that asked or refused, for the window
 };
 
+// How one connection is secured and who logs in (the configuration's values).
+struct SecuritySettings {
+    Security security = Security::None;
+    std::string user;                 // empty: log in only when the server asks
+    bool allowPlainPassword = false;  // send the password without TLS
+    std::string trustedCertificate;   // SHA-256 the user trusted for this server
+};
+
+// Why a connection could not be set up or a login did not succeed.
+enum class SessionFailure {
+    None,
+    Connection,       // the connection broke or the server did not answer
+    Greeting,         // the server refused us in its greeting
+    Tls,              // the TLS handshake failed or timed out
+    Certificate,      // the certificate was not trusted
+    NoStartTls,       // STARTTLS was asked for and the server does not offer it
+    PlainPassword,    // a password would have gone out unencrypted
+    LoginCancelled,   // the user gave no password
+    LoginRefused,     // 481: user name or password wrong
+    LoginOutOfOrder,  // 482: the server would not take the login now
+    LoginUnavailable, // 502: no login on this server (or not without TLS)
+};
+
 } // namespace net

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "net/TlsSession.h"
 #include "platform/Clock.h"
 #include "platform/WinsockError.h"
 
@@ -241,6 +242,8 @@ int CTcpip::Connect(const sockaddr* address, socklen_t length, std::int64_t time
 
 long CTcpip::Send(const char* bytes, std::size_t length, int flags)
 {
+    if (tls_)
+        return SendTls(bytes, length);
     ssize_t n = ::send(fd_, bytes, length, flags | MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) {
         int e = errno;
@@ -252,6 +255,8 @@ long CTcpip::Send(const char* bytes, std::size_t length, int flags)
 
 long CTcpip::Recv(char* bytes, std::size_t length, int flags)
 {
+    if (tls_)
+        return RecvTls(bytes, length);
 #ifdef TCP_QUICKACK
     // Servers write a status line and its data separately; without an
     // immediate ACK their Nagle wait stalls each multi-line reply.
@@ -269,6 +274,7 @@ long CTcpip::Recv(char* bytes, std::size_t length, int flags)
 
 int CTcpip::Close()
 {
+    EndTls();
     if (fd_ < 0)
         return 0;
     int r = ::close(fd_);
@@ -280,6 +286,7 @@ int CTcpip::Close()
 
 void CTcpip::Attach(int socket)
 {
+    tls_.reset();
     fd_ = socket;
     DropBuffer();
     drained_ = false;
@@ -302,7 +309,7 @@ int CTcpip::ReadLine(std::string& out) { return ReadLine(out, LineLimitMs()); }
 
 int CTcpip::WaitForData(std::string& out, std::uint64_t deadline)
 {
-    switch (WaitFor(POLLIN, deadline)) {
+    switch (WaitFor(WantedEvents(POLLIN), deadline)) {
     case Wait::TimedOut:
         lastError_ = platform::WSAETIMEDOUT;
         out.clear();
@@ -345,7 +352,7 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(limitMs, 0));
         // A short read emptied the socket: wait before the next one instead
         // of asking in vain. A full one means more is probably there.
-        if (drained_) {
+        if (drained_ && !(tls_ && tls_->Pending())) {
             if (int r = WaitForData(out, deadline); r <= 0)
                 return r;
         }
@@ -384,17 +391,22 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
     std::size_t done = 0;
     for (;;) {
         PumpPending();
-        if (done == length)
-            return static_cast<long>(length);
-        // Send first; wait only when the socket's buffer is full.
-        long n = Send(bytes + done, length - done, 0);
-        if (n >= 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
+        long n;
+        if (done == length) {
+            // Records OpenSSL made must be on their way before we report sent.
+            if (!tls_ || (n = SendTls(nullptr, 0)) >= 0)
+                return static_cast<long>(length);
+        } else {
+            // Send first; wait only when the socket's buffer is full.
+            n = Send(bytes + done, length - done, 0);
+            if (n >= 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return -1;
-        Wait w = WaitFor(POLLOUT, deadline);
+        Wait w = WaitFor(WantedEvents(POLLOUT), deadline);
         if (w == Wait::TimedOut) {
             lastError_ = platform::WSAETIMEDOUT;
             return -1;
@@ -402,6 +414,100 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
         if (w == Wait::Failed)
             return -1;
     }
+}
+
+short CTcpip::WantedEvents(short plain) const
+{
+    if (!tls_)
+        return plain;
+    short events = tls_->Want() != 0 ? tls_->Want() : plain;
+    // Commands sent ahead may sit in records the socket has not taken: a
+    // wait for the reply must also move them, or the server never sees them.
+    if (tls_->OutputPending())
+        events |= POLLOUT;
+    return events;
+}
+
+// The session's results in the socket calls' terms, so that the waits
+// above treat both alike.
+long CTcpip::SendTls(const char* bytes, std::size_t length)
+{
+    long n = length == 0 ? tls_->Flush() : tls_->Write(bytes, length);
+    if (length == 0 && n == 1)
+        n = 0;
+    if (n >= 0)
+        return n;
+    if (n == TlsSession::kAgain) {
+        errno = EAGAIN;
+    } else {
+        tlsError_ = tls_->Error();
+        lastError_ = platform::WSAECONNABORTED;
+        errno = ECONNABORTED;
+    }
+    return -1;
+}
+
+long CTcpip::RecvTls(char* bytes, std::size_t length)
+{
+    long n = tls_->Read(bytes, length);
+    if (n >= 0)
+        return n;
+    if (n == TlsSession::kAgain) {
+        errno = EAGAIN;
+    } else {
+        tlsError_ = tls_->Error();
+        lastError_ = platform::WSAECONNABORTED;
+        errno = ECONNABORTED;
+    }
+    return -1;
+}
+
+int CTcpip::StartTls(const std::string& host, std::int64_t limitMs)
+{
+    tlsError_.clear();
+    if (fd_ < 0) {
+        lastError_ = platform::WSAENOTSOCK;
+        return -1;
+    }
+    // Bytes already read belong to the plain stream; none may be left over.
+    DropBuffer();
+    drained_ = false;
+    tls_ = std::make_unique<TlsSession>(fd_, host, caFile_);
+    const std::uint64_t deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(limitMs, 0));
+    for (;;) {
+        long r = tls_->Handshake();
+        if (r == 1)
+            return 0;
+        if (r != TlsSession::kAgain) {
+            tlsError_ = tls_->Error();
+            lastError_ = platform::WSAECONNABORTED;
+            tls_.reset();
+            return -1;
+        }
+        Wait w = WaitFor(tls_->Want(), deadline);
+        if (w == Wait::Ready)
+            continue;
+        if (w == Wait::TimedOut)
+            lastError_ = platform::WSAETIMEDOUT;
+        tlsError_ = lastError_ == platform::WSAEINTR ? "cancelled" : "the TLS handshake did not finish in time";
+        // The pump may have closed us.
+        tls_.reset();
+        return -1;
+    }
+}
+
+CertificateInfo CTcpip::PeerCertificate(int port) const
+{
+    return tls_ ? tls_->Certificate(port) : CertificateInfo{};
+}
+
+void CTcpip::EndTls()
+{
+    if (!tls_)
+        return;
+    if (fd_ >= 0)
+        tls_->Shutdown();
+    tls_.reset();
 }
 
 void CTcpip::PumpWait(int ms)

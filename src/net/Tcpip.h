@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,11 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include "net/ServerSecurity.h"
+
 namespace net {
+
+class TlsSession;
 
 // The two settings that govern every wait (configuration nTcpWaitSec and
 // nTcpRetryCount). Read at each use, so a change applies to the next call.
@@ -53,9 +58,24 @@ public:
     int SetAddr(std::vector<SocketAddress>& out, const std::string& host, int port);
     // 0 on success, -1 with LastError() set; waits at most timeoutMs.
     int Connect(const sockaddr* address, socklen_t length, std::int64_t timeoutMs);
+    // Under TLS these carry the decrypted stream; -1 with errno EAGAIN when
+    // they would block.
     long Send(const char* bytes, std::size_t length, int flags);
     long Recv(char* bytes, std::size_t length, int flags);
+    // Closes the socket (after TLS's close_notify when the socket takes it).
     int Close();
+
+    // Starts TLS on the connected socket: the handshake, bounded by limitMs
+    // and cancellable like every wait. 0, or -1 with LastError() and
+    // TlsError() set. The certificate is not judged here (PeerCertificate).
+    int StartTls(const std::string& host, std::int64_t limitMs);
+    bool IsSecure() const { return tls_ != nullptr; }
+    const std::string& TlsError() const { return tlsError_; }
+    // The server's certificate and whether it passed verification.
+    CertificateInfo PeerCertificate(int port) const;
+    // Trust only this file's certificates (tests, private servers); empty
+    // for the system's trust store.
+    void SetCaFile(std::string path) { caFile_ = std::move(path); }
 
     // Takes over a connected socket; pending received text is dropped.
     void Attach(int socket);
@@ -89,6 +109,10 @@ private:
     int WaitForData(std::string& out, std::uint64_t deadline);
     void DropBuffer();
     void Pump();
+    void EndTls();
+    long SendTls(const char* bytes, std::size_t length);
+    long RecvTls(char* bytes, std::size_t length);
+    short WantedEvents(short plain) const;
 
     int fd_ = -1;
     int lastError_ = 0;
@@ -99,6 +123,9 @@ private:
     std::size_t scanned_ = 0; // bytes from cursor_ already known to hold no LF
     std::vector<char> chunk_;
     bool drained_ = false;
+    std::unique_ptr<TlsSession> tls_;
+    std::string tlsError_;
+    std::string caFile_;
 };
 
 } // namespace net

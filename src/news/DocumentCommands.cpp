@@ -5,6 +5,7 @@
 #include "message/HeaderFields.h"
 #include "news/FollowUp.h"
 #include "news/LumeDoc.h"
+#include "news/ServerLogin.h"
 #include "platform/Registry.h"
 
 namespace cmd = platform::cmd;
@@ -147,6 +148,9 @@ void CLumeDoc::FillPostParams()
     p.strNntpServer = config_.strNntpServer;
     p.nNntpPort = config_.UsedNntpPort();
     p.PostKanjiCode = config_.UsedPostKanjiCode();
+    p.security = SecurityOf(config_);
+    p.askLogin = LoginHandler();
+    p.askTrust = TrustHandler();
     p.strNewsgroups = m_pCurrentGroup ? m_pCurrentGroup->m_strName : std::string();
     postParams_ = std::move(p);
 }

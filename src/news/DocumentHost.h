@@ -17,6 +17,7 @@
 #include "textcodec/JapaneseCodes.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +82,11 @@ struct PostParams {
     std::string strNewsgroups;
     std::string strDistribution;
     std::filesystem::path attachPath; // always empty for a new window
+    // The posting connection is secured and logged in as the document's:
+    // the same settings, and the same questions to the user (empty: none).
+    net::SecuritySettings security;
+    std::function<bool(const net::LoginRequest&, std::string& user, std::string& password)> askLogin;
+    std::function<bool(const net::CertificateInfo&)> askTrust;
 };
 
 // The followed article, for a follow-up: its header text and the body text

@@ -32,6 +32,11 @@ void LumeConfig::ResetForNew()
     PostKanjiCode = 0;
     nTcpWaitSec = 12;
     nTcpRetryCount = 5;
+    nSecurity = 0;
+    strUserName.clear();
+    bRememberPassword = false;
+    bAllowPlainPassword = false;
+    strTrustedCertificate.clear();
 }
 
 bool LumeConfig::Exchange(CProfileData& p, bool store)
@@ -57,7 +62,12 @@ bool LumeConfig::Exchange(CProfileData& p, bool store)
            p.ExchangeInt(store, nSignSelect, 0, "nSignSelect") &&
            p.ExchangeString(store, strSignature0, "", "strSignature0") &&
            p.ExchangeString(store, strSignature1, "", "strSignature1") &&
-           p.ExchangeString(store, strSignature2, "", "strSignature2");
+           p.ExchangeString(store, strSignature2, "", "strSignature2") &&
+           p.ExchangeInt(store, nSecurity, 0, "nSecurity") &&
+           p.ExchangeString(store, strUserName, "", "strUserName") &&
+           p.ExchangeBool(store, bRememberPassword, false, "bRememberPassword") &&
+           p.ExchangeBool(store, bAllowPlainPassword, false, "bAllowPlainPassword") &&
+           p.ExchangeString(store, strTrustedCertificate, "", "strTrustedCertificate");
     return store ? p.CommitWrites() && ok : ok;
 }
 
@@ -84,6 +94,7 @@ void LumeConfig::InstallSignatures(CSignatureStore& store) const
 int LumeConfig::UsedNntpPort() const { return InRange(nNntpPort, 1, 65535, 119); }
 int LumeConfig::UsedTcpWaitSec() const { return InRange(nTcpWaitSec, 0, 3600, 12); }
 int LumeConfig::UsedTcpRetryCount() const { return InRange(nTcpRetryCount, 0, 1000, 5); }
+net::Security LumeConfig::UsedSecurity() const { return static_cast<net::Security>(InRange(nSecurity, 0, 2, 0)); }
 KanjiCode LumeConfig::UsedPostKanjiCode() const { return static_cast<KanjiCode>(InRange(PostKanjiCode, 0, 3, 0)); }
 
 } // namespace news

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "net/ServerSecurity.h"
 #include "textcodec/JapaneseCodes.h"
 
 namespace news {
@@ -44,10 +45,11 @@ struct LumeConfig {
     // The values of a new configuration; the signature copies are left alone.
     void ResetForNew();
 
-    // Reads (store false) or writes the nineteen keys in their fixed order. A
-    // missing key reads as its default, which for some keys differs from the
-    // new-configuration value (strMarkFile empty, bShowOldArticle NO). Writing
-    // replaces the file once with all nineteen keys; false when refused.
+    // Reads (store false) or writes the keys in their fixed order, the
+    // nineteen first. A missing key reads as its default, which for some keys
+    // differs from the new-configuration value (strMarkFile empty,
+    // bShowOldArticle NO). Writing replaces the file once with all keys;
+    // false when refused. No password is ever among them.
     bool Exchange(CProfileData& profile, bool store);
 
     // Before writing: take the signature settings from the store, Base64 encoded.
@@ -62,6 +64,7 @@ struct LumeConfig {
     int UsedTcpWaitSec() const;      // 0..3600
     int UsedTcpRetryCount() const;   // 0..1000
     textcodec::KanjiCode UsedPostKanjiCode() const;
+    net::Security UsedSecurity() const;           // an unknown value: none
 };
 
 } // namespace news

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "news/LumeDoc.h"
+#include "news/ServerLogin.h"
 
 #include "news/ProfileData.h"
 #include "news/ReadMarksFile.h"
@@ -21,6 +22,33 @@ CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : host_(hos
         if (host_)
             host_->PumpEvents();
     });
+    nntp_.SetLoginHandler(LoginHandler());
+    nntp_.SetTrustHandler(TrustHandler());
+    nntp_.SetFailureHandler([this](net::SessionFailure failure, const std::string& detail) {
+        if (const unsigned id = SessionFailureMessage(failure))
+            ReportError(host_, id, {detail});
+    });
+}
+
+// The handlers outlive nothing: a post window holding a copy after the
+// document is gone finds them answering "no".
+net::CNntp::LoginHandler CLumeDoc::LoginHandler()
+{
+    return [this, alive = std::weak_ptr<int>(alive_)](const net::LoginRequest& request, std::string& user,
+                                                        std::string& password) {
+        return !alive.expired() && host_ && host_->AskLogin(request, user, password);
+    };
+}
+
+net::CNntp::TrustHandler CLumeDoc::TrustHandler()
+{
+    return [this, alive = std::weak_ptr<int>(alive_)](const net::CertificateInfo& info) {
+        if (alive.expired() || !host_ || !host_->AskTrustCertificate(info) || alive.expired())
+            return false;
+        config_.strTrustedCertificate = info.sha256;
+        SetModifiedFlag(true);
+        return true;
+    };
 }
 
 CLumeDoc::~CLumeDoc() = default;

@@ -230,6 +230,8 @@ private:
     void ReleaseBusy();
     void Refuse();
     bool FinishConnect(int socket);
+    net::CNntp::LoginHandler LoginHandler();
+    net::CNntp::TrustHandler TrustHandler();
     bool FetchGroupListLocked();
     bool OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& hasUnread);
     bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
@@ -242,6 +244,7 @@ private:
     void ToggleShowHeader();
 
     DocumentHost* host_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     net::CNntp nntp_;
     bool busy_ = false;
     int fetchDepth_ = 0; // >0 while a fetch appends to the article list

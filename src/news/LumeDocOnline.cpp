@@ -2,6 +2,7 @@
 #include "news/DocumentGuards.h"
 #include "news/GroupListParser.h"
 #include "news/LumeDoc.h"
+#include "news/ServerLogin.h"
 #include "platform/WinsockError.h"
 
 #include <chrono>
@@ -90,9 +91,14 @@ bool CLumeDoc::OnConnected(int socket)
 bool CLumeDoc::FinishConnect(int socket)
 {
     nntp_.Attach(socket);
-    if (!nntp_.ReadGreeting()) {
+    nntp_.SetServer(config_.strNntpServer, config_.UsedNntpPort());
+    nntp_.SetSecurity(SecurityOf(config_));
+    if (!nntp_.StartSession(false)) {
         const int code = nntp_.Tcp().LastError();
-        if (host_) {
+        const net::SessionFailure failure = nntp_.LastFailure();
+        // Other failures have been explained as they happened.
+        const bool unexplained = failure == net::SessionFailure::Connection || failure == net::SessionFailure::Greeting;
+        if (host_ && unexplained) {
             char text[512];
             std::snprintf(text, sizeof text, "Connect Error!! %d:%s", code, platform::WinsockErrorText(code).c_str());
             host_->ShowMessageText(text, MessageIcon::Stop);

@@ -1,5 +1,6 @@
 #include "news/PostArticle.h"
 
+#include "news/ServerLogin.h"
 #include "platform/Sjis.h"
 #include "platform/StringIds.h"
 #include "platform/TempFiles.h"
@@ -134,10 +135,22 @@ PostOutcome PostArticle(const PostForm& form, const PostParams& settings, const 
     });
     if (hooks.pump)
         nntp.SetPump(hooks.pump);
+    if (!hooks.caFile.empty())
+        nntp.Tcp().SetCaFile(hooks.caFile);
+    nntp.SetSecurity(settings.security);
+    nntp.SetLoginHandler(settings.askLogin);
+    nntp.SetTrustHandler(settings.askTrust);
+    nntp.SetFailureHandler([&outcome](net::SessionFailure failure, const std::string& detail) {
+        if (const unsigned id = SessionFailureMessage(failure)) {
+            outcome.messageId = id;
+            outcome.args = {detail};
+        }
+    });
     if (!nntp.Open(settings.strNntpServer, 1, settings.nNntpPort))
         return outcome;
-    if (!nntp.ReadGreeting()) {
-        outcome.serverReply = nntp.LastReply();
+    if (!nntp.StartSession(false)) {
+        if (outcome.messageId == 0)
+            outcome.serverReply = nntp.LastReply();
         return outcome;
     }
     outcome.posted = nntp.Post(*param) == 1;

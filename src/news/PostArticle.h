@@ -55,11 +55,12 @@ struct PostHooks {
     std::function<void(const std::string& text)> status; // the status window
     std::function<void(const std::string& text)> error;  // network errors
     std::function<void()> pump;                           // run while waiting
+    std::string caFile; // trust only this file's certificates (empty: the system's)
 };
 
 // The posting steps: normalise and check, encode the attachment into a
-// private temporary file (removed whatever happens), connect with greeting
-// 200 and post.
+// private temporary file (removed whatever happens), connect (secured and
+// logged in as settings say, greeting 200 or a login) and post.
 PostOutcome PostArticle(const PostForm& form, const PostParams& settings, const PostHooks& hooks = {});
 
 } // namespace news

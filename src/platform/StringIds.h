@@ -123,5 +123,12 @@ inline constexpr unsigned IDS_61284 = 61284; // 読み込み失敗
 inline constexpr unsigned IDS_61285 = 61285; // 読み込み完了
 inline constexpr unsigned IDS_61286 = 61286; // 読み込みキャンセル
 inline constexpr unsigned IDS_61287 = 61287; // 記事が見つかりません
+inline constexpr unsigned IDS_61330 = 61330; // NNTPサーバと暗号化した接続ができませんでした。
+inline constexpr unsigned IDS_61331 = 61331; // サーバの証明書を信頼しなかったため、接続を中止しました。
+inline constexpr unsigned IDS_61332 = 61332; // サーバがSTARTTLSに対応していないため、接続を中止しました。パスワードや記事を暗号化せずに送ることはしません。
+inline constexpr unsigned IDS_61333 = 61333; // 暗号化していない接続ではパスワードを送りません。設定でSSL/TLSかSTARTTLSを選ぶか、暗号化なしのパスワード送信を許可してください。
+inline constexpr unsigned IDS_61334 = 61334; // ログインできませんでした。ユーザ名かパスワードが違います。
+inline constexpr unsigned IDS_61335 = 61335; // サーバがいまはログインを受け付けません。
+inline constexpr unsigned IDS_61336 = 61336; // このサーバではこの方法でログインできません。
 
 } // namespace platform

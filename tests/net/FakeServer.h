@@ -56,6 +56,13 @@ public:
         ReadLine();
         Send(answer);
     }
+    // A greeting; after a welcome, the client's CAPABILITIES gets an old server's answer.
+    void Greet(std::string_view greeting)
+    {
+        Send(greeting);
+        if (greeting.starts_with("20"))
+            Reply("500 What?\r\n");
+    }
     // Answers a QUIT (if that is what comes), then waits for the close.
     void AnswerQuit()
     {
@@ -70,6 +77,7 @@ public:
     }
     static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
     void Close() { ::close(std::exchange(fd_, -1)); }
+    int Fd() const { return fd_; }
 
     std::string received;
 

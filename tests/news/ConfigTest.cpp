@@ -72,7 +72,8 @@ TEST_F(ConfigTest, NineteenKeysRoundTripInOrder)
                   "strOrganization=\"\x8a\x94\x8e\xae\x89\xef\x8e\xd0 \x97\xe1  \"x\"\"\r\nbShowAllGroup=NO\r\n"
                   "bShowUnreadGroup=NO\r\nbShowChangeGroupDialog=YES\r\nbShowOldArticle=YES\r\nPostKanjiCode=2\r\n"
                   "nTcpWaitSec=30\r\nnTcpRetryCount=5\r\nbSignAutoInsert=NO\r\nnSignSelect=1\r\n"
-                  "strSignature0=\r\nstrSignature1=\r\nstrSignature2=\r\n");
+                  "strSignature0=\r\nstrSignature1=\r\nstrSignature2=\r\nnSecurity=0\r\nstrUserName=\r\n"
+                  "bRememberPassword=NO\r\nbAllowPlainPassword=NO\r\nstrTrustedCertificate=\r\n");
 
     CLumeDoc other(&host, &registry);
     ASSERT_TRUE(other.OnOpenDocument(dir / "c.lum"));

@@ -67,7 +67,7 @@ struct DocFixture : ::testing::Test {
 
 void GreetAndList(FakePeer& p, const std::string& groups = "a.b 20 1 y\r\n")
 {
-    p.Send("200 fake ready\r\n");
+    p.Greet("200 fake ready\r\n");
     if (p.ReadLine() == "LIST\r\n")
         p.Send("215 list\r\n" + groups + ".\r\n");
 }
@@ -173,7 +173,7 @@ TEST_F(DocFixture, RefusedOrDroppedStartGoesOffline)
         host = ScriptedHost();
         FakeServer server([&](FakePeer& p) {
             const std::string a = answer;
-            p.Send(a.substr(0, a.find('\n') + 1));
+            p.Greet(a.substr(0, a.find('\n') + 1));
             p.ReadLine();
             p.Send(a.substr(a.find('\n') + 1));
             if (a.back() == '\n')
@@ -350,7 +350,7 @@ TEST_F(DocFixture, ArticleBodyCountsAsReadOnlyWhenItArrivedOrIsGone)
         {"arrived", article, 0, BodyFetch::Arrived, {}},
         {"gone by number", "423 no such article\r\n", 0, BodyFetch::Gone, {61287}},
         {"gone by id", "430 no such article\r\n", 0, BodyFetch::Gone, {61287}},
-        {"refused", "480 authentication required\r\n", 0, BodyFetch::Failed, {61287}},
+        {"refused", "480 authentication required\r\n", 0, BodyFetch::Failed, {61333, 61287}},
         {"cancelled", article, 2, BodyFetch::Cancelled, {}},
         {"dropped", "220 1 <a@b>\r\nSubject: x\r\n", 0, BodyFetch::Failed, {61216}},
     };

@@ -30,14 +30,14 @@ TEST(NewsTool, OpenShowsNoControlCharactersAndHonoursItsTimeBudget)
 {
     const std::function<void(FakePeer&)> scripts[] = {
         [](FakePeer& p) {
-            p.Send("200 ready\r\n");
+            p.Greet("200 ready\r\n");
             p.Reply("215 list\r\na.b 1 1 y\r\n.\r\n");
             p.Reply("211 1 1 1 a.b\r\n");
             p.Reply("221 1 <a@b>\r\nFrom: \x1b]0;owned\x07 x\r\nSubject: \x1b[2J\r\n.\r\n");
             p.AnswerQuit();
         },
         [](FakePeer& p) {
-            p.Send("200 ready\r\n");
+            p.Greet("200 ready\r\n");
             p.Reply("215 list\r\n");
             for (int i = 0; i < 50; ++i, FakePeer::Pause(50)) // slow lines past the budget, no end
                 p.Send("g" + std::to_string(i) + " 1 1 y\r\n");

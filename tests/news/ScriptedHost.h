@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <netdb.h>
@@ -131,6 +132,26 @@ public:
             ::close(std::exchange(fd, -1));
         ::freeaddrinfo(res);
         return fd;
+    }
+
+    // Logins answer in order (then Cancel); certificates as trustCertificates says.
+    std::deque<std::pair<std::string, std::string>> logins;
+    std::vector<net::LoginRequest> loginRequests;
+    bool AskLogin(const net::LoginRequest& request, std::string& user, std::string& password) override
+    {
+        loginRequests.push_back(request);
+        if (logins.empty())
+            return false;
+        std::tie(user, password) = logins.front();
+        logins.pop_front();
+        return true;
+    }
+    bool trustCertificates = false;
+    std::vector<net::CertificateInfo> certificates;
+    bool AskTrustCertificate(const net::CertificateInfo& info) override
+    {
+        certificates.push_back(info);
+        return trustCertificates;
     }
 
     bool showsArticle = false;
