@@ -67,8 +67,9 @@ CertificateProblem ProblemOf(long result)
     case X509_V_ERR_IP_ADDRESS_MISMATCH:
         return CertificateProblem::WrongHost;
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
         return CertificateProblem::SelfSigned;
+    // A chain that ends in a root nobody trusts: the issuer is what is unknown.
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
     case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
