@@ -5,6 +5,7 @@
 
 #include "message/Codec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/types.h>
 
@@ -40,33 +41,41 @@ bool CacheFile::Seek(std::int64_t position)
 
 std::int64_t CacheFile::Tell() const { return file_ ? bufferStart_ + static_cast<std::int64_t>(begin_) : -1; }
 
-bool CacheFile::ReadRawLine(std::string& line)
+bool CacheFile::ReadRawLine(std::string& line, std::size_t limit)
 {
     line.clear();
+    cut_ = 0;
     if (!file_)
         return false;
+    // Keeps what fits and counts the rest, so a huge line costs no memory.
+    auto take = [&](const char* start, std::size_t n) {
+        const std::size_t room = limit - std::min(limit, line.size());
+        line.append(start, std::min(n, room));
+        cut_ += n - std::min(n, room);
+    };
     for (;;) {
         const char* start = buffer_.data() + begin_;
         if (const void* lf = std::memchr(start, '\n', end_ - begin_)) {
-            const std::size_t n = static_cast<const char*>(lf) - start + 1;
-            line.append(start, n);
-            begin_ += n;
+            const std::size_t n = static_cast<const char*>(lf) - start;
+            take(start, n);
+            line += '\n';
+            begin_ += n + 1;
             return true;
         }
-        line.append(start, end_ - begin_);
+        take(start, end_ - begin_);
         bufferStart_ += static_cast<std::int64_t>(end_);
         begin_ = end_ = 0;
         if (buffer_.size() < 65536)
             buffer_.resize(65536);
         end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
         if (end_ == 0)
-            return !line.empty();
+            return !line.empty() || cut_ > 0;
     }
 }
 
-bool CacheFile::ReadLine(std::string& line)
+bool CacheFile::ReadLine(std::string& line, std::size_t limit)
 {
-    if (!ReadRawLine(raw_))
+    if (!ReadRawLine(raw_, limit))
         return false;
     NormaliseLine(raw_, line);
     return true;

@@ -123,5 +123,6 @@ inline constexpr unsigned IDS_61284 = 61284; // 読み込み失敗
 inline constexpr unsigned IDS_61285 = 61285; // 読み込み完了
 inline constexpr unsigned IDS_61286 = 61286; // 読み込みキャンセル
 inline constexpr unsigned IDS_61287 = 61287; // 記事が見つかりません
+inline constexpr unsigned IDS_61288 = 61288; // 前回の終了時に保存されなかった既読情報があります(%s)。復元しますか？
 
 } // namespace platform

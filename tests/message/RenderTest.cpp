@@ -256,6 +256,33 @@ TEST(RenderArticle, SizesBoundariesAndRenderingAgain)
     EXPECT_EQ(sink.PlainText().find("Subject: s\n"), std::string::npos);
 }
 
+TEST(RenderArticle, WhatIsShownIsBoundedAndTheRestStaysInTheFile)
+{
+    // A line past the bound is cut on a whole character; the parts after it are still found.
+    const std::string parts = Crlf("Content-Type: multipart/mixed; boundary=p\n\n--p\n\nabcdefg") + kBodySjis +
+                              Crlf("\nshort\n--p\nContent-Type: application/x-a\n\nx\n--p--\n");
+    auto cut = Render(parts, false, {8, 1 << 20});
+    EXPECT_NE(cut->sink.PlainText().find("\nabcdefg ...(" + std::to_string(kBodySjis.size()) +
+                                         " MORE BYTES ON THIS LINE)\nshort\n"),
+              std::string::npos)
+        << cut->sink.PlainText();
+    ASSERT_FALSE(cut->renderer->Attachments().empty());
+    EXPECT_EQ(cut->renderer->Attachments().back()->GetContentType(), "application/x-a");
+
+    // Past the total only a note follows what was shown, and attachments are still listed.
+    std::string many = Crlf("Content-Type: multipart/mixed; boundary=p\n\n--p\n\n");
+    for (int i = 0; i < 5000; ++i)
+        many += "line " + std::to_string(i) + "\r\n";
+    auto capped = Render(many + Crlf("--p\nContent-Type: application/x-b\n\nx\n--p--\n"), false, {64, 100});
+    const std::string all = Render(many)->sink.PlainText(), shown = capped->sink.PlainText();
+    const std::size_t note = shown.rfind("\n(");
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_LT(note, all.size() / 2);
+    EXPECT_EQ(all.substr(0, note), shown.substr(0, note));
+    EXPECT_TRUE(shown.ends_with(" MORE BYTES NOT SHOWN: SAVE THE ARTICLE TO READ ALL OF IT)\n")) << shown.substr(note);
+    EXPECT_EQ(capped->renderer->Attachments().back()->GetContentType(), "application/x-b");
+}
+
 TEST(RecordingSink, TagsEscapeBracketsButNotDoubleByteCharacters)
 {
     RecordingSink sink;
