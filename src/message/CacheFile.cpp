@@ -58,6 +58,9 @@ bool CacheFile::ReadRawLine(std::string& line, std::size_t limit)
         if (const void* lf = std::memchr(start, '\n', end_ - begin_)) {
             const std::size_t n = static_cast<const char*>(lf) - start;
             take(start, n);
+            // The line end is no part of what was left out.
+            if (cut_ > 0 && n > 0 && start[n - 1] == '\r')
+                --cut_;
             line += '\n';
             begin_ += n + 1;
             return true;

@@ -481,7 +481,7 @@ TEST_F(FrameTest, MarksLeftByASignalAreOfferedAtTheNextOpen)
         EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("復元しますか")));
         EXPECT_FALSE(std::filesystem::exists(recovery));
         const CNewsGroup* ab = Doc().Groups().Find("a.b");
-        EXPECT_EQ(ab ? ab->m_strReadList : "", answer == IDYES ? "1-9" : "");
+        EXPECT_EQ(ab ? ab->m_strReadList : "", answer == IDYES ? " 1-9" : "");
         EXPECT_EQ(Doc().IsModified(), answer == IDYES);
         dialogs.answer = IDNO;
         Stop();
