@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <algorithm>
 
 namespace ui {
@@ -162,17 +163,36 @@ void CBodyText::FinishFill()
     }
     const Look common = *std::max_element(looks.begin(), looks.end(),
                                           [](const Look& a, const Look& b) { return a.length < b.length; });
-    fill_.beginEditBlock();
     fill_.insertText(fillText_, FormatOf(common.colour, common.underline));
-    QTextCursor range(pending_);
+    // The other looks go to the lines' layouts, as a highlighter's would: the
+    // document's text is not split for each of them, which made a body with
+    // a URL on every line several times slower to show.
+    QTextBlock block = pending_->begin();
+    QList<QTextLayout::FormatRange> ranges;
+    auto giveRanges = [&] {
+        if (!ranges.isEmpty())
+            block.layout()->setFormats(ranges);
+        ranges.clear();
+    };
     for (const Run& run : runs_) {
         if (run.colour == common.colour && run.underline == common.underline)
             continue;
-        range.setPosition(base + run.start);
-        range.setPosition(base + run.end, QTextCursor::KeepAnchor);
-        range.setCharFormat(FormatOf(run.colour, run.underline));
+        const QTextCharFormat format = FormatOf(run.colour, run.underline);
+        // A run may cover several lines; each gets its part (line ends have no look).
+        for (int from = base + run.start, to = base + run.end; from < to;) {
+            while (block.isValid() && from >= block.position() + block.length()) {
+                giveRanges();
+                block = block.next();
+            }
+            if (!block.isValid())
+                break;
+            const int lineEnd = block.position() + block.length() - 1;
+            if (from < lineEnd)
+                ranges.append({from - block.position(), std::min(to, lineEnd) - from, format});
+            from = to <= lineEnd ? to : lineEnd + 1;
+        }
     }
-    fill_.endEditBlock();
+    giveRanges();
     fillText_.clear();
     runs_.clear();
 }
