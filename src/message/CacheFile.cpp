@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <istream>
+#include <ostream>
 #include <sys/types.h>
 
 namespace message {
@@ -199,26 +201,44 @@ void CacheWriter::EndOfHeader()
     raw_ = isPart && (encoding == "8bit" || encoding == "binary");
 }
 
+namespace {
+
+// One line of a kept message (its LF gone) as the server would have sent it.
+std::string SentLine(std::string_view text)
+{
+    if (!text.empty() && text.back() == '\r')
+        text.remove_suffix(1);
+    std::string line(!text.empty() && text[0] == '.' ? "." : "");
+    line += text;
+    line += "\r\n";
+    return line;
+}
+
+} // namespace
+
 std::string MakeCacheText(std::string_view message)
 {
     CacheWriter writer;
-    std::string out, line;
+    std::string out;
     out.reserve(message.size() + message.size() / 20 + 8);
     std::size_t pos = 0;
     while (pos < message.size()) {
         const std::size_t lf = message.find('\n', pos);
         const std::size_t end = lf == std::string_view::npos ? message.size() : lf;
-        std::string_view text = message.substr(pos, end - pos);
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        line.assign(!text.empty() && text[0] == '.' ? "." : "");
-        line += text;
-        line += "\r\n";
-        out += writer.Line(line);
+        out += writer.Line(SentLine(message.substr(pos, end - pos)));
         pos = lf == std::string_view::npos ? message.size() : lf + 1;
     }
     out += kCacheEnd;
     return out;
+}
+
+bool WriteCacheText(std::istream& message, std::ostream& out)
+{
+    CacheWriter writer;
+    for (std::string text; std::getline(message, text);)
+        out << writer.Line(SentLine(text));
+    out << kCacheEnd;
+    return !message.bad() && out.flush().good();
 }
 
 std::string ReadCacheHeader(const std::filesystem::path& file)

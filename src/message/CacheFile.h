@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -78,6 +79,8 @@ private:
 };
 // A message as kept in a file (LF or CR LF lines, not dot-stuffed) in that form.
 std::string MakeCacheText(std::string_view message);
+// The same a line at a time, so that only the longest line is held.
+bool WriteCacheText(std::istream& message, std::ostream& out);
 // The header lines of a cached article (up to the empty line), as stored.
 std::string ReadCacheHeader(const std::filesystem::path& file);
 

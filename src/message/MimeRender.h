@@ -49,7 +49,7 @@ public:
     // total the rest is not shown and a note at the end says so.
     struct DisplayLimits {
         std::size_t lineBytes = 64 * 1024;
-        std::size_t totalBytes = 16 * 1024 * 1024;
+        std::size_t totalBytes = 4 * 1024 * 1024;
     };
     DisplayLimits limits;
     virtual ~BodyRenderer() = default;
