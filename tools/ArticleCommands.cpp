@@ -73,10 +73,13 @@ std::shared_ptr<CacheFile> OpenArticle(const Options& o, std::ostream& err)
         err << "cannot open " << path << "\n";
         return nullptr;
     }
-    std::ostringstream s;
-    s << in.rdbuf();
     std::filesystem::path temp = platform::MakeTempFileName("mes", 0);
-    std::ofstream(temp, std::ios::binary) << MakeCacheText(s.str());
+    std::ofstream cache(temp, std::ios::binary);
+    if (temp.empty() || !WriteCacheText(in, cache)) {
+        err << "cannot convert " << path << "\n";
+        return nullptr;
+    }
+    cache.close();
     return CacheFile::Open(temp);
 }
 

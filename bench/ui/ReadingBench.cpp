@@ -5,6 +5,9 @@
 //   bench_reading open HOST PORT GROUP
 //       opening a group in the article pane (GROUP, HEAD for each article,
 //       threading, painting) against a raw client sending the same commands
+//   bench_reading show FILE
+//       shows one cache file in the body pane once (for measuring its memory
+//       with /usr/bin/time -v)
 //   bench_reading article HOST PORT GROUP NUMBER
 //       fetching and showing an ISO-2022-JP article in the body pane against
 //       a raw client's ARTICLE decoded by Qt and given to its plain text control
@@ -203,6 +206,25 @@ int ShowArticles()
     return 0;
 }
 
+int ShowOne(const fs::path& file)
+{
+    const fs::path dir = platform::TempDirectory();
+    platform::Registry registry(dir / "registry");
+    StderrDialogs dialogs;
+    ui::LumeDocument document(dialogs, &registry);
+    ui::CBodyView view(document.Doc(), registry, dialogs, nullptr);
+    view.resize(900, 700);
+    view.show();
+    const double ms = Time([&] {
+        if (!view.ShowArticleFile(file))
+            std::exit(1);
+        Paint(view);
+    });
+    std::printf("%-44s %8.1f ms, %lld lines shown\n", file.filename().c_str(), ms,
+                static_cast<long long>(view.Body()->document()->blockCount()));
+    return 0;
+}
+
 int Open(const char* host, int port, const std::string& group)
 {
     const fs::path dir = platform::TempDirectory();
@@ -307,10 +329,12 @@ int main(int argc, char** argv)
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "display")
         return ShowArticles();
+    if (mode == "show" && argc > 2)
+        return ShowOne(argv[2]);
     if (mode == "open" && argc > 4)
         return Open(argv[2], std::atoi(argv[3]), argv[4]);
     if (mode == "article" && argc > 5)
         return FetchAndShow(argv[2], std::atoi(argv[3]), argv[4], std::atoi(argv[5]));
-    std::fprintf(stderr, "usage: bench_reading display | open HOST PORT GROUP | article HOST PORT GROUP NUMBER\n");
+    std::fprintf(stderr, "usage: bench_reading display | show FILE | open HOST PORT GROUP | article HOST PORT GROUP NUMBER\n");
     return 2;
 }

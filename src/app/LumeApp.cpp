@@ -222,6 +222,18 @@ int CLumeApp::ExitInstance()
     return 0;
 }
 
+void CLumeApp::LeaveWithoutAsking()
+{
+    leaving_ = true;
+    document_.Doc().WriteReadMarksRecovery();
+    if (frame_)
+        frame_->SaveLayout();
+    if (compose_) {
+        compose_->Destroy();
+        compose_ = nullptr;
+    }
+}
+
 bool CLumeApp::OnCommand(unsigned id)
 {
     switch (id) {

@@ -48,6 +48,12 @@ public:
     bool InitInstance(const QString& commandLine);
     // The exit steps; returns the exit code.
     int ExitInstance();
+    // The part of closing that asks nothing, for an end the user did not
+    // choose here (a quit signal): unsaved read marks go to their recovery
+    // file, the layout is kept, the compose window goes without a question.
+    // The caller then leaves the event loop.
+    void LeaveWithoutAsking();
+    bool Leaving() const { return leaving_; }
     // Called on an idle timer: command states of the compose window and the frame.
     void OnIdle();
 
@@ -93,6 +99,7 @@ private:
     FollowUpBuilder followUp_;
     QTimer idle_;
     int ctl3d_ = 0;
+    bool leaving_ = false;
 };
 
 } // namespace app

@@ -1,7 +1,9 @@
 #include "app/LumeApp.h"
 #include "app/SingleInstance.h"
 #include "app/PaneFactory.h"
+#include "app/QuitSignals.h"
 #include "platform/Registry.h"
+#include "platform/TempFiles.h"
 #include "ui/AppIcons.h"
 #include "ui/Dialogs.h"
 #include "ui/LumeDocument.h"
@@ -13,6 +15,8 @@
 #include <QLibraryInfo>
 #include <QStringList>
 #include <QTranslator>
+
+#include <cstdlib>
 
 int main(int argc, char** argv)
 {
@@ -45,10 +49,21 @@ int main(int argc, char** argv)
     const auto passwords = ui::MakeKeychainStore();
     ui::LumeDocument document(dialogs, &registry, passwords.get());
     app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
+    // Dialogs at start-up already run the event loop, so signals are heard from here on.
+    app::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &app::QuitSignals::Received, &lume, [&lume](int number) {
+        // Asked again while an operation still holds the loop: go now.
+        if (lume.Leaving()) {
+            platform::RemoveTempDirectory();
+            std::_Exit(128 + number);
+        }
+        lume.LeaveWithoutAsking();
+        QApplication::exit(0);
+    });
     if (!lume.InitInstance(commandLine))
         return 1;
     lume.ListenForHandOffs(&instance);
-    const int result = QApplication::exec();
+    const int result = lume.Leaving() ? 0 : QApplication::exec();
     lume.ExitInstance();
     return result;
 }

@@ -5,7 +5,10 @@
 
 #include "message/Codec.h"
 
+#include <algorithm>
 #include <cstring>
+#include <istream>
+#include <ostream>
 #include <sys/types.h>
 
 namespace message {
@@ -40,33 +43,44 @@ bool CacheFile::Seek(std::int64_t position)
 
 std::int64_t CacheFile::Tell() const { return file_ ? bufferStart_ + static_cast<std::int64_t>(begin_) : -1; }
 
-bool CacheFile::ReadRawLine(std::string& line)
+bool CacheFile::ReadRawLine(std::string& line, std::size_t limit)
 {
     line.clear();
+    cut_ = 0;
     if (!file_)
         return false;
+    // Keeps what fits and counts the rest, so a huge line costs no memory.
+    auto take = [&](const char* start, std::size_t n) {
+        const std::size_t room = limit - std::min(limit, line.size());
+        line.append(start, std::min(n, room));
+        cut_ += n - std::min(n, room);
+    };
     for (;;) {
         const char* start = buffer_.data() + begin_;
         if (const void* lf = std::memchr(start, '\n', end_ - begin_)) {
-            const std::size_t n = static_cast<const char*>(lf) - start + 1;
-            line.append(start, n);
-            begin_ += n;
+            const std::size_t n = static_cast<const char*>(lf) - start;
+            take(start, n);
+            // The line end is no part of what was left out.
+            if (cut_ > 0 && n > 0 && start[n - 1] == '\r')
+                --cut_;
+            line += '\n';
+            begin_ += n + 1;
             return true;
         }
-        line.append(start, end_ - begin_);
+        take(start, end_ - begin_);
         bufferStart_ += static_cast<std::int64_t>(end_);
         begin_ = end_ = 0;
         if (buffer_.size() < 65536)
             buffer_.resize(65536);
         end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
         if (end_ == 0)
-            return !line.empty();
+            return !line.empty() || cut_ > 0;
     }
 }
 
-bool CacheFile::ReadLine(std::string& line)
+bool CacheFile::ReadLine(std::string& line, std::size_t limit)
 {
-    if (!ReadRawLine(raw_))
+    if (!ReadRawLine(raw_, limit))
         return false;
     NormaliseLine(raw_, line);
     return true;
@@ -189,26 +203,44 @@ void CacheWriter::EndOfHeader()
     raw_ = isPart && (encoding == "8bit" || encoding == "binary");
 }
 
+namespace {
+
+// One line of a kept message (its LF gone) as the server would have sent it.
+std::string SentLine(std::string_view text)
+{
+    if (!text.empty() && text.back() == '\r')
+        text.remove_suffix(1);
+    std::string line(!text.empty() && text[0] == '.' ? "." : "");
+    line += text;
+    line += "\r\n";
+    return line;
+}
+
+} // namespace
+
 std::string MakeCacheText(std::string_view message)
 {
     CacheWriter writer;
-    std::string out, line;
+    std::string out;
     out.reserve(message.size() + message.size() / 20 + 8);
     std::size_t pos = 0;
     while (pos < message.size()) {
         const std::size_t lf = message.find('\n', pos);
         const std::size_t end = lf == std::string_view::npos ? message.size() : lf;
-        std::string_view text = message.substr(pos, end - pos);
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        line.assign(!text.empty() && text[0] == '.' ? "." : "");
-        line += text;
-        line += "\r\n";
-        out += writer.Line(line);
+        out += writer.Line(SentLine(message.substr(pos, end - pos)));
         pos = lf == std::string_view::npos ? message.size() : lf + 1;
     }
     out += kCacheEnd;
     return out;
+}
+
+bool WriteCacheText(std::istream& message, std::ostream& out)
+{
+    CacheWriter writer;
+    for (std::string text; std::getline(message, text);)
+        out << writer.Line(SentLine(text));
+    out << kCacheEnd;
+    return !message.bad() && out.flush().good();
 }
 
 std::string ReadCacheHeader(const std::filesystem::path& file)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,10 +30,14 @@ public:
 
     bool Seek(std::int64_t position);
     std::int64_t Tell() const;
-    // One whole line as stored, with its line end; false at the end of the file.
-    bool ReadRawLine(std::string& line);
+    // One whole line as stored, with its line end; false at the end of the
+    // file. Past limit bytes the rest of the line is passed over (its LF
+    // kept) and counted in LastLineCut().
+    bool ReadRawLine(std::string& line, std::size_t limit = std::string::npos);
     // One line cut at its first CR or LF, Ctrl-Z and NUL as "?", CR LF appended.
-    bool ReadLine(std::string& line);
+    bool ReadLine(std::string& line, std::size_t limit = std::string::npos);
+    // Bytes the last read passed over.
+    std::size_t LastLineCut() const { return cut_; }
 
 private:
     explicit CacheFile(std::filesystem::path path, std::FILE* file);
@@ -43,6 +48,7 @@ private:
     std::size_t end_ = 0;         // bytes held in buffer_
     std::int64_t bufferStart_ = 0; // file position of buffer_[0]
     std::string raw_;
+    std::size_t cut_ = 0;
 };
 
 // The display form of a raw line (see ReadLine).
@@ -75,6 +81,8 @@ private:
 };
 // A message as kept in a file (LF or CR LF lines, not dot-stuffed) in that form.
 std::string MakeCacheText(std::string_view message);
+// The same a line at a time, so that only the longest line is held.
+bool WriteCacheText(std::istream& message, std::ostream& out);
 // The header lines of a cached article (up to the empty line), as stored.
 std::string ReadCacheHeader(const std::filesystem::path& file);
 

@@ -100,7 +100,47 @@ std::string DecodeQuotedPrintableLine(std::string_view text)
     return out;
 }
 
-BodyRenderer::BodyRenderer(BodySink& sink) : sink_(sink) {}
+BodyRenderer::BodyRenderer(BodySink& sink) : sink_(sink, limits) {}
+
+void BodyRenderer::Bounded::Clear()
+{
+    to_.Clear();
+    shown_ = hidden_ = 0;
+}
+
+void BodyRenderer::Bounded::Append(std::string_view text, TextRole role, Colour colour, bool underline)
+{
+    if (Full()) {
+        hidden_ += text.size();
+        return;
+    }
+    to_.Append(text, role, colour, underline);
+    shown_ += text.size();
+}
+
+bool BodyRenderer::ReadLine(CacheFile& file, std::string& line)
+{
+    if (!file.ReadLine(line, limits.lineBytes))
+        return false;
+    if (file.LastLineCut() > 0)
+        MarkCut(line, file.LastLineCut());
+    return true;
+}
+
+void BodyRenderer::MarkCut(std::string& line, std::size_t dropped) const
+{
+    // What was read of the line may end inside a character.
+    const std::string_view text = WithoutLineEnd(line);
+    std::size_t kept = 0;
+    for (std::size_t step; kept < text.size(); kept += step) {
+        step = platform::IsSjisLeadByte(static_cast<unsigned char>(text[kept])) ? 2 : 1;
+        if (kept + step > text.size())
+            break;
+    }
+    dropped += text.size() - kept;
+    line.resize(kept);
+    line += " ...(" + std::to_string(dropped) + " MORE BYTES ON THIS LINE)\r\n";
+}
 
 void BodyRenderer::Flush()
 {
@@ -120,6 +160,10 @@ void BodyRenderer::Emit(std::string_view text, TextRole role, Colour colour, boo
 void BodyRenderer::AddText(std::string_view text, bool flush)
 {
     lineCount_ += CountLines(text);
+    if (sink_.Full()) {
+        sink_.Hide(text.size());
+        return;
+    }
     if (IsUrlCandidate(text)) {
         Flush();
         AppendWithUrls(sink_, text, TextRole::Text, textColour, linkColour);
@@ -182,7 +226,7 @@ bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::in
     }
 
     std::string header, line;
-    while (file->ReadLine(line)) {
+    while (ReadLine(*file, line)) {
         if (line == ".\r\n")
             break;
         const bool last = line.size() <= 2;
@@ -212,6 +256,11 @@ bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::in
         RegisterAttachments(info, {}, file);
     }
     Flush();
+    if (sink_.Hidden() > 0) {
+        const std::string note = "\r\n(" + std::to_string(sink_.Hidden()) +
+                                 " MORE BYTES NOT SHOWN: SAVE THE ARTICLE TO READ ALL OF IT)\r\n";
+        sink_.Target().Append(note, TextRole::Marker, attachmentColour, false);
+    }
     sink_.SetRedraw(true);
     return true;
 }
@@ -226,7 +275,7 @@ void BodyRenderer::RenderParts(const std::shared_ptr<CacheFile>& file, const std
     nests_.push_back({boundary, alternative, false, false});
     for (;;) {
         const std::int64_t at = file->Tell();
-        if (!file->ReadLine(line) || IsEndLine(line) || (!showPreamble && line == closing))
+        if (!ReadLine(*file, line) || IsEndLine(line) || (!showPreamble && line == closing))
             break;
         if (IsEnclosingDelimiter(line)) {
             file->Seek(at);
@@ -259,7 +308,7 @@ bool BodyRenderer::HasPlainPart(CacheFile& file, const std::string& boundary)
     const std::int64_t at = file.Tell();
     std::string line, header;
     bool inHeader = true, found = false;
-    while (!found && file.ReadLine(line) && !IsEndLine(line) && !line.starts_with("--" + boundary + "--")) {
+    while (!found && ReadLine(file, line) && !IsEndLine(line) && !line.starts_with("--" + boundary + "--")) {
         if (line == delimiter) {
             inHeader = true;
             header.clear();
@@ -321,7 +370,7 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     std::string header, shownHeader, line;
     bool endedAtDelimiter = false;
     for (;;) {
-        if (!file->ReadLine(line) || IsEndLine(line))
+        if (!ReadLine(*file, line) || IsEndLine(line))
             return false;
         // A part with no header and no body: the next delimiter comes at once.
         if (isDelimiter(line)) {
@@ -399,12 +448,14 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
     std::string raw;
     for (;;) {
         const std::int64_t linePosition = file->Tell();
-        if (!file->ReadRawLine(raw))
+        if (!file->ReadRawLine(raw, limits.lineBytes))
             break;
         // A part that is not shown is only scanned for its end.
         if (!show && !leading && raw[0] != '-' && raw[0] != '.')
             continue;
         NormaliseLine(raw, line);
+        if (file->LastLineCut() > 0)
+            MarkCut(line, file->LastLineCut());
         if (IsEndLine(line))
             break;
         // A part cut short by its enclosing multipart's delimiter ends there.
@@ -436,7 +487,9 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             }
             break;
         case 1:
-            binhexCollected += line;
+            // Only its header is read from it.
+            if (binhexCollected.size() < limits.totalBytes)
+                binhexCollected += line;
             if (line == "\r\n") {
                 binhexState = 2;
                 binhexExtra = 0;
@@ -462,19 +515,33 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         if (binhexState != 0 || uuState != 0)
             continue;
 
+        if (sink_.Full()) {
+            sink_.Hide(line.size());
+            continue;
+        }
         std::string_view text = line;
         if (text[0] == '.')
             text.remove_prefix(1); // the server's dot-stuffing
         if (base64 && line.size() > 2) {
             std::string bytes = codec::Base64DecodeLine(WithoutLineEnd(text));
             base64Text.append(bytes.data(), std::min(bytes.size(), bytes.find('\0')));
+            // Shown in pieces of whole lines, so a huge part is never held whole.
+            if (base64Text.size() >= limits.lineBytes) {
+                const std::size_t lf = base64Text.rfind('\n');
+                const std::size_t end = lf != std::string::npos ? lf + 1 : base64Text.size() >= limits.totalBytes ? base64Text.size() : 0;
+                if (end > 0) {
+                    AddText(toSjis(std::string_view(base64Text).substr(0, end)));
+                    base64Text.erase(0, end);
+                }
+            }
             continue;
         }
         if (quotedPrintable && line.size() > 2) {
             std::string_view content = WithoutLineEnd(text);
             while (!content.empty() && (content.back() == ' ' || content.back() == '\t'))
                 content.remove_suffix(1);
-            if (!content.empty() && content.back() == '=') {
+            // A soft break carries the line on; a huge one is passed on in pieces.
+            if (!content.empty() && content.back() == '=' && qpText.size() < limits.lineBytes) {
                 content.remove_suffix(1);
                 qpText += content;
                 continue;

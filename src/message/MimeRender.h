@@ -42,6 +42,16 @@ std::string DecodeQuotedPrintableLine(std::string_view text);
 class BodyRenderer {
 public:
     explicit BodyRenderer(BodySink& sink);
+
+    // What is kept for display, so that a huge article costs a bounded
+    // amount of memory; the file keeps all of it for saving and extracting.
+    // A longer line is shown cut with a note of what was left out; past the
+    // total the rest is not shown and a note at the end says so.
+    struct DisplayLimits {
+        std::size_t lineBytes = 64 * 1024;
+        std::size_t totalBytes = 4 * 1024 * 1024;
+    };
+    DisplayLimits limits;
     virtual ~BodyRenderer() = default;
 
     // Colours (0x00BBGGRR), as the body pane sets them.
@@ -100,8 +110,28 @@ private:
     void FinishBinHexBlock(const std::string& collected, MimePartInfo& info);
     bool DetectUuencode(std::string_view line, std::int64_t position, MimePartInfo& info);
     void AddPartMarker(const MimePartInfo& info);
+    bool ReadLine(CacheFile& file, std::string& line);
+    void MarkCut(std::string& line, std::size_t dropped) const;
 
-    BodySink& sink_;
+    // Passes text on until the total is reached, then only counts it.
+    class Bounded : public BodySink {
+    public:
+        Bounded(BodySink& to, const DisplayLimits& limits) : to_(to), limits_(limits) {}
+        void Clear() override;
+        void Append(std::string_view text, TextRole role, Colour colour, bool underline) override;
+        void SetRedraw(bool on) override { to_.SetRedraw(on); }
+        bool Full() const { return shown_ >= limits_.totalBytes; }
+        void Hide(std::size_t bytes) { hidden_ += bytes; }
+        std::size_t Hidden() const { return hidden_; }
+        BodySink& Target() { return to_; }
+
+    private:
+        BodySink& to_;
+        const DisplayLimits& limits_;
+        std::size_t shown_ = 0;
+        std::size_t hidden_ = 0;
+    };
+    Bounded sink_;
     std::string outerDelimiter_, outerClosing_;
     std::string headerText_;
     std::string pending_;

@@ -90,6 +90,17 @@ public:
     static std::optional<std::filesystem::path> ReadMarksPathFor(const std::filesystem::path& configPath,
                                                                  const std::string& markFile);
 
+    // --- leaving without a save (ReadMarksRecovery.cpp) ---
+    // For an end that may ask nothing: when the read marks differ from the
+    // read-marks file, writes them to its recovery file (RecoveryFileOf) and
+    // never to the file itself. True when a recovery file was written.
+    bool WriteReadMarksRecovery();
+    // After an open: when the configuration's read-marks file has a recovery
+    // file, asks with 61288. Yes enters the marks (the document becomes
+    // modified, so a save writes them) and removes it; No removes it; any
+    // other answer keeps it for later. True when marks were restored.
+    bool OfferReadMarksRecovery();
+
     // --- views ---
     void AddView(DocumentView* view);
     void RemoveView(DocumentView* view);
@@ -116,8 +127,16 @@ public:
     bool GoOffline();
     // Reads the server's group list into the table under the progress window
     // (see GroupListParser.h for the merge). False when busy, refused,
-    // cancelled or the connection failed; the groups read so far stay.
+    // cancelled, past the limits or the connection failed; the groups read
+    // so far stay.
     bool FetchGroupList();
+    // A list past either bound is a server that never stops; the defaults
+    // are far above any real server.
+    struct GroupListLimits {
+        long long groups = 5'000'000;
+        long long bytes = 1LL << 30;
+    };
+    void SetGroupListLimits(GroupListLimits limits) { listLimits_ = limits; }
 
     bool IsConnected() const { return nntp_.IsConnected() == 1; }
     // True while a network operation holds the connection.
@@ -252,6 +271,7 @@ private:
     std::vector<DocumentView*> views_;
     PostParams postParams_;
     GroupListStats listStats_;
+    GroupListLimits listLimits_;
     platform::Registry* registry_;
     LumeConfig config_;
     CGroupTable groups_;

@@ -17,11 +17,13 @@ namespace news {
 namespace {
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-} // namespace
 
-// Far above any real server; a list past them is a server that never stops.
-constexpr long long kMaxListedGroups = 5'000'000;
-constexpr long long kMaxListBytes = 1LL << 30;
+std::string SizeText(long long bytes)
+{
+    constexpr long long kGb = 1LL << 30;
+    return bytes % kGb == 0 ? std::to_string(bytes / kGb) + " GB" : std::to_string(bytes) + " bytes";
+}
+} // namespace
 
 void CLumeDoc::ToggleOnline()
 {
@@ -157,11 +159,11 @@ bool CLumeDoc::FetchGroupListLocked()
             break;
         }
         bytes += static_cast<long long>(line.size());
-        if (count >= kMaxListedGroups || bytes > kMaxListBytes) {
+        if (count >= listLimits_.groups || bytes > listLimits_.bytes) {
             if (host_)
                 host_->ShowMessageText("The server's group list does not end (over " +
-                                            std::to_string(kMaxListedGroups) +
-                                            " groups or 1 GB); it was not taken.",
+                                            std::to_string(listLimits_.groups) + " groups or " +
+                                            SizeText(listLimits_.bytes) + "); it was not taken.",
                                         MessageIcon::Stop);
             break;
         }

@@ -150,6 +150,31 @@ ReadMarksSideFiles SideFilesOf(const fs::path& path)
     return {tmp, bak};
 }
 
+std::string ReadMarksText(const CGroupTable& table)
+{
+    std::string text;
+    text.reserve(table.GetCount() * 48);
+    table.ForEach([&](const CNewsGroup& g) {
+        if (!IsStorableGroupName(g.m_strName))
+            return;
+        text += g.m_strName;
+        text += g.m_bSubscribed ? ": " : "! ";
+        std::string_view marks = g.m_strReadList;
+        while (!marks.empty() && IsBlank(marks.front()))
+            marks.remove_prefix(1);
+        text += marks;
+        text += "\r\n";
+    });
+    return text;
+}
+
+fs::path RecoveryFileOf(const fs::path& path)
+{
+    fs::path recovery = path;
+    recovery += ".unsaved";
+    return recovery;
+}
+
 bool SaveReadMarksFile(const fs::path& path, const CGroupTable& table, DocumentHost* host, bool replace)
 {
     // Nothing read and nothing fetched: keep the file as it is.
@@ -160,18 +185,7 @@ bool SaveReadMarksFile(const fs::path& path, const CGroupTable& table, DocumentH
 
     std::string text;
     try {
-        text.reserve(table.GetCount() * 48);
-        table.ForEach([&](const CNewsGroup& g) {
-            if (!IsStorableGroupName(g.m_strName))
-                return;
-            text += g.m_strName;
-            text += g.m_bSubscribed ? ": " : "! ";
-            std::string_view marks = g.m_strReadList;
-            while (!marks.empty() && IsBlank(marks.front()))
-                marks.remove_prefix(1);
-            text += marks;
-            text += "\r\n";
-        });
+        text = ReadMarksText(table);
     } catch (const std::bad_alloc&) {
         ReportError(host, msg::OutOfMemory);
         return false;

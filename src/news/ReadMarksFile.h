@@ -7,6 +7,7 @@
 #include "news/GroupTable.h"
 
 #include <filesystem>
+#include <string>
 
 namespace news {
 
@@ -29,6 +30,13 @@ struct ReadMarksSideFiles {
 // never a dot in a folder name. A name that already ends in ".tmp" or ".bak"
 // gets the suffix appended instead, so a side file is never the file itself.
 ReadMarksSideFiles SideFilesOf(const std::filesystem::path& path);
+
+// The file's content for the table; throws std::bad_alloc.
+std::string ReadMarksText(const CGroupTable& table);
+
+// Where marks that could not be saved wait for the next open: beside the
+// file, never the file itself nor one of its side files.
+std::filesystem::path RecoveryFileOf(const std::filesystem::path& path);
 
 // Writes the table (in table order) to the file: the complete new content goes
 // to the temporary file and is synced, the previous file is kept as the backup,

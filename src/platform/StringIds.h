@@ -123,6 +123,7 @@ inline constexpr unsigned IDS_61284 = 61284; // 読み込み失敗
 inline constexpr unsigned IDS_61285 = 61285; // 読み込み完了
 inline constexpr unsigned IDS_61286 = 61286; // 読み込みキャンセル
 inline constexpr unsigned IDS_61287 = 61287; // 記事が見つかりません
+inline constexpr unsigned IDS_61288 = 61288; // 前回の終了時に保存されなかった既読情報があります(%s)。復元しますか？
 inline constexpr unsigned IDS_61330 = 61330; // NNTPサーバと暗号化した接続ができませんでした。
 inline constexpr unsigned IDS_61331 = 61331; // サーバの証明書を信頼しなかったため、接続を中止しました。
 inline constexpr unsigned IDS_61332 = 61332; // サーバがSTARTTLSに対応していないため、接続を中止しました。パスワードや記事を暗号化せずに送ることはしません。

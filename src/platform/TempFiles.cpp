@@ -23,7 +23,9 @@ PrivateFolder& Folder()
     return folder;
 }
 
-void RemoveFolderAtExit()
+} // namespace
+
+void RemoveTempDirectory()
 {
     const PrivateFolder& f = Folder();
     // A forked child that exits normally must not take its parent's files with it.
@@ -32,6 +34,10 @@ void RemoveFolderAtExit()
     std::error_code ec;
     std::filesystem::remove_all(f.path, ec);
 }
+
+namespace {
+
+void RemoveFolderAtExit() { RemoveTempDirectory(); }
 
 std::filesystem::path MakeFolder()
 {

@@ -8,6 +8,9 @@
 namespace platform {
 
 std::filesystem::path TempDirectory();
+// What exit does, for a process that must end without running its exit
+// handlers; a later TempDirectory() makes the folder again.
+void RemoveTempDirectory();
 // Name from the first three characters of prefix and a number, like
 // GetTempFileName: number 0 picks a new unique number and creates the empty
 // file; another number is used as given and no file is created.

@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <algorithm>
 
 namespace ui {
@@ -39,12 +40,27 @@ void CBodyText::Clear()
         pending_->clear();
         carryOver_ = false;
         fill_ = QTextCursor(pending_);
+        fillText_.clear();
+        runs_.clear();
     } else {
         clear();
     }
     links_.clear();
     urlTexts_.clear();
+    fillLinks_ = 0;
 }
+
+namespace {
+
+QTextCharFormat FormatOf(message::Colour colour, bool underline)
+{
+    QTextCharFormat format;
+    format.setForeground(ColourOf(colour));
+    format.setFontUnderline(underline);
+    return format;
+}
+
+} // namespace
 
 void CBodyText::Append(std::string_view text, message::TextRole role, message::Colour colour, bool underline)
 {
@@ -52,6 +68,23 @@ void CBodyText::Append(std::string_view text, message::TextRole role, message::C
     s.remove(QLatin1Char('\r'));
     if (s.isEmpty())
         return;
+    if (pending_) {
+        const int start = int(fillText_.size());
+        fillText_ += s;
+        const int end = int(fillText_.size());
+        if (role == message::TextRole::Url) {
+            links_.push_back({start, end, s});
+            urlTexts_.push_back(s);
+        }
+        // Runs of one look are joined (a URL stays one run of its own).
+        Run* last = runs_.empty() ? nullptr : &runs_.back();
+        if (last && last->colour == colour && last->underline == underline && last->role != message::TextRole::Url &&
+            role != message::TextRole::Url)
+            last->end = end;
+        else
+            runs_.push_back({start, end, role, colour, underline});
+        return;
+    }
     QTextCharFormat format;
     format.setForeground(ColourOf(colour));
     format.setFontUnderline(underline);
@@ -86,9 +119,10 @@ void CBodyText::SetRedraw(bool on)
         fill_ = QTextCursor(pending_);
         // What is shown now stays, unless the fill starts with Clear().
         carryOver_ = !document()->isEmpty();
+        fillLinks_ = links_.size();
         return;
     }
-    CarryOver();
+    FinishFill();
     // The control deletes the document it made itself; the ones made here
     // are deleted here.
     QTextDocument* old = document()->parent() == this ? document() : nullptr;
@@ -99,6 +133,68 @@ void CBodyText::SetRedraw(bool on)
     moveCursor(QTextCursor::Start);
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
+}
+
+void CBodyText::FinishFill()
+{
+    CarryOver();
+    const int base = fill_.position();
+    for (std::size_t i = fillLinks_; i < links_.size(); ++i) {
+        links_[i].start += base;
+        links_[i].end += base;
+    }
+    if (fillText_.isEmpty())
+        return;
+    // The commonest look goes in with the text; the other runs are then
+    // given theirs in one edit. There are only a few looks.
+    struct Look {
+        message::Colour colour;
+        bool underline;
+        qsizetype length;
+    };
+    std::vector<Look> looks;
+    for (const Run& run : runs_) {
+        auto it = std::find_if(looks.begin(), looks.end(), [&](const Look& l) {
+            return l.colour == run.colour && l.underline == run.underline;
+        });
+        if (it == looks.end())
+            it = looks.insert(looks.end(), {run.colour, run.underline, 0});
+        it->length += run.end - run.start;
+    }
+    const Look common = *std::max_element(looks.begin(), looks.end(),
+                                          [](const Look& a, const Look& b) { return a.length < b.length; });
+    fill_.insertText(fillText_, FormatOf(common.colour, common.underline));
+    // The other looks go to the lines' layouts, as a highlighter's would: the
+    // document's text is not split for each of them, which made a body with
+    // a URL on every line several times slower to show.
+    QTextBlock block = pending_->begin();
+    QList<QTextLayout::FormatRange> ranges;
+    auto giveRanges = [&] {
+        if (!ranges.isEmpty())
+            block.layout()->setFormats(ranges);
+        ranges.clear();
+    };
+    for (const Run& run : runs_) {
+        if (run.colour == common.colour && run.underline == common.underline)
+            continue;
+        const QTextCharFormat format = FormatOf(run.colour, run.underline);
+        // A run may cover several lines; each gets its part (line ends have no look).
+        for (int from = base + run.start, to = base + run.end; from < to;) {
+            while (block.isValid() && from >= block.position() + block.length()) {
+                giveRanges();
+                block = block.next();
+            }
+            if (!block.isValid())
+                break;
+            const int lineEnd = block.position() + block.length() - 1;
+            if (from < lineEnd)
+                ranges.append({from - block.position(), std::min(to, lineEnd) - from, format});
+            from = to <= lineEnd ? to : lineEnd + 1;
+        }
+    }
+    giveRanges();
+    fillText_.clear();
+    runs_.clear();
 }
 
 void CBodyText::CarryOver()

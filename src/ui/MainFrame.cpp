@@ -582,6 +582,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path)
     doc.SetPathName(target);
     doc.SetModifiedFlag(false);
     recent_.Add(path.toStdString());
+    doc.OfferReadMarksRecovery();
     UpdateTitle();
     doc.UpdateAllViews(nullptr, 0);
     return true;

@@ -15,7 +15,9 @@ namespace ui {
 
 QString FromSjis(std::string_view bytes, bool* ok)
 {
-    QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
+    // Opening the converter costs more than converting a line: one per thread, kept.
+    thread_local QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
+    decoder.resetState();
     auto decode = [&](std::string_view piece) {
         return decoder.decode(QByteArrayView(piece.data(), qsizetype(piece.size())));
     };

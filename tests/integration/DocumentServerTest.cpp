@@ -280,6 +280,23 @@ TEST_F(DocServer, CommandsAheadThroughASlowLinkMatchOneAtATime)
     EXPECT_EQ(seen[0] + " one at a time", seen[1]);
 }
 
+TEST_F(DocServer, AGroupListPastItsBoundIsRefusedAndTheMarksFileKept)
+{
+    const std::string marks = "local.test: 1-3\r\n";
+    for (auto [limits, said] : {std::pair{CLumeDoc::GroupListLimits{2, 1LL << 30}, "over 2 groups or 1 GB"},
+                                std::pair{CLumeDoc::GroupListLimits{5'000'000, 40}, "or 40 bytes"}}) {
+        host = ScriptedHost();
+        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc->SetGroupListLimits(limits);
+        ASSERT_TRUE(doc->OnOpenDocument(WriteConfig(marks)));
+        doc->ToggleOnline();
+        EXPECT_FALSE(doc->IsConnected() || doc->IsModified() || doc->IsBusy());
+        ASSERT_EQ(host.texts.size(), 1u);
+        EXPECT_NE(host.texts[0].find(said), std::string::npos) << host.texts[0];
+        EXPECT_EQ(ReadFile(dir / "news.rc"), marks);
+    }
+}
+
 TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
 {
     const auto f = Fresh("local.test", 4, Tag());

@@ -28,10 +28,12 @@ struct Rendered {
 
 // Renders a cache file made from text (CR LF lines, as the body pane stores
 // them) with the header list the pane hides.
-inline std::unique_ptr<Rendered> Render(std::string_view cacheText, bool showAll = false)
+inline std::unique_ptr<Rendered> Render(std::string_view cacheText, bool showAll = false,
+                                        message::BodyRenderer::DisplayLimits limits = {})
 {
     auto r = std::make_unique<Rendered>();
     r->renderer = std::make_unique<message::BodyRenderer>(r->sink);
+    r->renderer->limits = limits;
     r->renderer->hiddenFields = {"date:", "Path:", "Newsgroups:", "Lines:", "References:", "In-reply-to:",
                                  "NNTP-Posting-Host:", "Message-ID:", "Content-Transfer-Encoding:"};
     r->file = message::CacheFile::Open(ScratchFile(cacheText));

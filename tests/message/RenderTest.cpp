@@ -233,7 +233,7 @@ TEST(RenderArticle, UndecodableBinHexIsShownAsText)
 // an outer boundary ends the article and rendering again clears the old.
 TEST(RenderArticle, SizesBoundariesAndRenderingAgain)
 {
-    const std::string longLine(100000, 'a');
+    const std::string longLine(60000, 'a');
     EXPECT_EQ(Render(Crlf("Subject: long\n\n") + longLine + "\r\n.\r\n")->sink.PlainText(),
               "Subject: long\n\n" + longLine + "\n");
     std::string article = Crlf("Content-Type: multipart/mixed; boundary=p\n\n");
@@ -254,6 +254,31 @@ TEST(RenderArticle, SizesBoundariesAndRenderingAgain)
     EXPECT_EQ(renderer.Attachments().size(), 5u);
     EXPECT_EQ(sink.PlainText().find("preamble"), sink.PlainText().rfind("preamble"));
     EXPECT_EQ(sink.PlainText().find("Subject: s\n"), std::string::npos);
+}
+
+TEST(RenderArticle, WhatIsShownIsBoundedAndTheRestStaysInTheFile)
+{
+    // A line past the bound is cut on a whole character; the parts after it are still found.
+    const std::string parts = Crlf("Content-Type: multipart/mixed; boundary=p\n\n--p\n\n") + std::string(47, 'a') + kBodySjis +
+                              Crlf("\nshort\n--p\nContent-Type: application/x-a\n\nx\n--p--\n");
+    auto cut = Render(parts, false, {48, 1 << 20});
+    const std::string cutNote = " ...(" + std::to_string(kBodySjis.size()) + " MORE BYTES ON THIS LINE)\nshort\n";
+    EXPECT_NE(cut->sink.PlainText().find("\n" + std::string(47, 'a') + cutNote), std::string::npos);
+    ASSERT_FALSE(cut->renderer->Attachments().empty());
+    EXPECT_EQ(cut->renderer->Attachments().back()->GetContentType(), "application/x-a");
+
+    // Past the total only a note follows what was shown, and attachments are still listed.
+    std::string many = Crlf("Content-Type: multipart/mixed; boundary=p\n\n--p\n\n");
+    for (int i = 0; i < 5000; ++i)
+        many += "line " + std::to_string(i) + "\r\n";
+    auto capped = Render(many + Crlf("--p\nContent-Type: application/x-b\n\nx\n--p--\n"), false, {64, 100});
+    const std::string all = Render(many)->sink.PlainText(), shown = capped->sink.PlainText();
+    const std::size_t note = shown.rfind("\n(");
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_LT(note, all.size() / 2);
+    EXPECT_EQ(all.substr(0, note), shown.substr(0, note));
+    EXPECT_TRUE(shown.ends_with(" MORE BYTES NOT SHOWN: SAVE THE ARTICLE TO READ ALL OF IT)\n")) << shown.substr(note);
+    EXPECT_EQ(capped->renderer->Attachments().back()->GetContentType(), "application/x-b");
 }
 
 TEST(RecordingSink, TagsEscapeBracketsButNotDoubleByteCharacters)

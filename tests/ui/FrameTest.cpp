@@ -33,6 +33,11 @@
 
 #include <thread>
 
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace news;
 
 namespace cmd = platform::cmd;
@@ -423,6 +428,102 @@ TEST_F(FrameTest, SecondStartHandsItsFileOver)
 
     // No one listening under another name: the start goes on by itself.
     EXPECT_FALSE(app::SingleInstance(name + QStringLiteral("-none")).HandOff(file, 500));
+}
+
+TEST_F(FrameTest, HandOffStaysWithinOneSessionAndDisplay)
+{
+    const std::string one = (dir / "run1").string(), two = (dir / "run2").string();
+    std::filesystem::create_directories(one), std::filesystem::create_directories(two);
+    auto nameIn = [](const std::string& xdg, const char* display) {
+        testutil::ScopedEnv x("XDG_RUNTIME_DIR", xdg.c_str()), w("WAYLAND_DISPLAY", nullptr), d("DISPLAY", display);
+        return app::SingleInstance::DefaultName();
+    };
+    app::SingleInstance running(nameIn(one, ":7"));
+    ASSERT_TRUE(running.Listen());
+    const QString file = WriteFile("handed.lum");
+    struct Row { const std::string& xdg; const char* display; bool handed; };
+    for (const Row& row : {Row{one, ":7", true}, Row{one, ":8", false}, Row{two, ":7", false}}) {
+        bool handed = false;
+        QString got;
+        QObject context;
+        QObject::connect(&running, &app::SingleInstance::OpenRequested, &context, [&](const QString& p) { got = p; });
+        std::thread second([&, name = nameIn(row.xdg, row.display)] { handed = app::SingleInstance(name).HandOff(file, 3000); });
+        WaitFor([&] { return !got.isEmpty(); }, row.handed ? 5000 : 300);
+        second.join();
+        EXPECT_EQ(handed, row.handed) << row.xdg << row.display;
+        EXPECT_EQ(got == file, row.handed);
+    }
+}
+
+TEST_F(FrameTest, MarksLeftByASignalAreOfferedAtTheNextOpen)
+{
+    const std::string marks = "a.b: 1-3\r\nc.d! 1\r\n";
+    testutil::WriteFile(dir / "news.rc", marks);
+    const QString config = WriteFile("marks.lum", "[config]\r\nstrMarkFile=news.rc\r\n");
+    const auto recovery = dir / "news.rc.unsaved";
+    for (int answer : {IDYES, IDNO}) {
+        Start(config);
+        ASSERT_TRUE(Doc().LoadReadMarks(dir / "news.rc"));
+        Doc().Groups().Find("a.b")->m_strReadList = "1-9";
+        Doc().SetModifiedFlag(true);
+        lume->LeaveWithoutAsking();
+        EXPECT_TRUE(std::filesystem::exists(recovery));
+        Stop();
+        EXPECT_EQ(testutil::ReadFile(dir / "news.rc"), marks);
+
+        dialogs.messages.clear();
+        dialogs.answer = answer;
+        Start(config);
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("復元しますか")));
+        EXPECT_FALSE(std::filesystem::exists(recovery));
+        const CNewsGroup* ab = Doc().Groups().Find("a.b");
+        EXPECT_EQ(ab ? ab->m_strReadList : "", answer == IDYES ? " 1-9" : "");
+        EXPECT_EQ(Doc().IsModified(), answer == IDYES);
+        dialogs.answer = IDNO;
+        Stop();
+    }
+}
+
+TEST_F(FrameTest, QuitSignalsEndTheProgramThroughItsExit)
+{
+    std::string program = LUMETRA_BINARY_DIR "/src/app/lumetra";
+    if (::access(program.c_str(), X_OK) != 0)
+        GTEST_SKIP() << program << " not built";
+    testutil::WriteFile(dir / "news.rc", "a.b: 1-3\r\n");
+    std::string config = WriteFile("quit.lum", "[config]\r\nstrMarkFile=news.rc\r\n").toStdString();
+    const auto tmp = dir / "tmp";
+    std::filesystem::create_directories(tmp);
+    testutil::ScopedEnv t("TMPDIR", tmp.c_str()), r("XDG_RUNTIME_DIR", tmp.c_str()),
+        c("XDG_CONFIG_HOME", (dir / "config").c_str());
+    auto folders = [&] {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(tmp))
+            n += e.path().filename().string().starts_with("lumetra-") && e.is_directory();
+        return n;
+    };
+    for (int number : {SIGTERM, SIGHUP, SIGINT}) {
+        // As from a desktop: the signal not ignored (a test runner may ignore some).
+        posix_spawnattr_t attr;
+        sigset_t defaults;
+        ::sigemptyset(&defaults);
+        ::sigaddset(&defaults, number);
+        ::posix_spawnattr_init(&attr);
+        ::posix_spawnattr_setsigdefault(&attr, &defaults);
+        ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+        std::vector<char*> argv = {program.data(), config.data(), nullptr};
+        pid_t pid = -1;
+        ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ), 0);
+        ::posix_spawnattr_destroy(&attr);
+        EXPECT_TRUE(WaitFor([&] { return folders() == 1; }, 60000)); // up once its private folder is there
+        ::kill(pid, number);
+        int status = 0;
+        if (!WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 60000))
+            ::kill(pid, SIGKILL), ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << number << " status " << status;
+        EXPECT_EQ(folders(), 0) << number;
+        EXPECT_EQ(testutil::ReadFile(dir / "news.rc"), "a.b: 1-3\r\n");
+    }
 }
 
 namespace {
