@@ -435,21 +435,16 @@ long CTcpip::SendTls(const char* bytes, std::size_t length)
     long n = length == 0 ? tls_->Flush() : tls_->Write(bytes, length);
     if (length == 0 && n == 1)
         n = 0;
-    if (n >= 0)
-        return n;
-    if (n == TlsSession::kAgain) {
-        errno = EAGAIN;
-    } else {
-        tlsError_ = tls_->Error();
-        lastError_ = platform::WSAECONNABORTED;
-        errno = ECONNABORTED;
-    }
-    return -1;
+    return TlsResult(n);
 }
 
 long CTcpip::RecvTls(char* bytes, std::size_t length)
 {
-    long n = tls_->Read(bytes, length);
+    return TlsResult(tls_->Read(bytes, length));
+}
+
+long CTcpip::TlsResult(long n)
+{
     if (n >= 0)
         return n;
     if (n == TlsSession::kAgain) {

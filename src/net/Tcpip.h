@@ -112,6 +112,7 @@ private:
     void EndTls();
     long SendTls(const char* bytes, std::size_t length);
     long RecvTls(char* bytes, std::size_t length);
+    long TlsResult(long n);
     short WantedEvents(short plain) const;
 
     int fd_ = -1;

@@ -571,34 +571,33 @@ char* CodeConverter::InputRoom(size_t& room)
     return reinterpret_cast<char*>(buffer_.get() + end_);
 }
 
-int CodeConverter::Append(size_t length)
+bool CodeConverter::TakeAppended(size_t length)
 {
     error_ = 0;
     if (!haveBuffer_ || borrowed_) {
         error_ = TC_ERR_MODE;
-        return -1;
+        return false;
     }
     if (length > bufferSize_ - end_) {
         error_ = TC_ERR_OVERFLOW;
-        return -1;
+        return false;
     }
     end_ += length;
+    return true;
+}
+
+int CodeConverter::Append(size_t length)
+{
+    if (!TakeAppended(length))
+        return -1;
     AfterPut();
     return 0;
 }
 
 int CodeConverter::AppendScan(size_t length)
 {
-    error_ = 0;
-    if (!haveBuffer_ || borrowed_) {
-        error_ = TC_ERR_MODE;
+    if (!TakeAppended(length))
         return -1;
-    }
-    if (length > bufferSize_ - end_) {
-        error_ = TC_ERR_OVERFLOW;
-        return -1;
-    }
-    end_ += length;
     if (phase_ == 3) {
         convPos_ = detPos_ = end_;
         return 0;

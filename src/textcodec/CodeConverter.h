@@ -89,6 +89,9 @@ private:
     void Emit(uint16_t value, uint8_t* dst, int& k);
     int CheckPut(const char* data, size_t length);
     void AfterPut();
+    // Counts length more bytes written into the input room; false (with the
+    // error set) when there is no such room.
+    bool TakeAppended(size_t length);
     size_t Buffered() const { return end_ - convPos_; }
 
     int error_ = 0;
