@@ -124,6 +124,9 @@ CMainFrame::~CMainFrame()
     host.SetForwarder({});
     if (host.Window() == this)
         host.SetWindow(nullptr);
+    // A pane losing focus as it goes would run the focus handler over panes
+    // already half destroyed.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // The panes leave the document's views as they go.
     for (FramePane*& pane : panes_) {
         delete pane->Widget();

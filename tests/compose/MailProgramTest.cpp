@@ -22,8 +22,11 @@ TEST(MailProgram, ComposerGetsExactArgumentsAndNoCommands)
         "[ -s " + d + "/display ]; do sleep 0.1; i=$((i+1)); done; export DISPLAY=:$(cat " + d +
         "/display) QT_QPA_PLATFORM=xcb; " + run + " /m; echo \"m=$?\"; cat " + d + "/bin/argv; " +
         "xclip -selection clipboard -quiet -i " + d + "/handoff >/dev/null 2>&1 & c=$!; " + wait +
-        "xclip -selection clipboard -o 2>/dev/null | grep -q '^To:'; do sleep 0.1; i=$((i+1)); done; " + run +
-        " /c2; echo \"c2=$?\"; cat " + d + "/bin/argv; kill $c $x");
+        "xclip -selection clipboard -o 2>/dev/null | grep -q '^To:'; do sleep 0.1; i=$((i+1)); done; " +
+        "if [ $i -ge 600 ]; then echo noclip; else " + run + " /c2; echo \"c2=$?\"; cat " + d +
+        "/bin/argv; fi; kill $c $x 2>/dev/null");
+    if (out.find("noclip") != std::string::npos)
+        GTEST_SKIP() << "xclip could not hold the clipboard of the private X server";
     EXPECT_EQ(out, "m=0\nc2=0\n--utf8|--to| -x@e;$(touch P)|--subject|Re: `touch Q` \xe6\x97\xa5|--body|"
                    "> line\r\n> |rm x\r\n|");
     EXPECT_FALSE(std::filesystem::exists(dir / "P") || std::filesystem::exists(dir / "Q"));
