@@ -201,7 +201,11 @@ TEST_F(DocFixture, OnlyMissingArticlesAreMarkedRead)
             for (const char* r : {"423 no such article\r\n", "430 no such article\r\n", "412 something else\r\n"})
                 p.Send(r), p.ReadLine();
             p.Send(refusal + "\r\n");
-            if (!refusal.starts_with("400"))
+            // A peer closing with commands unread resets the connection, and the
+            // replies still queued for us may be thrown away with it.
+            if (refusal.starts_with("400"))
+                p.ReadToEnd();
+            else
                 p.AnswerQuit();
         };
     };
