@@ -518,19 +518,24 @@ void CodeConverter::AfterPut()
     }
 }
 
+// The bytes not yet converted go to the front of the own buffer.
+void CodeConverter::MoveUnconvertedToFront()
+{
+    size_t keep = end_ - convPos_;
+    std::memmove(buffer_.get(), input_ + convPos_, keep);
+    detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
+    convPos_ = 0;
+    end_ = keep;
+    input_ = buffer_.get();
+    borrowed_ = false;
+}
+
 int CodeConverter::Put(const char* data, size_t length)
 {
     if (CheckPut(data, length) != 0)
         return -1;
     if (borrowed_ || bufferSize_ - end_ < length) {
-        // Move the unconverted bytes to the front of the own buffer.
-        size_t keep = end_ - convPos_;
-        std::memmove(buffer_.get(), input_ + convPos_, keep);
-        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
-        convPos_ = 0;
-        end_ = keep;
-        input_ = buffer_.get();
-        borrowed_ = false;
+        MoveUnconvertedToFront();
     }
     if (length)
         std::memcpy(buffer_.get() + end_, data, length);
@@ -559,13 +564,7 @@ char* CodeConverter::InputRoom(size_t& room)
     if (!haveBuffer_)
         return nullptr;
     if (borrowed_ || convPos_ != 0) {
-        size_t keep = end_ - convPos_;
-        std::memmove(buffer_.get(), input_ + convPos_, keep);
-        detPos_ -= (detPos_ >= convPos_) ? convPos_ : detPos_;
-        convPos_ = 0;
-        end_ = keep;
-        input_ = buffer_.get();
-        borrowed_ = false;
+        MoveUnconvertedToFront();
     }
     room = bufferSize_ - end_;
     return reinterpret_cast<char*>(buffer_.get() + end_);

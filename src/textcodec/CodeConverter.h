@@ -92,6 +92,7 @@ private:
     // Counts length more bytes written into the input room; false (with the
     // error set) when there is no such room.
     bool TakeAppended(size_t length);
+    void MoveUnconvertedToFront();
     size_t Buffered() const { return end_ - convPos_; }
 
     int error_ = 0;
