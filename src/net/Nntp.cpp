@@ -188,11 +188,21 @@ int CNntp::Fail(SessionFailure failure, const std::string& detail)
     return 0;
 }
 
+namespace {
+// A reply line as the user is shown it: without its line end.
+std::string ShownReply(std::string line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    return line;
+}
+} // namespace
+
 void CNntp::Report(SessionFailure failure, const std::string& detail)
 {
     failure_ = failure;
     if (auto f = failed_)
-        f(failure, detail);
+        f(failure, ShownReply(detail));
 }
 
 int CNntp::StartSession(bool allowReadOnly)
@@ -313,7 +323,7 @@ bool CNntp::Login(const std::string& reason)
     request.server = host_;
     request.port = port_;
     request.user = security_.user;
-    request.serverReply = reason;
+    request.serverReply = ShownReply(reason);
     inLogin_ = true;
     struct Leave {
         bool& flag;
@@ -353,7 +363,7 @@ bool CNntp::Login(const std::string& reason)
             return true;
         case reply::LoginRefused:
             request.failedBefore = true;
-            request.serverReply = lastReply_;
+            request.serverReply = ShownReply(lastReply_);
             continue;
         case reply::LoginOutOfOrder:
             Report(SessionFailure::LoginOutOfOrder, lastReply_);
