@@ -6,6 +6,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
+#include <QSizeF>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -52,6 +53,19 @@ void CBodyText::Clear()
 
 namespace {
 
+// Removes the CRs of text from 'from' on, in place.
+void DropCarriageReturns(QString& text, qsizetype from)
+{
+    const qsizetype first = text.indexOf(QLatin1Char('\r'), from);
+    if (first < 0)
+        return;
+    QChar* out = text.data() + first;
+    for (const QChar* in = out, *end = text.constData() + text.size(); in != end; ++in)
+        if (*in != QLatin1Char('\r'))
+            *out++ = *in;
+    text.truncate(out - text.constData());
+}
+
 QTextCharFormat FormatOf(message::Colour colour, bool underline)
 {
     QTextCharFormat format;
@@ -64,17 +78,16 @@ QTextCharFormat FormatOf(message::Colour colour, bool underline)
 
 void CBodyText::Append(std::string_view text, message::TextRole role, message::Colour colour, bool underline)
 {
-    QString s = FromSjis(text);
-    s.remove(QLatin1Char('\r'));
-    if (s.isEmpty())
-        return;
     if (pending_) {
         const int start = int(fillText_.size());
-        fillText_ += s;
+        AppendSjis(fillText_, text);
+        DropCarriageReturns(fillText_, start);
         const int end = int(fillText_.size());
+        if (start == end)
+            return;
         if (role == message::TextRole::Url) {
-            links_.push_back({start, end, s});
-            urlTexts_.push_back(s);
+            links_.push_back({start, end, fillText_.mid(start, end - start)});
+            urlTexts_.push_back(links_.back().url);
         }
         // Runs of one look are joined (a URL stays one run of its own).
         Run* last = runs_.empty() ? nullptr : &runs_.back();
@@ -85,6 +98,10 @@ void CBodyText::Append(std::string_view text, message::TextRole role, message::C
             runs_.push_back({start, end, role, colour, underline});
         return;
     }
+    QString s = FromSjis(text);
+    s.remove(QLatin1Char('\r'));
+    if (s.isEmpty())
+        return;
     QTextCharFormat format;
     format.setForeground(ColourOf(colour));
     format.setFontUnderline(underline);
@@ -116,6 +133,11 @@ void CBodyText::SetRedraw(bool on)
         pending_->setUndoRedoEnabled(false);
         pending_->setDefaultFont(font());
         pending_->setDocumentMargin(document()->documentMargin());
+        // Its layout is made now, on a page of no size, so that nothing is
+        // laid out before the control gives the page its width: taking the
+        // document over then lays out the first screen once, not three times.
+        pending_->documentLayout();
+        pending_->setPageSize(QSizeF(0, 0));
         fill_ = QTextCursor(pending_);
         // What is shown now stays, unless the fill starts with Clear().
         carryOver_ = !document()->isEmpty();
@@ -153,42 +175,51 @@ void CBodyText::FinishFill()
         qsizetype length;
     };
     std::vector<Look> looks;
-    for (const Run& run : runs_) {
+    for (Run& run : runs_) {
         auto it = std::find_if(looks.begin(), looks.end(), [&](const Look& l) {
             return l.colour == run.colour && l.underline == run.underline;
         });
         if (it == looks.end())
             it = looks.insert(looks.end(), {run.colour, run.underline, 0});
         it->length += run.end - run.start;
+        run.look = int(it - looks.begin());
     }
-    const Look common = *std::max_element(looks.begin(), looks.end(),
-                                          [](const Look& a, const Look& b) { return a.length < b.length; });
-    fill_.insertText(fillText_, FormatOf(common.colour, common.underline));
+    const int common = int(std::max_element(looks.begin(), looks.end(),
+                                            [](const Look& a, const Look& b) { return a.length < b.length; }) -
+                           looks.begin());
+    fill_.insertText(fillText_, FormatOf(looks[common].colour, looks[common].underline));
     // The other looks go to the lines' layouts, as a highlighter's would: the
     // document's text is not split for each of them, which made a body with
-    // a URL on every line several times slower to show.
-    QTextBlock block = pending_->begin();
-    QList<QTextLayout::FormatRange> ranges;
+    // a URL on every line several times slower to show. One format per look,
+    // so the layouts share it.
+    std::vector<QTextCharFormat> formats;
+    for (const Look& look : looks)
+        formats.push_back(FormatOf(look.colour, look.underline));
+    QTextBlock block = pending_->findBlock(base);
+    int blockStart = block.position();
+    int lineEnd = blockStart + block.length() - 1; // where the line end is
+    // A fill that goes on the shown text's last line keeps that line's looks.
+    QList<QTextLayout::FormatRange> ranges = block.layout()->formats();
     auto giveRanges = [&] {
         if (!ranges.isEmpty())
             block.layout()->setFormats(ranges);
         ranges.clear();
     };
     for (const Run& run : runs_) {
-        if (run.colour == common.colour && run.underline == common.underline)
+        if (run.look == common)
             continue;
-        const QTextCharFormat format = FormatOf(run.colour, run.underline);
         // A run may cover several lines; each gets its part (line ends have no look).
         for (int from = base + run.start, to = base + run.end; from < to;) {
-            while (block.isValid() && from >= block.position() + block.length()) {
+            while (block.isValid() && from > lineEnd) {
                 giveRanges();
                 block = block.next();
+                blockStart = lineEnd + 1;
+                lineEnd = blockStart + block.length() - 1;
             }
             if (!block.isValid())
                 break;
-            const int lineEnd = block.position() + block.length() - 1;
             if (from < lineEnd)
-                ranges.append({from - block.position(), std::min(to, lineEnd) - from, format});
+                ranges.append({from - blockStart, std::min(to, lineEnd) - from, formats[std::size_t(run.look)]});
             from = to <= lineEnd ? to : lineEnd + 1;
         }
     }
@@ -203,6 +234,11 @@ void CBodyText::CarryOver()
         return;
     carryOver_ = false;
     fill_.insertFragment(QTextDocumentFragment(document()));
+    // The lines' own looks are not part of a fragment.
+    for (QTextBlock from = document()->begin(), to = pending_->begin(); from.isValid() && to.isValid();
+         from = from.next(), to = to.next())
+        if (from.layout() && !from.layout()->formats().isEmpty())
+            to.layout()->setFormats(from.layout()->formats());
 }
 
 void CBodyText::ShowStatus(const std::string& text)

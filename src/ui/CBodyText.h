@@ -77,6 +77,7 @@ private:
         message::TextRole role;
         message::Colour colour;
         bool underline;
+        int look = 0; // FinishFill's index of its look
     };
     QString fillText_;
     std::vector<Run> runs_;

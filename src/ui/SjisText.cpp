@@ -13,17 +13,20 @@
 
 namespace ui {
 
-QString FromSjis(std::string_view bytes, bool* ok)
+void AppendSjis(QString& to, std::string_view bytes, bool* ok)
 {
     // Opening the converter costs more than converting a line: one per thread, kept.
     thread_local QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
     decoder.resetState();
+    // Straight into the text's own buffer: no string per piece.
     auto decode = [&](std::string_view piece) {
-        return decoder.decode(QByteArrayView(piece.data(), qsizetype(piece.size())));
+        const qsizetype old = to.size();
+        to.resize(old + decoder.requiredSpace(qsizetype(piece.size())));
+        const QChar* end = decoder.appendToBuffer(to.data() + old, QByteArrayView(piece.data(), qsizetype(piece.size())));
+        to.resize(end - to.constData());
     };
-    QString text;
     if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return textcodec::IsUserAreaLead(c); })) {
-        text = decode(bytes);
+        decode(bytes);
     } else {
         // Escaped characters (see textcodec/Charsets.h) between plain pieces.
         std::size_t from = 0;
@@ -31,16 +34,22 @@ QString FromSjis(std::string_view bytes, bool* ok)
             if (!textcodec::IsUserAreaLead(static_cast<unsigned char>(bytes[i])) ||
                 platform::SjisCharLength(bytes, i) != 2)
                 continue;
-            text += decode(bytes.substr(from, i - from));
+            decode(bytes.substr(from, i - from));
             const char32_t c = textcodec::EscapedCodePoint(bytes, i);
-            text += c ? QString::fromUcs4(&c, 1) : QString(QChar(0x3013));
+            to += c ? QString::fromUcs4(&c, 1) : QString(QChar(0x3013));
             from = i + (c ? 4 : 2);
             i = from - 2; // the loop steps over the last two bytes
         }
-        text += decode(bytes.substr(std::min(from, bytes.size())));
+        decode(bytes.substr(std::min(from, bytes.size())));
     }
     if (ok)
         *ok = decoder.isValid() && !decoder.hasError();
+}
+
+QString FromSjis(std::string_view bytes, bool* ok)
+{
+    QString text;
+    AppendSjis(text, bytes, ok);
     return text;
 }
 

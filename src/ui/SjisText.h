@@ -13,6 +13,8 @@ namespace ui {
 // Bytes that are not valid Shift_JIS come out as U+FFFD; ok (when given)
 // tells. Escaped characters (textcodec/Charsets.h) come out as themselves.
 QString FromSjis(std::string_view bytes, bool* ok = nullptr);
+// The same, added to the end of to.
+void AppendSjis(QString& to, std::string_view bytes, bool* ok = nullptr);
 // Characters without a CP932 code come out as escapes; ok (when given) tells.
 std::string ToSjis(const QString& text, bool* ok = nullptr);
 
