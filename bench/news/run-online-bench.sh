@@ -13,12 +13,11 @@ dir=$(mktemp -d /tmp/lumetra-bench.XXXXXX)
 proxies=()
 trap 'for p in "${proxies[@]}"; do kill "$p" 2>/dev/null || true; done
       bash "$here/scripts/inn-server.sh" stop "$dir" || true; rm -rf "$dir"' EXIT
-proxy() { # port file, options...
+proxy() { # port file, options... (not in a subshell: the trap must know the proxy)
   local out=$1; shift
   python3 "$here/scripts/latency-proxy.py" --target-port "$port" "$@" >"$out" &
   proxies+=($!)
   until [ -s "$out" ]; do sleep 0.1; done
-  head -1 "$out" | cut -d' ' -f1
 }
 add_groups() { # prefix count
   bash "$here/scripts/inn-server.sh" stop "$dir"
@@ -34,8 +33,10 @@ port=$(bash "$here/scripts/inn-server.sh" start "$dir")
 add_groups bench.group 50000
 port=$(bash "$here/scripts/inn-server.sh" start "$dir" "$port")
 "$build/bench/news/bench_online" 127.0.0.1 "$port"
-rtt=$(proxy "$dir/rtt.port" --rtt-ms 50)
-link=$(proxy "$dir/link.port" --rtt-ms 50 --bandwidth 10M)
+proxy "$dir/rtt.port" --rtt-ms 50
+proxy "$dir/link.port" --rtt-ms 50 --bandwidth 10M
+rtt=$(head -1 "$dir/rtt.port" | cut -d' ' -f1)
+link=$(head -1 "$dir/link.port" | cut -d' ' -f1)
 "$build/bench/news/bench_online" 127.0.0.1 "$port" slow "$rtt" "$link"
 add_groups bench.more 50000
 port=$(bash "$here/scripts/inn-server.sh" start "$dir" "$port")

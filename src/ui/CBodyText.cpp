@@ -102,18 +102,10 @@ void CBodyText::Append(std::string_view text, message::TextRole role, message::C
     s.remove(QLatin1Char('\r'));
     if (s.isEmpty())
         return;
-    QTextCharFormat format;
-    format.setForeground(ColourOf(colour));
-    format.setFontUnderline(underline);
-    CarryOver();
-    QTextCursor local;
-    QTextCursor& cursor = fill_.isNull() ? local : fill_;
-    if (fill_.isNull()) {
-        local = QTextCursor(document());
-        local.movePosition(QTextCursor::End);
-    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
     const int start = cursor.position();
-    cursor.insertText(s, format);
+    cursor.insertText(s, FormatOf(colour, underline));
     if (role == message::TextRole::Url) {
         links_.push_back({start, cursor.position(), s});
         urlTexts_.push_back(s);
