@@ -24,8 +24,7 @@ constexpr std::int64_t kMaxGoneInARow = 10'000;
 constexpr std::size_t kFirstWindow = 32;
 constexpr std::size_t kMaxWindow = 256;
 // How far ahead of the walk HEADs may be sent, in article numbers: the walk
-// pumps the windows as it passes numbers it skips, sending must not run
-// through a long read range without them.
+// pumps the windows as it goes, sending must not run far ahead of it.
 constexpr std::int64_t kLookAhead = 4096;
 
 class FetchDepth {
@@ -224,8 +223,9 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
         for (;;) {
             if (static_cast<std::int64_t>(ahead.size()) >= room)
                 return;
+            // A read range is passed in one step.
             while (next >= lo && next >= n - kLookAhead && !wanted(next))
-                --next;
+                next = (includeRead ? next : readList_.ReadRunStart(static_cast<std::int32_t>(next))) - 1;
             if (next < lo || next < n - kLookAhead || !nntp_.RoomAhead(static_cast<std::size_t>(room)))
                 return;
             if (!nntp_.SendAhead("HEAD " + std::to_string(next)))
@@ -250,8 +250,14 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
 
         const auto number = static_cast<std::int32_t>(n);
         const bool read = readList_.IsRead(number);
-        if (read && !includeRead)
+        if (read && !includeRead) {
+            // The rest of its read range in one step: a group of millions
+            // of read numbers is passed as quickly as a small one.
+            const std::int64_t first = std::max<std::int64_t>(readList_.ReadRunStart(number), lo);
+            i += n - first;
+            n = first;
             continue;
+        }
         if (listed.count(number))
             continue;
         sendAhead(n);

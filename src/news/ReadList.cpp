@@ -65,14 +65,8 @@ namespace {
 constexpr std::size_t kSearchFrom = 16;
 } // namespace
 
-bool CReadList::IsRead(std::int32_t n) const
+const std::vector<CReadSet>& CReadList::Joined() const
 {
-    if (sets_.size() < kSearchFrom) {
-        for (const auto& r : sets_)
-            if (r.m_nStart <= n && n <= r.m_nEnd)
-                return true;
-        return false;
-    }
     if (!sortedValid_) {
         sorted_.clear();
         for (const auto& r : sets_)
@@ -90,9 +84,38 @@ bool CReadList::IsRead(std::int32_t n) const
         sorted_.resize(keep);
         sortedValid_ = true;
     }
-    auto after = std::upper_bound(sorted_.begin(), sorted_.end(), n,
+    return sorted_;
+}
+
+namespace {
+
+// The joined range that holds n, or end.
+std::vector<CReadSet>::const_iterator RangeHolding(const std::vector<CReadSet>& joined, std::int32_t n)
+{
+    auto after = std::upper_bound(joined.begin(), joined.end(), n,
                                   [](std::int32_t v, const CReadSet& r) { return v < r.m_nStart; });
-    return after != sorted_.begin() && n <= std::prev(after)->m_nEnd;
+    return after != joined.begin() && n <= std::prev(after)->m_nEnd ? std::prev(after) : joined.end();
+}
+
+} // namespace
+
+bool CReadList::IsRead(std::int32_t n) const
+{
+    if (sets_.size() < kSearchFrom) {
+        for (const auto& r : sets_)
+            if (r.m_nStart <= n && n <= r.m_nEnd)
+                return true;
+        return false;
+    }
+    const std::vector<CReadSet>& joined = Joined();
+    return RangeHolding(joined, n) != joined.end();
+}
+
+std::int32_t CReadList::ReadRunStart(std::int32_t n) const
+{
+    const std::vector<CReadSet>& joined = Joined();
+    const auto range = RangeHolding(joined, n);
+    return range == joined.end() ? n : range->m_nStart;
 }
 
 void CReadList::SortedAdd(std::int32_t n)

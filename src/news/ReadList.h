@@ -27,6 +27,9 @@ public:
     // then its end) or appends n..n; never joins two ranges. False for n < 0.
     bool Add(std::int32_t n);
     bool IsRead(std::int32_t n) const;
+    // The first number of the run of read numbers that holds n; n when n is
+    // not read. Lets a walk pass a long read range in one step.
+    std::int32_t ReadRunStart(std::int32_t n) const;
     // Unread numbers of the server's range lo..hi (never negative). Whole
     // ranges starting at or above lo are subtracted, also their part above hi;
     // ranges wholly below lo are dropped and a range straddling lo is clipped.
@@ -63,6 +66,7 @@ public:
 
 private:
     void SortedAdd(std::int32_t n);
+    const std::vector<CReadSet>& Joined() const;
 
     std::vector<CReadSet> sets_;
     // The ranges sorted and joined, for IsRead on a long list: built on

@@ -263,6 +263,34 @@ TEST_F(DocFixture, ARangeOfGoneArticlesEndsTheWalk)
     EXPECT_EQ(heads, 10000);
 }
 
+// Read ranges are passed whole: two billion numbers, nearly all read, take
+// three HEADs and a few turns of the window loop.
+TEST_F(DocFixture, ReadRangesArePassedWhole)
+{
+    Restart();
+    std::vector<int> asked;
+    FakeServer server([&](FakePeer& p) {
+        GreetAndList(p, "a.b 2000000000 1 y\r\n");
+        p.Reply("211 2000000000 1 2000000000 a.b\r\n");
+        std::string line;
+        while ((line = p.ReadLine()).starts_with("HEAD ")) {
+            const int n = std::atoi(line.c_str() + 5);
+            asked.push_back(n);
+            p.Send("221 " + std::to_string(n) + " <" + std::to_string(n) + "@x>\r\nSubject: s\r\n.\r\n");
+        }
+        if (line == "QUIT\r\n")
+            p.Send("205 bye\r\n");
+        p.ReadToEnd();
+    });
+    OnlineInGroup(server, "1-999999999,1000000001-1999999998");
+    EXPECT_TRUE(doc.OpenCurrentGroup());
+    EXPECT_EQ(doc.Articles().size(), 3u);
+    EXPECT_LT(host.pumps, 100);
+    doc.GoOffline();
+    server.Join();
+    EXPECT_EQ(asked, (std::vector<int>{2000000000, 1999999999, 1000000000}));
+}
+
 // HEADs sent ahead of their replies, against servers that take them badly:
 // the outcome is asking one at a time's, and the connection stays in step.
 TEST_F(DocFixture, HeadsAheadEndAsOneAtATimeWould)

@@ -120,6 +120,10 @@ TEST(ReadList, LongListsAnswerAsTheirRanges)
         }
         const int q = int(rng() % 3100);
         ASSERT_EQ(list.IsRead(q), model.count(q) == 1) << step << " " << q;
+        int runStart = q;
+        while (model.count(q) && model.count(runStart - 1))
+            --runStart;
+        ASSERT_EQ(list.ReadRunStart(q), runStart) << step << " " << q;
     }
 }
 
