@@ -47,7 +47,6 @@ void CBodyText::Clear()
         clear();
     }
     links_.clear();
-    urlTexts_.clear();
     fillLinks_ = 0;
 }
 
@@ -85,17 +84,13 @@ void CBodyText::Append(std::string_view text, message::TextRole role, message::C
         const int end = int(fillText_.size());
         if (start == end)
             return;
-        if (role == message::TextRole::Url) {
+        if (role == message::TextRole::Url)
             links_.push_back({start, end, fillText_.mid(start, end - start)});
-            urlTexts_.push_back(links_.back().url);
-        }
-        // Runs of one look are joined (a URL stays one run of its own).
-        Run* last = runs_.empty() ? nullptr : &runs_.back();
-        if (last && last->colour == colour && last->underline == underline && last->role != message::TextRole::Url &&
-            role != message::TextRole::Url)
-            last->end = end;
+        // Runs of one look are joined: links are kept apart above.
+        if (!runs_.empty() && runs_.back().colour == colour && runs_.back().underline == underline)
+            runs_.back().end = end;
         else
-            runs_.push_back({start, end, role, colour, underline});
+            runs_.push_back({start, end, colour, underline});
         return;
     }
     QString s = FromSjis(text);
@@ -106,10 +101,8 @@ void CBodyText::Append(std::string_view text, message::TextRole role, message::C
     cursor.movePosition(QTextCursor::End);
     const int start = cursor.position();
     cursor.insertText(s, FormatOf(colour, underline));
-    if (role == message::TextRole::Url) {
+    if (role == message::TextRole::Url)
         links_.push_back({start, cursor.position(), s});
-        urlTexts_.push_back(s);
-    }
 }
 
 void CBodyText::SetRedraw(bool on)
@@ -342,6 +335,14 @@ void CBodyText::CopyAll()
     horizontalScrollBar()->setValue(h);
     setUpdatesEnabled(wasOn);
     viewport()->update();
+}
+
+QStringList CBodyText::Urls() const
+{
+    QStringList urls;
+    for (const Link& link : links_)
+        urls << link.url;
+    return urls;
 }
 
 QString CBodyText::UrlAt(const QPoint& viewportPos) const

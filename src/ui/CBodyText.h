@@ -43,7 +43,7 @@ public:
     QString UrlAt(const QPoint& viewportPos) const;
     // Shows the right-button menu; without one it pops up directly.
     void SetMenuDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
-    const std::vector<QString>& Urls() const { return urlTexts_; }
+    QStringList Urls() const;
 
 signals:
     void UrlActivated(const QString& url);
@@ -74,7 +74,6 @@ private:
     struct Run {
         int start;
         int end;
-        message::TextRole role;
         message::Colour colour;
         bool underline;
         int look = 0; // FinishFill's index of its look
@@ -83,7 +82,6 @@ private:
     std::vector<Run> runs_;
     std::size_t fillLinks_ = 0; // links_ from here on count from the fill's start
     std::vector<Link> links_;
-    std::vector<QString> urlTexts_;
     bool redraw_ = true;
     bool linkCursor_ = false;
     Dialogs* dialogs_ = nullptr;
