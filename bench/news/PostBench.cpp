@@ -49,7 +49,7 @@ void Compare(const char* what, int rounds, const std::function<void()>& ours, co
 }
 
 // A server for one posting that keeps what it was sent: greeting, POST, the
-// article up to its terminating dot line, QUIT.
+// article up to its terminating dot line, QUIT; 500 to any other command.
 class Catcher {
 public:
     Catcher()
@@ -93,8 +93,16 @@ private:
             return true;
         };
         say("200 catcher ready\r\n");
-        if (until("POST\r\n")) {
-            in.clear();
+        // Anything before POST (CAPABILITIES) is not understood: the session goes on without.
+        bool post = false;
+        while (!post && until("\r\n")) {
+            const std::size_t end = in.find("\r\n");
+            post = in.compare(0, end, "POST") == 0;
+            in.erase(0, end + 2);
+            if (!post)
+                say("500 not here\r\n");
+        }
+        if (post) {
             say("340 send it\r\n");
             if (until("\r\n.\r\n")) {
                 const std::size_t end = in.find("\r\n.\r\n") + 5;
