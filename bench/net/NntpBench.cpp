@@ -18,14 +18,13 @@
 
 #include "net/Nntp.h"
 #include "RawNntpClient.h"
+#include "Timing.h"
 
 using namespace net;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 using Raw = RawNntp;
 
@@ -53,13 +52,6 @@ void Post(Raw& r, const std::string& group, const std::string& subject, const st
         std::fprintf(stderr, "post failed: %s", reply.c_str());
         std::exit(1);
     }
-}
-
-double Time(const std::function<void()>& f)
-{
-    auto t = Clock::now();
-    f();
-    return Ms(Clock::now() - t);
 }
 
 // Alternates the two clients round by round so that both meet the same load,

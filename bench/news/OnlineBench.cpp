@@ -8,6 +8,8 @@
 //                                     50 ms round trip, P2 also 10 Mbit/s
 #include "news/LumeDoc.h"
 #include "RawNntpClient.h"
+#include "StderrHost.h"
+#include "Timing.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -30,32 +32,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 using Raw = RawNntp;
-
-struct BenchHost : DocumentHost {
-    const char* host;
-    int ShowMessage(unsigned id, MessageIcon, const std::vector<std::string>&) override
-    {
-        std::fprintf(stderr, "message %u\n", id);
-        return IDOK;
-    }
-    int ShowMessageText(const std::string& text, MessageIcon) override
-    {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        return IDOK;
-    }
-    int ConnectServer(const std::string&, int port) override { return RawConnect(host, port); }
-};
-
-double Time(const std::function<void()>& f)
-{
-    auto t = Clock::now();
-    f();
-    return Ms(Clock::now() - t);
-}
 
 // Alternates the two clients so both meet the same load; keeps the best of each.
 void Compare(const char* what, int rounds, const std::function<void()>& ours, const std::function<void()>& raw)
@@ -101,7 +79,7 @@ fs::path WriteConfig(const fs::path& dir, int port, int subscribed, int limit)
 // The raw client's window: the most any peer keeps in flight by default.
 constexpr std::size_t kRawWindow = 400;
 
-long GoOnline(BenchHost& bh, const fs::path& lum)
+long GoOnline(StderrHost& bh, const fs::path& lum)
 {
     CLumeDoc doc(&bh);
     doc.OnOpenDocument(lum);
@@ -137,7 +115,7 @@ std::vector<int> Newest(int last, int count)
 
 // Opening local.bulk with its newest 1000 articles unread, through the
 // connection lum names, against raw doing the same.
-void CompareOpen(const char* what, int rounds, BenchHost& bh, const fs::path& lum, int last, std::size_t& articles,
+void CompareOpen(const char* what, int rounds, StderrHost& bh, const fs::path& lum, int last, std::size_t& articles,
                  const std::function<void()>& raw)
 {
     CLumeDoc doc(&bh);
@@ -160,7 +138,7 @@ void CompareOpen(const char* what, int rounds, BenchHost& bh, const fs::path& lu
 
 // The same through latency proxies: opening 1000 articles at 50 ms, and
 // going online with the whole list at 50 ms and 10 Mbit/s.
-int Slow(BenchHost& bh, const char* host, int port, int rttPort, int linkPort, const fs::path& dir)
+int Slow(StderrHost& bh, const char* host, int port, int rttPort, int linkPort, const fs::path& dir)
 {
     const int last = PrepareBulk(host, port);
     const std::vector<int> numbers = Newest(last, 1000);
@@ -203,7 +181,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_online HOST PORT [memory]\n");
         return 2;
     }
-    BenchHost bh;
+    StderrHost bh;
     bh.host = argv[1];
     const int port = std::atoi(argv[2]);
     const fs::path dir = fs::temp_directory_path() / ("lumetra-online-bench-" + std::to_string(getpid()));

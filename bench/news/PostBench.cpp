@@ -9,6 +9,7 @@
 #include "platform/TempFiles.h"
 #include "tools/ToolCommands.h"
 #include "RawNntpClient.h"
+#include "Timing.h"
 
 #include <arpa/inet.h>
 
@@ -28,14 +29,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Time(const std::function<void()>& f)
-{
-    const auto t = Clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
 
 // Alternates the two so both meet the same load; keeps the best of each.
 void Compare(const char* what, int rounds, const std::function<void()>& ours, const std::function<void()>& raw)

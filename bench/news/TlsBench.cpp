@@ -5,6 +5,8 @@
 //   bench_tls PLAIN_PORT TLS_PORT CA_FILE
 #include "news/LumeDoc.h"
 #include "RawNntpClient.h"
+#include "StderrHost.h"
+#include "Timing.h"
 
 #include <unistd.h>
 
@@ -19,30 +21,6 @@ using namespace news;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-struct BenchHost : DocumentHost {
-    int ShowMessage(unsigned id, MessageIcon, const std::vector<std::string>& args) override
-    {
-        std::fprintf(stderr, "message %u %s\n", id, args.empty() ? "" : args[0].c_str());
-        return IDOK;
-    }
-    int ShowMessageText(const std::string& text, MessageIcon) override
-    {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        return IDOK;
-    }
-    // The certificate names "localhost"; the server listens on IPv4 only.
-    int ConnectServer(const std::string&, int port) override { return RawConnect("127.0.0.1", port); }
-};
-
-double Time(const std::function<void()>& f)
-{
-    const auto t = Clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
 
 // Alternates the two so both meet the same load; keeps the best of each.
 void Compare(const char* what, int rounds, const std::function<void(bool tls)>& run)
@@ -70,7 +48,7 @@ int main(int argc, char** argv)
     }
     const int ports[2] = {std::atoi(argv[1]), std::atoi(argv[2])};
     const std::string caFile = argv[3];
-    BenchHost host;
+    StderrHost host;
     const fs::path dir = fs::temp_directory_path() / ("lumetra-tls-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     auto makeDoc = [&](bool tls) {

@@ -4,17 +4,12 @@
 # lumetra-tool, each against a raw client sending the same bytes) into
 # local.test, and stops the server.
 #   bench/news/run-post-bench.sh [BUILD_DIR]
-set -euo pipefail
-here=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$here/build-bench}
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DLUMETRA_BUILD_GUI=OFF -DLUMETRA_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target bench_post -j2 >/dev/null
-dir=$(mktemp -d /tmp/lumetra-post-bench.XXXXXX)
-trap 'bash "$here/scripts/inn-server.sh" stop "$dir" >/dev/null 2>&1 || true; rm -rf "$dir"' EXIT
-port=$(bash "$here/scripts/inn-server.sh" start "$dir")
-bash "$here/scripts/inn-server.sh" stop "$dir"
+source "$(dirname "$0")/../inn-bench.sh"
+bench_build bench_post
+server_start
+server_stop
 sed -i 's/^maxartsize: .*/maxartsize:         16000000/; s/^localmaxartsize: .*/localmaxartsize:    16000000/' \
   "$dir/etc/inn.conf"
-port=$(bash "$here/scripts/inn-server.sh" start "$dir" "$port")
+chown news:news "$dir/etc/inn.conf"
+server_start
 "$build/bench/news/bench_post" 127.0.0.1 "$port" local.test

@@ -13,6 +13,8 @@
 #include "ui/CArticleListBox.h"
 #include "ui/TreeListImages.h"
 #include "RawNntpClient.h"
+#include "StderrHost.h"
+#include "Timing.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -39,8 +41,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 double PeakMb()
 {
@@ -120,7 +120,9 @@ public:
     std::string Id(int index) const
     {
         const Art& a = arts_[index];
-        return "<" + std::to_string(a.idOf >= 0 ? arts_[a.idOf].number : a.number) + ".bench@example.jp>";
+        std::string id = "<";
+        id += std::to_string(a.idOf >= 0 ? arts_[a.idOf].number : a.number);
+        return id + ".bench@example.jp>";
     }
     std::string Header(const Art& a) const
     {
@@ -249,28 +251,17 @@ private:
     std::vector<std::thread> connections_;
 };
 
-struct BenchHost : DocumentHost {
-    int ShowMessage(unsigned id, MessageIcon, const std::vector<std::string>&) override
-    {
-        std::fprintf(stderr, "message %u\n", id);
-        return IDOK;
-    }
-    int ShowMessageText(const std::string& text, MessageIcon) override
-    {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        return IDOK;
-    }
-    int ConnectServer(const std::string&, int port) override { return RawConnect("127.0.0.1", port); }
-};
-
 // Every tenth article or so read, scattered: a read list of many ranges.
 std::string ScatteredMarks(int count)
 {
     std::mt19937 rng(7);
     std::string marks;
     for (int n = 1; n <= count; ++n)
-        if (rng() % 10 == 0)
-            marks += (marks.empty() ? "" : ",") + std::to_string(n);
+        if (rng() % 10 == 0) {
+            if (!marks.empty())
+                marks += ',';
+            marks += std::to_string(n);
+        }
     return marks;
 }
 
@@ -346,7 +337,7 @@ int main(int argc, char** argv)
     std::ofstream(dir / "news.rc", std::ios::binary) << "fj.test.big: " << ScatteredMarks(count) << "\r\n";
 
     const double before = PeakMb();
-    BenchHost host;
+    StderrHost host;
     CLumeDoc doc(&host);
     doc.OnOpenDocument(dir / "bench.lum");
     if (!doc.GoOnline(dir / "bench.lum")) {

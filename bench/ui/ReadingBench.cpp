@@ -23,9 +23,9 @@
 #include "ui/SjisText.h"
 #include "ui/Dialogs.h"
 #include "RawNntpClient.h"
+#include "Timing.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QStringDecoder>
 #include <QTextEdit>
@@ -46,14 +46,6 @@ using namespace news;
 namespace fs = std::filesystem;
 
 namespace {
-
-double Time(const std::function<void()>& f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 // Alternates the two so both meet the same load; keeps the best of each.
 // ours returns its own time when part of what it does is not to be measured.
@@ -91,6 +83,20 @@ struct StderrDialogs : ui::QtDialogs {
     {
         std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
         return news::IDOK;
+    }
+};
+
+// A body pane of its own, shown at the size every run uses.
+struct BodyPane {
+    fs::path dir = platform::TempDirectory();
+    platform::Registry registry{dir / "registry"};
+    StderrDialogs dialogs;
+    ui::LumeDocument document{dialogs, &registry};
+    ui::CBodyView view{document.Doc(), registry, dialogs, nullptr};
+    BodyPane()
+    {
+        view.resize(900, 700);
+        view.show();
     }
 };
 
@@ -170,20 +176,15 @@ void CacheForms()
 
 int ShowArticles()
 {
-    const fs::path dir = platform::TempDirectory();
-    platform::Registry registry(dir / "registry");
-    StderrDialogs dialogs;
-    ui::LumeDocument document(dialogs, &registry);
-    ui::CBodyView view(document.Doc(), registry, dialogs, nullptr);
-    view.resize(900, 700);
-    view.show();
+    BodyPane pane;
+    ui::CBodyView& view = pane.view;
     QTextEdit peer;
     ShowAsPeer(peer, view.BodyFont());
 
     for (int kind : {0, 1, 2}) {
         const bool urls = kind == 1;
         const std::string article = kind == 2 ? Utf8Article() : JapaneseArticle(urls);
-        const fs::path file = dir / "article.txt";
+        const fs::path file = pane.dir / "article.txt";
         std::ofstream(file, std::ios::binary) << article;
         const std::size_t body = article.find("\r\n\r\n") + 4;
         QString text = ui::FromSjis(std::string_view(article).substr(body, article.size() - body - 3));
@@ -208,13 +209,8 @@ int ShowArticles()
 
 int ShowOne(const fs::path& file)
 {
-    const fs::path dir = platform::TempDirectory();
-    platform::Registry registry(dir / "registry");
-    StderrDialogs dialogs;
-    ui::LumeDocument document(dialogs, &registry);
-    ui::CBodyView view(document.Doc(), registry, dialogs, nullptr);
-    view.resize(900, 700);
-    view.show();
+    BodyPane pane;
+    ui::CBodyView& view = pane.view;
     const double ms = Time([&] {
         if (!view.ShowArticleFile(file))
             std::exit(1);
@@ -253,13 +249,12 @@ int Open(const char* host, int port, const std::string& group)
                 // Another group first, so that the pane fetches this one again.
                 doc.SetCurrentGroup(doc.Groups().Find("local.empty"));
                 doc.UpdateAllViews(nullptr, hint::Group);
-                QElapsedTimer t;
-                t.start();
+                const auto t = Clock::now();
                 doc.SetCurrentGroup(doc.Groups().Find(group));
                 doc.UpdateAllViews(nullptr, hint::Group);
                 Paint(view);
                 rows = view.List()->GetCount();
-                return t.nsecsElapsed() / 1e6;
+                return Ms(Clock::now() - t);
             },
             [&] {
                 RawNntp raw(host, port);
@@ -278,20 +273,15 @@ int Open(const char* host, int port, const std::string& group)
 
 int FetchAndShow(const char* host, int port, const std::string& group, int number)
 {
-    const fs::path dir = platform::TempDirectory();
-    platform::Registry registry(dir / "registry");
-    StderrDialogs dialogs;
-    ui::LumeDocument document(dialogs, &registry);
-    CNntp& nntp = document.Doc().Nntp();
+    BodyPane pane;
+    ui::CBodyView& view = pane.view;
+    CNntp& nntp = pane.document.Doc().Nntp();
     std::string reply;
     int count = 0, first = 0, last = 0;
     if (!nntp.Open(host, 0, port) || !nntp.ReadGreeting(true) || nntp.Group(group, reply, count, first, last) != 1) {
         std::fprintf(stderr, "cannot select %s\n", group.c_str());
         return 1;
     }
-    ui::CBodyView view(document.Doc(), registry, dialogs, nullptr);
-    view.resize(900, 700);
-    view.show();
     QTextEdit peer;
     ShowAsPeer(peer, view.BodyFont());
     std::size_t bytes = 0;

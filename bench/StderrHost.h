@@ -1,0 +1,24 @@
+#pragma once
+// The document's host in a benchmark: messages go to the error output (a
+// message box would stop the run) and connections are plain sockets.
+#include "RawNntpClient.h"
+#include "news/DocumentHost.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct StderrHost : news::DocumentHost {
+    const char* host = "127.0.0.1";
+    int ShowMessage(unsigned id, news::MessageIcon, const std::vector<std::string>& args) override
+    {
+        std::fprintf(stderr, "message %u %s\n", id, args.empty() ? "" : args[0].c_str());
+        return news::IDOK;
+    }
+    int ShowMessageText(const std::string& text, news::MessageIcon) override
+    {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return news::IDOK;
+    }
+    int ConnectServer(const std::string&, int port) override { return RawConnect(host, port); }
+};
