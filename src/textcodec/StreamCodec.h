@@ -1,0 +1,51 @@
+#pragma once
+// The one shape of every transfer codec (Base64, quoted-printable, uuencode,
+// BinHex, yEnc, DEFLATE, charset conversion): bytes in, bytes out, then an
+// end. A codec keeps only a bounded carry between calls, so any length of
+// input streams through in constant memory; the output of one Put may be
+// empty and is never taken back.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace textcodec {
+
+class StreamCodec {
+public:
+    virtual ~StreamCodec() = default;
+
+    // Converts in, appending what it gives to out. Input split anywhere
+    // gives the same bytes as one Put of all of it.
+    virtual void Put(std::string_view in, std::string& out) = 0;
+
+    // Ends the input: appends what the carry still gives. Call once; Put
+    // after Finish is a fault of the caller.
+    virtual void Finish(std::string& out) = 0;
+
+    // Empty while the input is well formed; once set, says what was wrong
+    // (for the log or a message) and stays set. A codec that meets bad
+    // input keeps going where it can, so the rest is not lost.
+    const std::string& Problem() const { return problem_; }
+    bool Failed() const { return !problem_.empty(); }
+
+protected:
+    void SetProblem(std::string text)
+    {
+        if (problem_.empty()) problem_ = std::move(text);
+    }
+
+private:
+    std::string problem_;
+};
+
+// Runs a whole text through a codec (a convenience for short texts).
+inline std::string RunCodec(StreamCodec& codec, std::string_view in)
+{
+    std::string out;
+    codec.Put(in, out);
+    codec.Finish(out);
+    return out;
+}
+
+} // namespace textcodec
