@@ -11,7 +11,7 @@
 #include "news/ReadList.h"
 #include "textcodec/Base64.h"
 #include "ui/CArticleListBox.h"
-#include "ui/TreeListImages.h"
+#include "widgets/TreeListImages.h"
 #include "RawNntpClient.h"
 #include "StderrHost.h"
 #include "Timing.h"
@@ -353,7 +353,7 @@ int main(int argc, char** argv)
     }
     auto t1 = Clock::now();
     ui::CArticleListBox list;
-    list.Create(ui::CTreeListBox::TLS_LINES, ui::IDB_ARTICLE_IMAGES, 5);
+    list.Create(widgets::CTreeListBox::TLS_LINES, ui::IDB_ARTICLE_IMAGES, 5);
     list.SetColumnCount(3);
     list.resize(600, 800);
     for (const auto& article : doc.Articles())
@@ -368,7 +368,7 @@ int main(int argc, char** argv)
     // A fingerprint of the rows (number and depth), to compare builds.
     std::uint64_t shape = 1469598103934665603ull;
     for (int row = 0; row < list.GetCount(); ++row) {
-        const ui::CTreeListItem* node = list.NodeOfRow(row);
+        const widgets::CTreeListItem* node = list.NodeOfRow(row);
         shape = (shape ^ std::uint64_t(ui::CArticleListBox::ArticleOf(node)->m_nNumber)) * 1099511628211ull;
         shape = (shape ^ std::uint64_t(list.Depth(node))) * 1099511628211ull;
     }

@@ -17,11 +17,11 @@
 #include "platform/TempFiles.h"
 #include "message/CacheFile.h"
 #include "ui/CArticleView.h"
-#include "ui/CBodyText.h"
+#include "widgets/CBodyText.h"
 #include "ui/CBodyView.h"
-#include "ui/LumeDocument.h"
-#include "ui/SjisText.h"
-#include "ui/Dialogs.h"
+#include "host/HostedDocument.h"
+#include "widgets/SjisText.h"
+#include "dialogs/Dialogs.h"
 #include "RawNntpClient.h"
 #include "Timing.h"
 
@@ -78,7 +78,7 @@ void ShowAsPeer(QTextEdit& peer, const QFont& font)
 }
 
 // A message box would stop the run: its text goes to the error output.
-struct StderrDialogs : ui::QtDialogs {
+struct StderrDialogs : dialogs::QtDialogs {
     int Message(QWidget*, const QString& text, news::MessageIcon, bool) override
     {
         std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
@@ -91,7 +91,7 @@ struct BodyPane {
     fs::path dir = platform::TempDirectory();
     platform::Registry registry{dir / "registry"};
     StderrDialogs dialogs;
-    ui::LumeDocument document{dialogs, &registry};
+    host::HostedDocument document{dialogs, &registry};
     ui::CBodyView view{document.Doc(), registry, dialogs, nullptr};
     BodyPane()
     {
@@ -187,7 +187,7 @@ int ShowArticles()
         const fs::path file = pane.dir / "article.txt";
         std::ofstream(file, std::ios::binary) << article;
         const std::size_t body = article.find("\r\n\r\n") + 4;
-        QString text = ui::FromSjis(std::string_view(article).substr(body, article.size() - body - 3));
+        QString text = widgets::FromSjis(std::string_view(article).substr(body, article.size() - body - 3));
         text.remove(QLatin1Char('\r'));
         Compare(kind == 2 ? "1 MB UTF-8 article" : urls ? "1 MB article, a URL on every line" : "1 MB Japanese article", 5,
                 [&] {
@@ -230,7 +230,7 @@ int Open(const char* host, int port, const std::string& group)
                                          << "\r\nbShowOldArticle=YES\r\nnTcpWaitSec=10\r\n";
     platform::Registry registry(dir / "registry");
     StderrDialogs dialogs;
-    ui::LumeDocument document(dialogs, &registry);
+    host::HostedDocument document(dialogs, &registry);
     CLumeDoc& doc = document.Doc();
     if (!doc.OnOpenDocument(lum))
         return 1;

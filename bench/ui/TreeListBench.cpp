@@ -1,8 +1,8 @@
 // Building and painting the tree list with 100 000 rows.
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_ui
 
-#include "ui/CTreeListBox.h"
-#include "ui/TreeListImages.h"
+#include "widgets/CTreeListBox.h"
+#include "widgets/TreeListImages.h"
 
 #include <QApplication>
 #include <QImage>
@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace widgets;
 
 using namespace ui;
 

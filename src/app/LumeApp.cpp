@@ -5,10 +5,11 @@
 #include "compose/FollowUpDialog.h"
 #include "platform/Registry.h"
 #include "platform/CommandIds.h"
-#include "ui/Dialogs.h"
-#include "ui/LogWindow.h"
-#include "ui/LumeDocument.h"
-#include "ui/SjisText.h"
+#include "dialogs/Dialogs.h"
+#include "dialogs/AboutDialog.h"
+#include "dialogs/LogWindow.h"
+#include "host/HostedDocument.h"
+#include "widgets/SjisText.h"
 #include "news/Signatures.h"
 
 #include <QApplication>
@@ -16,6 +17,9 @@
 
 #include <csignal>
 #include <filesystem>
+
+using namespace dialogs;
+using host::HostedDocument;
 
 using namespace news;
 
@@ -52,7 +56,7 @@ private:
 
 } // namespace
 
-CLumeApp::CLumeApp(platform::Registry& registry, LumeDocument& document, Dialogs& dialogs,
+CLumeApp::CLumeApp(platform::Registry& registry, HostedDocument& document, Dialogs& dialogs,
                    CMainFrame::PaneFactory panes, QObject* parent)
     : QObject(parent), registry_(registry), document_(document), dialogs_(dialogs), panes_(std::move(panes))
 {
@@ -68,6 +72,17 @@ CLumeApp::~CLumeApp()
     idle_.stop();
     // The log window is a child of the frame: it goes first.
     log_.reset();
+    DestroyFrame();
+}
+
+void CLumeApp::DestroyFrame()
+{
+    if (!frame_)
+        return;
+    host::NewsHost& host = document_.Host();
+    host.SetForwarder({});
+    if (host.Window() == frame_.get())
+        host.SetWindow(nullptr);
     frame_.reset();
 }
 
@@ -112,6 +127,12 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     ctl3d_ = 1;
 
     frame_ = std::make_unique<CMainFrame>(router_, document_, registry_, recent_, dialogs_, panes_);
+    host::NewsHost& host = document_.Host();
+    host.SetWindow(frame_.get());
+    host.SetForwarder([this](news::DocumentHost::Pane pane, unsigned id) {
+        if (frame_)
+            frame_->ForwardToPane(pane, id);
+    });
     frame_->SetCloseQuery([this] { return QueryCloseCompose(); });
     frame_->SetBusyTest([this] { return compose_ && compose_->IsPosting(); });
     frame_->SetComposeClosedHandler([this] {
@@ -238,7 +259,7 @@ bool CLumeApp::OnCommand(unsigned id)
 {
     switch (id) {
     case cmd::AppAbout: {
-        AboutDialog about(frame_.get());
+        dialogs::AboutDialog about(frame_.get());
         about.exec();
         return true;
     }

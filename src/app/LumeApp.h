@@ -17,7 +17,8 @@
 namespace platform { class Registry; }
 namespace compose { class CNewsPostWnd; }
 namespace news { struct FollowUpSource; struct PostParams; enum class PostWindowResult; }
-namespace ui { class Dialogs; class LogWindow; class LumeDocument; }
+namespace dialogs { class Dialogs; class LogWindow; }
+namespace host { class HostedDocument; }
 
 namespace app {
 
@@ -39,7 +40,7 @@ class CLumeApp : public QObject, public ui::CommandTarget {
 public:
     // The app owns none of these; the frame it makes gets the dialogs and
     // its panes from panes.
-    CLumeApp(platform::Registry& registry, ui::LumeDocument& document, ui::Dialogs& dialogs,
+    CLumeApp(platform::Registry& registry, host::HostedDocument& document, dialogs::Dialogs& dialogs,
              ui::CMainFrame::PaneFactory panes, QObject* parent = nullptr);
     ~CLumeApp() override;
 
@@ -64,7 +65,7 @@ public:
     void ListenForHandOffs(SingleInstance* instance);
 
     ui::CMainFrame* Frame() const { return frame_.get(); }
-    ui::LogWindow* Log() const { return log_.get(); }
+    dialogs::LogWindow* Log() const { return log_.get(); }
     ui::CommandRouter& Router() { return router_; }
     ui::RecentFileList& Recent() { return recent_; }
     int Ctl3d() const { return ctl3d_; }
@@ -83,17 +84,19 @@ public:
     bool OnUpdateCommand(ui::CmdUI& state) override;
 
 private:
+    // The host stops pointing at the frame before the frame goes.
+    void DestroyFrame();
     std::vector<ui::CommandTarget*> Chain();
     bool QueryCloseCompose();
 
     platform::Registry& registry_;
-    ui::LumeDocument& document_;
-    ui::Dialogs& dialogs_;
+    host::HostedDocument& document_;
+    dialogs::Dialogs& dialogs_;
     ui::CMainFrame::PaneFactory panes_;
     ui::CommandRouter router_;
     ui::RecentFileList recent_;
     std::unique_ptr<ui::CMainFrame> frame_;
-    std::unique_ptr<ui::LogWindow> log_;
+    std::unique_ptr<dialogs::LogWindow> log_;
     ComposeLink* compose_ = nullptr;
     std::unique_ptr<ComposeLink> postLink_;
     FollowUpBuilder followUp_;

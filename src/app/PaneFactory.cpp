@@ -3,7 +3,7 @@
 #include "ui/CArticleView.h"
 #include "ui/CBodyView.h"
 #include "ui/CGroupView.h"
-#include "ui/LumeDocument.h"
+#include "host/HostedDocument.h"
 
 #include <QPointer>
 
@@ -11,7 +11,7 @@ using namespace news;
 
 namespace app {
 
-ui::CMainFrame::PaneFactory MakePanes(ui::LumeDocument& document, platform::Registry& registry, ui::Dialogs& dialogs)
+ui::CMainFrame::PaneFactory MakePanes(host::HostedDocument& document, platform::Registry& registry, dialogs::Dialogs& dialogs)
 {
     return [&document, &registry, &dialogs](int index, ui::CMainFrame& frame) -> ui::FramePane* {
         CLumeDoc& doc = document.Doc();

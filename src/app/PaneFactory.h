@@ -4,10 +4,11 @@
 #include "ui/MainFrame.h"
 
 namespace platform { class Registry; }
-namespace ui { class Dialogs; class LumeDocument; }
+namespace dialogs { class Dialogs; }
+namespace host { class HostedDocument; }
 
 namespace app {
 
-ui::CMainFrame::PaneFactory MakePanes(ui::LumeDocument& document, platform::Registry& registry, ui::Dialogs& dialogs);
+ui::CMainFrame::PaneFactory MakePanes(host::HostedDocument& document, platform::Registry& registry, dialogs::Dialogs& dialogs);
 
 } // namespace app

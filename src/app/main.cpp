@@ -4,11 +4,11 @@
 #include "app/QuitSignals.h"
 #include "platform/Registry.h"
 #include "platform/TempFiles.h"
-#include "ui/AppIcons.h"
-#include "ui/Dialogs.h"
-#include "ui/LumeDocument.h"
-#include "ui/PasswordStore.h"
-#include "ui/SjisText.h"
+#include "widgets/AppIcons.h"
+#include "dialogs/Dialogs.h"
+#include "host/HostedDocument.h"
+#include "host/PasswordStore.h"
+#include "widgets/SjisText.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -23,8 +23,8 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumetra"));
     QApplication::setOrganizationName(QStringLiteral("Quorvane"));
-    QApplication::setWindowIcon(ui::AppIcon());
-    QApplication::setFont(ui::JapaneseFont());
+    QApplication::setWindowIcon(widgets::AppIcon());
+    QApplication::setFont(widgets::JapaneseFont());
 
     // Qt's own buttons (Yes, No, Cancel, file dialogs) in Japanese.
     QTranslator qtJapanese;
@@ -45,9 +45,9 @@ int main(int argc, char** argv)
     instance.Listen();
 
     platform::Registry& registry = platform::Registry::User();
-    ui::QtDialogs dialogs;
-    const auto passwords = ui::MakeKeychainStore();
-    ui::LumeDocument document(dialogs, &registry, passwords.get());
+    dialogs::QtDialogs dialogs;
+    const auto passwords = host::MakeKeychainStore();
+    host::HostedDocument document(dialogs, &registry, passwords.get());
     app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
     // Dialogs at start-up already run the event loop, so signals are heard from here on.
     app::QuitSignals quitSignals;

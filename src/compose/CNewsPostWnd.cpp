@@ -6,10 +6,10 @@
 #include "platform/Sjis.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
-#include "ui/Dialogs.h"
-#include "ui/LogFontRecord.h"
-#include "ui/LogWindow.h"
-#include "ui/SjisText.h"
+#include "dialogs/Dialogs.h"
+#include "widgets/LogFontRecord.h"
+#include "dialogs/LogWindow.h"
+#include "widgets/SjisText.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -44,9 +44,9 @@ namespace {
 const char* const kSection = "NewsPostWindow";
 const char* const kBarState = "PostWindow";
 
-QString Text(unsigned id) { return ui::FromSjis(platform::LoadString(id)); }
+QString Text(unsigned id) { return widgets::FromSjis(platform::LoadString(id)); }
 
-std::string Sjis(const QLineEdit* edit) { return ui::ToSjis(edit->text()); }
+std::string Sjis(const QLineEdit* edit) { return widgets::ToSjis(edit->text()); }
 
 // The editor's text in Shift_JIS with CR LF line ends; with wrap, each line
 // the editor broke on its own ends there too.
@@ -69,7 +69,7 @@ std::string EditorText(const QPlainTextEdit* editor, bool softBreaks)
         if (block.next().isValid())
             out += QStringLiteral("\r\n");
     }
-    return ui::ToSjis(out);
+    return widgets::ToSjis(out);
 }
 
 // Shift_JIS with CR LF or LF line ends, as the editor holds text.
@@ -80,27 +80,27 @@ QString EditorForm(const std::string& sjis)
     for (char c : sjis)
         if (c != '\r')
             text += c;
-    return ui::FromSjis(text);
+    return widgets::FromSjis(text);
 }
 
 } // namespace
 
-CNewsPostWnd::CNewsPostWnd(const PostParams& settings, platform::Registry& registry, ui::Dialogs& dialogs,
+CNewsPostWnd::CNewsPostWnd(const PostParams& settings, platform::Registry& registry, dialogs::Dialogs& dialogs,
                            QWidget* parent)
     : QMainWindow(parent), settings_(settings), registry_(registry), dialogs_(dialogs), signatures_(&registry)
 {
     setObjectName(QStringLiteral("NewsPostWnd"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Text(platform::IDS_104));
-    setFont(ui::JapaneseFont());
+    setFont(widgets::JapaneseFont());
     wordWrap_ = registry_.GetInt(kSection, "bWordWrap", 1) != 0;
     autoInsert_ = signatures_.GetSignAutoInsert();
     BuildForm();
     BuildMenus();
-    newsgroups_->setText(ui::FromSjis(settings_.strNewsgroups));
-    distribution_->setText(ui::FromSjis(settings_.strDistribution));
+    newsgroups_->setText(widgets::FromSjis(settings_.strNewsgroups));
+    distribution_->setText(widgets::FromSjis(settings_.strDistribution));
     attach_->setText(QString::fromStdString(settings_.attachPath.string()));
-    if (const std::optional<QFont> font = ui::ReadFontSetting(registry_, kSection)) {
+    if (const std::optional<QFont> font = widgets::ReadFontSetting(registry_, kSection)) {
         wrapBody_->setFont(*font);
         plainBody_->setFont(*font);
     }
@@ -301,7 +301,7 @@ int CNewsPostWnd::Columns() const
 
 void CNewsPostWnd::UpdateColumns()
 {
-    columns_->setText(ui::FormatMessage(platform::LoadString(platform::IDS_61228), {std::to_string(Columns())}));
+    columns_->setText(widgets::FormatMessage(platform::LoadString(platform::IDS_61228), {std::to_string(Columns())}));
 }
 
 bool CNewsPostWnd::eventFilter(QObject* watched, QEvent* event)
@@ -316,10 +316,10 @@ void CNewsPostWnd::SetFollowUpFields(const std::string& distribution, const std:
                                      const std::string& references, const std::string& body)
 {
     // Values from another article stay on one line.
-    distribution_->setText(ui::FromSjis(platform::OneLineValue(distribution)));
-    subject_->setText(ui::FromSjis(platform::OneLineValue(subject)));
-    newsgroups_->setText(ui::FromSjis(platform::OneLineValue(newsgroups)));
-    followupTo_->setText(ui::FromSjis(platform::OneLineValue(followupTo)));
+    distribution_->setText(widgets::FromSjis(platform::OneLineValue(distribution)));
+    subject_->setText(widgets::FromSjis(platform::OneLineValue(subject)));
+    newsgroups_->setText(widgets::FromSjis(platform::OneLineValue(newsgroups)));
+    followupTo_->setText(widgets::FromSjis(platform::OneLineValue(followupTo)));
     references_ = platform::OneLineValue(references);
     Body()->setPlainText(EditorForm(body));
     UpdateCommandStates();
@@ -360,7 +360,7 @@ bool CNewsPostWnd::Send()
     setEnabled(false);
     PostOutcome outcome;
     {
-        ui::PostStatusDialog status(this);
+        dialogs::PostStatusDialog status(this);
         PostHooks hooks;
         hooks.status = [&status](const std::string& text) { status.SetStatusText(text); };
         hooks.pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
@@ -381,7 +381,7 @@ bool CNewsPostWnd::Send()
 void CNewsPostWnd::ShowFailure(const PostOutcome& outcome)
 {
     if (outcome.messageId != 0) {
-        dialogs_.Message(this, ui::FormatMessage(platform::LoadString(outcome.messageId), outcome.args),
+        dialogs_.Message(this, widgets::FormatMessage(platform::LoadString(outcome.messageId), outcome.args),
                          MessageIcon::Stop);
         return;
     }
@@ -443,7 +443,7 @@ void CNewsPostWnd::InsertFile()
         return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        dialogs_.Message(this, ui::FormatMessage(platform::LoadString(platform::IDS_61239), {path.toStdString()}),
+        dialogs_.Message(this, widgets::FormatMessage(platform::LoadString(platform::IDS_61239), {path.toStdString()}),
                          MessageIcon::Stop);
         return;
     }
@@ -503,7 +503,7 @@ bool CNewsPostWnd::OnCommand(unsigned id)
         if (const std::optional<QFont> font = dialogs_.AskFont(this, Body()->font(), QString(), false)) {
             wrapBody_->setFont(*font);
             plainBody_->setFont(*font);
-            ui::WriteFontSetting(registry_, kSection, *font);
+            widgets::WriteFontSetting(registry_, kSection, *font);
             UpdateColumns();
         }
         return true;

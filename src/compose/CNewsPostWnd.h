@@ -19,7 +19,7 @@ class QLineEdit;
 class QPlainTextEdit;
 
 namespace platform { class Registry; }
-namespace ui { class Dialogs; }
+namespace dialogs { class Dialogs; }
 
 namespace compose {
 
@@ -27,7 +27,7 @@ class CNewsPostWnd : public QMainWindow {
     Q_OBJECT
 public:
     // settings are copied: the document may change or go while this window lives.
-    CNewsPostWnd(const news::PostParams& settings, platform::Registry& registry, ui::Dialogs& dialogs,
+    CNewsPostWnd(const news::PostParams& settings, platform::Registry& registry, dialogs::Dialogs& dialogs,
                  QWidget* parent = nullptr);
     ~CNewsPostWnd() override;
 
@@ -72,7 +72,7 @@ private:
 
     news::PostParams settings_;
     platform::Registry& registry_;
-    ui::Dialogs& dialogs_;
+    dialogs::Dialogs& dialogs_;
     news::CSignatureStore signatures_;
     std::string references_;
     bool wordWrap_ = true;

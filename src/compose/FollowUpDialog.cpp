@@ -1,9 +1,9 @@
 #include "compose/FollowUpDialog.h"
 
 #include "compose/CNewsPostWnd.h"
-#include "ui/DialogButton.h"
-#include "ui/Dialogs.h"
-#include "ui/SjisText.h"
+#include "widgets/DialogButton.h"
+#include "dialogs/Dialogs.h"
+#include "widgets/SjisText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +15,7 @@
 
 namespace compose {
 
-FollowUpDialog::FollowUpDialog(const news::FollowUpChoice& choice, ui::Dialogs& dialogs, QWidget* parent)
+FollowUpDialog::FollowUpDialog(const news::FollowUpChoice& choice, dialogs::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), offered_(choice)
 {
     setObjectName(QStringLiteral("dlg118"));
@@ -26,7 +26,7 @@ FollowUpDialog::FollowUpDialog(const news::FollowUpChoice& choice, ui::Dialogs& 
     groups_->setObjectName(QStringLiteral("ctl1044"));
     groups_->setSelectionMode(QAbstractItemView::MultiSelection);
     for (std::size_t i = 0; i < choice.groups.size(); ++i) {
-        auto* item = new QListWidgetItem(ui::FromSjis(choice.groups[i]), groups_);
+        auto* item = new QListWidgetItem(widgets::FromSjis(choice.groups[i]), groups_);
         item->setSelected(i < choice.selected.size() && choice.selected[i]);
     }
     auto* groupsLabel = new QLabel(QStringLiteral("投稿先(&N):"), this);
@@ -34,7 +34,7 @@ FollowUpDialog::FollowUpDialog(const news::FollowUpChoice& choice, ui::Dialogs& 
     grid->addWidget(groupsLabel, 0, 0, 1, 2);
     grid->addWidget(groups_, 1, 0, 1, 2);
 
-    quote_ = new QLineEdit(ui::FromSjis(choice.options.strQuoteString), this);
+    quote_ = new QLineEdit(widgets::FromSjis(choice.options.strQuoteString), this);
     quote_->setObjectName(QStringLiteral("ctl130"));
     auto* quoteLabel = new QLabel(QStringLiteral("引用符(&Q):"), this);
     quoteLabel->setBuddy(quote_);
@@ -60,10 +60,10 @@ FollowUpDialog::FollowUpDialog(const news::FollowUpChoice& choice, ui::Dialogs& 
     grid->addWidget(nameQuote_, 4, 0, 1, 2);
     grid->addWidget(includeBody_, 5, 0, 1, 2);
 
-    auto* ok = ui::DialogButton(this, QStringLiteral("OK"), 1);
+    auto* ok = widgets::DialogButton(this, QStringLiteral("OK"), 1);
     ok->setDefault(true);
-    auto* cancel = ui::DialogButton(this, QStringLiteral("ｷｬﾝｾﾙ"), 2);
-    auto* help = ui::DialogButton(this, QStringLiteral("ﾍﾙﾌﾟ(&H)"), 57670);
+    auto* cancel = widgets::DialogButton(this, QStringLiteral("ｷｬﾝｾﾙ"), 2);
+    auto* help = widgets::DialogButton(this, QStringLiteral("ﾍﾙﾌﾟ(&H)"), 57670);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -81,7 +81,7 @@ news::FollowUpChoice FollowUpDialog::Choice() const
     news::FollowUpChoice choice = offered_;
     for (int i = 0; i < groups_->count() && std::size_t(i) < choice.selected.size(); ++i)
         choice.selected[std::size_t(i)] = groups_->item(i)->isSelected();
-    choice.options.strQuoteString = ui::ToSjis(quote_->text());
+    choice.options.strQuoteString = widgets::ToSjis(quote_->text());
     choice.options.CommentLang = language_->currentIndex();
     choice.options.bNameQuote = nameQuote_->isChecked();
     choice.options.bIncludeBody = includeBody_->isChecked();
@@ -89,7 +89,7 @@ news::FollowUpChoice FollowUpDialog::Choice() const
 }
 
 bool BuildFollowUp(CNewsPostWnd& window, const news::FollowUpSource& source, platform::Registry& registry,
-                   ui::Dialogs& dialogs)
+                   dialogs::Dialogs& dialogs)
 {
     const auto fields = news::BuildFollowUp(source.header, source.body, registry, [&](news::FollowUpChoice& choice) {
         FollowUpDialog dialog(choice, dialogs, &window);

@@ -13,7 +13,7 @@ class QLineEdit;
 class QListWidget;
 
 namespace platform { class Registry; }
-namespace ui { class Dialogs; }
+namespace dialogs { class Dialogs; }
 
 namespace compose {
 
@@ -22,7 +22,7 @@ class CNewsPostWnd;
 class FollowUpDialog : public QDialog {
     Q_OBJECT
 public:
-    FollowUpDialog(const news::FollowUpChoice& choice, ui::Dialogs& dialogs, QWidget* parent = nullptr);
+    FollowUpDialog(const news::FollowUpChoice& choice, dialogs::Dialogs& dialogs, QWidget* parent = nullptr);
     // What the user chose: the groups as offered, with their selection.
     news::FollowUpChoice Choice() const;
 
@@ -38,6 +38,6 @@ private:
 // Asks dialog 118 over window and fills it from the followed article; false
 // when the user cancelled.
 bool BuildFollowUp(CNewsPostWnd& window, const news::FollowUpSource& source, platform::Registry& registry,
-                   ui::Dialogs& dialogs);
+                   dialogs::Dialogs& dialogs);
 
 } // namespace compose

@@ -1,6 +1,6 @@
 #include "compose/CNewsPostWnd.h"
 
-#include "ui/SjisText.h"
+#include "widgets/SjisText.h"
 
 #include <QButtonGroup>
 #include <QDialog>
@@ -20,7 +20,7 @@ namespace {
 
 QString EditorForm(const std::string& sjis)
 {
-    QString text = ui::FromSjis(sjis);
+    QString text = widgets::FromSjis(sjis);
     text.remove(QLatin1Char('\r'));
     return text;
 }
@@ -29,7 +29,7 @@ std::string StoredForm(const QString& text)
 {
     QString out = text;
     out.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return ui::ToSjis(out);
+    return widgets::ToSjis(out);
 }
 
 } // namespace
@@ -39,7 +39,7 @@ bool EditSignatures(QWidget* parent, news::CSignatureStore& store)
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("dlg103"));
     dialog.setWindowTitle(QStringLiteral("署名の編集"));
-    dialog.setFont(ui::JapaneseFont());
+    dialog.setFont(widgets::JapaneseFont());
     std::array<QString, news::CSignatureStore::kCount> texts;
     for (int n = 0; n < news::CSignatureStore::kCount; ++n)
         texts[n] = EditorForm(store.GetSignature(n));

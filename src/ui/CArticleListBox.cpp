@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+using namespace widgets;
+
 namespace ui {
 
 using namespace news;

@@ -2,7 +2,7 @@
 // The article list: one node per article of the open group, threaded by
 // Message-ID and the last References entry, ordered by article number.
 
-#include "ui/CTreeListBox.h"
+#include "widgets/CTreeListBox.h"
 
 #include <functional>
 #include <string>
@@ -12,7 +12,7 @@ namespace news { struct CArticle; class CReadList; }
 
 namespace ui {
 
-class CArticleListBox : public CTreeListBox {
+class CArticleListBox : public widgets::CTreeListBox {
     Q_OBJECT
 public:
     enum { kImageUnread = 2, kImageReadNow = 3, kImageReadBefore = 4 };
@@ -20,7 +20,7 @@ public:
     explicit CArticleListBox(QWidget* parent = nullptr);
     ~CArticleListBox() override;
 
-    static news::CArticle* ArticleOf(const CTreeListItem* node)
+    static news::CArticle* ArticleOf(const widgets::CTreeListItem* node)
     {
         return node ? reinterpret_cast<news::CArticle*>(node->data_) : nullptr;
     }
@@ -34,16 +34,16 @@ public:
     bool SortDescending() const { return m_sortDescending; }
 
     // Puts one article into the tree (the rows are not rebuilt).
-    CTreeListItem* AddArticle(news::CArticle* article, const news::CReadList& read);
+    widgets::CTreeListItem* AddArticle(news::CArticle* article, const news::CReadList& read);
     // Deletes every node and forgets the thread index.
     void Clear();
 
     // The user picked a row (not called for moves made in code).
-    std::function<void(int row, CTreeListItem* node)> selChanged;
+    std::function<void(int row, widgets::CTreeListItem* node)> selChanged;
 
-    int CompareNodes(const CTreeListItem* a, const CTreeListItem* b) override;
-    void OnSelChanged(int index, CTreeListItem* node) override;
-    std::string GetColumnText(const CTreeListItem* node, int column) override;
+    int CompareNodes(const widgets::CTreeListItem* a, const widgets::CTreeListItem* b) override;
+    void OnSelChanged(int index, widgets::CTreeListItem* node) override;
+    std::string GetColumnText(const widgets::CTreeListItem* node, int column) override;
 
     // "%m/%d" of a time in local time.
     static std::string MonthDay(long long time);
@@ -53,15 +53,15 @@ public:
     static std::string FullDate(long long time);
 
 private:
-    bool InSubtreeOf(const CTreeListItem* node, const CTreeListItem* root) const;
-    CTreeListItem* FindParentNode(CTreeListItem* node, const std::string& parentId);
+    bool InSubtreeOf(const widgets::CTreeListItem* node, const widgets::CTreeListItem* root) const;
+    widgets::CTreeListItem* FindParentNode(widgets::CTreeListItem* node, const std::string& parentId);
 
     int m_sortColumn = kThreaded;
     bool m_sortDescending = false;
     // Message-ID -> nodes carrying it (usually one).
-    std::unordered_multimap<std::string, CTreeListItem*> byId_;
+    std::unordered_multimap<std::string, widgets::CTreeListItem*> byId_;
     // Parent ID -> top-level nodes still waiting for that parent.
-    std::unordered_multimap<std::string, CTreeListItem*> waiting_;
+    std::unordered_multimap<std::string, widgets::CTreeListItem*> waiting_;
 };
 
 } // namespace ui

@@ -4,17 +4,17 @@
 #include "platform/Registry.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
-#include "ui/ArticleDialogs.h"
-#include "ui/CArticleViewSearch.h"
+#include "dialogs/ArticleDialogs.h"
+#include "ui/BodySearch.h"
 #include "platform/CommandIds.h"
-#include "ui/ConnectDialog.h"
-#include "ui/LogFontRecord.h"
-#include "ui/Dialogs.h"
+#include "dialogs/ConnectDialog.h"
+#include "widgets/LogFontRecord.h"
+#include "dialogs/Dialogs.h"
 #include "ui/LumeDocument.h"
-#include "ui/MainFrame.h"
-#include "ui/ProgressWindow.h"
-#include "ui/SjisText.h"
-#include "ui/TreeListImages.h"
+#include "ui/FramePane.h"
+#include "dialogs/ProgressWindow.h"
+#include "widgets/SjisText.h"
+#include "widgets/TreeListImages.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -29,6 +29,9 @@
 #include <cstdio>
 
 #include <unistd.h>
+
+using namespace widgets;
+using namespace dialogs;
 
 using namespace news;
 
@@ -48,7 +51,7 @@ constexpr const char* kSortDescendingKey = "bSortDescending";
 const char16_t* const kColumnTexts[] = {u"題名", u"日時", u"投稿者"};
 } // namespace
 
-CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, PaneFrame* frame,
                            QWidget* parent)
     : QWidget(parent), doc_(doc), registry_(registry), dialogs_(dialogs), frame_(frame)
 {
@@ -491,7 +494,7 @@ BodySearch* CArticleView::Body() const
     if (hasBody_)
         return body_;
     if (frame_)
-        return dynamic_cast<BodySearch*>(frame_->Pane(CMainFrame::BodyPane));
+        return dynamic_cast<BodySearch*>(frame_->Pane(PaneFrame::BodyPane));
     return nullptr;
 }
 
@@ -531,7 +534,7 @@ void CArticleView::SearchArticles(bool upwards)
         QApplication::beep();
         return;
     }
-    ProgressWindow progress(600, frame_ ? static_cast<QWidget*>(frame_) : window());
+    ProgressWindow progress(600, frame_ ? frame_->FrameWindow() : window());
     if (!progress.Open(unsigned(platform::IDS_61276)))
         return;
 
@@ -715,7 +718,7 @@ bool CArticleView::OnCommand(unsigned id)
         return true;
     case cmd::PrevPane:
         if (frame_)
-            frame_->ActivatePane(CMainFrame::GroupPane);
+            frame_->ActivatePane(PaneFrame::GroupPane);
         return true;
     case cmd::NextPane:
         if (frame_)
@@ -795,7 +798,7 @@ void CArticleView::ContextMenu(const QPoint& global)
     QMenu* source = frame_->Menu(4);
     if (!source)
         return;
-    QMenu menu(frame_);
+    QMenu menu(frame_->FrameWindow());
     menu.setObjectName(QStringLiteral("menu151"));
     menu.setFont(JapaneseFont());
     const QList<QAction*> actions = source->actions();
@@ -820,7 +823,7 @@ bool CArticleView::StartConnect(const std::string& host, int port)
 {
     if (connect_)
         return false;
-    QWidget* parent = frame_ ? static_cast<QWidget*>(frame_) : window();
+    QWidget* parent = frame_ ? frame_->FrameWindow() : window();
     auto* dialog = new CConnectDialog(parent);
     connect_ = dialog;
     connectDone_ = false;

@@ -6,9 +6,9 @@
 
 #include "news/DocumentView.h"
 #include "ui/CArticleListBox.h"
-#include "ui/CColumnHeader.h"
-#include "ui/ConnectDialog.h"
-#include "ui/MainFrame.h"
+#include "widgets/CColumnHeader.h"
+#include "dialogs/ConnectDialog.h"
+#include "ui/FramePane.h"
 
 #include <QFont>
 #include <QPointer>
@@ -23,11 +23,11 @@ class QLabel;
 
 namespace platform { class Registry; }
 
-namespace ui {
+namespace dialogs { class CConnectDialog; }
+namespace dialogs { class Dialogs; }
 
-class CConnectDialog;
+namespace ui {
 class BodySearch;
-class Dialogs;
 
 class CArticleView : public QWidget, public news::DocumentView, public FramePane {
     Q_OBJECT
@@ -41,7 +41,7 @@ public:
     static constexpr int kListId = 110;
 
     // frame may be null (tests); the pane registers with doc as a view.
-    CArticleView(news::CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+    CArticleView(news::CLumeDoc& doc, platform::Registry& registry, dialogs::Dialogs& dialogs, PaneFrame* frame,
                  QWidget* parent = nullptr);
     ~CArticleView() override;
 
@@ -56,10 +56,10 @@ public:
     // The same, waiting for the end: the connected socket or -1 (the form
     // the document's host offers).
     int ConnectServer(const std::string& host, int port);
-    CConnectDialog* ConnectDialog() const { return connect_; }
+    dialogs::CConnectDialog* ConnectDialog() const { return connect_; }
 
     CArticleListBox* List() const { return list_; }
-    CColumnHeader* Header() const { return header_; }
+    widgets::CColumnHeader* Header() const { return header_; }
     QLabel* Title() const { return title_; }
     QString TitleText() const;
     const news::CNewsGroup* ShownGroup() const { return shown_; }
@@ -101,7 +101,7 @@ private:
     void Reset();
     void LoadGroup(long hint);
     void ShowCurrent();
-    void MarkShown(CTreeListItem* node);
+    void MarkShown(widgets::CTreeListItem* node);
     void EndOfList(long hint);
     void MarkReadDialog();
     void Find(unsigned id);
@@ -118,15 +118,15 @@ private:
 
     news::CLumeDoc& doc_;
     platform::Registry& registry_;
-    Dialogs& dialogs_;
-    CMainFrame* frame_;
+    dialogs::Dialogs& dialogs_;
+    PaneFrame* frame_;
     QLabel* title_ = nullptr;
-    CColumnHeader* header_ = nullptr;
+    widgets::CColumnHeader* header_ = nullptr;
     CArticleListBox* list_ = nullptr;
     const news::CNewsGroup* shown_ = nullptr;
     std::string searchText_;
     QFont font_;
-    QPointer<CConnectDialog> connect_;
+    QPointer<dialogs::CConnectDialog> connect_;
     int connectSocket_ = -1;
     bool connectWaiting_ = false;
     bool connectDone_ = false;

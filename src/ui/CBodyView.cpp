@@ -1,6 +1,6 @@
 #include "ui/CBodyView.h"
 
-#include "ui/BodyColours.h"
+#include "widgets/BodyColours.h"
 
 #include "integration/BrowserHandoff.h"
 #include "integration/UrlDialog.h"
@@ -11,13 +11,13 @@
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/TempFiles.h"
-#include "ui/CBodyText.h"
-#include "ui/BodyPrint.h"
+#include "widgets/CBodyText.h"
+#include "widgets/BodyPrint.h"
 #include "platform/CommandIds.h"
-#include "ui/EditContextMenu.h"
-#include "ui/Dialogs.h"
+#include "widgets/EditContextMenu.h"
+#include "dialogs/Dialogs.h"
 #include "ui/LumeDocument.h"
-#include "ui/SjisText.h"
+#include "widgets/SjisText.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -42,6 +42,9 @@
 #include <QVBoxLayout>
 #include <cstring>
 #include <fstream>
+
+using namespace widgets;
+using namespace dialogs;
 
 using namespace news;
 
@@ -163,7 +166,7 @@ CBodyView::CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialo
     wordWrap_ = registry_.GetInt(kSection, "bWordWrap", 0) != 0;
 
     body_ = new CBodyText(this);
-    body_->SetMenuDialogs(&dialogs_);
+    body_->SetMenuRunner([this](QMenu& menu, const QPoint& at) { return dialogs_.ExecMenu(menu, at); });
     body_->setObjectName(QStringLiteral("body"));
     body_->setFont(font_);
     body_->setLineWrapMode(wordWrap_ ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);

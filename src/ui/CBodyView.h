@@ -6,9 +6,9 @@
 #include "message/BodySink.h"
 #include "message/CacheFile.h"
 #include "news/DocumentView.h"
-#include "ui/CArticleViewSearch.h"
-#include "ui/MainFrame.h"
-#include "ui/ProgressWindow.h"
+#include "ui/BodySearch.h"
+#include "ui/FramePane.h"
+#include "dialogs/ProgressWindow.h"
 
 #include <QFont>
 #include <QListWidget>
@@ -23,10 +23,10 @@ namespace news { class CLumeDoc; class CNewsGroup; }
 class QPrinter;
 namespace platform { class Registry; }
 
-namespace ui {
+namespace widgets { class CBodyText; }
+namespace dialogs { class Dialogs; }
 
-class CBodyText;
-class Dialogs;
+namespace ui {
 
 // Attachment rows: the icon at the top-left corner plus one pixel, the name
 // 35 pixels to the right.
@@ -43,7 +43,7 @@ class CBodyView : public QWidget, public news::DocumentView, public FramePane, p
 public:
     static constexpr const char* kSection = "BodyView";
 
-    CBodyView(news::CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, QWidget* mainWindow,
+    CBodyView(news::CLumeDoc& doc, platform::Registry& registry, dialogs::Dialogs& dialogs, QWidget* mainWindow,
               QWidget* parent = nullptr);
     ~CBodyView() override;
 
@@ -68,7 +68,7 @@ public:
     // Prints the article; the page count (0 when nothing was printed).
     int PrintArticle(QPrinter& printer);
 
-    CBodyText* Body() const { return body_; }
+    widgets::CBodyText* Body() const { return body_; }
     QListWidget* AttachmentList() const { return list_; }
     message::CAttachment* SelectedAttachment() const;
     const std::filesystem::path& CachePath() const { return cachePath_; }
@@ -112,9 +112,9 @@ private:
 
     news::CLumeDoc& doc_;
     platform::Registry& registry_;
-    Dialogs& dialogs_;
+    dialogs::Dialogs& dialogs_;
     QWidget* mainWindow_;
-    CBodyText* body_;
+    widgets::CBodyText* body_;
     QListWidget* list_;
     QFont font_;
     bool wordWrap_ = false;

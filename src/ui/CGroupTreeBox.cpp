@@ -1,16 +1,17 @@
 #include "ui/CGroupTreeBox.h"
 
 #include "news/NewsGroup.h"
-#include "ui/CGroupView.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+
+using namespace widgets;
 
 using namespace news;
 
 namespace ui {
 
-CGroupTreeBox::CGroupTreeBox(CGroupView& view, QWidget* parent) : CTreeListBox(parent), view_(view) {}
+CGroupTreeBox::CGroupTreeBox(GroupTreeOwner& view, QWidget* parent) : CTreeListBox(parent), view_(view) {}
 
 void CGroupTreeBox::SetRowSel(int index, bool select)
 {

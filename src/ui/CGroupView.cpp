@@ -4,12 +4,12 @@
 #include "platform/Registry.h"
 #include "platform/StringTable.h"
 #include "ui/CGroupTreeBox.h"
-#include "ui/CGroupViewFont.h"
+#include "widgets/LogFontRecord.h"
 #include "platform/CommandIds.h"
-#include "ui/GroupDialogs.h"
-#include "ui/Dialogs.h"
-#include "ui/MainFrame.h"
-#include "ui/SjisText.h"
+#include "dialogs/GroupDialogs.h"
+#include "dialogs/Dialogs.h"
+#include "ui/FramePane.h"
+#include "widgets/SjisText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +21,9 @@
 
 #include <algorithm>
 #include <set>
+
+using namespace widgets;
+using namespace dialogs;
 
 using namespace news;
 
@@ -35,7 +38,6 @@ constexpr int kTreeStyle = CTreeListBox::TLS_EXTENDEDSEL | CTreeListBox::TLS_LIN
 constexpr int kGroupImages = 102;
 constexpr int kGroupImageCount = 15;
 constexpr const char* kSection = "GroupView";
-constexpr const char* kFontKey = "lfFont";
 constexpr const char* kCountsKey = "bShowUnreadCount";
 
 class WaitCursor {
@@ -76,7 +78,7 @@ bool ContainsSjis(const std::string& text, const std::string& word)
 
 } // namespace
 
-CGroupView::CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+CGroupView::CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, PaneFrame* frame,
                        QWidget* parent)
     : QWidget(parent), doc_(doc), registry_(registry), dialogs_(dialogs), frame_(frame)
 {
@@ -96,11 +98,8 @@ CGroupView::CGroupView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dia
     tree_->installEventFilter(this);
     setFocusProxy(tree_);
 
-    LogFontRecord record{};
-    if (registry_.GetBinaryExact(kSection, kFontKey, record.data(), record.size())) {
-        if (auto font = FontFromLogFont(record))
-            tree_->SetRowFont(*font);
-    }
+    if (auto font = ReadFontSetting(registry_, kSection))
+        tree_->SetRowFont(*font);
     showCounts_ = registry_.GetInt(kSection, kCountsKey, 1) != 0;
     ApplyColours();
     SetTitleActive(false);
@@ -447,7 +446,7 @@ bool CGroupView::OnCommand(unsigned id)
     case cmd::NextPane:
     case cmd::PrevPane:
         if (frame_)
-            frame_->ActivatePane(id == cmd::NextPane ? CMainFrame::ArticlePane : CMainFrame::BodyPane);
+            frame_->ActivatePane(id == cmd::NextPane ? PaneFrame::ArticlePane : PaneFrame::BodyPane);
         return true;
     default:
         return false;
@@ -627,8 +626,7 @@ void CGroupView::ChooseFont()
     const std::optional<QFont> font = dialogs_.AskFont(this, tree_->RowFont(), QStringLiteral("フォント"), false);
     if (!font)
         return;
-    const LogFontRecord record = FontToLogFont(*font);
-    registry_.WriteBinary(kSection, kFontKey, record.data(), record.size());
+    WriteFontSetting(registry_, kSection, *font);
     tree_->SetRowFont(*font);
 }
 

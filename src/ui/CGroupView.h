@@ -3,7 +3,8 @@
 // "NetNews". Opening a group here makes the article list load it.
 
 #include "news/DocumentView.h"
-#include "ui/MainFrame.h"
+#include "ui/CGroupTreeBox.h"
+#include "ui/FramePane.h"
 
 #include <QWidget>
 
@@ -17,18 +18,18 @@ class QMenu;
 namespace news { class CLumeDoc; struct CNewsGroup; }
 namespace platform { class Registry; }
 
+namespace widgets { class CTreeListItem; }
+namespace dialogs { class Dialogs; }
+
 namespace ui {
 
-class CGroupTreeBox;
-class CTreeListItem;
-class Dialogs;
 
-class CGroupView : public QWidget, public news::DocumentView, public FramePane {
+class CGroupView : public QWidget, public news::DocumentView, public FramePane, public GroupTreeOwner {
     Q_OBJECT
 public:
     // frame may be null (the pane alone, in tests); the pane registers with
     // doc as a view.
-    CGroupView(news::CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, CMainFrame* frame,
+    CGroupView(news::CLumeDoc& doc, platform::Registry& registry, dialogs::Dialogs& dialogs, PaneFrame* frame,
                QWidget* parent = nullptr);
     ~CGroupView() override;
 
@@ -39,7 +40,7 @@ public:
 
     CGroupTreeBox& Tree() const { return *tree_; }
     QLabel& Title() const { return *title_; }
-    CTreeListItem* Root() const { return root_; }
+    widgets::CTreeListItem* Root() const override { return root_; }
     news::CLumeDoc& Doc() const { return doc_; }
     const std::string& SearchText() const { return search_; }
 
@@ -48,19 +49,19 @@ public:
     // announce: tell the views with hint 4 afterwards.
     void BuildTree(bool announce = true);
     // Dotted name of node's components below the root ("" for the root).
-    std::string FullPath(const CTreeListItem* node) const;
-    void UpdateTitle();
+    std::string FullPath(const widgets::CTreeListItem* node) const;
+    void UpdateTitle() override;
     // Opens the group of the single selected row; false when there is none
     // (so a double-click may expand or collapse instead).
-    bool OpenSelectedGroup();
+    bool OpenSelectedGroup() override;
     // Next (or previous) row with a group that has unread articles.
     void MoveToUnreadGroup(bool forward);
-    bool HasUnread(news::CNewsGroup& group) const;
+    bool HasUnread(news::CNewsGroup& group) const override;
     // Whether rows show " (unread count)" after the name.
-    bool ShowsUnreadCounts() const { return showCounts_; }
+    bool ShowsUnreadCounts() const override { return showCounts_; }
     // The context menu of the tree (shown by the caller).
     QMenu* MakeContextMenu();
-    void ShowContextMenu(const QPoint& globalPos);
+    void ShowContextMenu(const QPoint& globalPos) override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -80,20 +81,20 @@ private:
     void ChooseFont();
     void ApplyColours();
     void SetTitleActive(bool active);
-    CTreeListItem* SingleSelectedNode() const;
+    widgets::CTreeListItem* SingleSelectedNode() const;
     bool Connected() const;
 
     news::CLumeDoc& doc_;
     platform::Registry& registry_;
-    Dialogs& dialogs_;
-    CMainFrame* frame_;
+    dialogs::Dialogs& dialogs_;
+    PaneFrame* frame_;
     QLabel* title_;
     CGroupTreeBox* tree_;
-    CTreeListItem* root_ = nullptr;
+    widgets::CTreeListItem* root_ = nullptr;
     std::string search_;
     bool showCounts_ = true;
     // Children by (parent, text) while the tree is built.
-    std::map<std::pair<const CTreeListItem*, std::string>, CTreeListItem*> children_;
+    std::map<std::pair<const widgets::CTreeListItem*, std::string>, widgets::CTreeListItem*> children_;
     // Bumped whenever the nodes are all replaced.
     unsigned generation_ = 0;
 };

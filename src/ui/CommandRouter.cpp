@@ -1,9 +1,11 @@
 #include "ui/CommandRouter.h"
 
-#include "ui/SjisText.h"
+#include "widgets/SjisText.h"
 
 #include <QAction>
 #include <QMenu>
+
+using namespace widgets;
 
 namespace ui {
 

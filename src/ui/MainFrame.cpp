@@ -1,15 +1,15 @@
 #include "ui/MainFrame.h"
 
 #include "platform/Registry.h"
-#include "ui/AppIcons.h"
-#include "ui/Dialogs.h"
+#include "widgets/AppIcons.h"
+#include "dialogs/Dialogs.h"
 #include "ui/LumeDocument.h"
 #include "platform/CommandIds.h"
 #include "platform/StringIds.h"
-#include "ui/ProgressWindow.h"
+#include "dialogs/ProgressWindow.h"
 #include "ui/RecentFiles.h"
-#include "ui/SjisText.h"
-#include "ui/WindowLock.h"
+#include "widgets/SjisText.h"
+#include "widgets/WindowLock.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,6 +29,9 @@
 #include <QVBoxLayout>
 
 #include <cstring>
+
+using namespace widgets;
+using namespace dialogs;
 
 using namespace news;
 
@@ -57,29 +60,6 @@ void WriteInt32(std::uint8_t* p, int value)
 }
 } // namespace
 
-// ---------------------------------------------------------------- about
-
-AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("dlg100"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
-    setFont(JapaneseFont());
-    auto* icon = new QLabel(this);
-    icon->setPixmap(AppIconPixmap(32));
-    auto* text = new QLabel(QStringLiteral("Lumetra Version 1.0 (beta2)"), this);
-    text->setObjectName(QStringLiteral("ctl1100"));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ctl1"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* row = new QHBoxLayout;
-    row->addWidget(icon);
-    row->addSpacing(12);
-    row->addWidget(text, 1);
-    row->addWidget(ok, 0, Qt::AlignTop);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(row);
-}
 
 // ---------------------------------------------------------------- frame
 
@@ -109,21 +89,17 @@ CMainFrame::CMainFrame(CommandRouter& router, LumeDocument& document, platform::
                 activePane_ = i;
         }
     });
-    NewsHost& host = document_.Host();
-    host.SetWindow(this);
-    host.SetForwarder([this](DocumentHost::Pane pane, unsigned id) {
-        if (FramePane* view = View(pane == DocumentHost::Pane::Body ? BodyPane : ArticlePane))
-            view->OnCommand(id);
-    });
     UpdateTitle();
+}
+
+void CMainFrame::ForwardToPane(DocumentHost::Pane pane, unsigned id)
+{
+    if (FramePane* view = View(pane == DocumentHost::Pane::Body ? BodyPane : ArticlePane))
+        view->OnCommand(id);
 }
 
 CMainFrame::~CMainFrame()
 {
-    NewsHost& host = document_.Host();
-    host.SetForwarder({});
-    if (host.Window() == this)
-        host.SetWindow(nullptr);
     // A pane losing focus as it goes would run the focus handler over panes
     // already half destroyed.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);

@@ -4,8 +4,9 @@
 // (new, open, save, the "save changes?" question).
 
 #include "ui/CommandRouter.h"
+#include "ui/FramePane.h"
+#include "news/DocumentHost.h"
 
-#include <QDialog>
 #include <QMainWindow>
 
 #include <functional>
@@ -17,38 +18,16 @@ class QToolBar;
 
 namespace platform { class Registry; }
 
+namespace dialogs { class Dialogs; }
+
 namespace ui {
 
-class CMainFrame;
-class Dialogs;
 class LumeDocument;
 class RecentFileList;
 
-// A pane of the main window as the frame and the command router see it: it
-// may handle commands while active. The document reaches it as a view.
-class FramePane : public CommandTarget {
-public:
-    virtual QWidget* Widget() = 0;
-    // For the status bar: the line the reader is at (1-based) and the line
-    // count, when the pane shows lines of text.
-    virtual bool LinePosition(int& line, int& count) const
-    {
-        (void)line;
-        (void)count;
-        return false;
-    }
-};
-
-class AboutDialog : public QDialog {
+class CMainFrame : public QMainWindow, public CommandTarget, public PaneFrame {
     Q_OBJECT
 public:
-    explicit AboutDialog(QWidget* parent = nullptr);
-};
-
-class CMainFrame : public QMainWindow, public CommandTarget {
-    Q_OBJECT
-public:
-    enum PaneIndex { GroupPane = 0, ArticlePane = 1, BodyPane = 2 };
     // Makes pane index (a PaneIndex), which the frame then owns.
     using PaneFactory = std::function<FramePane*(int index, CMainFrame& frame)>;
 
@@ -58,7 +37,7 @@ public:
     static constexpr int kDefaultArticleHeight = 180;
 
     CMainFrame(CommandRouter& router, LumeDocument& document, platform::Registry& registry,
-               RecentFileList& recent, Dialogs& dialogs, const PaneFactory& panes, QWidget* parent = nullptr);
+               RecentFileList& recent, dialogs::Dialogs& dialogs, const PaneFactory& panes, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // The framework's document operations.
@@ -82,12 +61,12 @@ public:
     // The compose window posts this when it has closed (queued).
     Q_INVOKABLE void OnComposeClosed();
 
-    QWidget* Pane(int index) const { return panes_[index] ? panes_[index]->Widget() : nullptr; }
+    QWidget* Pane(int index) const override { return panes_[index] ? panes_[index]->Widget() : nullptr; }
     FramePane* View(int index) const { return panes_[index]; }
     FramePane* ActiveView() const { return panes_[activePane_]; }
     int ActivePaneIndex() const { return activePane_; }
-    void ActivatePane(int index);
-    void ActivateNextPane(bool forward);
+    void ActivatePane(int index) override;
+    void ActivateNextPane(bool forward) override;
     QSplitter* OuterSplitter() const { return outer_; }
     QSplitter* InnerSplitter() const { return inner_; }
     QToolBar* ToolBar() const { return toolBar_; }
@@ -95,7 +74,10 @@ public:
     void UpdateStatusPanes();
     // Pane 2: the body's line position, as the document formats it.
     void SetLineIndicator(const QString& text);
-    QMenu* Menu(int index) const;
+    QMenu* Menu(int index) const override;
+    QWidget* FrameWindow() override { return this; }
+    // A pane command the document passes on (find next, and the like).
+    void ForwardToPane(news::DocumentHost::Pane pane, unsigned id);
     // The framework's document commands (save, save as).
     CommandTarget& DocumentCommands() { return docCommands_; }
     // Saves the window rectangle, pane sizes and bar state.
@@ -129,7 +111,7 @@ private:
     LumeDocument& document_;
     platform::Registry& registry_;
     RecentFileList& recent_;
-    Dialogs& dialogs_;
+    dialogs::Dialogs& dialogs_;
     DocCommands docCommands_{*this};
     QSplitter* outer_ = nullptr;
     QSplitter* inner_ = nullptr;

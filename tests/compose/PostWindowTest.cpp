@@ -9,7 +9,7 @@
 #include "support/TestFiles.h"
 #include "tools/ToolCommands.h"
 #include "ui/ScriptedDialogs.h"
-#include "ui/SjisText.h"
+#include "widgets/SjisText.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -33,7 +33,7 @@ using compose::CNewsPostWnd;
 using news::PostForm;
 using news::PostParams;
 
-std::string S(const char* utf8) { return ui::ToSjis(QString::fromUtf8(utf8)); }
+std::string S(const char* utf8) { return widgets::ToSjis(QString::fromUtf8(utf8)); }
 
 struct BuildRow {
     const char* name;
@@ -146,7 +146,7 @@ TEST_F(PostWindow, FollowUpDialogChoicesReachTheForm)
         EXPECT_EQ(built, button == "ctl1");
         EXPECT_EQ(registry_.GetString("FollowUp", "strQuoteString", "-"), built ? "| " : "-");
         const PostForm form = w->Form();
-        EXPECT_EQ(ui::FromSjis(form.newsgroups + "|" + form.references + "|" + form.subject + "|" + form.body),
+        EXPECT_EQ(widgets::FromSjis(form.newsgroups + "|" + form.references + "|" + form.subject + "|" + form.body),
                   built ? QStringLiteral("fj.test|<m1@x>|Re: 日本|In message <m1@x>\r\n   \"日本\"\r\n| a\r\n") : "|||");
         w->Destroy();
     }
@@ -209,7 +209,7 @@ TEST_P(PostToServer, ReadsBackAsWritten)
     } else {
         QPointer<CNewsPostWnd> w = Open(settings);
         QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QString::fromStdString(group));
-        Commit(Find<QLineEdit>(w, "ctl1012"), ui::FromSjis(subject));
+        Commit(Find<QLineEdit>(w, "ctl1012"), widgets::FromSjis(subject));
         QTest::keyClicks(Find<QLineEdit>(w, "ctl1014"), QString::fromStdString(tag + "@example.invalid"));
         QTest::keyClicks(w->Body(), QStringLiteral("Hello."));
         QTest::keyClick(w->Body(), Qt::Key_Return);

@@ -4,18 +4,18 @@
 #include "app/PaneFactory.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
-#include "ui/ArticleDialogs.h"
+#include "dialogs/ArticleDialogs.h"
 #include "ui/CArticleView.h"
-#include "ui/CArticleViewSearch.h"
+#include "ui/BodySearch.h"
 #include "platform/CommandIds.h"
-#include "ui/ConnectDialog.h"
-#include "ui/LogFontRecord.h"
-#include "ui/LumeDocument.h"
+#include "dialogs/ConnectDialog.h"
+#include "widgets/LogFontRecord.h"
+#include "host/HostedDocument.h"
 
 #include "WindowFixture.h"
 #include "ui/MainFrame.h"
-#include "ui/SjisText.h"
-#include "ui/TreeListImages.h"
+#include "widgets/SjisText.h"
+#include "widgets/TreeListImages.h"
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +28,9 @@
 #include <deque>
 #include <memory>
 #include <random>
+
+using namespace widgets;
+using namespace dialogs;
 
 using namespace news;
 

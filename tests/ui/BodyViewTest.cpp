@@ -1,9 +1,9 @@
 #include "WaitFor.h"
 
-#include "ui/BodyPrint.h"
-#include "ui/CBodyText.h"
+#include "widgets/BodyPrint.h"
+#include "widgets/CBodyText.h"
 #include "ui/CBodyView.h"
-#include "ui/SjisText.h"
+#include "widgets/SjisText.h"
 
 #include "WindowFixture.h"
 
@@ -19,6 +19,8 @@
 #include <QTextCursor>
 #include <QTextLayout>
 #include <cstdlib>
+
+using namespace widgets;
 
 using namespace ui;
 using namespace net;

@@ -4,12 +4,12 @@
 #include "app/PaneFactory.h"
 #include "app/SingleInstance.h"
 #include "platform/Registry.h"
-#include "ui/AppIcons.h"
+#include "widgets/AppIcons.h"
 #include "platform/CommandIds.h"
-#include "ui/ConnectDialog.h"
-#include "ui/ProgressWindow.h"
-#include "ui/LogWindow.h"
-#include "ui/LumeDocument.h"
+#include "dialogs/ConnectDialog.h"
+#include "dialogs/ProgressWindow.h"
+#include "dialogs/LogWindow.h"
+#include "host/HostedDocument.h"
 #include "news/LumeDoc.h"
 #include "ui/MainFrame.h"
 
@@ -38,11 +38,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace dialogs;
+
 using namespace news;
 
 namespace cmd = platform::cmd;
 
 using namespace ui;
+using host::HostedDocument;
 using app::CLumeApp;
 
 namespace {
@@ -67,7 +70,7 @@ protected:
     CLumeApp& Start(const QString& commandLine = {})
     {
         registry = std::make_unique<platform::Registry>(registryPath);
-        document = std::make_unique<LumeDocument>(dialogs, registry.get());
+        document = std::make_unique<HostedDocument>(dialogs, registry.get());
         lume = std::make_unique<CLumeApp>(*registry, *document, dialogs,
                                           app::MakePanes(*document, *registry, dialogs));
         EXPECT_TRUE(lume->InitInstance(commandLine));
@@ -101,7 +104,7 @@ protected:
     const std::filesystem::path registryPath = dir / "registry";
     ScriptedDialogs dialogs;
     std::unique_ptr<platform::Registry> registry;
-    std::unique_ptr<LumeDocument> document;
+    std::unique_ptr<HostedDocument> document;
     std::unique_ptr<CLumeApp> lume;
 };
 
@@ -548,7 +551,7 @@ TEST(CommandRoute, ActivePaneFirstThenTheDocument)
 {
     platform::Registry registry(testutil::Scratch() / "registry");
     ScriptedDialogs dialogs;
-    LumeDocument document(dialogs, &registry);
+    HostedDocument document(dialogs, &registry);
     CLumeDoc& doc = document.Doc();
     ProbePane* panes[3] = {};
     {

@@ -6,11 +6,11 @@
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
 #include "platform/CommandIds.h"
-#include "ui/GroupDialogs.h"
+#include "dialogs/GroupDialogs.h"
 
 #include "WindowFixture.h"
 #include "ui/MainFrame.h"
-#include "ui/SjisText.h"
+#include "widgets/SjisText.h"
 #include "WaitFor.h"
 
 #include <QLabel>
@@ -24,6 +24,9 @@
 #include <map>
 #include <mutex>
 #include <thread>
+
+using namespace widgets;
+using namespace dialogs;
 
 using namespace news;
 

@@ -4,10 +4,10 @@
 #include "news/LumeDoc.h"
 #include "platform/CommandIds.h"
 #include "platform/Registry.h"
-#include "ui/CertificateDialog.h"
-#include "ui/ConfigSheet.h"
-#include "ui/LumeDocument.h"
-#include "ui/PasswordStore.h"
+#include "dialogs/CertificateDialog.h"
+#include "dialogs/ConfigSheet.h"
+#include "host/HostedDocument.h"
+#include "host/PasswordStore.h"
 
 #include "ScriptedDialogs.h"
 
@@ -21,6 +21,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace dialogs;
+using namespace host;
 
 using namespace ui;
 
@@ -37,7 +40,7 @@ struct Fixture {
     platform::Registry registry{dir.filePath("registry").toStdString()};
     ScriptedDialogs dialogs;
     MemoryPasswordStore store;
-    LumeDocument document{dialogs, &registry, &store};
+    HostedDocument document{dialogs, &registry, &store};
     news::LumeConfig& config = document.Doc().Config();
     Fixture()
     {

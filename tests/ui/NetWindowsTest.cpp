@@ -5,12 +5,12 @@
 #include "support/TestFiles.h"
 #include "net/Log.h"
 #include "platform/WinsockError.h"
-#include "ui/ConnectDialog.h"
-#include "ui/LogWindow.h"
-#include "ui/LumeDocument.h"
-#include "ui/ProgressWindow.h"
-#include "ui/SjisText.h"
-#include "ui/WindowLock.h"
+#include "dialogs/ConnectDialog.h"
+#include "dialogs/LogWindow.h"
+#include "host/HostedDocument.h"
+#include "dialogs/ProgressWindow.h"
+#include "widgets/SjisText.h"
+#include "widgets/WindowLock.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +24,9 @@
 
 #include <sys/socket.h>
 #include <unistd.h>
+
+using namespace widgets;
+using namespace dialogs;
 
 using namespace ui;
 using namespace net;

@@ -3,9 +3,9 @@
 // document's questions, and a window that stays quiet when nothing happens.
 #include "app/LumeApp.h"
 #include "app/PaneFactory.h"
-#include "ui/ArticleDialogs.h"
+#include "dialogs/ArticleDialogs.h"
 #include "ui/CArticleView.h"
-#include "ui/CBodyText.h"
+#include "widgets/CBodyText.h"
 #include "ui/CBodyView.h"
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
@@ -29,6 +29,8 @@
 #include <filesystem>
 #include <sys/socket.h>
 #include <map>
+
+using namespace dialogs;
 
 using namespace news;
 
@@ -268,7 +270,7 @@ TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
 TEST_F(ReadingWindow, TheLimitQuestionAsksForMoreInTheWindow)
 {
     SERVER_OR_SKIP();
-    dialogs_.readLimit = [](int& count) { return ui::QtDialogs().AskReadLimit(nullptr, count); };
+    dialogs_.readLimit = [](int& count) { return dialogs::QtDialogs().AskReadLimit(nullptr, count); };
     Start(3);
     ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
     int asked = 0;

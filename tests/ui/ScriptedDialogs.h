@@ -4,7 +4,7 @@
 // as a user who cancels it would (the read limit: No).
 
 #include "message/Attachment.h"
-#include "ui/Dialogs.h"
+#include "dialogs/Dialogs.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -12,7 +12,7 @@
 #include <deque>
 #include <functional>
 
-class ScriptedDialogs : public ui::Dialogs {
+class ScriptedDialogs : public dialogs::Dialogs {
 public:
     int Message(QWidget*, const QString& text, news::MessageIcon icon, bool withCancel) override
     {
@@ -45,7 +45,7 @@ public:
     }
     int AskGroupFind(QWidget*, QString& text) override { return groupFind ? groupFind(text) : 0; }
     int AskMarkRead(QWidget*, int& range) override { return markRead ? markRead(range) : news::IDCANCEL; }
-    int AskArticleSearch(QWidget*, ui::ArticleSearchDialog::Request& request) override
+    int AskArticleSearch(QWidget*, dialogs::ArticleSearchDialog::Request& request) override
     {
         return search ? search(request) : news::IDCANCEL;
     }
@@ -67,7 +67,7 @@ public:
         ++settingsAsked;
         return settings && settings(values);
     }
-    bool AskLogin(QWidget*, ui::LoginForm& form) override
+    bool AskLogin(QWidget*, dialogs::LoginForm& form) override
     {
         logins.push_back(form);
         return login && login(form);
@@ -100,15 +100,15 @@ public:
     std::function<int(bool unsubscribe, const QString& path, int& choice)> subscribe;
     std::function<int(QString& text)> groupFind;
     std::function<int(int& range)> markRead;
-    std::function<int(ui::ArticleSearchDialog::Request& request)> search;
+    std::function<int(dialogs::ArticleSearchDialog::Request& request)> search;
     std::function<int(int& count)> readLimit;
     std::function<int(int& start, int& end)> reloadRange;
     std::function<std::optional<QString>(const QString& initial)> url;
     std::function<QAction*(QMenu& menu, const QPoint& globalPos)> contextMenu;
     std::function<bool(news::SettingsValues& values)> settings;
     int settingsAsked = 0;
-    std::function<bool(ui::LoginForm& form)> login;
-    std::vector<ui::LoginForm> logins; // as each login window was opened
+    std::function<bool(dialogs::LoginForm& form)> login;
+    std::vector<dialogs::LoginForm> logins; // as each login window was opened
     std::function<bool(const net::CertificateInfo& info)> trust;
     int trustAsked = 0;
     std::function<std::optional<QColor>(const QColor& current)> colour;

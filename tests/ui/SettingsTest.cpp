@@ -6,9 +6,9 @@
 #include "news/LumeDoc.h"
 #include "platform/CommandIds.h"
 #include "platform/Registry.h"
-#include "ui/ConfigSheet.h"
-#include "ui/HelpWindow.h"
-#include "ui/LumeDocument.h"
+#include "dialogs/ConfigSheet.h"
+#include "dialogs/HelpWindow.h"
+#include "host/HostedDocument.h"
 #include "ui/MainFrame.h"
 
 #include "ScriptedDialogs.h"
@@ -26,8 +26,11 @@
 #include <QTest>
 #include <QTextBrowser>
 
+using namespace dialogs;
+
 using namespace news;
 using namespace ui;
+using host::HostedDocument;
 namespace cmd = platform::cmd;
 
 namespace {
@@ -101,7 +104,7 @@ TEST(SettingsSheet, ChangesReachTheDocumentOnlyOnOk)
         platform::Registry registry(dir.filePath("registry").toStdString());
         ScriptedDialogs dialogs;
         dialogs.colour = [](const QColor&) { return QColor(255, 0, 0); };
-        LumeDocument document(dialogs, &registry);
+        HostedDocument document(dialogs, &registry);
         LumeConfig& config = document.Doc().Config();
         config.PostKanjiCode = 1;
         config.nNntpPort = 8119;
@@ -175,7 +178,7 @@ TEST(Help, FirstStartAndHelpCommands)
     platform::Registry registry(dir.filePath("registry").toStdString());
     ScriptedDialogs dialogs;
     dialogs.answer = IDNO;
-    LumeDocument document(dialogs, &registry);
+    HostedDocument document(dialogs, &registry);
     bool firstStart = false;
     dialogs.settings = [&](SettingsValues& values) {
         firstStart = values.firstStart;

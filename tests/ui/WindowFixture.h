@@ -7,7 +7,7 @@
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 #include "support/TestFiles.h"
-#include "ui/LumeDocument.h"
+#include "host/HostedDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ inline std::filesystem::path WriteConfig(const std::filesystem::path& file, cons
 class WindowFixture : public ::testing::Test {
 protected:
     WindowFixture() { NewDocument(); }
-    void NewDocument() { document_ = std::make_unique<ui::LumeDocument>(dialogs_, registry_.get()); }
+    void NewDocument() { document_ = std::make_unique<host::HostedDocument>(dialogs_, registry_.get()); }
     news::CLumeDoc& Doc() { return document_->Doc(); }
     std::filesystem::path Config(int limit = 100, const std::string& extra = {}) const
     {
@@ -54,7 +54,7 @@ protected:
     ScriptedDialogs dialogs_;
     QStringList& messages = dialogs_.messages;
     std::unique_ptr<platform::Registry> registry_ = std::make_unique<platform::Registry>(dir_ / "registry");
-    std::unique_ptr<ui::LumeDocument> document_;
+    std::unique_ptr<host::HostedDocument> document_;
 };
 
 } // namespace uitest

@@ -1,0 +1,3 @@
+#include "support/WindowTestMain.h"
+
+int main(int argc, char** argv) { return testutil::RunWindowTests(argc, argv); }
