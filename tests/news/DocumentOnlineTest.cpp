@@ -339,6 +339,93 @@ TEST_F(DocFixture, HeadsAheadEndAsOneAtATimeWould)
     }
 }
 
+// Servers whose replies to HEADs sent ahead cannot be trusted by position.
+// Each either ends with the marks asking one at a time gives (20..6 listed,
+// 18 gone) or fails clearly with the marks as they were.
+TEST_F(DocFixture, HostileRepliesEndWithCorrectMarksOrFailClearly)
+{
+    const auto head = [](int n, const std::string& id) {
+        return "221 " + std::to_string(n) + " " + id + "\r\nSubject: s\r\nMessage-ID: <" + std::to_string(n) + "@x>\r\n.\r\n";
+    };
+    const auto answer = [&](const std::string& command, bool date) -> std::string {
+        if (command.starts_with("DATE"))
+            return date ? "111 20261206000000\r\n" : "500 What?\r\n";
+        if (command.starts_with("QUIT"))
+            return "205 bye\r\n";
+        const int n = std::atoi(command.c_str() + 5);
+        return n == 18 ? "423 gone\r\n" : head(n, "<" + std::to_string(n) + "@x>");
+    };
+    using Batch = std::vector<std::string>; // the commands that arrived together
+    struct Row {
+        const char* name;
+        std::function<std::string(const Batch&)> firstBurst; // the replies to the first batch of several
+        int limit;
+        bool endless;
+        const char* listed;
+        const char* marks;
+    };
+    const auto each = [&](const Batch& b, auto&& f) { std::string r; for (std::size_t i = 0; i < b.size(); ++i) r += f(i); return r; };
+    const Row rows[] = {
+        {"reversed", [&](const Batch& b) { return each(b, [&](std::size_t i) { return answer(b[b.size() - 1 - i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"shuffled", [&](const Batch& b) { return each(b, [&](std::size_t i) { return answer(b[(i ^ 1) < b.size() ? (i ^ 1) : i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"wrong number", [&](const Batch& b) { return each(b, [&](std::size_t i) { return i == 1 ? head(7, "<7@x>") : answer(b[i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"wrong Message-ID", [&](const Batch& b) { return each(b, [&](std::size_t i) { return i == 3 ? head(17, "<other@x>") : answer(b[i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"stray 111", [&](const Batch& b) { return "111 20261206000000\r\n" + each(b, [&](std::size_t i) { return answer(b[i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"extra 423, limit", [&](const Batch& b) { return "423 gone\r\n" + each(b, [&](std::size_t i) { return answer(b[i], true); }); }, 4, false, "20 19 17 16 ", "1-5,18"},
+        {"dropped, DATE", nullptr, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"dropped, no DATE", nullptr, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"endless", nullptr, -1, true, "", "1-5"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Restart();
+        doc.Config().nMaxReadArtcleCount = r.limit;
+        doc.Nntp().SetReplyBounds({1u << 20, 20});
+        const bool noDate = std::string_view(r.name).ends_with("no DATE");
+        const bool drops = std::string_view(r.name).starts_with("dropped");
+        FakeServer server([&](FakePeer& p) {
+            GreetAndList(p);
+            p.Reply("211 20 1 20 a.b\r\n");
+            bool hostile = r.firstBurst != nullptr;
+            for (std::string line; !(line = p.ReadLine()).empty() && line != "QUIT\r\n";) {
+                if (r.endless) {
+                    p.Send("221 20 <20@x>\r\nSubject: s\r\n");
+                    const std::string junk = "X-Junk: " + std::string(1000, 'j') + "\r\n";
+                    while (::send(p.Fd(), junk.data(), junk.size(), MSG_NOSIGNAL) > 0) {
+                    }
+                    return;
+                }
+                // What arrived together with the line is one batch of commands.
+                Batch batch{line};
+                const std::size_t before = p.received.size();
+                p.DropWaiting(30);
+                const std::string extra = p.received.substr(before);
+                for (std::size_t at = 0, lf; (lf = extra.find('\n', at)) != std::string::npos; at = lf + 1)
+                    batch.push_back(extra.substr(at, lf + 1 - at));
+                if (drops) {
+                    p.Send(answer(batch[0], !noDate)); // reads only the first command of a batch
+                } else if (hostile && batch.size() > 2) {
+                    hostile = false;
+                    p.Send(r.firstBurst(batch));
+                } else {
+                    p.Send(each(batch, [&](std::size_t i) { return answer(batch[i], true); }));
+                }
+            }
+        });
+        CNewsGroup* g = OnlineInGroup(server, "1-5");
+        EXPECT_EQ(doc.OpenCurrentGroup(), *r.listed != 0);
+        std::string listed;
+        for (const auto& a : doc.Articles())
+            listed += std::to_string(a->m_nNumber) + " ";
+        EXPECT_EQ(listed, r.listed);
+        doc.SetCurrentGroup(nullptr);
+        EXPECT_EQ(g->m_strReadList, r.marks);
+        EXPECT_EQ(host.StopIds(), *r.listed ? Ids{} : Ids{61279});
+        EXPECT_EQ(doc.IsConnected(), !r.endless);
+        doc.GoOffline();
+    }
+}
+
 TEST_F(DocFixture, GroupFailuresAreReported)
 {
     FakeServer server([](FakePeer& p) {
