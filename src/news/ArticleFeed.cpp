@@ -203,9 +203,10 @@ void HeadFeed::Finish()
 
 // --- the overview ---
 
-HeaderFeed::HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview)
+HeaderFeed::HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview,
+                       std::int64_t gaps)
     : nntp_(nntp), plan_(plan), counters_(counters), heads_(nntp, plan, counters), overview_(useOverview),
-      next_(plan.Hi()), arrived_(plan.Hi() + 1)
+      next_(plan.Hi()), arrived_(plan.Hi() + 1), gapsAllowed_(gaps)
 {
     if (!overview_)
         return;
@@ -267,7 +268,7 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
     }
     net::OverviewRecord record;
     std::string line;
-    std::int64_t previous = s.lo - 1;
+    std::int64_t previous = s.lo - 1, lines = 0;
     bool fits = true;
     for (int r; (r = nntp_.ReadDataLine(line)) != 0;) {
         if (r < 0)
@@ -281,7 +282,9 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
         }
         previous = record.number;
         records_[record.number] = std::move(record.header);
+        ++lines;
     }
+    gapsSeen_ += s.hi - s.lo + 1 - lines;
     return fits ? Got::Ok : Got::Unfit;
 }
 
@@ -429,7 +432,9 @@ Answer HeaderFeed::Take(std::int32_t n, std::string& header)
         records_.erase(it);
         return Answer::Header;
     }
-    if (gapsExplained_)
+    // Gaps the group's count accounts for are taken as gone; beyond that (or
+    // with no count, the first) each is asked.
+    if (gapsAllowed_ >= 0 ? gapsSeen_ <= gapsAllowed_ : gapsExplained_)
         return Answer::Gone;
     return CheckGap(n, header);
 }

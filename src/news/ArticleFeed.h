@@ -93,8 +93,11 @@ private:
 // The overview path, with HEAD as its fallback for the rest of the group.
 class HeaderFeed {
 public:
-    // useOverview false: HEAD only.
-    HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview);
+    // useOverview false: HEAD only. gaps: how many numbers of the group's
+    // range the server says are not there (-1 unknown); more gaps than that
+    // in the overview are each asked by HEAD.
+    HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview,
+               std::int64_t gaps);
     Answer Take(std::int32_t n, std::string& header);
     void Finish();
     // Why the overview was given up for this group; empty when it was not.
@@ -128,6 +131,8 @@ private:
     std::int64_t next_;      // the highest number not asked for yet
     std::int64_t arrived_;   // every chunk from hi down to here has arrived
     bool gapsExplained_ = false;
+    std::int64_t gapsAllowed_;
+    std::int64_t gapsSeen_ = 0; // numbers of the chunks arrived that the overview lacks
 };
 
 } // namespace news::detail

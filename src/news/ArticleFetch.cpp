@@ -36,6 +36,7 @@ CNewsGroup* CLumeDoc::SetCurrentGroup(CNewsGroup* group)
     }
     StoreCurrentReadList();
     m_pCurrentGroup = group;
+    groupGaps_ = -1;
     readList_.Parse(group ? group->m_strReadList : std::string());
     return previous;
 }
@@ -147,6 +148,7 @@ bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& h
         l = std::max(l, 0);
         group.m_nFirst = first = f;
         group.m_nLast = last = l;
+        groupGaps_ = l >= f ? std::max<std::int64_t>(std::int64_t{l} - f + 1 - count, 0) : 0;
         CReadList marks;
         marks.Parse(group.m_strReadList);
         marks.CountUnread(f, l);
@@ -183,7 +185,7 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     progress->SetTotal(plan.Total());
     detail::WalkCounters counters;
     counters.limit = limit;
-    detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted());
+    detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_);
     const WalkEnd end = WalkArticles(plan, feed, counters, *progress.operator->(), listed);
     feed.Finish();
     if (!feed.FallbackReason().empty() && m_pCurrentGroup)

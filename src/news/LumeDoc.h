@@ -285,6 +285,9 @@ private:
     std::deque<int> articlesAhead_; // ARTICLE commands sent ahead, oldest first
     bool useOverview_ = true;
     std::unordered_set<std::string> headOnlyGroups_; // their overview did not fit
+    // Numbers of the last GROUP range the server says it does not have: the
+    // gaps an overview may show unasked. -1 when not known.
+    std::int64_t groupGaps_ = -1;
     std::vector<DocumentView*> views_;
     PostParams postParams_;
     GroupListStats listStats_;

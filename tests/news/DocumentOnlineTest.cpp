@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace news;
 using namespace newstest;
 namespace cmd = platform::cmd;
@@ -424,6 +426,97 @@ TEST_F(DocFixture, HostileRepliesEndWithCorrectMarksOrFailClearly)
         EXPECT_EQ(doc.IsConnected(), !r.endless);
         doc.GoOffline();
     }
+}
+
+// A server shaped like leafnode: no CAPABILITIES, LIST EXTENSIONS with XOVER
+// and XHDR, an overview without Xref, 430 for missing articles. Through the
+// overview and through HEAD the list, its order and the marks are the same;
+// an overview that does not fit gives way to HEAD for that group.
+TEST_F(DocFixture, OverviewAndHeadGiveTheSameList)
+{
+    const std::set<int> gone{3, 11, 12, 18};
+    const auto subject = [](int n) { return "Subject: =?ISO-2022-JP?B?GyRCJCIbKEI=?= " + std::to_string(n); };
+    const auto refs = [](int n) { return n > 10 ? "<" + std::to_string(n - 1) + "@x>\r\n <" + std::to_string(n - 2) + "@x>" : std::string(); };
+    struct Row {
+        const char* name;
+        bool overview;
+        std::function<std::string(int n, const std::string& line)> overLine; // the fault a row puts in
+        const char* fallsBack;
+    };
+    const Row rows[] = {
+        {"by HEAD", false, nullptr, nullptr},
+        {"by overview", true, nullptr, nullptr},
+        {"overview lacks an article", true, [](int n, const std::string& l) { return n == 15 ? std::string() : l; }, "an article the overview lacks"},
+        {"a line that does not parse", true, [](int n, const std::string& l) { return n == 16 ? "x\t" + l : l; }, "a line"},
+        {"a number outside the range", true, [](int n, const std::string& l) { return n == 16 ? "99" + l.substr(l.find('\t')) : l; }, "a line"},
+    };
+    std::string expected;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Restart();
+        doc.SetUseOverview(r.overview);
+        std::string log;
+        doc.Nntp().SetStatusWindow([&](const std::string& t) { log += t; });
+        FakeServer server([&](FakePeer& p) {
+            p.Send("200 leafnode\r\n");
+            for (std::string line; !(line = p.ReadLine()).empty();) {
+                const auto range = [&] { int lo = 0, hi = 0; std::sscanf(line.c_str() + line.find(' ', 5), " %d-%d", &lo, &hi); return std::pair(lo, hi); };
+                if (line == "LIST\r\n") {
+                    p.Send("215 list\r\na.b 20 1 y\r\n.\r\n");
+                } else if (line == "LIST EXTENSIONS\r\n") {
+                    p.Send("202 extensions\r\nXOVER\r\nXHDR\r\nLISTGROUP\r\n.\r\n");
+                } else if (line == "LIST OVERVIEW.FMT\r\n") {
+                    p.Send("215 fmt\r\nSubject:\r\nFrom:\r\nDate:\r\nMessage-ID:\r\nReferences:\r\nBytes:\r\nLines:\r\n.\r\n");
+                } else if (line.starts_with("GROUP")) {
+                    p.Send("211 16 1 20 a.b\r\n");
+                } else if (line.starts_with("XOVER")) {
+                    std::string out = "224 overview\r\n";
+                    for (int n = range().first; n <= range().second; ++n) {
+                        if (gone.count(n))
+                            continue;
+                        std::string l = std::to_string(n) + "\t" + subject(n).substr(9) + "\tT <t@x>\tMon, 7 Dec 2026 04:00:00 +0000\t<" +
+                                        std::to_string(n) + "@x>\t" + (n > 10 ? "<" + std::to_string(n - 1) + "@x> <" + std::to_string(n - 2) + "@x>" : "") + "\t100\t3\r\n";
+                        out += r.overLine ? r.overLine(n, l) : l;
+                    }
+                    p.Send(out + ".\r\n");
+                } else if (line.starts_with("XHDR Xref")) {
+                    std::string out = "221 xref\r\n";
+                    for (int n = range().first; n <= range().second; ++n)
+                        if (!gone.count(n))
+                            out += std::to_string(n) + " leaf a.b:" + std::to_string(n) + " c.d:" + std::to_string(n + 100) + "\r\n";
+                    p.Send(out + ".\r\n");
+                } else if (line.starts_with("HEAD")) {
+                    const int n = std::atoi(line.c_str() + 5);
+                    p.Send(gone.count(n) ? std::string("430 no such article\r\n")
+                                         : "221 " + std::to_string(n) + " <" + std::to_string(n) + "@x>\r\n" + subject(n) +
+                                               "\r\nFrom: T <t@x>\r\nDate: Mon, 7 Dec 2026 04:00:00 +0000\r\nMessage-ID: <" + std::to_string(n) +
+                                               "@x>\r\n" + (n > 10 ? "References: " + refs(n) + "\r\n" : "") + "Xref: leaf a.b:" +
+                                               std::to_string(n) + " c.d:" + std::to_string(n + 100) + "\r\n.\r\n");
+                } else if (line == "QUIT\r\n") {
+                    p.Send("205 bye\r\n");
+                } else {
+                    p.Send("500 What?\r\n");
+                }
+            }
+        });
+        CNewsGroup* g = OnlineInGroup(server, "1-2,19");
+        EXPECT_TRUE(doc.OpenCurrentGroup());
+        std::string listed;
+        for (const auto& a : doc.Articles())
+            listed += std::to_string(a->m_nNumber) + " " + a->m_strSubject + " " + a->m_strMessageID + " " + a->m_strParentID +
+                      " " + a->m_strReferences + " " + a->m_strXref + " " + std::to_string(a->m_timeDate) + "\n";
+        doc.SetCurrentGroup(nullptr);
+        listed += g->m_strReadList;
+        if (expected.empty())
+            expected = listed;
+        EXPECT_EQ(listed, expected);
+        EXPECT_EQ(log.find(r.overview ? "overview by XOVER" : "XOVER") != std::string::npos, r.overview);
+        EXPECT_EQ(log.find("overview given up") != std::string::npos, r.fallsBack != nullptr) << log;
+        EXPECT_TRUE(host.StopIds().empty());
+        doc.GoOffline();
+    }
+    EXPECT_NE(expected.find("16 \x82\xa0 16 <16@x> <14@x> <15@x> <14@x> leaf a.b:16 c.d:116"), std::string::npos) << expected;
+    EXPECT_TRUE(expected.ends_with("1-3,18-19,11-12")) << expected;
 }
 
 TEST_F(DocFixture, GroupFailuresAreReported)
