@@ -6,7 +6,9 @@ a bandwidth is given, queued behind the bytes before it as on a link of that
 speed. Order is kept; --split cuts what it forwards into random small writes,
 so a reader meets lines broken at any byte. --lose-ahead makes the server
 look like one that reads only the first command of what arrives together
-(the client's commands sent ahead of their replies are dropped).
+(the client's commands sent ahead of their replies are dropped). --count FILE
+appends "received sent" (bytes to and from the client) for each connection
+when it ends.
 
   latency-proxy.py --target-port 1119 --rtt-ms 50 [--bandwidth 10M] [--split]
 
@@ -41,6 +43,7 @@ class Link:
         self.split = split
         self.rng = rng
         self.free_at = 0.0
+        self.bytes = 0
 
     def first_line(self, data):
         """The first whole line that this read completes; later ones are lost."""
@@ -64,6 +67,7 @@ class Link:
                 if not data:
                     await queue.put((now + self.delay, b""))
                     return
+                self.bytes += len(data)
                 if self.lose_ahead:
                     data = self.first_line(data)
                     if not data:
@@ -132,6 +136,9 @@ async def serve(args):
                 t.cancel()
             for w in (client_writer, server_writer):
                 w.close()
+            if args.count:
+                with open(args.count, "a") as f:
+                    f.write("%d %d\n" % (down.bytes, up.bytes))
 
     server = await asyncio.start_server(handle, args.listen_host, args.listen_port)
     port = server.sockets[0].getsockname()[1]
@@ -151,6 +158,7 @@ def main():
     p.add_argument("--split", action="store_true", help="forward in random small writes")
     p.add_argument("--lose-ahead", action="store_true", help="pass on only the first command of each read")
     p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--count", help="append each connection's byte counts to this file")
     args = p.parse_args()
     try:
         asyncio.run(serve(args))

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace news;
@@ -173,6 +174,29 @@ int Slow(StderrHost& bh, const char* host, int port, int rttPort, int linkPort, 
     return 0;
 }
 
+// Opening local.bulk's newest 1000 by the overview against a raw client
+// sending one OVER of the range: on loopback, then through a proxy at 200 ms
+// and 10 Mbit/s (farPort).
+int Overview(StderrHost& bh, const char* host, int port, int farPort, const fs::path& dir)
+{
+    const int last = PrepareBulk(host, port);
+    const std::string range = "OVER " + std::to_string(last - 999) + "-" + std::to_string(last);
+    for (const auto& [what, p, rounds] : {std::tuple("loopback", port, 5), std::tuple("200 ms, 10 Mbit/s", farPort, 2)}) {
+        const fs::path lum = WriteConfig(dir / what, p, 0, 100000);
+        std::size_t articles = 0;
+        Raw raw(host, p);
+        CompareOpen((std::string(what) + ": open 1000 by OVER").c_str(), rounds, bh, lum, last, articles, [&] {
+            raw.Command("GROUP local.bulk");
+            if (raw.Command(range).rfind("224", 0) != 0)
+                std::exit(1);
+            raw.Data();
+        });
+        std::printf("%-40s %zu\n", "articles listed", articles);
+    }
+    fs::remove_all(dir);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -199,6 +223,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (argc > 4 && std::string(argv[3]) == "overview")
+        return Overview(bh, argv[1], port, std::atoi(argv[4]), dir);
     if (argc > 5 && std::string(argv[3]) == "slow")
         return Slow(bh, argv[1], port, std::atoi(argv[4]), std::atoi(argv[5]), dir);
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 
 #include "net/NntpReply.h"
@@ -24,6 +25,16 @@ constexpr std::int64_t kQuitWaitMs = 2000;
 constexpr std::size_t kMaxCapabilityBytes = 1u << 20;
 // A wrong password may be typed again this often before the login gives up.
 constexpr int kLoginAttempts = 3;
+// LIST EXTENSIONS and LIST OVERVIEW.FMT are a few lines on every server.
+constexpr std::size_t kMaxDiscoveryBytes = 64u << 10;
+// Status lines read past a mismatch before the marker's answer must have come.
+constexpr std::size_t kResyncSlack = 64;
+
+std::int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool StartsWithWord(std::string_view command, std::string_view word)
 {
@@ -162,6 +173,7 @@ void CNntp::Attach(int socket)
     tcp_.Attach(socket);
     dataPending_ = false;
     ResetAhead();
+    overviewKnown_ = false;
     connected_ = 1;
 }
 
@@ -211,6 +223,8 @@ int CNntp::StartSession(bool allowReadOnly)
     loggedIn_ = false;
     modeReaderTried_ = true;
     capabilities_.Clear();
+    overviewKnown_ = false;
+    overview_ = {};
     if (connected_ != 1)
         return Fail(SessionFailure::Connection, {});
     if (security_.security == Security::Tls && !BeginTls())
@@ -487,6 +501,8 @@ void CNntp::ExpectData(bool unstuff)
 {
     dataPending_ = true;
     unstuff_ = unstuff;
+    dataBytes_ = 0;
+    dataDeadline_ = NowMs() + std::int64_t{std::max(1, bounds_.waits)} * std::max(1, TcpWaitSec()) * 1000;
 }
 
 int CNntp::ReadDataLine(std::string& line)
@@ -494,8 +510,10 @@ int CNntp::ReadDataLine(std::string& line)
     line.clear();
     if (!dataPending_)
         return connected_ == 1 ? 0 : -1;
-    if (tcp_.ReadLine(line) <= 0) {
-        ReportStatus("Command Fail");
+    const std::int64_t left = dataDeadline_ - NowMs();
+    if (left <= 0 || tcp_.ReadLine(line, std::min(left, CTcpip::LineLimitMs())) <= 0 ||
+        (dataBytes_ += line.size()) > bounds_.bytes) {
+        ReportStatus(left <= 0 || dataBytes_ > bounds_.bytes ? "reply too long: closing" : "Command Fail");
         MarkBroken();
         line.clear();
         return -1;
@@ -574,6 +592,73 @@ int CNntp::Head(int number)
     return 1;
 }
 
+int CNntp::DataCommand(std::string_view command, int dataCode)
+{
+    if (!SendCommand(command) || replyCode_ != dataCode)
+        return 0;
+    ExpectData(true);
+    return 1;
+}
+
+bool CNntp::ReadListLines(std::vector<std::string>& lines, std::size_t maxBytes)
+{
+    ExpectData(true);
+    std::string line;
+    std::size_t bytes = 0;
+    int r;
+    while ((r = ReadDataLine(line)) > 0) {
+        if ((bytes += line.size()) > maxBytes) {
+            MarkBroken();
+            return false;
+        }
+        lines.push_back(line);
+    }
+    return r == 0;
+}
+
+const OverviewSupport& CNntp::Overview()
+{
+    if (!overviewKnown_ && connected_ == 1) {
+        overviewKnown_ = true;
+        DiscoverOverview();
+        if (overview_.Usable())
+            ReportStatus("overview by %s, %zu fields, missing fields by %s", overview_.overCommand.c_str(),
+                         overview_.format.Size(), overview_.hdrCommand.empty() ? "nothing" : overview_.hdrCommand.c_str());
+    }
+    return overview_;
+}
+
+void CNntp::DiscoverOverview()
+{
+    overview_ = {};
+    if (!capabilities_.Empty()) {
+        if (capabilities_.Has("OVER"))
+            overview_.overCommand = "OVER";
+        if (capabilities_.Has("HDR"))
+            overview_.hdrCommand = "HDR";
+    } else if (SendCommand("LIST EXTENSIONS") && (replyCode_ == 202 || replyCode_ == reply::ListFollows)) {
+        std::vector<std::string> lines;
+        if (!ReadListLines(lines, kMaxDiscoveryBytes))
+            return;
+        NntpCapabilities offered;
+        for (const std::string& l : lines)
+            offered.Add(l);
+        overview_.overCommand = offered.Has("OVER") ? "OVER" : offered.Has("XOVER") ? "XOVER" : "";
+        overview_.hdrCommand = offered.Has("HDR") ? "HDR" : offered.Has("XHDR") ? "XHDR" : "";
+    }
+    if (!overview_.Usable() || connected_ != 1)
+        return;
+    std::vector<std::string> lines;
+    if (SendCommand("LIST OVERVIEW.FMT") && replyCode_ == reply::ListFollows) {
+        if (!ReadListLines(lines, kMaxDiscoveryBytes)) {
+            overview_ = {};
+            return;
+        }
+        if (!overview_.format.Parse(lines))
+            ReportStatus("overview format not understood: the standard fields are assumed");
+    }
+}
+
 int CNntp::Article(int number, int& code)
 {
     auto r = SendCommand("ARTICLE " + std::to_string(number));
@@ -639,7 +724,7 @@ bool CNntp::SendAhead(std::string_view command)
     if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0)
         line += "\r\n";
     unsent_ += line;
-    ahead_.push_back(line.size());
+    ahead_.push_back(Describe(line));
     bytesAhead_ += line.size();
     return FlushAhead(0);
 }
@@ -702,7 +787,7 @@ CNntp::Ahead CNntp::ReadAhead(bool unstuff)
     if (markerPending_ && beforeMarker_ == 0 && !SettleMarker())
         return Ahead::Failed;
     // The oldest command must be on the wire before its reply can come.
-    if (!FlushAhead(ahead_.front()))
+    if (!FlushAhead(ahead_.front().size))
         return Ahead::Failed;
     const bool watch = pipelining_ && ahead_.size() > 1;
     bool timedOut = false;
@@ -729,22 +814,36 @@ CNntp::Ahead CNntp::ReadAhead(bool unstuff)
     }
     ReportStatus("<< %s", lastReply_.c_str());
     replyCode_ = LeadingNumber(lastReply_);
-    if (markerPending_ && beforeMarker_ > 0 && replyCode_ == reply::ServerDate) {
+    // A server without DATE answers the marker that it does not know it; no
+    // command that went ahead gets that answer.
+    const bool markerAnswer = replyCode_ == reply::ServerDate ||
+                              (replyCode_ == reply::FirstPermanentError || replyCode_ == 501);
+    if (markerPending_ && beforeMarker_ > 0 && markerAnswer) {
         // The marker was answered first: the commands before it never arrived.
         for (; beforeMarker_ > 0; --beforeMarker_) {
-            bytesAhead_ -= ahead_.front();
+            bytesAhead_ -= ahead_.front().size;
             ahead_.pop_front();
         }
         markerPending_ = false;
         replyCode_ = reply::None;
         return Ahead::Lost;
     }
-    bytesAhead_ -= ahead_.front();
+    const AheadCommand command = ahead_.front();
+    bytesAhead_ -= command.size;
     ahead_.pop_front();
     if (beforeMarker_ > 0)
         --beforeMarker_;
     if (reply::DataFollows(replyCode_))
         ExpectData(unstuff);
+    if (!Answers(command, lastReply_, replyCode_)) {
+        const int code = replyCode_;
+        const std::string shown = lastReply_;
+        if (!Resync())
+            return Ahead::Failed;
+        lastReply_ = shown;
+        replyCode_ = code;
+        return Ahead::Mismatch;
+    }
     return Ahead::Reply;
 }
 
@@ -752,6 +851,8 @@ bool CNntp::DrainAhead()
 {
     while (!ahead_.empty()) {
         const Ahead a = ReadAhead(true);
+        if (a == Ahead::Mismatch)
+            break;
         if (a == Ahead::Failed || (dataPending_ && !SkipData()))
             return false;
     }
@@ -760,6 +861,111 @@ bool CNntp::DrainAhead()
     if (markerPending_ && !SettleMarker())
         return false;
     return connected_ == 1;
+}
+
+CNntp::AheadCommand CNntp::Describe(std::string_view line)
+{
+    AheadCommand c;
+    c.size = line.size();
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    const std::size_t blank = line.find(' ');
+    for (char ch : line.substr(0, blank))
+        c.verb += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    if (blank == std::string_view::npos)
+        return c;
+    const std::string_view arg = line.substr(blank + 1);
+    if (arg.starts_with('<'))
+        c.id = std::string(arg.substr(0, arg.find(' ')));
+    else if (!arg.empty() && IsDigit(arg[0]))
+        c.number = LeadingNumber(arg);
+    return c;
+}
+
+bool CNntp::Answers(const AheadCommand& command, const std::string& reply, int code)
+{
+    // Refusals and "no such article" name nothing to check.
+    if (code >= 400)
+        return true;
+    const std::string& v = command.verb;
+    if (v == "OVER" || v == "XOVER")
+        return code == 224;
+    if (v == "HDR")
+        return code == 225;
+    if (v == "XHDR")
+        return code == 221;
+    int wanted = 0;
+    if (v == "ARTICLE")
+        wanted = code >= reply::ArticleFollows && code <= reply::ArticleExists ? code : reply::ArticleFollows;
+    else if (v == "HEAD")
+        wanted = reply::HeadFollows;
+    else if (v == "BODY")
+        wanted = reply::BodyFollows;
+    else if (v == "STAT")
+        wanted = reply::ArticleExists;
+    else
+        return true;
+    if (code != wanted)
+        return false;
+    // "221 <number> <message-id> ..."; a server that does not say the number gives 0.
+    std::size_t p = 3;
+    while (p < reply.size() && reply[p] == ' ')
+        ++p;
+    const int number = LeadingNumber(std::string_view(reply).substr(p));
+    while (p < reply.size() && IsDigit(reply[p]))
+        ++p;
+    while (p < reply.size() && reply[p] == ' ')
+        ++p;
+    std::size_t end = p;
+    while (end < reply.size() && reply[end] != ' ' && reply[end] != '\r' && reply[end] != '\n')
+        ++end;
+    const std::string_view id = std::string_view(reply).substr(p, end - p);
+    if (command.number > 0 && number != 0 && number != command.number)
+        return false;
+    return command.id.empty() || id == command.id;
+}
+
+bool CNntp::Resync()
+{
+    ReportStatus("reply out of step with its command: sending one at a time");
+    pipelining_ = false;
+    const std::size_t waiting = ahead_.size();
+    if (!FlushAhead(bytesAhead_))
+        return false;
+    ahead_.clear();
+    bytesAhead_ = 0;
+    beforeMarker_ = 0;
+    if (dataPending_ && !SkipData())
+        return false;
+    if (!markerPending_) {
+        ReportStatus(">> %s", "DATE");
+        if (SendRaw("DATE\r\n") < 0) {
+            ReportStatus("Command Fail");
+            MarkBroken();
+            return false;
+        }
+    }
+    markerPending_ = false;
+    // Everything before the marker's answer belongs to commands already given
+    // up: their data is skipped by its code, as a status line says it comes.
+    for (std::size_t lines = 0; lines < waiting + kResyncSlack; ++lines) {
+        bool timedOut = false;
+        if (!ReadStatusLine(CTcpip::LineLimitMs(), timedOut) || !IsStatusLine(lastReply_))
+            break;
+        ReportStatus("<< %s", lastReply_.c_str());
+        const int code = LeadingNumber(lastReply_);
+        // A server without DATE says it does not know the command.
+        if (code == reply::ServerDate || code == reply::FirstPermanentError || code == 501)
+            return true;
+        if (reply::DataFollows(code)) {
+            ExpectData(true);
+            if (!SkipData())
+                return false;
+        }
+    }
+    ReportStatus("Command Fail");
+    MarkBroken();
+    return false;
 }
 
 int CNntp::TryLock()

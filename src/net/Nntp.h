@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "net/NntpCapabilities.h"
+#include "net/Overview.h"
 #include "net/ServerSecurity.h"
 #include "net/TextbaseProtocol.h"
 
@@ -76,6 +77,13 @@ public:
     int Group(const std::string& name, std::string& reply, int& count, int& first, int& last);
     int Head(int number);
     int Article(int number, int& code);
+    // A command whose reply carries data when its code is dataCode (OVER,
+    // HDR, ...): 1 with the data waiting for ReadDataLine, un-stuffed.
+    int DataCommand(std::string_view command, int dataCode);
+    // What the server offers for reading a group's overview. Asked once per
+    // session: from CAPABILITIES, or LIST EXTENSIONS from a server that
+    // predates it, and the fields from LIST OVERVIEW.FMT.
+    const OverviewSupport& Overview();
     // 1 when the server took the article. On 0, LastReply() holds the
     // server's refusal; when ArticleSent() is true but ReplyCode() is 0 the
     // answer never came and the article may have been posted after all.
@@ -92,12 +100,26 @@ public:
     bool ReadData(std::string& text);
     bool DataPending() const { return dataPending_; }
 
+    // A multi-line reply ends within these, or the connection is closed: a
+    // server sending lines for ever, each within the wait, still ends.
+    struct ReplyBounds {
+        std::size_t bytes = std::size_t{256} << 20;
+        int waits = 20; // times the configured wait, from the status line
+    };
+    void SetReplyBounds(ReplyBounds bounds) { bounds_ = bounds; }
+
     // Pipelining: commands sent ahead of their replies, which come back in
     // order. A server that loses commands sent ahead (no reply for a while
     // although commands wait) is sent a marker command: replies before its
     // answer belong to the commands, its answer means the rest were lost.
     // The connection then takes one command at a time.
-    enum class Ahead { Reply, Lost, Failed };
+    //
+    // Every reply is checked against its command: a 220-223 must name the
+    // article the command named (number or Message-ID) and every code must
+    // be one the command can get. On a mismatch the replies still coming are
+    // read and dropped up to the answer of a marker command, and the
+    // connection takes one command at a time from then on.
+    enum class Ahead { Reply, Lost, Failed, Mismatch };
     // Commands ahead are never more than this many bytes, so a server that
     // stops reading while its replies wait cannot stall our sends.
     static constexpr std::size_t kMaxBytesAhead = 16 * 1024;
@@ -109,7 +131,9 @@ public:
     // The status line of the oldest command ahead. On Reply, ReplyCode() and
     // LastReply() are set and data-bearing replies are read with
     // ReadDataLine (un-stuffed when unstuff). On Lost every command ahead went
-    // unanswered and none is ahead any more. On Failed the connection is closed.
+    // unanswered and none is ahead any more. On Mismatch the reply was not
+    // this command's: nothing is ahead any more and the connection is in
+    // step again. On Failed the connection is closed.
     Ahead ReadAhead(bool unstuff);
     // Reads and drops the replies of every command ahead; false when the connection broke.
     bool DrainAhead();
@@ -134,6 +158,9 @@ private:
     bool SkipData();
     bool BeginTls();
     bool ReadCapabilities();
+    // The data lines of a reply, at most maxBytes; false (connection closed) past it.
+    bool ReadListLines(std::vector<std::string>& lines, std::size_t maxBytes);
+    void DiscoverOverview();
     bool Login(const std::string& reason);
     int Fail(SessionFailure failure, const std::string& detail);
     void Report(SessionFailure failure, const std::string& detail);
@@ -155,9 +182,21 @@ private:
     // Reads the marker's answer once every command before it is answered.
     bool SettleMarker();
     bool ReadStatusLine(std::int64_t limitMs, bool& timedOut);
+    // After a reply that was not its command's: drops everything up to a marker's answer.
+    bool Resync();
+
+    // A command sent ahead and what its reply must name.
+    struct AheadCommand {
+        std::size_t size = 0;
+        std::string verb;        // upper case
+        std::int64_t number = 0; // the article asked for, 0 when none
+        std::string id;          // or its Message-ID
+    };
+    static AheadCommand Describe(std::string_view line);
+    static bool Answers(const AheadCommand& command, const std::string& reply, int code);
 
     int replyCode_ = 0;
-    std::deque<std::size_t> ahead_; // sizes of the commands ahead, oldest first
+    std::deque<AheadCommand> ahead_; // the commands ahead, oldest first
     std::size_t bytesAhead_ = 0;
     std::string unsent_;            // the newest commands ahead the socket has not taken yet
     bool pipelining_ = true;
@@ -167,6 +206,11 @@ private:
     bool dataPending_ = false;
     bool unstuff_ = false;
     bool articleSent_ = false;
+    ReplyBounds bounds_;
+    std::size_t dataBytes_ = 0;
+    std::int64_t dataDeadline_ = 0; // steady clock, ms
+    bool overviewKnown_ = false;
+    OverviewSupport overview_;
 };
 
 // The name an attachment is posted under: the file name only, with characters

@@ -13,6 +13,20 @@ std::string CArticle::FromLastAngle(std::string_view value)
     return std::string(value.substr(at));
 }
 
+std::string CArticle::ReferenceChain(std::string_view value)
+{
+    std::string chain;
+    for (std::size_t at = value.find('<'); at != std::string_view::npos; at = value.find('<', at + 1)) {
+        const std::size_t end = value.find_first_of("<> \t\r\n", at + 1);
+        if (end == std::string_view::npos || value[end] != '>')
+            continue;
+        if (!chain.empty())
+            chain += ' ';
+        chain.append(value.substr(at, end + 1 - at));
+    }
+    return chain;
+}
+
 std::vector<std::pair<std::string, std::int32_t>> ParseXref(std::string_view xref)
 {
     std::vector<std::pair<std::string, std::int32_t>> entries;

@@ -13,6 +13,7 @@ struct CArticle {
     std::int32_t m_nNumber = 0;
     std::string m_strMessageID;   // from the last '<' of Message-ID to the end
     std::string m_strParentID;    // the last entry of References: the parent
+    std::string m_strReferences;  // every Message-ID of References, oldest first, one blank between
     std::string m_strSubject;
     std::string m_strFrom;
     std::string m_strXref;        // "host group:number ...", empty when absent
@@ -22,6 +23,9 @@ struct CArticle {
     // The part of a Message-ID or References value from its last '<' to the
     // end; empty when it holds no '<'.
     static std::string FromLastAngle(std::string_view value);
+    // The <...> identifiers of a References value joined by one blank, however
+    // the value was folded or spaced.
+    static std::string ReferenceChain(std::string_view value);
 };
 
 // The group:number entries of an Xref value; the leading host name and

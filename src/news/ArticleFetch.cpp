@@ -1,31 +1,17 @@
 // Opening a group, fetching its article headers, and its read state.
 #include "message/HeaderFields.h"
 #include "net/NntpReply.h"
+#include "news/ArticleFeed.h"
 #include "news/DocumentGuards.h"
 #include "news/LumeDoc.h"
 
 #include <algorithm>
 #include <climits>
-#include <deque>
 #include <unordered_set>
 
 namespace news {
 
 namespace {
-
-// A header longer than this is not a header: the server is not in step.
-constexpr std::size_t kMaxHeaderBytes = 8u << 20;
-// Gone articles in a row after which the walk stops: a server may claim a
-// range of two billion and have none of it.
-constexpr std::int64_t kMaxGoneInARow = 10'000;
-// HEADs in flight at first and at most. The window grows by one per reply,
-// so it doubles each round trip; 256 keep a 50 ms link busy at about 5 000
-// headers a second while a server's queue of our replies stays small.
-constexpr std::size_t kFirstWindow = 32;
-constexpr std::size_t kMaxWindow = 256;
-// How far ahead of the walk HEADs may be sent, in article numbers: the walk
-// pumps the windows as it goes, sending must not run far ahead of it.
-constexpr std::int64_t kLookAhead = 4096;
 
 class FetchDepth {
 public:
@@ -50,6 +36,7 @@ CNewsGroup* CLumeDoc::SetCurrentGroup(CNewsGroup* group)
     }
     StoreCurrentReadList();
     m_pCurrentGroup = group;
+    groupGaps_ = -1;
     readList_.Parse(group ? group->m_strReadList : std::string());
     return previous;
 }
@@ -161,6 +148,7 @@ bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& h
         l = std::max(l, 0);
         group.m_nFirst = first = f;
         group.m_nLast = last = l;
+        groupGaps_ = l >= f ? std::max<std::int64_t>(std::int64_t{l} - f + 1 - count, 0) : 0;
         CReadList marks;
         marks.Parse(group.m_strReadList);
         marks.CountUnread(f, l);
@@ -189,168 +177,137 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
 {
     FetchDepth depth(fetchDepth_);
     DropArticlesAhead();
-    // Article numbers start at 1; nothing below can be asked for.
-    lo = std::max<std::int64_t>(lo, 1);
-    hi = std::min<std::int64_t>(hi, INT32_MAX);
-    const std::int64_t total = std::max<std::int64_t>(hi - lo + 1, 0);
+    std::unordered_set<std::int32_t> listed = ListedNumbers();
+    const detail::FetchPlan plan(lo, hi, includeRead, readList_, listed);
     ProgressScope progress(host_, kProgressDelayMs, msg::ReadingArticleList);
     if (!progress)
         return false;
-    progress->SetTotal(total);
+    progress->SetTotal(plan.Total());
+    detail::WalkCounters counters;
+    counters.limit = limit;
+    detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_);
+    const WalkEnd end = WalkArticles(plan, feed, counters, *progress.operator->(), listed);
+    feed.Finish();
+    if (!feed.FallbackReason().empty() && m_pCurrentGroup)
+        headOnlyGroups_.insert(m_pCurrentGroup->m_strName);
+    return ReportWalkEnd(end);
+}
 
+std::unordered_set<std::int32_t> CLumeDoc::ListedNumbers() const
+{
     std::unordered_set<std::int32_t> listed;
     listed.reserve(articles_.size());
     for (const auto& a : articles_)
         listed.insert(a->m_nNumber);
-    const auto wanted = [&](std::int64_t n) {
-        const auto number = static_cast<std::int32_t>(n);
-        return (includeRead || !readList_.IsRead(number)) && !listed.count(number);
-    };
+    return listed;
+}
 
-    bool result = true, refused = false, goneRun = false;
-    std::int64_t fetched = 0, unread = 0, i = 0, goneInARow = 0;
-    // HEADs go ahead of the walk below; their replies are taken in the walk's
-    // order, so the outcome is what asking one at a time gives. No more go
-    // ahead than could be needed before the read limit or the run of gone
-    // articles stops the walk.
-    std::deque<std::int32_t> ahead;
-    std::int64_t next = hi;
-    std::size_t window = kFirstWindow;
-    const auto sendAhead = [&](std::int64_t n) {
-        std::int64_t room = std::min<std::int64_t>(window, kMaxGoneInARow - goneInARow);
-        if (limit != -1)
-            room = std::min(room, limit - fetched);
-        for (;;) {
-            if (static_cast<std::int64_t>(ahead.size()) >= room)
-                return;
-            // A read range is passed in one step.
-            while (next >= lo && next >= n - kLookAhead && !wanted(next))
-                next = (includeRead ? next : readList_.ReadRunStart(static_cast<std::int32_t>(next))) - 1;
-            if (next < lo || next < n - kLookAhead || !nntp_.RoomAhead(static_cast<std::size_t>(room)))
-                return;
-            if (!nntp_.SendAhead("HEAD " + std::to_string(next)))
-                return;
-            ahead.push_back(static_cast<std::int32_t>(next--));
-        }
-    };
+bool CLumeDoc::OverviewWanted() const
+{
+    // A group whose overview did not fit is read by HEAD for the rest of the run.
+    return useOverview_ && !(m_pCurrentGroup && headOnlyGroups_.count(m_pCurrentGroup->m_strName));
+}
 
-    std::string text;
-    for (std::int64_t n = hi; n >= lo; --n, ++i) {
+// The articles from the plan's top down, each decided as asking one at a
+// time would: gone ones count as read, the read limit asks with dialog 135,
+// a long run of gone ones or a refusal of service ends the walk.
+CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed,
+                                         detail::WalkCounters& counters, DocumentProgress& progress,
+                                         std::unordered_set<std::int32_t>& listed)
+{
+    std::string text, header;
+    std::int64_t i = 0;
+    for (std::int64_t n = plan.Hi(); n >= plan.Lo(); --n, ++i) {
         if (host_)
             host_->PumpEvents();
-        if (progress->Cancelled()) {
-            result = false;
-            break;
-        }
+        if (progress.Cancelled())
+            return WalkEnd::Cancelled;
         text = std::to_string(i);
         text += '/';
-        text += std::to_string(total);
-        progress->SetMessage(text);
-        progress->SetPosition(i);
+        text += std::to_string(plan.Total());
+        progress.SetMessage(text);
+        progress.SetPosition(i);
 
         const auto number = static_cast<std::int32_t>(n);
         const bool read = readList_.IsRead(number);
-        if (read && !includeRead) {
+        if (read && !plan.IncludeRead()) {
             // The rest of its read range in one step: a group of millions
             // of read numbers is passed as quickly as a small one.
-            const std::int64_t first = std::max<std::int64_t>(readList_.ReadRunStart(number), lo);
+            const std::int64_t first = std::max<std::int64_t>(readList_.ReadRunStart(number), plan.Lo());
             i += n - first;
             n = first;
             continue;
         }
         if (listed.count(number))
             continue;
-        sendAhead(n);
-        bool head = false;
-        if (!ahead.empty() && ahead.front() == number) {
-            ahead.pop_front();
-            const net::CNntp::Ahead a = nntp_.ReadAhead(true);
-            head = a == net::CNntp::Ahead::Reply && nntp_.ReplyCode() == net::reply::HeadFollows;
-            window = std::min(window + 1, kMaxWindow);
-            if (a == net::CNntp::Ahead::Lost || nntp_.ReplyCode() == net::reply::AuthRequired) {
-                // Asked again on its own: the replies still ahead are read
-                // and dropped first, and their HEADs go out again after it.
-                ahead.clear();
-                next = n - 1;
-                head = nntp_.Head(number);
-            }
-        } else {
-            // Nothing went ahead for it (the connection is gone): what did is dropped.
-            ahead.clear();
-            next = n - 1;
-            head = nntp_.Head(number);
-        }
-        if (!head) {
-            const int code = nntp_.ReplyCode();
-            if (net::reply::ArticleGone(code)) {
-                readList_.Add(number);
-                if (++goneInARow >= kMaxGoneInARow) {
-                    goneRun = true;
-                    break;
-                }
-                continue;
-            }
-            if (net::reply::RefusesService(code)) {
-                // Not the article's fault: leave the read state alone and stop.
-                refused = true;
-                break;
-            }
+        switch (feed.Take(number, header)) {
+        case detail::Answer::Gone:
+            readList_.Add(number);
+            if (++counters.goneInARow >= detail::kMaxGoneInARow)
+                return WalkEnd::GoneRun;
             continue;
-        }
-        if (!ReadHeader(number, read)) {
-            refused = true;
+        case detail::Answer::Refused:
+            return WalkEnd::Refused;
+        case detail::Answer::Skip:
+            continue;
+        case detail::Answer::Header:
             break;
         }
+        AddArticle(number, read, header);
         listed.insert(number);
-        goneInARow = 0;
-        ++fetched;
+        counters.goneInARow = 0;
+        ++counters.fetched;
         if (!read)
-            ++unread;
-
-        if (limit != -1 && fetched >= limit) {
-            if (unread < limit)
-                break;
-            int more = static_cast<int>(std::min<std::int64_t>(limit, INT_MAX));
-            if (!host_ || host_->AskReadLimit(more) != IDYES || more < 1)
-                break;
-            limit += more;
-        }
+            ++counters.unread;
+        if (!MayReadMore(counters))
+            break;
     }
-    // Replies still on their way are read, so the connection stays in step
-    // for the next command; their articles were not asked for by the walk.
-    if (!ahead.empty())
-        nntp_.DrainAhead();
-    if (refused) {
-        ReportError(host_, msg::ServerFailed);
-        return false;
-    }
-    if (goneRun && host_)
-        host_->ShowMessageText("The server has none of the last " + std::to_string(kMaxGoneInARow) +
-                                   " articles; the rest of the range was not read.",
-                               MessageIcon::Information);
-    return result;
+    return WalkEnd::Done;
 }
 
-bool CLumeDoc::ReadHeader(std::int32_t n, bool read)
+bool CLumeDoc::MayReadMore(detail::WalkCounters& counters)
 {
-    std::string header;
-    std::string line;
-    for (;;) {
-        const int r = nntp_.ReadDataLine(line);
-        if (r < 0)
-            return false;
-        if (r == 0)
-            break;
-        header += line;
-        if (header.size() > kMaxHeaderBytes) {
-            nntp_.MarkBroken();
-            return false;
-        }
+    if (counters.limit == -1 || counters.fetched < counters.limit)
+        return true;
+    if (counters.unread < counters.limit)
+        return false;
+    int more = static_cast<int>(std::min<std::int64_t>(counters.limit, INT_MAX));
+    if (!host_ || host_->AskReadLimit(more) != IDYES || more < 1)
+        return false;
+    counters.limit += more;
+    return true;
+}
+
+bool CLumeDoc::ReportWalkEnd(WalkEnd end)
+{
+    switch (end) {
+    case WalkEnd::Refused:
+        ReportError(host_, msg::ServerFailed);
+        return false;
+    case WalkEnd::GoneRun:
+        if (host_)
+            host_->ShowMessageText("The server has none of the last " + std::to_string(detail::kMaxGoneInARow) +
+                                       " articles; the rest of the range was not read.",
+                                   MessageIcon::Information);
+        return true;
+    case WalkEnd::Cancelled:
+        return false;
+    case WalkEnd::Done:
+        break;
     }
+    return true;
+}
+
+// The one place a fetched header becomes an article of the list, whether it
+// came by HEAD or from the overview.
+void CLumeDoc::AddArticle(std::int32_t n, bool read, const std::string& header)
+{
     auto article = std::make_unique<CArticle>();
     article->m_nNumber = n;
     article->m_bRead = read;
-    article->m_strParentID = CArticle::FromLastAngle(message::GetHeaderField(header, "References", true));
+    const std::string references = message::GetHeaderField(header, "References", true);
+    article->m_strParentID = CArticle::FromLastAngle(references);
+    article->m_strReferences = CArticle::ReferenceChain(references);
     article->m_strMessageID = CArticle::FromLastAngle(message::GetHeaderField(header, "Message-ID", true));
     const std::string date = message::GetHeaderField(header, "Date", true);
     if (!date.empty())
@@ -365,7 +322,6 @@ bool CLumeDoc::ReadHeader(std::int32_t n, bool read)
     article->m_strSubject = message::GetHeaderField(header, "Subject", true);
     article->m_strFrom = message::GetHeaderField(header, "From", true);
     articles_.push_back(std::move(article));
-    return true;
 }
 
 void CLumeDoc::Reload()

@@ -41,9 +41,10 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
     bool sent = false;
     if (!articlesAhead_.empty() && articlesAhead_.front() == n && nntp_.CommandsAhead() == articlesAhead_.size()) {
         articlesAhead_.pop_front();
+        // A reply that is not this article's was dropped with the rest ahead.
         const bool reply = nntp_.ReadAhead(false) == net::CNntp::Ahead::Reply;
         code = nntp_.ReplyCode();
-        // A refusal to log in after, or a lost command, goes the ordinary way.
+        // A refusal to log in after, or a lost or mismatched command, goes the ordinary way.
         sent = reply && code != net::reply::AuthRequired;
         if (!sent)
             articlesAhead_.clear();

@@ -33,6 +33,11 @@
 #include <vector>
 
 namespace platform { class Registry; }
+namespace news::detail {
+class FetchPlan;
+class HeaderFeed;
+struct WalkCounters;
+} // namespace news::detail
 
 namespace news {
 
@@ -168,6 +173,9 @@ public:
     // read, unless includeRead). limit -1: no limit. False on Cancel, a
     // broken connection or a server that refuses service.
     bool FetchArticles(int lo, int hi, bool includeRead, int limit);
+    // Opening and Reload read the overview when the server offers it; false
+    // reads every header by HEAD (the two give the same list).
+    void SetUseOverview(bool use) { useOverview_ = use; }
     // Deletes the article list (not while a fetch is filling it).
     void ClearArticles();
     // Command Reload: asks a range with dialog 122 and fetches the unread
@@ -254,7 +262,14 @@ private:
     bool FetchGroupListLocked();
     bool OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& hasUnread);
     bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
-    bool ReadHeader(std::int32_t n, bool read);
+    enum class WalkEnd { Done, Cancelled, Refused, GoneRun };
+    WalkEnd WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed, detail::WalkCounters& counters,
+                         DocumentProgress& progress, std::unordered_set<std::int32_t>& listed);
+    std::unordered_set<std::int32_t> ListedNumbers() const;
+    bool OverviewWanted() const;
+    bool MayReadMore(detail::WalkCounters& counters);
+    bool ReportWalkEnd(WalkEnd end);
+    void AddArticle(std::int32_t n, bool read, const std::string& header);
     // Reads and drops the replies of ARTICLE commands sent ahead.
     void DropArticlesAhead();
     void FillPostParams();
@@ -268,6 +283,11 @@ private:
     bool busy_ = false;
     int fetchDepth_ = 0; // >0 while a fetch appends to the article list
     std::deque<int> articlesAhead_; // ARTICLE commands sent ahead, oldest first
+    bool useOverview_ = true;
+    std::unordered_set<std::string> headOnlyGroups_; // their overview did not fit
+    // Numbers of the last GROUP range the server says it does not have: the
+    // gaps an overview may show unasked. -1 when not known.
+    std::int64_t groupGaps_ = -1;
     std::vector<DocumentView*> views_;
     PostParams postParams_;
     GroupListStats listStats_;

@@ -115,6 +115,7 @@ bool CLumeDoc::GoOffline()
     if (busy_)
         return false;
     nntp_.Quit();
+    headOnlyGroups_.clear();
     // Marks added by the fetch (articles the server no longer has) go with the group.
     StoreCurrentReadList();
     articles_.clear();

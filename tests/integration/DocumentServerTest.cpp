@@ -283,6 +283,33 @@ TEST_F(DocServer, CommandsAheadThroughASlowLinkMatchOneAtATime)
     EXPECT_EQ(seen[0] + " one at a time", seen[1]);
 }
 
+// INN offers OVER with Xref in its overview: the list, its order and the
+// marks are the same through the overview and through HEAD.
+TEST_F(DocServer, OverviewAndHeadGiveTheSameList)
+{
+    Fresh("local.many", 5, Tag());
+    std::string seen[2];
+    for (int i = 0; i < 2; ++i) {
+        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc->SetUseOverview(i == 0);
+        Online("", -1);
+        for (const char* group : {"local.test", "fj.test", "local.many"}) {
+            if (!doc->Groups().Find(group))
+                continue;
+            ASSERT_TRUE(OpenWith(group, "1-2")) << group;
+            for (const auto& a : doc->Articles())
+                seen[i] += std::to_string(a->m_nNumber) + " " + a->m_strSubject + " " + a->m_strFrom + " " +
+                           a->m_strMessageID + " " + a->m_strReferences + " " + a->m_strXref + " " +
+                           std::to_string(a->m_timeDate) + "\n";
+            doc->SetCurrentGroup(nullptr);
+            seen[i] += doc->Groups().Find(group)->m_strReadList + "\n";
+        }
+        doc->GoOffline();
+    }
+    EXPECT_FALSE(seen[0].empty());
+    EXPECT_EQ(seen[0], seen[1]);
+}
+
 TEST_F(DocServer, AGroupListPastItsBoundIsRefusedAndTheMarksFileKept)
 {
     const std::string marks = "local.test: 1-3\r\n";

@@ -22,11 +22,16 @@ public:
     // One line from the client with its line end; empty at end of stream or after 10 s of silence.
     std::string ReadLine()
     {
-        std::string line;
-        for (char c = 0; c != '\n' && Wait() && ::recv(fd_, &c, 1, 0) == 1;)
-            line += c;
-        received += line;
-        return line;
+        for (;;) {
+            std::string line;
+            for (char c = 0; c != '\n' && Wait() && ::recv(fd_, &c, 1, 0) == 1;)
+                line += c;
+            received += line;
+            // An old server knows neither way of saying what it can do.
+            if (!old_ || line != "LIST EXTENSIONS\r\n")
+                return line;
+            Send("500 What?\r\n");
+        }
     }
     // Lines up to and including a "." line.
     std::string ReadArticle()
@@ -61,7 +66,7 @@ public:
     {
         Send(greeting);
         if (greeting.starts_with("20"))
-            Reply("500 What?\r\n");
+            Reply("500 What?\r\n"), old_ = true;
     }
     // Answers a QUIT (if that is what comes), then waits for the close.
     void AnswerQuit()
@@ -82,6 +87,7 @@ public:
     std::string received;
 
 private:
+    bool old_ = false;
     bool Wait()
     {
         pollfd p{fd_, POLLIN, 0};

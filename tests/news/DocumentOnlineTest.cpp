@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace news;
 using namespace newstest;
 namespace cmd = platform::cmd;
@@ -337,6 +339,184 @@ TEST_F(DocFixture, HeadsAheadEndAsOneAtATimeWould)
         EXPECT_EQ(c.connected && doc.FetchArticleBody(20, dir / "mes") != BodyFetch::Arrived, false);
         doc.GoOffline();
     }
+}
+
+// Servers whose replies to HEADs sent ahead cannot be trusted by position.
+// Each either ends with the marks asking one at a time gives (20..6 listed,
+// 18 gone) or fails clearly with the marks as they were.
+TEST_F(DocFixture, HostileRepliesEndWithCorrectMarksOrFailClearly)
+{
+    const auto head = [](int n, const std::string& id) {
+        return "221 " + std::to_string(n) + " " + id + "\r\nSubject: s\r\nMessage-ID: <" + std::to_string(n) + "@x>\r\n.\r\n";
+    };
+    const auto answer = [&](const std::string& command, bool date) -> std::string {
+        if (command.starts_with("DATE"))
+            return date ? "111 20261206000000\r\n" : "500 What?\r\n";
+        if (command.starts_with("QUIT"))
+            return "205 bye\r\n";
+        const int n = std::atoi(command.c_str() + 5);
+        return n == 18 ? "423 gone\r\n" : head(n, "<" + std::to_string(n) + "@x>");
+    };
+    using Batch = std::vector<std::string>; // the commands that arrived together
+    struct Row {
+        const char* name;
+        std::function<std::string(const Batch&)> firstBurst; // the replies to the first batch of several
+        int limit;
+        bool endless;
+        const char* listed;
+        const char* marks;
+    };
+    const auto each = [&](const Batch& b, auto&& f) { std::string r; for (std::size_t i = 0; i < b.size(); ++i) r += f(i); return r; };
+    const Row rows[] = {
+        {"reversed", [&](const Batch& b) { return each(b, [&](std::size_t i) { return answer(b[b.size() - 1 - i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"shuffled", [&](const Batch& b) { return each(b, [&](std::size_t i) { return answer(b[(i ^ 1) < b.size() ? (i ^ 1) : i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"wrong number", [&](const Batch& b) { return each(b, [&](std::size_t i) { return i == 1 ? head(7, "<7@x>") : answer(b[i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"wrong Message-ID", [&](const Batch& b) { return each(b, [&](std::size_t i) { return i == 3 ? head(17, "<other@x>") : answer(b[i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"stray 111", [&](const Batch& b) { return "111 20261206000000\r\n" + each(b, [&](std::size_t i) { return answer(b[i], true); }); }, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"extra 423, limit", [&](const Batch& b) { return "423 gone\r\n" + each(b, [&](std::size_t i) { return answer(b[i], true); }); }, 4, false, "20 19 17 16 ", "1-5,18"},
+        {"dropped, DATE", nullptr, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"dropped, no DATE", nullptr, -1, false, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", "1-5,18"},
+        {"endless", nullptr, -1, true, "", "1-5"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Restart();
+        doc.Config().nMaxReadArtcleCount = r.limit;
+        doc.Nntp().SetReplyBounds({1u << 20, 20});
+        const bool noDate = std::string_view(r.name).ends_with("no DATE");
+        const bool drops = std::string_view(r.name).starts_with("dropped");
+        FakeServer server([&](FakePeer& p) {
+            GreetAndList(p);
+            p.Reply("211 20 1 20 a.b\r\n");
+            bool hostile = r.firstBurst != nullptr;
+            for (std::string line; !(line = p.ReadLine()).empty() && line != "QUIT\r\n";) {
+                if (r.endless) {
+                    p.Send("221 20 <20@x>\r\nSubject: s\r\n");
+                    const std::string junk = "X-Junk: " + std::string(1000, 'j') + "\r\n";
+                    while (::send(p.Fd(), junk.data(), junk.size(), MSG_NOSIGNAL) > 0) {
+                    }
+                    return;
+                }
+                // What arrived together with the line is one batch of commands.
+                Batch batch{line};
+                const std::size_t before = p.received.size();
+                p.DropWaiting(30);
+                const std::string extra = p.received.substr(before);
+                for (std::size_t at = 0, lf; (lf = extra.find('\n', at)) != std::string::npos; at = lf + 1)
+                    batch.push_back(extra.substr(at, lf + 1 - at));
+                if (drops) {
+                    p.Send(answer(batch[0], !noDate)); // reads only the first command of a batch
+                } else if (hostile && batch.size() > 2) {
+                    hostile = false;
+                    p.Send(r.firstBurst(batch));
+                } else {
+                    p.Send(each(batch, [&](std::size_t i) { return answer(batch[i], true); }));
+                }
+            }
+        });
+        CNewsGroup* g = OnlineInGroup(server, "1-5");
+        EXPECT_EQ(doc.OpenCurrentGroup(), *r.listed != 0);
+        std::string listed;
+        for (const auto& a : doc.Articles())
+            listed += std::to_string(a->m_nNumber) + " ";
+        EXPECT_EQ(listed, r.listed);
+        doc.SetCurrentGroup(nullptr);
+        EXPECT_EQ(g->m_strReadList, r.marks);
+        EXPECT_EQ(host.StopIds(), *r.listed ? Ids{} : Ids{61279});
+        EXPECT_EQ(doc.IsConnected(), !r.endless);
+        doc.GoOffline();
+    }
+}
+
+// A server shaped like leafnode: no CAPABILITIES, LIST EXTENSIONS with XOVER
+// and XHDR, an overview without Xref, 430 for missing articles. Through the
+// overview and through HEAD the list, its order and the marks are the same;
+// an overview that does not fit gives way to HEAD for that group.
+TEST_F(DocFixture, OverviewAndHeadGiveTheSameList)
+{
+    const std::set<int> gone{3, 11, 12, 18};
+    const auto subject = [](int n) { return "Subject: =?ISO-2022-JP?B?GyRCJCIbKEI=?= " + std::to_string(n); };
+    const auto refs = [](int n) { return n > 10 ? "<" + std::to_string(n - 1) + "@x>\r\n <" + std::to_string(n - 2) + "@x>" : std::string(); };
+    struct Row {
+        const char* name;
+        bool overview;
+        std::function<std::string(int n, const std::string& line)> overLine; // the fault a row puts in
+        const char* fallsBack;
+    };
+    const Row rows[] = {
+        {"by HEAD", false, nullptr, nullptr},
+        {"by overview", true, nullptr, nullptr},
+        {"overview lacks an article", true, [](int n, const std::string& l) { return n == 15 ? std::string() : l; }, "an article the overview lacks"},
+        {"a line that does not parse", true, [](int n, const std::string& l) { return n == 16 ? "x\t" + l : l; }, "a line"},
+        {"a number outside the range", true, [](int n, const std::string& l) { return n == 16 ? "99" + l.substr(l.find('\t')) : l; }, "a line"},
+    };
+    std::string expected;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Restart();
+        doc.SetUseOverview(r.overview);
+        std::string log;
+        doc.Nntp().SetStatusWindow([&](const std::string& t) { log += t; });
+        FakeServer server([&](FakePeer& p) {
+            p.Send("200 leafnode\r\n");
+            for (std::string line; !(line = p.ReadLine()).empty();) {
+                const auto range = [&] { int lo = 0, hi = 0; std::sscanf(line.c_str() + line.find(' ', 5), " %d-%d", &lo, &hi); return std::pair(lo, hi); };
+                if (line == "LIST\r\n") {
+                    p.Send("215 list\r\na.b 20 1 y\r\n.\r\n");
+                } else if (line == "LIST EXTENSIONS\r\n") {
+                    p.Send("202 extensions\r\nXOVER\r\nXHDR\r\nLISTGROUP\r\n.\r\n");
+                } else if (line == "LIST OVERVIEW.FMT\r\n") {
+                    p.Send("215 fmt\r\nSubject:\r\nFrom:\r\nDate:\r\nMessage-ID:\r\nReferences:\r\nBytes:\r\nLines:\r\n.\r\n");
+                } else if (line.starts_with("GROUP")) {
+                    p.Send("211 16 1 20 a.b\r\n");
+                } else if (line.starts_with("XOVER")) {
+                    std::string out = "224 overview\r\n";
+                    for (int n = range().first; n <= range().second; ++n) {
+                        if (gone.count(n))
+                            continue;
+                        std::string l = std::to_string(n) + "\t" + subject(n).substr(9) + "\tT <t@x>\tMon, 7 Dec 2026 04:00:00 +0000\t<" +
+                                        std::to_string(n) + "@x>\t" + (n > 10 ? "<" + std::to_string(n - 1) + "@x> <" + std::to_string(n - 2) + "@x>" : "") + "\t100\t3\r\n";
+                        out += r.overLine ? r.overLine(n, l) : l;
+                    }
+                    p.Send(out + ".\r\n");
+                } else if (line.starts_with("XHDR Xref")) {
+                    std::string out = "221 xref\r\n";
+                    for (int n = range().first; n <= range().second; ++n)
+                        if (!gone.count(n))
+                            out += std::to_string(n) + " leaf a.b:" + std::to_string(n) + " c.d:" + std::to_string(n + 100) + "\r\n";
+                    p.Send(out + ".\r\n");
+                } else if (line.starts_with("HEAD")) {
+                    const int n = std::atoi(line.c_str() + 5);
+                    p.Send(gone.count(n) ? std::string("430 no such article\r\n")
+                                         : "221 " + std::to_string(n) + " <" + std::to_string(n) + "@x>\r\n" + subject(n) +
+                                               "\r\nFrom: T <t@x>\r\nDate: Mon, 7 Dec 2026 04:00:00 +0000\r\nMessage-ID: <" + std::to_string(n) +
+                                               "@x>\r\n" + (n > 10 ? "References: " + refs(n) + "\r\n" : "") + "Xref: leaf a.b:" +
+                                               std::to_string(n) + " c.d:" + std::to_string(n + 100) + "\r\n.\r\n");
+                } else if (line == "QUIT\r\n") {
+                    p.Send("205 bye\r\n");
+                } else {
+                    p.Send("500 What?\r\n");
+                }
+            }
+        });
+        CNewsGroup* g = OnlineInGroup(server, "1-2,19");
+        EXPECT_TRUE(doc.OpenCurrentGroup());
+        std::string listed;
+        for (const auto& a : doc.Articles())
+            listed += std::to_string(a->m_nNumber) + " " + a->m_strSubject + " " + a->m_strMessageID + " " + a->m_strParentID +
+                      " " + a->m_strReferences + " " + a->m_strXref + " " + std::to_string(a->m_timeDate) + "\n";
+        doc.SetCurrentGroup(nullptr);
+        listed += g->m_strReadList;
+        if (expected.empty())
+            expected = listed;
+        EXPECT_EQ(listed, expected);
+        EXPECT_EQ(log.find(r.overview ? "overview by XOVER" : "XOVER") != std::string::npos, r.overview);
+        EXPECT_EQ(log.find("overview given up") != std::string::npos, r.fallsBack != nullptr) << log;
+        EXPECT_TRUE(host.StopIds().empty());
+        doc.GoOffline();
+    }
+    EXPECT_NE(expected.find("16 \x82\xa0 16 <16@x> <14@x> <15@x> <14@x> leaf a.b:16 c.d:116"), std::string::npos) << expected;
+    EXPECT_TRUE(expected.ends_with("1-3,18-19,11-12")) << expected;
 }
 
 TEST_F(DocFixture, GroupFailuresAreReported)

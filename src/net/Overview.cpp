@@ -1,0 +1,145 @@
+#include "net/Overview.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace net {
+
+namespace {
+
+// The fields every overview starts with; their names on the wire vary.
+constexpr std::string_view kFixed[] = {"Subject", "From", "Date", "Message-ID", "References", "", ""};
+constexpr std::size_t kNamedFixed = 5;
+
+bool SameNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool ParseNumber(std::string_view s, std::int32_t& out)
+{
+    std::int32_t n = 0;
+    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (s.empty() || ec != std::errc() || ptr != s.data() + s.size() || n < 1)
+        return false;
+    out = n;
+    return true;
+}
+
+// A value goes into one header line: nothing in it may end the line.
+void AppendField(std::string& header, std::string_view name, std::string_view value)
+{
+    value = Trim(value);
+    if (value.empty())
+        return;
+    header += name;
+    header += ": ";
+    for (char c : value)
+        header += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
+    header += "\r\n";
+}
+
+} // namespace
+
+OverviewFormat::OverviewFormat()
+{
+    for (std::string_view name : kFixed)
+        fields_.push_back({std::string(name), false});
+}
+
+bool OverviewFormat::Parse(const std::vector<std::string>& lines)
+{
+    std::vector<Field> fields;
+    for (const std::string& raw : lines) {
+        std::string_view line = Trim(raw);
+        if (line.empty())
+            continue;
+        Field f;
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            return false;
+        if (colon == 0) {
+            // ":bytes", ":lines": metadata, never a header.
+            if (fields.size() < kNamedFixed)
+                return false;
+        } else {
+            f.name = std::string(line.substr(0, colon));
+            if (f.name.find_first_of(" \t") != std::string::npos)
+                return false;
+            f.full = SameNoCase(Trim(line.substr(colon + 1)), "full");
+        }
+        fields.push_back(std::move(f));
+        if (fields.size() > 64)
+            return false;
+    }
+    if (fields.size() < std::size(kFixed))
+        return false;
+    for (std::size_t i = 0; i < std::size(kFixed); ++i)
+        fields[i] = {std::string(kFixed[i]), false};
+    fields_ = std::move(fields);
+    return true;
+}
+
+bool OverviewFormat::Has(std::string_view header) const
+{
+    return std::any_of(fields_.begin(), fields_.end(),
+                       [&](const Field& f) { return SameNoCase(f.name, header); });
+}
+
+bool ParseOverviewLine(std::string_view line, const OverviewFormat& format, OverviewRecord& out)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    out.header.clear();
+    std::size_t tab = line.find('\t');
+    if (!ParseNumber(line.substr(0, tab), out.number))
+        return false;
+    std::size_t field = 0;
+    const auto& fields = format.Fields();
+    while (tab != std::string_view::npos) {
+        const std::size_t start = tab + 1;
+        tab = line.find('\t', start);
+        const std::string_view value = line.substr(start, tab == std::string_view::npos ? tab : tab - start);
+        if (field < fields.size() && !fields[field].name.empty()) {
+            const auto& f = fields[field];
+            std::string_view v = value;
+            if (f.full) {
+                // "Xref: host a.b:3"; anything else is not this field.
+                const std::size_t colon = v.find(':');
+                if (colon == std::string_view::npos || !SameNoCase(Trim(v.substr(0, colon)), f.name))
+                    v = {};
+                else
+                    v.remove_prefix(colon + 1);
+            }
+            AppendField(out.header, f.name, v);
+        }
+        ++field;
+    }
+    return field >= kNamedFixed;
+}
+
+bool ParseHeaderLine(std::string_view line, std::int32_t& number, std::string& value)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    const std::size_t blank = line.find_first_of(" \t");
+    if (!ParseNumber(line.substr(0, blank), number))
+        return false;
+    const std::string_view rest = blank == std::string_view::npos ? std::string_view() : Trim(line.substr(blank));
+    value = rest == "(none)" ? std::string() : std::string(rest);
+    return true;
+}
+
+} // namespace net

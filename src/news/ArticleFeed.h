@@ -1,0 +1,138 @@
+#pragma once
+// Where the article walk of opening a group gets each article's header:
+// the overview in chunks of the range, or HEAD per article when the server
+// has no overview or a group's overview does not fit. Both send ahead of
+// the walk and hand out answers in the walk's own order (newest first), so
+// the walk decides everything exactly as asking one at a time would.
+
+#include "net/Nntp.h"
+#include "news/ReadList.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+namespace news::detail {
+
+// Gone articles in a row after which the walk stops: a server may claim a
+// range of two billion and have none of it.
+inline constexpr std::int64_t kMaxGoneInARow = 10'000;
+
+// The numbers a walk asks for: from hi down to lo, those not listed yet and,
+// unless read ones are shown, not read. The one place that decides them.
+class FetchPlan {
+public:
+    FetchPlan(std::int64_t lo, std::int64_t hi, bool includeRead, const CReadList& marks,
+              const std::unordered_set<std::int32_t>& listed);
+    std::int64_t Lo() const { return lo_; }
+    std::int64_t Hi() const { return hi_; }
+    std::int64_t Total() const { return hi_ >= lo_ ? hi_ - lo_ + 1 : 0; }
+    bool IncludeRead() const { return includeRead_; }
+    bool Wanted(std::int64_t n) const;
+    // The highest wanted number from `from` down to floor, or floor - 1;
+    // a read run is passed in one step.
+    std::int64_t NextWanted(std::int64_t from, std::int64_t floor) const;
+
+private:
+    std::int64_t lo_, hi_;
+    bool includeRead_;
+    const CReadList& marks_;
+    const std::unordered_set<std::int32_t>& listed_;
+};
+
+// What the walk has done so far; the feeds send no further ahead than it may still need.
+struct WalkCounters {
+    std::int64_t fetched = 0;
+    std::int64_t unread = 0;
+    std::int64_t goneInARow = 0;
+    std::int64_t limit = -1; // -1: none
+    // How many more answers the walk may use before the limit or the gone run stops it.
+    std::int64_t Room() const;
+};
+
+enum class Answer {
+    Header,  // header holds the article's header lines
+    Gone,    // the server no longer has it: it counts as read
+    Skip,    // some other refusal for this article alone
+    Refused, // the server refuses service or the connection broke: the walk stops
+};
+
+class HeadFeed {
+public:
+    HeadFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters);
+    Answer Take(std::int32_t n, std::string& header);
+    // Sends from n down from now on (after the overview gave up at n).
+    void StartAt(std::int64_t n);
+    // Reads and drops what is still ahead.
+    void Finish();
+
+private:
+    enum class Got { Answered, AskAgain };
+    struct Reply {
+        std::int32_t number = 0;
+        Answer answer = Answer::Skip;
+        std::string header;
+    };
+    void SendAhead(std::int64_t n);
+    Got Receive(std::int32_t n, Reply& reply);
+    Answer AskOne(std::int32_t n, std::string& header);
+
+    net::CNntp& nntp_;
+    const FetchPlan& plan_;
+    const WalkCounters& counters_;
+    std::deque<std::int32_t> ahead_;
+    std::int64_t next_;
+    std::size_t window_;
+    // The reply after a "gone", read to be sure the gone was this article's.
+    std::optional<Reply> buffered_;
+};
+
+// The overview path, with HEAD as its fallback for the rest of the group.
+class HeaderFeed {
+public:
+    // useOverview false: HEAD only. gaps: how many numbers of the group's
+    // range the server says are not there (-1 unknown); more gaps than that
+    // in the overview are each asked by HEAD.
+    HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview,
+               std::int64_t gaps);
+    Answer Take(std::int32_t n, std::string& header);
+    void Finish();
+    // Why the overview was given up for this group; empty when it was not.
+    const std::string& FallbackReason() const { return fallback_; }
+
+private:
+    struct Sent {
+        enum Kind { Over, Hdr, Head } kind;
+        std::int32_t lo, hi; // the chunk (Head: the article)
+        bool closesChunk;    // the chunk has arrived once this reply is read
+    };
+    enum class Got { Ok, AskAgain, Refused, Unfit };
+    void SendChunks();
+    Got ReadNext(std::string* headHeader, Answer* headAnswer);
+    Got ReadOver(const Sent& s);
+    Got ReadHdr(const Sent& s);
+    Got AskChunkOne(const Sent& s);
+    Answer CheckGap(std::int32_t n, std::string& header);
+    Answer FallBack(std::int32_t n, std::string& header, const std::string& reason);
+
+    net::CNntp& nntp_;
+    const FetchPlan& plan_;
+    const WalkCounters& counters_;
+    HeadFeed heads_;
+    bool overview_;
+    std::string fallback_;
+    net::OverviewSupport support_;
+    bool needXref_ = false;
+    std::deque<Sent> ahead_;
+    std::map<std::int32_t, std::string> records_;
+    std::int64_t next_;      // the highest number not asked for yet
+    std::int64_t arrived_;   // every chunk from hi down to here has arrived
+    bool gapsExplained_ = false;
+    std::int64_t gapsAllowed_;
+    std::int64_t gapsSeen_ = 0; // numbers of the chunks arrived that the overview lacks
+};
+
+} // namespace news::detail
