@@ -252,6 +252,10 @@ int CNntp::StartSession(bool allowReadOnly)
         Disconnect();
         return 0;
     }
+    // After TLS and the login, so that neither the handshake nor the password
+    // passes through the compressor.
+    if (security_.compress && capabilities_.Has("COMPRESS", "DEFLATE") && !BeginCompression())
+        return Fail(SessionFailure::Connection, lastReply_);
     if (readOnly && !allowReadOnly && !loggedIn_) {
         lastReply_ = greeting;
         replyCode_ = greetingCode;
@@ -287,6 +291,18 @@ bool CNntp::BeginTls()
     }
     Fail(SessionFailure::Certificate, info.detail + " (SHA-256 " + info.sha256 + ")");
     return false;
+}
+
+bool CNntp::BeginCompression()
+{
+    // A refusal (the server's own limits, a TLS layer already compressing) is
+    // no reason to give up the session: it goes on uncompressed.
+    if (!Exchange("COMPRESS DEFLATE", nullptr))
+        return connected_ == 1;
+    if (replyCode_ != reply::CompressionActive)
+        return true;
+    tcp_.StartCompression();
+    return true;
 }
 
 bool CNntp::ReadCapabilities()
@@ -384,6 +400,9 @@ long CNntp::SendRaw(std::string_view text) { return tcp_.SendAll(text.data(), te
 
 void CNntp::MarkBroken()
 {
+    // The reason is gone with the connection; say it while it is known.
+    if (const std::string& why = tcp_.CompressionError(); tcp_.IsCompressed() && !why.empty())
+        ReportError("COMPRESS: %s", why.c_str());
     dataPending_ = false;
     ResetAhead();
     Disconnect();

@@ -61,7 +61,8 @@ public:
     int ReadGreeting(bool allowReadOnly = false);
     // The whole start of a session: TLS (implicit before the greeting,
     // STARTTLS after it), the greeting, CAPABILITIES, MODE READER when
-    // offered, and the login when a user is configured. 1 when usable; on
+    // offered, the login when a user is configured, then COMPRESS DEFLATE
+    // when offered and not switched off. 1 when usable; on
     // 0 the connection is closed and LastFailure() says why. A no-posting
     // greeting is accepted for reading, or once logged in.
     int StartSession(bool allowReadOnly);
@@ -134,6 +135,7 @@ private:
     bool SkipData();
     bool BeginTls();
     bool ReadCapabilities();
+    bool BeginCompression();
     bool Login(const std::string& reason);
     int Fail(SessionFailure failure, const std::string& detail);
     void Report(SessionFailure failure, const std::string& detail);
