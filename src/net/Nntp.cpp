@@ -253,8 +253,11 @@ int CNntp::StartSession(bool allowReadOnly)
         return 0;
     }
     // After TLS and the login, so that neither the handshake nor the password
-    // passes through the compressor.
-    if (security_.compress && capabilities_.Has("COMPRESS", "DEFLATE") && !BeginCompression())
+    // passes through the compressor. Servers refuse AUTHINFO once it is on
+    // (INN: 502), so a session that may still have to log in on a 480 stays
+    // plain.
+    const bool mayLoginLater = !loggedIn_ && capabilities_.Has("AUTHINFO");
+    if (security_.compress && !mayLoginLater && capabilities_.Has("COMPRESS", "DEFLATE") && !BeginCompression())
         return Fail(SessionFailure::Connection, lastReply_);
     if (readOnly && !allowReadOnly && !loggedIn_) {
         lastReply_ = greeting;

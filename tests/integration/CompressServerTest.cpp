@@ -58,11 +58,14 @@ TEST(CompressServer, SameArticleCompressedInTheClearAndUnderTls)
         const char* name;
         Security security;
         bool compress;
+        const char* user;
+        bool compressed;
     } rows[] = {
-        {"clear, switched off", Security::None, false},
-        {"clear", Security::None, true},
-        {"starttls", Security::StartTls, true},
-        {"implicit tls", Security::Tls, true},
+        {"clear, switched off", Security::None, false, "tester", false},
+        {"clear", Security::None, true, "tester", true},
+        {"clear, not logged in", Security::None, true, "", false},
+        {"starttls", Security::StartTls, true, "tester", true},
+        {"implicit tls", Security::Tls, true, "tester", true},
     };
     std::string plain;
     for (const Row& r : rows) {
@@ -73,12 +76,21 @@ TEST(CompressServer, SameArticleCompressedInTheClearAndUnderTls)
         nntp.Attach(newstest::ScriptedHost::PlainConnect("127.0.0.1", port));
         nntp.SetServer("localhost", port);
         nntp.Tcp().SetCaFile((fs::path(d) / "tls" / "ca.pem").string());
+        // INN offers AUTHINFO and refuses it once compressing: only a session
+        // that logged in first compresses.
         SecuritySettings s;
         s.security = r.security;
         s.compress = r.compress;
+        s.user = r.user;
+        s.allowPlainPassword = true;
         nntp.SetSecurity(s);
+        nntp.SetLoginHandler([](const LoginRequest&, std::string& user, std::string& password) {
+            user = "tester";
+            password = "lumetra-secret";
+            return true;
+        });
         ASSERT_EQ(nntp.StartSession(true), 1) << log;
-        EXPECT_EQ(nntp.Tcp().IsCompressed(), r.compress) << log;
+        EXPECT_EQ(nntp.Tcp().IsCompressed(), r.compressed) << log;
         EXPECT_EQ(nntp.Tcp().IsSecure(), r.security != Security::None);
         std::string reply, text;
         int count = 0, lo = 0, hi = 0, code = 0;
@@ -89,7 +101,7 @@ TEST(CompressServer, SameArticleCompressedInTheClearAndUnderTls)
             ASSERT_EQ(nntp.Article(found[0], code), 1);
             ASSERT_TRUE(nntp.ReadData(text));
         }
-        EXPECT_GT(text.size(), 200000u);
+        EXPECT_GT(text.size(), 150000u);
         if (plain.empty())
             plain = text;
         EXPECT_TRUE(text == plain);

@@ -172,12 +172,13 @@ TEST_F(NetTest, CompressedSessionsAndTheirFailures)
     struct Row {
         const char* name;
         bool compress; // the switch
+        bool asked;    // COMPRESS was sent
         FakeServer::Script script;
         bool compressed;
         bool listOk;
         const char* logged; // a line the log must hold; empty for none
     } rows[] = {
-        {"switched on and accepted", true,
+        {"switched on and accepted", true, true,
          [](FakePeer& p) {
              OfferCompress(p, "206 Compression active\r\n");
              CompressedPeer z(p);
@@ -190,19 +191,26 @@ TEST_F(NetTest, CompressedSessionsAndTheirFailures)
              p.ReadToEnd();
          },
          true, true, ">> COMPRESS DEFLATE"},
-        {"switched off", false,
+        {"switched off", false, false,
          [](FakePeer& p) {
              OfferCompress(p, "");
              p.Reply(kGroup), p.Reply(kList), p.AnswerQuit();
          },
          false, true, ""},
-        {"refused by the server", true,
+        {"refused by the server", true, true,
          [](FakePeer& p) {
              OfferCompress(p, "403 not now\r\n");
              p.Reply(kGroup), p.Reply(kList), p.AnswerQuit();
          },
          false, true, "<< 403 not now\r\n"},
-        {"a bomb", true,
+        {"login offered, nobody logged in: a 480 may still need it", true, false,
+         [](FakePeer& p) {
+             p.Send("200 hi\r\n");
+             p.Reply("101 caps\r\nVERSION 2\r\nREADER\r\nAUTHINFO USER\r\nCOMPRESS DEFLATE\r\n.\r\n");
+             p.Reply(kGroup), p.Reply(kList), p.AnswerQuit();
+         },
+         false, true, ""},
+        {"a bomb", true, true,
          [](FakePeer& p) {
              OfferCompress(p, "206 Compression active\r\n");
              CompressedPeer z(p);
@@ -217,7 +225,7 @@ TEST_F(NetTest, CompressedSessionsAndTheirFailures)
              p.ReadToEnd();
          },
          true, false, "COMPRESS: the server's compressed data grows more than 100 times"},
-        {"damaged data", true,
+        {"damaged data", true, true,
          [](FakePeer& p) {
              OfferCompress(p, "206 Compression active\r\n");
              CompressedPeer z(p);
@@ -262,6 +270,6 @@ TEST_F(NetTest, CompressedSessionsAndTheirFailures)
         EXPECT_EQ(nntp.IsConnected(), r.listOk ? 1 : 0);
         nntp.Quit();
         server.Join();
-        EXPECT_EQ(server.received().find("COMPRESS") != std::string::npos, r.compress);
+        EXPECT_EQ(server.received().find("COMPRESS") != std::string::npos, r.asked);
     }
 }
