@@ -127,9 +127,18 @@ void Lumetra(const char* host, int port, const std::string& group, bool compress
     bool compressed = false;
     const double ms = Time([&] {
         net::CNntp nntp;
+        // INN compresses only sessions that logged in first (it refuses
+        // AUTHINFO afterwards); the test server's user works in the clear.
         net::SecuritySettings s;
         s.compress = compress;
+        s.user = "tester";
+        s.allowPlainPassword = true;
         nntp.SetSecurity(s);
+        nntp.SetLoginHandler([](const net::LoginRequest&, std::string& user, std::string& password) {
+            user = "tester";
+            password = "lumetra-secret";
+            return true;
+        });
         if (!nntp.Open(host, 1, port) || !nntp.StartSession(true)) {
             std::fprintf(stderr, "lumetra: no session\n");
             std::exit(1);
