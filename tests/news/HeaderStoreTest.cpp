@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <functional>
+#include <tuple>
 
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -38,11 +39,8 @@ std::vector<HeaderRecord> Records(int from, int to)
     return out;
 }
 
-bool Same(const HeaderRecord& a, const HeaderRecord& b)
-{
-    return a.number == b.number && a.messageId == b.messageId && a.references == b.references &&
-           a.subject == b.subject && a.from == b.from && a.xref == b.xref && a.date == b.date;
-}
+auto Fields(const HeaderRecord& r) { return std::tie(r.number, r.messageId, r.references, r.subject, r.from, r.xref, r.date); }
+bool Same(const HeaderRecord& a, const HeaderRecord& b) { return Fields(a) == Fields(b); }
 
 // Runs SQL on the file with SQLite itself, as another program would.
 void Sql(const std::filesystem::path& file, const char* sql)
@@ -78,12 +76,11 @@ TEST_F(HeaderStoreTest, KeepsRecordsPerServerAndGroup)
     const std::string other = HeaderStore::ServerKey("news.example.jp", 563);
     ASSERT_TRUE(store.Add(kServer, "fj.test", Records(1, 100)));
     ASSERT_TRUE(store.Add(other, "fj.test", Records(50, 60)));
-    std::vector<HeaderRecord> replaced = Records(5, 5);
-    replaced[0].subject = "changed";
-    replaced.push_back(Records(0, 0)[0]); // no number: skipped
-    ASSERT_TRUE(store.Add(kServer, "fj.test", replaced));
+    std::vector<HeaderRecord> again = Records(45, 45);
+    again.push_back(Records(0, 0)[0]); // no number: skipped
+    again[0].subject = "changed";
+    ASSERT_TRUE(store.Add(kServer, "fj.test", again));
     ASSERT_TRUE(store.DropBelow(kServer, "fj.test", 40));
-    ASSERT_TRUE(store.DropBelow(kServer, "no.such.group", 40));
 
     struct Row {
         std::string server, group;
@@ -98,17 +95,14 @@ TEST_F(HeaderStoreTest, KeepsRecordsPerServerAndGroup)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.server + " " + r.group);
         const auto got = store.Load(r.server, r.group);
-        const auto want = Records(r.first, r.last);
+        auto want = Records(r.first, r.last);
+        if (r.server == kServer && r.group == "fj.test")
+            want[45 - 40].subject = "changed"; // the later record replaced the earlier
         ASSERT_EQ(got.size(), want.size());
         for (std::size_t i = 0; i < got.size(); ++i)
             EXPECT_TRUE(Same(got[i], want[i])) << got[i].number;
         EXPECT_EQ(store.Highest(r.server, r.group), r.highest);
     }
-    const auto before = store.Load(kServer, "fj.test");
-    ASSERT_TRUE(store.Add(kServer, "fj.test", replaced));
-    EXPECT_EQ(store.Load(kServer, "fj.test").size(), before.size() + 1);
-    EXPECT_EQ(store.Load(kServer, "fj.test").front().subject, "changed");
-
     // The article list's record and back: the parent is the last reference.
     const CArticle a = ArticleOf(Records(9, 9)[0]);
     EXPECT_EQ(a.m_strParentID, "<8@example.jp>");
