@@ -317,8 +317,15 @@ bool HeaderStore::Add(std::string_view server, std::string_view group, std::span
         return false;
     if (!Exec("BEGIN IMMEDIATE"))
         return Fail(sqlite3_errcode(db_), "starting a write");
-    int rc = SQLITE_DONE;
-    if (const std::int64_t id = GroupId(server, group, true); id > 0) {
+    const std::int64_t id = GroupId(server, group, true);
+    if (id <= 0) {
+        // Already reported; damage has even replaced the file, with no write open.
+        if (db_)
+            Rollback(db_);
+        return false;
+    }
+    int rc;
+    {
         Statement ins(db_, "INSERT OR REPLACE INTO articles(grp, number, message_id, refs, subject, sender, xref, date)"
                            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
         rc = ins.Code() == SQLITE_OK ? SQLITE_DONE : ins.Code();
@@ -338,11 +345,7 @@ bool HeaderStore::Add(std::string_view server, std::string_view group, std::span
             rc = ins.Step();
             ins.Reset();
         }
-    } else {
-        rc = db_ ? sqlite3_errcode(db_) : SQLITE_ERROR;
     }
-    if (!db_)
-        return false; // set aside while looking up the group
     if (rc == SQLITE_DONE && Exec("COMMIT"))
         return true;
     if (rc == SQLITE_DONE)
