@@ -64,6 +64,10 @@ bool SecurityOptions::Take(const std::vector<std::string>& args, std::size_t& i,
         allowPlain = true;
         return true;
     }
+    if (a == "--no-compress") {
+        noCompress = true;
+        return true;
+    }
     if (i + 1 >= args.size())
         return false;
     const std::string& v = args[i + 1];
@@ -97,6 +101,8 @@ net::SecuritySettings SecurityOptions::Apply(net::SecuritySettings s) const
         s.user = *user;
     if (allowPlain)
         s.allowPlainPassword = true;
+    if (noCompress)
+        s.compress = false;
     return s;
 }
 

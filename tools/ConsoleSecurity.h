@@ -21,6 +21,7 @@ struct SecurityOptions {
     std::string trust;                      // --trust SHA256
     std::string caFile;                     // --cafile FILE: trust only these certificates
     bool allowPlain = false;                // --allow-plain-password
+    bool noCompress = false;                // --no-compress: no COMPRESS DEFLATE even when offered
 
     // Takes args[i] (and its value) when it is one of the options above;
     // false otherwise. bad is set for a known option with a wrong value.
@@ -30,7 +31,7 @@ struct SecurityOptions {
 };
 
 inline constexpr const char* kSecurityUsage =
-    "[--security none|starttls|tls] [--user NAME] [--trust SHA256] [--cafile FILE] [--allow-plain-password]";
+    "[--security none|starttls|tls] [--user NAME] [--trust SHA256] [--cafile FILE] [--allow-plain-password] [--no-compress]";
 
 // A login for the console: the user from the request (or the terminal), the
 // password from the environment, else from the terminal without echo.

@@ -77,7 +77,8 @@ int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err)
         << "strUserName=" << c.strUserName << '\n'
         << "bRememberPassword=" << yes(c.bRememberPassword) << '\n'
         << "bAllowPlainPassword=" << yes(c.bAllowPlainPassword) << '\n'
-        << "strTrustedCertificate=" << c.strTrustedCertificate << '\n';
+        << "strTrustedCertificate=" << c.strTrustedCertificate << '\n'
+        << "bCompress=" << yes(c.bCompress) << '\n';
     return 0;
 }
 

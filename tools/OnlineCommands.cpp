@@ -175,6 +175,7 @@ bool GoOnline(CLumeDoc& doc, const Options& o, std::ostream& err, LumeConfig* as
     c.nSecurity = static_cast<int>(s.security);
     c.strUserName = s.user;
     c.bAllowPlainPassword = s.allowPlainPassword;
+    c.bCompress = s.compress;
     if (!o.security.caFile.empty())
         doc.Nntp().Tcp().SetCaFile(o.security.caFile);
     if (doc.Config().strNntpServer.empty()) {
@@ -293,6 +294,7 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
         c.nSecurity = asRead.nSecurity;
         c.strUserName = asRead.strUserName;
         c.bAllowPlainPassword = asRead.bAllowPlainPassword;
+        c.bCompress = asRead.bCompress;
         if (!doc.OnSaveDocument(o.config)) {
             err << o.config << ": could not save\n";
             return 1;

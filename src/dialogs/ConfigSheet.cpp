@@ -321,6 +321,8 @@ CConfigAdvPage::CConfigAdvPage(QWidget* parent) : QWidget(parent)
     waitLabel->setBuddy(wait_);
     form->addRow(waitLabel, waitRow);
     form->addRow(QStringLiteral("T&CP RETRY:"), retry_);
+    compress_ = Named(new QCheckBox(QStringLiteral("サーバーが対応していれば圧縮する(COMPRESS DEFLATE)(&Z)"), this), 1090);
+    form->addRow(compress_);
     auto* resetRow = new QHBoxLayout;
     resetRow->addStretch();
     resetRow->addWidget(reset_);
@@ -342,6 +344,8 @@ void CConfigAdvPage::Fill(const SettingsValues& v)
     usualPort_ = v.config.nSecurity == int(net::Security::Tls) ? net::kNntpsPort : kDefaultPort;
     wait_->setText(QString::number(v.config.nTcpWaitSec));
     retry_->setText(QString::number(v.config.nTcpRetryCount));
+    compress_->setChecked(v.config.bCompress);
+    compress_->setEnabled(!v.online);
     for (QWidget* w : {static_cast<QWidget*>(port_), static_cast<QWidget*>(wait_), static_cast<QWidget*>(retry_),
                        static_cast<QWidget*>(reset_)})
         w->setEnabled(!v.online);
@@ -352,6 +356,7 @@ void CConfigAdvPage::Take(SettingsValues& v) const
     v.config.nNntpPort = port_->text().trimmed().toInt();
     v.config.nTcpWaitSec = wait_->text().trimmed().toInt();
     v.config.nTcpRetryCount = retry_->text().trimmed().toInt();
+    v.config.bCompress = compress_->isChecked();
 }
 
 void CConfigAdvPage::ProposePort(int security)

@@ -123,6 +123,7 @@ private:
     QLineEdit* port_;
     QLineEdit* wait_;
     QLineEdit* retry_;
+    QCheckBox* compress_;
     QPushButton* reset_;
     int usualPort_ = 119;
 };

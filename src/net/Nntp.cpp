@@ -266,6 +266,13 @@ int CNntp::StartSession(bool allowReadOnly)
         Disconnect();
         return 0;
     }
+    // After TLS and the login, so that neither the handshake nor the password
+    // passes through the compressor. Servers refuse AUTHINFO once it is on
+    // (INN: 502), so a session that may still have to log in on a 480 stays
+    // plain.
+    const bool mayLoginLater = !loggedIn_ && capabilities_.Has("AUTHINFO");
+    if (security_.compress && !mayLoginLater && capabilities_.Has("COMPRESS", "DEFLATE") && !BeginCompression())
+        return Fail(SessionFailure::Connection, lastReply_);
     if (readOnly && !allowReadOnly && !loggedIn_) {
         lastReply_ = greeting;
         replyCode_ = greetingCode;
@@ -301,6 +308,18 @@ bool CNntp::BeginTls()
     }
     Fail(SessionFailure::Certificate, info.detail + " (SHA-256 " + info.sha256 + ")");
     return false;
+}
+
+bool CNntp::BeginCompression()
+{
+    // A refusal (the server's own limits, a TLS layer already compressing) is
+    // no reason to give up the session: it goes on uncompressed.
+    if (!Exchange("COMPRESS DEFLATE", nullptr))
+        return connected_ == 1;
+    if (replyCode_ != reply::CompressionActive)
+        return true;
+    tcp_.StartCompression();
+    return true;
 }
 
 bool CNntp::ReadCapabilities()
@@ -398,6 +417,9 @@ long CNntp::SendRaw(std::string_view text) { return tcp_.SendAll(text.data(), te
 
 void CNntp::MarkBroken()
 {
+    // The reason is gone with the connection; say it while it is known.
+    if (const std::string& why = tcp_.CompressionError(); tcp_.IsCompressed() && !why.empty())
+        ReportError("COMPRESS: %s", why.c_str());
     dataPending_ = false;
     ResetAhead();
     Disconnect();

@@ -62,7 +62,8 @@ public:
     int ReadGreeting(bool allowReadOnly = false);
     // The whole start of a session: TLS (implicit before the greeting,
     // STARTTLS after it), the greeting, CAPABILITIES, MODE READER when
-    // offered, and the login when a user is configured. 1 when usable; on
+    // offered, the login when a user is configured, then COMPRESS DEFLATE
+    // when offered and not switched off. 1 when usable; on
     // 0 the connection is closed and LastFailure() says why. A no-posting
     // greeting is accepted for reading, or once logged in.
     int StartSession(bool allowReadOnly);
@@ -161,6 +162,7 @@ private:
     // The data lines of a reply, at most maxBytes; false (connection closed) past it.
     bool ReadListLines(std::vector<std::string>& lines, std::size_t maxBytes);
     void DiscoverOverview();
+    bool BeginCompression();
     bool Login(const std::string& reason);
     int Fail(SessionFailure failure, const std::string& detail);
     void Report(SessionFailure failure, const std::string& detail);

@@ -8,6 +8,7 @@ inline constexpr int CapabilityList = 101;
 inline constexpr int ServerDate = 111;
 inline constexpr int PostingAllowed = 200;
 inline constexpr int PostingProhibited = 201;
+inline constexpr int CompressionActive = 206;
 inline constexpr int GroupSelected = 211;
 inline constexpr int ListFollows = 215;
 inline constexpr int ArticleFollows = 220;

@@ -42,6 +42,7 @@ struct SecuritySettings {
     std::string user;                 // empty: log in only when the server asks
     bool allowPlainPassword = false;  // send the password without TLS
     std::string trustedCertificate;   // SHA-256 the user trusted for this server
+    bool compress = true;             // COMPRESS DEFLATE when the server offers it
 };
 
 // Why a connection could not be set up or a login did not succeed.

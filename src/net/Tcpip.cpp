@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "net/Deflate.h"
 #include "net/TlsSession.h"
 #include "platform/Clock.h"
 #include "platform/WinsockError.h"
@@ -25,6 +26,12 @@ int g_retryCount = 5;
 } // namespace
 // Short enough that Cancel reacts at once, long enough to cost nothing.
 constexpr int kSliceMs = 25;
+// Compressed input is inflated this much at a time, so that one receive
+// never holds more than about 4 MB of text whatever the server sends.
+constexpr std::size_t kInflateSlice = 4 * 1024;
+// Plain text taken per send under compression: the backlog of deflated
+// bytes stays about one piece.
+constexpr std::size_t kDeflateTake = 16 * 1024;
 
 // Marks a pumping wait; a cancel request lives only as long as the outermost one.
 struct WaitScope {
@@ -85,6 +92,8 @@ int CTcpip::CreateSocket(int family, int type, int protocol)
     }
     fd_ = fd;
     DropBuffer();
+    EndCompression();
+    compressError_.clear();
     drained_ = false;
     return 0;
 }
@@ -242,6 +251,20 @@ int CTcpip::Connect(const sockaddr* address, socklen_t length, std::int64_t time
 
 long CTcpip::Send(const char* bytes, std::size_t length, int flags)
 {
+    if (deflater_)
+        return SendCompressed(bytes, length);
+    return SendLower(bytes, length, flags);
+}
+
+long CTcpip::Recv(char* bytes, std::size_t length, int flags)
+{
+    if (inflater_)
+        return RecvCompressed(bytes, length, flags);
+    return RecvLower(bytes, length, flags);
+}
+
+long CTcpip::SendLower(const char* bytes, std::size_t length, int flags)
+{
     if (tls_)
         return SendTls(bytes, length);
     ssize_t n = ::send(fd_, bytes, length, flags | MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -253,7 +276,7 @@ long CTcpip::Send(const char* bytes, std::size_t length, int flags)
     return static_cast<long>(n);
 }
 
-long CTcpip::Recv(char* bytes, std::size_t length, int flags)
+long CTcpip::RecvLower(char* bytes, std::size_t length, int flags)
 {
     if (tls_)
         return RecvTls(bytes, length);
@@ -272,8 +295,119 @@ long CTcpip::Recv(char* bytes, std::size_t length, int flags)
     return static_cast<long>(n);
 }
 
+namespace {
+bool WouldBlock(int e) { return e == EAGAIN || e == EWOULDBLOCK || e == EINTR; }
+} // namespace
+
+void CTcpip::StartCompression()
+{
+    inflater_ = std::make_unique<Inflater>();
+    deflater_ = std::make_unique<Deflater>();
+    compressError_.clear();
+    zIn_.assign(buffer_, cursor_, std::string::npos);
+    zInPos_ = 0;
+    zOut_.clear();
+    zOutPos_ = 0;
+    zSend_.clear();
+    zSendPos_ = 0;
+    DropBuffer();
+}
+
+void CTcpip::EndCompression()
+{
+    inflater_.reset();
+    deflater_.reset();
+    zIn_.clear();
+    zOut_.clear();
+    zSend_.clear();
+    zInPos_ = zOutPos_ = zSendPos_ = 0;
+}
+
+long CTcpip::FailCompression(const std::string& problem)
+{
+    if (compressError_.empty())
+        compressError_ = problem;
+    lastError_ = platform::WSAECONNABORTED;
+    errno = ECONNABORTED;
+    return -1;
+}
+
+long CTcpip::SendCompressed(const char* bytes, std::size_t length)
+{
+    if (!compressError_.empty())
+        return FailCompression(compressError_);
+    if (FlushOut() < 0)
+        return -1;
+    if (length == 0)
+        return 0;
+    const std::size_t take = std::min(length, kDeflateTake);
+    deflater_->Put(std::string_view(bytes, take), zSend_);
+    // Every command must reach the server whole (RFC 8054 asks for a flush).
+    deflater_->Flush(zSend_);
+    if (deflater_->Failed())
+        return FailCompression(deflater_->Problem());
+    if (FlushOut() < 0 && !WouldBlock(errno))
+        return -1;
+    return static_cast<long>(take);
+}
+
+long CTcpip::RecvCompressed(char* bytes, std::size_t length, int flags)
+{
+    for (;;) {
+        if (zOutPos_ < zOut_.size()) {
+            const std::size_t n = std::min(length, zOut_.size() - zOutPos_);
+            std::memcpy(bytes, zOut_.data() + zOutPos_, n);
+            zOutPos_ += n;
+            return static_cast<long>(n);
+        }
+        zOut_.clear();
+        zOutPos_ = 0;
+        if (!compressError_.empty())
+            return FailCompression(compressError_);
+        if (zInPos_ < zIn_.size()) {
+            const std::size_t slice = std::min(kInflateSlice, zIn_.size() - zInPos_);
+            inflater_->Put(std::string_view(zIn_).substr(zInPos_, slice), zOut_);
+            zInPos_ += slice;
+            if (inflater_->Failed())
+                compressError_ = inflater_->Problem();
+            continue;
+        }
+        // Deflated commands the socket did not take move with every read, as TLS records do.
+        if (FlushOut() < 0 && !WouldBlock(errno))
+            return -1;
+        zIn_.resize(chunk_.size());
+        zInPos_ = 0;
+        const long n = RecvLower(zIn_.data(), zIn_.size(), flags);
+        zIn_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        if (n <= 0)
+            return n;
+    }
+}
+
+long CTcpip::FlushOut()
+{
+    while (zSendPos_ < zSend_.size()) {
+        const long n = SendLower(zSend_.data() + zSendPos_, zSend_.size() - zSendPos_, 0);
+        if (n <= 0) {
+            if (n == 0)
+                errno = EAGAIN;
+            return -1;
+        }
+        zSendPos_ += static_cast<std::size_t>(n);
+    }
+    zSend_.clear();
+    zSendPos_ = 0;
+    return tls_ ? SendTls(nullptr, 0) : 0;
+}
+
+bool CTcpip::InputPending() const
+{
+    return (tls_ && tls_->Pending()) || zOutPos_ < zOut_.size() || zInPos_ < zIn_.size();
+}
+
 int CTcpip::Close()
 {
+    EndCompression();
     EndTls();
     if (fd_ < 0)
         return 0;
@@ -286,6 +420,8 @@ int CTcpip::Close()
 
 void CTcpip::Attach(int socket)
 {
+    EndCompression();
+    compressError_.clear();
     tls_.reset();
     fd_ = socket;
     DropBuffer();
@@ -352,7 +488,7 @@ int CTcpip::ReadLine(std::string& out, std::int64_t limitMs)
             deadline = platform::GetTickCount() + static_cast<std::uint64_t>(std::max<std::int64_t>(limitMs, 0));
         // A short read emptied the socket: wait before the next one instead
         // of asking in vain. A full one means more is probably there.
-        if (drained_ && !(tls_ && tls_->Pending())) {
+        if (drained_ && !InputPending()) {
             if (int r = WaitForData(out, deadline); r <= 0)
                 return r;
         }
@@ -394,7 +530,7 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
         long n;
         if (done == length) {
             // Records OpenSSL made must be on their way before we report sent.
-            if (!tls_ || (n = SendTls(nullptr, 0)) >= 0)
+            if ((n = FlushOut()) >= 0)
                 return static_cast<long>(length);
         } else {
             // Send first; wait only when the socket's buffer is full.
@@ -418,12 +554,16 @@ long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)
 
 short CTcpip::WantedEvents(short plain) const
 {
-    if (!tls_)
-        return plain;
-    short events = tls_->Want() != 0 ? tls_->Want() : plain;
-    // Commands sent ahead may sit in records the socket has not taken: a
-    // wait for the reply must also move them, or the server never sees them.
-    if (tls_->OutputPending())
+    short events = plain;
+    // Commands sent ahead may sit in records or deflated bytes the socket
+    // has not taken: a wait for the reply must also move them, or the
+    // server never sees them.
+    if (tls_) {
+        events = tls_->Want() != 0 ? tls_->Want() : plain;
+        if (tls_->OutputPending())
+            events |= POLLOUT;
+    }
+    if (zSendPos_ < zSend_.size())
         events |= POLLOUT;
     return events;
 }

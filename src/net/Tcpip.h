@@ -20,6 +20,8 @@
 namespace net {
 
 class TlsSession;
+class Inflater;
+class Deflater;
 
 // The two settings that govern every wait (configuration nTcpWaitSec and
 // nTcpRetryCount). Read at each use, so a change applies to the next call.
@@ -77,6 +79,16 @@ public:
     // for the system's trust store.
     void SetCaFile(std::string path) { caFile_ = std::move(path); }
 
+    // COMPRESS DEFLATE from here on, after the server's 206: what comes in is
+    // inflated and what goes out deflated, above TLS (compress, then
+    // encrypt). Bytes received past the last line read are already
+    // compressed. Ends with the connection.
+    void StartCompression();
+    bool IsCompressed() const { return inflater_ != nullptr; }
+    // Why the compressed stream broke (damaged data, a decompression bomb);
+    // empty while it works.
+    const std::string& CompressionError() const { return compressError_; }
+
     // Takes over a connected socket; pending received text is dropped.
     void Attach(int socket);
     int Socket() const { return fd_; }
@@ -114,6 +126,17 @@ private:
     long RecvTls(char* bytes, std::size_t length);
     long TlsResult(long n);
     short WantedEvents(short plain) const;
+    long SendLower(const char* bytes, std::size_t length, int flags);
+    long RecvLower(char* bytes, std::size_t length, int flags);
+    long SendCompressed(const char* bytes, std::size_t length);
+    long RecvCompressed(char* bytes, std::size_t length, int flags);
+    // Moves deflated bytes (and TLS records) the socket has not taken yet:
+    // 0 when all are out, else -1 with errno (EAGAIN when it would block).
+    long FlushOut();
+    long FailCompression(const std::string& problem);
+    void EndCompression();
+    // Received bytes already above the socket that a read returns without waiting.
+    bool InputPending() const;
 
     int fd_ = -1;
     int lastError_ = 0;
@@ -127,6 +150,15 @@ private:
     std::unique_ptr<TlsSession> tls_;
     std::string tlsError_;
     std::string caFile_;
+    std::unique_ptr<Inflater> inflater_;
+    std::unique_ptr<Deflater> deflater_;
+    std::string zIn_;   // compressed bytes received, not inflated yet
+    std::size_t zInPos_ = 0;
+    std::string zOut_;  // inflated bytes not returned yet
+    std::size_t zOutPos_ = 0;
+    std::string zSend_; // deflated bytes the layer below did not take yet
+    std::size_t zSendPos_ = 0;
+    std::string compressError_;
 };
 
 } // namespace net

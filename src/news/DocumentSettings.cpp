@@ -44,6 +44,7 @@ void CLumeDoc::OnSettings(bool firstStart)
     config_.strUserName = c.strUserName;
     config_.bRememberPassword = c.bRememberPassword;
     config_.bAllowPlainPassword = c.bAllowPlainPassword;
+    config_.bCompress = c.bCompress;
     reg.WriteString(kBrowser, "strPathName", values.browserPath);
     reg.WriteInt(kBrowser, "Type", values.browserType);
     for (std::size_t i = 0; i < values.colours.size(); ++i)

@@ -37,6 +37,7 @@ void LumeConfig::ResetForNew()
     bRememberPassword = false;
     bAllowPlainPassword = false;
     strTrustedCertificate.clear();
+    bCompress = true;
 }
 
 bool LumeConfig::Exchange(CProfileData& p, bool store)
@@ -67,7 +68,8 @@ bool LumeConfig::Exchange(CProfileData& p, bool store)
            p.ExchangeString(store, strUserName, "", "strUserName") &&
            p.ExchangeBool(store, bRememberPassword, false, "bRememberPassword") &&
            p.ExchangeBool(store, bAllowPlainPassword, false, "bAllowPlainPassword") &&
-           p.ExchangeString(store, strTrustedCertificate, "", "strTrustedCertificate");
+           p.ExchangeString(store, strTrustedCertificate, "", "strTrustedCertificate") &&
+           p.ExchangeBool(store, bCompress, true, "bCompress");
     return store ? p.CommitWrites() && ok : ok;
 }
 

@@ -39,6 +39,7 @@ struct LumeConfig {
     bool bRememberPassword = false;    // the password itself lives in the desktop's secret store
     bool bAllowPlainPassword = false;  // send the password without TLS
     std::string strTrustedCertificate; // SHA-256 of a certificate the user chose to trust
+    bool bCompress = true;             // COMPRESS DEFLATE when the server offers it
 
     static constexpr const char* kSection = "config";
 

@@ -11,6 +11,7 @@ net::SecuritySettings SecurityOf(const LumeConfig& config)
     s.user = config.strUserName;
     s.allowPlainPassword = config.bAllowPlainPassword;
     s.trustedCertificate = config.strTrustedCertificate;
+    s.compress = config.bCompress;
     return s;
 }
 

@@ -120,6 +120,16 @@ std::filesystem::path Registry::UserStorePath()
     return base / "Quorvane" / "Lumetra" / "registry";
 }
 
+std::filesystem::path UserCacheFolder()
+{
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/')
+        base = xdg;
+    else
+        base = std::filesystem::path(HomeDirectory()) / ".cache";
+    return base / "Quorvane" / "Lumetra";
+}
+
 Registry& Registry::User()
 {
     static Registry store(UserStorePath());

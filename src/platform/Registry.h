@@ -76,6 +76,11 @@ private:
     std::map<std::string, std::string> displayNames_;                // folded -> as first written
 };
 
+// The per-user cache folder: $XDG_CACHE_HOME/Quorvane/Lumetra (~/.cache when
+// XDG_CACHE_HOME is unset or relative). What lives there may be deleted at
+// any time without losing anything.
+std::filesystem::path UserCacheFolder();
+
 // Machine-wide "App Paths": the full path of a registered program by its
 // executable name (for example "lumetra-mail"), or empty when none is registered.
 // Read from /etc/xdg/Quorvane/Lumetra/apppaths (lines "name=path"; the install

@@ -73,7 +73,7 @@ TEST_F(ConfigTest, NineteenKeysRoundTripInOrder)
                   "bShowUnreadGroup=NO\r\nbShowChangeGroupDialog=YES\r\nbShowOldArticle=YES\r\nPostKanjiCode=2\r\n"
                   "nTcpWaitSec=30\r\nnTcpRetryCount=5\r\nbSignAutoInsert=NO\r\nnSignSelect=1\r\n"
                   "strSignature0=\r\nstrSignature1=\r\nstrSignature2=\r\nnSecurity=0\r\nstrUserName=\r\n"
-                  "bRememberPassword=NO\r\nbAllowPlainPassword=NO\r\nstrTrustedCertificate=\r\n");
+                  "bRememberPassword=NO\r\nbAllowPlainPassword=NO\r\nstrTrustedCertificate=\r\nbCompress=YES\r\n");
 
     CLumeDoc other(&host, &registry);
     ASSERT_TRUE(other.OnOpenDocument(dir / "c.lum"));
