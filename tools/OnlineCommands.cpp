@@ -132,6 +132,7 @@ struct Options {
     bool save = false;
     int limit = -2; // -2: the configuration's
     int timeout = 0; // seconds for the whole command; 0: none
+    std::string headerStore; // empty: none
     SecurityOptions security;
 };
 
@@ -152,6 +153,8 @@ bool ParseOptions(const Args& args, Options& o, bool wantGroup)
             o.limit = std::atoi(args[++i].c_str());
         else if (args[i] == "--timeout" && i + 1 < args.size())
             o.timeout = std::atoi(args[++i].c_str());
+        else if (args[i] == "--header-store" && wantGroup && i + 1 < args.size())
+            o.headerStore = args[++i];
         else if (wantGroup && o.group.empty() && args[i].rfind("--", 0) != 0)
             o.group = args[i];
         else
@@ -251,13 +254,14 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, true)) {
-        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] "
+        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] [--header-store FILE] "
             << kSecurityUsage << " GROUP\n";
         return 2;
     }
     StopScope stop(o.timeout);
     ConsoleHost host(err, o.security);
     CLumeDoc doc(&host);
+    doc.UseHeaderStore(o.headerStore);
     LumeConfig asRead;
     if (!GoOnline(doc, o, err, &asRead)) {
         StopScope::Report(err);

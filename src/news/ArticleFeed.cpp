@@ -69,23 +69,50 @@ Answer ByCode(int code)
 } // namespace
 
 FetchPlan::FetchPlan(std::int64_t lo, std::int64_t hi, bool includeRead, const CReadList& marks,
-                     const std::unordered_set<std::int32_t>& listed)
+                     const std::unordered_set<std::int32_t>& listed, std::vector<CReadSet> known)
     : lo_(std::max<std::int64_t>(lo, 1)), hi_(std::min<std::int64_t>(hi, INT32_MAX)), includeRead_(includeRead),
-      marks_(marks), listed_(listed)
+      marks_(marks), listed_(listed), known_(std::move(known))
 {
+}
+
+std::vector<CReadSet>::const_iterator FetchPlan::KnownAt(std::int64_t n) const
+{
+    return std::lower_bound(known_.begin(), known_.end(), n,
+                            [](const CReadSet& r, std::int64_t v) { return r.m_nEnd < v; });
+}
+
+bool FetchPlan::Known(std::int64_t n) const
+{
+    const auto it = KnownAt(n);
+    return it != known_.end() && it->m_nStart <= n;
+}
+
+std::int64_t FetchPlan::UnknownFloor(std::int64_t top) const
+{
+    auto it = KnownAt(top);
+    if (it != known_.end() && it->m_nStart <= top)
+        return std::int64_t{it->m_nEnd} + 1;
+    return it == known_.begin() ? lo_ : std::max<std::int64_t>(std::prev(it)->m_nEnd + std::int64_t{1}, lo_);
 }
 
 bool FetchPlan::Wanted(std::int64_t n) const
 {
     const auto number = static_cast<std::int32_t>(n);
-    return (includeRead_ || !marks_.IsRead(number)) && !listed_.count(number);
+    return (includeRead_ || !marks_.IsRead(number)) && !listed_.count(number) && !Known(n);
 }
 
 std::int64_t FetchPlan::NextWanted(std::int64_t from, std::int64_t floor) const
 {
     floor = std::max(floor, lo_);
-    while (from >= floor && !Wanted(from))
-        from = (includeRead_ ? from : marks_.ReadRunStart(static_cast<std::int32_t>(from))) - 1;
+    while (from >= floor && !Wanted(from)) {
+        const auto number = static_cast<std::int32_t>(from);
+        if (!includeRead_ && marks_.IsRead(number))
+            from = marks_.ReadRunStart(number) - std::int64_t{1};
+        else if (const auto it = KnownAt(from); it != known_.end() && it->m_nStart <= from)
+            from = it->m_nStart - std::int64_t{1};
+        else
+            --from;
+    }
     return from >= floor ? from : floor - 1;
 }
 
@@ -95,6 +122,67 @@ std::int64_t WalkCounters::Room() const
     if (limit != -1)
         room = std::min(room, limit - fetched);
     return std::max<std::int64_t>(room, 0);
+}
+
+// --- the header store ---
+
+namespace {
+
+// Answers a batch of this many numbers are written in one transaction: a
+// kill loses at most one batch, and the writes stay a small part of the walk.
+constexpr std::size_t kStoreBatch = 2000;
+
+} // namespace
+
+StoredHeaders::StoredHeaders(HeaderStore* store, std::string server, std::string group, std::int64_t lo,
+                             std::int64_t hi)
+    : store_(store), server_(std::move(server)), group_(std::move(group))
+{
+    if (!store_)
+        return;
+    for (CReadSet r : store_->Covered(server_, group_)) {
+        r.m_nStart = static_cast<std::int32_t>(std::max<std::int64_t>(r.m_nStart, lo));
+        r.m_nEnd = static_cast<std::int32_t>(std::min<std::int64_t>(r.m_nEnd, hi));
+        if (r.m_nStart <= r.m_nEnd)
+            known_.push_back(r);
+    }
+    if (!known_.empty())
+        stored_ = store_->Load(server_, group_);
+    // A store that could not be read answers for nothing rather than call
+    // every known number gone.
+    if (stored_.empty())
+        known_.clear();
+}
+
+HeaderRecord* StoredHeaders::Find(std::int32_t n)
+{
+    const auto it = std::lower_bound(stored_.begin(), stored_.end(), n,
+                                     [](const HeaderRecord& r, std::int32_t v) { return r.number < v; });
+    return it != stored_.end() && it->number == n ? &*it : nullptr;
+}
+
+void StoredHeaders::Took(std::int32_t n, const CArticle* article)
+{
+    if (!store_)
+        return;
+    if (article)
+        taken_.push_back(RecordOf(*article, article->m_strReferences));
+    // The walk goes down, so a run grows at its start.
+    if (!takenNumbers_.empty() && takenNumbers_.back().m_nStart == n + 1)
+        takenNumbers_.back().m_nStart = n;
+    else
+        takenNumbers_.emplace_back(n, n);
+    if (++takenCount_ >= kStoreBatch)
+        Flush();
+}
+
+void StoredHeaders::Flush()
+{
+    if (store_ && takenCount_ > 0)
+        store_->Add(server_, group_, taken_, takenNumbers_);
+    taken_.clear();
+    takenNumbers_.clear();
+    takenCount_ = 0;
 }
 
 // --- HEAD per article ---
@@ -241,7 +329,8 @@ void HeaderFeed::SendChunks()
         if (top < plan_.Lo() || !nntp_.RoomAhead(kChunksAhead * 2 + 1))
             return;
         const std::int64_t size = std::clamp<std::int64_t>(room, kSmallestChunk, kChunk);
-        const auto lo = static_cast<std::int32_t>(std::max(plan_.Lo(), top - size + 1));
+        // A chunk stops where the store's numbers begin.
+        const auto lo = static_cast<std::int32_t>(std::max(plan_.UnknownFloor(top), top - size + 1));
         const auto hi = static_cast<std::int32_t>(top);
         const std::string range = " " + std::to_string(lo) + "-" + std::to_string(hi);
         if (!nntp_.SendAhead(support_.overCommand + range))
@@ -411,7 +500,7 @@ Answer HeaderFeed::Take(std::int32_t n, std::string& header)
                 return Answer::Refused;
             // Nothing could go ahead: the chunk is asked on its own.
             const std::int64_t top = plan_.NextWanted(next_, plan_.Lo());
-            const Sent s{Sent::Over, static_cast<std::int32_t>(std::max(plan_.Lo(), top - kChunk + 1)),
+            const Sent s{Sent::Over, static_cast<std::int32_t>(std::max(plan_.UnknownFloor(top), top - kChunk + 1)),
                          static_cast<std::int32_t>(top), true};
             const Got got = AskChunkOne(s);
             if (got == Got::Refused)

@@ -6,6 +6,7 @@
 // the walk decides everything exactly as asking one at a time would.
 
 #include "net/Nntp.h"
+#include "news/HeaderStore.h"
 #include "news/ReadList.h"
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace news::detail {
 
@@ -21,17 +23,23 @@ namespace news::detail {
 // range of two billion and have none of it.
 inline constexpr std::int64_t kMaxGoneInARow = 10'000;
 
-// The numbers a walk asks for: from hi down to lo, those not listed yet and,
-// unless read ones are shown, not read. The one place that decides them.
+// The numbers a walk asks the server for: from hi down to lo, those not
+// listed yet, not known (the header store answers for them) and, unless read
+// ones are shown, not read. The one place that decides them.
 class FetchPlan {
 public:
+    // known: sorted, joined ranges.
     FetchPlan(std::int64_t lo, std::int64_t hi, bool includeRead, const CReadList& marks,
-              const std::unordered_set<std::int32_t>& listed);
+              const std::unordered_set<std::int32_t>& listed, std::vector<CReadSet> known = {});
     std::int64_t Lo() const { return lo_; }
     std::int64_t Hi() const { return hi_; }
     std::int64_t Total() const { return hi_ >= lo_ ? hi_ - lo_ + 1 : 0; }
     bool IncludeRead() const { return includeRead_; }
     bool Wanted(std::int64_t n) const;
+    bool Known(std::int64_t n) const;
+    // The lowest number from which up to top none is known: a chunk of the
+    // range that starts there asks for nothing the store has.
+    std::int64_t UnknownFloor(std::int64_t top) const;
     // The highest wanted number from `from` down to floor, or floor - 1;
     // a read run is passed in one step.
     std::int64_t NextWanted(std::int64_t from, std::int64_t floor) const;
@@ -41,6 +49,37 @@ private:
     bool includeRead_;
     const CReadList& marks_;
     const std::unordered_set<std::int32_t>& listed_;
+    std::vector<CReadSet> known_;
+    // The known range holding n, or the first one above it.
+    std::vector<CReadSet>::const_iterator KnownAt(std::int64_t n) const;
+};
+
+// A group's headers in the store, for one walk: what it holds, and what the
+// walk took from the server since, written back a batch at a time.
+class StoredHeaders {
+public:
+    // Without a store (null) it answers for nothing and keeps nothing.
+    StoredHeaders(HeaderStore* store, std::string server, std::string group, std::int64_t lo, std::int64_t hi);
+    // The numbers of lo..hi the store answers for.
+    const std::vector<CReadSet>& Known() const { return known_; }
+    // The stored record of a known number; null for one the server no longer had.
+    HeaderRecord* Find(std::int32_t n);
+    // The walk took the server's answer for n: its article, or null when gone.
+    void Took(std::int32_t n, const CArticle* article);
+    // Writes what was taken; also on the way out, so a Cancel keeps it.
+    void Flush();
+    ~StoredHeaders() { Flush(); }
+    StoredHeaders(const StoredHeaders&) = delete;
+    StoredHeaders& operator=(const StoredHeaders&) = delete;
+
+private:
+    HeaderStore* store_ = nullptr;
+    std::string server_, group_;
+    std::vector<HeaderRecord> stored_; // by number
+    std::vector<CReadSet> known_;
+    std::vector<HeaderRecord> taken_;
+    std::vector<CReadSet> takenNumbers_;
+    std::size_t takenCount_ = 0;
 };
 
 // What the walk has done so far; the feeds send no further ahead than it may still need.

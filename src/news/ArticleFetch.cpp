@@ -4,9 +4,11 @@
 #include "news/ArticleFeed.h"
 #include "news/DocumentGuards.h"
 #include "news/LumeDoc.h"
+#include "platform/Registry.h"
 
 #include <algorithm>
 #include <climits>
+#include <ctime>
 #include <unordered_set>
 
 namespace news {
@@ -113,6 +115,7 @@ bool CLumeDoc::OpenCurrentGroup()
     bool hasUnread = false;
     if (!OpenGroupLocked(group, first, last, hasUnread))
         return false;
+    TrimStoredGroup(group, first, last);
     ClearArticles();
     const int limit = config_.nMaxReadArtcleCount < 0 ? -1 : config_.nMaxReadArtcleCount;
     const bool result = FetchArticlesLocked(first, last, config_.bShowOldArticle, limit);
@@ -165,6 +168,50 @@ bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& h
     return false;
 }
 
+void CLumeDoc::UseHeaderStore(std::filesystem::path file)
+{
+    store_.Close();
+    storePath_ = std::move(file);
+    storeTried_ = false;
+}
+
+HeaderStore* CLumeDoc::Store()
+{
+    if (storePath_.empty())
+        return nullptr;
+    if (!storeTried_) {
+        storeTried_ = true;
+        if (!store_.Open(storePath_)) {
+            nntp_.ReportStatus("header store %s not opened (%s): every header comes from the server",
+                               storePath_.c_str(), store_.LastError().c_str());
+            return nullptr;
+        }
+        if (!store_.SetAsideReason().empty())
+            nntp_.ReportStatus("header store %s set aside and made anew: %s", storePath_.c_str(),
+                               store_.SetAsideReason().c_str());
+        const platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
+        store_.Expire(static_cast<std::int64_t>(std::time(nullptr)), HeaderStoreExpiryDays(reg));
+    }
+    return store_.IsOpen() ? &store_ : nullptr;
+}
+
+std::string CLumeDoc::StoreServer() const
+{
+    return HeaderStore::ServerKey(config_.strNntpServer, config_.nNntpPort);
+}
+
+void CLumeDoc::TrimStoredGroup(const CNewsGroup& group, std::int64_t first, std::int64_t last)
+{
+    HeaderStore* store = Store();
+    // An empty range, or a group the server does not know, leaves the store as it is.
+    if (!store || last < first || last < 1)
+        return;
+    const std::string server = StoreServer();
+    store->Touch(server, group.m_strName, static_cast<std::int64_t>(std::time(nullptr)));
+    store->DropBelow(server, group.m_strName, static_cast<std::int32_t>(std::max<std::int64_t>(first, 1)));
+    store->DropAbove(server, group.m_strName, static_cast<std::int32_t>(std::min<std::int64_t>(last, INT32_MAX)));
+}
+
 bool CLumeDoc::FetchArticles(int lo, int hi, bool includeRead, int limit)
 {
     BusyLock lock(*this);
@@ -178,7 +225,10 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     FetchDepth depth(fetchDepth_);
     DropArticlesAhead();
     std::unordered_set<std::int32_t> listed = ListedNumbers();
-    const detail::FetchPlan plan(lo, hi, includeRead, readList_, listed);
+    HeaderStore* store = m_pCurrentGroup ? Store() : nullptr;
+    detail::StoredHeaders stored(store, store ? StoreServer() : std::string(),
+                                 store ? m_pCurrentGroup->m_strName : std::string(), lo, hi);
+    const detail::FetchPlan plan(lo, hi, includeRead, readList_, listed, stored.Known());
     ProgressScope progress(host_, kProgressDelayMs, msg::ReadingArticleList);
     if (!progress)
         return false;
@@ -186,8 +236,10 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     detail::WalkCounters counters;
     counters.limit = limit;
     detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_);
-    const WalkEnd end = WalkArticles(plan, feed, counters, *progress.operator->(), listed);
+    const WalkEnd end = WalkArticles(plan, feed, stored, counters, *progress.operator->(), listed);
     feed.Finish();
+    // What came before a Cancel or a refusal stays stored.
+    stored.Flush();
     if (!feed.FallbackReason().empty() && m_pCurrentGroup)
         headOnlyGroups_.insert(m_pCurrentGroup->m_strName);
     return ReportWalkEnd(end);
@@ -212,8 +264,8 @@ bool CLumeDoc::OverviewWanted() const
 // time would: gone ones count as read, the read limit asks with dialog 135,
 // a long run of gone ones or a refusal of service ends the walk.
 CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed,
-                                         detail::WalkCounters& counters, DocumentProgress& progress,
-                                         std::unordered_set<std::int32_t>& listed)
+                                         detail::StoredHeaders& stored, detail::WalkCounters& counters,
+                                         DocumentProgress& progress, std::unordered_set<std::int32_t>& listed)
 {
     std::string text, header;
     std::int64_t i = 0;
@@ -240,7 +292,22 @@ CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::
         }
         if (listed.count(number))
             continue;
-        switch (feed.Take(number, header)) {
+        // The store answers as the server did when the header was fetched.
+        std::unique_ptr<CArticle> article;
+        detail::Answer answer;
+        if (plan.Known(number)) {
+            HeaderRecord* record = stored.Find(number);
+            answer = record ? detail::Answer::Header : detail::Answer::Gone;
+            if (record)
+                article = std::make_unique<CArticle>(ArticleOf(std::move(*record)));
+        } else {
+            answer = feed.Take(number, header);
+            if (answer == detail::Answer::Header)
+                article = ParseArticle(number, header);
+            if (answer == detail::Answer::Header || answer == detail::Answer::Gone)
+                stored.Took(number, article.get());
+        }
+        switch (answer) {
         case detail::Answer::Gone:
             readList_.Add(number);
             if (++counters.goneInARow >= detail::kMaxGoneInARow)
@@ -253,7 +320,7 @@ CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::
         case detail::Answer::Header:
             break;
         }
-        AddArticle(number, read, header);
+        AddArticle(std::move(article), read);
         listed.insert(number);
         counters.goneInARow = 0;
         ++counters.fetched;
@@ -298,13 +365,10 @@ bool CLumeDoc::ReportWalkEnd(WalkEnd end)
     return true;
 }
 
-// The one place a fetched header becomes an article of the list, whether it
-// came by HEAD or from the overview.
-void CLumeDoc::AddArticle(std::int32_t n, bool read, const std::string& header)
+std::unique_ptr<CArticle> CLumeDoc::ParseArticle(std::int32_t n, const std::string& header)
 {
     auto article = std::make_unique<CArticle>();
     article->m_nNumber = n;
-    article->m_bRead = read;
     const std::string references = message::GetHeaderField(header, "References", true);
     article->m_strParentID = CArticle::FromLastAngle(references);
     article->m_strReferences = CArticle::ReferenceChain(references);
@@ -313,14 +377,27 @@ void CLumeDoc::AddArticle(std::int32_t n, bool read, const std::string& header)
     if (!date.empty())
         article->m_timeDate = message::ParseDate(date);
     article->m_strXref = message::GetHeaderField(header, "Xref", true);
+    article->m_strSubject = message::GetHeaderField(header, "Subject", true);
+    article->m_strFrom = message::GetHeaderField(header, "From", true);
+    return article;
+}
+
+void CLumeDoc::AddArticle(std::int32_t n, bool read, const std::string& header)
+{
+    AddArticle(ParseArticle(n, header), read);
+}
+
+// The one place an article becomes an entry of the list, whether its header
+// came by HEAD, from the overview or from the store.
+void CLumeDoc::AddArticle(std::unique_ptr<CArticle> article, bool read)
+{
+    article->m_bRead = read;
     if (!read && !article->m_strMessageID.empty() && readIds_.count(article->m_strMessageID)) {
         // Read already under another group this session.
         article->m_bRead = true;
-        readList_.Add(n);
+        readList_.Add(article->m_nNumber);
         SetModifiedFlag(true);
     }
-    article->m_strSubject = message::GetHeaderField(header, "Subject", true);
-    article->m_strFrom = message::GetHeaderField(header, "From", true);
     articles_.push_back(std::move(article));
 }
 

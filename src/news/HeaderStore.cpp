@@ -1,5 +1,6 @@
 #include "news/HeaderStore.h"
 
+#include <algorithm>
 #include <ctime>
 #include <limits>
 #include <system_error>
@@ -19,7 +20,7 @@ constexpr std::int64_t kApplicationId = 0x4C756D48;
 
 const char* const kSchema =
     "CREATE TABLE groups(id INTEGER PRIMARY KEY, server BLOB NOT NULL, name BLOB NOT NULL,"
-    " opened INTEGER NOT NULL, UNIQUE(server, name));"
+    " opened INTEGER NOT NULL, covered BLOB NOT NULL DEFAULT x'', UNIQUE(server, name));"
     "CREATE TABLE articles(grp INTEGER NOT NULL, number INTEGER NOT NULL, message_id BLOB NOT NULL,"
     " refs BLOB NOT NULL, subject BLOB NOT NULL, sender BLOB NOT NULL, xref BLOB NOT NULL,"
     " date INTEGER NOT NULL, PRIMARY KEY(grp, number)) WITHOUT ROWID;";
@@ -71,6 +72,41 @@ int QueryInt(sqlite3* db, const char* sql, std::int64_t& out)
 
 void Rollback(sqlite3* db) { sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr); }
 
+// Sorted, joined ranges of numbers 1 and up; anything else is dropped.
+std::vector<CReadSet> Joined(std::vector<CReadSet> sets)
+{
+    std::erase_if(sets, [](const CReadSet& r) { return r.m_nStart < 1 || r.m_nEnd < r.m_nStart; });
+    std::sort(sets.begin(), sets.end(), [](const CReadSet& a, const CReadSet& b) { return a.m_nStart < b.m_nStart; });
+    std::vector<CReadSet> out;
+    for (const CReadSet& r : sets) {
+        if (!out.empty() && std::int64_t{r.m_nStart} <= std::int64_t{out.back().m_nEnd} + 1)
+            out.back().m_nEnd = std::max(out.back().m_nEnd, r.m_nEnd);
+        else
+            out.push_back(r);
+    }
+    return out;
+}
+
+std::vector<CReadSet> ParseRanges(std::string_view text)
+{
+    CReadList list;
+    list.Parse(text);
+    return Joined(list.Sets());
+}
+
+std::string RangesText(const std::vector<CReadSet>& sets)
+{
+    std::string text;
+    for (const CReadSet& r : sets) {
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(r.m_nStart);
+        if (r.m_nEnd != r.m_nStart)
+            text += '-' + std::to_string(r.m_nEnd);
+    }
+    return text;
+}
+
 } // namespace
 
 HeaderRecord RecordOf(const CArticle& a, std::string references)
@@ -86,15 +122,16 @@ HeaderRecord RecordOf(const CArticle& a, std::string references)
     return r;
 }
 
-CArticle ArticleOf(const HeaderRecord& r)
+CArticle ArticleOf(HeaderRecord r)
 {
     CArticle a;
     a.m_nNumber = r.number;
-    a.m_strMessageID = r.messageId;
+    a.m_strMessageID = std::move(r.messageId);
     a.m_strParentID = CArticle::FromLastAngle(r.references);
-    a.m_strSubject = r.subject;
-    a.m_strFrom = r.from;
-    a.m_strXref = r.xref;
+    a.m_strReferences = std::move(r.references);
+    a.m_strSubject = std::move(r.subject);
+    a.m_strFrom = std::move(r.from);
+    a.m_strXref = std::move(r.xref);
     a.m_timeDate = r.date;
     return a;
 }
@@ -311,7 +348,8 @@ std::vector<HeaderRecord> HeaderStore::Load(std::string_view server, std::string
     return out;
 }
 
-bool HeaderStore::Add(std::string_view server, std::string_view group, std::span<const HeaderRecord> records)
+bool HeaderStore::Add(std::string_view server, std::string_view group, std::span<const HeaderRecord> records,
+                      std::span<const CReadSet> covered)
 {
     if (!db_)
         return false;
@@ -346,6 +384,14 @@ bool HeaderStore::Add(std::string_view server, std::string_view group, std::span
             ins.Reset();
         }
     }
+    if (rc == SQLITE_DONE && !covered.empty()) {
+        std::vector<CReadSet> sets;
+        rc = ReadCovered(id, sets);
+        if (rc == SQLITE_DONE) {
+            sets.insert(sets.end(), covered.begin(), covered.end());
+            rc = WriteCovered(id, Joined(std::move(sets)));
+        }
+    }
     if (rc == SQLITE_DONE && Exec("COMMIT"))
         return true;
     if (rc == SQLITE_DONE)
@@ -354,18 +400,87 @@ bool HeaderStore::Add(std::string_view server, std::string_view group, std::span
     return Fail(rc, "storing headers");
 }
 
+int HeaderStore::ReadCovered(std::int64_t id, std::vector<CReadSet>& sets)
+{
+    Statement st(db_, "SELECT covered FROM groups WHERE id=?1");
+    st.Bind(1, id);
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW)
+        sets = ParseRanges(st.Bytes(0));
+    return rc == SQLITE_ROW ? SQLITE_DONE : rc;
+}
+
+int HeaderStore::WriteCovered(std::int64_t id, const std::vector<CReadSet>& sets)
+{
+    const std::string text = RangesText(sets);
+    Statement st(db_, "UPDATE groups SET covered=?2 WHERE id=?1");
+    st.Bind(1, id);
+    st.Bind(2, std::string_view(text));
+    return st.Step();
+}
+
+std::vector<CReadSet> HeaderStore::Covered(std::string_view server, std::string_view group)
+{
+    std::vector<CReadSet> sets;
+    if (!db_)
+        return sets;
+    const std::int64_t id = GroupId(server, group, false);
+    if (id <= 0)
+        return sets;
+    if (const int rc = ReadCovered(id, sets); rc != SQLITE_DONE) {
+        sets.clear();
+        Fail(rc, "reading the numbers stored");
+    }
+    return sets;
+}
+
 bool HeaderStore::DropBelow(std::string_view server, std::string_view group, std::int32_t low)
+{
+    return DropOutside(server, group, low, std::numeric_limits<std::int32_t>::max());
+}
+
+bool HeaderStore::DropAbove(std::string_view server, std::string_view group, std::int32_t high)
+{
+    return DropOutside(server, group, 1, high);
+}
+
+bool HeaderStore::DropOutside(std::string_view server, std::string_view group, std::int32_t low, std::int32_t high)
 {
     if (!db_)
         return false;
     const std::int64_t id = GroupId(server, group, false);
     if (id <= 0)
         return db_ != nullptr;
-    Statement st(db_, "DELETE FROM articles WHERE grp=?1 AND number<?2");
-    st.Bind(1, id);
-    st.Bind(2, std::int64_t{low});
-    const int rc = st.Step();
-    return rc == SQLITE_DONE || Fail(rc, "dropping expired articles");
+    if (!Exec("BEGIN IMMEDIATE"))
+        return Fail(sqlite3_errcode(db_), "starting a write");
+    int rc;
+    {
+        Statement st(db_, "DELETE FROM articles WHERE grp=?1 AND (number<?2 OR number>?3)");
+        st.Bind(1, id);
+        st.Bind(2, std::int64_t{low});
+        st.Bind(3, std::int64_t{high});
+        rc = st.Step();
+    }
+    std::vector<CReadSet> sets;
+    if (rc == SQLITE_DONE)
+        rc = ReadCovered(id, sets);
+    if (rc == SQLITE_DONE) {
+        std::vector<CReadSet> kept;
+        for (CReadSet r : sets) {
+            r.m_nStart = std::max(r.m_nStart, low);
+            r.m_nEnd = std::min(r.m_nEnd, high);
+            if (r.m_nStart <= r.m_nEnd)
+                kept.push_back(r);
+        }
+        if (kept != sets)
+            rc = WriteCovered(id, kept);
+    }
+    if (rc == SQLITE_DONE && Exec("COMMIT"))
+        return true;
+    if (rc == SQLITE_DONE)
+        rc = sqlite3_errcode(db_);
+    Rollback(db_);
+    return Fail(rc, "dropping expired articles");
 }
 
 std::int32_t HeaderStore::Highest(std::string_view server, std::string_view group)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "news/Article.h"
+#include "news/ReadList.h"
 
 using sqlite3 = struct sqlite3;
 
@@ -37,11 +38,11 @@ struct HeaderRecord {
 
 HeaderRecord RecordOf(const CArticle& article, std::string references = {});
 // m_bRead is left false: read marks live in news.rc, not here.
-CArticle ArticleOf(const HeaderRecord& record);
+CArticle ArticleOf(HeaderRecord record);
 
 class HeaderStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kDefaultExpiryDays = 30;
 
     // headers.sqlite in the user's cache folder.
@@ -68,10 +69,19 @@ public:
     // The group's records, by number. Empty when none or on failure.
     std::vector<HeaderRecord> Load(std::string_view server, std::string_view group);
     // All or nothing; a record with a number already stored replaces it.
-    // Records with a number below 1 are skipped.
-    bool Add(std::string_view server, std::string_view group, std::span<const HeaderRecord> records);
+    // Records with a number below 1 are skipped. covered: the numbers whose
+    // answer the fetch took (the records' and the gone ones), added to the
+    // group's Covered() in the same transaction.
+    bool Add(std::string_view server, std::string_view group, std::span<const HeaderRecord> records,
+             std::span<const CReadSet> covered = {});
+    // The numbers the store can answer for: a covered number without a
+    // record is one the server no longer had. Sorted, joined ranges.
+    std::vector<CReadSet> Covered(std::string_view server, std::string_view group);
     // Forgets the numbers below low, the server's GROUP low mark.
     bool DropBelow(std::string_view server, std::string_view group, std::int32_t low);
+    // Forgets the numbers above high: a server whose group now ends below
+    // what is stored has numbered it anew.
+    bool DropAbove(std::string_view server, std::string_view group, std::int32_t high);
     // 0 when nothing is stored (or on failure).
     std::int32_t Highest(std::string_view server, std::string_view group);
     // Notes that the group was opened at now (seconds since 1970).
@@ -93,6 +103,10 @@ private:
     bool Fail(int code, const char* what);
     // The group's id; 0 when absent (and create is false) or on failure.
     std::int64_t GroupId(std::string_view server, std::string_view group, bool create);
+    // Inside a transaction; SQLITE_DONE on success.
+    int ReadCovered(std::int64_t id, std::vector<CReadSet>& sets);
+    int WriteCovered(std::int64_t id, const std::vector<CReadSet>& sets);
+    bool DropOutside(std::string_view server, std::string_view group, std::int32_t low, std::int32_t high);
 
     sqlite3* db_ = nullptr;
     std::filesystem::path path_;

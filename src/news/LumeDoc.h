@@ -20,6 +20,7 @@
 #include "news/DocumentHost.h"
 #include "news/DocumentView.h"
 #include "news/GroupTable.h"
+#include "news/HeaderStore.h"
 #include "news/LumeConfig.h"
 #include "news/ReadList.h"
 #include "net/Nntp.h"
@@ -36,6 +37,7 @@ namespace platform { class Registry; }
 namespace news::detail {
 class FetchPlan;
 class HeaderFeed;
+class StoredHeaders;
 struct WalkCounters;
 } // namespace news::detail
 
@@ -176,6 +178,10 @@ public:
     // Opening and Reload read the overview when the server offers it; false
     // reads every header by HEAD (the two give the same list).
     void SetUseOverview(bool use) { useOverview_ = use; }
+    // Keeps the headers a fetch brought in the store at file (opened at the
+    // first fetch, once per run), so that opening a group again asks the
+    // server only for what is new. An empty path (the default): no store.
+    void UseHeaderStore(std::filesystem::path file);
     // Deletes the article list (not while a fetch is filling it).
     void ClearArticles();
     // Command Reload: asks a range with dialog 122 and fetches the unread
@@ -263,13 +269,21 @@ private:
     bool OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& hasUnread);
     bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
     enum class WalkEnd { Done, Cancelled, Refused, GoneRun };
-    WalkEnd WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed, detail::WalkCounters& counters,
-                         DocumentProgress& progress, std::unordered_set<std::int32_t>& listed);
+    WalkEnd WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed, detail::StoredHeaders& stored,
+                         detail::WalkCounters& counters, DocumentProgress& progress,
+                         std::unordered_set<std::int32_t>& listed);
+    // The store once it is open; null without one.
+    HeaderStore* Store();
+    std::string StoreServer() const;
+    // After GROUP: notes the opening and forgets what the server no longer has.
+    void TrimStoredGroup(const CNewsGroup& group, std::int64_t first, std::int64_t last);
     std::unordered_set<std::int32_t> ListedNumbers() const;
     bool OverviewWanted() const;
     bool MayReadMore(detail::WalkCounters& counters);
     bool ReportWalkEnd(WalkEnd end);
     void AddArticle(std::int32_t n, bool read, const std::string& header);
+    void AddArticle(std::unique_ptr<CArticle> article, bool read);
+    static std::unique_ptr<CArticle> ParseArticle(std::int32_t n, const std::string& header);
     // Reads and drops the replies of ARTICLE commands sent ahead.
     void DropArticlesAhead();
     void FillPostParams();
@@ -288,6 +302,9 @@ private:
     // Numbers of the last GROUP range the server says it does not have: the
     // gaps an overview may show unasked. -1 when not known.
     std::int64_t groupGaps_ = -1;
+    HeaderStore store_;
+    std::filesystem::path storePath_;
+    bool storeTried_ = false;
     std::vector<DocumentView*> views_;
     PostParams postParams_;
     GroupListStats listStats_;
