@@ -284,14 +284,17 @@ TEST_F(DocServer, CommandsAheadThroughASlowLinkMatchOneAtATime)
 }
 
 // INN offers OVER with Xref in its overview: the list, its order and the
-// marks are the same through the overview and through HEAD.
-TEST_F(DocServer, OverviewAndHeadGiveTheSameList)
+// marks are the same through the overview, through HEAD, and from the header
+// store (filled by the third run, read by the fourth).
+TEST_F(DocServer, OverviewHeadAndTheStoreGiveTheSameList)
 {
     Fresh("local.many", 5, Tag());
-    std::string seen[2];
-    for (int i = 0; i < 2; ++i) {
+    std::string seen[4];
+    for (int i = 0; i < 4; ++i) {
         doc = std::make_unique<CLumeDoc>(&host, registry.get());
-        doc->SetUseOverview(i == 0);
+        doc->SetUseOverview(i != 1);
+        if (i >= 2)
+            doc->UseHeaderStore(dir / "cache" / "headers.sqlite");
         Online("", -1);
         for (const char* group : {"local.test", "fj.test", "local.many"}) {
             if (!doc->Groups().Find(group))
@@ -307,7 +310,8 @@ TEST_F(DocServer, OverviewAndHeadGiveTheSameList)
         doc->GoOffline();
     }
     EXPECT_FALSE(seen[0].empty());
-    EXPECT_EQ(seen[0], seen[1]);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(seen[0], seen[i]) << i;
 }
 
 TEST_F(DocServer, AGroupListPastItsBoundIsRefusedAndTheMarksFileKept)

@@ -142,9 +142,15 @@ TEST_F(HeaderStoreTest, UntrustedFilesAreSetAsideAndRebuilt)
         {"newer version",
          [](HeaderStoreTest& t) {
              t.MakeStore(10);
-             Sql(t.file, "PRAGMA user_version=2");
+             Sql(t.file, ("PRAGMA user_version=" + std::to_string(HeaderStore::kSchemaVersion + 1)).c_str());
          },
          "newer version"},
+        {"older layout",
+         [](HeaderStoreTest& t) {
+             t.MakeStore(10);
+             Sql(t.file, ("PRAGMA user_version=" + std::to_string(HeaderStore::kSchemaVersion - 1)).c_str());
+         },
+         "older layout"},
         {"another program's",
          [](HeaderStoreTest& t) {
              std::filesystem::create_directories(t.file.parent_path());
