@@ -133,6 +133,7 @@ struct Options {
     int limit = -2; // -2: the configuration's
     int timeout = 0; // seconds for the whole command; 0: none
     std::string headerStore; // empty: none
+    bool timing = false;      // the open's time on stderr
     SecurityOptions security;
 };
 
@@ -155,6 +156,8 @@ bool ParseOptions(const Args& args, Options& o, bool wantGroup)
             o.timeout = std::atoi(args[++i].c_str());
         else if (args[i] == "--header-store" && wantGroup && i + 1 < args.size())
             o.headerStore = args[++i];
+        else if (args[i] == "--timing" && wantGroup)
+            o.timing = true;
         else if (wantGroup && o.group.empty() && args[i].rfind("--", 0) != 0)
             o.group = args[i];
         else
@@ -254,7 +257,7 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, true)) {
-        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] [--header-store FILE] "
+        err << "usage: lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] [--header-store FILE] [--timing] "
             << kSecurityUsage << " GROUP\n";
         return 2;
     }
@@ -275,10 +278,15 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
         return 1;
     }
     doc.SetCurrentGroup(group);
+    const auto started = std::chrono::steady_clock::now();
     if (!doc.OpenCurrentGroup() || StopScope::Report(err)) {
         err << TerminalText(o.group) << ": could not read the article list\n";
         return 1;
     }
+    if (o.timing)
+        err << "open " << doc.Articles().size() << " articles: "
+            << std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count()
+            << " ms\n";
     for (const auto& a : doc.Articles()) {
         char date[32] = "--/-- --:--";
         if (a->m_timeDate != 0) {
