@@ -8,6 +8,7 @@
 #include "dialogs/Dialogs.h"
 #include "host/HostedDocument.h"
 #include "host/PasswordStore.h"
+#include "news/HeaderStore.h"
 #include "widgets/SjisText.h"
 
 #include <QApplication>
