@@ -131,6 +131,8 @@ namespace {
 // Answers a batch of this many numbers are written in one transaction: a
 // kill loses at most one batch, and the writes stay a small part of the walk.
 constexpr std::size_t kStoreBatch = 2000;
+// Numbers of the stored records read at a time.
+constexpr std::int64_t kStoreWindow = 8192;
 
 } // namespace
 
@@ -146,16 +148,29 @@ StoredHeaders::StoredHeaders(HeaderStore* store, std::string server, std::string
         if (r.m_nStart <= r.m_nEnd)
             known_.push_back(r);
     }
-    if (!known_.empty())
-        stored_ = store_->Load(server_, group_);
-    // A store that could not be read answers for nothing rather than call
-    // every known number gone.
-    if (stored_.empty())
-        known_.clear();
+    storedFrom_ = hi + 1;
 }
 
 HeaderRecord* StoredHeaders::Find(std::int32_t n)
 {
+    if (n < storedFrom_) {
+        // The known numbers from n down to a window's size.
+        std::int64_t from = n;
+        for (auto it = known_.rbegin(); it != known_.rend(); ++it)
+            if (it->m_nStart <= n) {
+                from = std::max<std::int64_t>(it->m_nStart, std::int64_t{n} - kStoreWindow + 1);
+                break;
+            }
+        if (!failed_) {
+            stored_ = store_->Load(server_, group_, static_cast<std::int32_t>(from), n);
+            // A store that could not be read answers for nothing more rather
+            // than call its numbers gone.
+            failed_ = stored_.empty() && !store_->LastError().empty();
+        }
+        storedFrom_ = from;
+    }
+    if (failed_)
+        return nullptr;
     const auto it = std::lower_bound(stored_.begin(), stored_.end(), n,
                                      [](const HeaderRecord& r, std::int32_t v) { return r.number < v; });
     return it != stored_.end() && it->number == n ? &*it : nullptr;

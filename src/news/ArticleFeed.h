@@ -62,8 +62,10 @@ public:
     StoredHeaders(HeaderStore* store, std::string server, std::string group, std::int64_t lo, std::int64_t hi);
     // The numbers of lo..hi the store answers for.
     const std::vector<CReadSet>& Known() const { return known_; }
-    // The stored record of a known number; null for one the server no longer had.
+    // The stored record of a known number; null for one the server no longer
+    // had, or when the store could not be read (Failed()).
     HeaderRecord* Find(std::int32_t n);
+    bool Failed() const { return failed_; }
     // The walk took the server's answer for n: its article, or null when gone.
     void Took(std::int32_t n, const CArticle* article);
     // Writes what was taken; also on the way out, so a Cancel keeps it.
@@ -75,7 +77,11 @@ public:
 private:
     HeaderStore* store_ = nullptr;
     std::string server_, group_;
-    std::vector<HeaderRecord> stored_; // by number
+    // A window of the stored records (by number), read as the walk comes
+    // down to it: a walk that stops early, or passes read runs, reads little.
+    std::vector<HeaderRecord> stored_;
+    std::int64_t storedFrom_ = 0; // the window holds storedFrom_..its top
+    bool failed_ = false;
     std::vector<CReadSet> known_;
     std::vector<HeaderRecord> taken_;
     std::vector<CReadSet> takenNumbers_;

@@ -295,8 +295,8 @@ CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::
         // The store answers as the server did when the header was fetched.
         std::unique_ptr<CArticle> article;
         detail::Answer answer;
-        if (plan.Known(number)) {
-            HeaderRecord* record = stored.Find(number);
+        HeaderRecord* record = nullptr;
+        if (plan.Known(number) && ((record = stored.Find(number)) || !stored.Failed())) {
             answer = record ? detail::Answer::Header : detail::Answer::Gone;
             if (record)
                 article = std::make_unique<CArticle>(ArticleOf(std::move(*record)));

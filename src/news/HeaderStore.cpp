@@ -321,19 +321,30 @@ std::int64_t HeaderStore::GroupId(std::string_view server, std::string_view grou
 
 std::vector<HeaderRecord> HeaderStore::Load(std::string_view server, std::string_view group)
 {
+    return Load(server, group, 1, std::numeric_limits<std::int32_t>::max());
+}
+
+std::vector<HeaderRecord> HeaderStore::Load(std::string_view server, std::string_view group, std::int32_t lo,
+                                            std::int32_t hi)
+{
     std::vector<HeaderRecord> out;
-    if (!db_)
+    error_.clear();
+    const std::int64_t id = db_ ? GroupId(server, group, false) : 0;
+    if (id <= 0) {
+        // Not "none of them": the caller may have been told otherwise.
+        if (error_.empty())
+            error_ = "the group is not stored";
         return out;
-    const std::int64_t id = GroupId(server, group, false);
-    if (id <= 0)
-        return out;
+    }
     std::int64_t count = 0;
     for (const CReadSet& r : Covered(server, group))
-        count += std::int64_t{r.m_nEnd} - r.m_nStart + 1;
+        count += std::max<std::int64_t>(std::int64_t{std::min(r.m_nEnd, hi)} - std::max(r.m_nStart, lo) + 1, 0);
     out.reserve(static_cast<std::size_t>(std::min<std::int64_t>(count, 1 << 22)));
     Statement st(db_, "SELECT number, message_id, refs, subject, sender, xref, date FROM articles"
-                      " WHERE grp=?1 ORDER BY number");
+                      " WHERE grp=?1 AND number BETWEEN ?2 AND ?3 ORDER BY number");
     st.Bind(1, id);
+    st.Bind(2, std::int64_t{lo});
+    st.Bind(3, std::int64_t{hi});
     int rc;
     while ((rc = st.Step()) == SQLITE_ROW) {
         const std::int64_t number = st.Int(0);

@@ -66,8 +66,11 @@ public:
     const std::string& SetAsideReason() const { return setAside_; }
     const std::string& LastError() const { return error_; }
 
-    // The group's records, by number. Empty when none or on failure.
+    // The group's records, by number. Empty when none or on failure;
+    // LastError() then tells a failure or a group not stored from none.
     std::vector<HeaderRecord> Load(std::string_view server, std::string_view group);
+    // Only the numbers lo..hi.
+    std::vector<HeaderRecord> Load(std::string_view server, std::string_view group, std::int32_t lo, std::int32_t hi);
     // All or nothing; a record with a number already stored replaces it.
     // Records with a number below 1 are skipped. covered: the numbers whose
     // answer the fetch took (the records' and the gone ones), added to the
