@@ -1027,7 +1027,7 @@ int CNntp::Post(const CNntpPostMessageParam& param)
     }
     for (std::size_t at = 0, n = 0; at < header.size(); ++n) {
         const std::size_t end = std::min(header.find("\r\n", at), header.size());
-        ReportStatus("%d> %s", static_cast<int>(n), header.substr(at, end - at).c_str());
+        ReportStatus("%d> %s", static_cast<int>(n), header.substr(at, end + 2 - at).c_str());
         at = end + 2;
     }
     header += "\r\n";
