@@ -6,9 +6,14 @@
 #include "platform/MessageFormat.h"
 #include "news/ServerLogin.h"
 #include "platform/StringTable.h"
+#include "platform/Registry.h"
+#include "platform/StringIds.h"
+#include "textcodec/Charsets.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <istream>
 #include <iterator>
 #include <ostream>
@@ -42,6 +47,29 @@ void PrintMessage(unsigned id, const std::vector<std::string>& args, std::ostrea
     }
 }
 
+// The Cancel-Lock secret: $LUMETRA_CANCEL_SECRET, else the file
+// cancel-secret beside the user's registry, which must be private (0600).
+bool CancelSecret(std::string& secret, std::ostream& err)
+{
+    if (const char* env = std::getenv("LUMETRA_CANCEL_SECRET"); env && *env) {
+        secret = env;
+        return true;
+    }
+    const std::filesystem::path file = platform::Registry::UserStorePath().parent_path() / "cancel-secret";
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (error || !std::filesystem::is_regular_file(status))
+        return true; // no secret: posts carry no lock
+    using std::filesystem::perms;
+    if ((status.permissions() & (perms::group_all | perms::others_all)) != perms::none) {
+        err << "post: " << file.string() << " is readable by others; make it 0600\n";
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::getline(in, secret);
+    return true;
+}
+
 std::string Trimmed(std::string line)
 {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
@@ -56,6 +84,8 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
     news::PostParams settings;
     settings.strMailAddress = "lumetra@localhost.invalid";
     news::PostForm form;
+    std::string target;
+    bool supersede = false;
     SecurityOptions security;
     static const std::pair<const char*, int> encodings[] = {{"base64", 0}, {"binhex", 1}, {"uuencode", 2}};
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -69,12 +99,20 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
                 return err << "post: bad value for " << a << "\n", 2;
             continue;
         }
+        // Arguments come in the locale's code, UTF-8.
         if (a == "--group" && more) {
-            form.newsgroups = args[++i];
+            form.newsgroups = textcodec::Utf8ToSjis(args[++i]);
         } else if (a == "--subject" && more) {
-            form.subject = args[++i];
+            form.subject = textcodec::Utf8ToSjis(args[++i]);
         } else if (a == "--from" && more) {
-            settings.strMailAddress = args[++i];
+            settings.strMailAddress = textcodec::Utf8ToSjis(args[++i]);
+        } else if (a == "--replace") {
+            form.replaceUncarried = true;
+        } else if ((a == "--cancel" || a == "--supersede") && more) {
+            target = args[++i];
+            supersede = a == "--supersede";
+        } else if (a == "--references" && more) {
+            form.references = args[++i];
         } else if (a == "--attach" && more) {
             form.attachPath = args[++i];
         } else if (a == "--code" && more) {
@@ -103,7 +141,18 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
     }
     if (settings.strNntpServer.empty() || form.newsgroups.empty())
         return err << "post: --server and --group are required\n", 2;
-    form.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string secret;
+    if (!CancelSecret(secret, err))
+        return 1;
+    if (!target.empty() && !supersede) {
+        const std::string groups = form.newsgroups;
+        form = news::CancelForm(target, groups, secret);
+    } else {
+        form.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        form.cancelSecret = secret;
+        if (supersede)
+            news::MakeSupersede(form, target, secret);
+    }
 
     settings.security = security.Apply({});
     settings.askLogin = [&err](const net::LoginRequest& r, std::string& user, std::string& password) {
@@ -117,11 +166,16 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
     hooks.error = [&err](const std::string& text) { err << text << "\n"; };
     const news::PostOutcome outcome = news::PostArticle(form, settings, hooks);
     if (outcome.posted) {
-        out << "posted\n";
+        out << "posted";
+        if (!outcome.postedId.empty())
+            out << " " << outcome.postedId;
+        out << "\n";
         return 0;
     }
     if (outcome.messageId != 0)
         PrintMessage(outcome.messageId, outcome.args, err);
+    if (outcome.messageId == platform::IDS_61340)
+        err << "post: use --code utf8, or --replace to send GETA MARK in its place\n";
     if (!outcome.serverReply.empty())
         err << Trimmed(outcome.serverReply) << "\n";
     if (outcome.maybePosted)

@@ -54,7 +54,11 @@ const char* kUsage =
     "       lumetra-tool online --config FILE.lum [--timeout SECONDS]\n"
     "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
     "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc|utf8]\n"
-    "                         [--attach FILE --encoding base64|binhex|uuencode] < BODY\n"
+    "                         [--attach FILE --encoding base64|binhex|uuencode] [--replace]\n"
+    "                         [--references IDS] [--supersede MSGID] < BODY\n"
+    "       lumetra-tool cancel MSGID --server H --port P --group G\n"
+    "       lumetra-tool supersede MSGID --server H --port P --group G --subject S < BODY\n"
+    "       (the Cancel-Lock secret: $LUMETRA_CANCEL_SECRET or ~/.config/Quorvane/Lumetra/cancel-secret, 0600)\n"
     "       lumetra-tool fetch --server H --port P GROUP N\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
     "       lumetra-tool extract [--message] FILE DIR\n"
@@ -305,6 +309,11 @@ int main(int argc, char** argv)
     };
     if (cmd == "post")
         return PostCommand(Args(argv + 2, argv + argc), std::cin, std::cout, std::cerr);
+    if ((cmd == "cancel" || cmd == "supersede") && argc > 2) {
+        Args args{"--" + std::string(cmd), argv[2]};
+        args.insert(args.end(), argv + 3, argv + argc);
+        return PostCommand(args, std::cin, std::cout, std::cerr);
+    }
     for (const auto& [name, command] : commands)
         if (cmd == name)
             return command(Args(argv + 2, argv + argc), std::cout, std::cerr);

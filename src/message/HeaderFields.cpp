@@ -571,14 +571,12 @@ std::string ComposeHeaderLine(std::string_view name, std::string_view value, Kan
     line += value;
     // A value must never start a second header line or end the article.
     line = platform::OneLineValue(line);
-    if (encode && code == KanjiCode::Utf8)
-        line = textcodec::EncodeUtf8HeaderWords(codec::FromSjis(line, code));
-    else if (encode)
-        line = codec::EncodeHeaderWords(codec::FromSjis(line, KanjiCode::Jis));
-    else
-        line = codec::FromSjis(line, code);
-    line += "\r\n";
-    return line;
+    line = encode ? textcodec::EncodeHeaderValue(line, code) : codec::FromSjis(line, code);
+    std::optional<std::string> folded = textcodec::FoldHeaderLine(line);
+    if (!folded)
+        return {};
+    *folded += "\r\n";
+    return *folded;
 }
 
 std::string MakeBoundary(bool withTag)

@@ -46,7 +46,10 @@ bool ParseParameter(std::string_view text, std::string& name, std::string& value
 // value; empty when absent.
 std::string GetParameter(std::string_view value, std::string_view name);
 
-// The value converted to code (Shift_JIS stays unchanged), or as encoded words when encode is set.
+// One header line ending in CR LF: the value converted to code (Shift_JIS
+// stays unchanged), or with encoded words (textcodec::EncodeHeaderValue) when
+// encode is set; folded at blanks (textcodec::FoldHeaderLine). Empty when the
+// line cannot be folded under 998 octets.
 std::string ComposeHeaderLine(std::string_view name, std::string_view value, textcodec::KanjiCode code, bool encode);
 std::string MakeBoundary(bool withTag);
 

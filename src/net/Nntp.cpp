@@ -8,6 +8,8 @@
 
 #include "net/NntpReply.h"
 #include "net/PostCodec.h"
+#include "net/PostText.h"
+#include "textcodec/Charsets.h"
 #include "net/TlsSession.h"
 #include "platform/Sjis.h"
 #include "platform/WinsockError.h"
@@ -120,31 +122,6 @@ bool ReadNumber(const std::string& text, std::size_t& p, int& out)
 }
 
 } // namespace
-
-std::string AttachmentPostName(const CNntpPostMessageParam& param)
-{
-    std::string name = param.attachName;
-    if (name.empty()) {
-        name = param.attachPath.filename().string();
-        // A name from elsewhere may still carry a Windows folder part.
-        std::size_t slash = name.find_last_of('\\');
-        if (slash != std::string::npos)
-            name.erase(0, slash + 1);
-    }
-    std::string out;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (platform::SjisCharLength(name, i) == 2) {
-            out.append(name, i, 2);
-            ++i;
-        } else if (c == '"' || c == '\\' || c == '\r' || c == '\n' || c == '\0') {
-            out += '_';
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 CNntp::CNntp() : CTextbaseProtocol("NNTP") {}
 
@@ -1003,6 +980,12 @@ int CNntp::Post(const CNntpPostMessageParam& param)
     const PostCodec& codec = GetPostCodec();
     const KanjiCode c = param.kanjiCode;
     articleSent_ = false;
+    postedId_.clear();
+    std::string fields, badField;
+    if (!ComposeFieldLines(param, codec, fields, badField)) {
+        ReportError("error at [CNntp::Post](the %s line is too long to post).", badField.c_str());
+        return 0;
+    }
     if (!SendCommand("POST") || replyCode_ != reply::SendArticle)
         return 0;
     ReportStatus("send header");
@@ -1013,64 +996,86 @@ int CNntp::Post(const CNntpPostMessageParam& param)
         return 0;
     };
 
-    std::string header;
-    for (std::size_t i = 0; i < param.fieldNames.size(); ++i) {
-        // A value may come from another article; it must not end the header line.
-        std::string value = i < param.fieldValues.size() ? platform::OneLineValue(param.fieldValues[i]) : std::string();
-        std::string line = codec.composeHeaderLine(platform::OneLineValue(param.fieldNames[i]), value, c, true);
-        ReportStatus("%d> %s", static_cast<int>(i), line.c_str());
-        header += line;
+    // The id the server recommends lets a repeat after a lost answer be
+    // refused as a duplicate instead of posted twice.
+    postedId_ = param.messageId.empty() ? RecommendedMessageId(lastReply_) : param.messageId;
+    if (postedId_.empty() && !param.cancelSecret.empty()) {
+        std::string from;
+        for (std::size_t i = 0; i < param.fieldNames.size() && i < param.fieldValues.size(); ++i)
+            if (param.fieldNames[i] == "From:")
+                from = param.fieldValues[i];
+        postedId_ = MakeMessageId(from);
     }
+    std::string header = fields;
+    if (!postedId_.empty())
+        header += "Message-ID: " + postedId_ + "\r\n";
+    if (!postedId_.empty() && !param.cancelSecret.empty())
+        header += "Cancel-Lock: " + CancelLock(param.cancelSecret, postedId_) + "\r\n";
     header += "Mime-Version: 1.0\r\n";
 
+    TextPart text = MakeTextPart(ConvertBodyLines(param.bodyTexts, c, codec), c);
     const bool attach = !param.attachPath.empty();
-    const std::string textType = c == KanjiCode::Jis    ? "text/plain; charset=iso-2022-jp"
-                                 : c == KanjiCode::Utf8 ? "text/plain; charset=UTF-8"
-                                                        : "text/plain";
-    std::string textTypeLine = codec.composeHeaderLine("Content-Type:", textType, c, false);
-    if (c == KanjiCode::Utf8)
-        textTypeLine += codec.composeHeaderLine("Content-Transfer-Encoding:", "8bit", c, false);
     std::string boundary;
     std::string name;
     if (attach) {
         boundary = codec.makeBoundary(false);
-        name = AttachmentPostName(param);
-        header += codec.composeHeaderLine("X-Attachments:", name, c, false);
-        header += codec.composeHeaderLine("Content-Type:", "MultiPart/Mixed;Boundary=\"" + boundary + "\"", c, false);
+        name = AttachmentNameUtf8(param);
+        header += codec.composeHeaderLine("X-Attachments:", Utf8ToSjis(name), c, true);
+        header += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n";
     } else {
-        header += textTypeLine;
+        header += text.headerLines;
+    }
+    for (std::size_t at = 0, n = 0; at < header.size(); ++n) {
+        const std::size_t end = std::min(header.find("\r\n", at), header.size());
+        ReportStatus("%d> %s", static_cast<int>(n), header.substr(at, end + 2 - at).c_str());
+        at = end + 2;
     }
     header += "\r\n";
     if (SendRaw(header) < 0)
         return fail();
 
-    if (attach) {
-        if (SendRaw("--" + boundary + "\r\n" + textTypeLine + "\r\n") < 0)
-            return fail();
-    }
-    for (const std::string& piece : param.bodyTexts)
-        if (!piece.empty() && !SendText(piece, c))
-            return fail();
+    if (attach && SendRaw("--" + boundary + "\r\n" + text.headerLines + "\r\n") < 0)
+        return fail();
+    if (!SendStuffed(text.body))
+        return fail();
 
     if (attach) {
-        std::string part = "\r\n\r\n--" + boundary + "\r\n";
+        std::string part = "\r\n--" + boundary + "\r\n";
         if (param.attachEncoding == 0)
-            part += codec.composeHeaderLine("Content-Transfer-Encoding:", "base64", c, false);
-        const char* type = param.attachEncoding == 0   ? "application/octet-stream;name="
-                           : param.attachEncoding == 1 ? "application/mac-binhex40;name="
-                                                       : "application/x-uuencode;name=";
-        part += codec.composeHeaderLine("Content-Type:", std::string(type) + "\"" + name + "\"", c, false);
-        part += codec.composeHeaderLine("Content-Description:", name, c, false);
+            part += "Content-Transfer-Encoding: base64\r\n";
+        const char* type = param.attachEncoding == 0   ? "application/octet-stream"
+                           : param.attachEncoding == 1 ? "application/mac-binhex40"
+                                                       : "application/x-uuencode";
+        part += AttachmentTypeLines(type, name, c);
+        part += codec.composeHeaderLine("Content-Description:", Utf8ToSjis(name), c, true);
         part += "\r\n";
         if (SendRaw(part) < 0)
             return fail();
         if (!SendFile(param.encodedPath))
             return fail();
-        if (SendRaw("\r\n\r\n--" + boundary + "--\r\n") < 0)
+        if (SendRaw("\r\n--" + boundary + "--\r\n") < 0)
             return fail();
     }
     // Any other answer, a 2xx meant for something else included, is no acceptance.
     return Exchange("\r\n.", &articleSent_) && replyCode_ == reply::ArticleReceived ? 1 : 0;
+}
+
+bool CNntp::SendStuffed(std::string_view text)
+{
+    std::string batch;
+    for (std::size_t from = 0; from < text.size();) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        if (text[from] == '.')
+            batch += '.';
+        batch.append(text.substr(from, end + 1 - from));
+        from = end + 1;
+        if (batch.size() >= 4000) {
+            if (SendString(batch) < 0)
+                return false;
+            batch.clear();
+        }
+    }
+    return batch.empty() || SendString(batch) >= 0;
 }
 
 } // namespace net

@@ -30,6 +30,11 @@ public:
     // The attachment's name as posted (Shift_JIS); when empty the file name
     // of attachPath is used.
     std::string attachName;
+    // The article's Message-ID; when empty the one the server recommends in
+    // its 340 reply, or a fresh one when a Cancel-Lock is wanted.
+    std::string messageId;
+    // The Cancel-Lock secret; empty for no lock.
+    std::string cancelSecret;
 };
 
 class CNntp : public CTextbaseProtocol {
@@ -90,6 +95,8 @@ public:
     // answer never came and the article may have been posted after all.
     int Post(const CNntpPostMessageParam& param);
     bool ArticleSent() const { return articleSent_; }
+    // The Message-ID the last Post gave its article; empty when it sent none.
+    const std::string& PostedMessageId() const { return postedId_; }
     void Quit();
 
     // The data of the last LIST, HEAD or ARTICLE, line by line. Returns 1 with
@@ -150,6 +157,8 @@ public:
     void MarkBroken();
 
 private:
+    // Lines ending in CR LF, dot-stuffed.
+    bool SendStuffed(std::string_view text);
     // One command and its status line; logAs replaces the command in the log.
     std::optional<std::string> Exchange(std::string_view command, bool* sent, std::string_view logAs = {});
     // Exchange, and where the server asks for it: the login or MODE READER,
@@ -208,6 +217,7 @@ private:
     bool dataPending_ = false;
     bool unstuff_ = false;
     bool articleSent_ = false;
+    std::string postedId_;
     ReplyBounds bounds_;
     std::size_t dataBytes_ = 0;
     std::int64_t dataDeadline_ = 0; // steady clock, ms
@@ -215,8 +225,5 @@ private:
     OverviewSupport overview_;
 };
 
-// The name an attachment is posted under: the file name only, with characters
-// that would break its header quoting replaced.
-std::string AttachmentPostName(const CNntpPostMessageParam& param);
 
 } // namespace net

@@ -12,7 +12,10 @@ namespace {
 PostCodec LibraryCodec()
 {
     PostCodec codec;
-    codec.convertFromSjis = [](std::string_view text, KanjiCode code) { return ConvertFromSjis(text, code); };
+    // What goes out holds only what its charset label promises.
+    codec.convertFromSjis = [](std::string_view text, KanjiCode code) {
+        return ConvertFromSjis(text, code, Uncarried::Replace);
+    };
     codec.composeHeaderLine = [](std::string_view name, std::string_view value, KanjiCode code, bool encode) {
         return message::ComposeHeaderLine(name, value, code, encode);
     };

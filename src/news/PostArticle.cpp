@@ -1,6 +1,10 @@
 #include "news/PostArticle.h"
 
 #include "news/ServerLogin.h"
+#include "net/PostCodec.h"
+#include "net/PostText.h"
+#include "textcodec/Charsets.h"
+#include "textcodec/ConvertFromSjis.h"
 #include "platform/Sjis.h"
 #include "platform/StringIds.h"
 #include "platform/TempFiles.h"
@@ -69,8 +73,76 @@ std::optional<net::CNntpPostMessageParam> BuildPostParam(const PostForm& form, c
     p.bodyTexts.push_back(std::move(body));
     if (!form.signature.empty())
         p.bodyTexts.push_back("-- \r\n" + form.signature);
-    add("References:", form.references);
+    add("References:", TrimReferences(form.references));
+    for (const auto& [name, value] : form.extraFields)
+        add(name.c_str(), value);
+    p.messageId = platform::OneLineValue(form.messageId);
+    p.cancelSecret = form.cancelSecret;
     return p;
+}
+
+std::string UncarriedCharacter(const PostForm& form, const PostParams& settings)
+{
+    const textcodec::KanjiCode code = settings.PostKanjiCode;
+    const std::string name = form.attachPath.empty() ? std::string()
+                                                     : textcodec::Utf8ToSjis(form.attachPath.filename().string());
+    for (const std::string* text : {&form.subject, &settings.strRealName, &settings.strOrganization, &form.body,
+                                    &form.signature, &name, &form.newsgroups, &form.replyTo}) {
+        const std::size_t at = textcodec::FindUncarried(*text, code);
+        if (at != std::string::npos)
+            return text->substr(at, textcodec::CharacterLength(*text, at));
+    }
+    return {};
+}
+
+std::string TrimReferences(std::string_view references)
+{
+    std::vector<std::string> ids;
+    for (std::size_t at = 0; (at = references.find('<', at)) != std::string_view::npos;) {
+        const std::size_t close = references.find('>', at);
+        if (close == std::string_view::npos)
+            break;
+        std::string id(references.substr(at, close + 1 - at));
+        const bool sound = id.size() <= 250 && id.find('@') != std::string::npos &&
+                           id.find_first_of(" \t<", 1) == std::string::npos;
+        if (sound)
+            ids.push_back(std::move(id));
+        at = close + 1;
+    }
+    constexpr std::size_t kMaxBytes = 32 * 78;
+    std::size_t total = 0;
+    for (const std::string& id : ids)
+        total += id.size() + 1;
+    // RFC 5537 3.4.4: drop from the second on, keep the first and the newest.
+    while (ids.size() > 2 && total > kMaxBytes) {
+        total -= ids[1].size() + 1;
+        ids.erase(ids.begin() + 1);
+    }
+    std::string out;
+    for (const std::string& id : ids)
+        out += (out.empty() ? "" : " ") + id;
+    return out;
+}
+
+PostForm CancelForm(const std::string& messageId, const std::string& newsgroups, const std::string& secret)
+{
+    PostForm form;
+    form.newsgroups = newsgroups;
+    form.subject = "cmd cancel " + messageId;
+    form.body = "cancel\r\n";
+    form.extraFields.emplace_back("Control:", "cancel " + messageId);
+    if (!secret.empty())
+        form.extraFields.emplace_back("Cancel-Key:", net::CancelKey(secret, messageId));
+    form.cancelSecret = secret;
+    return form;
+}
+
+void MakeSupersede(PostForm& form, const std::string& messageId, const std::string& secret)
+{
+    form.extraFields.emplace_back("Supersedes:", messageId);
+    if (!secret.empty())
+        form.extraFields.emplace_back("Cancel-Key:", net::CancelKey(secret, messageId));
+    form.cancelSecret = secret;
 }
 
 namespace {
@@ -91,8 +163,21 @@ bool EncodeAttachment(int encoding, const std::filesystem::path& in, const std::
     switch (encoding) {
     case 1:
         return textcodec::BinHexEncodeFile(in, out);
-    case 2:
-        return textcodec::UuencodeFile(in, out) == textcodec::UU_OK;
+    case 2: {
+        // The "begin" line takes the input's name: give it a safe one through
+        // a link in the private temporary folder.
+        net::CNntpPostMessageParam named;
+        named.attachPath = in;
+        const std::filesystem::path link = out.parent_path() / net::BeginLineName(net::AttachmentNameUtf8(named));
+        std::error_code error;
+        std::filesystem::remove(link, error);
+        std::filesystem::create_symlink(std::filesystem::absolute(in, error), link, error);
+        if (error)
+            return false;
+        const bool ok = textcodec::UuencodeFile(link, out) == textcodec::UU_OK;
+        std::filesystem::remove(link, error);
+        return ok;
+    }
     default:
         return textcodec::Base64EncodeFile(in, out);
     }
@@ -107,6 +192,22 @@ PostOutcome PostArticle(const PostForm& form, const PostParams& settings, const 
     if (!param) {
         outcome.messageId = platform::IDS_61264;
         return outcome;
+    }
+    if (!form.replaceUncarried) {
+        const std::string uncarried = UncarriedCharacter(form, settings);
+        if (!uncarried.empty()) {
+            outcome.messageId = platform::IDS_61340;
+            outcome.args = {uncarried};
+            return outcome;
+        }
+    }
+    {
+        std::string lines, badField;
+        if (!net::ComposeFieldLines(*param, net::GetPostCodec(), lines, badField)) {
+            outcome.messageId = platform::IDS_61341;
+            outcome.args = {badField};
+            return outcome;
+        }
     }
     TempFile encoded;
     if (!param->attachPath.empty()) {
@@ -154,6 +255,7 @@ PostOutcome PostArticle(const PostForm& form, const PostParams& settings, const 
         return outcome;
     }
     outcome.posted = nntp.Post(*param) == 1;
+    outcome.postedId = nntp.PostedMessageId();
     if (!outcome.posted) {
         outcome.maybePosted = nntp.ArticleSent() && nntp.ReplyCode() == 0;
         if (nntp.ReplyCode() != 0)

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace news {
@@ -30,7 +31,31 @@ struct PostForm {
     std::string body;
     std::string references;
     std::string signature; // appended after "-- "; empty for none
+    // Characters the posting code cannot carry go out as GETA MARK; without
+    // it such an article is refused (UncarriedCharacter).
+    bool replaceUncarried = false;
+    // Sent again after an answer was lost: the id the first try used.
+    std::string messageId;
+    // RFC 8315 secret (empty: no Cancel-Lock).
+    std::string cancelSecret;
+    // More fields ("Control:", "Supersedes:", "Cancel-Key:"), Shift_JIS.
+    std::vector<std::pair<std::string, std::string>> extraFields;
 };
+
+// The first character of the article (Shift_JIS bytes) that the posting
+// code cannot carry; empty when there is none.
+std::string UncarriedCharacter(const PostForm& form, const PostParams& settings);
+
+// A References value fit to post: identifiers that are not RFC 5536
+// Message-IDs (longer than 250 octets among them) dropped, and ids after the
+// first removed until the rest fits in about 32 lines; the last one kept.
+std::string TrimReferences(std::string_view references);
+
+// The cancel of one's own article (RFC 5537): Control, the groups it was
+// posted to, and its Cancel-Key when a secret is set.
+PostForm CancelForm(const std::string& messageId, const std::string& newsgroups, const std::string& secret);
+// Supersedes and Cancel-Key added to a new article replacing messageId.
+void MakeSupersede(PostForm& form, const std::string& messageId, const std::string& secret);
 
 // A group list split at blanks, commas, tabs and line ends, joined with ",".
 std::string NormaliseGroupList(std::string_view text);
@@ -49,6 +74,8 @@ struct PostOutcome {
     std::string serverReply;
     // The whole article went out but no answer came: it may be on the server.
     bool maybePosted = false;
+    // The Message-ID the article went out with (empty when the server chose).
+    std::string postedId;
 };
 
 struct PostHooks {

@@ -131,5 +131,9 @@ inline constexpr unsigned IDS_61333 = 61333; // 暗号化していない接続�
 inline constexpr unsigned IDS_61334 = 61334; // ログインできませんでした。ユーザ名かパスワードが違います。
 inline constexpr unsigned IDS_61335 = 61335; // サーバがいまはログインを受け付けません。
 inline constexpr unsigned IDS_61336 = 61336; // このサーバではこの方法でログインできません。
+inline constexpr unsigned IDS_61340 = 61340; // 選んだ文字コードでは送れない文字(%s)があります。
+inline constexpr unsigned IDS_61341 = 61341; // %sの行が長すぎるため投稿できません。
+inline constexpr unsigned IDS_61342 = 61342; // UTF-8 で送る
+inline constexpr unsigned IDS_61343 = 61343; // 〓 に置き換えて送る
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "textcodec/Charsets.h"
+#include "textcodec/ConvertFromSjis.h"
 #include "textcodec/ConvertToSjis.h"
 
 #include "textcodec/Base64Alphabet.h"
@@ -14,8 +15,6 @@ using detail::kBase64Alphabet;
 using detail::kBase64Values;
 
 namespace {
-
-const std::string_view kBWord = "=?ISO-2022-JP?B?";
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
@@ -297,104 +296,137 @@ std::string DecodeHeaderToSjis(std::string_view text)
     return out;
 }
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A word that must be encoded: 8-bit text, or text a reader would take for
+// an encoded word.
+bool IsHot(std::string_view word)
+{
+    return word.find("=?") != std::string_view::npos ||
+           std::any_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// The run as B words joined by blanks, each holding whole characters.
+void EncodeRun(std::string_view run, KanjiCode code, std::string& out)
+{
+    const bool utf8 = code == KanjiCode::Utf8;
+    const std::string_view prefix = utf8 ? "=?UTF-8?B?" : "=?ISO-2022-JP?B?";
+    // 75 characters: the prefix, "?=" and the Base64 of at most this many bytes.
+    const size_t maxBytes = (75 - prefix.size() - 2) / 4 * 3;
+    const KanjiCode target = utf8 ? KanjiCode::Utf8 : KanjiCode::Jis;
+    auto convert = [&](std::string_view piece) { return ConvertFromSjis(piece, target, Uncarried::Replace); };
+    bool first = true;
+    for (size_t i = 0; i < run.size();) {
+        size_t end = i + CharacterLength(run, i);
+        std::string bytes = convert(run.substr(i, end - i));
+        while (end < run.size()) {
+            const size_t next = end + CharacterLength(run, end);
+            std::string longer = convert(run.substr(i, next - i));
+            if (longer.size() > maxBytes)
+                break;
+            bytes = std::move(longer);
+            end = next;
+        }
+        if (!first)
+            out += ' ';
+        first = false;
+        out += prefix;
+        EncodeGroup(bytes, out);
+        out += "?=";
+        i = end;
+    }
+}
+
+} // namespace
+
+std::string EncodeHeaderValue(std::string_view s, KanjiCode code)
+{
+    if (!IsHot(s))
+        return std::string(s);
+    std::string out;
+    out.reserve(s.size() * 2);
+    auto wordEnd = [&](size_t from) {
+        while (from < s.size() && !IsBlank(s[from]))
+            ++from;
+        return from;
+    };
+    for (size_t i = 0; i < s.size();) {
+        if (IsBlank(s[i])) {
+            out += s[i++];
+            continue;
+        }
+        size_t end = wordEnd(i);
+        if (!IsHot(s.substr(i, end - i))) {
+            out.append(s.substr(i, end - i));
+            i = end;
+            continue;
+        }
+        // The run of such words, the blanks between them included.
+        for (size_t next = end;;) {
+            while (next < s.size() && IsBlank(s[next]))
+                ++next;
+            if (next == s.size())
+                break;
+            const size_t nextEnd = wordEnd(next);
+            if (!IsHot(s.substr(next, nextEnd - next)))
+                break;
+            end = nextEnd;
+            next = nextEnd;
+        }
+        EncodeRun(s.substr(i, end - i), code, out);
+        i = end;
+    }
+    return out;
+}
+
+std::optional<std::string> FoldHeaderLine(std::string_view line)
+{
+    constexpr size_t kSoft = 78, kHard = 998;
+    // Never fold between the name and the start of its value.
+    size_t i = line.find(':');
+    i = i == std::string_view::npos ? 0 : i + 1;
+    while (i < line.size() && IsBlank(line[i]))
+        ++i;
+    std::string out;
+    size_t lineStart = 0; // in line
+    size_t lastBlank = std::string_view::npos;
+    size_t written = 0;
+    auto breakAt = [&](size_t at) {
+        out.append(line.substr(written, at - written));
+        out += "\r\n";
+        written = at;
+        lineStart = at;
+        lastBlank = std::string_view::npos;
+    };
+    // Folds go before the first blank of a run, so no line is only blanks.
+    for (size_t p = i; p <= line.size(); ++p) {
+        const bool atEnd = p == line.size();
+        if (!atEnd && !(IsBlank(line[p]) && p > 0 && !IsBlank(line[p - 1])))
+            continue;
+        if (p - lineStart > kSoft && lastBlank != std::string_view::npos)
+            breakAt(lastBlank);
+        if (!atEnd)
+            lastBlank = p;
+    }
+    out.append(line.substr(written));
+    for (size_t from = 0; from <= out.size();) {
+        const size_t to = std::min(out.find("\r\n", from), out.size());
+        if (to - from > kHard)
+            return std::nullopt;
+        from = to + 2;
+    }
+    return out;
+}
+
 std::string MimeHeaderEncode(std::string_view s)
 {
-    static const std::array<std::string_view, 3> kIn = {"\x1B$B", "\x1B$@", ""};
-    static const std::array<std::string_view, 3> kOut = {"\x1B(J", "\x1B(B", "\x1B(H"};
-    const std::string_view kFold = "\r\n\t";
-
-    std::string out;
-    out.reserve(s.size() * 2 + 16);
-    int column = 0;
-    size_t i = 0;
-    auto fold = [&] {
-        out += kFold;
-        column = 0;
-    };
-    while (i < s.size()) {
-        if (s[i] != '\x1B') {
-            out += s[i++];
-            ++column;
-            continue;
-        }
-        int in = -1;
-        for (int k = 0; k < 3 && in < 0; ++k) {
-            if (s.substr(i).starts_with(kIn[k])) {
-                in = k;
-            } else if (s.substr(i).starts_with(kOut[k])) {
-                // A shift-out with no run open is plain text.
-                out.append(kOut[k]);
-                column += static_cast<int>(kOut[k].size());
-                i += kOut[k].size();
-                break;
-            }
-        }
-        if (in < 0)
-            continue;
-        i += kIn[in].size();
-        if (column > 42)
-            fold();
-        // The run: up to and including the first shift-out escape.
-        size_t runEnd = s.size();
-        for (size_t j = i; j < s.size(); ++j) {
-            if (s[j] != '\x1B')
-                continue;
-            bool found = false;
-            for (const auto& o : kOut)
-                if (s.substr(j).starts_with(o)) {
-                    runEnd = j + o.size();
-                    found = true;
-                    break;
-                }
-            if (found)
-                break;
-        }
-        bool open = false;
-        size_t consumed = 0;
-        while (i < runEnd) {
-            if (!open) {
-                std::string_view rest = s.substr(i, runEnd - i);
-                bool onlyShiftOut = false;
-                for (const auto& o : kOut)
-                    if (rest == o)
-                        onlyShiftOut = true;
-                if (onlyShiftOut) {
-                    i = runEnd;
-                    break;
-                }
-                out += kBWord;
-                EncodeGroup(kIn[in], out);
-                column += 20;
-                open = true;
-            }
-            size_t n = runEnd - i < 3 ? runEnd - i : 3;
-            std::string_view group = s.substr(i, n);
-            EncodeGroup(group, out);
-            column += 4;
-            i += n;
-            consumed += n;
-            if (column > 42 && consumed % 2 == 0 && group.find('\x1B') == std::string_view::npos &&
-                i < runEnd) {
-                EncodeGroup(kOut[in], out);
-                out += "?=";
-                fold();
-                open = false;
-            }
-        }
-        if (open) {
-            out += "?=";
-            if (column > 42)
-                fold();
-            column += 2;
-            if (column > 42)
-                fold();
-        }
-    }
-    if (!out.empty() && out.back() == '\t')
-        out.pop_back();
-    if (out.size() >= 2 && out.ends_with("\r\n"))
-        out.resize(out.size() - 2);
-    return out;
+    std::string sjis;
+    if (!ConvertToSjis(sjis, s, s.size() * 2 + 16, TC_JIS))
+        sjis.assign(s);
+    const std::string encoded = EncodeHeaderValue(sjis, KanjiCode::Jis);
+    return FoldHeaderLine(encoded).value_or(encoded);
 }
 
 std::string EncodeUtf8HeaderWords(std::string_view s)

@@ -1,8 +1,11 @@
 #pragma once
 // MIME encoded words (=?ISO-2022-JP?B?...?= and the Q form) in header values.
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "textcodec/JapaneseCodes.h"
 
 namespace textcodec {
 
@@ -19,10 +22,25 @@ std::string DecodeHeaderToSjis(std::string_view text);
 // True when the value holds an encoded word of a charset other than ISO-2022-JP.
 bool HasOtherCharsetWords(std::string_view text);
 
-// Encodes the double-byte runs of an ISO-2022-JP header value (as made by
-// ConvertFromSjis with KanjiCode::Jis) as B words folded with CR LF TAB. Plain
-// ASCII stays as it is. The result grows as needed.
+// Encodes an ISO-2022-JP header value (as made by ConvertFromSjis with
+// KanjiCode::Jis) as EncodeHeaderValue does, folded as FoldHeaderLine does
+// (a piece that cannot fit stays on a long line).
 std::string MimeHeaderEncode(std::string_view jisText);
+
+// A Shift_JIS header value or line as it goes out, unfolded: each run of
+// words that are not plain ASCII (or that look like encoded words) becomes
+// B words in the code's charset (ISO-2022-JP for the Japanese codes, UTF-8),
+// the blanks between those words inside the encoded text. Each word holds
+// whole characters, is at most 75 characters long, and an ISO-2022-JP word
+// ends in ASCII. Words are separated by one blank from each other and from
+// other text (RFC 2047 5(1)). Characters the charset cannot carry become
+// GETA MARK.
+std::string EncodeHeaderValue(std::string_view sjis, KanjiCode code);
+
+// An unfolded header line ("Name: value", no line end) folded with CR LF
+// before blanks, to 78 characters where possible; nothing when a piece
+// without blanks would pass 998 octets.
+std::optional<std::string> FoldHeaderLine(std::string_view line);
 
 // UTF-8 header text with its runs of non-ASCII words as B words
 // (=?UTF-8?B?...?=) of at most 75 characters holding whole characters,

@@ -35,6 +35,26 @@ uint16_t SjisToJis(uint16_t sjis)
     return static_cast<uint16_t>(hi << 8 | lo);
 }
 
+bool IsJisX0208(uint16_t jis)
+{
+    const unsigned row = (jis >> 8) - 0x20, cell = (jis & 0xFF) - 0x20;
+    if (row < 1 || row > 94 || cell < 1 || cell > 94)
+        return false;
+    struct Span { unsigned char row, first, last; };
+    // Rows with gaps; 16-83 but 47 are full, 84 ends at 6.
+    static constexpr Span kSpans[] = {
+        {1, 1, 94},   {2, 1, 14},   {2, 26, 33},  {2, 42, 48}, {2, 60, 74}, {2, 82, 89}, {2, 94, 94},
+        {3, 16, 25},  {3, 33, 58},  {3, 65, 90},  {4, 1, 83},  {5, 1, 86},  {6, 1, 24},  {6, 33, 56},
+        {7, 1, 33},   {7, 49, 81},  {8, 1, 32},   {47, 1, 51}, {84, 1, 6},
+    };
+    if (row >= 16 && row <= 83 && row != 47)
+        return true;
+    for (const Span& s : kSpans)
+        if (s.row == row && cell >= s.first && cell <= s.last)
+            return true;
+    return false;
+}
+
 namespace {
 // 0xA0-0xDF in order.
 const uint16_t kWide[64] = {

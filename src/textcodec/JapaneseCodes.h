@@ -30,6 +30,10 @@ uint16_t JisToSjis(uint16_t jis);
 // else comes back unchanged.
 uint16_t SjisToJis(uint16_t sjis);
 
+// True for a cell JIS X 0208 defines: what ISO-2022-JP, EUC-JP and strict
+// Shift_JIS readers accept. NEC row 13 and the IBM rows are not among them.
+bool IsJisX0208(uint16_t jis);
+
 // Half-width katakana byte (0xA0-0xDF) to its full-width JIS X 0208 value
 // (0xA0 gives an ASCII space); any other value comes back unchanged.
 uint16_t WidenHalfKana(uint16_t value);

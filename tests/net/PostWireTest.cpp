@@ -85,7 +85,7 @@ TEST_F(PostWire, PlainArticleLineByLine)
     std::string wire = Capture(param, &result);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(wire, "POST\r\nNewsgroups: E:local.test\r\nSubject: E:hello\r\nMime-Version: 1.0\r\n"
-                    "Content-Type: 1:text/plain\r\n\r\n"
+                    "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
                     "line one\r\n..dot\r\n..\r\nctl^Zz\r\nno final LF\r\n\r\n.\r\nQUIT\r\n");
 }
 
@@ -94,15 +94,15 @@ TEST_F(PostWire, JisGetsTheCharsetAndEveryLineIsConverted)
     // A Shift_JIS character whose second byte is '.' -like; and a lone lead byte before LF.
     auto param = Param("\x82\xa0\r\n\x81\nend\x82", KanjiCode::Jis);
     std::string wire = Capture(param);
-    EXPECT_NE(wire.find("Content-Type: 0:text/plain; charset=iso-2022-jp\r\n\r\n"), std::string::npos);
+    EXPECT_NE(wire.find("Content-Type: text/plain; charset=ISO-2022-JP\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"), std::string::npos);
     EXPECT_NE(wire.find("\r\n\r\n{0}\x82\xa0\r\n{0}\x81\r\n{0}end\x82\r\n\r\n.\r\n"), std::string::npos) << wire;
 
     // With the real converter a stray lead byte at a line end still leaves a
-    // proper CR LF line end.
+    // proper CR LF line end, and no 8-bit byte goes out in a 7-bit article.
     net::ResetPostCodec();
     param.bodyTexts = {"a\x81\nb\n"};
     wire = Capture(param);
-    EXPECT_NE(wire.find("\r\n\r\na\x81\r\nb\r\n\r\n.\r\n"), std::string::npos) << wire;
+    EXPECT_NE(wire.find("\r\n\r\na\x1B$B\".\x1B(B\r\nb\r\n\r\n.\r\n"), std::string::npos) << wire;
 }
 
 TEST_F(PostWire, Utf8GetsItsCharsetEightBitAndWholeWords)
@@ -132,15 +132,17 @@ TEST_F(PostWire, AttachmentMultipartLineByLine)
         param.attachPath = "/home/someone/private/a.bin";
         param.encodedPath = encoded;
         std::string wire = Capture(param);
-        std::string partHeader = enc == 0 ? "Content-Transfer-Encoding: 2:base64\r\n"
-                                            "Content-Type: 2:application/octet-stream;name=\"a.bin\"\r\n"
-                                 : enc == 1 ? "Content-Type: 2:application/mac-binhex40;name=\"a.bin\"\r\n"
-                                            : "Content-Type: 2:application/x-uuencode;name=\"a.bin\"\r\n";
-        EXPECT_EQ(wire, "POST\r\nSubject: E:att\r\nMime-Version: 1.0\r\nX-Attachments: 2:a.bin\r\n"
-                        "Content-Type: 2:MultiPart/Mixed;Boundary=\"---------1000-42\"\r\n\r\n"
-                        "-----------1000-42\r\nContent-Type: 2:text/plain\r\n\r\n{2}body\r\n\r\n\r\n"
-                        "-----------1000-42\r\n" + partHeader + "Content-Description: 2:a.bin\r\n\r\n"
-                        "begin 644 a.bin\r\n..dot line\r\nplain\r\n`\r\nend\r\n\r\n\r\n"
+        const std::string type = enc == 0 ? "application/octet-stream" : enc == 1 ? "application/mac-binhex40"
+                                                                                  : "application/x-uuencode";
+        const std::string partHeader = std::string(enc == 0 ? "Content-Transfer-Encoding: base64\r\n" : "") +
+                                       "Content-Type: " + type + ";\r\n name=\"a.bin\"\r\n"
+                                       "Content-Disposition: attachment;\r\n filename=\"a.bin\"\r\n";
+        EXPECT_EQ(wire, "POST\r\nSubject: E:att\r\nMime-Version: 1.0\r\nX-Attachments: E:a.bin\r\n"
+                        "Content-Type: multipart/mixed; boundary=\"---------1000-42\"\r\n\r\n"
+                        "-----------1000-42\r\nContent-Type: text/plain; charset=EUC-JP\r\n"
+                        "Content-Transfer-Encoding: 8bit\r\n\r\n{2}body\r\n\r\n"
+                        "-----------1000-42\r\n" + partHeader + "Content-Description: E:a.bin\r\n\r\n"
+                        "begin 644 a.bin\r\n..dot line\r\nplain\r\n`\r\nend\r\n\r\n"
                         "-----------1000-42--\r\n\r\n.\r\nQUIT\r\n")
             << "encoding " << enc;
     }
@@ -159,8 +161,8 @@ TEST_F(PostWire, HeaderValuesCannotInjectLinesOrEndTheArticle)
     std::string wire = Capture(param);
     EXPECT_NE(wire.find("Subject: E:x  .  POST  Control: cancel y\r\n"), std::string::npos) << wire;
     EXPECT_NE(wire.find("References: E:<a@b> Approved: me\r\n"), std::string::npos);
-    EXPECT_NE(wire.find("X-Attachments: 1:evil___X: y.bin\r\n"), std::string::npos);
-    EXPECT_NE(wire.find("name=\"evil___X: y.bin\"\r\n"), std::string::npos);
+    EXPECT_NE(wire.find("X-Attachments: E:evil\"__X: y.bin\r\n"), std::string::npos) << wire;
+    EXPECT_NE(wire.find("filename*=UTF-8''evil%22__X%3A%20y.bin\r\n"), std::string::npos) << wire;
     EXPECT_EQ(wire.find("\r\nControl:"), std::string::npos);
     EXPECT_EQ(wire.find("Users"), std::string::npos);
 }

@@ -1,0 +1,113 @@
+// Articles posted to INN and read back by Python's email package with strict
+// decoders: each row reads back exactly as written, or is refused with a
+// message before the server is reached.
+#include "ServerSupport.h"
+#include "news/PostArticle.h"
+#include "platform/StringIds.h"
+#include "support/TestFiles.h"
+#include "textcodec/Charsets.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <sstream>
+
+using namespace news;
+using textcodec::KanjiCode;
+
+namespace {
+
+std::map<std::string, std::string> ReadBack(const inttest::Server& s, const std::string& id)
+{
+    const std::string out = testutil::Shell("python3 " LUMETRA_SOURCE_DIR "/tests/integration/read_back.py " + s.host +
+                                            " " + std::to_string(s.port) + " '" + id + "' 2>&1");
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t blank = line.find(' ');
+        fields[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
+    }
+    if (!fields.count("defects"))
+        fields["error"] = out;
+    return fields;
+}
+
+struct Row {
+    const char* what;
+    KanjiCode code;
+    std::string subject; // UTF-8
+    std::string body;    // UTF-8, one line
+    std::string attachName;
+    int encoding = 0;
+    unsigned refusal = 0; // the message when the row is refused
+};
+
+std::string Sjis(const std::string& utf8) { return textcodec::Utf8ToSjis(utf8); }
+
+} // namespace
+
+TEST(PostReadBack, EveryRowReadsBackExactlyOrIsRefused)
+{
+    REQUIRE_SERVER();
+    const std::string longSubject = [] {
+        std::string s;
+        for (int i = 0; i < 12; ++i)
+            s += "日本語の 長い 件名 word" + std::to_string(i) + " ";
+        return s + "終わり";
+    }();
+    std::vector<Row> rows;
+    const std::pair<const char*, KanjiCode> codes[] = {
+        {"jis", KanjiCode::Jis}, {"sjis", KanjiCode::Sjis}, {"euc", KanjiCode::Euc}, {"utf8", KanjiCode::Utf8}};
+    for (const auto& [name, code] : codes) {
+        // What Linux input methods type, and what only UTF-8 can carry.
+        rows.push_back({name, code, "波 〜 と − と ‖ ¢£¬", "本文 〜 − です", "", 0, 0});
+        const unsigned refused = code == KanjiCode::Utf8 ? 0 : platform::IDS_61340;
+        rows.push_back({name, code, "丸数字 ①", "①", "", 0, refused});
+        rows.push_back({name, code, "café", "café", "", 0, refused});
+        rows.push_back({name, code, longSubject, "x", "", 0, 0});
+        rows.push_back({name, code, "Qt6日本語 空白  二つ", "長い行 " + std::string(2000, 'a'), "", 0, 0});
+        rows.push_back({name, code, "長い行だけ", std::string(700, 'x') + std::string(700, 'y') + "い", "", 0, 0});
+        for (int encoding : {0, 2})
+            rows.push_back({name, code, "添付", "資料です", "資料 \"見積\" 2024年版の少し長めのファイル名.txt", encoding, 0});
+    }
+    rows.push_back({"huge", KanjiCode::Jis, std::string(100000, 'a'), "x", "", 0, platform::IDS_61341});
+
+    testutil::ScratchDir dir;
+    const std::string data = "\x01\x02 attachment\r\n.\n";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.what) + " " + row.subject.substr(0, 40));
+        PostParams settings{.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
+                            .nNntpPort = server->port, .PostKanjiCode = row.code};
+        PostForm form;
+        form.newsgroups = "local.test";
+        form.subject = Sjis(row.subject);
+        form.body = Sjis(row.body) + "\r\n";
+        if (!row.attachName.empty()) {
+            form.attachPath = dir / row.attachName;
+            testutil::WriteFile(form.attachPath, data);
+            form.attachEncoding = row.encoding;
+        }
+        const PostOutcome outcome = PostArticle(form, settings);
+        if (row.refusal) {
+            EXPECT_FALSE(outcome.posted);
+            EXPECT_EQ(outcome.messageId, row.refusal);
+            continue;
+        }
+        ASSERT_TRUE(outcome.posted) << outcome.serverReply << " " << outcome.messageId;
+        ASSERT_FALSE(outcome.postedId.empty());
+        auto back = ReadBack(*server, outcome.postedId);
+        EXPECT_EQ(back["error"], "");
+        EXPECT_EQ(back["defects"], "0");
+        EXPECT_EQ(back["subject"], row.subject);
+        // In a multipart article the last line end belongs to the boundary.
+        const std::string ends = row.attachName.empty() ? "\\n\\n\\n" : "\\n\\n";
+        EXPECT_TRUE(back["body"] == row.body + ends) << back["body"].substr(0, 80);
+        if (!row.attachName.empty()) {
+            EXPECT_EQ(back["filename"], row.attachName);
+            std::string hex = testutil::Hex(data);
+            std::erase(hex, ' ');
+            std::transform(hex.begin(), hex.end(), hex.begin(), [](char c) { return std::tolower(c); });
+            EXPECT_EQ(back["data"], hex);
+        }
+    }
+}
