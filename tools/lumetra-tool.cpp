@@ -36,6 +36,7 @@
 #include "textcodec/ConvertToSjis.h"
 #include "textcodec/HeaderWords.h"
 #include "textcodec/QuotedPrintable.h"
+#include "textcodec/StreamPump.h"
 #include "textcodec/Uuencode.h"
 
 using namespace textcodec;
@@ -223,30 +224,16 @@ int Transfer(bool encode, int argc, char** argv)
         return Fail(std::string("cannot write ") + out);
     }
     if (kind == "qp") {
-        std::string text;
-        if (!ReadFile(in, text))
-            return Fail(std::string("cannot read ") + in);
-        std::string result;
-        if (encode) {
-            result = EncodeQuotedPrintable(text);
-        } else {
-            std::string pending, line;
-            for (const auto& l : Lines(text)) {
-                pending += l;
-                if (!l.empty() && l.back() == '=') {
-                    pending.pop_back();
-                    continue;
-                }
-                DecodeQuotedPrintableLine(pending, line);
-                result += line;
-                pending.clear();
-            }
-            if (!pending.empty()) {
-                DecodeQuotedPrintableLine(pending + "=", line);
-                result += line;
-            }
+        QuotedPrintableEncoder encoder;
+        QuotedPrintableDecoder decoder;
+        StreamCodec& codec = encode ? static_cast<StreamCodec&>(encoder) : decoder;
+        AtomicOutput file(out);
+        switch (PumpFile(in, codec, file, out)) {
+        case FilePumpStatus::Ok: break;
+        case FilePumpStatus::InputFailed: return Fail(std::string("cannot read ") + in);
+        default: return Fail(std::string("cannot write ") + out);
         }
-        return WriteFile(out, result) ? 0 : Fail(std::string("cannot write ") + out);
+        return file.Keep() ? 0 : Fail(std::string("cannot write ") + out);
     }
     if (kind == "uu") {
         if (encode) {

@@ -6,6 +6,7 @@
 #include "platform/Sjis.h"
 #include "platform/TempFiles.h"
 #include "textcodec/Charsets.h"
+#include "textcodec/QuotedPrintable.h"
 
 #include <algorithm>
 #include <atomic>
@@ -394,11 +395,12 @@ void CMimeAttachment::SaveQuotedPrintable(const std::filesystem::path& path)
     CacheFile& f = Begin();
     OutFile out(path);
     if (SkipHeader(f)) {
-        std::string raw;
+        std::string raw, decoded;
         while (f.ReadRawLine(raw)) {
             if (RawIsPartEnd(raw))
                 break;
-            out.Write(DecodeQuotedPrintableLine(Content(raw)));
+            textcodec::DecodeQuotedPrintableLine(Content(raw), decoded, true);
+            out.Write(decoded);
         }
     }
     out.Close();

@@ -89,17 +89,6 @@ bool WriteFile(const std::filesystem::path& path, std::string_view bytes)
 
 } // namespace
 
-std::string DecodeQuotedPrintableLine(std::string_view text)
-{
-    text = WithoutLineEnd(text);
-    // Trailing blanks are transport padding, also before a soft line break.
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    std::string out;
-    textcodec::DecodeQuotedPrintableLine(text, out);
-    return out;
-}
-
 BodyRenderer::BodyRenderer(BodySink& sink) : sink_(sink, limits) {}
 
 void BodyRenderer::Bounded::Clear()
@@ -436,7 +425,9 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
             FinishBinHexBlock(binhexCollected, info);
         }
         if (!qpText.empty()) {
-            AddText(toSjis(DecodeQuotedPrintableLine(qpText)));
+            std::string decoded;
+            DecodeQuotedPrintableLine(qpText, decoded, true);
+            AddText(toSjis(decoded));
             qpText.clear();
         }
         if (!base64Text.empty()) {
@@ -547,7 +538,8 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
                 continue;
             }
             qpText += content;
-            std::string decoded = DecodeQuotedPrintableLine(qpText);
+            std::string decoded;
+            DecodeQuotedPrintableLine(qpText, decoded, true);
             qpText.clear();
             AddText(toSjis(decoded));
             continue;

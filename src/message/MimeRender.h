@@ -35,10 +35,6 @@ struct MimePartInfo {
     std::optional<bool> shownInline; // set when the part's place decided it
 };
 
-// Decodes one quoted-printable line (up to its first CR): CR LF appended unless
-// it ends in a soft line break.
-std::string DecodeQuotedPrintableLine(std::string_view text);
-
 class BodyRenderer {
 public:
     explicit BodyRenderer(BodySink& sink);

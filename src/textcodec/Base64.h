@@ -1,10 +1,13 @@
 #pragma once
-// Base64 (RFC 2045 alphabet) for article lines and attached files.
+// Base64 (RFC 2045 alphabet) for article lines and attached files: faces over
+// the one engine, Base64Encoder and Base64Decoder (Base64Codec.h).
 
 #include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "textcodec/StreamPump.h"
 
 namespace textcodec {
 
@@ -28,7 +31,7 @@ std::string Base64EncodeText(std::string_view data);
 bool Base64EncodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
 
 // Bytes of Base64 text the decoder reads at a time.
-inline constexpr size_t kBase64TextBlock = 1 << 20;
+inline constexpr size_t kBase64TextBlock = kPumpBlock;
 
 // Decodes a file of Base64 text into a new file, a block at a time: line
 // ends, blanks and tabs are skipped and the rest is one run, decoded as

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "textcodec/FileIo.h"
+#include "textcodec/StreamPump.h"
 
 namespace textcodec {
 
@@ -42,110 +43,6 @@ struct CrcTable {
 };
 constexpr CrcTable kCrc{};
 
-// Groups bytes in threes and writes them as four characters, 64 to a line.
-class Writer {
-public:
-    explicit Writer(std::string& out) : out_(out) {}
-    void Start()
-    {
-        out_ += ':';
-        column_ = 1;
-    }
-    // A byte of the stream after run-length escaping.
-    void Raw(unsigned char b)
-    {
-        group_[count_++] = b;
-        if (count_ == 3)
-            Flush();
-    }
-    // A data byte: the run marker itself is escaped as 0x90 0x00.
-    void Byte(unsigned char b)
-    {
-        Raw(b);
-        if (b == kRunMarker)
-            Raw(0);
-    }
-    void Pad()
-    {
-        while (count_ != 0)
-            Raw(0);
-    }
-
-private:
-    void Char(char c)
-    {
-        out_ += c;
-        if (++column_ == 64) {
-            out_ += '\n';
-            column_ = 0;
-        }
-    }
-    void Flush()
-    {
-        Char(kAlphabet[group_[0] >> 2]);
-        Char(kAlphabet[(group_[0] << 4 | group_[1] >> 4) & 63]);
-        Char(kAlphabet[(group_[1] << 2 | group_[2] >> 6) & 63]);
-        Char(kAlphabet[group_[2] & 63]);
-        count_ = 0;
-    }
-    std::string& out_;
-    unsigned char group_[3] = {};
-    int count_ = 0;
-    int column_ = 0;
-};
-
-// Reads the run-length encoded stream.
-class Expander {
-public:
-    explicit Expander(std::string_view s) : s_(s) {}
-    // False at the end of the stream.
-    bool Next(unsigned char& b)
-    {
-        if (repeat_ > 0) {
-            --repeat_;
-            b = last_;
-            return true;
-        }
-        for (;;) {
-            if (pos_ >= s_.size())
-                return false;
-            unsigned char c = static_cast<unsigned char>(s_[pos_++]);
-            if (c != kRunMarker) {
-                last_ = b = c;
-                return true;
-            }
-            if (pos_ >= s_.size())
-                return false;
-            unsigned n = static_cast<unsigned char>(s_[pos_++]);
-            if (n == 0) {
-                last_ = b = kRunMarker;
-                return true;
-            }
-            if (n == 1)
-                continue; // a run of one: the byte was already returned
-            repeat_ = n - 2;
-            b = last_;
-            return true;
-        }
-    }
-    bool Read(std::string& into, size_t n)
-    {
-        unsigned char b;
-        for (size_t i = 0; i < n; ++i) {
-            if (!Next(b))
-                return false;
-            into += static_cast<char>(b);
-        }
-        return true;
-    }
-
-private:
-    std::string_view s_;
-    size_t pos_ = 0;
-    unsigned repeat_ = 0;
-    unsigned char last_ = 0;
-};
-
 uint32_t Be32(const std::string& s, size_t i)
 {
     return static_cast<uint32_t>(static_cast<unsigned char>(s[i])) << 24 |
@@ -154,56 +51,11 @@ uint32_t Be32(const std::string& s, size_t i)
            static_cast<uint32_t>(static_cast<unsigned char>(s[i + 3]));
 }
 
-// The 6-bit characters between the start colon and the end colon, as bytes.
-bool Unpack(std::string_view text, std::string& bytes)
-{
-    // Skip lines to the start line, then find a colon at a line start.
-    size_t pos = 0;
-    bool found = false;
-    while (pos < text.size()) {
-        size_t lf = text.find('\n', pos);
-        size_t end = lf == std::string_view::npos ? text.size() : lf;
-        std::string_view line = text.substr(pos, end - pos);
-        pos = lf == std::string_view::npos ? text.size() : lf + 1;
-        if (line.starts_with(kStartLine)) {
-            found = true;
-            break;
-        }
-    }
-    if (!found)
-        return false;
-    found = false;
-    bool lineStart = true;
-    for (; pos < text.size(); ++pos) {
-        char c = text[pos];
-        if (c == ':' && lineStart) {
-            found = true;
-            ++pos;
-            break;
-        }
-        lineStart = c == '\n' || c == '\r';
-    }
-    if (!found)
-        return false;
-    bytes.reserve((text.size() - pos) / 4 * 3);
-    unsigned char g[4];
-    int n = 0;
-    for (; pos < text.size(); ++pos) {
-        char c = text[pos];
-        if (c == '\r' || c == '\n')
-            continue;
-        if (c == ':')
-            break;
-        g[n++] = kValues.v[static_cast<unsigned char>(c)];
-        if (n == 4) {
-            bytes += static_cast<char>(g[0] << 2 | g[1] >> 4);
-            bytes += static_cast<char>(g[1] << 4 | g[2] >> 2);
-            bytes += static_cast<char>(g[2] << 6 | g[3]);
-            n = 0;
-        }
-    }
-    return true;
-}
+uint16_t CrcStep(uint16_t crc, unsigned char b) { return static_cast<uint16_t>(crc << 8 ^ kCrc.t[(crc >> 8) ^ b]); }
+
+// Text handed to a decoder at a time by the whole-text faces: run-length
+// coding expands a hundredfold and more, so each piece given stays bounded.
+constexpr size_t kTextSlice = 16 * 1024;
 
 } // namespace
 
@@ -214,7 +66,7 @@ uint16_t BinHexCrc(std::string_view bytes, uint16_t crc)
     return crc;
 }
 
-std::string BinHexEncode(std::string_view data, std::string_view name)
+BinHexEncoder::BinHexEncoder(std::string_view name, uint32_t dataLength) : dataLength_(dataLength)
 {
     if (name.size() > 255)
         name = name.substr(0, 255); // the length is one byte
@@ -224,30 +76,232 @@ std::string BinHexEncode(std::string_view data, std::string_view name)
     header += '\0';
     header += "????????";
     header += std::string(2, '\0');
-    uint32_t len = static_cast<uint32_t>(data.size());
     for (int s = 24; s >= 0; s -= 8)
-        header += static_cast<char>(len >> s);
+        header += static_cast<char>(dataLength >> s);
     header += std::string(4, '\0');
-    uint16_t crc = BinHexCrc(header);
+    const uint16_t crc = BinHexCrc(header);
     header += static_cast<char>(crc >> 8);
     header += static_cast<char>(crc);
+    head_ = header;
+}
 
-    std::string out;
-    out.reserve(data.size() * 4 / 3 + data.size() / 48 + 128);
-    out += kIntro;
-    out += "\n\n";
-    Writer w(out);
-    w.Start();
-    for (unsigned char b : header)
-        w.Byte(b);
-    for (unsigned char b : data)
-        w.Byte(b);
-    uint16_t dataCrc = BinHexCrc(data);
-    w.Byte(static_cast<unsigned char>(dataCrc >> 8));
-    w.Byte(static_cast<unsigned char>(dataCrc));
-    w.Pad();
+void BinHexEncoder::Char(char c, std::string& out)
+{
+    out += c;
+    if (++column_ == 64) {
+        out += '\n';
+        column_ = 0;
+    }
+}
+
+// A byte of the stream after run-length escaping: grouped in threes and
+// written as four characters, 64 to a line.
+void BinHexEncoder::Raw(unsigned char b, std::string& out)
+{
+    group_[count_++] = b;
+    if (count_ < 3)
+        return;
+    Char(kAlphabet[group_[0] >> 2], out);
+    Char(kAlphabet[(group_[0] << 4 | group_[1] >> 4) & 63], out);
+    Char(kAlphabet[(group_[1] << 2 | group_[2] >> 6) & 63], out);
+    Char(kAlphabet[group_[2] & 63], out);
+    count_ = 0;
+}
+
+// A data byte: the run marker itself is escaped as 0x90 0x00.
+void BinHexEncoder::Byte(unsigned char b, std::string& out)
+{
+    Raw(b, out);
+    if (b == kRunMarker)
+        Raw(0, out);
+}
+
+void BinHexEncoder::Put(std::string_view in, std::string& out)
+{
+    if (!head_.empty()) {
+        out += kIntro;
+        out += "\n\n:";
+        column_ = 1;
+        for (unsigned char b : head_)
+            Byte(b, out);
+        head_.clear();
+    }
+    out.reserve(out.size() + in.size() * 4 / 3 + in.size() / 48 + 8);
+    for (unsigned char b : in) {
+        crc_ = CrcStep(crc_, b);
+        Byte(b, out);
+    }
+    seen_ += static_cast<uint32_t>(in.size());
+}
+
+void BinHexEncoder::Finish(std::string& out)
+{
+    Put({}, out);
+    Byte(static_cast<unsigned char>(crc_ >> 8), out);
+    Byte(static_cast<unsigned char>(crc_), out);
+    while (count_ != 0)
+        Raw(0, out);
     out += "!!!!:\n";
-    return out;
+    if (seen_ != dataLength_)
+        SetProblem("data length differs from the header's");
+}
+
+void BinHexDecoder::End(BinHexStatus status)
+{
+    status_ = status;
+    fork_ = Fork::Done;
+    state_ = State::Ended;
+}
+
+void BinHexDecoder::HeaderComplete()
+{
+    const std::string& h = forkBytes_;
+    const size_t n = static_cast<unsigned char>(h[0]);
+    const uint16_t stored = static_cast<uint16_t>(static_cast<unsigned char>(h[n + 20]) << 8 |
+                                                  static_cast<unsigned char>(h[n + 21]));
+    if (BinHexCrc(std::string_view(h).substr(0, n + 20)) != stored)
+        return End(BinHexStatus::BadHeader);
+    header_.name = h.substr(1, n);
+    header_.type = h.substr(n + 2, 4);
+    header_.creator = h.substr(n + 6, 4);
+    header_.flags = static_cast<uint16_t>(static_cast<unsigned char>(h[n + 10]) << 8 |
+                                          static_cast<unsigned char>(h[n + 11]));
+    header_.dataLength = Be32(h, n + 12);
+    header_.resourceLength = Be32(h, n + 16);
+    header_.headerCrc = stored;
+    headerSound_ = true;
+    if (headerOnly_)
+        return End(BinHexStatus::Ok);
+    text_ = header_.type == "TEXT";
+    dataLeft_ = header_.dataLength;
+    forkBytes_.clear();
+    fork_ = dataLeft_ ? Fork::Data : Fork::Crc;
+}
+
+// A byte of the expanded stream: header, data fork, its CRC.
+void BinHexDecoder::Expanded(unsigned char b, std::string& out)
+{
+    switch (fork_) {
+    case Fork::Header:
+        forkBytes_ += static_cast<char>(b);
+        if (forkBytes_.size() == static_cast<unsigned char>(forkBytes_[0]) + 22u)
+            HeaderComplete();
+        return;
+    case Fork::Data:
+        crc_ = CrcStep(crc_, b);
+        out += static_cast<char>(b);
+        if (text_ && b == '\r')
+            out += '\n';
+        if (--dataLeft_ == 0)
+            fork_ = Fork::Crc;
+        return;
+    case Fork::Crc:
+        forkBytes_ += static_cast<char>(b);
+        if (forkBytes_.size() == 2) {
+            const uint16_t stored = static_cast<uint16_t>(static_cast<unsigned char>(forkBytes_[0]) << 8 |
+                                                          static_cast<unsigned char>(forkBytes_[1]));
+            End(stored == crc_ ? BinHexStatus::Ok : BinHexStatus::BadDataCrc);
+        }
+        return;
+    case Fork::Done:
+        return;
+    }
+}
+
+// A byte of the run-length coded stream.
+void BinHexDecoder::Unpacked(unsigned char b, std::string& out)
+{
+    if (marker_) {
+        marker_ = false;
+        if (b == 0) {
+            last_ = kRunMarker;
+            Expanded(kRunMarker, out);
+            return;
+        }
+        // A run of n holds the byte already given and n - 1 more.
+        for (unsigned i = 1; i < b && fork_ != Fork::Done; ++i)
+            Expanded(last_, out);
+        return;
+    }
+    if (b == kRunMarker) {
+        marker_ = true;
+        return;
+    }
+    last_ = b;
+    Expanded(b, out);
+}
+
+void BinHexDecoder::Put(std::string_view in, std::string& out)
+{
+    size_t i = 0;
+    while (i < in.size() && state_ != State::Ended) {
+        const char c = in[i++];
+        switch (state_) {
+        case State::SeekStart:
+            if (c == '\n') {
+                lineHead_.clear();
+            } else if (lineHead_.size() < kStartLine.size()) {
+                lineHead_ += c;
+                if (lineHead_ == kStartLine)
+                    state_ = State::StartLine;
+            }
+            break;
+        case State::StartLine:
+            if (c == '\n')
+                state_ = State::SeekColon;
+            break;
+        case State::SeekColon:
+            if (c == ':' && lineStart_)
+                state_ = State::Data;
+            lineStart_ = c == '\n' || c == '\r';
+            break;
+        case State::Data:
+            if (c == '\r' || c == '\n')
+                break;
+            if (c == ':') {
+                state_ = State::Ended;
+                break;
+            }
+            group_[count_++] = kValues.v[static_cast<unsigned char>(c)];
+            if (count_ == 4) {
+                count_ = 0;
+                Unpacked(static_cast<unsigned char>(group_[0] << 2 | group_[1] >> 4), out);
+                Unpacked(static_cast<unsigned char>(group_[1] << 4 | group_[2] >> 2), out);
+                Unpacked(static_cast<unsigned char>(group_[2] << 6 | group_[3]), out);
+            }
+            break;
+        case State::Ended:
+            break;
+        }
+    }
+}
+
+void BinHexDecoder::Finish(std::string&)
+{
+    if (fork_ != Fork::Done) {
+        if (state_ != State::Data && state_ != State::Ended)
+            status_ = BinHexStatus::NoStart;
+        else if (fork_ == Fork::Header)
+            status_ = BinHexStatus::BadHeader;
+        else
+            status_ = BinHexStatus::Truncated;
+        fork_ = Fork::Done;
+        state_ = State::Ended;
+    }
+    switch (status_) {
+    case BinHexStatus::Ok: break;
+    case BinHexStatus::NoStart: SetProblem("no BinHex 4.0 block"); break;
+    case BinHexStatus::BadHeader: SetProblem("BinHex header damaged"); break;
+    case BinHexStatus::Truncated: SetProblem("BinHex data cut short"); break;
+    case BinHexStatus::BadDataCrc: SetProblem("BinHex data CRC wrong"); break;
+    case BinHexStatus::WriteFailed: SetProblem("BinHex data not written"); break;
+    }
+}
+
+std::string BinHexEncode(std::string_view data, std::string_view name)
+{
+    BinHexEncoder encoder(name, static_cast<uint32_t>(data.size()));
+    return RunCodec(encoder, data);
 }
 
 BinHexStatus BinHexDecode(std::string_view text, BinHexHeader& header, std::string* data)
@@ -263,79 +317,26 @@ BinHexStatus BinHexDecode(std::string_view text, BinHexHeader& header, std::stri
 
 BinHexStatus BinHexDecodeTo(std::string_view text, BinHexHeader& header, const BinHexSink& sink)
 {
-    std::string bytes;
-    if (!Unpack(text, bytes))
-        return BinHexStatus::NoStart;
-    Expander ex(bytes);
-    std::string h;
-    if (!ex.Read(h, 1))
-        return BinHexStatus::BadHeader;
-    size_t n = static_cast<unsigned char>(h[0]);
-    if (!ex.Read(h, n + 21))
-        return BinHexStatus::BadHeader;
-    uint16_t stored = static_cast<uint16_t>(static_cast<unsigned char>(h[n + 20]) << 8 |
-                                            static_cast<unsigned char>(h[n + 21]));
-    if (BinHexCrc(std::string_view(h).substr(0, n + 20)) != stored)
-        return BinHexStatus::BadHeader;
-    BinHexHeader hd;
-    hd.name = h.substr(1, n);
-    hd.type = h.substr(n + 2, 4);
-    hd.creator = h.substr(n + 6, 4);
-    hd.flags = static_cast<uint16_t>(static_cast<unsigned char>(h[n + 10]) << 8 |
-                                     static_cast<unsigned char>(h[n + 11]));
-    hd.dataLength = Be32(h, n + 12);
-    hd.resourceLength = Be32(h, n + 16);
-    hd.headerCrc = stored;
-    header = hd;
-    if (!sink)
-        return BinHexStatus::Ok;
-
-    // Run-length coding expands a hundredfold and more: the data goes out in
-    // pieces, so memory stays bounded whatever the expansion.
-    constexpr size_t kPiece = 64 * 1024;
-    std::string piece;
-    piece.reserve(kPiece + 2);
-    bool text_ = hd.type == "TEXT";
-    uint16_t crc = 0;
-    unsigned char b;
-    BinHexStatus status = BinHexStatus::Ok;
-    for (uint32_t i = 0; i < hd.dataLength; ++i) {
-        if (!ex.Next(b)) {
-            status = BinHexStatus::Truncated;
-            break;
-        }
-        crc = static_cast<uint16_t>(crc << 8 ^ kCrc.t[(crc >> 8) ^ b]);
-        piece += static_cast<char>(b);
-        if (text_ && b == '\r')
-            piece += '\n';
-        if (piece.size() >= kPiece) {
-            if (!sink(piece))
-                return BinHexStatus::WriteFailed;
-            piece.clear();
-        }
-    }
-    if (!piece.empty() && !sink(piece))
-        return BinHexStatus::WriteFailed;
-    if (status != BinHexStatus::Ok)
-        return status;
-    std::string c;
-    if (!ex.Read(c, 2))
-        return BinHexStatus::Truncated;
-    uint16_t dataCrc = static_cast<uint16_t>(static_cast<unsigned char>(c[0]) << 8 |
-                                             static_cast<unsigned char>(c[1]));
-    return dataCrc == crc ? BinHexStatus::Ok : BinHexStatus::BadDataCrc;
-}
-
-bool BinHexEncodeFile(const std::filesystem::path& input, const std::filesystem::path& output)
-{
-    auto data = ReadFileBytes(input);
-    if (!data)
-        return false;
-    std::string text = BinHexEncode(*data, BaseName(input.string()));
-    return WriteFileBytes(output, text) == WriteResult::Ok;
+    BinHexDecoder decoder(!sink);
+    const PumpStatus st = PumpText(text, decoder, sink, false, kTextSlice);
+    if (decoder.HeaderSound())
+        header = decoder.Header();
+    return st == PumpStatus::WriteFailed ? BinHexStatus::WriteFailed : decoder.Status();
 }
 
 namespace {
+
+// Writes output only once the header is sound, and keeps what was written
+// when the data is cut short or its CRC is wrong.
+BinHexStatus KeepDecoded(FilePumpStatus pumped, const BinHexDecoder& decoder, AtomicOutput& out)
+{
+    if (pumped == FilePumpStatus::OutputFailed)
+        return BinHexStatus::WriteFailed;
+    if (!decoder.HeaderSound())
+        return decoder.Status();
+    return out.Keep() ? decoder.Status() : BinHexStatus::WriteFailed;
+}
+
 void RemoveIntermediate(const std::filesystem::path& path)
 {
     if (!path.empty()) {
@@ -343,19 +344,41 @@ void RemoveIntermediate(const std::filesystem::path& path)
         std::filesystem::remove(path, ec);
     }
 }
+
 } // namespace
+
+BinHexStatus BinHexDecodeToFile(std::string_view text, BinHexHeader& header, const std::filesystem::path& output)
+{
+    BinHexDecoder decoder;
+    AtomicOutput out(output);
+    const PumpStatus pumped = PumpText(text, decoder, out.Sink(), false, kTextSlice);
+    if (decoder.HeaderSound())
+        header = decoder.Header();
+    return KeepDecoded(pumped == PumpStatus::WriteFailed ? FilePumpStatus::OutputFailed : FilePumpStatus::Ok, decoder,
+                       out);
+}
+
+bool BinHexEncodeFile(const std::filesystem::path& input, const std::filesystem::path& output)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(input, ec);
+    if (ec || size > UINT32_MAX)
+        return false;
+    BinHexEncoder encoder(BaseName(input.string()), static_cast<uint32_t>(size));
+    AtomicOutput out(output);
+    return PumpFile(input, encoder, out, output) == FilePumpStatus::Ok && !encoder.Failed() && out.Keep();
+}
 
 std::optional<BinHexHeader> BinHexReadHeader(const std::filesystem::path& input, uint64_t byteOffset,
                                              const std::filesystem::path& intermediatePath)
 {
     RemoveIntermediate(intermediatePath);
-    auto text = ReadFileBytes(input, byteOffset);
-    if (!text)
+    BinHexDecoder decoder(true);
+    AtomicOutput none({});
+    if (PumpFile(input, decoder, none, {}, false, byteOffset) != FilePumpStatus::Ok ||
+        decoder.Status() != BinHexStatus::Ok)
         return std::nullopt;
-    BinHexHeader header;
-    if (BinHexDecode(*text, header, nullptr) != BinHexStatus::Ok)
-        return std::nullopt;
-    return header;
+    return decoder.Header();
 }
 
 std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input, uint64_t byteOffset,
@@ -363,35 +386,14 @@ std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input,
                                              const std::filesystem::path& output)
 {
     RemoveIntermediate(intermediatePath);
-    auto text = ReadFileBytes(input, byteOffset);
-    if (!text)
+    BinHexDecoder decoder;
+    AtomicOutput out(output);
+    const FilePumpStatus pumped = PumpFile(input, decoder, out, output, false, byteOffset);
+    if (pumped == FilePumpStatus::InputFailed)
         return std::nullopt;
-    BinHexHeader header;
-    BinHexStatus st = BinHexDecodeToFile(*text, header, output);
-    if (st != BinHexStatus::Ok)
+    if (KeepDecoded(pumped, decoder, out) != BinHexStatus::Ok)
         return std::nullopt;
-    return header;
-}
-
-BinHexStatus BinHexDecodeToFile(std::string_view text, BinHexHeader& header, const std::filesystem::path& output)
-{
-    BinHexStatus st = BinHexDecodeTo(text, header, BinHexSink());
-    if (st != BinHexStatus::Ok)
-        return st;
-    std::FILE* f = std::fopen(output.c_str(), "wb");
-    if (!f)
-        return BinHexStatus::WriteFailed;
-    st = BinHexDecodeTo(text, header, [f](std::string_view piece) {
-        return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
-    });
-    if (std::fclose(f) != 0 && st != BinHexStatus::WriteFailed)
-        st = BinHexStatus::WriteFailed;
-    if (st == BinHexStatus::WriteFailed) {
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
-            std::filesystem::remove(output, ec);
-    }
-    return st;
+    return decoder.Header();
 }
 
 } // namespace textcodec

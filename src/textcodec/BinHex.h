@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "textcodec/StreamCodec.h"
+
 namespace textcodec {
 
 struct BinHexHeader {
@@ -28,6 +30,67 @@ enum class BinHexStatus {
     Truncated,   // the data fork or its CRC is cut short
     BadDataCrc,  // the data fork's CRC is wrong
     WriteFailed, // the sink (or output file) refused the data
+};
+
+// The encoded text of a data fork of dataLength bytes under name, with LF
+// line ends. A different length given is a problem (the text is then wrong).
+class BinHexEncoder : public StreamCodec {
+public:
+    BinHexEncoder(std::string_view name, uint32_t dataLength);
+    void Put(std::string_view in, std::string& out) override;
+    void Finish(std::string& out) override;
+
+private:
+    void Raw(unsigned char b, std::string& out);
+    void Byte(unsigned char b, std::string& out);
+    void Char(char c, std::string& out);
+    std::string head_; // the intro and the header until they are given out
+    uint32_t dataLength_;
+    uint32_t seen_ = 0;
+    uint16_t crc_ = 0;
+    unsigned char group_[3] = {};
+    int count_ = 0;
+    int column_ = 0;
+};
+
+// Gives the data fork of the first block (after the start line, from a ":"
+// at a line start to the next ":"); the resource fork is skipped. When the
+// type is "TEXT" every CR of the data fork is followed by an inserted LF.
+// The problem, once finished, is Status's text.
+class BinHexDecoder : public StreamCodec {
+public:
+    // headerOnly: nothing is given; the decoding ends with the header.
+    explicit BinHexDecoder(bool headerOnly = false) : headerOnly_(headerOnly) {}
+    void Put(std::string_view in, std::string& out) override;
+    void Finish(std::string& out) override;
+    BinHexStatus Status() const { return status_; }
+    // Set once the header's CRC is right.
+    bool HeaderSound() const { return headerSound_; }
+    const BinHexHeader& Header() const { return header_; }
+
+private:
+    enum class State { SeekStart, StartLine, SeekColon, Data, Ended };
+    enum class Fork { Header, Data, Crc, Done };
+    void Unpacked(unsigned char b, std::string& out);
+    void Expanded(unsigned char b, std::string& out);
+    void HeaderComplete();
+    void End(BinHexStatus status);
+    bool headerOnly_;
+    State state_ = State::SeekStart;
+    Fork fork_ = Fork::Header;
+    BinHexStatus status_ = BinHexStatus::NoStart;
+    bool headerSound_ = false;
+    BinHexHeader header_;
+    std::string lineHead_; // the start of a line, to find the start line
+    bool lineStart_ = true;
+    unsigned char group_[4] = {};
+    int count_ = 0;
+    bool marker_ = false; // a run marker waits for its count
+    unsigned char last_ = 0;
+    std::string forkBytes_; // the header, then the data fork's CRC
+    uint32_t dataLeft_ = 0;
+    uint16_t crc_ = 0;
+    bool text_ = false;
 };
 
 // Takes the decoded data fork piece by piece; false stops the decoding.

@@ -5,27 +5,26 @@
 #include <vector>
 
 #include "textcodec/Base64Alphabet.h"
-#include "textcodec/CodecNotice.h"
+#include "textcodec/Base64Codec.h"
 
 namespace textcodec {
 
-CBase64::CBase64() : alphabet_(detail::kBase64Alphabet)
-{
-    std::memset(valid_, 0, sizeof valid_);
-    std::memset(value_, 0xFF, sizeof value_);
-    for (int i = 0; i < 64; ++i) {
-        auto c = static_cast<unsigned char>(alphabet_[i]);
-        valid_[c] = 1;
-        value_[c] = static_cast<uint8_t>(i);
-    }
-}
+namespace {
+
+bool InAlphabet(unsigned char c) { return detail::kBase64Values.v[c] != 0xFF; }
+char Letter(unsigned value) { return detail::kBase64Alphabet[value & 63]; }
+unsigned ValueOf(unsigned char c) { return detail::kBase64Values.v[c]; }
+
+} // namespace
+
+CBase64::CBase64(CodecNoticeHandler notice) : notice_(std::move(notice)) {}
 
 bool CBase64::Take(Op op, const char* name)
 {
     bool armed = prepared_[op];
     prepared_[op] = false;
     if (!armed)
-        CodecNotice(std::string("CBase64::") + name + "() -> notYetAllocBuffer");
+        ShowCodecNotice(notice_, std::string("CBase64::") + name + "() -> notYetAllocBuffer");
     return armed;
 }
 
@@ -72,16 +71,10 @@ int CBase64::Encode(size_t length, size_t& outLength, const char* input, char* o
     if (!Take(OpEncode, "Encode"))
         return 2;
     const auto* p = reinterpret_cast<const unsigned char*>(input);
-    size_t o = 0;
-    for (size_t i = 0; i < length; i += 3) {
-        size_t n = length - i < 3 ? length - i : 3;
-        uint32_t g = p[i] << 16 | (n > 1 ? p[i + 1] << 8 : 0) | (n > 2 ? p[i + 2] : 0);
-        output[o++] = alphabet_[g >> 18];
-        output[o++] = alphabet_[g >> 12 & 63];
-        output[o++] = n > 1 ? alphabet_[g >> 6 & 63] : '=';
-        output[o++] = n > 2 ? alphabet_[g & 63] : '=';
-    }
-    outLength = o;
+    const size_t whole = length / 3 * 3;
+    char* end = detail::Base64EncodeGroups(p, whole, output);
+    end = detail::Base64EncodeTail(p + whole, length - whole, end);
+    outLength = static_cast<size_t>(end - output);
     return 0;
 }
 
@@ -92,33 +85,21 @@ int CBase64::Decode(size_t length, size_t& outLength, const char* input, char* o
     outLength = 0;
     if (length % 4 != 0)
         return 1;
+    if (length == 0)
+        return 0;
+    // Every character that gives bits must be in the alphabet; pads only end
+    // the last group, and what follows a pad in its third place is not read.
     const auto* p = reinterpret_cast<const unsigned char*>(input);
-    size_t o = 0;
-    for (size_t i = 0; i < length; i += 4) {
-        bool last = i + 4 == length;
-        int bytes = 3;
-        if (last && p[i + 2] == '=')
-            bytes = 1;
-        else if (last && p[i + 3] == '=')
-            bytes = 2;
-        uint32_t g = 0;
-        for (int k = 0; k < 4; ++k) {
-            unsigned char c = p[i + k];
-            if (k > bytes) // the pads of the last group
-                continue;
-            if (!valid_[c]) {
-                error_ = true;
-                return 1;
-            }
-            g |= static_cast<uint32_t>(value_[c]) << (18 - 6 * k);
+    const size_t lastBytes = p[length - 2] == '=' ? 1 : p[length - 1] == '=' ? 2 : 3;
+    for (size_t i = 0; i < length; ++i) {
+        const bool pad = i + 4 >= length && (i % 4) > lastBytes;
+        if (!pad && !InAlphabet(p[i])) {
+            error_ = true;
+            return 1;
         }
-        output[o++] = static_cast<char>(g >> 16);
-        if (bytes > 1)
-            output[o++] = static_cast<char>(g >> 8);
-        if (bytes > 2)
-            output[o++] = static_cast<char>(g);
     }
-    outLength = o;
+    detail::Base64DecodeGroups(p, length, output);
+    outLength = length / 4 * 3 - (3 - lastBytes);
     return 0;
 }
 
@@ -142,8 +123,8 @@ int CBase64::Base64ToBase64InUTF7(size_t length, size_t& outLength, const char* 
     }
     std::memmove(output, input, n);
     auto last = static_cast<unsigned char>(output[n - 1]);
-    if (mask != 0x3F && valid_[last])
-        output[n - 1] = alphabet_[value_[last] & mask];
+    if (mask != 0x3F && InAlphabet(last))
+        output[n - 1] = Letter(ValueOf(last) & mask);
     outLength = n;
     return 0;
 }

@@ -1,19 +1,22 @@
 #pragma once
 // Base64 in whole-buffer form, with the UTF-7 and IMAP4 variants. Every
 // operation needs a fresh size query first; calling it without one shows
-// "CBase64::<operation>() -> notYetAllocBuffer" through the codec notice
-// handler and returns 2.
+// "CBase64::<operation>() -> notYetAllocBuffer" through the notice handler
+// it was given and returns 2. The work is done by the one Base64 engine
+// (Base64Codec.h).
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "textcodec/CodecNotice.h"
+
 namespace textcodec {
 
 class CBase64 {
 public:
-    CBase64();
+    explicit CBase64(CodecNoticeHandler notice = {});
 
     // Size queries: the output size to provide; each arms its operation once.
     size_t EncodeSize(size_t length);   // 0 (and not armed) for lengths >= 0xBFFFFFFF
@@ -48,9 +51,7 @@ private:
     enum Op { OpEncode, OpDecode, OpToUTF7, OpFromUTF7, OpToIMAP4, OpFromIMAP4, OpCount };
     bool Take(Op op, const char* name);
 
-    const char* alphabet_;
-    uint8_t valid_[256];
-    uint8_t value_[256];
+    CodecNoticeHandler notice_;
     bool error_ = false;
     bool prepared_[OpCount] = {};
 };

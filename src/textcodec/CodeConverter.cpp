@@ -760,188 +760,206 @@ size_t CodeConverter::Get(char* out, size_t size)
     error_ = 0;
     if (phase_ != 3)
         return 0;
-    size_t pending = staged_.size() - stagedPos_;
-    if (pending > size)
-        return 0;
     size_t n = 0;
-    if (pending)
-        std::memcpy(out, staged_.data() + stagedPos_, pending);
-    n = pending;
-    staged_.clear();
-    stagedPos_ = 0;
-
-    const Tables& t = T();
-    const uint8_t* buf = input_;
-    bool atEnd = false;
+    if (!TakeStaged(out, size, n))
+        return 0;
     // Shift_JIS output with kana kept and no composition writes every value
     // as its own bytes; whole characters then go straight through.
     const bool direct = shortcuts_ && outputCode_ == TC_SJIS && keepHalfKana_ && !composeMarks_;
-    for (;;) {
-        if (direct && held_ == kNone) {
-            int st = convState_;
-            size_t pos = convPos_;
-            while (pos < end_ && size - n >= 2 && t.action[st]) {
-                const uint8_t* pass = t.passByte[st];
-                if (pass[buf[pos]]) {
-                    size_t limit = std::min(size - n, end_ - pos);
-                    size_t j = t.asciiPass[st] ? PrintableRun(buf + pos, limit) : 0;
-                    if (j == 0)
-                        j = 1;
-                    while (j < limit && pass[buf[pos + j]])
-                        ++j;
-                    std::memcpy(out + n, buf + pos, j);
-                    n += j;
-                    pos += j;
-                    continue;
-                }
-                uint8_t b1 = buf[pos];
-                if (b1 == ESC) {
-                    // Shift sequences are dropped; the writer needs none.
-                    size_t p2 = pos;
-                    bool incomplete = false;
-                    int cls = Classify(buf, p2, end_, incomplete);
-                    if (incomplete || cls < 15 || t.next[st][cls] == X || t.action[st][cls] != 'D' ||
-                        !t.action[t.next[st][cls]])
-                        break;
-                    st = t.next[st][cls];
-                    pos = p2;
-                    continue;
-                }
-                if (!t.lead[st][b1] || pos + 1 >= end_)
-                    break;
-                int n1 = t.nextByte[st][b1];
-                uint8_t b2 = buf[pos + 1];
-                char a2 = t.second[n1][b2];
-                uint16_t v;
-                if (a2 == 'J')
-                    v = static_cast<uint16_t>(b1 << 8 | b2);
-                else if (a2 == 'E')
-                    v = static_cast<uint16_t>((b1 & 0x7F) << 8 | (b2 & 0x7F));
-                else if (a2 == 'S')
-                    v = SjisToJis(static_cast<uint16_t>(b1 << 8 | b2));
-                else
-                    break;
-                unsigned r = (v >> 8) - 0x21, c = (v & 0xFF) - 0x21;
-                uint16_t sj = (r < 94 && c < 94) ? t.sjisOf[r][c] : v;
-                out[n++] = static_cast<char>(sj >> 8);
-                out[n++] = static_cast<char>(sj);
-                pos += 2;
-                st = t.nextByte[n1][b2];
-            }
-            convPos_ = pos;
-            convState_ = st;
-        }
+    Step step = Step::More;
+    while (step == Step::More) {
+        if (direct && held_ == kNone)
+            CopySjisRun(out, size, n);
         if (shortcuts_ && held_ == kNone && heldKana_ < 0 &&
-            (outputCode_ == TC_SJIS || outputCode_ == TC_EUC || shift_ == 1)) {
-            // Plain ASCII passes through unchanged.
-            const uint8_t* pass = t.passByte[convState_];
-            size_t limit = std::min(size - n, end_ - convPos_);
-            size_t j = 0;
-            while (j < limit && pass[buf[convPos_ + j]])
-                ++j;
-            if (j) {
-                std::memcpy(out + n, buf + convPos_, j);
-                n += j;
-                convPos_ += j;
-            }
-        }
-        if (convPos_ >= end_) {
-            atEnd = true;
-            break;
-        }
-        size_t pos = convPos_;
-        bool incomplete = false;
-        uint8_t byte = buf[pos];
-        int cls = Classify(buf, pos, end_, incomplete);
-        if (incomplete) {
-            atEnd = true;
-            break;
-        }
-        const char* actions = t.action[convState_];
-        if (!actions) {
-            error_ = TC_ERR_UNDECIDED;
-            return n;
-        }
-        convPos_ = pos;
-        int next = t.next[convState_][cls];
-        if (next == X)
-            badCode_ = true;
-        else
-            convState_ = next;
-
-        uint16_t value = kNothing;
-        switch (actions[cls]) {
-        case 'P':
-        case 'K': {
-            uint8_t b = actions[cls] == 'K' ? static_cast<uint8_t>(byte | 0x80) : byte;
-            if (held_ == kNone) {
-                value = b;
-            } else {
-                value = held_;
-                held_ = b;
-            }
-            break;
-        }
-        case 'D':
-            break;
-        case 'L':
-            value = held_ == kNone ? kNothing : held_;
-            held_ = byte;
-            break;
-        case 'J':
-            if (held_ != kNone) {
-                value = static_cast<uint16_t>(held_ << 8 | byte);
-                held_ = kNone;
-            } else {
-                value = byte;
-            }
-            break;
-        case 'E':
-            if (held_ != kNone) {
-                value = static_cast<uint16_t>((held_ & 0x7F) << 8 | (byte & 0x7F));
-                held_ = kNone;
-            } else {
-                value = byte;
-            }
-            break;
-        case 'S':
-            if (held_ != kNone) {
-                value = SjisToJis(static_cast<uint16_t>(held_ << 8 | byte));
-                held_ = kNone;
-            } else {
-                value = byte;
-            }
-            break;
-        }
-        if (value == kNothing)
-            continue;
-        uint8_t tmp[16];
-        int k = 0;
-        Emit(value, tmp, k);
-        if (static_cast<size_t>(k) > size - n) {
-            staged_.assign(tmp, tmp + k); // handed out by the next call
-            break;
-        }
-        std::memcpy(out + n, tmp, k);
-        n += k;
+            (outputCode_ == TC_SJIS || outputCode_ == TC_EUC || shift_ == 1))
+            CopyPlainRun(out, size, n);
+        step = ConvertOne(out, size, n);
     }
-    if (atEnd && heldKana_ >= 0 && !moreInput_) {
-        uint8_t tmp[16];
-        int k = 0;
-        Write(kCompose[heldKana_][0], tmp, k);
-        heldKana_ = -1;
-        if (static_cast<size_t>(k) <= size - n) {
-            std::memcpy(out + n, tmp, k);
-            n += k;
-        } else {
-            staged_.assign(tmp, tmp + k);
-        }
+    if (step == Step::Undecided) {
+        error_ = TC_ERR_UNDECIDED;
+        return n;
     }
+    if (step == Step::InputEnd && !moreInput_)
+        EndHeldKana(out, size, n);
     if (badCode_) {
         badCode_ = false;
         error_ = TC_ERR_BADCODE;
     }
     return n;
+}
+
+bool CodeConverter::TakeStaged(char* out, size_t size, size_t& n)
+{
+    const size_t pending = staged_.size() - stagedPos_;
+    if (pending > size)
+        return false;
+    if (pending)
+        std::memcpy(out, staged_.data() + stagedPos_, pending);
+    n = pending;
+    staged_.clear();
+    stagedPos_ = 0;
+    return true;
+}
+
+void CodeConverter::CopySjisRun(char* out, size_t size, size_t& n)
+{
+    const Tables& t = T();
+    const uint8_t* buf = input_;
+    int st = convState_;
+    size_t pos = convPos_;
+    while (pos < end_ && size - n >= 2 && t.action[st]) {
+        const uint8_t* pass = t.passByte[st];
+        if (pass[buf[pos]]) {
+            size_t limit = std::min(size - n, end_ - pos);
+            size_t j = t.asciiPass[st] ? PrintableRun(buf + pos, limit) : 0;
+            if (j == 0)
+                j = 1;
+            while (j < limit && pass[buf[pos + j]])
+                ++j;
+            std::memcpy(out + n, buf + pos, j);
+            n += j;
+            pos += j;
+            continue;
+        }
+        uint8_t b1 = buf[pos];
+        if (b1 == ESC) {
+            // Shift sequences are dropped; the writer needs none.
+            size_t p2 = pos;
+            bool incomplete = false;
+            int cls = Classify(buf, p2, end_, incomplete);
+            if (incomplete || cls < 15 || t.next[st][cls] == X || t.action[st][cls] != 'D' ||
+                !t.action[t.next[st][cls]])
+                break;
+            st = t.next[st][cls];
+            pos = p2;
+            continue;
+        }
+        if (!t.lead[st][b1] || pos + 1 >= end_)
+            break;
+        int n1 = t.nextByte[st][b1];
+        uint8_t b2 = buf[pos + 1];
+        char a2 = t.second[n1][b2];
+        uint16_t v;
+        if (a2 == 'J')
+            v = static_cast<uint16_t>(b1 << 8 | b2);
+        else if (a2 == 'E')
+            v = static_cast<uint16_t>((b1 & 0x7F) << 8 | (b2 & 0x7F));
+        else if (a2 == 'S')
+            v = SjisToJis(static_cast<uint16_t>(b1 << 8 | b2));
+        else
+            break;
+        unsigned r = (v >> 8) - 0x21, c = (v & 0xFF) - 0x21;
+        uint16_t sj = (r < 94 && c < 94) ? t.sjisOf[r][c] : v;
+        out[n++] = static_cast<char>(sj >> 8);
+        out[n++] = static_cast<char>(sj);
+        pos += 2;
+        st = t.nextByte[n1][b2];
+    }
+    convPos_ = pos;
+    convState_ = st;
+}
+
+void CodeConverter::CopyPlainRun(char* out, size_t size, size_t& n)
+{
+    const uint8_t* pass = T().passByte[convState_];
+    const size_t limit = std::min(size - n, end_ - convPos_);
+    size_t j = 0;
+    while (j < limit && pass[input_[convPos_ + j]])
+        ++j;
+    if (j) {
+        std::memcpy(out + n, input_ + convPos_, j);
+        n += j;
+        convPos_ += j;
+    }
+}
+
+uint16_t CodeConverter::TakeByte(char action, uint8_t byte)
+{
+    uint16_t value = kNothing;
+    switch (action) {
+    case 'P':
+    case 'K': {
+        uint8_t b = action == 'K' ? static_cast<uint8_t>(byte | 0x80) : byte;
+        if (held_ == kNone) {
+            value = b;
+        } else {
+            value = held_;
+            held_ = b;
+        }
+        break;
+    }
+    case 'D':
+        break;
+    case 'L':
+        value = held_ == kNone ? kNothing : held_;
+        held_ = byte;
+        break;
+    case 'J':
+    case 'E':
+    case 'S':
+        if (held_ == kNone)
+            return byte;
+        if (action == 'J')
+            value = static_cast<uint16_t>(held_ << 8 | byte);
+        else if (action == 'E')
+            value = static_cast<uint16_t>((held_ & 0x7F) << 8 | (byte & 0x7F));
+        else
+            value = SjisToJis(static_cast<uint16_t>(held_ << 8 | byte));
+        held_ = kNone;
+        break;
+    }
+    return value;
+}
+
+CodeConverter::Step CodeConverter::ConvertOne(char* out, size_t size, size_t& n)
+{
+    const Tables& t = T();
+    if (convPos_ >= end_)
+        return Step::InputEnd;
+    size_t pos = convPos_;
+    bool incomplete = false;
+    const uint8_t byte = input_[pos];
+    const int cls = Classify(input_, pos, end_, incomplete);
+    if (incomplete)
+        return Step::InputEnd;
+    const char* actions = t.action[convState_];
+    if (!actions)
+        return Step::Undecided;
+    convPos_ = pos;
+    const int next = t.next[convState_][cls];
+    if (next == X)
+        badCode_ = true;
+    else
+        convState_ = next;
+    const uint16_t value = TakeByte(actions[cls], byte);
+    if (value == kNothing)
+        return Step::More;
+    uint8_t tmp[16];
+    int k = 0;
+    Emit(value, tmp, k);
+    if (static_cast<size_t>(k) > size - n) {
+        staged_.assign(tmp, tmp + k); // handed out by the next call
+        return Step::OutputFull;
+    }
+    std::memcpy(out + n, tmp, k);
+    n += k;
+    return Step::More;
+}
+
+void CodeConverter::EndHeldKana(char* out, size_t size, size_t& n)
+{
+    if (heldKana_ < 0)
+        return;
+    uint8_t tmp[16];
+    int k = 0;
+    Write(kCompose[heldKana_][0], tmp, k);
+    heldKana_ = -1;
+    if (static_cast<size_t>(k) <= size - n) {
+        std::memcpy(out + n, tmp, k);
+        n += k;
+    } else {
+        staged_.assign(tmp, tmp + k);
+    }
 }
 
 size_t CodeConverter::GetRest(char* out, size_t size)
@@ -983,21 +1001,15 @@ void CodeConverter::Term()
     convPos_ = detPos_ = end_ = 0;
 }
 
-CodeConverter& tcProcessConverter()
-{
-    static CodeConverter converter;
-    return converter;
-}
-
-int tcInit(size_t bufferSize) { return tcProcessConverter().Init(bufferSize); }
-int tcSetCode(int inputCode, int outputCode) { return tcProcessConverter().SetCode(inputCode, outputCode); }
-void tcKeepHalfKana(int flag) { tcProcessConverter().KeepHalfKana(flag != 0); }
-void tcComposeMarks(int flag) { tcProcessConverter().ComposeMarks(flag != 0); }
-int tcPut(const char* data, size_t length) { return tcProcessConverter().Put(data, length); }
-int tcEndInput() { return tcProcessConverter().EndInput(); }
-size_t tcGet(char* out, size_t size) { return tcProcessConverter().Get(out, size); }
-size_t tcGetRest(char* out, size_t size) { return tcProcessConverter().GetRest(out, size); }
-void tcTerm() { tcProcessConverter().Term(); }
-int tcError() { return tcProcessConverter().Error(); }
+int tcInit(CodeConverter& cv, size_t bufferSize) { return cv.Init(bufferSize); }
+int tcSetCode(CodeConverter& cv, int inputCode, int outputCode) { return cv.SetCode(inputCode, outputCode); }
+void tcKeepHalfKana(CodeConverter& cv, int flag) { cv.KeepHalfKana(flag != 0); }
+void tcComposeMarks(CodeConverter& cv, int flag) { cv.ComposeMarks(flag != 0); }
+int tcPut(CodeConverter& cv, const char* data, size_t length) { return cv.Put(data, length); }
+int tcEndInput(CodeConverter& cv) { return cv.EndInput(); }
+size_t tcGet(CodeConverter& cv, char* out, size_t size) { return cv.Get(out, size); }
+size_t tcGetRest(CodeConverter& cv, char* out, size_t size) { return cv.GetRest(out, size); }
+void tcTerm(CodeConverter& cv) { cv.Term(); }
+int tcError(const CodeConverter& cv) { return cv.Error(); }
 
 } // namespace textcodec

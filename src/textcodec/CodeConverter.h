@@ -1,7 +1,7 @@
 #pragma once
 // The streaming detector and converter of Japanese text. One CodeConverter
-// holds a whole conversion; the tc* functions work on one process-wide
-// instance for callers that want the classic interface.
+// holds a whole conversion; the tc* functions are the classic interface over
+// a converter the caller owns.
 //
 // Sizes are size_t: long texts are never cut by a narrow count.
 // Results of the int functions: 0 success, -1 failure with the error set.
@@ -87,6 +87,15 @@ private:
     // most 12), advancing k.
     void Write(uint16_t value, uint8_t* dst, int& k);
     void Emit(uint16_t value, uint8_t* dst, int& k);
+    // The steps of Get. Each appends to out[n..size) and advances n.
+    enum class Step { More, InputEnd, OutputFull, Undecided };
+    bool TakeStaged(char* out, size_t size, size_t& n); // false: staged bytes do not fit
+    void CopySjisRun(char* out, size_t size, size_t& n);
+    void CopyPlainRun(char* out, size_t size, size_t& n);
+    Step ConvertOne(char* out, size_t size, size_t& n);
+    // The value a byte completes under its action (kNothing for none).
+    uint16_t TakeByte(char action, uint8_t byte);
+    void EndHeldKana(char* out, size_t size, size_t& n);
     int CheckPut(const char* data, size_t length);
     void AfterPut();
     // Counts length more bytes written into the input room; false (with the
@@ -121,17 +130,16 @@ private:
     bool moreInput_ = false;
 };
 
-// The classic interface over one process-wide converter. Not re-entrant.
-CodeConverter& tcProcessConverter();
-int tcInit(size_t bufferSize);
-int tcSetCode(int inputCode, int outputCode);
-void tcKeepHalfKana(int flag);
-void tcComposeMarks(int flag);
-int tcPut(const char* data, size_t length);
-int tcEndInput();
-size_t tcGet(char* out, size_t size);
-size_t tcGetRest(char* out, size_t size);
-void tcTerm();
-int tcError();
+// The classic interface, on a converter the caller owns.
+int tcInit(CodeConverter& cv, size_t bufferSize);
+int tcSetCode(CodeConverter& cv, int inputCode, int outputCode);
+void tcKeepHalfKana(CodeConverter& cv, int flag);
+void tcComposeMarks(CodeConverter& cv, int flag);
+int tcPut(CodeConverter& cv, const char* data, size_t length);
+int tcEndInput(CodeConverter& cv);
+size_t tcGet(CodeConverter& cv, char* out, size_t size);
+size_t tcGetRest(CodeConverter& cv, char* out, size_t size);
+void tcTerm(CodeConverter& cv);
+int tcError(const CodeConverter& cv);
 
 } // namespace textcodec

@@ -1,7 +1,7 @@
 #pragma once
-// Where the codecs send the few messages they show to the user. The
-// application installs a handler that shows a message box; by default the
-// text goes to standard error.
+// Where a codec sends the few messages it shows to the user: a handler given
+// to the codec object that reports (the application's shows a message box);
+// without one the text goes to standard error.
 
 #include <functional>
 #include <string_view>
@@ -10,8 +10,6 @@ namespace textcodec {
 
 using CodecNoticeHandler = std::function<void(std::string_view text)>;
 
-// Installs handler (an empty one restores the default); returns the old one.
-CodecNoticeHandler SetCodecNoticeHandler(CodecNoticeHandler handler);
-void CodecNotice(std::string_view text);
+void ShowCodecNotice(const CodecNoticeHandler& handler, std::string_view text);
 
 } // namespace textcodec

@@ -1,6 +1,7 @@
 #include "textcodec/ConvertStream.h"
 
 #include "textcodec/CodeConverter.h"
+#include "textcodec/StreamPump.h"
 
 #include <sys/stat.h>
 
@@ -156,50 +157,81 @@ StreamResult ConvertStream(std::FILE* in, std::FILE* out, int inputCode, int out
             return fail(StreamStatus::ConvertFailed);
     }
 
-    std::vector<char> buf(kStreamBlock);
-    size_t used = 0;
-    auto flush = [&] {
-        bool ok = used == 0 || std::fwrite(buf.data(), 1, used, out) == used;
-        used = 0;
-        return ok;
+    JapaneseConvertCodec codec(cv);
+    auto read = [&source](char* buf, size_t size, size_t& n) { return source.Read(buf, size, n); };
+    auto write = [out](std::string_view bytes) { return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size(); };
+    const PumpStatus pumped = PumpBlocks(read, codec, write, true, kStreamBlock);
+    result.badBytes = codec.BadBytes();
+    switch (pumped) {
+    case PumpStatus::Ok: return result;
+    case PumpStatus::ReadFailed: return fail(StreamStatus::ReadFailed);
+    case PumpStatus::WriteFailed: return fail(StreamStatus::WriteFailed);
+    case PumpStatus::Stopped: break;
+    }
+    result.status = StreamStatus::ConvertFailed;
+    result.error = codec.Error();
+    return result;
+}
+
+JapaneseConvertCodec::JapaneseConvertCodec(CodeConverter& converter) : cv_(converter)
+{
+    cv_.MoreInputFollows(true);
+}
+
+void JapaneseConvertCodec::Drain(std::string& out, bool atEnd)
+{
+    constexpr size_t kMargin = 64;
+    size_t used = out.size();
+    auto room = [&](size_t want) {
+        if (out.size() - used < kMargin)
+            out.resize(used + want);
+        return out.size() - used;
     };
-    bool raw = false; // the converter gave up: the rest passes unchanged
-    cv.MoreInputFollows(true);
-    for (;;) {
-        char* at = cv.InputRoom(room);
-        if (!source.Read(at, std::min(room, kStreamBlock), n))
-            return fail(StreamStatus::ReadFailed);
-        if (n == 0)
-            cv.MoreInputFollows(false);
-        if (cv.Append(n) != 0)
-            return fail(StreamStatus::ConvertFailed);
-        while (!raw) {
-            if (buf.size() - used < 64 && !flush())
-                return fail(StreamStatus::WriteFailed);
-            size_t got = cv.Get(buf.data() + used, buf.size() - used);
+    const size_t grow = kStreamBlock / 2;
+    while (!raw_) {
+        const size_t got = cv_.Get(out.data() + used, room(grow));
+        used += got;
+        badBytes_ = badBytes_ || cv_.Error() == TC_ERR_BADCODE;
+        raw_ = cv_.Error() == TC_ERR_UNDECIDED;
+        if (got == 0)
+            break;
+    }
+    if (raw_ || atEnd) {
+        // What is left of the input (bytes of a cut sequence) as it is.
+        for (;;) {
+            const size_t got = cv_.GetRest(out.data() + used, room(grow));
             used += got;
-            result.badBytes = result.badBytes || cv.Error() == TC_ERR_BADCODE;
-            raw = cv.Error() == TC_ERR_UNDECIDED;
             if (got == 0)
                 break;
         }
-        if (raw || n == 0) {
-            // What is left of the input (bytes of a cut sequence) as it is.
-            for (;;) {
-                if (buf.size() - used < 64 && !flush())
-                    return fail(StreamStatus::WriteFailed);
-                size_t got = cv.GetRest(buf.data() + used, buf.size() - used);
-                used += got;
-                if (got == 0)
-                    break;
-            }
-        }
-        if (n == 0)
-            break;
     }
-    if (!flush())
-        return fail(StreamStatus::WriteFailed);
-    return result;
+    out.resize(used);
+}
+
+void JapaneseConvertCodec::Put(std::string_view in, std::string& out)
+{
+    while (!in.empty() && !Failed()) {
+        size_t room = 0;
+        cv_.InputRoom(room);
+        const size_t n = std::min(in.size(), room);
+        // Used in place when nothing is left over from before.
+        if (cv_.PutView(in.data(), n) != 0) {
+            error_ = cv_.Error();
+            SetProblem(tcErrorText(error_));
+            return;
+        }
+        in.remove_prefix(n);
+        Drain(out, false);
+        // A cut sequence left over goes to the converter's own buffer, as in
+        // goes away after this call.
+        cv_.InputRoom(room);
+    }
+}
+
+void JapaneseConvertCodec::Finish(std::string& out)
+{
+    cv_.MoreInputFollows(false);
+    Drain(out, true);
 }
 
 } // namespace textcodec

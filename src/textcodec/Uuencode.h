@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "textcodec/StreamCodec.h"
+
 namespace textcodec {
 
 // Results of UuencodeFile.
@@ -20,6 +22,38 @@ enum : int {
     UUD_NO_BEGIN = -2,       // no "begin mode name" line; no output made
     UUD_OUTPUT_FAILED = -3,  // output not opened or not written
     UUD_NO_END = -4,         // no "end" line after the data (the data stays written)
+};
+
+// The encoded text: the "begin" line, lines of 45 bytes, "`" and "end", with
+// LF line ends.
+class UuencodeEncoder : public StreamCodec {
+public:
+    UuencodeEncoder(unsigned mode, std::string_view name);
+    void Put(std::string_view in, std::string& out) override;
+    void Finish(std::string& out) override;
+
+private:
+    void Begin(std::string& out);
+    std::string head_;  // the begin line until it is given out
+    std::string carry_; // less than one line of data
+};
+
+// Finds the first block's "begin" line and decodes its data lines (LF or
+// CR LF); the rest after its "end" line passes unused. The carry is the
+// current line.
+class UudecodeDecoder : public StreamCodec {
+public:
+    void Put(std::string_view in, std::string& out) override;
+    void Finish(std::string& out) override;
+    // UUD_OK, UUD_NO_BEGIN or UUD_NO_END once finished.
+    int Result() const { return result_; }
+
+private:
+    void TakeLine(std::string_view line, std::string& out);
+    enum class State { SeekBegin, Data, WantEnd, Done };
+    State state_ = State::SeekBegin;
+    int result_ = -2; // UUD_NO_BEGIN until a begin line is seen
+    std::string line_;
 };
 
 // The encoded text of data, with LF line ends.

@@ -209,11 +209,12 @@ TEST(CodeConverter, ErrorsOfTheStreamingInterface)
     EXPECT_EQ(cv.Get(out, 8), 5u);
     EXPECT_EQ(std::string(out, 5), "\x1B$B\x24\x22");
 
-    // The process-wide interface refuses work once terminated.
-    ASSERT_EQ(tcInit(32), 0);
-    tcTerm();
-    EXPECT_EQ(tcPut("x", 1), -1);
-    EXPECT_EQ(tcError(), TC_ERR_MODE);
+    // The classic interface refuses work once terminated.
+    CodeConverter classic;
+    ASSERT_EQ(tcInit(classic, 32), 0);
+    tcTerm(classic);
+    EXPECT_EQ(tcPut(classic, "x", 1), -1);
+    EXPECT_EQ(tcError(classic), TC_ERR_MODE);
 }
 
 TEST(CodeConverter, Writers)

@@ -130,9 +130,9 @@ TEST(CBase64, FormsAndTheirSizeQueries)
     };
     // Without its size query (or after its one use) an operation refuses and says so.
     std::vector<std::string> texts, want;
-    const CodecNoticeHandler old = SetCodecNoticeHandler([&](std::string_view t) { texts.emplace_back(t); });
+    const CodecNoticeHandler notice = [&](std::string_view t) { texts.emplace_back(t); };
     for (const auto& c : cases) {
-        CBase64 fresh;
+        CBase64 fresh(notice);
         char buf[32];
         size_t n = 0;
         (fresh.*c.size)(c.in.size());
@@ -143,7 +143,6 @@ TEST(CBase64, FormsAndTheirSizeQueries)
             want.push_back(std::string("CBase64::") + c.name + "() -> notYetAllocBuffer");
         }
     }
-    SetCodecNoticeHandler(old);
     EXPECT_EQ(texts, want);
 }
 
