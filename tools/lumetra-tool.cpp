@@ -110,15 +110,6 @@ bool ReadFile(const char* path, std::string& data)
     return ok;
 }
 
-bool WriteFile(const char* path, std::string_view data)
-{
-    FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    return (std::fclose(f) == 0) && ok;
-}
-
 int Conv(int argc, char** argv)
 {
     int in = TC_AUTO_SJIS, out = TC_SJIS;
