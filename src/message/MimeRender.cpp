@@ -341,31 +341,206 @@ bool BodyRenderer::ShowsInline(const MimePartInfo& info)
     return true;
 }
 
+// A part's delimiter lines (none outside a multipart).
+struct BodyRenderer::Delimiters {
+    explicit Delimiters(std::string_view boundary)
+    {
+        if (!boundary.empty()) {
+            open = "--" + std::string(boundary) + "\r\n";
+            closing = "--" + std::string(boundary) + "--\r\n";
+        }
+    }
+    bool Is(const std::string& line) const { return !open.empty() && (line == open || line == closing); }
+    std::string open, closing;
+};
+
+// A shown part's body lines: decoded from their transfer encoding and charset,
+// with embedded BinHex and uuencode blocks marked instead of shown.
+class BodyRenderer::PartText {
+public:
+    PartText(BodyRenderer& renderer, MimePartInfo& info)
+        : r_(renderer), info_(info), base64_(MimeToken(info.transferEncoding) == "base64"),
+          quotedPrintable_(MimeToken(info.transferEncoding) == "quoted-printable"),
+          charset_(DeclaredCharset(info.contentType)), legacy_(IsLegacyCharset(charset_)),
+          reader_(legacy_ ? std::string_view() : std::string_view(charset_))
+    {
+    }
+    void Line(const std::string& line, std::int64_t position);
+    // Shows what is still held (the part ends).
+    void Finish();
+
+private:
+    bool InEmbeddedBlock(const std::string& line, std::int64_t position);
+    void Base64Line(std::string_view text);
+    void QuotedPrintableLine(std::string_view text);
+    std::string ToSjis(std::string_view bytes)
+    {
+        return legacy_ ? codec::ToSjis(bytes, codec::Auto) : reader_.ToSjis(bytes);
+    }
+
+    BodyRenderer& r_;
+    MimePartInfo& info_;
+    const bool base64_, quotedPrintable_;
+    const std::string charset_;
+    const bool legacy_;
+    CharsetReader reader_;
+    std::string base64Text_, qpText_;
+    int binhexState_ = 0, uuState_ = 0, binhexExtra_ = 0;
+    std::string binhexCollected_;
+};
+
+void BodyRenderer::PartText::Finish()
+{
+    if (binhexState_ != 0) {
+        binhexState_ = 0;
+        r_.FinishBinHexBlock(binhexCollected_, info_);
+    }
+    if (!qpText_.empty()) {
+        std::string decoded;
+        DecodeQuotedPrintableLine(qpText_, decoded, true);
+        r_.AddText(ToSjis(decoded));
+        qpText_.clear();
+    }
+    if (!base64Text_.empty()) {
+        r_.AddText(ToSjis(base64Text_));
+        base64Text_.clear();
+    }
+}
+
+bool BodyRenderer::PartText::InEmbeddedBlock(const std::string& line, std::int64_t position)
+{
+    switch (binhexState_) {
+    case 0:
+        if (EqualsNoCase(line, kBinHexMarker)) {
+            info_.embedded.push_back({"temp", position, EmbeddedBlock::Kind::BinHex});
+            r_.AddMarker("(BinHex4.0 CONTENT)");
+            binhexCollected_ = line;
+            binhexState_ = 1;
+        }
+        break;
+    case 1:
+        // Only its header is read from it.
+        if (binhexCollected_.size() < r_.limits.totalBytes)
+            binhexCollected_ += line;
+        if (line == "\r\n") {
+            binhexState_ = 2;
+            binhexExtra_ = 0;
+        }
+        break;
+    default:
+        if (line == "\r\n") {
+            binhexState_ = 0;
+            r_.FinishBinHexBlock(binhexCollected_, info_);
+        } else if (binhexExtra_ < 19) {
+            binhexCollected_ += line;
+            ++binhexExtra_;
+        }
+        break;
+    }
+    if (uuState_ == 0) {
+        if ((StartsWithNoCase(line, "begin ") || StartsWithNoCase(line, "begin\t")) &&
+            r_.DetectUuencode(line, position, info_))
+            uuState_ = 1;
+    } else if (line == "\r\n") {
+        uuState_ = 0;
+    }
+    return binhexState_ != 0 || uuState_ != 0;
+}
+
+void BodyRenderer::PartText::Base64Line(std::string_view text)
+{
+    std::string bytes = codec::Base64DecodeLine(WithoutLineEnd(text));
+    base64Text_.append(bytes.data(), std::min(bytes.size(), bytes.find('\0')));
+    // Shown in pieces of whole lines, so a huge part is never held whole.
+    if (base64Text_.size() >= r_.limits.lineBytes) {
+        const std::size_t lf = base64Text_.rfind('\n');
+        const std::size_t end = lf != std::string::npos                          ? lf + 1
+                                : base64Text_.size() >= r_.limits.totalBytes ? base64Text_.size()
+                                                                               : 0;
+        if (end > 0) {
+            r_.AddText(ToSjis(std::string_view(base64Text_).substr(0, end)));
+            base64Text_.erase(0, end);
+        }
+    }
+}
+
+void BodyRenderer::PartText::QuotedPrintableLine(std::string_view text)
+{
+    std::string_view content = WithoutLineEnd(text);
+    while (!content.empty() && (content.back() == ' ' || content.back() == '\t'))
+        content.remove_suffix(1);
+    // A soft break carries the line on; a huge one is passed on in pieces.
+    if (!content.empty() && content.back() == '=' && qpText_.size() < r_.limits.lineBytes) {
+        content.remove_suffix(1);
+        qpText_ += content;
+        return;
+    }
+    qpText_ += content;
+    std::string decoded;
+    DecodeQuotedPrintableLine(qpText_, decoded, true);
+    qpText_.clear();
+    r_.AddText(ToSjis(decoded));
+}
+
+void BodyRenderer::PartText::Line(const std::string& line, std::int64_t position)
+{
+    if (InEmbeddedBlock(line, position))
+        return;
+    if (r_.sink_.Full()) {
+        r_.sink_.Hide(line.size());
+        return;
+    }
+    std::string_view text = line;
+    if (text[0] == '.')
+        text.remove_prefix(1); // the server's dot-stuffing
+    if (base64_ && line.size() > 2)
+        Base64Line(text);
+    else if (quotedPrintable_ && line.size() > 2)
+        QuotedPrintableLine(text);
+    else
+        r_.AddText(text);
+}
+
 bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64_t position,
                               std::string_view boundary, MimePartInfo& info, bool isPart, bool showFlag,
                               int& lineIndex)
 {
     info = MimePartInfo{};
     info.startPosition = position;
-    std::string delimiter, closing;
-    if (!boundary.empty()) {
-        delimiter = "--" + std::string(boundary) + "\r\n";
-        closing = "--" + std::string(boundary) + "--\r\n";
-    }
-    auto isDelimiter = [&](const std::string& l) { return !boundary.empty() && (l == delimiter || l == closing); };
-    if (!file->Seek(position))
-        return false;
-
+    const Delimiters delimiters(boundary);
     std::string header, shownHeader, line;
-    bool endedAtDelimiter = false;
+    const HeaderEnd end = ReadPartHeader(*file, position, delimiters, isPart, info, header, shownHeader, line);
+    if (end == HeaderEnd::ArticleEnd)
+        return false;
+    info.contentType = GetHeaderField(header, "Content-Type", true);
+    info.description = GetHeaderField(header, "Content-Description", true);
+    info.disposition = GetHeaderField(header, "Content-Disposition", true);
+    info.transferEncoding = GetHeaderField(header, "Content-Transfer-Encoding", true);
+    ShowHeader(shownHeader, showFlag);
+    lineIndex = lineCount_;
+    if (end == HeaderEnd::Delimiter) {
+        info.isLast = line != delimiters.open;
+        AddBoundaryLine(line);
+    } else {
+        RenderPartBody(file, delimiters, StartPartBody(file, header, isPart, info), info);
+    }
+    Flush();
+    return true;
+}
+
+BodyRenderer::HeaderEnd BodyRenderer::ReadPartHeader(CacheFile& file, std::int64_t position,
+                                                     const Delimiters& delimiters, bool isPart, MimePartInfo& info,
+                                                     std::string& header, std::string& shownHeader,
+                                                     std::string& line)
+{
+    if (!file.Seek(position))
+        return HeaderEnd::ArticleEnd;
     for (;;) {
-        if (!ReadLine(*file, line) || IsEndLine(line))
-            return false;
+        if (!ReadLine(file, line) || IsEndLine(line))
+            return HeaderEnd::ArticleEnd;
         // A part with no header and no body: the next delimiter comes at once.
-        if (isDelimiter(line)) {
-            endedAtDelimiter = true;
-            break;
-        }
+        if (delimiters.Is(line))
+            return HeaderEnd::Delimiter;
         for (std::size_t i = 0; i + 2 < line.size(); ++i)
             if (static_cast<unsigned char>(line[i]) < 0x20)
                 line[i] = ' ';
@@ -373,70 +548,37 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         // A part header is shown decoded; the article's own header as received.
         shownHeader += isPart ? DecodedLine(line) : line;
         if (line.size() < 3)
-            break;
+            return HeaderEnd::Body;
         ++info.headerLineCount;
     }
-    info.contentType = GetHeaderField(header, "Content-Type", true);
-    info.description = GetHeaderField(header, "Content-Description", true);
-    info.disposition = GetHeaderField(header, "Content-Disposition", true);
-    info.transferEncoding = GetHeaderField(header, "Content-Transfer-Encoding", true);
+}
 
-    ShowHeader(shownHeader, showFlag);
-    lineIndex = lineCount_;
-    if (endedAtDelimiter) {
-        info.isLast = line != delimiter;
-        AddBoundaryLine(line);
-        Flush();
-        return true;
-    }
-
+bool BodyRenderer::StartPartBody(const std::shared_ptr<CacheFile>& file, const std::string& header, bool isPart,
+                                 MimePartInfo& info)
+{
     std::string inner;
     info.container = isPart && nests_.size() < kMaxDepth && IsMultipart(header, inner) && !inner.empty() &&
                      inner != "-";
     if (info.container)
         RenderParts(file, inner, IsAlternative(header), false);
-    bool show = !isPart || ShowsInline(info);
-    if (isPart && !info.container)
+    const bool show = !isPart || ShowsInline(info);
+    if (info.container)
+        return false;
+    if (isPart)
         info.shownInline = show;
-    if (info.container) {
-        show = false;
-    } else if (!show) {
+    if (!show) {
         AddPartMarker(info);
         AddText("\r\n");
     }
-    const std::string encoding = MimeToken(info.transferEncoding);
-    const bool base64 = encoding == "base64";
-    const bool quotedPrintable = encoding == "quoted-printable";
-    const std::string charset = DeclaredCharset(info.contentType);
-    const bool legacy = IsLegacyCharset(charset);
-    CharsetReader reader(legacy ? std::string_view() : std::string_view(charset));
-    auto toSjis = [&](std::string_view bytes) {
-        return legacy ? codec::ToSjis(bytes, codec::Auto) : reader.ToSjis(bytes);
-    };
+    return show;
+}
 
-    std::string base64Text, qpText;
-    int binhexState = 0, uuState = 0, binhexExtra = 0;
-    std::string binhexCollected;
+void BodyRenderer::RenderPartBody(const std::shared_ptr<CacheFile>& file, const Delimiters& delimiters, bool show,
+                                  MimePartInfo& info)
+{
+    PartText text(*this, info);
+    std::string raw, line;
     bool leading = true;
-
-    auto finish = [&] {
-        if (binhexState != 0) {
-            binhexState = 0;
-            FinishBinHexBlock(binhexCollected, info);
-        }
-        if (!qpText.empty()) {
-            std::string decoded;
-            DecodeQuotedPrintableLine(qpText, decoded, true);
-            AddText(toSjis(decoded));
-            qpText.clear();
-        }
-        if (!base64Text.empty()) {
-            AddText(toSjis(base64Text));
-            base64Text.clear();
-        }
-    };
-
-    std::string raw;
     for (;;) {
         const std::int64_t linePosition = file->Tell();
         if (!file->ReadRawLine(raw, limits.lineBytes))
@@ -450,105 +592,25 @@ bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64
         if (IsEndLine(line))
             break;
         // A part cut short by its enclosing multipart's delimiter ends there.
-        if (!isDelimiter(line) && IsEnclosingDelimiter(line)) {
-            finish();
+        if (!delimiters.Is(line) && IsEnclosingDelimiter(line)) {
+            text.Finish();
             file->Seek(linePosition);
             info.isLast = true;
-            break;
+            return;
         }
-        if (isDelimiter(line)) {
-            finish();
-            info.isLast = line != delimiter;
+        if (delimiters.Is(line)) {
+            text.Finish();
+            info.isLast = line != delimiters.open;
             AddBoundaryLine(line);
-            break;
+            return;
         }
         if (leading && line == "\r\n")
             continue;
         leading = false;
-        if (!show)
-            continue;
-
-        switch (binhexState) {
-        case 0:
-            if (EqualsNoCase(line, kBinHexMarker)) {
-                info.embedded.push_back({"temp", linePosition, EmbeddedBlock::Kind::BinHex});
-                AddMarker("(BinHex4.0 CONTENT)");
-                binhexCollected = line;
-                binhexState = 1;
-            }
-            break;
-        case 1:
-            // Only its header is read from it.
-            if (binhexCollected.size() < limits.totalBytes)
-                binhexCollected += line;
-            if (line == "\r\n") {
-                binhexState = 2;
-                binhexExtra = 0;
-            }
-            break;
-        default:
-            if (line == "\r\n") {
-                binhexState = 0;
-                FinishBinHexBlock(binhexCollected, info);
-            } else if (binhexExtra < 19) {
-                binhexCollected += line;
-                ++binhexExtra;
-            }
-            break;
-        }
-        if (uuState == 0) {
-            if ((StartsWithNoCase(line, "begin ") || StartsWithNoCase(line, "begin\t")) &&
-                DetectUuencode(line, linePosition, info))
-                uuState = 1;
-        } else if (line == "\r\n") {
-            uuState = 0;
-        }
-        if (binhexState != 0 || uuState != 0)
-            continue;
-
-        if (sink_.Full()) {
-            sink_.Hide(line.size());
-            continue;
-        }
-        std::string_view text = line;
-        if (text[0] == '.')
-            text.remove_prefix(1); // the server's dot-stuffing
-        if (base64 && line.size() > 2) {
-            std::string bytes = codec::Base64DecodeLine(WithoutLineEnd(text));
-            base64Text.append(bytes.data(), std::min(bytes.size(), bytes.find('\0')));
-            // Shown in pieces of whole lines, so a huge part is never held whole.
-            if (base64Text.size() >= limits.lineBytes) {
-                const std::size_t lf = base64Text.rfind('\n');
-                const std::size_t end = lf != std::string::npos ? lf + 1 : base64Text.size() >= limits.totalBytes ? base64Text.size() : 0;
-                if (end > 0) {
-                    AddText(toSjis(std::string_view(base64Text).substr(0, end)));
-                    base64Text.erase(0, end);
-                }
-            }
-            continue;
-        }
-        if (quotedPrintable && line.size() > 2) {
-            std::string_view content = WithoutLineEnd(text);
-            while (!content.empty() && (content.back() == ' ' || content.back() == '\t'))
-                content.remove_suffix(1);
-            // A soft break carries the line on; a huge one is passed on in pieces.
-            if (!content.empty() && content.back() == '=' && qpText.size() < limits.lineBytes) {
-                content.remove_suffix(1);
-                qpText += content;
-                continue;
-            }
-            qpText += content;
-            std::string decoded;
-            DecodeQuotedPrintableLine(qpText, decoded, true);
-            qpText.clear();
-            AddText(toSjis(decoded));
-            continue;
-        }
-        AddText(text);
+        if (show)
+            text.Line(line, linePosition);
     }
-    finish();
-    Flush();
-    return true;
+    text.Finish();
 }
 
 void BodyRenderer::FinishBinHexBlock(const std::string& collected, MimePartInfo& info)

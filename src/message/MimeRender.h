@@ -99,6 +99,17 @@ private:
     void RenderParts(const std::shared_ptr<CacheFile>& file, const std::string& boundary, bool alternative,
                      bool showPreamble);
     bool HasPlainPart(CacheFile& file, const std::string& boundary);
+    // The steps of RenderPart.
+    struct Delimiters;
+    class PartText;
+    enum class HeaderEnd { ArticleEnd, Delimiter, Body };
+    HeaderEnd ReadPartHeader(CacheFile& file, std::int64_t position, const Delimiters& delimiters, bool isPart,
+                             MimePartInfo& info, std::string& header, std::string& shownHeader, std::string& line);
+    // Renders a nested multipart's parts or marks a part not shown; true when the body is shown.
+    bool StartPartBody(const std::shared_ptr<CacheFile>& file, const std::string& header, bool isPart,
+                       MimePartInfo& info);
+    void RenderPartBody(const std::shared_ptr<CacheFile>& file, const Delimiters& delimiters, bool show,
+                        MimePartInfo& info);
     bool IsEnclosingDelimiter(std::string_view line) const;
     bool ShowsInline(const MimePartInfo& info);
     void Flush();
