@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every fuzz target with clang (libFuzzer, ASan, UBSan) in build-fuzz/
-# and runs each for a bounded time on a copy of its seed corpus, two at a
-# time. Exits non-zero when a target fails; its log and reproducer then stay
+# and runs each for a bounded time on a copy of its seed corpus and past
+# findings, two at a time. Exits non-zero when a target fails; its log and reproducer then stay
 # in the work folder it prints.
 #   fuzz/run.sh [seconds per target, default 20] [target ...]
 set -euo pipefail
@@ -37,6 +37,9 @@ run_one() {
   seeds="$(dirname "$src")/corpus/${name#fuzz_}"
   mkdir -p "$work/$name" "$work/$name.tmp"
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work/$name"/
+  # Past findings seed the search too, so it starts where they were.
+  regressions="$(dirname "$src")/regressions/${name#fuzz_}"
+  [ -d "$regressions" ] && cp -r "$regressions"/. "$work/$name"/
   if (cd "$work" && TMPDIR="$work/$name.tmp" nice -n 19 "$build/fuzz/$name" -max_total_time="$seconds" \
         -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$work/$name-" \
         "$work/$name" >"$work/$name.log" 2>&1); then
