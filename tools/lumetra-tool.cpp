@@ -96,20 +96,6 @@ bool WriteStdout(std::string_view s)
     return std::fwrite(s.data(), 1, s.size(), stdout) == s.size() && std::fflush(stdout) == 0;
 }
 
-bool ReadFile(const char* path, std::string& data)
-{
-    FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return false;
-    char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        data.append(buf, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 int Conv(int argc, char** argv)
 {
     int in = TC_AUTO_SJIS, out = TC_SJIS;
@@ -245,11 +231,9 @@ int Transfer(bool encode, int argc, char** argv)
     if (kind == "binhex") {
         if (encode)
             return BinHexEncodeFile(in, out) ? 0 : Fail("BinHex encoding failed");
-        std::string text;
-        if (!ReadFile(in, text))
-            return Fail(std::string("cannot read ") + in);
         BinHexHeader h;
-        switch (BinHexDecodeToFile(text, h, out)) {
+        switch (BinHexDecodeFileTo(in, 0, h, out)) {
+        case BinHexStatus::ReadFailed: return Fail(std::string("cannot read ") + in);
         case BinHexStatus::Ok: return 0;
         case BinHexStatus::NoStart: return Fail("no BinHex 4.0 block");
         case BinHexStatus::BadHeader: return Fail("BinHex header damaged (CRC)");

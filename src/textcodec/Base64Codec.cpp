@@ -140,10 +140,7 @@ void Base64Encoder::Put(std::string_view in, std::string& out)
 {
     const size_t unit = lineBytes_ ? lineBytes_ : 3;
     if (!carry_.empty()) {
-        const size_t take = std::min(in.size(), unit - carry_.size());
-        carry_.append(in.substr(0, take));
-        in.remove_prefix(take);
-        if (carry_.size() < unit)
+        if (!FillCarry(carry_, in, unit))
             return;
         EncodeWhole(Bytes(carry_), unit, out);
         carry_.clear();
@@ -193,9 +190,7 @@ void Base64Decoder::Put(std::string_view in, std::string& out)
             return;
         }
         // Complete the held group first, then the rest goes straight through.
-        const size_t take = std::min(in.size(), 4 - held_.size());
-        held_.append(in.substr(0, take));
-        in.remove_prefix(take);
+        FillCarry(held_, in, 4);
         if (in.empty())
             return;
         const size_t start = out.size();

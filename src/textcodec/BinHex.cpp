@@ -295,6 +295,7 @@ void BinHexDecoder::Finish(std::string&)
     case BinHexStatus::Truncated: SetProblem("BinHex data cut short"); break;
     case BinHexStatus::BadDataCrc: SetProblem("BinHex data CRC wrong"); break;
     case BinHexStatus::WriteFailed: SetProblem("BinHex data not written"); break;
+    case BinHexStatus::ReadFailed: SetProblem("BinHex text not read"); break;
     }
 }
 
@@ -381,19 +382,28 @@ std::optional<BinHexHeader> BinHexReadHeader(const std::filesystem::path& input,
     return decoder.Header();
 }
 
+BinHexStatus BinHexDecodeFileTo(const std::filesystem::path& input, uint64_t byteOffset, BinHexHeader& header,
+                                const std::filesystem::path& output)
+{
+    BinHexDecoder decoder;
+    AtomicOutput out(output);
+    const FilePumpStatus pumped = PumpFile(input, decoder, out, output, false, byteOffset);
+    if (pumped == FilePumpStatus::InputFailed)
+        return BinHexStatus::ReadFailed;
+    if (decoder.HeaderSound())
+        header = decoder.Header();
+    return KeepDecoded(pumped, decoder, out);
+}
+
 std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input, uint64_t byteOffset,
                                              const std::filesystem::path& intermediatePath,
                                              const std::filesystem::path& output)
 {
     RemoveIntermediate(intermediatePath);
-    BinHexDecoder decoder;
-    AtomicOutput out(output);
-    const FilePumpStatus pumped = PumpFile(input, decoder, out, output, false, byteOffset);
-    if (pumped == FilePumpStatus::InputFailed)
+    BinHexHeader header;
+    if (BinHexDecodeFileTo(input, byteOffset, header, output) != BinHexStatus::Ok)
         return std::nullopt;
-    if (KeepDecoded(pumped, decoder, out) != BinHexStatus::Ok)
-        return std::nullopt;
-    return decoder.Header();
+    return header;
 }
 
 } // namespace textcodec

@@ -30,6 +30,7 @@ enum class BinHexStatus {
     Truncated,   // the data fork or its CRC is cut short
     BadDataCrc,  // the data fork's CRC is wrong
     WriteFailed, // the sink (or output file) refused the data
+    ReadFailed,  // the input file could not be opened or read
 };
 
 // The encoded text of a data fork of dataLength bytes under name, with LF
@@ -120,6 +121,10 @@ BinHexStatus BinHexDecodeToFile(std::string_view text, BinHexHeader& header, con
 bool BinHexEncodeFile(const std::filesystem::path& input, const std::filesystem::path& output);
 std::optional<BinHexHeader> BinHexReadHeader(const std::filesystem::path& input, uint64_t byteOffset,
                                              const std::filesystem::path& intermediatePath);
+// The same with the outcome: from byteOffset on, written as BinHexDecodeToFile
+// writes it.
+BinHexStatus BinHexDecodeFileTo(const std::filesystem::path& input, uint64_t byteOffset, BinHexHeader& header,
+                                const std::filesystem::path& output);
 std::optional<BinHexHeader> BinHexDecodeFile(const std::filesystem::path& input, uint64_t byteOffset,
                                              const std::filesystem::path& intermediatePath,
                                              const std::filesystem::path& output);

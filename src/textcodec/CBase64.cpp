@@ -28,6 +28,16 @@ bool CBase64::Take(Op op, const char* name)
     return armed;
 }
 
+int CBase64::StartGroups(Op op, const char* name, size_t length, size_t& outLength)
+{
+    if (!Take(op, name))
+        return 2;
+    outLength = 0;
+    if (length % 4 != 0)
+        return 1;
+    return length == 0 ? 0 : -1;
+}
+
 size_t CBase64::EncodeSize(size_t length)
 {
     if (length >= 0xBFFFFFFFu)
@@ -80,13 +90,8 @@ int CBase64::Encode(size_t length, size_t& outLength, const char* input, char* o
 
 int CBase64::Decode(size_t length, size_t& outLength, const char* input, char* output)
 {
-    if (!Take(OpDecode, "Decode"))
-        return 2;
-    outLength = 0;
-    if (length % 4 != 0)
-        return 1;
-    if (length == 0)
-        return 0;
+    if (const int rc = StartGroups(OpDecode, "Decode", length, outLength); rc >= 0)
+        return rc;
     // Every character that gives bits must be in the alphabet; pads only end
     // the last group, and what follows a pad in its third place is not read.
     const auto* p = reinterpret_cast<const unsigned char*>(input);
@@ -105,13 +110,8 @@ int CBase64::Decode(size_t length, size_t& outLength, const char* input, char* o
 
 int CBase64::Base64ToBase64InUTF7(size_t length, size_t& outLength, const char* input, char* output)
 {
-    if (!Take(OpToUTF7, "Base64ToBase64InUTF7"))
-        return 2;
-    outLength = 0;
-    if (length % 4 != 0)
-        return 1;
-    if (length == 0)
-        return 0;
+    if (const int rc = StartGroups(OpToUTF7, "Base64ToBase64InUTF7", length, outLength); rc >= 0)
+        return rc;
     size_t n = length;
     uint8_t mask = 0x3F;
     if (input[n - 1] == '=' && input[n - 2] == '=') {

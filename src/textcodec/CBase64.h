@@ -50,6 +50,8 @@ public:
 private:
     enum Op { OpEncode, OpDecode, OpToUTF7, OpFromUTF7, OpToIMAP4, OpFromIMAP4, OpCount };
     bool Take(Op op, const char* name);
+    // The start of an operation on whole groups: its result, or -1 to go on.
+    int StartGroups(Op op, const char* name, size_t length, size_t& outLength);
 
     CodecNoticeHandler notice_;
     bool error_ = false;

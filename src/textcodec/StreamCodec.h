@@ -5,6 +5,7 @@
 // input streams through in constant memory; the output of one Put may be
 // empty and is never taken back.
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -46,6 +47,16 @@ inline std::string RunCodec(StreamCodec& codec, std::string_view in)
     codec.Put(in, out);
     codec.Finish(out);
     return out;
+}
+
+// For codecs that work in whole units (a group, a line): moves bytes from
+// the front of in to carry until it holds unit bytes; true once it does.
+inline bool FillCarry(std::string& carry, std::string_view& in, size_t unit)
+{
+    const size_t take = std::min(in.size(), unit - carry.size());
+    carry.append(in.substr(0, take));
+    in.remove_prefix(take);
+    return carry.size() == unit;
 }
 
 } // namespace textcodec

@@ -89,10 +89,7 @@ void UuencodeEncoder::Put(std::string_view in, std::string& out)
     Begin(out);
     out.reserve(out.size() + in.size() / kLineBytes * 62 + 64);
     if (!carry_.empty()) {
-        const size_t take = std::min(in.size(), kLineBytes - carry_.size());
-        carry_.append(in.substr(0, take));
-        in.remove_prefix(take);
-        if (carry_.size() < kLineBytes)
+        if (!FillCarry(carry_, in, kLineBytes))
             return;
         EncodeLine(reinterpret_cast<const unsigned char*>(carry_.data()), kLineBytes, out);
         carry_.clear();

@@ -290,4 +290,7 @@ TEST(BinHex, FilesRoundTripAndFailures)
     }
     EXPECT_FALSE(BinHexEncodeFile(dir / "missing", dir / "x.hqx"));
     EXPECT_FALSE(BinHexReadHeader(dir / "missing", 0, {}));
+    BinHexHeader none;
+    EXPECT_EQ(BinHexDecodeFileTo(dir / "missing", 0, none, dir / "x.dat"), BinHexStatus::ReadFailed);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.dat"));
 }
