@@ -200,10 +200,13 @@ void Base64Decoder::Put(std::string_view in, std::string& out)
         return;
     }
     const ByteKinds& kinds = Kinds();
-    std::string chars = std::move(held_);
-    const size_t from = chars.size();
-    chars.resize(from + in.size());
-    unsigned char* w = reinterpret_cast<unsigned char*>(chars.data()) + from;
+    // The filtered text goes to a buffer kept between blocks: filling it
+    // anew costs no allocation and no clearing.
+    if (filtered_.size() < held_.size() + in.size())
+        filtered_.resize(held_.size() + in.size());
+    unsigned char* const start = filtered_.data();
+    std::copy(held_.begin(), held_.end(), start);
+    unsigned char* w = start + held_.size();
     uint8_t bad = 0;
     for (unsigned char c : in) {
         *w = c;
@@ -216,8 +219,7 @@ void Base64Decoder::Put(std::string_view in, std::string& out)
         held_.clear();
         return;
     }
-    chars.resize(static_cast<size_t>(w - reinterpret_cast<unsigned char*>(chars.data())));
-    DecodeHolding(chars, out);
+    DecodeHolding(std::string_view(reinterpret_cast<const char*>(start), static_cast<size_t>(w - start)), out);
 }
 
 void Base64Decoder::Finish(std::string& out)

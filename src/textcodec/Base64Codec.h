@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "textcodec/StreamCodec.h"
 
@@ -46,7 +47,8 @@ private:
     void DecodeHolding(std::string_view chars, std::string& out);
     Input input_;
     bool stopped_ = false;
-    std::string held_; // up to 4 characters, or a Put's filtered text
+    std::string held_; // up to 4 characters
+    std::vector<unsigned char> filtered_;
 };
 
 namespace detail {
