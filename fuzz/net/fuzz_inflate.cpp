@@ -14,15 +14,6 @@ namespace {
 
 constexpr std::uint64_t kRatio = 100, kSlack = 1u << 20;
 
-std::string Run(Inflater& in, std::string_view data, std::size_t step)
-{
-    std::string out;
-    for (std::size_t i = 0; i < data.size(); i += step)
-        in.Put(data.substr(i, step), out);
-    in.Finish(out);
-    return out;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -33,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
 
     Inflater whole(kRatio, kSlack), pieces(kRatio, kSlack);
-    const std::string a = Run(whole, input, input.size() + 1);
-    const std::string b = Run(pieces, input, step);
+    const std::string a = textcodec::RunCodecInPieces(whole, input, input.size() + 1);
+    const std::string b = textcodec::RunCodecInPieces(pieces, input, step);
     if (a.size() > kSlack + kRatio * input.size() || b.size() > kSlack + kRatio * input.size())
         std::abort();
     // Where the bound stops a run depends on how the input came; before it, nothing may differ.

@@ -1,5 +1,6 @@
 #include "textcodec/CBase64.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -148,24 +149,24 @@ int CBase64::Base64InUTF7ToBase64(size_t length, size_t& outLength, const char* 
     return 0;
 }
 
-int CBase64::Base64InUTF7ToBase64InIMAP4(size_t length, size_t& outLength, const char* input, char* output)
+int CBase64::ReplaceCopy(Op op, const char* name, char from, char to, size_t length, size_t& outLength,
+                         const char* input, char* output)
 {
-    if (!Take(OpToIMAP4, "Base64InUTF7ToBase64InIMAP4"))
+    if (!Take(op, name))
         return 2;
-    for (size_t i = 0; i < length; ++i)
-        output[i] = input[i] == '/' ? ',' : input[i];
+    std::replace_copy(input, input + length, output, from, to);
     outLength = length;
     return 0;
 }
 
+int CBase64::Base64InUTF7ToBase64InIMAP4(size_t length, size_t& outLength, const char* input, char* output)
+{
+    return ReplaceCopy(OpToIMAP4, "Base64InUTF7ToBase64InIMAP4", '/', ',', length, outLength, input, output);
+}
+
 int CBase64::Base64InIMAP4ToBase64InUTF7(size_t length, size_t& outLength, const char* input, char* output)
 {
-    if (!Take(OpFromIMAP4, "Base64InIMAP4ToBase64InUTF7"))
-        return 2;
-    for (size_t i = 0; i < length; ++i)
-        output[i] = input[i] == ',' ? '/' : input[i];
-    outLength = length;
-    return 0;
+    return ReplaceCopy(OpFromIMAP4, "Base64InIMAP4ToBase64InUTF7", ',', '/', length, outLength, input, output);
 }
 
 int CBase64::EncodeString(std::string_view input, std::string& output)
@@ -191,18 +192,14 @@ int CBase64::DecodeString(std::string_view input, std::string& output)
 std::string CBase64::ToIMAP4String(std::string_view text)
 {
     std::string s(text);
-    for (char& c : s)
-        if (c == '/')
-            c = ',';
+    std::replace(s.begin(), s.end(), '/', ',');
     return s;
 }
 
 std::string CBase64::FromIMAP4String(std::string_view text)
 {
     std::string s(text);
-    for (char& c : s)
-        if (c == ',')
-            c = '/';
+    std::replace(s.begin(), s.end(), ',', '/');
     return s;
 }
 
