@@ -169,24 +169,23 @@ int CBase64::Base64InIMAP4ToBase64InUTF7(size_t length, size_t& outLength, const
     return ReplaceCopy(OpFromIMAP4, "Base64InIMAP4ToBase64InUTF7", ',', '/', length, outLength, input, output);
 }
 
-int CBase64::EncodeString(std::string_view input, std::string& output)
+int CBase64::RunString(SizeQuery size, Operation op, std::string_view input, std::string& output)
 {
-    size_t size = EncodeSize(input.size());
-    std::vector<char> buffer(size + 1);
+    std::vector<char> buffer((this->*size)(input.size()) + 1);
     size_t n = 0;
-    int rc = Encode(input.size(), n, input.data(), buffer.data());
+    const int rc = (this->*op)(input.size(), n, input.data(), buffer.data());
     output.assign(buffer.data(), rc == 0 ? n : 0);
     return rc;
 }
 
+int CBase64::EncodeString(std::string_view input, std::string& output)
+{
+    return RunString(&CBase64::EncodeSize, &CBase64::Encode, input, output);
+}
+
 int CBase64::DecodeString(std::string_view input, std::string& output)
 {
-    size_t size = DecodeSize(input.size());
-    std::vector<char> buffer(size + 1);
-    size_t n = 0;
-    int rc = Decode(input.size(), n, input.data(), buffer.data());
-    output.assign(buffer.data(), rc == 0 ? n : 0);
-    return rc;
+    return RunString(&CBase64::DecodeSize, &CBase64::Decode, input, output);
 }
 
 std::string CBase64::ToIMAP4String(std::string_view text)

@@ -52,6 +52,9 @@ private:
     bool Take(Op op, const char* name);
     // The start of an operation on whole groups: its result, or -1 to go on.
     int StartGroups(Op op, const char* name, size_t length, size_t& outLength);
+    using SizeQuery = size_t (CBase64::*)(size_t);
+    using Operation = int (CBase64::*)(size_t, size_t&, const char*, char*);
+    int RunString(SizeQuery size, Operation op, std::string_view input, std::string& output);
     // The IMAP4 operations: a copy with one character replaced by another.
     int ReplaceCopy(Op op, const char* name, char from, char to, size_t length, size_t& outLength,
                     const char* input, char* output);
