@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 using namespace textcodec;
@@ -323,9 +324,13 @@ std::int64_t ParseDate(std::string_view text)
             t.remove_prefix(c + 1);
         }
     }
-    for (long long& v : hms)
-        v = std::clamp<long long>(v, -1'000'000, 1'000'000);
-    const long long dayClamped = std::clamp<long long>(day, -1'000'000, 1'000'000);
+    // A field out of range is no date at all: clamping it would show a made-up one.
+    static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day < 1 || day > kMonthDays[month - 1] - (month == 2 && !leap) || hms[0] < 0 || hms[0] > 23 ||
+        hms[1] < 0 || hms[1] > 59 || hms[2] < 0 || hms[2] > 60)
+        return 0;
+    const long long dayClamped = day;
 
     long long utc;
     if (parts.size() >= 5) {
@@ -340,9 +345,9 @@ std::int64_t ParseDate(std::string_view text)
                         break;
                     }
             } else {
-                long long n = LeadingNumber(zone);
-                if (n > 9999 || n < -9999)
-                    n = 0;
+                const long long n = LeadingNumber(zone);
+                if (n > 9999 || n < -9999 || std::abs(n % 100) > 59)
+                    return 0;
                 offsetMinutes = (n / 100) * 60 + n % 100;
             }
         }
@@ -363,7 +368,9 @@ std::int64_t ParseDate(std::string_view text)
             return 0;
         utc = static_cast<long long>(t);
     }
-    return utc < 0 ? 0 : utc;
+    // The zone may carry a date at the end of 9999 into a five-digit year.
+    constexpr long long kYear10000 = 253402300800LL;
+    return utc < 0 || utc >= kYear10000 ? 0 : utc;
 }
 
 std::string MakeReplySubject(std::string_view header)

@@ -87,6 +87,19 @@ TEST(ParseDate, ZonesFormsAndBadInput)
         {"1 Jan 49 00:00:00 GMT", 2493072000LL},
         {"1 Jan 0001 00:00:00 GMT", 0}, // four digits as written, not 2001
         {"1 Jan 0049 00:00:00 GMT", 0},
+        // A field out of range makes the date unknown, never a clamped one.
+        {"99999999999 Jan 2020 00:00:00 GMT", 0},
+        {"31 Dec 9999 23:00:00 -9999", 0},
+        {"31 Dec 9999 23:00:00 -1200", 0}, // past the year 9999
+        {"1 Jan 2020 00:00:00 +0975", 0},
+        {"30 Feb 2020 00:00:00 GMT", 0},
+        {"29 Feb 2020 00:00:00 GMT", 1582934400},
+        {"29 Feb 2021 00:00:00 GMT", 0},
+        {"1 Jan 2020 24:00:00 GMT", 0},
+        {"1 Jan 2020 00:60:00 GMT", 0},
+        {"1 Jan 2020 00:00:61 GMT", 0},
+        {"0 Jan 2020 00:00:00 GMT", 0},
+        {"31 Dec 2019 23:59:60 GMT", 1577836800}, // a leap second
     };
     for (auto [text, time] : cases)
         EXPECT_EQ(ParseDate(text), time) << text;
