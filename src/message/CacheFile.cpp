@@ -112,20 +112,45 @@ std::string NormaliseLine(std::string_view raw)
     return line;
 }
 
+namespace {
+constexpr std::size_t kMaxPartHeader = 64 * 1024;
+constexpr std::size_t kMaxDepth = 32;
+
+// A converted line stays one line of text whatever the conversion made of
+// it: a line end, NUL, "." line or delimiter it produced would be read back
+// as the article's structure. content is the line as received, un-stuffed.
+std::string KeepShape(std::string line, std::string_view content, std::string_view lineEnd)
+{
+    const bool hadNul = content.find('\0') != std::string_view::npos;
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+        else if (c == '\0' && !hadNul)
+            c = '?';
+    // Nor may it end a header early or pass for a delimiter it was not.
+    if ((line.empty() && !content.empty()) || (line.starts_with("--") && line != content))
+        line.insert(0, 1, ' ');
+    if (line.starts_with('.'))
+        line.insert(0, 1, '.');
+    line += lineEnd;
+    return line;
+}
+
+// The server's dot-stuffing is no text in any charset.
+std::string_view Unstuffed(std::string_view content)
+{
+    return content.starts_with('.') ? content.substr(1) : content;
+}
+} // namespace
+
 std::string CacheLine(std::string_view received)
 {
     // The line end stays out of the conversion: a lead byte at the end of a
     // binary line would take the CR as its second byte.
     const std::size_t end = LineEnd(received);
-    std::string line = codec::ToSjis(received.substr(0, end), codec::AutoSjis);
-    line += received.substr(end);
-    return line;
+    const std::string_view content = Unstuffed(received.substr(0, end));
+    return KeepShape(codec::ToSjis(content, codec::AutoSjis), content, received.substr(end));
 }
-
-namespace {
-constexpr std::size_t kMaxPartHeader = 64 * 1024;
-constexpr std::size_t kMaxDepth = 32;
-} // namespace
 
 std::string CacheWriter::Line(std::string_view received)
 {
@@ -163,9 +188,8 @@ std::string CacheWriter::Line(std::string_view received)
         return std::string(received);
     if (!charset_)
         return CacheLine(received);
-    std::string line = charset_->ToSjis(content);
-    line += received.substr(end);
-    return line;
+    const std::string_view text = Unstuffed(content);
+    return KeepShape(charset_->ToSjis(text), text, received.substr(end));
 }
 
 void CacheWriter::EndOfHeader()
