@@ -7,9 +7,13 @@
 #include "platform/TempFiles.h"
 #include "textcodec/Charsets.h"
 #include "textcodec/QuotedPrintable.h"
+#include "textcodec/StreamPump.h"
+#include "textcodec/Uuencode.h"
+#include "textcodec/BinHex.h"
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,7 +31,8 @@ namespace {
 // Writes an output file byte for byte; every failure raises a file error.
 class OutFile {
 public:
-    explicit OutFile(const std::filesystem::path& path) : path_(path)
+    using Spend = std::function<void(std::size_t)>;
+    OutFile(const std::filesystem::path& path, Spend spend) : path_(path), spend_(std::move(spend))
     {
         file_ = std::fopen(path.c_str(), "wb");
         if (!file_)
@@ -40,6 +45,7 @@ public:
     }
     void Write(std::string_view bytes)
     {
+        spend_(bytes.size());
         if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
             throw AttachmentError(AttachmentError::Kind::File, "cannot write " + path_.string());
     }
@@ -53,8 +59,25 @@ public:
 
 private:
     std::filesystem::path path_;
+    Spend spend_;
     std::FILE* file_ = nullptr;
 };
+
+bool IsDelimiterOf(std::string_view line, const std::string& boundary)
+{
+    const std::size_t n = boundary.size();
+    if (n == 0 || line.size() < n + 4 || line.substr(0, 2) != "--" || line.substr(2, n) != boundary)
+        return false;
+    const std::string_view rest = line.substr(n + 2);
+    return rest == "\r\n" || rest == "--\r\n";
+}
+
+AttachmentError LimitError(const OutputBudget& budget)
+{
+    return AttachmentError(AttachmentError::Kind::Limit,
+                           "the article may write " + std::to_string(budget.Limit()) +
+                               " bytes in all, and that is spent");
+}
 
 // The line without its line end (LF or CR LF) and without one stuffing dot.
 std::string_view Content(std::string_view raw)
@@ -78,6 +101,29 @@ void RemoveQuietly(const std::filesystem::path& p)
     std::error_code ec;
     if (!p.empty())
         std::filesystem::remove(p, ec);
+}
+
+// Runs a block copied out of the article through its decoder into out, every
+// byte counted against the budget; the copy goes either way.
+void DecodeBlock(const std::filesystem::path& copy, textcodec::StreamCodec& decoder, textcodec::AtomicOutput& out,
+                 OutputBudget& budget, const std::filesystem::path& path)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(copy.c_str(), "rb"), std::fclose);
+    RemoveQuietly(copy);
+    if (!in)
+        throw AttachmentError(AttachmentError::Kind::File, "cannot read a temporary file");
+    bool spent = false;
+    const textcodec::PumpStatus status = textcodec::PumpStream(in.get(), decoder, [&](std::string_view bytes) {
+        if (!budget.Take(bytes.size()))
+            return !(spent = true);
+        return out.Write(bytes);
+    });
+    if (spent)
+        throw LimitError(budget);
+    if (status == textcodec::PumpStatus::ReadFailed)
+        throw AttachmentError(AttachmentError::Kind::File, "cannot read a temporary file");
+    if (status != textcodec::PumpStatus::Ok)
+        throw AttachmentError(AttachmentError::Kind::File, "cannot write " + path.string());
 }
 
 } // namespace
@@ -157,18 +203,27 @@ CacheFile& CAttachment::Begin()
 {
     if (!file_ || !file_->IsOpen() || !file_->Seek(position_))
         throw AttachmentError(AttachmentError::Kind::File, "the article is no longer available");
+    if (!budget_) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(file_->Path(), ec);
+        ownBudget_ = OutputBudget::ForArticle(ec ? 0 : size);
+    }
     return *file_;
+}
+
+void CAttachment::Spend(std::size_t bytes)
+{
+    OutputBudget& budget = budget_ ? *budget_ : ownBudget_;
+    if (!budget.Take(bytes))
+        throw LimitError(budget);
 }
 
 bool CAttachment::IsDelimiter(std::string_view line) const
 {
-    if (boundary_.empty())
+    if (line.size() < 4 || line[0] != '-')
         return false;
-    const std::size_t n = boundary_.size();
-    if (line.size() < n + 4 || line.substr(0, 2) != "--" || line.substr(2, n) != boundary_)
-        return false;
-    std::string_view rest = line.substr(n + 2);
-    return rest == "\r\n" || rest == "--\r\n";
+    return IsDelimiterOf(line, boundary_) ||
+           std::any_of(enclosing_.begin(), enclosing_.end(), [&](const std::string& b) { return IsDelimiterOf(line, b); });
 }
 
 bool CAttachment::RawIsPartEnd(std::string_view raw) const
@@ -190,7 +245,8 @@ std::filesystem::path CAttachment::CopyBlockToTemp()
     if (temp.empty())
         throw AttachmentError(AttachmentError::Kind::File, "no temporary file");
     try {
-        OutFile out(temp);
+        // The copy is only read back by a decoder: what that writes is what counts.
+        OutFile out(temp, [](std::size_t) {});
         CacheFile& f = Begin();
         std::string line;
         while (f.ReadLine(line)) {
@@ -308,21 +364,21 @@ void CMimeAttachment::SaveTo(const std::filesystem::path& path)
     if (te == "base64")
         return SaveBase64(path);
     if (IsUuencodeName(te))
-        return CUuencodeAttachment(name_, position_, file_, boundary_).SaveTo(path);
+        return As<CUuencodeAttachment>().SaveTo(path);
     if (te == "quoted-printable")
         return SaveQuotedPrintable(path);
     const std::string type = MimeToken(GetContentType());
     if (type == "application/mac-binhex40")
-        return CBinHexAttachment(name_, position_, file_, boundary_).SaveTo(path);
+        return As<CBinHexAttachment>().SaveTo(path);
     if (type == "application/x-uuencode")
-        return CUuencodeAttachment(name_, position_, file_, boundary_).SaveTo(path);
+        return As<CUuencodeAttachment>().SaveTo(path);
     SaveCopy(path);
 }
 
 void CMimeAttachment::SaveCopy(const std::filesystem::path& path, bool lineEndAfterLast)
 {
     CacheFile& f = Begin();
-    OutFile out(path);
+    OutFile out(path, [this](std::size_t n) { Spend(n); });
     if (SkipHeader(f)) {
         // Binary data keeps its bytes: the line end before a delimiter is
         // the delimiter's own.
@@ -346,7 +402,7 @@ void CMimeAttachment::SaveCopy(const std::filesystem::path& path, bool lineEndAf
 void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
 {
     CacheFile& f = Begin();
-    OutFile out(path);
+    OutFile out(path, [this](std::size_t n) { Spend(n); });
     if (SkipHeader(f)) {
         // Whole groups of four are decoded in large pieces; a group holding "="
         // (padding, also in the middle of concatenated data) ends a piece.
@@ -393,7 +449,7 @@ void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
 void CMimeAttachment::SaveQuotedPrintable(const std::filesystem::path& path)
 {
     CacheFile& f = Begin();
-    OutFile out(path);
+    OutFile out(path, [this](std::size_t n) { Spend(n); });
     if (SkipHeader(f)) {
         std::string raw, decoded;
         while (f.ReadRawLine(raw)) {
@@ -429,9 +485,13 @@ bool CMimeAttachment::GetSource(std::string& out)
 
 void CUuencodeAttachment::SaveTo(const std::filesystem::path& path)
 {
-    std::filesystem::path temp = CopyBlockToTemp();
-    int rc = codec::UudecodeFile(temp, path);
-    RemoveQuietly(temp);
+    textcodec::UudecodeDecoder decoder;
+    textcodec::AtomicOutput out(path);
+    DecodeBlock(CopyBlockToTemp(), decoder, out, Budget(), path);
+    // Data before a missing end stays, though the save failed.
+    const int rc = decoder.Result();
+    if (rc != textcodec::UUD_NO_BEGIN && !out.Keep())
+        throw AttachmentError(AttachmentError::Kind::File, "cannot write " + path.string());
     if (rc != 0)
         throw AttachmentError(AttachmentError::Kind::Decode, "uudecode failed (" + std::to_string(rc) + ")");
 }
@@ -454,16 +514,13 @@ bool CUuencodeAttachment::GetSource(std::string& out)
 
 void CBinHexAttachment::SaveTo(const std::filesystem::path& path)
 {
-    std::filesystem::path temp = CopyBlockToTemp();
-    std::filesystem::path intermediate = platform::MakeTempFileName("hir", 0);
-    if (intermediate.empty()) {
-        RemoveQuietly(temp);
-        throw AttachmentError(AttachmentError::Kind::File, "no temporary file");
-    }
-    std::optional<std::string> header = codec::BinHexDecodeFile(temp, intermediate, path);
-    RemoveQuietly(temp);
-    RemoveQuietly(intermediate);
-    if (!header)
+    textcodec::BinHexDecoder decoder;
+    textcodec::AtomicOutput out(path);
+    DecodeBlock(CopyBlockToTemp(), decoder, out, Budget(), path);
+    // Written only under a sound header; a cut or damaged data fork stays, though the save failed.
+    if (decoder.HeaderSound() && !out.Keep())
+        throw AttachmentError(AttachmentError::Kind::File, "cannot write " + path.string());
+    if (decoder.Status() != textcodec::BinHexStatus::Ok)
         throw AttachmentError(AttachmentError::Kind::Decode, "BinHex decoding failed");
 }
 

@@ -4,19 +4,21 @@
 // again from the cache file when saved, opened or shown as source.
 
 #include "message/CacheFile.h"
+#include "message/OutputBudget.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace message {
 
 // Raised by SaveTo: a file could not be written, or the content not decoded.
 class AttachmentError : public std::runtime_error {
 public:
-    enum class Kind { File, Decode };
+    enum class Kind { File, Decode, Limit };
     AttachmentError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
     Kind ErrorKind() const { return kind_; }
 
@@ -67,10 +69,21 @@ public:
     const std::string& Boundary() const { return boundary_; }
     bool IsInline() const { return inline_; }
     void SetInline(bool on) { inline_ = on; }
+    // The boundaries of the multiparts around this one: a delimiter of any of
+    // them ends it too, as it ends the part on the screen.
+    void SetEnclosing(std::vector<std::string> boundaries) { enclosing_ = std::move(boundaries); }
+    const std::vector<std::string>& Enclosing() const { return enclosing_; }
+    // Shared by every save of one article; without one each save may write
+    // what OutputBudget::ForArticle allows. A save past it fails (Kind::Limit).
+    void SetOutputBudget(OutputBudget* budget) { budget_ = budget; }
+    OutputBudget* SharedBudget() const { return budget_; }
 
 protected:
     // Positions the cache file at this object's start; throws when it is closed.
     CacheFile& Begin();
+    // Counts bytes about to be written; throws once the budget is spent.
+    void Spend(std::size_t bytes);
+    OutputBudget& Budget() { return budget_ ? *budget_ : ownBudget_; }
     // A line that ends the part: a delimiter of the boundary, or the article's end.
     bool IsPartEnd(std::string_view normalisedLine) const;
     bool IsDelimiter(std::string_view normalisedLine) const;
@@ -83,6 +96,9 @@ protected:
     std::shared_ptr<CacheFile> file_;
     std::string boundary_;
     bool inline_ = true;
+    std::vector<std::string> enclosing_;
+    OutputBudget* budget_ = nullptr;
+    OutputBudget ownBudget_{0};
 };
 
 class CMimeAttachment : public CAttachment {
@@ -103,6 +119,15 @@ private:
     void SaveCopy(const std::filesystem::path& path, bool lineEndAfterLast = true);
     void SaveBase64(const std::filesystem::path& path);
     void SaveQuotedPrintable(const std::filesystem::path& path);
+    // This part read as another kind of attachment, with its surroundings.
+    template <class Kind>
+    Kind As() const
+    {
+        Kind other(name_, position_, file_, boundary_);
+        other.SetEnclosing(enclosing_);
+        other.SetOutputBudget(budget_);
+        return other;
+    }
 
     std::string contentType_;
     std::string transferEncoding_;

@@ -297,7 +297,11 @@ bool BodyRenderer::HasPlainPart(CacheFile& file, const std::string& boundary)
     const std::int64_t at = file.Tell();
     std::string line, header;
     bool inHeader = true, found = false;
-    while (!found && ReadLine(file, line) && !IsEndLine(line) && !line.starts_with("--" + boundary + "--")) {
+    // The search ends where the part's enclosing multipart ends, as rendering
+    // does, so unclosed alternatives cost no more than their own lines.
+    const std::string closing = "--" + boundary + "--";
+    while (!found && ReadLine(file, line) && !IsEndLine(line) && !line.starts_with(closing) &&
+           !IsEnclosingDelimiter(line)) {
         if (line == delimiter) {
             inHeader = true;
             header.clear();
@@ -368,11 +372,19 @@ public:
     void Line(const std::string& line, std::int64_t position);
     // Shows what is still held (the part ends).
     void Finish();
+    // Nothing of the raw line need be looked at once the display is full.
+    bool Skippable(std::string_view raw) const
+    {
+        return r_.sink_.Full() && binhexState_ == 0 && uuState_ == 0 && !raw.empty() && raw[0] != 'b' &&
+               raw[0] != 'B' && raw[0] != '(';
+    }
 
 private:
     bool InEmbeddedBlock(const std::string& line, std::int64_t position);
     void Base64Line(std::string_view text);
     void QuotedPrintableLine(std::string_view text);
+    void Decoded(std::string_view bytes);
+    void EndDecodedLine(bool lineEnd);
     std::string ToSjis(std::string_view bytes)
     {
         return legacy_ ? codec::ToSjis(bytes, codec::Auto) : reader_.ToSjis(bytes);
@@ -384,7 +396,8 @@ private:
     const std::string charset_;
     const bool legacy_;
     CharsetReader reader_;
-    std::string base64Text_, qpText_;
+    std::string decodedLine_, qpText_; // decodedLine_: at most the display's line bound
+    std::size_t decodedCut_ = 0;       // bytes of the decoded line past that bound
     int binhexState_ = 0, uuState_ = 0, binhexExtra_ = 0;
     std::string binhexCollected_;
 };
@@ -398,13 +411,45 @@ void BodyRenderer::PartText::Finish()
     if (!qpText_.empty()) {
         std::string decoded;
         DecodeQuotedPrintableLine(qpText_, decoded, true);
-        r_.AddText(ToSjis(decoded));
+        Decoded(decoded);
         qpText_.clear();
     }
-    if (!base64Text_.empty()) {
-        r_.AddText(ToSjis(base64Text_));
-        base64Text_.clear();
+    if (!decodedLine_.empty() || decodedCut_ > 0)
+        EndDecodedLine(false);
+}
+
+// Decoded text is shown a line at a time, each line cut at the display's
+// bound as plain text is, so neither time nor memory grows with a line.
+void BodyRenderer::PartText::Decoded(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const std::size_t lf = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, lf == std::string_view::npos ? bytes.size() : lf);
+        const std::size_t room = r_.limits.lineBytes - std::min(r_.limits.lineBytes, decodedLine_.size());
+        decodedLine_ += piece.substr(0, std::min(room, piece.size()));
+        decodedCut_ += piece.size() - std::min(room, piece.size());
+        if (lf == std::string_view::npos)
+            return;
+        bytes.remove_prefix(lf + 1);
+        EndDecodedLine(true);
     }
+}
+
+void BodyRenderer::PartText::EndDecodedLine(bool lineEnd)
+{
+    if (decodedCut_ == 0) {
+        if (lineEnd)
+            decodedLine_ += '\n';
+        r_.AddText(ToSjis(decodedLine_));
+    } else {
+        if (!decodedLine_.empty() && decodedLine_.back() == '\r')
+            decodedLine_.pop_back();
+        std::string shown = ToSjis(decodedLine_) + "\r\n";
+        r_.MarkCut(shown, decodedCut_);
+        r_.AddText(shown);
+    }
+    decodedLine_.clear();
+    decodedCut_ = 0;
 }
 
 bool BodyRenderer::PartText::InEmbeddedBlock(const std::string& line, std::int64_t position)
@@ -449,19 +494,8 @@ bool BodyRenderer::PartText::InEmbeddedBlock(const std::string& line, std::int64
 
 void BodyRenderer::PartText::Base64Line(std::string_view text)
 {
-    std::string bytes = codec::Base64DecodeLine(WithoutLineEnd(text));
-    base64Text_.append(bytes.data(), std::min(bytes.size(), bytes.find('\0')));
-    // Shown in pieces of whole lines, so a huge part is never held whole.
-    if (base64Text_.size() >= r_.limits.lineBytes) {
-        const std::size_t lf = base64Text_.rfind('\n');
-        const std::size_t end = lf != std::string::npos                          ? lf + 1
-                                : base64Text_.size() >= r_.limits.totalBytes ? base64Text_.size()
-                                                                               : 0;
-        if (end > 0) {
-            r_.AddText(ToSjis(std::string_view(base64Text_).substr(0, end)));
-            base64Text_.erase(0, end);
-        }
-    }
+    const std::string bytes = codec::Base64DecodeLine(WithoutLineEnd(text));
+    Decoded(std::string_view(bytes).substr(0, bytes.find('\0')));
 }
 
 void BodyRenderer::PartText::QuotedPrintableLine(std::string_view text)
@@ -479,7 +513,7 @@ void BodyRenderer::PartText::QuotedPrintableLine(std::string_view text)
     std::string decoded;
     DecodeQuotedPrintableLine(qpText_, decoded, true);
     qpText_.clear();
-    r_.AddText(ToSjis(decoded));
+    Decoded(decoded);
 }
 
 void BodyRenderer::PartText::Line(const std::string& line, std::int64_t position)
@@ -583,9 +617,12 @@ void BodyRenderer::RenderPartBody(const std::shared_ptr<CacheFile>& file, const 
         const std::int64_t linePosition = file->Tell();
         if (!file->ReadRawLine(raw, limits.lineBytes))
             break;
-        // A part that is not shown is only scanned for its end.
-        if (!show && !leading && raw[0] != '-' && raw[0] != '.')
+        // A part that is not shown, or no longer fits the display, is only scanned for its end.
+        if (!leading && raw[0] != '-' && raw[0] != '.' && (!show || text.Skippable(raw))) {
+            if (show)
+                sink_.Hide(raw.size());
             continue;
+        }
         NormaliseLine(raw, line);
         if (file->LastLineCut() > 0)
             MarkCut(line, file->LastLineCut());
@@ -695,10 +732,15 @@ std::string BodyRenderer::AttachmentName(const MimePartInfo& info)
 void BodyRenderer::RegisterAttachments(const MimePartInfo& info, std::string_view boundary,
                                        const std::shared_ptr<CacheFile>& file)
 {
+    std::vector<std::string> enclosing;
+    for (const Nest& nest : nests_)
+        if (nest.boundary != boundary)
+            enclosing.push_back(nest.boundary);
     if (!info.container) {
         auto part = std::make_unique<CMimeAttachment>(AttachmentName(info), info.startPosition, file,
                                                       std::string(boundary), info.contentType, info.transferEncoding);
         part->SetInline(info.shownInline.value_or(IsInlinePart(info)));
+        part->SetEnclosing(enclosing);
         attachments_.push_back(std::move(part));
     }
     for (const EmbeddedBlock& embedded : info.embedded) {
@@ -712,6 +754,7 @@ void BodyRenderer::RegisterAttachments(const MimePartInfo& info, std::string_vie
         else
             block = std::make_unique<CBinHexAttachment>(name, embedded.position, file, std::string(boundary));
         block->SetInline(false);
+        block->SetEnclosing(enclosing);
         attachments_.push_back(std::move(block));
     }
 }
