@@ -100,11 +100,13 @@ int RenderCommand(const Args& args, std::ostream& out, std::ostream& err)
     renderer.hiddenFields = {"date:", "Path:", "Newsgroups:", "Lines:", "References:", "In-reply-to:",
                              "NNTP-Posting-Host:", "Message-ID:", "Content-Transfer-Encoding:"};
     renderer.RenderArticle(file, 0, o.all);
-    out << (o.tags ? sink.Tagged() : sink.PlainText());
+    // The article's own bytes (escapes decoded from any encoding included)
+    // must not drive the terminal, so everything goes out as open prints it.
+    out << TerminalText(o.tags ? sink.Tagged() : sink.PlainText(), true, true);
     for (const auto& a : renderer.Attachments())
         if (!a->IsInline())
             out << (o.tags ? "[attachment]" : "attachment: ") << KindOf(*a) << " "
-                << (a->Name().empty() ? "(no name)" : platform::OneLineValue(a->Name(), '?')) << "\n";
+                << (a->Name().empty() ? "(no name)" : TerminalText(a->Name())) << "\n";
     return 0;
 }
 
@@ -128,19 +130,29 @@ int ExtractCommand(const Args& args, std::ostream& out, std::ostream& err)
     // Each base name remembers its next number, so many parts of one name stay linear.
     std::unordered_set<std::string> used;
     std::unordered_map<std::string, int> next;
+    std::error_code sizeError;
+    const auto articleSize = std::filesystem::file_size(file->Path(), sizeError);
+    OutputBudget budget = OutputBudget::ForArticle(sizeError ? 0 : articleSize);
+    // A file already in the folder is never replaced: it counts as a name in use.
+    auto taken = [&](const std::string& name) {
+        std::error_code statError;
+        return used.count(name) > 0 ||
+               std::filesystem::symlink_status(dir / name, statError).type() != std::filesystem::file_type::not_found;
+    };
     for (const auto& a : renderer.Attachments()) {
         const std::string base = a->SafePath().string();
         std::string name = base;
-        for (int& n = next.try_emplace(base, 2).first->second; used.count(name); ++n)
+        for (int& n = next.try_emplace(base, 2).first->second; taken(name); ++n)
             name = NumberedName(base, n);
         used.insert(name);
         const std::filesystem::path target = dir / name;
         try {
+            a->SetOutputBudget(&budget);
             a->SaveInto(dir, name);
-            out << KindOf(*a) << "\t" << name << "\t" << std::filesystem::file_size(target, ec)
+            out << KindOf(*a) << "\t" << TerminalText(name, false) << "\t" << std::filesystem::file_size(target, ec)
                 << (a->IsInline() ? "\tinline" : "") << "\n";
         } catch (const std::exception& e) {
-            out << KindOf(*a) << "\t" << name << "\tfailed: " << e.what() << "\n";
+            out << KindOf(*a) << "\t" << TerminalText(name, false) << "\tfailed: " << e.what() << "\n";
             status = 1;
         }
     }

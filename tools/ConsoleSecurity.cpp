@@ -111,8 +111,13 @@ bool ConsoleLogin(const net::LoginRequest& request, std::string& user, std::stri
     if (!request.serverReply.empty() && request.failedBefore)
         err << TerminalText(request.server, false) << ": " << TerminalText(request.serverReply, false) << "\n";
     user = request.user;
-    if (user.empty() && !ReadTerminal("User name for " + request.server + ": ", false, user, err))
+    if (user.empty() && !ReadTerminal("User name for " + request.server + ": ", false, user, err)) {
+        // Without a terminal nobody can answer: say what the server wanted.
+        err << TerminalText(request.server, false) << ": the server asks for a login"
+            << (request.serverReply.empty() ? "" : " (" + TerminalText(request.serverReply, false) + ")")
+            << " and no user name is given (--user)\n";
         return false;
+    }
     const char* env = std::getenv(kPasswordVariable);
     if (env && !request.failedBefore) {
         password = env;

@@ -203,7 +203,7 @@ std::string SjisToUtf8(const std::string& sjis)
     return textcodec::SjisToUtf8(sjis, U'?');
 }
 
-std::string TerminalText(const std::string& text, bool sjis)
+std::string TerminalText(const std::string& text, bool sjis, bool keepLines)
 {
     const std::string utf8 = sjis ? SjisToUtf8(text) : text;
     // C0, DEL and C1 (U+0080..U+009F, C2 80..C2 9F in UTF-8) could drive the terminal.
@@ -211,7 +211,10 @@ std::string TerminalText(const std::string& text, bool sjis)
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x20 || c == 0x7F) {
+        const bool lineEnd = c == '\n' || c == '\t' || (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n');
+        if (keepLines && lineEnd) {
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
             out += '?';
         } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                    static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {

@@ -50,6 +50,7 @@ int ExtractCommand(const Args& args, std::ostream& out, std::ostream& err);
 std::string SjisToUtf8(const std::string& sjis);
 // Server or article text for a terminal: as UTF-8 (from Shift_JIS when sjis),
 // every C0 and C1 control character replaced by '?'.
-std::string TerminalText(const std::string& text, bool sjis = true);
+// keepLines: line ends (CR LF or LF) and tabs stay, for text shown as lines.
+std::string TerminalText(const std::string& text, bool sjis = true, bool keepLines = false);
 
 } // namespace tools
