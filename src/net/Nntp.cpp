@@ -197,6 +197,7 @@ void CNntp::Report(SessionFailure failure, const std::string& detail)
 int CNntp::StartSession(bool allowReadOnly)
 {
     failure_ = SessionFailure::None;
+    problem_.clear();
     loggedIn_ = false;
     modeReaderTried_ = true;
     capabilities_.Clear();
@@ -209,6 +210,8 @@ int CNntp::StartSession(bool allowReadOnly)
     // The posting connection may be greeted read-only and be let post once logged in.
     if (!ReadGreeting(true)) {
         failure_ = replyCode_ == reply::None ? SessionFailure::Connection : SessionFailure::Greeting;
+        if (failure_ == SessionFailure::Greeting)
+            problem_ = "the server refused the connection: " + ShownReply(lastReply_);
         Report(failure_, lastReply_);
         return 0;
     }
@@ -232,8 +235,11 @@ int CNntp::StartSession(bool allowReadOnly)
     if (capabilities_.Has("MODE-READER")) {
         modeReaderTried_ = true;
         if (!Exchange("MODE READER", nullptr) ||
-            (replyCode_ != reply::PostingAllowed && replyCode_ != reply::PostingProhibited))
+            (replyCode_ != reply::PostingAllowed && replyCode_ != reply::PostingProhibited)) {
+            if (connected_ == 1 || problem_.empty())
+                problem_ = "MODE READER was refused: " + ShownReply(lastReply_);
             return Fail(connected_ == 1 ? SessionFailure::Greeting : SessionFailure::Connection, lastReply_);
+        }
         readOnly = replyCode_ == reply::PostingProhibited;
         if (!ReadCapabilities())
             return Fail(SessionFailure::Connection, lastReply_);
@@ -315,6 +321,7 @@ bool CNntp::ReadCapabilities()
     while ((r = ReadDataLine(line)) > 0) {
         // A list that never ends is a server not worth talking to.
         if ((bytes += line.size()) > kMaxCapabilityBytes) {
+            problem_ = "the server's capability list is over " + std::to_string(kMaxCapabilityBytes >> 10) + " KB";
             MarkBroken();
             return false;
         }
@@ -362,7 +369,7 @@ bool CNntp::Login(const std::string& reason)
             line = "AUTHINFO PASS ";
             for (char c : password)
                 line += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
-            Exchange(line, nullptr, "AUTHINFO PASS ****");
+            Exchange(line, nullptr, "AUTHINFO PASS ****", std::string_view(line).substr(14));
             Forget(line);
         }
         Forget(password);
@@ -438,7 +445,21 @@ std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
     return r;
 }
 
-std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent, std::string_view logAs)
+namespace {
+// A server that echoes the password back must not have it shown or logged;
+// the status code stays readable whatever the password is.
+void MaskSecret(std::string& reply, std::string_view secret)
+{
+    if (secret.empty())
+        return;
+    for (std::size_t at = std::min<std::size_t>(3, reply.size()); (at = reply.find(secret, at)) != std::string::npos;
+         at += 4)
+        reply.replace(at, secret.size(), "****");
+}
+} // namespace
+
+std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent, std::string_view logAs,
+                                           std::string_view secret)
 {
     std::string line;
     line.reserve(command.size() + 2); // the line end added below moves nothing
@@ -481,6 +502,7 @@ std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent,
         MarkBroken();
         return std::nullopt;
     }
+    MaskSecret(lastReply_, secret);
     ReportStatus("<< %s", lastReply_.c_str());
     replyCode_ = LeadingNumber(lastReply_);
     if (!IsStatusLine(lastReply_)) {
@@ -501,6 +523,7 @@ void CNntp::ExpectData(bool unstuff)
     dataPending_ = true;
     unstuff_ = unstuff;
     dataBytes_ = 0;
+    problem_.clear();
     dataDeadline_ = NowMs() + std::int64_t{std::max(1, bounds_.waits)} * std::max(1, TcpWaitSec()) * 1000;
 }
 
@@ -513,6 +536,13 @@ int CNntp::ReadDataLine(std::string& line)
     if (left <= 0 || tcp_.ReadLine(line, std::min(left, CTcpip::LineLimitMs())) <= 0 ||
         (dataBytes_ += line.size()) > bounds_.bytes) {
         ReportStatus(left <= 0 || dataBytes_ > bounds_.bytes ? "reply too long: closing" : "Command Fail");
+        if (dataBytes_ > bounds_.bytes)
+            problem_ = "the server's reply is over " + std::to_string(bounds_.bytes >> 20) + " MB";
+        else if (left <= 0 || (tcp_.LastError() == platform::WSAETIMEDOUT && left <= CTcpip::LineLimitMs()))
+            problem_ = "the server's reply did not end within " +
+                       std::to_string(std::max(1, bounds_.waits) * std::max(1, TcpWaitSec())) + " seconds";
+        else if (tcp_.LastError() == platform::WSAETIMEDOUT)
+            problem_ = "the server stopped answering";
         MarkBroken();
         line.clear();
         return -1;

@@ -73,6 +73,10 @@ public:
     // greeting is accepted for reading, or once logged in.
     int StartSession(bool allowReadOnly);
     SessionFailure LastFailure() const { return failure_; }
+    // Why the session or the last reply was given up, in words, when the
+    // server rather than the socket was at fault (a refusal, a reply out of
+    // bounds); empty otherwise.
+    const std::string& Problem() const { return problem_; }
     const NntpCapabilities& Capabilities() const { return capabilities_; }
     bool LoggedIn() const { return loggedIn_; }
 
@@ -159,8 +163,10 @@ public:
 private:
     // Lines ending in CR LF, dot-stuffed.
     bool SendStuffed(std::string_view text);
-    // One command and its status line; logAs replaces the command in the log.
-    std::optional<std::string> Exchange(std::string_view command, bool* sent, std::string_view logAs = {});
+    // One command and its status line; logAs replaces the command in the log,
+    // and secret is masked in the reply wherever the server repeats it.
+    std::optional<std::string> Exchange(std::string_view command, bool* sent, std::string_view logAs = {},
+                                        std::string_view secret = {});
     // Exchange, and where the server asks for it: the login or MODE READER,
     // then the command once more. Every command of a session comes here.
     std::optional<std::string> Command(std::string_view command, bool* sent);
@@ -183,6 +189,7 @@ private:
     TrustHandler trust_;
     FailureHandler failed_;
     SessionFailure failure_ = SessionFailure::None;
+    std::string problem_;
     NntpCapabilities capabilities_;
     bool loggedIn_ = false;
     bool inLogin_ = false;

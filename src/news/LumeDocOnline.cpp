@@ -101,9 +101,11 @@ bool CLumeDoc::FinishConnect(int socket)
         // Other failures have been explained as they happened.
         const bool unexplained = failure == net::SessionFailure::Connection || failure == net::SessionFailure::Greeting;
         if (host_ && unexplained) {
+            // The server's own fault is named; a socket error number would mislead.
             char text[512];
             std::snprintf(text, sizeof text, "Connect Error!! %d:%s", code, platform::WinsockErrorText(code).c_str());
-            host_->ShowMessageText(text, MessageIcon::Stop);
+            host_->ShowMessageText(nntp_.Problem().empty() ? std::string(text) : "Connect Error!! " + nntp_.Problem(),
+                                   MessageIcon::Stop);
         }
         return false;
     }
@@ -153,8 +155,11 @@ bool CLumeDoc::FetchGroupListLocked()
         if (host_)
             host_->PumpEvents();
         const int r = nntp_.ReadDataLine(line);
-        if (r < 0)
+        if (r < 0) {
+            if (host_ && !nntp_.Problem().empty() && !progress->Cancelled())
+                host_->ShowMessageText("The group list was not taken: " + nntp_.Problem() + ".", MessageIcon::Stop);
             break;
+        }
         if (r == 0) {
             result = true;
             break;
