@@ -141,7 +141,7 @@ TEST(HostileArticles, ExtractKeepsFilesAlreadyInTheFolder)
                                 "--b\nContent-Type: application/octet-stream; name=real.bin\n"
                                 "Content-Transfer-Encoding: base64\n\nQUJD\n--b--\n";
     std::ostringstream listing, err;
-    tools::ExtractCommand({"--message", testutil::ScratchFile(message, "kept").string(), dir.string()}, listing, err);
+    tools::ExtractCommand({"--message", testutil::ScratchFile(message, "kept-input").string(), dir.string()}, listing, err);
     EXPECT_EQ(testutil::ReadFile(dir / "real.bin"), "mine");
     EXPECT_EQ(testutil::ReadFile(dir / "real.bin-2"), "ABC") << listing.str();
 }
