@@ -4,6 +4,8 @@
 include(GNUInstallDirs)
 set(LUMETRA_APP_ID org.quorvane.Lumetra)
 set(res ${LUMETRA_SOURCE_DIR}/res)
+# Debian's name for the folder, whatever case the project name has.
+set(docdir ${CMAKE_INSTALL_DATADIR}/doc/lumetra)
 
 # Manual pages, compressed reproducibly (no name or time stamp in the gzip header).
 find_program(GZIP_PROGRAM gzip REQUIRED)
@@ -30,7 +32,7 @@ add_custom_target(lumetra_docs ALL DEPENDS ${man_built} ${changelog})
 install(FILES ${CMAKE_BINARY_DIR}/man/lumetra-tool.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${LUMETRA_SOURCE_DIR}/packaging/completion/lumetra-tool
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES ${LUMETRA_SOURCE_DIR}/packaging/debian/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${LUMETRA_SOURCE_DIR}/packaging/debian/copyright ${changelog} DESTINATION ${docdir})
 
 if(LUMETRA_BUILD_GUI)
   install(FILES ${CMAKE_BINARY_DIR}/man/lumetra.1.gz ${CMAKE_BINARY_DIR}/man/lumetra-mail.1.gz
@@ -49,7 +51,7 @@ if(LUMETRA_BUILD_GUI)
           RENAME application-x-lumetra-config.png)
   # The help pages are built into the program; a copy to read in a browser.
   file(GLOB help_pages ${res}/help/*.html)
-  install(FILES ${help_pages} DESTINATION ${CMAKE_INSTALL_DOCDIR}/html)
+  install(FILES ${help_pages} DESTINATION ${docdir}/html)
 
   # Straight into the system, for `cmake --install` only: a package registers
   # through its maintainer scripts and the desktop's triggers instead.
@@ -81,8 +83,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Everything but the system registration above.
-set(CPACK_COMPONENTS_ALL Unspecified)
-set(CPACK_DEB_COMPONENT_INSTALL OFF)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION news)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -91,14 +92,14 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Usenet newsreader for Japanese text
- Lumetra reads and posts Usenet news from one NNTP server at a time: groups
- as a tree, articles as threads, MIME parts and attachments. Japanese text in
- ISO-2022-JP, EUC-JP and Shift_JIS is detected and converted; encoded words,
- uuencode, BinHex, Base64 and quoted-printable are decoded. It opens news: and
- nntp: links and connects over TLS.
- .
- The package also holds lumetra-tool, the codecs and the NNTP client on the
- command line, and lumetra-mail, which hands mail to the desktop's composer.")
+Lumetra reads and posts Usenet news from one NNTP server at a time: groups
+as a tree, articles as threads, MIME parts and attachments. Japanese text in
+ISO-2022-JP, EUC-JP and Shift_JIS is detected and converted; encoded words,
+uuencode, BinHex, Base64 and quoted-printable are decoded. It opens news: and
+nntp: links and connects over TLS.
+
+The package also holds lumetra-tool, the codecs and the NNTP client on the
+command line, and lumetra-mail, which hands mail to the desktop's composer.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${LUMETRA_SOURCE_DIR}/packaging/debian/postinst
                                        ${LUMETRA_SOURCE_DIR}/packaging/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
