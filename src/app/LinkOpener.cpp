@@ -72,8 +72,10 @@ LinkOpener::LinkOpener(ui::CMainFrame& frame, news::CLumeDoc& doc, ui::Dialogs& 
 
 bool LinkOpener::Fail(const QString& text)
 {
+    // Noted first: the message box waits for the user.
+    Told(text);
     dialogs_.Message(&frame_, text, news::MessageIcon::Stop);
-    return Told(text);
+    return false;
 }
 
 bool LinkOpener::Told(const QString& text)

@@ -13,8 +13,8 @@ namespace app {
 
 class LinkOpener {
 public:
-    // note: each failure as one line, after the message box showed it (the
-    // program puts it on stderr for whoever started it).
+    // note: each failure as one line, also where a message box shows it
+    // (the program puts it on stderr for whoever started it).
     using Note = std::function<void(const QString& text)>;
     LinkOpener(ui::CMainFrame& frame, news::CLumeDoc& doc, ui::Dialogs& dialogs, Note note = {});
 
@@ -22,7 +22,7 @@ public:
     bool Open(const QString& text);
 
 private:
-    // A message box and the note; false.
+    // The note and a message box; false.
     bool Fail(const QString& text);
     // The note alone, where a message box was shown already; false.
     bool Told(const QString& text);

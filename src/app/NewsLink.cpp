@@ -12,7 +12,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                      [](char p, char t) { return std::tolower(static_cast<unsigned char>(t)) == p; });
 }
 
 std::optional<std::string> PercentDecode(std::string_view text)
