@@ -8,9 +8,9 @@
 #include "ui/CBodyView.h"
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
-#include "ui/Dialogs.h"
 #include "ui/MainFrame.h"
-#include "ui/SjisText.h"
+#include "dialogs/Dialogs.h"
+#include "widgets/SjisText.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -65,7 +65,7 @@ void SelectArticleRow(ui::CMainFrame& frame, int number)
 
 } // namespace
 
-LinkOpener::LinkOpener(ui::CMainFrame& frame, news::CLumeDoc& doc, ui::Dialogs& dialogs, Note note)
+LinkOpener::LinkOpener(ui::CMainFrame& frame, news::CLumeDoc& doc, dialogs::Dialogs& dialogs, Note note)
     : frame_(frame), doc_(doc), dialogs_(dialogs), note_(std::move(note))
 {
 }
@@ -101,7 +101,7 @@ bool LinkOpener::Open(const QString& text)
     if ((!link->host.empty() && !SameHost(link->host, config.strNntpServer)) ||
         (link->port != 0 && link->port != config.UsedNntpPort()))
         return Fail(QStringLiteral("%1 のサーバーは、開いている設定のサーバー (%2) と違います。")
-                        .arg(text, ui::FromSjis(config.strNntpServer)));
+                        .arg(text, widgets::FromSjis(config.strNntpServer)));
 
     QPointer<ui::CMainFrame> frame(&frame_);
     if (!doc_.IsConnected() && !doc_.GoOnline(doc_.GetPathName()))
@@ -127,7 +127,7 @@ bool LinkOpener::Open(const QString& text)
 
     news::CNewsGroup* group = doc_.Groups().Find(link->group);
     if (!group)
-        return Fail(QStringLiteral("ニュースグループ %1 はサーバーにありません。").arg(ui::FromSjis(link->group)));
+        return Fail(QStringLiteral("ニュースグループ %1 はサーバーにありません。").arg(widgets::FromSjis(link->group)));
     if (doc_.GetCurrentGroup() != group) {
         doc_.SetCurrentGroup(group);
         // Refused while the connection is busy: then nothing changed.

@@ -7,7 +7,8 @@
 #include <functional>
 
 namespace news { class CLumeDoc; }
-namespace ui { class CMainFrame; class Dialogs; }
+namespace dialogs { class Dialogs; }
+namespace ui { class CMainFrame; }
 
 namespace app {
 
@@ -16,7 +17,7 @@ public:
     // note: each failure as one line, also where a message box shows it
     // (the program puts it on stderr for whoever started it).
     using Note = std::function<void(const QString& text)>;
-    LinkOpener(ui::CMainFrame& frame, news::CLumeDoc& doc, ui::Dialogs& dialogs, Note note = {});
+    LinkOpener(ui::CMainFrame& frame, news::CLumeDoc& doc, dialogs::Dialogs& dialogs, Note note = {});
 
     // True when the group was opened or the article is shown.
     bool Open(const QString& text);
@@ -29,7 +30,7 @@ private:
 
     ui::CMainFrame& frame_;
     news::CLumeDoc& doc_;
-    ui::Dialogs& dialogs_;
+    dialogs::Dialogs& dialogs_;
     Note note_;
 };
 

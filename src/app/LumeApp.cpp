@@ -11,6 +11,7 @@
 #include "dialogs/AboutDialog.h"
 #include "dialogs/LogWindow.h"
 #include "host/HostedDocument.h"
+#include "ui/CBodyView.h"
 #include "widgets/SjisText.h"
 #include "news/Signatures.h"
 
@@ -155,6 +156,10 @@ bool CLumeApp::InitInstance(const QString& commandLine)
         },
         [this] { return ActivatePostWindow(); });
     log_ = std::make_unique<LogWindow>(frame_.get());
+    // Queued: the link replaces the article whose click sent it.
+    if (auto* body = dynamic_cast<ui::CBodyView*>(frame_->View(ui::CMainFrame::BodyPane)))
+        connect(body, &ui::CBodyView::NewsLinkActivated, this, [this](const QString& url) { OpenLink(url); },
+                Qt::QueuedConnection);
 
     QString file = named;
     if (file.isEmpty() && recent_.Count() > 0)

@@ -6,7 +6,7 @@
 #include "app/PaneFactory.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
-#include "ui/CBodyText.h"
+#include "widgets/CBodyText.h"
 #include "ui/CBodyView.h"
 #include "ui/MainFrame.h"
 #include "ui/RecentFiles.h"
@@ -179,6 +179,22 @@ TEST_F(LinkWindow, AnArticleByNumberCountsAsRead)
     const std::string link = "nntp://" + std::string(inn_.host) + ":" + inn_.port + "/fj.test/3";
     ASSERT_TRUE(lume_->OpenLink(QString::fromStdString(link)));
     EXPECT_TRUE(Doc().ReadList().IsRead(3));
+}
+
+TEST_F(LinkWindow, ANewsLinkClickedInTheBodyOpensHere)
+{
+    SERVER_OR_SKIP();
+    Start();
+    ASSERT_TRUE(lume_->OpenLink(QStringLiteral("news:demo-1@example.jp")));
+    auto* body = dynamic_cast<ui::CBodyView*>(lume_->Frame()->View(ui::CMainFrame::BodyPane));
+    ASSERT_NE(body, nullptr);
+    const std::string link = "news://" + std::string(inn_.host) + ":" + inn_.port + "/fj.test.one";
+    emit body->Body()->UrlActivated(QString::fromStdString(link));
+    EXPECT_TRUE(WaitFor([&] {
+        const news::CNewsGroup* group = Doc().GetCurrentGroup();
+        return group && group->m_strName == "fj.test.one";
+    }));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
 }
 
 // ---------------------------------------------------------------- the program
