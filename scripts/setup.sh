@@ -19,6 +19,7 @@ PACKAGES=(
   libssl-dev openssl qtkeychain-qt6-dev zlib1g-dev libsqlite3-dev fonts-nanum fonts-noto-color-emoji
   xvfb xauth imagemagick poppler-utils xdg-utils xdotool xclip
   netcat-openbsd procps iproute2 cups-bsd
+  dpkg-dev lintian desktop-file-utils appstream groff
 )
 
 missing=()

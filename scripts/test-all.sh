@@ -26,6 +26,9 @@ export QT_QPA_PLATFORM=offscreen
 status=0
 ctest --preset default -j2 || status=1
 
+# The Debian package from the same build, its metadata, manual pages and lintian.
+bash scripts/check-package.sh build || status=1
+
 # Sanitizers over everything, the windows against the server included: catches
 # memory faults the plain build hides.
 if [ "${LUMETRA_SKIP_ASAN:-0}" != 1 ]; then

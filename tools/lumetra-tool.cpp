@@ -65,7 +65,8 @@ const char* kUsage =
     "       lumetra-tool extract [--message] FILE DIR\n"
     "SECURITY (online, open, post, fetch): [--security none|starttls|tls] [--user NAME]\n"
     "       [--trust SHA256] [--cafile FILE] [--allow-plain-password]; the password comes from\n"
-    "       LUMETRA_NNTP_PASSWORD or is asked on the terminal\n";
+    "       LUMETRA_NNTP_PASSWORD or is asked on the terminal\n"
+    "       lumetra-tool --help | --version\n";
 
 int Usage(const char* why = nullptr)
 {
@@ -281,6 +282,10 @@ int main(int argc, char** argv)
             return command(Args(argv + 2, argv + argc), std::cout, std::cerr);
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (cmd == "--version") {
+        std::fputs("lumetra-tool " LUMETRA_VERSION "\n", stdout);
         return 0;
     }
     return Usage("unknown subcommand");

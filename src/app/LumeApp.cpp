@@ -1,5 +1,7 @@
 #include "app/LumeApp.h"
 
+#include "app/LinkOpener.h"
+#include "app/NewsLink.h"
 #include "app/SingleInstance.h"
 #include "compose/CNewsPostWnd.h"
 #include "compose/FollowUpDialog.h"
@@ -9,6 +11,7 @@
 #include "dialogs/AboutDialog.h"
 #include "dialogs/LogWindow.h"
 #include "host/HostedDocument.h"
+#include "ui/CBodyView.h"
 #include "widgets/SjisText.h"
 #include "news/Signatures.h"
 
@@ -16,6 +19,7 @@
 #include <QPointer>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 
 using namespace dialogs;
@@ -119,9 +123,12 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     // Writes to a server that has gone away must fail, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
+    // A link opens in the most recent configuration, as a start without a file.
+    const QString link = IsNewsLink(commandLine.trimmed().toStdString()) ? commandLine.trimmed() : QString();
+    const QString named = link.isEmpty() ? FileFromCommandLine(commandLine) : QString();
     // A start with no file and no configuration ever opened or saved.
     recent_.Load(registry_);
-    const bool firstStart = FileFromCommandLine(commandLine).isEmpty() && recent_.Count() == 0;
+    const bool firstStart = named.isEmpty() && recent_.Count() == 0;
     RecentFileList::Prune(registry_);
     recent_.Load(registry_);
     ctl3d_ = 1;
@@ -149,8 +156,12 @@ bool CLumeApp::InitInstance(const QString& commandLine)
         },
         [this] { return ActivatePostWindow(); });
     log_ = std::make_unique<LogWindow>(frame_.get());
+    // Queued: the link replaces the article whose click sent it.
+    if (auto* body = dynamic_cast<ui::CBodyView*>(frame_->View(ui::CMainFrame::BodyPane)))
+        connect(body, &ui::CBodyView::NewsLinkActivated, this, [this](const QString& url) { OpenLink(url); },
+                Qt::QueuedConnection);
 
-    QString file = FileFromCommandLine(commandLine);
+    QString file = named;
     if (file.isEmpty() && recent_.Count() > 0)
         file = FileFromCommandLine(QString::fromStdString(recent_.At(0)));
     std::error_code error;
@@ -162,9 +173,15 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     frame_->show();
     router_.UpdateAll();
     idle_.start(200);
-    // Once the window is up, the newcomer is asked for a server.
-    if (firstStart)
-        QTimer::singleShot(0, frame_.get(), [this] { document_.Doc().OnSettings(true); });
+    // Once the window is up, the newcomer is asked for a server; a link
+    // is followed from the event loop, so a quit signal can end its waits.
+    if (firstStart || !link.isEmpty())
+        QTimer::singleShot(0, frame_.get(), [this, firstStart, link] {
+            if (firstStart)
+                document_.Doc().OnSettings(true);
+            if (!link.isEmpty())
+                OpenLink(link);
+        });
     return true;
 }
 
@@ -175,9 +192,22 @@ void CLumeApp::ListenForHandOffs(SingleInstance* instance)
             return;
         frame_->raise();
         frame_->activateWindow();
-        if (!path.isEmpty())
+        // Files come as full paths, so a link is never taken for one.
+        if (IsNewsLink(path.toStdString()))
+            OpenLink(path);
+        else if (!path.isEmpty())
             frame_->OpenDocumentFile(path);
     });
+}
+
+bool CLumeApp::OpenLink(const QString& link)
+{
+    if (!frame_)
+        return false;
+    LinkOpener opener(*frame_, document_.Doc(), dialogs_, [](const QString& text) {
+        std::fprintf(stderr, "lumetra: %s\n", text.toLocal8Bit().constData());
+    });
+    return opener.Open(link);
 }
 
 bool CLumeApp::QueryCloseCompose()

@@ -61,8 +61,12 @@ public:
     // The file the command line names (quotes handled as the shell passes them).
     static QString FileFromCommandLine(const QString& commandLine);
 
-    // Takes hand-offs from later starts.
+    // Takes hand-offs from later starts: a configuration file (a full path)
+    // or a news link.
     void ListenForHandOffs(SingleInstance* instance);
+    // Opens a news: or nntp: link with the open configuration; true when its
+    // group or article is shown. Failures are also written to stderr.
+    bool OpenLink(const QString& link);
 
     ui::CMainFrame* Frame() const { return frame_.get(); }
     dialogs::LogWindow* Log() const { return log_.get(); }

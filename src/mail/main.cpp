@@ -40,17 +40,30 @@ int RunComposer(const std::vector<std::string>& args)
     return composer.exitStatus() == QProcess::NormalExit ? composer.exitCode() : 3;
 }
 
+const char* const kUsage = "usage: lumetra-mail /m | /c2\n"
+                          "  /m    open the desktop's mail composer with a new mail\n"
+                          "  /c2   reply to the article the newsreader put on the clipboard\n"
+                          "  --help, --version\n";
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const char* mode = argc == 2 ? argv[1] : "";
+    if (std::strcmp(mode, "--help") == 0 || std::strcmp(mode, "-h") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (std::strcmp(mode, "--version") == 0) {
+        std::fputs("lumetra-mail " LUMETRA_VERSION "\n", stdout);
+        return 0;
+    }
     if (std::strcmp(mode, "/m") == 0) {
         QCoreApplication app(argc, argv);
         return RunComposer(message::MailComposerArguments(nullptr));
     }
     if (std::strcmp(mode, "/c2") != 0) {
-        std::fputs("usage: lumetra-mail /m | /c2\n", stderr);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     QGuiApplication app(argc, argv);

@@ -63,6 +63,7 @@ public:
     ProgressScope& operator=(const ProgressScope&) = delete;
     explicit operator bool() const { return progress_ != nullptr; }
     DocumentProgress* operator->() const { return progress_.get(); }
+    DocumentProgress& operator*() const { return *progress_; }
 
 private:
     std::unique_ptr<DocumentProgress> progress_;

@@ -26,6 +26,7 @@
 #include "net/Nntp.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -200,6 +201,10 @@ public:
     // once, when Cancel is seen; the rest is then read but not stored, so the
     // connection stays in step.
     BodyFetch FetchArticleBody(int n, const std::filesystem::path& file, const std::function<void()>& onCancel = {});
+    // ARTICLE <id> into file as FetchArticleBody does, for a link that names
+    // an article by its Message-ID (brackets included). Gone is not reported,
+    // so the caller can name the article; a malformed id is Failed, unsent.
+    BodyFetch FetchArticleById(const std::string& messageId, const std::filesystem::path& file);
     // The articles FetchArticleBody will be asked for next, in order (a walk
     // over many, such as the search through bodies): their ARTICLE commands
     // go ahead so the walk does not wait a round trip for each. An empty
@@ -286,6 +291,8 @@ private:
     static std::unique_ptr<CArticle> ParseArticle(std::int32_t n, const std::string& header);
     // Reads and drops the replies of ARTICLE commands sent ahead.
     void DropArticlesAhead();
+    // The data of an ARTICLE reply into out in the cache's form.
+    BodyFetch ReceiveArticle(DocumentProgress& progress, std::ofstream& out, const std::function<void()>& onCancel);
     void FillPostParams();
     void MarkCrossposts(CArticle& article, bool read);
     bool ShowHeaderSetting() const;

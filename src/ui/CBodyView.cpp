@@ -20,6 +20,7 @@
 #include "widgets/SjisText.h"
 
 #include <QApplication>
+#include <QMetaMethod>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDialog>
@@ -181,6 +182,12 @@ CBodyView::CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialo
     list_->hide();
 
     connect(body_, &CBodyText::UrlActivated, this, [this](const QString& url) {
+        // News links are read in this program, not in the browser.
+        if ((url.startsWith(u"news:", Qt::CaseInsensitive) || url.startsWith(u"nntp:", Qt::CaseInsensitive)) &&
+            isSignalConnected(QMetaMethod::fromSignal(&CBodyView::NewsLinkActivated))) {
+            emit NewsLinkActivated(url);
+            return;
+        }
         integration::OpenUrl(mainWindow_ ? mainWindow_ : window(), url, BrowserMessages());
     });
     connect(body_, &CBodyText::MiddleClicked, this, [this] { doc_.OnCommand(cmd::NextUnread); });

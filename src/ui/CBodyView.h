@@ -89,6 +89,10 @@ public:
     static std::vector<std::uint8_t> EncodeFont(const QFont& font);
     static bool DecodeFont(const std::vector<std::uint8_t>& record, QFont& font);
 
+signals:
+    // A news: or nntp: link clicked in the body, when something reads it here.
+    void NewsLinkActivated(const QString& url);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
