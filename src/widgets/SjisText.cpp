@@ -11,13 +11,22 @@
 #include <QStringEncoder>
 #include <QList>
 
+#include <optional>
+
 namespace widgets {
 
 void AppendSjis(QString& to, std::string_view bytes, bool* ok)
 {
     // Opening the converter costs more than converting a line: one per thread, kept.
-    thread_local QStringDecoder decoder("Shift_JIS", QStringDecoder::Flag::Stateless);
-    decoder.resetState();
+    // A decoder that met bad bytes is made again: resetting it does not clear
+    // the error (nor, with some backends, a lead byte left waiting), which
+    // would mark every later text bad or spoil its first character.
+    thread_local std::optional<QStringDecoder> kept;
+    if (!kept || kept->hasError())
+        kept.emplace("Shift_JIS", QStringDecoder::Flag::Stateless);
+    else
+        kept->resetState();
+    QStringDecoder& decoder = *kept;
     // Straight into the text's own buffer: no string per piece.
     auto decode = [&](std::string_view piece) {
         const qsizetype old = to.size();
