@@ -1,6 +1,6 @@
 // Scoring 100 000 articles against 200 rules, against the floor of the same
 // patterns matched by bare PCRE2 over ready UTF-8 texts, in one run; and the
-// heap the scoring takes, which must not grow with the articles.
+// heap the scoring takes (times are CPU time), which must not grow with the articles.
 //   bench_score [ARTICLES] [RULES]
 
 #include "news/Article.h"
@@ -13,7 +13,8 @@
 
 #include <malloc.h>
 
-#include <chrono>
+#include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,10 +25,17 @@ using namespace news;
 
 namespace {
 
-double Since(std::chrono::steady_clock::time_point t)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
-}
+// CPU time of this process: the machine is shared, and waiting for a core is not our cost.
+struct Clock {
+    static double Now()
+    {
+        timespec ts{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+    }
+};
+using TimePoint = double;
+double Since(TimePoint t) { return Clock::Now() - t; }
 
 std::size_t Heap() { return mallinfo2().uordblks; }
 
@@ -75,7 +83,7 @@ int main(int argc, char** argv)
 
     const std::string text = Rules(ruleCount);
     const std::size_t heap0 = Heap();
-    auto t = std::chrono::steady_clock::now();
+    auto t = Clock::Now();
     const ScoreRules rules = ParseScoreText(text, "bench");
     const double loadMs = Since(t);
     const std::size_t heapRules = Heap() - heap0;
@@ -87,7 +95,7 @@ int main(int argc, char** argv)
     const GroupScorer scorer(rules, "fj.test", 1'790'000'000);
     const std::size_t heap1 = Heap();
     std::size_t heapPeak = 0;
-    t = std::chrono::steady_clock::now();
+    t = Clock::Now();
     long long total = 0;
     for (const CArticle& a : list) {
         total += scorer.Score(ScoreInputOf(a));
@@ -113,7 +121,7 @@ int main(int argc, char** argv)
     for (const CArticle& a : list)
         subjects.push_back(textcodec::SjisToUtf8(a.m_strSubject));
     pcre2_match_data* md = pcre2_match_data_create(1, nullptr);
-    t = std::chrono::steady_clock::now();
+    t = Clock::Now();
     long long hits = 0;
     for (const std::string& s : subjects)
         for (pcre2_code* c : codes)
@@ -126,7 +134,7 @@ int main(int argc, char** argv)
     std::printf("rules %zu (%d asked), articles %d\n", rules.rules.size(), ruleCount, articles);
     std::printf("load and compile     %8.1f ms, heap %zu KB (%.1f KB a rule)\n", loadMs, heapRules / 1024,
                 heapRules / 1024.0 / static_cast<double>(rules.rules.size()));
-    std::printf("score all articles   %8.1f ms (total score %lld)\n", scoreMs, total);
+    std::printf("score all articles   %8.1f ms CPU (total score %lld)\n", scoreMs, total);
     std::printf("bare PCRE2 floor     %8.1f ms (%zu patterns x subjects, %lld hits)\n", floorMs, codes.size(), hits);
     std::printf("ratio to the floor   %8.2f\n", scoreMs / floorMs);
     std::printf("heap growth while scoring: %zu bytes\n", heapPeak);

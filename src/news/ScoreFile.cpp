@@ -61,6 +61,21 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d)
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
+bool Joinable(std::string_view p)
+{
+    if (p.find("(?") != std::string_view::npos || p.find("(*") != std::string_view::npos)
+        return false;
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        if (p[i] != '\\')
+            continue;
+        const char next = p[i + 1];
+        if ((next >= '0' && next <= '9') || next == 'g' || next == 'k' || next == 'Q')
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 class Parser {
 public:
     Parser(ScoreRules& out, const ScoreLimits& limits, int depth) : out_(out), limits_(limits), depth_(depth) {}
@@ -307,6 +322,7 @@ private:
                 return;
             }
             e.regex = std::move(regex);
+            e.joinable = Joinable(e.pattern);
         }
         if (spoiled_)
             return;

@@ -29,6 +29,9 @@ struct ScoreExpr {
     bool negate = false;
     std::int64_t number = 0;            // Lines, Bytes, Age
     std::shared_ptr<ScoreRegex> regex;  // the text fields
+    // The pattern means the same inside an alternation of others (no back
+    // references, options or verbs), so one search of the field can rule it out.
+    bool joinable = false;
 };
 
 // A test block: every expression and sub-block must pass (all), or one (!all).

@@ -3,7 +3,9 @@
 
 #include "news/ScoreFile.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,10 +35,16 @@ public:
     std::size_t RuleCount() const { return rules_.size(); }
 
 private:
-    bool Passes(const ScoreTest& test, const ScoreInput& input) const;
-    bool Matches(const ScoreExpr& e, const ScoreInput& input) const;
+    // Per article: for each text field, unknown (-1), or whether any of the
+    // group's joinable patterns of that field can match (the alternation of
+    // them all is searched once, so most patterns never run).
+    using FieldHits = std::array<signed char, 5>;
+    bool Passes(const ScoreTest& test, const ScoreInput& input, FieldHits& hits) const;
+    bool Matches(const ScoreExpr& e, const ScoreInput& input, FieldHits& hits) const;
+    void JoinPatterns();
 
     std::vector<const ScoreRule*> rules_;
+    std::array<std::shared_ptr<ScoreRegex>, 5> joined_;
     std::string group_;
     std::int64_t now_ = 0;
 };

@@ -54,13 +54,17 @@ std::unique_ptr<ScoreRegex> ScoreRegex::Compile(std::string_view pattern, std::s
     return std::unique_ptr<ScoreRegex>(new ScoreRegex(std::move(impl)));
 }
 
-bool ScoreRegex::Search(std::string_view text) const
+bool ScoreRegex::Search(std::string_view text) const { return Run(text) >= 0; }
+
+bool ScoreRegex::MayMatch(std::string_view text) const { return Run(text) != PCRE2_ERROR_NOMATCH; }
+
+int ScoreRegex::Run(std::string_view text) const
 {
     const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.data());
     const int rc = impl_->jit ? pcre2_jit_match(impl_->code, subject, text.size(), 0, 0, impl_->data, impl_->context)
                               : pcre2_match(impl_->code, subject, text.size(), 0, PCRE2_NO_UTF_CHECK, impl_->data,
                                             impl_->context);
-    return rc >= 0;
+    return rc;
 }
 
 std::string TranslateSlrnPattern(std::string_view pattern)

@@ -18,8 +18,11 @@ public:
 
     // text must be valid UTF-8. A match that runs past the limit counts as no match.
     bool Search(std::string_view text) const;
+    // Search, except that a match given up at the limit counts as possible.
+    bool MayMatch(std::string_view text) const;
 
 private:
+    int Run(std::string_view text) const;
     struct Impl;
     explicit ScoreRegex(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;

@@ -204,6 +204,30 @@ TEST(ScoreFile, DamagedFilesAreReportedByLine)
     }
 }
 
+// Patterns of one field are first searched together; each must still count
+// exactly as it does alone, back references and quoting included.
+TEST(ScoreFile, PatternsSearchedTogetherCountAsAlone)
+{
+    const char* patterns[] = {"(.)\\1", "\\Qa.b", "^Re:", "質問$", "x|y", "\\<z\\>"};
+    std::string text = "[*]\n";
+    for (std::size_t i = 0; i < std::size(patterns); ++i)
+        text += "Score: " + std::to_string(1 << i) + "\nSubject: " + patterns[i] + "\n";
+    const ScoreRules rules = ParseScoreText(text, "t");
+    ASSERT_EQ(rules.rules.size(), std::size(patterns)) << DescribeProblems(rules);
+    const GroupScorer together(rules, "g", kNow);
+    for (const char* subject : {"aab", "a.b", "axb", "Re: 質問", "yes", "a z b", "zz", "none", ""}) {
+        CArticle a;
+        a.m_strSubject = textcodec::Utf8ToSjis(subject);
+        int alone = 0;
+        for (const ScoreRule& r : rules.rules) {
+            ScoreRules one;
+            one.rules.push_back(r);
+            alone += GroupScorer(one, "g", kNow).Score(ScoreInputOf(a));
+        }
+        EXPECT_EQ(together.Score(ScoreInputOf(a)), alone) << subject;
+    }
+}
+
 TEST(ScoreFile, CatastrophicPatternGivesUp)
 {
     const ScoreRules rules = ParseScoreText("[a]\nScore: 1\nSubject: ^(a|aa)+$\n", "t");
