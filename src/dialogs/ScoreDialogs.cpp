@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -92,7 +94,7 @@ ScoreRuleDialog::ScoreRuleDialog(QWidget* parent, ScoreBook& book, std::string g
 {
     setObjectName(QStringLiteral("dlgScoreRules"));
     setWindowTitle(QStringLiteral("得点ルール - ") + U(group_));
-    resize(640, 460);
+    resize(680, 620);
 
     table_ = new QTableWidget(0, 5, this);
     table_->setObjectName(QStringLiteral("rules"));
@@ -178,6 +180,60 @@ ScoreRuleDialog::ScoreRuleDialog(QWidget* parent, ScoreBook& book, std::string g
     layout->addLayout(form);
     layout->addWidget(result_);
     layout->addLayout(buttons);
+    layout->addWidget(MakeOffered());
+    Fill();
+}
+
+QWidget* ScoreRuleDialog::MakeOffered()
+{
+    auto* box = new QGroupBox(QStringLiteral("おすすめのルール (すべてのグループ)"), this);
+    auto* grid = new QGridLayout(box);
+    const OfferedRules& o = book_.Settings().offered;
+    const struct {
+        const char* text;
+        const char* unit;
+        bool on;
+        int number;
+    } rows[] = {
+        {"古いスレッドへの返信", " 日より後", o.oldThreads, o.oldThreadDays},
+        {"大文字だけの題名", nullptr, o.capitals, 0},
+        {"多くのグループへのクロスポスト", " グループより多い", o.crossposts, o.crosspostGroups},
+        {"1 日に多く投稿する投稿者", " 件より多い", o.floods, o.floodPerDay},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        offered_[k] = new QCheckBox(QString::fromUtf8(rows[i].text), box);
+        offered_[k]->setObjectName(QStringLiteral("offered%1").arg(i));
+        offered_[k]->setChecked(rows[i].on);
+        grid->addWidget(offered_[k], i, 0);
+        connect(offered_[k], &QCheckBox::toggled, this, [this] { SaveOffered(); });
+        if (!rows[i].unit)
+            continue;
+        offeredNumbers_[k] = new QSpinBox(box);
+        offeredNumbers_[k]->setObjectName(QStringLiteral("offeredNumber%1").arg(i));
+        offeredNumbers_[k]->setRange(1, 100'000);
+        offeredNumbers_[k]->setValue(rows[i].number);
+        offeredNumbers_[k]->setSuffix(QString::fromUtf8(rows[i].unit));
+        grid->addWidget(offeredNumbers_[k], i, 1);
+        connect(offeredNumbers_[k], &QSpinBox::valueChanged, this, [this] { SaveOffered(); });
+    }
+    grid->setColumnStretch(2, 1);
+    return box;
+}
+
+void ScoreRuleDialog::SaveOffered()
+{
+    ScoreSettings settings = book_.Settings();
+    OfferedRules& o = settings.offered;
+    o.oldThreads = offered_[0]->isChecked();
+    o.oldThreadDays = offeredNumbers_[0]->value();
+    o.capitals = offered_[1]->isChecked();
+    o.crossposts = offered_[2]->isChecked();
+    o.crosspostGroups = offeredNumbers_[2]->value();
+    o.floods = offered_[3]->isChecked();
+    o.floodPerDay = offeredNumbers_[3]->value();
+    if (!book_.SetSettings(settings))
+        Report("the settings could not be written");
     Fill();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -48,12 +49,17 @@ public:
     bool DeleteRule();
     // How many listed articles the rule in the fields matches; -1 when it does not parse.
     int TestRule();
+    // The offered rules: check boxes, each with its number (days, groups, articles).
+    QCheckBox* Offered(int index) const { return offered_[static_cast<std::size_t>(index)]; }
+    QSpinBox* OfferedNumber(int index) const { return offeredNumbers_[static_cast<std::size_t>(index)]; }
 
 private:
     void Fill();
     void Pick(int row);
     bool Entry(news::ScoreEntry& entry);
     void Report(const std::string& error);
+    QWidget* MakeOffered();
+    void SaveOffered();
     const news::ScoreRule* Selected() const;
 
     news::ScoreBook& book_;
@@ -71,6 +77,8 @@ private:
     QCheckBox* never_;
     QLabel* problems_;
     QLabel* result_;
+    std::array<QCheckBox*, 4> offered_{};
+    std::array<QSpinBox*, 4> offeredNumbers_{};
 };
 
 } // namespace dialogs

@@ -12,7 +12,9 @@
 
 #include "WindowFixture.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QSpinBox>
 #include <QTableWidget>
 
 #include <gtest/gtest.h>
@@ -227,6 +229,14 @@ TEST_F(ScorePane, WatchedThreadRisesAndTheEditorChangesRules)
     Doc().RescoreArticles();
     EXPECT_EQ(reply->m_nScore, -3);
     EXPECT_FALSE(reply->m_bKilled);
+
+    // An offered rule, chosen here, is kept in the settings and applies.
+    editor.OfferedNumber(3)->setValue(2);
+    editor.Offered(3)->setChecked(true);
+    EXPECT_EQ(ScoreSettings::Read(*registry_).offered.floodPerDay, 2);
+    EXPECT_TRUE(ScoreSettings::Read(*registry_).offered.floods);
+    Doc().RescoreArticles();
+    EXPECT_TRUE(reply->m_bKilled); // 鈴木 posted three articles on its day
 }
 
 TEST(ScoreColours, FormatPageKeepsThemBesideTheBodyColours)
