@@ -5,6 +5,7 @@
 #include "textcodec/Charsets.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <map>
 #include <unordered_map>
 
@@ -92,23 +93,29 @@ bool ScoreBook::SetSettings(const ScoreSettings& settings)
     return ok;
 }
 
+ScoreBook::Stamp ScoreBook::StampOf(const std::filesystem::path& file)
+{
+    struct stat st {};
+    Stamp s;
+    if (::stat(file.c_str(), &st) != 0)
+        return s;
+    s.exists = true;
+    s.inode = st.st_ino;
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.seconds = st.st_mtim.tv_sec;
+    s.nanoseconds = st.st_mtim.tv_nsec;
+    return s;
+}
+
 void ScoreBook::Refresh()
 {
-    std::error_code ec;
-    const auto stamp = std::filesystem::last_write_time(settings_.file, ec);
-    const auto size = ec ? 0 : std::filesystem::file_size(settings_.file, ec);
-    if (ec ? (size_ == 0 && stamp_ == std::filesystem::file_time_type{}) : (stamp == stamp_ && size == size_))
-        return;
-    Reload();
+    if (StampOf(settings_.file) != stamp_)
+        Reload();
 }
 
 void ScoreBook::Reload()
 {
-    std::error_code ec;
-    stamp_ = std::filesystem::last_write_time(settings_.file, ec);
-    if (ec)
-        stamp_ = {};
-    size_ = ec ? 0 : std::filesystem::file_size(settings_.file, ec);
+    stamp_ = StampOf(settings_.file);
     // The scorer points into the old rules.
     scorer_ = GroupScorer();
     rules_ = std::make_unique<ScoreRules>(LoadScoreFile(settings_.file));

@@ -86,8 +86,15 @@ private:
     platform::Registry* registry_;
     ScoreSettings settings_;
     std::unique_ptr<ScoreRules> rules_;
-    std::filesystem::file_time_type stamp_{};
-    std::uintmax_t size_ = 0;
+    // What the file was when read: an edit changes one of them (a rename over it the inode).
+    struct Stamp {
+        bool exists = false;
+        std::uint64_t inode = 0, size = 0;
+        std::int64_t seconds = 0, nanoseconds = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp StampOf(const std::filesystem::path& file);
+    Stamp stamp_;
     bool problemsTaken_ = true;
     std::string group_;
     std::int64_t now_ = 0;

@@ -269,6 +269,28 @@ TEST(ScoreFile, GarbageAndHugeFilesStayBounded)
     EXPECT_GT(big.problems[1].line, 10'000);
 }
 
+TEST(ScoreFile, IncludedFilesAndTheirBounds)
+{
+    testutil::ScratchDir dir;
+    ASSERT_TRUE(testutil::WriteFile(dir / "main", "[fj.*]\ninclude more\nScore: 1\nFrom: a\n"));
+    ASSERT_TRUE(testutil::WriteFile(dir / "more", "Score: 2\nFrom: b\n[x]\nScore: 3\nFrom: c\n"));
+    ASSERT_TRUE(testutil::WriteFile(dir / "loop", "[*]\nScore: 1\nFrom: a\ninclude loop\ninclude loop\n"));
+    const ScoreRules rules = LoadScoreFile(dir / "main");
+    ASSERT_TRUE(rules.problems.empty()) << DescribeProblems(rules);
+    ASSERT_EQ(rules.rules.size(), 3u);
+    // The included file starts in the including section; its own sections end there.
+    EXPECT_EQ(rules.rules[0].source, dir / "more");
+    EXPECT_EQ(rules.rules[0].groups, std::vector<std::string>{"fj.*"});
+    EXPECT_EQ(rules.rules[2].groups, std::vector<std::string>{"fj.*"});
+
+    ScoreLimits limits;
+    limits.maxIncludeDepth = 4;
+    const ScoreRules loop = LoadScoreFile(dir / "loop", limits);
+    EXPECT_EQ(loop.rules.size(), 31u); // 1 + 2 + 4 + 8 + 16 files read
+    ASSERT_FALSE(loop.problems.empty());
+    EXPECT_EQ(loop.problems.front().text, "includes nested too deep");
+}
+
 TEST(ScoreFile, Dates)
 {
     EXPECT_EQ(ParseScoreDate("1/1/1970"), 0);
@@ -344,6 +366,35 @@ TEST(ScoreWrite, CommandRulesRoundTrip)
     EXPECT_EQ(LoadScoreFile(path).rules.size(), 2u);
 }
 
+// A changed rule keeps the tests the editor does not show, nested blocks included.
+TEST(ScoreWrite, ChangingKeepsTheOtherTests)
+{
+    testutil::ScratchDir dir;
+    const auto path = dir / "score";
+    ASSERT_TRUE(testutil::WriteFile(path, "[fj.*]\nScore:: 5\n  % why\n  Subject: a\n  Expires: 1/1/2030\n"
+                                          "  {:\n    From: b\n    ~Lines: 3\n  }\nScore: 1\nFrom: z\n"));
+    const ScoreRules rules = LoadScoreFile(path);
+    ASSERT_EQ(rules.rules.size(), 2u) << DescribeProblems(rules);
+    ScoreEntry e = EntryOfRule(rules.rules[0]);
+    EXPECT_TRUE(e.any);
+    EXPECT_EQ(e.expires, ParseScoreDate("1/1/2030"));
+    ASSERT_EQ(e.tests.size(), 1u);
+    EXPECT_EQ(e.tests[0].pattern, "a");
+    e.tests[0].pattern = "c";
+    std::string error;
+    ASSERT_TRUE(ReplaceScoreRule(rules.rules[0], e, error)) << error;
+    const ScoreRules after = LoadScoreFile(path);
+    ASSERT_EQ(after.rules.size(), 2u) << DescribeProblems(after);
+    const ScoreRule& r = after.rules[1];
+    EXPECT_FALSE(r.test.all);
+    EXPECT_EQ(r.expires, ParseScoreDate("1/1/2030"));
+    ASSERT_EQ(r.test.exprs.size(), 1u);
+    EXPECT_EQ(r.test.exprs[0].pattern, "c");
+    ASSERT_EQ(r.test.blocks.size(), 1u);
+    EXPECT_EQ(r.test.blocks[0].exprs.size(), 2u);
+    EXPECT_NE(testutil::ReadFile(path).find("% why"), std::string::npos);
+}
+
 TEST(ScoreWrite, EntriesThatWouldBreakTheFileAreRefused)
 {
     const ScoreEntry good{"fj.test", -5, false, false, 0, {{"Subject", false, "a"}}, {}};
@@ -406,6 +457,19 @@ TEST_F(OfferedRulesTest, OffUntilChosen)
     ASSERT_TRUE(book.SetSettings(settings));
     EXPECT_EQ(ScoreSettings::Read(registry_).offered.floodPerDay, 3);
     EXPECT_EQ(scores(), (std::vector<int>{-19998, -9999, 0, -9999, -9999, -9999, -9999}));
+
+    // A file written meanwhile is read at the next group opening.
+    settings.offered = {};
+    settings.file = dir_ / "score";
+    ASSERT_TRUE(book.SetSettings(settings));
+    EXPECT_EQ(scores(), std::vector<int>(7, 0));
+    ASSERT_TRUE(testutil::WriteFile(settings.file, "[fj.*]\nScore: =-9999\nSubject: old$\n"));
+    EXPECT_EQ(scores(), (std::vector<int>{0, -9999, -9999, 0, 0, 0, 0}));
+    EXPECT_EQ(book.TakeProblems(), "");
+    ASSERT_TRUE(testutil::WriteFile(settings.file, "[fj.*]\nScore: =-9999\nSubject: ((old\n"));
+    EXPECT_EQ(scores(), std::vector<int>(7, 0));
+    EXPECT_NE(book.TakeProblems().find("score:3: bad pattern"), std::string::npos);
+    EXPECT_EQ(book.TakeProblems(), "");
 }
 
 } // namespace
