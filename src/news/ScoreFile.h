@@ -68,8 +68,9 @@ struct ScoreRules {
 
 // Bounds that keep a huge or hostile file from holding the program.
 struct ScoreLimits {
-    std::size_t maxRules = 100'000;
-    std::size_t maxTests = 400'000; // patterns in all rules together
+    // Each pattern holds its compiled (JIT) code, a few KB.
+    std::size_t maxRules = 20'000;
+    std::size_t maxTests = 60'000; // patterns in all rules together
     std::size_t maxProblems = 200;
     std::size_t maxLineBytes = 64 * 1024;
     int maxIncludeDepth = 8;
