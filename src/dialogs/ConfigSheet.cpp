@@ -12,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -206,9 +207,32 @@ CConfigFormatPage::CConfigFormatPage(Dialogs& dialogs, QWidget* parent) : QWidge
     auto* sampleBox = new QGroupBox(QStringLiteral("サンプル"), this);
     auto* sampleLayout = new QVBoxLayout(sampleBox);
     sampleLayout->addWidget(samples_);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(sampleBox, 1);
-    layout->addLayout(column);
+    auto* bodyRow = new QHBoxLayout;
+    bodyRow->addWidget(sampleBox, 1);
+    bodyRow->addLayout(column);
+
+    // The article list: rows scored above zero and below it.
+    auto* scoreBox = new QGroupBox(QStringLiteral("記事一覧の得点"), this);
+    auto* scoreLayout = new QGridLayout(scoreBox);
+    const Button scoreButtons[] = {{"高得点(&G)...", 1036}, {"低得点(&L)...", 1037}};
+    const char* scoreTexts[] = {"得点が 0 より高い記事", "得点が 0 より低い記事"};
+    for (int i = 0; i < 2; ++i) {
+        scoreSamples_[std::size_t(i)] = new QLabel(QString::fromUtf8(scoreTexts[i]), scoreBox);
+        scoreSamples_[std::size_t(i)]->setObjectName(QStringLiteral("scoreSample%1").arg(i));
+        QPushButton* button = NewButton(QString::fromUtf8(scoreButtons[i].text), scoreButtons[i].id, scoreBox);
+        connect(button, &QPushButton::clicked, this, [this, i] { ChooseColour(5 + i); });
+        scoreLayout->addWidget(scoreSamples_[std::size_t(i)], i, 0);
+        scoreLayout->addWidget(button, i, 1);
+    }
+    scoreLayout->setColumnStretch(0, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bodyRow, 1);
+    layout->addWidget(scoreBox);
+}
+
+std::array<QColor, 2> CConfigFormatPage::DefaultScoreColours()
+{
+    return {QColor(0xC0, 0x00, 0x00), QColor(0x80, 0x80, 0x80)};
 }
 
 void CConfigFormatPage::Fill(const SettingsValues& v)
@@ -216,6 +240,9 @@ void CConfigFormatPage::Fill(const SettingsValues& v)
     const auto defaults = DefaultBodyColours(palette());
     for (std::size_t i = 0; i < colours_.size(); ++i)
         colours_[i] = ToQColor(v.colours[i].value_or(defaults[i]));
+    const auto scoreDefaults = DefaultScoreColours();
+    for (std::size_t i = 0; i < scoreColours_.size(); ++i)
+        scoreColours_[i] = v.scoreColours[i] ? ToQColor(*v.scoreColours[i]) : scoreDefaults[i];
     Repaint();
 }
 
@@ -223,14 +250,18 @@ void CConfigFormatPage::Take(SettingsValues& v) const
 {
     for (std::size_t i = 0; i < colours_.size(); ++i)
         v.colours[i] = ToColour(colours_[i]);
+    for (std::size_t i = 0; i < scoreColours_.size(); ++i)
+        v.scoreColours[i] = ToColour(scoreColours_[i]);
 }
 
 void CConfigFormatPage::ChooseColour(int index)
 {
-    if (index < 0 || index >= int(colours_.size()))
+    const int count = int(colours_.size());
+    if (index < 0 || index >= count + int(scoreColours_.size()))
         return;
-    if (const auto chosen = dialogs_.AskColour(this, colours_[std::size_t(index)])) {
-        colours_[std::size_t(index)] = *chosen;
+    QColor& colour = index < count ? colours_[std::size_t(index)] : scoreColours_[std::size_t(index - count)];
+    if (const auto chosen = dialogs_.AskColour(this, colour)) {
+        colour = *chosen;
         Repaint();
     }
 }
@@ -242,6 +273,11 @@ void CConfigFormatPage::Repaint()
     samples_->setPalette(pal);
     for (int i = 0; i < samples_->count(); ++i)
         samples_->item(i)->setForeground(colours_[std::size_t(i)]);
+    for (std::size_t i = 0; i < scoreSamples_.size(); ++i) {
+        QPalette p = scoreSamples_[i]->palette();
+        p.setColor(QPalette::WindowText, scoreColours_[i]);
+        scoreSamples_[i]->setPalette(p);
+    }
 }
 
 // ---------------------------------------------------------------- network

@@ -78,8 +78,11 @@ public:
     CConfigFormatPage(Dialogs& dialogs, QWidget* parent);
     void Fill(const news::SettingsValues& v);
     void Take(news::SettingsValues& v) const;
-    // Opens the chooser for colour index (0..3 the sample lines, 4 the background).
+    // Opens the chooser for colour index (0..3 the sample lines, 4 the
+    // background, 5 and 6 the article list's high and low scores).
     void ChooseColour(int index);
+    // The article list's score colours until the user sets them.
+    static std::array<QColor, 2> DefaultScoreColours();
 
 private:
     void Repaint();
@@ -87,6 +90,8 @@ private:
     Dialogs& dialogs_;
     QListWidget* samples_;
     std::array<QColor, 5> colours_;
+    std::array<QColor, 2> scoreColours_;
+    std::array<QLabel*, 2> scoreSamples_{};
 };
 
 class CConfigTcpPage : public QWidget {

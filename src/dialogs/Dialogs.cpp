@@ -8,6 +8,7 @@
 #include "dialogs/GroupDialogs.h"
 #include "dialogs/GroupReadDialogs.h"
 #include "dialogs/HelpWindow.h"
+#include "dialogs/ScoreDialogs.h"
 #include "widgets/SjisText.h"
 
 #include <QColorDialog>
@@ -222,6 +223,27 @@ message::Desktop& QtDialogs::Desktop()
 {
     static QtDesktop desktop;
     return desktop;
+}
+
+} // namespace dialogs
+
+namespace dialogs {
+
+int Dialogs::AskScoreExpiry(QWidget*, const QString&, int&) { return IDCANCEL; }
+void Dialogs::EditScoreRules(QWidget*, news::ScoreBook&, const std::string&, const std::vector<const news::CArticle*>&)
+{
+}
+
+int QtDialogs::AskScoreExpiry(QWidget* parent, const QString& what, int& days)
+{
+    return ScoreExpiryDialog::Ask(parent, what, days);
+}
+
+void QtDialogs::EditScoreRules(QWidget* parent, news::ScoreBook& book, const std::string& group,
+                               const std::vector<const news::CArticle*>& articles)
+{
+    ScoreRuleDialog dialog(parent, book, group, articles);
+    dialog.exec();
 }
 
 } // namespace dialogs

@@ -15,6 +15,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -24,6 +26,7 @@ class QPoint;
 class QWidget;
 
 namespace message { class Desktop; }
+namespace news { struct CArticle; class ScoreBook; }
 
 namespace dialogs {
 
@@ -81,6 +84,12 @@ public:
     virtual QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) = 0;
     // Opens or prints files with the desktop's programs.
     virtual message::Desktop& Desktop() = 0;
+    // How many days a new score rule lasts (0: for ever), asked about the
+    // rule described by what: IDOK with days set, or IDCANCEL.
+    virtual int AskScoreExpiry(QWidget* parent, const QString& what, int& days);
+    // The rule editor over the rules of group; articles is the open list, for testing a rule.
+    virtual void EditScoreRules(QWidget* parent, news::ScoreBook& book, const std::string& group,
+                                const std::vector<const news::CArticle*>& articles);
 };
 
 class QtDialogs : public Dialogs {
@@ -106,6 +115,9 @@ public:
     bool AskPrinter(QWidget* parent, QPrinter& printer) override;
     QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) override;
     message::Desktop& Desktop() override;
+    int AskScoreExpiry(QWidget* parent, const QString& what, int& days) override;
+    void EditScoreRules(QWidget* parent, news::ScoreBook& book, const std::string& group,
+                        const std::vector<const news::CArticle*>& articles) override;
     QtDialogs();
     ~QtDialogs() override;
 

@@ -9,7 +9,9 @@ namespace net {
 namespace {
 
 // The fields every overview starts with; their names on the wire vary.
-constexpr std::string_view kFixed[] = {"Subject", "From", "Date", "Message-ID", "References", "", ""};
+// The last two are metadata (":bytes", ":lines"); they become Bytes and Lines
+// lines, which the score rules read.
+constexpr std::string_view kFixed[] = {"Subject", "From", "Date", "Message-ID", "References", "Bytes", "Lines"};
 constexpr std::size_t kNamedFixed = 5;
 
 bool SameNoCase(std::string_view a, std::string_view b)

@@ -19,6 +19,10 @@ struct CArticle {
     std::string m_strXref;        // "host group:number ...", empty when absent
     std::int64_t m_timeDate = 0;  // seconds since 1970 UTC; 0 when unknown
     bool m_bRead = false;         // already read when the article was fetched
+    std::int64_t m_nLines = 0;    // from Lines; 0 when absent
+    std::int64_t m_nBytes = 0;    // from Bytes (the overview); 0 when absent
+    int m_nScore = 0;             // what the score rules gave it
+    bool m_bKilled = false;       // at or below the kill threshold: hidden and read
 
     // The part of a Message-ID or References value from its last '<' to the
     // end; empty when it holds no '<'.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <unordered_set>
 
@@ -236,10 +237,12 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     detail::WalkCounters counters;
     counters.limit = limit;
     detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_);
+    PrepareScores();
     const WalkEnd end = WalkArticles(plan, feed, stored, counters, *progress.operator->(), listed);
     feed.Finish();
     // What came before a Cancel or a refusal stays stored.
     stored.Flush();
+    ScoreList();
     if (!feed.FallbackReason().empty() && m_pCurrentGroup)
         headOnlyGroups_.insert(m_pCurrentGroup->m_strName);
     return ReportWalkEnd(end);
@@ -379,6 +382,8 @@ std::unique_ptr<CArticle> CLumeDoc::ParseArticle(std::int32_t n, const std::stri
     article->m_strXref = message::GetHeaderField(header, "Xref", true);
     article->m_strSubject = message::GetHeaderField(header, "Subject", true);
     article->m_strFrom = message::GetHeaderField(header, "From", true);
+    article->m_nLines = std::atoll(message::GetHeaderField(header, "Lines", false).c_str());
+    article->m_nBytes = std::atoll(message::GetHeaderField(header, "Bytes", false).c_str());
     return article;
 }
 
@@ -398,6 +403,7 @@ void CLumeDoc::AddArticle(std::unique_ptr<CArticle> article, bool read)
         readList_.Add(article->m_nNumber);
         SetModifiedFlag(true);
     }
+    ScoreArrival(*article);
     articles_.push_back(std::move(article));
 }
 

@@ -7,6 +7,7 @@ namespace news {
 namespace {
 constexpr const char* kBodyView = "BodyView";
 constexpr const char* kBrowser = "WWWViewer";
+constexpr const char* kArticleView = "ArticleView";
 } // namespace
 
 void CLumeDoc::OnSettings(bool firstStart)
@@ -21,6 +22,10 @@ void CLumeDoc::OnSettings(bool firstStart)
     for (std::size_t i = 0; i < values.colours.size(); ++i)
         if (reg.TypeOf(kBodyView, SettingsValues::kColourKeys[i]) == platform::Registry::Type::Integer)
             values.colours[i] = std::uint32_t(reg.GetInt(kBodyView, SettingsValues::kColourKeys[i], 0));
+    for (std::size_t i = 0; i < values.scoreColours.size(); ++i)
+        if (reg.TypeOf(kArticleView, SettingsValues::kScoreColourKeys[i]) == platform::Registry::Type::Integer)
+            values.scoreColours[i] =
+                std::uint32_t(reg.GetInt(kArticleView, SettingsValues::kScoreColourKeys[i], 0));
     if (!host_ || !host_->EditSettings(values))
         return;
 
@@ -50,6 +55,9 @@ void CLumeDoc::OnSettings(bool firstStart)
     for (std::size_t i = 0; i < values.colours.size(); ++i)
         if (values.colours[i])
             reg.WriteInt(kBodyView, SettingsValues::kColourKeys[i], int(*values.colours[i]));
+    for (std::size_t i = 0; i < values.scoreColours.size(); ++i)
+        if (values.scoreColours[i])
+            reg.WriteInt(kArticleView, SettingsValues::kScoreColourKeys[i], int(*values.scoreColours[i]));
     UpdateAllViews(nullptr, hint::Article);
     SetModifiedFlag();
 }

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "news/LumeDoc.h"
+#include "news/ScoreBook.h"
 #include "news/ServerLogin.h"
 
 #include "news/ProfileData.h"

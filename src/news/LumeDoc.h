@@ -35,6 +35,7 @@
 #include <vector>
 
 namespace platform { class Registry; }
+namespace news { class ScoreBook; }
 namespace news::detail {
 class FetchPlan;
 class HeaderFeed;
@@ -214,6 +215,12 @@ public:
     CGroupTable& Groups() { return groups_; }
     const CGroupTable& Groups() const { return groups_; }
     const std::vector<std::unique_ptr<CArticle>>& Articles() const { return articles_; }
+
+    // --- scoring (DocumentScores.cpp) ---
+    ScoreBook& Scores();
+    // Scores the whole list again (after the rules changed); newly killed
+    // articles are marked read. The caller redraws what shows the list.
+    void RescoreArticles();
     int currentArticle_ = -1;
 
     // --- commands (DocumentCommands.cpp) ---
@@ -320,6 +327,11 @@ private:
     LumeConfig config_;
     CGroupTable groups_;
     std::vector<std::unique_ptr<CArticle>> articles_;
+    std::unique_ptr<ScoreBook> scores_;
+    void PrepareScores();
+    void ScoreArrival(CArticle& article);
+    void ScoreList();
+    void MarkKilledRead(CArticle& article);
     CReadList readList_;
     CNewsGroup* m_pCurrentGroup = nullptr;
     // Message-IDs read this session, so a crosspost fetched later in another

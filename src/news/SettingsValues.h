@@ -25,6 +25,11 @@ struct SettingsValues {
     // windows keep it; the document never copies or writes it.
     std::string password;
 
+    // The article list's colours of rows scored above and below zero
+    // (section "ArticleView"); none when never set.
+    std::array<std::optional<std::uint32_t>, 2> scoreColours;
+    static constexpr std::array<const char*, 2> kScoreColourKeys = {"HighScoreColor", "LowScoreColor"};
+
     static constexpr std::array<const char*, 5> kColourKeys = {"TextColor", "HeaderColor", "BoundaryColor",
                                                                "BinaryMarkColor", "BackGroundColor"};
 };

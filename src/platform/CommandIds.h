@@ -45,6 +45,11 @@ inline constexpr unsigned MarkUnread = 32870;
 inline constexpr unsigned MarkThreadUnread = 32871;
 inline constexpr unsigned PrevUnread = 32872;
 inline constexpr unsigned ShowUnreadCounts = 32873;
+inline constexpr unsigned IgnoreAuthor = 32874;
+inline constexpr unsigned IgnoreThread = 32875;
+inline constexpr unsigned WatchThread = 32876;
+inline constexpr unsigned EditScoreRules = 32877;
+inline constexpr unsigned ShowKilled = 32878;
 
 inline constexpr unsigned FileNew = 57600;
 inline constexpr unsigned FileOpen = 57601;

@@ -106,7 +106,7 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
 
 void CArticleListBox::SetSort(int column, bool descending)
 {
-    m_sortColumn = column >= 0 && column <= 2 ? column : kThreaded;
+    m_sortColumn = column >= 0 && column <= kScoreColumn ? column : kThreaded;
     m_sortDescending = m_sortColumn != kThreaded && descending;
 }
 
@@ -140,11 +140,26 @@ int CArticleListBox::CompareNodes(const CTreeListItem* a, const CTreeListItem* b
     case 0: order = Order(SubjectKey(x->m_strSubject), SubjectKey(y->m_strSubject)); break;
     case 1: order = Order(x->m_timeDate, y->m_timeDate); break;
     case 2: order = Order(x->m_strFrom, y->m_strFrom); break;
+    case kScoreColumn: order = Order(x->m_nScore, y->m_nScore); break;
     default: break;
     }
     if (order == 0)
         order = Order(x->m_nNumber, y->m_nNumber);
     return m_sortDescending ? -order : order;
+}
+
+void CArticleListBox::SetScoreColours(const QColor& high, const QColor& low)
+{
+    scoreHigh_ = high;
+    scoreLow_ = low;
+}
+
+QColor CArticleListBox::RowTextColour(const CTreeListItem* node) const
+{
+    const CArticle* article = ArticleOf(node);
+    if (!article || article->m_nScore == 0)
+        return {};
+    return article->m_nScore > 0 ? scoreHigh_ : scoreLow_;
 }
 
 void CArticleListBox::OnSelChanged(int index, CTreeListItem* node)
@@ -194,6 +209,8 @@ std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column
         return DateText(article->m_timeDate, std::time(nullptr));
     case 2:
         return article->m_strFrom;
+    case kScoreColumn:
+        return article->m_nScore ? std::to_string(article->m_nScore) : std::string();
     default:
         return {};
     }

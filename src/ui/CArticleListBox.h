@@ -27,6 +27,8 @@ public:
     // 2 when not read, 3 when read since the fetch, 4 when read before it.
     static int ImageFor(const news::CArticle& article, const news::CReadList& read);
 
+    // Columns: 0 subject, 1 date, 2 author, 3 score.
+    static constexpr int kScoreColumn = 3;
     // Threaded (the default) or a flat list ordered by one column's value.
     static constexpr int kThreaded = -1;
     void SetSort(int column, bool descending);
@@ -40,6 +42,10 @@ public:
 
     // The user picked a row (not called for moves made in code).
     std::function<void(int row, widgets::CTreeListItem* node)> selChanged;
+
+    // Rows of articles scored above zero, and below it.
+    void SetScoreColours(const QColor& high, const QColor& low);
+    QColor RowTextColour(const widgets::CTreeListItem* node) const override;
 
     int CompareNodes(const widgets::CTreeListItem* a, const widgets::CTreeListItem* b) override;
     void OnSelChanged(int index, widgets::CTreeListItem* node) override;
@@ -56,6 +62,7 @@ private:
     bool InSubtreeOf(const widgets::CTreeListItem* node, const widgets::CTreeListItem* root) const;
     widgets::CTreeListItem* FindParentNode(widgets::CTreeListItem* node, const std::string& parentId);
 
+    QColor scoreHigh_, scoreLow_;
     int m_sortColumn = kThreaded;
     bool m_sortDescending = false;
     // Message-ID -> nodes carrying it (usually one).

@@ -15,6 +15,9 @@
 #include "dialogs/ProgressWindow.h"
 #include "widgets/SjisText.h"
 #include "widgets/TreeListImages.h"
+#include "widgets/BodyColours.h"
+#include "news/ScoreBook.h"
+#include "dialogs/ScoreDialogs.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -27,6 +30,7 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <ctime>
 
 #include <unistd.h>
 
@@ -48,7 +52,12 @@ QString Format(unsigned id, const std::vector<std::string>& args)
 }
 constexpr const char* kSortColumnKey = "nSortColumn";
 constexpr const char* kSortDescendingKey = "bSortDescending";
-const char16_t* const kColumnTexts[] = {u"題名", u"日時", u"投稿者"};
+const char16_t* const kColumnTexts[] = {u"題名", u"日時", u"投稿者", u"得点"};
+constexpr int kColumns = 4;
+constexpr int kDefaultAuthorWidth = 160;
+// Defaults of the 書式 page's score colours.
+const QColor kHighScore(0xC0, 0x00, 0x00);
+const QColor kLowScore(0x80, 0x80, 0x80);
 } // namespace
 
 CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialogs, PaneFrame* frame,
@@ -66,21 +75,22 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs&
     title_->setTextFormat(Qt::PlainText);
 
     header_ = new CColumnHeader(this);
-    header_->Create(this, kHeaderId, 3);
+    header_->Create(this, kHeaderId, kColumns);
     header_->setObjectName(QStringLiteral("ctl%1").arg(kHeaderId));
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < kColumns; ++i)
         header_->SetColumnText(i, QString::fromUtf16(kColumnTexts[i]));
     header_->SetColumnWidth(0, 50);
     header_->SetColumnWidth(1, 100);
     header_->SetColumnWidth(2, 100);
+    header_->SetColumnWidth(3, 60);
     connect(header_, &CColumnHeader::ColumnWidthsChanged, this, &CArticleView::ColumnWidthsChanged);
     connect(header_, &CColumnHeader::ColumnClicked, this, &CArticleView::ColumnClicked);
 
     list_ = new CArticleListBox(this);
     list_->setObjectName(QStringLiteral("ctl%1").arg(kListId));
     list_->Create(CTreeListBox::TLS_LINES, IDB_ARTICLE_IMAGES, 5);
-    list_->SetColumnCount(3);
-    for (int i = 0; i < 3; ++i)
+    list_->SetColumnCount(kColumns);
+    for (int i = 0; i < kColumns; ++i)
         list_->SetColumnWidth(i, header_->ColumnWidth(i));
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list_->selChanged = [this](int, CTreeListItem*) {
@@ -130,7 +140,8 @@ void CArticleView::InitialUpdate()
 {
     header_->SetColumnWidth(0, registry_.GetInt(kSection, "ColumnWidth0", kDefaultSubjectWidth));
     header_->SetColumnWidth(1, registry_.GetInt(kSection, "ColumnWidth1", kDefaultDateWidth));
-    for (int i = 0; i < 2; ++i)
+    header_->SetColumnWidth(2, registry_.GetInt(kSection, "ColumnWidth2", kDefaultAuthorWidth));
+    for (int i = 0; i < 3; ++i)
         list_->SetColumnWidth(i, header_->ColumnWidth(i));
     SetSort(registry_.GetInt(kSection, kSortColumnKey, CArticleListBox::kThreaded),
             registry_.GetInt(kSection, kSortDescendingKey, 0) != 0);
@@ -145,7 +156,7 @@ void CArticleView::LayoutPane()
     header_->setGeometry(0, h, w, h + 1);
     header_->Layout();
     list_->setGeometry(0, 2 * h + 1, w, std::max(0, height() - (2 * h + 1)));
-    list_->SetColumnWidth(2, std::max(header_->ColumnWidth(2), w));
+    list_->SetColumnWidth(kColumns - 1, std::max(header_->ColumnWidth(kColumns - 1), w));
 }
 
 void CArticleView::resizeEvent(QResizeEvent* event)
@@ -173,6 +184,68 @@ void CArticleView::ApplyListColours()
     list_->SetColours(p.color(QPalette::Active, QPalette::WindowText), p.color(QPalette::Active, QPalette::Base),
                       p.color(QPalette::Active, QPalette::HighlightedText),
                       p.color(QPalette::Active, QPalette::Highlight));
+    auto stored = [this](const char* key, const QColor& def) {
+        if (registry_.TypeOf(kSection, key) != platform::Registry::Type::Integer)
+            return def;
+        return widgets::ToQColor(static_cast<message::Colour>(registry_.GetInt(kSection, key, 0)));
+    };
+    list_->SetScoreColours(stored(kHighScoreKey, kHighScore), stored(kLowScoreKey, kLowScore));
+}
+
+bool CArticleView::Shows(const CArticle& article) const { return showKilled_ || !article.m_bKilled; }
+
+CArticle* CArticleView::CurrentArticle() const
+{
+    const int row = list_->GetCurSel();
+    return row >= 0 ? CArticleListBox::ArticleOf(list_->NodeOfRow(row)) : nullptr;
+}
+
+// The kill and watch commands: one rule into the score file, with the
+// expiry the user picks, then the list scored again.
+void CArticleView::AddScoreRule(unsigned id)
+{
+    const CArticle* article = CurrentArticle();
+    if (!article || !shown_)
+        return;
+    const std::string root = ThreadRootOf(article->m_strReferences, article->m_strMessageID);
+    QString what;
+    switch (id) {
+    case cmd::IgnoreAuthor: what = QStringLiteral("この投稿者を無視します: ") + FromSjis(article->m_strFrom); break;
+    case cmd::IgnoreThread: what = QStringLiteral("このスレッドを無視します: ") + FromSjis(article->m_strSubject); break;
+    default: what = QStringLiteral("このスレッドに注目します: ") + FromSjis(article->m_strSubject); break;
+    }
+    int days = dialogs::ScoreExpiryDialog::kDefaultDays;
+    if (dialogs_.AskScoreExpiry(frame_ ? frame_->FrameWindow() : window(), what, days) != IDOK)
+        return;
+    const std::int64_t expires = days > 0 ? DayOf(static_cast<std::int64_t>(std::time(nullptr))) + days : 0;
+    const std::string& group = shown_->m_strName;
+    const ScoreEntry entry = id == cmd::IgnoreAuthor ? IgnoreAuthorEntry(group, article->m_strFrom, expires)
+                             : id == cmd::IgnoreThread ? ThreadEntry(group, root, kScoreKill, expires)
+                                                       : ThreadEntry(group, root, kWatchScore, expires);
+    std::string error;
+    if (!doc_.Scores().Add(entry, error)) {
+        dialogs_.Message(this, QString::fromStdString(error), MessageIcon::Stop);
+        return;
+    }
+    Rescore();
+}
+
+void CArticleView::EditScoreRules()
+{
+    if (!shown_)
+        return;
+    std::vector<const CArticle*> articles;
+    articles.reserve(doc_.Articles().size());
+    for (const auto& a : doc_.Articles())
+        articles.push_back(a.get());
+    dialogs_.EditScoreRules(frame_ ? frame_->FrameWindow() : window(), doc_.Scores(), shown_->m_strName, articles);
+    Rescore();
+}
+
+void CArticleView::Rescore()
+{
+    doc_.RescoreArticles();
+    Refill();
 }
 
 void CArticleView::UpdateTitleColours()
@@ -280,7 +353,8 @@ void CArticleView::LoadGroup(long hint)
             return;
     }
     for (const auto& article : doc_.Articles())
-        list_->AddArticle(article.get(), doc_.ReadList());
+        if (Shows(*article))
+            list_->AddArticle(article.get(), doc_.ReadList());
     list_->RebuildRows();
     SetTitle(FormatMessage(" %s (%d articles , %d-%d)",
                            {group->m_strName, std::to_string(doc_.Articles().size()),
@@ -633,6 +707,7 @@ void CArticleView::ColumnWidthsChanged()
     list_->viewport()->update();
     registry_.WriteInt(kSection, "ColumnWidth0", header_->ColumnWidth(0));
     registry_.WriteInt(kSection, "ColumnWidth1", header_->ColumnWidth(1));
+    registry_.WriteInt(kSection, "ColumnWidth2", header_->ColumnWidth(2));
 }
 
 // ---------------------------------------------------------------- sorting
@@ -641,7 +716,7 @@ void CArticleView::SetSort(int column, bool descending)
 {
     list_->SetSort(column, descending);
     const int sorted = list_->SortColumn();
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kColumns; ++i) {
         QString text = QString::fromUtf16(kColumnTexts[i]);
         if (i == sorted)
             text += list_->SortDescending() ? QStringLiteral(" ▼") : QStringLiteral(" ▲");
@@ -677,7 +752,8 @@ void CArticleView::Refill()
     list_->SetRedraw(false);
     list_->Clear();
     for (const auto& article : doc_.Articles())
-        list_->AddArticle(article.get(), doc_.ReadList());
+        if (Shows(*article))
+            list_->AddArticle(article.get(), doc_.ReadList());
     list_->RebuildRows();
     for (int row = 0; row < list_->GetCount(); ++row) {
         const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(row));
@@ -696,6 +772,20 @@ void CArticleView::Refill()
 bool CArticleView::OnCommand(unsigned id)
 {
     switch (id) {
+    case cmd::IgnoreAuthor:
+    case cmd::IgnoreThread:
+    case cmd::WatchThread:
+        if (!searching_ && !doc_.IsBusy())
+            AddScoreRule(id);
+        return true;
+    case cmd::EditScoreRules:
+        if (!searching_ && !doc_.IsBusy())
+            EditScoreRules();
+        return true;
+    case cmd::ShowKilled:
+        showKilled_ = !showKilled_;
+        Refill();
+        return true;
     case cmd::SkipThread:
         if (!searching_)
             SkipThread();
@@ -745,6 +835,18 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
     case cmd::Font:
     case cmd::PrevPane:
     case cmd::NextPane:
+        return true;
+    case cmd::IgnoreAuthor:
+    case cmd::IgnoreThread:
+    case cmd::WatchThread:
+        state.Enable(list_->GetCurSel() >= 0 && !searching_ && !doc_.IsBusy());
+        return true;
+    case cmd::EditScoreRules:
+        state.Enable(shown_ != nullptr && !searching_ && !doc_.IsBusy());
+        return true;
+    case cmd::ShowKilled:
+        state.SetCheck(showKilled_);
+        state.Enable(!searching_);
         return true;
     default:
         return false;

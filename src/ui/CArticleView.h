@@ -18,7 +18,7 @@
 #include <optional>
 #include <string>
 
-namespace news { class CLumeDoc; struct CNewsGroup; }
+namespace news { class CLumeDoc; struct CNewsGroup; struct CArticle; }
 class QLabel;
 
 namespace platform { class Registry; }
@@ -39,6 +39,11 @@ public:
     static constexpr int kDefaultDateWidth = 80;
     static constexpr int kHeaderId = 111;
     static constexpr int kListId = 110;
+    // The 書式 page's colours of rows scored above and below zero (0x00BBGGRR).
+    static constexpr const char* kHighScoreKey = "HighScoreColor";
+    static constexpr const char* kLowScoreKey = "LowScoreColor";
+    // What このスレッドに注目 gives a thread.
+    static constexpr int kWatchScore = 100;
 
     // frame may be null (tests); the pane registers with doc as a view.
     CArticleView(news::CLumeDoc& doc, platform::Registry& registry, dialogs::Dialogs& dialogs, PaneFrame* frame,
@@ -80,6 +85,8 @@ public:
     // column: CArticleListBox::kThreaded or 0..2; the list keeps its
     // current article.
     void SetSort(int column, bool descending);
+    // Killed articles are listed too (the toggle).
+    bool ShowsKilled() const { return showKilled_; }
 
 signals:
     // The connect dialog has ended (WM_USER+103).
@@ -115,6 +122,11 @@ private:
     void ContextMenu(const QPoint& global);
     void OnConnectMessage(bool success);
     BodySearch* Body() const;
+    bool Shows(const news::CArticle& article) const;
+    news::CArticle* CurrentArticle() const;
+    void AddScoreRule(unsigned id);
+    void EditScoreRules();
+    void Rescore();
 
     news::CLumeDoc& doc_;
     platform::Registry& registry_;
@@ -137,6 +149,7 @@ private:
     // whether the nodes it walks still exist.
     unsigned generation_ = 0;
     bool searching_ = false;
+    bool showKilled_ = false;
     bool loading_ = false;
     QMetaObject::Connection focusWatch_;
     long deferredHint_ = 0;

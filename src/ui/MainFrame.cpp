@@ -223,6 +223,12 @@ void CMainFrame::CreateMenus()
     Item(article, cmd::MarkThreadUnread, QStringLiteral("未読にする (スレッド)(&H)"));
     Item(article, cmd::Reload, QStringLiteral("記事の再読み込み(&R)"));
     article->addSeparator();
+    Item(article, cmd::IgnoreAuthor, QStringLiteral("この投稿者を無視(&I)..."));
+    Item(article, cmd::IgnoreThread, QStringLiteral("このスレッドを無視(&G)..."));
+    Item(article, cmd::WatchThread, QStringLiteral("このスレッドに注目(&C)..."));
+    Item(article, cmd::EditScoreRules, QStringLiteral("得点ルールの編集(&E)..."));
+    Item(article, cmd::ShowKilled, QStringLiteral("無視した記事を表示(&L)"));
+    article->addSeparator();
     Item(article, cmd::NewArticle, QStringLiteral("記事の作成(&W)..."));
     Item(article, cmd::FollowUp, QStringLiteral("フォローアップ(&F)..."));
     Item(article, cmd::NewMail, QStringLiteral("メールの作成(&M)..."));

@@ -664,6 +664,8 @@ void CTreeListBox::DrawRowText(QPainter& dc, const QRect& rect, bool selected,
                                const CTreeListItem* node)
 {
     QColor fg = textColor_, bg = backColor_;
+    if (const QColor own = RowTextColour(node); own.isValid())
+        fg = own;
     if (selected) {
         const bool focused = hasFocus();
         fg = focused ? selTextColor_ : selTextNoFocusColor_;

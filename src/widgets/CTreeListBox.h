@@ -95,6 +95,8 @@ public:
     virtual std::string GetColumnText(const CTreeListItem* node, int column);
     virtual void DrawRowText(QPainter& dc, const QRect& rect, bool selected,
                              const CTreeListItem* node);
+    // A row's own text colour when not selected; invalid: the list's.
+    virtual QColor RowTextColour(const CTreeListItem*) const { return {}; }
 
 protected:
     void DrawItem(QPainter& painter, int index, const QRect& rect, bool selected) override;

@@ -10,6 +10,7 @@
 #include "news/FollowUp.h"
 #include "news/PostArticle.h"
 #include "news/LumeDoc.h"
+#include "news/ScoreBook.h"
 #include "platform/Registry.h"
 #include "textcodec/Charsets.h"
 #include "tools/ToolCommands.h"
@@ -312,6 +313,40 @@ TEST_F(DocServer, OverviewHeadAndTheStoreGiveTheSameList)
     EXPECT_FALSE(seen[0].empty());
     for (int i = 1; i < 4; ++i)
         EXPECT_EQ(seen[0], seen[i]) << i;
+}
+
+// Articles are scored whichever way the header came; a rule the file cannot
+// use is reported by file and line, and the rest still apply.
+TEST_F(DocServer, ScoresThroughOverviewAndHead)
+{
+    const std::string tag = Tag();
+    const auto f = Fresh("local.many", 6, tag);
+    const fs::path score = dir / "score";
+    std::ofstream(score) << "[local.*]\nScore: =-9999\nSubject: ^" << tag << " [024]$\n"
+                         << "Score: 10\nFrom: ^tester@\nBytes: 10\n"
+                         << "Score: 5\nSubject: (\n";
+    registry->WriteString(ScoreSettings::kSection, "strFile", score.string());
+    std::string seen[2];
+    for (int i = 0; i < 2; ++i) {
+        host = ScriptedHost();
+        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc->SetUseOverview(i == 0);
+        Online("");
+        ASSERT_TRUE(OpenUnread("local.many", f.ours));
+        ASSERT_EQ(host.texts.size(), 1u);
+        EXPECT_NE(host.texts[0].find(score.string() + ":8: bad pattern"), std::string::npos) << host.texts[0];
+        for (const auto& a : doc->Articles()) {
+            const bool kill = a->m_strSubject.find_last_of("024") == a->m_strSubject.size() - 1;
+            EXPECT_EQ(a->m_bKilled, kill) << a->m_strSubject;
+            EXPECT_EQ(doc->ReadList().IsRead(a->m_nNumber), kill) << a->m_strSubject;
+            seen[i] += std::to_string(a->m_nNumber) + " " + std::to_string(a->m_nScore) + "\n";
+        }
+        doc->GoOffline();
+    }
+    // Through the overview Bytes is known, so the From rule's second test passes there alone.
+    EXPECT_NE(seen[0].find(" 10\n"), std::string::npos) << seen[0];
+    EXPECT_EQ(seen[1].find(" 10\n"), std::string::npos) << seen[1];
+    EXPECT_NE(seen[1].find(" -9999\n"), std::string::npos) << seen[1];
 }
 
 TEST_F(DocServer, AGroupListPastItsBoundIsRefusedAndTheMarksFileKept)

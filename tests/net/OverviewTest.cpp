@@ -48,12 +48,12 @@ TEST(Overview, LinesBecomeHeaderLinesOrAreRefused)
         std::string header;
     } rows[] = {
         {&inn, "3000\tRe: a\tT <t@x>\tMon, 7 Dec 2026 04:00:00 +0900\t<a@b>\t<x@y> <z@w>\t1234\t20\tXref: h fj.test:3000\r\n", true, 3000,
-         "Subject: Re: a\r\nFrom: T <t@x>\r\nDate: Mon, 7 Dec 2026 04:00:00 +0900\r\nMessage-ID: <a@b>\r\nReferences: <x@y> <z@w>\r\nXref: h fj.test:3000\r\n"},
+         "Subject: Re: a\r\nFrom: T <t@x>\r\nDate: Mon, 7 Dec 2026 04:00:00 +0900\r\nMessage-ID: <a@b>\r\nReferences: <x@y> <z@w>\r\nBytes: 1234\r\nLines: 20\r\nXref: h fj.test:3000\r\n"},
         // Empty fields are left out; a "full" field under another name is no value.
-        {&inn, "7\ts\t\t\t<m@x>\t\t1\t1\tPath: evil\r\n", true, 7, "Subject: s\r\nMessage-ID: <m@x>\r\n"},
+        {&inn, "7\ts\t\t\t<m@x>\t\t1\t1\tPath: evil\r\n", true, 7, "Subject: s\r\nMessage-ID: <m@x>\r\nBytes: 1\r\nLines: 1\r\n"},
         {&plain, "9\ts\tf\td\t<m@x>\tr\r\n", true, 9, "Subject: s\r\nFrom: f\r\nDate: d\r\nMessage-ID: <m@x>\r\nReferences: r\r\n"},
         // Nothing from the line may end the header line early.
-        {&plain, std::string("5\ta\rb\0c\tf\td\t<m@x>\t\t1\t1", 22), true, 5, "Subject: a b c\r\nFrom: f\r\nDate: d\r\nMessage-ID: <m@x>\r\n"},
+        {&plain, std::string("5\ta\rb\0c\tf\td\t<m@x>\t\t1\t1", 22), true, 5, "Subject: a b c\r\nFrom: f\r\nDate: d\r\nMessage-ID: <m@x>\r\nBytes: 1\r\nLines: 1\r\n"},
         {&plain, "5\ts\tf\td\r\n", false, 5, ""},
         {&plain, "x\ts\tf\td\t<m@x>\t\t1\t1\r\n", false, 0, ""},
         {&plain, "0\ts\tf\td\t<m@x>\t\t1\t1\r\n", false, 0, ""},

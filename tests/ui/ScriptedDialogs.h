@@ -86,6 +86,17 @@ public:
     bool AskPageSetup(QWidget*) override { return ++pageSetups, false; }
     bool AskPrinter(QWidget*, QPrinter&) override { return false; }
     message::Desktop& Desktop() override { return desktop; }
+    int AskScoreExpiry(QWidget*, const QString& what, int& days) override
+    {
+        scoreRulesAsked << what;
+        return scoreExpiry ? scoreExpiry(days) : news::IDCANCEL;
+    }
+    void EditScoreRules(QWidget*, news::ScoreBook& book, const std::string& group,
+                        const std::vector<const news::CArticle*>& articles) override
+    {
+        if (scoreEditor)
+            scoreEditor(book, group, articles);
+    }
 
     QStringList messages;
     std::vector<news::MessageIcon> icons;
@@ -115,6 +126,9 @@ public:
     QString program;
     QStringList helpPages;
     int pageSetups = 0;
+    QStringList scoreRulesAsked;
+    std::function<int(int& days)> scoreExpiry;
+    std::function<void(news::ScoreBook&, const std::string&, const std::vector<const news::CArticle*>&)> scoreEditor;
     // Records what it is asked to open; opens nothing unless told it worked.
     struct Recorder : message::Desktop {
         bool OpenFile(const std::filesystem::path& f, bool print, const std::filesystem::path&) override
