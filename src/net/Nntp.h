@@ -73,6 +73,9 @@ public:
     // greeting is accepted for reading, or once logged in.
     int StartSession(bool allowReadOnly);
     SessionFailure LastFailure() const { return failure_; }
+    // Set when the last StartSession failed in a way that points at a port
+    // meant for the other kind of connection.
+    PortHint LastPortHint() const { return portHint_; }
     const NntpCapabilities& Capabilities() const { return capabilities_; }
     bool LoggedIn() const { return loggedIn_; }
 
@@ -167,6 +170,8 @@ private:
     void ExpectData(bool unstuff);
     bool SkipData();
     bool BeginTls();
+    // After a greeting that did not come: whether a TLS server is listening.
+    PortHint ProbeForTls(const std::string& line);
     bool ReadCapabilities();
     // The data lines of a reply, at most maxBytes; false (connection closed) past it.
     bool ReadListLines(std::vector<std::string>& lines, std::size_t maxBytes);
@@ -183,6 +188,8 @@ private:
     TrustHandler trust_;
     FailureHandler failed_;
     SessionFailure failure_ = SessionFailure::None;
+    PortHint portHint_ = PortHint::None;
+    bool probeGreeting_ = false;
     NntpCapabilities capabilities_;
     bool loggedIn_ = false;
     bool inLogin_ = false;
