@@ -331,6 +331,24 @@ TEST_F(DocServer, AGroupListPastItsBoundIsRefusedAndTheMarksFileKept)
     }
 }
 
+TEST_F(DocServer, ReloadAsksTheServerForTheGroupsRange)
+{
+    const auto f = Fresh("local.test", 1, Tag());
+    Online("local.test: 1-" + std::to_string(f.first) + "\r\n");
+    ASSERT_TRUE(Open("local.test", f.first));
+    EXPECT_EQ(Numbers(), f.ours);
+    // Posted while the group is open: the range it was opened with ends before it.
+    const auto later = Fresh("local.test", 1, Tag());
+    host.reloadAnswers = {{IDOK, 0, 0}};
+    doc->OnCommand(cmd::Reload);
+    ASSERT_EQ(host.reloadPresets.size(), 1u);
+    EXPECT_GE(host.reloadPresets[0].second, later.second);
+    EXPECT_GE(doc->GetCurrentGroup()->m_nLast, later.second);
+    const std::vector<int> listed = Numbers();
+    EXPECT_NE(std::find(listed.begin(), listed.end(), later.ours[0]), listed.end());
+    EXPECT_TRUE(host.messages.empty());
+}
+
 TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
 {
     const auto f = Fresh("local.test", 4, Tag());
