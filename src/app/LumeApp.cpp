@@ -128,7 +128,7 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     const QString named = link.isEmpty() ? FileFromCommandLine(commandLine) : QString();
     // A start with no file and no configuration ever opened or saved.
     recent_.Load(registry_);
-    const bool firstStart = named.isEmpty() && recent_.Count() == 0;
+    bool firstStart = named.isEmpty() && recent_.Count() == 0;
     RecentFileList::Prune(registry_);
     recent_.Load(registry_);
     ctl3d_ = 1;
@@ -165,9 +165,12 @@ bool CLumeApp::InitInstance(const QString& commandLine)
     if (file.isEmpty() && recent_.Count() > 0)
         file = FileFromCommandLine(QString::fromStdString(recent_.At(0)));
     std::error_code error;
-    if (file.isEmpty() || !std::filesystem::exists(std::filesystem::path(file.toStdString()), error))
+    if (file.isEmpty() || !std::filesystem::exists(std::filesystem::path(file.toStdString()), error)) {
         frame_->NewDocument();
-    else
+        // A session that ended by a signal before its first save.
+        if (document_.Doc().OfferUntitledRecovery())
+            firstStart = false;
+    } else
         frame_->OpenDocumentFile(file);
 
     frame_->show();

@@ -88,6 +88,7 @@ int main(int argc, char** argv)
     host::HostedDocument document(dialogs, &registry, passwords.get());
     document.Doc().UseHeaderStore(news::HeaderStore::DefaultPath());
     app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
+    document.Doc().SetUntitledRecoveryFolder(platform::UserStateFolder());
     // Dialogs at start-up already run the event loop, so signals are heard from here on.
     app::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &app::QuitSignals::Received, &lume, [&lume](int number) {

@@ -133,7 +133,7 @@ void CNewsPostWnd::BuildForm()
     newsgroups_ = field(1002, QStringLiteral("ﾆｭｰｽｸﾞﾙｰﾌﾟ(&W):"));
     subject_ = field(1012, QStringLiteral("題名(&J):"));
     replyTo_ = field(1014, QStringLiteral("返信先(&R):"));
-    followupTo_ = field(1007, QStringLiteral("ﾌｫﾛｰｱｯﾌﾟ(&O):"));
+    followupTo_ = field(1007, QStringLiteral("ﾌｫﾛｰｱｯﾌﾟ(&U):"));
     attach_ = field(1015, QStringLiteral("添付ﾌｧｲﾙ(&A):"));
     // The attachment row also holds the encoding and the browse button.
     grid->removeWidget(attach_);
@@ -142,7 +142,7 @@ void CNewsPostWnd::BuildForm()
     encoding_->setObjectName(QStringLiteral("ctl1032"));
     encoding_->addItems({QStringLiteral("BASE64"), QStringLiteral("BinHex4.0"), QStringLiteral("uuencode")});
     grid->addWidget(encoding_, row - 1, 2);
-    auto* browse = new QPushButton(QStringLiteral("参照(&W)..."), form);
+    auto* browse = new QPushButton(QStringLiteral("参照(&B)..."), form);
     browse->setObjectName(QStringLiteral("ctl1027"));
     grid->addWidget(browse, row - 1, 3);
     connect(browse, &QPushButton::clicked, this, [this] {
@@ -196,7 +196,7 @@ void CNewsPostWnd::BuildMenus()
     item(edit, cmd::EditClear, QStringLiteral("削除(&D)"));
     edit->addSeparator();
     item(edit, cmd::EditSelectAll, QStringLiteral("すべて選択(&A)"))->setShortcut(QKeySequence::SelectAll);
-    QMenu* sign = menuBar()->addMenu(QStringLiteral("署名(&S)"));
+    QMenu* sign = menuBar()->addMenu(QStringLiteral("署名(&G)"));
     item(sign, pcmd::InsertSignature, QStringLiteral("署名の挿入(&I)"));
     item(sign, pcmd::AutoInsert, QStringLiteral("署名の自動追加(&A)"), true);
     sign->addSeparator();

@@ -64,19 +64,28 @@ QString CertificateDialog::Reason(const net::CertificateInfo& info)
                             : QStringLiteral("証明書を確認できませんでした(%1)。").arg(detail);
 }
 
-CertificateDialog::CertificateDialog(const net::CertificateInfo& info, QWidget* parent) : QDialog(parent)
+CertificateDialog::CertificateDialog(const net::CertificateInfo& info, QWidget* parent, Mode mode) : QDialog(parent)
 {
+    const bool show = mode == Mode::Show;
     setObjectName(QStringLiteral("dlg151"));
     setWindowTitle(QStringLiteral("サーバ証明書の確認"));
     setFont(JapaneseFont());
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
-    auto* head = Field(QStringLiteral("ニュースサーバ %1:%2 の証明書を確認できないため、接続を中止しました。")
+    icon->setPixmap(style()
+                        ->standardIcon(show ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxWarning)
+                        .pixmap(32, 32));
+    auto* head = Field((show ? QStringLiteral("ニュースサーバ %1:%2 とは暗号化して接続しています。")
+                             : QStringLiteral("ニュースサーバ %1:%2 の証明書を確認できないため、接続を中止しました。"))
                            .arg(Text(info.host))
                            .arg(info.port),
                        "head", this);
-    auto* reason = Field(Reason(info), "reason", this);
+    // A certificate in use passed, or was trusted by the user before.
+    auto* reason = Field(show ? (info.problem == net::CertificateProblem::None
+                                     ? QStringLiteral("証明書は確認できました。")
+                                     : QStringLiteral("この証明書は以前に信頼したものです。") + Reason(info))
+                              : Reason(info),
+                         "reason", this);
     QFont bold = reason->font();
     bold.setBold(true);
     reason->setFont(bold);
@@ -96,7 +105,9 @@ CertificateDialog::CertificateDialog(const net::CertificateInfo& info, QWidget* 
     auto* note = Field(QStringLiteral("この証明書が確かにこのサーバのものだとわかる場合だけ信頼してください。"),
                        "note", this);
     auto* trust = DialogButton(this, QStringLiteral("この証明書をこのサーバで信頼する(&T)"), kTrust);
-    auto* cancel = DialogButton(this, QStringLiteral("キャンセル"), kCancel);
+    auto* cancel = DialogButton(this, show ? QStringLiteral("閉じる") : QStringLiteral("キャンセル"), kCancel);
+    note->setVisible(!show);
+    trust->setVisible(!show);
     cancel->setDefault(true);
     cancel->setAutoDefault(true);
     connect(trust, &QPushButton::clicked, this, &QDialog::accept);
@@ -125,6 +136,13 @@ bool CertificateDialog::Ask(QWidget* parent, const net::CertificateInfo& info)
 {
     CertificateDialog dialog(info, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+void CertificateDialog::Show(QWidget* parent, const net::CertificateInfo& info)
+{
+    CertificateDialog dialog(info, parent, Mode::Show);
+    dialog.setWindowTitle(QStringLiteral("サーバ証明書"));
+    dialog.exec();
 }
 
 } // namespace dialogs

@@ -164,6 +164,11 @@ bool QtDialogs::AskTrustCertificate(QWidget* parent, const net::CertificateInfo&
     return CertificateDialog::Ask(parent, info);
 }
 
+void QtDialogs::ShowCertificate(QWidget* parent, const net::CertificateInfo& info)
+{
+    CertificateDialog::Show(parent, info);
+}
+
 std::optional<QColor> QtDialogs::AskColour(QWidget* parent, const QColor& current)
 {
     const QColor chosen = QColorDialog::getColor(current, parent);

@@ -70,6 +70,8 @@ public:
     virtual bool AskLogin(QWidget* parent, LoginForm& form) = 0;
     // The window over a certificate that failed: true when the user trusts it.
     virtual bool AskTrustCertificate(QWidget* parent, const net::CertificateInfo& info) = 0;
+    // The certificate of the running session, read-only.
+    virtual void ShowCertificate(QWidget* parent, const net::CertificateInfo& info) = 0;
     // The colour chooser preset to current; none when cancelled.
     virtual std::optional<QColor> AskColour(QWidget* parent, const QColor& current) = 0;
     // A program to run (an existing file), pre-filled with current; "" when cancelled.
@@ -108,6 +110,7 @@ public:
     bool EditSettings(QWidget* parent, news::SettingsValues& values) override;
     bool AskLogin(QWidget* parent, LoginForm& form) override;
     bool AskTrustCertificate(QWidget* parent, const net::CertificateInfo& info) override;
+    void ShowCertificate(QWidget* parent, const net::CertificateInfo& info) override;
     std::optional<QColor> AskColour(QWidget* parent, const QColor& current) override;
     QString AskProgram(QWidget* parent, const QString& current) override;
     void ShowHelp(QWidget* from, const QString& page) override;

@@ -164,6 +164,8 @@ int CNntp::ReadGreeting(bool allowReadOnly)
         modeReaderTried_ = false;
         return 1;
     }
+    if (probeGreeting_)
+        portHint_ = ProbeForTls(line);
     connected_ = 0;
     tcp_.Close();
     return 0;
@@ -175,6 +177,44 @@ int CNntp::Fail(SessionFailure failure, const std::string& detail)
     dataPending_ = false;
     Disconnect();
     return 0;
+}
+
+namespace {
+// A TLS record header: handshake (22) or alert (21), version 3.x.
+bool LooksLikeTls(std::string_view bytes)
+{
+    return bytes.size() >= 2 && (bytes[0] == '\x16' || bytes[0] == '\x15') && bytes[1] == '\x03';
+}
+
+bool MentionsTls(std::string line)
+{
+    for (char& c : line)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return line.find("TLS") != std::string::npos || line.find("SSL") != std::string::npos;
+}
+} // namespace
+
+PortHint CNntp::ProbeForTls(const std::string& line)
+{
+    if (LooksLikeTls(line) || LooksLikeTls(tcp_.Pending()))
+        return PortHint::ExpectsTls;
+    const int error = tcp_.LastError();
+    if (error != platform::WSAETIMEDOUT || !line.empty() || !tcp_.Pending().empty())
+        return PortHint::None;
+    if (port_ == kNntpsPort)
+        return PortHint::ExpectsTls;
+    // A TLS server waits for our hello in silence; bytes that are no hello
+    // make it answer with an alert. The session is lost anyway.
+    std::string answer;
+    constexpr std::int64_t kProbeMs = 3000;
+    const std::int64_t limit = std::min(CTcpip::LineLimitMs(), kProbeMs);
+    if (tcp_.SendAll("QUIT\r\n", 6, limit) == 6)
+        tcp_.ReadLine(answer, limit);
+    // INN's nnrpd answers in the clear that its TLS start failed.
+    const bool tls = LooksLikeTls(answer) || LooksLikeTls(tcp_.Pending()) || MentionsTls(answer);
+    // The user is told of the wait that failed, not of the probe.
+    tcp_.SetLastError(error);
+    return tls ? PortHint::ExpectsTls : PortHint::None;
 }
 
 namespace {
@@ -198,6 +238,7 @@ int CNntp::StartSession(bool allowReadOnly)
 {
     failure_ = SessionFailure::None;
     problem_.clear();
+    portHint_ = PortHint::None;
     loggedIn_ = false;
     modeReaderTried_ = true;
     capabilities_.Clear();
@@ -208,7 +249,10 @@ int CNntp::StartSession(bool allowReadOnly)
     if (security_.security == Security::Tls && !BeginTls())
         return 0;
     // The posting connection may be greeted read-only and be let post once logged in.
-    if (!ReadGreeting(true)) {
+    probeGreeting_ = true;
+    const int greeted = ReadGreeting(true);
+    probeGreeting_ = false;
+    if (!greeted) {
         failure_ = replyCode_ == reply::None ? SessionFailure::Connection : SessionFailure::Greeting;
         if (failure_ == SessionFailure::Greeting)
             problem_ = "the server refused the connection: " + ShownReply(lastReply_);
@@ -272,6 +316,9 @@ bool CNntp::BeginTls()
     if (tcp_.StartTls(host_, CTcpip::LineLimitMs()) != 0) {
         lastReply_.clear();
         replyCode_ = reply::None;
+        // OpenSSL's words for a plain greeting read as a record header.
+        if (security_.security == Security::Tls && tcp_.TlsError().find("wrong version number") != std::string::npos)
+            portHint_ = PortHint::ExpectsPlain;
         Fail(SessionFailure::Tls, tcp_.TlsError());
         return false;
     }

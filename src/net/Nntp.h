@@ -77,6 +77,9 @@ public:
     // server rather than the socket was at fault (a refusal, a reply out of
     // bounds); empty otherwise.
     const std::string& Problem() const { return problem_; }
+    // Set when the last StartSession failed in a way that points at a port
+    // meant for the other kind of connection.
+    PortHint LastPortHint() const { return portHint_; }
     const NntpCapabilities& Capabilities() const { return capabilities_; }
     bool LoggedIn() const { return loggedIn_; }
 
@@ -173,6 +176,8 @@ private:
     void ExpectData(bool unstuff);
     bool SkipData();
     bool BeginTls();
+    // After a greeting that did not come: whether a TLS server is listening.
+    PortHint ProbeForTls(const std::string& line);
     bool ReadCapabilities();
     // The data lines of a reply, at most maxBytes; false (connection closed) past it.
     bool ReadListLines(std::vector<std::string>& lines, std::size_t maxBytes);
@@ -190,6 +195,8 @@ private:
     FailureHandler failed_;
     SessionFailure failure_ = SessionFailure::None;
     std::string problem_;
+    PortHint portHint_ = PortHint::None;
+    bool probeGreeting_ = false;
     NntpCapabilities capabilities_;
     bool loggedIn_ = false;
     bool inLogin_ = false;

@@ -60,4 +60,9 @@ enum class SessionFailure {
     LoginUnavailable, // 502: no login on this server (or not without TLS)
 };
 
+// What a failed start says about the port: it expects the other kind of
+// connection (a TLS server stays silent before a plain greeting; a plain
+// server's greeting is no TLS record).
+enum class PortHint { None, ExpectsTls, ExpectsPlain };
+
 } // namespace net

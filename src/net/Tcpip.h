@@ -95,6 +95,9 @@ public:
     // Run between poll slices and on every 30th line; the windows pump their events here.
     void SetPump(std::function<void()> pump) { pump_ = std::move(pump); }
     int LastError() const { return lastError_; }
+    void SetLastError(int code) { lastError_ = code; }
+    // Bytes received that no line read has returned (a line without its end).
+    std::string_view Pending() const { return std::string_view(buffer_).substr(cursor_); }
 
     // One line with its line end (CR LF or LF) into out. Returns its length,
     // -1 on time-out or end of stream, 0 when a receive fails or the line is

@@ -417,8 +417,14 @@ void CLumeDoc::Reload()
     if (!IsConnected())
         return;
     CNewsGroup& group = *m_pCurrentGroup;
-    int start = group.m_nFirst;
-    int end = group.m_nLast;
+    // The range the group was opened with may be old (articles posted since):
+    // the server's current answer counts.
+    int start = 0, end = 0;
+    bool hasUnread = false;
+    if (!OpenGroupLocked(group, start, end, hasUnread) || m_pCurrentGroup != &group)
+        return;
+    start = group.m_nFirst;
+    end = group.m_nLast;
     if (!host_ || host_->AskReloadRange(start, end) != IDOK)
         return;
     if (start < group.m_nFirst)

@@ -252,6 +252,10 @@ inline constexpr unsigned OutOfMemory = platform::IDS_61282;        // メモリ
 inline constexpr unsigned LoadingArticle = platform::IDS_61283;     // %d番の記事を読み込み中
 inline constexpr unsigned LoadingDone = platform::IDS_61285;        // 読み込み完了
 inline constexpr unsigned ArticleNotFound = platform::IDS_61287;    // 記事が見つかりません
+inline constexpr unsigned PortExpectsTls = platform::IDS_61350;     // このポートはSSL/TLSの接続を待っています。…\n\n%s
+inline constexpr unsigned PortExpectsPlain = platform::IDS_61351;   // このポートは暗号化しない接続を待っています。…\n\n%s
+inline constexpr unsigned Connecting = platform::IDS_61352;         // サーバに接続しています
+inline constexpr unsigned RestoreUntitled = platform::IDS_61353;    // 前回の終了時に保存されなかった設定と既読情報があります。…
 inline constexpr unsigned RestoreReadMarks = platform::IDS_61288;   // 前回の終了時に保存されなかった既読情報があります(%s)。…
 inline constexpr unsigned ArticleLinkFailed = platform::IDS_61216;  // 通信エラーが発生しました(CBodyView::UpdateView)。
 } // namespace msg

@@ -7,6 +7,8 @@
 #include "news/ReadMarksFile.h"
 #include "news/Signatures.h"
 #include "net/Tcpip.h"
+#include "platform/MessageFormat.h"
+#include "platform/StringTable.h"
 
 #include <algorithm>
 
@@ -22,11 +24,21 @@ CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : host_(hos
     nntp_.SetPump([this] {
         if (host_)
             host_->PumpEvents();
+        // Cancel in the session start's window ends the wait it is in.
+        if (sessionProgress_ && sessionProgress_->Cancelled())
+            net::CancelBlockingCall();
     });
     nntp_.SetLoginHandler(LoginHandler());
     nntp_.SetTrustHandler(TrustHandler());
     nntp_.SetFailureHandler([this](net::SessionFailure failure, const std::string& detail) {
-        if (const unsigned id = SessionFailureMessage(failure))
+        // A cancelled start needs no explanation.
+        if (sessionProgress_ && sessionProgress_->Cancelled())
+            return;
+        const unsigned id = SessionFailureMessage(failure);
+        if (id && failure == net::SessionFailure::Tls && nntp_.LastPortHint() == net::PortHint::ExpectsPlain)
+            ReportError(host_, msg::PortExpectsPlain,
+                        {platform::FormatSjisMessage(platform::LoadString(id), {detail})});
+        else if (id)
             ReportError(host_, id, {detail});
     });
 }

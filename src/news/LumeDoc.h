@@ -109,6 +109,15 @@ public:
     // modified, so a save writes them) and removes it; No removes it; any
     // other answer keeps it for later. True when marks were restored.
     bool OfferReadMarksRecovery();
+    // An untitled document has no read-marks file: WriteReadMarksRecovery
+    // keeps its configuration and marks in this folder (the user's state
+    // folder) instead. Empty, the default: nowhere.
+    void SetUntitledRecoveryFolder(std::filesystem::path folder) { untitledFolder_ = std::move(folder); }
+    // For a start with an untitled document: when that folder holds a kept
+    // session, asks with 61353. Yes takes its configuration and marks (the
+    // document stays untitled and becomes modified) and removes them; No
+    // removes them; any other answer keeps them. True when restored.
+    bool OfferUntitledRecovery();
 
     // --- views ---
     void AddView(DocumentView* view);
@@ -275,6 +284,7 @@ private:
     void ReleaseBusy();
     void Refuse();
     bool FinishConnect(int socket);
+    bool WriteUntitledRecovery();
     net::CNntp::LoginHandler LoginHandler();
     net::CNntp::TrustHandler TrustHandler();
     bool FetchGroupListLocked();
@@ -309,6 +319,7 @@ private:
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     net::CNntp nntp_;
     bool busy_ = false;
+    DocumentProgress* sessionProgress_ = nullptr; // while the session starts
     int fetchDepth_ = 0; // >0 while a fetch appends to the article list
     std::deque<int> articlesAhead_; // ARTICLE commands sent ahead, oldest first
     bool useOverview_ = true;
@@ -338,6 +349,7 @@ private:
     // group counts as read.
     std::unordered_set<std::string> readIds_;
     std::filesystem::path path_;
+    std::filesystem::path untitledFolder_;
     bool modified_ = false;
     bool readMarksLoadFailed_ = false;
 };

@@ -95,17 +95,34 @@ bool CLumeDoc::FinishConnect(int socket)
     nntp_.Attach(socket);
     nntp_.SetServer(config_.strNntpServer, config_.UsedNntpPort());
     nntp_.SetSecurity(SecurityOf(config_));
-    if (!nntp_.StartSession(false)) {
+    bool started;
+    bool cancelled;
+    {
+        // Greeting, CAPABILITIES, TLS and the login may each wait long.
+        ProgressScope progress(host_, kProgressDelayMs, msg::Connecting);
+        if (!progress) {
+            nntp_.Quit();
+            return false;
+        }
+        sessionProgress_ = progress.operator->();
+        started = nntp_.StartSession(false);
+        cancelled = progress->Cancelled();
+        sessionProgress_ = nullptr;
+    }
+    if (!started) {
         const int code = nntp_.Tcp().LastError();
         const net::SessionFailure failure = nntp_.LastFailure();
         // Other failures have been explained as they happened.
         const bool unexplained = failure == net::SessionFailure::Connection || failure == net::SessionFailure::Greeting;
-        if (host_ && unexplained) {
+        if (host_ && unexplained && !cancelled) {
             // The server's own fault is named; a socket error number would mislead.
             char text[512];
             std::snprintf(text, sizeof text, "Connect Error!! %d:%s", code, platform::WinsockErrorText(code).c_str());
-            host_->ShowMessageText(nntp_.Problem().empty() ? std::string(text) : "Connect Error!! " + nntp_.Problem(),
-                                   MessageIcon::Stop);
+            if (nntp_.LastPortHint() == net::PortHint::ExpectsTls)
+                ReportError(host_, msg::PortExpectsTls, {text});
+            else
+                host_->ShowMessageText(nntp_.Problem().empty() ? std::string(text) : "Connect Error!! " + nntp_.Problem(),
+                                       MessageIcon::Stop);
         }
         return false;
     }

@@ -9,6 +9,7 @@ inline constexpr unsigned Unsubscribe = 32773;
 inline constexpr unsigned Subscribe = 32774;
 inline constexpr unsigned Settings = 32782;
 inline constexpr unsigned Font = 32783;
+inline constexpr unsigned ListFont = 32890; // the font of the group tree or the article list
 inline constexpr unsigned Find = 32786;
 inline constexpr unsigned FindPrev = 32787;
 inline constexpr unsigned FindNext = 32788;

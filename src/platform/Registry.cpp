@@ -130,6 +130,16 @@ std::filesystem::path UserCacheFolder()
     return base / "Quorvane" / "Lumetra";
 }
 
+std::filesystem::path UserStateFolder()
+{
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && xdg[0] == '/')
+        base = xdg;
+    else
+        base = std::filesystem::path(HomeDirectory()) / ".local" / "state";
+    return base / "Quorvane" / "Lumetra";
+}
+
 Registry& Registry::User()
 {
     static Registry store(UserStorePath());

@@ -80,6 +80,10 @@ private:
 // XDG_CACHE_HOME is unset or relative). What lives there may be deleted at
 // any time without losing anything.
 std::filesystem::path UserCacheFolder();
+// The per-user state folder: $XDG_STATE_HOME/Quorvane/Lumetra (~/.local/state
+// when XDG_STATE_HOME is unset or relative), for what a session leaves for
+// the next one.
+std::filesystem::path UserStateFolder();
 
 // Machine-wide "App Paths": the full path of a registered program by its
 // executable name (for example "lumetra-mail"), or empty when none is registered.

@@ -135,5 +135,9 @@ inline constexpr unsigned IDS_61340 = 61340; // 選んだ文字コードでは�
 inline constexpr unsigned IDS_61341 = 61341; // %sの行が長すぎるため投稿できません。
 inline constexpr unsigned IDS_61342 = 61342; // UTF-8 で送る
 inline constexpr unsigned IDS_61343 = 61343; // 〓 に置き換えて送る
+inline constexpr unsigned IDS_61350 = 61350; // このポートはSSL/TLSの接続を待っています。…
+inline constexpr unsigned IDS_61351 = 61351; // このポートは暗号化しない接続を待っています。…
+inline constexpr unsigned IDS_61352 = 61352; // サーバに接続しています
+inline constexpr unsigned IDS_61353 = 61353; // 前回の終了時に保存されなかった設定と既読情報があります。…
 
 } // namespace platform

@@ -803,7 +803,7 @@ bool CArticleView::OnCommand(unsigned id)
     case cmd::FindPrev:
         Find(id);
         return true;
-    case cmd::Font:
+    case cmd::ListFont:
         ChooseFont();
         return true;
     case cmd::PrevPane:
@@ -832,7 +832,7 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
     case cmd::FindPrev:
         state.Enable(Body() != nullptr && !searching_ && doc_.IsConnected());
         return true;
-    case cmd::Font:
+    case cmd::ListFont:
     case cmd::PrevPane:
     case cmd::NextPane:
         return true;

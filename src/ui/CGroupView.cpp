@@ -383,7 +383,7 @@ bool CGroupView::OnUpdateCommand(CmdUI& state)
         state.Enable(connected && selected == 1);
         return true;
     case cmd::CollapseAll:
-    case cmd::Font:
+    case cmd::ListFont:
     case cmd::NextPane:
     case cmd::PrevPane:
         return true;
@@ -440,7 +440,7 @@ bool CGroupView::OnCommand(unsigned id)
     case cmd::FindPrev:
         Find(false);
         return true;
-    case cmd::Font:
+    case cmd::ListFont:
         ChooseFont();
         return true;
     case cmd::NextPane:

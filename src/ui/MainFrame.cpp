@@ -8,6 +8,7 @@
 #include "platform/StringIds.h"
 #include "dialogs/ProgressWindow.h"
 #include "ui/RecentFiles.h"
+#include "ui/SessionLock.h"
 #include "widgets/SjisText.h"
 #include "widgets/WindowLock.h"
 
@@ -131,11 +132,14 @@ void CMainFrame::RestoreWindowRect()
             }
         }
     }
-    // The desktop's usual first size: most of the screen, never tiny.
+    // First start: most of the screen, centred, never tiny.
     QSize size(780, 560);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        size = size.expandedTo(area.size() * 3 / 4).boundedTo(area.size());
+        size = size.expandedTo(area.size() * kFirstSizePercent / 100).boundedTo(area.size());
+        resize(size);
+        move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+        return;
     }
     resize(size);
 }
@@ -232,7 +236,7 @@ void CMainFrame::CreateMenus()
     Item(article, cmd::NewArticle, QStringLiteral("記事の作成(&W)..."));
     Item(article, cmd::FollowUp, QStringLiteral("フォローアップ(&F)..."));
     Item(article, cmd::NewMail, QStringLiteral("メールの作成(&M)..."));
-    Item(article, cmd::ReplyMail, QStringLiteral("返信メールの作成(&R)..."));
+    Item(article, cmd::ReplyMail, QStringLiteral("返信メールの作成(&Y)..."));
     article->addSeparator();
     Item(article, cmd::SaveArticle, QStringLiteral("別ファイルに保存(&A)..."));
     QMenu* attach = subMenu(article, QStringLiteral("添付ファイル(&T)"));
@@ -245,6 +249,7 @@ void CMainFrame::CreateMenus()
     Item(options, cmd::Settings, QStringLiteral("設定(&P)..."));
     Item(options, cmd::EditSignatures, QStringLiteral("署名の編集(&I)..."));
     Item(options, cmd::Font, QStringLiteral("フォント(&F)..."));
+    Item(options, cmd::ListFont, QStringLiteral("一覧のフォント(&L)..."));
     options->addSeparator();
     Item(options, cmd::ShowHeader, QStringLiteral("ヘッダの表示(&H)"));
     Item(options, cmd::WordWrap, QStringLiteral("行の自動折り返し(&W)"));
@@ -355,6 +360,8 @@ void CMainFrame::CreateStatusBar()
     indicator136_->setIndent(0);
     indicator136_->setFixedWidth(indicator136_->fontMetrics().horizontalAdvance(text136)
                                  + 2 * indicator136_->frameWidth());
+    lock_ = new SessionLock(dialogs_, bar);
+    bar->addPermanentWidget(lock_);
     bar->addPermanentWidget(indicator137_);
     bar->addPermanentWidget(indicator136_);
     QString ready = LoadText(57345);
@@ -459,6 +466,7 @@ void CMainFrame::UpdateStatusPanes()
     if (FramePane* body = View(BodyPane); body && body->LinePosition(line, count))
         lines = QString::asprintf("%4d/%d", line, count);
     SetLineIndicator(lines);
+    lock_->Follow(document_.Doc());
 }
 
 void CMainFrame::SetLineIndicator(const QString& text)
@@ -599,6 +607,16 @@ bool CMainFrame::OnCommand(unsigned id)
         if (FramePane* group = View(GroupPane); group && group != ActiveView())
             return group->OnCommand(id);
         return false;
+    case cmd::Font:
+        // The body's font, whichever pane is active; the lists have their own.
+        if (FramePane* body = View(BodyPane))
+            return body->OnCommand(id);
+        return false;
+    case cmd::ListFont:
+        // The body is active: the list above it.
+        if (FramePane* list = View(ArticlePane); list && list != ActiveView())
+            return list->OnCommand(id);
+        return false;
     case cmd::EditSignatures:
         if (!signatureEditor_)
             return false;
@@ -649,6 +667,10 @@ bool CMainFrame::OnUpdateCommand(CmdUI& state)
         if (FramePane* group = View(GroupPane))
             return group->OnUpdateCommand(state);
         return false;
+    case cmd::Font:
+        return View(BodyPane) != nullptr;
+    case cmd::ListFont:
+        return View(ArticlePane) != nullptr;
     case cmd::EditSignatures:
         return bool(signatureEditor_);
     case cmd::Help:

@@ -24,6 +24,7 @@ namespace ui {
 
 class LumeDocument;
 class RecentFileList;
+class SessionLock;
 
 class CMainFrame : public QMainWindow, public CommandTarget, public PaneFrame {
     Q_OBJECT
@@ -34,6 +35,8 @@ public:
     // With today's fonts, narrower panes clip every group name below the top
     // level and show three article rows.
     static constexpr int kDefaultGroupWidth = 200;
+    // Of the screen's free area, when no window rectangle was saved.
+    static constexpr int kFirstSizePercent = 80;
     static constexpr int kDefaultArticleHeight = 180;
 
     CMainFrame(CommandRouter& router, LumeDocument& document, platform::Registry& registry,
@@ -71,6 +74,7 @@ public:
     QSplitter* InnerSplitter() const { return inner_; }
     QToolBar* ToolBar() const { return toolBar_; }
     QLabel* StatusPane(int index) const;
+    SessionLock* Lock() const { return lock_; }
     void UpdateStatusPanes();
     // Pane 2: the body's line position, as the document formats it.
     void SetLineIndicator(const QString& text);
@@ -120,6 +124,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     QLabel* indicator137_ = nullptr;
     QLabel* indicator136_ = nullptr;
+    SessionLock* lock_ = nullptr;
     std::vector<QMenu*> menus_;
     QMenu* fileMenu_ = nullptr;
     QAction* recentAnchor_ = nullptr;

@@ -132,9 +132,11 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
     const auto after = p.Range("local.test");
     EXPECT_EQ(view.hints, std::vector<long>{14});
     EXPECT_TRUE(doc->IsModified() && !doc->IsBusy() && !host.waitDepth && host.messages.empty());
-    ASSERT_FALSE(host.progress.empty());
-    EXPECT_TRUE(host.progress[0]->closed);
-    EXPECT_TRUE(host.progress[0]->messages[0].starts_with("0: "));
+    // The session start's window, then the group list's.
+    ASSERT_EQ(host.progress.size(), 2u);
+    EXPECT_TRUE(host.progress[0]->closed && host.progress[1]->closed);
+    ASSERT_FALSE(host.progress[1]->messages.empty());
+    EXPECT_TRUE(host.progress[1]->messages[0].starts_with("0: "));
 
     const CNewsGroup* lt = doc->Groups().Find("local.test");
     ASSERT_NE(lt, nullptr);
@@ -364,6 +366,24 @@ TEST_F(DocServer, AGroupListPastItsBoundIsRefusedAndTheMarksFileKept)
         EXPECT_NE(host.texts[0].find(said), std::string::npos) << host.texts[0];
         EXPECT_EQ(ReadFile(dir / "news.rc"), marks);
     }
+}
+
+TEST_F(DocServer, ReloadAsksTheServerForTheGroupsRange)
+{
+    const auto f = Fresh("local.test", 1, Tag());
+    Online("local.test: 1-" + std::to_string(f.first) + "\r\n");
+    ASSERT_TRUE(Open("local.test", f.first));
+    EXPECT_EQ(Numbers(), f.ours);
+    // Posted while the group is open: the range it was opened with ends before it.
+    const auto later = Fresh("local.test", 1, Tag());
+    host.reloadAnswers = {{IDOK, 0, 0}};
+    doc->OnCommand(cmd::Reload);
+    ASSERT_EQ(host.reloadPresets.size(), 1u);
+    EXPECT_GE(host.reloadPresets[0].second, later.second);
+    EXPECT_GE(doc->GetCurrentGroup()->m_nLast, later.second);
+    const std::vector<int> listed = Numbers();
+    EXPECT_NE(std::find(listed.begin(), listed.end(), later.ours[0]), listed.end());
+    EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)

@@ -8,6 +8,7 @@
 #include "news/LumeDoc.h"
 #include "news/PostArticle.h"
 #include "platform/Registry.h"
+#include "platform/WinsockError.h"
 
 using namespace news;
 using net::CertificateProblem;
@@ -120,6 +121,72 @@ TEST_F(SecureServer, CertificatesAreCheckedAndPinned)
         EXPECT_EQ(doc->Config().strTrustedCertificate, r.trust ? info.sha256 : pinned);
         EXPECT_EQ(doc->IsModified(), r.trust);
     }
+}
+
+// The port of the other kind of connection: the failure says which setting
+// fits, in front of the usual text, within the configured wait; Cancel in
+// the session start's window ends the wait at once, with nothing to say.
+TEST_F(SecureServer, WrongPortSaysWhichSettingFits)
+{
+    struct Row {
+        Security security;
+        bool tlsPort;
+        unsigned reason; // 0: online
+        const char* designText;
+    };
+    const Row rows[] = {
+        {Security::None, true, platform::IDS_61350, "Connect Error!! 10060:"},
+        {Security::StartTls, true, platform::IDS_61350, "Connect Error!! 10060:"},
+        {Security::Tls, false, platform::IDS_61351, "wrong version number"},
+        {Security::None, false, 0, ""},
+        {Security::Tls, true, 0, ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(r.security)) + (r.tlsPort ? " on the TLS port" : " on the plain port"));
+        doc->GoOffline();
+        LumeConfig& c = doc->Config();
+        c.strNntpServer = "localhost";
+        c.nSecurity = static_cast<int>(r.security);
+        c.nNntpPort = r.tlsPort ? tlsPort : plainPort;
+        c.nTcpWaitSec = 2;
+        c.nTcpRetryCount = 1;
+        doc->ApplyTransportSettings();
+        host = ScriptedHost();
+        host.connect = [](const std::string&, int port) { return ScriptedHost::PlainConnect("127.0.0.1", port); };
+        EXPECT_EQ(doc->GoOnline({}), r.reason == 0);
+        ASSERT_FALSE(host.progress.empty());
+        EXPECT_EQ(host.progress[0]->caption, platform::IDS_61352);
+        EXPECT_TRUE(host.texts.empty());
+        if (r.reason == 0) {
+            EXPECT_TRUE(host.messages.empty());
+            continue;
+        }
+        ASSERT_EQ(host.StopIds(), std::vector<unsigned>{r.reason});
+        ASSERT_EQ(host.messages[0].args.size(), 1u);
+        EXPECT_NE(host.messages[0].args[0].find(r.designText), std::string::npos) << host.messages[0].args[0];
+    }
+
+    // A silent server and a long wait: Cancel ends it.
+    doc->GoOffline();
+    doc->Config().nSecurity = static_cast<int>(Security::StartTls);
+    doc->Config().nNntpPort = tlsPort;
+    doc->Config().nTcpWaitSec = 600;
+    doc->ApplyTransportSettings();
+    host = ScriptedHost();
+    host.connect = [](const std::string&, int port) { return ScriptedHost::PlainConnect("127.0.0.1", port); };
+    host.onPump = [this](int pumps) {
+        if (pumps == 20 && !host.progress.empty())
+            host.progress.back()->cancel = true;
+    };
+    EXPECT_FALSE(doc->GoOnline({}));
+    EXPECT_EQ(doc->Nntp().Tcp().LastError(), platform::WSAEINTR);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(host.texts.empty());
+    EXPECT_TRUE(host.progress[0]->closed);
+    // The waits are the transport's for the whole run: back to the defaults.
+    doc->Config().nTcpWaitSec = LumeConfig().nTcpWaitSec;
+    doc->Config().nTcpRetryCount = LumeConfig().nTcpRetryCount;
+    doc->ApplyTransportSettings();
 }
 
 // A login right, wrong then given up, and one asked for by the 480 that

@@ -29,6 +29,7 @@ struct ProgressLog {
     long long total = 0;
     std::vector<std::string> messages;
     bool closed = false;
+    bool cancel = false; // set by a test: Cancel is pressed
 };
 
 class ScriptedHost : public news::DocumentHost {
@@ -206,7 +207,7 @@ private:
             const int at = m_host.cancelAtMessage;
             m_cancelled |= at > 0 && static_cast<int>(m_log->messages.size()) >= at;
         }
-        bool Cancelled() const override { return m_cancelled; }
+        bool Cancelled() const override { return m_cancelled || m_log->cancel; }
         void Close() override
         {
             m_host.openNow -= m_open;

@@ -11,6 +11,9 @@
 #include "dialogs/LogWindow.h"
 #include "host/HostedDocument.h"
 #include "news/LumeDoc.h"
+#include "ui/CArticleView.h"
+#include "ui/CBodyView.h"
+#include "widgets/CBodyText.h"
 #include "ui/MainFrame.h"
 
 #include "ScriptedDialogs.h"
@@ -25,6 +28,7 @@
 #include <QFrame>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -71,6 +75,7 @@ protected:
     {
         registry = std::make_unique<platform::Registry>(registryPath);
         document = std::make_unique<HostedDocument>(dialogs, registry.get());
+        document->Doc().SetUntitledRecoveryFolder(stateFolder);
         lume = std::make_unique<CLumeApp>(*registry, *document, dialogs,
                                           app::MakePanes(*document, *registry, dialogs));
         EXPECT_TRUE(lume->InitInstance(commandLine));
@@ -102,6 +107,7 @@ protected:
 
     testutil::ScratchDir dir;
     const std::filesystem::path registryPath = dir / "registry";
+    std::filesystem::path stateFolder; // empty: an untitled session is kept nowhere
     ScriptedDialogs dialogs;
     std::unique_ptr<platform::Registry> registry;
     std::unique_ptr<HostedDocument> document;
@@ -120,6 +126,98 @@ TEST_F(FrameTest, FirstStartUsesDefaultsAndANewDocument)
     Stop();
     platform::Registry after(registryPath);
     EXPECT_EQ(after.GetInt("Settings", "bUseCtl3D", 0), 1);
+}
+
+TEST_F(FrameTest, FirstWindowTakesMostOfTheScreenCentred)
+{
+    Start();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = Frame().geometry();
+    EXPECT_EQ(frame.size(), (area.size() * CMainFrame::kFirstSizePercent / 100).expandedTo(QSize(780, 560)).boundedTo(area.size()));
+    EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
+    EXPECT_LE(std::abs(frame.center().y() - area.center().y()), 1);
+}
+
+TEST_F(FrameTest, FontCommandChangesTheBodyAndListFontTheList)
+{
+    Start();
+    auto* body = dynamic_cast<CBodyView*>(Frame().View(CMainFrame::BodyPane));
+    auto* list = dynamic_cast<CArticleView*>(Frame().View(CMainFrame::ArticlePane));
+    ASSERT_TRUE(body && list);
+    QFont chosen = body->BodyFont();
+    chosen.setPointSize(14);
+    dialogs.font = [&](const QFont&) { return std::optional<QFont>(chosen); };
+    const QFont listBefore = list->ListFont();
+    // From every pane, as the menu would be used.
+    for (int pane : {CMainFrame::GroupPane, CMainFrame::ArticlePane, CMainFrame::BodyPane}) {
+        SCOPED_TRACE(pane);
+        chosen.setPointSize(chosen.pointSize() + 1);
+        Frame().ActivatePane(pane);
+        ASSERT_TRUE(Router().Execute(cmd::Font));
+        EXPECT_EQ(body->BodyFont().pointSize(), chosen.pointSize());
+        EXPECT_EQ(body->Body()->font().pointSize(), chosen.pointSize());
+        EXPECT_EQ(body->AttachmentList()->font().pointSize(), chosen.pointSize());
+        EXPECT_EQ(list->ListFont(), listBefore);
+        std::vector<std::uint8_t> record;
+        EXPECT_EQ(registry->GetBinary(CBodyView::kSection, "lfFont", record), 60u);
+        EXPECT_EQ(registry->GetBinary("ArticleView", "lfFont", record), 0u);
+    }
+    // The list keeps a command of its own; from the body it reaches the list above.
+    chosen.setPointSize(9);
+    Frame().ActivatePane(CMainFrame::BodyPane);
+    ASSERT_TRUE(Router().Execute(cmd::ListFont));
+    std::vector<std::uint8_t> record;
+    EXPECT_EQ(registry->GetBinary("ArticleView", "lfFont", record), 60u);
+    EXPECT_NE(list->ListFont(), listBefore);
+    EXPECT_EQ(body->BodyFont().pointSize(), 17);
+}
+
+TEST_F(FrameTest, UntitledSessionKeptBySignalIsOfferedAtTheNextStart)
+{
+    stateFolder = dir / "state";
+    const auto kept = stateFolder / "untitled.lum";
+    struct Row {
+        int answer;
+        bool restored;
+    };
+    for (const Row row : {Row{IDNO, false}, Row{IDYES, true}}) {
+        Start();
+        Doc().Config().strNntpServer = "news.example.jp";
+        testutil::WriteFile(dir / "seed.rc", "a.b: 1-5\r\n");
+        ASSERT_TRUE(Doc().LoadReadMarks(dir / "seed.rc"));
+        Doc().SetModifiedFlag(true);
+        lume->LeaveWithoutAsking();
+        EXPECT_TRUE(std::filesystem::exists(kept));
+        Stop();
+
+        dialogs.messages.clear();
+        dialogs.answer = row.answer;
+        dialogs.settingsAsked = 0;
+        Start();
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("設定と既読情報")));
+        EXPECT_FALSE(std::filesystem::exists(kept));
+        EXPECT_EQ(Doc().Config().strNntpServer, row.restored ? "news.example.jp" : "");
+        const CNewsGroup* ab = Doc().Groups().Find("a.b");
+        EXPECT_EQ(ab ? ab->m_strReadList : "-", row.restored ? " 1-5" : "-");
+        EXPECT_TRUE(Doc().GetPathName().empty());
+        EXPECT_EQ(Doc().IsModified(), row.restored);
+        // Restored, the welcome sheet has nothing to ask.
+        QTest::qWait(0);
+        EXPECT_EQ(dialogs.settingsAsked, row.restored ? 0 : 1) << row.answer;
+        dialogs.answer = IDNO;
+        Stop();
+    }
+    // A document with a file keeps its marks beside that file, never here.
+    const QString config = WriteFile("saved.lum", "[config]\r\nstrMarkFile=news.rc\r\n");
+    testutil::WriteFile(dir / "news.rc", "a.b: 1-3\r\n");
+    Start(config);
+    ASSERT_TRUE(Doc().LoadReadMarks(dir / "news.rc"));
+    Doc().Groups().Find("a.b")->m_strReadList = "1-9";
+    Doc().SetModifiedFlag(true);
+    lume->LeaveWithoutAsking();
+    EXPECT_TRUE(std::filesystem::exists(dir / "news.rc.unsaved"));
+    EXPECT_FALSE(std::filesystem::exists(kept));
 }
 
 TEST_F(FrameTest, PaneSizesAndWindowRectangleSurviveARestart)
@@ -527,6 +625,44 @@ TEST_F(FrameTest, QuitSignalsEndTheProgramThroughItsExit)
         EXPECT_EQ(folders(), 0) << number;
         EXPECT_EQ(testutil::ReadFile(dir / "news.rc"), "a.b: 1-3\r\n");
     }
+}
+
+TEST_F(FrameTest, UntitledSessionSurvivesTheProgramAndASignal)
+{
+    REQUIRE_PEER("Xvfb");
+    REQUIRE_PEER("xdotool");
+    const std::string program = LUMETRA_BINARY_DIR "/src/app/lumetra";
+    if (::access(program.c_str(), X_OK) != 0)
+        GTEST_SKIP() << program << " not built";
+    // A session the last run left: restored on Yes, it is modified and
+    // untitled, so the next signal must keep it again.
+    const auto state = dir / "state";
+    const auto kept = state / "Quorvane" / "Lumetra";
+    const std::string config = "[config]\r\nstrNntpServer=news.example.jp\r\nstrRealName=Taro\r\n";
+    const std::string marks = "a.b: 1-5\r\nc.d! 1-2\r\n";
+    std::filesystem::create_directories(kept);
+    testutil::WriteFile(kept / "untitled.lum", config);
+    testutil::WriteFile(kept / "untitled.news.rc", marks);
+    std::filesystem::create_directories(dir / "tmp");
+    const std::string d = testutil::Quote(dir.path());
+    const std::string until = "i=0; until [ $i -ge 600 ] || ";
+    const std::string out = testutil::Shell(
+        "cd " + d + " && Xvfb -displayfd 1 -screen 0 800x600x24 -nolisten tcp >display 2>/dev/null & x=$!; " +
+        until + "[ -s " + d + "/display ]; do sleep 0.1; i=$((i+1)); done; " +
+        "export DISPLAY=:$(cat " + d + "/display) QT_QPA_PLATFORM=xcb XDG_STATE_HOME=" + d + "/state " +
+        "XDG_CONFIG_HOME=" + d + "/config TMPDIR=" + d + "/tmp XDG_RUNTIME_DIR=" + d + "/tmp; " +
+        "(trap - TERM; exec " + program + ") & p=$!; " +
+        // The question comes before the main window: Enter takes its default, Yes.
+        until + "w=$(xdotool search --onlyvisible --name '^Lumetra$' 2>/dev/null | head -1) && [ -n \"$w\" ]; " +
+        "do sleep 0.1; i=$((i+1)); done; xdotool windowfocus --sync $w key Return; " +
+        until + "[ ! -e " + d + "/state/Quorvane/Lumetra/untitled.lum ]; do sleep 0.1; i=$((i+1)); done; " +
+        until + "xdotool search --onlyvisible --name 'Lumetra' >/dev/null 2>&1; do sleep 0.1; i=$((i+1)); done; " +
+        "kill -TERM $p; wait $p; echo \"exit=$?\"; kill $x 2>/dev/null");
+    EXPECT_EQ(out, "exit=0\n");
+    const std::string again = testutil::ReadFile(kept / "untitled.lum");
+    EXPECT_NE(again.find("strNntpServer=news.example.jp"), std::string::npos) << again;
+    EXPECT_NE(again.find("strRealName=Taro"), std::string::npos) << again;
+    EXPECT_EQ(testutil::ReadFile(kept / "untitled.news.rc"), marks);
 }
 
 namespace {

@@ -11,6 +11,10 @@
 #include "dialogs/ProgressWindow.h"
 #include "widgets/SjisText.h"
 #include "widgets/WindowLock.h"
+#include "news/LumeDoc.h"
+#include "platform/Registry.h"
+#include "ui/SessionLock.h"
+#include "ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +26,7 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -258,4 +263,67 @@ TEST(MessageFormat, ArgumentsInOrderPathsAsUtf8)
     EXPECT_EQ(FormatMessage("[%s] %d%% %4d|", {"\x93\xfa\x96\x7b", "42", "7"}),
               QStringLiteral("[日本] 42%    7|"));
     EXPECT_EQ(FormatMessage("%s and %s", {"one"}), QStringLiteral("one and "));
+}
+
+namespace {
+int ConnectLoopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        ::close(std::exchange(fd, -1));
+    return fd;
+}
+} // namespace
+
+// The status bar's lock against the test server's three ways in.
+TEST(SessionLockTest, ShownOnlyWhileTheSessionIsEncrypted)
+{
+    const char* innDir = std::getenv("LUMETRA_TEST_NNTP_DIR");
+    const char* plainPort = std::getenv("LUMETRA_TEST_NNTP_PORT");
+    if (!innDir || !plainPort || !std::filesystem::exists(std::filesystem::path(innDir) / "tls-port"))
+        GTEST_SKIP() << "needs scripts/inn-server.sh (LUMETRA_TEST_NNTP_DIR and _PORT)";
+    const int tlsPort = std::stoi(testutil::ReadFile(std::filesystem::path(innDir) / "tls-port"));
+    testutil::ScratchDir dir;
+    ScriptedDialogs dialogs;
+    platform::Registry registry(dir / "registry");
+    host::HostedDocument document(dialogs, &registry);
+    news::CLumeDoc& doc = document.Doc();
+    doc.Nntp().Tcp().SetCaFile((std::filesystem::path(innDir) / "tls" / "ca.pem").string());
+    QWidget bar;
+    SessionLock lock(dialogs, &bar);
+    struct Row {
+        Security security;
+        const char* kind; // none: no lock
+    };
+    for (const Row& row : {Row{Security::None, nullptr}, Row{Security::StartTls, "STARTTLS"},
+                           Row{Security::Tls, "SSL/TLS"}}) {
+        SCOPED_TRACE(static_cast<int>(row.security));
+        news::LumeConfig& c = doc.Config();
+        c.strNntpServer = "localhost";
+        c.nSecurity = static_cast<int>(row.security);
+        c.nNntpPort = row.security == Security::Tls ? tlsPort : std::atoi(plainPort);
+        ASSERT_TRUE(doc.OnConnected(ConnectLoopback(c.nNntpPort)));
+        lock.Follow(doc);
+        EXPECT_EQ(lock.Shown(), row.kind != nullptr);
+        EXPECT_EQ(lock.isVisibleTo(&bar), row.kind != nullptr);
+        if (row.kind) {
+            EXPECT_TRUE(lock.toolTip().contains(QString::fromLatin1(row.kind))) << lock.toolTip().toStdString();
+            EXPECT_TRUE(lock.toolTip().contains(QStringLiteral("CN=localhost")) ||
+                        lock.toolTip().contains(QStringLiteral("CN = localhost")))
+                << lock.toolTip().toStdString();
+            lock.click();
+            ASSERT_EQ(dialogs.certificatesShown.size(), 1u);
+            EXPECT_EQ(dialogs.certificatesShown[0].port, c.nNntpPort);
+            EXPECT_FALSE(dialogs.certificatesShown[0].sha256.empty());
+            dialogs.certificatesShown.clear();
+        }
+        ASSERT_TRUE(doc.GoOffline());
+        lock.Follow(doc);
+        EXPECT_FALSE(lock.Shown());
+        EXPECT_FALSE(lock.isVisibleTo(&bar));
+    }
 }

@@ -77,6 +77,8 @@ public:
         ++trustAsked;
         return trust && trust(info);
     }
+    std::vector<net::CertificateInfo> certificatesShown;
+    void ShowCertificate(QWidget*, const net::CertificateInfo& info) override { certificatesShown.push_back(info); }
     std::optional<QColor> AskColour(QWidget*, const QColor& current) override
     {
         return colour ? colour(current) : std::nullopt;
