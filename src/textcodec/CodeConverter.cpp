@@ -13,6 +13,7 @@ constexpr int kClasses = 18;
 constexpr int kStates = 29;
 constexpr uint16_t kNothing = 0xFF7F;
 constexpr uint16_t kNone = 0xFFFF;
+constexpr uint16_t kGeta = 0x222E; // JIS X 0208 GETA MARK
 constexpr uint8_t ESC = 0x1B;
 
 struct StateRow {
@@ -925,13 +926,27 @@ CodeConverter::Step CodeConverter::ConvertOne(char* out, size_t size, size_t& n)
     const char* actions = t.action[convState_];
     if (!actions)
         return Step::Undecided;
-    convPos_ = pos;
-    const int next = t.next[convState_][cls];
-    if (next == X)
+    const char action = actions[cls];
+    uint16_t value;
+    if (held_ != kNone && held_ >= 0x80 && action != 'J' && action != 'E' && action != 'S') {
+        // A lead byte pairs only with a second byte: alone it is a geta mark,
+        // and the byte after it is read again as the start of a character,
+        // so a stray lead can never swallow the ASCII (or line end) after it.
+        held_ = kNone;
+        convState_ = leadState_;
         badCode_ = true;
-    else
-        convState_ = next;
-    const uint16_t value = TakeByte(actions[cls], byte);
+        value = kGeta;
+    } else {
+        convPos_ = pos;
+        const int next = t.next[convState_][cls];
+        if (action == 'L')
+            leadState_ = convState_;
+        if (next == X)
+            badCode_ = true;
+        else
+            convState_ = next;
+        value = TakeByte(action, byte);
+    }
     if (value == kNothing)
         return Step::More;
     uint8_t tmp[16];
@@ -944,6 +959,21 @@ CodeConverter::Step CodeConverter::ConvertOne(char* out, size_t size, size_t& n)
     std::memcpy(out + n, tmp, k);
     n += k;
     return Step::More;
+}
+
+size_t CodeConverter::GetLoneLead(char* out, size_t size)
+{
+    if (phase_ != 3 || held_ == kNone || held_ < 0x80 || staged_.size() > stagedPos_ || Buffered() > 0)
+        return 0;
+    uint8_t tmp[16];
+    int k = 0;
+    Write(kGeta, tmp, k);
+    if (static_cast<size_t>(k) > size)
+        return 0;
+    held_ = kNone;
+    convState_ = leadState_;
+    std::memcpy(out, tmp, k);
+    return static_cast<size_t>(k);
 }
 
 void CodeConverter::EndHeldKana(char* out, size_t size, size_t& n)

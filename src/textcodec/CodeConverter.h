@@ -68,6 +68,10 @@ public:
     void MoreInputFollows(bool more) { moreInput_ = more; }
     size_t Get(char* out, size_t size);
     size_t GetRest(char* out, size_t size);
+    // At the end of the whole text, after Get: a Shift_JIS or EUC-JP lead
+    // byte still waiting for its second byte, as a geta mark (0 bytes when
+    // there is none or it does not fit).
+    size_t GetLoneLead(char* out, size_t size);
     void Term();
 
     int Error() const { return error_; }
@@ -119,6 +123,7 @@ private:
     size_t detPos_ = 0;  // first byte not yet examined by detection
     size_t end_ = 0;     // end of buffered input
     uint16_t held_ = 0xFFFF;
+    int leadState_ = 0; // conversion state before the held lead byte
     std::vector<uint8_t> staged_;
     size_t stagedPos_ = 0;
     bool badCode_ = false;

@@ -196,6 +196,8 @@ void JapaneseConvertCodec::Drain(std::string& out, bool atEnd)
         if (got == 0)
             break;
     }
+    if (atEnd && !raw_)
+        used += cv_.GetLoneLead(out.data() + used, room(grow));
     if (raw_ || atEnd) {
         // What is left of the input (bytes of a cut sequence) as it is.
         for (;;) {

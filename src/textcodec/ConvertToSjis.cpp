@@ -18,6 +18,7 @@ bool ConvertToSjis(std::string& out, std::string_view text, size_t size, int inp
         return false;
     std::string result(size, '\0');
     size_t n = cv.Get(result.data(), size);
+    n += cv.GetLoneLead(result.data() + n, size - n);
     size_t m = cv.GetRest(result.data() + n, size - n);
     result.resize(n + m);
     cv.Term();

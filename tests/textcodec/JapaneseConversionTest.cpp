@@ -123,12 +123,17 @@ TEST(ConvertToSjis, Forms)
         {"\xA4\xA2", TC_AUTO_SJIS, "\xA4\xA2"},
         {"a\x1B(Qb", TC_AUTO_SJIS, "a\x1B(Qb"},
         {"\x1B(I\x31", TC_AUTO_SJIS, "\xB1"},
-        // A lead byte at the end, an ESC cut short: returned unchanged.
-        {"a\x82", TC_SJIS, "a\x82"},
+        // A lead byte without its second byte is a geta mark, and never
+        // takes the ASCII or the line end after it into a character.
+        {"a\x82", TC_SJIS, "a\x81\xAC"},
+        {"\x82 a", TC_SJIS, "\x81\xAC a"},
+        {"a\x81/.pwn\n", TC_SJIS, "a\x81\xAC/.pwn\n"},
+        {"a\x81/.pwn\n", TC_AUTO_SJIS, "a\x81\xAC/.pwn\n"},
+        {"\x93\xFA\x82\r\n\x82\xA0", TC_SJIS, "\x93\xFA\x81\xAC\r\n\x82\xA0"},
+        {"\xC6\xFC\xA4 x", TC_EUC, "\x93\xFA\x81\xAC x"},
+        // An ESC cut short, a JIS byte without its pair: returned unchanged.
         {"a\x1B$", TC_AUTO, "a\x1B$"},
         {"\x1B$B\x24", TC_AUTO, "\x24"},
-        // A lead byte followed by a byte that cannot follow it shifts the held byte on.
-        {"\x82 a", TC_SJIS, "\x82 a"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Hex(ToSjis(c.in, c.code)), Hex(c.out)) << Hex(c.in) << " code " << c.code;
