@@ -161,9 +161,7 @@ std::string CacheWriter::Line(std::string_view received)
             EndOfHeader();
         else if (header_.size() < kMaxPartHeader)
             (header_ += content) += "\r\n";
-        if (textcodec::IsMultibyteUtf8(content))
-            return textcodec::Utf8ToSjis(content) + std::string(received.substr(end));
-        return CacheLine(received);
+        return textcodec::LineToSjis(content, textcodec::DetectTextCode(content)) + std::string(received.substr(end));
     }
     if (!boundaries_.empty() && content.starts_with("--")) {
         const std::string_view rest = content.substr(2);
@@ -181,16 +179,64 @@ std::string CacheWriter::Line(std::string_view received)
             }
             charset_.reset();
             raw_ = false;
-            return CacheLine(received);
+            return EndHeld() + CacheLine(received);
         }
     }
     if (raw_)
         return std::string(received);
+    if (undeclared_)
+        return HoldLine(received, end);
     if (!charset_)
         return CacheLine(received);
     const std::string_view text = Unstuffed(content);
     return KeepShape(charset_->ToSjis(text), text, received.substr(end));
 }
+
+namespace {
+// Past this much held text the code is decided from what came so far.
+constexpr std::size_t kMaxHeld = 4 * 1024 * 1024;
+} // namespace
+
+std::string CacheWriter::HoldLine(std::string_view received, std::size_t end)
+{
+    if (decided_)
+        return textcodec::LineToSjis(received.substr(0, end), code_) + std::string(received.substr(end));
+    scan_.Add(received.substr(0, end));
+    heldBytes_ += received.size();
+    held_.emplace_back(received);
+    if (heldBytes_ < kMaxHeld)
+        return {};
+    // Plain ASCII so far decides nothing yet; it goes out as it is.
+    if (const textcodec::TextCode code = scan_.Code(); code != textcodec::TextCode::Ascii) {
+        decided_ = true;
+        code_ = code;
+    }
+    return Release();
+}
+
+std::string CacheWriter::Release()
+{
+    std::string out;
+    const textcodec::TextCode code = decided_ ? code_ : scan_.Code();
+    for (const std::string& line : held_) {
+        const std::size_t end = LineEnd(line);
+        out += textcodec::LineToSjis(std::string_view(line).substr(0, end), code);
+        out += std::string_view(line).substr(end);
+    }
+    held_.clear();
+    heldBytes_ = 0;
+    return out;
+}
+
+std::string CacheWriter::EndHeld()
+{
+    std::string out = Release();
+    scan_ = {};
+    undeclared_ = decided_ = false;
+    return out;
+}
+
+std::string CacheWriter::Finish() { return EndHeld(); }
 
 void CacheWriter::EndOfHeader()
 {
@@ -222,6 +268,8 @@ void CacheWriter::EndOfHeader()
         const std::string charset = DeclaredCharset(contentType);
         if (!IsLegacyCharset(charset))
             charset_ = std::make_unique<textcodec::CharsetReader>(charset);
+        else
+            undeclared_ = GetParameter(contentType, "charset").empty();
         return;
     }
     raw_ = isPart && (encoding == "8bit" || encoding == "binary");
@@ -254,6 +302,7 @@ std::string MakeCacheText(std::string_view message)
         out += writer.Line(SentLine(message.substr(pos, end - pos)));
         pos = lf == std::string_view::npos ? message.size() : lf + 1;
     }
+    out += writer.Finish();
     out += kCacheEnd;
     return out;
 }
@@ -263,7 +312,7 @@ bool WriteCacheText(std::istream& message, std::ostream& out)
     CacheWriter writer;
     for (std::string text; std::getline(message, text);)
         out << writer.Line(SentLine(text));
-    out << kCacheEnd;
+    out << writer.Finish() << kCacheEnd;
     return !message.bad() && out.flush().good();
 }
 

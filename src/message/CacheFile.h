@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "textcodec/Charsets.h"
+#include "textcodec/TextCode.h"
 
 namespace message {
 
@@ -66,13 +67,27 @@ std::string CacheLine(std::string_view received);
 // The cache form of one article's received lines, given in order. A part
 // (or an article) that declares a charset other than ISO-2022-JP or US-ASCII
 // and is sent unencoded is read in that charset; an unencoded part that is
-// not text is kept byte for byte; all else follows CacheLine.
+// not text is kept byte for byte; unencoded text that declares no charset is
+// held until its end and read in the code all of its bytes point to
+// (textcodec::DetectTextCode), a mixed text by the per-line rule; all else
+// follows CacheLine. Line may give back nothing, or several lines at once;
+// Finish gives what is still held at the end of the article.
 class CacheWriter {
 public:
     std::string Line(std::string_view received);
+    std::string Finish();
 
 private:
     void EndOfHeader();
+    std::string Release();
+    std::string EndHeld();
+    std::string HoldLine(std::string_view received, std::size_t end);
+    bool undeclared_ = false;
+    bool decided_ = false;
+    textcodec::TextCode code_ = textcodec::TextCode::Undecided;
+    textcodec::TextCodeScan scan_;
+    std::vector<std::string> held_;
+    std::size_t heldBytes_ = 0;
     std::string header_;
     std::vector<std::string> boundaries_;
     std::unique_ptr<textcodec::CharsetReader> charset_; // the part's declared charset, opened once

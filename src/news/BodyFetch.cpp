@@ -131,7 +131,7 @@ BodyFetch CLumeDoc::ReceiveArticle(DocumentProgress& progress, std::ofstream& ou
     }
     if (cancelled)
         return BodyFetch::Cancelled;
-    out << message::kCacheEnd;
+    out << writer.Finish() << message::kCacheEnd;
     out.close();
     // Not shown, so not read: a full disk must not eat an unread article.
     if (!out)

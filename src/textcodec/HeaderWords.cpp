@@ -6,6 +6,7 @@
 #include "textcodec/Charsets.h"
 #include "textcodec/ConvertFromSjis.h"
 #include "textcodec/ConvertToSjis.h"
+#include "textcodec/TextCode.h"
 
 #include "textcodec/Base64Alphabet.h"
 
@@ -233,13 +234,11 @@ std::string DecodeHeaderToSjis(std::string_view text)
 {
     std::string out, legacy, run, runCharset;
     auto flushLegacy = [&] {
-        std::string sjis;
-        // Raw 8-bit UTF-8, as many clients send it today; text with JIS
-        // escapes keeps the Japanese rule.
-        if (legacy.find('\x1B') == std::string::npos && IsMultibyteUtf8(legacy))
-            out += Utf8ToSjis(legacy);
-        else if (!legacy.empty())
-            out += ConvertToSjis(sjis, legacy, legacy.size() + 16, TC_AUTO_SJIS) ? sjis : legacy;
+        // Raw 8-bit text is read in the code all of its bytes point to
+        // (UTF-8 as many clients send it today, EUC-JP, Shift_JIS); text
+        // with JIS escapes keeps the Japanese rule.
+        if (!legacy.empty())
+            out += LineToSjis(legacy, DetectTextCode(legacy));
         legacy.clear();
     };
     auto flushRun = [&] {
@@ -252,7 +251,7 @@ std::string DecodeHeaderToSjis(std::string_view text)
     };
     WordScanner scan(text);
     size_t p = 0;
-    bool prevWord = false, prevLegacy = false;
+    bool prevWord = false;
     for (Word w; scan.Next(p, w);) {
         std::string charset = w.legacy ? std::string() : CanonicalCharset(w.charset);
         if (w.legacy && !w.closed) {
@@ -269,10 +268,8 @@ std::string DecodeHeaderToSjis(std::string_view text)
             continue;
         }
         std::string_view between = text.substr(p, w.begin - p);
-        // Blanks between two words vanish, except between two of the
-        // ISO-2022-JP words that have always kept them.
-        const bool dropGap = prevWord && !(prevLegacy && w.legacy) &&
-                             between.find_first_not_of(" \t\r\n") == std::string_view::npos;
+        // Blanks between two words vanish (RFC 2047 section 6.2).
+        const bool dropGap = prevWord && between.find_first_not_of(" \t\r\n") == std::string_view::npos;
         if (!w.legacy && dropGap && charset == runCharset) {
             DecodePayload(w, run);
         } else {
@@ -287,7 +284,6 @@ std::string DecodeHeaderToSjis(std::string_view text)
             }
         }
         prevWord = true;
-        prevLegacy = w.legacy;
         p = w.end;
     }
     flushRun();

@@ -42,7 +42,8 @@ TEST(DecodeHeaderToSjis, ManyWordsAreDecodedInOnePass)
         broken += "=?x?Q?";
     }
     EXPECT_EQ(MimeHeaderDecode(value).size(), 600000u);
-    EXPECT_EQ(DecodeHeaderToSjis(value + broken).size(), 600000u + broken.size());
+    // The blanks between the words go (RFC 2047), the last one stays.
+    EXPECT_EQ(DecodeHeaderToSjis(value + broken).size(), 400001u + broken.size());
 }
 
 TEST(Utf8ToSjis, CharactersOutsideCp932SurviveTheRoundTrip)
