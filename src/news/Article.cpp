@@ -27,6 +27,24 @@ std::string CArticle::ReferenceChain(std::string_view value)
     return chain;
 }
 
+std::string CArticle::LastOfChain(std::string_view chain)
+{
+    const std::size_t blank = chain.rfind(' ');
+    return std::string(blank == std::string_view::npos ? chain : chain.substr(blank + 1));
+}
+
+std::string CArticle::ThreadChain(std::string_view references, std::string_view inReplyTo)
+{
+    std::string chain = ReferenceChain(references);
+    if (chain.empty()) {
+        // In-Reply-To may name several messages or add words; the first
+        // identifier is the one replied to.
+        chain = ReferenceChain(inReplyTo);
+        chain.resize(std::min(chain.size(), chain.find(' ')));
+    }
+    return chain;
+}
+
 std::vector<std::pair<std::string, std::int32_t>> ParseXref(std::string_view xref)
 {
     std::vector<std::pair<std::string, std::int32_t>> entries;

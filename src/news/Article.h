@@ -12,8 +12,8 @@ namespace news {
 struct CArticle {
     std::int32_t m_nNumber = 0;
     std::string m_strMessageID;   // from the last '<' of Message-ID to the end
-    std::string m_strParentID;    // the last entry of References: the parent
-    std::string m_strReferences;  // every Message-ID of References, oldest first, one blank between
+    std::string m_strParentID;    // the last entry of the chain: the parent
+    std::string m_strReferences;  // every Message-ID of References (or In-Reply-To), oldest first, one blank between
     std::string m_strSubject;
     std::string m_strFrom;
     std::string m_strXref;        // "host group:number ...", empty when absent
@@ -30,6 +30,11 @@ struct CArticle {
     // The <...> identifiers of a References value joined by one blank, however
     // the value was folded or spaced.
     static std::string ReferenceChain(std::string_view value);
+    // The last identifier of a chain made by ReferenceChain; empty for none.
+    static std::string LastOfChain(std::string_view chain);
+    // The chain a header threads by: References, or when that holds no
+    // identifier (mail gateways) the first identifier of In-Reply-To.
+    static std::string ThreadChain(std::string_view references, std::string_view inReplyTo);
 };
 
 // The group:number entries of an Xref value; the leading host name and

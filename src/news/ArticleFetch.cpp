@@ -372,9 +372,9 @@ std::unique_ptr<CArticle> CLumeDoc::ParseArticle(std::int32_t n, const std::stri
 {
     auto article = std::make_unique<CArticle>();
     article->m_nNumber = n;
-    const std::string references = message::GetHeaderField(header, "References", true);
-    article->m_strParentID = CArticle::FromLastAngle(references);
-    article->m_strReferences = CArticle::ReferenceChain(references);
+    article->m_strReferences = CArticle::ThreadChain(message::GetHeaderField(header, "References", false),
+                                                     message::GetHeaderField(header, "In-Reply-To", false));
+    article->m_strParentID = CArticle::LastOfChain(article->m_strReferences);
     article->m_strMessageID = CArticle::FromLastAngle(message::GetHeaderField(header, "Message-ID", true));
     const std::string date = message::GetHeaderField(header, "Date", true);
     if (!date.empty())

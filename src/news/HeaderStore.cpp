@@ -114,7 +114,9 @@ HeaderRecord RecordOf(const CArticle& a, std::string references)
     HeaderRecord r;
     r.number = a.m_nNumber;
     r.messageId = a.m_strMessageID;
-    r.references = references.empty() ? a.m_strParentID : std::move(references);
+    r.references = !references.empty()      ? std::move(references)
+                   : !a.m_strReferences.empty() ? a.m_strReferences
+                                                : a.m_strParentID;
     r.subject = a.m_strSubject;
     r.from = a.m_strFrom;
     r.xref = a.m_strXref;
@@ -127,8 +129,8 @@ CArticle ArticleOf(HeaderRecord r)
     CArticle a;
     a.m_nNumber = r.number;
     a.m_strMessageID = std::move(r.messageId);
-    a.m_strParentID = CArticle::FromLastAngle(r.references);
-    a.m_strReferences = std::move(r.references);
+    a.m_strReferences = CArticle::ReferenceChain(r.references);
+    a.m_strParentID = CArticle::LastOfChain(a.m_strReferences);
     a.m_strSubject = std::move(r.subject);
     a.m_strFrom = std::move(r.from);
     a.m_strXref = std::move(r.xref);

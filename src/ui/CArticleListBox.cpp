@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iomanip>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 using namespace widgets;
@@ -38,6 +39,48 @@ bool CArticleListBox::InSubtreeOf(const CTreeListItem* node, const CTreeListItem
         if (a == root)
             return true;
     return false;
+}
+
+namespace {
+
+const std::string& ChainOf(const CArticle& article)
+{
+    return article.m_strReferences.empty() ? article.m_strParentID : article.m_strReferences;
+}
+
+std::vector<std::string_view> ChainIds(std::string_view chain)
+{
+    std::vector<std::string_view> ids;
+    for (std::size_t pos = 0; pos < chain.size();) {
+        const std::size_t blank = std::min(chain.find(' ', pos), chain.size());
+        if (blank > pos)
+            ids.push_back(chain.substr(pos, blank - pos));
+        pos = blank + 1;
+    }
+    return ids;
+}
+
+// Position of id in the chain, counted from its oldest entry; -1 when absent.
+int ChainIndex(std::string_view chain, std::string_view id)
+{
+    const std::vector<std::string_view> ids = ChainIds(chain);
+    for (std::size_t k = ids.size(); k-- > 0;)
+        if (ids[k] == id)
+            return static_cast<int>(k);
+    return -1;
+}
+
+} // namespace
+
+bool CArticleListBox::NearerParent(const CTreeListItem* reply, const std::string& id) const
+{
+    const CArticle* article = ArticleOf(reply);
+    const CTreeListItem* parent = GetParent(reply);
+    const CArticle* now = parent ? ArticleOf(parent) : nullptr;
+    if (!article || !now)
+        return true;
+    const std::string& chain = ChainOf(*article);
+    return ChainIndex(chain, id) > ChainIndex(chain, now->m_strMessageID);
 }
 
 // The first node in pre-order, outside node's own subtree, whose article has
@@ -79,14 +122,14 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
     if (m_sortColumn != kThreaded)
         return node;
 
-    // Replies that came before their parent move under it. Empty IDs never
-    // match: an article without Message-ID would adopt every thread start.
+    // Replies that came before their parent move under it, unless they
+    // already hang under an article nearer to them in their chain.
     const std::string& id = article->m_strMessageID;
     if (!id.empty()) {
         auto [lo, hi] = waiting_.equal_range(id);
         std::vector<CTreeListItem*> replies;
         for (auto it = lo; it != hi; ++it)
-            if (it->second != node)
+            if (it->second != node && NearerParent(it->second, id))
                 replies.push_back(it->second);
         waiting_.erase(id);
         for (CTreeListItem* reply : replies)
@@ -94,12 +137,19 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
         byId_.emplace(id, node);
     }
 
-    const std::string& parentId = article->m_strParentID;
-    if (!parentId.empty()) {
-        if (CTreeListItem* parent = FindParentNode(node, parentId))
+    // The parent is the nearest article of the chain that is in the list
+    // (an expired or unfetched one is passed over, as tin and slrn do); the
+    // nearer ones are waited for.
+    const std::vector<std::string_view> chain = ChainIds(ChainOf(*article));
+    for (std::size_t k = chain.size(); k-- > 0;) {
+        const std::string parentId(chain[k]);
+        if (parentId == id)
+            continue;
+        if (CTreeListItem* parent = FindParentNode(node, parentId)) {
             Move(parent, node);
-        else
-            waiting_.emplace(parentId, node);
+            break;
+        }
+        waiting_.emplace(parentId, node);
     }
     return node;
 }

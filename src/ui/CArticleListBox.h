@@ -61,6 +61,8 @@ public:
 private:
     bool InSubtreeOf(const widgets::CTreeListItem* node, const widgets::CTreeListItem* root) const;
     widgets::CTreeListItem* FindParentNode(widgets::CTreeListItem* node, const std::string& parentId);
+    // True when the article id is nearer to reply in its chain than the one it hangs under.
+    bool NearerParent(const widgets::CTreeListItem* reply, const std::string& id) const;
 
     QColor scoreHigh_, scoreLow_;
     int m_sortColumn = kThreaded;

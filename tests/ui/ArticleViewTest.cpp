@@ -57,7 +57,9 @@ struct Threads : ::testing::Test {
         auto a = std::make_unique<CArticle>();
         a->m_nNumber = n;
         a->m_strMessageID = id;
-        a->m_strParentID = parent;
+        // A parent of several identifiers is the References chain.
+        a->m_strReferences = parent.find(' ') == std::string::npos ? std::string() : parent;
+        a->m_strParentID = CArticle::LastOfChain(parent);
         a->m_strSubject = "s" + std::to_string(n);
         a->m_timeDate = date;
         articles.push_back(std::move(a));
@@ -99,6 +101,15 @@ TEST_F(Threads, ShapesOfTheList)
         {"empty ids never match", {{1, "<a@x>", ""}, {2, "<b@x>", ""}, {3, "", ""}, {4, "<d@x>", ""}},
          "1:0 2:0 3:0 4:0"},
         {"reference loops", {{1, "<a@x>", "<b@x>"}, {2, "<b@x>", "<a@x>"}, {3, "<c@x>", "<c@x>"}}, "2:0 1:1 3:0"},
+        {"missing parent: the nearest earlier article of the chain",
+         {{1, "<a@x>", ""}, {2, "<b@x>", "<a@x>"}, {4, "<d@x>", "<a@x> <b@x> <gone@x>"}, {5, "<e@x>", "<x@x> <y@x>"}},
+         "1:0 2:1 4:2 5:0"},
+        {"a nearer parent arriving later takes the reply",
+         {{4, "<d@x>", "<a@x> <b@x> <c@x>"}, {1, "<a@x>", ""}, {3, "<c@x>", "<a@x> <b@x>"}}, "1:0 3:1 4:2"},
+        {"a farther one arriving later leaves it where it is",
+         {{1, "<a@x>", ""}, {3, "<c@x>", "<a@x> <b@x>"}, {4, "<d@x>", "<a@x> <b@x> <c@x>"}, {2, "<b@x>", "<a@x>"},
+          {5, "<e@x>", "<a@x> <b@x> <c@x> <gone@x>"}},
+         "1:0 2:1 3:2 4:3 5:3"},
         {"duplicate ids: first in tree order",
          {{1, "<a@x>", ""}, {2, "<dup@x>", "<a@x>"}, {3, "<dup@x>", ""}, {4, "<r@x>", "<dup@x>"}},
          "1:0 2:1 4:2 3:0"},
@@ -114,8 +125,9 @@ TEST_F(Threads, ShapesOfTheList)
 
 TEST_F(Threads, ArrivalOrderDoesNotChangeTheTree)
 {
-    // Threads of random depth with some expired parents, numbers unrelated
-    // to the threads; every arrival order gives the tree of number order.
+    // Threads of random depth with some expired parents (some named alone,
+    // some passed over in a whole chain), numbers unrelated to the threads;
+    // every arrival order gives the tree of number order.
     const int count = 3000;
     std::mt19937 rng(5);
     std::vector<int> number(count), parent(count, -1);
@@ -136,7 +148,12 @@ TEST_F(Threads, ArrivalOrderDoesNotChangeTheTree)
             std::shuffle(order.begin(), order.end(), rng);
         list.Clear();
         for (int i : order) {
-            const std::string up = parent[i] < 0 ? "" : i % 50 == 7 ? "<gone@x>" : "<" + std::to_string(parent[i]) + "@x>";
+            if (i % 37 == 5)
+                continue; // expired
+            std::string up = parent[i] < 0 ? "" : i % 50 == 7 ? "<gone@x>" : "<" + std::to_string(parent[i]) + "@x>";
+            if (i % 3 == 0)
+                for (int a = parent[i] < 0 ? -1 : parent[parent[i]]; a >= 0; a = parent[a])
+                    up = "<" + std::to_string(a) + "@x> " + up;
             Add(number[i], "<" + std::to_string(i) + "@x>", up);
         }
         if (pass == 0)
