@@ -407,7 +407,6 @@ void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
         // Whole groups of four are decoded in large pieces; a group holding "="
         // (padding, also in the middle of concatenated data) ends a piece.
         std::string raw, pending;
-        bool started = false;
         auto decode = [&] {
             const std::size_t whole = pending.size() - pending.size() % 4;
             if (whole == 0)
@@ -429,12 +428,11 @@ void CMimeAttachment::SaveBase64(const std::filesystem::path& path)
                         if (c != ' ' && c != '\t')
                             pending += c;
             }
-            if (pending.size() == before) {
-                if (started || last)
-                    break;
+            // Blank lines between groups do not end the data; the part's end does.
+            if (last)
+                break;
+            if (pending.size() == before)
                 continue;
-            }
-            started = true;
             if (padded || pending.size() >= 65536)
                 decode();
         }

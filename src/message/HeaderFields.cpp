@@ -150,41 +150,31 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         pos = lf + 1;
     }
     pos += key.size();
+    while (pos < header.size() && IsBlank(header[pos]))
+        ++pos;
+    // Unfolding takes out only the line break: the blank that starts the
+    // next line stays, so words either side of a fold stay apart (the
+    // decoder drops it again between two encoded words). A continuation
+    // holding nothing but blanks still belongs to the field.
     std::string raw;
     for (;;) {
-        while (pos < header.size() && IsBlank(header[pos]))
-            ++pos;
         std::size_t end = pos;
         while (end < header.size() && header[end] != '\r' && header[end] != '\n')
             ++end;
-        std::string_view piece = header.substr(pos, end - pos);
-        // Two words either side of a fold are joined by a blank (which the
-        // decoder drops), so a character split between them survives.
-        if (raw.ends_with("?=") && piece.starts_with("=?"))
-            raw += ' ';
-        raw += piece;
-        if (decode)
-            value += codec::DecodeHeaderValue(piece);
-        else
-            value += piece;
+        raw += header.substr(pos, end - pos);
         pos = end;
-        // A continuation line starts with a blank or a tab after the line end.
         std::size_t next = pos;
         if (next < header.size() && header[next] == '\r')
             ++next;
         if (next >= header.size() || header[next] != '\n')
             break;
         ++next;
-        if (next < header.size() && IsBlank(header[next]))
-            pos = next;
-        else {
-            pos = next;
+        pos = next;
+        if (next >= header.size() || !IsBlank(header[next]))
             break;
-        }
     }
-    if (decode && textcodec::HasOtherCharsetWords(raw))
-        value = codec::DecodeHeaderValue(raw);
-    value.erase(std::remove(value.begin(), value.end(), '\t'), value.end());
+    value = decode ? codec::DecodeHeaderValue(raw) : std::move(raw);
+    std::replace(value.begin(), value.end(), '\t', ' ');
     return pos;
 }
 

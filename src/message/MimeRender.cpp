@@ -1,6 +1,7 @@
 #include "message/MimeRender.h"
 
 #include "message/Codec.h"
+#include "message/FlowedText.h"
 #include "message/HeaderFields.h"
 #include "message/UrlScanner.h"
 #include "platform/Sjis.h"
@@ -50,6 +51,32 @@ std::string AfterLast(std::string_view name, char separator)
 std::string DecodedLine(std::string_view line)
 {
     return platform::OneLineValue(codec::DecodeHeaderValue(WithoutLineEnd(line))) + "\r\n";
+}
+
+// The header with each field unfolded and decoded whole on one line: a word
+// (or a character) may be split across its folded lines.
+std::string DecodedFields(std::string_view header)
+{
+    std::string out, value;
+    for (std::size_t pos = 0; pos < header.size();) {
+        const std::string_view line = header.substr(pos, LineEnd(header.substr(pos)));
+        const std::size_t lf = header.find('\n', pos);
+        const std::size_t next = lf == std::string_view::npos ? header.size() : lf + 1;
+        if (line.empty()) {
+            out += "\r\n";
+            break;
+        }
+        const std::size_t colon = line.find(':');
+        if (line[0] != ' ' && line[0] != '\t') {
+            if (colon != std::string_view::npos &&
+                ScanHeaderField(header, line.substr(0, colon + 1), pos, true, value))
+                ((out += line.substr(0, colon + 1)) += ' ') += platform::OneLineValue(value) + "\r\n";
+            else
+                out += DecodedLine(line);
+        }
+        pos = next;
+    }
+    return out;
 }
 
 bool IsPlainText(std::string_view header)
@@ -223,10 +250,10 @@ bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::in
             if (static_cast<unsigned char>(line[i]) < 0x20)
                 line[i] = ' ';
         header += line;
-        headerText_ += DecodedLine(line);
         if (last)
             break;
     }
+    headerText_ = DecodedFields(header);
 
     MimePartInfo info;
     int lineIndex = 0;
@@ -368,6 +395,8 @@ public:
           charset_(DeclaredCharset(info.contentType)), legacy_(IsLegacyCharset(charset_)),
           reader_(legacy_ ? std::string_view() : std::string_view(charset_))
     {
+        if (bool delSp = false; IsFlowed(info.contentType, delSp))
+            flowed_ = std::make_unique<FlowedText>(delSp);
     }
     void Line(const std::string& line, std::int64_t position);
     // Shows what is still held (the part ends).
@@ -385,6 +414,17 @@ private:
     void QuotedPrintableLine(std::string_view text);
     void Decoded(std::string_view bytes);
     void EndDecodedLine(bool lineEnd);
+    void FinishFlowed();
+    // Decoded text to the pane, joined first when it is flowed.
+    void Show(std::string_view text)
+    {
+        if (!flowed_)
+            return r_.AddText(text);
+        std::string joined;
+        flowed_->Put(text, joined);
+        if (!joined.empty())
+            r_.AddText(joined);
+    }
     std::string ToSjis(std::string_view bytes)
     {
         return legacy_ ? codec::ToSjis(bytes, codec::Auto) : reader_.ToSjis(bytes);
@@ -398,8 +438,10 @@ private:
     CharsetReader reader_;
     std::string decodedLine_, qpText_; // decodedLine_: at most the display's line bound
     std::size_t decodedCut_ = 0;       // bytes of the decoded line past that bound
+    std::string base64Chars_;          // a group cut at a line end, waiting for the next line
     int binhexState_ = 0, uuState_ = 0, binhexExtra_ = 0;
     std::string binhexCollected_;
+    std::unique_ptr<FlowedText> flowed_;
 };
 
 void BodyRenderer::PartText::Finish()
@@ -414,8 +456,24 @@ void BodyRenderer::PartText::Finish()
         Decoded(decoded);
         qpText_.clear();
     }
+    if (base64Chars_.size() >= 2) {
+        const std::string bytes = codec::Base64DecodeLine(base64Chars_);
+        Decoded(std::string_view(bytes).substr(0, bytes.find('\0')));
+    }
+    base64Chars_.clear();
     if (!decodedLine_.empty() || decodedCut_ > 0)
         EndDecodedLine(false);
+    FinishFlowed();
+}
+
+void BodyRenderer::PartText::FinishFlowed()
+{
+    if (flowed_) {
+        std::string rest;
+        flowed_->Finish(rest);
+        if (!rest.empty())
+            r_.AddText(rest);
+    }
 }
 
 // Decoded text is shown a line at a time, each line cut at the display's
@@ -440,7 +498,7 @@ void BodyRenderer::PartText::EndDecodedLine(bool lineEnd)
     if (decodedCut_ == 0) {
         if (lineEnd)
             decodedLine_ += '\n';
-        r_.AddText(ToSjis(decodedLine_));
+        Show(ToSjis(decodedLine_));
     } else {
         if (!decodedLine_.empty() && decodedLine_.back() == '\r')
             decodedLine_.pop_back();
@@ -494,7 +552,16 @@ bool BodyRenderer::PartText::InEmbeddedBlock(const std::string& line, std::int64
 
 void BodyRenderer::PartText::Base64Line(std::string_view text)
 {
-    const std::string bytes = codec::Base64DecodeLine(WithoutLineEnd(text));
+    // Characters of a group cut at the line end wait for the next line, and
+    // blank lines between groups do not end the text.
+    for (char c : WithoutLineEnd(text))
+        if (c != ' ' && c != '\t')
+            base64Chars_ += c;
+    const std::size_t whole = base64Chars_.size() - base64Chars_.size() % 4;
+    if (whole == 0)
+        return;
+    const std::string bytes = codec::Base64DecodeLine(std::string_view(base64Chars_).substr(0, whole));
+    base64Chars_.erase(0, whole);
     Decoded(std::string_view(bytes).substr(0, bytes.find('\0')));
 }
 
@@ -527,12 +594,12 @@ void BodyRenderer::PartText::Line(const std::string& line, std::int64_t position
     std::string_view text = line;
     if (text[0] == '.')
         text.remove_prefix(1); // the server's dot-stuffing
-    if (base64_ && line.size() > 2)
-        Base64Line(text);
+    if (base64_)
+        Base64Line(text); // blank lines between groups are no part of the data
     else if (quotedPrintable_ && line.size() > 2)
         QuotedPrintableLine(text);
     else
-        r_.AddText(text);
+        Show(text);
 }
 
 bool BodyRenderer::RenderPart(const std::shared_ptr<CacheFile>& file, std::int64_t position,

@@ -30,18 +30,20 @@ TEST(GetHeaderField, Forms)
     const struct {
         std::string header, name, out;
     } cases[] = {
-        // Name with or without colon, any case; folds joined without a separator.
-        {kHeader, "subject", "firstpartand more"},
-        {kHeader, "Subject:", "firstpartand more"},
+        // Name with or without colon, any case; a fold keeps its blank (RFC 5322).
+        {kHeader, "subject", "first part and more"},
+        {kHeader, "Subject:", "first part and more"},
         {kHeader, "Subjects", "not this one"},
         {kHeader, "X-Empty", ""},
         {kHeader, "Date", ""}, // stops at the empty line
         {"\r\nSubject: body\r\n", "Subject", ""},
-        // Tabs removed; missing or bare line ends.
-        {"Subject:\ta\tb", "Subject", "ab"},
-        {"Subject: a\n b\n", "Subject", "ab"},
+        // Tabs read as blanks; missing or bare line ends.
+        {"Subject:\ta\tb", "Subject", "a b"},
+        {"Subject: a\n b\n", "Subject", "a b"},
+        // A continuation of blanks only is still part of the field.
+        {"Subject: a\r\n \r\n b\r\nX: y\r\n", "Subject", "a  b"},
         {"", "Subject", ""},
-        {"Subject: " + value + "\r\n more\r\n\r\n", "Subject", value + "more"},
+        {"Subject: " + value + "\r\n more\r\n\r\n", "Subject", value + " more"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GetHeaderField(c.header, c.name, false), c.out) << c.header.substr(0, 40) << " / " << c.name;

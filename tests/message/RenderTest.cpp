@@ -71,7 +71,7 @@ TEST(RenderArticle, ControlBytesInTheHeaderBecomeBlanks)
     EXPECT_EQ(r->Tagged(), "[hname]Subject:[hvalue] a b?c\n[hname]X-Nul:[hvalue] a?b\n\n[text]body\n");
 }
 
-TEST(RenderArticle, Base64TextIsDecodedAndShownAtTheEndOfThePart)
+TEST(RenderArticle, Base64TextIsDecodedAcrossBlankLinesAndShownAtTheEndOfThePart)
 {
     auto r = Render(Crlf("Subject: b\n"
                          "Content-Type: text/plain; charset=ISO-2022-JP\n"
@@ -81,7 +81,7 @@ TEST(RenderArticle, Base64TextIsDecodedAndShownAtTheEndOfThePart)
                          "\n"
                          "JUgbKEIK\n"));
     EXPECT_EQ(r->Tagged(), "[hname]Subject:[hvalue] b\n[hname]Content-Type:[hvalue] text/plain; charset=ISO-2022-JP\n\n"
-                           "[text]\n" + kBodySjis + "\n");
+                           "[text]" + kBodySjis + "\n");
 }
 
 TEST(RenderArticle, QuotedPrintableJoinsSoftBreaks)
