@@ -95,6 +95,20 @@ void ScanSjis(std::string_view s, long long& bad, long long& score)
     }
 }
 
+// A character CP932 lacks (kept as an escape pair): short EUC-JP text can
+// pass for UTF-8, but then mostly as characters no Japanese text holds.
+bool HasForeignCharacter(std::string_view sjis)
+{
+    for (std::size_t i = 0; i < sjis.size(); ++i) {
+        const Byte b = static_cast<Byte>(sjis[i]);
+        if (IsUserAreaLead(b))
+            return true;
+        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC))
+            ++i;
+    }
+    return false;
+}
+
 } // namespace
 
 void TextCodeScan::Add(std::string_view piece)
@@ -111,6 +125,8 @@ void TextCodeScan::Add(std::string_view piece)
         return;
     high_ += high;
     utf8Valid_ = utf8Valid_ && IsMultibyteUtf8(piece);
+    if (utf8Valid_ && !utf8Foreign_)
+        utf8Foreign_ = HasForeignCharacter(Utf8ToSjis(piece));
     ScanEuc(piece, eucBad_, eucScore_);
     ScanSjis(piece, sjisBad_, sjisScore_);
 }
@@ -121,7 +137,7 @@ TextCode TextCodeScan::Code() const
         return TextCode::Jis;
     if (high_ == 0)
         return TextCode::Ascii;
-    if (utf8Valid_)
+    if (utf8Valid_ && !(utf8Foreign_ && eucBad_ == 0))
         return TextCode::Utf8;
     // A reading with broken pairs loses to one without; with both broken the
     // text is mixed unless one reading breaks far more rarely.

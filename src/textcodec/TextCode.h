@@ -31,6 +31,7 @@ public:
 private:
     bool escape_ = false;
     bool utf8Valid_ = true;
+    bool utf8Foreign_ = false; // valid UTF-8 so far, but with characters CP932 lacks
     long long high_ = 0;
     long long eucBad_ = 0, sjisBad_ = 0;
     long long eucScore_ = 0, sjisScore_ = 0;

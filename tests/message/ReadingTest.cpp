@@ -139,6 +139,8 @@ TEST(DetectTextCode, DecidesFromAllTheBytes)
         // only the pair statistics tell them apart.
         {"\xA4\xB3\xA4\xF3\xA4\xCB\xA4\xC1\xA4\xCF", TextCode::EucJp},
         {"\xB4\xC1\xBB\xFA", TextCode::EucJp},
+        // 臓物 in EUC-JP is valid UTF-8 too, but as characters CP932 lacks.
+        {"\xC2\xA1\xCA\xAA", TextCode::EucJp},
         {"\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD", TextCode::ShiftJis},
         {"\xE0\xA1\xE0\xA2 \x88\x9F", TextCode::ShiftJis},
         // Half-width kana only: Shift_JIS, as the per-line rule reads them.
