@@ -31,6 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     // A small budget, so that the fuzzer can reach its end.
     message::OutputBudget budget(4 * std::filesystem::file_size(cache) + 4096);
     std::uintmax_t written = 0;
+    // The name was made as an empty file: the folder takes its place.
+    if (!std::filesystem::is_directory(dir))
+        std::filesystem::remove(dir);
     std::filesystem::create_directories(dir);
     int n = 0;
     for (const auto& a : renderer.Attachments()) {

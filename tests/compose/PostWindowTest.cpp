@@ -199,10 +199,12 @@ TEST_P(PostToServer, ReadsBackAsWritten)
     const PostParams settings{.strRealName = S("試験 太郎"), .strMailAddress = "taro@example.invalid",
                               .strNntpServer = server->host, .nNntpPort = server->port, .PostKanjiCode = row.kanji};
     if (row.viaTool) {
+        // Arguments come in the locale's code (UTF-8), as for any command.
         std::istringstream in(body);
         std::ostringstream out, err;
         ASSERT_EQ(tools::PostCommand({"--server", server->host, "--port", std::to_string(server->port), "--group", group,
-                                      "--subject", subject, "--from", "taro@example.invalid", "--code", row.code},
+                                      "--subject", "日本語の題名 " + tag, "--from", "taro@example.invalid",
+                                      "--code", row.code},
                                      in, out, err),
                   0)
             << err.str();
