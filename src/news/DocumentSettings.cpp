@@ -11,7 +11,7 @@ constexpr const char* kBrowser = "WWWViewer";
 
 void CLumeDoc::OnSettings(bool firstStart)
 {
-    platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
+    platform::Registry& reg = registry_;
     SettingsValues values;
     values.config = config_;
     values.online = IsConnected();
@@ -45,12 +45,14 @@ void CLumeDoc::OnSettings(bool firstStart)
     config_.bRememberPassword = c.bRememberPassword;
     config_.bAllowPlainPassword = c.bAllowPlainPassword;
     config_.bCompress = c.bCompress;
+    // New waits hold from the next wait on, not only after the next open.
+    ApplyTransportSettings();
     reg.WriteString(kBrowser, "strPathName", values.browserPath);
     reg.WriteInt(kBrowser, "Type", values.browserType);
     for (std::size_t i = 0; i < values.colours.size(); ++i)
         if (values.colours[i])
             reg.WriteInt(kBodyView, SettingsValues::kColourKeys[i], int(*values.colours[i]));
-    UpdateAllViews(nullptr, hint::Article);
+    UpdateAllViews(nullptr, Hint::Article);
     SetModifiedFlag();
 }
 
