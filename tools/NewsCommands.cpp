@@ -50,7 +50,7 @@ int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err)
         return 1;
     }
     // Read only: printing a file must not install its signatures.
-    CProfileData profile(args[0], LumeConfig::kSection);
+    CProfileData profile(args[0], LumeConfig::kSection, nullptr);
     LumeConfig c;
     c.Exchange(profile, false);
     auto yes = [](bool b) { return b ? "YES" : "NO"; };

@@ -54,11 +54,12 @@ public:
         std::vector<net::SocketAddress> addresses;
         net::CTcpip tcp;
         tcp.SetPump([this] { PumpEvents(); });
+        tcp.SetTimeouts(timeouts_);
         if (const int rc = tcp.SetAddr(addresses, server, port); rc != 0) {
             err_ << TerminalText(server) << ": " << platform::WinsockErrorText(rc) << "\n";
             return -1;
         }
-        const std::int64_t limit = std::int64_t{std::max(1, net::TcpWaitSec())} * std::max(1, net::TcpRetryCount()) * 1000;
+        const std::int64_t limit = timeouts_.LineLimitMs();
         for (const net::SocketAddress& a : addresses) {
             if (tcp.CreateSocket(a.family, SOCK_STREAM, 0) != 0)
                 break;
@@ -69,6 +70,8 @@ public:
         err_ << TerminalText(server) << ":" << port << ": cannot connect\n";
         return -1;
     }
+    // The connect step waits as the document's connection does.
+    void SetTimeouts(net::TcpTimeouts timeouts) { timeouts_ = timeouts; }
     std::unique_ptr<DocumentProgress> MakeProgress(int) override { return std::make_unique<StopProgress>(); }
     // A network wait runs this between its slices: Ctrl+C or the time budget ends it.
     void PumpEvents() override
@@ -84,6 +87,7 @@ private:
     };
     std::ostream& err_;
     const SecurityOptions& security_;
+    net::TcpTimeouts timeouts_;
 };
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -166,13 +170,14 @@ bool ParseOptions(const Args& args, Options& o, bool wantGroup)
     return !o.config.empty() && (!wantGroup || !o.group.empty());
 }
 
-bool GoOnline(CLumeDoc& doc, const Options& o, std::ostream& err, LumeConfig* asRead = nullptr)
+bool GoOnline(CLumeDoc& doc, ConsoleHost& host, const Options& o, std::ostream& err, LumeConfig* asRead = nullptr)
 {
     const std::string& config = o.config;
     if (!doc.OnOpenDocument(config)) {
         err << config << ": cannot read the configuration\n";
         return false;
     }
+    host.SetTimeouts(doc.Nntp().Tcp().Timeouts());
     // The options hold for this run; the file keeps its own values.
     LumeConfig& c = doc.Config();
     if (asRead)
@@ -227,7 +232,7 @@ std::string TerminalText(const std::string& text, bool sjis, bool keepLines)
     return out;
 }
 
-int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err)
+int OnlineCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, false)) {
@@ -236,9 +241,9 @@ int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err)
     }
     StopScope stop(o.timeout);
     ConsoleHost host(err, o.security);
-    CLumeDoc doc(&host);
+    CLumeDoc doc(&host, registry);
     const auto started = std::chrono::steady_clock::now();
-    if (!GoOnline(doc, o, err)) {
+    if (!GoOnline(doc, host, o, err)) {
         StopScope::Report(err);
         return 1;
     }
@@ -256,7 +261,7 @@ int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err)
     return 0;
 }
 
-int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
+int OpenCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (!ParseOptions(args, o, true)) {
@@ -266,10 +271,10 @@ int OpenCommand(const Args& args, std::ostream& out, std::ostream& err)
     }
     StopScope stop(o.timeout);
     ConsoleHost host(err, o.security);
-    CLumeDoc doc(&host);
+    CLumeDoc doc(&host, registry);
     doc.UseHeaderStore(o.headerStore);
     LumeConfig asRead;
-    if (!GoOnline(doc, o, err, &asRead)) {
+    if (!GoOnline(doc, host, o, err, &asRead)) {
         StopScope::Report(err);
         return 1;
     }

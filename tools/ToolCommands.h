@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace platform { class Registry; }
+
 namespace tools {
 
 using Args = std::vector<std::string>;
@@ -19,17 +21,18 @@ int NewsrcCommand(const Args& args, std::ostream& out, std::ostream& err);
 int ConfigCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 // The online subcommands run the document with a console host: messages to
-// err, dialogs answered No, no progress window.
+// err, dialogs answered No, no progress window; registry is the settings
+// store the document keeps the signatures in.
 // online --config FILE.lum: goes online; prints the group count and the
 // times of LIST and merge.
-int OnlineCommand(const Args& args, std::ostream& out, std::ostream& err);
+int OnlineCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err);
 // Both take --timeout SECONDS, a budget for the whole command; it and Ctrl+C
 // stop the network work cleanly, with nothing saved.
 // open --config FILE.lum [--save] [--limit N] GROUP: goes online, opens GROUP
 // as the article list pane would and prints its articles (number, date,
 // from, subject in UTF-8); --save marks the printed articles read and saves
 // the configuration and news.rc.
-int OpenCommand(const Args& args, std::ostream& out, std::ostream& err);
+int OpenCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err);
 
 // post --server H --port P --group G --subject S [--from ADDR]
 // [--code jis|sjis|euc] [--attach FILE --encoding base64|binhex|uuencode]:

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "tools/ToolCommands.h"
+#include "platform/Registry.h"
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
 #include "textcodec/CodeConverter.h"
@@ -266,9 +267,8 @@ int main(int argc, char** argv)
         return Transfer(cmd == "encode", argc - 2, argv + 2);
     using Command = int (*)(const Args&, std::ostream&, std::ostream&);
     static const std::pair<std::string_view, Command> commands[] = {
-        {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"online", OnlineCommand},
-        {"open", OpenCommand},     {"render", RenderCommand}, {"extract", ExtractCommand},
-        {"fetch", FetchCommand},
+        {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"render", RenderCommand},
+        {"extract", ExtractCommand}, {"fetch", FetchCommand},
     };
     if (cmd == "post")
         return PostCommand(Args(argv + 2, argv + argc), std::cin, std::cout, std::cerr);
@@ -276,6 +276,11 @@ int main(int argc, char** argv)
         Args args{"--" + std::string(cmd), argv[2]};
         args.insert(args.end(), argv + 3, argv + argc);
         return PostCommand(args, std::cin, std::cout, std::cerr);
+    }
+    if (cmd == "online" || cmd == "open") {
+        platform::Registry& registry = platform::Registry::User();
+        const auto command = cmd == "online" ? OnlineCommand : OpenCommand;
+        return command(registry, Args(argv + 2, argv + argc), std::cout, std::cerr);
     }
     for (const auto& [name, command] : commands)
         if (cmd == name)

@@ -82,7 +82,7 @@ constexpr std::size_t kRawWindow = 400;
 
 long GoOnline(StderrHost& bh, const fs::path& lum)
 {
-    CLumeDoc doc(&bh);
+    CLumeDoc doc(&bh, bh.registry);
     doc.OnOpenDocument(lum);
     if (!doc.GoOnline(lum)) {
         std::fprintf(stderr, "going online failed\n");
@@ -119,7 +119,7 @@ std::vector<int> Newest(int last, int count)
 void CompareOpen(const char* what, int rounds, StderrHost& bh, const fs::path& lum, int last, std::size_t& articles,
                  const std::function<void()>& raw)
 {
-    CLumeDoc doc(&bh);
+    CLumeDoc doc(&bh, bh.registry);
     doc.OnOpenDocument(lum);
     if (!doc.GoOnline(lum))
         std::exit(1);
@@ -213,7 +213,7 @@ int main(int argc, char** argv)
     if (argc > 3 && std::string(argv[3]) == "memory") {
         const long before = PeakKiB();
         const fs::path lum = WriteConfig(dir, port, 0, 50);
-        CLumeDoc doc(&bh);
+        CLumeDoc doc(&bh, bh.registry);
         doc.OnOpenDocument(lum);
         if (!doc.GoOnline(lum))
             return 1;

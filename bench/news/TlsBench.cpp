@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     const fs::path dir = fs::temp_directory_path() / ("lumetra-tls-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     auto makeDoc = [&](bool tls) {
-        auto doc = std::make_unique<CLumeDoc>(&host);
+        auto doc = std::make_unique<CLumeDoc>(&host, host.registry);
         doc->OnNewDocument();
         LumeConfig& c = doc->Config();
         c.strNntpServer = "localhost";

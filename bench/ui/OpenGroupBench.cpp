@@ -338,7 +338,7 @@ int main(int argc, char** argv)
 
     const double before = PeakMb();
     StderrHost host;
-    CLumeDoc doc(&host);
+    CLumeDoc doc(&host, host.registry);
     doc.OnOpenDocument(dir / "bench.lum");
     if (!doc.GoOnline(dir / "bench.lum")) {
         std::fprintf(stderr, "going online failed\n");

@@ -91,7 +91,7 @@ struct BodyPane {
     fs::path dir = platform::TempDirectory();
     platform::Registry registry{dir / "registry"};
     StderrDialogs dialogs;
-    host::HostedDocument document{dialogs, &registry};
+    host::HostedDocument document{dialogs, registry};
     ui::CBodyView view{document.Doc(), registry, dialogs, nullptr};
     BodyPane()
     {
@@ -230,7 +230,7 @@ int Open(const char* host, int port, const std::string& group)
                                          << "\r\nbShowOldArticle=YES\r\nnTcpWaitSec=10\r\n";
     platform::Registry registry(dir / "registry");
     StderrDialogs dialogs;
-    host::HostedDocument document(dialogs, &registry);
+    host::HostedDocument document(dialogs, registry);
     CLumeDoc& doc = document.Doc();
     if (!doc.OnOpenDocument(lum))
         return 1;
@@ -248,10 +248,10 @@ int Open(const char* host, int port, const std::string& group)
             [&] {
                 // Another group first, so that the pane fetches this one again.
                 doc.SetCurrentGroup(doc.Groups().Find("local.empty"));
-                doc.UpdateAllViews(nullptr, hint::Group);
+                doc.UpdateAllViews(nullptr, Hint::Group);
                 const auto t = Clock::now();
                 doc.SetCurrentGroup(doc.Groups().Find(group));
-                doc.UpdateAllViews(nullptr, hint::Group);
+                doc.UpdateAllViews(nullptr, Hint::Group);
                 Paint(view);
                 rows = view.List()->GetCount();
                 return Ms(Clock::now() - t);

@@ -40,8 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Well within the socket's buffer, so the whole reply fits before the close.
     if (size > 16384)
         return 0;
-    static const bool once = (net::SetTcpWaitSec(1), net::SetTcpRetryCount(1), true);
-    (void)once;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
         std::abort();
@@ -55,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ::shutdown(fds[1], SHUT_WR);
     {
         CNntp nntp;
+        nntp.SetTimeouts({1, 1});
         nntp.Attach(fds[0]);
         // The whole start: CAPABILITIES, MODE READER, the login, and a login on any 480.
         SecuritySettings security;

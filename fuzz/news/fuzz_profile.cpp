@@ -37,7 +37,7 @@ auto Values(const LumeConfig& c)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const auto& path = fuzz::WriteInput(data, size);
-    CProfileData profile(path, LumeConfig::kSection);
+    CProfileData profile(path, LumeConfig::kSection, nullptr);
     LumeConfig read;
     read.Exchange(profile, false);
 

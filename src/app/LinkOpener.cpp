@@ -134,7 +134,7 @@ bool LinkOpener::Open(const QString& text)
         if (doc_.GetCurrentGroup() != group)
             return false;
         SelectGroupRow(frame_, group);
-        doc_.UpdateAllViews(nullptr, news::hint::Group);
+        doc_.UpdateAllViews(nullptr, news::Hint::Group);
     }
     if (!frame || doc_.GetCurrentGroup() != group)
         return false;
@@ -145,14 +145,13 @@ bool LinkOpener::Open(const QString& text)
     if (!body)
         return false;
     SelectArticleRow(frame_, link->number);
-    doc_.currentArticle_ = link->number;
-    doc_.UpdateAllViews(nullptr, news::hint::Article);
+    doc_.SetCurrentArticle(link->number, nullptr);
     // The fetch has shown its own message when the article did not come.
     if (!frame || !body->Answered(link->number))
         return Told(QStringLiteral("%1: 記事を読み込めませんでした。").arg(text));
     // A gone article counts as read too, as in the article list.
     doc_.MarkArticleRead(link->number);
-    doc_.UpdateAllViews(nullptr, news::hint::ReadMarks);
+    doc_.UpdateAllViews(nullptr, news::Hint::ReadMarks);
     return body->ArticleShown() || Told(QStringLiteral("%1: 記事はサーバーにありません。").arg(text));
 }
 

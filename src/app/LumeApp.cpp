@@ -135,7 +135,7 @@ bool CLumeApp::InitInstance(const QString& commandLine)
 
     frame_ = std::make_unique<CMainFrame>(router_, document_, registry_, recent_, dialogs_, panes_);
     host::NewsHost& host = document_.Host();
-    host.SetWindow(frame_.get());
+    host.SetWindow(frame_.get(), frame_->ProgressWindows());
     host.SetForwarder([this](news::DocumentHost::Pane pane, unsigned id) {
         if (frame_)
             frame_->ForwardToPane(pane, id);
@@ -147,7 +147,7 @@ bool CLumeApp::InitInstance(const QString& commandLine)
         postLink_.reset();
     });
     frame_->SetSignatureEditor([this] {
-        news::CSignatureStore store(&registry_);
+        news::CSignatureStore store(registry_);
         compose::EditSignatures(frame_.get(), store);
     });
     document_.Host().SetPostWindow(
@@ -155,7 +155,7 @@ bool CLumeApp::InitInstance(const QString& commandLine)
             return OpenPostWindow(params, source);
         },
         [this] { return ActivatePostWindow(); });
-    log_ = std::make_unique<LogWindow>(frame_.get());
+    log_ = std::make_unique<LogWindow>(document_.Doc().Log(), frame_.get());
     // Queued: the link replaces the article whose click sent it.
     if (auto* body = dynamic_cast<ui::CBodyView*>(frame_->View(ui::CMainFrame::BodyPane)))
         connect(body, &ui::CBodyView::NewsLinkActivated, this, [this](const QString& url) { OpenLink(url); },

@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     platform::Registry& registry = platform::Registry::User();
     dialogs::QtDialogs dialogs;
     const auto passwords = host::MakeKeychainStore();
-    host::HostedDocument document(dialogs, &registry, passwords.get());
+    host::HostedDocument document(dialogs, registry, passwords.get());
     document.Doc().UseHeaderStore(news::HeaderStore::DefaultPath());
     app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
     document.Doc().SetUntitledRecoveryFolder(platform::UserStateFolder());

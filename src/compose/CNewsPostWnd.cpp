@@ -87,7 +87,7 @@ QString EditorForm(const std::string& sjis)
 
 CNewsPostWnd::CNewsPostWnd(const PostParams& settings, platform::Registry& registry, dialogs::Dialogs& dialogs,
                            QWidget* parent)
-    : QMainWindow(parent), settings_(settings), registry_(registry), dialogs_(dialogs), signatures_(&registry)
+    : QMainWindow(parent), settings_(settings), registry_(registry), dialogs_(dialogs), signatures_(registry)
 {
     setObjectName(QStringLiteral("NewsPostWnd"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -23,11 +23,10 @@ using namespace widgets;
 
 namespace dialogs {
 
-static LogWindow* g_logWindow = nullptr;
-
-LogWindow::LogWindow(QWidget* parent)
+LogWindow::LogWindow(net::ProtocolLog& log, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      log_(log)
 {
     setObjectName(QStringLiteral("dlg119"));
     setWindowTitle(QStringLiteral("Log"));
@@ -56,28 +55,18 @@ LogWindow::LogWindow(QWidget* parent)
     layout->addWidget(edit_);
     layout->addLayout(buttons);
     resize(560, 320);
-    g_logWindow = this;
 }
 
 LogWindow::~LogWindow()
 {
     if (isVisible())
-        net::SetLogSink({});
-    if (g_logWindow == this)
-        g_logWindow = nullptr;
-}
-
-LogWindow* LogWindow::Instance()
-{
-    return g_logWindow;
+        log_.SetSink({});
 }
 
 void LogWindow::LogLine(std::string_view text)
 {
-    LogWindow* window = g_logWindow;
-    if (!window || !window->isVisible())
-        return;
-    window->AppendLogLine(FromSjis(text) + QStringLiteral("\r\n"));
+    if (isVisible())
+        AppendLogLine(FromSjis(text) + QStringLiteral("\r\n"));
 }
 
 int LogWindow::LineCount() const
@@ -141,12 +130,12 @@ void LogWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // The protocol layer records only while someone can read it.
-    net::SetLogSink([this](std::string_view line) { AppendLogLine(FromSjis(line)); });
+    log_.SetSink([this](std::string_view line) { AppendLogLine(FromSjis(line)); });
 }
 
 void LogWindow::hideEvent(QHideEvent* event)
 {
-    net::SetLogSink({});
+    log_.SetSink({});
     QDialog::hideEvent(event);
 }
 

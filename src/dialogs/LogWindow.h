@@ -11,19 +11,19 @@
 class QLabel;
 class QPlainTextEdit;
 
+namespace net { class ProtocolLog; }
+
 namespace dialogs {
 
 class LogWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit LogWindow(QWidget* parent = nullptr);
+    // Shows the lines of log (which must outlive the window) while visible.
+    explicit LogWindow(net::ProtocolLog& log, QWidget* parent = nullptr);
     ~LogWindow() override;
 
-    // The one log window of the process, or null.
-    static LogWindow* Instance();
-    // The protocol layer's line sink: one line of Shift_JIS text, recorded
-    // only while the window exists and is visible.
-    static void LogLine(std::string_view text);
+    // One line of Shift_JIS text, recorded only while the window is visible.
+    void LogLine(std::string_view text);
 
     void AppendLogLine(const QString& text);
     void Clear();
@@ -46,6 +46,7 @@ protected:
     void reject() override { hide(); }
 
 private:
+    net::ProtocolLog& log_;
     QPlainTextEdit* edit_ = nullptr;
 };
 

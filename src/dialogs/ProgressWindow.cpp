@@ -16,8 +16,6 @@ using namespace widgets;
 
 namespace dialogs {
 
-int ProgressWindow::openCount_ = 0;
-
 namespace {
 // Closing through the title bar ends the window as Close() does.
 class ProgressDialog : public QDialog {
@@ -44,8 +42,8 @@ int ProgressWindow::Percent(long long position, long long total)
     return int(position * 100 / total);
 }
 
-ProgressWindow::ProgressWindow(int delayMs, QWidget* mainWindow)
-    : delayMs_(delayMs), main_(mainWindow)
+ProgressWindow::ProgressWindow(int delayMs, QWidget* mainWindow, ProgressCount* count)
+    : delayMs_(delayMs), main_(mainWindow), count_(count)
 {
     timer_.setSingleShot(false);
     connect(&timer_, &QTimer::timeout, this, &ProgressWindow::Tick);
@@ -103,7 +101,8 @@ bool ProgressWindow::OpenWindow(const QString& title)
     cancelled_ = false;
     open_ = true;
     timer_.start(delayMs_);
-    ++openCount_;
+    if (count_)
+        ++count_->open_;
     LockWindow(main_);
     dialog->setEnabled(true);
     return true;
@@ -134,7 +133,8 @@ void ProgressWindow::Close()
     open_ = false;
     timer_.stop();
     // Nested windows: only the last one to close gives the main window back.
-    --openCount_;
+    if (count_)
+        --count_->open_;
     UnlockWindow(main_);
     if (dialog_) {
         dialog_->hide();

@@ -18,10 +18,22 @@ class QPushButton;
 
 namespace dialogs {
 
+// How many progress windows are open over one window, kept by that window
+// (the frame) so it can tell that work is running.
+class ProgressCount {
+public:
+    int Open() const { return open_; }
+
+private:
+    friend class ProgressWindow;
+    int open_ = 0;
+};
+
 class ProgressWindow : public QObject, public news::DocumentProgress {
     Q_OBJECT
 public:
-    explicit ProgressWindow(int delayMs, QWidget* mainWindow = nullptr);
+    // count (may be null) counts this window while it is open.
+    explicit ProgressWindow(int delayMs, QWidget* mainWindow = nullptr, ProgressCount* count = nullptr);
     ~ProgressWindow() override;
 
     // title is Shift_JIS; an empty title keeps the window's own.
@@ -33,9 +45,6 @@ public:
     void SetMessage(const std::string& text) override;
     bool Cancelled() const override { return cancelled_; }
     void Close() override;
-
-    // Windows open now, across all callers.
-    static int OpenCount() { return openCount_; }
 
     QDialog* Dialog() const { return dialog_; }
     // Percentage shown for a position of total (0 when total is not positive).
@@ -56,8 +65,7 @@ private:
     QString message_;
     bool cancelled_ = false;
     bool open_ = false;
-
-    static int openCount_;
+    ProgressCount* count_;
 };
 
 } // namespace dialogs

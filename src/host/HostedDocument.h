@@ -17,8 +17,7 @@ struct HostMember {
 
 class HostedDocument : private detail::HostMember, public ui::LumeDocument {
 public:
-    explicit HostedDocument(dialogs::Dialogs& dialogs, platform::Registry* registry = nullptr,
-                            PasswordStore* passwords = nullptr)
+    HostedDocument(dialogs::Dialogs& dialogs, platform::Registry& registry, PasswordStore* passwords = nullptr)
         : HostMember(dialogs, passwords), LumeDocument(host, registry)
     {
         host.SetDocument(&Doc());

@@ -68,7 +68,7 @@ int NewsHost::AskReloadRange(int& start, int& end) { return dialogs_.AskReloadRa
 
 std::unique_ptr<DocumentProgress> NewsHost::MakeProgress(int delayMs)
 {
-    return std::make_unique<ProgressWindow>(delayMs, window_);
+    return std::make_unique<ProgressWindow>(delayMs, window_, progressWindows_);
 }
 
 void NewsHost::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -12,7 +12,7 @@
 
 class QWidget;
 
-namespace dialogs { class Dialogs; }
+namespace dialogs { class Dialogs; class ProgressCount; }
 
 namespace host {
 
@@ -27,8 +27,13 @@ public:
     }
     // The document whose configuration says whom to log in as.
     void SetDocument(news::CLumeDoc* doc) { doc_ = doc; }
-    // The window the messages and progress windows belong to (the frame).
-    void SetWindow(QWidget* window) { window_ = window; }
+    // The window the messages and progress windows belong to (the frame),
+    // and the count of that window's progress windows (may be null).
+    void SetWindow(QWidget* window, dialogs::ProgressCount* progressWindows = nullptr)
+    {
+        window_ = window;
+        progressWindows_ = progressWindows;
+    }
     QWidget* Window() const { return window_; }
     int ShowMessage(unsigned id, news::MessageIcon icon, const std::vector<std::string>& args) override;
     int ShowMessageText(const std::string& text, news::MessageIcon icon) override;
@@ -103,6 +108,7 @@ private:
     std::map<std::string, Login> logins_; // this run's, by "server:port"
     bool storeWarned_ = false;
     QWidget* window_ = nullptr;
+    dialogs::ProgressCount* progressWindows_ = nullptr;
     PostWindowOpener openPost_;
     std::function<bool()> activatePost_;
     ConnectStep connectStep_;

@@ -139,9 +139,4 @@ bool OpenUrl(QWidget* mainWindow, const QString& url, platform::Registry& regist
     return false;
 }
 
-bool OpenUrl(QWidget* mainWindow, const QString& url, const BrowserMessageHandler& report)
-{
-    return OpenUrl(mainWindow, url, platform::Registry::User(), report);
-}
-
 } // namespace integration

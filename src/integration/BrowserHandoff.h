@@ -83,6 +83,5 @@ using BrowserMessageHandler = std::function<void(QWidget* parent, unsigned strin
 // The whole hand-off for a main window, with the settings read from registry
 // and failures handed to report: 61235 (start) and 61234 (conversation).
 bool OpenUrl(QWidget* mainWindow, const QString& url, platform::Registry& registry, const BrowserMessageHandler& report);
-bool OpenUrl(QWidget* mainWindow, const QString& url, const BrowserMessageHandler& report);
 
 } // namespace integration

@@ -73,11 +73,11 @@ std::optional<QString> UrlToOpen(QWidget* parent, const QString& selection, cons
     return ask(parent, selection);
 }
 
-bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask,
+bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask, platform::Registry& registry,
                const BrowserMessageHandler& report)
 {
     const std::optional<QString> url = UrlToOpen(mainWindow, selection, ask);
-    return url && OpenUrl(mainWindow, *url, report);
+    return url && OpenUrl(mainWindow, *url, registry, report);
 }
 
 } // namespace integration

@@ -39,8 +39,9 @@ using UrlAsker = std::function<std::optional<QString>(QWidget* parent, const QSt
 // The selection when it holds "://", else what ask gives (pre-filled with
 // the selection); nothing when it is cancelled.
 std::optional<QString> UrlToOpen(QWidget* parent, const QString& selection, const UrlAsker& ask);
-// UrlToOpen, then the hand-off to the browser; false when cancelled or failed.
-bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask,
+// UrlToOpen, then the hand-off to the browser registry names; false when
+// cancelled or failed.
+bool JumpToUrl(QWidget* mainWindow, const QString& selection, const UrlAsker& ask, platform::Registry& registry,
                const BrowserMessageHandler& report);
 
 } // namespace integration

@@ -8,30 +8,20 @@
 
 namespace net {
 
-namespace {
-LogSink& Sink()
+void ProtocolLog::Text(std::string_view text) const
 {
-    static LogSink sink;
-    return sink;
-}
-} // namespace
-
-void SetLogSink(LogSink sink) { Sink() = std::move(sink); }
-bool HasLogSink() { return static_cast<bool>(Sink()); }
-
-void LogText(std::string_view text)
-{
-    LogSink& sink = Sink();
-    if (!sink)
+    if (!sink_)
         return;
     std::string line(platform::CutSjis(text, 1024));
     line += "\r\n";
+    // Copy: the sink may unsubscribe itself while it runs.
+    Sink sink = sink_;
     sink(line);
 }
 
-void LogPrintf(const char* format, ...)
+void ProtocolLog::Printf(const char* format, ...) const
 {
-    if (!HasLogSink())
+    if (!sink_)
         return;
     va_list ap;
     va_start(ap, format);
@@ -46,7 +36,7 @@ void LogPrintf(const char* format, ...)
         text.assign(buf.data(), static_cast<std::size_t>(n));
     }
     va_end(ap);
-    LogText(text);
+    Text(text);
 }
 
 } // namespace net

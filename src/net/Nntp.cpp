@@ -85,7 +85,10 @@ bool IsStatusLine(const std::string& line)
 // How long commands ahead may go unanswered before the server is suspected
 // of losing them: a quarter of the configured wait, within bounds a busy
 // server stays under and a user does not notice.
-std::int64_t StallMs() { return std::clamp<std::int64_t>(std::int64_t{TcpWaitSec()} * 250, 250, 3000); }
+std::int64_t StallMs(const TcpTimeouts& timeouts)
+{
+    return std::clamp<std::int64_t>(std::int64_t{timeouts.WaitSec()} * 250, 250, 3000);
+}
 
 int LeadingNumber(std::string_view s)
 {
@@ -207,7 +210,7 @@ PortHint CNntp::ProbeForTls(const std::string& line)
     // make it answer with an alert. The session is lost anyway.
     std::string answer;
     constexpr std::int64_t kProbeMs = 3000;
-    const std::int64_t limit = std::min(CTcpip::LineLimitMs(), kProbeMs);
+    const std::int64_t limit = std::min(tcp_.LineLimitMs(), kProbeMs);
     if (tcp_.SendAll("QUIT\r\n", 6, limit) == 6)
         tcp_.ReadLine(answer, limit);
     // INN's nnrpd answers in the clear that its TLS start failed.
@@ -313,7 +316,7 @@ int CNntp::StartSession(bool allowReadOnly)
 bool CNntp::BeginTls()
 {
     ReportStatus("TLS %s", host_.c_str());
-    if (tcp_.StartTls(host_, CTcpip::LineLimitMs()) != 0) {
+    if (tcp_.StartTls(host_, tcp_.LineLimitMs()) != 0) {
         lastReply_.clear();
         replyCode_ = reply::None;
         // OpenSSL's words for a plain greeting read as a record header.
@@ -571,7 +574,7 @@ void CNntp::ExpectData(bool unstuff)
     unstuff_ = unstuff;
     dataBytes_ = 0;
     problem_.clear();
-    dataDeadline_ = NowMs() + std::int64_t{std::max(1, bounds_.waits)} * std::max(1, TcpWaitSec()) * 1000;
+    dataDeadline_ = NowMs() + std::int64_t{std::max(1, bounds_.waits)} * std::max(1, tcp_.Timeouts().WaitSec()) * 1000;
 }
 
 int CNntp::ReadDataLine(std::string& line)
@@ -580,14 +583,14 @@ int CNntp::ReadDataLine(std::string& line)
     if (!dataPending_)
         return connected_ == 1 ? 0 : -1;
     const std::int64_t left = dataDeadline_ - NowMs();
-    if (left <= 0 || tcp_.ReadLine(line, std::min(left, CTcpip::LineLimitMs())) <= 0 ||
+    if (left <= 0 || tcp_.ReadLine(line, std::min(left, tcp_.LineLimitMs())) <= 0 ||
         (dataBytes_ += line.size()) > bounds_.bytes) {
         ReportStatus(left <= 0 || dataBytes_ > bounds_.bytes ? "reply too long: closing" : "Command Fail");
         if (dataBytes_ > bounds_.bytes)
             problem_ = "the server's reply is over " + std::to_string(bounds_.bytes >> 20) + " MB";
-        else if (left <= 0 || (tcp_.LastError() == platform::WSAETIMEDOUT && left <= CTcpip::LineLimitMs()))
+        else if (left <= 0 || (tcp_.LastError() == platform::WSAETIMEDOUT && left <= tcp_.LineLimitMs()))
             problem_ = "the server's reply did not end within " +
-                       std::to_string(std::max(1, bounds_.waits) * std::max(1, TcpWaitSec())) + " seconds";
+                       std::to_string(std::max(1, bounds_.waits) * std::max(1, tcp_.Timeouts().WaitSec())) + " seconds";
         else if (tcp_.LastError() == platform::WSAETIMEDOUT)
             problem_ = "the server stopped answering";
         MarkBroken();
@@ -841,7 +844,7 @@ bool CNntp::ReadStatusLine(std::int64_t limitMs, bool& timedOut)
 bool CNntp::SettleMarker()
 {
     bool timedOut = false;
-    if (!ReadStatusLine(CTcpip::LineLimitMs(), timedOut)) {
+    if (!ReadStatusLine(tcp_.LineLimitMs(), timedOut)) {
         ReportStatus("Command Fail");
         MarkBroken();
         return false;
@@ -867,7 +870,7 @@ CNntp::Ahead CNntp::ReadAhead(bool unstuff)
         return Ahead::Failed;
     const bool watch = pipelining_ && ahead_.size() > 1;
     bool timedOut = false;
-    bool got = ReadStatusLine(watch ? StallMs() : CTcpip::LineLimitMs(), timedOut);
+    bool got = ReadStatusLine(watch ? StallMs(tcp_.Timeouts()) : tcp_.LineLimitMs(), timedOut);
     if (!got && timedOut && watch) {
         // Nothing comes although commands wait: find out whether they were lost.
         pipelining_ = false;
@@ -881,7 +884,7 @@ CNntp::Ahead CNntp::ReadAhead(bool unstuff)
             MarkBroken();
             return Ahead::Failed;
         }
-        got = ReadStatusLine(CTcpip::LineLimitMs(), timedOut);
+        got = ReadStatusLine(tcp_.LineLimitMs(), timedOut);
     }
     if (!got || !IsStatusLine(lastReply_)) {
         ReportStatus("Command Fail");
@@ -1026,7 +1029,7 @@ bool CNntp::Resync()
     // up: their data is skipped by its code, as a status line says it comes.
     for (std::size_t lines = 0; lines < waiting + kResyncSlack; ++lines) {
         bool timedOut = false;
-        if (!ReadStatusLine(CTcpip::LineLimitMs(), timedOut) || !IsStatusLine(lastReply_))
+        if (!ReadStatusLine(tcp_.LineLimitMs(), timedOut) || !IsStatusLine(lastReply_))
             break;
         ReportStatus("<< %s", lastReply_.c_str());
         const int code = LeadingNumber(lastReply_);

@@ -19,10 +19,8 @@
 namespace net {
 
 namespace {
-int g_waitSec = 12;
 int g_waitDepth = 0;
 bool g_cancel = false;
-int g_retryCount = 5;
 } // namespace
 // Short enough that Cancel reacts at once, long enough to cost nothing.
 constexpr int kSliceMs = 25;
@@ -53,11 +51,6 @@ bool TakeCancel()
     return c;
 }
 
-void SetTcpWaitSec(int seconds) { g_waitSec = seconds; }
-void SetTcpRetryCount(int count) { g_retryCount = count; }
-int TcpWaitSec() { return (g_waitSec < 0 || g_waitSec > 3600) ? 12 : g_waitSec; }
-int TcpRetryCount() { return (g_retryCount < 0 || g_retryCount > 1000) ? 5 : g_retryCount; }
-
 bool IsBlocking() { return g_waitDepth > 0; }
 
 void CancelBlockingCall()
@@ -75,12 +68,6 @@ void CTcpip::Pump()
     // Copy: the pump may replace itself while it runs.
     if (auto pump = pump_)
         pump();
-}
-
-std::int64_t CTcpip::LineLimitMs()
-{
-    // At least one wait of at least a second, as connect and send have.
-    return std::int64_t{std::max(1, TcpRetryCount())} * std::max(1, TcpWaitSec()) * 1000;
 }
 
 int CTcpip::CreateSocket(int family, int type, int protocol)
@@ -141,7 +128,7 @@ int CTcpip::SetAddr(std::vector<SocketAddress>& out, const std::string& host, in
         lastError_ = code;
         if (code != platform::WSATRY_AGAIN)
             return code;
-        if (++failures > TcpRetryCount())
+        if (++failures > timeouts_.RetryCount())
             return code;
         PumpWait(500);
     }
@@ -518,7 +505,7 @@ long CTcpip::SendAll(const char* bytes, std::size_t length)
 {
     // A fixed 120 s per attempt; at least one attempt so that a retry count
     // of 0 does not make every send fail.
-    return SendAll(bytes, length, std::int64_t{120000} * std::max(1, TcpRetryCount()));
+    return SendAll(bytes, length, std::int64_t{120000} * std::max(1, timeouts_.RetryCount()));
 }
 
 long CTcpip::SendAll(const char* bytes, std::size_t length, std::int64_t waitMs)

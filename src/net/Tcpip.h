@@ -16,19 +16,13 @@
 #include <sys/socket.h>
 
 #include "net/ServerSecurity.h"
+#include "net/TcpTimeouts.h"
 
 namespace net {
 
 class TlsSession;
 class Inflater;
 class Deflater;
-
-// The two settings that govern every wait (configuration nTcpWaitSec and
-// nTcpRetryCount). Read at each use, so a change applies to the next call.
-void SetTcpWaitSec(int seconds);
-void SetTcpRetryCount(int count);
-int TcpWaitSec();    // clamped to 0..3600
-int TcpRetryCount(); // clamped to 0..1000
 
 // True while a network wait is pumping.
 bool IsBlocking();
@@ -78,6 +72,9 @@ public:
     // Trust only this file's certificates (tests, private servers); empty
     // for the system's trust store.
     void SetCaFile(std::string path) { caFile_ = std::move(path); }
+    // Read at each wait, so a change applies to the next call.
+    void SetTimeouts(TcpTimeouts timeouts) { timeouts_ = timeouts; }
+    const TcpTimeouts& Timeouts() const { return timeouts_; }
 
     // COMPRESS DEFLATE from here on, after the server's 206: what comes in is
     // inflated and what goes out deflated, above TLS (compress, then
@@ -113,7 +110,7 @@ public:
     void PumpPending();
 
     // The limit of one ReadLine from the settings, in milliseconds.
-    static std::int64_t LineLimitMs();
+    std::int64_t LineLimitMs() const { return timeouts_.LineLimitMs(); }
 
 private:
     enum class Wait { Ready, TimedOut, Failed };
@@ -162,6 +159,7 @@ private:
     std::string zSend_; // deflated bytes the layer below did not take yet
     std::size_t zSendPos_ = 0;
     std::string compressError_;
+    TcpTimeouts timeouts_;
 };
 
 } // namespace net

@@ -43,7 +43,8 @@ std::string CTextbaseProtocol::Compose(const char* format, va_list ap) const
 
 void CTextbaseProtocol::ReportStatus(const char* format, ...)
 {
-    if (!statusWindow_ && !HasLogSink())
+    const bool logging = log_ && log_->HasSink();
+    if (!statusWindow_ && !logging)
         return; // nobody is looking: spare the formatting of every reply
     va_list ap;
     va_start(ap, format);
@@ -53,7 +54,8 @@ void CTextbaseProtocol::ReportStatus(const char* format, ...)
         auto window = statusWindow_;
         window(text);
     }
-    LogText(text);
+    if (log_)
+        log_->Text(text);
 }
 
 void CTextbaseProtocol::ReportError(const char* format, ...)
@@ -62,7 +64,8 @@ void CTextbaseProtocol::ReportError(const char* format, ...)
     va_start(ap, format);
     std::string text = Compose(format, ap);
     va_end(ap);
-    LogText(text);
+    if (log_)
+        log_->Text(text);
     if (auto reporter = errorReporter_)
         reporter(text);
 }
@@ -71,8 +74,10 @@ int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int p
 {
     connected_ = 0;
     tcp_.Close();
-    LogPrintf("CreateSocket %s, %d", host.c_str(), port);
-    LogPrintf("SetAddr");
+    if (log_) {
+        log_->Printf("CreateSocket %s, %d", host.c_str(), port);
+        log_->Text("SetAddr");
+    }
     std::vector<SocketAddress> addresses;
     int code = tcp_.SetAddr(addresses, host, port);
     if (code != 0) {
@@ -80,7 +85,7 @@ int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int p
         return 0;
     }
     // A connect waits as long as a reply may: at least a second.
-    const std::int64_t connectLimit = std::int64_t{std::max(1, TcpWaitSec())} * std::max(1, TcpRetryCount()) * 1000;
+    const std::int64_t connectLimit = tcp_.LineLimitMs();
     int lastCode = 0;
     for (const SocketAddress& a : addresses) {
         code = tcp_.CreateSocket(a.family, SOCK_STREAM, 0);
@@ -90,7 +95,8 @@ int CTextbaseProtocol::ConnectServer(const std::string& host, int noDelay, int p
         }
         int value = noDelay;
         tcp_.SetSockOpt(IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
-        LogPrintf("connect");
+        if (log_)
+            log_->Text("connect");
         if (tcp_.Connect(reinterpret_cast<const sockaddr*>(&a.addr), a.length, connectLimit) == 0)
             return 1;
         lastCode = tcp_.LastError();

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/Log.h"
 #include "net/Tcpip.h"
 #include "textcodec/JapaneseCodes.h"
 
@@ -44,6 +45,11 @@ public:
     void SetErrorReporter(std::function<void(const std::string& text)> reporter) { errorReporter_ = std::move(reporter); }
     // Run while a network wait lasts (see CTcpip::SetPump).
     void SetPump(std::function<void()> pump) { tcp_.SetPump(std::move(pump)); }
+    // The waits of this connection (see CTcpip::SetTimeouts).
+    void SetTimeouts(TcpTimeouts timeouts) { tcp_.SetTimeouts(timeouts); }
+    // Where this connection's status texts, commands and replies are logged;
+    // null for nowhere. The log must outlive the connection.
+    void SetLog(const ProtocolLog* log) { log_ = log; }
 
     const std::string& ProtocolName() const { return protocolName_; }
     const std::string& LastReply() const { return lastReply_; }
@@ -54,6 +60,7 @@ protected:
 
     std::function<void(const std::string&)> statusWindow_;
     std::function<void(const std::string&)> errorReporter_;
+    const ProtocolLog* log_ = nullptr;
     CTcpip tcp_;
     int connected_ = 0;
     std::string protocolName_;

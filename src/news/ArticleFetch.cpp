@@ -62,7 +62,7 @@ void CLumeDoc::MarkArticleRead(int n)
     readList_.Add(n);
     StoreCurrentReadList();
     SetModifiedFlag(true);
-    UpdateAllViews(nullptr, hint::ReadMarks);
+    UpdateAllViews(nullptr, Hint::ReadMarks);
 }
 
 void CLumeDoc::MarkArticle(CArticle& article, bool read)
@@ -74,7 +74,7 @@ void CLumeDoc::MarkArticle(CArticle& article, bool read)
     StoreCurrentReadList();
     SetModifiedFlag(true);
     MarkCrossposts(article, read);
-    UpdateAllViews(nullptr, hint::ReadMarks);
+    UpdateAllViews(nullptr, Hint::ReadMarks);
 }
 
 void CLumeDoc::MarkCrossposts(CArticle& article, bool read)
@@ -126,7 +126,7 @@ bool CLumeDoc::OpenCurrentGroup()
         m_pCurrentGroup = nullptr;
         readList_.RemoveAll();
         currentArticle_ = -1;
-        UpdateAllViews(nullptr, hint::Group);
+        UpdateAllViews(nullptr, Hint::Group);
     }
     return result;
 }
@@ -190,7 +190,7 @@ HeaderStore* CLumeDoc::Store()
         if (!store_.SetAsideReason().empty())
             nntp_.ReportStatus("header store %s set aside and made anew: %s", storePath_.c_str(),
                                store_.SetAsideReason().c_str());
-        const platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
+        const platform::Registry& reg = registry_;
         store_.Expire(static_cast<std::int64_t>(std::time(nullptr)), HeaderStoreExpiryDays(reg));
     }
     return store_.IsOpen() ? &store_ : nullptr;
@@ -434,7 +434,7 @@ void CLumeDoc::Reload()
     if (!FetchArticlesLocked(start, end, false, -1))
         ClearArticles();
     lock.Release();
-    UpdateAllViews(nullptr, hint::Group);
+    UpdateAllViews(nullptr, Hint::Group);
 }
 
 } // namespace news

@@ -1,6 +1,6 @@
 // The commands the document carries out, their update rules, and the post
 // parameters of New article and Follow-up.
-#include "news/DocumentCommands.h"
+#include "news/CommandState.h"
 
 #include "message/HeaderFields.h"
 #include "news/FollowUp.h"
@@ -24,16 +24,16 @@ bool CLumeDoc::OnCommand(unsigned id)
         ToggleOnline();
         return true;
     case cmd::NextArticle:
-        UpdateAllViews(nullptr, hint::NextArticle);
+        UpdateAllViews(nullptr, Hint::NextArticle);
         return true;
     case cmd::PrevArticle:
-        UpdateAllViews(nullptr, hint::PrevArticle);
+        UpdateAllViews(nullptr, Hint::PrevArticle);
         return true;
     case cmd::NextUnread:
-        UpdateAllViews(nullptr, hint::NextUnread);
+        UpdateAllViews(nullptr, Hint::NextUnread);
         return true;
     case cmd::MarkRead:
-        UpdateAllViews(nullptr, hint::MarkRead);
+        UpdateAllViews(nullptr, Hint::MarkRead);
         return true;
     case cmd::Reload:
         Reload();
@@ -55,7 +55,7 @@ bool CLumeDoc::OnCommand(unsigned id)
         return true;
     case cmd::ShowHeader:
         ToggleShowHeader();
-        UpdateAllViews(nullptr, hint::Article);
+        UpdateAllViews(nullptr, Hint::Article);
         return true;
     case cmd::NewArticle:
         NewArticle();
@@ -129,14 +129,12 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
 
 bool CLumeDoc::ShowHeaderSetting() const
 {
-    const platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
-    return reg.GetInt(kBodyView, kShowHeader, 0) != 0;
+    return registry_.GetInt(kBodyView, kShowHeader, 0) != 0;
 }
 
 void CLumeDoc::ToggleShowHeader()
 {
-    platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
-    reg.WriteInt(kBodyView, kShowHeader, ShowHeaderSetting() ? 0 : 1);
+    registry_.WriteInt(kBodyView, kShowHeader, ShowHeaderSetting() ? 0 : 1);
 }
 
 void CLumeDoc::FillPostParams()
@@ -151,6 +149,8 @@ void CLumeDoc::FillPostParams()
     p.security = SecurityOf(config_);
     p.askLogin = LoginHandler();
     p.askTrust = TrustHandler();
+    p.timeouts = nntp_.Tcp().Timeouts();
+    p.log = &log_;
     p.strNewsgroups = m_pCurrentGroup ? m_pCurrentGroup->m_strName : std::string();
     postParams_ = std::move(p);
 }

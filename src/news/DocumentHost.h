@@ -12,6 +12,7 @@
 // which is what a console tool without a user wants.
 
 #include "net/ServerSecurity.h"
+#include "net/TcpTimeouts.h"
 #include "news/SettingsValues.h"
 #include "platform/StringIds.h"
 #include "textcodec/JapaneseCodes.h"
@@ -21,6 +22,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace net { class ProtocolLog; }
 
 namespace news {
 
@@ -87,6 +90,10 @@ struct PostParams {
     net::SecuritySettings security;
     std::function<bool(const net::LoginRequest&, std::string& user, std::string& password)> askLogin;
     std::function<bool(const net::CertificateInfo&)> askTrust;
+    // Its waits and its log are the document's too (log null: none; it
+    // outlives every post window).
+    net::TcpTimeouts timeouts;
+    const net::ProtocolLog* log = nullptr;
 };
 
 // The followed article, for a follow-up: its header text and the body text

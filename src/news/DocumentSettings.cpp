@@ -12,7 +12,7 @@ constexpr const char* kArticleView = "ArticleView";
 
 void CLumeDoc::OnSettings(bool firstStart)
 {
-    platform::Registry& reg = registry_ ? *registry_ : platform::Registry::User();
+    platform::Registry& reg = registry_;
     SettingsValues values;
     values.config = config_;
     values.online = IsConnected();
@@ -50,6 +50,8 @@ void CLumeDoc::OnSettings(bool firstStart)
     config_.bRememberPassword = c.bRememberPassword;
     config_.bAllowPlainPassword = c.bAllowPlainPassword;
     config_.bCompress = c.bCompress;
+    // New waits hold from the next wait on, not only after the next open.
+    ApplyTransportSettings();
     reg.WriteString(kBrowser, "strPathName", values.browserPath);
     reg.WriteInt(kBrowser, "Type", values.browserType);
     for (std::size_t i = 0; i < values.colours.size(); ++i)
@@ -58,7 +60,7 @@ void CLumeDoc::OnSettings(bool firstStart)
     for (std::size_t i = 0; i < values.scoreColours.size(); ++i)
         if (values.scoreColours[i])
             reg.WriteInt(kArticleView, SettingsValues::kScoreColourKeys[i], int(*values.scoreColours[i]));
-    UpdateAllViews(nullptr, hint::Article);
+    UpdateAllViews(nullptr, Hint::Article);
     SetModifiedFlag();
 }
 

@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 
 namespace news {
 
-CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry* registry) : host_(host), registry_(registry)
+CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry& registry) : host_(host), registry_(registry)
 {
+    nntp_.SetLog(&log_);
     groups_.Reserve(kGroupTableSize);
     // Network waits let the windows work (repaints, Cancel buttons).
     nntp_.SetPump([this] {
@@ -111,7 +112,7 @@ bool CLumeDoc::OnOpenDocument(const fs::path& path)
 
 bool CLumeDoc::ExchangeConfig(const fs::path& path, bool store)
 {
-    CProfileData profile(path, LumeConfig::kSection, registry_);
+    CProfileData profile(path, LumeConfig::kSection, &registry_);
     CSignatureStore signatures(registry_);
     if (store)
         config_.TakeSignatures(signatures);
@@ -126,10 +127,9 @@ bool CLumeDoc::ExchangeConfig(const fs::path& path, bool store)
     return true;
 }
 
-void CLumeDoc::ApplyTransportSettings() const
+void CLumeDoc::ApplyTransportSettings()
 {
-    net::SetTcpWaitSec(config_.UsedTcpWaitSec());
-    net::SetTcpRetryCount(config_.UsedTcpRetryCount());
+    nntp_.SetTimeouts({config_.UsedTcpWaitSec(), config_.UsedTcpRetryCount()});
 }
 
 std::optional<fs::path> CLumeDoc::ReadMarksPathFor(const fs::path& configPath, const std::string& markFile)
@@ -205,7 +205,13 @@ void CLumeDoc::RemoveView(DocumentView* view)
     views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
 }
 
-void CLumeDoc::UpdateAllViews(DocumentView* sender, long hint)
+void CLumeDoc::SetCurrentArticle(int number, DocumentView* sender)
+{
+    currentArticle_ = number < 0 ? -1 : number;
+    UpdateAllViews(sender, currentArticle_ < 0 ? Hint::ListCleared : Hint::Article);
+}
+
+void CLumeDoc::UpdateAllViews(DocumentView* sender, Hint hint)
 {
     // A view told may remove views: walk a copy and skip the ones gone.
     const std::vector<DocumentView*> views = views_;

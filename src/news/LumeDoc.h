@@ -16,7 +16,7 @@
 // DocumentCommands.cpp (commands, update rules, posting).
 
 #include "news/Article.h"
-#include "news/DocumentCommands.h"
+#include "news/CommandState.h"
 #include "news/DocumentHost.h"
 #include "news/DocumentView.h"
 #include "news/GroupTable.h"
@@ -60,8 +60,8 @@ constexpr bool CountsAsRead(BodyFetch result) { return result == BodyFetch::Arri
 class CLumeDoc {
 public:
     // host shows messages (may be null in tools); registry is the per-user
-    // store for the signatures (the user's own when null).
-    explicit CLumeDoc(DocumentHost* host = nullptr, platform::Registry* registry = nullptr);
+    // store for the signatures and the body pane's settings.
+    CLumeDoc(DocumentHost* host, platform::Registry& registry);
     CLumeDoc(const CLumeDoc&) = delete;
     CLumeDoc& operator=(const CLumeDoc&) = delete;
 
@@ -85,9 +85,9 @@ public:
     // settings travel with it. A refused write shows 61241.
     bool ExchangeConfig(const std::filesystem::path& path, bool store);
 
-    // Hands nTcpWaitSec and nTcpRetryCount to the transport, which reads them
-    // at every wait. Done on new and open; the settings dialog calls it too.
-    void ApplyTransportSettings() const;
+    // Hands nTcpWaitSec and nTcpRetryCount to the connection, which reads
+    // them at every wait. Done on new and open; the settings dialog calls it too.
+    void ApplyTransportSettings();
 
     // --- read marks ---
     bool LoadReadMarks(const std::filesystem::path& path);
@@ -124,7 +124,7 @@ public:
     void RemoveView(DocumentView* view);
     // Tells every view but sender. A view may remove itself (or another)
     // while being told.
-    void UpdateAllViews(DocumentView* sender, long hint);
+    void UpdateAllViews(DocumentView* sender, Hint hint);
 
     // --- online state (LumeDocOnline.cpp) ---
     // Command Online: offline goes online (with the document's path),
@@ -230,10 +230,15 @@ public:
     // Scores the whole list again (after the rules changed); newly killed
     // articles are marked read. The caller redraws what shows the list.
     void RescoreArticles();
-    int currentArticle_ = -1;
+    // The article the panes show, by number; -1 for none.
+    int CurrentArticle() const { return currentArticle_; }
+    // The article list pane's choice: number (-1: none) becomes the current
+    // article and every view but sender is told, with hint Article, or
+    // ListCleared for none.
+    void SetCurrentArticle(int number, DocumentView* sender);
 
     // --- commands (DocumentCommands.cpp) ---
-    // True when the document carries out id (see DocumentCommands.h).
+    // True when the document carries out id (see platform/CommandIds.h).
     bool OnCommand(unsigned id);
     // True when the document decides the state of id; fills state then.
     bool OnUpdateCommand(unsigned id, CommandState& state) const;
@@ -262,6 +267,9 @@ public:
 
     // The connection itself, for tests and the tool.
     net::CNntp& Nntp() { return nntp_; }
+    // The protocol log of the document's connection and its post windows';
+    // the log window subscribes to it.
+    net::ProtocolLog& Log() { return log_; }
 
     LumeConfig& Config() { return config_; }
     const LumeConfig& Config() const { return config_; }
@@ -317,6 +325,7 @@ private:
 
     DocumentHost* host_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    net::ProtocolLog log_; // before nntp_: the connection logs until it is gone
     net::CNntp nntp_;
     bool busy_ = false;
     DocumentProgress* sessionProgress_ = nullptr; // while the session starts
@@ -334,7 +343,7 @@ private:
     PostParams postParams_;
     GroupListStats listStats_;
     GroupListLimits listLimits_;
-    platform::Registry* registry_;
+    platform::Registry& registry_;
     LumeConfig config_;
     CGroupTable groups_;
     std::vector<std::unique_ptr<CArticle>> articles_;
@@ -345,6 +354,7 @@ private:
     void MarkKilledRead(CArticle& article);
     CReadList readList_;
     CNewsGroup* m_pCurrentGroup = nullptr;
+    int currentArticle_ = -1;
     // Message-IDs read this session, so a crosspost fetched later in another
     // group counts as read.
     std::unordered_set<std::string> readIds_;

@@ -33,7 +33,7 @@ void CLumeDoc::ToggleOnline()
     }
     if (IsConnected()) {
         GoOffline();
-        UpdateAllViews(nullptr, hint::Online);
+        UpdateAllViews(nullptr, Hint::Online);
     } else {
         GoOnline(path_);
     }
@@ -86,7 +86,7 @@ bool CLumeDoc::OnConnected(int socket)
         return false;
     }
     SetModifiedFlag(true);
-    UpdateAllViews(nullptr, hint::Online);
+    UpdateAllViews(nullptr, Hint::Online);
     return true;
 }
 

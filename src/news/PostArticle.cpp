@@ -227,6 +227,8 @@ PostOutcome PostArticle(const PostForm& form, const PostParams& settings, const 
     }
 
     net::CNntp nntp;
+    nntp.SetTimeouts(settings.timeouts);
+    nntp.SetLog(settings.log);
     if (hooks.status)
         nntp.SetStatusWindow(hooks.status);
     nntp.SetErrorReporter([&outcome, &hooks](const std::string& text) {

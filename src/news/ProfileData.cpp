@@ -10,22 +10,17 @@ CProfileData::CProfileData(std::filesystem::path path, std::string defaultSectio
 {
 }
 
-platform::Registry& CProfileData::Store() const
-{
-    return registry_ ? *registry_ : platform::Registry::User();
-}
-
 std::string CProfileData::GetString(std::string_view key, std::string_view def, std::string_view section) const
 {
     if (path_.empty())
-        return Store().GetString(Section(section), key, def);
+        return registry_ ? registry_->GetString(Section(section), key, def) : std::string(def);
     return platform::GetProfileString(path_, Section(section), key, def);
 }
 
 int CProfileData::GetInt(std::string_view key, int def, std::string_view section) const
 {
     if (path_.empty())
-        return Store().GetInt(Section(section), key, def);
+        return registry_ ? registry_->GetInt(Section(section), key, def) : def;
     return platform::GetProfileInt(path_, Section(section), key, def);
 }
 
@@ -58,9 +53,11 @@ std::string CProfileData::QuoteValue(std::string_view value)
 bool CProfileData::WriteString(std::string_view key, std::optional<std::string_view> value, std::string_view section)
 {
     if (path_.empty()) {
+        if (!registry_)
+            return false;
         if (!value)
-            return Store().DeleteValue(Section(section), key);
-        return Store().WriteString(Section(section), key, *value);
+            return registry_->DeleteValue(Section(section), key);
+        return registry_->WriteString(Section(section), key, *value);
     }
     std::optional<std::string> text;
     if (value)
@@ -93,7 +90,7 @@ bool CProfileData::CommitWrites()
 bool CProfileData::WriteInt(std::string_view key, int value, std::string_view section)
 {
     if (path_.empty())
-        return Store().WriteInt(Section(section), key, value);
+        return registry_ && registry_->WriteInt(Section(section), key, value);
     return WriteString(key, std::string_view(std::to_string(value)), section);
 }
 

@@ -16,8 +16,9 @@ namespace news {
 
 class CProfileData {
 public:
-    // registry: the store used when path is empty (the per-user one if null).
-    CProfileData(std::filesystem::path path, std::string defaultSection, platform::Registry* registry = nullptr);
+    // registry: the store used when path is empty; with none, reads give
+    // their defaults and writes are refused.
+    CProfileData(std::filesystem::path path, std::string defaultSection, platform::Registry* registry);
 
     std::string GetString(std::string_view key, std::string_view def, std::string_view section = {}) const;
     int GetInt(std::string_view key, int def, std::string_view section = {}) const;
@@ -53,7 +54,6 @@ private:
     {
         return section.empty() ? std::string_view(section_) : section;
     }
-    platform::Registry& Store() const;
 
     std::filesystem::path path_;
     std::string section_;

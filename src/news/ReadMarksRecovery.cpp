@@ -82,7 +82,7 @@ bool CLumeDoc::WriteUntitledRecovery()
     if (groups_.IsEmpty())
         fs::remove(marks, error);
     // Nobody is asked anything now: a refused write stays silent.
-    CProfileData profile(UntitledConfigIn(untitledFolder_), LumeConfig::kSection, registry_);
+    CProfileData profile(UntitledConfigIn(untitledFolder_), LumeConfig::kSection, &registry_);
     CSignatureStore signatures(registry_);
     config_.TakeSignatures(signatures);
     profile.BeginWrites();

@@ -77,8 +77,8 @@ bool SubjectInCapitals(std::string_view s)
     return capitals >= 5;
 }
 
-ScoreBook::ScoreBook(platform::Registry* registry)
-    : registry_(registry), settings_(ScoreSettings::Read(registry ? *registry : platform::Registry::User())),
+ScoreBook::ScoreBook(platform::Registry& registry)
+    : registry_(registry), settings_(ScoreSettings::Read(registry)),
       rules_(std::make_unique<ScoreRules>())
 {
 }
@@ -88,7 +88,7 @@ ScoreBook::~ScoreBook() = default;
 bool ScoreBook::SetSettings(const ScoreSettings& settings)
 {
     settings_ = settings;
-    const bool ok = settings_.Write(registry_ ? *registry_ : platform::Registry::User());
+    const bool ok = settings_.Write(registry_);
     Reload();
     return ok;
 }

@@ -48,7 +48,7 @@ bool SubjectInCapitals(std::string_view utf8Subject);
 class ScoreBook {
 public:
     // registry: where the settings live (the user's own when null).
-    explicit ScoreBook(platform::Registry* registry);
+    explicit ScoreBook(platform::Registry& registry);
     ~ScoreBook();
 
     const ScoreSettings& Settings() const { return settings_; }
@@ -83,7 +83,7 @@ public:
 private:
     void SetKilled(CArticle& article) const;
 
-    platform::Registry* registry_;
+    platform::Registry& registry_;
     ScoreSettings settings_;
     std::unique_ptr<ScoreRules> rules_;
     // What the file was when read: an edit changes one of them (a rename over it the inode).

@@ -23,13 +23,6 @@ bool ValidIndex(int n)
 
 } // namespace
 
-CSignatureStore::CSignatureStore(platform::Registry* registry) : registry_(registry) {}
-
-platform::Registry& CSignatureStore::Store() const
-{
-    return registry_ ? *registry_ : platform::Registry::User();
-}
-
 int CSignatureStore::GetStoredSelect() const
 {
     return Store().GetInt(kSection, "nSelect", 0);

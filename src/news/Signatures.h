@@ -15,8 +15,8 @@ class CSignatureStore {
 public:
     static constexpr int kCount = 3;
 
-    // registry: the store to use (the per-user one if null).
-    explicit CSignatureStore(platform::Registry* registry = nullptr);
+    // registry: the per-user store the signatures live in.
+    explicit CSignatureStore(platform::Registry& registry) : registry_(registry) {}
 
     // The selected signature, 0..2; a value out of that range reads as 0.
     int GetSignSelect() const;
@@ -35,8 +35,8 @@ public:
     bool SetStoredSelect(int n);
 
 private:
-    platform::Registry& Store() const;
-    platform::Registry* registry_;
+    platform::Registry& Store() const { return registry_; }
+    platform::Registry& registry_;
 };
 
 // The form a signature takes in a configuration file: standard Base64 of its

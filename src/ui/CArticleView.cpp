@@ -44,7 +44,7 @@ namespace ui {
 namespace cmd = platform::cmd;
 
 namespace {
-constexpr long kHintMask = hint::Group | hint::NextUnread | hint::NextArticle | hint::PrevArticle;
+constexpr Hint kHintMask = Hint::Group | Hint::NextUnread | Hint::NextArticle | Hint::PrevArticle;
 
 QString Format(unsigned id, const std::vector<std::string>& args)
 {
@@ -279,20 +279,20 @@ void CArticleView::Reset()
     SetTitle(QString());
 }
 
-void CArticleView::OnUpdate(DocumentView*, long hint)
+void CArticleView::OnUpdate(DocumentView*, Hint hint)
 {
     // A new or opened document: nothing of the old one stays.
-    if (hint == 0) {
+    if (hint == Hint::None) {
         Reset();
         return;
     }
-    if (hint & hint::MarkRead) {
+    if (HasHint(hint, Hint::MarkRead)) {
         MarkReadDialog();
         return;
     }
-    if (!(hint & kHintMask))
+    if (!HasHint(hint, kHintMask))
         return;
-    if (hint & hint::Group) {
+    if (HasHint(hint, Hint::Group)) {
         if (searching_) {
             // The search walks the rows (and their articles, which the
             // document may just have freed): it stops at once and the
@@ -307,15 +307,15 @@ void CArticleView::OnUpdate(DocumentView*, long hint)
     // Moves during a fetch or the search would work on rows being replaced.
     if (searching_ || loading_)
         return;
-    if (hint & hint::NextUnread) {
+    if (HasHint(hint, Hint::NextUnread)) {
         if (!NextUnread())
-            EndOfList(hint::NextUnread);
-    } else if (hint & hint::NextArticle) {
+            EndOfList(Hint::NextUnread);
+    } else if (HasHint(hint, Hint::NextArticle)) {
         if (!NextArticle())
-            EndOfList(hint::NextArticle);
-    } else if (hint & hint::PrevArticle) {
+            EndOfList(Hint::NextArticle);
+    } else if (HasHint(hint, Hint::PrevArticle)) {
         if (!PrevArticle())
-            EndOfList(hint::PrevArticle);
+            EndOfList(Hint::PrevArticle);
     }
 }
 
@@ -325,11 +325,10 @@ void CArticleView::ClearList()
     SetTitle(QString());
     list_->Clear();
     list_->RebuildRows();
-    doc_.currentArticle_ = -1;
-    doc_.UpdateAllViews(this, hint::ListCleared);
+    doc_.SetCurrentArticle(-1, this);
 }
 
-void CArticleView::LoadGroup(long hint)
+void CArticleView::LoadGroup(Hint hint)
 {
     ClearList();
     CNewsGroup* group = doc_.GetCurrentGroup();
@@ -361,9 +360,9 @@ void CArticleView::LoadGroup(long hint)
                             std::to_string(group->m_nFirst), std::to_string(group->m_nLast)}));
     if (NextUnread())
         return;
-    if (hint & hint::NextUnread)
-        EndOfList(hint::NextUnread);
-    else if (!(hint & (hint::NextArticle | hint::PrevArticle)))
+    if (HasHint(hint, Hint::NextUnread))
+        EndOfList(Hint::NextUnread);
+    else if (!HasHint(hint, Hint::NextArticle | Hint::PrevArticle))
         ShowCurrent();
 }
 
@@ -418,8 +417,7 @@ void CArticleView::ShowCurrent()
         return;
     const int number = article->m_nNumber;
     const unsigned generation = generation_;
-    doc_.currentArticle_ = number;
-    doc_.UpdateAllViews(this, hint::Article);
+    doc_.SetCurrentArticle(number, this);
     // Marked read only once the body pane has it (or the server says it is
     // gone): a dead connection or a Cancel leaves it unread. The fetch pumped
     // events, so the node may have gone with a rebuilt list.
@@ -510,10 +508,10 @@ void CArticleView::SkipThread()
     ShowCurrent();
 }
 
-void CArticleView::EndOfList(long hint)
+void CArticleView::EndOfList(Hint hint)
 {
-    const bool back = hint == hint::PrevArticle;
-    const long move = back ? hint::PrevUnreadGroup : hint::NextUnreadGroup;
+    const bool back = hint == Hint::PrevArticle;
+    const Hint move = back ? Hint::PrevUnreadGroup : Hint::NextUnreadGroup;
     if (list_->GetCount() > 0 && doc_.Config().bShowChangeGroupDialog) {
         const QString text = LoadText(back ? platform::IDS_61219 : platform::IDS_61218);
         if (dialogs_.Message(window(), text, MessageIcon::Question, true) != IDYES)
@@ -608,7 +606,7 @@ void CArticleView::SearchArticles(bool upwards)
         QApplication::beep();
         return;
     }
-    ProgressWindow progress(600, frame_ ? frame_->FrameWindow() : window());
+    ProgressWindow progress(600, frame_ ? frame_->FrameWindow() : window(), frame_ ? frame_->ProgressWindows() : nullptr);
     if (!progress.Open(unsigned(platform::IDS_61276)))
         return;
 
@@ -631,8 +629,7 @@ void CArticleView::SearchArticles(bool upwards)
             if (const CArticle* a = CArticleListBox::ArticleOf(list_->NodeOfRow(r)))
                 upcoming.push_back(a->m_nNumber);
         doc_.ExpectArticles(upcoming);
-        doc_.currentArticle_ = number;
-        doc_.UpdateAllViews(this, hint::Article);
+        doc_.SetCurrentArticle(number, this);
         // Loading the body pumped events: stop if the list went away meanwhile.
         if (generation != generation_)
             break;
@@ -655,9 +652,9 @@ void CArticleView::SearchArticles(bool upwards)
     list_->SetRedraw(true);
     list_->viewport()->update();
     progress.Close();
-    if (deferredHint_) {
-        const long deferred = deferredHint_;
-        deferredHint_ = 0;
+    if (deferredHint_ != Hint::None) {
+        const Hint deferred = deferredHint_;
+        deferredHint_ = Hint::None;
         LoadGroup(deferred);
         return;
     }
@@ -670,8 +667,7 @@ void CArticleView::SearchArticles(bool upwards)
         list_->ScrollToRow(former, false);
         ShowCurrent();
     } else {
-        doc_.currentArticle_ = -1;
-        doc_.UpdateAllViews(this, hint::ListCleared);
+        doc_.SetCurrentArticle(-1, this);
     }
     dialogs_.Message(window(), LoadText(platform::IDS_61281), MessageIcon::Information);
 }
@@ -757,7 +753,7 @@ void CArticleView::Refill()
     list_->RebuildRows();
     for (int row = 0; row < list_->GetCount(); ++row) {
         const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(row));
-        if (article && article->m_nNumber == doc_.currentArticle_) {
+        if (article && article->m_nNumber == doc_.CurrentArticle()) {
             list_->SetCurRow(row);
             list_->ScrollToRow(row, true);
             break;

@@ -50,7 +50,7 @@ public:
                  QWidget* parent = nullptr);
     ~CArticleView() override;
 
-    void OnUpdate(news::DocumentView* sender, long hint) override;
+    void OnUpdate(news::DocumentView* sender, news::Hint hint) override;
     QWidget* Widget() override { return this; }
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;
@@ -106,10 +106,10 @@ private:
     void SetTitle(const QString& text);
     void ClearList();
     void Reset();
-    void LoadGroup(long hint);
+    void LoadGroup(news::Hint hint);
     void ShowCurrent();
     void MarkShown(widgets::CTreeListItem* node);
-    void EndOfList(long hint);
+    void EndOfList(news::Hint hint);
     void MarkReadDialog();
     void Find(unsigned id);
     void SearchArticles(bool upwards);
@@ -152,7 +152,7 @@ private:
     bool showKilled_ = false;
     bool loading_ = false;
     QMetaObject::Connection focusWatch_;
-    long deferredHint_ = 0;
+    news::Hint deferredHint_ = news::Hint::None;
 };
 
 } // namespace ui

@@ -188,7 +188,7 @@ CBodyView::CBodyView(CLumeDoc& doc, platform::Registry& registry, Dialogs& dialo
             emit NewsLinkActivated(url);
             return;
         }
-        integration::OpenUrl(mainWindow_ ? mainWindow_ : window(), url, BrowserMessages());
+        integration::OpenUrl(mainWindow_ ? mainWindow_ : window(), url, registry_, BrowserMessages());
     });
     connect(body_, &CBodyText::MiddleClicked, this, [this] { doc_.OnCommand(cmd::NextUnread); });
     connect(body_, &CBodyText::CommandRequested, this, [this](unsigned id) { OnCommand(id); });
@@ -207,19 +207,19 @@ CBodyView::~CBodyView()
         std::filesystem::remove(file, ec);
 }
 
-void CBodyView::OnUpdate(DocumentView*, long hint)
+void CBodyView::OnUpdate(DocumentView*, Hint hint)
 {
     if (updating_)
         return;
     updating_ = true;
-    if (hint & hint::ListCleared) {
+    if (HasHint(hint, Hint::ListCleared)) {
         ClearArticle();
         body_->Clear();
         Relayout();
     }
-    if ((hint & hint::Article) && doc_.currentArticle_ != -1)
-        ShowArticle(doc_.currentArticle_);
-    else if (hint & hint::Article)
+    if (HasHint(hint, Hint::Article) && doc_.CurrentArticle() != -1)
+        ShowArticle(doc_.CurrentArticle());
+    else if (HasHint(hint, Hint::Article))
         UseColours(); // new colours show at once, even without an article
     updating_ = false;
 }
@@ -524,7 +524,7 @@ void CBodyView::ToggleWordWrap()
     body_->setLineWrapMode(wordWrap_ ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
     body_->setHorizontalScrollBarPolicy(wordWrap_ ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     Relayout();
-    doc_.UpdateAllViews(nullptr, hint::Article);
+    doc_.UpdateAllViews(nullptr, Hint::Article);
 }
 
 integration::BrowserMessageHandler CBodyView::BrowserMessages()
@@ -536,7 +536,7 @@ void CBodyView::JumpToUrl()
 {
     integration::JumpToUrl(mainWindow_ ? mainWindow_ : window(), body_->textCursor().selectedText(),
                            [this](QWidget* parent, const QString& initial) { return dialogs_.AskUrl(parent, initial); },
-                           BrowserMessages());
+                           registry_, BrowserMessages());
 }
 
 void CBodyView::PageMove(bool forward)
@@ -544,7 +544,7 @@ void CBodyView::PageMove(bool forward)
     if (body_->ScrollLines(forward ? 0 : 1, -1))
         return;
     // At the end (or start): the article list moves on, once this has returned.
-    const long h = forward ? hint::NextUnread : hint::PrevArticle;
+    const Hint h = forward ? Hint::NextUnread : Hint::PrevArticle;
     QMetaObject::invokeMethod(
         this, [this, h] { doc_.UpdateAllViews(this, h); }, Qt::QueuedConnection);
 }

@@ -47,7 +47,7 @@ public:
               QWidget* parent = nullptr);
     ~CBodyView() override;
 
-    void OnUpdate(news::DocumentView* sender, long hint) override;
+    void OnUpdate(news::DocumentView* sender, news::Hint hint) override;
     QWidget* Widget() override { return this; }
     // The top line in view, so that the count moves as the reader pages.
     bool LinePosition(int& line, int& count) const override;

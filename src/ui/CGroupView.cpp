@@ -217,7 +217,7 @@ void CGroupView::BuildTree(bool announce)
         UpdateTitle();
     }
     if (announce)
-        Doc().UpdateAllViews(nullptr, hint::Group);
+        Doc().UpdateAllViews(nullptr, Hint::Group);
 }
 
 std::string CGroupView::FullPath(const CTreeListItem* node) const
@@ -262,34 +262,34 @@ bool CGroupView::OpenSelectedGroup()
     doc.SetCurrentGroup(group);
     // Refused while the connection is busy: then nothing changed.
     if (doc.GetCurrentGroup() == group)
-        Doc().UpdateAllViews(nullptr, hint::Group);
+        Doc().UpdateAllViews(nullptr, Hint::Group);
     return true;
 }
 
 // ---------------------------------------------------------------- hints
 
-void CGroupView::OnUpdate(DocumentView*, long hint)
+void CGroupView::OnUpdate(DocumentView*, Hint hint)
 {
-    if (hint == 0) {
+    if (hint == Hint::None) {
         // A new or opened document.
         Reset();
         return;
     }
-    if (hint & (hint::NextUnreadGroup | hint::PrevUnreadGroup)) {
-        MoveToUnreadGroup((hint & hint::NextUnreadGroup) != 0);
+    if (HasHint(hint, Hint::NextUnreadGroup | Hint::PrevUnreadGroup)) {
+        MoveToUnreadGroup(HasHint(hint, Hint::NextUnreadGroup));
         return;
     }
-    if (hint & hint::ReadMarks)
+    if (HasHint(hint, Hint::ReadMarks))
         tree_->viewport()->update();
-    if (hint & hint::Article) {
+    if (HasHint(hint, Hint::Article)) {
         const std::vector<int> rows = tree_->GetSelItems();
         if (!rows.empty())
             tree_->InvalidateRow(rows.front());
     }
     // A show mode or a subscription alone changes no article: the list
     // pane must not reload (and so move on and mark read).
-    if (hint & hint::GroupTree)
-        BuildTree(hint != hint::GroupTree);
+    if (HasHint(hint, Hint::GroupTree))
+        BuildTree(hint != Hint::GroupTree);
 }
 
 void CGroupView::MoveToUnreadGroup(bool forward)
@@ -342,7 +342,7 @@ void CGroupView::MoveToUnreadGroup(bool forward)
         tree_->SetCaretIndex(foundRow, false);
         tree_->SetRowSel(foundRow, true);
         tree_->ScrollToRow(foundRow, true);
-        Doc().UpdateAllViews(nullptr, hint::GroupMoved);
+        Doc().UpdateAllViews(nullptr, Hint::GroupMoved);
         return;
     }
     // The server is left in the last group probed: select the one the user
@@ -408,11 +408,11 @@ bool CGroupView::OnCommand(unsigned id)
         return true;
     case cmd::ShowUnreadGroups:
         Doc().Config().bShowUnreadGroup = !Doc().Config().bShowUnreadGroup;
-        doc_.UpdateAllViews(nullptr, hint::GroupTree);
+        doc_.UpdateAllViews(nullptr, Hint::GroupTree);
         return true;
     case cmd::ShowAllGroups:
         Doc().Config().bShowAllGroup = !Doc().Config().bShowAllGroup;
-        doc_.UpdateAllViews(nullptr, hint::GroupTree);
+        doc_.UpdateAllViews(nullptr, Hint::GroupTree);
         return true;
     case cmd::ShowUnreadCounts:
         showCounts_ = !showCounts_;
@@ -498,7 +498,7 @@ void CGroupView::Subscribe(bool subscribe)
     if (!changed)
         return;
     if (!subscribe && !Doc().Config().bShowAllGroup)
-        doc_.UpdateAllViews(nullptr, hint::GroupTree);
+        doc_.UpdateAllViews(nullptr, Hint::GroupTree);
     else
         tree_->viewport()->update();
 }

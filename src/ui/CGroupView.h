@@ -33,7 +33,7 @@ public:
                QWidget* parent = nullptr);
     ~CGroupView() override;
 
-    void OnUpdate(news::DocumentView* sender, long hint) override;
+    void OnUpdate(news::DocumentView* sender, news::Hint hint) override;
     QWidget* Widget() override { return this; }
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;

@@ -8,6 +8,8 @@
 class QMenu;
 class QWidget;
 
+namespace dialogs { class ProgressCount; }
+
 namespace ui {
 
 // A pane of the main window as the frame and the command router see it: it
@@ -37,6 +39,8 @@ public:
     virtual QMenu* Menu(int index) const = 0;
     // The top-level window, the parent of the panes' dialogs.
     virtual QWidget* FrameWindow() = 0;
+    // Counts the progress windows the panes open over the frame.
+    virtual dialogs::ProgressCount* ProgressWindows() = 0;
 
 protected:
     ~PaneFrame() = default;

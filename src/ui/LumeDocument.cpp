@@ -4,7 +4,7 @@ using namespace news;
 
 namespace ui {
 
-LumeDocument::LumeDocument(news::DocumentHost& host, platform::Registry* registry) : doc_(&host, registry) {}
+LumeDocument::LumeDocument(news::DocumentHost& host, platform::Registry& registry) : doc_(&host, registry) {}
 
 bool LumeDocument::OnUpdateCommand(CmdUI& state)
 {
@@ -21,14 +21,14 @@ bool LumeDocument::OnUpdateCommand(CmdUI& state)
 bool LumeDocument::OnNewDocument()
 {
     if (!doc_.IsBusy())
-        doc_.UpdateAllViews(nullptr, 0);
+        doc_.UpdateAllViews(nullptr, Hint::None);
     return doc_.OnNewDocument();
 }
 
 bool LumeDocument::OnOpenDocument(const std::filesystem::path& path)
 {
     if (!doc_.IsBusy())
-        doc_.UpdateAllViews(nullptr, 0);
+        doc_.UpdateAllViews(nullptr, Hint::None);
     return doc_.OnOpenDocument(path);
 }
 

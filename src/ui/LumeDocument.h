@@ -14,7 +14,7 @@ namespace ui {
 // Owns the document and its host; the command router's document target.
 class LumeDocument : public CommandTarget {
 public:
-    LumeDocument(news::DocumentHost& host, platform::Registry* registry = nullptr);
+    LumeDocument(news::DocumentHost& host, platform::Registry& registry);
     news::CLumeDoc& Doc() { return doc_; }
     const news::CLumeDoc& Doc() const { return doc_; }
 

@@ -477,7 +477,7 @@ void CMainFrame::SetLineIndicator(const QString& text)
 
 bool CMainFrame::IsBusy() const
 {
-    return document_.Doc().IsBusy() || ProgressWindow::OpenCount() > 0 || LockCount(this) > 0
+    return document_.Doc().IsBusy() || progressWindows_.Open() > 0 || LockCount(this) > 0
            || (busyTest_ && busyTest_());
 }
 
@@ -548,7 +548,7 @@ bool CMainFrame::NewDocument()
     document_.Doc().SetPathName({});
     document_.Doc().SetModifiedFlag(false);
     UpdateTitle();
-    document_.Doc().UpdateAllViews(nullptr, 0);
+    document_.Doc().UpdateAllViews(nullptr, Hint::None);
     return true;
 }
 
@@ -569,7 +569,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path)
         doc.SetPathName({});
         doc.SetModifiedFlag(false);
         UpdateTitle();
-        doc.UpdateAllViews(nullptr, 0);
+        doc.UpdateAllViews(nullptr, Hint::None);
         return false;
     }
     doc.SetPathName(target);
@@ -577,7 +577,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path)
     recent_.Add(path.toStdString());
     doc.OfferReadMarksRecovery();
     UpdateTitle();
-    doc.UpdateAllViews(nullptr, 0);
+    doc.UpdateAllViews(nullptr, Hint::None);
     return true;
 }
 

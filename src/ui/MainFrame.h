@@ -3,6 +3,7 @@
 // right, menu, tool bar 138, status bar, and the framework's document work
 // (new, open, save, the "save changes?" question).
 
+#include "dialogs/ProgressWindow.h"
 #include "ui/CommandRouter.h"
 #include "ui/FramePane.h"
 #include "news/DocumentHost.h"
@@ -60,6 +61,8 @@ public:
     void SetComposeClosedHandler(std::function<void()> handler) { composeClosed_ = std::move(handler); }
     void SetSignatureEditor(std::function<void()> editor) { signatureEditor_ = std::move(editor); }
     bool IsBusy() const;
+    // The progress windows that lock this frame, counted while open.
+    dialogs::ProgressCount* ProgressWindows() override { return &progressWindows_; }
 
     // The compose window posts this when it has closed (queued).
     Q_INVOKABLE void OnComposeClosed();
@@ -132,6 +135,7 @@ private:
     int articleHeight_ = kDefaultArticleHeight;
     bool sizesApplied_ = false;
     std::function<bool()> busyTest_;
+    dialogs::ProgressCount progressWindows_;
     std::function<bool()> closeQuery_;
     std::function<void()> composeClosed_;
     std::function<void()> signatureEditor_;

@@ -155,7 +155,7 @@ TEST_F(PostWindow, FollowUpDialogChoicesReachTheForm)
 
 TEST_F(PostWindow, SignatureDialogKeepsThreeSlots)
 {
-    news::CSignatureStore store(&registry_);
+    news::CSignatureStore store(registry_);
     store.SetSignature(0, "one");
     store.SetSignature(2, "three");
     for (const bool ok : {false, true}) {
@@ -194,8 +194,8 @@ TEST_P(PostToServer, ReadsBackAsWritten)
     const std::filesystem::path attach = dir_ / "picture.png";
     const std::string bytes = testutil::RandomBytes(3000, 7);
     testutil::WriteFile(attach, bytes);
-    news::CSignatureStore(&registry_).SetSignature(0, S("署名です"));
-    news::CSignatureStore(&registry_).SetSignAutoInsert(row.signature);
+    news::CSignatureStore(registry_).SetSignature(0, S("署名です"));
+    news::CSignatureStore(registry_).SetSignAutoInsert(row.signature);
     const PostParams settings{.strRealName = S("試験 太郎"), .strMailAddress = "taro@example.invalid",
                               .strNntpServer = server->host, .nNntpPort = server->port, .PostKanjiCode = row.kanji};
     if (row.viaTool) {

@@ -54,7 +54,8 @@ TEST(CompressServer, SameArticleCompressedInTheClearAndUnderTls)
     ASSERT_EQ(found.size(), 1u);
 
     std::string log;
-    SetLogSink([&log](std::string_view l) { log += l; });
+    ProtocolLog protocolLog;
+    protocolLog.SetSink([&log](std::string_view l) { log += l; });
     struct Row {
         const char* name;
         Security security;
@@ -74,6 +75,7 @@ TEST(CompressServer, SameArticleCompressedInTheClearAndUnderTls)
         log.clear();
         const int port = r.security == Security::Tls ? tlsPort : server->port;
         CNntp nntp;
+        nntp.SetLog(&protocolLog);
         nntp.Attach(newstest::ScriptedHost::PlainConnect("127.0.0.1", port));
         nntp.SetServer("localhost", port);
         nntp.Tcp().SetCaFile((fs::path(d) / "tls" / "ca.pem").string());
@@ -120,5 +122,4 @@ TEST(CompressServer, SameArticleCompressedInTheClearAndUnderTls)
         EXPECT_TRUE(text == plain);
         nntp.Quit();
     }
-    SetLogSink({});
 }

@@ -48,7 +48,7 @@ struct DocServer : ::testing::Test {
         if (!server_)
             GTEST_SKIP() << NO_SERVER_MESSAGE;
         registry = std::make_unique<platform::Registry>(dir / "registry");
-        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc = std::make_unique<CLumeDoc>(&host, *registry);
         doc->AddView(&view);
     }
     // A configuration file naming the server, and a news.rc beside it.
@@ -130,7 +130,7 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
     const auto before = p.Range("local.test");
     Online("local.test: 1-3\r\nfj.test! 1-2\r\nno.such.group: 1-5\r\n");
     const auto after = p.Range("local.test");
-    EXPECT_EQ(view.hints, std::vector<long>{14});
+    EXPECT_EQ(view.hints, std::vector<news::Hint>{news::Hint::Online});
     EXPECT_TRUE(doc->IsModified() && !doc->IsBusy() && !host.waitDepth && host.messages.empty());
     // The session start's window, then the group list's.
     ASSERT_EQ(host.progress.size(), 2u);
@@ -167,7 +167,7 @@ TEST_F(DocServer, GoingOnlineMergesTheServerListWithTheReadMarks)
     // Offline tells the panes and keeps the table.
     doc->OnCommand(cmd::Online);
     EXPECT_FALSE(doc->IsConnected());
-    EXPECT_EQ(view.hints, (std::vector<long>{14, 14}));
+    EXPECT_EQ(view.hints, (std::vector<news::Hint>{news::Hint::Online, news::Hint::Online}));
     // A second time online does not read the file again (the table is not empty).
     std::ofstream(dir / "news.rc", std::ios::binary) << "local.test: 1-99999\r\n";
     doc->OnCommand(cmd::Online);
@@ -249,7 +249,7 @@ TEST_F(DocServer, CancelInTheProgressWindowClearsTheListAndKeepsTheConnection)
         EXPECT_FALSE(OpenUnread("local.test", f.ours));
         EXPECT_TRUE(doc->Articles().empty());
         EXPECT_EQ(doc->GetCurrentGroup(), nullptr);
-        EXPECT_EQ(view.hints, std::vector<long>{4});
+        EXPECT_EQ(view.hints, std::vector<news::Hint>{news::Hint::Group});
         EXPECT_TRUE(host.progress.back()->closed);
         EXPECT_EQ(host.openNow, 0);
     }
@@ -269,7 +269,7 @@ TEST_F(DocServer, CommandsAheadThroughASlowLinkMatchOneAtATime)
     for (int i = 0; i < 2; ++i) {
         inttest::SlowLink link(*server_, i ? "--rtt-ms 20 --lose-ahead" : "--rtt-ms 20 --split");
         ASSERT_GT(link.port, 0);
-        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc = std::make_unique<CLumeDoc>(&host, *registry);
         const int real = std::exchange(server_->port, link.port);
         Online("");
         server_->port = real;
@@ -294,7 +294,7 @@ TEST_F(DocServer, OverviewHeadAndTheStoreGiveTheSameList)
     Fresh("local.many", 5, Tag());
     std::string seen[4];
     for (int i = 0; i < 4; ++i) {
-        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc = std::make_unique<CLumeDoc>(&host, *registry);
         doc->SetUseOverview(i != 1);
         if (i >= 2)
             doc->UseHeaderStore(dir / "cache" / "headers.sqlite");
@@ -331,7 +331,7 @@ TEST_F(DocServer, ScoresThroughOverviewAndHead)
     std::string seen[2];
     for (int i = 0; i < 2; ++i) {
         host = ScriptedHost();
-        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc = std::make_unique<CLumeDoc>(&host, *registry);
         doc->SetUseOverview(i == 0);
         Online("");
         ASSERT_TRUE(OpenUnread("local.many", f.ours));
@@ -357,7 +357,7 @@ TEST_F(DocServer, AGroupListPastItsBoundIsRefusedAndTheMarksFileKept)
     for (auto [limits, said] : {std::pair{CLumeDoc::GroupListLimits{2, 1LL << 30}, "over 2 groups or 1 GB"},
                                 std::pair{CLumeDoc::GroupListLimits{5'000'000, 40}, "or 40 bytes"}}) {
         host = ScriptedHost();
-        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc = std::make_unique<CLumeDoc>(&host, *registry);
         doc->SetGroupListLimits(limits);
         ASSERT_TRUE(doc->OnOpenDocument(WriteConfig(marks)));
         doc->ToggleOnline();
@@ -417,7 +417,7 @@ TEST_F(DocServer, UnknownGroupMissingArticlesAndReload)
     EXPECT_EQ(host.reloadPresets[0], std::pair(g->m_nFirst, g->m_nLast));
     const std::vector<int> rest(f.ours.begin() + 1, f.ours.end());
     EXPECT_EQ(Numbers(), rest);
-    EXPECT_EQ(view.hints, (std::vector<long>{4, 4}));
+    EXPECT_EQ(view.hints, (std::vector<news::Hint>{news::Hint::Group, news::Hint::Group}));
     // Cancel in dialog 122: nothing happens.
     host.reloadAnswers = {{IDCANCEL, 1, 1}};
     doc->OnCommand(cmd::Reload);
@@ -460,7 +460,7 @@ TEST_F(DocServer, ReentryDuringFetchAndGroupListIsRefused)
     ASSERT_TRUE(doc->IsConnected());
     EXPECT_EQ(refusedDuringList, 4);
     EXPECT_EQ(host.connectCalls.size(), 1u);
-    EXPECT_EQ(view.hints, std::vector<long>{14});
+    EXPECT_EQ(view.hints, std::vector<news::Hint>{news::Hint::Online});
 
     CNewsGroup* other = doc->Groups().Find("fj.test");
     CNewsGroup* lt = doc->Groups().Find("local.test");
@@ -546,7 +546,7 @@ TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
     const fs::path lum = WriteConfig("local.japanese: 1-" + std::to_string(before) + "\r\n");
 
     std::ostringstream out, err;
-    EXPECT_EQ(tools::OpenCommand({"--config", lum.string(), "--save", "local.japanese"}, out, err), 0) << err.str();
+    EXPECT_EQ(tools::OpenCommand(*registry, {"--config", lum.string(), "--save", "local.japanese"}, out, err), 0) << err.str();
     EXPECT_NE(out.str().find(std::to_string(last) + "\t"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("\t\xe6\x97\xa5\xe6\x9c\xac " + tag + "\n"), std::string::npos) << out.str();
     const std::string saved = ReadFile(dir / "news.rc");
@@ -558,9 +558,9 @@ TEST_F(DocServer, ToolOpenPrintsDecodedSubjectsAndSavesMarks)
     EXPECT_FALSE(marks.HasUnreadIn(1, last)) << saved;
 
     std::ostringstream out2;
-    EXPECT_EQ(tools::OnlineCommand({"--config", lum.string()}, out2, err), 0);
+    EXPECT_EQ(tools::OnlineCommand(*registry, {"--config", lum.string()}, out2, err), 0);
     EXPECT_EQ(out2.str().rfind("groups ", 0), 0u);
-    EXPECT_EQ(tools::OpenCommand({"--config", lum.string(), "no.such.group"}, out2, err), 1);
+    EXPECT_EQ(tools::OpenCommand(*registry, {"--config", lum.string(), "no.such.group"}, out2, err), 1);
 }
 
 std::string S(const char* utf8) { return textcodec::Utf8ToSjis(utf8); }

@@ -40,15 +40,14 @@ struct SecureServer : ::testing::Test {
         plainPort = server->port;
         tlsPort = std::stoi(ReadFile(innDir / "tls-port"));
         registry = std::make_unique<platform::Registry>(dir / "registry");
-        doc = std::make_unique<CLumeDoc>(&host, registry.get());
+        doc = std::make_unique<CLumeDoc>(&host, *registry);
         doc->Nntp().Tcp().SetCaFile((innDir / "tls" / "ca.pem").string());
-        net::SetLogSink([this](std::string_view l) { log += l; });
+        doc->Log().SetSink([this](std::string_view l) { log += l; });
         // Any name reaches the IPv4 loopback the TLS reader listens on.
         host.connect = [](const std::string&, int port) { return ScriptedHost::PlainConnect("127.0.0.1", port); };
     }
     void TearDown() override
     {
-        net::SetLogSink({});
         if (!innDir.empty())
             Serve("good");
     }

@@ -208,6 +208,7 @@ TEST_F(NetTest, CompressedSessionsAndTheirFailures)
         std::vector<std::string> errors;
         FakeServer server(r.script);
         CNntp nntp;
+        Use(nntp);
         nntp.Attach(server.TakeClient());
         nntp.SetErrorReporter([&](const std::string& e) { errors.push_back(e); });
         SecuritySettings s;

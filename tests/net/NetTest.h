@@ -1,6 +1,6 @@
 #pragma once
-// Shared set-up for the transport tests: every global knob back to its
-// default around each test, and the log kept for inspection.
+// Shared set-up for the transport tests: each connection a test makes is
+// given the fixture's log (kept for inspection) and waits.
 
 #include <gtest/gtest.h>
 
@@ -15,26 +15,24 @@
 #include "net/TextbaseProtocol.h"
 
 struct NetTest : ::testing::Test {
-    void SetUp() override
+    NetTest()
     {
-        Reset();
-        net::SetLogSink([this](std::string_view l) { log.emplace_back(l); });
+        protocolLog.SetSink([this](std::string_view l) { log.emplace_back(l); });
     }
-    void TearDown() override { Reset(); }
-    static void Reset()
+    // One-second waits, one try, for the tests that wait for a stall.
+    void ShortWait() { timeouts = {1, 1}; }
+    // The fixture's log and waits for a connection made in the test.
+    net::CNntp& Use(net::CNntp& nntp)
     {
-        net::SetTcpWaitSec(12);
-        net::SetTcpRetryCount(5);
-        net::SetLogSink({});
-    }
-    static void ShortWait()
-    {
-        net::SetTcpWaitSec(1);
-        net::SetTcpRetryCount(1);
+        nntp.SetLog(&protocolLog);
+        nntp.SetTimeouts(timeouts);
+        return nntp;
     }
     bool Logged(const std::string& text) const { return std::find(log.begin(), log.end(), text) != log.end(); }
 
     std::vector<std::string> log;
+    net::ProtocolLog protocolLog;
+    net::TcpTimeouts timeouts;
 };
 
 // Hands the client end to nntp and reads the greeting the script sent.

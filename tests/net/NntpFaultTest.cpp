@@ -28,6 +28,7 @@ TEST_F(NntpFault, GreetingRules)
             p.AnswerQuit();
         });
         CNntp nntp;
+        Use(nntp);
         nntp.Attach(server.TakeClient());
         EXPECT_EQ(nntp.ReadGreeting(c.allowReadOnly), c.expect) << c.greeting;
         EXPECT_EQ(nntp.IsConnected(), c.expect) << c.greeting;
@@ -71,6 +72,7 @@ TEST_F(NntpFault, BrokenRepliesCloseTheConnection)
                 p.ReadToEnd();
         });
         CNntp nntp;
+        Use(nntp);
         nntp.SetPump([&] { ++pumps; });
         Greet(nntp, server);
         if (!c.reply)
@@ -99,6 +101,7 @@ TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
         p.ReadToEnd();
     });
     CNntp nntp;
+    Use(nntp);
     nntp.SetPump([&] {
         EXPECT_TRUE(net::IsBlocking());
         if (++pumps == 3)
@@ -120,6 +123,7 @@ TEST_F(NntpFault, CancelFromThePumpEndsTheWait)
         p.AnswerQuit();
     });
     CNntp again;
+    Use(again);
     again.Attach(next.TakeClient());
     EXPECT_EQ(again.ReadGreeting(), 1);
 }
@@ -133,6 +137,7 @@ TEST_F(NntpFault, DestroyingAfterASilentQuitReturns)
     });
     {
         CNntp nntp;
+        Use(nntp);
         Greet(nntp, silent);
     }
     silent.Join();
@@ -149,6 +154,7 @@ TEST_F(NntpFault, TerminatorIsExactAndStuffingHandledPerCommand)
         p.Reply("205 bye\r\n");
     });
     CNntp nntp;
+    Use(nntp);
     Greet(nntp, server);
     std::string text;
     ASSERT_EQ(nntp.Head(1), 1);
@@ -179,6 +185,7 @@ TEST_F(NntpFault, UnreadDataIsSkippedBeforeTheNextCommand)
         p.AnswerQuit();
     });
     CNntp nntp;
+    Use(nntp);
     Greet(nntp, server);
     ASSERT_EQ(nntp.Head(1), 1);
     std::string line;
@@ -203,6 +210,7 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
         p.ReadToEnd();
     });
     CNntp nntp;
+    Use(nntp);
     Greet(nntp, server);
     std::string reply;
     int count = 7, first = 7, last = 7;

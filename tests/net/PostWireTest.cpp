@@ -59,6 +59,7 @@ struct PostWire : NetTest {
         });
         {
             CNntp nntp;
+            Use(nntp);
             if (errors)
                 nntp.SetErrorReporter([errors](const std::string& t) { errors->push_back(t); });
             nntp.Attach(server.TakeClient());
@@ -189,6 +190,7 @@ TEST_F(PostWire, FailuresWhileSendingNeverEndTheArticle)
     });
     const auto big = Param(std::string(8 << 20, 'a') + "\n");
     CNntp nntp;
+    Use(nntp);
     Greet(nntp, server);
     EXPECT_EQ(nntp.Post(big), 0);
     EXPECT_FALSE(nntp.ArticleSent());
@@ -224,6 +226,7 @@ TEST_F(PostWire, AnswersToThePost)
         });
         {
             CNntp nntp;
+            Use(nntp);
             nntp.SetStatusWindow([&](const std::string& t) { status.push_back(t); });
             Greet(nntp, server);
             EXPECT_EQ(nntp.Post(Param()), 0);

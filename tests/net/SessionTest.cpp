@@ -75,6 +75,7 @@ TEST_F(NetTest, SessionStartRefusesTheClearAndFollowsTheServer)
         log.clear();
         FakeServer server(r.script);
         CNntp nntp;
+        Use(nntp);
         nntp.Attach(server.TakeClient());
         nntp.SetServer("news.example", 119);
         nntp.SetSecurity(r.settings);
@@ -149,9 +150,10 @@ TEST_F(NetTest, HostileTlsPeersFailWithinTheWait)
     int row = 0;
     for (const auto& script : scripts) {
         if (row == 4)
-            SetTcpWaitSec(3600);
+            timeouts.waitSec = 3600;
         FakeServer server(script);
         CNntp nntp;
+        Use(nntp);
         nntp.Attach(server.TakeClient());
         nntp.SetServer("news.example", kNntpsPort);
         nntp.SetSecurity(Settings(Security::Tls, "u", false));

@@ -36,14 +36,13 @@ TEST_F(TcpipRead, StallEndsAtTheLimitPumpingMeanwhile)
 {
     for (int retries : {1, 0}) {
         SCOPED_TRACE(retries);
-        net::SetTcpWaitSec(1);
-        net::SetTcpRetryCount(retries);
         FakeServer server([](FakePeer& p) {
             p.Send("ready\r\n");
             p.Send("got " + p.ReadLine() + "partial line without end");
             p.ReadLine(); // holds the connection open until the client closes
         });
         CTcpip tcp;
+        tcp.SetTimeouts({1, retries});
         int pumps = 0;
         tcp.SetPump([&] { ++pumps; });
         tcp.Attach(server.TakeClient());
@@ -101,15 +100,16 @@ using Log = NetTest;
 
 TEST_F(Log, NothingRecordedWithoutSinkAndTextsNotReformatted)
 {
-    net::SetLogSink({});
-    LogPrintf("lost %d", 1);
+    ProtocolLog own;
+    own.Printf("lost %d", 1);
     std::vector<std::string> lines;
-    net::SetLogSink([&](std::string_view l) { lines.emplace_back(l); });
-    LogPrintf("CreateSocket %s, %d", "news.example", 119);
-    net::LogText("100% literal %s");
-    LogPrintf("%s", std::string(3000, 'a').c_str());
-    net::SetLogSink({});
-    LogPrintf("lost again");
+    own.SetSink([&](std::string_view l) { lines.emplace_back(l); });
+    own.Printf("CreateSocket %s, %d", "news.example", 119);
+    own.Text("100% literal %s");
+    own.Printf("%s", std::string(3000, 'a').c_str());
+    own.SetSink({});
+    own.Printf("lost again");
+    EXPECT_TRUE(log.empty()); // another log's lines go nowhere else
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "CreateSocket news.example, 119\r\n");
     EXPECT_EQ(lines[1], "100% literal %s\r\n");
@@ -122,6 +122,7 @@ TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
 {
     {
         CNntp idle; // never connected: nothing to log
+        Use(idle);
         idle.Disconnect();
         idle.Quit();
     }
@@ -139,6 +140,7 @@ TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
         }, true);
         {
             CNntp nntp;
+            Use(nntp);
             ASSERT_EQ(reporting(nntp).Open("127.0.0.1", 1, server.port()), 1);
             EXPECT_EQ(nntp.IsConnected(), 1);
             EXPECT_EQ(nntp.ReadGreeting(), 1);
@@ -150,12 +152,15 @@ TEST_F(Connect, DottedAddressConnectsAndFailuresCarryWinsockCodes)
     }
     // Nobody listens there any more.
     CNntp refused;
+    Use(refused);
     EXPECT_EQ(reporting(refused).Open("127.0.0.1", 0, freedPort), 0);
     EXPECT_EQ(refused.IsConnected(), 0);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("NNTP: error at [ConnectServer::connect](10061:", 0), 0u) << errors[0];
 
     CNntp unknown;
+
+    Use(unknown);
     EXPECT_EQ(reporting(unknown).Open("no-such-host.invalid", 0, 119), 0);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[1].rfind("NNTP: error at [ConnectServer::SetAddr](1100", 0), 0u) << errors[1];
@@ -173,6 +178,7 @@ TEST_F(Connect, IPv6LoopbackByNameAndNumber)
             p.AnswerQuit();
         }, true, AF_INET6);
         CNntp nntp;
+        Use(nntp);
         ASSERT_EQ(nntp.Open(host, 1, server.port()), 1) << host;
         EXPECT_EQ(nntp.ReadGreeting(), 1) << host;
         nntp.Quit();

@@ -16,7 +16,7 @@ struct ConfigTest : ::testing::Test {
     ScratchDir dir;
     platform::Registry registry{dir / "registry"};
     ScriptedHost host;
-    CLumeDoc doc{&host, &registry};
+    CLumeDoc doc{&host, registry};
 };
 
 TEST_F(ConfigTest, MissingKeysTakeTheirDefaults)
@@ -46,7 +46,7 @@ TEST_F(ConfigTest, MissingKeysTakeTheirDefaults)
     ASSERT_TRUE(doc.OnOpenDocument(dir / "r.lum"));
     const LumeConfig& r = doc.Config();
     EXPECT_EQ(r.UsedNntpPort() + r.UsedTcpWaitSec() + r.UsedTcpRetryCount() + static_cast<int>(r.UsedPostKanjiCode()), 119 + 12 + 5);
-    EXPECT_EQ(net::TcpWaitSec(), 12);
+    EXPECT_EQ(doc.Nntp().Tcp().Timeouts().WaitSec(), 12);
     ASSERT_TRUE(doc.OnSaveDocument(dir / "r.lum"));
     EXPECT_NE(ReadFile(dir / "r.lum").find("nNntpPort=70000\r\n"), std::string::npos);
 }
@@ -75,12 +75,12 @@ TEST_F(ConfigTest, NineteenKeysRoundTripInOrder)
                   "strSignature0=\r\nstrSignature1=\r\nstrSignature2=\r\nnSecurity=0\r\nstrUserName=\r\n"
                   "bRememberPassword=NO\r\nbAllowPlainPassword=NO\r\nstrTrustedCertificate=\r\nbCompress=YES\r\n");
 
-    CLumeDoc other(&host, &registry);
+    CLumeDoc other(&host, registry);
     ASSERT_TRUE(other.OnOpenDocument(dir / "c.lum"));
     const LumeConfig& o = other.Config();
     EXPECT_EQ(o.strNntpServer + "|" + o.strRealName + "|" + o.strOrganization + "|" + o.strMailAddress,
               c.strNntpServer + "|Yamada Taro|\x8a\x94\x8e\xae\x89\xef\x8e\xd0 \x97\xe1  \"x\"|\"quoted\"");
-    EXPECT_EQ(net::TcpWaitSec(), 30);                         // the transport waits as configured
+    EXPECT_EQ(other.Nntp().Tcp().Timeouts().WaitSec(), 30);   // the connection waits as configured
 }
 
 TEST_F(ConfigTest, ReadMarksGoBesideTheConfigurationAndNowhereElse)

@@ -22,7 +22,7 @@ struct DocFixture : ::testing::Test {
     ScratchDir dir;
     platform::Registry registry{dir / "registry"};
     ScriptedHost host;
-    CLumeDoc doc{&host, &registry};
+    CLumeDoc doc{&host, registry};
     RecordingView view;
 
     void SetUp() override
@@ -31,7 +31,6 @@ struct DocFixture : ::testing::Test {
         doc.Config().strNntpServer = "news.example";
         doc.AddView(&view);
     }
-    void TearDown() override { net::SetTcpWaitSec(12), net::SetTcpRetryCount(5); }
 
     CommandState State(unsigned id)
     {
@@ -94,18 +93,50 @@ TEST_F(DocFixture, ForwardingAndShowHeader)
     doc.OnCommand(cmd::ShowHeader);
     EXPECT_TRUE(State(cmd::ShowHeader).checked);
     EXPECT_EQ(registry.GetInt("BodyView", "bShowHeader", 0), 1);
-    EXPECT_EQ(view.hints.back(), 2);
+    EXPECT_EQ(view.hints.back(), news::Hint::Article);
 }
 
 TEST_F(DocFixture, ViewsMayLeaveWhileBeingTold)
 {
     RecordingView second;
     doc.AddView(&second);
-    view.onHint = [&](long) { doc.RemoveView(&second); };
-    doc.UpdateAllViews(nullptr, 4);
+    view.onHint = [&](news::Hint) { doc.RemoveView(&second); };
+    doc.UpdateAllViews(nullptr, news::Hint::Group);
     EXPECT_TRUE(second.hints.empty());
-    doc.UpdateAllViews(&view, 8); // the sender is not told
-    EXPECT_EQ(view.hints, std::vector<long>{4});
+    doc.UpdateAllViews(&view, news::Hint::GroupTree); // the sender is not told
+    EXPECT_EQ(view.hints, std::vector<news::Hint>{news::Hint::Group});
+}
+
+// The article list pane's choice reaches every other view once; the sender
+// is not told back.
+TEST_F(DocFixture, CurrentArticleIsToldToTheOtherViews)
+{
+    RecordingView pane;
+    doc.AddView(&pane);
+    const struct {
+        int number;
+        int current;
+        news::Hint told;
+    } rows[] = {
+        {7, 7, news::Hint::Article},
+        {-1, -1, news::Hint::ListCleared},
+        {12, 12, news::Hint::Article},
+        {-5, -1, news::Hint::ListCleared},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.number);
+        view.hints.clear();
+        doc.SetCurrentArticle(row.number, &pane);
+        EXPECT_EQ(doc.CurrentArticle(), row.current);
+        EXPECT_EQ(view.hints, std::vector<news::Hint>{row.told});
+        EXPECT_TRUE(pane.hints.empty());
+    }
+    doc.SetCurrentArticle(3, nullptr);
+    EXPECT_EQ(pane.hints, std::vector<news::Hint>{news::Hint::Article});
+    // Nothing of the old document stays current.
+    doc.OnNewDocument();
+    EXPECT_EQ(doc.CurrentArticle(), -1);
+    doc.RemoveView(&pane);
 }
 
 TEST_F(DocFixture, FailedConnectStaysOfflineQuietly)

@@ -2,6 +2,7 @@
 
 #include "../net/FakeServer.h"
 
+#include "platform/Registry.h"
 #include "tools/ToolCommands.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,8 @@ TEST(NewsTool, OpenShowsNoControlCharactersAndHonoursItsTimeBudget)
                                      "\r\nstrMarkFile=news.rc\r\n");
         WriteFile(dir / "news.rc", "a.b: 5\n");
         std::ostringstream out, err;
-        EXPECT_EQ(tools::OpenCommand({"--config", (dir / "a.lum").string(), "--timeout", "1", "--save", "a.b"}, out, err),
+        platform::Registry registry(dir / "registry");
+        EXPECT_EQ(tools::OpenCommand(registry, {"--config", (dir / "a.lum").string(), "--timeout", "1", "--save", "a.b"}, out, err),
                   expected[i].first)
             << err.str();
         EXPECT_EQ(out.str(), expected[i].second);

@@ -433,7 +433,7 @@ TEST_F(OfferedRulesTest, OffUntilChosen)
 
     ScoreSettings settings = ScoreSettings::Read(registry_);
     settings.file = dir_ / "none";
-    ScoreBook book(&registry_);
+    ScoreBook book(registry_);
     ASSERT_TRUE(book.SetSettings(settings));
     std::vector<std::unique_ptr<CArticle>> list;
     list.push_back(Article(1, "BUY CHEAP WATCHES", "a", "", 1, 3, "h a:1 b:1 c:1 d:1 e:1 f:1 g:1"));

@@ -223,9 +223,9 @@ private:
 };
 
 struct RecordingView : news::DocumentView {
-    std::vector<long> hints;
-    std::function<void(long)> onHint;
-    void OnUpdate(news::DocumentView*, long h) override
+    std::vector<news::Hint> hints;
+    std::function<void(news::Hint)> onHint;
+    void OnUpdate(news::DocumentView*, news::Hint h) override
     {
         hints.push_back(h);
         if (onHint)

@@ -36,7 +36,7 @@ TEST(Signatures, AccessorsAndStoredForm)
 {
     ScratchDir dir;
     platform::Registry registry(dir / "registry");
-    CSignatureStore store(&registry);
+    CSignatureStore store(registry);
     ASSERT_TRUE(store.SetSignature(1, kSig));
     std::vector<std::uint8_t> bytes;   // a binary value: the text and one zero byte
     ASSERT_EQ(platform::Registry(dir / "registry").GetBinary("Signature", "sign1", bytes), kSig.size() + 1);
@@ -53,13 +53,13 @@ TEST(Signatures, ConfigurationCarriesThemAsBase64)
 {
     ScratchDir dir, other;
     platform::Registry registry(dir / "registry"), otherRegistry(other / "registry");
-    CSignatureStore store(&registry), otherStore(&otherRegistry);
+    CSignatureStore store(registry), otherStore(otherRegistry);
     std::string longSig;
     while (longSig.size() < 3000)
         longSig += "\x83\x65\x83\x58\x83\x67 signature line\r\n";
     ASSERT_TRUE(store.SetSignature(0, kSig) && store.SetSignature(2, longSig));
     ASSERT_TRUE(store.SetSignSelect(2) && store.SetSignAutoInsert(true));
-    CLumeDoc doc(nullptr, &registry);
+    CLumeDoc doc(nullptr, registry);
     doc.OnNewDocument();
     ASSERT_TRUE(doc.OnSaveDocument(dir / "s.lum"));
     const std::string longB64 = PeerBase64(longSig, dir);
@@ -72,7 +72,7 @@ TEST(Signatures, ConfigurationCarriesThemAsBase64)
     // Another machine: opening the file installs them, long ones whole;
     // empty or invalid ones leave the stored text.
     ASSERT_TRUE(otherStore.SetSignature(1, "kept"));
-    CLumeDoc otherDoc(nullptr, &otherRegistry);
+    CLumeDoc otherDoc(nullptr, otherRegistry);
     ASSERT_TRUE(otherDoc.OnOpenDocument(dir / "s.lum"));
     EXPECT_EQ(otherStore.GetSignature(0) + otherStore.GetSignature(1) + otherStore.GetSignature(2), kSig + "kept" + longSig);
     EXPECT_EQ(otherStore.GetSignSelect(), 2);

@@ -98,14 +98,13 @@ struct StoreFixture : ::testing::Test {
     std::vector<std::string> asked;
     std::string log;
 
-    void TearDown() override { net::SetTcpWaitSec(12), net::SetTcpRetryCount(5); }
 
     // One run of the program: online, open a.b with marks, offline.
     Opened Open(const std::string& marks, bool withStore, bool overview, int limit = -1, int cancelAt = 0)
     {
         ScriptedHost host;
         host.cancelAtMessage = cancelAt;
-        CLumeDoc doc{&host, &registry};
+        CLumeDoc doc{&host, registry};
         doc.OnNewDocument();
         doc.Config().strNntpServer = "news.example";
         doc.Config().nTcpWaitSec = doc.Config().nTcpRetryCount = 1;

@@ -222,7 +222,7 @@ TEST(FontRecord, RoundTripsThroughSixtyBytes)
 // for 128/256 and the body pane's for the search.
 struct OtherPanes : DocumentView, BodySearch {
     CLumeDoc& doc;
-    std::vector<long> hints;
+    std::vector<news::Hint> hints;
     std::string nextGroup;
     int loaded = -1;
     int matchAt = -1;
@@ -231,25 +231,25 @@ struct OtherPanes : DocumentView, BodySearch {
     std::string selected;
     explicit OtherPanes(CLumeDoc& d) : doc(d) { doc.AddView(this); }
     ~OtherPanes() override { doc.RemoveView(this); }
-    void OnUpdate(DocumentView*, long hint) override
+    void OnUpdate(DocumentView*, news::Hint hint) override
     {
         hints.push_back(hint);
-        if (hint == hint::Article) {
-            loaded = doc.currentArticle_;
+        if (hint == Hint::Article) {
+            loaded = doc.CurrentArticle();
             if (loaded == switchAt && !switchTo.empty()) {
                 // The user picks another group while the body loads.
                 doc.SetCurrentGroup(doc.Groups().Find(switchTo));
-                doc.UpdateAllViews(this, hint::GroupMoved);
+                doc.UpdateAllViews(this, Hint::GroupMoved);
             }
         }
-        if (hint == hint::NextUnreadGroup && !nextGroup.empty()) {
+        if (hint == Hint::NextUnreadGroup && !nextGroup.empty()) {
             doc.SetCurrentGroup(doc.Groups().Find(nextGroup));
-            doc.UpdateAllViews(this, hint::GroupMoved);
+            doc.UpdateAllViews(this, Hint::GroupMoved);
         }
     }
     std::string SelectedText() const override { return selected; }
     bool FindText(bool, const std::string&, bool) override { return loaded == matchAt; }
-    bool Saw(long h) const { return std::find(hints.begin(), hints.end(), h) != hints.end(); }
+    bool Saw(news::Hint h) const { return std::find(hints.begin(), hints.end(), h) != hints.end(); }
 };
 
 class ArticlePane : public uitest::WindowFixture {
@@ -284,7 +284,7 @@ protected:
     CLumeDoc& doc() { return Doc(); }
     CArticleListBox& list() { return *view_->List(); }
     bool Online() { return doc().GoOnline(config_) && doc().IsConnected(); }
-    void OpenGroup(const std::string& name, long hint = hint::Group)
+    void OpenGroup(const std::string& name, news::Hint hint = news::Hint::Group)
     {
         doc().SetCurrentGroup(doc().Groups().Find(name));
         doc().UpdateAllViews(nullptr, hint);
@@ -316,7 +316,7 @@ TEST_F(ArticlePane, ConnectStepReadsTheGroupListAndTellsThePanes)
     ASSERT_TRUE(Online()) << (messages.empty() ? "" : messages.back().toStdString());
     EXPECT_TRUE(doc().Groups().Find("fj.test"));
     EXPECT_TRUE(doc().IsModified());
-    EXPECT_TRUE(others_->Saw(hint::Online));
+    EXPECT_TRUE(others_->Saw(Hint::Online));
     EXPECT_EQ(view_->TitleText(), QStringLiteral("(no articles.)"));
     EXPECT_FALSE(view_->ConnectDialog());
 }
@@ -335,12 +335,12 @@ TEST_F(ArticlePane, OpeningAGroupThreadsItAndShowsTheFirstUnread)
         EXPECT_EQ(list().Depth(list().NodeOfRow(row)), row % 3) << row;
     EXPECT_TRUE(FromSjis(list().GetColumnText(list().NodeOfRow(0), 0)).contains(QStringLiteral("ニュースリーダのテスト")));
     // The first article is shown: current, marked read, image 3, hint 2.
-    EXPECT_EQ(Current(), doc().currentArticle_);
+    EXPECT_EQ(Current(), doc().CurrentArticle());
     EXPECT_EQ(list().GetCurSel(), 0);
     EXPECT_TRUE(doc().ReadList().IsRead(Current()));
     EXPECT_EQ(list().NodeOfRow(0)->image_, 3);
     EXPECT_EQ(list().NodeOfRow(1)->image_, 2);
-    EXPECT_TRUE(others_->Saw(hint::ListCleared));
+    EXPECT_TRUE(others_->Saw(Hint::ListCleared));
     EXPECT_EQ(others_->loaded, Current());
 }
 
@@ -352,15 +352,15 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     ASSERT_GT(count, 3);
     // Previous at the first row asks 61219; No keeps everything.
     answers = {IDNO};
-    doc().UpdateAllViews(nullptr, hint::PrevArticle);
+    doc().UpdateAllViews(nullptr, Hint::PrevArticle);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("記事の先頭です。前のグループに移動しますか？"));
-    EXPECT_FALSE(others_->Saw(hint::PrevUnreadGroup));
+    EXPECT_FALSE(others_->Saw(Hint::PrevUnreadGroup));
     EXPECT_EQ(list().GetCurSel(), 0);
 
-    doc().UpdateAllViews(nullptr, hint::NextArticle);
+    doc().UpdateAllViews(nullptr, Hint::NextArticle);
     EXPECT_EQ(list().GetCurSel(), 1);
-    doc().UpdateAllViews(nullptr, hint::PrevArticle);
+    doc().UpdateAllViews(nullptr, Hint::PrevArticle);
     EXPECT_EQ(list().GetCurSel(), 0);
 
     // Skip thread goes to the first article of the next thread.
@@ -371,30 +371,30 @@ TEST_F(ArticlePane, MovesThroughTheGroupAndAskAtTheEnds)
     // Next unread skips read rows: mark row 4 read behind the pane's back.
     const int n5 = CArticleListBox::ArticleOf(list().NodeOfRow(4))->m_nNumber;
     doc().MarkArticleRead(n5);
-    doc().UpdateAllViews(nullptr, hint::NextUnread);
+    doc().UpdateAllViews(nullptr, Hint::NextUnread);
     EXPECT_EQ(list().GetCurSel(), 5);
     EXPECT_EQ(list().NodeOfRow(4)->image_, 2) << "an image changes only when the pane shows the article";
 
     // Walk to the end; the question 61218 answered Cancel does nothing.
     while (list().GetCurSel() < count - 1)
-        doc().UpdateAllViews(nullptr, hint::NextUnread);
+        doc().UpdateAllViews(nullptr, Hint::NextUnread);
     answers = {IDCANCEL};
     messages.clear();
-    doc().UpdateAllViews(nullptr, hint::NextUnread);
+    doc().UpdateAllViews(nullptr, Hint::NextUnread);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("記事の最後です。次のグループに移動しますか？"));
-    EXPECT_FALSE(others_->Saw(hint::NextUnreadGroup));
+    EXPECT_FALSE(others_->Saw(Hint::NextUnreadGroup));
     EXPECT_EQ(list().GetCurSel(), count - 1);
 
     // Yes moves on: the group pane opens the next group, this pane loads it.
     others_->nextGroup = "local.japanese";
     answers = {IDYES};
-    doc().UpdateAllViews(nullptr, hint::NextArticle);
-    EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
+    doc().UpdateAllViews(nullptr, Hint::NextArticle);
+    EXPECT_TRUE(others_->Saw(Hint::NextUnreadGroup));
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.japanese"));
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.japanese (")));
     EXPECT_EQ(list().GetCurSel(), 0);
-    EXPECT_EQ(doc().currentArticle_, Current());
+    EXPECT_EQ(doc().CurrentArticle(), Current());
 }
 
 TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
@@ -403,26 +403,26 @@ TEST_F(ArticlePane, AllReadGroupShowsTheLastRowAndEmptyGroupMovesOn)
     OpenGroup("fj.test.one");
     if (list().GetCount() != 2)
         GTEST_SKIP() << "fj.test.one holds other articles than the demo's two";
-    doc().UpdateAllViews(nullptr, hint::NextArticle); // both read now
+    doc().UpdateAllViews(nullptr, Hint::NextArticle); // both read now
     OpenGroup("local.test");
     OpenGroup("fj.test.one"); // fetched again: another group was shown between
     ASSERT_EQ(list().GetCount(), 2);
     EXPECT_EQ(list().GetCurSel(), 1);
     EXPECT_EQ(list().NodeOfRow(0)->image_, 4);
-    EXPECT_EQ(doc().currentArticle_, Current());
+    EXPECT_EQ(doc().CurrentArticle(), Current());
 
     // The same group again from the group pane's Next (hint 20): end of list, question.
     answers = {IDNO};
     messages.clear();
-    doc().UpdateAllViews(nullptr, hint::GroupMoved);
+    doc().UpdateAllViews(nullptr, Hint::GroupMoved);
     EXPECT_EQ(messages.size(), 1);
 
     if (doc().Groups().Find("local.empty")) {
         messages.clear();
-        OpenGroup("local.empty", hint::GroupMoved);
+        OpenGroup("local.empty", Hint::GroupMoved);
         EXPECT_EQ(list().GetCount(), 0);
         EXPECT_TRUE(messages.empty()) << "an empty list moves on without asking";
-        EXPECT_TRUE(others_->Saw(hint::NextUnreadGroup));
+        EXPECT_TRUE(others_->Saw(Hint::NextUnreadGroup));
     }
 }
 
@@ -433,24 +433,24 @@ TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
     const int count = list().GetCount();
     // Above the first row: nothing.
     dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
-    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    doc().UpdateAllViews(nullptr, Hint::MarkRead);
     for (int i = 1; i < count; ++i)
         EXPECT_EQ(list().NodeOfRow(i)->image_, 2) << i;
     // The thread of the second row (inside the first thread): rows 0-2.
     list().SetCurRow(1);
     dialogs_.markRead = [](int& r) { EXPECT_EQ(r, ArticleMarkReadDialog::Thread); return 1; };
-    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    doc().UpdateAllViews(nullptr, Hint::MarkRead);
     EXPECT_EQ(list().NodeOfRow(2)->image_, 3);
     EXPECT_EQ(list().NodeOfRow(3)->image_, 2);
     // Above row 6: rows 0-5.
     list().SetCurRow(6);
     dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::AboveSelected; return 1; };
-    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    doc().UpdateAllViews(nullptr, Hint::MarkRead);
     EXPECT_EQ(list().NodeOfRow(5)->image_, 3);
     EXPECT_EQ(list().NodeOfRow(6)->image_, 2);
     // Cancel marks nothing.
     dialogs_.markRead = [](int&) { return 2; };
-    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    doc().UpdateAllViews(nullptr, Hint::MarkRead);
     EXPECT_EQ(list().NodeOfRow(6)->image_, 2);
     std::vector<int> unread, read;
     for (int i = 0; i < count; ++i)
@@ -470,7 +470,7 @@ TEST_F(ArticlePane, MarkReadRangesAndTheirSurvivalInNewsRc)
     EXPECT_EQ(Current(), CArticleListBox::ArticleOf(list().NodeOfRow(6))->m_nNumber);
     // All of the group.
     dialogs_.markRead = [](int& r) { r = ArticleMarkReadDialog::WholeGroup; return 1; };
-    doc().UpdateAllViews(nullptr, hint::MarkRead);
+    doc().UpdateAllViews(nullptr, Hint::MarkRead);
     for (int n : unread)
         EXPECT_TRUE(doc().ReadList().IsRead(n)) << n;
 }
@@ -504,7 +504,7 @@ TEST_F(ArticlePane, SearchAcrossBodiesFindsOrRestores)
     others_->matchAt = -5;
     view_->OnCommand(32788);
     EXPECT_EQ(list().GetCurSel(), 7);
-    EXPECT_EQ(doc().currentArticle_, target);
+    EXPECT_EQ(doc().CurrentArticle(), target);
     EXPECT_EQ(others_->loaded, target);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.back(), QStringLiteral("見つかりません。"));
@@ -533,7 +533,7 @@ TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
     EXPECT_EQ(view_->ShownGroup(), doc().Groups().Find("local.test"));
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
     EXPECT_TRUE(messages.empty()) << "no 'not found' for a search that was broken off";
-    EXPECT_EQ(doc().currentArticle_, Current());
+    EXPECT_EQ(doc().CurrentArticle(), Current());
 }
 
 } // namespace

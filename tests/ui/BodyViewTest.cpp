@@ -40,8 +40,8 @@ std::string RunPeer(const QString& program, const QStringList& args)
 
 class HintRecorder : public DocumentView {
 public:
-    void OnUpdate(DocumentView*, long hint) override { hints.push_back(hint); }
-    std::vector<long> hints;
+    void OnUpdate(DocumentView*, news::Hint hint) override { hints.push_back(hint); }
+    std::vector<news::Hint> hints;
 };
 
 class BodyViewTest : public uitest::WindowFixture {
@@ -258,7 +258,7 @@ TEST_F(BodyViewTest, PagingPastTheEndsMovesToTheNextOrPreviousArticle)
 
     view->OnCommand(32823); // page back at the start
     ASSERT_TRUE(WaitFor([&] { return !recorder.hints.empty(); }));
-    EXPECT_EQ(recorder.hints, std::vector<long>{64});
+    EXPECT_EQ(recorder.hints, std::vector<news::Hint>{news::Hint::PrevArticle});
     recorder.hints.clear();
 
     int pages = 0;
@@ -271,7 +271,7 @@ TEST_F(BodyViewTest, PagingPastTheEndsMovesToTheNextOrPreviousArticle)
     view->OnCommand(32821);
     EXPECT_TRUE(recorder.hints.empty()); // posted, not called
     ASSERT_TRUE(WaitFor([&] { return !recorder.hints.empty(); }));
-    EXPECT_EQ(recorder.hints, std::vector<long>{16});
+    EXPECT_EQ(recorder.hints, std::vector<news::Hint>{news::Hint::NextUnread});
     Doc().RemoveView(&recorder);
 }
 

@@ -218,6 +218,7 @@ TEST_F(BrowserHandoffTest, JumpToUrlAndDialog113)
     for (const char* same : {"WWW.example.jp", "Ftp.example.jp", "example.jp", " www.x", ""})
         EXPECT_EQ(CompleteUrl(QString::fromLatin1(same)), QString::fromLatin1(same)) << same;
 
+    platform::Registry registry(QFile::encodeName(Dir("registry")).toStdString());
     QWidget frame;
     auto* channel = new ScriptedChannel(&frame);
     int asked = 0;
@@ -226,8 +227,8 @@ TEST_F(BrowserHandoffTest, JumpToUrlAndDialog113)
         EXPECT_EQ(initial, QString::fromUtf16(u"ここ"));
         return std::nullopt;
     };
-    EXPECT_TRUE(JumpToUrl(&frame, kUrl, cancel, {}));
-    EXPECT_FALSE(JumpToUrl(&frame, QString::fromUtf16(u"ここ"), cancel, {})) << "cancelled";
+    EXPECT_TRUE(JumpToUrl(&frame, kUrl, cancel, registry, {}));
+    EXPECT_FALSE(JumpToUrl(&frame, QString::fromUtf16(u"ここ"), cancel, registry, {})) << "cancelled";
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(channel->calls.size(), 3);
 
@@ -242,7 +243,7 @@ TEST_F(BrowserHandoffTest, JumpToUrlAndDialog113)
         });
     };
     answer("ctl1", QStringLiteral("www.example.jp/x"));
-    EXPECT_TRUE(JumpToUrl(&frame, QString(), AskUrl, {}));
+    EXPECT_TRUE(JumpToUrl(&frame, QString(), AskUrl, registry, {}));
     EXPECT_EQ(channel->calls.at(4), QStringLiteral("open NETSCAPE http://www.example.jp/x"));
     answer("ctl2", QStringLiteral("www.example.jp/y"));
     EXPECT_EQ(UrlToOpen(&frame, QStringLiteral("no url"), AskUrl), std::nullopt);

@@ -74,7 +74,7 @@ protected:
     CLumeApp& Start(const QString& commandLine = {})
     {
         registry = std::make_unique<platform::Registry>(registryPath);
-        document = std::make_unique<HostedDocument>(dialogs, registry.get());
+        document = std::make_unique<HostedDocument>(dialogs, *registry);
         document->Doc().SetUntitledRecoveryFolder(stateFolder);
         lume = std::make_unique<CLumeApp>(*registry, *document, dialogs,
                                           app::MakePanes(*document, *registry, dialogs));
@@ -491,7 +491,7 @@ TEST_F(FrameTest, ClosingWaitsForNetworkWorkAndAsksTheComposeWindow)
 
     {
         // A server operation's window is up.
-        ProgressWindow progress(60000, &Frame());
+        ProgressWindow progress(60000, &Frame(), Frame().ProgressWindows());
         progress.Open(std::string("busy"));
         EXPECT_FALSE(Frame().close());
         EXPECT_TRUE(Frame().isVisible());
@@ -672,10 +672,10 @@ public:
     explicit ProbePane(CLumeDoc& doc) : doc_(doc) { doc_.AddView(this); }
     ~ProbePane() override { doc_.RemoveView(this); }
     QWidget* Widget() override { return this; }
-    void OnUpdate(DocumentView*, long hint) override { hints.push_back(hint); }
+    void OnUpdate(DocumentView*, news::Hint hint) override { hints.push_back(hint); }
     bool OnCommand(unsigned id) override { return id == cmd::EditCopy && ++copies; }
     bool OnUpdateCommand(CmdUI& state) override { return state.id == cmd::EditCopy; }
-    std::vector<long> hints;
+    std::vector<news::Hint> hints;
     int copies = 0;
 
 private:
@@ -687,7 +687,7 @@ TEST(CommandRoute, ActivePaneFirstThenTheDocument)
 {
     platform::Registry registry(testutil::Scratch() / "registry");
     ScriptedDialogs dialogs;
-    HostedDocument document(dialogs, &registry);
+    HostedDocument document(dialogs, registry);
     CLumeDoc& doc = document.Doc();
     ProbePane* panes[3] = {};
     {
@@ -706,16 +706,16 @@ TEST(CommandRoute, ActivePaneFirstThenTheDocument)
         // What no pane knows goes to the document, whose change every pane hears.
         EXPECT_TRUE(lume.Router().Execute(cmd::ShowHeader));
         for (ProbePane* pane : panes)
-            EXPECT_EQ(pane->hints.back(), hint::Article);
+            EXPECT_EQ(pane->hints.back(), Hint::Article);
         // ...except the one that sent it.
-        doc.UpdateAllViews(panes[CMainFrame::BodyPane], hint::Online);
-        EXPECT_NE(panes[CMainFrame::BodyPane]->hints.back(), hint::Online);
-        EXPECT_EQ(panes[CMainFrame::GroupPane]->hints.back(), hint::Online);
+        doc.UpdateAllViews(panes[CMainFrame::BodyPane], Hint::Online);
+        EXPECT_NE(panes[CMainFrame::BodyPane]->hints.back(), Hint::Online);
+        EXPECT_EQ(panes[CMainFrame::GroupPane]->hints.back(), Hint::Online);
         lume.Frame()->close();
         lume.ExitInstance();
     }
     // The panes went with the frame and left the document's views.
-    doc.UpdateAllViews(nullptr, hint::Online);
+    doc.UpdateAllViews(nullptr, Hint::Online);
 }
 
 TEST(RecentFiles, TopOfFourWithoutDuplicatesAndShortNames)

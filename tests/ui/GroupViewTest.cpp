@@ -118,9 +118,9 @@ private:
 };
 
 struct Recorder : DocumentView {
-    void OnUpdate(DocumentView* sender, long hint) override { hints.push_back({sender, hint}); }
-    std::vector<std::pair<DocumentView*, long>> hints;
-    bool Saw(long hint) const
+    void OnUpdate(DocumentView* sender, news::Hint hint) override { hints.push_back({sender, hint}); }
+    std::vector<std::pair<DocumentView*, news::Hint>> hints;
+    bool Saw(news::Hint hint) const
     {
         for (auto& h : hints)
             if (h.second == hint)
@@ -197,7 +197,7 @@ protected:
         GoOnline(kGroups);
         Doc().Groups().ForEach([](CNewsGroup& g) { g.m_bNew = false; });
         Doc().Config().bShowUnreadGroup = false;
-        view_->OnUpdate(nullptr, 8);
+        view_->OnUpdate(nullptr, news::Hint::GroupTree);
     }
 
     std::unique_ptr<CGroupView> view_;
@@ -207,7 +207,7 @@ protected:
 
 TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTree)
 {
-    view_->OnUpdate(nullptr, 8);
+    view_->OnUpdate(nullptr, news::Hint::GroupTree);
     EXPECT_EQ(Rows(), std::vector<std::string>{"NetNews"});
 
     Doc().Config().bShowUnreadGroup = false;
@@ -220,7 +220,7 @@ TEST_F(GroupViewTest, OfflineShowsOnlyTheRootAndGoingOnlineBuildsTheSubscribedTr
     EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj.comp"))), &Group("fj.comp"));
     EXPECT_EQ(CGroupTreeBox::GroupOf(Tree().NodeOfRow(RowOf("fj"))), nullptr);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{0});
-    EXPECT_TRUE(recorder_.Saw(4)); // the tree told the others after building
+    EXPECT_TRUE(recorder_.Saw(news::Hint::Group)); // the tree told the others after building
 
     SelectOnly(RowOf("fj.comp.lang.c"));
     EXPECT_EQ(view_->Title().text(), QStringLiteral(" fj.comp.lang.c"));
@@ -239,7 +239,7 @@ TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
     Group("local.test").m_bSubscribed = false;
     Group("fj.comp.os").m_strReadList = "1-9"; // all read
     Doc().Config().bShowAllGroup = false;
-    view_->OnUpdate(nullptr, 8);
+    view_->OnUpdate(nullptr, news::Hint::GroupTree);
     EXPECT_EQ(RowOf("fj.test"), -1);
     EXPECT_NE(RowOf("fj.comp.os"), -1);
 
@@ -253,7 +253,7 @@ TEST_F(GroupViewTest, ShowModesAndImagesFollowTheGroupStates)
     EXPECT_FALSE(Group("fj.comp.lang.c").m_bHasUnread);
 
     Doc().Config().bShowUnreadGroup = true;
-    view_->OnUpdate(nullptr, 8);
+    view_->OnUpdate(nullptr, news::Hint::GroupTree);
     EXPECT_EQ(RowOf("fj.comp.os"), -1);
     EXPECT_EQ(RowOf("fj.comp.lang.c"), -1);
     EXPECT_NE(RowOf("fj.comp"), -1);
@@ -271,7 +271,7 @@ TEST_F(GroupViewTest, UnsubscribingSubtreesAsksOnceWithAllFollowing)
 {
     ShowAll();
     Doc().Config().bShowAllGroup = false;
-    view_->OnUpdate(nullptr, 8);
+    view_->OnUpdate(nullptr, news::Hint::GroupTree);
     int asked = 0;
     QString path;
     dialogs_.subscribe = [&](bool unsubscribe, const QString& p, int& choice) {
@@ -356,7 +356,7 @@ TEST_F(GroupViewTest, OpeningAGroupByKeyAndDoubleClick)
     EXPECT_EQ(Doc().GetCurrentGroup(), &Group("fj.test"));
     ASSERT_EQ(recorder_.hints.size(), 1u);
     // Told through the document, so that panes listening there hear it too.
-    EXPECT_EQ(recorder_.hints[0].second, 4);
+    EXPECT_EQ(recorder_.hints[0].second, news::Hint::Group);
     QTest::keyClick(&Tree(), Qt::Key_Space); // already open: nothing
     EXPECT_EQ(recorder_.hints.size(), 1u);
 
@@ -375,15 +375,15 @@ TEST_F(GroupViewTest, NextUnreadGroupSkipsReadGroupsAndKeepsTheServerInTheShownG
     ShowAll();
     Group("fj.comp.os").m_strReadList = "1-9";
     Group("fj.test").m_strReadList = "1-2";
-    view_->OnUpdate(nullptr, 8);
+    view_->OnUpdate(nullptr, news::Hint::GroupTree);
     SelectOnly(RowOf("fj.comp.lang.c"));
     view_->OpenSelectedGroup();
     recorder_.hints.clear();
     server_->Clear();
-    view_->OnUpdate(nullptr, 128);
+    view_->OnUpdate(nullptr, news::Hint::NextUnreadGroup);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("local.japanese")});
     EXPECT_EQ(Doc().GetCurrentGroup(), &Group("local.japanese"));
-    EXPECT_TRUE(recorder_.Saw(20));
+    EXPECT_TRUE(recorder_.Saw(news::Hint::GroupMoved));
     EXPECT_EQ(server_->Commands(),
               (std::vector<std::string>{"GROUP fj.comp.os", "GROUP fj.test", "GROUP local.japanese"}));
 
@@ -394,21 +394,21 @@ TEST_F(GroupViewTest, NextUnreadGroupSkipsReadGroupsAndKeepsTheServerInTheShownG
     Doc().SetCurrentGroup(&Group("local.japanese"));
     server_->Clear();
     recorder_.hints.clear();
-    view_->OnUpdate(nullptr, 128);
+    view_->OnUpdate(nullptr, news::Hint::NextUnreadGroup);
     EXPECT_EQ(Tree().GetSelItems(), std::vector<int>{RowOf("local.test")});
     EXPECT_EQ(Doc().GetCurrentGroup(), &Group("local.japanese"));
-    EXPECT_FALSE(recorder_.Saw(20));
+    EXPECT_FALSE(recorder_.Saw(news::Hint::GroupMoved));
     EXPECT_TRUE(server_->Commands().empty()); // no later group row at all
 
     SelectOnly(RowOf("local.japanese"));
     server_->Clear();
-    view_->OnUpdate(nullptr, 128);
+    view_->OnUpdate(nullptr, news::Hint::NextUnreadGroup);
     EXPECT_EQ(server_->Commands(), (std::vector<std::string>{"GROUP local.test", "GROUP local.japanese"}));
     EXPECT_EQ(Doc().GetCurrentGroup(), &Group("local.japanese"));
 
     // Upwards from local.japanese finds fj.comp.lang.c (unread, above the read ones).
     server_->Clear();
-    view_->OnUpdate(nullptr, 256);
+    view_->OnUpdate(nullptr, news::Hint::PrevUnreadGroup);
     EXPECT_EQ(Doc().GetCurrentGroup(), &Group("fj.comp.lang.c"));
     EXPECT_EQ(server_->Commands().front(), "GROUP fj.test");
 }

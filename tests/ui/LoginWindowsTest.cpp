@@ -40,7 +40,7 @@ struct Fixture {
     platform::Registry registry{dir.filePath("registry").toStdString()};
     ScriptedDialogs dialogs;
     MemoryPasswordStore store;
-    HostedDocument document{dialogs, &registry, &store};
+    HostedDocument document{dialogs, registry, &store};
     news::LumeConfig& config = document.Doc().Config();
     Fixture()
     {

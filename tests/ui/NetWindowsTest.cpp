@@ -53,12 +53,13 @@ quint16 ClosedPort()
 class ProgressTest : public ::testing::Test {
 protected:
     QMainWindow main;
+    ProgressCount count;
     void SetUp() override { main.show(); }
 };
 
 TEST_F(ProgressTest, HiddenUntilItsDelayThenShowsTextAndPercent)
 {
-    ProgressWindow progress(50, &main);
+    ProgressWindow progress(50, &main, &count);
     ASSERT_TRUE(progress.Open(std::string("\x8e\xe6\x93\xbe\x92\x86"))); // 取得中
     ASSERT_NE(progress.Dialog(), nullptr);
     EXPECT_FALSE(progress.Dialog()->isVisible());
@@ -86,27 +87,28 @@ TEST_F(ProgressTest, HiddenUntilItsDelayThenShowsTextAndPercent)
     EXPECT_TRUE(progress.Dialog()->isVisible());
     progress.Close();
     EXPECT_TRUE(main.isEnabled());
-    EXPECT_EQ(ProgressWindow::OpenCount(), 0);
+    EXPECT_EQ(count.Open(), 0);
 }
 
 TEST_F(ProgressTest, NestedWindowsGiveTheMainWindowBackOnlyAtTheEnd)
 {
-    ProgressWindow outer(60000, &main);
-    ProgressWindow inner(60000, &main);
+    ProgressWindow outer(60000, &main, &count);
+    ProgressWindow inner(60000, &main, &count);
     outer.Open(std::string("outer"));
     inner.Open(std::string("inner"));
-    EXPECT_EQ(ProgressWindow::OpenCount(), 2);
+    EXPECT_EQ(count.Open(), 2);
     inner.Close();
     EXPECT_FALSE(main.isEnabled());
     outer.Close();
     EXPECT_TRUE(main.isEnabled());
     {
         // A window still open when its owner goes away closes with it.
-        ProgressWindow scoped(60000, &main);
+        ProgressWindow scoped(60000, &main, &count);
         scoped.Open(std::string("x"));
         EXPECT_FALSE(main.isEnabled());
     }
     EXPECT_TRUE(main.isEnabled());
+    EXPECT_EQ(count.Open(), 0);
 }
 
 TEST(ProgressPercent, LargeCountsDoNotOverflow)
@@ -193,39 +195,41 @@ TEST_F(ConnectTest, CancelBeforeASuccessIsDeliveredWins)
 
 class LogTest : public ::testing::Test {
 protected:
-    LogWindow log;
+    net::ProtocolLog protocol;
+    LogWindow log{protocol};
     testutil::ScratchDir dir;
 };
 
 TEST_F(LogTest, RecordsOnlyWhileVisible)
 {
-    EXPECT_EQ(LogWindow::Instance(), &log);
-    LogWindow::LogLine("NNTP: hidden");
+    log.LogLine("NNTP: hidden");
     EXPECT_EQ(log.Edit()->toPlainText(), QString());
     log.show();
-    LogWindow::LogLine("NNTP: \x90\xda\x91\xb1"); // 接続
+    log.LogLine("NNTP: \x90\xda\x91\xb1"); // 接続
     EXPECT_EQ(log.Edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
     log.hide();
-    LogWindow::LogLine("NNTP: hidden again");
+    log.LogLine("NNTP: hidden again");
     log.show();
     EXPECT_EQ(log.Edit()->toPlainText(), QStringLiteral("NNTP: 接続\n"));
-    // The protocol layer's own log reaches the window only while it shows.
-    LogPrintf("%d %s", 200, "ready");
+    // The protocol log it was given reaches the window only while it shows.
+    protocol.Printf("%d %s", 200, "ready");
     EXPECT_TRUE(log.Edit()->toPlainText().endsWith(QStringLiteral("200 ready\n")));
     log.hide();
-    LogPrintf("QUIT");
+    protocol.Printf("QUIT");
     EXPECT_FALSE(log.Edit()->toPlainText().contains(QStringLiteral("QUIT")));
-    log.close(); // closing only hides
-    EXPECT_EQ(LogWindow::Instance(), &log);
+    log.show();
+    log.close(); // closing only hides, and the window stops listening
+    EXPECT_FALSE(log.isVisible());
+    EXPECT_FALSE(protocol.HasSink());
 }
 
 TEST_F(LogTest, The501stLineDropsTheFirstHundred)
 {
     log.show();
     for (int i = 1; i <= 500; ++i)
-        LogWindow::LogLine("line " + std::to_string(i));
+        log.LogLine("line " + std::to_string(i));
     EXPECT_TRUE(log.Edit()->toPlainText().startsWith(QStringLiteral("line 1\n")));
-    LogWindow::LogLine("line 501");
+    log.LogLine("line 501");
     const QStringList lines = log.Edit()->toPlainText().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 401);
     EXPECT_EQ(lines.first(), QStringLiteral("line 101"));
@@ -239,8 +243,8 @@ TEST_F(LogTest, SaveWritesWholeLinesAndClearEmpties)
 
     log.show();
     const std::string longLine = "221 0 <" + std::string(400, 'a') + "@example> head";
-    LogWindow::LogLine("NNTP: \x90\xda\x91\xb1");
-    LogWindow::LogLine(longLine);
+    log.LogLine("NNTP: \x90\xda\x91\xb1");
+    log.LogLine(longLine);
     const auto saved = dir / "saved.log";
     ASSERT_TRUE(log.SaveTo(saved));
     EXPECT_EQ(testutil::ReadFile(saved), "NNTP: \x90\xda\x91\xb1\n" + longLine + "\n");
@@ -290,7 +294,7 @@ TEST(SessionLockTest, ShownOnlyWhileTheSessionIsEncrypted)
     testutil::ScratchDir dir;
     ScriptedDialogs dialogs;
     platform::Registry registry(dir / "registry");
-    host::HostedDocument document(dialogs, &registry);
+    host::HostedDocument document(dialogs, registry);
     news::CLumeDoc& doc = document.Doc();
     doc.Nntp().Tcp().SetCaFile((std::filesystem::path(innDir) / "tls" / "ca.pem").string());
     QWidget bar;

@@ -98,7 +98,7 @@ protected:
         Start();
         ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
         OpenGroup("fj.test");
-        ASSERT_EQ(Doc().currentArticle_, 1);
+        ASSERT_EQ(Doc().CurrentArticle(), 1);
     }
     void OpenGroup(const char* name)
     {
@@ -110,7 +110,7 @@ protected:
             }
         }
         Doc().SetCurrentGroup(Doc().Groups().Find(name));
-        Doc().UpdateAllViews(nullptr, hint::Group);
+        Doc().UpdateAllViews(nullptr, Hint::Group);
     }
     CGroupView& Groups() { return *dynamic_cast<CGroupView*>(lume_->Frame()->Pane(CMainFrame::GroupPane)); }
     std::string SelectedGroup()
@@ -214,7 +214,7 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
     };
     lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
     ASSERT_TRUE(lume_->Router().Execute(cmd::Find));
-    EXPECT_EQ(Doc().currentArticle_, 11);
+    EXPECT_EQ(Doc().CurrentArticle(), 11);
     EXPECT_EQ(Body().Body()->textCursor().selectedText(), QStringLiteral("8 番目"));
     EXPECT_TRUE(Doc().ReadList().IsRead(11));
     EXPECT_FALSE(Doc().ReadList().IsRead(7)) << "walked past, never shown to the reader";
@@ -222,7 +222,7 @@ TEST_F(ReadingWindow, ReadingAGroupAndFindingAcrossBodies)
 
     // Find next: nothing further down; the search comes back to article 11.
     ASSERT_TRUE(lume_->Router().Execute(cmd::FindNext));
-    EXPECT_EQ(Doc().currentArticle_, 11);
+    EXPECT_EQ(Doc().CurrentArticle(), 11);
     ASSERT_EQ(dialogs_.messages.size(), 1);
     EXPECT_TRUE(dialogs_.messages[0].contains(QStringLiteral("見つかりません"))) << dialogs_.messages[0].toStdString();
 }
@@ -236,13 +236,13 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
     ASSERT_TRUE(Doc().Nntp().TryLock());
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
     Doc().Nntp().Unlock();
-    EXPECT_EQ(Doc().currentArticle_, 2);
+    EXPECT_EQ(Doc().CurrentArticle(), 2);
     EXPECT_FALSE(Doc().ReadList().IsRead(2));
     EXPECT_EQ(Articles().List()->NodeOfRow(1)->image_, 2) << "the unread image stays";
 
     ASSERT_TRUE(lume_->Router().Execute(cmd::PrevArticle));
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
-    EXPECT_EQ(Doc().currentArticle_, 2);
+    EXPECT_EQ(Doc().CurrentArticle(), 2);
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     EXPECT_TRUE(Doc().ReadList().IsRead(2));
     EXPECT_EQ(Articles().List()->NodeOfRow(1)->image_, 3);
@@ -250,7 +250,7 @@ TEST_F(ReadingWindow, AnArticleCountsAsReadOnlyOnceItArrived)
     // A broken connection: not read either.
     ::shutdown(Doc().Nntp().Tcp().Socket(), SHUT_RDWR);
     ASSERT_TRUE(lume_->Router().Execute(cmd::NextArticle));
-    EXPECT_FALSE(Doc().ReadList().IsRead(Doc().currentArticle_));
+    EXPECT_FALSE(Doc().ReadList().IsRead(Doc().CurrentArticle()));
 }
 
 TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
@@ -258,12 +258,12 @@ TEST_F(ReadingWindow, TheMiddleButtonAndPagingOnMoveToTheNextUnread)
     SERVER_OR_SKIP();
     ASSERT_NO_FATAL_FAILURE(StartReadingFjTest());
     QTest::mouseClick(Body().Body()->viewport(), Qt::MiddleButton, {}, QPoint(20, 20));
-    ASSERT_TRUE(WaitFor([&] { return Doc().currentArticle_ == 2; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Doc().CurrentArticle() == 2; }, 3000));
     EXPECT_TRUE(BodyText().contains(QStringLiteral("日本語がきちんと表示されますね")));
     // A short article: the page command at its end goes on to the next unread.
     lume_->Frame()->ActivatePane(CMainFrame::BodyPane);
     ASSERT_TRUE(lume_->Router().Execute(cmd::PageForward));
-    ASSERT_TRUE(WaitFor([&] { return Doc().currentArticle_ == 3; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Doc().CurrentArticle() == 3; }, 3000));
     EXPECT_TRUE(Doc().ReadList().IsRead(3));
 }
 
@@ -309,7 +309,7 @@ TEST_F(ReadingWindow, ShowModesLeaveTheGroupTheArticleAndTheMarksAlone)
     for (unsigned id : {cmd::ShowAllGroups, cmd::ShowUnreadGroups, cmd::ShowUnreadGroups, cmd::ShowAllGroups}) {
         ASSERT_TRUE(lume_->Router().Execute(id)) << id;
         EXPECT_EQ(SelectedGroup(), "fj.test") << id;
-        EXPECT_EQ(Doc().currentArticle_, 2) << id;
+        EXPECT_EQ(Doc().CurrentArticle(), 2) << id;
         EXPECT_EQ(Articles().List()->GetCurSel(), 1) << id;
         EXPECT_EQ(Doc().Groups().Find("fj.test")->m_strReadList, marks) << id;
     }
@@ -340,7 +340,7 @@ TEST_F(ReadingWindow, CrosspostsMarkingUnreadAndSorting)
     // Through the read-marks file, in both groups of the crosspost.
     const std::filesystem::path marks = dir_ / "marks.rc";
     ASSERT_TRUE(Doc().SaveReadMarks(marks));
-    CLumeDoc stored;
+    CLumeDoc stored(nullptr, *registry_);
     ASSERT_TRUE(stored.LoadReadMarks(marks));
     for (const char* group : {"fj.test", "fj.test.one"}) {
         CReadList read;

@@ -80,7 +80,7 @@ protected:
         document_->Host().SetConnectStep([this](const std::string& s, int p) { return view_->ConnectServer(s, p); });
         ASSERT_TRUE(Doc().GoOnline(config_));
         Doc().SetCurrentGroup(Doc().Groups().Find("fj.test"));
-        Doc().UpdateAllViews(nullptr, hint::Group);
+        Doc().UpdateAllViews(nullptr, Hint::Group);
         ASSERT_FALSE(Doc().Articles().empty());
     }
     void TearDown() override

@@ -45,8 +45,8 @@ void Type(QWidget& s, const char* page, int id, const char* text) { Control<QLin
 void Click(QWidget& s, const char* page, int id) { Control<QPushButton>(s, page, id)->click(); }
 
 struct HintRecorder : DocumentView {
-    void OnUpdate(DocumentView*, long hint) override { hints.push_back(hint); }
-    std::vector<long> hints;
+    void OnUpdate(DocumentView*, news::Hint hint) override { hints.push_back(hint); }
+    std::vector<news::Hint> hints;
 };
 
 struct SheetCase {
@@ -104,7 +104,7 @@ TEST(SettingsSheet, ChangesReachTheDocumentOnlyOnOk)
         platform::Registry registry(dir.filePath("registry").toStdString());
         ScriptedDialogs dialogs;
         dialogs.colour = [](const QColor&) { return QColor(255, 0, 0); };
-        HostedDocument document(dialogs, &registry);
+        HostedDocument document(dialogs, registry);
         LumeConfig& config = document.Doc().Config();
         config.PostKanjiCode = 1;
         config.nNntpPort = 8119;
@@ -123,7 +123,7 @@ TEST(SettingsSheet, ChangesReachTheDocumentOnlyOnOk)
         ASSERT_TRUE(document.Doc().OnCommand(cmd::Settings));
         const bool accepted = c.accepted;
         EXPECT_EQ(document.Doc().IsModified(), accepted);
-        EXPECT_EQ(view.hints, accepted ? std::vector<long>{hint::Article} : std::vector<long>{});
+        EXPECT_EQ(view.hints, accepted ? std::vector<news::Hint>{Hint::Article} : std::vector<news::Hint>{});
         EXPECT_EQ(dialogs.messages.size(), c.refusedField ? 1u : 0u);
         if (c.refusedField) {
             EXPECT_TRUE(dialogs.messages.value(0).contains(QString::fromUtf8(c.refusedField)));
@@ -132,6 +132,11 @@ TEST(SettingsSheet, ChangesReachTheDocumentOnlyOnOk)
         EXPECT_EQ(config.nNntpPort, c.port);
         EXPECT_EQ(config.nTcpWaitSec, c.wait);
         EXPECT_EQ(config.nTcpRetryCount, c.retry);
+        if (accepted) {
+            const net::TcpTimeouts& used = document.Doc().Nntp().Tcp().Timeouts();
+            EXPECT_EQ(used.WaitSec(), config.UsedTcpWaitSec());
+            EXPECT_EQ(used.RetryCount(), config.UsedTcpRetryCount());
+        }
         EXPECT_EQ(config.nMaxReadArtcleCount, c.limit);
         EXPECT_EQ(config.strMailAddress, "me@example.jp");
         // OK writes all five colours; anything else writes none.
@@ -178,7 +183,7 @@ TEST(Help, FirstStartAndHelpCommands)
     platform::Registry registry(dir.filePath("registry").toStdString());
     ScriptedDialogs dialogs;
     dialogs.answer = IDNO;
-    HostedDocument document(dialogs, &registry);
+    HostedDocument document(dialogs, registry);
     bool firstStart = false;
     dialogs.settings = [&](SettingsValues& values) {
         firstStart = values.firstStart;

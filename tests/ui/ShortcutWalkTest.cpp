@@ -113,7 +113,7 @@ protected:
 
 TEST_F(ShortcutWalk, MainWindowAndItsMenus)
 {
-    host::HostedDocument document(dialogs, &registry);
+    host::HostedDocument document(dialogs, registry);
     app::CLumeApp lume(registry, document, dialogs, app::MakePanes(document, registry, dialogs));
     ASSERT_TRUE(lume.InitInstance({}));
     WalkWindow(lume.Frame(), QStringLiteral("main window"));

@@ -41,7 +41,7 @@ inline std::filesystem::path WriteConfig(const std::filesystem::path& file, cons
 class WindowFixture : public ::testing::Test {
 protected:
     WindowFixture() { NewDocument(); }
-    void NewDocument() { document_ = std::make_unique<host::HostedDocument>(dialogs_, registry_.get()); }
+    void NewDocument() { document_ = std::make_unique<host::HostedDocument>(dialogs_, *registry_); }
     news::CLumeDoc& Doc() { return document_->Doc(); }
     std::filesystem::path Config(int limit = 100, const std::string& extra = {}) const
     {
