@@ -256,3 +256,24 @@ TEST(Yenc, DamagedFilesGetANameThatSaysSo)
     EXPECT_TRUE(RunShell(tool + " decode yenc " + Quote(dir / "good.txt") + " " + Quote(dir / "t.bin")));
     EXPECT_EQ(ReadFile(dir / "t.bin"), data);
 }
+
+// The two parts of a picture as a 2001 poster sent them, whole articles one
+// after the other (headers between the blocks pass unused).
+TEST(Yenc, PostedPartsJoinToThePicture)
+{
+    // CI keeps shared/ beside the clone.
+    std::filesystem::path corpus = "/work/shared/corpus/mime";
+    if (!std::filesystem::exists(corpus))
+        corpus = std::filesystem::path(LUMETRA_SOURCE_DIR).parent_path() / "shared" / "corpus" / "mime";
+    if (!std::filesystem::exists(corpus / "joystick.jpg"))
+        GTEST_SKIP() << "no corpus";
+    const std::string both = ReadFile(corpus / "00000020.ntx") + ReadFile(corpus / "00000021.ntx");
+    for (size_t step : {size_t{0}, size_t{5}}) {
+        const Decoded d = Decode(both, step);
+        EXPECT_EQ(d.status, YencStatus::Ok) << d.problem;
+        EXPECT_TRUE(d.out == ReadFile(corpus / "joystick.jpg"));
+    }
+    // One part alone is sound as a part; only the join checks the whole.
+    const Decoded second = Decode(ReadFile(corpus / "00000021.ntx"));
+    EXPECT_EQ(second.status, YencStatus::Ok) << second.problem;
+}
