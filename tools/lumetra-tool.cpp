@@ -56,7 +56,7 @@ const char* kUsage =
     "       lumetra-tool online --config FILE.lum [--timeout SECONDS]\n"
     "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
     "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc|utf8]\n"
-    "                         [--attach FILE --encoding base64|binhex|uuencode] [--replace]\n"
+    "                         [--attach FILE --encoding base64|binhex|uuencode|yenc] [--replace]\n"
     "                         [--references IDS] [--supersede MSGID] < BODY\n"
     "       lumetra-tool cancel MSGID --server H --port P --group G\n"
     "       lumetra-tool supersede MSGID --server H --port P --group G --subject S < BODY\n"

@@ -422,6 +422,8 @@ void YencEncoder::Finish(std::string& out)
         out += b;
         if (info_.haveFileCrc)
             out += " crc32=" + Crc8(info_.fileCrc);
+        else if (info_.begin == 1 && size_ == info_.fileSize)
+            out += " crc32=" + Crc8(crc_); // the part is the whole file
     } else {
         std::snprintf(b, sizeof b, "=yend size=%" PRIu64 " crc32=%08x", size_, crc_);
         out += b;

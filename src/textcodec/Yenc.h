@@ -82,7 +82,7 @@ inline constexpr size_t kYencMaxKeywordLine = 4096;
 // The encoder: one part of data per call sequence. With part 0 a single-part
 // block ("=ybegin line= size= name=" ... "=yend size= crc32="); otherwise
 // "=ybegin part= total=", "=ypart begin= end=" and "=yend ... pcrc32=" (and
-// crc32= of the whole file when fileCrc is given, on the last part).
+// crc32= of the whole file when fileCrc is given, or when the part is all of it).
 struct YencPartInfo {
     std::string name;
     std::uint64_t fileSize = 0;
