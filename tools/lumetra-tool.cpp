@@ -57,6 +57,7 @@ const char* kUsage =
     "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
     "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc|utf8]\n"
     "                         [--attach FILE --encoding base64|binhex|uuencode|yenc] [--replace]\n"
+    "       lumetra-tool nzb FILE.nzb DIR --config FILE.lum\n"
     "                         [--references IDS] [--supersede MSGID] < BODY\n"
     "       lumetra-tool cancel MSGID --server H --port P --group G\n"
     "       lumetra-tool supersede MSGID --server H --port P --group G --subject S < BODY\n"
@@ -283,7 +284,7 @@ int main(int argc, char** argv)
     static const std::pair<std::string_view, Command> commands[] = {
         {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"online", OnlineCommand},
         {"open", OpenCommand},     {"render", RenderCommand}, {"extract", ExtractCommand},
-        {"fetch", FetchCommand},
+        {"fetch", FetchCommand},   {"nzb", NzbCommand},
     };
     if (cmd == "post")
         return PostCommand(Args(argv + 2, argv + argc), std::cin, std::cout, std::cerr);
