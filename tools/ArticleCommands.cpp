@@ -24,6 +24,8 @@ const char* KindOf(const CAttachment& a)
         return "uuencode";
     if (dynamic_cast<const CBinHexAttachment*>(&a))
         return "binhex";
+    if (dynamic_cast<const CYencAttachment*>(&a))
+        return "yenc";
     return "mime";
 }
 

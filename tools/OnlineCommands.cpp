@@ -2,6 +2,7 @@
 
 #include "net/Tcpip.h"
 #include "news/LumeDoc.h"
+#include "news/Nzb.h"
 #include "tools/ConsoleSecurity.h"
 #include "news/ServerLogin.h"
 #include "platform/WinsockError.h"
@@ -321,6 +322,59 @@ int OpenCommand(platform::Registry& registry, const Args& args, std::ostream& ou
         }
     }
     return 0;
+}
+
+} // namespace tools
+
+namespace tools {
+
+int NzbCommand(const Args& args, std::ostream& out, std::ostream& err)
+{
+    Options o;
+    if (args.size() < 2 || args[0].starts_with("--") || args[1].starts_with("--") ||
+        !ParseOptions(Args(args.begin() + 2, args.end()), o, false)) {
+        err << "usage: lumetra-tool nzb FILE.nzb DIR --config FILE.lum [--timeout SECONDS] " << kSecurityUsage << "\n";
+        return 2;
+    }
+    const news::NzbDocument nzb = news::ReadNzbFile(args[0]);
+    if (!nzb.error.empty()) {
+        err << "nzb: " << args[0] << ": " << nzb.error << "\n";
+        return 1;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(args[1], ec);
+    StopScope stop(o.timeout);
+    ConsoleHost host(err, o.security);
+    CLumeDoc doc(&host);
+    if (!GoOnline(doc, o, err)) {
+        StopScope::Report(err);
+        return 1;
+    }
+    std::size_t shownFile = SIZE_MAX;
+    const news::NzbSummary summary = news::DownloadNzb(doc.Nntp(), nzb.files, args[1], [&](const news::NzbProgress& p) {
+        if (p.file != shownFile) {
+            shownFile = p.file;
+            err << "file " << p.file + 1 << "/" << p.files << ": " << p.segments << " segments\n";
+        }
+        return true;
+    });
+    doc.GoOffline();
+    int status = summary.error.empty() && !summary.cancelled ? 0 : 1;
+    for (const news::NzbFileResult& f : summary.files) {
+        out << (f.saved ? "saved" : "failed") << "\t" << TerminalText(f.name, false) << "\t" << f.bytes;
+        if (!f.missing.empty())
+            out << "\tmissing " << f.missing.size();
+        if (!f.damaged.empty())
+            out << "\tdamaged " << f.damaged.size();
+        if (!f.problem.empty())
+            out << "\t" << TerminalText(f.problem, false);
+        out << "\n";
+        if (!f.saved || !f.missing.empty() || !f.damaged.empty())
+            status = 1;
+    }
+    if (!summary.error.empty())
+        err << "nzb: " << summary.error << "\n";
+    return status;
 }
 
 } // namespace tools

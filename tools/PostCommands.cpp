@@ -87,7 +87,7 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
     std::string target;
     bool supersede = false;
     SecurityOptions security;
-    static const std::pair<const char*, int> encodings[] = {{"base64", 0}, {"binhex", 1}, {"uuencode", 2}};
+    static const std::pair<const char*, int> encodings[] = {{"base64", 0}, {"binhex", 1}, {"uuencode", 2}, {"yenc", 3}};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool more = i + 1 < args.size();

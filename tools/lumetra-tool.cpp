@@ -6,7 +6,7 @@
 //   lumetra-tool mime-decode-header [--raw]   one header value a line -> Shift_JIS
 //   lumetra-tool mime-encode-header           one Shift_JIS value a line -> words
 //   lumetra-tool encode base64|qp|uu|binhex IN OUT
-//   lumetra-tool decode base64|qp|uu|binhex IN OUT
+//   lumetra-tool decode base64|qp|uu|binhex|yenc IN OUT
 //   lumetra-tool newsrc FILE    groups of a read-marks file, normalised marks
 //   lumetra-tool config FILE    the values of a configuration file
 //   lumetra-tool online --config FILE.lum [--timeout S]         group list timing
@@ -39,6 +39,7 @@
 #include "textcodec/QuotedPrintable.h"
 #include "textcodec/StreamPump.h"
 #include "textcodec/Uuencode.h"
+#include "textcodec/Yenc.h"
 
 using namespace textcodec;
 
@@ -50,13 +51,14 @@ const char* kUsage =
     "       lumetra-tool mime-decode-header [--raw]\n"
     "       lumetra-tool mime-encode-header\n"
     "       lumetra-tool encode base64|qp|uu|binhex IN OUT\n"
-    "       lumetra-tool decode base64|qp|uu|binhex IN OUT\n"
+    "       lumetra-tool decode base64|qp|uu|binhex|yenc IN OUT\n"
     "       lumetra-tool newsrc FILE\n"
     "       lumetra-tool config FILE\n"
     "       lumetra-tool online --config FILE.lum [--timeout SECONDS]\n"
     "       lumetra-tool open --config FILE.lum [--save] [--limit N] [--timeout SECONDS] GROUP\n"
     "       lumetra-tool post --server H --port P --group G --subject S [--from ADDR] [--code jis|sjis|euc|utf8]\n"
-    "                         [--attach FILE --encoding base64|binhex|uuencode] [--replace]\n"
+    "                         [--attach FILE --encoding base64|binhex|uuencode|yenc] [--replace]\n"
+    "       lumetra-tool nzb FILE.nzb DIR --config FILE.lum\n"
     "                         [--references IDS] [--supersede MSGID] < BODY\n"
     "       lumetra-tool cancel MSGID --server H --port P --group G\n"
     "       lumetra-tool supersede MSGID --server H --port P --group G --subject S < BODY\n"
@@ -245,7 +247,21 @@ int Transfer(bool encode, int argc, char** argv)
         }
         return Fail(std::string("cannot write ") + out);
     }
-    return Usage("unknown kind (base64, qp, uu, binhex)");
+    if (kind == "yenc") {
+        if (encode)
+            return Usage("yEnc is encoded by post --encoding yenc");
+        YencDecoder decoder;
+        switch (YencDecodeFile(in, out, decoder)) {
+        case YencFileStatus::Ok: return 0;
+        case YencFileStatus::InputFailed: return Fail(std::string("cannot read ") + in);
+        case YencFileStatus::NoBegin: return Fail("no \"=ybegin\" line");
+        case YencFileStatus::Damaged:
+            return Fail("yEnc data damaged: " + decoder.Problem() + " (saved as " + DamagedFileName(out) + ")");
+        case YencFileStatus::OutputFailed: break;
+        }
+        return Fail(std::string("cannot write ") + out);
+    }
+    return Usage("unknown kind (base64, qp, uu, binhex, yenc)");
 }
 
 } // namespace
@@ -268,7 +284,7 @@ int main(int argc, char** argv)
     using Command = int (*)(const Args&, std::ostream&, std::ostream&);
     static const std::pair<std::string_view, Command> commands[] = {
         {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"render", RenderCommand},
-        {"extract", ExtractCommand}, {"fetch", FetchCommand},
+        {"extract", ExtractCommand}, {"fetch", FetchCommand}, {"nzb", NzbCommand},
     };
     if (cmd == "post")
         return PostCommand(Args(argv + 2, argv + argc), std::cin, std::cout, std::cerr);

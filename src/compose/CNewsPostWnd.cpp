@@ -140,7 +140,7 @@ void CNewsPostWnd::BuildForm()
     grid->addWidget(attach_, row - 1, 1);
     encoding_ = new QComboBox(form);
     encoding_->setObjectName(QStringLiteral("ctl1032"));
-    encoding_->addItems({QStringLiteral("BASE64"), QStringLiteral("BinHex4.0"), QStringLiteral("uuencode")});
+    encoding_->addItems({QStringLiteral("BASE64"), QStringLiteral("BinHex4.0"), QStringLiteral("uuencode"), QStringLiteral("yEnc")});
     grid->addWidget(encoding_, row - 1, 2);
     auto* browse = new QPushButton(QStringLiteral("参照(&B)..."), form);
     browse->setObjectName(QStringLiteral("ctl1027"));

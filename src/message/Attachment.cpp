@@ -10,6 +10,7 @@
 #include "textcodec/StreamPump.h"
 #include "textcodec/Uuencode.h"
 #include "textcodec/BinHex.h"
+#include "textcodec/Yenc.h"
 
 #include <algorithm>
 #include <atomic>
@@ -287,6 +288,19 @@ void CAttachment::SaveInto(const std::filesystem::path& dir, const std::filesyst
         throw AttachmentError(AttachmentError::Kind::File, "cannot create a file in " + dir.string());
     try {
         SaveTo(work);
+    } catch (const AttachmentError& e) {
+        RemoveQuietly(work);
+        if (e.ErrorKind() != AttachmentError::Kind::Damaged)
+            throw;
+        // Kept beside the work file; it takes the damaged form of the name.
+        const std::filesystem::path damaged = dir / textcodec::DamagedFileName(name.string());
+        std::error_code ec;
+        std::filesystem::rename(textcodec::DamagedFileName(work.string()), damaged, ec);
+        if (ec) {
+            RemoveQuietly(textcodec::DamagedFileName(work.string()));
+            throw AttachmentError(AttachmentError::Kind::File, "cannot write " + damaged.string());
+        }
+        throw AttachmentError(AttachmentError::Kind::Damaged, e.Detail() + "; saved as " + damaged.string());
     } catch (...) {
         RemoveQuietly(work);
         throw;
@@ -505,6 +519,59 @@ bool CUuencodeAttachment::GetSource(std::string& out)
             break;
         out += line;
         if (line == "\r\n" || line == ".\r\n")
+            break;
+    }
+    return true;
+}
+
+void CYencAttachment::SaveTo(const std::filesystem::path& path)
+{
+    CacheFile& f = Begin();
+    textcodec::YencDecoder decoder;
+    textcodec::AtomicOutput out(path);
+    std::string raw, line, data;
+    bool written = true;
+    // Raw lines: the display form turns NUL and ^Z into '?', which are data here.
+    while (written && f.ReadRawLine(raw)) {
+        NormaliseLine(raw, line);
+        if (IsPartEnd(line) || line == ".\r\n")
+            break;
+        data.clear();
+        decoder.Put(std::string_view(raw).substr(raw.starts_with('.') ? 1 : 0), data);
+        Spend(data.size());
+        written = out.Write(data);
+        // One block only: the first "=yend" closes it.
+        if (line.starts_with("=yend"))
+            break;
+    }
+    data.clear();
+    decoder.Finish(data);
+    Spend(data.size());
+    written = written && out.Write(data);
+    if (!written)
+        throw AttachmentError(AttachmentError::Kind::File, "cannot write " + path.string());
+    const bool damaged = decoder.Status() != textcodec::YencStatus::Ok;
+    const std::filesystem::path kept = damaged ? std::filesystem::path(textcodec::DamagedFileName(path.string())) : path;
+    if (damaged)
+        out.KeepAs(kept);
+    if (!out.Keep())
+        throw AttachmentError(AttachmentError::Kind::File, "cannot write " + kept.string());
+    if (damaged)
+        throw AttachmentError(AttachmentError::Kind::Damaged, "yEnc data damaged (" + decoder.Problem() + ")",
+                              "; saved as " + kept.string());
+}
+
+bool CYencAttachment::GetSource(std::string& out)
+{
+    out.clear();
+    if (!file_ || !file_->IsOpen() || !file_->Seek(position_))
+        return false;
+    std::string line;
+    while (file_->ReadLine(line)) {
+        if (IsDelimiter(line) || line == ".\r\n")
+            break;
+        out += line;
+        if (line.starts_with("=yend"))
             break;
     }
     return true;

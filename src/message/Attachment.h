@@ -18,12 +18,19 @@ namespace message {
 // Raised by SaveTo: a file could not be written, or the content not decoded.
 class AttachmentError : public std::runtime_error {
 public:
-    enum class Kind { File, Decode, Limit };
-    AttachmentError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    // Damaged: the data failed its check and was saved under DamagedFileName's name.
+    enum class Kind { File, Decode, Limit, Damaged };
+    AttachmentError(Kind kind, const std::string& what, const std::string& where = {})
+        : std::runtime_error(what + where), kind_(kind), detail_(what)
+    {
+    }
     Kind ErrorKind() const { return kind_; }
+    // The message without where the file went.
+    const std::string& Detail() const { return detail_; }
 
 private:
     Kind kind_;
+    std::string detail_;
 };
 
 // Opening or printing a file with the desktop's associations.
@@ -134,6 +141,16 @@ private:
 };
 
 class CUuencodeAttachment : public CAttachment {
+public:
+    using CAttachment::CAttachment;
+    void SaveTo(const std::filesystem::path& path) override;
+    bool GetSource(std::string& out) override;
+};
+
+// A yEnc block ("=ybegin" to "=yend"). Data that fails its CRC or size is
+// still saved, beside the asked-for path under DamagedFileName's name, and
+// the save then throws (Kind::Decode) saying so.
+class CYencAttachment : public CAttachment {
 public:
     using CAttachment::CAttachment;
     void SaveTo(const std::filesystem::path& path) override;

@@ -179,8 +179,15 @@ std::string CacheWriter::Line(std::string_view received)
             }
             charset_.reset();
             raw_ = false;
+            yenc_ = false;
             return EndHeld() + CacheLine(received);
         }
+    }
+    if (yenc_ || (!raw_ && content.starts_with("=ybegin "))) {
+        // Text held for its code goes out first, so the lines keep their order.
+        std::string out = yenc_ ? std::string() : Release();
+        yenc_ = !content.starts_with("=yend");
+        return out + std::string(received);
     }
     if (raw_)
         return std::string(received);

@@ -93,6 +93,7 @@ private:
     std::unique_ptr<textcodec::CharsetReader> charset_; // the part's declared charset, opened once
     bool inHeader_ = true;
     bool raw_ = false;
+    bool yenc_ = false; // inside a yEnc block: its bytes are data, not text
 };
 // A message as kept in a file (LF or CR LF lines, not dot-stuffed) in that form.
 std::string MakeCacheText(std::string_view message);

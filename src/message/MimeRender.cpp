@@ -8,6 +8,7 @@
 #include "platform/TempFiles.h"
 #include "textcodec/Charsets.h"
 #include "textcodec/QuotedPrintable.h"
+#include "textcodec/Yenc.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -440,6 +441,7 @@ private:
     std::size_t decodedCut_ = 0;       // bytes of the decoded line past that bound
     std::string base64Chars_;          // a group cut at a line end, waiting for the next line
     int binhexState_ = 0, uuState_ = 0, binhexExtra_ = 0;
+    bool inYenc_ = false;
     std::string binhexCollected_;
     std::unique_ptr<FlowedText> flowed_;
 };
@@ -539,6 +541,16 @@ bool BodyRenderer::PartText::InEmbeddedBlock(const std::string& line, std::int64
             ++binhexExtra_;
         }
         break;
+    }
+    // yEnc runs from "=ybegin" to "=yend"; its lines are never text.
+    if (inYenc_) {
+        inYenc_ = !line.starts_with("=yend");
+        return true;
+    }
+    if (binhexState_ == 0 && uuState_ == 0 && line.starts_with("=ybegin ")) {
+        r_.DetectYenc(line, position, info_);
+        inYenc_ = true;
+        return true;
     }
     if (uuState_ == 0) {
         if ((StartsWithNoCase(line, "begin ") || StartsWithNoCase(line, "begin\t")) &&
@@ -759,6 +771,41 @@ bool BodyRenderer::DetectUuencode(std::string_view line, std::int64_t position, 
     return true;
 }
 
+namespace {
+
+// "812 bytes", "16.0 KB", "1.2 MB", "3.4 GB".
+std::string ByteSize(std::uint64_t n)
+{
+    if (n < 1024)
+        return std::to_string(n) + " bytes";
+    static const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double v = static_cast<double>(n) / 1024;
+    int u = 0;
+    while (v >= 1024 && u < 3) {
+        v /= 1024;
+        ++u;
+    }
+    char b[32];
+    std::snprintf(b, sizeof b, "%.1f %s", v, units[u]);
+    return b;
+}
+
+} // namespace
+
+void BodyRenderer::DetectYenc(std::string_view line, std::int64_t position, MimePartInfo& info)
+{
+    YencDecoder decoder;
+    std::string none;
+    decoder.Put(line, none);
+    decoder.Put("\r\n", none);
+    const YencHeader& h = decoder.Header();
+    std::string marker = "(yEnc: " + SafeFileName(h.name) + ", " + ByteSize(h.size);
+    if (h.part)
+        marker += ", " + std::to_string(h.part) + "/" + (h.total ? std::to_string(h.total) : std::string("?"));
+    AddMarker(marker + ")");
+    info.embedded.push_back({h.name, position, EmbeddedBlock::Kind::Yenc});
+}
+
 bool BodyRenderer::IsInlinePart(const MimePartInfo& info) const
 {
     if (info.contentType.empty())
@@ -818,6 +865,8 @@ void BodyRenderer::RegisterAttachments(const MimePartInfo& info, std::string_vie
         std::unique_ptr<CAttachment> block;
         if (embedded.kind == EmbeddedBlock::Kind::Uuencode)
             block = std::make_unique<CUuencodeAttachment>(name, embedded.position, file, std::string(boundary));
+        else if (embedded.kind == EmbeddedBlock::Kind::Yenc)
+            block = std::make_unique<CYencAttachment>(name, embedded.position, file, std::string(boundary));
         else
             block = std::make_unique<CBinHexAttachment>(name, embedded.position, file, std::string(boundary));
         block->SetInline(false);

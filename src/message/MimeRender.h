@@ -17,9 +17,9 @@
 
 namespace message {
 
-// A uuencode or BinHex block found inside a part's text.
+// A uuencode, BinHex or yEnc block found inside a part's text.
 struct EmbeddedBlock {
-    enum class Kind { BinHex, Uuencode };
+    enum class Kind { BinHex, Uuencode, Yenc };
     std::string name;
     std::int64_t position = 0; // of its first line in the cache file
     Kind kind = Kind::Uuencode;
@@ -116,6 +116,7 @@ private:
     void Emit(std::string_view text, TextRole role, Colour colour, bool underline);
     void FinishBinHexBlock(const std::string& collected, MimePartInfo& info);
     bool DetectUuencode(std::string_view line, std::int64_t position, MimePartInfo& info);
+    void DetectYenc(std::string_view line, std::int64_t position, MimePartInfo& info);
     void AddPartMarker(const MimePartInfo& info);
     bool ReadLine(CacheFile& file, std::string& line);
     void MarkCut(std::string& line, std::size_t dropped) const;

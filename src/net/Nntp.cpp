@@ -1094,7 +1094,10 @@ int CNntp::Post(const CNntpPostMessageParam& param)
     header += "Mime-Version: 1.0\r\n";
 
     TextPart text = MakeTextPart(ConvertBodyLines(param.bodyTexts, c, codec), c);
-    const bool attach = !param.attachPath.empty();
+    // yEnc goes in the body after the text, as newsreaders look for it, not
+    // in a MIME part.
+    const bool yenc = !param.attachPath.empty() && param.attachEncoding == 3;
+    const bool attach = !param.attachPath.empty() && !yenc;
     std::string boundary;
     std::string name;
     if (attach) {
@@ -1103,6 +1106,10 @@ int CNntp::Post(const CNntpPostMessageParam& param)
         header += codec.composeHeaderLine("X-Attachments:", Utf8ToSjis(name), c, true);
         header += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n";
     } else {
+        // yEnc data is 8-bit whatever the text is.
+        const std::string sevenBit = "Content-Transfer-Encoding: 7bit\r\n";
+        if (const std::size_t at = text.headerLines.find(sevenBit); yenc && at != std::string::npos)
+            text.headerLines.replace(at, sevenBit.size(), "Content-Transfer-Encoding: 8bit\r\n");
         header += text.headerLines;
     }
     for (std::size_t at = 0, n = 0; at < header.size(); ++n) {
@@ -1117,6 +1124,8 @@ int CNntp::Post(const CNntpPostMessageParam& param)
     if (attach && SendRaw("--" + boundary + "\r\n" + text.headerLines + "\r\n") < 0)
         return fail();
     if (!SendStuffed(text.body))
+        return fail();
+    if (yenc && (SendRaw("\r\n") < 0 || !SendFile(param.encodedPath)))
         return fail();
 
     if (attach) {

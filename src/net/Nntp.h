@@ -21,7 +21,7 @@ namespace net {
 class CNntpPostMessageParam {
 public:
     textcodec::KanjiCode kanjiCode = textcodec::KanjiCode::Jis;
-    int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode
+    int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode, 3 yEnc
     std::vector<std::string> fieldNames;  // "Subject:" ...; Shift_JIS
     std::vector<std::string> fieldValues; // same length and order
     std::vector<std::string> bodyTexts;   // Shift_JIS pieces, sent one after the other

@@ -10,7 +10,9 @@
 #include "platform/TempFiles.h"
 #include "textcodec/Base64.h"
 #include "textcodec/BinHex.h"
+#include "textcodec/StreamPump.h"
 #include "textcodec/Uuencode.h"
+#include "textcodec/Yenc.h"
 
 #include <system_error>
 
@@ -45,7 +47,7 @@ std::optional<net::CNntpPostMessageParam> BuildPostParam(const PostForm& form, c
         return std::nullopt;
     net::CNntpPostMessageParam p;
     p.kanjiCode = settings.PostKanjiCode;
-    p.attachEncoding = form.attachEncoding >= 0 && form.attachEncoding <= 2 ? form.attachEncoding : 0;
+    p.attachEncoding = form.attachEncoding >= 0 && form.attachEncoding <= 3 ? form.attachEncoding : 0;
     auto add = [&p](const char* name, const std::string& value) {
         if (value.empty())
             return;
@@ -177,6 +179,23 @@ bool EncodeAttachment(int encoding, const std::filesystem::path& in, const std::
         const bool ok = textcodec::UuencodeFile(link, out) == textcodec::UU_OK;
         std::filesystem::remove(link, error);
         return ok;
+    }
+    case 3: {
+        // One part holding all of the file, so readers check it by its CRC.
+        net::CNntpPostMessageParam named;
+        named.attachPath = in;
+        std::error_code error;
+        textcodec::YencPartInfo info;
+        info.name = net::AttachmentNameUtf8(named);
+        info.fileSize = std::filesystem::file_size(in, error);
+        if (error)
+            return false;
+        info.part = info.total = 1;
+        info.partSize = info.fileSize;
+        info.lineEnd = "\r\n";
+        textcodec::YencEncoder encoder(info);
+        textcodec::AtomicOutput file(out);
+        return textcodec::PumpFile(in, encoder, file, out) == textcodec::FilePumpStatus::Ok && file.Keep();
     }
     default:
         return textcodec::Base64EncodeFile(in, out);

@@ -27,7 +27,7 @@ struct PostForm {
     std::string replyTo;
     std::string followupTo;
     std::filesystem::path attachPath;
-    int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode
+    int attachEncoding = 0; // 0 Base64, 1 BinHex 4.0, 2 uuencode, 3 yEnc
     std::string body;
     std::string references;
     std::string signature; // appended after "-- "; empty for none

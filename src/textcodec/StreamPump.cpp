@@ -104,7 +104,7 @@ bool AtomicOutput::Keep()
     f_ = nullptr;
     std::error_code ec;
     if (ok && !temp_.empty())
-        std::filesystem::rename(temp_, path_, ec);
+        std::filesystem::rename(temp_, keepAs_.empty() ? path_ : keepAs_, ec);
     if (!ok || ec)
         Discard();
     return ok && !ec;

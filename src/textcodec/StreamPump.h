@@ -58,12 +58,16 @@ public:
         return [this](std::string_view bytes) { return Write(bytes); };
     }
     bool Keep();
+    // Keep renames to path instead (a file beside the first, as a damaged
+    // file's name); an output written through as named stays where it is.
+    void KeepAs(const std::filesystem::path& path) { keepAs_ = path; }
 
 private:
     bool Open();
     void Discard();
     std::filesystem::path path_;
     std::filesystem::path temp_;
+    std::filesystem::path keepAs_;
     std::FILE* f_ = nullptr;
 };
 

@@ -97,13 +97,16 @@ std::string TextForm(std::string_view bytes, bool toSjis)
 {
     std::string out;
     std::size_t pos = 0;
+    bool yenc = false; // the cache keeps yEnc blocks as they came
     while (pos < bytes.size()) {
         std::size_t lf = bytes.find('\n', pos);
         std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
         std::string_view line = bytes.substr(pos, end - pos);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        out += toSjis ? codec::ToSjis(line, codec::AutoSjis) : std::string(line);
+        const bool raw = yenc || line.starts_with("=ybegin ");
+        yenc = raw && !line.starts_with("=yend");
+        out += toSjis && !raw ? codec::ToSjis(line, codec::AutoSjis) : std::string(line);
         out += '\n';
         pos = end + 1;
     }
