@@ -10,6 +10,8 @@
 #include "platform/Registry.h"
 #include "platform/StringIds.h"
 
+#include <algorithm>
+
 namespace cmd = platform::cmd;
 
 namespace news {
@@ -207,10 +209,12 @@ void CLumeDoc::FollowUp()
 
 bool CLumeDoc::ShowsOwnArticle() const
 {
-    if (currentArticle_ < 0 || currentArticle_ >= static_cast<int>(articles_.size()) || !host_ ||
-        !host_->HasShownArticle())
+    if (currentArticle_ < 0 || !host_ || !host_->HasShownArticle())
         return false;
-    return IsOwnFrom(articles_[currentArticle_]->m_strFrom, config_.strMailAddress);
+    // currentArticle_ is the article's number.
+    const auto current = std::find_if(articles_.begin(), articles_.end(),
+                                      [this](const auto& a) { return a->m_nNumber == currentArticle_; });
+    return current != articles_.end() && IsOwnFrom((*current)->m_strFrom, config_.strMailAddress);
 }
 
 namespace {
