@@ -328,7 +328,7 @@ int OpenCommand(platform::Registry& registry, const Args& args, std::ostream& ou
 
 namespace tools {
 
-int NzbCommand(const Args& args, std::ostream& out, std::ostream& err)
+int NzbCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err)
 {
     Options o;
     if (args.size() < 2 || args[0].starts_with("--") || args[1].starts_with("--") ||
@@ -345,8 +345,8 @@ int NzbCommand(const Args& args, std::ostream& out, std::ostream& err)
     std::filesystem::create_directories(args[1], ec);
     StopScope stop(o.timeout);
     ConsoleHost host(err, o.security);
-    CLumeDoc doc(&host);
-    if (!GoOnline(doc, o, err)) {
+    CLumeDoc doc(&host, registry);
+    if (!GoOnline(doc, host, o, err)) {
         StopScope::Report(err);
         return 1;
     }

@@ -44,7 +44,7 @@ int PostCommand(const Args& args, std::istream& in, std::ostream& out, std::ostr
 int FetchCommand(const Args& args, std::ostream& out, std::ostream& err);
 // nzb FILE.nzb DIR --config FILE.lum: every file of the NZB fetched from the
 // configured server, joined, checked and saved in DIR; a line per file.
-int NzbCommand(const Args& args, std::ostream& out, std::ostream& err);
+int NzbCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err);
 
 // render [--all] [--tags] [--message] FILE: a cached article (or with
 // --message a plain one) as the body pane shows it.

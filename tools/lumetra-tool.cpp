@@ -284,7 +284,7 @@ int main(int argc, char** argv)
     using Command = int (*)(const Args&, std::ostream&, std::ostream&);
     static const std::pair<std::string_view, Command> commands[] = {
         {"newsrc", NewsrcCommand}, {"config", ConfigCommand},   {"render", RenderCommand},
-        {"extract", ExtractCommand}, {"fetch", FetchCommand}, {"nzb", NzbCommand},
+        {"extract", ExtractCommand}, {"fetch", FetchCommand},
     };
     if (cmd == "post")
         return PostCommand(Args(argv + 2, argv + argc), std::cin, std::cout, std::cerr);
@@ -293,9 +293,9 @@ int main(int argc, char** argv)
         args.insert(args.end(), argv + 3, argv + argc);
         return PostCommand(args, std::cin, std::cout, std::cerr);
     }
-    if (cmd == "online" || cmd == "open") {
+    if (cmd == "online" || cmd == "open" || cmd == "nzb") {
         platform::Registry& registry = platform::Registry::User();
-        const auto command = cmd == "online" ? OnlineCommand : OpenCommand;
+        const auto command = cmd == "online" ? OnlineCommand : cmd == "open" ? OpenCommand : NzbCommand;
         return command(registry, Args(argv + 2, argv + argc), std::cout, std::cerr);
     }
     for (const auto& [name, command] : commands)

@@ -223,9 +223,11 @@ bool CLumeApp::QueryCloseCompose()
 
 news::PostWindowResult CLumeApp::OpenPostWindow(const news::PostParams& params, const news::FollowUpSource* source)
 {
-    if (compose_ || (source && !followUp_))
+    if (compose_ || (source && !source->supersede && !followUp_))
         return news::PostWindowResult::CreateFailed;
     auto* window = new compose::CNewsPostWnd(params, registry_, dialogs_);
+    window->SetCancelSecretSource(
+        [this](const std::string& address) { return document_.Host().CancelSecret(address); });
     postLink_ = std::make_unique<PostWindowLink>(window);
     compose_ = postLink_.get();
     QPointer<CMainFrame> frame(frame_.get());
@@ -234,6 +236,10 @@ news::PostWindowResult CLumeApp::OpenPostWindow(const news::PostParams& params, 
             frame->OnComposeClosed();
     });
     window->show();
+    if (source && source->supersede) {
+        window->SetSupersedeFields(source->header, source->body);
+        return news::PostWindowResult::Started;
+    }
     if (source && !followUp_(*window, *source)) {
         window->Destroy();
         return news::PostWindowResult::Abandoned;

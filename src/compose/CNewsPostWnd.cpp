@@ -325,6 +325,15 @@ void CNewsPostWnd::SetFollowUpFields(const std::string& distribution, const std:
     UpdateCommandStates();
 }
 
+void CNewsPostWnd::SetSupersedeFields(const std::string& header, const std::string& body)
+{
+    const SupersedeDraft draft = MakeSupersedeDraft(header, body);
+    SetFollowUpFields(draft.form.distribution, draft.form.subject, draft.form.newsgroups, draft.form.followupTo,
+                      draft.form.references, draft.form.body);
+    replyTo_->setText(widgets::FromSjis(platform::OneLineValue(draft.form.replyTo)));
+    supersedes_ = draft.supersedes;
+}
+
 PostForm CNewsPostWnd::Form() const
 {
     PostForm form;
@@ -354,8 +363,26 @@ bool CNewsPostWnd::Send()
     if (Ask(platform::IDS_61272) != IDYES)
         return false;
     // Taken now: what is posted is what the user confirmed.
-    const PostForm form = Form();
-    const PostParams settings = settings_;
+    PostForm form = Form();
+    PostParams settings = settings_;
+    const std::string uncarried = UncarriedCharacter(form, settings);
+    if (!uncarried.empty()) {
+        switch (dialogs_.AskUncarried(this, widgets::FromSjis(uncarried))) {
+        case dialogs::Dialogs::UncarriedChoice::Utf8:
+            settings.PostKanjiCode = textcodec::KanjiCode::Utf8;
+            break;
+        case dialogs::Dialogs::UncarriedChoice::Replace:
+            form.replaceUncarried = true;
+            break;
+        case dialogs::Dialogs::UncarriedChoice::Cancel:
+            return false;
+        }
+    }
+    if (cancelSecret_)
+        form.cancelSecret = cancelSecret_(settings.strMailAddress);
+    if (!supersedes_.empty())
+        MakeSupersede(form, supersedes_, form.cancelSecret);
+    form.messageId = unansweredId_;
     posting_ = true;
     setEnabled(false);
     PostOutcome outcome;
@@ -369,6 +396,8 @@ bool CNewsPostWnd::Send()
     setEnabled(true);
     posting_ = false;
     if (!outcome.posted) {
+        if (outcome.maybePosted && !outcome.postedId.empty())
+            unansweredId_ = outcome.postedId;
         ShowFailure(outcome);
         return false;
     }

@@ -34,7 +34,12 @@ public:
     // Starts a follow-up: the form and the body (all Shift_JIS).
     void SetFollowUpFields(const std::string& distribution, const std::string& subject, const std::string& newsgroups,
                            const std::string& followupTo, const std::string& references, const std::string& body);
+    // Starts the article replacing the one of header and body (Shift_JIS).
+    void SetSupersedeFields(const std::string& header, const std::string& body);
     void SetClosedHandler(std::function<void()> handler) { closed_ = std::move(handler); }
+    // Where Send takes the Cancel-Lock secret of the From address (none: no lock).
+    using SecretSource = std::function<std::string(const std::string& address)>;
+    void SetCancelSecretSource(SecretSource source) { cancelSecret_ = std::move(source); }
 
     // What Send would post now (Shift_JIS; soft line breaks as line ends).
     news::PostForm Form() const;
@@ -75,6 +80,11 @@ private:
     dialogs::Dialogs& dialogs_;
     news::CSignatureStore signatures_;
     std::string references_;
+    std::string supersedes_;
+    // The id of an article whose answer was lost: sent again with it, the
+    // server refuses a second copy.
+    std::string unansweredId_;
+    SecretSource cancelSecret_;
     bool wordWrap_ = true;
     bool autoInsert_ = false;
     bool posting_ = false;

@@ -3,6 +3,7 @@
 #include "integration/UrlDialog.h"
 #include "message/Attachment.h"
 #include "platform/StringIds.h"
+#include "platform/StringTable.h"
 #include "dialogs/CertificateDialog.h"
 #include "dialogs/ConfigSheet.h"
 #include "dialogs/GroupDialogs.h"
@@ -22,6 +23,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QUrl>
 
 using namespace widgets;
@@ -78,6 +80,28 @@ int QtDialogs::Message(QWidget* parent, const QString& text, MessageIcon icon, b
     case QMessageBox::Cancel: return IDCANCEL;
     default: return IDOK;
     }
+}
+
+Dialogs::UncarriedChoice QtDialogs::AskUncarried(QWidget* parent, const QString& character)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(AppTitle());
+    box.setObjectName(QStringLiteral("uncarried"));
+    box.setFont(JapaneseFont());
+    box.setIcon(QMessageBox::Question);
+    box.setText(widgets::FormatMessage(platform::LoadString(platform::IDS_61340), {widgets::ToSjis(character)}));
+    QPushButton* utf8 = box.addButton(widgets::FromSjis(platform::LoadString(platform::IDS_61342)),
+                                      QMessageBox::AcceptRole);
+    QPushButton* replace = box.addButton(widgets::FromSjis(platform::LoadString(platform::IDS_61343)),
+                                         QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(utf8);
+    box.exec();
+    if (box.clickedButton() == utf8)
+        return UncarriedChoice::Utf8;
+    if (box.clickedButton() == replace)
+        return UncarriedChoice::Replace;
+    return UncarriedChoice::Cancel;
 }
 
 QString QtDialogs::AskConfigFile(QWidget* parent, bool save, const QString& current)

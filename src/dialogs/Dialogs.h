@@ -82,6 +82,10 @@ public:
     virtual bool AskPageSetup(QWidget* parent) = 0;
     // The print dialog for printer, preset with the session's page setup.
     virtual bool AskPrinter(QWidget* parent, QPrinter& printer) = 0;
+    // The text to post holds character, which the chosen code cannot carry:
+    // send as UTF-8, replace it (and its like) with GETA MARK, or cancel.
+    enum class UncarriedChoice { Utf8, Replace, Cancel };
+    virtual UncarriedChoice AskUncarried(QWidget* parent, const QString& character) = 0;
     // Shows menu at globalPos and returns the chosen action (null: none).
     virtual QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) = 0;
     // Opens or prints files with the desktop's programs.
@@ -116,6 +120,7 @@ public:
     void ShowHelp(QWidget* from, const QString& page) override;
     bool AskPageSetup(QWidget* parent) override;
     bool AskPrinter(QWidget* parent, QPrinter& printer) override;
+    UncarriedChoice AskUncarried(QWidget* parent, const QString& character) override;
     QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) override;
     message::Desktop& Desktop() override;
     int AskScoreExpiry(QWidget* parent, const QString& what, int& days) override;

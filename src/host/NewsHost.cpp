@@ -1,4 +1,5 @@
 #include "host/NewsHost.h"
+#include "host/PasswordStore.h"
 
 #include "net/Tcpip.h"
 #include "platform/MessageFormat.h"
@@ -90,6 +91,16 @@ int NewsHost::ConnectServer(const std::string& server, int port)
     });
     loop.exec();
     return connected ? dialog.TakeSocket() : -1;
+}
+
+std::string NewsHost::CancelSecret(const std::string& address)
+{
+    // Asked once a run: a desktop without a secret service answers only
+    // after the store's timeout.
+    const auto kept = cancelSecrets_.find(address);
+    if (kept != cancelSecrets_.end())
+        return kept->second;
+    return cancelSecrets_[address] = CancelLockSecret(passwords_, address);
 }
 
 } // namespace host

@@ -44,6 +44,7 @@ public:
     bool AskLogin(const net::LoginRequest& request, std::string& user, std::string& password) override;
     bool AskTrustCertificate(const net::CertificateInfo& info) override;
     std::unique_ptr<news::DocumentProgress> MakeProgress(int delayMs) override;
+    std::string CancelSecret(const std::string& address) override;
     void PumpEvents() override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
@@ -104,6 +105,7 @@ private:
 
     dialogs::Dialogs& dialogs_;
     PasswordStore* passwords_;
+    std::map<std::string, std::string> cancelSecrets_;
     news::CLumeDoc* doc_ = nullptr;
     std::map<std::string, Login> logins_; // this run's, by "server:port"
     bool storeWarned_ = false;

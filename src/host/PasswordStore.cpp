@@ -2,7 +2,9 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <QByteArray>
 #include <QEventLoop>
+#include <QRandomGenerator>
 #include <QTimer>
 
 namespace host {
@@ -86,5 +88,26 @@ QString PasswordKey(const QString& user, const QString& server, int port)
 }
 
 std::unique_ptr<PasswordStore> MakeKeychainStore(int timeoutMs) { return std::make_unique<KeychainStore>(timeoutMs); }
+
+QString CancelLockKey(const std::string& address)
+{
+    return QStringLiteral("cancel-lock:") + QString::fromStdString(address).trimmed().toLower();
+}
+
+std::string CancelLockSecret(PasswordStore* store, const std::string& address)
+{
+    if (!store || QString::fromStdString(address).trimmed().isEmpty())
+        return {};
+    const QString key = CancelLockKey(address);
+    QString kept;
+    if (store->Read(key, kept) && !kept.isEmpty())
+        return kept.toStdString();
+    QByteArray bytes(32, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    const QString secret = QString::fromLatin1(bytes.toBase64());
+    if (!store->Write(key, secret))
+        return {};
+    return secret.toStdString();
+}
 
 } // namespace host

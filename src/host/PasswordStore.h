@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 
 namespace host {
 
@@ -23,6 +24,14 @@ public:
 
 // "nntp:<user>@<server>:<port>", the key a server's password is kept under.
 QString PasswordKey(const QString& user, const QString& server, int port);
+
+// "cancel-lock:<address>", the key the Cancel-Lock secret of a mail address
+// is kept under.
+QString CancelLockKey(const std::string& address);
+// The Cancel-Lock secret for address (RFC 8315): the kept one, else 32
+// random bytes in base64, made and kept now. Empty without a store, or when
+// the store cannot keep it (a lock nobody can open later is worse than none).
+std::string CancelLockSecret(PasswordStore* store, const std::string& address);
 
 // The desktop's secret store (Secret Service, KWallet) through QtKeychain.
 // Each call waits in a local event loop for at most timeoutMs, so that a

@@ -5,8 +5,12 @@
 #include "message/HeaderFields.h"
 #include "news/FollowUp.h"
 #include "news/LumeDoc.h"
+#include "news/PostArticle.h"
 #include "news/ServerLogin.h"
 #include "platform/Registry.h"
+#include "platform/StringIds.h"
+
+#include <algorithm>
 
 namespace cmd = platform::cmd;
 
@@ -63,6 +67,12 @@ bool CLumeDoc::OnCommand(unsigned id)
     case cmd::FollowUp:
         FollowUp();
         return true;
+    case cmd::CancelArticle:
+        CancelArticle();
+        return true;
+    case cmd::SupersedeArticle:
+        SupersedeArticle();
+        return true;
     case cmd::Settings:
         OnSettings();
         return true;
@@ -114,6 +124,10 @@ bool CLumeDoc::OnUpdateCommand(unsigned id, CommandState& state) const
         return true;
     case cmd::ReplyMail:
         state.Enable(host_ && host_->HasShownArticle());
+        return true;
+    case cmd::CancelArticle:
+    case cmd::SupersedeArticle:
+        state.Enable(connected && ShowsOwnArticle());
         return true;
     case cmd::PageForward:
     case cmd::PageBackward:
@@ -190,6 +204,71 @@ void CLumeDoc::FollowUp()
             source.body.erase(0, end);
     }
     if (!host_ || host_->OpenPostWindow(postParams_, &source) == PostWindowResult::CreateFailed)
+        ReportError(host_, msg::PostWindowFailed);
+}
+
+bool CLumeDoc::ShowsOwnArticle() const
+{
+    if (currentArticle_ < 0 || !host_ || !host_->HasShownArticle())
+        return false;
+    // currentArticle_ is the article's number.
+    const auto current = std::find_if(articles_.begin(), articles_.end(),
+                                      [this](const auto& a) { return a->m_nNumber == currentArticle_; });
+    return current != articles_.end() && IsOwnFrom((*current)->m_strFrom, config_.strMailAddress);
+}
+
+namespace {
+
+// The shown article's header and text, when it is the user's own.
+bool ShownOwnArticle(DocumentHost* host, const std::string& address, FollowUpSource& article)
+{
+    if (!host || !host->GetShownArticle(article.header, article.body) ||
+        !IsOwnFrom(message::GetHeaderField(article.header, "From", false), address))
+        return false;
+    const std::size_t end = DisplayedHeaderEnd(article.body);
+    if (end != std::string::npos)
+        article.body.erase(0, end);
+    return true;
+}
+
+} // namespace
+
+void CLumeDoc::CancelArticle()
+{
+    FillPostParams();
+    FollowUpSource article;
+    if (!IsConnected() || !ShownOwnArticle(host_, postParams_.strMailAddress, article))
+        return;
+    const SupersedeDraft shown = MakeSupersedeDraft(article.header, article.body);
+    if (shown.supersedes.empty())
+        return;
+    if (host_->ShowMessage(platform::IDS_61344, MessageIcon::Question, {shown.form.subject}) != IDYES)
+        return;
+    const PostForm form = CancelForm(shown.supersedes, shown.form.newsgroups,
+                                     host_->CancelSecret(postParams_.strMailAddress));
+    PostHooks hooks;
+    hooks.pump = [this] { host_->PumpEvents(); };
+    host_->BeginWaitCursor();
+    const PostOutcome outcome = PostArticle(form, postParams_, hooks);
+    host_->EndWaitCursor();
+    if (outcome.posted)
+        host_->ShowMessage(platform::IDS_61345, MessageIcon::Information, {});
+    else if (outcome.messageId != 0)
+        host_->ShowMessage(outcome.messageId, MessageIcon::Stop, outcome.args);
+    else
+        host_->ShowMessageText(outcome.serverReply.empty() ? "cancel failed" : outcome.serverReply, MessageIcon::Stop);
+}
+
+void CLumeDoc::SupersedeArticle()
+{
+    if (host_ && host_->ActivatePostWindow())
+        return;
+    FillPostParams();
+    FollowUpSource article;
+    if (!IsConnected() || !ShownOwnArticle(host_, postParams_.strMailAddress, article))
+        return;
+    article.supersede = true;
+    if (host_->OpenPostWindow(postParams_, &article) == PostWindowResult::CreateFailed)
         ReportError(host_, msg::PostWindowFailed);
 }
 

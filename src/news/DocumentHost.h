@@ -101,6 +101,8 @@ struct PostParams {
 struct FollowUpSource {
     std::string header;
     std::string body;
+    // Not a follow-up: the article to replace, written over as it is.
+    bool supersede = false;
 };
 
 enum class PostWindowResult {
@@ -220,6 +222,14 @@ public:
         (void)params;
         (void)source;
         return PostWindowResult::CreateFailed;
+    }
+
+    // The Cancel-Lock secret of the mail address, made when first needed;
+    // empty for none (the article then carries no lock).
+    virtual std::string CancelSecret(const std::string& address)
+    {
+        (void)address;
+        return {};
     }
 
     // The settings sheet, filled from values; true after OK, with values

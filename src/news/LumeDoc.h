@@ -246,6 +246,12 @@ public:
     // the post window.
     void NewArticle();
     void FollowUp();
+    // Cancel and supersede the shown article, when its From is the
+    // configuration's mail address: the cancel after asking, the supersede
+    // in the post window filled from the article.
+    bool ShowsOwnArticle() const;
+    void CancelArticle();
+    void SupersedeArticle();
     // Mail and reply mail: hand the work to the mail program (kMailerName,
     // registered in the App Paths); the reply goes through the clipboard.
     void MailNew();

@@ -14,6 +14,9 @@
 #include "textcodec/Uuencode.h"
 #include "textcodec/Yenc.h"
 
+#include "message/HeaderFields.h"
+
+#include <cctype>
 #include <system_error>
 
 namespace news {
@@ -106,7 +109,7 @@ std::string TrimReferences(std::string_view references)
             break;
         std::string id(references.substr(at, close + 1 - at));
         const bool sound = id.size() <= 250 && id.find('@') != std::string::npos &&
-                           id.find_first_of(" \t<", 1) == std::string::npos;
+                           id.find_first_of(" \t\r\n<", 1) == std::string::npos;
         if (sound)
             ids.push_back(std::move(id));
         at = close + 1;
@@ -145,6 +148,53 @@ void MakeSupersede(PostForm& form, const std::string& messageId, const std::stri
     if (!secret.empty())
         form.extraFields.emplace_back("Cancel-Key:", net::CancelKey(secret, messageId));
     form.cancelSecret = secret;
+}
+
+bool IsOwnFrom(std::string_view from, std::string_view address)
+{
+    std::string_view mailbox = from;
+    const std::size_t open = from.rfind('<');
+    if (open != std::string_view::npos) {
+        const std::size_t close = from.find('>', open);
+        mailbox = from.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
+    } else {
+        // "addr (Name)": the address is what comes before the comment.
+        mailbox = from.substr(0, from.find('('));
+    }
+    auto trim = [](std::string_view v) {
+        const std::size_t first = v.find_first_not_of(" \t\r\n");
+        if (first == std::string_view::npos)
+            return std::string_view();
+        return v.substr(first, v.find_last_not_of(" \t\r\n") + 1 - first);
+    };
+    mailbox = trim(mailbox);
+    address = trim(address);
+    if (address.empty() || mailbox.size() != address.size())
+        return false;
+    for (std::size_t i = 0; i < address.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(mailbox[i])) != std::tolower(static_cast<unsigned char>(address[i])))
+            return false;
+    }
+    return true;
+}
+
+SupersedeDraft MakeSupersedeDraft(std::string_view header, std::string_view body)
+{
+    SupersedeDraft draft;
+    PostForm& form = draft.form;
+    form.newsgroups = message::GetHeaderField(header, "Newsgroups", true);
+    form.subject = message::GetHeaderField(header, "Subject", true);
+    form.distribution = message::GetHeaderField(header, "Distribution", true);
+    form.followupTo = message::GetHeaderField(header, "Followup-To", true);
+    form.replyTo = message::GetHeaderField(header, "Reply-To", true);
+    form.references = message::GetHeaderField(header, "References", false);
+    form.body = std::string(body);
+    const std::string id = message::GetHeaderField(header, "Message-ID", false);
+    const std::size_t open = id.rfind('<');
+    const std::size_t close = open == std::string::npos ? std::string::npos : id.find('>', open);
+    if (close != std::string::npos)
+        draft.supersedes = id.substr(open, close + 1 - open);
+    return draft;
 }
 
 namespace {

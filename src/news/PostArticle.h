@@ -57,6 +57,18 @@ PostForm CancelForm(const std::string& messageId, const std::string& newsgroups,
 // Supersedes and Cancel-Key added to a new article replacing messageId.
 void MakeSupersede(PostForm& form, const std::string& messageId, const std::string& secret);
 
+// True when from (a From value) names address, compared without case; an
+// empty address is nobody's.
+bool IsOwnFrom(std::string_view from, std::string_view address);
+
+// A new article to replace the one of header and body (Shift_JIS): its
+// groups, Subject, Distribution, Followup-To, Reply-To, References and text.
+struct SupersedeDraft {
+    PostForm form;
+    std::string supersedes; // the article's Message-ID
+};
+SupersedeDraft MakeSupersedeDraft(std::string_view header, std::string_view body);
+
 // A group list split at blanks, commas, tabs and line ends, joined with ",".
 std::string NormaliseGroupList(std::string_view text);
 

@@ -237,6 +237,8 @@ void CMainFrame::CreateMenus()
     Item(article, cmd::FollowUp, QStringLiteral("フォローアップ(&F)..."));
     Item(article, cmd::NewMail, QStringLiteral("メールの作成(&M)..."));
     Item(article, cmd::ReplyMail, QStringLiteral("返信メールの作成(&Y)..."));
+    Item(article, cmd::SupersedeArticle, QStringLiteral("記事の差し替え(&J)..."));
+    Item(article, cmd::CancelArticle, QStringLiteral("記事の取り消し(&X)..."));
     article->addSeparator();
     Item(article, cmd::SaveArticle, QStringLiteral("別ファイルに保存(&A)..."));
     QMenu* attach = subMenu(article, QStringLiteral("添付ファイル(&T)"));

@@ -4,6 +4,8 @@
 #include "compose/CNewsPostWnd.h"
 #include "compose/FollowUpDialog.h"
 #include "integration/ServerSupport.h"
+#include "message/HeaderFields.h"
+#include "net/FakeServer.h"
 #include "news/PostArticle.h"
 #include "platform/Registry.h"
 #include "support/TestFiles.h"
@@ -22,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <map>
 #include <sstream>
 
 // The rows name only the fields they set.
@@ -267,6 +270,159 @@ TEST_F(PostWindow, RefusedPostKeepsTheWindowAndSaysWhy)
     EXPECT_TRUE(dialogs_.messages.last().contains(QStringLiteral("441"))) << dialogs_.messages.last().toStdString();
     EXPECT_EQ(w->Body()->toPlainText(), QStringLiteral("kept"));
     w->Destroy();
+}
+
+// The newest article whose Reply-To holds tag, as INN has it ("" when none),
+// and how many there are.
+std::pair<std::string, std::size_t> TaggedArticle(const inttest::Server& s, const std::string& tag)
+{
+    inttest::Poster poster(s);
+    const auto [lo, hi] = poster.Range("local.test");
+    const std::vector<int> found = poster.Find("local.test", lo, hi, tag, "Reply-To");
+    if (found.empty())
+        return {"", 0};
+    std::ostringstream article, err;
+    tools::FetchCommand({"--server", s.host, "--port", std::to_string(s.port), "local.test", std::to_string(found[0])},
+                        article, err);
+    return {article.str(), found.size()};
+}
+
+std::string ReadBackScript(const inttest::Server& s, const std::string& id)
+{
+    return testutil::Shell("python3 " LUMETRA_SOURCE_DIR "/tests/integration/read_back.py " + s.host + " " +
+                           std::to_string(s.port) + " '" + id + "' 2>&1");
+}
+
+// That article read by a strict mail reader: "defects", "subject", "body",
+// and "count", "supersedes" (empty map when none arrived).
+std::map<std::string, std::string> ReadBackTagged(const inttest::Server& s, const std::string& tag)
+{
+    const auto [article, count] = TaggedArticle(s, tag);
+    std::map<std::string, std::string> fields;
+    if (count == 0)
+        return fields;
+    fields["count"] = std::to_string(count);
+    fields["supersedes"] = message::GetHeaderField(article, "Supersedes", false);
+    std::istringstream lines(ReadBackScript(s, message::GetHeaderField(article, "Message-ID", false)));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t blank = line.find(' ');
+        fields[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
+    }
+    while (fields["body"].ends_with("\\n"))
+        fields["body"].resize(fields["body"].size() - 2);
+    return fields;
+}
+
+// A character JIS cannot carry: the window asks, and what arrives is what the
+// answer chose, read back exactly by a strict reader; on Cancel nothing does.
+TEST_F(PostWindow, UncarriedCharacterIsAskedAbout)
+{
+    REQUIRE_SERVER();
+    using Choice = dialogs::Dialogs::UncarriedChoice;
+    const struct {
+        Choice choice;
+        const char* subject; // as read back; nullptr: nothing posted
+        const char* body;
+    } rows[] = {
+        {Choice::Utf8, "丸数字 ① café", "本文 ① café 〜 −"},
+        {Choice::Replace, "丸数字 〓 caf〓", "本文 〓 caf〓 〜 −"},
+        {Choice::Cancel, nullptr, nullptr},
+    };
+    for (const auto& row : rows) {
+        const std::string tag = inttest::Tag();
+        QPointer<CNewsPostWnd> w = Open({.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
+                                         .nNntpPort = server->port, .PostKanjiCode = textcodec::KanjiCode::Jis});
+        QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("local.test"));
+        Commit(Find<QLineEdit>(w, "ctl1012"), QStringLiteral("丸数字 ① café"));
+        QTest::keyClicks(Find<QLineEdit>(w, "ctl1014"), QString::fromStdString(tag + "@example.invalid"));
+        Commit(w->Body(), QStringLiteral("本文 ① café \u301C \u2212"));
+        dialogs_.answer = news::IDYES;
+        dialogs_.uncarried = row.choice;
+        dialogs_.uncarriedAsked.clear();
+        EXPECT_EQ(w->Send(), row.subject != nullptr);
+        EXPECT_EQ(dialogs_.uncarriedAsked, QStringList{QStringLiteral("①")});
+        auto back = ReadBackTagged(*server, tag);
+        if (!row.subject) {
+            EXPECT_TRUE(back.empty());
+            EXPECT_FALSE(w.isNull());
+            w->Destroy();
+            continue;
+        }
+        EXPECT_EQ(back["count"], "1");
+        EXPECT_EQ(back["defects"], "0") << back["error"];
+        EXPECT_EQ(back["subject"], row.subject);
+        EXPECT_EQ(back["body"], row.body);
+    }
+}
+
+// The server took the article but its answer was lost: sending again goes
+// out with the id it recommended the first time, so it cannot post twice.
+TEST_F(PostWindow, SendingAgainAfterALostAnswerKeepsTheMessageId)
+{
+    int connection = 0;
+    std::vector<std::string> articles;
+    FakeServer server(
+        [&](FakePeer& p) {
+            const std::string n = std::to_string(++connection);
+            p.Greet("200 ok\r\n");
+            p.Reply("340 send <offered" + n + "@server.invalid>\r\n");
+            articles.push_back(p.ReadArticle());
+            if (n == "2") {
+                p.Send("240 article received\r\n");
+                p.AnswerQuit();
+            }
+        },
+        true, AF_INET, 2);
+    QPointer<CNewsPostWnd> w = Open({.strMailAddress = "taro@example.invalid", .strNntpServer = "127.0.0.1",
+                                     .nNntpPort = server.port()});
+    QTest::keyClicks(Find<QLineEdit>(w, "ctl1002"), QStringLiteral("local.test"));
+    QTest::keyClicks(w->Body(), QStringLiteral("once"));
+    dialogs_.answer = news::IDYES;
+    EXPECT_FALSE(w->Send());
+    EXPECT_TRUE(dialogs_.messages.last().contains(QStringLiteral("投稿されている可能性"))) << dialogs_.messages.last().toStdString();
+    EXPECT_TRUE(w->Send());
+    server.Join();
+    ASSERT_EQ(articles.size(), 2u);
+    for (const std::string& article : articles)
+        EXPECT_NE(article.find("\r\nMessage-ID: <offered1@server.invalid>\r\n"), std::string::npos) << article;
+}
+
+// Supersede from the window: the new article names the old one and its
+// Cancel-Key opens the old one's lock; INN then holds only the new one.
+TEST_F(PostWindow, SupersedeReplacesTheArticle)
+{
+    REQUIRE_SERVER();
+    const std::string tag = inttest::Tag();
+    const std::string secret = "window-secret-" + tag;
+    const PostParams settings{.strMailAddress = "taro@example.invalid", .strNntpServer = server->host,
+                              .nNntpPort = server->port};
+    news::PostForm original;
+    original.newsgroups = "local.test";
+    original.subject = S("差し替え前 ") + tag;
+    original.replyTo = tag + "@example.invalid";
+    original.body = S("古い本文\r\n");
+    original.cancelSecret = secret;
+    const news::PostOutcome first = news::PostArticle(original, settings);
+    ASSERT_TRUE(first.posted) << first.serverReply;
+
+    const std::string text = TaggedArticle(*server, tag).first;
+    ASSERT_NE(text.find(first.postedId), std::string::npos);
+    QPointer<CNewsPostWnd> w = Open(settings);
+    w->SetCancelSecretSource([&](const std::string& address) { return address == "taro@example.invalid" ? secret : ""; });
+    w->SetSupersedeFields(text.substr(0, text.find("\n\r\n") + 1), S("古い本文\r\n"));
+    const news::PostForm filled = w->Form();
+    EXPECT_EQ(filled.subject + "|" + filled.replyTo + "|" + filled.newsgroups,
+              original.subject + "|" + original.replyTo + "|local.test");
+    EXPECT_TRUE(filled.body.starts_with(S("古い本文"))) << filled.body;
+    w->Body()->setPlainText(QStringLiteral("新しい本文"));
+    dialogs_.answer = news::IDYES;
+    ASSERT_TRUE(w->Send()) << dialogs_.messages.join(u'\n').toStdString();
+
+    auto back = ReadBackTagged(*server, tag);
+    EXPECT_EQ(back["count"], "1");
+    EXPECT_EQ(back["supersedes"], first.postedId);
+    EXPECT_EQ(back["body"], "新しい本文");
+    EXPECT_EQ(ReadBackScript(*server, first.postedId), "no such article\n");
 }
 
 } // namespace

@@ -108,8 +108,9 @@ public:
         client_ = sv[0];
         thread_ = std::thread([this, fd = sv[1], script = std::move(script)] { Run(fd, script); });
     }
-    // Loopback listener (127.0.0.1 or ::1): the client connects to port().
-    FakeServer(Script script, bool /*listen*/, int family = AF_INET)
+    // Loopback listener (127.0.0.1 or ::1): the client connects to port();
+    // the script runs once for each of connections connections, one after another.
+    FakeServer(Script script, bool /*listen*/, int family = AF_INET, int connections = 1)
     {
         listener_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in6 a6{};
@@ -125,10 +126,13 @@ public:
         ::getsockname(listener_, a, &len);
         port_ = ntohs(six ? a6.sin6_port : a4.sin_port);
         ::listen(listener_, 1);
-        thread_ = std::thread([this, script = std::move(script)] {
-            pollfd p{listener_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) > 0)
+        thread_ = std::thread([this, connections, script = std::move(script)] {
+            for (int i = 0; i < connections; ++i) {
+                pollfd p{listener_, POLLIN, 0};
+                if (::poll(&p, 1, 10000) <= 0)
+                    break;
                 Run(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC), script);
+            }
         });
     }
     ~FakeServer()
@@ -155,7 +159,7 @@ private:
     {
         FakePeer peer(fd);
         script(peer);
-        received_ = peer.received;
+        received_ += peer.received;
         peer.Close();
     }
     std::thread thread_;

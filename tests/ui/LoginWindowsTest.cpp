@@ -207,3 +207,41 @@ TEST(CertificateWindow, SaysWhyAndShowsTheCertificate)
 }
 
 } // namespace
+
+namespace {
+
+// The Cancel-Lock secret is made once per address and kept in the store;
+// with no store, or one that cannot keep it, there is no lock at all.
+TEST(CancelLockSecret, MadeOnceAndKeptInTheStore)
+{
+    const struct {
+        const char* name;
+        bool store;
+        bool writable;
+        const char* address;
+        bool secret;
+    } rows[] = {
+        {"store", true, true, "taro@example.invalid", true},
+        {"no store", false, true, "taro@example.invalid", false},
+        {"store that cannot keep it", true, false, "taro@example.invalid", false},
+        {"no address", true, true, " ", false},
+    };
+    for (const auto& row : rows) {
+        MemoryPasswordStore store;
+        store.writable = row.writable;
+        PasswordStore* given = row.store ? &store : nullptr;
+        const std::string first = CancelLockSecret(given, row.address);
+        EXPECT_EQ(!first.empty(), row.secret) << row.name;
+        if (!row.secret) {
+            EXPECT_TRUE(store.entries.empty()) << row.name;
+            continue;
+        }
+        EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(first)).size(), 32) << first;
+        EXPECT_EQ(store.entries.at(QStringLiteral("cancel-lock:taro@example.invalid")).toStdString(), first);
+        EXPECT_EQ(CancelLockSecret(given, "Taro@Example.invalid"), first) << row.name;
+        EXPECT_EQ(store.writes, 1);
+        EXPECT_NE(CancelLockSecret(given, "hanako@example.invalid"), first);
+    }
+}
+
+} // namespace

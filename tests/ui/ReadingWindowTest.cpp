@@ -10,6 +10,8 @@
 #include "ui/CGroupTreeBox.h"
 #include "ui/CGroupView.h"
 #include "platform/CommandIds.h"
+#include "host/PasswordStore.h"
+#include "news/PostArticle.h"
 #include "ui/MainFrame.h"
 #include "WindowFixture.h"
 #include "WaitFor.h"
@@ -361,3 +363,67 @@ TEST_F(ReadingWindow, CrosspostsMarkingUnreadAndSorting)
 }
 
 } // namespace
+
+// The user's own article can be taken back from the article menu: cancel and
+// supersede are enabled for it only; cancel asks, and uses the key of the
+// secret the password store keeps, so INN then has the article no more.
+TEST_F(ReadingWindow, OwnArticleIsCancelledFromTheArticleMenu)
+{
+    SERVER_OR_SKIP();
+    host::MemoryPasswordStore store;
+    document_ = std::make_unique<host::HostedDocument>(dialogs_, *registry_, &store);
+    const std::string group = "local.japanese";
+    const std::string tag = "cancel" + std::to_string(::getpid()) + "x" + std::to_string(std::rand());
+    const std::string own = "taro@example.invalid";
+    news::PostParams settings{.strNntpServer = inn_.host, .nNntpPort = std::atoi(inn_.port)};
+    std::string ownId;
+    for (const std::string& from : {std::string("hanako@example.invalid"), own}) {
+        news::PostForm form;
+        form.newsgroups = group;
+        form.subject = "mine? " + tag;
+        form.body = from + " " + tag + "\r\n";
+        form.cancelSecret = from == own ? host::CancelLockSecret(&store, own) : "";
+        settings.strMailAddress = from;
+        const news::PostOutcome outcome = news::PostArticle(form, settings);
+        ASSERT_TRUE(outcome.posted) << outcome.serverReply;
+        ownId = outcome.postedId;
+    }
+    ASSERT_FALSE(store.entries.empty());
+
+    Start(100000);
+    Doc().Config().strMailAddress = own;
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
+    OpenGroup(group.c_str());
+    lume_->Frame()->ActivatePane(CMainFrame::ArticlePane);
+    for (const std::string& from : {std::string("hanako@example.invalid"), own}) {
+        dialogs_.search = [&](ArticleSearchDialog::Request& r) {
+            r.text = from + " " + tag;
+            return IDOK;
+        };
+        ASSERT_TRUE(lume_->Router().Execute(cmd::Find));
+        ASSERT_TRUE(BodyText().contains(QString::fromStdString(from + " " + tag))) << from;
+        for (const unsigned id : {cmd::CancelArticle, cmd::SupersedeArticle})
+            EXPECT_EQ(lume_->Router().Query(id).enabled, from == own) << from << " " << id;
+    }
+    QMenu* article = lume_->Frame()->Menu(4);
+    ASSERT_NE(article, nullptr);
+    emit article->aboutToShow();
+    for (const unsigned id : {cmd::CancelArticle, cmd::SupersedeArticle})
+        EXPECT_TRUE(article->actions().contains(lume_->Router().Action(id))) << id;
+
+    dialogs_.messages.clear();
+    dialogs_.answers = {IDNO, IDYES};
+    ASSERT_TRUE(lume_->Router().Execute(cmd::CancelArticle));
+    EXPECT_EQ(dialogs_.messages.size(), 1) << "No posts nothing";
+    ASSERT_TRUE(lume_->Router().Execute(cmd::CancelArticle));
+    ASSERT_EQ(dialogs_.messages.size(), 3) << dialogs_.messages.join(u'|').toStdString();
+    EXPECT_TRUE(dialogs_.messages[1].contains(QString::fromStdString(tag))) << dialogs_.messages[1].toStdString();
+    EXPECT_EQ(dialogs_.messages[2], QStringLiteral("記事の取り消しを送りました。"));
+    EXPECT_EQ(store.entries.size(), 1u);
+    // INN acts on the cancel as it files it; a moment may pass.
+    std::string stat;
+    for (int i = 0; i < 50 && stat.find("\n430 ") == std::string::npos; ++i, QTest::qWait(100))
+        stat = testutil::Shell("printf 'STAT %s\\r\\nQUIT\\r\\n' '" + ownId + "' | nc -q 2 " + inn_.host + " " +
+                               inn_.port);
+    EXPECT_NE(stat.find("\n430 "), std::string::npos) << stat;
+}

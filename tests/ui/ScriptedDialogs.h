@@ -58,6 +58,11 @@ public:
     {
         return url ? url(initial) : std::nullopt;
     }
+    UncarriedChoice AskUncarried(QWidget*, const QString& character) override
+    {
+        uncarriedAsked << character;
+        return uncarried;
+    }
     QAction* ExecMenu(QMenu& menu, const QPoint& globalPos) override
     {
         return contextMenu ? contextMenu(menu, globalPos) : nullptr;
@@ -118,6 +123,8 @@ public:
     std::function<int(int& start, int& end)> reloadRange;
     std::function<std::optional<QString>(const QString& initial)> url;
     std::function<QAction*(QMenu& menu, const QPoint& globalPos)> contextMenu;
+    UncarriedChoice uncarried = UncarriedChoice::Cancel;
+    QStringList uncarriedAsked;
     std::function<bool(news::SettingsValues& values)> settings;
     int settingsAsked = 0;
     std::function<bool(dialogs::LoginForm& form)> login;
