@@ -1,5 +1,8 @@
 #include "message/UrlScanner.h"
 
+#include <cctype>
+#include <string>
+
 #include "platform/Sjis.h"
 
 
@@ -35,9 +38,30 @@ bool IsTrailByte(std::string_view text, std::size_t index)
 
 } // namespace
 
+namespace {
+// The next "://", or the ":" of a "news:" link (RFC 5538 writes group and
+// article links without "//").
+std::size_t NextSeparator(std::string_view text, std::size_t pos)
+{
+    for (std::size_t colon = text.find(':', pos); colon != std::string_view::npos; colon = text.find(':', colon + 1)) {
+        if (text.compare(colon, 3, "://") == 0)
+            return colon;
+        if (colon >= 4 && colon + 1 < text.size() && text[colon + 1] != ' ' &&
+            kChars.url[static_cast<unsigned char>(text[colon + 1])]) {
+            std::string scheme(text.substr(colon - 4, 4));
+            for (char& c : scheme)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (scheme == "news" && (colon == 4 || !kChars.scheme[static_cast<unsigned char>(text[colon - 5])]))
+                return colon;
+        }
+    }
+    return std::string_view::npos;
+}
+} // namespace
+
 bool IsUrlCandidate(std::string_view text)
 {
-    return text.size() >= 3 && text.find("://") != std::string_view::npos;
+    return text.size() >= 3 && NextSeparator(text, 0) != std::string_view::npos;
 }
 
 bool AppendWithUrls(BodySink& sink, std::string_view text, TextRole role, Colour colour,
@@ -46,7 +70,7 @@ bool AppendWithUrls(BodySink& sink, std::string_view text, TextRole role, Colour
     bool marked = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t sep = text.find("://", pos);
+        std::size_t sep = NextSeparator(text, pos);
         if (sep == std::string_view::npos)
             break;
         std::size_t start = sep;

@@ -7,7 +7,7 @@
 
 namespace message {
 
-// At least 3 characters and holding "://".
+// At least 3 characters and holding "://" or a "news:" link.
 bool IsUrlCandidate(std::string_view text);
 
 // Appends text to sink in role/colour, URLs as Url runs in linkColour.

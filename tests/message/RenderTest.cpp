@@ -312,6 +312,11 @@ TEST(AppendWithUrls, MarksSchemesAndStopsAtTheRightCharacters)
     EXPECT_TRUE(IsUrlCandidate("://"));
     EXPECT_FALSE(IsUrlCandidate("ab"));
     EXPECT_FALSE(IsUrlCandidate("http:/x"));
+    // news: links need no "//"; a word merely ending in "news" is no scheme.
+    sink.Clear();
+    EXPECT_TRUE(AppendWithUrls(sink, "read News:fj.test, <news:a1@ex.jp> not renews:x nor news: x", TextRole::Text, 1, 2));
+    EXPECT_EQ(sink.Urls(), (std::vector<std::string>{"News:fj.test,", "news:a1@ex.jp"}));
+    EXPECT_TRUE(IsUrlCandidate("news:fj.test"));
 }
 
 } // namespace
