@@ -27,8 +27,8 @@ struct SecureServer : ::testing::Test {
     testutil::ScratchDir dir;
     ScriptedHost host;
     std::unique_ptr<platform::Registry> registry;
+    std::string log;  // before doc: its QUIT on destruction still logs
     std::unique_ptr<CLumeDoc> doc;
-    std::string log;
 
     void SetUp() override
     {

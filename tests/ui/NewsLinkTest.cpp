@@ -243,6 +243,7 @@ private:
                 fds.push_back({client, POLLIN, 0}), fds.push_back({server, POLLIN, 0});
             if (::poll(fds.data(), fds.size(), 50) <= 0)
                 continue;
+            const std::size_t polled = links.size(); // a link accepted now has no poll entry yet
             if (fds[0].revents & POLLIN) {
                 const int client = ::accept(listener_, nullptr, nullptr);
                 const int server = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -256,7 +257,7 @@ private:
             std::vector<std::pair<int, int>> open;
             for (std::size_t i = 0; i < links.size(); ++i) {
                 bool closed = false;
-                for (int side = 0; side < 2 && !closed; ++side) {
+                for (int side = 0; side < 2 && !closed && i < polled; ++side) {
                     if (!(fds[1 + 2 * i + side].revents & (POLLIN | POLLHUP | POLLERR)))
                         continue;
                     const int from = side == 0 ? links[i].first : links[i].second;
