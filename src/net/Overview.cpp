@@ -78,7 +78,8 @@ bool OverviewFormat::Parse(const std::vector<std::string>& lines)
                 return false;
         } else {
             f.name = std::string(line.substr(0, colon));
-            if (f.name.find_first_of(" \t") != std::string::npos)
+            // A field name becomes a header line: printable ASCII only (RFC 5322 ftext).
+            if (std::any_of(f.name.begin(), f.name.end(), [](char c) { return c < '!' || c > '~'; }))
                 return false;
             f.full = SameNoCase(Trim(line.substr(colon + 1)), "full");
         }

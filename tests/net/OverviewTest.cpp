@@ -25,6 +25,8 @@ TEST(Overview, FormatListsAreReadOrRefused)
         {{"Subject:", "From:", "Date:"}, false, false},
         {{"Subject:", "From:", "Date:", "Message-ID:", "References:", "Bytes:", "Lines:", "X Ref:full"}, false, false},
         {{"Subject:", "From:", "Date:", "Message-ID:", "References:", "Bytes:", "Lines:", "Xref"}, false, false},
+        {{"Subject:", "From:", "Date:", "Message-ID:", "References:", "Bytes:", "Lines:", std::string("X\0\xa0ref:", 6)},
+         false, false},
         {{":bytes", "From:", "Date:", "Message-ID:", "References:", "Bytes:", "Lines:"}, false, false},
     };
     for (const auto& r : rows) {
