@@ -1,0 +1,249 @@
+#!/usr/bin/env python3
+"""Drives tin and slrn against a news server, in a pseudo-terminal with a
+UTF-8 locale, as second readers and as posters.
+
+  peer_readers.py read READER HOST PORT GROUP MESSAGE-ID
+      what the reader shows of the article (UTF-8; tin's pager screen with the
+      terminal codes taken out, slrn's article as its macros see it)
+  peer_readers.py post READER HOST PORT GROUP SUBJECT BODY [PARENT-ID]
+      posts SUBJECT and BODY (a follow-up to PARENT-ID, keeping the reader's
+      "Re:" subject when SUBJECT is empty); prints the new Message-ID
+  peer_readers.py fetch HOST PORT MESSAGE-ID FILE
+      saves the article and prints Python's reading of it: "subject", "from",
+      "references" and "body" lines (line ends in values written as \\n)
+
+Exits 3 with "missing READER" when the reader is not installed."""
+import email, email.policy, fcntl, os, pty, re, select, shutil, socket, struct, subprocess, sys, tempfile, termios, time
+
+NAME = "山田 太郎"
+
+
+class Nntp:
+    def __init__(self, host, port):
+        self.f = socket.create_connection((host, int(port)), timeout=30).makefile("rwb")
+        self.f.readline()
+
+    def cmd(self, line):
+        self.f.write(line.encode() + b"\r\n")
+        self.f.flush()
+        return self.f.readline().decode(errors="replace")
+
+    def lines(self):
+        out = []
+        while (line := self.f.readline()) not in (b".\r\n", b""):
+            out.append(line[1:] if line.startswith(b"..") else line)
+        return out
+
+    def range(self, group):
+        _, _, first, last, _ = self.cmd("GROUP " + group).split(None, 4)
+        return int(first), int(last)
+
+    def number(self, group, field, pattern):
+        """Newest article number whose field matches the wildmat pattern, or 0."""
+        first, last = self.range(group)
+        if not self.cmd("XPAT %s %d-%d %s" % (field, first, last, pattern)).startswith("221"):
+            return 0
+        found = [int(l.split()[0]) for l in self.lines()]
+        return max(found, default=0)
+
+
+def run(argv, env, steps, cwd):
+    """Runs argv in a 100x400 terminal. Each step is a (text, key): once the
+    text has been drawn since the last key, and the screen is still a moment,
+    the key is sent. Returns the output after each key."""
+    pid, fd = pty.fork()
+    if pid == 0:
+        fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 100, 400, 0, 0))
+        os.chdir(cwd)
+        os.execvpe(argv[0], argv, env)
+    chunks, deadline = [b""], time.time() + 60
+
+    def drain(until, quiet):
+        while time.time() < deadline:
+            waiting = until not in chunks[-1]
+            if not select.select([fd], [], [], 1 if waiting else quiet)[0]:
+                if waiting:
+                    continue
+                return True
+            try:
+                data = os.read(fd, 65536)
+            except OSError:
+                return False
+            if not data:
+                return False
+            chunks[-1] += data
+        return False
+    for text, key in steps:
+        if not drain(text.encode(), 0.3):
+            break
+        chunks.append(b"")
+        os.write(fd, key.encode())
+    else:
+        drain(b"", 30)
+    try:
+        os.kill(pid, 9)
+    except ProcessLookupError:
+        pass
+    os.waitpid(pid, 0)
+    os.close(fd)
+    if os.environ.get("PEER_DEBUG"):
+        sys.stderr.write("\n----\n".join(" ".join(screen_text(c).split()) for c in chunks) + "\n")
+    return chunks
+
+
+def screen_text(raw):
+    """The characters drawn, every terminal code made a blank."""
+    text = re.sub(rb"\x1b\[[0-9;?]*[ -/]*[@-~]|\x1b[()][0-9A-Za-z]|\x1b[=>78DEHM]|[\x00-\x08\x0e-\x1f]", b" ",
+                  raw)
+    return text.decode("utf-8", "replace")
+
+
+def home(reader, host, port, group, newsrc):
+    d = tempfile.mkdtemp(prefix="peer-" + reader + "-")
+    env = {"HOME": d, "PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8",
+           "TERM": "vt100", "NNTPSERVER": host, "NNTPPORT": str(port), "TZ": "UTC",
+           "EDITOR": "%s %s edit" % (sys.executable, os.path.abspath(__file__))}
+    env["VISUAL"] = env["EDITOR"]
+    with open(os.path.join(d, "newsrc"), "w") as f:
+        f.write("%s: %s\n" % (group, newsrc))
+    if reader == "tin":
+        os.makedirs(os.path.join(d, ".tin"))
+        open(os.path.join(d, ".tin", "active.mail"), "w").close()
+        with open(os.path.join(d, ".tin", "tinrc"), "w") as f:
+            f.write("show_only_unread_arts=ON\nmm_network_charset=UTF-8\nconfirm_choice=0\nauto_reconnect=OFF\nsigfile=\n"
+                    "mail_address=%s <%s>\n" % (NAME, env.get("PEER_FROM", "peer@example.invalid")))
+    return d, env
+
+
+def unread_only(nntp, group, number):
+    """A newsrc range marking every article of the group read except number."""
+    first, last = nntp.range(group)
+    read = ["%d-%d" % (lo, hi) for lo, hi in ((1, number - 1), (number + 1, max(last, number + 1))) if lo <= hi]
+    return ",".join(read)
+
+
+def slrn_command(d, host, port, macro, editor=""):
+    with open(os.path.join(d, "init.sl"), "w") as f:
+        f.write(macro + '() = register_hook ("group_mode_startup_hook", "peer_main");\n')
+    with open(os.path.join(d, "slrnrc"), "w") as f:
+        f.write('charset config utf-8\ninterpret "%s/init.sl"\nset hostname "example.invalid"\nset username "peer"\n'
+                'set realname "%s"\nset editor_command "%s \'%%s\'"\n' % (d, NAME, editor))
+    return ["slrn", "--nntp", "-h", "%s:%s" % (host, port), "-f", os.path.join(d, "newsrc"), "-i",
+            os.path.join(d, "slrnrc"), "-n", "-k"]
+
+
+SLRN_FIND = """
+   if ((group_search (getenv ("PEER_GROUP")) == 0) or (select_group () != 0)) quit (1);
+   if (locate_header_by_msgid (getenv ("PEER_ID"), 1) == 0) quit (1);
+"""
+
+
+def read(reader, host, port, group, mid):
+    nntp = Nntp(host, port)
+    number = nntp.number(group, "Message-ID", mid)
+    if not number:
+        sys.exit("no such article")
+    d, env = home(reader, host, port, group, unread_only(nntp, group, number))
+    env.update(PEER_GROUP=group, PEER_ID=mid, PEER_OUT=os.path.join(d, "out"))
+    try:
+        if reader == "slrn":
+            run(slrn_command(d, host, port, "define peer_main () {" + SLRN_FIND + """
+   call ("article_pagedn");
+   variable fp = fopen (getenv ("PEER_OUT"), "w");
+   () = fputs (article_as_string (), fp);
+   () = fclose (fp);
+   quit (0);
+}
+"""), env, [], d)
+            return open(env["PEER_OUT"], encoding="utf-8", errors="replace").read()
+        # The group, then its one unread article in the pager, then quit.
+        chunks = run(["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"], env,
+                     [("Group Selection", "\r"), ("End of articles", "\r"), ("Lines", "Q")], d)
+        return screen_text(chunks[2])
+    finally:
+        shutil.rmtree(d, ignore_errors=True)
+
+
+def post(reader, host, port, group, subject, body, parent=None):
+    nntp = Nntp(host, port)
+    tag = "peer%d.%d" % (os.getpid(), time.time_ns() % 10**9)
+    number = nntp.number(group, "Message-ID", parent) if parent else 0
+    if parent and not number:
+        sys.exit("no such article")
+    d, env = home(reader, host, port, group, unread_only(nntp, group, number) if parent else "")
+    address = tag + "@example.invalid"
+    env.update(PEER_GROUP=group, PEER_ID=parent or "", PEER_SUBJECT=subject, PEER_BODY=body)
+    try:
+        if reader == "slrn":
+            start = SLRN_FIND + '   call ("followup");\n' if parent else """
+   set_input_string (getenv ("PEER_GROUP") + "\\npeer");
+   call ("post");
+"""
+            macro = ("define make_from_string_hook () { return \"%s <%s>\"; }\n" % (NAME, address) +
+                     "define peer_main () {" + start + "   quit (0);\n}\n")
+            run(slrn_command(d, host, port, macro, env["EDITOR"]), env, [("want to %s" % ("followup" if parent else "post"), "y"), ("Post the message?", "y")], d)
+        else:
+            with open(os.path.join(d, ".tin", "tinrc"), "a") as f:
+                f.write("mail_address=%s <%s>\n" % (NAME, address))
+            argv = ["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"]
+            # A follow-up from the pager; a new article with tin's quick post,
+            # whose prompts the editor's Subject line then replaces.
+            keys = ([("Group Selection", "\r"), ("End of articles", "\r"), ("Lines", "f"), ("p=post", "p"), ("Lines", "Q")] if parent
+                    else [("newsgroup(s)", group + "\r"), ("subject", "peer\r"), ("p=post", "p")])
+            run(argv if parent else argv + ["-w"], env, keys, d)
+        for _ in range(20):
+            number = nntp.number(group, "From", "*" + address + "*")
+            if number:
+                head = nntp.cmd("STAT %d" % number).split()
+                print(head[2])
+                return
+            time.sleep(0.25)
+        sys.exit("the reader did not post")
+    finally:
+        shutil.rmtree(d, ignore_errors=True)
+
+
+def edit(path):
+    """The readers' editor: puts PEER_SUBJECT and PEER_BODY into the draft."""
+    text = open(path, encoding="utf-8").read()
+    head, _, rest = text.partition("\n\n")
+    subject = os.environ.get("PEER_SUBJECT", "")
+    if subject:
+        head = re.sub(r"(?m)^Subject:.*$", lambda m: "Subject: " + subject, head)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(head + "\n\n" + rest.rstrip("\n") + ("\n\n" if rest.strip() else "") +
+                os.environ.get("PEER_BODY", "") + "\n")
+
+
+def fetch(host, port, mid, path):
+    nntp = Nntp(host, port)
+    if not nntp.cmd("ARTICLE " + mid).startswith("220"):
+        sys.exit("no such article")
+    raw = b"".join(nntp.lines())
+    open(path, "wb").write(raw)
+    msg = email.message_from_bytes(raw, policy=email.policy.default)
+    text = next((p for p in msg.walk() if p.get_content_type() == "text/plain"), None)
+    values = {"subject": str(msg["Subject"]), "from": str(msg["From"]), "references": str(msg["References"] or ""),
+              "body": text.get_content() if text else ""}
+    for key, value in values.items():
+        print(key, value.replace("\r\n", "\n").replace("\n", "\\n"))
+
+
+def main():
+    mode, args = sys.argv[1], sys.argv[2:]
+    if mode == "edit":
+        return edit(args[-1])
+    if mode == "fetch":
+        return fetch(*args)
+    if not shutil.which(args[0]):
+        print("missing " + args[0])
+        sys.exit(3)
+    if mode == "read":
+        sys.stdout.write(read(*args))
+    elif mode == "post":
+        post(*args)
+    else:
+        sys.exit("unknown mode")
+
+
+main()
