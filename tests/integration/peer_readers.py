@@ -115,9 +115,13 @@ def home(reader, host, port, group, newsrc):
     return d, env
 
 
-def unread_only(nntp, group, number):
-    """A newsrc range marking every article of the group read except number."""
+def unread_from(nntp, reader, group, number):
+    """A newsrc range that leaves the article the reader's first unread one:
+    tin is shown it alone; slrn, which hides a group with a single unread
+    article, also the one before it, and finds its article by Message-ID."""
     first, last = nntp.range(group)
+    if reader == "slrn":
+        return "1-%d" % (number - 2) if number > 2 else ""
     read = ["%d-%d" % (lo, hi) for lo, hi in ((1, number - 1), (number + 1, max(last, number + 1))) if lo <= hi]
     return ",".join(read)
 
@@ -134,6 +138,7 @@ def slrn_command(d, host, port, macro, editor=""):
 
 SLRN_FIND = """
    if ((group_search (getenv ("PEER_GROUP")) == 0) or (select_group () != 0)) quit (1);
+   uncollapse_threads ();
    if (locate_header_by_msgid (getenv ("PEER_ID"), 1) == 0) quit (1);
 """
 
@@ -143,7 +148,7 @@ def read(reader, host, port, group, mid):
     number = nntp.number(group, "Message-ID", mid)
     if not number:
         sys.exit("no such article")
-    d, env = home(reader, host, port, group, unread_only(nntp, group, number))
+    d, env = home(reader, host, port, group, unread_from(nntp, reader, group, number))
     env.update(PEER_GROUP=group, PEER_ID=mid, PEER_OUT=os.path.join(d, "out"))
     try:
         if reader == "slrn":
@@ -156,9 +161,9 @@ def read(reader, host, port, group, mid):
 }
 """), env, [], d)
             return open(env["PEER_OUT"], encoding="utf-8", errors="replace").read()
-        # The group, then its one unread article in the pager, then quit.
+        # The group, its one unread article in the pager (whatever thread it is in), quit.
         chunks = run(["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"], env,
-                     [("Group Selection", "\r"), ("End of articles", "\r"), ("Lines", "Q")], d)
+                     [("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "Q")], d)
         return screen_text(chunks[2])
     finally:
         shutil.rmtree(d, ignore_errors=True)
@@ -170,7 +175,7 @@ def post(reader, host, port, group, subject, body, parent=None):
     number = nntp.number(group, "Message-ID", parent) if parent else 0
     if parent and not number:
         sys.exit("no such article")
-    d, env = home(reader, host, port, group, unread_only(nntp, group, number) if parent else "")
+    d, env = home(reader, host, port, group, unread_from(nntp, reader, group, number) if parent else "")
     address = tag + "@example.invalid"
     env.update(PEER_GROUP=group, PEER_ID=parent or "", PEER_SUBJECT=subject, PEER_BODY=body)
     try:
@@ -188,7 +193,7 @@ def post(reader, host, port, group, subject, body, parent=None):
             argv = ["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"]
             # A follow-up from the pager; a new article with tin's quick post,
             # whose prompts the editor's Subject line then replaces.
-            keys = ([("Group Selection", "\r"), ("End of articles", "\r"), ("Lines", "f"), ("p=post", "p"), ("Lines", "Q")] if parent
+            keys = ([("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "f"), ("p=post", "p"), ("Lines", "Q")] if parent
                     else [("newsgroup(s)", group + "\r"), ("subject", "peer\r"), ("p=post", "p")])
             run(argv if parent else argv + ["-w"], env, keys, d)
         for _ in range(20):
