@@ -111,3 +111,55 @@ TEST(PostReadBack, EveryRowReadsBackExactlyOrIsRefused)
         }
     }
 }
+
+// tin and slrn as second readers, in a UTF-8 terminal: subject, From, body
+// and attachment name show as posted. slrn shows the parts of a multipart
+// article undecoded, so only tin is asked for those.
+class SecondReader : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SecondReader, ShowsWhatWasPosted)
+{
+    REQUIRE_SERVER();
+    const std::string reader = GetParam();
+    REQUIRE_PEER(reader);
+    const bool showsParts = reader == "tin";
+    const std::string name = "資料 \"見積\" 2024年版の少し長めのファイル名.txt";
+    const struct {
+        KanjiCode code;
+        std::string subject, body, attachName;
+        int encoding;
+    } rows[] = {
+        {KanjiCode::Jis, "波 〜 と − と ‖ ¢£¬ jis", "本文 〜 − です", name, 0},
+        {KanjiCode::Sjis, "波 〜 と − と ‖ ¢£¬ sjis", "本文 〜 − です", name, 2},
+        {KanjiCode::Euc, "波 〜 と − と ‖ ¢£¬ euc", "本文 〜 − です", name, 0},
+        {KanjiCode::Utf8, "波 〜 と − と ‖ ¢£¬ café ①", "本文 〜 − です ①", name, 2},
+        {KanjiCode::Jis, "折り返す長い件名 長い 件名 長い 件名 長い 件名 長い 件名 長い 件名 終わり", "一行目\r\n二行目", "", 0},
+        {KanjiCode::Utf8, "UTF-8 の長い件名 長い 件名 長い 件名 長い 件名 長い 件名 長い 件名 終わり", "一行目\r\n二行目", "", 0},
+    };
+    testutil::ScratchDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.subject);
+        PostParams settings{.strRealName = Sjis("山田 太郎"), .strMailAddress = "taro@example.invalid",
+                            .strNntpServer = server->host, .nNntpPort = server->port, .PostKanjiCode = row.code};
+        PostForm form;
+        form.newsgroups = "local.test";
+        form.subject = Sjis(row.subject);
+        form.body = Sjis(row.body) + "\r\n";
+        if (!row.attachName.empty()) {
+            form.attachPath = dir / row.attachName;
+            testutil::WriteFile(form.attachPath, "\x01\x02 attachment\r\n");
+            form.attachEncoding = row.encoding;
+        }
+        const PostOutcome outcome = PostArticle(form, settings);
+        ASSERT_TRUE(outcome.posted) << outcome.serverReply << " " << outcome.messageId;
+        const std::string shown = inttest::Squeezed(
+            inttest::PeerReaders({"read", reader, server->host, std::to_string(server->port), "local.test",
+                                  outcome.postedId}));
+        for (const std::string& want : {row.subject, std::string("山田 太郎 <taro@example.invalid>"), row.body,
+                                        row.attachName})
+            if (showsParts || row.attachName.empty() || want != row.body)
+                EXPECT_NE(shown.find(inttest::Squeezed(want)), std::string::npos) << want << "\n" << shown;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, SecondReader, ::testing::Values("tin", "slrn"));

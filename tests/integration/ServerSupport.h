@@ -2,6 +2,7 @@
 // What the tests against a real INN (scripts/inn-server.sh) share: where the
 // server is, unique tags to find one's own articles by, and a raw poster.
 #include "../news/ScriptedHost.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,23 @@ struct SlowLink {
     FILE* out;
     int port = 0, pid = 0;
 };
+
+// tests/integration/peer_readers.py with each argument quoted: tin and slrn
+// in a terminal, and Python's reading of an article.
+inline std::string PeerReaders(const std::vector<std::string>& args)
+{
+    std::string command = "python3 " LUMETRA_SOURCE_DIR "/tests/integration/peer_readers.py";
+    for (const std::string& a : args)
+        command += " " + testutil::Quote(a);
+    return testutil::Shell(command + " 2>&1");
+}
+
+// Text without blanks and line ends: terminal readers wrap and pad it.
+inline std::string Squeezed(std::string s)
+{
+    std::erase_if(s, [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; });
+    return s;
+}
 
 // Posts plain articles over one raw connection, independent of the client under test.
 class Poster {

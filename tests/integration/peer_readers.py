@@ -50,7 +50,8 @@ class Nntp:
 def run(argv, env, steps, cwd):
     """Runs argv in a 100x400 terminal. Each step is a (text, key): once the
     text has been drawn since the last key, and the screen is still a moment,
-    the key is sent. Returns the output after each key."""
+    the key is sent; a key of None ends the program there. Returns the output
+    after each key."""
     pid, fd = pty.fork()
     if pid == 0:
         fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 100, 400, 0, 0))
@@ -74,7 +75,7 @@ def run(argv, env, steps, cwd):
             chunks[-1] += data
         return False
     for text, key in steps:
-        if not drain(text.encode(), 0.3):
+        if not drain(text.encode(), 0.3) or key is None:
             break
         chunks.append(b"")
         os.write(fd, key.encode())
@@ -122,7 +123,8 @@ def unread_from(nntp, reader, group, number):
     first, last = nntp.range(group)
     if reader == "slrn":
         return "1-%d" % (number - 2) if number > 2 else ""
-    read = ["%d-%d" % (lo, hi) for lo, hi in ((1, number - 1), (number + 1, max(last, number + 1))) if lo <= hi]
+    # Articles other clients post meanwhile count as read too.
+    read = ["%d-%d" % (lo, hi) for lo, hi in ((1, number - 1), (number + 1, last + 100000)) if lo <= hi]
     return ",".join(read)
 
 
@@ -161,9 +163,10 @@ def read(reader, host, port, group, mid):
 }
 """), env, [], d)
             return open(env["PEER_OUT"], encoding="utf-8", errors="replace").read()
-        # The group, its one unread article in the pager (whatever thread it is in), quit.
+        # The group, then its one unread article in the pager, whatever thread it
+        # is in. Leaving the pager of a multipart article offers to save each part.
         chunks = run(["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"], env,
-                     [("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "Q")], d)
+                     [("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", None)], d)
         return screen_text(chunks[2])
     finally:
         shutil.rmtree(d, ignore_errors=True)
@@ -193,8 +196,9 @@ def post(reader, host, port, group, subject, body, parent=None):
             argv = ["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"]
             # A follow-up from the pager; a new article with tin's quick post,
             # whose prompts the editor's Subject line then replaces.
-            keys = ([("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "f"), ("p=post", "p"), ("Lines", "Q")] if parent
-                    else [("newsgroup(s)", group + "\r"), ("subject", "peer\r"), ("p=post", "p")])
+            keys = ([("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "f"), ("p=post", "p"),
+                     ("Article posted", None)] if parent
+                    else [("newsgroup(s)", group + "\r"), ("subject", "peer\r"), ("p=post", "p"), ("Article posted", None)])
             run(argv if parent else argv + ["-w"], env, keys, d)
         for _ in range(20):
             number = nntp.number(group, "From", "*" + address + "*")
