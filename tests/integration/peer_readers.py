@@ -13,7 +13,7 @@ UTF-8 locale, as second readers and as posters.
       "references" and "body" lines (line ends in values written as \\n)
 
 Exits 3 with "missing READER" when the reader is not installed."""
-import email, email.policy, fcntl, os, pty, re, select, shutil, socket, struct, subprocess, sys, tempfile, termios, time
+import email, email.policy, fcntl, os, pty, re, select, shutil, socket, struct, sys, tempfile, termios, time
 
 NAME = "山田 太郎"
 
@@ -99,7 +99,8 @@ def screen_text(raw):
     return text.decode("utf-8", "replace")
 
 
-def home(reader, host, port, group, newsrc):
+def home(reader, host, port, group, newsrc, address="peer@example.invalid"):
+    """A private home for one run of the reader, its newsrc holding one range."""
     d = tempfile.mkdtemp(prefix="peer-" + reader + "-")
     env = {"HOME": d, "PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8",
            "TERM": "vt100", "NNTPSERVER": host, "NNTPPORT": str(port), "TZ": "UTC",
@@ -111,8 +112,8 @@ def home(reader, host, port, group, newsrc):
         os.makedirs(os.path.join(d, ".tin"))
         open(os.path.join(d, ".tin", "active.mail"), "w").close()
         with open(os.path.join(d, ".tin", "tinrc"), "w") as f:
-            f.write("show_only_unread_arts=ON\nmm_network_charset=UTF-8\nconfirm_choice=0\nauto_reconnect=OFF\nsigfile=\n"
-                    "mail_address=%s <%s>\n" % (NAME, env.get("PEER_FROM", "peer@example.invalid")))
+            f.write("show_only_unread_arts=ON\nmm_network_charset=UTF-8\nconfirm_choice=0\nauto_reconnect=OFF\n"
+                    "sigfile=\nmail_address=%s <%s>\n" % (NAME, address))
     return d, env
 
 
@@ -120,7 +121,7 @@ def unread_from(nntp, reader, group, number):
     """A newsrc range that leaves the article the reader's first unread one:
     tin is shown it alone; slrn, which hides a group with a single unread
     article, also the one before it, and finds its article by Message-ID."""
-    first, last = nntp.range(group)
+    last = nntp.range(group)[1]
     if reader == "slrn":
         return "1-%d" % (number - 2) if number > 2 else ""
     # Articles other clients post meanwhile count as read too.
@@ -174,12 +175,12 @@ def read(reader, host, port, group, mid):
 
 def post(reader, host, port, group, subject, body, parent=None):
     nntp = Nntp(host, port)
-    tag = "peer%d.%d" % (os.getpid(), time.time_ns() % 10**9)
     number = nntp.number(group, "Message-ID", parent) if parent else 0
     if parent and not number:
         sys.exit("no such article")
-    d, env = home(reader, host, port, group, unread_from(nntp, reader, group, number) if parent else "")
-    address = tag + "@example.invalid"
+    # A new address each time, to find the article by.
+    address = "peer%d.%d@example.invalid" % (os.getpid(), time.time_ns() % 10**9)
+    d, env = home(reader, host, port, group, unread_from(nntp, reader, group, number) if parent else "", address)
     env.update(PEER_GROUP=group, PEER_ID=parent or "", PEER_SUBJECT=subject, PEER_BODY=body)
     try:
         if reader == "slrn":
@@ -189,22 +190,19 @@ def post(reader, host, port, group, subject, body, parent=None):
 """
             macro = ("define make_from_string_hook () { return \"%s <%s>\"; }\n" % (NAME, address) +
                      "define peer_main () {" + start + "   quit (0);\n}\n")
-            run(slrn_command(d, host, port, macro, env["EDITOR"]), env, [("want to %s" % ("followup" if parent else "post"), "y"), ("Post the message?", "y")], d)
+            steps = [("want to " + ("followup" if parent else "post"), "y"), ("Post the message?", "y")]
+            run(slrn_command(d, host, port, macro, env["EDITOR"]), env, steps, d)
         else:
-            with open(os.path.join(d, ".tin", "tinrc"), "a") as f:
-                f.write("mail_address=%s <%s>\n" % (NAME, address))
             argv = ["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"]
             # A follow-up from the pager; a new article with tin's quick post,
             # whose prompts the editor's Subject line then replaces.
-            keys = ([("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "f"), ("p=post", "p"),
-                     ("Article posted", None)] if parent
-                    else [("newsgroup(s)", group + "\r"), ("subject", "peer\r"), ("p=post", "p"), ("Article posted", None)])
-            run(argv if parent else argv + ["-w"], env, keys, d)
+            steps = ([("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "f")] if parent
+                     else [("newsgroup(s)", group + "\r"), ("subject", "peer\r")])
+            run(argv if parent else argv + ["-w"], env, steps + [("p=post", "p"), ("Article posted", None)], d)
         for _ in range(20):
             number = nntp.number(group, "From", "*" + address + "*")
             if number:
-                head = nntp.cmd("STAT %d" % number).split()
-                print(head[2])
+                print(nntp.cmd("STAT %d" % number).split()[2])
                 return
             time.sleep(0.25)
         sys.exit("the reader did not post")
