@@ -5,21 +5,7 @@
 #include "message/HeaderFields.h"
 #include "textcodec/Charsets.h"
 
-#include <map>
-#include <sstream>
-
 namespace {
-
-std::map<std::string, std::string> Fields(const std::string& text)
-{
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t blank = line.find(' ');
-        fields[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
-    }
-    return fields;
-}
 
 // The characters the body pane shows: Windows forms where the JIS and the
 // Windows tables differ (〜 as ～, — as ―).
@@ -62,7 +48,8 @@ TEST_P(PeerArticle, ReadAsPythonReadsIt)
         ASSERT_TRUE(id.starts_with("<") && id.ends_with(">\n")) << id;
         id.pop_back();
         const auto file = dir / "article";
-        auto python = Fields(inttest::PeerReaders({"fetch", server->host, port, id, file.string()}));
+        auto python = inttest::ReadBack(*server, id, file);
+        EXPECT_EQ(python["error"] + python["defects"], "0");
         const std::string raw = testutil::ReadFile(file);
         const std::string shown = testutil::Shell(std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-tool render --message " +
                                                   testutil::Quote(file));

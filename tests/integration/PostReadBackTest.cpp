@@ -9,28 +9,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
-#include <sstream>
 
 using namespace news;
 using textcodec::KanjiCode;
 
 namespace {
-
-std::map<std::string, std::string> ReadBack(const inttest::Server& s, const std::string& id)
-{
-    const std::string out = testutil::Shell("python3 " LUMETRA_SOURCE_DIR "/tests/integration/read_back.py " + s.host +
-                                            " " + std::to_string(s.port) + " '" + id + "' 2>&1");
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t blank = line.find(' ');
-        fields[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
-    }
-    if (!fields.count("defects"))
-        fields["error"] = out;
-    return fields;
-}
 
 struct Row {
     const char* what;
@@ -95,7 +78,7 @@ TEST(PostReadBack, EveryRowReadsBackExactlyOrIsRefused)
         }
         ASSERT_TRUE(outcome.posted) << outcome.serverReply << " " << outcome.messageId;
         ASSERT_FALSE(outcome.postedId.empty());
-        auto back = ReadBack(*server, outcome.postedId);
+        auto back = inttest::ReadBack(*server, outcome.postedId);
         EXPECT_EQ(back["error"], "");
         EXPECT_EQ(back["defects"], "0");
         EXPECT_EQ(back["subject"], row.subject);

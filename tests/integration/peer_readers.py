@@ -8,12 +8,9 @@ UTF-8 locale, as second readers and as posters.
   peer_readers.py post READER HOST PORT GROUP SUBJECT BODY [PARENT-ID]
       posts SUBJECT and BODY (a follow-up to PARENT-ID, keeping the reader's
       "Re:" subject when SUBJECT is empty); prints the new Message-ID
-  peer_readers.py fetch HOST PORT MESSAGE-ID FILE
-      saves the article and prints Python's reading of it: "subject", "from",
-      "references" and "body" lines (line ends in values written as \\n)
 
 Exits 3 with "missing READER" when the reader is not installed."""
-import email, email.policy, fcntl, os, pty, re, select, shutil, socket, struct, sys, tempfile, termios, time
+import fcntl, os, pty, re, select, shutil, socket, struct, sys, tempfile, termios, time
 
 NAME = "山田 太郎"
 
@@ -222,26 +219,10 @@ def edit(path):
                 os.environ.get("PEER_BODY", "") + "\n")
 
 
-def fetch(host, port, mid, path):
-    nntp = Nntp(host, port)
-    if not nntp.cmd("ARTICLE " + mid).startswith("220"):
-        sys.exit("no such article")
-    raw = b"".join(nntp.lines())
-    open(path, "wb").write(raw)
-    msg = email.message_from_bytes(raw, policy=email.policy.default)
-    text = next((p for p in msg.walk() if p.get_content_type() == "text/plain"), None)
-    values = {"subject": str(msg["Subject"]), "from": str(msg["From"]), "references": str(msg["References"] or ""),
-              "body": text.get_content() if text else ""}
-    for key, value in values.items():
-        print(key, value.replace("\r\n", "\n").replace("\n", "\\n"))
-
-
 def main():
     mode, args = sys.argv[1], sys.argv[2:]
     if mode == "edit":
         return edit(args[-1])
-    if mode == "fetch":
-        return fetch(*args)
     if not shutil.which(args[0]):
         print("missing " + args[0])
         sys.exit(3)
