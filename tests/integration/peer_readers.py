@@ -9,7 +9,7 @@ UTF-8 locale, as second readers and as posters.
       posts SUBJECT and BODY (a follow-up to PARENT-ID, keeping the reader's
       "Re:" subject when SUBJECT is empty); prints the new Message-ID
 
-Exits 3 with "missing READER" when the reader is not installed."""
+Fails with "missing READER" when the reader is not installed."""
 import fcntl, os, pty, re, select, shutil, socket, struct, sys, tempfile, termios, time
 
 NAME = "山田 太郎"
@@ -25,12 +25,6 @@ class Nntp:
         self.f.flush()
         return self.f.readline().decode(errors="replace")
 
-    def lines(self):
-        out = []
-        while (line := self.f.readline()) not in (b".\r\n", b""):
-            out.append(line[1:] if line.startswith(b"..") else line)
-        return out
-
     def range(self, group):
         _, _, first, last, _ = self.cmd("GROUP " + group).split(None, 4)
         return int(first), int(last)
@@ -40,8 +34,10 @@ class Nntp:
         first, last = self.range(group)
         if not self.cmd("XPAT %s %d-%d %s" % (field, first, last, pattern)).startswith("221"):
             return 0
-        found = [int(l.split()[0]) for l in self.lines()]
-        return max(found, default=0)
+        found = [0]
+        while (line := self.f.readline()) not in (b".\r\n", b""):
+            found.append(int(line.split()[0]))
+        return max(found)
 
 
 def run(argv, env, steps, cwd):
@@ -224,8 +220,7 @@ def main():
     if mode == "edit":
         return edit(args[-1])
     if not shutil.which(args[0]):
-        print("missing " + args[0])
-        sys.exit(3)
+        sys.exit("missing " + args[0])
     if mode == "read":
         sys.stdout.write(read(*args))
     elif mode == "post":
