@@ -51,15 +51,19 @@ TEST_P(PeerArticle, ReadAsPythonReadsIt)
         auto python = inttest::ReadBack(*server, id, file);
         EXPECT_EQ(python["error"] + python["defects"], "0");
         const std::string raw = testutil::ReadFile(file);
-        const std::string shown = testutil::Shell(std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-tool render --message " +
-                                                  testutil::Quote(file));
-
+        const std::string shown =
+            testutil::Shell(LUMETRA_BINARY_DIR "/tools/lumetra-tool render --message " + testutil::Quote(file));
         references += (references.empty() ? "" : " ") + parent;
         EXPECT_EQ(python["references"], row.followUp ? references : "");
         EXPECT_EQ(message::GetHeaderField(raw.substr(0, raw.find("\r\n\r\n") + 2), "References", false),
                   python["references"]);
         if (!row.subject.empty()) {
             EXPECT_EQ(python["subject"], row.subject);
+        }
+        // The long subject reaches the reader folded, as the peers send it.
+        const std::size_t end = raw.find("\r\n", raw.find("\r\nSubject:") + 2);
+        if (!row.followUp) {
+            EXPECT_TRUE(raw[end + 2] == ' ' || raw[end + 2] == '\t') << raw;
         }
         EXPECT_NE(shown.find("\nSubject: " + Shown(python["subject"]) + "\n"), std::string::npos) << shown;
         // Python keeps the blank between an encoded display name's words

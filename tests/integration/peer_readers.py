@@ -105,8 +105,8 @@ def home(reader, host, port, group, newsrc, address="peer@example.invalid"):
         os.makedirs(os.path.join(d, ".tin"))
         open(os.path.join(d, ".tin", "active.mail"), "w").close()
         with open(os.path.join(d, ".tin", "tinrc"), "w") as f:
-            f.write("show_only_unread_arts=ON\nmm_network_charset=UTF-8\nconfirm_choice=0\nauto_reconnect=OFF\n"
-                    "sigfile=\nmail_address=%s <%s>\n" % (NAME, address))
+            f.write("show_only_unread_arts=ON\nbeginner_level=ON\nmm_network_charset=UTF-8\nconfirm_choice=0\n"
+                    "auto_reconnect=OFF\nsigfile=\nmail_address=%s <%s>\n" % (NAME, address))
     return d, env
 
 
@@ -158,9 +158,10 @@ def read(reader, host, port, group, mid):
 """), env, [], d)
             return open(env["PEER_OUT"], encoding="utf-8", errors="replace").read()
         # The group, then its one unread article in the pager, whatever thread it
-        # is in. Leaving the pager of a multipart article offers to save each part.
+        # is in, until the pager's help line is drawn. Leaving the pager of a
+        # multipart article would offer to save each part: tin is ended there.
         chunks = run(["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"], env,
-                     [("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", None)], d)
+                     [("Group Selection", "\r"), ("End of articles", "\t"), ("w=post", None)], d)
         return screen_text(chunks[2])
     finally:
         shutil.rmtree(d, ignore_errors=True)
@@ -189,7 +190,7 @@ def post(reader, host, port, group, subject, body, parent=None):
             argv = ["tin", "-r", "-p", str(port), "-f", os.path.join(d, "newsrc"), "-q", "-d"]
             # A follow-up from the pager; a new article with tin's quick post,
             # whose prompts the editor's Subject line then replaces.
-            steps = ([("Group Selection", "\r"), ("End of articles", "\t"), ("Lines", "f")] if parent
+            steps = ([("Group Selection", "\r"), ("End of articles", "\t"), ("w=post", "f")] if parent
                      else [("newsgroup(s)", group + "\r"), ("subject", "peer\r")])
             run(argv if parent else argv + ["-w"], env, steps + [("p=post", "p"), ("Article posted", None)], d)
         for _ in range(20):
