@@ -18,7 +18,7 @@ PACKAGES=(
   nkf sharutils macutils libgmime-3.0-dev python3 edict uudeview python3-sabyenc libexpat1-dev
   libssl-dev openssl qtkeychain-qt6-dev zlib1g-dev libsqlite3-dev libpcre2-dev fonts-nanum fonts-noto-color-emoji
   xvfb xauth imagemagick poppler-utils xdg-utils xdotool xclip
-  netcat-openbsd procps iproute2 cups-bsd canlock
+  netcat-openbsd procps iproute2 cups-bsd canlock tin slrn
   dpkg-dev lintian desktop-file-utils appstream groff
 )
 

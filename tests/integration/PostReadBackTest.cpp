@@ -9,28 +9,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
-#include <sstream>
 
 using namespace news;
 using textcodec::KanjiCode;
 
 namespace {
-
-std::map<std::string, std::string> ReadBack(const inttest::Server& s, const std::string& id)
-{
-    const std::string out = testutil::Shell("python3 " LUMETRA_SOURCE_DIR "/tests/integration/read_back.py " + s.host +
-                                            " " + std::to_string(s.port) + " '" + id + "' 2>&1");
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t blank = line.find(' ');
-        fields[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
-    }
-    if (!fields.count("defects"))
-        fields["error"] = out;
-    return fields;
-}
 
 struct Row {
     const char* what;
@@ -95,7 +78,7 @@ TEST(PostReadBack, EveryRowReadsBackExactlyOrIsRefused)
         }
         ASSERT_TRUE(outcome.posted) << outcome.serverReply << " " << outcome.messageId;
         ASSERT_FALSE(outcome.postedId.empty());
-        auto back = ReadBack(*server, outcome.postedId);
+        auto back = inttest::ReadBack(*server, outcome.postedId);
         EXPECT_EQ(back["error"], "");
         EXPECT_EQ(back["defects"], "0");
         EXPECT_EQ(back["subject"], row.subject);
@@ -111,3 +94,56 @@ TEST(PostReadBack, EveryRowReadsBackExactlyOrIsRefused)
         }
     }
 }
+
+// tin and slrn as second readers, in a UTF-8 terminal: subject, From, body
+// and attachment name show as posted. slrn leaves the parts of a multipart
+// article undecoded (the name it shows is the X-Attachments field), so it is
+// asked for the body of single-part articles only.
+class SecondReader : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SecondReader, ShowsWhatWasPosted)
+{
+    REQUIRE_SERVER();
+    const std::string reader = GetParam();
+    REQUIRE_PEER(reader);
+    const bool decodesParts = reader == "tin";
+    const std::string name = "資料 \"見積\" 2024年版の少し長めのファイル名.txt";
+    const struct {
+        KanjiCode code;
+        std::string subject, body, attachName;
+        int encoding;
+    } rows[] = {
+        {KanjiCode::Jis, "波 〜 と − と ‖ ¢£¬ jis", "本文 〜 − です", name, 0},
+        {KanjiCode::Sjis, "波 〜 と − と ‖ ¢£¬ sjis", "本文 〜 − です", name, 2},
+        {KanjiCode::Euc, "波 〜 と − と ‖ ¢£¬ euc", "本文 〜 − です", name, 0},
+        {KanjiCode::Utf8, "波 〜 と − と ‖ ¢£¬ café ①", "本文 〜 − です ①", name, 2},
+        {KanjiCode::Jis, "折り返す長い件名 長い 件名 長い 件名 長い 件名 長い 件名 長い 件名 終わり", "一行目\r\n二行目", "", 0},
+        {KanjiCode::Utf8, "UTF-8 の長い件名 長い 件名 長い 件名 長い 件名 長い 件名 長い 件名 終わり", "一行目\r\n二行目", "", 0},
+    };
+    testutil::ScratchDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.subject);
+        PostParams settings{.strRealName = Sjis("山田 太郎"), .strMailAddress = "taro@example.invalid",
+                            .strNntpServer = server->host, .nNntpPort = server->port, .PostKanjiCode = row.code};
+        PostForm form;
+        form.newsgroups = "local.test";
+        form.subject = Sjis(row.subject);
+        form.body = Sjis(row.body) + "\r\n";
+        if (!row.attachName.empty()) {
+            form.attachPath = dir / row.attachName;
+            testutil::WriteFile(form.attachPath, "\x01\x02 attachment\r\n");
+            form.attachEncoding = row.encoding;
+        }
+        const PostOutcome outcome = PostArticle(form, settings);
+        ASSERT_TRUE(outcome.posted) << outcome.serverReply << " " << outcome.messageId;
+        const std::string shown = inttest::Squeezed(
+            inttest::PeerReaders({"read", reader, server->host, std::to_string(server->port), "local.test",
+                                  outcome.postedId}));
+        for (const std::string& want : {row.subject, std::string("山田 太郎 <taro@example.invalid>"), row.body,
+                                        row.attachName})
+            if (want != row.body || row.attachName.empty() || decodesParts)
+                EXPECT_NE(shown.find(inttest::Squeezed(want)), std::string::npos) << want << "\n" << shown;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, SecondReader, ::testing::Values("tin", "slrn"));

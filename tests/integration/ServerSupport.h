@@ -2,12 +2,15 @@
 // What the tests against a real INN (scripts/inn-server.sh) share: where the
 // server is, unique tags to find one's own articles by, and a raw poster.
 #include "../news/ScriptedHost.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <random>
+#include <sstream>
 
 namespace inttest {
 
@@ -49,6 +52,42 @@ struct SlowLink {
     FILE* out;
     int port = 0, pid = 0;
 };
+
+// Python's strict reading of an article (tests/integration/read_back.py) by
+// key; "error" holds the output when it failed. saveAs keeps the article.
+inline std::map<std::string, std::string> ReadBack(const Server& s, const std::string& id,
+                                                   const std::filesystem::path& saveAs = {})
+{
+    const std::string out = testutil::Shell("python3 " LUMETRA_SOURCE_DIR "/tests/integration/read_back.py " + s.host +
+                                            " " + std::to_string(s.port) + " " + testutil::Quote(id) + " " +
+                                            (saveAs.empty() ? "" : testutil::Quote(saveAs)) + " 2>&1");
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t blank = line.find(' ');
+        fields[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
+    }
+    if (!fields.count("defects"))
+        fields["error"] = out;
+    return fields;
+}
+
+// tests/integration/peer_readers.py with each argument quoted: tin and slrn
+// in a terminal, and Python's reading of an article.
+inline std::string PeerReaders(const std::vector<std::string>& args)
+{
+    std::string command = "python3 " LUMETRA_SOURCE_DIR "/tests/integration/peer_readers.py";
+    for (const std::string& a : args)
+        command += " " + testutil::Quote(a);
+    return testutil::Shell(command + " 2>&1");
+}
+
+// Text without blanks and line ends: terminal readers wrap and pad it.
+inline std::string Squeezed(std::string s)
+{
+    std::erase_if(s, [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; });
+    return s;
+}
 
 // Posts plain articles over one raw connection, independent of the client under test.
 class Poster {

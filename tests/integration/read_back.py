@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Fetches an article by Message-ID and reads it as a strict mail reader would.
 
-  read_back.py HOST PORT MESSAGE-ID
+  read_back.py HOST PORT MESSAGE-ID [SAVE-AS]
 
-Prints "defects N", then "subject", "body", "filename" and "data" lines
-(values UTF-8, line ends in values written as \\n; data in hex). Fails on
-any text that does not decode strictly in its declared charset."""
+Prints "defects N", then "subject", "from", "references", "body", "filename"
+and "data" lines (values UTF-8, line ends in values written as \\n; data in
+hex). Fails on any text that does not decode strictly in its declared
+charset. SAVE-AS keeps the article as the server sent it, un-stuffed."""
 import binascii, email, email.policy, socket, sys
 
 host, port, mid = sys.argv[1], int(sys.argv[2]), sys.argv[3]
@@ -22,6 +23,8 @@ with socket.create_connection((host, port)) as s:
         if line == b".\r\n":
             break
         raw += line[1:] if line.startswith(b"..") else line
+if len(sys.argv) > 4:
+    open(sys.argv[4], "wb").write(raw)
 for line in raw.split(b"\r\n"):
     if len(line) > 998:
         sys.exit("a line over 998 octets")
@@ -46,6 +49,8 @@ for part in msg.walk():
         data = payload
 out = sys.stdout
 out.write("defects %d\n" % len(defects))
-for key, value in (("subject", str(msg["Subject"])), ("body", body.replace("\r\n", "\n")), ("filename", name)):
+for key, value in (("subject", str(msg["Subject"])), ("from", str(msg["From"])),
+                   ("references", str(msg["References"] or "")), ("body", body.replace("\r\n", "\n")),
+                   ("filename", name)):
     out.write(key + " " + value.replace("\n", "\\n") + "\n")
 out.write("data " + data.hex() + "\n")
