@@ -23,5 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (Utf8ToSjis(utf8).size() > utf8.size() * 2 + 2)
         __builtin_trap();
     DecodeHeaderToSjis(EncodeUtf8HeaderWords(text));
+    // Every word read in one charset the reader chose, stateful ones included.
+    DecodeHeaderWordsAs(text, size % 2 ? "UTF-16" : "ISO-2022-JP");
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "app/LinkOpener.h"
 
 #include "app/NewsLink.h"
+#include "message/CacheFile.h"
 #include "news/LumeDoc.h"
 #include "platform/TempFiles.h"
 #include "ui/CArticleListBox.h"
@@ -120,6 +121,7 @@ bool LinkOpener::Open(const QString& text)
             shown = body->ShowArticleFile(file);
         std::error_code ignored;
         std::filesystem::remove(file, ignored);
+        std::filesystem::remove(message::ReceivedPath(file), ignored);
         if (result == news::BodyFetch::Gone)
             return Fail(QStringLiteral("記事 %1 はサーバーにありません。").arg(QString::fromStdString(link->messageId)));
         return shown || Told(QStringLiteral("%1: 記事を読み込めませんでした。").arg(text));

@@ -2,11 +2,14 @@
 
 #include "message/HeaderFields.h"
 #include "textcodec/Charsets.h"
+#include "textcodec/HeaderWords.h"
+#include "platform/Sjis.h"
 
 #include "message/Codec.h"
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <istream>
 #include <ostream>
 #include <sys/types.h>
@@ -161,6 +164,11 @@ std::string CacheWriter::Line(std::string_view received)
             EndOfHeader();
         else if (header_.size() < kMaxPartHeader)
             (header_ += content) += "\r\n";
+        if (!forced_.empty()) {
+            const std::string_view text = Unstuffed(content);
+            return KeepShape(textcodec::CharsetToSjis(text, forced_).value_or(std::string(text)), text,
+                             received.substr(end));
+        }
         return textcodec::LineToSjis(content, textcodec::DetectTextCode(content)) + std::string(received.substr(end));
     }
     if (!boundaries_.empty() && content.starts_with("--")) {
@@ -272,6 +280,10 @@ void CacheWriter::EndOfHeader()
         return;
     }
     if (type.empty() || type == "text") {
+        if (!forced_.empty()) {
+            charset_ = std::make_unique<textcodec::CharsetReader>(forced_);
+            return;
+        }
         const std::string charset = DeclaredCharset(contentType);
         if (!IsLegacyCharset(charset))
             charset_ = std::make_unique<textcodec::CharsetReader>(charset);
@@ -331,6 +343,71 @@ std::string ReadCacheHeader(const std::filesystem::path& file)
     while (cache && cache->ReadRawLine(line) && LineEnd(line) > 0 && line != kCacheEnd)
         header += line;
     return header;
+}
+
+std::filesystem::path ReceivedPath(const std::filesystem::path& cache)
+{
+    std::filesystem::path received = cache;
+    received += ".received";
+    return received;
+}
+
+bool RecodeCache(const std::filesystem::path& cache, std::string_view charset)
+{
+    auto received = CacheFile::Open(ReceivedPath(cache));
+    if (!received)
+        return false;
+    // Written beside it and renamed over it: attachments still open on the
+    // old file keep reading what they were made from.
+    std::filesystem::path fresh = cache;
+    fresh += ".new";
+    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+    CacheWriter writer(charset);
+    for (std::string line; received->ReadRawLine(line);)
+        out << writer.Line(line);
+    out << writer.Finish() << kCacheEnd;
+    out.close();
+    std::error_code ec;
+    if (out)
+        std::filesystem::rename(fresh, cache, ec);
+    if (!out || ec) {
+        std::filesystem::remove(fresh, ec);
+        return false;
+    }
+    return true;
+}
+
+std::string CachedFieldAs(std::string_view header, std::string_view name, std::string_view charset)
+{
+    if (charset.empty())
+        return GetHeaderField(header, name, true);
+    std::string value = textcodec::DecodeHeaderWordsAs(GetHeaderField(header, name, false), charset);
+    std::replace(value.begin(), value.end(), '\t', ' ');
+    return value;
+}
+
+std::string CachedHeaderAs(std::string_view header, std::string_view charset)
+{
+    std::string out, value;
+    for (std::size_t pos = 0; pos < header.size();) {
+        const std::string_view line = header.substr(pos, LineEnd(header.substr(pos)));
+        const std::size_t lf = header.find('\n', pos);
+        const std::size_t next = lf == std::string_view::npos ? header.size() : lf + 1;
+        if (line.empty())
+            break;
+        const std::size_t colon = line.find(':');
+        if (line[0] != ' ' && line[0] != '\t' && colon != std::string_view::npos &&
+            ScanHeaderField(header, line.substr(0, colon + 1), pos, false, value)) {
+            value = platform::OneLineValue(textcodec::DecodeHeaderWordsAs(value, charset));
+            const bool plain = value.find("=?") == std::string::npos &&
+                               std::none_of(value.begin(), value.end(), [](char c) { return c & 0x80; });
+            ((out += line.substr(0, colon + 1)) += ' ') +=
+                plain ? value : textcodec::EncodeHeaderValue(value, textcodec::KanjiCode::Utf8);
+            out += "\r\n";
+        }
+        pos = next;
+    }
+    return out + "\r\n";
 }
 
 } // namespace message

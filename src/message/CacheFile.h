@@ -72,8 +72,14 @@ std::string CacheLine(std::string_view received);
 // (textcodec::DetectTextCode), a mixed text by the per-line rule; all else
 // follows CacheLine. Line may give back nothing, or several lines at once;
 // Finish gives what is still held at the end of the article.
+//
+// Made with a charset, it reads every header line and every unencoded text
+// part in that charset instead, whatever they declare or look like: the
+// reader's way out when the labels or the detection are wrong.
 class CacheWriter {
 public:
+    CacheWriter() = default;
+    explicit CacheWriter(std::string_view charset) : forced_(charset) {}
     std::string Line(std::string_view received);
     std::string Finish();
 
@@ -94,6 +100,7 @@ private:
     bool inHeader_ = true;
     bool raw_ = false;
     bool yenc_ = false; // inside a yEnc block: its bytes are data, not text
+    std::string forced_;
 };
 // A message as kept in a file (LF or CR LF lines, not dot-stuffed) in that form.
 std::string MakeCacheText(std::string_view message);
@@ -101,5 +108,21 @@ std::string MakeCacheText(std::string_view message);
 bool WriteCacheText(std::istream& message, std::ostream& out);
 // The header lines of a cached article (up to the empty line), as stored.
 std::string ReadCacheHeader(const std::filesystem::path& file);
+
+// The received lines a cache file was made from (as the server sent them,
+// dot-stuffed, line ends kept), kept beside it so that the article can be
+// read again in another charset.
+std::filesystem::path ReceivedPath(const std::filesystem::path& cache);
+// Makes the cache file anew from the received lines beside it, read in
+// charset (empty: as they declare and look); the old file stays when that
+// fails.
+bool RecodeCache(const std::filesystem::path& cache, std::string_view charset);
+// A field of a cached header with its encoded words read in charset (empty:
+// in their own), unfolded: the row of an article read again.
+std::string CachedFieldAs(std::string_view header, std::string_view name, std::string_view charset);
+// The cached header with each field as read in charset, written so that a
+// later reading of it (a follow-up, a mail reply) gets what was shown: one
+// line per field, text beyond ASCII as UTF-8 encoded words.
+std::string CachedHeaderAs(std::string_view header, std::string_view charset);
 
 } // namespace message

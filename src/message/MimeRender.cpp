@@ -7,6 +7,7 @@
 #include "platform/Sjis.h"
 #include "platform/TempFiles.h"
 #include "textcodec/Charsets.h"
+#include "textcodec/HeaderWords.h"
 #include "textcodec/QuotedPrintable.h"
 #include "textcodec/Yenc.h"
 
@@ -49,14 +50,30 @@ std::string AfterLast(std::string_view name, char separator)
 
 // A header line with its encoded words decoded; what they decode to cannot
 // break the line.
-std::string DecodedLine(std::string_view line)
+std::string DecodedValue(std::string_view value, std::string_view charset)
 {
-    return platform::OneLineValue(codec::DecodeHeaderValue(WithoutLineEnd(line))) + "\r\n";
+    return charset.empty() ? codec::DecodeHeaderValue(value) : textcodec::DecodeHeaderWordsAs(value, charset);
+}
+
+std::string DecodedLine(std::string_view line, std::string_view charset)
+{
+    return platform::OneLineValue(DecodedValue(WithoutLineEnd(line), charset)) + "\r\n";
+}
+
+// The unfolded value of the field at lineStart, decoded.
+bool ScanDecoded(std::string_view header, std::string_view name, std::size_t lineStart, std::string_view charset,
+                 std::string& value)
+{
+    if (!ScanHeaderField(header, name, lineStart, false, value))
+        return false;
+    value = DecodedValue(value, charset);
+    std::replace(value.begin(), value.end(), '\t', ' ');
+    return true;
 }
 
 // The header with each field unfolded and decoded whole on one line: a word
 // (or a character) may be split across its folded lines.
-std::string DecodedFields(std::string_view header)
+std::string DecodedFields(std::string_view header, std::string_view charset)
 {
     std::string out, value;
     for (std::size_t pos = 0; pos < header.size();) {
@@ -69,11 +86,10 @@ std::string DecodedFields(std::string_view header)
         }
         const std::size_t colon = line.find(':');
         if (line[0] != ' ' && line[0] != '\t') {
-            if (colon != std::string_view::npos &&
-                ScanHeaderField(header, line.substr(0, colon + 1), pos, true, value))
+            if (colon != std::string_view::npos && ScanDecoded(header, line.substr(0, colon + 1), pos, charset, value))
                 ((out += line.substr(0, colon + 1)) += ' ') += platform::OneLineValue(value) + "\r\n";
             else
-                out += DecodedLine(line);
+                out += DecodedLine(line, charset);
         }
         pos = next;
     }
@@ -254,7 +270,7 @@ bool BodyRenderer::RenderArticle(const std::shared_ptr<CacheFile>& file, std::in
         if (last)
             break;
     }
-    headerText_ = DecodedFields(header);
+    headerText_ = DecodedFields(header, charset);
 
     MimePartInfo info;
     int lineIndex = 0;
@@ -393,7 +409,8 @@ public:
     PartText(BodyRenderer& renderer, MimePartInfo& info)
         : r_(renderer), info_(info), base64_(MimeToken(info.transferEncoding) == "base64"),
           quotedPrintable_(MimeToken(info.transferEncoding) == "quoted-printable"),
-          charset_(DeclaredCharset(info.contentType)), legacy_(IsLegacyCharset(charset_)),
+          charset_(renderer.charset.empty() ? DeclaredCharset(info.contentType) : renderer.charset),
+          legacy_(IsLegacyCharset(charset_) && renderer.charset.empty()),
           reader_(legacy_ ? std::string_view() : std::string_view(charset_))
     {
         if (bool delSp = false; IsFlowed(info.contentType, delSp))
@@ -659,7 +676,7 @@ BodyRenderer::HeaderEnd BodyRenderer::ReadPartHeader(CacheFile& file, std::int64
                 line[i] = ' ';
         header += line;
         // A part header is shown decoded; the article's own header as received.
-        shownHeader += isPart ? DecodedLine(line) : line;
+        shownHeader += isPart ? DecodedLine(line, charset) : line;
         if (line.size() < 3)
             return HeaderEnd::Body;
         ++info.headerLineCount;
@@ -893,7 +910,7 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
         if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
             if (fieldShown) {
                 Flush();
-                std::string text = showAll ? std::string(line) + "\r\n" : DecodedLine(line);
+                std::string text = showAll ? std::string(line) + "\r\n" : DecodedLine(line, charset);
                 lineCount_ += CountLines(text);
                 AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
             }
@@ -913,7 +930,7 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
                             (ScanHeaderField(header, line.substr(0, colon + 1), lineStart, false, value) &&
                              value.find("=?") != std::string::npos));
         if (whole) {
-            ScanHeaderField(header, line.substr(0, colon + 1), lineStart, true, value);
+            ScanDecoded(header, line.substr(0, colon + 1), lineStart, charset, value);
             Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
             std::string text = " " + platform::OneLineValue(value) + "\r\n";
             lineCount_ += CountLines(text);
@@ -928,7 +945,7 @@ void BodyRenderer::ShowHeader(std::string_view header, bool showAll)
         }
         Emit(line.substr(0, colon + 1), TextRole::HeaderName, headerNameColour, false);
         std::string text =
-            showAll ? std::string(line.substr(colon + 1)) + "\r\n" : DecodedLine(line.substr(colon + 1));
+            showAll ? std::string(line.substr(colon + 1)) + "\r\n" : DecodedLine(line.substr(colon + 1), charset);
         lineCount_ += CountLines(text);
         AppendWithUrls(sink_, text, TextRole::HeaderValue, headerValueColour, linkColour);
     }

@@ -59,6 +59,10 @@ public:
     Colour linkColour = 0x808080;
     // Field names with their colon, hidden unless all header lines are shown.
     std::vector<std::string> hiddenFields;
+    // The charset the reader chose to read this article in (empty: each
+    // part's own): encoded words and Base64 and quoted-printable text are
+    // read in it. The cache file is to be made in it too (RecodeCache).
+    std::string charset;
 
     // Fills the sink from the article at position; true.
     bool RenderArticle(const std::shared_ptr<CacheFile>& file, std::int64_t position, bool showAll,

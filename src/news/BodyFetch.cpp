@@ -62,7 +62,7 @@ BodyFetch CLumeDoc::FetchArticleBody(int n, const std::filesystem::path& file, c
         return net::reply::ArticleGone(code) ? BodyFetch::Gone : BodyFetch::Failed;
     }
 
-    return ReceiveArticle(*progress, out, onCancel);
+    return ReceiveArticle(*progress, out, file, onCancel);
 }
 
 BodyFetch CLumeDoc::FetchArticleById(const std::string& messageId, const std::filesystem::path& file)
@@ -99,14 +99,18 @@ BodyFetch CLumeDoc::FetchArticleById(const std::string& messageId, const std::fi
         ReportError(host_, replied ? msg::ArticleNotFound : msg::ArticleLinkFailed);
         return BodyFetch::Failed;
     }
-    return ReceiveArticle(*progress, out, {});
+    return ReceiveArticle(*progress, out, file, {});
 }
 
-BodyFetch CLumeDoc::ReceiveArticle(DocumentProgress& progress, std::ofstream& out, const std::function<void()>& onCancel)
+BodyFetch CLumeDoc::ReceiveArticle(DocumentProgress& progress, std::ofstream& out, const std::filesystem::path& file,
+                                   const std::function<void()>& onCancel)
 {
     bool cancelled = false;
     std::string line;
     message::CacheWriter writer;
+    // The lines as they came, so that the article can be read again in a
+    // charset the reader chooses; without them it is only shown as read now.
+    std::ofstream received(message::ReceivedPath(file), std::ios::binary | std::ios::trunc);
     for (long long count = 1;; ++count) {
         const int r = nntp_.ReadDataLine(line);
         if (r < 0) {
@@ -126,8 +130,10 @@ BodyFetch CLumeDoc::ReceiveArticle(DocumentProgress& progress, std::ofstream& ou
             if (onCancel)
                 onCancel();
         }
-        if (!cancelled)
+        if (!cancelled) {
             out << writer.Line(line);
+            received << line;
+        }
     }
     if (cancelled)
         return BodyFetch::Cancelled;

@@ -209,7 +209,8 @@ public:
     // a progress window captioned 61283; refused with a beep while busy. A
     // refusal or a lost connection is reported (61287, 61216). onCancel runs
     // once, when Cancel is seen; the rest is then read but not stored, so the
-    // connection stays in step.
+    // connection stays in step. The lines as received go beside it
+    // (message::ReceivedPath), for reading it again in another charset.
     BodyFetch FetchArticleBody(int n, const std::filesystem::path& file, const std::function<void()>& onCancel = {});
     // ARTICLE <id> into file as FetchArticleBody does, for a link that names
     // an article by its Message-ID (brackets included). Gone is not reported,
@@ -323,7 +324,8 @@ private:
     // Reads and drops the replies of ARTICLE commands sent ahead.
     void DropArticlesAhead();
     // The data of an ARTICLE reply into out in the cache's form.
-    BodyFetch ReceiveArticle(DocumentProgress& progress, std::ofstream& out, const std::function<void()>& onCancel);
+    BodyFetch ReceiveArticle(DocumentProgress& progress, std::ofstream& out, const std::filesystem::path& file,
+                             const std::function<void()>& onCancel);
     void FillPostParams();
     void MarkCrossposts(CArticle& article, bool read);
     bool ShowHeaderSetting() const;

@@ -292,6 +292,43 @@ std::string DecodeHeaderToSjis(std::string_view text)
     return out;
 }
 
+std::string DecodeHeaderWordsAs(std::string_view sjis, std::string_view charset)
+{
+    std::string out, run;
+    auto flushRun = [&] {
+        if (!run.empty())
+            out += CharsetToSjis(run, charset).value_or(run);
+        run.clear();
+    };
+    WordScanner scan(sjis);
+    size_t p = 0;
+    bool prevWord = false;
+    for (Word w; scan.Next(p, w);) {
+        if (!w.closed) {
+            flushRun();
+            out.append(sjis.substr(p, w.begin + 1 - p));
+            p = w.begin + 1;
+            prevWord = false;
+            continue;
+        }
+        const std::string_view between = sjis.substr(p, w.begin - p);
+        // Adjacent words are one text in the one charset: a character may be split between them.
+        if (!(prevWord && between.find_first_not_of(" \t\r\n") == std::string_view::npos)) {
+            flushRun();
+            out.append(between);
+        }
+        if (w.encoding == 'Q')
+            DecodeQ(w.payload, run);
+        else
+            DecodeLenientBase64(w.payload, run);
+        prevWord = true;
+        p = w.end;
+    }
+    flushRun();
+    out.append(sjis.substr(p));
+    return out;
+}
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

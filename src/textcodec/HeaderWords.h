@@ -19,6 +19,11 @@ std::string MimeHeaderDecode(std::string_view text);
 // words of other charsets from their charset, adjacent words of one charset
 // joined first so a character split between them survives.
 std::string DecodeHeaderToSjis(std::string_view text);
+// A header value already in Shift_JIS (a cached header line) with each
+// encoded word decoded as text in charset, whatever charset the word names:
+// the reader's choice when the labels are wrong. Adjacent words are joined
+// before conversion; the text around them stays as it is.
+std::string DecodeHeaderWordsAs(std::string_view sjis, std::string_view charset);
 // True when the value holds an encoded word of a charset other than ISO-2022-JP.
 bool HasOtherCharsetWords(std::string_view text);
 

@@ -252,6 +252,8 @@ std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column
     const CArticle* article = ArticleOf(node);
     if (!article)
         return {};
+    if (std::string subject, from; (column == 0 || column == 2) && recodedRow && recodedRow(*article, subject, from))
+        return column == 0 ? std::to_string(article->m_nNumber) + ' ' + subject : from;
     switch (column) {
     case 0:
         return std::to_string(article->m_nNumber) + ' ' + article->m_strSubject;

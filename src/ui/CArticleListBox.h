@@ -42,6 +42,9 @@ public:
 
     // The user picked a row (not called for moves made in code).
     std::function<void(int row, widgets::CTreeListItem* node)> selChanged;
+    // The subject and author an article's row shows instead of its record's,
+    // when the body pane reads it in a charset the reader chose.
+    std::function<bool(const news::CArticle& article, std::string& subject, std::string& from)> recodedRow;
 
     // Rows of articles scored above zero, and below it.
     void SetScoreColours(const QColor& high, const QColor& low);

@@ -93,6 +93,10 @@ CArticleView::CArticleView(CLumeDoc& doc, platform::Registry& registry, Dialogs&
     for (int i = 0; i < kColumns; ++i)
         list_->SetColumnWidth(i, header_->ColumnWidth(i));
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list_->recodedRow = [this](const CArticle& article, std::string& subject, std::string& from) {
+        const BodySearch* body = Body();
+        return body && body->RecodedRow(article.m_nNumber, subject, from);
+    };
     list_->selChanged = [this](int, CTreeListItem*) {
         if (!searching_ && !loading_)
             ShowCurrent();
@@ -290,6 +294,9 @@ void CArticleView::OnUpdate(DocumentView*, Hint hint)
         MarkReadDialog();
         return;
     }
+    // The shown article may be read in another charset now: so is its row.
+    if (HasHint(hint, Hint::Article))
+        list_->viewport()->update();
     if (!HasHint(hint, kHintMask))
         return;
     if (HasHint(hint, Hint::Group)) {

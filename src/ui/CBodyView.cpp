@@ -17,6 +17,7 @@
 #include "widgets/EditContextMenu.h"
 #include "dialogs/Dialogs.h"
 #include "ui/LumeDocument.h"
+#include "ui/ReadingCharsets.h"
 #include "widgets/SjisText.h"
 
 #include <QApplication>
@@ -233,9 +234,12 @@ void CBodyView::ClearArticle()
         cache_->Close();
     cache_.reset();
     shownNumber_ = -1;
+    charset_.clear();
     std::error_code ec;
-    if (!cachePath_.empty())
+    if (!cachePath_.empty()) {
         std::filesystem::remove(cachePath_, ec);
+        std::filesystem::remove(message::ReceivedPath(cachePath_), ec);
+    }
     cachePath_ = platform::MakeTempFileName("mes", 0);
 }
 
@@ -254,7 +258,8 @@ bool CBodyView::ShownArticle(std::string& header, std::string& displayed) const
 {
     if (!cache_)
         return false;
-    header = message::ReadCacheHeader(cachePath_);
+    // Read in a chosen charset, the header is given as shown (its encoded words read in it).
+    header = charset_.empty() ? message::ReadCacheHeader(cachePath_) : shownHeader_;
     QString text = body_->toPlainText();
     displayed = ToSjis(text.replace(u'\n', QStringLiteral("\r\n")));
     return true;
@@ -303,6 +308,37 @@ bool CBodyView::ShowArticle(int n)
     return ok;
 }
 
+bool CBodyView::ReadIn(const std::string& charset)
+{
+    if (!cache_ || fetching_ || !message::RecodeCache(cachePath_, charset)) {
+        QApplication::beep();
+        return false;
+    }
+    charset_ = charset;
+    const std::string header = message::ReadCacheHeader(cachePath_);
+    rowSubject_ = message::CachedFieldAs(header, "Subject", charset_);
+    rowFrom_ = message::CachedFieldAs(header, "From", charset_);
+    shownHeader_ = message::CachedHeaderAs(header, charset_);
+    list_->clear();
+    attachments_.clear();
+    cache_->Close();
+    cache_.reset();
+    Display();
+    Relayout();
+    // The article list shows the row as read now.
+    doc_.UpdateAllViews(this, Hint::Article);
+    return ArticleShown();
+}
+
+bool CBodyView::RecodedRow(int number, std::string& subject, std::string& from) const
+{
+    if (charset_.empty() || !cache_ || number != shownNumber_ || doc_.GetCurrentGroup() != shownGroup_)
+        return false;
+    subject = rowSubject_;
+    from = rowFrom_;
+    return true;
+}
+
 bool CBodyView::ShowArticleFile(const std::filesystem::path& file)
 {
     if (fetching_)
@@ -310,6 +346,9 @@ bool CBodyView::ShowArticleFile(const std::filesystem::path& file)
     ClearArticle();
     std::error_code ec;
     const bool ok = std::filesystem::copy_file(file, cachePath_, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ok && std::filesystem::exists(message::ReceivedPath(file), ec))
+        std::filesystem::copy_file(message::ReceivedPath(file), message::ReceivedPath(cachePath_),
+                                   std::filesystem::copy_options::overwrite_existing, ec);
     if (ok)
         Display();
     else
@@ -366,11 +405,14 @@ void CBodyView::Display()
     renderer.attachmentColour = Colour("BinaryMarkColor", 0x0000FF);
     renderer.hiddenFields = {"date:",       "Path:",       "Newsgroups:", "Lines:", "References:", "In-reply-to:",
                              "NNTP-Posting-Host:", "Message-ID:", "Content-Transfer-Encoding:"};
+    renderer.charset = charset_;
     cache_ = message::CacheFile::Open(cachePath_);
     if (!cache_) {
         body_->ShowStatus(platform::LoadString(platform::IDS_61284));
         return;
     }
+    std::error_code ec;
+    received_ = std::filesystem::exists(message::ReceivedPath(cachePath_), ec);
     renderer.RenderArticle(cache_, 0, registry_.GetInt(kSection, "bShowHeader", 0) != 0);
     for (auto& part : renderer.TakeAttachments()) {
         if (part->IsInline())
@@ -553,6 +595,10 @@ int CBodyView::PrintArticle(QPrinter& printer) { return PrintBody(printer, font_
 
 bool CBodyView::OnCommand(unsigned id)
 {
+    if (id >= cmd::ReadAsAuto && id <= cmd::ReadAsLast) {
+        ReadIn(kReadingCharsets[id - cmd::ReadAsAuto].charset);
+        return true;
+    }
     switch (id) {
     case cmd::EditCopy:
         if (body_->textCursor().hasSelection())
@@ -617,6 +663,11 @@ bool CBodyView::OnCommand(unsigned id)
 
 bool CBodyView::OnUpdateCommand(CmdUI& state)
 {
+    if (state.id >= cmd::ReadAsAuto && state.id <= cmd::ReadAsLast) {
+        state.Enable(ArticleShown() && received_);
+        state.SetCheck(ArticleShown() && charset_ == kReadingCharsets[state.id - cmd::ReadAsAuto].charset);
+        return true;
+    }
     switch (state.id) {
     case cmd::EditCopy:
         state.Enable(body_->textCursor().hasSelection());

@@ -60,6 +60,11 @@ public:
     std::string SelectedText() const override;
     bool FindText(bool downwards, const std::string& text, bool ignoreCase) override;
     bool Answered(int number) const override { return answered_ == number; }
+    bool RecodedRow(int number, std::string& subject, std::string& from) const override;
+    // Shows the article again read in charset (empty: as it declares and
+    // looks) until another article is shown; false when it cannot be.
+    bool ReadIn(const std::string& charset);
+    const std::string& ReadingCharset() const { return charset_; }
     // Shows an article kept in a file in the cache's form (Shift_JIS, ending
     // with the "." line) as if it had been fetched.
     bool ShowArticleFile(const std::filesystem::path& file);
@@ -131,6 +136,9 @@ private:
     int answered_ = -1; // the last article the server answered for, shown or gone
     int shownNumber_ = -1; // the article the cache file holds, and its group
     const news::CNewsGroup* shownGroup_ = nullptr;
+    bool received_ = false;     // the lines as received lie beside the cache file
+    std::string charset_;       // the reader's choice for the shown article; empty: its own
+    std::string rowSubject_, rowFrom_, shownHeader_; // the shown article as read in charset_
 };
 
 } // namespace ui

@@ -7,11 +7,13 @@
 #include "platform/CommandIds.h"
 #include "platform/StringIds.h"
 #include "dialogs/ProgressWindow.h"
+#include "ui/ReadingCharsets.h"
 #include "ui/RecentFiles.h"
 #include "ui/SessionLock.h"
 #include "widgets/SjisText.h"
 #include "widgets/WindowLock.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -258,6 +260,16 @@ void CMainFrame::CreateMenus()
     options->addSeparator();
     Item(options, cmd::ViewToolBar, QStringLiteral("ツールバー(&T)"));
     Item(options, cmd::ViewStatusBar, QStringLiteral("ステータスバー(&S)"));
+
+    QMenu* view = addMenu(QStringLiteral("表示(&V)"));
+    QMenu* codes = subMenu(view, QStringLiteral("文字コード(&C)"));
+    auto* codeGroup = new QActionGroup(codes);
+    for (unsigned i = 0; i < kReadingCharsets.size(); ++i) {
+        QAction* action = Item(codes, cmd::ReadAsAuto + i, QString::fromUtf8(kReadingCharsets[i].label));
+        codeGroup->addAction(action);
+        if (kReadingCharsets[i].groupEnd)
+            codes->addSeparator();
+    }
 
     QMenu* help = addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     Item(help, cmd::HelpIndex, QStringLiteral("トピックの検索(&H)"));
@@ -601,6 +613,11 @@ bool CMainFrame::DocCommands::OnUpdateCommand(CmdUI& state)
 
 bool CMainFrame::OnCommand(unsigned id)
 {
+    // The shown article's charset, whichever pane is active.
+    if (id >= cmd::ReadAsAuto && id <= cmd::ReadAsLast) {
+        FramePane* body = View(BodyPane);
+        return body && body->OnCommand(id);
+    }
     switch (id) {
     case cmd::ShowUnreadGroups:
     case cmd::ShowAllGroups:
@@ -657,6 +674,10 @@ bool CMainFrame::OnCommand(unsigned id)
 
 bool CMainFrame::OnUpdateCommand(CmdUI& state)
 {
+    if (state.id >= cmd::ReadAsAuto && state.id <= cmd::ReadAsLast) {
+        FramePane* body = View(BodyPane);
+        return body && body->OnUpdateCommand(state);
+    }
     switch (state.id) {
     case cmd::ShowUnreadGroups:
         state.Enable(!document_.Doc().Config().bShowAllGroup);

@@ -126,6 +126,69 @@ TEST(ReadingBodies, ShownAsPeersShowThem)
     }
 }
 
+// The reader's way out when labels or detection are wrong: the article read
+// again in a chosen charset, from the lines kept as they were received.
+struct ReadAsRow {
+    const char* what;
+    std::string article; // LF lines
+    const char* charset;
+    std::string shown;   // UTF-8 in the body as read in charset, and not as read by itself
+    std::string subject; // UTF-8 the list row's subject becomes
+};
+
+const ReadAsRow kReadAs[] = {
+    {"EUC-JP declared as Shift_JIS",
+     "Subject: \xA5\xC6\xA5\xB9\xA5\xC8\nContent-Type: text/plain; charset=Shift_JIS\n\n"
+     "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xC6\xA5\xB9\xA5\xC8\n",
+     "EUC-JP", "日本語のテスト\n", "テスト"},
+    {"undeclared UTF-8 read wrongly for a stray Latin-1 byte",
+     "Subject: u\n\n日本語\ncaf\xE9\n", "UTF-8", "日本語\n", "u"},
+    {"ISO-2022-JP declared as UTF-8",
+     "Subject: j\nContent-Type: text/plain; charset=UTF-8\n\n\x1B$BF|K\\8l\x1B(B\n", "ISO-2022-JP", "日本語\n", "j"},
+    {"undeclared Latin-1, subject and body",
+     "Subject: caf\xE9\n\ncaf\xE9 cr\xE8me\n", "ISO-8859-1", "café crème\n", "café"},
+    {"Base64 text and an encoded word labelled UTF-8, both EUC-JP",
+     "Subject: =?UTF-8?B?pcaluaXI?=\nContent-Type: text/plain; charset=UTF-8\n"
+     "Content-Transfer-Encoding: base64\n\nxvzL3LjspM6lxqW5pcg=\n",
+     "EUC-JP", "Subject: テスト\nContent-Type: text/plain; charset=UTF-8\n\n日本語のテスト", "テスト"},
+    {"a multipart's text part only; the picture stays byte for byte",
+     "Subject: m\nContent-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain; charset=UTF-8\n\n"
+     "\xA5\xC6\xA5\xB9\xA5\xC8\n--b\nContent-Type: image/png\nContent-Transfer-Encoding: 8bit\n\n\xA5\xC6\n--b--\n",
+     "EUC-JP", "テスト\n", "m"},
+};
+
+TEST(ReadAs, ChosenCharsetWinsAndAutomaticGivesTheNormalReadingBack)
+{
+    int n = 0;
+    for (const ReadAsRow& row : kReadAs) {
+        const auto cache = testutil::Scratch() / ("read-as-" + std::to_string(++n));
+        testutil::WriteFile(ReceivedPath(cache), testutil::Crlf(row.article));
+        ASSERT_TRUE(RecodeCache(cache, row.charset)) << row.what;
+        const std::string forced = testutil::ReadFile(cache);
+        auto r = testutil::Render(forced, false, {}, row.charset);
+        EXPECT_NE(SjisToUtf8(r->sink.PlainText()).find(row.shown), std::string::npos)
+            << row.what << "\n" << SjisToUtf8(r->sink.PlainText());
+        const std::string header = ReadCacheHeader(cache);
+        EXPECT_EQ(SjisToUtf8(CachedFieldAs(header, "Subject", row.charset)), row.subject) << row.what;
+        // A follow-up reading the header as shown gets the same.
+        EXPECT_EQ(SjisToUtf8(GetHeaderField(CachedHeaderAs(header, row.charset), "Subject", true)), row.subject)
+            << row.what;
+
+        ASSERT_TRUE(RecodeCache(cache, "")) << row.what;
+        EXPECT_EQ(testutil::ReadFile(cache), MakeCacheText(row.article)) << row.what;
+        auto normal = testutil::Render(testutil::ReadFile(cache));
+        EXPECT_EQ(SjisToUtf8(normal->sink.PlainText()).find(row.shown), std::string::npos) << row.what;
+    }
+    // The picture's bytes are data whatever the text is read in.
+    const auto multipart = testutil::Scratch() / ("read-as-" + std::to_string(n));
+    ASSERT_TRUE(RecodeCache(multipart, "EUC-JP"));
+    EXPECT_NE(testutil::ReadFile(multipart).find("\r\n\r\n\xA5\xC6\r\n--b--"), std::string::npos);
+    // Without the received lines the cache stays as it is.
+    const auto lone = testutil::ScratchFile("Subject: x\r\n\r\nbody\r\n.\r\n");
+    EXPECT_FALSE(RecodeCache(lone, "UTF-8"));
+    EXPECT_EQ(testutil::ReadFile(lone), "Subject: x\r\n\r\nbody\r\n.\r\n");
+}
+
 TEST(DetectTextCode, DecidesFromAllTheBytes)
 {
     const struct {

@@ -29,11 +29,13 @@ struct Rendered {
 // Renders a cache file made from text (CR LF lines, as the body pane stores
 // them) with the header list the pane hides.
 inline std::unique_ptr<Rendered> Render(std::string_view cacheText, bool showAll = false,
-                                        message::BodyRenderer::DisplayLimits limits = {})
+                                        message::BodyRenderer::DisplayLimits limits = {},
+                                        std::string_view charset = {})
 {
     auto r = std::make_unique<Rendered>();
     r->renderer = std::make_unique<message::BodyRenderer>(r->sink);
     r->renderer->limits = limits;
+    r->renderer->charset = charset;
     r->renderer->hiddenFields = {"date:", "Path:", "Newsgroups:", "Lines:", "References:", "In-reply-to:",
                                  "NNTP-Posting-Host:", "Message-ID:", "Content-Transfer-Encoding:"};
     r->file = message::CacheFile::Open(ScratchFile(cacheText));
