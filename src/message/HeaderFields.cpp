@@ -178,6 +178,27 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
     return pos;
 }
 
+void LocateHeaderFields(std::string_view header, const std::string_view* names, std::size_t count,
+                        std::size_t* starts)
+{
+    std::fill(starts, starts + count, std::string_view::npos);
+    std::size_t left = count;
+    // The same lines ScanHeaderField looks at, up to the empty line.
+    for (std::size_t pos = 0; left > 0 && pos < header.size() && header[pos] != '\n' && header[pos] != '\r';) {
+        const std::string_view line = header.substr(pos);
+        for (std::size_t i = 0; i < count; ++i)
+            if (starts[i] == std::string_view::npos && StartsWithNoCase(line, names[i])) {
+                starts[i] = pos;
+                --left;
+                break;
+            }
+        const std::size_t lf = header.find('\n', pos);
+        if (lf == std::string_view::npos)
+            break;
+        pos = lf + 1;
+    }
+}
+
 std::string GetHeaderField(std::string_view header, std::string_view name, bool decode)
 {
     std::string value;

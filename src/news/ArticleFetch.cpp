@@ -230,6 +230,9 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     detail::StoredHeaders stored(store, store ? StoreServer() : std::string(),
                                  store ? m_pCurrentGroup->m_strName : std::string(), lo, hi);
     const detail::FetchPlan plan(lo, hi, includeRead, readList_, listed, stored.Known());
+    // Growing a set of tens of thousands rehashes it again and again; a hostile
+    // range of billions reserves no more than a usual large group needs.
+    listed.reserve(listed.size() + static_cast<std::size_t>(std::min<std::int64_t>(plan.Total(), 1 << 17)));
     ProgressScope progress(host_, kProgressDelayMs, msg::ReadingArticleList);
     if (!progress)
         return false;
@@ -370,20 +373,33 @@ bool CLumeDoc::ReportWalkEnd(WalkEnd end)
 
 std::unique_ptr<CArticle> CLumeDoc::ParseArticle(std::int32_t n, const std::string& header)
 {
+    enum { References, InReplyTo, MessageId, Date, Xref, Subject, From, Lines, Bytes, kFields };
+    static constexpr std::string_view kNames[kFields] = {"References:", "In-Reply-To:", "Message-ID:",
+                                                         "Date:",       "Xref:",        "Subject:",
+                                                         "From:",       "Lines:",       "Bytes:"};
+    // Every article of a group passes here: the header is scanned once.
+    std::size_t at[kFields];
+    message::LocateHeaderFields(header, kNames, kFields, at);
+    std::string value;
+    auto field = [&](int f, bool decode) -> std::string& {
+        value.clear();
+        if (at[f] != std::string::npos)
+            message::ScanHeaderField(header, kNames[f], at[f], decode, value);
+        return value;
+    };
     auto article = std::make_unique<CArticle>();
     article->m_nNumber = n;
-    article->m_strReferences = CArticle::ThreadChain(message::GetHeaderField(header, "References", false),
-                                                     message::GetHeaderField(header, "In-Reply-To", false));
+    const std::string references = field(References, false);
+    article->m_strReferences = CArticle::ThreadChain(references, field(InReplyTo, false));
     article->m_strParentID = CArticle::LastOfChain(article->m_strReferences);
-    article->m_strMessageID = CArticle::FromLastAngle(message::GetHeaderField(header, "Message-ID", true));
-    const std::string date = message::GetHeaderField(header, "Date", true);
-    if (!date.empty())
+    article->m_strMessageID = CArticle::FromLastAngle(field(MessageId, true));
+    if (const std::string& date = field(Date, true); !date.empty())
         article->m_timeDate = message::ParseDate(date);
-    article->m_strXref = message::GetHeaderField(header, "Xref", true);
-    article->m_strSubject = message::GetHeaderField(header, "Subject", true);
-    article->m_strFrom = message::GetHeaderField(header, "From", true);
-    article->m_nLines = std::atoll(message::GetHeaderField(header, "Lines", false).c_str());
-    article->m_nBytes = std::atoll(message::GetHeaderField(header, "Bytes", false).c_str());
+    article->m_strXref = field(Xref, true);
+    article->m_strSubject = field(Subject, true);
+    article->m_strFrom = field(From, true);
+    article->m_nLines = std::atoll(field(Lines, false).c_str());
+    article->m_nBytes = std::atoll(field(Bytes, false).c_str());
     return article;
 }
 
