@@ -307,16 +307,37 @@ void HeadFeed::Finish()
 // --- the overview ---
 
 HeaderFeed::HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview,
-                       std::int64_t gaps)
+                       std::int64_t gaps, std::optional<OverAhead> early)
     : nntp_(nntp), plan_(plan), counters_(counters), heads_(nntp, plan, counters), overview_(useOverview),
       next_(plan.Hi()), arrived_(plan.Hi() + 1), gapsAllowed_(gaps)
 {
-    if (!overview_)
-        return;
-    support_ = nntp_.Overview();
-    overview_ = support_.Usable() && nntp_.IsConnected();
-    // Xref, where the overview lacks it, comes by HDR for the same range.
-    needXref_ = overview_ && !support_.format.Has("Xref") && !support_.hdrCommand.empty();
+    if (overview_) {
+        support_ = nntp_.Overview();
+        overview_ = support_.Usable() && nntp_.IsConnected();
+        // Xref, where the overview lacks it, comes by HDR for the same range.
+        needXref_ = overview_ && !support_.format.Has("Xref") && !support_.hdrCommand.empty();
+    }
+    if (early && !TakeEarly(*early) && nntp_.CommandsAhead() > 0)
+        nntp_.DrainAhead();
+}
+
+bool HeaderFeed::TakeEarly(const OverAhead& early)
+{
+    // The chunk the walk would ask first, unless the guess missed: no new
+    // articles, more than it asked for, a range that starts elsewhere, or
+    // replies ahead that are not its alone.
+    if (!overview_ || support_.overCommand != "OVER" || nntp_.CommandsAhead() != 1 || early.lo < plan_.Lo() ||
+        early.lo > plan_.Hi() || plan_.Hi() > early.hi || plan_.UnknownFloor(plan_.Hi()) != early.lo)
+        return false;
+    const auto hi = static_cast<std::int32_t>(plan_.Hi());
+    ahead_.push_back({Sent::Over, early.lo, hi, !needXref_, early.hi});
+    if (needXref_) {
+        if (!nntp_.SendAhead(support_.hdrCommand + " Xref " + std::to_string(early.lo) + "-" + std::to_string(hi)))
+            return true; // the connection is gone: the walk finds out
+        ahead_.push_back({Sent::Hdr, early.lo, hi, true});
+    }
+    next_ = early.lo - 1;
+    return true;
 }
 
 Answer HeaderFeed::FallBack(std::int32_t n, std::string& header, const std::string& reason)
@@ -380,10 +401,12 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
         // A line that does not parse, a number outside the range or out of
         // order: this overview cannot be trusted to say which articles exist.
         if (!fits || !net::ParseOverviewLine(line, support_.format, record) || record.number <= previous ||
-            record.number > s.hi) {
+            record.number > s.asked) {
             fits = false;
             continue;
         }
+        if (record.number > s.hi)
+            continue;
         previous = record.number;
         records_[record.number] = std::move(record.header);
         ++lines;

@@ -22,6 +22,8 @@ namespace news::detail {
 // Gone articles in a row after which the walk stops: a server may claim a
 // range of two billion and have none of it.
 inline constexpr std::int64_t kMaxGoneInARow = 10'000;
+// The numbers an OVER sent with GROUP asks for above the stored ones.
+inline constexpr std::int32_t kFirstChunk = 2000;
 
 // The numbers a walk asks the server for: from hi down to lo, those not
 // listed yet, not known (the header store answers for them) and, unless read
@@ -135,14 +137,22 @@ private:
     std::optional<Reply> buffered_;
 };
 
+// An OVER sent right behind GROUP, before the group's range was known:
+// from above the stored numbers up to hi.
+struct OverAhead {
+    std::int32_t lo = 0, hi = 0;
+};
+
 // The overview path, with HEAD as its fallback for the rest of the group.
 class HeaderFeed {
 public:
     // useOverview false: HEAD only. gaps: how many numbers of the group's
     // range the server says are not there (-1 unknown); more gaps than that
-    // in the overview are each asked by HEAD.
+    // in the overview are each asked by HEAD. early: an OVER whose reply is
+    // the only one still ahead; taken as the first chunk when it is the one
+    // the walk needs, else read and dropped.
     HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview,
-               std::int64_t gaps);
+               std::int64_t gaps, std::optional<OverAhead> early = {});
     Answer Take(std::int32_t n, std::string& header);
     void Finish();
     // Why the overview was given up for this group; empty when it was not.
@@ -153,7 +163,10 @@ private:
         enum Kind { Over, Hdr, Head } kind;
         std::int32_t lo, hi; // the chunk (Head: the article)
         bool closesChunk;    // the chunk has arrived once this reply is read
+        // Asked up to here: numbers above hi came after GROUP and are passed over.
+        std::int32_t asked = hi;
     };
+    bool TakeEarly(const OverAhead& early);
     enum class Got { Ok, AskAgain, Refused, Unfit };
     void SendChunks();
     Got ReadNext(std::string* headHeader, Answer* headAnswer);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <unordered_set>
+#include <utility>
 
 namespace news {
 
@@ -112,10 +113,15 @@ bool CLumeDoc::OpenCurrentGroup()
     if (!IsConnected())
         return false;
     CNewsGroup& group = *m_pCurrentGroup;
+    SendOpeningAhead(group);
     int first = 1, last = 0;
     bool hasUnread = false;
-    if (!OpenGroupLocked(group, first, last, hasUnread))
+    if (!OpenGroupLocked(group, first, last, hasUnread)) {
+        openingAhead_ = false;
+        overAheadLo_ = overAheadHi_ = 0;
+        DropArticlesAhead();
         return false;
+    }
     TrimStoredGroup(group, first, last);
     ClearArticles();
     const int limit = config_.nMaxReadArtcleCount < 0 ? -1 : config_.nMaxReadArtcleCount;
@@ -129,6 +135,34 @@ bool CLumeDoc::OpenCurrentGroup()
         UpdateAllViews(nullptr, Hint::Group);
     }
     return result;
+}
+
+void CLumeDoc::SendOpeningAhead(const CNewsGroup& group)
+{
+    // GROUP, the overview's format when this session has not read it yet,
+    // and the overview above what the store holds go out together: reopening
+    // a group takes one round trip. The OVER is a guess at the range GROUP
+    // will give; the walk drops its reply when it missed.
+    DropArticlesAhead();
+    openingAhead_ = false;
+    overAheadLo_ = overAheadHi_ = 0;
+    if (!nntp_.SendGroupAhead(group.m_strName))
+        return;
+    openingAhead_ = true;
+    if (!OverviewWanted())
+        return;
+    const std::string over = nntp_.SendOverviewAhead();
+    HeaderStore* store = Store();
+    if (over != "OVER" || !store || !nntp_.RoomAhead(4))
+        return;
+    const std::vector<CReadSet> covered = store->Covered(StoreServer(), group.m_strName);
+    if (covered.empty() || covered.back().m_nEnd > INT32_MAX - detail::kFirstChunk)
+        return;
+    const std::int32_t lo = covered.back().m_nEnd + 1, hi = covered.back().m_nEnd + detail::kFirstChunk;
+    if (nntp_.SendAhead("OVER " + std::to_string(lo) + "-" + std::to_string(hi))) {
+        overAheadLo_ = lo;
+        overAheadHi_ = hi;
+    }
 }
 
 bool CLumeDoc::OpenGroup(CNewsGroup& group, int& first, int& last, bool& hasUnread)
@@ -224,7 +258,12 @@ bool CLumeDoc::FetchArticles(int lo, int hi, bool includeRead, int limit)
 bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit)
 {
     FetchDepth depth(fetchDepth_);
-    DropArticlesAhead();
+    // What opening the group sent ahead is read by the walk; anything else is dropped.
+    std::optional<detail::OverAhead> early;
+    if (overAheadLo_ > 0)
+        early = detail::OverAhead{std::exchange(overAheadLo_, 0), std::exchange(overAheadHi_, 0)};
+    if (!std::exchange(openingAhead_, false))
+        DropArticlesAhead();
     std::unordered_set<std::int32_t> listed = ListedNumbers();
     HeaderStore* store = m_pCurrentGroup ? Store() : nullptr;
     detail::StoredHeaders stored(store, store ? StoreServer() : std::string(),
@@ -239,7 +278,7 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     progress->SetTotal(plan.Total());
     detail::WalkCounters counters;
     counters.limit = limit;
-    detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_);
+    detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_, early);
     PrepareScores();
     const WalkEnd end = WalkArticles(plan, feed, stored, counters, *progress.operator->(), listed);
     feed.Finish();
