@@ -395,6 +395,7 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
     std::string line;
     std::int64_t previous = s.lo - 1, lines = 0;
     bool fits = true;
+    chunk_.clear();
     for (int r; (r = nntp_.ReadDataLine(line)) != 0;) {
         if (r < 0)
             return Got::Refused;
@@ -408,9 +409,11 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
         if (record.number > s.hi)
             continue;
         previous = record.number;
-        records_[record.number] = std::move(record.header);
+        chunk_.emplace_back(record.number, std::move(record.header));
         ++lines;
     }
+    records_.insert(records_.end(), std::make_move_iterator(chunk_.rbegin()), std::make_move_iterator(chunk_.rend()));
+    chunk_.clear();
     gapsSeen_ += s.hi - s.lo + 1 - lines;
     return fits ? Got::Ok : Got::Unfit;
 }
@@ -427,8 +430,9 @@ HeaderFeed::Got HeaderFeed::ReadHdr(const Sent& s)
             return Got::Refused;
         if (!net::ParseHeaderLine(line, number, value) || number < s.lo || number > s.hi || value.empty())
             continue;
-        const auto it = records_.find(number);
-        if (it != records_.end() && it->second.find("\r\nXref:") == std::string::npos)
+        const auto it = std::lower_bound(records_.begin(), records_.end(), number,
+                                         [](const Record& r, std::int32_t v) { return r.first > v; });
+        if (it != records_.end() && it->first == number && it->second.find("\r\nXref:") == std::string::npos)
             it->second += "Xref: " + value + "\r\n";
     }
     return Got::Ok;
@@ -553,10 +557,12 @@ Answer HeaderFeed::Take(std::int32_t n, std::string& header)
         if (got == Got::Unfit)
             return FallBack(n, header, "a line that does not parse or lies outside its range");
     }
-    const auto it = records_.find(n);
-    if (it != records_.end()) {
-        header = std::move(it->second);
-        records_.erase(it);
+    // Headers above n belong to numbers the walk passed (read or listed).
+    while (!records_.empty() && records_.front().first > n)
+        records_.pop_front();
+    if (!records_.empty() && records_.front().first == n) {
+        header = std::move(records_.front().second);
+        records_.pop_front();
         return Answer::Header;
     }
     // Gaps the group's count accounts for are taken as gone; beyond that (or

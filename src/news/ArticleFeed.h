@@ -11,7 +11,7 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <utility>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -185,7 +185,11 @@ private:
     net::OverviewSupport support_;
     bool needXref_ = false;
     std::deque<Sent> ahead_;
-    std::map<std::int32_t, std::string> records_;
+    // The headers arrived and not yet taken, highest number first: chunks
+    // arrive from the top down and the walk takes them in the same order.
+    using Record = std::pair<std::int32_t, std::string>;
+    std::deque<Record> records_;
+    std::vector<Record> chunk_; // one chunk's lines as they arrive, lowest first
     std::int64_t next_;      // the highest number not asked for yet
     std::int64_t arrived_;   // every chunk from hi down to here has arrived
     bool gapsExplained_ = false;
