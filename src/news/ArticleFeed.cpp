@@ -345,6 +345,7 @@ Answer HeaderFeed::FallBack(std::int32_t n, std::string& header, const std::stri
     fallback_ = reason;
     overview_ = false;
     records_.clear();
+    texts_.clear();
     ahead_.clear();
     heads_.StartAt(n);
     nntp_.ReportStatus("overview given up for this group (%s): reading it by HEAD", reason.c_str());
@@ -391,25 +392,26 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
         // A server that will not give this group's overview may still give its heads.
         return code >= net::reply::FirstPermanentError ? Got::Unfit : Got::Refused;
     }
-    net::OverviewRecord record;
     std::string line;
     std::int64_t previous = s.lo - 1, lines = 0;
     bool fits = true;
     chunk_.clear();
+    std::string& text = texts_.emplace_back();
     for (int r; (r = nntp_.ReadDataLine(line)) != 0;) {
         if (r < 0)
             return Got::Refused;
         // A line that does not parse, a number outside the range or out of
         // order: this overview cannot be trusted to say which articles exist.
-        if (!fits || !net::ParseOverviewLine(line, support_.format, record) || record.number <= previous ||
-            record.number > s.asked) {
+        if (!fits || !net::ParseOverviewLine(line, support_.format, parsed_) || parsed_.number <= previous ||
+            parsed_.number > s.asked) {
             fits = false;
             continue;
         }
-        if (record.number > s.hi)
+        if (parsed_.number > s.hi)
             continue;
-        previous = record.number;
-        chunk_.emplace_back(record.number, std::move(record.header));
+        previous = parsed_.number;
+        chunk_.push_back({parsed_.number, &text, text.size(), parsed_.header.size(), {}});
+        text += parsed_.header;
         ++lines;
     }
     records_.insert(records_.end(), std::make_move_iterator(chunk_.rbegin()), std::make_move_iterator(chunk_.rend()));
@@ -431,9 +433,10 @@ HeaderFeed::Got HeaderFeed::ReadHdr(const Sent& s)
         if (!net::ParseHeaderLine(line, number, value) || number < s.lo || number > s.hi || value.empty())
             continue;
         const auto it = std::lower_bound(records_.begin(), records_.end(), number,
-                                         [](const Record& r, std::int32_t v) { return r.first > v; });
-        if (it != records_.end() && it->first == number && it->second.find("\r\nXref:") == std::string::npos)
-            it->second += "Xref: " + value + "\r\n";
+                                         [](const Record& r, std::int32_t v) { return r.number > v; });
+        if (it != records_.end() && it->number == number && it->xref.empty() &&
+            std::string_view(*it->text).substr(it->at, it->size).find("\r\nXref:") == std::string_view::npos)
+            it->xref = "Xref: " + value + "\r\n";
     }
     return Got::Ok;
 }
@@ -558,18 +561,28 @@ Answer HeaderFeed::Take(std::int32_t n, std::string& header)
             return FallBack(n, header, "a line that does not parse or lies outside its range");
     }
     // Headers above n belong to numbers the walk passed (read or listed).
-    while (!records_.empty() && records_.front().first > n)
+    while (!records_.empty() && records_.front().number > n)
         records_.pop_front();
-    if (!records_.empty() && records_.front().first == n) {
-        header = std::move(records_.front().second);
+    if (!records_.empty() && records_.front().number == n) {
+        const Record& r = records_.front();
+        header.assign(*r.text, r.at, r.size);
+        header += r.xref;
         records_.pop_front();
+        DropTaken();
         return Answer::Header;
     }
+    DropTaken();
     // Gaps the group's count accounts for are taken as gone; beyond that (or
     // with no count, the first) each is asked.
     if (gapsAllowed_ >= 0 ? gapsSeen_ <= gapsAllowed_ : gapsExplained_)
         return Answer::Gone;
     return CheckGap(n, header);
+}
+
+void HeaderFeed::DropTaken()
+{
+    while (!texts_.empty() && (records_.empty() || records_.front().text != &texts_.front()))
+        texts_.pop_front();
 }
 
 void HeaderFeed::Finish()
@@ -578,6 +591,7 @@ void HeaderFeed::Finish()
         nntp_.DrainAhead();
     ahead_.clear();
     records_.clear();
+    texts_.clear();
     heads_.Finish();
 }
 

@@ -187,9 +187,19 @@ private:
     std::deque<Sent> ahead_;
     // The headers arrived and not yet taken, highest number first: chunks
     // arrive from the top down and the walk takes them in the same order.
-    using Record = std::pair<std::int32_t, std::string>;
+    // A chunk's headers lie one after the other in one text, so an article
+    // costs no allocation of its own.
+    struct Record {
+        std::int32_t number;
+        const std::string* text;
+        std::size_t at, size;
+        std::string xref; // "Xref: ...\r\n" by HDR, when the overview lacks it
+    };
+    void DropTaken();
     std::deque<Record> records_;
-    std::vector<Record> chunk_; // one chunk's lines as they arrive, lowest first
+    std::vector<Record> chunk_;     // one chunk's lines as they arrive, lowest first
+    std::deque<std::string> texts_; // the chunks' texts, oldest first
+    net::OverviewRecord parsed_;
     std::int64_t next_;      // the highest number not asked for yet
     std::int64_t arrived_;   // every chunk from hi down to here has arrived
     bool gapsExplained_ = false;
