@@ -185,17 +185,19 @@ int Store(LoginHost& host, const char* server, int port, int count, const fs::pa
     const fs::path lum = Config(dir, port, false, std::max(Last(server, port) - count, 0));
     std::size_t listed = 0;
     const double fill = OpenOnce(host, lum, store, listed);
-    std::vector<double> times;
+    std::vector<double> times, cpu;
     long peak = 0, base = 0;
     for (int i = 0; i < 3; ++i) {
         base = KiB("VmRSS:");
         ResetPeak();
+        const double before = CpuMs();
         times.push_back(OpenOnce(host, lum, store, listed));
+        cpu.push_back(CpuMs() - before);
         peak = std::max(peak, KiB("VmHWM:") - base);
     }
     std::printf("loopback: %zu from the store after a restart: %.1f ms median (first open by OVER %.1f ms); "
-                "peak memory %.1f MB above the %.1f MB before\n",
-                listed, Median(times), fill, peak / 1024.0, base / 1024.0);
+                "peak memory %.1f MB above the %.1f MB before; processor time, going online included: %.1f ms\n",
+                listed, Median(times), fill, peak / 1024.0, base / 1024.0, Median(cpu));
     fs::remove_all(dir);
     return 0;
 }

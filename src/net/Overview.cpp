@@ -50,8 +50,9 @@ void AppendField(std::string& header, std::string_view name, std::string_view va
     header += ": ";
     const std::size_t at = header.size();
     header += value;
-    for (std::size_t i = at; (i = header.find_first_of(std::string_view("\r\n\0", 3), i)) != std::string::npos;)
-        header[i] = ' ';
+    for (std::size_t i = at; i < header.size(); ++i)
+        if (header[i] == '\r' || header[i] == '\n' || header[i] == '\0')
+            header[i] = ' ';
     header += "\r\n";
 }
 
