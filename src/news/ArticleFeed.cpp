@@ -116,6 +116,13 @@ std::int64_t FetchPlan::NextWanted(std::int64_t from, std::int64_t floor) const
     return from >= floor ? from : floor - 1;
 }
 
+std::int32_t FirstChunkSize(std::int64_t limit)
+{
+    WalkCounters fresh;
+    fresh.limit = limit;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(fresh.Room(), kSmallestChunk, kChunk));
+}
+
 std::int64_t WalkCounters::Room() const
 {
     std::int64_t room = kMaxGoneInARow - goneInARow;

@@ -22,8 +22,8 @@ namespace news::detail {
 // Gone articles in a row after which the walk stops: a server may claim a
 // range of two billion and have none of it.
 inline constexpr std::int64_t kMaxGoneInARow = 10'000;
-// The numbers an OVER sent with GROUP asks for above the stored ones.
-inline constexpr std::int32_t kFirstChunk = 2000;
+// How many numbers the walk's first overview chunk spans under a read limit (-1: none).
+std::int32_t FirstChunkSize(std::int64_t limit);
 
 // The numbers a walk asks the server for: from hi down to lo, those not
 // listed yet, not known (the header store answers for them) and, unless read

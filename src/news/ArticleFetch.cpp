@@ -156,9 +156,11 @@ void CLumeDoc::SendOpeningAhead(const CNewsGroup& group)
     if (over != "OVER" || !store || !nntp_.RoomAhead(4))
         return;
     const std::vector<CReadSet> covered = store->Covered(StoreServer(), group.m_strName);
-    if (covered.empty() || covered.back().m_nEnd > INT32_MAX - detail::kFirstChunk)
+    // As many numbers as the walk's own first chunk would span.
+    const std::int32_t span = detail::FirstChunkSize(config_.nMaxReadArtcleCount < 0 ? -1 : config_.nMaxReadArtcleCount);
+    if (covered.empty() || covered.back().m_nEnd > INT32_MAX - span)
         return;
-    const std::int32_t lo = covered.back().m_nEnd + 1, hi = covered.back().m_nEnd + detail::kFirstChunk;
+    const std::int32_t lo = covered.back().m_nEnd + 1, hi = covered.back().m_nEnd + span;
     if (nntp_.SendAhead("OVER " + std::to_string(lo) + "-" + std::to_string(hi))) {
         overAheadLo_ = lo;
         overAheadHi_ = hi;
