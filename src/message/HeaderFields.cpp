@@ -157,11 +157,15 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
     // decoder drops it again between two encoded words). A continuation
     // holding nothing but blanks still belongs to the field.
     std::string raw;
-    for (;;) {
+    std::string_view first; // the value while it has no fold: no copy is made
+    for (bool folded = false;;) {
         std::size_t end = pos;
         while (end < header.size() && header[end] != '\r' && header[end] != '\n')
             ++end;
-        raw += header.substr(pos, end - pos);
+        if (folded)
+            raw += header.substr(pos, end - pos);
+        else
+            first = header.substr(pos, end - pos);
         pos = end;
         std::size_t next = pos;
         if (next < header.size() && header[next] == '\r')
@@ -172,8 +176,12 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         pos = next;
         if (next >= header.size() || !IsBlank(header[next]))
             break;
+        if (!folded)
+            raw = first;
+        folded = true;
     }
-    value = decode ? codec::DecodeHeaderValue(raw) : std::move(raw);
+    const std::string_view text = raw.empty() ? first : std::string_view(raw);
+    value = decode ? codec::DecodeHeaderValue(text) : std::string(text);
     std::replace(value.begin(), value.end(), '\t', ' ');
     return pos;
 }
