@@ -157,11 +157,15 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
     // decoder drops it again between two encoded words). A continuation
     // holding nothing but blanks still belongs to the field.
     std::string raw;
-    for (;;) {
+    std::string_view first; // the value while it has no fold: no copy is made
+    for (bool folded = false;;) {
         std::size_t end = pos;
         while (end < header.size() && header[end] != '\r' && header[end] != '\n')
             ++end;
-        raw += header.substr(pos, end - pos);
+        if (folded)
+            raw += header.substr(pos, end - pos);
+        else
+            first = header.substr(pos, end - pos);
         pos = end;
         std::size_t next = pos;
         if (next < header.size() && header[next] == '\r')
@@ -172,10 +176,35 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         pos = next;
         if (next >= header.size() || !IsBlank(header[next]))
             break;
+        if (!folded)
+            raw = first;
+        folded = true;
     }
-    value = decode ? codec::DecodeHeaderValue(raw) : std::move(raw);
+    const std::string_view text = raw.empty() ? first : std::string_view(raw);
+    value = decode ? codec::DecodeHeaderValue(text) : std::string(text);
     std::replace(value.begin(), value.end(), '\t', ' ');
     return pos;
+}
+
+void LocateHeaderFields(std::string_view header, const std::string_view* names, std::size_t count,
+                        std::size_t* starts)
+{
+    std::fill(starts, starts + count, std::string_view::npos);
+    std::size_t left = count;
+    // The same lines ScanHeaderField looks at, up to the empty line.
+    for (std::size_t pos = 0; left > 0 && pos < header.size() && header[pos] != '\n' && header[pos] != '\r';) {
+        const std::string_view line = header.substr(pos);
+        for (std::size_t i = 0; i < count; ++i)
+            if (starts[i] == std::string_view::npos && StartsWithNoCase(line, names[i])) {
+                starts[i] = pos;
+                --left;
+                break;
+            }
+        const std::size_t lf = header.find('\n', pos);
+        if (lf == std::string_view::npos)
+            break;
+        pos = lf + 1;
+    }
 }
 
 std::string GetHeaderField(std::string_view header, std::string_view name, bool decode)

@@ -29,6 +29,8 @@ constexpr std::size_t kMaxCapabilityBytes = 1u << 20;
 constexpr int kLoginAttempts = 3;
 // LIST EXTENSIONS and LIST OVERVIEW.FMT are a few lines on every server.
 constexpr std::size_t kMaxDiscoveryBytes = 64u << 10;
+// GROUP, LIST OVERVIEW.FMT and a first OVER: what opening a group sends together.
+constexpr std::size_t kOpeningAhead = 4;
 // Status lines read past a mismatch before the marker's answer must have come.
 constexpr std::size_t kResyncSlack = 64;
 
@@ -637,7 +639,26 @@ int CNntp::Group(const std::string& name, std::string& reply, int& count, int& f
 {
     reply.clear();
     // A name is one protocol word: nothing in it may end the command line.
-    auto r = SendCommand("GROUP " + platform::OneLineValue(name, '?'));
+    const std::string command = "GROUP " + platform::OneLineValue(name, '?');
+    std::optional<std::string> r;
+    bool answered = false;
+    if (!ahead_.empty() && ahead_.front().verb == "GROUP" && ahead_.front().group == command.substr(6)) {
+        const Ahead a = ReadAhead(true);
+        if (a == Ahead::Failed)
+            return 0;
+        // Only a plain answer is taken; a login or mode the server wants
+        // first goes the ordinary way, after what followed it is read.
+        if (a == Ahead::Reply && (replyCode_ == reply::GroupSelected || replyCode_ == reply::NoSuchGroup)) {
+            answered = true;
+            modeReaderTried_ = true;
+            if (replyCode_ == reply::GroupSelected)
+                r = lastReply_;
+        } else {
+            DrainAhead();
+        }
+    }
+    if (!answered)
+        r = SendCommand(command);
     if (!r) {
         // A refusal (no such group) is handed back for the caller's message.
         if (replyCode_ != reply::None)
@@ -695,8 +716,41 @@ bool CNntp::ReadListLines(std::vector<std::string>& lines, std::size_t maxBytes)
     return r == 0;
 }
 
+bool CNntp::SendGroupAhead(const std::string& name)
+{
+    return connected_ == 1 && !dataPending_ && RoomAhead(kOpeningAhead) &&
+           SendAhead("GROUP " + platform::OneLineValue(name, '?'));
+}
+
+std::string CNntp::SendOverviewAhead()
+{
+    if (overviewKnown_)
+        return overview_.overCommand;
+    if (overviewAhead_)
+        return "OVER";
+    if (connected_ != 1 || capabilities_.Empty() || !capabilities_.Has("OVER") || !RoomAhead(kOpeningAhead) ||
+        !SendAhead("LIST OVERVIEW.FMT"))
+        return {};
+    overviewAhead_ = true;
+    return "OVER";
+}
+
 const OverviewSupport& CNntp::Overview()
 {
+    if (overviewAhead_) {
+        overviewAhead_ = false;
+        if (!overviewKnown_ && connected_ == 1 && !ahead_.empty() && ahead_.front().verb == "LIST") {
+            const Ahead a = ReadAhead(true);
+            if (a == Ahead::Reply && replyCode_ != reply::AuthRequired) {
+                overviewKnown_ = true;
+                overview_ = {};
+                overview_.overCommand = "OVER";
+                if (capabilities_.Has("HDR"))
+                    overview_.hdrCommand = "HDR";
+                ReadOverviewFormat();
+            }
+        }
+    }
     if (!overviewKnown_ && connected_ == 1) {
         overviewKnown_ = true;
         DiscoverOverview();
@@ -727,15 +781,21 @@ void CNntp::DiscoverOverview()
     }
     if (!overview_.Usable() || connected_ != 1)
         return;
+    if (SendCommand("LIST OVERVIEW.FMT"))
+        ReadOverviewFormat();
+}
+
+void CNntp::ReadOverviewFormat()
+{
+    if (replyCode_ != reply::ListFollows)
+        return;
     std::vector<std::string> lines;
-    if (SendCommand("LIST OVERVIEW.FMT") && replyCode_ == reply::ListFollows) {
-        if (!ReadListLines(lines, kMaxDiscoveryBytes)) {
-            overview_ = {};
-            return;
-        }
-        if (!overview_.format.Parse(lines))
-            ReportStatus("overview format not understood: the standard fields are assumed");
+    if (!ReadListLines(lines, kMaxDiscoveryBytes)) {
+        overview_ = {};
+        return;
     }
+    if (!overview_.format.Parse(lines))
+        ReportStatus("overview format not understood: the standard fields are assumed");
 }
 
 int CNntp::Article(int number, int& code)
@@ -777,6 +837,7 @@ void CNntp::Quit()
 
 void CNntp::ResetAhead()
 {
+    overviewAhead_ = false;
     ahead_.clear();
     bytesAhead_ = 0;
     unsent_.clear();
@@ -954,7 +1015,9 @@ CNntp::AheadCommand CNntp::Describe(std::string_view line)
     if (blank == std::string_view::npos)
         return c;
     const std::string_view arg = line.substr(blank + 1);
-    if (arg.starts_with('<'))
+    if (c.verb == "GROUP")
+        c.group = std::string(arg);
+    else if (arg.starts_with('<'))
         c.id = std::string(arg.substr(0, arg.find(' ')));
     else if (!arg.empty() && IsDigit(arg[0]))
         c.number = LeadingNumber(arg);
@@ -973,6 +1036,24 @@ bool CNntp::Answers(const AheadCommand& command, const std::string& reply, int c
         return code == 225;
     if (v == "XHDR")
         return code == 221;
+    if (v == "LIST")
+        return code == reply::ListFollows;
+    if (v == "GROUP") {
+        // "211 count low high name": a name, when given, is the one asked for.
+        std::size_t p = 3;
+        for (int word = 0; word < 3; ++word) {
+            while (p < reply.size() && reply[p] == ' ')
+                ++p;
+            while (p < reply.size() && IsDigit(reply[p]))
+                ++p;
+        }
+        while (p < reply.size() && reply[p] == ' ')
+            ++p;
+        std::size_t end = p;
+        while (end < reply.size() && reply[end] != ' ' && reply[end] != '\r' && reply[end] != '\n')
+            ++end;
+        return code == reply::GroupSelected && (end == p || reply.compare(p, end - p, command.group) == 0);
+    }
     int wanted = 0;
     if (v == "ARTICLE")
         wanted = code >= reply::ArticleFollows && code <= reply::ArticleExists ? code : reply::ArticleFollows;

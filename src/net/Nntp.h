@@ -88,6 +88,10 @@ public:
 
     int List();
     int Group(const std::string& name, std::string& reply, int& count, int& first, int& last);
+    // GROUP sent ahead, so that the commands sent after it share its round
+    // trip; Group() for the same name then reads its reply. False when it
+    // could not go ahead (Group() sends it then).
+    bool SendGroupAhead(const std::string& name);
     int Head(int number);
     int Article(int number, int& code);
     // A command whose reply carries data when its code is dataCode (OVER,
@@ -97,6 +101,11 @@ public:
     // session: from CAPABILITIES, or LIST EXTENSIONS from a server that
     // predates it, and the fields from LIST OVERVIEW.FMT.
     const OverviewSupport& Overview();
+    // LIST OVERVIEW.FMT sent ahead when Overview() would have to ask for it
+    // and the capabilities already say which command reads the overview;
+    // Overview() reads its reply, before anything sent after it. The command
+    // that reads the overview when that is known without waiting, else empty.
+    std::string SendOverviewAhead();
     // 1 when the server took the article. On 0, LastReply() holds the
     // server's refusal; when ArticleSent() is true but ReplyCode() is 0 the
     // answer never came and the article may have been posted after all.
@@ -182,6 +191,8 @@ private:
     // The data lines of a reply, at most maxBytes; false (connection closed) past it.
     bool ReadListLines(std::vector<std::string>& lines, std::size_t maxBytes);
     void DiscoverOverview();
+    // The reply to LIST OVERVIEW.FMT just read, into overview_.format.
+    void ReadOverviewFormat();
     bool BeginCompression();
     bool Login(const std::string& reason);
     int Fail(SessionFailure failure, const std::string& detail);
@@ -216,6 +227,7 @@ private:
         std::string verb;        // upper case
         std::int64_t number = 0; // the article asked for, 0 when none
         std::string id;          // or its Message-ID
+        std::string group;       // GROUP: the name asked for
     };
     static AheadCommand Describe(std::string_view line);
     static bool Answers(const AheadCommand& command, const std::string& reply, int code);
@@ -236,6 +248,7 @@ private:
     std::size_t dataBytes_ = 0;
     std::int64_t dataDeadline_ = 0; // steady clock, ms
     bool overviewKnown_ = false;
+    bool overviewAhead_ = false; // LIST OVERVIEW.FMT is ahead
     OverviewSupport overview_;
 };
 

@@ -48,8 +48,11 @@ void AppendField(std::string& header, std::string_view name, std::string_view va
         return;
     header += name;
     header += ": ";
-    for (char c : value)
-        header += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
+    const std::size_t at = header.size();
+    header += value;
+    for (std::size_t i = at; i < header.size(); ++i)
+        if (header[i] == '\r' || header[i] == '\n' || header[i] == '\0')
+            header[i] = ' ';
     header += "\r\n";
 }
 
@@ -106,6 +109,8 @@ bool ParseOverviewLine(std::string_view line, const OverviewFormat& format, Over
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.remove_suffix(1);
     out.header.clear();
+    // The names and line ends add less than this to the line's own length.
+    out.header.reserve(line.size() + 128);
     std::size_t tab = line.find('\t');
     if (!ParseNumber(line.substr(0, tab), out.number))
         return false;

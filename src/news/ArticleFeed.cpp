@@ -116,6 +116,13 @@ std::int64_t FetchPlan::NextWanted(std::int64_t from, std::int64_t floor) const
     return from >= floor ? from : floor - 1;
 }
 
+std::int32_t FirstChunkSize(std::int64_t limit)
+{
+    WalkCounters fresh;
+    fresh.limit = limit;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(fresh.Room(), kSmallestChunk, kChunk));
+}
+
 std::int64_t WalkCounters::Room() const
 {
     std::int64_t room = kMaxGoneInARow - goneInARow;
@@ -307,16 +314,37 @@ void HeadFeed::Finish()
 // --- the overview ---
 
 HeaderFeed::HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview,
-                       std::int64_t gaps)
+                       std::int64_t gaps, std::optional<OverAhead> early)
     : nntp_(nntp), plan_(plan), counters_(counters), heads_(nntp, plan, counters), overview_(useOverview),
       next_(plan.Hi()), arrived_(plan.Hi() + 1), gapsAllowed_(gaps)
 {
-    if (!overview_)
-        return;
-    support_ = nntp_.Overview();
-    overview_ = support_.Usable() && nntp_.IsConnected();
-    // Xref, where the overview lacks it, comes by HDR for the same range.
-    needXref_ = overview_ && !support_.format.Has("Xref") && !support_.hdrCommand.empty();
+    if (overview_) {
+        support_ = nntp_.Overview();
+        overview_ = support_.Usable() && nntp_.IsConnected();
+        // Xref, where the overview lacks it, comes by HDR for the same range.
+        needXref_ = overview_ && !support_.format.Has("Xref") && !support_.hdrCommand.empty();
+    }
+    if (early && !TakeEarly(*early) && nntp_.CommandsAhead() > 0)
+        nntp_.DrainAhead();
+}
+
+bool HeaderFeed::TakeEarly(const OverAhead& early)
+{
+    // The chunk the walk would ask first, unless the guess missed: no new
+    // articles, more than it asked for, a range that starts elsewhere, or
+    // replies ahead that are not its alone.
+    if (!overview_ || support_.overCommand != "OVER" || nntp_.CommandsAhead() != 1 || early.lo < plan_.Lo() ||
+        early.lo > plan_.Hi() || plan_.Hi() > early.hi || plan_.UnknownFloor(plan_.Hi()) != early.lo)
+        return false;
+    const auto hi = static_cast<std::int32_t>(plan_.Hi());
+    ahead_.push_back({Sent::Over, early.lo, hi, !needXref_, early.hi});
+    if (needXref_) {
+        if (!nntp_.SendAhead(support_.hdrCommand + " Xref " + std::to_string(early.lo) + "-" + std::to_string(hi)))
+            return true; // the connection is gone: the walk finds out
+        ahead_.push_back({Sent::Hdr, early.lo, hi, true});
+    }
+    next_ = early.lo - 1;
+    return true;
 }
 
 Answer HeaderFeed::FallBack(std::int32_t n, std::string& header, const std::string& reason)
@@ -324,6 +352,7 @@ Answer HeaderFeed::FallBack(std::int32_t n, std::string& header, const std::stri
     fallback_ = reason;
     overview_ = false;
     records_.clear();
+    texts_.clear();
     ahead_.clear();
     heads_.StartAt(n);
     nntp_.ReportStatus("overview given up for this group (%s): reading it by HEAD", reason.c_str());
@@ -370,24 +399,30 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
         // A server that will not give this group's overview may still give its heads.
         return code >= net::reply::FirstPermanentError ? Got::Unfit : Got::Refused;
     }
-    net::OverviewRecord record;
     std::string line;
     std::int64_t previous = s.lo - 1, lines = 0;
     bool fits = true;
+    chunk_.clear();
+    std::string& text = texts_.emplace_back();
     for (int r; (r = nntp_.ReadDataLine(line)) != 0;) {
         if (r < 0)
             return Got::Refused;
         // A line that does not parse, a number outside the range or out of
         // order: this overview cannot be trusted to say which articles exist.
-        if (!fits || !net::ParseOverviewLine(line, support_.format, record) || record.number <= previous ||
-            record.number > s.hi) {
+        if (!fits || !net::ParseOverviewLine(line, support_.format, parsed_) || parsed_.number <= previous ||
+            parsed_.number > s.asked) {
             fits = false;
             continue;
         }
-        previous = record.number;
-        records_[record.number] = std::move(record.header);
+        if (parsed_.number > s.hi)
+            continue;
+        previous = parsed_.number;
+        chunk_.push_back({parsed_.number, &text, text.size(), parsed_.header.size(), {}});
+        text += parsed_.header;
         ++lines;
     }
+    records_.insert(records_.end(), std::make_move_iterator(chunk_.rbegin()), std::make_move_iterator(chunk_.rend()));
+    chunk_.clear();
     gapsSeen_ += s.hi - s.lo + 1 - lines;
     return fits ? Got::Ok : Got::Unfit;
 }
@@ -404,9 +439,11 @@ HeaderFeed::Got HeaderFeed::ReadHdr(const Sent& s)
             return Got::Refused;
         if (!net::ParseHeaderLine(line, number, value) || number < s.lo || number > s.hi || value.empty())
             continue;
-        const auto it = records_.find(number);
-        if (it != records_.end() && it->second.find("\r\nXref:") == std::string::npos)
-            it->second += "Xref: " + value + "\r\n";
+        const auto it = std::lower_bound(records_.begin(), records_.end(), number,
+                                         [](const Record& r, std::int32_t v) { return r.number > v; });
+        if (it != records_.end() && it->number == number && it->xref.empty() &&
+            std::string_view(*it->text).substr(it->at, it->size).find("\r\nXref:") == std::string_view::npos)
+            it->xref = "Xref: " + value + "\r\n";
     }
     return Got::Ok;
 }
@@ -530,17 +567,29 @@ Answer HeaderFeed::Take(std::int32_t n, std::string& header)
         if (got == Got::Unfit)
             return FallBack(n, header, "a line that does not parse or lies outside its range");
     }
-    const auto it = records_.find(n);
-    if (it != records_.end()) {
-        header = std::move(it->second);
-        records_.erase(it);
+    // Headers above n belong to numbers the walk passed (read or listed).
+    while (!records_.empty() && records_.front().number > n)
+        records_.pop_front();
+    if (!records_.empty() && records_.front().number == n) {
+        const Record& r = records_.front();
+        header.assign(*r.text, r.at, r.size);
+        header += r.xref;
+        records_.pop_front();
+        DropTaken();
         return Answer::Header;
     }
+    DropTaken();
     // Gaps the group's count accounts for are taken as gone; beyond that (or
     // with no count, the first) each is asked.
     if (gapsAllowed_ >= 0 ? gapsSeen_ <= gapsAllowed_ : gapsExplained_)
         return Answer::Gone;
     return CheckGap(n, header);
+}
+
+void HeaderFeed::DropTaken()
+{
+    while (!texts_.empty() && (records_.empty() || records_.front().text != &texts_.front()))
+        texts_.pop_front();
 }
 
 void HeaderFeed::Finish()
@@ -549,6 +598,7 @@ void HeaderFeed::Finish()
         nntp_.DrainAhead();
     ahead_.clear();
     records_.clear();
+    texts_.clear();
     heads_.Finish();
 }
 

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <utility>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -22,6 +22,8 @@ namespace news::detail {
 // Gone articles in a row after which the walk stops: a server may claim a
 // range of two billion and have none of it.
 inline constexpr std::int64_t kMaxGoneInARow = 10'000;
+// How many numbers the walk's first overview chunk spans under a read limit (-1: none).
+std::int32_t FirstChunkSize(std::int64_t limit);
 
 // The numbers a walk asks the server for: from hi down to lo, those not
 // listed yet, not known (the header store answers for them) and, unless read
@@ -135,14 +137,22 @@ private:
     std::optional<Reply> buffered_;
 };
 
+// An OVER sent right behind GROUP, before the group's range was known:
+// from above the stored numbers up to hi.
+struct OverAhead {
+    std::int32_t lo = 0, hi = 0;
+};
+
 // The overview path, with HEAD as its fallback for the rest of the group.
 class HeaderFeed {
 public:
     // useOverview false: HEAD only. gaps: how many numbers of the group's
     // range the server says are not there (-1 unknown); more gaps than that
-    // in the overview are each asked by HEAD.
+    // in the overview are each asked by HEAD. early: an OVER whose reply is
+    // the only one still ahead; taken as the first chunk when it is the one
+    // the walk needs, else read and dropped.
     HeaderFeed(net::CNntp& nntp, const FetchPlan& plan, const WalkCounters& counters, bool useOverview,
-               std::int64_t gaps);
+               std::int64_t gaps, std::optional<OverAhead> early = {});
     Answer Take(std::int32_t n, std::string& header);
     void Finish();
     // Why the overview was given up for this group; empty when it was not.
@@ -153,7 +163,10 @@ private:
         enum Kind { Over, Hdr, Head } kind;
         std::int32_t lo, hi; // the chunk (Head: the article)
         bool closesChunk;    // the chunk has arrived once this reply is read
+        // Asked up to here: numbers above hi came after GROUP and are passed over.
+        std::int32_t asked = hi;
     };
+    bool TakeEarly(const OverAhead& early);
     enum class Got { Ok, AskAgain, Refused, Unfit };
     void SendChunks();
     Got ReadNext(std::string* headHeader, Answer* headAnswer);
@@ -172,7 +185,21 @@ private:
     net::OverviewSupport support_;
     bool needXref_ = false;
     std::deque<Sent> ahead_;
-    std::map<std::int32_t, std::string> records_;
+    // The headers arrived and not yet taken, highest number first: chunks
+    // arrive from the top down and the walk takes them in the same order.
+    // A chunk's headers lie one after the other in one text, so an article
+    // costs no allocation of its own.
+    struct Record {
+        std::int32_t number;
+        const std::string* text;
+        std::size_t at, size;
+        std::string xref; // "Xref: ...\r\n" by HDR, when the overview lacks it
+    };
+    void DropTaken();
+    std::deque<Record> records_;
+    std::vector<Record> chunk_;     // one chunk's lines as they arrive, lowest first
+    std::deque<std::string> texts_; // the chunks' texts, oldest first
+    net::OverviewRecord parsed_;
     std::int64_t next_;      // the highest number not asked for yet
     std::int64_t arrived_;   // every chunk from hi down to here has arrived
     bool gapsExplained_ = false;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <unordered_set>
+#include <utility>
 
 namespace news {
 
@@ -112,10 +113,15 @@ bool CLumeDoc::OpenCurrentGroup()
     if (!IsConnected())
         return false;
     CNewsGroup& group = *m_pCurrentGroup;
+    SendOpeningAhead(group);
     int first = 1, last = 0;
     bool hasUnread = false;
-    if (!OpenGroupLocked(group, first, last, hasUnread))
+    if (!OpenGroupLocked(group, first, last, hasUnread)) {
+        openingAhead_ = false;
+        overAheadLo_ = overAheadHi_ = 0;
+        DropArticlesAhead();
         return false;
+    }
     TrimStoredGroup(group, first, last);
     ClearArticles();
     const int limit = config_.nMaxReadArtcleCount < 0 ? -1 : config_.nMaxReadArtcleCount;
@@ -129,6 +135,36 @@ bool CLumeDoc::OpenCurrentGroup()
         UpdateAllViews(nullptr, Hint::Group);
     }
     return result;
+}
+
+void CLumeDoc::SendOpeningAhead(const CNewsGroup& group)
+{
+    // GROUP, the overview's format when this session has not read it yet,
+    // and the overview above what the store holds go out together: reopening
+    // a group takes one round trip. The OVER is a guess at the range GROUP
+    // will give; the walk drops its reply when it missed.
+    DropArticlesAhead();
+    openingAhead_ = false;
+    overAheadLo_ = overAheadHi_ = 0;
+    if (!nntp_.SendGroupAhead(group.m_strName))
+        return;
+    openingAhead_ = true;
+    if (!OverviewWanted())
+        return;
+    const std::string over = nntp_.SendOverviewAhead();
+    HeaderStore* store = Store();
+    if (over != "OVER" || !store || !nntp_.RoomAhead(4))
+        return;
+    const std::vector<CReadSet> covered = store->Covered(StoreServer(), group.m_strName);
+    // As many numbers as the walk's own first chunk would span.
+    const std::int32_t span = detail::FirstChunkSize(config_.nMaxReadArtcleCount < 0 ? -1 : config_.nMaxReadArtcleCount);
+    if (covered.empty() || covered.back().m_nEnd > INT32_MAX - span)
+        return;
+    const std::int32_t lo = covered.back().m_nEnd + 1, hi = covered.back().m_nEnd + span;
+    if (nntp_.SendAhead("OVER " + std::to_string(lo) + "-" + std::to_string(hi))) {
+        overAheadLo_ = lo;
+        overAheadHi_ = hi;
+    }
 }
 
 bool CLumeDoc::OpenGroup(CNewsGroup& group, int& first, int& last, bool& hasUnread)
@@ -224,19 +260,27 @@ bool CLumeDoc::FetchArticles(int lo, int hi, bool includeRead, int limit)
 bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit)
 {
     FetchDepth depth(fetchDepth_);
-    DropArticlesAhead();
+    // What opening the group sent ahead is read by the walk; anything else is dropped.
+    std::optional<detail::OverAhead> early;
+    if (overAheadLo_ > 0)
+        early = detail::OverAhead{std::exchange(overAheadLo_, 0), std::exchange(overAheadHi_, 0)};
+    if (!std::exchange(openingAhead_, false))
+        DropArticlesAhead();
     std::unordered_set<std::int32_t> listed = ListedNumbers();
     HeaderStore* store = m_pCurrentGroup ? Store() : nullptr;
     detail::StoredHeaders stored(store, store ? StoreServer() : std::string(),
                                  store ? m_pCurrentGroup->m_strName : std::string(), lo, hi);
     const detail::FetchPlan plan(lo, hi, includeRead, readList_, listed, stored.Known());
+    // Growing a set of tens of thousands rehashes it again and again; a hostile
+    // range of billions reserves no more than a usual large group needs.
+    listed.reserve(listed.size() + static_cast<std::size_t>(std::min<std::int64_t>(plan.Total(), 1 << 17)));
     ProgressScope progress(host_, kProgressDelayMs, msg::ReadingArticleList);
     if (!progress)
         return false;
     progress->SetTotal(plan.Total());
     detail::WalkCounters counters;
     counters.limit = limit;
-    detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_);
+    detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_, early);
     PrepareScores();
     const WalkEnd end = WalkArticles(plan, feed, stored, counters, *progress.operator->(), listed);
     feed.Finish();
@@ -370,20 +414,33 @@ bool CLumeDoc::ReportWalkEnd(WalkEnd end)
 
 std::unique_ptr<CArticle> CLumeDoc::ParseArticle(std::int32_t n, const std::string& header)
 {
+    enum { References, InReplyTo, MessageId, Date, Xref, Subject, From, Lines, Bytes, kFields };
+    static constexpr std::string_view kNames[kFields] = {"References:", "In-Reply-To:", "Message-ID:",
+                                                         "Date:",       "Xref:",        "Subject:",
+                                                         "From:",       "Lines:",       "Bytes:"};
+    // Every article of a group passes here: the header is scanned once.
+    std::size_t at[kFields];
+    message::LocateHeaderFields(header, kNames, kFields, at);
+    std::string value;
+    auto field = [&](int f, bool decode) -> std::string& {
+        value.clear();
+        if (at[f] != std::string::npos)
+            message::ScanHeaderField(header, kNames[f], at[f], decode, value);
+        return value;
+    };
     auto article = std::make_unique<CArticle>();
     article->m_nNumber = n;
-    article->m_strReferences = CArticle::ThreadChain(message::GetHeaderField(header, "References", false),
-                                                     message::GetHeaderField(header, "In-Reply-To", false));
+    const std::string references = field(References, false);
+    article->m_strReferences = CArticle::ThreadChain(references, field(InReplyTo, false));
     article->m_strParentID = CArticle::LastOfChain(article->m_strReferences);
-    article->m_strMessageID = CArticle::FromLastAngle(message::GetHeaderField(header, "Message-ID", true));
-    const std::string date = message::GetHeaderField(header, "Date", true);
-    if (!date.empty())
+    article->m_strMessageID = CArticle::FromLastAngle(field(MessageId, true));
+    if (const std::string& date = field(Date, true); !date.empty())
         article->m_timeDate = message::ParseDate(date);
-    article->m_strXref = message::GetHeaderField(header, "Xref", true);
-    article->m_strSubject = message::GetHeaderField(header, "Subject", true);
-    article->m_strFrom = message::GetHeaderField(header, "From", true);
-    article->m_nLines = std::atoll(message::GetHeaderField(header, "Lines", false).c_str());
-    article->m_nBytes = std::atoll(message::GetHeaderField(header, "Bytes", false).c_str());
+    article->m_strXref = field(Xref, true);
+    article->m_strSubject = field(Subject, true);
+    article->m_strFrom = field(From, true);
+    article->m_nLines = std::atoll(field(Lines, false).c_str());
+    article->m_nBytes = std::atoll(field(Bytes, false).c_str());
     return article;
 }
 

@@ -304,6 +304,7 @@ private:
     net::CNntp::TrustHandler TrustHandler();
     bool FetchGroupListLocked();
     bool OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& hasUnread);
+    void SendOpeningAhead(const CNewsGroup& group);
     bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
     enum class WalkEnd { Done, Cancelled, Refused, GoneRun };
     WalkEnd WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed, detail::StoredHeaders& stored,
@@ -344,6 +345,9 @@ private:
     // Numbers of the last GROUP range the server says it does not have: the
     // gaps an overview may show unasked. -1 when not known.
     std::int64_t groupGaps_ = -1;
+    // Sent ahead with the GROUP of the group being opened, for its walk.
+    bool openingAhead_ = false;
+    std::int32_t overAheadLo_ = 0, overAheadHi_ = 0; // an OVER among it; 0 when none
     HeaderStore store_;
     std::filesystem::path storePath_;
     bool storeTried_ = false;

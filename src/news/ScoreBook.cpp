@@ -5,6 +5,7 @@
 #include "textcodec/Charsets.h"
 
 #include <algorithm>
+#include <optional>
 #include <sys/stat.h>
 #include <map>
 #include <unordered_map>
@@ -147,9 +148,15 @@ void ScoreBook::SetKilled(CArticle& a) const { a.m_bKilled = a.m_nScore <= setti
 void ScoreBook::Apply(CArticle& article) const
 {
     const OfferedRules& o = settings_.offered;
-    const ScoreInput input = ScoreInputOf(article);
-    long long score = scorer_.RuleCount() ? scorer_.Score(input) : 0;
-    if (o.capitals && SubjectInCapitals(input.subject))
+    // The fields' UTF-8 copies are most of the cost: made only when a rule reads them.
+    std::optional<ScoreInput> input;
+    auto in = [&]() -> const ScoreInput& {
+        if (!input)
+            input = ScoreInputOf(article);
+        return *input;
+    };
+    long long score = scorer_.RuleCount() ? scorer_.Score(in()) : 0;
+    if (o.capitals && SubjectInCapitals(in().subject))
         score += o.score;
     if (o.crossposts && ParseXref(article.m_strXref).size() > static_cast<std::size_t>(o.crosspostGroups))
         score += o.score;

@@ -45,8 +45,18 @@ TEST(GetHeaderField, Forms)
         {"", "Subject", ""},
         {"Subject: " + value + "\r\n more\r\n\r\n", "Subject", value + " more"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(GetHeaderField(c.header, c.name, false), c.out) << c.header.substr(0, 40) << " / " << c.name;
+        // Located in one pass with others, the field reads the same.
+        const std::string named = c.name.back() == ':' ? c.name : c.name + ":";
+        const std::string_view names[] = {"Newsgroups:", named, "Received:"};
+        std::size_t at[3];
+        LocateHeaderFields(c.header, names, 3, at);
+        std::string located;
+        if (at[1] != std::string::npos)
+            ScanHeaderField(c.header, names[1], at[1], false, located);
+        EXPECT_EQ(located, c.out) << c.header.substr(0, 40) << " / " << c.name;
+    }
 }
 
 TEST(ExtractAddress, ReducesDisplayNamesAndComments)

@@ -241,3 +241,41 @@ TEST_F(NntpFault, GroupRepliesAndCommandLineEnds)
 }
 
 } // namespace
+
+// GROUP sent ahead: its reply is Group()'s when it names the group asked for;
+// one naming another is out of step, and the command goes again on its own.
+TEST_F(NntpFault, GroupSentAheadIsAnsweredInStep)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> replies;
+        const char* received;
+    } rows[] = {
+        {"in step", {"211 3 1 3 a.b\r\n"}, "GROUP a.b\r\n"},
+        {"no name given", {"211 3 1 3\r\n"}, "GROUP a.b\r\n"},
+        {"another group's", {"211 9 1 9 x.y\r\n", "111 20261207000000\r\n", "211 3 1 3 a.b\r\n"},
+         "GROUP a.b\r\nDATE\r\nGROUP a.b\r\n"},
+        {"a login wanted", {"480 login\r\n", "211 3 1 3 a.b\r\n"}, "GROUP a.b\r\nGROUP a.b\r\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        FakeServer server([&](FakePeer& p) {
+            p.Send("200 ok\r\n");
+            for (const std::string& reply : r.replies)
+                p.Reply(reply);
+            p.ReadToEnd();
+        });
+        CNntp nntp;
+        Use(nntp);
+        Greet(nntp, server);
+        ASSERT_TRUE(nntp.SendGroupAhead("a.b"));
+        std::string reply;
+        int count = 0, first = 0, last = 0;
+        EXPECT_EQ(nntp.Group("a.b", reply, count, first, last), 1);
+        EXPECT_EQ(last, 3);
+        EXPECT_EQ(nntp.CommandsAhead(), 0u);
+        nntp.Disconnect();
+        server.Join();
+        EXPECT_EQ(server.received(), r.received);
+    }
+}

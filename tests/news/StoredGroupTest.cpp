@@ -23,6 +23,8 @@ namespace {
 struct Group {
     int low = 1, high = 20;
     std::set<int> gone{3, 11};
+    bool modern = false; // CAPABILITIES with OVER and HDR instead of LIST EXTENSIONS
+    int late = 0;        // the highest number once GROUP has answered: posted meanwhile
 };
 
 struct Opened {
@@ -42,15 +44,24 @@ void Serve(FakePeer& p, const Group& g, std::vector<std::string>& asked)
                (n > 10 ? "References: <" + std::to_string(n - 2) + "@x> <" + std::to_string(n - 1) + "@x>\r\n" : "");
     };
     const auto xref = [](int n) { return "leaf a.b:" + std::to_string(n) + " c.d:" + std::to_string(n + 100); };
-    const auto has = [&](int n) { return n >= g.low && n <= g.high && !g.gone.count(n); };
+    bool grouped = false;
+    const auto has = [&](int n) {
+        return n >= g.low && n <= (grouped ? std::max(g.high, g.late) : g.high) && !g.gone.count(n);
+    };
     p.Send("200 leafnode\r\n");
     for (std::string line; !(line = p.ReadLine()).empty();) {
         int lo = 0, hi = 0;
+        // OVER and HDR are served as XOVER and XHDR are.
+        const bool renamed = g.modern && (line.starts_with("OVER") || line.starts_with("HDR"));
+        if (renamed)
+            line = "X" + line;
         if (line.starts_with("XOVER") || line.starts_with("XHDR") || line.starts_with("HEAD"))
-            asked.push_back(line.substr(0, line.size() - 2));
+            asked.push_back(line.substr(renamed, line.size() - 2 - renamed));
         if (line.starts_with("X"))
             std::sscanf(line.c_str() + line.rfind(' '), " %d-%d", &lo, &hi);
-        if (line == "LIST\r\n") {
+        if (line == "CAPABILITIES\r\n" && g.modern) {
+            p.Send("101 caps\r\nVERSION 2\r\nREADER\r\nOVER\r\nHDR\r\n.\r\n");
+        } else if (line == "LIST\r\n") {
             p.Send("215 list\r\na.b 20 1 y\r\n.\r\n");
         } else if (line == "LIST EXTENSIONS\r\n") {
             p.Send("202 extensions\r\nXOVER\r\nXHDR\r\n.\r\n");
@@ -62,6 +73,9 @@ void Serve(FakePeer& p, const Group& g, std::vector<std::string>& asked)
                 count += has(n);
             p.Send("211 " + std::to_string(count) + " " + std::to_string(g.low) + " " + std::to_string(g.high) +
                    " a.b\r\n");
+            grouped = true;
+        } else if (line.starts_with("XOVER") && g.modern && lo > std::max(g.high, g.late)) {
+            p.Send("423 none in that range\r\n");
         } else if (line.starts_with("XOVER")) {
             std::string out = "224 overview\r\n";
             for (int n = lo; n <= hi; ++n)
@@ -72,7 +86,7 @@ void Serve(FakePeer& p, const Group& g, std::vector<std::string>& asked)
                            "\t100\t3\r\n";
             p.Send(out + ".\r\n");
         } else if (line.starts_with("XHDR Xref")) {
-            std::string out = "221 xref\r\n";
+            std::string out = g.modern ? "225 xref\r\n" : "221 xref\r\n";
             for (int n = lo; n <= hi; ++n)
                 if (has(n))
                     out += std::to_string(n) + " " + xref(n) + "\r\n";
@@ -149,6 +163,7 @@ TEST_F(StoreFixture, ReopeningAsksOnlyWhatTheStoreLacksAndListsTheSame)
         std::function<void(Group&, std::string&)> between; // what changes before the reopen
         std::vector<std::string> reopenAsks;
         int lowestStored;                       // after the reopen
+        bool modern = false;
     };
     const Row rows[] = {
         {"new articles by overview", true, -1, 0, [](Group& g, std::string&) { g.high = 25; },
@@ -171,11 +186,24 @@ TEST_F(StoreFixture, ReopeningAsksOnlyWhatTheStoreLacksAndListsTheSame)
         {"Cancel by HEAD", false, -1, 6, [](Group&, std::string&) {},
          {"HEAD 14", "HEAD 13", "HEAD 12", "HEAD 11", "HEAD 10", "HEAD 9", "HEAD 8", "HEAD 7", "HEAD 6", "HEAD 5",
           "HEAD 4", "HEAD 3", "HEAD 2"}, 2},
+        // A server that says what it offers is sent the OVER above the store with GROUP.
+        {"new articles with GROUP", true, -1, 0, [](Group& g, std::string&) { g.high = 25; },
+         {"OVER 21-2020", "HDR Xref 21-25"}, 2, true},
+        {"the early OVER finds nothing new", true, -1, 0, [](Group&, std::string&) {}, {"OVER 21-2020"}, 2, true},
+        {"articles posted after GROUP are passed over", true, -1, 0,
+         [](Group& g, std::string&) { g.high = 25, g.late = 27; }, {"OVER 21-2020", "HDR Xref 21-25"}, 2, true},
+        {"more new than the early OVER asked", true, -1, 0, [](Group& g, std::string&) { g.high = 2100; },
+         {"OVER 21-2020", "OVER 101-2100", "HDR Xref 101-2100", "OVER 21-100", "HDR Xref 21-100"}, 2, true},
+        {"the store renumbered away", true, -1, 0, [](Group& g, std::string&) { g.high = 8; }, {"OVER 21-2020"}, 2,
+         true},
+        {"the early OVER spans what the limit needs", true, 4, 0, [](Group& g, std::string&) { g.high = 25; },
+         {"OVER 21-120", "HDR Xref 21-25", "OVER 1-16", "HDR Xref 1-16"}, 17, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         std::filesystem::remove_all(storeFile.parent_path());
         group = Group();
+        group.modern = r.modern;
         std::string marks = "1";
         const Opened first = Open(marks, true, r.overview, r.limit, r.cancelAt);
         EXPECT_EQ(first.ok, r.cancelAt == 0);
@@ -184,8 +212,12 @@ TEST_F(StoreFixture, ReopeningAsksOnlyWhatTheStoreLacksAndListsTheSame)
         }
         marks = first.marks;
         r.between(group, marks);
+        log.clear();
         const Opened again = Open(marks, true, r.overview, r.limit);
         EXPECT_EQ(asked, r.reopenAsks);
+        // One round trip: the OVER went out before GROUP was answered.
+        if (r.modern)
+            EXPECT_LT(log.find(">> " + r.reopenAsks[0]), log.find("<< 211")) << log;
         EXPECT_TRUE(again.ok);
         EXPECT_EQ(again, Open(marks, false, r.overview, r.limit));
         HeaderStore store;
