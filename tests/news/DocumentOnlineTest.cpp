@@ -6,10 +6,14 @@
 #include "../net/FakeServer.h"
 #include "net/Tcpip.h"
 #include "news/LumeDoc.h"
+#include "platform/MessageFormat.h"
 #include "platform/Registry.h"
+#include "platform/StringTable.h"
+#include "textcodec/Charsets.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 
 using namespace news;
@@ -548,6 +552,135 @@ TEST_F(DocFixture, OverviewAndHeadGiveTheSameList)
     }
     EXPECT_NE(expected.find("16 \x82\xa0 16 <16@x> <14@x> <15@x> <14@x> leaf a.b:16 c.d:116"), std::string::npos) << expected;
     EXPECT_TRUE(expected.ends_with("1-3,18-19,11-12")) << expected;
+}
+
+// Servers that misbehave on purpose. Each ends within a few waits (of one
+// second; a reply may last two) and the user is told what the server did,
+// never the password it repeated. Cancel ends a list inside a line's wait.
+TEST_F(DocFixture, HostileServersAreNamedWithinTheirBound)
+{
+    static const std::string pw = "pw-s3cret";
+    const auto plain = [](const std::string& l, bool over) -> std::string {
+        if (l.starts_with("CAPABILITIES"))
+            return std::string("101 caps\r\nVERSION 2\r\nREADER\r\n") + (over ? "OVER\r\n" : "") + ".\r\n";
+        if (l.starts_with("LIST OVERVIEW.FMT"))
+            return "215 fmt\r\nSubject:\r\nFrom:\r\nDate:\r\nMessage-ID:\r\nReferences:\r\nBytes:\r\nLines:\r\n.\r\n";
+        if (l.starts_with("LIST"))
+            return "215 list\r\na.b 20 1 y\r\n.\r\n";
+        return l.starts_with("GROUP") ? "211 20 1 20 a.b\r\n" : "500 what?\r\n";
+    };
+    // The reply to verb comes a line (or a byte) every 200 ms for ever.
+    const auto trickle = [&](std::string verb, bool byByte) {
+        return [=](FakePeer& p) {
+            p.Send("200 ok\r\n");
+            for (std::string l; !(l = p.ReadLine()).empty() && !l.starts_with(verb);)
+                p.Send(plain(l, verb == "OVER"));
+            p.Send(verb == "HEAD" ? "221 20 <20@x>\r\n" : verb == "OVER" ? "224 over\r\n" : "215 list\r\n");
+            for (int n = 1;; ++n) {
+                const std::string line = verb == "HEAD"   ? "X-Pad: " + std::to_string(n) + "\r\n"
+                                         : verb == "OVER" ? std::to_string(n) + "\ts\tf\td\t<" + std::to_string(n) + "@x>\t\t9\t1\r\n"
+                                                          : "g" + std::to_string(n) + " 1 1 y\r\n";
+                for (std::size_t at = 0, step = byByte ? 1 : line.size(); at < line.size(); at += step)
+                    if (FakePeer::Pause(200); ::send(p.Fd(), line.data() + at, step, MSG_NOSIGNAL) <= 0)
+                        return;
+            }
+        };
+    };
+    // Logs taro in with pw; then answers with answer(command) until QUIT.
+    const auto echoing = [](std::function<std::string(const std::string&)> answer) {
+        return [=](FakePeer& p) {
+            p.Send("200 ok\r\n");
+            p.Reply("101 caps\r\nVERSION 2\r\nAUTHINFO USER\r\n.\r\n");
+            p.Reply("381 more\r\n");
+            for (std::string l; !(l = p.ReadLine()).empty() && l != "QUIT\r\n";)
+                p.Send(answer(l));
+            p.ReadToEnd();
+        };
+    };
+    const struct Row {
+        const char* name;
+        std::function<void(FakePeer&)> script;
+        bool openGroup, login, cancel;
+        const char* said; // in the one message shown; null for none
+        int boundSec;
+    } rows[] = {
+        {"LIST, a line at a time", trickle("LIST\r\n", false), false, false, false, "2秒たっても終わらない", 8},
+        {"LIST, a byte at a time", trickle("LIST\r\n", true), false, false, false, "1秒待っても次の行が届かない", 6},
+        {"OVER, a line at a time", trickle("OVER", false), true, false, false, "2秒たっても終わらない", 8},
+        {"OVER, a byte at a time", trickle("OVER", true), true, false, false, "1秒待っても次の行が届かない", 6},
+        {"HEAD, a line at a time", trickle("HEAD", false), true, false, false, "2秒たっても終わらない", 8},
+        {"HEAD, a byte at a time", trickle("HEAD", true), true, false, false, "1秒待っても次の行が届かない", 6},
+        {"LIST cancelled within a line",
+         [](FakePeer& p) {
+             p.Greet("200 ok\r\n");
+             p.Reply("215 list\r\ng1 1");
+             p.ReadToEnd();
+         },
+         false, false, true, nullptr, 6},
+        {"capabilities of 10 MB",
+         [](FakePeer& p) {
+             p.Send("200 ok\r\n");
+             p.Reply("101 caps\r\n");
+             const std::string line = std::string(1022, 'X') + "\r\n";
+             for (int i = 0; i < 10 * 1024 && ::send(p.Fd(), line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i) {
+             }
+         },
+         false, false, false, "機能一覧(CAPABILITIES)が1024KBを超えた", 5},
+        {"MODE READER refused",
+         [](FakePeer& p) {
+             p.Send("200 ok\r\n");
+             p.Reply("101 caps\r\nVERSION 2\r\nMODE-READER\r\n.\r\n");
+             p.Reply("502 not here\r\n");
+             p.AnswerQuit();
+         },
+         false, false, false, "読者モード(MODE READER)に切り替えませんでした。\n502 not here", 5},
+        {"password in a 481", echoing([](const std::string&) { return "481 no such password: " + pw + "\r\n"; }), false,
+         true, false, "パスワードが違います。\n481 no such password: ****", 5},
+        {"password in a 502", echoing([](const std::string&) { return "502 not for " + pw + "\r\n"; }), false, true,
+         false, "この方法でログインできません。\n502 not for ****", 5},
+        {"password in later replies",
+         echoing([](const std::string& l) { return (l.starts_with("AUTHINFO") ? "281 hi " : "502 go, ") + pw + "\r\n"; }),
+         false, true, false, "(MODE READER)に切り替えませんでした。\n502 go, ****", 5},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Restart();
+        doc.Nntp().SetReplyBounds({std::size_t{256} << 20, 2});
+        if (r.login) {
+            doc.Config().strUserName = "taro";
+            doc.Config().bAllowPlainPassword = true;
+            host.logins = {{"taro", pw}};
+        }
+        if (r.cancel) {
+            doc.Config().nTcpWaitSec = 30;
+            doc.ApplyTransportSettings();
+            host.onPump = [&](int) {
+                if (host.progress.back()->caption == 61224)
+                    host.progress.back()->cancel = true;
+            };
+        }
+        std::string log;
+        doc.Log().SetSink([&](std::string_view l) { log += l; });
+        FakeServer server(r.script);
+        const auto started = std::chrono::steady_clock::now();
+        if (GoOnline(server) && r.openGroup) {
+            doc.SetCurrentGroup(doc.Groups().Find("a.b"));
+            EXPECT_FALSE(doc.OpenCurrentGroup());
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(r.boundSec));
+        EXPECT_FALSE(doc.IsConnected());
+        std::vector<std::string> shown;
+        for (const auto& m : host.messages)
+            shown.push_back(textcodec::SjisToUtf8(platform::FormatSjisMessage(platform::LoadString(m.id), m.args)));
+        ASSERT_EQ(shown.size(), r.said ? 1u : 0u);
+        if (r.said) {
+            EXPECT_NE(shown[0].find(r.said), std::string::npos) << shown[0];
+        }
+        for (const std::string& text : {shown.empty() ? std::string() : shown[0], log})
+            EXPECT_EQ(text.find(pw), std::string::npos) << text;
+        doc.Log().SetSink({});
+        doc.GoOffline();
+    }
 }
 
 TEST_F(DocFixture, GroupFailuresAreReported)
