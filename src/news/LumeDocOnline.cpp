@@ -188,11 +188,7 @@ bool CLumeDoc::FetchGroupListLocked()
         }
         bytes += static_cast<long long>(line.size());
         if (count >= listLimits_.groups || bytes > listLimits_.bytes) {
-            if (host_)
-                host_->ShowMessageText("The server's group list does not end (over " +
-                                            std::to_string(listLimits_.groups) + " groups or " +
-                                            SizeText(listLimits_.bytes) + "); it was not taken.",
-                                        MessageIcon::Stop);
+            ReportError(host_, platform::IDS_61367, {std::to_string(listLimits_.groups), SizeText(listLimits_.bytes)});
             break;
         }
         const auto before = Clock::now();

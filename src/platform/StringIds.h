@@ -151,5 +151,6 @@ inline constexpr unsigned IDS_61363 = 61363; // サーバの応答が%sMBを超�
 inline constexpr unsigned IDS_61364 = 61364; // サーバの応答が%s秒たっても終わらないため、受信を中止しました。
 inline constexpr unsigned IDS_61365 = 61365; // サーバから%s秒待っても次の行が届かないため、受信を中止しました。
 inline constexpr unsigned IDS_61366 = 61366; // サーバがログインを求めていますが、ユーザ名が設定されていません。
+inline constexpr unsigned IDS_61367 = 61367; // サーバのグループ一覧が%sグループか%sを超えても終わらないため、受け取りませんでした。
 
 } // namespace platform
