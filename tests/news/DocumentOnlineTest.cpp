@@ -586,17 +586,19 @@ TEST_F(DocFixture, HostileServersAreNamedWithinTheirBound)
             }
         };
     };
-    // Logs taro in with pw; then answers with answer(command) until QUIT.
-    const auto echoing = [](std::function<std::string(const std::string&)> answer) {
+    // Greets, then answers each command with the next reply; silent after the last.
+    const auto replies = [](std::vector<std::string> said) {
         return [=](FakePeer& p) {
             p.Send("200 ok\r\n");
-            p.Reply("101 caps\r\nVERSION 2\r\nAUTHINFO USER\r\n.\r\n");
-            p.Reply("381 more\r\n");
-            for (std::string l; !(l = p.ReadLine()).empty() && l != "QUIT\r\n";)
-                p.Send(answer(l));
+            for (const std::string& r : said)
+                p.Reply(r);
             p.ReadToEnd();
         };
     };
+    const std::string login = "101 caps\r\nVERSION 2\r\nAUTHINFO USER\r\n.\r\n";
+    std::string caps = "101 caps\r\n";
+    while (caps.size() < (10u << 20))
+        caps += std::string(1022, 'X') + "\r\n";
     const struct Row {
         const char* name;
         std::function<void(FakePeer&)> script;
@@ -610,37 +612,19 @@ TEST_F(DocFixture, HostileServersAreNamedWithinTheirBound)
         {"OVER, a byte at a time", trickle("OVER", true), true, false, false, "1秒待っても次の行が届かない", 6},
         {"HEAD, a line at a time", trickle("HEAD", false), true, false, false, "2秒たっても終わらない", 8},
         {"HEAD, a byte at a time", trickle("HEAD", true), true, false, false, "1秒待っても次の行が届かない", 6},
-        {"LIST cancelled within a line",
-         [](FakePeer& p) {
-             p.Greet("200 ok\r\n");
-             p.Reply("215 list\r\ng1 1");
-             p.ReadToEnd();
-         },
-         false, false, true, nullptr, 6},
-        {"capabilities of 10 MB",
-         [](FakePeer& p) {
-             p.Send("200 ok\r\n");
-             p.Reply("101 caps\r\n");
-             const std::string line = std::string(1022, 'X') + "\r\n";
-             for (int i = 0; i < 10 * 1024 && ::send(p.Fd(), line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i) {
-             }
-         },
-         false, false, false, "機能一覧(CAPABILITIES)が1024KBを超えた", 5},
-        {"MODE READER refused",
-         [](FakePeer& p) {
-             p.Send("200 ok\r\n");
-             p.Reply("101 caps\r\nVERSION 2\r\nMODE-READER\r\n.\r\n");
-             p.Reply("502 not here\r\n");
-             p.AnswerQuit();
-         },
-         false, false, false, "読者モード(MODE READER)に切り替えませんでした。\n502 not here", 5},
-        {"password in a 481", echoing([](const std::string&) { return "481 no such password: " + pw + "\r\n"; }), false,
-         true, false, "パスワードが違います。\n481 no such password: ****", 5},
-        {"password in a 502", echoing([](const std::string&) { return "502 not for " + pw + "\r\n"; }), false, true,
-         false, "この方法でログインできません。\n502 not for ****", 5},
+        {"LIST cancelled within a line", replies({"500 what?\r\n", "215 list\r\ng1 1"}), false, false, true, nullptr, 6},
+        {"capabilities of 10 MB", replies({caps}), false, false, false,
+         "機能一覧(CAPABILITIES)が1024KBを超えた", 5},
+        {"MODE READER refused", replies({"101 caps\r\nVERSION 2\r\nMODE-READER\r\n.\r\n", "502 not here\r\n"}), false,
+         false, false, "読者モード(MODE READER)に切り替えませんでした。\n502 not here", 5},
+        {"password in a 481", replies({login, "381 more\r\n", "481 no such password: " + pw + "\r\n"}), false, true,
+         false, "パスワードが違います。\n481 no such password: ****", 5},
+        {"password in a 502", replies({login, "381 more\r\n", "502 not for " + pw + "\r\n"}), false, true, false,
+         "この方法でログインできません。\n502 not for ****", 5},
         {"password in later replies",
-         echoing([](const std::string& l) { return (l.starts_with("AUTHINFO") ? "281 hi " : "502 go, ") + pw + "\r\n"; }),
-         false, true, false, "(MODE READER)に切り替えませんでした。\n502 go, ****", 5},
+         replies({login, "381 more\r\n", "281 hi " + pw + "\r\n", "502 go, " + pw + "\r\n", "502 " + pw + "\r\n",
+                  "205 bye\r\n"}),
+         false, true, false, "(MODE READER)に切り替えませんでした。\n502 ****", 5},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
