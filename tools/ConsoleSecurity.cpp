@@ -1,6 +1,9 @@
 #include "tools/ConsoleSecurity.h"
 
 #include "net/TlsSession.h"
+#include "platform/MessageFormat.h"
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
 #include "tools/ToolCommands.h"
 
 #include <cstdio>
@@ -108,14 +111,18 @@ net::SecuritySettings SecurityOptions::Apply(net::SecuritySettings s) const
 
 bool ConsoleLogin(const net::LoginRequest& request, std::string& user, std::string& password, std::ostream& err)
 {
+    // Nobody can try again without a terminal; the refusal is told once, by the caller.
+    if (request.failedBefore && !::isatty(STDIN_FILENO))
+        return false;
     if (!request.serverReply.empty() && request.failedBefore)
         err << TerminalText(request.server, false) << ": " << TerminalText(request.serverReply, false) << "\n";
     user = request.user;
     if (user.empty() && !ReadTerminal("User name for " + request.server + ": ", false, user, err)) {
         // Without a terminal nobody can answer: say what the server wanted.
-        err << TerminalText(request.server, false) << ": the server asks for a login"
-            << (request.serverReply.empty() ? "" : " (" + TerminalText(request.serverReply, false) + ")")
-            << " and no user name is given (--user)\n";
+        err << TerminalText(request.server, false) << ": "
+            << TerminalText(platform::FormatSjisMessage(platform::LoadString(platform::IDS_61366), {request.serverReply}),
+                            true, true)
+            << "\n(--user NAME)\n";
         return false;
     }
     const char* env = std::getenv(kPasswordVariable);

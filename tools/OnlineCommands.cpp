@@ -40,7 +40,7 @@ public:
     int ShowMessage(unsigned id, MessageIcon, const std::vector<std::string>& args) override
     {
         for (const platform::MessagePiece& piece : platform::FormatMessagePieces(platform::LoadString(id), args))
-            err_ << (piece.code == platform::TextCode::Utf8 ? TerminalText(piece.text, false) : TerminalText(piece.text));
+            err_ << TerminalText(piece.text, piece.code != platform::TextCode::Utf8, true);
         err_ << "\n";
         return IDOK;
     }

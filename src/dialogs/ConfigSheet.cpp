@@ -359,6 +359,14 @@ CConfigAdvPage::CConfigAdvPage(QWidget* parent) : QWidget(parent)
     form->addRow(QStringLiteral("T&CP RETRY:"), retry_);
     compress_ = Named(new QCheckBox(QStringLiteral("サーバーが対応していれば圧縮する(COMPRESS DEFLATE)(&Z)"), this), 1090);
     form->addRow(compress_);
+    // The header store is a cache: its expiry may change while online.
+    expiry_ = NewEdit(this, 1091);
+    auto* expiryRow = new QHBoxLayout;
+    expiryRow->addWidget(expiry_);
+    expiryRow->addWidget(new QLabel(QStringLiteral("日"), this));
+    auto* expiryLabel = new QLabel(QStringLiteral("開かないグループのヘッダーを消すまで(&E):"), this);
+    expiryLabel->setBuddy(expiry_);
+    form->addRow(expiryLabel, expiryRow);
     auto* resetRow = new QHBoxLayout;
     resetRow->addStretch();
     resetRow->addWidget(reset_);
@@ -369,9 +377,12 @@ CConfigAdvPage::CConfigAdvPage(QWidget* parent) : QWidget(parent)
     layout->addStretch();
 }
 
-std::array<NumberField, 3> CConfigAdvPage::Numbers() const
+std::array<NumberField, 4> CConfigAdvPage::Numbers() const
 {
-    return {{{port_, "NNTPポート", 1, 65535}, {wait_, "TCP WAIT", 0, 3600}, {retry_, "TCP RETRY", 0, 1000}}};
+    return {{{port_, "NNTPポート", 1, 65535},
+             {wait_, "TCP WAIT", 0, 3600},
+             {retry_, "TCP RETRY", 0, 1000},
+             {expiry_, "ヘッダーを消すまでの日数", 1, 3650}}};
 }
 
 void CConfigAdvPage::Fill(const SettingsValues& v)
@@ -382,6 +393,7 @@ void CConfigAdvPage::Fill(const SettingsValues& v)
     retry_->setText(QString::number(v.config.nTcpRetryCount));
     compress_->setChecked(v.config.bCompress);
     compress_->setEnabled(!v.online);
+    expiry_->setText(QString::number(v.expiryDays));
     for (QWidget* w : {static_cast<QWidget*>(port_), static_cast<QWidget*>(wait_), static_cast<QWidget*>(retry_),
                        static_cast<QWidget*>(reset_)})
         w->setEnabled(!v.online);
@@ -389,6 +401,10 @@ void CConfigAdvPage::Fill(const SettingsValues& v)
 
 void CConfigAdvPage::Take(SettingsValues& v) const
 {
+    v.expiryDays = expiry_->text().trimmed().toInt();
+    // Fields disabled while online keep the values they came with.
+    if (v.online)
+        return;
     v.config.nNntpPort = port_->text().trimmed().toInt();
     v.config.nTcpWaitSec = wait_->text().trimmed().toInt();
     v.config.nTcpRetryCount = retry_->text().trimmed().toInt();
@@ -465,7 +481,7 @@ CConfigSheet::CConfigSheet(Dialogs& dialogs, SettingsValues& values, QWidget* pa
 bool CConfigSheet::CheckNumbers()
 {
     const auto adv = adv_->Numbers();
-    const NumberField fields[] = {news_->Limit(), adv[0], adv[1], adv[2]};
+    const NumberField fields[] = {news_->Limit(), adv[0], adv[1], adv[2], adv[3]};
     for (const NumberField& field : fields) {
         if (!field.edit->isEnabled())
             continue;
@@ -499,9 +515,7 @@ void CConfigSheet::accept()
     www_->Take(values_);
     format_->Take(values_);
     tcp_->Take(values_);
-    // Fields disabled while online keep the values they came with.
-    if (!values_.online)
-        adv_->Take(values_);
+    adv_->Take(values_);
     QDialog::accept();
 }
 

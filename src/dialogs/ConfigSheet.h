@@ -117,7 +117,7 @@ public:
     explicit CConfigAdvPage(QWidget* parent);
     void Fill(const news::SettingsValues& v);
     void Take(news::SettingsValues& v) const;
-    std::array<NumberField, 3> Numbers() const;
+    std::array<NumberField, 4> Numbers() const;
     // The usual port of security (net::Security) replaces the other's usual
     // one in the field, and is what Reset gives.
     void ProposePort(int security);
@@ -129,6 +129,7 @@ private:
     QLineEdit* wait_;
     QLineEdit* retry_;
     QCheckBox* compress_;
+    QLineEdit* expiry_;
     QPushButton* reset_;
     int usualPort_ = 119;
 };

@@ -114,11 +114,17 @@ void DecodeBlock(const std::filesystem::path& copy, textcodec::StreamCodec& deco
     if (!in)
         throw AttachmentError(AttachmentError::Kind::File, "cannot read a temporary file");
     bool spent = false;
-    const textcodec::PumpStatus status = textcodec::PumpStream(in.get(), decoder, [&](std::string_view bytes) {
-        if (!budget.Take(bytes.size()))
-            return !(spent = true);
-        return out.Write(bytes);
-    });
+    // BinHex runs unfold up to 127 times: small blocks keep each step's output
+    // (held whole before the budget sees it) to a few MB.
+    constexpr std::size_t kBlock = 32 * 1024;
+    const textcodec::PumpStatus status = textcodec::PumpStream(
+        in.get(), decoder,
+        [&](std::string_view bytes) {
+            if (!budget.Take(bytes.size()))
+                return !(spent = true);
+            return out.Write(bytes);
+        },
+        false, kBlock);
     if (spent)
         throw LimitError(budget);
     if (status == textcodec::PumpStatus::ReadFailed)

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <random>
 
 #include "net/NntpReply.h"
 #include "net/PostCodec.h"
@@ -163,6 +164,7 @@ int CNntp::ReadGreeting(bool allowReadOnly)
 {
     std::string line;
     int n = tcp_.ReadLine(line);
+    mask_.Apply(line);
     lastReply_ = line;
     replyCode_ = n > 0 ? LeadingNumber(line) : 0;
     if (n > 0 && (replyCode_ == reply::PostingAllowed || (allowReadOnly && replyCode_ == reply::PostingProhibited))) {
@@ -242,7 +244,7 @@ void CNntp::Report(SessionFailure failure, const std::string& detail)
 int CNntp::StartSession(bool allowReadOnly)
 {
     failure_ = SessionFailure::None;
-    problem_.clear();
+    SetProblem(ServerProblem::None, {});
     portHint_ = PortHint::None;
     loggedIn_ = false;
     modeReaderTried_ = true;
@@ -260,7 +262,7 @@ int CNntp::StartSession(bool allowReadOnly)
     if (!greeted) {
         failure_ = replyCode_ == reply::None ? SessionFailure::Connection : SessionFailure::Greeting;
         if (failure_ == SessionFailure::Greeting)
-            problem_ = "the server refused the connection: " + ShownReply(lastReply_);
+            SetProblem(ServerProblem::Refused, ShownReply(lastReply_));
         Report(failure_, lastReply_);
         return 0;
     }
@@ -285,8 +287,8 @@ int CNntp::StartSession(bool allowReadOnly)
         modeReaderTried_ = true;
         if (!Exchange("MODE READER", nullptr) ||
             (replyCode_ != reply::PostingAllowed && replyCode_ != reply::PostingProhibited)) {
-            if (connected_ == 1 || problem_.empty())
-                problem_ = "MODE READER was refused: " + ShownReply(lastReply_);
+            if (connected_ == 1)
+                SetProblem(ServerProblem::ModeReaderRefused, ShownReply(lastReply_));
             return Fail(connected_ == 1 ? SessionFailure::Greeting : SessionFailure::Connection, lastReply_);
         }
         readOnly = replyCode_ == reply::PostingProhibited;
@@ -373,7 +375,7 @@ bool CNntp::ReadCapabilities()
     while ((r = ReadDataLine(line)) > 0) {
         // A list that never ends is a server not worth talking to.
         if ((bytes += line.size()) > kMaxCapabilityBytes) {
-            problem_ = "the server's capability list is over " + std::to_string(kMaxCapabilityBytes >> 10) + " KB";
+            SetProblem(ServerProblem::CapabilitiesTooLong, std::to_string(kMaxCapabilityBytes >> 10));
             MarkBroken();
             return false;
         }
@@ -421,7 +423,9 @@ bool CNntp::Login(const std::string& reason)
             line = "AUTHINFO PASS ";
             for (char c : password)
                 line += c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
-            Exchange(line, nullptr, "AUTHINFO PASS ****", std::string_view(line).substr(14));
+            // Whatever the server says from here on may repeat it.
+            mask_.Set(std::string_view(line).substr(14));
+            Exchange(line, nullptr, "AUTHINFO PASS ****");
             Forget(line);
         }
         Forget(password);
@@ -489,6 +493,7 @@ std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
             (replyCode_ == reply::PostingAllowed || replyCode_ == reply::PostingProhibited))
             return Command(command, sent);
         if (connected_ == 1) {
+            SetProblem(ServerProblem::ModeReaderRefused, ShownReply(lastReply_));
             lastReply_ = refusal;
             replyCode_ = code;
         }
@@ -498,20 +503,61 @@ std::optional<std::string> CNntp::Command(std::string_view command, bool* sent)
 }
 
 namespace {
-// A server that echoes the password back must not have it shown or logged;
-// the status code stays readable whatever the password is.
-void MaskSecret(std::string& reply, std::string_view secret)
+constexpr std::uint64_t kHashPrime = (std::uint64_t{1} << 61) - 1;
+
+std::uint64_t MulMod(std::uint64_t a, std::uint64_t b)
 {
-    if (secret.empty())
-        return;
-    for (std::size_t at = std::min<std::size_t>(3, reply.size()); (at = reply.find(secret, at)) != std::string::npos;
-         at += 4)
-        reply.replace(at, secret.size(), "****");
+    const unsigned __int128 p = static_cast<unsigned __int128>(a) * b;
+    const std::uint64_t r = static_cast<std::uint64_t>(p & kHashPrime) + static_cast<std::uint64_t>(p >> 61);
+    return r >= kHashPrime ? r - kHashPrime : r;
 }
+
+std::uint64_t AddMod(std::uint64_t a, std::uint64_t b) { return a + b >= kHashPrime ? a + b - kHashPrime : a + b; }
 } // namespace
 
-std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent, std::string_view logAs,
-                                           std::string_view secret)
+void CNntp::SetProblem(ServerProblem problem, std::string detail)
+{
+    problem_ = problem;
+    problemDetail_ = std::move(detail);
+}
+
+void CNntp::SecretMask::Set(std::string_view secret)
+{
+    length = secret.size();
+    hash = 0;
+    top = 1;
+    // The base differs for every password, so the value says little about it.
+    std::random_device random;
+    base = ((std::uint64_t{random()} << 32 | random()) % (kHashPrime - 256)) + 256;
+    for (std::size_t i = 0; i < length; ++i) {
+        hash = AddMod(MulMod(hash, base), static_cast<unsigned char>(secret[i]));
+        if (i > 0)
+            top = MulMod(top, base);
+    }
+}
+
+void CNntp::SecretMask::Apply(std::string& text) const
+{
+    const std::size_t from = std::min<std::size_t>(3, text.size());
+    if (length == 0 || text.size() - from < length)
+        return;
+    std::string out(text, 0, from);
+    std::uint64_t h = 0;
+    std::size_t copied = from; // text before this is in out
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (i >= from + length)
+            h = AddMod(h, kHashPrime - MulMod(static_cast<unsigned char>(text[i - length]), top));
+        h = AddMod(MulMod(h, base), static_cast<unsigned char>(text[i]));
+        if (i + 1 >= from + length && h == hash && i + 1 - length >= copied) {
+            out.append(text, copied, i + 1 - length - copied).append("****");
+            copied = i + 1;
+        }
+    }
+    if (copied != from)
+        text = out.append(text, copied);
+}
+
+std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent, std::string_view logAs)
 {
     std::string line;
     line.reserve(command.size() + 2); // the line end added below moves nothing
@@ -531,6 +577,7 @@ std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent,
     else
         ReportStatus(">> %.*s", static_cast<int>(logAs.size()), logAs.data());
     replyCode_ = 0;
+    SetProblem(ServerProblem::None, {});
     if (connected_ != 1) {
         ReportStatus("Command Fail");
         return std::nullopt;
@@ -554,7 +601,7 @@ std::optional<std::string> CNntp::Exchange(std::string_view command, bool* sent,
         MarkBroken();
         return std::nullopt;
     }
-    MaskSecret(lastReply_, secret);
+    mask_.Apply(lastReply_);
     ReportStatus("<< %s", lastReply_.c_str());
     replyCode_ = LeadingNumber(lastReply_);
     if (!IsStatusLine(lastReply_)) {
@@ -575,7 +622,7 @@ void CNntp::ExpectData(bool unstuff)
     dataPending_ = true;
     unstuff_ = unstuff;
     dataBytes_ = 0;
-    problem_.clear();
+    SetProblem(ServerProblem::None, {});
     dataDeadline_ = NowMs() + std::int64_t{std::max(1, bounds_.waits)} * std::max(1, tcp_.Timeouts().WaitSec()) * 1000;
 }
 
@@ -589,12 +636,12 @@ int CNntp::ReadDataLine(std::string& line)
         (dataBytes_ += line.size()) > bounds_.bytes) {
         ReportStatus(left <= 0 || dataBytes_ > bounds_.bytes ? "reply too long: closing" : "Command Fail");
         if (dataBytes_ > bounds_.bytes)
-            problem_ = "the server's reply is over " + std::to_string(bounds_.bytes >> 20) + " MB";
+            SetProblem(ServerProblem::ReplyTooLong, std::to_string(bounds_.bytes >> 20));
         else if (left <= 0 || (tcp_.LastError() == platform::WSAETIMEDOUT && left <= tcp_.LineLimitMs()))
-            problem_ = "the server's reply did not end within " +
-                       std::to_string(std::max(1, bounds_.waits) * std::max(1, tcp_.Timeouts().WaitSec())) + " seconds";
+            SetProblem(ServerProblem::ReplyTooSlow,
+                       std::to_string(std::max(1, bounds_.waits) * std::max(1, tcp_.Timeouts().WaitSec())));
         else if (tcp_.LastError() == platform::WSAETIMEDOUT)
-            problem_ = "the server stopped answering";
+            SetProblem(ServerProblem::Silent, std::to_string(tcp_.LineLimitMs() / 1000));
         MarkBroken();
         line.clear();
         return -1;
@@ -898,6 +945,7 @@ bool CNntp::FlushAhead(std::size_t needed)
 bool CNntp::ReadStatusLine(std::int64_t limitMs, bool& timedOut)
 {
     const int r = tcp_.ReadLine(lastReply_, limitMs);
+    mask_.Apply(lastReply_);
     timedOut = r < 0 && tcp_.LastError() == platform::WSAETIMEDOUT;
     return r > 0;
 }
@@ -918,6 +966,7 @@ bool CNntp::SettleMarker()
 CNntp::Ahead CNntp::ReadAhead(bool unstuff)
 {
     replyCode_ = reply::None;
+    SetProblem(ServerProblem::None, {});
     if (connected_ != 1)
         return Ahead::Failed;
     if (dataPending_ && !SkipData())

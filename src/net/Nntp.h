@@ -73,10 +73,10 @@ public:
     // greeting is accepted for reading, or once logged in.
     int StartSession(bool allowReadOnly);
     SessionFailure LastFailure() const { return failure_; }
-    // Why the session or the last reply was given up, in words, when the
-    // server rather than the socket was at fault (a refusal, a reply out of
-    // bounds); empty otherwise.
-    const std::string& Problem() const { return problem_; }
+    // Why the session or the last reply was given up, when the server rather
+    // than the socket was at fault; None otherwise.
+    ServerProblem Problem() const { return problem_; }
+    const std::string& ProblemDetail() const { return problemDetail_; }
     // Set when the last StartSession failed in a way that points at a port
     // meant for the other kind of connection.
     PortHint LastPortHint() const { return portHint_; }
@@ -175,10 +175,8 @@ public:
 private:
     // Lines ending in CR LF, dot-stuffed.
     bool SendStuffed(std::string_view text);
-    // One command and its status line; logAs replaces the command in the log,
-    // and secret is masked in the reply wherever the server repeats it.
-    std::optional<std::string> Exchange(std::string_view command, bool* sent, std::string_view logAs = {},
-                                        std::string_view secret = {});
+    // One command and its status line; logAs replaces the command in the log.
+    std::optional<std::string> Exchange(std::string_view command, bool* sent, std::string_view logAs = {});
     // Exchange, and where the server asks for it: the login or MODE READER,
     // then the command once more. Every command of a session comes here.
     std::optional<std::string> Command(std::string_view command, bool* sent);
@@ -205,7 +203,18 @@ private:
     TrustHandler trust_;
     FailureHandler failed_;
     SessionFailure failure_ = SessionFailure::None;
-    std::string problem_;
+    ServerProblem problem_ = ServerProblem::None;
+    std::string problemDetail_;
+    void SetProblem(ServerProblem problem, std::string detail);
+    // Finds the password last sent in server text without keeping it: a
+    // polynomial hash with a random base, compared at every offset.
+    struct SecretMask {
+        std::uint64_t base = 0, hash = 0, top = 0; // top: base^(length-1)
+        std::size_t length = 0;
+        void Set(std::string_view secret);
+        // Every occurrence past the status code becomes "****".
+        void Apply(std::string& text) const;
+    } mask_;
     PortHint portHint_ = PortHint::None;
     bool probeGreeting_ = false;
     NntpCapabilities capabilities_;

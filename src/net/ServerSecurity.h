@@ -60,6 +60,18 @@ enum class SessionFailure {
     LoginUnavailable, // 502: no login on this server (or not without TLS)
 };
 
+// What the server did to end a session or a reply, where the server rather
+// than the socket was at fault.
+enum class ServerProblem {
+    None,
+    Refused,             // its greeting turned us away; detail: the reply
+    ModeReaderRefused,   // detail: the reply
+    CapabilitiesTooLong, // detail: the limit in KB
+    ReplyTooLong,        // detail: the limit in MB
+    ReplyTooSlow,        // lines kept coming past the reply's deadline; detail: seconds
+    Silent,              // nothing came within a line's wait; detail: seconds
+};
+
 // What a failed start says about the port: it expects the other kind of
 // connection (a TLS server stays silent before a plain greeting; a plain
 // server's greeting is no TLS record).

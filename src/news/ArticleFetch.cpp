@@ -201,7 +201,7 @@ bool CLumeDoc::OpenGroupLocked(CNewsGroup& group, int& first, int& last, bool& h
         group.m_bSubscribed = false;
         return true;
     }
-    ReportError(host_, msg::ServerFailed);
+    ReportServerFailure(msg::ServerFailed);
     return false;
 }
 
@@ -396,7 +396,7 @@ bool CLumeDoc::ReportWalkEnd(WalkEnd end)
 {
     switch (end) {
     case WalkEnd::Refused:
-        ReportError(host_, msg::ServerFailed);
+        ReportServerFailure(msg::ServerFailed);
         return false;
     case WalkEnd::GoneRun:
         if (host_)

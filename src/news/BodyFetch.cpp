@@ -115,7 +115,7 @@ BodyFetch CLumeDoc::ReceiveArticle(DocumentProgress& progress, std::ofstream& ou
         const int r = nntp_.ReadDataLine(line);
         if (r < 0) {
             progress.Close();
-            ReportError(host_, msg::ArticleLinkFailed);
+            ReportServerFailure(msg::ArticleLinkFailed);
             return BodyFetch::Failed;
         }
         if (r == 0)

@@ -1,4 +1,5 @@
 // The document's Settings command.
+#include "news/HeaderStore.h"
 #include "news/LumeDoc.h"
 #include "platform/Registry.h"
 
@@ -19,6 +20,7 @@ void CLumeDoc::OnSettings(bool firstStart)
     values.firstStart = firstStart;
     values.browserType = reg.GetInt(kBrowser, "Type", 0);
     values.browserPath = reg.GetString(kBrowser, "strPathName");
+    values.expiryDays = HeaderStoreExpiryDays(reg);
     for (std::size_t i = 0; i < values.colours.size(); ++i)
         if (reg.TypeOf(kBodyView, SettingsValues::kColourKeys[i]) == platform::Registry::Type::Integer)
             values.colours[i] = std::uint32_t(reg.GetInt(kBodyView, SettingsValues::kColourKeys[i], 0));
@@ -54,6 +56,7 @@ void CLumeDoc::OnSettings(bool firstStart)
     ApplyTransportSettings();
     reg.WriteString(kBrowser, "strPathName", values.browserPath);
     reg.WriteInt(kBrowser, "Type", values.browserType);
+    reg.WriteInt("HeaderStore", "nExpireDays", values.expiryDays);
     for (std::size_t i = 0; i < values.colours.size(); ++i)
         if (values.colours[i])
             reg.WriteInt(kBodyView, SettingsValues::kColourKeys[i], int(*values.colours[i]));

@@ -25,15 +25,15 @@ CLumeDoc::CLumeDoc(DocumentHost* host, platform::Registry& registry) : host_(hos
     nntp_.SetPump([this] {
         if (host_)
             host_->PumpEvents();
-        // Cancel in the session start's window ends the wait it is in.
-        if (sessionProgress_ && sessionProgress_->Cancelled())
+        // Cancel ends the wait it is pressed in, not only the next one.
+        if (cancelProgress_ && cancelProgress_->Cancelled())
             net::CancelBlockingCall();
     });
     nntp_.SetLoginHandler(LoginHandler());
     nntp_.SetTrustHandler(TrustHandler());
     nntp_.SetFailureHandler([this](net::SessionFailure failure, const std::string& detail) {
         // A cancelled start needs no explanation.
-        if (sessionProgress_ && sessionProgress_->Cancelled())
+        if (cancelProgress_ && cancelProgress_->Cancelled())
             return;
         const unsigned id = SessionFailureMessage(failure);
         if (id && failure == net::SessionFailure::Tls && nntp_.LastPortHint() == net::PortHint::ExpectsPlain)
@@ -238,6 +238,14 @@ void CLumeDoc::Refuse()
 {
     if (host_)
         host_->Beep();
+}
+
+void CLumeDoc::ReportServerFailure(unsigned fallback)
+{
+    if (const unsigned id = ServerProblemMessage(nntp_.Problem()))
+        ReportError(host_, id, {nntp_.ProblemDetail()});
+    else if (fallback)
+        ReportError(host_, fallback);
 }
 
 } // namespace news

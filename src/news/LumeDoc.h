@@ -298,6 +298,9 @@ private:
     bool TakeBusy();
     void ReleaseBusy();
     void Refuse();
+    // Names what the server did to end the last operation, or says fallback
+    // when it was nothing the server did.
+    void ReportServerFailure(unsigned fallback);
     bool FinishConnect(int socket);
     bool WriteUntitledRecovery();
     net::CNntp::LoginHandler LoginHandler();
@@ -337,7 +340,8 @@ private:
     net::ProtocolLog log_; // before nntp_: the connection logs until it is gone
     net::CNntp nntp_;
     bool busy_ = false;
-    DocumentProgress* sessionProgress_ = nullptr; // while the session starts
+    // The window whose Cancel ends the wait in progress: the session start's, the group list's.
+    DocumentProgress* cancelProgress_ = nullptr;
     int fetchDepth_ = 0; // >0 while a fetch appends to the article list
     std::deque<int> articlesAhead_; // ARTICLE commands sent ahead, oldest first
     bool useOverview_ = true;

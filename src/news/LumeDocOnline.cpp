@@ -104,10 +104,10 @@ bool CLumeDoc::FinishConnect(int socket)
             nntp_.Quit();
             return false;
         }
-        sessionProgress_ = progress.operator->();
+        cancelProgress_ = progress.operator->();
         started = nntp_.StartSession(false);
         cancelled = progress->Cancelled();
-        sessionProgress_ = nullptr;
+        cancelProgress_ = nullptr;
     }
     if (!started) {
         const int code = nntp_.Tcp().LastError();
@@ -115,14 +115,15 @@ bool CLumeDoc::FinishConnect(int socket)
         // Other failures have been explained as they happened.
         const bool unexplained = failure == net::SessionFailure::Connection || failure == net::SessionFailure::Greeting;
         if (host_ && unexplained && !cancelled) {
-            // The server's own fault is named; a socket error number would mislead.
             char text[512];
             std::snprintf(text, sizeof text, "Connect Error!! %d:%s", code, platform::WinsockErrorText(code).c_str());
+            // The server's own fault is named; a socket error number would mislead.
             if (nntp_.LastPortHint() == net::PortHint::ExpectsTls)
                 ReportError(host_, msg::PortExpectsTls, {text});
+            else if (nntp_.Problem() != net::ServerProblem::None)
+                ReportServerFailure(0);
             else
-                host_->ShowMessageText(nntp_.Problem().empty() ? std::string(text) : "Connect Error!! " + nntp_.Problem(),
-                                       MessageIcon::Stop);
+                host_->ShowMessageText(text, MessageIcon::Stop);
         }
         return false;
     }
@@ -157,11 +158,15 @@ bool CLumeDoc::FetchGroupListLocked()
     WaitCursor wait(host_);
     listStats_ = {};
     const auto started = Clock::now();
-    if (!nntp_.List())
+    if (!nntp_.List()) {
+        ReportServerFailure(0);
         return false;
+    }
     ProgressScope progress(host_, kProgressDelayMs, msg::ReadingGroupList);
     if (!progress)
         return false;
+    // A list that trickles in spends its time inside one line's wait.
+    cancelProgress_ = progress.operator->();
 
     bool result = false;
     std::string line;
@@ -173,8 +178,8 @@ bool CLumeDoc::FetchGroupListLocked()
             host_->PumpEvents();
         const int r = nntp_.ReadDataLine(line);
         if (r < 0) {
-            if (host_ && !nntp_.Problem().empty() && !progress->Cancelled())
-                host_->ShowMessageText("The group list was not taken: " + nntp_.Problem() + ".", MessageIcon::Stop);
+            if (!progress->Cancelled())
+                ReportServerFailure(0);
             break;
         }
         if (r == 0) {
@@ -183,11 +188,7 @@ bool CLumeDoc::FetchGroupListLocked()
         }
         bytes += static_cast<long long>(line.size());
         if (count >= listLimits_.groups || bytes > listLimits_.bytes) {
-            if (host_)
-                host_->ShowMessageText("The server's group list does not end (over " +
-                                            std::to_string(listLimits_.groups) + " groups or " +
-                                            SizeText(listLimits_.bytes) + "); it was not taken.",
-                                        MessageIcon::Stop);
+            ReportError(host_, platform::IDS_61367, {std::to_string(listLimits_.groups), SizeText(listLimits_.bytes)});
             break;
         }
         const auto before = Clock::now();
@@ -203,6 +204,7 @@ bool CLumeDoc::FetchGroupListLocked()
             break;
         listStats_.lines = count + 1;
     }
+    cancelProgress_ = nullptr;
     listStats_.totalMs = Ms(Clock::now() - started);
     listStats_.mergeMs = Ms(merging);
     return result;

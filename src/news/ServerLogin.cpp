@@ -38,4 +38,25 @@ unsigned SessionFailureMessage(net::SessionFailure failure)
     }
 }
 
+unsigned ServerProblemMessage(net::ServerProblem problem)
+{
+    using P = net::ServerProblem;
+    switch (problem) {
+    case P::Refused:
+        return platform::IDS_61360;
+    case P::ModeReaderRefused:
+        return platform::IDS_61361;
+    case P::CapabilitiesTooLong:
+        return platform::IDS_61362;
+    case P::ReplyTooLong:
+        return platform::IDS_61363;
+    case P::ReplyTooSlow:
+        return platform::IDS_61364;
+    case P::Silent:
+        return platform::IDS_61365;
+    default:
+        return 0;
+    }
+}
+
 } // namespace news

@@ -14,5 +14,8 @@ net::SecuritySettings SecurityOf(const LumeConfig& config);
 // or the TLS library's words); 0 when there is nothing to explain (the user
 // cancelled, or the caller reports the failure in its own words).
 unsigned SessionFailureMessage(net::SessionFailure failure);
+// The string-table message for what the server did (one %s for the
+// connection's ProblemDetail()); 0 for none.
+unsigned ServerProblemMessage(net::ServerProblem problem);
 
 } // namespace news

@@ -24,6 +24,9 @@ struct SettingsValues {
     // The login password as the sheet shows and returns it (Shift_JIS). The
     // windows keep it; the document never copies or writes it.
     std::string password;
+    // Days a group may go unopened before the header store drops it
+    // (registry "HeaderStore", "nExpireDays").
+    int expiryDays = 30;
 
     // The article list's colours of rows scored above and below zero
     // (section "ArticleView"); none when never set.

@@ -160,5 +160,13 @@ inline constexpr unsigned IDS_61350 = 61350; // このポートはSSL/TLSの接�
 inline constexpr unsigned IDS_61351 = 61351; // このポートは暗号化しない接続を待っています。設定の「通信の暗号化」でSTARTTLSかなしを選んでください(SSL/TLSでは接続できません)。
 inline constexpr unsigned IDS_61352 = 61352; // サーバに接続しています
 inline constexpr unsigned IDS_61353 = 61353; // 前回の終了時に保存されなかった設定と既読情報があります。復元しますか？
+inline constexpr unsigned IDS_61360 = 61360; // サーバが接続を断りました。
+inline constexpr unsigned IDS_61361 = 61361; // サーバが読者モード(MODE READER)に切り替えませんでした。
+inline constexpr unsigned IDS_61362 = 61362; // サーバの機能一覧(CAPABILITIES)が%sKBを超えたため、接続を中止しました。
+inline constexpr unsigned IDS_61363 = 61363; // サーバの応答が%sMBを超えたため、受信を中止しました。
+inline constexpr unsigned IDS_61364 = 61364; // サーバの応答が%s秒たっても終わらないため、受信を中止しました。
+inline constexpr unsigned IDS_61365 = 61365; // サーバから%s秒待っても次の行が届かないため、受信を中止しました。
+inline constexpr unsigned IDS_61366 = 61366; // サーバがログインを求めていますが、ユーザ名が設定されていません。
+inline constexpr unsigned IDS_61367 = 61367; // サーバのグループ一覧が%sグループか%sを超えても終わらないため、受け取りませんでした。
 
 } // namespace platform

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 
 using namespace newstest;
 
@@ -26,7 +29,8 @@ TEST(NewsTool, NewsrcAndConfigListings)
 }
 
 // Against a scripted server: escape sequences in From and Subject never reach
-// the terminal, and a list that trickles on forever ends with the time budget.
+// the terminal, a list that trickles on forever ends with the time budget, and
+// a login asked for without a user name says so.
 TEST(NewsTool, OpenShowsNoControlCharactersAndHonoursItsTimeBudget)
 {
     const std::function<void(FakePeer&)> scripts[] = {
@@ -43,9 +47,21 @@ TEST(NewsTool, OpenShowsNoControlCharactersAndHonoursItsTimeBudget)
             for (int i = 0; i < 50; ++i, FakePeer::Pause(50)) // slow lines past the budget, no end
                 p.Send("g" + std::to_string(i) + " 1 1 y\r\n");
         },
+        [](FakePeer& p) {
+            p.Greet("200 ready\r\n");
+            p.Reply("480 who are you\r\n");
+            p.AnswerQuit();
+        },
     };
-    const std::pair<int, const char*> expected[] = {{0, "1\t--/-- --:--\t?]0;owned? x\t?[2J\n"}, {1, ""}};
-    for (int i = 0; i < 2; ++i) {
+    const std::tuple<int, const char*, const char*> expected[] = {
+        {0, "1\t--/-- --:--\t?]0;owned? x\t?[2J\n", ""},
+        {1, "", "time budget ran out"},
+        {1, "", "ユーザ名が設定されていません。\n480 who are you\n(--user NAME)"}};
+    // Nobody at a terminal answers the login questions.
+    const int terminal = ::dup(STDIN_FILENO), none = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ::dup2(none, STDIN_FILENO);
+    ::close(none);
+    for (int i = 0; i < 3; ++i) {
         ScratchDir dir;
         FakeServer server(scripts[i], true);
         WriteFile(dir / "a.lum", "[config]\r\nstrNntpServer=127.0.0.1\r\nnNntpPort=" + std::to_string(server.port()) +
@@ -53,14 +69,17 @@ TEST(NewsTool, OpenShowsNoControlCharactersAndHonoursItsTimeBudget)
         WriteFile(dir / "news.rc", "a.b: 5\n");
         std::ostringstream out, err;
         platform::Registry registry(dir / "registry");
-        EXPECT_EQ(tools::OpenCommand(registry, {"--config", (dir / "a.lum").string(), "--timeout", "1", "--save", "a.b"}, out, err),
-                  expected[i].first)
+        const auto& [rc, shown, said] = expected[i];
+        EXPECT_EQ(tools::OpenCommand(registry, {"--config", (dir / "a.lum").string(), "--timeout", "1", "--save",
+                                                "--allow-plain-password", "a.b"}, out, err), rc)
             << err.str();
-        EXPECT_EQ(out.str(), expected[i].second);
-        if (i == 1) {
-            EXPECT_NE(err.str().find("time budget ran out"), std::string::npos);
+        EXPECT_EQ(out.str(), shown);
+        EXPECT_NE(err.str().find(said), std::string::npos) << err.str();
+        if (rc != 0) {
             EXPECT_EQ(ReadFile(dir / "news.rc"), "a.b: 5\n");
         }
         server.Join();
     }
+    ::dup2(terminal, STDIN_FILENO);
+    ::close(terminal);
 }

@@ -76,6 +76,7 @@ TEST(SettingsSheet, ChangesReachTheDocumentOnlyOnOk)
              EXPECT_FALSE(Control(s, "dlg128", 1043)->isEnabled());
              EXPECT_FALSE(Control(s, "dlg128", 1039)->isEnabled());
              Type(s, "dlg128", 1037, "99999");
+             Type(s, "dlg128", 1091, "45"); // the header store's expiry is no connection setting
              s.accept();
          },
          nullptr, 1, 8119, 30, 7, 50, nullptr},
@@ -92,6 +93,8 @@ TEST(SettingsSheet, ChangesReachTheDocumentOnlyOnOk)
          "NNTPポート", 1, 8119, 30, 7, 50, nullptr},
         {"article limit 0", false, false, [](CConfigSheet& s) { Type(s, "dlg126", 1035, "0"), s.accept(); },
          "読み込む記事の最大数", 1, 8119, 30, 7, 50, nullptr},
+        {"expiry of 0 days", false, false, [](CConfigSheet& s) { Type(s, "dlg128", 1091, "0"), s.accept(); },
+         "ヘッダーを消すまでの日数", 1, 8119, 30, 7, 50, nullptr},
         {"retry not a number", false, false, [](CConfigSheet& s) { Type(s, "dlg128", 1038, "abc"), s.accept(); },
          "TCP RETRY", 1, 8119, 30, 7, 50, nullptr},
         {"wait 3600 and limit 100000 accepted", false, true,
@@ -141,6 +144,7 @@ TEST(SettingsSheet, ChangesReachTheDocumentOnlyOnOk)
         EXPECT_EQ(config.strMailAddress, "me@example.jp");
         // OK writes all five colours; anything else writes none.
         EXPECT_EQ(registry.TypeOf("BodyView", "TextColor").has_value(), accepted);
+        EXPECT_EQ(registry.GetInt("HeaderStore", "nExpireDays", 0), !accepted ? 0 : c.online ? 45 : 30);
         if (c.colourKey) {
             EXPECT_EQ(registry.GetInt("BodyView", c.colourKey, 0), 0x0000FF);
         }
