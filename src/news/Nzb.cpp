@@ -245,6 +245,32 @@ private:
     bool writeFailed_ = false;
 };
 
+// What a part that is not yEnc is, from one of its lines, for the report.
+const char* OtherEncoding(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    auto startsNoCase = [&](std::string_view head) {
+        return line.size() >= head.size() && std::equal(head.begin(), head.end(), line.begin(), [](char a, char b) {
+                   return a == (b >= 'A' && b <= 'Z' ? char(b + 32) : b);
+               });
+    };
+    if (startsNoCase("begin ") && line.size() > 10 && line[6] >= '0' && line[6] <= '7')
+        return "uuencoded";
+    // A full uuencode line: 45 bytes in 60 characters after the length 'M'.
+    if (line.size() == 61 && line[0] == 'M' &&
+        std::all_of(line.begin(), line.end(), [](char c) { return c >= ' ' && c <= '`'; }))
+        return "uuencoded";
+    if (startsNoCase("content-transfer-encoding:") && line.find("ase64") != std::string_view::npos)
+        return "Base64";
+    if (line.size() >= 40 && line.size() % 4 == 0 && std::all_of(line.begin(), line.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+                   c == '/' || c == '=';
+        }))
+        return "Base64";
+    return nullptr;
+}
+
 constexpr std::size_t kWindow = 16;
 constexpr int kTries = 3;
 
@@ -272,16 +298,23 @@ bool FileFetch::Take(std::size_t index, NzbFileResult& result)
     const NzbSegment& seg = file_.segments[index];
     textcodec::YencDecoder decoder;
     std::string data, line;
+    const char* other = nullptr;
     int rc;
-    while ((rc = nntp_.ReadDataLine(line)) == 1)
+    while ((rc = nntp_.ReadDataLine(line)) == 1) {
+        if (!other && !decoder.Started())
+            other = OtherEncoding(line);
         decoder.Put(line, data);
+    }
     if (rc < 0)
         return false;
     decoder.Finish(data);
     if (!decoder.Started()) {
+        // Nothing of it is written: its place stays zeros and the file is named damaged.
         result.damaged.push_back(seg.number);
         if (result.problem.empty())
-            result.problem = "segment " + std::to_string(seg.number) + " holds no yEnc";
+            result.problem = "segment " + std::to_string(seg.number) +
+                             (other ? " is " + std::string(other) + ", which is not supported (only yEnc)"
+                                    : " holds no yEnc");
         return true;
     }
     if (decoder.Status() != textcodec::YencStatus::Ok) {
@@ -325,7 +358,7 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
         return true;
     };
     while (next < n || !ahead.empty()) {
-        if (!sendMore()) {
+        if (!sendMore() || ahead.empty()) {
             error = "the connection was lost";
             return false;
         }
@@ -364,8 +397,8 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
             return false;
         }
     }
-    if (size_ > written_ && !result.missing.empty() && written_ > 0) {
-        // Zeros for missing segments at the end too, so the size is right.
+    if (size_ > written_ && (!result.missing.empty() || !result.damaged.empty()) && written_ > 0) {
+        // Zeros for missing or unreadable segments at the end too, so the size is right.
         if (!WriteSegment({}, size_ + 1))
             writeFailed_ = true;
     }

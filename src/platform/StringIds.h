@@ -54,6 +54,7 @@ inline constexpr unsigned IDS_32873 = 32873; // グループ名の後に未読�
 inline constexpr unsigned IDS_32890 = 32890; // グループ一覧か記事一覧のフォントを選びます
 inline constexpr unsigned IDS_32892 = 32892; // 自分が投稿した記事を取り消します
 inline constexpr unsigned IDS_32893 = 32893; // 自分が投稿した記事を書き直して差し替えます
+inline constexpr unsigned IDS_32895 = 32895; // NZBファイルの記事を読み込み、ファイルにして保存します
 inline constexpr unsigned IDS_40003 = 40003; // 記事の投稿ウインドウを閉じます
 inline constexpr unsigned IDS_40007 = 40007; // 選択した署名をカーソル位置に挿入します
 inline constexpr unsigned IDS_57344 = 57344; // Lumetra
@@ -144,5 +145,16 @@ inline constexpr unsigned IDS_61350 = 61350; // このポートはSSL/TLSの接�
 inline constexpr unsigned IDS_61351 = 61351; // このポートは暗号化しない接続を待っています。設定の「通信の暗号化」でSTARTTLSかなしを選んでください(SSL/TLSでは接続できません)。
 inline constexpr unsigned IDS_61352 = 61352; // サーバに接続しています
 inline constexpr unsigned IDS_61353 = 61353; // 前回の終了時に保存されなかった設定と既読情報があります。復元しますか？
+inline constexpr unsigned IDS_61360 = 61360; // NZBのファイルを読み込んでいます
+inline constexpr unsigned IDS_61361 = 61361; // ファイル %d/%d: %s (セグメント %d/%d)
+inline constexpr unsigned IDS_61362 = 61362; // オフライン時にはNZBのファイルを読み込めません。
+inline constexpr unsigned IDS_61363 = 61363; // NZBファイル(%s)を読めません。
+inline constexpr unsigned IDS_61364 = 61364; // NZBを開く
+inline constexpr unsigned IDS_61365 = 61365; // 保存するフォルダ
+inline constexpr unsigned IDS_61366 = 61366; // NZBの読み込み結果
+inline constexpr unsigned IDS_61367 = 61367; // %d個のファイルをすべて保存しました。
+inline constexpr unsigned IDS_61368 = 61368; // %d個のファイルのうち%d個に欠けたセグメントか壊れたセグメントがあります。
+inline constexpr unsigned IDS_61369 = 61369; // 途中で中止しました。
+inline constexpr unsigned IDS_61370 = 61370; // サーバとの通信に失敗しました(%s)。
 
 } // namespace platform
