@@ -23,7 +23,7 @@ struct Reader {
     const NzbLimits& limits;
     XML_Parser parser;
     NzbDocument doc;
-    std::size_t segments = 0;
+    std::size_t segments = 0, entries = 0; // entries: files and groups, which cost memory too
     std::string text;
     bool inFile = false, inGroup = false, inSegment = false, inNzb = false;
     NzbSegment segment;
@@ -83,7 +83,11 @@ void XMLCALL Start(void* data, const XML_Char* name, const XML_Char** attrs)
     const std::string_view n = name;
     if (n == "nzb") {
         r.inNzb = true;
-    } else if (n == "file" && r.inNzb) {
+    } else if ((n == "file" && r.inNzb) || (n == "group" && r.inFile)) {
+        if (++r.entries > r.limits.maxSegments)
+            return r.Stop("more than " + std::to_string(r.limits.maxSegments) + " files or groups");
+    }
+    if (n == "file" && r.inNzb) {
         NzbFile f;
         if (const char* s = Attribute(attrs, "subject"))
             f.subject = std::string(s).substr(0, r.limits.maxText);
@@ -154,7 +158,7 @@ NzbDocument ReadNzb(std::string_view xml, const NzbLimits& limits)
     XML_Parser parser = XML_ParserCreate(nullptr);
     if (!parser)
         return {{}, "out of memory"};
-    Reader r{limits, parser, {}, 0, {}, false, false, false, false, {}};
+    Reader r{limits, parser, {}, 0, 0, {}, false, false, false, false, {}};
     XML_SetUserData(parser, &r);
     XML_SetElementHandler(parser, Start, End);
     XML_SetCharacterDataHandler(parser, Text);
