@@ -70,7 +70,7 @@ for _ in $(seq "$rounds"); do
 done
 same() { if cmp -s "$1" "$dir/posts/bench.bin"; then echo "identical"; else echo "DIFFERENT"; fi; }
 echo "load: $(uptime | sed 's/.*load average: //')"
-echo "input: $mb MB in $parts yEnc parts, $(du -sb "$dir/posts" | cut -f1) B of articles"
+echo "input: $mb MB in $parts yEnc parts, $(cat "$dir"/posts/part-*.art | wc -c) B of articles"
 row() {
   printf '%-24s %6.2f s %7.1f MB  file %s\n' "$1" "${best[$2]}" "$(echo "${mem[$2]}/1024" | bc -l)" "$3"
 }

@@ -246,6 +246,8 @@ private:
     std::uint64_t written_ = 0;
     std::uint64_t size_ = 0;
     std::string name_;
+    // Kept from segment to segment: fresh buffers cost page faults and copies.
+    std::string data_, line_;
     bool writeFailed_ = false;
 };
 
@@ -275,6 +277,22 @@ const char* OtherEncoding(std::string_view line)
     return nullptr;
 }
 
+// A file already in the folder is never replaced: the new one is numbered
+// before its extension (an earlier download of the same file, or the user's own).
+std::string FreeName(const std::filesystem::path& dir, const std::string& name)
+{
+    auto taken = [&](const std::string& n) {
+        std::error_code ec;
+        return std::filesystem::symlink_status(dir / n, ec).type() != std::filesystem::file_type::not_found;
+    };
+    const std::filesystem::path p(name);
+    const std::string stem = p.stem().string(), ext = p.extension().string();
+    std::string free = name;
+    for (int n = 2; taken(free) && n < 100000; ++n)
+        free = stem + "-" + std::to_string(n) + ext;
+    return free;
+}
+
 constexpr std::size_t kWindow = 16;
 constexpr int kTries = 3;
 
@@ -301,7 +319,9 @@ bool FileFetch::Take(std::size_t index, NzbFileResult& result)
 {
     const NzbSegment& seg = file_.segments[index];
     textcodec::YencDecoder decoder;
-    std::string data, line;
+    std::string& data = data_;
+    std::string& line = line_;
+    data.clear();
     const char* other = nullptr;
     int rc;
     while ((rc = nntp_.ReadDataLine(line)) == 1) {
@@ -420,6 +440,7 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
             result.problem = "cannot write " + (dir / name).string();
         return true;
     }
+    name = FreeName(dir, name);
     out_->KeepAs(dir / name);
     result.saved = out_->Keep();
     result.name = name;

@@ -652,8 +652,8 @@ TEST_F(DocFixture, ArticleBodyCountsAsReadOnlyWhenItArrivedOrIsGone)
 } // namespace
 
 // An NZB through the document: refused offline; parts that are not yEnc are
-// named in the summary and leave zeros, never their bytes, in the file; the
-// progress window counts files and segments.
+// named in the summary and leave zeros, never their bytes, in the file; a
+// file already in the folder stays; the progress window counts segments.
 TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
 {
     auto one = [](const char* subject, std::vector<std::string> ids) {
@@ -687,6 +687,7 @@ TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
     });
     ASSERT_TRUE(GoOnline(server));
     std::filesystem::create_directory(dir / "out");
+    WriteFile(dir / "out" / "f.damaged.bin", "mine");
     const std::optional<NzbSummary> summary = doc.DownloadNzb(files, dir / "out");
     ASSERT_TRUE(summary);
     ASSERT_EQ(summary->files.size(), 4u);
@@ -695,7 +696,7 @@ TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
         bool saved;
         const char* problem;
     } want[] = {
-        {"f.damaged.bin", true, "segment 2 is uuencoded, which is not supported (only yEnc)"},
+        {"f.damaged-2.bin", true, "segment 2 is uuencoded, which is not supported (only yEnc)"},
         {"g.damaged.bin", false, "segment 1 is Base64, which is not supported (only yEnc)"},
         {"h.damaged.bin", false, "segment 1 is Base64, which is not supported (only yEnc)"},
         {"i.damaged.txt", false, "segment 1 holds no yEnc"},
@@ -706,8 +707,9 @@ TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
         EXPECT_EQ(f.saved, want[i].saved) << f.name;
         EXPECT_EQ(f.problem, want[i].problem);
     }
-    EXPECT_EQ(ReadFile(dir / "out" / "f.damaged.bin"), std::string("abc\0\0\0", 6));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 1);
+    EXPECT_EQ(ReadFile(dir / "out" / "f.damaged-2.bin"), std::string("abc\0\0\0", 6));
+    EXPECT_EQ(ReadFile(dir / "out" / "f.damaged.bin"), "mine");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 2);
     const ProgressLog& progress = *host.progress.back();
     EXPECT_EQ(progress.caption, 61360u);
     EXPECT_EQ(progress.total, 5);
