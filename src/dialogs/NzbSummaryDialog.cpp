@@ -60,14 +60,16 @@ NzbSummaryDialog::NzbSummaryDialog(const news::NzbSummary& summary, const QStrin
     files_->setObjectName(QStringLiteral("ctlFiles"));
     files_->setRootIsDecorated(false);
     files_->setHeaderLabels({QStringLiteral("ファイル名"), QStringLiteral("バイト数"), QStringLiteral("欠落"),
-                             QStringLiteral("破損"), QStringLiteral("状態")});
+                             QStringLiteral("破損"), QStringLiteral("状態"), QStringLiteral("詳細")});
     for (const news::NzbFileResult& f : summary.files) {
-        // Names and problems come from the server as UTF-8 bytes.
-        const QString state = f.saved && f.problem.empty() ? QStringLiteral("保存しました")
-                              : f.saved ? QString::fromUtf8(f.problem)
-                                        : QStringLiteral("保存できません: ") + QString::fromUtf8(f.problem);
+        const bool whole = f.missing.empty() && f.damaged.empty();
+        const QString state = !f.saved ? QStringLiteral("保存できませんでした")
+                              : whole  ? QStringLiteral("保存しました")
+                                       : QStringLiteral("不完全なまま保存しました");
+        // The name comes from the server; the detail is the core's own words.
         auto* row = new QTreeWidgetItem(files_, {QString::fromUtf8(f.name), QString::number(f.bytes),
-                                                 Numbers(f.missing), Numbers(f.damaged), state});
+                                                 Numbers(f.missing), Numbers(f.damaged), state,
+                                                 QString::fromUtf8(f.problem)});
         row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     }
     files_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -77,7 +79,7 @@ NzbSummaryDialog::NzbSummaryDialog(const news::NzbSummary& summary, const QStrin
     layout->addWidget(headline_);
     layout->addWidget(files_, 1);
     layout->addWidget(buttons);
-    resize(640, 320);
+    resize(760, 320);
 }
 
 } // namespace dialogs
