@@ -246,6 +246,11 @@ private:
     std::uint64_t written_ = 0;
     std::uint64_t size_ = 0;
     std::string name_;
+    // What the zeros for missing parts may fill up to: as many parts as the
+    // file has, each as large as the largest that came. A size or offset
+    // from the server beyond it is damage, not a reason to write zeros.
+    std::uint64_t Bound() const { return largest_ * file_.segments.size(); }
+    std::uint64_t largest_ = 0;
     // Kept from segment to segment: fresh buffers cost page faults and copies.
     std::string data_, line_;
     bool writeFailed_ = false;
@@ -352,12 +357,16 @@ bool FileFetch::Take(std::size_t index, NzbFileResult& result)
         size_ = h.size;
     }
     const std::uint64_t begin = h.begin ? h.begin : written_ + 1;
-    // A part that would go back over what is written is not this file's next.
-    if (begin <= written_) {
+    largest_ = std::max<std::uint64_t>(largest_, data.size());
+    // A part that would go back over what is written is not this file's next;
+    // one placed past what all the parts could fill would only make zeros.
+    const bool overlaps = begin <= written_, beyond = begin - 1 > Bound();
+    if (overlaps || beyond) {
         if (std::find(result.damaged.begin(), result.damaged.end(), seg.number) == result.damaged.end())
             result.damaged.push_back(seg.number);
         if (result.problem.empty())
-            result.problem = "segment " + std::to_string(seg.number) + " overlaps the one before";
+            result.problem = "segment " + std::to_string(seg.number) +
+                             (overlaps ? " overlaps the one before" : " lies past the end of the file");
         return true;
     }
     if (!WriteSegment(data, begin))
@@ -421,7 +430,8 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
             return false;
         }
     }
-    if (size_ > written_ && (!result.missing.empty() || !result.damaged.empty()) && written_ > 0) {
+    if (size_ > written_ && size_ <= Bound() && (!result.missing.empty() || !result.damaged.empty()) &&
+        written_ > 0) {
         // Zeros for missing or unreadable segments at the end too, so the size is right.
         if (!WriteSegment({}, size_ + 1))
             writeFailed_ = true;

@@ -663,18 +663,25 @@ TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
         return f;
     };
     const std::vector<NzbFile> files = {one("\"f.bin\"", {"y", "uu"}), one("\"g.bin\"", {"b64"}),
-                                        one("\"h.bin\"", {"mime"}), one("\"i.txt\"", {"text"})};
+                                        one("\"h.bin\"", {"mime"}), one("\"i.txt\"", {"text"}),
+                                        one("\"j.bin\"", {"far"})};
     EXPECT_FALSE(doc.DownloadNzb(files, dir / "out"));
     EXPECT_EQ(host.StopIds(), Ids{61362});
 
     textcodec::YencPartInfo part{.name = "f.bin", .fileSize = 6, .part = 1, .total = 2, .begin = 1, .partSize = 3};
     part.lineEnd = "\r\n";
+    // A server's word for where a part lies is not a reason to write a terabyte of zeros.
+    textcodec::YencPartInfo far = part;
+    far.name = "j.bin";
+    far.fileSize = 2000000000000;
+    far.begin = 1000000000000;
     const std::pair<const char*, std::string> bodies[] = {
         {"y", textcodec::YencEncode("abc", part)},
         {"uu", "begin 644 f.bin\r\nM" + std::string(60, '!') + "\r\n"},
         {"b64", std::string(76, 'Q') + "\r\n"},
         {"mime", "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n\r\nQUJD\r\n"},
         {"text", "just words\r\n"},
+        {"far", textcodec::YencEncode("abc", far)},
     };
     Restart();
     FakeServer server([&](FakePeer& p) {
@@ -690,7 +697,7 @@ TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
     WriteFile(dir / "out" / "f.damaged.bin", "mine");
     const std::optional<NzbSummary> summary = doc.DownloadNzb(files, dir / "out");
     ASSERT_TRUE(summary);
-    ASSERT_EQ(summary->files.size(), 4u);
+    ASSERT_EQ(summary->files.size(), 5u);
     const struct {
         const char* name;
         bool saved;
@@ -700,8 +707,9 @@ TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
         {"g.damaged.bin", false, "segment 1 is Base64, which is not supported (only yEnc)"},
         {"h.damaged.bin", false, "segment 1 is Base64, which is not supported (only yEnc)"},
         {"i.damaged.txt", false, "segment 1 holds no yEnc"},
+        {"j.damaged.bin", false, "segment 1 lies past the end of the file"},
     };
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 5; ++i) {
         const NzbFileResult& f = summary->files[i];
         EXPECT_EQ(f.name, want[i].name);
         EXPECT_EQ(f.saved, want[i].saved) << f.name;
@@ -712,8 +720,8 @@ TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 2);
     const ProgressLog& progress = *host.progress.back();
     EXPECT_EQ(progress.caption, 61360u);
-    EXPECT_EQ(progress.total, 5);
-    EXPECT_EQ(progress.messages.back(), "\x83t\x83@\x83" "C\x83\x8b 4/4: i.txt (\x83Z\x83O\x83\x81\x83\x93\x83g 1/1)");
+    EXPECT_EQ(progress.total, 6);
+    EXPECT_EQ(progress.messages.back(), "\x83t\x83@\x83" "C\x83\x8b 5/5: j.bin (\x83Z\x83O\x83\x81\x83\x93\x83g 1/1)");
     EXPECT_TRUE(progress.closed && !doc.IsBusy());
     doc.GoOffline();
     server.Join();
