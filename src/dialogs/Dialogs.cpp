@@ -9,6 +9,7 @@
 #include "dialogs/GroupDialogs.h"
 #include "dialogs/GroupReadDialogs.h"
 #include "dialogs/HelpWindow.h"
+#include "dialogs/NzbSummaryDialog.h"
 #include "dialogs/ScoreDialogs.h"
 #include "widgets/SjisText.h"
 
@@ -121,6 +122,17 @@ QString QtDialogs::AskConfigFile(QWidget* parent, bool save, const QString& curr
 QString Dialogs::AskOpenFile(QWidget* parent, const QString& title, const QString& filter)
 {
     return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
+QString Dialogs::AskFolder(QWidget* parent, const QString& title, const QString& start)
+{
+    return QFileDialog::getExistingDirectory(parent, title, start);
+}
+
+void Dialogs::ShowNzbSummary(QWidget* parent, const news::NzbSummary& summary, const QString& folder)
+{
+    NzbSummaryDialog dialog(summary, folder, parent);
+    dialog.exec();
 }
 
 QString QtDialogs::AskSaveFile(QWidget* parent, const QString& suggested)

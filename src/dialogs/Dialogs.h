@@ -26,7 +26,7 @@ class QPoint;
 class QWidget;
 
 namespace message { class Desktop; }
-namespace news { struct CArticle; class ScoreBook; }
+namespace news { struct CArticle; class ScoreBook; struct NzbSummary; }
 
 namespace dialogs {
 
@@ -47,6 +47,8 @@ public:
     virtual QString AskSaveFile(QWidget* parent, const QString& suggested) = 0;
     // A file to read, "" when cancelled (filter in Qt's form).
     virtual QString AskOpenFile(QWidget* parent, const QString& title, const QString& filter);
+    // An existing folder, starting at start; "" when cancelled.
+    virtual QString AskFolder(QWidget* parent, const QString& title, const QString& start);
     // None when cancelled. qtOwn asks for Qt's dialog rather than the desktop's.
     virtual std::optional<QFont> AskFont(QWidget* parent, const QFont& current, const QString& title, bool qtOwn) = 0;
     // Dialogs 105 and 112: QDialog::Accepted, GroupSubscribeDialog::kAllFollowing
@@ -96,6 +98,8 @@ public:
     // The rule editor over the rules of group; articles is the open list, for testing a rule.
     virtual void EditScoreRules(QWidget* parent, news::ScoreBook& book, const std::string& group,
                                 const std::vector<const news::CArticle*>& articles);
+    // What an NZB download into folder saved and what it lacks (modal).
+    virtual void ShowNzbSummary(QWidget* parent, const news::NzbSummary& summary, const QString& folder);
 };
 
 class QtDialogs : public Dialogs {

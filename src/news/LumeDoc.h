@@ -13,7 +13,8 @@
 // file), LumeDocOnline.cpp (going on- and offline, the group list),
 // ArticleFetch.cpp (opening groups, fetching headers, read state),
 // BodyFetch.cpp (one article into the body pane's cache file),
-// DocumentCommands.cpp (commands, update rules, posting).
+// DocumentCommands.cpp (commands, update rules, posting), DocumentNzb.cpp
+// (NZB downloads).
 
 #include "news/Article.h"
 #include "news/CommandState.h"
@@ -22,6 +23,7 @@
 #include "news/GroupTable.h"
 #include "news/HeaderStore.h"
 #include "news/LumeConfig.h"
+#include "news/Nzb.h"
 #include "news/ReadList.h"
 #include "net/Nntp.h"
 
@@ -225,6 +227,14 @@ public:
     CGroupTable& Groups() { return groups_; }
     const CGroupTable& Groups() const { return groups_; }
     const std::vector<std::unique_ptr<CArticle>>& Articles() const { return articles_; }
+
+    // --- NZB downloads (DocumentNzb.cpp) ---
+    // Fetches the files of an NZB over the document's connection into dir,
+    // under a progress window: the file and its segment in the text line, all
+    // segments on the bar. Cancel stops after the segment being read (the
+    // summary says cancelled). None, with nothing done, when offline (61382
+    // shown) or while another network operation runs (a beep).
+    std::optional<NzbSummary> DownloadNzb(const std::vector<NzbFile>& files, const std::filesystem::path& dir);
 
     // --- scoring (DocumentScores.cpp) ---
     ScoreBook& Scores();

@@ -23,7 +23,7 @@ struct Reader {
     const NzbLimits& limits;
     XML_Parser parser;
     NzbDocument doc;
-    std::size_t segments = 0;
+    std::size_t segments = 0, entries = 0; // entries: files and groups, which cost memory too
     std::string text;
     bool inFile = false, inGroup = false, inSegment = false, inNzb = false;
     NzbSegment segment;
@@ -83,7 +83,11 @@ void XMLCALL Start(void* data, const XML_Char* name, const XML_Char** attrs)
     const std::string_view n = name;
     if (n == "nzb") {
         r.inNzb = true;
-    } else if (n == "file" && r.inNzb) {
+    } else if ((n == "file" && r.inNzb) || (n == "group" && r.inFile)) {
+        if (++r.entries > r.limits.maxSegments)
+            return r.Stop("more than " + std::to_string(r.limits.maxSegments) + " files or groups");
+    }
+    if (n == "file" && r.inNzb) {
         NzbFile f;
         if (const char* s = Attribute(attrs, "subject"))
             f.subject = std::string(s).substr(0, r.limits.maxText);
@@ -154,7 +158,7 @@ NzbDocument ReadNzb(std::string_view xml, const NzbLimits& limits)
     XML_Parser parser = XML_ParserCreate(nullptr);
     if (!parser)
         return {{}, "out of memory"};
-    Reader r{limits, parser, {}, 0, {}, false, false, false, false, {}};
+    Reader r{limits, parser, {}, 0, 0, {}, false, false, false, false, {}};
     XML_SetUserData(parser, &r);
     XML_SetElementHandler(parser, Start, End);
     XML_SetCharacterDataHandler(parser, Text);
@@ -242,8 +246,57 @@ private:
     std::uint64_t written_ = 0;
     std::uint64_t size_ = 0;
     std::string name_;
+    // What the zeros for missing parts may fill up to: as many parts as the
+    // file has, each as large as the largest that came. A size or offset
+    // from the server beyond it is damage, not a reason to write zeros.
+    std::uint64_t Bound() const { return largest_ * file_.segments.size(); }
+    std::uint64_t largest_ = 0;
+    // Kept from segment to segment: fresh buffers cost page faults and copies.
+    std::string data_, line_;
     bool writeFailed_ = false;
 };
+
+// What a part that is not yEnc is, from one of its lines, for the report.
+const char* OtherEncoding(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    auto startsNoCase = [&](std::string_view head) {
+        return line.size() >= head.size() && std::equal(head.begin(), head.end(), line.begin(), [](char a, char b) {
+                   return a == (b >= 'A' && b <= 'Z' ? char(b + 32) : b);
+               });
+    };
+    if (startsNoCase("begin ") && line.size() > 10 && line[6] >= '0' && line[6] <= '7')
+        return "uuencoded";
+    // A full uuencode line: 45 bytes in 60 characters after the length 'M'.
+    if (line.size() == 61 && line[0] == 'M' &&
+        std::all_of(line.begin(), line.end(), [](char c) { return c >= ' ' && c <= '`'; }))
+        return "uuencoded";
+    if (startsNoCase("content-transfer-encoding:") && line.find("ase64") != std::string_view::npos)
+        return "Base64";
+    if (line.size() >= 40 && line.size() % 4 == 0 && std::all_of(line.begin(), line.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+                   c == '/' || c == '=';
+        }))
+        return "Base64";
+    return nullptr;
+}
+
+// A file already in the folder is never replaced: the new one is numbered
+// before its extension (an earlier download of the same file, or the user's own).
+std::string FreeName(const std::filesystem::path& dir, const std::string& name)
+{
+    auto taken = [&](const std::string& n) {
+        std::error_code ec;
+        return std::filesystem::symlink_status(dir / n, ec).type() != std::filesystem::file_type::not_found;
+    };
+    const std::filesystem::path p(name);
+    const std::string stem = p.stem().string(), ext = p.extension().string();
+    std::string free = name;
+    for (int n = 2; taken(free) && n < 100000; ++n)
+        free = stem + "-" + std::to_string(n) + ext;
+    return free;
+}
 
 constexpr std::size_t kWindow = 16;
 constexpr int kTries = 3;
@@ -271,17 +324,26 @@ bool FileFetch::Take(std::size_t index, NzbFileResult& result)
 {
     const NzbSegment& seg = file_.segments[index];
     textcodec::YencDecoder decoder;
-    std::string data, line;
+    std::string& data = data_;
+    std::string& line = line_;
+    data.clear();
+    const char* other = nullptr;
     int rc;
-    while ((rc = nntp_.ReadDataLine(line)) == 1)
+    while ((rc = nntp_.ReadDataLine(line)) == 1) {
+        if (!other && !decoder.Started())
+            other = OtherEncoding(line);
         decoder.Put(line, data);
+    }
     if (rc < 0)
         return false;
     decoder.Finish(data);
     if (!decoder.Started()) {
+        // Nothing of it is written: its place stays zeros and the file is named damaged.
         result.damaged.push_back(seg.number);
         if (result.problem.empty())
-            result.problem = "segment " + std::to_string(seg.number) + " holds no yEnc";
+            result.problem = "segment " + std::to_string(seg.number) +
+                             (other ? " is " + std::string(other) + ", which is not supported (only yEnc)"
+                                    : " holds no yEnc");
         return true;
     }
     if (decoder.Status() != textcodec::YencStatus::Ok) {
@@ -295,12 +357,16 @@ bool FileFetch::Take(std::size_t index, NzbFileResult& result)
         size_ = h.size;
     }
     const std::uint64_t begin = h.begin ? h.begin : written_ + 1;
-    // A part that would go back over what is written is not this file's next.
-    if (begin <= written_) {
+    largest_ = std::max<std::uint64_t>(largest_, data.size());
+    // A part that would go back over what is written is not this file's next;
+    // one placed past what all the parts could fill would only make zeros.
+    const bool overlaps = begin <= written_, beyond = begin - 1 > Bound();
+    if (overlaps || beyond) {
         if (std::find(result.damaged.begin(), result.damaged.end(), seg.number) == result.damaged.end())
             result.damaged.push_back(seg.number);
         if (result.problem.empty())
-            result.problem = "segment " + std::to_string(seg.number) + " overlaps the one before";
+            result.problem = "segment " + std::to_string(seg.number) +
+                             (overlaps ? " overlaps the one before" : " lies past the end of the file");
         return true;
     }
     if (!WriteSegment(data, begin))
@@ -325,7 +391,7 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
         return true;
     };
     while (next < n || !ahead.empty()) {
-        if (!sendMore()) {
+        if (!sendMore() || ahead.empty()) {
             error = "the connection was lost";
             return false;
         }
@@ -364,8 +430,9 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
             return false;
         }
     }
-    if (size_ > written_ && !result.missing.empty() && written_ > 0) {
-        // Zeros for missing segments at the end too, so the size is right.
+    if (size_ > written_ && size_ <= Bound() && (!result.missing.empty() || !result.damaged.empty()) &&
+        written_ > 0) {
+        // Zeros for missing or unreadable segments at the end too, so the size is right.
         if (!WriteSegment({}, size_ + 1))
             writeFailed_ = true;
     }
@@ -383,6 +450,7 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
             result.problem = "cannot write " + (dir / name).string();
         return true;
     }
+    name = FreeName(dir, name);
     out_->KeepAs(dir / name);
     result.saved = out_->Keep();
     result.name = name;

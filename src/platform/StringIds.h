@@ -54,6 +54,7 @@ inline constexpr unsigned IDS_32873 = 32873; // グループ名の後に未読�
 inline constexpr unsigned IDS_32890 = 32890; // グループ一覧か記事一覧のフォントを選びます
 inline constexpr unsigned IDS_32892 = 32892; // 自分が投稿した記事を取り消します
 inline constexpr unsigned IDS_32893 = 32893; // 自分が投稿した記事を書き直して差し替えます
+inline constexpr unsigned IDS_32895 = 32895; // NZBファイルの記事を読み込み、ファイルにして保存します
 inline constexpr unsigned IDS_32900 = 32900; // 表示中の記事を、記事が示す文字コードと自動判定で表示し直します
 inline constexpr unsigned IDS_32901 = 32901; // 表示中の記事を JIS (ISO-2022-JP) として表示し直します
 inline constexpr unsigned IDS_32902 = 32902; // 表示中の記事を Shift_JIS として表示し直します
@@ -168,5 +169,16 @@ inline constexpr unsigned IDS_61364 = 61364; // サーバの応答が%s秒たっ
 inline constexpr unsigned IDS_61365 = 61365; // サーバから%s秒待っても次の行が届かないため、受信を中止しました。
 inline constexpr unsigned IDS_61366 = 61366; // サーバがログインを求めていますが、ユーザ名が設定されていません。
 inline constexpr unsigned IDS_61367 = 61367; // サーバのグループ一覧が%sグループか%sを超えても終わらないため、受け取りませんでした。
+inline constexpr unsigned IDS_61380 = 61380; // NZBのファイルを読み込んでいます
+inline constexpr unsigned IDS_61381 = 61381; // ファイル %d/%d: %s (セグメント %d/%d)
+inline constexpr unsigned IDS_61382 = 61382; // オフライン時にはNZBのファイルを読み込めません。
+inline constexpr unsigned IDS_61383 = 61383; // NZBファイル(%s)を読めません。
+inline constexpr unsigned IDS_61384 = 61384; // NZBを開く
+inline constexpr unsigned IDS_61385 = 61385; // 保存するフォルダ
+inline constexpr unsigned IDS_61386 = 61386; // NZBの読み込み結果
+inline constexpr unsigned IDS_61387 = 61387; // %d個のファイルをすべて保存しました。
+inline constexpr unsigned IDS_61388 = 61388; // %d個のファイルのうち%d個に欠けたセグメントか壊れたセグメントがあります。
+inline constexpr unsigned IDS_61389 = 61389; // 途中で中止しました。
+inline constexpr unsigned IDS_61390 = 61390; // サーバとの通信に失敗しました(%s)。
 
 } // namespace platform

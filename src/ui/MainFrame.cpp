@@ -179,6 +179,8 @@ void CMainFrame::CreateMenus()
     Item(file, cmd::FileSave, QStringLiteral("上書き保存(&S)\tCtrl+S"));
     Item(file, cmd::FileSaveAs, QStringLiteral("名前を付けて保存(&A)..."));
     file->addSeparator();
+    Item(file, cmd::OpenNzb, QStringLiteral("NZB を開く(&Z)..."));
+    file->addSeparator();
     Item(file, cmd::FilePrint, QStringLiteral("印刷(&P)..."));
     Item(file, cmd::FilePrintSetup, QStringLiteral("プリンタの設定(&R)..."));
     recentAnchor_ = file->addSeparator();
@@ -641,6 +643,9 @@ bool CMainFrame::OnCommand(unsigned id)
             return false;
         signatureEditor_();
         return true;
+    case cmd::OpenNzb:
+        OpenNzb();
+        return true;
     case cmd::Help:
     case cmd::ContextHelp: {
         static const char* const kPanePages[] = {"panes.html#group", "reading.html", "reading.html#body"};
@@ -696,6 +701,9 @@ bool CMainFrame::OnUpdateCommand(CmdUI& state)
         return View(ArticlePane) != nullptr;
     case cmd::EditSignatures:
         return bool(signatureEditor_);
+    case cmd::OpenNzb:
+        state.Enable(document_.Doc().IsConnected() && !IsBusy());
+        return true;
     case cmd::Help:
     case cmd::ContextHelp:
     case cmd::HelpIndex:

@@ -90,6 +90,8 @@ public:
     // Saves the window rectangle, pane sizes and bar state.
     void SaveLayout();
     void RebuildRecentMenu();
+    // NZB を開く: the file, the folder to save in, the download, its summary.
+    void OpenNzb();
 
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(CmdUI& state) override;

@@ -3,34 +3,12 @@
 // of order in the NZB.
 #include "ServerSupport.h"
 #include "support/TestFiles.h"
-#include "textcodec/Yenc.h"
 
 #include <fstream>
 
 using namespace testutil;
 
 namespace {
-
-// Posts one article with the given Message-ID over a raw connection.
-bool PostRaw(const inttest::Server& s, const std::string& id, const std::string& body)
-{
-    const int fd = newstest::ScriptedHost::PlainConnect(s.host, s.port);
-    auto line = [fd] {
-        std::string l;
-        for (char c = 0; c != '\n' && ::recv(fd, &c, 1, 0) == 1;)
-            l += c;
-        return l;
-    };
-    auto send = [fd](const std::string& t) { return ::send(fd, t.data(), t.size(), MSG_NOSIGNAL) == ssize_t(t.size()); };
-    line();
-    bool ok = send("POST\r\n") && line().starts_with("340");
-    ok = ok && send("From: p@example.invalid\r\nNewsgroups: local.test\r\nSubject: f.bin yEnc\r\nMessage-ID: " + id +
-                    "\r\n\r\n" + body + ".\r\n") &&
-         line().starts_with("240");
-    send("QUIT\r\n");
-    ::close(fd);
-    return ok;
-}
 
 std::string Nzb(const std::vector<std::pair<unsigned, std::string>>& segments)
 {
@@ -50,33 +28,8 @@ TEST(NzbServer, PartsFetchedByMessageIdJoinAndChecked)
     ScratchDir dir;
     const std::string data = RandomBytes(4 * 30000 - 123, 99);
     const std::string tag = inttest::Tag();
-    std::vector<std::string> ids;
-    const std::uint32_t crc = textcodec::Crc32(0, data);
-    for (unsigned k = 0; k < 4; ++k) {
-        textcodec::YencPartInfo info;
-        info.name = "f.bin";
-        info.fileSize = data.size();
-        info.part = k + 1;
-        info.total = 4;
-        info.begin = k * 30000 + 1;
-        info.lineEnd = "\r\n";
-        info.haveFileCrc = true;
-        info.fileCrc = crc;
-        const std::string piece = data.substr(k * 30000, 30000);
-        info.partSize = piece.size();
-        std::string body = textcodec::YencEncode(piece, info);
-        // Dot-stuffed for the wire.
-        std::string stuffed;
-        for (size_t at = 0; at < body.size();) {
-            const size_t lf = body.find('\n', at);
-            if (body[at] == '.')
-                stuffed += '.';
-            stuffed += body.substr(at, lf + 1 - at);
-            at = lf + 1;
-        }
-        ids.push_back(tag + "p" + std::to_string(k + 1) + "@lumetra.test");
-        ASSERT_TRUE(PostRaw(*server, "<" + ids.back() + ">", stuffed));
-    }
+    const std::vector<std::string> ids = inttest::PostYencParts(*server, "f.bin", data, 30000, tag);
+    ASSERT_EQ(ids.size(), 4u);
     std::ofstream(dir / "x.lum") << "[config]\r\nnNntpPort=" << server->port << "\r\nstrNntpServer=" << server->host
                                  << "\r\n";
     const std::string tool = std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-tool nzb ";

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "textcodec/Yenc.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -125,6 +128,24 @@ public:
         return found;
     }
 
+    // Posts a whole article (headers, blank line, body; CR LF), dot-stuffed here.
+    bool PostArticle(const std::string& article)
+    {
+        Send("POST\r\n");
+        if (!Line().starts_with("340"))
+            return false;
+        std::string wire;
+        for (std::size_t at = 0; at < article.size();) {
+            const std::size_t end = std::min(article.find('\n', at), article.size() - 1) + 1;
+            if (article[at] == '.')
+                wire += '.';
+            wire.append(article, at, end - at);
+            at = end;
+        }
+        Send(wire + ".\r\n");
+        return Line().starts_with("240");
+    }
+
 private:
     void Send(const std::string& s) { (void)!::send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
     std::string Line()
@@ -136,5 +157,37 @@ private:
     }
     int fd_;
 };
+
+// Posts data to local.test as yEnc parts of partSize bytes named name; part k
+// (1-based) gets Message-ID <idBase + "p" + k + "@lumetra.test"> unless k is in
+// skip. The ids of all parts, without brackets; empty when a post failed.
+inline std::vector<std::string> PostYencParts(const Server& s, const std::string& name, const std::string& data,
+                                              std::size_t partSize, const std::string& idBase,
+                                              const std::vector<unsigned>& skip = {})
+{
+    Poster poster(s);
+    std::vector<std::string> ids;
+    const unsigned total = unsigned((data.size() + partSize - 1) / partSize);
+    for (unsigned k = 1; k <= total; ++k) {
+        textcodec::YencPartInfo info;
+        info.name = name;
+        info.fileSize = data.size();
+        info.part = k;
+        info.total = total;
+        info.begin = (k - 1) * partSize + 1;
+        info.lineEnd = "\r\n";
+        info.haveFileCrc = true;
+        info.fileCrc = textcodec::Crc32(0, data);
+        const std::string piece = data.substr((k - 1) * partSize, partSize);
+        info.partSize = piece.size();
+        ids.push_back(idBase + "p" + std::to_string(k) + "@lumetra.test");
+        if (std::find(skip.begin(), skip.end(), k) == skip.end() &&
+            !poster.PostArticle("From: p@example.invalid\r\nNewsgroups: local.test\r\nSubject: " + name +
+                                " yEnc\r\nMessage-ID: <" + ids.back() + ">\r\n\r\n" +
+                                textcodec::YencEncode(piece, info)))
+            return {};
+    }
+    return ids;
+}
 
 } // namespace inttest

@@ -10,6 +10,7 @@
 #include "platform/Registry.h"
 #include "platform/StringTable.h"
 #include "textcodec/Charsets.h"
+#include "textcodec/Yenc.h"
 
 #include <gtest/gtest.h>
 
@@ -766,3 +767,79 @@ TEST_F(DocFixture, ArticleBodyCountsAsReadOnlyWhenItArrivedOrIsGone)
 }
 
 } // namespace
+
+// An NZB through the document: refused offline; parts that are not yEnc are
+// named in the summary and leave zeros, never their bytes, in the file; a
+// file already in the folder stays; the progress window counts segments.
+TEST_F(DocFixture, NzbPartsThatAreNotYencAreNamedAndNeverSavedAsGood)
+{
+    auto one = [](const char* subject, std::vector<std::string> ids) {
+        NzbFile f{subject, "p", {}, {}};
+        for (unsigned k = 0; k < ids.size(); ++k)
+            f.segments.push_back({10, k + 1, "<" + ids[k] + ">"});
+        return f;
+    };
+    const std::vector<NzbFile> files = {one("\"f.bin\"", {"y", "uu"}), one("\"g.bin\"", {"b64"}),
+                                        one("\"h.bin\"", {"mime"}), one("\"i.txt\"", {"text"}),
+                                        one("\"j.bin\"", {"far"})};
+    EXPECT_FALSE(doc.DownloadNzb(files, dir / "out"));
+    EXPECT_EQ(host.StopIds(), Ids{61382});
+
+    textcodec::YencPartInfo part{.name = "f.bin", .fileSize = 6, .part = 1, .total = 2, .begin = 1, .partSize = 3};
+    part.lineEnd = "\r\n";
+    // A server's word for where a part lies is not a reason to write a terabyte of zeros.
+    textcodec::YencPartInfo far = part;
+    far.name = "j.bin";
+    far.fileSize = 2000000000000;
+    far.begin = 1000000000000;
+    const std::pair<const char*, std::string> bodies[] = {
+        {"y", textcodec::YencEncode("abc", part)},
+        {"uu", "begin 644 f.bin\r\nM" + std::string(60, '!') + "\r\n"},
+        {"b64", std::string(76, 'Q') + "\r\n"},
+        {"mime", "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n\r\nQUJD\r\n"},
+        {"text", "just words\r\n"},
+        {"far", textcodec::YencEncode("abc", far)},
+    };
+    Restart();
+    FakeServer server([&](FakePeer& p) {
+        GreetAndList(p);
+        for (const auto& [id, body] : bodies) {
+            EXPECT_EQ(p.ReadLine(), "BODY <" + std::string(id) + ">\r\n");
+            p.Send("222 0 <" + std::string(id) + ">\r\n" + body + ".\r\n");
+        }
+        p.AnswerQuit();
+    });
+    ASSERT_TRUE(GoOnline(server));
+    std::filesystem::create_directory(dir / "out");
+    WriteFile(dir / "out" / "f.damaged.bin", "mine");
+    const std::optional<NzbSummary> summary = doc.DownloadNzb(files, dir / "out");
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->files.size(), 5u);
+    const struct {
+        const char* name;
+        bool saved;
+        const char* problem;
+    } want[] = {
+        {"f.damaged-2.bin", true, "segment 2 is uuencoded, which is not supported (only yEnc)"},
+        {"g.damaged.bin", false, "segment 1 is Base64, which is not supported (only yEnc)"},
+        {"h.damaged.bin", false, "segment 1 is Base64, which is not supported (only yEnc)"},
+        {"i.damaged.txt", false, "segment 1 holds no yEnc"},
+        {"j.damaged.bin", false, "segment 1 lies past the end of the file"},
+    };
+    for (std::size_t i = 0; i < 5; ++i) {
+        const NzbFileResult& f = summary->files[i];
+        EXPECT_EQ(f.name, want[i].name);
+        EXPECT_EQ(f.saved, want[i].saved) << f.name;
+        EXPECT_EQ(f.problem, want[i].problem);
+    }
+    EXPECT_EQ(ReadFile(dir / "out" / "f.damaged-2.bin"), std::string("abc\0\0\0", 6));
+    EXPECT_EQ(ReadFile(dir / "out" / "f.damaged.bin"), "mine");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 2);
+    const ProgressLog& progress = *host.progress.back();
+    EXPECT_EQ(progress.caption, 61380u);
+    EXPECT_EQ(progress.total, 6);
+    EXPECT_EQ(progress.messages.back(), "\x83t\x83@\x83" "C\x83\x8b 5/5: j.bin (\x83Z\x83O\x83\x81\x83\x93\x83g 1/1)");
+    EXPECT_TRUE(progress.closed && !doc.IsBusy());
+    doc.GoOffline();
+    server.Join();
+}

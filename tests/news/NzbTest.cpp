@@ -51,9 +51,12 @@ TEST(Nzb, ReadsFilesGroupsAndSegmentsInOrder)
 
 TEST(Nzb, HostileFilesGiveAClearError)
 {
-    std::string many;
-    for (unsigned i = 1; i <= 100001; ++i)
+    std::string many, files, groups;
+    for (unsigned i = 1; i <= 100001; ++i) {
         many += "<segment number=\"" + std::to_string(i) + "\">i" + std::to_string(i) + "@x</segment>";
+        files += "<file/>";
+        groups += "<group>g</group>";
+    }
     const std::string laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE nzb [<!ENTITY a \"aaaaaaaaaa\">"
                                "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
                                "<nzb>" + File(Segment(1, "&c;")) + "</nzb>";
@@ -76,6 +79,8 @@ TEST(Nzb, HostileFilesGiveAClearError)
         {"no number", Nzb(File("<segment bytes=\"1\">a@x</segment>")), "without a usable number"},
         {"huge number", Nzb(File(Segment(4000000000u, "a@x"))), "without a usable number"},
         {"too many segments", Nzb(File(many)), "more than 100000 segments"},
+        {"too many files", Nzb(files), "more than 100000 files or groups"},
+        {"too many groups", Nzb("<file><groups>" + groups + "</groups></file>"), "more than 100000 files or groups"},
         {"long Message-ID", Nzb(File(Segment(1, std::string(5000, 'a') + "@x"))), "longer than 4096"},
         {"no segments", Nzb(""), "no file with segments"},
     };

@@ -15,6 +15,8 @@
 #include "ui/MainFrame.h"
 #include "message/HeaderFields.h"
 #include "widgets/SjisText.h"
+#include "dialogs/NzbSummaryDialog.h"
+#include "../integration/ServerSupport.h"
 #include "WindowFixture.h"
 #include "WaitFor.h"
 
@@ -490,4 +492,78 @@ TEST_F(ReadingWindow, OwnArticleIsCancelledFromTheArticleMenu)
         stat = testutil::Shell("printf 'STAT %s\\r\\nQUIT\\r\\n' '" + ownId + "' | nc -q 2 " + inn_.host + " " +
                                inn_.port);
     EXPECT_NE(stat.find("\n430 "), std::string::npos) << stat;
+}
+
+// ファイル → NZB を開く: a file that cannot be read says why; a download shows
+// the file and segment in the progress window, Cancel there stops within the
+// second file and leaves nothing of it, and the summary names the missing
+// segment of the first. The link is slowed so the window is up long enough.
+TEST_F(ReadingWindow, NzbDownloadShowsProgressCancelsAndSumsUp)
+{
+    SERVER_OR_SKIP();
+    const inttest::Server server{inn_.host, std::atoi(inn_.port)};
+    const std::string tag = inttest::Tag();
+    const std::string small = testutil::RandomBytes(60000, 5), big = testutil::RandomBytes(1200000, 6);
+    const std::vector<std::string> first = inttest::PostYencParts(server, "a.bin", small, 20000, tag + "a", {2});
+    const std::vector<std::string> second = inttest::PostYencParts(server, "b.bin", big, 150000, tag + "b");
+    ASSERT_EQ(first.size() + second.size(), 11u);
+    std::string nzb = "<?xml version=\"1.0\"?>\n<nzb>";
+    for (const auto& [name, ids] : {std::pair{"a.bin", first}, std::pair{"b.bin", second}}) {
+        nzb += std::string("<file subject=\"&quot;") + name + "&quot; yEnc\"><segments>";
+        for (std::size_t k = 0; k < ids.size(); ++k)
+            nzb += "<segment bytes=\"1\" number=\"" + std::to_string(k + 1) + "\">" + ids[k] + "</segment>";
+        nzb += "</segments></file>";
+    }
+    testutil::WriteFile(dir_ / "in.nzb", nzb + "</nzb>");
+    testutil::WriteFile(dir_ / "bad.nzb", nzb);
+    inttest::SlowLink slow(server, "--rtt-ms 2 --bandwidth 4M");
+    ASSERT_NE(slow.port, 0);
+    const std::string slowPort = std::to_string(slow.port);
+    inn_.port = slowPort.c_str();
+    Start();
+    ASSERT_TRUE(lume_->Router().Execute(cmd::Online));
+    EXPECT_TRUE(lume_->Frame()->Menu(0)->actions().contains(lume_->Router().Action(cmd::OpenNzb)));
+    EXPECT_TRUE(lume_->Router().Query(cmd::OpenNzb).enabled);
+
+    dialogs_.openFile = QString::fromStdString((dir_ / "bad.nzb").string());
+    ASSERT_TRUE(lume_->Router().Execute(cmd::OpenNzb));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("bad.nzb")) && messages[0].contains(QStringLiteral("no element")))
+        << messages[0].toStdString();
+    EXPECT_EQ(dialogs_.foldersAsked, 0);
+
+    const auto out = dir_ / "out";
+    std::filesystem::create_directories(out);
+    dialogs_.openFile = QString::fromStdString((dir_ / "in.nzb").string());
+    dialogs_.folder = QString::fromStdString(out.string());
+    QString seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* text = w->objectName() == QStringLiteral("dlg106") && w->isVisible()
+                             ? w->findChild<QLabel*>(QStringLiteral("ctl1005")) : nullptr;
+            if (text && text->text().startsWith(QStringLiteral("ファイル 2/2: b.bin (セグメント "))) {
+                seen = text->text();
+                EXPECT_TRUE(w->findChild<QWidget*>(QStringLiteral("ctl1057"))->isVisible());
+                w->findChild<QPushButton*>(QStringLiteral("ctl2"))->click();
+                watch.stop();
+            }
+        }
+    });
+    watch.start(20);
+    ASSERT_TRUE(lume_->Router().Execute(cmd::OpenNzb));
+    EXPECT_FALSE(seen.isEmpty());
+    ASSERT_EQ(dialogs_.nzbSummaries.size(), 1u);
+    const news::NzbSummary& summary = dialogs_.nzbSummaries[0];
+    EXPECT_TRUE(summary.cancelled);
+    ASSERT_EQ(summary.files.size(), 1u);
+    EXPECT_EQ(summary.files[0].name, "a.damaged.bin");
+    EXPECT_EQ(summary.files[0].missing, std::vector<unsigned>{2});
+    EXPECT_EQ(std::filesystem::file_size(out / "a.damaged.bin"), small.size());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1) << "nothing left of b.bin";
+    const QString headline = NzbSummaryDialog::HeadlineText(summary);
+    EXPECT_TRUE(headline.contains(QStringLiteral("1個のファイルのうち1個")) &&
+                headline.contains(QStringLiteral("中止")))
+        << headline.toStdString();
+    EXPECT_TRUE(Doc().IsConnected() && !Doc().IsBusy() && lume_->Frame()->isEnabled());
 }

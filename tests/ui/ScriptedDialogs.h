@@ -5,6 +5,7 @@
 
 #include "message/Attachment.h"
 #include "dialogs/Dialogs.h"
+#include "news/Nzb.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -34,6 +35,12 @@ public:
     QString AskSaveFile(QWidget*, const QString& suggested) override
     {
         return saveFile ? saveFile(suggested) : QString();
+    }
+    QString AskOpenFile(QWidget*, const QString&, const QString&) override { return openFile; }
+    QString AskFolder(QWidget*, const QString&, const QString&) override { return ++foldersAsked, folder; }
+    void ShowNzbSummary(QWidget*, const news::NzbSummary& summary, const QString&) override
+    {
+        nzbSummaries.push_back(summary);
     }
     std::optional<QFont> AskFont(QWidget*, const QFont& current, const QString&, bool) override
     {
@@ -114,6 +121,9 @@ public:
     int openAsked = 0;
     int saveAsked = 0;
     std::function<QString(const QString& suggested)> saveFile;
+    QString openFile, folder; // "" answers as Cancel
+    int foldersAsked = 0;
+    std::vector<news::NzbSummary> nzbSummaries;
     std::function<std::optional<QFont>(const QFont& current)> font;
     std::function<int(bool unsubscribe, const QString& path, int& choice)> subscribe;
     std::function<int(QString& text)> groupFind;
