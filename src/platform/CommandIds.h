@@ -53,6 +53,7 @@ inline constexpr unsigned EditScoreRules = 32877;
 inline constexpr unsigned ShowKilled = 32878;
 inline constexpr unsigned CancelArticle = 32892;
 inline constexpr unsigned SupersedeArticle = 32893;
+inline constexpr unsigned JoinParts = 32896;
 
 inline constexpr unsigned FileNew = 57600;
 inline constexpr unsigned FileOpen = 57601;

@@ -54,6 +54,7 @@ inline constexpr unsigned IDS_32873 = 32873; // グループ名の後に未読�
 inline constexpr unsigned IDS_32890 = 32890; // グループ一覧か記事一覧のフォントを選びます
 inline constexpr unsigned IDS_32892 = 32892; // 自分が投稿した記事を取り消します
 inline constexpr unsigned IDS_32893 = 32893; // 自分が投稿した記事を書き直して差し替えます
+inline constexpr unsigned IDS_32896 = 32896; // 複数の記事に分けて投稿されたファイルを結合して保存します
 inline constexpr unsigned IDS_40003 = 40003; // 記事の投稿ウインドウを閉じます
 inline constexpr unsigned IDS_40007 = 40007; // 選択した署名をカーソル位置に挿入します
 inline constexpr unsigned IDS_57344 = 57344; // Lumetra
@@ -144,5 +145,10 @@ inline constexpr unsigned IDS_61350 = 61350; // このポートはSSL/TLSの接�
 inline constexpr unsigned IDS_61351 = 61351; // このポートは暗号化しない接続を待っています。設定の「通信の暗号化」でSTARTTLSかなしを選んでください(SSL/TLSでは接続できません)。
 inline constexpr unsigned IDS_61352 = 61352; // サーバに接続しています
 inline constexpr unsigned IDS_61353 = 61353; // 前回の終了時に保存されなかった設定と既読情報があります。復元しますか？
+inline constexpr unsigned IDS_61380 = 61380; // 複数パートのファイルを結合しています: %s
+inline constexpr unsigned IDS_61381 = 61381; // パート %d/%d
+inline constexpr unsigned IDS_61382 = 61382; // 次のパートがありません: %s
+inline constexpr unsigned IDS_61383 = 61383; // %s に保存しました。
+inline constexpr unsigned IDS_61384 = 61384; // 結合できませんでした: %s
 
 } // namespace platform

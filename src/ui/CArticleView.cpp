@@ -1,6 +1,7 @@
 #include "ui/CArticleView.h"
 
 #include "news/LumeDoc.h"
+#include "message/Attachment.h"
 #include "platform/Registry.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
@@ -354,6 +355,7 @@ void CArticleView::LoadGroup(Hint hint)
     for (const auto& article : doc_.Articles())
         if (Shows(*article))
             list_->AddArticle(article.get(), doc_.ReadList());
+    list_->GroupParts(GroupPartFiles(doc_.Articles()));
     list_->RebuildRows();
     SetTitle(FormatMessage(" %s (%d articles , %d-%d)",
                            {group->m_strName, std::to_string(doc_.Articles().size()),
@@ -750,6 +752,7 @@ void CArticleView::Refill()
     for (const auto& article : doc_.Articles())
         if (Shows(*article))
             list_->AddArticle(article.get(), doc_.ReadList());
+    list_->GroupParts(GroupPartFiles(doc_.Articles()));
     list_->RebuildRows();
     for (int row = 0; row < list_->GetCount(); ++row) {
         const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(row));
@@ -781,6 +784,10 @@ bool CArticleView::OnCommand(unsigned id)
     case cmd::ShowKilled:
         showKilled_ = !showKilled_;
         Refill();
+        return true;
+    case cmd::JoinParts:
+        if (!searching_ && !doc_.IsBusy())
+            JoinParts();
         return true;
     case cmd::SkipThread:
         if (!searching_)
@@ -840,6 +847,9 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
     case cmd::EditScoreRules:
         state.Enable(shown_ != nullptr && !searching_ && !doc_.IsBusy());
         return true;
+    case cmd::JoinParts:
+        state.Enable(!searching_ && !doc_.IsBusy() && doc_.IsConnected() && CurrentPartFile().has_value());
+        return true;
     case cmd::ShowKilled:
         state.SetCheck(showKilled_);
         state.Enable(!searching_);
@@ -847,6 +857,47 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
     default:
         return false;
     }
+}
+
+// ---------------------------------------------------------------- files in parts
+
+std::optional<PartFile> CArticleView::CurrentPartFile() const
+{
+    const CArticle* article = CurrentArticle();
+    if (!article || !ParsePartSubject(article->m_strSubject))
+        return std::nullopt;
+    for (PartFile& file : GroupPartFiles(doc_.Articles()))
+        for (const PartArticle& part : file.articles)
+            if (part.number == article->m_nNumber)
+                return std::move(file);
+    return std::nullopt;
+}
+
+void CArticleView::JoinParts()
+{
+    const std::optional<PartFile> file = CurrentPartFile();
+    if (!file)
+        return;
+    QWidget* parent = frame_ ? frame_->FrameWindow() : window();
+    const QString path = dialogs_.AskSaveFile(parent, FromSjis(message::SafeFileName(file->Name())));
+    if (path.isEmpty())
+        return;
+    bool asked = false;
+    const std::optional<JoinResult> result =
+        doc_.JoinPartFile(*file, {{}, path.toStdString()}, [&](const JoinResult& partial) {
+            asked = true;
+            std::string parts;
+            for (unsigned k : partial.missing.empty() ? partial.damaged : partial.missing)
+                parts += (parts.empty() ? "" : ", ") + std::to_string(k);
+            return dialogs_.Message(parent, Format(platform::IDS_61382, {parts}), MessageIcon::Question) == IDYES;
+        });
+    if (!result || result->cancelled)
+        return;
+    if (!result->path.empty())
+        dialogs_.Message(parent, Format(platform::IDS_61383, {result->path.string()}), MessageIcon::Information);
+    else if (!asked)
+        dialogs_.Message(parent, Format(platform::IDS_61384, {result->error.empty() ? result->problem : result->error}),
+                         MessageIcon::Stop);
 }
 
 // ---------------------------------------------------------------- context menu
