@@ -3,7 +3,6 @@
 #include <expat.h>
 
 #include <algorithm>
-#include <deque>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include "message/Attachment.h"
 #include "net/Nntp.h"
 #include "net/NntpReply.h"
+#include "news/FetchAhead.h"
 #include "textcodec/StreamPump.h"
 #include "textcodec/Yenc.h"
 
@@ -245,9 +245,6 @@ private:
     bool writeFailed_ = false;
 };
 
-constexpr std::size_t kWindow = 16;
-constexpr int kTries = 3;
-
 bool FileFetch::WriteSegment(const std::string& data, std::uint64_t begin)
 {
     // A missing segment before this one leaves zeros, so the rest keeps its place.
@@ -312,57 +309,23 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
 {
     work_ = dir / (".lumetra-nzb-" + std::to_string(::getpid()) + "-" + std::to_string(progress_.file));
     out_ = std::make_unique<textcodec::AtomicOutput>(work_);
-    const std::size_t n = file_.segments.size();
-    std::deque<std::size_t> ahead;
-    std::vector<int> tries(n, 0);
-    std::size_t next = 0;
-    auto sendMore = [&] {
-        while (next < n && ahead.size() < kWindow && nntp_.RoomAhead(kWindow)) {
-            if (!nntp_.SendAhead("BODY " + file_.segments[next].messageId))
-                return false;
-            ahead.push_back(next++);
-        }
-        return true;
-    };
-    while (next < n || !ahead.empty()) {
-        if (!sendMore()) {
-            error = "the connection was lost";
-            return false;
-        }
-        const std::size_t index = ahead.front();
-        const net::CNntp::Ahead a = nntp_.ReadAhead(true);
-        if (a == net::CNntp::Ahead::Failed) {
-            error = "the connection was lost";
-            return false;
-        }
-        if (a == net::CNntp::Ahead::Lost || a == net::CNntp::Ahead::Mismatch ||
-            nntp_.ReplyCode() == net::reply::AuthRequired) {
-            // Nothing is ahead any more: ask again from the oldest unanswered.
-            const std::size_t first = ahead.front();
-            ahead.clear();
-            if (++tries[first] >= kTries) {
-                result.missing.push_back(file_.segments[first].number);
-                next = first + 1;
+    const AheadEnd end = FetchAhead(
+        nntp_, file_.segments.size(), [&](std::size_t i) { return "BODY " + file_.segments[i].messageId; },
+        [&](std::size_t index, bool answered) {
+            if (answered && nntp_.ReplyCode() == net::reply::BodyFollows) {
+                if (!Take(index, result))
+                    return false;
             } else {
-                next = first;
+                result.missing.push_back(file_.segments[index].number);
             }
-            continue;
-        }
-        ahead.pop_front();
-        if (nntp_.ReplyCode() == net::reply::BodyFollows) {
-            if (!Take(index, result)) {
-                error = "the connection was lost";
-                return false;
-            }
-        } else {
-            result.missing.push_back(file_.segments[index].number);
-        }
-        progress_.segment = index + 1;
-        progress_.doneBytes += file_.segments[index].bytes;
-        if (report_ && !report_(progress_)) {
-            nntp_.DrainAhead();
-            return false;
-        }
+            progress_.segment = index + 1;
+            progress_.doneBytes += file_.segments[index].bytes;
+            return !report_ || report_(progress_);
+        });
+    if (end != AheadEnd::Done) {
+        if (end == AheadEnd::Failed)
+            error = "the connection was lost";
+        return false;
     }
     if (size_ > written_ && !result.missing.empty() && written_ > 0) {
         // Zeros for missing segments at the end too, so the size is right.

@@ -101,6 +101,8 @@ std::string ParameterOf(std::string_view line, std::string_view key)
     if (at == std::string::npos)
         return {};
     std::string_view v = line.substr(at + key.size());
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t'))
+        v.remove_prefix(1);
     if (!v.empty() && v.front() == '"') {
         v.remove_prefix(1);
         return std::string(v.substr(0, v.find('"')));
@@ -133,7 +135,6 @@ public:
                     ? target.dir / (".lumetra-join-" + std::to_string(::getpid()))
                     : target.file;
         out_ = std::make_unique<textcodec::AtomicOutput>(work_);
-        limit_ = std::uint64_t{file.total} * kMaxPartBytes;
     }
 
     // One article's reply: its text when it came.
@@ -158,7 +159,7 @@ private:
     JoinResult& result_;
     std::filesystem::path work_;
     std::unique_ptr<textcodec::AtomicOutput> out_;
-    std::uint64_t limit_ = 0;
+    std::uint64_t partMax_ = 0;
     Encoding encoding_ = Encoding::Unknown;
     std::string name_;
     std::uint64_t size_ = 0; // the whole file's, when yEnc says
@@ -171,6 +172,7 @@ private:
     // uuencode and Base64 run through one decoder over all parts.
     std::unique_ptr<textcodec::StreamCodec> stream_;
     bool inData_ = false;
+    bool uuTerminated_ = false;
 };
 
 Joiner::Decoded Joiner::DecodeYenc(const std::string& text) const
@@ -254,12 +256,17 @@ void Joiner::EmitYenc(unsigned part, const Decoded& d)
         Damaged(part, d.problem);
     if (d.problem == "holds no yEnc")
         return;
+    // The parts of one file are of one size but the last, so a file is no
+    // larger than the largest part times their count: a part that says
+    // otherwise must not make us write zeros without end.
+    partMax_ = std::max<std::uint64_t>(partMax_, d.data.size());
+    const std::uint64_t bound = partMax_ * file_.total;
     if (name_.empty() && !d.header.name.empty()) {
         name_ = d.header.name;
-        size_ = std::min(d.header.size, limit_);
+        size_ = d.header.size;
     }
     const std::uint64_t begin = d.header.begin ? d.header.begin : written_ + 1;
-    if (begin <= written_ || begin > limit_)
+    if (begin <= written_ || begin - 1 + d.data.size() > bound)
         return Damaged(part, "does not fit where the part before ended");
     // A missing part before leaves zeros, so the rest keeps its place.
     static const std::string zeros(64 * 1024, '\0');
@@ -309,8 +316,15 @@ void Joiner::EmitLines(const std::string& text)
                 if (name_.empty())
                     name_ = name;
                 lines.append(line).append("\n");
-            } else if (inData_ && (IsUuLine(line) || line == "end")) {
+            } else if (inData_ && line == "end") {
+                // The zero-length line before "end" is a blank a server may have cut.
+                if (!uuTerminated_)
+                    lines.append("`\n");
                 lines.append(line).append("\n");
+                uuTerminated_ = true;
+            } else if (inData_ && IsUuLine(line)) {
+                lines.append(line).append("\n");
+                uuTerminated_ = line.size() == 1;
             }
         } else if (!inData_) {
             // Base64 starts after the header of the MIME part that declares it.
@@ -341,7 +355,8 @@ void Joiner::Finish(const std::function<bool(const JoinResult&)>& keepPartial)
         Write(out);
         if (stream_->Failed() && result_.problem.empty())
             result_.problem = stream_->Problem();
-    } else if (encoding_ == Encoding::Yenc && size_ > written_ && written_ > 0 && !result_.missing.empty()) {
+    } else if (encoding_ == Encoding::Yenc && size_ > written_ && size_ <= partMax_ * file_.total && written_ > 0 &&
+               !result_.missing.empty()) {
         // Zeros for missing parts at the end too, so the size is right.
         static const std::string zeros(64 * 1024, '\0');
         while (written_ < size_ && !writeFailed_)

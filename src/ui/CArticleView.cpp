@@ -848,7 +848,9 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
         state.Enable(shown_ != nullptr && !searching_ && !doc_.IsBusy());
         return true;
     case cmd::JoinParts:
-        state.Enable(!searching_ && !doc_.IsBusy() && doc_.IsConnected() && CurrentPartFile().has_value());
+        // The subject alone decides: the whole list is gathered only when the command runs.
+        state.Enable(!searching_ && !doc_.IsBusy() && doc_.IsConnected() && CurrentArticle() &&
+                     ParsePartSubject(CurrentArticle()->m_strSubject));
         return true;
     case cmd::ShowKilled:
         state.SetCheck(showKilled_);
@@ -889,6 +891,8 @@ void CArticleView::JoinParts()
             std::string parts;
             for (unsigned k : partial.missing.empty() ? partial.damaged : partial.missing)
                 parts += (parts.empty() ? "" : ", ") + std::to_string(k);
+            if (parts.empty())
+                parts = partial.problem;
             return dialogs_.Message(parent, Format(platform::IDS_61382, {parts}), MessageIcon::Question) == IDYES;
         });
     if (!result || result->cancelled)

@@ -1,8 +1,9 @@
-// Files posted to INN in parts (yEnc, and uuencode split the old way) and
-// joined by lumetra-tool join: out of order, a part posted twice, a part
-// missing with and without keeping what came.
+// Files posted to INN in parts (yEnc, Base64, and uuencode split the old
+// way) and joined by lumetra-tool join: out of order, a part posted twice,
+// a part missing with and without keeping what came.
 #include "ServerSupport.h"
 #include "support/TestFiles.h"
+#include "textcodec/Base64Codec.h"
 #include "textcodec/Uuencode.h"
 #include "textcodec/Yenc.h"
 
@@ -56,6 +57,19 @@ std::vector<Part> UuParts(const std::string& data, unsigned n)
     return parts;
 }
 
+// MIME Base64 cut in two: the part header in the first article, the closing delimiter in the last.
+std::vector<Part> Base64Parts(const std::string& data)
+{
+    textcodec::Base64Encoder encoder;
+    const std::vector<std::string> lines = SplitLines(textcodec::RunCodec(encoder, data));
+    std::string one = "This is a MIME message.\n\n--b\nContent-Type: application/zip; name=\"new.zip\"\n"
+                      "Content-Transfer-Encoding: base64\n\n";
+    std::string two;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        (i < lines.size() / 2 ? one : two) += lines[i] + "\n";
+    return {{1, one}, {2, two + "\n--b--\n\n-- \nsig\n"}};
+}
+
 } // namespace
 
 TEST(JoinServer, PartsJoinedInOrderWithMissingAndRepeatedParts)
@@ -66,7 +80,8 @@ TEST(JoinServer, PartsJoinedInOrderWithMissingAndRepeatedParts)
                                  << "\r\n";
     const std::string yData = RandomBytes(3 * 20000 + 77, 7);
     const std::string uData = RandomBytes(9000, 8);
-    const std::vector<Part> y = YencParts(yData, 4), u = UuParts(uData, 3);
+    const std::string bData = RandomBytes(5000, 9);
+    const std::vector<Part> y = YencParts(yData, 4), u = UuParts(uData, 3), b = Base64Parts(bData);
     Part badCrc = y[1];
     badCrc.body[badCrc.body.find("\r\n", badCrc.body.find("=ypart")) + 7] ^= 1;
     const std::size_t each = (yData.size() + 3) / 4;
@@ -88,6 +103,7 @@ TEST(JoinServer, PartsJoinedInOrderWithMissingAndRepeatedParts)
          "saved\tf.damaged.bin\t60077\tmissing 3\t", "f.damaged.bin", yHoled},
         {"uuencode over 3 articles, posted backwards", "old.zip (%k/3)", {u[2], u[1], u[0]}, "",
          "saved\told.zip\t9000\n", "old.zip", uData},
+        {"Base64 over 2 articles", "new.zip [%k/2]", {b[1], b[0]}, "", "saved\tnew.zip\t5000\n", "new.zip", bData},
         {"uuencode middle part missing", "old.zip (%k/3)", {u[0], u[2]}, "", "not saved\t\t0\tmissing 2\t", nullptr,
          {}},
     };
@@ -114,7 +130,8 @@ TEST(JoinServer, PartsJoinedInOrderWithMissingAndRepeatedParts)
         for (const auto& e : std::filesystem::directory_iterator(out))
             files += e.is_regular_file();
         EXPECT_EQ(files, row.saved ? 1u : 0u) << "nothing but the joined file is left";
-        if (row.saved)
+        if (row.saved) {
             EXPECT_TRUE(ReadFile(out / row.saved) == row.data);
+        }
     }
 }
