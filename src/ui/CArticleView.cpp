@@ -915,6 +915,19 @@ bool CArticleView::ListEvent(QEvent* event)
             ShowCurrent();
             return true;
         }
+        // The list has no buttons; a file's row in parts opens and closes by key.
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        const bool open = key == Qt::Key_Right || text == QLatin1String("+");
+        if (open || key == Qt::Key_Left || text == QLatin1String("-")) {
+            CTreeListItem* node = list_->NodeOfRow(list_->GetCurSel());
+            if (node && node->FirstChild() && list_->PartCount(node)) {
+                if (open)
+                    list_->ExpandInPlace(node);
+                else
+                    list_->CollapseInPlace(node, true);
+                return true;
+            }
+        }
         return false;
     }
     if (event->type() == QEvent::ToolTip) {

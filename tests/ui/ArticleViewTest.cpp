@@ -23,6 +23,8 @@
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QKeyEvent>
 
 
 #include <algorithm>
@@ -582,6 +584,13 @@ TEST_F(ArticlePane, JoinAndSaveAsksWhereAndWhetherToKeepAnIncompleteFile)
     EXPECT_NE(list().GetColumnText(list().NodeOfRow(row), 0).find(tag + " j.bin (2/3)"), std::string::npos);
     list().SetCurRow(row);
     doc().SetCurrentArticle(CArticleListBox::ArticleOf(list().NodeOfRow(row))->m_nNumber, nullptr);
+    // Right opens the row on part 3, Left closes it.
+    const int rows = list().GetCount();
+    for (const auto& [key, count] : {std::pair{Qt::Key_Right, rows + 1}, std::pair{Qt::Key_Left, rows}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(list().viewport(), &press);
+        EXPECT_EQ(list().GetCount(), count);
+    }
     CmdUI state{cmd::JoinParts};
     ASSERT_TRUE(view_->OnUpdateCommand(state));
     EXPECT_TRUE(state.enabled);
