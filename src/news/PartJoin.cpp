@@ -186,6 +186,8 @@ Joiner::Decoded Joiner::DecodeYenc(const std::string& text) const
         d.problem = "holds no yEnc";
     else if (decoder.Status() != textcodec::YencStatus::Ok)
         d.problem = textcodec::YencProblemText(decoder);
+    if (d.problem.empty() && decoder.Status() != textcodec::YencStatus::Ok)
+        d.problem = "damaged";
     return d;
 }
 
