@@ -241,6 +241,9 @@ private:
     std::filesystem::path work_;
     std::uint64_t written_ = 0;
     std::uint64_t size_ = 0;
+    std::uint64_t segmentMax_ = 0;
+    // No file is larger than its largest segment times their count.
+    std::uint64_t Bound() const { return segmentMax_ * file_.segments.size(); }
     std::string name_;
     bool writeFailed_ = false;
 };
@@ -292,12 +295,16 @@ bool FileFetch::Take(std::size_t index, NzbFileResult& result)
         size_ = h.size;
     }
     const std::uint64_t begin = h.begin ? h.begin : written_ + 1;
-    // A part that would go back over what is written is not this file's next.
-    if (begin <= written_) {
+    // A part that would go back over what is written is not this file's next;
+    // one far past the end of a file of these segments must not make us
+    // write zeros without end.
+    segmentMax_ = std::max<std::uint64_t>(segmentMax_, data.size());
+    if (begin <= written_ || begin - 1 + data.size() > Bound()) {
         if (std::find(result.damaged.begin(), result.damaged.end(), seg.number) == result.damaged.end())
             result.damaged.push_back(seg.number);
         if (result.problem.empty())
-            result.problem = "segment " + std::to_string(seg.number) + " overlaps the one before";
+            result.problem = "segment " + std::to_string(seg.number) +
+                             (begin <= written_ ? " overlaps the one before" : " lies past the end of the file");
         return true;
     }
     if (!WriteSegment(data, begin))
@@ -327,7 +334,7 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
             error = "the connection was lost";
         return false;
     }
-    if (size_ > written_ && !result.missing.empty() && written_ > 0) {
+    if (size_ > written_ && size_ <= Bound() && !result.missing.empty() && written_ > 0) {
         // Zeros for missing segments at the end too, so the size is right.
         if (!WriteSegment({}, size_ + 1))
             writeFailed_ = true;

@@ -150,5 +150,6 @@ inline constexpr unsigned IDS_61381 = 61381; // パート %d/%d
 inline constexpr unsigned IDS_61382 = 61382; // 次のパートがありません: %s
 inline constexpr unsigned IDS_61383 = 61383; // %s に保存しました。
 inline constexpr unsigned IDS_61384 = 61384; // 結合できませんでした: %s
+inline constexpr unsigned IDS_61385 = 61385; // 次のパートが壊れています: %s
 
 } // namespace platform

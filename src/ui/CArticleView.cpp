@@ -888,12 +888,17 @@ void CArticleView::JoinParts()
     const std::optional<JoinResult> result =
         doc_.JoinPartFile(*file, {{}, path.toStdString()}, [&](const JoinResult& partial) {
             asked = true;
+            // A message box holds the first few of a long list.
+            const std::vector<unsigned>& list = partial.missing.empty() ? partial.damaged : partial.missing;
             std::string parts;
-            for (unsigned k : partial.missing.empty() ? partial.damaged : partial.missing)
-                parts += (parts.empty() ? "" : ", ") + std::to_string(k);
+            for (std::size_t i = 0; i < list.size() && i < 20; ++i)
+                parts += (i ? ", " : "") + std::to_string(list[i]);
+            if (list.size() > 20)
+                parts += ", ... (" + std::to_string(list.size()) + ")";
             if (parts.empty())
                 parts = partial.problem;
-            return dialogs_.Message(parent, Format(platform::IDS_61382, {parts}), MessageIcon::Question) == IDYES;
+            const unsigned text = partial.missing.empty() ? platform::IDS_61385 : platform::IDS_61382;
+            return dialogs_.Message(parent, Format(text, {parts}), MessageIcon::Question) == IDYES;
         });
     if (!result || result->cancelled)
         return;

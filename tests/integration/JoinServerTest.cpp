@@ -85,6 +85,13 @@ TEST(JoinServer, PartsJoinedInOrderWithMissingAndRepeatedParts)
     Part badCrc = y[1];
     badCrc.body[badCrc.body.find("\r\n", badCrc.body.find("=ypart")) + 7] ^= 1;
     const std::size_t each = (yData.size() + 3) / 4;
+    // A part that says it lies a terabyte on: no zeros are written up to it.
+    Part far{2, {}};
+    {
+        textcodec::YencPartInfo info{"f.bin", yData.size(), 2, 2, std::uint64_t{1} << 40, 100};
+        info.lineEnd = "\r\n";
+        far.body = textcodec::YencEncode(yData.substr(0, 100), info);
+    }
     std::string yHoled = yData;
     std::fill(yHoled.begin() + 2 * each, yHoled.begin() + 3 * each, '\0');
     const struct {
@@ -101,6 +108,8 @@ TEST(JoinServer, PartsJoinedInOrderWithMissingAndRepeatedParts)
         {"yEnc part 3 missing", "f.bin [%k/4]", {y[0], y[1], y[3]}, "", "not saved\t\t0\tmissing 3\t", nullptr, {}},
         {"yEnc part 3 missing, kept", "f.bin [%k/4]", {y[0], y[1], y[3]}, " --keep-partial",
          "saved\tf.damaged.bin\t60077\tmissing 3\t", "f.damaged.bin", yHoled},
+        {"yEnc part far past the end, kept", "f.bin (%k/2)", {y[0], far}, " --keep-partial",
+         "saved\tf.damaged.bin\t15020\tdamaged 2\t", "f.damaged.bin", yData.substr(0, each)},
         {"uuencode over 3 articles, posted backwards", "old.zip (%k/3)", {u[2], u[1], u[0]}, "",
          "saved\told.zip\t9000\n", "old.zip", uData},
         {"Base64 over 2 articles", "new.zip [%k/2]", {b[1], b[0]}, "", "saved\tnew.zip\t5000\n", "new.zip", bData},

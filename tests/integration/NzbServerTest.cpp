@@ -77,6 +77,14 @@ TEST(NzbServer, PartsFetchedByMessageIdJoinAndChecked)
         ids.push_back(tag + "p" + std::to_string(k + 1) + "@lumetra.test");
         ASSERT_TRUE(PostRaw(*server, "<" + ids.back() + ">", stuffed));
     }
+    // A segment that says it lies a terabyte on.
+    textcodec::YencPartInfo far{"f.bin", data.size(), 2, 4, std::uint64_t{1} << 40, 100};
+    far.lineEnd = "\r\n";
+    const std::string farId = tag + "far@lumetra.test";
+    std::string farBody = textcodec::YencEncode(data.substr(0, 100), far);
+    for (std::size_t at = 0; (at = farBody.find("\n.", at)) != std::string::npos; at += 2)
+        farBody.insert(at + 1, ".");
+    ASSERT_TRUE(PostRaw(*server, "<" + farId + ">", farBody));
     std::ofstream(dir / "x.lum") << "[config]\r\nnNntpPort=" << server->port << "\r\nstrNntpServer=" << server->host
                                  << "\r\n";
     const std::string tool = std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-tool nzb ";
@@ -89,6 +97,17 @@ TEST(NzbServer, PartsFetchedByMessageIdJoinAndChecked)
         {"out of order and repeated", {{3, ids[2]}, {1, ids[0]}, {4, ids[3]}, {2, ids[1]}, {3, ids[2]}}, true},
         {"one missing", {{1, ids[0]}, {2, "gone" + tag + "@lumetra.test"}, {3, ids[2]}, {4, ids[3]}}, false},
     };
+    {
+        // What came before it is saved; nothing is written out to the terabyte.
+        const auto out = dir / "far";
+        WriteFile(dir / "in.nzb", Nzb({{1, ids[0]}, {2, farId}}));
+        const std::string report = Shell(tool + Quote(dir / "in.nzb") + " " + Quote(out) + " --config " +
+                                         Quote(dir / "x.lum") + " 2>/dev/null; echo rc=$?");
+        EXPECT_NE(report.find("saved\tf.damaged.bin\t30000\tdamaged 1\tsegment 2 lies past the end"),
+                  std::string::npos)
+            << report;
+        EXPECT_TRUE(ReadFile(out / "f.damaged.bin") == data.substr(0, 30000));
+    }
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const auto out = dir / row.what;
