@@ -118,8 +118,8 @@ Encoding Detect(std::string_view text)
             found = Encoding::Yenc;
         else if (IsUuBegin(line))
             found = Encoding::Uu;
-        else if (StartsNoCase(line, "content-transfer-encoding:") && ParameterOf(line, ":").find("base64") !=
-                                                                             std::string::npos)
+        else if (StartsNoCase(line, "content-transfer-encoding:") &&
+                 ParameterOf(line, ":").find("base64") != std::string::npos)
             found = Encoding::Base64;
         return found == Encoding::Unknown;
     });

@@ -38,7 +38,7 @@ struct JoinTarget {
     std::filesystem::path file;
 };
 
-// A part is this large at most; a larger reply counts as damaged.
+// A part is this large at most; a larger reply is dropped as if it had not come.
 inline constexpr std::size_t kMaxPartBytes = std::size_t{64} << 20;
 
 // Fetches and joins file's parts. Of a part posted twice the first article

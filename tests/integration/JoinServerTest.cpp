@@ -103,7 +103,8 @@ TEST(JoinServer, PartsJoinedInOrderWithMissingAndRepeatedParts)
         const char* saved;  // the file, null: none
         std::string data;
     } rows[] = {
-        {"yEnc out of order, part 2 twice with the first damaged", "\"f.bin\" yEnc (%k/4)", {y[2], badCrc, y[0], y[3], y[1]},
+        {"yEnc out of order, part 2 twice with the first damaged", "\"f.bin\" yEnc (%k/4)",
+         {y[2], badCrc, y[0], y[3], y[1]},
          "", "saved\tf.bin\t60077\n", "f.bin", yData},
         {"yEnc part 3 missing", "f.bin [%k/4]", {y[0], y[1], y[3]}, "", "not saved\t\t0\tmissing 3\t", nullptr, {}},
         {"yEnc part 3 missing, kept", "f.bin [%k/4]", {y[0], y[1], y[3]}, " --keep-partial",
