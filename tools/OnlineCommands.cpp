@@ -2,6 +2,7 @@
 
 #include "net/Tcpip.h"
 #include "news/LumeDoc.h"
+#include "news/MultiPart.h"
 #include "news/Nzb.h"
 #include "tools/ConsoleSecurity.h"
 #include "news/ServerLogin.h"
@@ -10,6 +11,7 @@
 #include "platform/StringTable.h"
 #include "textcodec/Charsets.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -375,6 +377,74 @@ int NzbCommand(platform::Registry& registry, const Args& args, std::ostream& out
     if (!summary.error.empty())
         err << "nzb: " << summary.error << "\n";
     return status;
+}
+
+int JoinCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err)
+{
+    Args rest;
+    bool keepPartial = false;
+    for (std::size_t i = 3; i < args.size(); ++i)
+        if (args[i] == "--keep-partial")
+            keepPartial = true;
+        else
+            rest.push_back(args[i]);
+    Options o;
+    if (args.size() < 3 || args[0].starts_with("--") || args[1].starts_with("--") || args[2].starts_with("--") ||
+        !ParseOptions(rest, o, false)) {
+        err << "usage: lumetra-tool join GROUP SUBJECT DIR --config FILE.lum [--keep-partial] [--limit N] "
+               "[--timeout SECONDS] "
+            << kSecurityUsage << "\n";
+        return 2;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(args[2], ec);
+    StopScope stop(o.timeout);
+    ConsoleHost host(err, o.security);
+    CLumeDoc doc(&host, registry);
+    if (!GoOnline(doc, host, o, err)) {
+        StopScope::Report(err);
+        return 1;
+    }
+    if (o.limit != -2)
+        doc.Config().nMaxReadArtcleCount = o.limit;
+    CNewsGroup* group = doc.Groups().Find(args[0]);
+    if (!group) {
+        err << TerminalText(args[0]) << ": not in the server's group list\n";
+        return 1;
+    }
+    doc.SetCurrentGroup(group);
+    if (!doc.OpenCurrentGroup() || StopScope::Report(err)) {
+        err << TerminalText(args[0]) << ": could not read the article list\n";
+        return 1;
+    }
+    // The first file whose subject holds the text given.
+    const std::vector<PartFile> files = GroupPartFiles(doc.Articles());
+    const auto file = std::find_if(files.begin(), files.end(),
+                                   [&](const PartFile& f) { return f.stem.find(args[1]) != std::string::npos; });
+    if (file == files.end()) {
+        err << TerminalText(args[1]) << ": no file in parts with that subject\n";
+        return 1;
+    }
+    err << TerminalText(file->stem) << ": " << file->Present() << "/" << file->total << " parts\n";
+    const std::optional<JoinResult> r =
+        doc.JoinPartFile(*file, {args[2], {}}, [&](const JoinResult&) { return keepPartial; });
+    doc.GoOffline();
+    if (!r || !r->error.empty() || r->cancelled) {
+        err << "join: " << (r ? (r->cancelled ? "cancelled" : r->error) : "refused") << "\n";
+        return 1;
+    }
+    out << (r->path.empty() ? "not saved" : "saved") << "\t" << TerminalText(r->path.filename().string(), false) << "\t"
+        << r->bytes;
+    for (const auto& [what, parts] : {std::pair{"missing", &r->missing}, std::pair{"damaged", &r->damaged}})
+        if (!parts->empty()) {
+            out << "\t" << what;
+            for (std::size_t i = 0; i < parts->size(); ++i)
+                out << (i ? "," : " ") << (*parts)[i];
+        }
+    if (!r->problem.empty())
+        out << "\t" << TerminalText(r->problem, false);
+    out << "\n";
+    return r->Complete() ? 0 : 1;
 }
 
 } // namespace tools

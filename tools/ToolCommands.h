@@ -45,6 +45,10 @@ int FetchCommand(const Args& args, std::ostream& out, std::ostream& err);
 // nzb FILE.nzb DIR --config FILE.lum: every file of the NZB fetched from the
 // configured server, joined, checked and saved in DIR; a line per file.
 int NzbCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err);
+// join GROUP SUBJECT DIR --config FILE.lum [--keep-partial]: the file posted in
+// parts whose subject holds SUBJECT, joined and saved in DIR; a line saying
+// where, what is missing or damaged. 0 only when it is complete.
+int JoinCommand(platform::Registry& registry, const Args& args, std::ostream& out, std::ostream& err);
 
 // render [--all] [--tags] [--message] FILE: a cached article (or with
 // --message a plain one) as the body pane shows it.

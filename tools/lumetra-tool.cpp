@@ -64,6 +64,7 @@ const char* kUsage =
     "       lumetra-tool supersede MSGID --server H --port P --group G --subject S < BODY\n"
     "       (the Cancel-Lock secret: $LUMETRA_CANCEL_SECRET or ~/.config/Quorvane/Lumetra/cancel-secret, 0600)\n"
     "       lumetra-tool fetch --server H --port P GROUP N\n"
+    "       lumetra-tool join GROUP SUBJECT DIR --config FILE.lum [--keep-partial]\n"
     "       lumetra-tool render [--all] [--tags] [--message] FILE\n"
     "       lumetra-tool extract [--message] FILE DIR\n"
     "SECURITY (online, open, post, fetch): [--security none|starttls|tls] [--user NAME]\n"
@@ -293,9 +294,12 @@ int main(int argc, char** argv)
         args.insert(args.end(), argv + 3, argv + argc);
         return PostCommand(args, std::cin, std::cout, std::cerr);
     }
-    if (cmd == "online" || cmd == "open" || cmd == "nzb") {
+    if (cmd == "online" || cmd == "open" || cmd == "nzb" || cmd == "join") {
         platform::Registry& registry = platform::Registry::User();
-        const auto command = cmd == "online" ? OnlineCommand : cmd == "open" ? OpenCommand : NzbCommand;
+        const auto command = cmd == "online" ? OnlineCommand
+                             : cmd == "open" ? OpenCommand
+                             : cmd == "nzb"  ? NzbCommand
+                                             : JoinCommand;
         return command(registry, Args(argv + 2, argv + argc), std::cout, std::cerr);
     }
     for (const auto& [name, command] : commands)

@@ -274,6 +274,8 @@ inline constexpr unsigned PortExpectsPlain = platform::IDS_61351;   // このポ
 inline constexpr unsigned Connecting = platform::IDS_61352;         // サーバに接続しています
 inline constexpr unsigned RestoreUntitled = platform::IDS_61353;    // 前回の終了時に保存されなかった設定と既読情報があります。…
 inline constexpr unsigned RestoreReadMarks = platform::IDS_61288;   // 前回の終了時に保存されなかった既読情報があります(%s)。…
+inline constexpr unsigned JoiningParts = platform::IDS_61400;       // 複数パートを結合しています: %s
+inline constexpr unsigned JoinPartsDone = platform::IDS_61401;      // パート %d/%d
 inline constexpr unsigned ArticleLinkFailed = platform::IDS_61216;  // 通信エラーが発生しました(CBodyView::UpdateView)。
 } // namespace msg
 

@@ -13,6 +13,7 @@
 // file), LumeDocOnline.cpp (going on- and offline, the group list),
 // ArticleFetch.cpp (opening groups, fetching headers, read state),
 // BodyFetch.cpp (one article into the body pane's cache file),
+// DocumentJoin.cpp (a file posted in many parts, joined),
 // DocumentCommands.cpp (commands, update rules, posting), DocumentNzb.cpp
 // (NZB downloads).
 
@@ -24,6 +25,7 @@
 #include "news/HeaderStore.h"
 #include "news/LumeConfig.h"
 #include "news/Nzb.h"
+#include "news/PartJoin.h"
 #include "news/ReadList.h"
 #include "net/Nntp.h"
 
@@ -223,6 +225,12 @@ public:
     // go ahead so the walk does not wait a round trip for each. An empty
     // list, or asking for another article, reads and drops what went ahead.
     void ExpectArticles(const std::vector<int>& numbers);
+
+    // --- a file posted in many parts (DocumentJoin.cpp) ---
+    // Joins file's parts (see JoinParts) under a progress window with
+    // Cancel. None when refused (busy: with a beep; offline).
+    std::optional<JoinResult> JoinPartFile(const PartFile& file, const JoinTarget& target,
+                                           const std::function<bool(const JoinResult&)>& keepPartial);
 
     CGroupTable& Groups() { return groups_; }
     const CGroupTable& Groups() const { return groups_; }

@@ -3,7 +3,6 @@
 #include <expat.h>
 
 #include <algorithm>
-#include <deque>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include "message/Attachment.h"
 #include "net/Nntp.h"
 #include "net/NntpReply.h"
+#include "news/FetchAhead.h"
 #include "textcodec/StreamPump.h"
 #include "textcodec/Yenc.h"
 
@@ -298,9 +298,6 @@ std::string FreeName(const std::filesystem::path& dir, const std::string& name)
     return free;
 }
 
-constexpr std::size_t kWindow = 16;
-constexpr int kTries = 3;
-
 bool FileFetch::WriteSegment(const std::string& data, std::uint64_t begin)
 {
     // A missing segment before this one leaves zeros, so the rest keeps its place.
@@ -359,8 +356,8 @@ bool FileFetch::Take(std::size_t index, NzbFileResult& result)
     const std::uint64_t begin = h.begin ? h.begin : written_ + 1;
     largest_ = std::max<std::uint64_t>(largest_, data.size());
     // A part that would go back over what is written is not this file's next;
-    // one placed past what all the parts could fill would only make zeros.
-    const bool overlaps = begin <= written_, beyond = begin - 1 > Bound();
+    // one that would end past what all the parts could fill would only make zeros.
+    const bool overlaps = begin <= written_, beyond = begin - 1 + data.size() > Bound();
     if (overlaps || beyond) {
         if (std::find(result.damaged.begin(), result.damaged.end(), seg.number) == result.damaged.end())
             result.damaged.push_back(seg.number);
@@ -378,57 +375,23 @@ bool FileFetch::Run(const std::filesystem::path& dir, NzbFileResult& result, std
 {
     work_ = dir / (".lumetra-nzb-" + std::to_string(::getpid()) + "-" + std::to_string(progress_.file));
     out_ = std::make_unique<textcodec::AtomicOutput>(work_);
-    const std::size_t n = file_.segments.size();
-    std::deque<std::size_t> ahead;
-    std::vector<int> tries(n, 0);
-    std::size_t next = 0;
-    auto sendMore = [&] {
-        while (next < n && ahead.size() < kWindow && nntp_.RoomAhead(kWindow)) {
-            if (!nntp_.SendAhead("BODY " + file_.segments[next].messageId))
-                return false;
-            ahead.push_back(next++);
-        }
-        return true;
-    };
-    while (next < n || !ahead.empty()) {
-        if (!sendMore() || ahead.empty()) {
-            error = "the connection was lost";
-            return false;
-        }
-        const std::size_t index = ahead.front();
-        const net::CNntp::Ahead a = nntp_.ReadAhead(true);
-        if (a == net::CNntp::Ahead::Failed) {
-            error = "the connection was lost";
-            return false;
-        }
-        if (a == net::CNntp::Ahead::Lost || a == net::CNntp::Ahead::Mismatch ||
-            nntp_.ReplyCode() == net::reply::AuthRequired) {
-            // Nothing is ahead any more: ask again from the oldest unanswered.
-            const std::size_t first = ahead.front();
-            ahead.clear();
-            if (++tries[first] >= kTries) {
-                result.missing.push_back(file_.segments[first].number);
-                next = first + 1;
+    const AheadEnd end = FetchAhead(
+        nntp_, file_.segments.size(), [&](std::size_t i) { return "BODY " + file_.segments[i].messageId; },
+        [&](std::size_t index, bool answered) {
+            if (answered && nntp_.ReplyCode() == net::reply::BodyFollows) {
+                if (!Take(index, result))
+                    return false;
             } else {
-                next = first;
+                result.missing.push_back(file_.segments[index].number);
             }
-            continue;
-        }
-        ahead.pop_front();
-        if (nntp_.ReplyCode() == net::reply::BodyFollows) {
-            if (!Take(index, result)) {
-                error = "the connection was lost";
-                return false;
-            }
-        } else {
-            result.missing.push_back(file_.segments[index].number);
-        }
-        progress_.segment = index + 1;
-        progress_.doneBytes += file_.segments[index].bytes;
-        if (report_ && !report_(progress_)) {
-            nntp_.DrainAhead();
-            return false;
-        }
+            progress_.segment = index + 1;
+            progress_.doneBytes += file_.segments[index].bytes;
+            return !report_ || report_(progress_);
+        });
+    if (end != AheadEnd::Done) {
+        if (end == AheadEnd::Failed)
+            error = "the connection was lost";
+        return false;
     }
     if (size_ > written_ && size_ <= Bound() && (!result.missing.empty() || !result.damaged.empty()) &&
         written_ > 0) {

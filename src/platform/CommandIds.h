@@ -54,6 +54,7 @@ inline constexpr unsigned ShowKilled = 32878;
 inline constexpr unsigned CancelArticle = 32892;
 inline constexpr unsigned SupersedeArticle = 32893;
 inline constexpr unsigned OpenNzb = 32895;
+inline constexpr unsigned JoinParts = 32896;
 // The shown article read again in one charset: 自動, then the others in
 // menu order (ui/ReadingCharsets.h).
 inline constexpr unsigned ReadAsAuto = 32900;

@@ -55,6 +55,7 @@ inline constexpr unsigned IDS_32890 = 32890; // グループ一覧か記事一�
 inline constexpr unsigned IDS_32892 = 32892; // 自分が投稿した記事を取り消します
 inline constexpr unsigned IDS_32893 = 32893; // 自分が投稿した記事を書き直して差し替えます
 inline constexpr unsigned IDS_32895 = 32895; // NZBファイルの記事を読み込み、ファイルにして保存します
+inline constexpr unsigned IDS_32896 = 32896; // 複数の記事に分けて投稿されたファイルを結合して保存します
 inline constexpr unsigned IDS_32900 = 32900; // 表示中の記事を、記事が示す文字コードと自動判定で表示し直します
 inline constexpr unsigned IDS_32901 = 32901; // 表示中の記事を JIS (ISO-2022-JP) として表示し直します
 inline constexpr unsigned IDS_32902 = 32902; // 表示中の記事を Shift_JIS として表示し直します
@@ -180,5 +181,11 @@ inline constexpr unsigned IDS_61387 = 61387; // %d個のファイルをすべて
 inline constexpr unsigned IDS_61388 = 61388; // %d個のファイルのうち%d個に欠けたセグメントか壊れたセグメントがあります。
 inline constexpr unsigned IDS_61389 = 61389; // 途中で中止しました。
 inline constexpr unsigned IDS_61390 = 61390; // サーバとの通信に失敗しました(%s)。
+inline constexpr unsigned IDS_61400 = 61400; // 複数パートのファイルを結合しています: %s
+inline constexpr unsigned IDS_61401 = 61401; // パート %d/%d
+inline constexpr unsigned IDS_61402 = 61402; // 次のパートがありません: %s
+inline constexpr unsigned IDS_61403 = 61403; // %s に保存しました。
+inline constexpr unsigned IDS_61404 = 61404; // 結合できませんでした: %s
+inline constexpr unsigned IDS_61405 = 61405; // 次のパートが壊れています: %s
 
 } // namespace platform

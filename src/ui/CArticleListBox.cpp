@@ -1,6 +1,7 @@
 #include "ui/CArticleListBox.h"
 
 #include "news/Article.h"
+#include "news/MultiPart.h"
 #include "news/ReadList.h"
 
 #include <ctime>
@@ -30,6 +31,7 @@ void CArticleListBox::Clear()
 {
     byId_.clear();
     waiting_.clear();
+    partRows_.clear();
     DeleteAll();
 }
 
@@ -154,6 +156,39 @@ CTreeListItem* CArticleListBox::AddArticle(CArticle* article, const CReadList& r
     return node;
 }
 
+void CArticleListBox::GroupParts(const std::vector<PartFile>& files)
+{
+    if (m_sortColumn != kThreaded || files.empty())
+        return;
+    std::unordered_map<std::int32_t, CTreeListItem*> byNumber;
+    for (CTreeListItem* n = FirstRoot(); n; n = NextInPreOrder(n))
+        if (const CArticle* a = ArticleOf(n))
+            byNumber.emplace(a->m_nNumber, n);
+    for (const PartFile& file : files) {
+        CTreeListItem* lead = nullptr;
+        for (const PartArticle& part : file.articles) {
+            const auto it = byNumber.find(part.number);
+            if (it == byNumber.end())
+                continue;
+            if (!lead)
+                lead = it->second;
+            else if (!InSubtreeOf(lead, it->second))
+                Move(lead, it->second);
+        }
+        if (!lead)
+            continue;
+        partRows_[lead] = {file.stem, {file.Present(), file.total}};
+        if (lead->FirstChild())
+            CollapseInPlace(lead, false);
+    }
+}
+
+const std::pair<unsigned, unsigned>* CArticleListBox::PartCount(const CTreeListItem* node) const
+{
+    const auto it = partRows_.find(node);
+    return it == partRows_.end() ? nullptr : &it->second.count;
+}
+
 void CArticleListBox::SetSort(int column, bool descending)
 {
     m_sortColumn = column >= 0 && column <= kScoreColumn ? column : kThreaded;
@@ -256,6 +291,9 @@ std::string CArticleListBox::GetColumnText(const CTreeListItem* node, int column
         return column == 0 ? std::to_string(article->m_nNumber) + ' ' + subject : from;
     switch (column) {
     case 0:
+        if (const auto it = partRows_.find(node); it != partRows_.end())
+            return std::to_string(article->m_nNumber) + ' ' + it->second.stem + " (" +
+                   std::to_string(it->second.count.first) + '/' + std::to_string(it->second.count.second) + ')';
         return std::to_string(article->m_nNumber) + ' ' + article->m_strSubject;
     case 1:
         return DateText(article->m_timeDate, std::time(nullptr));

@@ -7,8 +7,10 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
-namespace news { struct CArticle; class CReadList; }
+namespace news { struct CArticle; class CReadList; struct PartFile; }
 
 namespace ui {
 
@@ -39,6 +41,13 @@ public:
     widgets::CTreeListItem* AddArticle(news::CArticle* article, const news::CReadList& read);
     // Deletes every node and forgets the thread index.
     void Clear();
+    // Threaded only: each file posted in parts becomes one collapsed row,
+    // its lowest part's, saying how many parts are here ("stem (12/15)");
+    // the other parts hang under it. Call after the articles
+    // are added, before the rows are rebuilt.
+    void GroupParts(const std::vector<news::PartFile>& files);
+    // The "present/total" of a row that stands for a file; null for others.
+    const std::pair<unsigned, unsigned>* PartCount(const widgets::CTreeListItem* node) const;
 
     // The user picked a row (not called for moves made in code).
     std::function<void(int row, widgets::CTreeListItem* node)> selChanged;
@@ -74,6 +83,11 @@ private:
     std::unordered_multimap<std::string, widgets::CTreeListItem*> byId_;
     // Parent ID -> top-level nodes still waiting for that parent.
     std::unordered_multimap<std::string, widgets::CTreeListItem*> waiting_;
+    struct PartRow {
+        std::string stem;
+        std::pair<unsigned, unsigned> count;
+    };
+    std::unordered_map<const widgets::CTreeListItem*, PartRow> partRows_;
 };
 
 } // namespace ui

@@ -1,6 +1,7 @@
 #include "ui/CArticleView.h"
 
 #include "news/LumeDoc.h"
+#include "message/Attachment.h"
 #include "platform/Registry.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
@@ -361,6 +362,7 @@ void CArticleView::LoadGroup(Hint hint)
     for (const auto& article : doc_.Articles())
         if (Shows(*article))
             list_->AddArticle(article.get(), doc_.ReadList());
+    list_->GroupParts(GroupPartFiles(doc_.Articles()));
     list_->RebuildRows();
     SetTitle(FormatMessage(" %s (%d articles , %d-%d)",
                            {group->m_strName, std::to_string(doc_.Articles().size()),
@@ -757,6 +759,7 @@ void CArticleView::Refill()
     for (const auto& article : doc_.Articles())
         if (Shows(*article))
             list_->AddArticle(article.get(), doc_.ReadList());
+    list_->GroupParts(GroupPartFiles(doc_.Articles()));
     list_->RebuildRows();
     for (int row = 0; row < list_->GetCount(); ++row) {
         const CArticle* article = CArticleListBox::ArticleOf(list_->NodeOfRow(row));
@@ -788,6 +791,10 @@ bool CArticleView::OnCommand(unsigned id)
     case cmd::ShowKilled:
         showKilled_ = !showKilled_;
         Refill();
+        return true;
+    case cmd::JoinParts:
+        if (!searching_ && !doc_.IsBusy())
+            JoinParts();
         return true;
     case cmd::SkipThread:
         if (!searching_)
@@ -847,6 +854,11 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
     case cmd::EditScoreRules:
         state.Enable(shown_ != nullptr && !searching_ && !doc_.IsBusy());
         return true;
+    case cmd::JoinParts:
+        // The subject alone decides: the whole list is gathered only when the command runs.
+        state.Enable(!searching_ && !doc_.IsBusy() && doc_.IsConnected() && CurrentArticle() &&
+                     ParsePartSubject(CurrentArticle()->m_strSubject));
+        return true;
     case cmd::ShowKilled:
         state.SetCheck(showKilled_);
         state.Enable(!searching_);
@@ -854,6 +866,54 @@ bool CArticleView::OnUpdateCommand(CmdUI& state)
     default:
         return false;
     }
+}
+
+// ---------------------------------------------------------------- files in parts
+
+std::optional<PartFile> CArticleView::CurrentPartFile() const
+{
+    const CArticle* article = CurrentArticle();
+    if (!article || !ParsePartSubject(article->m_strSubject))
+        return std::nullopt;
+    for (PartFile& file : GroupPartFiles(doc_.Articles()))
+        for (const PartArticle& part : file.articles)
+            if (part.number == article->m_nNumber)
+                return std::move(file);
+    return std::nullopt;
+}
+
+void CArticleView::JoinParts()
+{
+    const std::optional<PartFile> file = CurrentPartFile();
+    if (!file)
+        return;
+    QWidget* parent = frame_ ? frame_->FrameWindow() : window();
+    const QString path = dialogs_.AskSaveFile(parent, FromSjis(message::SafeFileName(file->Name())));
+    if (path.isEmpty())
+        return;
+    bool asked = false;
+    const std::optional<JoinResult> result =
+        doc_.JoinPartFile(*file, {{}, path.toStdString()}, [&](const JoinResult& partial) {
+            asked = true;
+            // A message box holds the first few of a long list.
+            const std::vector<unsigned>& list = partial.missing.empty() ? partial.damaged : partial.missing;
+            std::string parts;
+            for (std::size_t i = 0; i < list.size() && i < 20; ++i)
+                parts += (i ? ", " : "") + std::to_string(list[i]);
+            if (list.size() > 20)
+                parts += ", ... (" + std::to_string(list.size()) + ")";
+            if (parts.empty())
+                parts = partial.problem;
+            const unsigned text = partial.missing.empty() ? platform::IDS_61405 : platform::IDS_61402;
+            return dialogs_.Message(parent, Format(text, {parts}), MessageIcon::Question) == IDYES;
+        });
+    if (!result || result->cancelled)
+        return;
+    if (!result->path.empty())
+        dialogs_.Message(parent, Format(platform::IDS_61403, {result->path.string()}), MessageIcon::Information);
+    else if (!asked)
+        dialogs_.Message(parent, Format(platform::IDS_61404, {result->error.empty() ? result->problem : result->error}),
+                         MessageIcon::Stop);
 }
 
 // ---------------------------------------------------------------- context menu
@@ -866,6 +926,19 @@ bool CArticleView::ListEvent(QEvent* event)
             && !loading_) {
             ShowCurrent();
             return true;
+        }
+        // The list has no buttons; a file's row in parts opens and closes by key.
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        const bool open = key == Qt::Key_Right || text == QLatin1String("+");
+        if (open || key == Qt::Key_Left || text == QLatin1String("-")) {
+            CTreeListItem* node = list_->NodeOfRow(list_->GetCurSel());
+            if (node && node->FirstChild() && list_->PartCount(node)) {
+                if (open)
+                    list_->ExpandInPlace(node);
+                else
+                    list_->CollapseInPlace(node, true);
+                return true;
+            }
         }
         return false;
     }

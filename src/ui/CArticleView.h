@@ -5,6 +5,7 @@
 // connect step of going online, the search across bodies and marking read.
 
 #include "news/DocumentView.h"
+#include "news/MultiPart.h"
 #include "ui/CArticleListBox.h"
 #include "widgets/CColumnHeader.h"
 #include "dialogs/ConnectDialog.h"
@@ -127,6 +128,10 @@ private:
     void AddScoreRule(unsigned id);
     void EditScoreRules();
     void Rescore();
+    // The file in parts the current article belongs to.
+    std::optional<news::PartFile> CurrentPartFile() const;
+    // 結合して保存: asks where, joins, asks whether to keep an incomplete file.
+    void JoinParts();
 
     news::CLumeDoc& doc_;
     platform::Registry& registry_;

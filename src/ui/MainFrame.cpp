@@ -245,6 +245,7 @@ void CMainFrame::CreateMenus()
     Item(article, cmd::CancelArticle, QStringLiteral("記事の取り消し(&X)..."));
     article->addSeparator();
     Item(article, cmd::SaveArticle, QStringLiteral("別ファイルに保存(&A)..."));
+    Item(article, cmd::JoinParts, QStringLiteral("結合して保存(&B)..."));
     QMenu* attach = subMenu(article, QStringLiteral("添付ファイル(&T)"));
     Item(attach, cmd::AttachSave, QStringLiteral("ファイルに保存(&E)..."));
     Item(attach, cmd::AttachShow, QStringLiteral("表示(&V)"));

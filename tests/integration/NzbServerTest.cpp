@@ -30,6 +30,13 @@ TEST(NzbServer, PartsFetchedByMessageIdJoinAndChecked)
     const std::string tag = inttest::Tag();
     const std::vector<std::string> ids = inttest::PostYencParts(*server, "f.bin", data, 30000, tag);
     ASSERT_EQ(ids.size(), 4u);
+    // A segment that says it lies a terabyte on.
+    textcodec::YencPartInfo far{"f.bin", data.size(), 2, 4, std::uint64_t{1} << 40, 100};
+    far.lineEnd = "\r\n";
+    const std::string farId = tag + "far@lumetra.test";
+    ASSERT_TRUE(inttest::Poster(*server).PostArticle("From: p@example.invalid\r\nNewsgroups: local.test\r\nSubject: far\r\n"
+                                                     "Message-ID: <" + farId + ">\r\n\r\n" +
+                                                     textcodec::YencEncode(data.substr(0, 100), far)));
     std::ofstream(dir / "x.lum") << "[config]\r\nnNntpPort=" << server->port << "\r\nstrNntpServer=" << server->host
                                  << "\r\n";
     const std::string tool = std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-tool nzb ";
@@ -42,6 +49,17 @@ TEST(NzbServer, PartsFetchedByMessageIdJoinAndChecked)
         {"out of order and repeated", {{3, ids[2]}, {1, ids[0]}, {4, ids[3]}, {2, ids[1]}, {3, ids[2]}}, true},
         {"one missing", {{1, ids[0]}, {2, "gone" + tag + "@lumetra.test"}, {3, ids[2]}, {4, ids[3]}}, false},
     };
+    {
+        // What came before it is saved; nothing is written out to the terabyte.
+        const auto out = dir / "far";
+        WriteFile(dir / "in.nzb", Nzb({{1, ids[0]}, {2, farId}}));
+        const std::string report = Shell(tool + Quote(dir / "in.nzb") + " " + Quote(out) + " --config " +
+                                         Quote(dir / "x.lum") + " 2>/dev/null; echo rc=$?");
+        EXPECT_NE(report.find("saved\tf.damaged.bin\t30000\tdamaged 1\tsegment 2 lies past the end"),
+                  std::string::npos)
+            << report;
+        EXPECT_TRUE(ReadFile(out / "f.damaged.bin") == data.substr(0, 30000));
+    }
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const auto out = dir / row.what;

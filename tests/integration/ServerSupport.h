@@ -106,6 +106,28 @@ public:
              "\r\n\r\nbody of " + subject + "\r\n.\r\n");
         return Line().starts_with("240");
     }
+    // An article of header lines (CR LF each) and body (LF or CR LF lines), dot-stuffed here.
+    bool PostRaw(const std::string& header, const std::string& body)
+    {
+        Send("POST\r\n");
+        if (!Line().starts_with("340"))
+            return false;
+        std::string wire = header + "\r\n";
+        for (std::size_t at = 0; at < body.size();) {
+            const std::size_t lf = std::min(body.find('\n', at), body.size() - 1);
+            if (body[at] == '.')
+                wire += '.';
+            std::string_view line(body.data() + at, lf + 1 - at);
+            if (line.ends_with("\r\n"))
+                line.remove_suffix(2);
+            else if (line.ends_with("\n"))
+                line.remove_suffix(1);
+            wire.append(line).append("\r\n");
+            at = lf + 1;
+        }
+        Send(wire + ".\r\n");
+        return Line().starts_with("240");
+    }
     // First and last of "211 count first last".
     std::pair<int, int> Range(const std::string& group)
     {

@@ -3,6 +3,10 @@
 #include "app/LumeApp.h"
 #include "app/PaneFactory.h"
 #include "news/LumeDoc.h"
+#include "news/MultiPart.h"
+#include "../integration/ServerSupport.h"
+#include "support/TestFiles.h"
+#include "textcodec/Yenc.h"
 #include "platform/Registry.h"
 #include "dialogs/ArticleDialogs.h"
 #include "ui/CArticleView.h"
@@ -19,6 +23,8 @@
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QKeyEvent>
 
 
 #include <algorithm>
@@ -194,6 +200,28 @@ TEST_F(Threads, ColumnsShowNumberSubjectDateAndFrom)
     else
         unsetenv("TZ");
     tzset();
+}
+
+TEST_F(Threads, AFileInPartsIsOneCollapsedRowCountingItsParts)
+{
+    // A reply to part 2 stays with it; the other poster's file and the follow-up stay apart.
+    const struct { int n; const char* subject; const char* from; const char* parent; } adds[] = {
+        {1, "f.bin yEnc (2/4)", "p", ""}, {2, "f.bin yEnc (1/4)", "p", ""}, {3, "talk", "q", ""},
+        {4, "f.bin yEnc (4/4)", "p", ""}, {5, "Re: f.bin yEnc (2/4)", "q", "<1@x>"}, {6, "f.bin yEnc (3/4)", "q", ""},
+    };
+    for (const auto& a : adds) {
+        CArticle* article = Add(a.n, "<" + std::to_string(a.n) + "@x>", a.parent);
+        article->m_strSubject = a.subject;
+        article->m_strFrom = a.from;
+    }
+    list.GroupParts(GroupPartFiles(articles));
+    EXPECT_EQ(Shape(), "2:0 3:0 6:0");
+    const CTreeListItem* file = list.NodeOfRow(0);
+    EXPECT_EQ(list.GetColumnText(file, 0), "2 f.bin yEnc (3/4)");
+    EXPECT_EQ(list.GetColumnText(list.NodeOfRow(2), 0), "6 f.bin yEnc (1/4)");
+    EXPECT_EQ(list.PartCount(list.NodeOfRow(1)), nullptr);
+    list.Expand(list.NodeOfRow(0));
+    EXPECT_EQ(Shape(), "2:0 1:1 5:2 4:1 3:0 6:0");
 }
 
 TEST(FontRecord, RoundTripsThroughSixtyBytes)
@@ -534,6 +562,59 @@ TEST_F(ArticlePane, GroupChangeDuringTheSearchStopsItAndLoadsTheGroupAfter)
     EXPECT_TRUE(view_->TitleText().startsWith(QStringLiteral(" local.test (")));
     EXPECT_TRUE(messages.empty()) << "no 'not found' for a search that was broken off";
     EXPECT_EQ(doc().CurrentArticle(), Current());
+}
+
+TEST_F(ArticlePane, JoinAndSaveAsksWhereAndWhetherToKeepAnIncompleteFile)
+{
+    // Parts 1 and 3 of 3, posted backwards.
+    const std::string data = testutil::RandomBytes(3000, 5), tag = inttest::Tag();
+    inttest::Poster poster({host_, std::stoi(port_)});
+    for (unsigned k : {3u, 1u}) {
+        textcodec::YencPartInfo info{"j.bin", data.size(), k, 3, (k - 1) * 1000 + 1, 1000};
+        ASSERT_TRUE(poster.PostRaw("From: p@example.invalid\r\nNewsgroups: local.test\r\nSubject: " + tag +
+                                       " j.bin (" + std::to_string(k) + "/3)\r\n",
+                                   textcodec::YencEncode(data.substr((k - 1) * 1000, 1000), info)));
+    }
+    ASSERT_TRUE(Online());
+    OpenGroup("local.test");
+    int row = 0;
+    while (row < list().GetCount() && list().GetColumnText(list().NodeOfRow(row), 0).find(tag) == std::string::npos)
+        ++row;
+    ASSERT_LT(row, list().GetCount());
+    EXPECT_NE(list().GetColumnText(list().NodeOfRow(row), 0).find(tag + " j.bin (2/3)"), std::string::npos);
+    list().SetCurRow(row);
+    doc().SetCurrentArticle(CArticleListBox::ArticleOf(list().NodeOfRow(row))->m_nNumber, nullptr);
+    // Right opens the row on part 3, Left closes it.
+    const int rows = list().GetCount();
+    for (const auto& [key, count] : {std::pair{Qt::Key_Right, rows + 1}, std::pair{Qt::Key_Left, rows}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(list().viewport(), &press);
+        EXPECT_EQ(list().GetCount(), count);
+    }
+    CmdUI state{cmd::JoinParts};
+    ASSERT_TRUE(view_->OnUpdateCommand(state));
+    EXPECT_TRUE(state.enabled);
+
+    QString suggested;
+    dialogs_.saveFile = [&](const QString& s) {
+        suggested = s;
+        return QString::fromStdString((dir_ / "j.bin").string());
+    };
+    for (int keep : {news::IDNO, news::IDYES}) {
+        SCOPED_TRACE(keep);
+        messages.clear();
+        answers = {keep};
+        view_->OnCommand(cmd::JoinParts);
+        EXPECT_EQ(suggested, QString::fromStdString(tag + " j.bin"));
+        ASSERT_GE(messages.size(), 1);
+        EXPECT_TRUE(messages[0].startsWith(QStringLiteral("次のパートがありません: 2"))) << messages[0].toStdString();
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "j.bin"));
+        EXPECT_EQ(std::filesystem::exists(dir_ / "j.damaged.bin"), keep == news::IDYES);
+        EXPECT_EQ(messages.size(), keep == news::IDYES ? 2 : 1);
+    }
+    std::string want = data;
+    std::fill(want.begin() + 1000, want.begin() + 2000, '\0');
+    EXPECT_TRUE(testutil::ReadFile(dir_ / "j.damaged.bin") == want);
 }
 
 } // namespace
