@@ -22,16 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Words are ISO-2022-JP for every code but UTF-8, and JIS has no
     // half-width kana: they go out full-width, so they do not come back as written.
-    // Readers take SO and SI for the shift codes of 7-bit JIS and drop them.
-    bool halfWidthKana = false, shiftCodes = false;
+    // Readers take ESC, SO and SI for the escapes and shift codes of 7-bit
+    // JIS: control characters are not text that comes back as written.
+    bool halfWidthKana = false, controls = false;
     for (std::size_t i = 0; i < value.size(); i += platform::SjisCharLength(value, i)) {
         const auto c = static_cast<unsigned char>(value[i]);
         halfWidthKana |= c >= 0xA1 && c <= 0xDF;
-        shiftCodes |= c == 0x0E || c == 0x0F;
+        controls |= c < 0x20 && c != '\t';
     }
     const bool carried = FindUncarried(value, code) == std::string::npos &&
                          (code != KanjiCode::Utf8 || FindUncarried(value, KanjiCode::Sjis) == std::string::npos) &&
-                         (code == KanjiCode::Utf8 || !halfWidthKana) && !shiftCodes;
+                         (code == KanjiCode::Utf8 || !halfWidthKana) && !controls;
     if (carried) {
         std::string back = DecodeHeaderToSjis(encoded);
         std::string want = value;
