@@ -25,14 +25,6 @@ int HexDigit(char c)
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string WithColon(std::string_view name)
-{
-    std::string n(name);
-    if (n.find(':') == std::string::npos)
-        n += ':';
-    return n;
-}
-
 std::string_view SkipBlanks(std::string_view s)
 {
     std::size_t i = 0;
@@ -135,21 +127,24 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_view name,
                                            std::size_t start, bool decode, std::string& value)
 {
-    const std::string key = WithColon(name);
+    // The name with its colon, without building that string for every call.
+    const bool hasColon = name.find(':') != std::string_view::npos;
+    const std::size_t keySize = name.size() + (hasColon ? 0 : 1);
     value.clear();
     std::size_t pos = start;
     // Find the line that starts with the name; the header ends at an empty line.
     for (;;) {
         if (pos >= header.size() || header[pos] == '\n' || header[pos] == '\r')
             return std::nullopt;
-        if (StartsWithNoCase(header.substr(pos), key))
+        const std::string_view line = header.substr(pos);
+        if (StartsWithNoCase(line, name) && (hasColon || (line.size() > name.size() && line[name.size()] == ':')))
             break;
         std::size_t lf = header.find('\n', pos);
         if (lf == std::string_view::npos)
             return std::nullopt;
         pos = lf + 1;
     }
-    pos += key.size();
+    pos += keySize;
     while (pos < header.size() && IsBlank(header[pos]))
         ++pos;
     // Unfolding takes out only the line break: the blank that starts the
@@ -159,9 +154,10 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
     std::string raw;
     std::string_view first; // the value while it has no fold: no copy is made
     for (bool folded = false;;) {
-        std::size_t end = pos;
-        while (end < header.size() && header[end] != '\r' && header[end] != '\n')
-            ++end;
+        // The line ends at the first CR or LF: two searches the library
+        // vectorises instead of a loop over every byte.
+        const std::size_t lf = std::min(header.find('\n', pos), header.size());
+        const std::size_t end = std::min(header.substr(0, lf).find('\r', pos), lf);
         if (folded)
             raw += header.substr(pos, end - pos);
         else
@@ -182,7 +178,8 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
     }
     const std::string_view text = raw.empty() ? first : std::string_view(raw);
     value = decode ? codec::DecodeHeaderValue(text) : std::string(text);
-    std::replace(value.begin(), value.end(), '\t', ' ');
+    if (value.find('\t') != std::string::npos)
+        std::replace(value.begin(), value.end(), '\t', ' ');
     return pos;
 }
 

@@ -16,9 +16,14 @@ std::string CArticle::FromLastAngle(std::string_view value)
 std::string CArticle::ReferenceChain(std::string_view value)
 {
     std::string chain;
+    chain.reserve(value.size());
     for (std::size_t at = value.find('<'); at != std::string_view::npos; at = value.find('<', at + 1)) {
-        const std::size_t end = value.find_first_of("<> \t\r\n", at + 1);
-        if (end == std::string_view::npos || value[end] != '>')
+        // A plain loop: find_first_of runs a search of the set per character.
+        std::size_t end = at + 1;
+        while (end < value.size() && value[end] != '>' && value[end] != '<' && value[end] != ' ' &&
+               value[end] != '\t' && value[end] != '\r' && value[end] != '\n')
+            ++end;
+        if (end == value.size() || value[end] != '>')
             continue;
         if (!chain.empty())
             chain += ' ';

@@ -101,8 +101,15 @@ public:
 private:
     size_t Cached(size_t& cache, size_t start, std::string_view what, bool any)
     {
-        if (cache == kUnknown || (cache != std::string_view::npos && cache < start))
-            cache = any ? text_.find_first_of(what, start) : text_.find(what, start);
+        if (cache == kUnknown || (cache != std::string_view::npos && cache < start)) {
+            if (any) { // one search per character: find_first_of searches the set at every byte
+                cache = std::string_view::npos;
+                for (char c : what)
+                    cache = std::min(cache, text_.find(c, start));
+            } else {
+                cache = text_.find(what, start);
+            }
+        }
         return cache;
     }
 
