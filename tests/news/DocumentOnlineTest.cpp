@@ -86,21 +86,6 @@ void GreetListAndGroup(FakePeer& p)
     p.ReadLine();
 }
 
-TEST_F(DocFixture, ForwardingAndShowHeader)
-{
-    for (unsigned id : {cmd::FindNext, cmd::PageForward, cmd::FilePrint})
-        doc.OnCommand(id);
-    ASSERT_EQ(host.forwarded.size(), 3u);
-    EXPECT_EQ(host.forwarded[0].first, DocumentHost::Pane::ArticleList);
-    EXPECT_EQ(host.forwarded[2], std::pair(DocumentHost::Pane::Body, cmd::FilePrint));
-
-    EXPECT_FALSE(State(cmd::ShowHeader).checked);
-    doc.OnCommand(cmd::ShowHeader);
-    EXPECT_TRUE(State(cmd::ShowHeader).checked);
-    EXPECT_EQ(registry.GetInt("BodyView", "bShowHeader", 0), 1);
-    EXPECT_EQ(view.hints.back(), news::Hint::Article);
-}
-
 TEST_F(DocFixture, ViewsMayLeaveWhileBeingTold)
 {
     RecordingView second;
@@ -327,54 +312,6 @@ TEST_F(DocFixture, ReadRangesArePassedWhole)
     doc.GoOffline();
     server.Join();
     EXPECT_EQ(asked, (std::vector<int>{2000000000, 1999999999, 1000000000}));
-}
-
-// HEADs sent ahead of their replies, against servers that take them badly:
-// the outcome is asking one at a time's, and the connection stays in step.
-TEST_F(DocFixture, HeadsAheadEndAsOneAtATimeWould)
-{
-    const auto head = [](int n) { return "221 " + std::to_string(n) + " <" + std::to_string(n) + "@x>\r\nSubject: s\r\n.\r\n"; };
-    struct Case { const char* name; bool loseAhead; std::function<std::string(int n, bool again)> answer; int cancelAt; const char* listed; bool connected; const char* marks; };
-    const Case cases[] = {
-        {"one at a time", true, [&](int n, bool) { return n == 18 ? "423 gone\r\n" : head(n); }, 0, "20 19 17 16 15 14 13 12 11 10 9 8 7 6 ", true, "1-5,18"},
-        {"close on second", false, [&](int n, bool) { return n == 20 ? head(n) : ""; }, 0, "", false, "1-5"},
-        {"drop", false, [&](int n, bool) { return n == 18 ? "423 gone\r\n" : n > 16 ? head(n) : n == 16 ? "221 16 <16@x>\r\nSu" : ""; }, 0, "", false, "1-5,18"},
-        {"garbage", false, [&](int n, bool) { return n == 19 ? "garbage\r\n" : n > 19 ? head(n) : ""; }, 0, "", false, "1-5"},
-        {"cancel", false, [&](int n, bool) { return head(n); }, 4, "", true, "1-5"},
-        {"480 once", false, [&](int n, bool again) { return n == 18 && !again ? "480 log in\r\n" : head(n); }, 0, "20 19 18 17 16 15 14 13 12 11 10 9 8 7 6 ", true, "1-5"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Restart(c.cancelAt);
-        FakeServer server([&](FakePeer& p) {
-            GreetAndList(p);
-            p.Reply("211 20 1 20 a.b\r\n");
-            std::vector<int> asked(21);
-            for (std::string line; !(line = p.ReadLine()).empty() && line != "QUIT\r\n";) {
-                if (c.loseAhead)
-                    p.DropWaiting(20);
-                const int n = std::atoi(line.c_str() + line.find(' ') + 1);
-                const std::string a = line.starts_with("DATE")    ? "111 20261206000000\r\n"
-                                      : line.starts_with("ARTICLE") ? "220 20 <20@x>\r\n\r\nbody\r\n.\r\n"
-                                                                    : c.answer(n, asked[n]++ > 0);
-                if (a.empty() || (p.Send(a), !a.ends_with("\n")))
-                    return;
-            }
-        });
-        CNewsGroup* g = OnlineInGroup(server, "1-5");
-        EXPECT_EQ(doc.OpenCurrentGroup(), *c.listed != 0);
-        std::string listed;
-        for (const auto& a : doc.Articles())
-            listed += std::to_string(a->m_nNumber) + " ";
-        EXPECT_EQ(listed, c.listed);
-        doc.SetCurrentGroup(nullptr); // stores the marks
-        EXPECT_EQ(g->m_strReadList, c.marks);
-        EXPECT_EQ(doc.IsConnected(), c.connected);
-        EXPECT_EQ(doc.Nntp().Pipelining(), !c.loseAhead);
-        EXPECT_EQ(host.StopIds(), *c.listed || c.cancelAt ? Ids{} : Ids{61279});
-        EXPECT_EQ(c.connected && doc.FetchArticleBody(20, dir / "mes") != BodyFetch::Arrived, false);
-        doc.GoOffline();
-    }
 }
 
 // Servers whose replies to HEADs sent ahead cannot be trusted by position.

@@ -224,26 +224,6 @@ TEST_F(Threads, AFileInPartsIsOneCollapsedRowCountingItsParts)
     EXPECT_EQ(Shape(), "2:0 1:1 5:2 4:1 3:0 6:0");
 }
 
-TEST(FontRecord, RoundTripsThroughSixtyBytes)
-{
-    QFont f(QStringLiteral("IPAGothic"));
-    f.setPixelSize(15);
-    f.setBold(true);
-    const LogFontRecord r = RecordFromFont(f);
-    const auto back = FontFromRecord(r);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->family(), QStringLiteral("IPAGothic"));
-    EXPECT_EQ(back->pixelSize(), 15);
-    EXPECT_TRUE(back->bold());
-    LogFontRecord empty{};
-    EXPECT_FALSE(FontFromRecord(empty));
-    // A face name without its NUL is damaged.
-    LogFontRecord full = r;
-    for (int i = 28; i < 60; ++i)
-        full[i] = 'A';
-    EXPECT_FALSE(FontFromRecord(full));
-}
-
 // ---------------------------------------------------------------- against INN
 
 // Records the hints the other panes would get; plays the group pane's part

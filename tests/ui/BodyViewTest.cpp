@@ -341,68 +341,6 @@ TEST_F(BodyViewTest, AnArticleShownWhileTheWindowIsDisabledKeepsItsColours)
     EXPECT_EQ(shown.color(QPalette::Active, QPalette::Text), app.color(QPalette::Active, QPalette::WindowText));
 }
 
-// The colour and underline shown at a position: the line's own looks over the text's.
-std::pair<QColor, bool> LookAt(const QTextDocument& doc, int pos)
-{
-    const QTextBlock block = doc.findBlock(pos);
-    QTextCursor c(block);
-    c.setPosition(pos + 1);
-    QTextCharFormat format = c.charFormat();
-    for (const QTextLayout::FormatRange& r : block.layout()->formats())
-        if (pos - block.position() >= r.start && pos - block.position() < r.start + r.length)
-            format = r.format;
-    return {format.foreground().color(), format.fontUnderline()};
-}
-
-TEST(BodyText, FillsGiveEachRunItsLookAndLink)
-{
-    using message::TextRole;
-    CBodyText body;
-    body.resize(400, 300);
-    body.show();
-    const message::Colour red = 0x0000FF, blue = 0xFF0000;
-    auto fill = [&](bool clear, const std::vector<std::pair<std::string, TextRole>>& runs) {
-        body.SetRedraw(false);
-        if (clear)
-            body.Clear();
-        for (const auto& [text, role] : runs)
-            body.Append(text, role, role == TextRole::Url ? blue : role == TextRole::Marker ? red : 0, role == TextRole::Url);
-        body.SetRedraw(true);
-    };
-    fill(true, {{"first ", TextRole::Text}, {"http://old.example/", TextRole::Url}, {"\r\n", TextRole::Text}});
-    // A second fill goes after what is shown: a URL mid-line, a run over a line end, CRs dropped.
-    fill(false, {{"see ", TextRole::Text},
-                 {"http://a.example/x", TextRole::Url},
-                 {" now\r\n\x93\xfa\x96{\r\n", TextRole::Text},
-                 {"quoted\r\nlines\r\n", TextRole::Marker}});
-    EXPECT_EQ(body.Lines(), QStringList({"first http://old.example/", "see http://a.example/x now", "日本", "quoted", "lines"}));
-    const QString text = body.toPlainText();
-    const QTextDocument& doc = *body.document();
-    const std::pair<QColor, bool> plain{QColor(0, 0, 0), false}, link{QColor(0, 0, 255), true}, marked{QColor(255, 0, 0), false};
-    const struct {
-        QString at;
-        std::pair<QColor, bool> look;
-    } rows[] = {{"first", plain}, {"old.example", link}, {"see", plain}, {"a.example", link}, {"x now", link},
-                {" now", plain},  {"日本", plain},        {"quoted", marked}, {"lines", marked}};
-    for (const auto& row : rows)
-        EXPECT_EQ(LookAt(doc, int(text.indexOf(row.at))), row.look) << row.at.toStdString();
-    ASSERT_EQ(body.Urls().size(), 2u);
-    auto urlAt = [&](const QString& s) {
-        QTextCursor c(body.document());
-        c.setPosition(int(text.indexOf(s)) + 2);
-        return body.UrlAt(body.cursorRect(c).center());
-    };
-    EXPECT_EQ(urlAt("old.example"), "http://old.example/");
-    EXPECT_EQ(urlAt("a.example"), "http://a.example/x");
-    EXPECT_EQ(urlAt("now"), "");
-    EXPECT_EQ(body.textCursor().position(), 0);
-    EXPECT_FALSE(body.textCursor().hasSelection());
-    // A fill that starts with Clear() replaces everything, links too.
-    fill(true, {{"only\r\n", TextRole::Text}});
-    EXPECT_EQ(body.Lines(), QStringList({"only"}));
-    EXPECT_TRUE(body.Urls().empty());
-}
-
 TEST(BodyPrintLayout, PagesOfTheBody)
 {
     // 100 lines, 50 per page with the header: 49 body lines a page, 3 pages.

@@ -128,16 +128,6 @@ TEST_F(FrameTest, FirstStartUsesDefaultsAndANewDocument)
     EXPECT_EQ(after.GetInt("Settings", "bUseCtl3D", 0), 1);
 }
 
-TEST_F(FrameTest, FirstWindowTakesMostOfTheScreenCentred)
-{
-    Start();
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect frame = Frame().geometry();
-    EXPECT_EQ(frame.size(), (area.size() * CMainFrame::kFirstSizePercent / 100).expandedTo(QSize(780, 560)).boundedTo(area.size()));
-    EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
-    EXPECT_LE(std::abs(frame.center().y() - area.center().y()), 1);
-}
-
 TEST_F(FrameTest, FontCommandChangesTheBodyAndListFontTheList)
 {
     Start();
@@ -300,30 +290,6 @@ TEST_F(FrameTest, MostRecentFileOpensAndKeepsItsPlace)
     EXPECT_EQ(after.GetString("Recent File List", "File2"), kept.toStdString());
 }
 
-TEST_F(FrameTest, CommandLineWithQuotes)
-{
-    const std::pair<const char*, const char*> rows[] = {
-        {"\"/tmp/a b/c.lum\" -x y", "/tmp/a b/c.lum"}, {"\"", ""}, {"\"\"x", "\"x"}, {"/tmp/a b.lum", "/tmp/a b.lum"},
-    };
-    for (const auto& [line, file] : rows)
-        EXPECT_EQ(CLumeApp::FileFromCommandLine(QString::fromLatin1(line)), QString::fromLatin1(file)) << line;
-
-    // A lone quote or a missing file: a new document, quietly.
-    for (const QString& line : {QStringLiteral("\""), In("nothing-here.lum")}) {
-        Start(line);
-        EXPECT_TRUE(Doc().GetPathName().empty());
-        Stop();
-    }
-    const QString spaced = WriteFile(QStringLiteral("with blank/my news.lum"),
-                                     "[config]\r\nstrNntpServer=news.example.jp\r\nnNntpPort=1119\r\nbShowAllGroup=YES\r\n");
-    Start(QStringLiteral("\"%1\" --other").arg(spaced));
-    EXPECT_EQ(Path(), spaced);
-    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("my news.lum - Lumetra"));
-    EXPECT_EQ(Doc().Config().nNntpPort, 1119);
-    EXPECT_FALSE(Router().Query(cmd::ShowUnreadGroups).enabled);
-    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'|').toStdString();
-}
-
 TEST_F(FrameTest, UnreadableFileOpensNothingAndSaysSo)
 {
     // A folder where the file should be cannot be read as one, even by root.
@@ -394,56 +360,6 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
     EXPECT_TRUE(WaitFor([&] { return !Router().Action(cmd::Online)->isEnabled(); }));
     Doc().Config().strNntpServer = "news.example.jp";
     EXPECT_TRUE(WaitFor([&] { return Router().Action(cmd::Online)->isEnabled(); }));
-}
-
-TEST_F(FrameTest, TabCyclesThePanes)
-{
-    Start();
-    Frame().activateWindow();
-    Frame().ActivatePane(CMainFrame::GroupPane);
-    ASSERT_TRUE(Router().Execute(cmd::NextPane));
-    EXPECT_EQ(Frame().ActivePaneIndex(), int(CMainFrame::ArticlePane));
-    for (auto [key, mods, pane] : {std::tuple{Qt::Key_Tab, Qt::NoModifier, CMainFrame::BodyPane},
-                                   {Qt::Key_Tab, Qt::NoModifier, CMainFrame::GroupPane},
-                                   {Qt::Key_F6, Qt::ShiftModifier, CMainFrame::BodyPane}}) {
-        QTest::keyClick(&Frame(), key, mods);
-        EXPECT_EQ(Frame().ActivePaneIndex(), int(pane));
-    }
-}
-
-TEST_F(FrameTest, StatusPaneShowsTheGroupAndFitsIt)
-{
-    Start();
-    Frame().UpdateStatusPanes();
-    QLabel* pane = Frame().StatusPane(1);
-    EXPECT_EQ(pane->text(), QString());
-    EXPECT_EQ(pane->contentsRect().width(), 50);
-    auto group = std::make_unique<CNewsGroup>();
-    group->m_strName = "fj.test";
-    Doc().SetCurrentGroup(Doc().Groups().Set(std::move(group)));
-    Frame().UpdateStatusPanes();
-    EXPECT_EQ(pane->text(), QStringLiteral("fj.test (0)"));
-    EXPECT_EQ(pane->contentsRect().width(), pane->fontMetrics().horizontalAdvance(QStringLiteral("fj.test (0)")));
-    // All of it is drawn: the ink ends where the text drawn on its own ends.
-    auto inkRight = [](const QImage& image) {
-        int right = -1;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (qGray(image.pixel(x, y)) < 160)
-                    right = std::max(right, x);
-        return right;
-    };
-    const QRect inside = pane->contentsRect();
-    const QImage shot = pane->grab(inside.adjusted(0, 1, 0, -1)).toImage();
-    QImage alone(inside.width() + 20, shot.height(), QImage::Format_RGB32);
-    alone.fill(Qt::white);
-    {
-        QPainter painter(&alone);
-        painter.setFont(pane->font());
-        painter.setPen(Qt::black);
-        painter.drawText(alone.rect(), Qt::AlignLeft | Qt::AlignVCenter, pane->text());
-    }
-    EXPECT_EQ(inkRight(shot), inkRight(alone)) << "the end of the text is cut off";
 }
 
 TEST_F(FrameTest, SaveAsNewAndTheSaveQuestion)
@@ -716,20 +632,4 @@ TEST(CommandRoute, ActivePaneFirstThenTheDocument)
     }
     // The panes went with the frame and left the document's views.
     doc.UpdateAllViews(nullptr, Hint::Online);
-}
-
-TEST(RecentFiles, TopOfFourWithoutDuplicatesAndShortNames)
-{
-    RecentFileList list;
-    for (const char* path : {"/a.lum", "/b.lum", "/c.lum", "/d.lum", "/e.lum", "/c.lum"})
-        list.Add(path);
-    ASSERT_EQ(list.Count(), 4);
-    EXPECT_EQ(list.At(0), "/c.lum");
-    EXPECT_EQ(list.At(3), "/b.lum");
-    list.Add("/home/user/R&D/news.lum");
-    EXPECT_EQ(list.MenuText(0), QStringLiteral("&1 /home/user/R&&D/news.lum"));
-
-    const QString longPath = QStringLiteral("/home/someone/very/deep/folder/tree/config.lum");
-    const QString shown = RecentFileList::Abbreviate(longPath);
-    EXPECT_EQ(shown, QStringLiteral("/home/.../config.lum"));
 }

@@ -34,34 +34,6 @@ void Keep(QWidget& widget, const char* name)
         widget.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
-TEST(ScoreColumn, TextSortAndColour)
-{
-    CArticleListBox list;
-    list.Create(CTreeListBox::TLS_LINES, IDB_ARTICLE_IMAGES, 5);
-    list.SetColumnCount(4);
-    list.SetScoreColours(Qt::red, Qt::gray);
-    list.SetSort(CArticleListBox::kScoreColumn, true);
-    CReadList read;
-    std::vector<std::unique_ptr<CArticle>> articles;
-    for (const int score : {0, 120, -40, 7}) {
-        auto a = std::make_unique<CArticle>();
-        a->m_nNumber = static_cast<int>(articles.size()) + 1;
-        a->m_nScore = score;
-        list.AddArticle(a.get(), read);
-        articles.push_back(std::move(a));
-    }
-    list.RebuildRows();
-    const struct {
-        const char* text;
-        QColor colour;
-    } rows[] = {{"120", Qt::red}, {"7", Qt::red}, {"", QColor()}, {"-40", Qt::gray}};
-    ASSERT_EQ(list.GetCount(), 4);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(list.GetColumnText(list.NodeOfRow(i), CArticleListBox::kScoreColumn), rows[i].text) << i;
-        EXPECT_EQ(list.RowTextColour(list.NodeOfRow(i)), rows[i].colour) << i;
-    }
-}
-
 // Against INN: fj.test with a score file that kills 鈴木's articles and
 // raises "その1".
 class ScorePane : public uitest::WindowFixture {

@@ -84,56 +84,6 @@ protected:
     CMultiEditCtrl* rich = nullptr;
 };
 
-TEST_F(EditCtrlTest, RightClickMenuStatesAndDelivery)
-{
-    {
-        MenuScript script(dialogs, 57642);
-        QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
-        EXPECT_EQ(script.shown, 0) << "no target, no menu";
-    }
-    std::vector<unsigned> received;
-    field->SetCommandTarget([&](unsigned id) { received.push_back(id); });
-    field->setText(U(u"ニュースグループ"));
-    field->setCursorPosition(2);
-    {
-        // No selection: cut, copy and delete are off; a disabled pick is dropped.
-        MenuScript script(dialogs, 57635);
-        QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
-        ASSERT_EQ(script.shown, 1);
-        EXPECT_EQ(script.where, field->mapToGlobal(QPoint(30, 8)));
-        const std::map<unsigned, bool> expected = {
-            {0, true}, {57643, true}, {57635, false}, {57634, false}, {57637, true}, {57632, false}, {57642, true}};
-        EXPECT_EQ(script.enabled, expected);
-        EXPECT_TRUE(received.empty());
-    }
-    field->setSelection(0, 3);
-    {
-        MenuScript script(dialogs, 57634);
-        QTest::mouseClick(field, Qt::RightButton, {}, QPoint(30, 8));
-        EXPECT_TRUE(script.enabled[57635]);
-    }
-    EXPECT_EQ(received, std::vector<unsigned>{57634});
-    EXPECT_EQ(field->selectedText(), U(u"ニュー")) << "the right button keeps the selection";
-
-    // The read-only body: copy, select all and the owner's command only.
-    rich->setReadOnly(true);
-    rich->setPlainText(U(u"本文です。\nhttp://www.example.jp/ を見てください。"));
-    rich->SetExtraCommands({32811});
-    rich->SetCommandTarget([&](unsigned id) { received.push_back(id); });
-    QTextCursor cursor = rich->textCursor();
-    cursor.setPosition(6);
-    cursor.setPosition(28, QTextCursor::KeepAnchor);
-    rich->setTextCursor(cursor);
-    MenuScript script(dialogs, 32811);
-    QTest::mouseClick(rich->viewport(), Qt::RightButton, {}, QPoint(40, 20));
-    EXPECT_EQ(script.where, rich->viewport()->mapToGlobal(QPoint(40, 20)));
-    const std::map<unsigned, bool> expected = {{0, true},      {57643, false}, {57635, false}, {57634, true},
-                                               {57637, false}, {57632, false}, {57642, true},  {32811, true}};
-    EXPECT_EQ(script.enabled, expected);
-    EXPECT_EQ(received.back(), 32811u);
-    EXPECT_EQ(rich->textCursor().selectedText(), U(u"http://www.example.jp/"));
-}
-
 // The standard commands through the one entry point, on each kind of control.
 void CheckCommands(QWidget* edit, const std::function<void(int, int)>& select, const std::function<QString()>& text)
 {

@@ -48,14 +48,6 @@ TreeListItemInfo Info(const std::string& text, bool expanded = true, std::uintpt
     return info;
 }
 
-std::vector<std::string> Chain(const CTreeListItem* first)
-{
-    std::vector<std::string> out;
-    for (const CTreeListItem* n = first; n; n = n->NextSibling())
-        out.push_back(n->text_);
-    return out;
-}
-
 std::vector<std::string> RowTexts(const CTreeListBox& tree)
 {
     std::vector<std::string> out;
@@ -232,71 +224,6 @@ TEST_F(TreeList, InsertionFollowsThePlacementRule)
     CheckLinks(*tree, tree->FirstRoot(), nullptr);
 }
 
-TEST_F(TreeList, LinksDepthAndSiblingOrder)
-{
-    Make(0);
-    CTreeListItem* root = tree->InsertChild(nullptr, Info("root"));
-    CTreeListItem* a = tree->InsertChild(root, Info("a"));
-    EXPECT_EQ(a->ParentLink(), root);
-    EXPECT_EQ(tree->Depth(a), 1);
-    CTreeListItem* a1 = tree->InsertChild(a, Info("a1"));
-    EXPECT_EQ(tree->Depth(a1), 2);
-    CTreeListItem* b = tree->InsertChild(root, Info("b"));
-    CTreeListItem* a0 = tree->InsertChild(root, Info("0"));
-    EXPECT_EQ(root->FirstChild(), a0);
-    EXPECT_EQ(a0->ParentLink(), root);
-    EXPECT_EQ(a->ParentLink(), nullptr);
-
-    std::vector<CTreeListItem*> order;
-    for (CTreeListItem* n = tree->FirstRoot(); n; n = tree->NextInPreOrder(n))
-        order.push_back(n);
-    EXPECT_EQ(order, (std::vector<CTreeListItem*>{root, a0, a, a1, b}));
-    for (std::size_t i = 1; i < order.size(); ++i)
-        EXPECT_EQ(tree->PrevInPreOrder(order[i]), order[i - 1]);
-
-    // Unlinking the first child hands the parent link on; children stay.
-    EXPECT_EQ(tree->Unlink(a0), a0);
-    EXPECT_EQ(root->FirstChild(), a);
-    EXPECT_EQ(a->ParentLink(), root);
-    EXPECT_EQ(tree->Unlink(a0), a0); // not linked any more: no harm
-    tree->Move(b, a);
-    EXPECT_EQ(b->FirstChild(), a);
-    EXPECT_EQ(a->FirstChild(), a1);
-    EXPECT_EQ(tree->Depth(a1), 3);
-    // A node cannot go below itself.
-    EXPECT_EQ(tree->Move(a1, a), nullptr);
-    EXPECT_EQ(tree->Move(a, a), nullptr);
-    EXPECT_EQ(tree->GetParent(a), b);
-    CheckLinks(*tree, tree->FirstRoot(), nullptr);
-    tree->DeleteSubtree(a0, true);
-
-    // Unlinking the only root empties the tree.
-    tree->Unlink(root);
-    EXPECT_EQ(tree->FirstRoot(), nullptr);
-    tree->DeleteSubtree(root, true);
-
-    Make(CTreeListBox::TLS_INSERTORDER);
-    for (const char* t : {"x", "y", "z"})
-        tree->InsertChild(nullptr, Info(t));
-    // Top-level nodes go directly after the first root.
-    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"x", "z", "y"}));
-    CTreeListItem* x = tree->FirstRoot();
-    for (const char* t : {"c", "a", "b"})
-        tree->InsertChild(x, Info(t));
-    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"c", "a", "b"}));
-    // Sibling insertion sorts whatever the style says.
-    tree->InsertSibling(x->FirstChild(), Info("bb"));
-    tree->InsertSibling(x->FirstChild(), Info("0"));
-    EXPECT_EQ(Chain(x->FirstChild()), (std::vector<std::string>{"0", "c", "a", "b", "bb"}));
-    CheckLinks(*tree, tree->FirstRoot(), nullptr);
-
-    // Byte-wise: Shift_JIS lead bytes sort above ASCII.
-    Make(0);
-    for (const std::string& t : {Sjis(u"日本"), std::string("z"), std::string("a")})
-        tree->InsertChild(nullptr, Info(t));
-    EXPECT_EQ(Chain(tree->FirstRoot()), (std::vector<std::string>{"a", "z", Sjis(u"日本")}));
-}
-
 // ------------------------------------------------------------ rows
 
 struct Sample {
@@ -316,70 +243,6 @@ Sample BuildSample(CTreeListBox& tree)
     s.c = tree.InsertChild(s.lang, Info("c"));
     tree.RebuildRows();
     return s;
-}
-
-TEST_F(TreeList, RowsArePreOrderOfExpandedNodes)
-{
-    Make(14);
-    Sample s = BuildSample(*tree);
-    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "comp", "lang", "c", "os",
-                                                          "rec", "japan"}));
-    s.comp->state_ = 0;
-    tree->RebuildRows();
-    EXPECT_EQ(RowTexts(*tree),
-              (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
-    EXPECT_EQ(tree->RowOfNode(s.comp), 2);
-    EXPECT_EQ(tree->RowOfNode(s.c), -1);
-    EXPECT_EQ(tree->NodeOfRow(5), nullptr);
-    EXPECT_EQ(tree->NodeOfRow(-1), nullptr);
-}
-
-TEST_F(TreeList, ExpandAndCollapsePatchRowsInPlace)
-{
-    Make(14);
-    Sample s = BuildSample(*tree);
-    s.lang->state_ = 0; // hidden, but keeps its subtree
-    tree->CollapseInPlace(s.comp, true);
-    EXPECT_EQ(RowTexts(*tree),
-              (std::vector<std::string>{"NetNews", "fj", "comp", "rec", "japan"}));
-
-    // Rows below keep their selection across the patch.
-    tree->SetSel(-1, false);
-    tree->SetSel(3, true); // rec
-    tree->ExpandInPlace(s.comp);
-    EXPECT_EQ(RowTexts(*tree),
-              (std::vector<std::string>{"NetNews", "fj", "comp", "lang", "os", "rec", "japan"}));
-    EXPECT_TRUE(tree->GetSel(5));
-    EXPECT_EQ(tree->GetSelCount(), 1);
-
-    // Expanding a hidden node with an expanded child brings the grandchild.
-    tree->CollapseInPlace(s.fj, true);
-    s.lang->state_ = 1;
-    tree->ExpandInPlace(s.fj);
-    std::vector<std::string> patched = RowTexts(*tree);
-    tree->RebuildRows();
-    EXPECT_EQ(patched, RowTexts(*tree));
-
-    // Collapsing the last row deletes nothing; collapsing fj removes exactly
-    // the deeper rows after it.
-    const int before = tree->GetCount();
-    tree->CollapseInPlace(s.japan, true);
-    EXPECT_EQ(tree->GetCount(), before);
-    tree->CollapseInPlace(s.fj, true);
-    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "japan"}));
-    // Without the update flag only the state changes.
-    tree->CollapseInPlace(s.root, false);
-    EXPECT_FALSE(s.root->IsExpanded());
-    EXPECT_EQ(tree->GetCount(), 3);
-
-    // Deleting a subtree removes its rows.
-    tree->Expand(s.root);
-    tree->RebuildRows();
-    tree->DeleteSubtree(s.fj, true);
-    EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "japan"}));
-    tree->DeleteAll();
-    EXPECT_EQ(tree->GetCount(), 0);
-    EXPECT_EQ(tree->FirstRoot(), nullptr);
 }
 
 // ------------------------------------------------------------ mouse
@@ -493,28 +356,6 @@ TEST_F(TreeList, DeletingASubtreeWithoutItsRowsLeavesNoDanglingRows)
     EXPECT_EQ(RowTexts(*tree), (std::vector<std::string>{"NetNews", "fj", "rec", "japan"}));
 }
 
-TEST_F(TreeList, PressOnPartlyVisibleLastRowDoesNotScroll)
-{
-    Make(0);
-    tree->resize(300, 10 * tree->GetItemHeight() + tree->GetItemHeight() / 2 + 2 * tree->frameWidth());
-    QCoreApplication::processEvents();
-    for (int i = 0; i < 30; ++i)
-        tree->InsertChild(nullptr, Info(std::to_string(100 + i)));
-    tree->RebuildRows();
-    ASSERT_EQ(tree->VisibleRowCount(), 10);
-    Click(*tree, QPoint(200, tree->viewport()->height() - 2));
-    EXPECT_EQ(tree->GetCurSel(), 10);
-    EXPECT_EQ(tree->GetTopIndex(), 0);
-    ASSERT_EQ(tree->changes.size(), 1u);
-    EXPECT_EQ(tree->changes[0].row, 10);
-    // The keyboard does scroll.
-    QTest::keyClick(tree.get(), Qt::Key_Down);
-    EXPECT_EQ(tree->GetCurSel(), 11);
-    EXPECT_EQ(tree->GetTopIndex(), 2);
-    EXPECT_EQ(tree->ItemFromPoint(QPoint(5, 0)), 2);
-    EXPECT_EQ(tree->ItemFromPoint(QPoint(5, -1)), -1);
-}
-
 TEST_F(TreeList, BoxColumnAndKeysExpandAndCollapse)
 {
     Make(14);
@@ -594,26 +435,6 @@ TEST(TreeListText, EllipsisCutKeepsWholeDoubleByteCharacters)
     }
 }
 
-TEST_F(TreeList, PaintsOnlyVisibleRows)
-{
-    Make(14);
-    CTreeListItem* root = tree->InsertChild(nullptr, Info("NetNews"));
-    CTreeListItem* parent = tree->InsertChild(root, Info("fj"));
-    for (int i = 0; i < 1000; ++i)
-        tree->InsertChild(parent, Info(std::to_string(1000 + i), false));
-    tree->RebuildRows();
-    ASSERT_EQ(tree->GetCount(), 1002);
-    tree->ResetDrawnRows();
-    tree->viewport()->grab();
-    EXPECT_LE(tree->DrawnRows(), tree->VisibleRowCount() + 1);
-    EXPECT_GT(tree->DrawnRows(), 0);
-
-    tree->SetTopIndex(500);
-    tree->ResetDrawnRows();
-    tree->viewport()->grab();
-    EXPECT_LE(tree->DrawnRows(), tree->VisibleRowCount() + 1);
-}
-
 // ------------------------------------------------------------ column header
 
 class Header : public CColumnHeader {
@@ -642,44 +463,5 @@ struct HeaderFixture : ::testing::Test {
     QWidget host;
     Header* header = nullptr;
 };
-
-TEST_F(HeaderFixture, DraggingABoundary)
-{
-    header->SetColumnWidth(0, 50);
-    header->SetColumnWidth(1, 100);
-    header->SetColumnWidth(2, 100);
-    // The right boundary of column 0 is at 50; 46..54 grab it.
-    HeaderMouse(QEvent::MouseButtonPress, 50, Qt::LeftButton);
-    EXPECT_EQ(header->DraggedColumn(), 0);
-    HeaderMouse(QEvent::MouseMove, 70, Qt::LeftButton);
-    EXPECT_EQ(header->TrackerPos(), 70);
-    HeaderMouse(QEvent::MouseButtonRelease, 80, Qt::NoButton);
-    EXPECT_FALSE(header->TrackerVisible());
-    EXPECT_EQ(header->ColumnWidth(0), 80);
-    EXPECT_EQ(header->widthChanges, 1);
-
-    // Dragging left past the column's start gives it the default width.
-    HeaderMouse(QEvent::MouseButtonPress, 81, Qt::LeftButton);
-    EXPECT_EQ(header->DraggedColumn(), 0);
-    HeaderMouse(QEvent::MouseButtonRelease, -10, Qt::NoButton);
-    EXPECT_EQ(header->ColumnWidth(0), 133);
-
-    // Within the zone a press on a button drags the boundary too.
-    QWidget* button = header->Button(1);
-    Mouse(button, QEvent::MouseButtonPress, QPoint(button->width() - 3, 5), Qt::LeftButton, Qt::LeftButton);
-    EXPECT_EQ(header->DraggedColumn(), 1);
-    Mouse(button, QEvent::MouseButtonRelease, QPoint(button->width() + 17, 5), Qt::LeftButton, Qt::NoButton);
-    EXPECT_EQ(header->ColumnWidth(1), 116);
-    header->SetColumnWidth(1, 100);
-
-    // A press away from any boundary moves the tracker but changes nothing.
-    const int changes = header->widthChanges;
-    HeaderMouse(QEvent::MouseButtonPress, 300, Qt::LeftButton);
-    EXPECT_EQ(header->DraggedColumn(), -1);
-    EXPECT_TRUE(header->TrackerVisible());
-    HeaderMouse(QEvent::MouseButtonRelease, 250, Qt::NoButton);
-    EXPECT_EQ(header->widthChanges, changes);
-    EXPECT_EQ(header->ColumnWidth(1), 100);
-}
 
 } // namespace
