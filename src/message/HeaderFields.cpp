@@ -177,7 +177,10 @@ std::optional<std::size_t> ScanHeaderField(std::string_view header, std::string_
         folded = true;
     }
     const std::string_view text = raw.empty() ? first : std::string_view(raw);
-    value = decode ? codec::DecodeHeaderValue(text) : std::string(text);
+    if (decode)
+        value = codec::DecodeHeaderValue(text);
+    else
+        value.assign(text);
     if (value.find('\t') != std::string::npos)
         std::replace(value.begin(), value.end(), '\t', ' ');
     return pos;

@@ -69,9 +69,9 @@ Answer ByCode(int code)
 } // namespace
 
 FetchPlan::FetchPlan(std::int64_t lo, std::int64_t hi, bool includeRead, const CReadList& marks,
-                     const std::unordered_set<std::int32_t>& listed, std::vector<CReadSet> known)
+                     std::vector<std::int32_t> listed, std::vector<CReadSet> known)
     : lo_(std::max<std::int64_t>(lo, 1)), hi_(std::min<std::int64_t>(hi, INT32_MAX)), includeRead_(includeRead),
-      marks_(marks), listed_(listed), known_(std::move(known))
+      marks_(marks), listed_(std::move(listed)), known_(std::move(known))
 {
 }
 
@@ -98,7 +98,7 @@ std::int64_t FetchPlan::UnknownFloor(std::int64_t top) const
 bool FetchPlan::Wanted(std::int64_t n) const
 {
     const auto number = static_cast<std::int32_t>(n);
-    return (includeRead_ || !marks_.IsRead(number)) && !listed_.count(number) && !Known(n);
+    return (includeRead_ || !marks_.IsRead(number)) && !Listed(number) && !Known(n);
 }
 
 std::int64_t FetchPlan::NextWanted(std::int64_t from, std::int64_t floor) const
@@ -404,6 +404,11 @@ HeaderFeed::Got HeaderFeed::ReadOver(const Sent& s)
     bool fits = true;
     chunk_.clear();
     std::string& text = texts_.emplace_back();
+    if (!spare_.empty()) {
+        text.swap(spare_.back());
+        spare_.pop_back();
+        text.clear();
+    }
     for (int r; (r = nntp_.ReadDataLine(line)) != 0;) {
         if (r < 0)
             return Got::Refused;
@@ -588,8 +593,11 @@ Answer HeaderFeed::Take(std::int32_t n, std::string& header)
 
 void HeaderFeed::DropTaken()
 {
-    while (!texts_.empty() && (records_.empty() || records_.front().text != &texts_.front()))
+    while (!texts_.empty() && (records_.empty() || records_.front().text != &texts_.front())) {
+        if (spare_.size() < kChunksAhead * 2)
+            spare_.push_back(std::move(texts_.front()));
         texts_.pop_front();
+    }
 }
 
 void HeaderFeed::Finish()

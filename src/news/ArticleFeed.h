@@ -9,12 +9,12 @@
 #include "news/HeaderStore.h"
 #include "news/ReadList.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <utility>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace news::detail {
@@ -30,14 +30,15 @@ std::int32_t FirstChunkSize(std::int64_t limit);
 // ones are shown, not read. The one place that decides them.
 class FetchPlan {
 public:
-    // known: sorted, joined ranges.
+    // listed: the numbers already in the list, sorted; known: sorted, joined ranges.
     FetchPlan(std::int64_t lo, std::int64_t hi, bool includeRead, const CReadList& marks,
-              const std::unordered_set<std::int32_t>& listed, std::vector<CReadSet> known = {});
+              std::vector<std::int32_t> listed, std::vector<CReadSet> known = {});
     std::int64_t Lo() const { return lo_; }
     std::int64_t Hi() const { return hi_; }
     std::int64_t Total() const { return hi_ >= lo_ ? hi_ - lo_ + 1 : 0; }
     bool IncludeRead() const { return includeRead_; }
     bool Wanted(std::int64_t n) const;
+    bool Listed(std::int32_t n) const { return std::binary_search(listed_.begin(), listed_.end(), n); }
     bool Known(std::int64_t n) const;
     // The lowest number from which up to top none is known: a chunk of the
     // range that starts there asks for nothing the store has.
@@ -50,7 +51,7 @@ private:
     std::int64_t lo_, hi_;
     bool includeRead_;
     const CReadList& marks_;
-    const std::unordered_set<std::int32_t>& listed_;
+    std::vector<std::int32_t> listed_;
     std::vector<CReadSet> known_;
     // The known range holding n, or the first one above it.
     std::vector<CReadSet>::const_iterator KnownAt(std::int64_t n) const;
@@ -199,6 +200,9 @@ private:
     std::deque<Record> records_;
     std::vector<Record> chunk_;     // one chunk's lines as they arrive, lowest first
     std::deque<std::string> texts_; // the chunks' texts, oldest first
+    // Texts taken, kept for the next chunks: freeing and growing a large
+    // text for every chunk cost more than reading the chunk.
+    std::vector<std::string> spare_;
     net::OverviewRecord parsed_;
     std::int64_t next_;      // the highest number not asked for yet
     std::int64_t arrived_;   // every chunk from hi down to here has arrived

@@ -266,14 +266,10 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
         early = detail::OverAhead{std::exchange(overAheadLo_, 0), std::exchange(overAheadHi_, 0)};
     if (!std::exchange(openingAhead_, false))
         DropArticlesAhead();
-    std::unordered_set<std::int32_t> listed = ListedNumbers();
     HeaderStore* store = m_pCurrentGroup ? Store() : nullptr;
     detail::StoredHeaders stored(store, store ? StoreServer() : std::string(),
                                  store ? m_pCurrentGroup->m_strName : std::string(), lo, hi);
-    const detail::FetchPlan plan(lo, hi, includeRead, readList_, listed, stored.Known());
-    // Growing a set of tens of thousands rehashes it again and again; a hostile
-    // range of billions reserves no more than a usual large group needs.
-    listed.reserve(listed.size() + static_cast<std::size_t>(std::min<std::int64_t>(plan.Total(), 1 << 17)));
+    const detail::FetchPlan plan(lo, hi, includeRead, readList_, ListedNumbers(), stored.Known());
     ProgressScope progress(host_, kProgressDelayMs, msg::ReadingArticleList);
     if (!progress)
         return false;
@@ -282,7 +278,7 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     counters.limit = limit;
     detail::HeaderFeed feed(nntp_, plan, counters, OverviewWanted(), groupGaps_, early);
     PrepareScores();
-    const WalkEnd end = WalkArticles(plan, feed, stored, counters, *progress.operator->(), listed);
+    const WalkEnd end = WalkArticles(plan, feed, stored, counters, *progress.operator->());
     feed.Finish();
     // What came before a Cancel or a refusal stays stored.
     stored.Flush();
@@ -292,12 +288,13 @@ bool CLumeDoc::FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includ
     return ReportWalkEnd(end);
 }
 
-std::unordered_set<std::int32_t> CLumeDoc::ListedNumbers() const
+std::vector<std::int32_t> CLumeDoc::ListedNumbers() const
 {
-    std::unordered_set<std::int32_t> listed;
+    std::vector<std::int32_t> listed;
     listed.reserve(articles_.size());
     for (const auto& a : articles_)
-        listed.insert(a->m_nNumber);
+        listed.push_back(a->m_nNumber);
+    std::sort(listed.begin(), listed.end());
     return listed;
 }
 
@@ -312,7 +309,7 @@ bool CLumeDoc::OverviewWanted() const
 // a long run of gone ones or a refusal of service ends the walk.
 CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed,
                                          detail::StoredHeaders& stored, detail::WalkCounters& counters,
-                                         DocumentProgress& progress, std::unordered_set<std::int32_t>& listed)
+                                         DocumentProgress& progress)
 {
     std::string text, header;
     std::int64_t i = 0;
@@ -337,7 +334,7 @@ CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::
             n = first;
             continue;
         }
-        if (listed.count(number))
+        if (plan.Listed(number))
             continue;
         // The store answers as the server did when the header was fetched.
         std::unique_ptr<CArticle> article;
@@ -368,7 +365,6 @@ CLumeDoc::WalkEnd CLumeDoc::WalkArticles(const detail::FetchPlan& plan, detail::
             break;
         }
         AddArticle(std::move(article), read);
-        listed.insert(number);
         counters.goneInARow = 0;
         ++counters.fetched;
         if (!read)
@@ -421,20 +417,19 @@ std::unique_ptr<CArticle> CLumeDoc::ParseArticle(std::int32_t n, const std::stri
     // Every article of a group passes here: the header is scanned once.
     std::size_t at[kFields];
     message::LocateHeaderFields(header, kNames, kFields, at);
-    std::string value;
-    auto field = [&](int f, bool decode) -> std::string& {
-        value.clear();
+    // Each value is made once and moved into the article.
+    auto field = [&](int f, bool decode) {
+        std::string value;
         if (at[f] != std::string::npos)
             message::ScanHeaderField(header, kNames[f], at[f], decode, value);
         return value;
     };
     auto article = std::make_unique<CArticle>();
     article->m_nNumber = n;
-    const std::string references = field(References, false);
-    article->m_strReferences = CArticle::ThreadChain(references, field(InReplyTo, false));
+    article->m_strReferences = CArticle::ThreadChain(field(References, false), field(InReplyTo, false));
     article->m_strParentID = CArticle::LastOfChain(article->m_strReferences);
     article->m_strMessageID = CArticle::FromLastAngle(field(MessageId, true));
-    if (const std::string& date = field(Date, true); !date.empty())
+    if (const std::string date = field(Date, true); !date.empty())
         article->m_timeDate = message::ParseDate(date);
     article->m_strXref = field(Xref, true);
     article->m_strSubject = field(Subject, true);

@@ -329,14 +329,13 @@ private:
     bool FetchArticlesLocked(std::int64_t lo, std::int64_t hi, bool includeRead, std::int64_t limit);
     enum class WalkEnd { Done, Cancelled, Refused, GoneRun };
     WalkEnd WalkArticles(const detail::FetchPlan& plan, detail::HeaderFeed& feed, detail::StoredHeaders& stored,
-                         detail::WalkCounters& counters, DocumentProgress& progress,
-                         std::unordered_set<std::int32_t>& listed);
+                         detail::WalkCounters& counters, DocumentProgress& progress);
     // The store once it is open; null without one.
     HeaderStore* Store();
     std::string StoreServer() const;
     // After GROUP: notes the opening and forgets what the server no longer has.
     void TrimStoredGroup(const CNewsGroup& group, std::int64_t first, std::int64_t last);
-    std::unordered_set<std::int32_t> ListedNumbers() const;
+    std::vector<std::int32_t> ListedNumbers() const;
     bool OverviewWanted() const;
     bool MayReadMore(detail::WalkCounters& counters);
     bool ReportWalkEnd(WalkEnd end);

@@ -244,7 +244,11 @@ std::string DecodeHeaderToSjis(std::string_view text)
         // Raw 8-bit text is read in the code all of its bytes point to
         // (UTF-8 as many clients send it today, EUC-JP, Shift_JIS); text
         // with JIS escapes keeps the Japanese rule.
-        if (!legacy.empty())
+        if (legacy.empty())
+            return;
+        if (out.empty())
+            out = LineToSjis(legacy, DetectTextCode(legacy));
+        else
             out += LineToSjis(legacy, DetectTextCode(legacy));
         legacy.clear();
     };

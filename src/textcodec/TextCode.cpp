@@ -109,6 +109,43 @@ bool HasForeignCharacter(std::string_view sjis)
     return false;
 }
 
+// The ISO-2022-JP headers are written in (ASCII and JIS X 0208 under ESC $ B,
+// ESC $ @ and ESC ( B) read in one pass, as the full converter reads it; false
+// for anything else, which the converter reads instead.
+bool PlainJisToSjis(std::string_view line, std::string& out)
+{
+    out.clear();
+    out.reserve(line.size());
+    bool kanji = false;
+    for (std::size_t i = 0; i < line.size();) {
+        const Byte b = static_cast<Byte>(line[i]);
+        if (b == 0x1B) {
+            const std::string_view esc = line.substr(i + 1, 2);
+            if (esc == "$B" || esc == "$@")
+                kanji = true;
+            else if (esc == "(B")
+                kanji = false;
+            else
+                return false;
+            i += 3;
+        } else if (b < 0x20 || b >= 0x7F) {
+            return false;
+        } else if (!kanji) {
+            out += static_cast<char>(b);
+            ++i;
+        } else {
+            const Byte c = i + 1 < line.size() ? static_cast<Byte>(line[i + 1]) : 0;
+            if (b < 0x21 || c < 0x21 || c > 0x7E)
+                return false;
+            const std::uint16_t sjis = JisToSjis(static_cast<std::uint16_t>(b << 8 | c));
+            out += static_cast<char>(sjis >> 8);
+            out += static_cast<char>(sjis & 0xFF);
+            i += 2;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void TextCodeScan::Add(std::string_view piece)
@@ -174,6 +211,8 @@ std::string LineToSjis(std::string_view line, TextCode code)
         break;
     }
     std::string out;
+    if (code == TextCode::Jis && PlainJisToSjis(line, out))
+        return out;
     return ConvertToSjis(out, line, line.size() + 16, input) ? out : std::string(line);
 }
 

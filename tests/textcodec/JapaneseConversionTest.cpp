@@ -12,6 +12,7 @@
 #include "textcodec/ConvertFromSjis.h"
 #include "textcodec/HeaderWords.h"
 #include "textcodec/JapaneseCodes.h"
+#include "textcodec/TextCode.h"
 
 using namespace textcodec;
 
@@ -151,6 +152,31 @@ TEST(ConvertToSjis, Forms)
     }
     ASSERT_TRUE(ConvertToSjis(out, jis, jis.size(), TC_AUTO_SJIS));
     EXPECT_EQ(out, sjis);
+}
+
+// Headers' ISO-2022-JP takes a shorter road; it must arrive where the converter does.
+TEST(LineToSjis, JisReadsAsTheConverterReads)
+{
+    const std::string sjis = AllSjisPositions();
+    std::string jis = "a\x1B$B";
+    for (size_t i = 0; i < sjis.size(); i += 2) {
+        const uint16_t code = SjisToJis(static_cast<uint16_t>(static_cast<uint8_t>(sjis[i]) << 8 |
+                                                              static_cast<uint8_t>(sjis[i + 1])));
+        jis += static_cast<char>(code >> 8);
+        jis += static_cast<char>(code & 0xFF);
+    }
+    jis += "\x1B(Bz";
+    EXPECT_EQ(LineToSjis(jis, TextCode::Jis), "a" + sjis + "z");
+
+    const char* pieces[] = {"\x1B$B", "\x1B$@", "\x1B(B", "\x1B(J", "\x1B(I", "\x1B", "$B", "\x24\x22",
+                            "\x30\x21", "\x7E\x7E", "\x21", "\x7F", " ", "\t", "\x0E", "\xB1", "ab", "\r\n"};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string line = "\x1B$B";
+        for (int k = std::uniform_int_distribution<int>(0, 8)(rng); k > 0; --k)
+            line += pieces[std::uniform_int_distribution<size_t>(0, std::size(pieces) - 1)(rng)];
+        ASSERT_EQ(Hex(LineToSjis(line, DetectTextCode(line))), Hex(ToSjis(line, TC_AUTO_SJIS))) << Hex(line);
+    }
 }
 
 TEST(CodeConverter, DetectionOutcomes)
