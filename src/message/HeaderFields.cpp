@@ -112,6 +112,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
+    if (a == b) // names are mostly written as the RFCs spell them
+        return true;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (Lower(a[i]) != Lower(b[i]))
             return false;
@@ -194,8 +196,10 @@ void LocateHeaderFields(std::string_view header, const std::string_view* names, 
     // The same lines ScanHeaderField looks at, up to the empty line.
     for (std::size_t pos = 0; left > 0 && pos < header.size() && header[pos] != '\n' && header[pos] != '\r';) {
         const std::string_view line = header.substr(pos);
+        const char first = Lower(line[0]);
         for (std::size_t i = 0; i < count; ++i)
-            if (starts[i] == std::string_view::npos && StartsWithNoCase(line, names[i])) {
+            if (starts[i] == std::string_view::npos && !names[i].empty() && Lower(names[i][0]) == first &&
+                StartsWithNoCase(line, names[i])) {
                 starts[i] = pos;
                 --left;
                 break;
@@ -300,17 +304,19 @@ std::int64_t ParseDate(std::string_view text)
     std::size_t comma = text.find(',');
     if (comma != std::string_view::npos)
         text.remove_prefix(comma + 1);
-    std::vector<std::string_view> parts;
-    for (std::size_t i = 0; i < text.size();) {
+    // Day, month, year, time and zone; words after them are not read.
+    std::string_view parts[5];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size() && count < std::size(parts);) {
         while (i < text.size() && text[i] == ' ')
             ++i;
         std::size_t b = i;
         while (i < text.size() && text[i] != ' ')
             ++i;
         if (i > b)
-            parts.push_back(text.substr(b, i - b));
+            parts[count++] = text.substr(b, i - b);
     }
-    if (parts.size() < 4)
+    if (count < 4)
         return 0;
 
     const long long day = LeadingNumber(parts[0]);
@@ -352,7 +358,7 @@ std::int64_t ParseDate(std::string_view text)
     const long long dayClamped = day;
 
     long long utc;
-    if (parts.size() >= 5) {
+    if (count >= 5) {
         std::string_view zone = parts[4];
         long long offsetMinutes = 0;
         if (!zone.empty()) {

@@ -1,7 +1,6 @@
 #include "net/Overview.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 namespace net {
@@ -14,11 +13,12 @@ namespace {
 constexpr std::string_view kFixed[] = {"Subject", "From", "Date", "Message-ID", "References", "Bytes", "Lines"};
 constexpr std::size_t kNamedFixed = 5;
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool SameNoCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::string_view Trim(std::string_view s)
@@ -40,8 +40,9 @@ bool ParseNumber(std::string_view s, std::int32_t& out)
     return true;
 }
 
-// A value goes into one header line: nothing in it may end the line.
-void AppendField(std::string& header, std::string_view name, std::string_view value)
+// A value goes into one header line: nothing in it may end the line. clean:
+// the overview line holds no CR, LF or NUL, so there is nothing to replace.
+void AppendField(std::string& header, std::string_view name, std::string_view value, bool clean)
 {
     value = Trim(value);
     if (value.empty())
@@ -50,9 +51,10 @@ void AppendField(std::string& header, std::string_view name, std::string_view va
     header += ": ";
     const std::size_t at = header.size();
     header += value;
-    for (std::size_t i = at; i < header.size(); ++i)
-        if (header[i] == '\r' || header[i] == '\n' || header[i] == '\0')
-            header[i] = ' ';
+    if (!clean)
+        for (std::size_t i = at; i < header.size(); ++i)
+            if (header[i] == '\r' || header[i] == '\n' || header[i] == '\0')
+                header[i] = ' ';
     header += "\r\n";
 }
 
@@ -111,6 +113,8 @@ bool ParseOverviewLine(std::string_view line, const OverviewFormat& format, Over
     out.header.clear();
     // The names and line ends add less than this to the line's own length.
     out.header.reserve(line.size() + 128);
+    const bool clean = line.find('\r') == std::string_view::npos && line.find('\n') == std::string_view::npos &&
+                       line.find('\0') == std::string_view::npos;
     std::size_t tab = line.find('\t');
     if (!ParseNumber(line.substr(0, tab), out.number))
         return false;
@@ -131,7 +135,7 @@ bool ParseOverviewLine(std::string_view line, const OverviewFormat& format, Over
                 else
                     v.remove_prefix(colon + 1);
             }
-            AppendField(out.header, f.name, v);
+            AppendField(out.header, f.name, v, clean);
         }
         ++field;
     }

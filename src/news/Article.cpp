@@ -1,5 +1,7 @@
 #include "news/Article.h"
 
+#include <array>
+
 #include <algorithm>
 #include <charconv>
 
@@ -17,11 +19,16 @@ std::string CArticle::ReferenceChain(std::string_view value)
 {
     std::string chain;
     chain.reserve(value.size());
+    // The bytes that end an identifier, looked up instead of compared one by one.
+    static constexpr auto kStops = [] {
+        std::array<bool, 256> stops{};
+        for (unsigned char c : std::string_view(">< \t\r\n"))
+            stops[c] = true;
+        return stops;
+    }();
     for (std::size_t at = value.find('<'); at != std::string_view::npos; at = value.find('<', at + 1)) {
-        // A plain loop: find_first_of runs a search of the set per character.
         std::size_t end = at + 1;
-        while (end < value.size() && value[end] != '>' && value[end] != '<' && value[end] != ' ' &&
-               value[end] != '\t' && value[end] != '\r' && value[end] != '\n')
+        while (end < value.size() && !kStops[static_cast<unsigned char>(value[end])])
             ++end;
         if (end == value.size() || value[end] != '>')
             continue;

@@ -47,17 +47,20 @@ int HexValue(char c)
 void DecodeWordBase64(std::string_view b64, std::string& out)
 {
     size_t len = b64.size() & ~size_t(3);
+    size_t n = out.size();
+    out.resize(n + len / 4 * 3);
     for (size_t i = 0; i < len; i += 4) {
         uint8_t v[4];
         for (int k = 0; k < 4; ++k)
             v[k] = kBase64Values.v[static_cast<unsigned char>(b64[i + k])];
         if (v[0] != 0xFF && v[1] != 0xFF)
-            out += static_cast<char>(v[0] << 2 | v[1] >> 4);
+            out[n++] = static_cast<char>(v[0] << 2 | v[1] >> 4);
         if (v[1] != 0xFF && v[2] != 0xFF)
-            out += static_cast<char>((v[1] & 0x0F) << 4 | v[2] >> 2);
+            out[n++] = static_cast<char>((v[1] & 0x0F) << 4 | v[2] >> 2);
         if (v[2] != 0xFF && v[3] != 0xFF)
-            out += static_cast<char>((v[2] & 0x03) << 6 | v[3]);
+            out[n++] = static_cast<char>((v[2] & 0x03) << 6 | v[3]);
     }
+    out.resize(n);
 }
 
 void EncodeGroup(std::string_view bytes, std::string& out)

@@ -114,8 +114,9 @@ bool HasForeignCharacter(std::string_view sjis)
 // for anything else, which the converter reads instead.
 bool PlainJisToSjis(std::string_view line, std::string& out)
 {
-    out.clear();
-    out.reserve(line.size());
+    // Never longer than the line: a character keeps its size, escapes go.
+    out.resize(line.size());
+    std::size_t n = 0;
     bool kanji = false;
     for (std::size_t i = 0; i < line.size();) {
         const Byte b = static_cast<Byte>(line[i]);
@@ -131,18 +132,19 @@ bool PlainJisToSjis(std::string_view line, std::string& out)
         } else if (b < 0x20 || b >= 0x7F) {
             return false;
         } else if (!kanji) {
-            out += static_cast<char>(b);
+            out[n++] = static_cast<char>(b);
             ++i;
         } else {
             const Byte c = i + 1 < line.size() ? static_cast<Byte>(line[i + 1]) : 0;
             if (b < 0x21 || c < 0x21 || c > 0x7E)
                 return false;
             const std::uint16_t sjis = JisToSjis(static_cast<std::uint16_t>(b << 8 | c));
-            out += static_cast<char>(sjis >> 8);
-            out += static_cast<char>(sjis & 0xFF);
+            out[n++] = static_cast<char>(sjis >> 8);
+            out[n++] = static_cast<char>(sjis & 0xFF);
             i += 2;
         }
     }
+    out.resize(n);
     return true;
 }
 
