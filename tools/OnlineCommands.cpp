@@ -157,7 +157,7 @@ bool ParseOptions(const Args& args, Options& o, bool wantGroup)
             o.config = args[++i];
         else if (args[i] == "--save" && wantGroup)
             o.save = true;
-        else if (args[i] == "--limit" && wantGroup && i + 1 < args.size())
+        else if (args[i] == "--limit" && i + 1 < args.size())
             o.limit = std::atoi(args[++i].c_str());
         else if (args[i] == "--timeout" && i + 1 < args.size())
             o.timeout = std::atoi(args[++i].c_str());
@@ -203,6 +203,45 @@ bool GoOnline(CLumeDoc& doc, ConsoleHost& host, const Options& o, std::ostream& 
     return true;
 }
 
+// One command's time on the server: the stop, the host and the document,
+// online once Start says so.
+struct OnlineRun {
+    OnlineRun(platform::Registry& registry, const Options& options, std::ostream& errors)
+        : o(options), err(errors), stop(o.timeout), host(err, o.security), doc(&host, registry)
+    {
+    }
+    bool Start(LumeConfig* asRead = nullptr)
+    {
+        if (GoOnline(doc, host, o, err, asRead))
+            return true;
+        StopScope::Report(err);
+        return false;
+    }
+    // The group's article list, with the read limit the options give.
+    bool OpenGroup(const std::string& name)
+    {
+        if (o.limit != -2)
+            doc.Config().nMaxReadArtcleCount = o.limit;
+        CNewsGroup* group = doc.Groups().Find(name);
+        if (!group) {
+            err << TerminalText(name) << ": not in the server's group list\n";
+            return false;
+        }
+        doc.SetCurrentGroup(group);
+        if (!doc.OpenCurrentGroup() || StopScope::Report(err)) {
+            err << TerminalText(name) << ": could not read the article list\n";
+            return false;
+        }
+        return true;
+    }
+
+    const Options& o;
+    std::ostream& err;
+    StopScope stop;
+    ConsoleHost host;
+    CLumeDoc doc;
+};
+
 } // namespace
 
 std::string SjisToUtf8(const std::string& sjis)
@@ -242,14 +281,11 @@ int OnlineCommand(platform::Registry& registry, const Args& args, std::ostream& 
         err << "usage: lumetra-tool online --config FILE.lum [--timeout SECONDS] " << kSecurityUsage << "\n";
         return 2;
     }
-    StopScope stop(o.timeout);
-    ConsoleHost host(err, o.security);
-    CLumeDoc doc(&host, registry);
+    OnlineRun run(registry, o, err);
+    CLumeDoc& doc = run.doc;
     const auto started = std::chrono::steady_clock::now();
-    if (!GoOnline(doc, host, o, err)) {
-        StopScope::Report(err);
+    if (!run.Start())
         return 1;
-    }
     const double total = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     const auto& s = doc.LastGroupListStats();
     long long subscribed = 0, fresh = 0;
@@ -272,28 +308,15 @@ int OpenCommand(platform::Registry& registry, const Args& args, std::ostream& ou
             << kSecurityUsage << " GROUP\n";
         return 2;
     }
-    StopScope stop(o.timeout);
-    ConsoleHost host(err, o.security);
-    CLumeDoc doc(&host, registry);
+    OnlineRun run(registry, o, err);
+    CLumeDoc& doc = run.doc;
     doc.UseHeaderStore(o.headerStore);
     LumeConfig asRead;
-    if (!GoOnline(doc, host, o, err, &asRead)) {
-        StopScope::Report(err);
+    if (!run.Start(&asRead))
         return 1;
-    }
-    if (o.limit != -2)
-        doc.Config().nMaxReadArtcleCount = o.limit;
-    CNewsGroup* group = doc.Groups().Find(o.group);
-    if (!group) {
-        err << o.group << ": not in the server's group list\n";
-        return 1;
-    }
-    doc.SetCurrentGroup(group);
     const auto started = std::chrono::steady_clock::now();
-    if (!doc.OpenCurrentGroup() || StopScope::Report(err)) {
-        err << TerminalText(o.group) << ": could not read the article list\n";
+    if (!run.OpenGroup(o.group))
         return 1;
-    }
     if (o.timing)
         err << "open " << doc.Articles().size() << " articles: "
             << std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count()
@@ -345,13 +368,10 @@ int NzbCommand(platform::Registry& registry, const Args& args, std::ostream& out
     }
     std::error_code ec;
     std::filesystem::create_directories(args[1], ec);
-    StopScope stop(o.timeout);
-    ConsoleHost host(err, o.security);
-    CLumeDoc doc(&host, registry);
-    if (!GoOnline(doc, host, o, err)) {
-        StopScope::Report(err);
+    OnlineRun run(registry, o, err);
+    CLumeDoc& doc = run.doc;
+    if (!run.Start())
         return 1;
-    }
     std::size_t shownFile = SIZE_MAX;
     const news::NzbSummary summary = news::DownloadNzb(doc.Nntp(), nzb.files, args[1], [&](const news::NzbProgress& p) {
         if (p.file != shownFile) {
@@ -398,25 +418,10 @@ int JoinCommand(platform::Registry& registry, const Args& args, std::ostream& ou
     }
     std::error_code ec;
     std::filesystem::create_directories(args[2], ec);
-    StopScope stop(o.timeout);
-    ConsoleHost host(err, o.security);
-    CLumeDoc doc(&host, registry);
-    if (!GoOnline(doc, host, o, err)) {
-        StopScope::Report(err);
+    OnlineRun run(registry, o, err);
+    CLumeDoc& doc = run.doc;
+    if (!run.Start() || !run.OpenGroup(args[0]))
         return 1;
-    }
-    if (o.limit != -2)
-        doc.Config().nMaxReadArtcleCount = o.limit;
-    CNewsGroup* group = doc.Groups().Find(args[0]);
-    if (!group) {
-        err << TerminalText(args[0]) << ": not in the server's group list\n";
-        return 1;
-    }
-    doc.SetCurrentGroup(group);
-    if (!doc.OpenCurrentGroup() || StopScope::Report(err)) {
-        err << TerminalText(args[0]) << ": could not read the article list\n";
-        return 1;
-    }
     // The first file whose subject holds the text given.
     const std::vector<PartFile> files = GroupPartFiles(doc.Articles());
     const auto file = std::find_if(files.begin(), files.end(),

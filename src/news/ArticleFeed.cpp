@@ -24,6 +24,7 @@ constexpr std::int64_t kLookAhead = 4096;
 // enough that the first screen does not wait for the whole group.
 constexpr std::int64_t kChunk = 2000;
 constexpr std::int64_t kSmallestChunk = 100;
+constexpr std::int64_t kLastChunk = 500;
 constexpr std::size_t kChunksAhead = 4;
 
 // The data of the reply just read, at most kMaxHeaderBytes; false when the connection broke.
@@ -71,8 +72,17 @@ Answer ByCode(int code)
 FetchPlan::FetchPlan(std::int64_t lo, std::int64_t hi, bool includeRead, const CReadList& marks,
                      std::vector<std::int32_t> listed, std::vector<CReadSet> known)
     : lo_(std::max<std::int64_t>(lo, 1)), hi_(std::min<std::int64_t>(hi, INT32_MAX)), includeRead_(includeRead),
-      marks_(marks), listed_(std::move(listed)), known_(std::move(known))
+      marks_(marks), listed_(std::move(listed)), known_(std::move(known)), bottom_(lo_)
 {
+    while (bottom_ <= hi_) {
+        const auto number = static_cast<std::int32_t>(bottom_);
+        if (!includeRead_ && marks_.IsRead(number))
+            bottom_ = std::int64_t{marks_.ReadRunEnd(number)} + 1;
+        else if (const auto it = KnownAt(bottom_); it != known_.end() && it->m_nStart <= bottom_)
+            bottom_ = std::int64_t{it->m_nEnd} + 1;
+        else
+            break;
+    }
 }
 
 std::vector<CReadSet>::const_iterator FetchPlan::KnownAt(std::int64_t n) const
@@ -372,7 +382,11 @@ void HeaderFeed::SendChunks()
         const std::int64_t top = plan_.NextWanted(next_, plan_.Lo());
         if (top < plan_.Lo() || !nntp_.RoomAhead(kChunksAhead * 2 + 1))
             return;
-        const std::int64_t size = std::clamp<std::int64_t>(room, kSmallestChunk, kChunk);
+        // The last chunk is a small one: it is what the walk still has to read
+        // after the server's last line.
+        const std::int64_t below = top - plan_.Bottom() + 1;
+        const std::int64_t whole = below > kLastChunk ? std::min(kChunk, below - kLastChunk) : below;
+        const std::int64_t size = std::clamp<std::int64_t>(std::min(room, whole), kSmallestChunk, kChunk);
         // A chunk stops where the store's numbers begin.
         const auto lo = static_cast<std::int32_t>(std::max(plan_.UnknownFloor(top), top - size + 1));
         const auto hi = static_cast<std::int32_t>(top);

@@ -46,6 +46,9 @@ public:
     // The highest wanted number from `from` down to floor, or floor - 1;
     // a read run is passed in one step.
     std::int64_t NextWanted(std::int64_t from, std::int64_t floor) const;
+    // The lowest number neither read (unless read ones are wanted) nor
+    // stored: the walk ends there or above; Hi() + 1 when there is none.
+    std::int64_t Bottom() const { return bottom_; }
 
 private:
     std::int64_t lo_, hi_;
@@ -53,6 +56,7 @@ private:
     const CReadList& marks_;
     std::vector<std::int32_t> listed_;
     std::vector<CReadSet> known_;
+    std::int64_t bottom_;
     // The known range holding n, or the first one above it.
     std::vector<CReadSet>::const_iterator KnownAt(std::int64_t n) const;
 };

@@ -118,6 +118,13 @@ std::int32_t CReadList::ReadRunStart(std::int32_t n) const
     return range == joined.end() ? n : range->m_nStart;
 }
 
+std::int32_t CReadList::ReadRunEnd(std::int32_t n) const
+{
+    const std::vector<CReadSet>& joined = Joined();
+    const auto range = RangeHolding(joined, n);
+    return range == joined.end() ? n : range->m_nEnd;
+}
+
 void CReadList::SortedAdd(std::int32_t n)
 {
     if (!sortedValid_)

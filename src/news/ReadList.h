@@ -30,6 +30,8 @@ public:
     // The first number of the run of read numbers that holds n; n when n is
     // not read. Lets a walk pass a long read range in one step.
     std::int32_t ReadRunStart(std::int32_t n) const;
+    // The last number of that run; n when n is not read.
+    std::int32_t ReadRunEnd(std::int32_t n) const;
     // Unread numbers of the server's range lo..hi (never negative). Whole
     // ranges starting at or above lo are subtracted, also their part above hi;
     // ranges wholly below lo are dropped and a range straddling lo is clipped.
