@@ -676,10 +676,15 @@ bool CNntp::SkipData()
 
 int CNntp::List()
 {
-    if (!SendCommand("LIST") || replyCode_ != reply::ListFollows)
-        return 0;
-    ExpectData(true);
-    return 1;
+    if (SendCommand("LIST") && replyCode_ == reply::ListFollows) {
+        ExpectData(true);
+        return 1;
+    }
+    // A server that answered has refused the list: its words are shown. A
+    // login refused has been told already.
+    if (connected_ == 1 && replyCode_ > 0 && replyCode_ != reply::AuthRequired && problem_ == ServerProblem::None)
+        SetProblem(ServerProblem::ListRefused, ShownReply(lastReply_));
+    return 0;
 }
 
 int CNntp::Group(const std::string& name, std::string& reply, int& count, int& first, int& last)

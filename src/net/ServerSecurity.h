@@ -70,6 +70,7 @@ enum class ServerProblem {
     ReplyTooLong,        // detail: the limit in MB
     ReplyTooSlow,        // lines kept coming past the reply's deadline; detail: seconds
     Silent,              // nothing came within a line's wait; detail: seconds
+    ListRefused,         // the group list was refused; detail: the reply
 };
 
 // What a failed start says about the port: it expects the other kind of

@@ -158,8 +158,9 @@ bool CLumeDoc::FetchGroupListLocked()
     WaitCursor wait(host_);
     listStats_ = {};
     const auto started = Clock::now();
+    // Going offline without a word would look like a connect that did nothing.
     if (!nntp_.List()) {
-        ReportServerFailure(0);
+        ReportServerFailure(msg::ServerFailed);
         return false;
     }
     ProgressScope progress(host_, kProgressDelayMs, msg::ReadingGroupList);
@@ -179,7 +180,7 @@ bool CLumeDoc::FetchGroupListLocked()
         const int r = nntp_.ReadDataLine(line);
         if (r < 0) {
             if (!progress->Cancelled())
-                ReportServerFailure(0);
+                ReportServerFailure(msg::ServerFailed);
             break;
         }
         if (r == 0) {

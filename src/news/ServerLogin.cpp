@@ -54,6 +54,8 @@ unsigned ServerProblemMessage(net::ServerProblem problem)
         return platform::IDS_61364;
     case P::Silent:
         return platform::IDS_61365;
+    case P::ListRefused:
+        return platform::IDS_61368;
     default:
         return 0;
     }

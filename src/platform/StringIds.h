@@ -170,6 +170,7 @@ inline constexpr unsigned IDS_61364 = 61364; // サーバの応答が%s秒たっ
 inline constexpr unsigned IDS_61365 = 61365; // サーバから%s秒待っても次の行が届かないため、受信を中止しました。
 inline constexpr unsigned IDS_61366 = 61366; // サーバがログインを求めていますが、ユーザ名が設定されていません。
 inline constexpr unsigned IDS_61367 = 61367; // サーバのグループ一覧が%sグループか%sを超えても終わらないため、受け取りませんでした。
+inline constexpr unsigned IDS_61368 = 61368; // サーバがグループ一覧(LIST)を送りませんでした。
 inline constexpr unsigned IDS_61380 = 61380; // NZBのファイルを読み込んでいます
 inline constexpr unsigned IDS_61381 = 61381; // ファイル %d/%d: %s (セグメント %d/%d)
 inline constexpr unsigned IDS_61382 = 61382; // オフライン時にはNZBのファイルを読み込めません。

@@ -46,6 +46,7 @@ TEST(CompressServer, SameArticleCompressedInTheClearAndUnderTls)
     if (!d || !fs::exists(fs::path(d) / "tls-port"))
         GTEST_SKIP() << NO_SERVER_MESSAGE << " (and LUMETRA_TEST_NNTP_DIR)";
     const int tlsPort = std::stoi(testutil::ReadFile(fs::path(d) / "tls-port"));
+    const testutil::CertificateLock certificate(d, false);
     const std::string tag = "compress-" + inttest::Tag();
     ASSERT_TRUE(PostLong(*server, tag));
     inttest::Poster poster(*server);

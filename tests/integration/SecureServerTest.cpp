@@ -28,6 +28,7 @@ struct SecureServer : ::testing::Test {
     ScriptedHost host;
     std::unique_ptr<platform::Registry> registry;
     std::string log;  // before doc: its QUIT on destruction still logs
+    std::optional<testutil::CertificateLock> certificate; // before doc: held until it has quit
     std::unique_ptr<CLumeDoc> doc;
 
     void SetUp() override
@@ -37,6 +38,7 @@ struct SecureServer : ::testing::Test {
         if (!server || !d || !fs::exists(fs::path(d) / "tls-port"))
             GTEST_SKIP() << NO_SERVER_MESSAGE << " (and LUMETRA_TEST_NNTP_DIR)";
         innDir = d;
+        certificate.emplace(innDir, true);
         plainPort = server->port;
         tlsPort = std::stoi(ReadFile(innDir / "tls-port"));
         registry = std::make_unique<platform::Registry>(dir / "registry");

@@ -187,11 +187,16 @@ TEST_F(DocFixture, ReplyMailHandsOverTheArticleOnceOrSaysWhy)
 }
 
 // A refused greeting, a refused LIST and a LIST cut short all leave the
-// document offline with the groups read so far and nothing modified.
+// document offline with the groups read so far and nothing modified, and
+// the user is told which of them happened.
 TEST_F(DocFixture, RefusedOrDroppedStartGoesOffline)
 {
-    for (const char* answer : {"502 go away\r\n", "200 ready\r\n503 overloaded\r\n",
-                               "200 ready\r\n215 list\r\nx.one 5 1 y\r\nx.two 7 3 y\r\nx.thr"}) {
+    const std::pair<const char*, unsigned> rows[] = {
+        {"502 go away\r\n", 61360},
+        {"200 ready\r\n503 overloaded\r\n", 61368},
+        {"200 ready\r\n215 list\r\nx.one 5 1 y\r\nx.two 7 3 y\r\nx.thr", 61279},
+    };
+    for (const auto& [answer, told] : rows) {
         SCOPED_TRACE(answer);
         host = ScriptedHost();
         FakeServer server([&](FakePeer& p) {
@@ -207,7 +212,7 @@ TEST_F(DocFixture, RefusedOrDroppedStartGoesOffline)
         EXPECT_FALSE(doc.IsModified());
         EXPECT_TRUE(view.hints.empty());
         EXPECT_TRUE(host.texts.empty());
-        EXPECT_EQ(host.StopIds(), answer[0] == '5' ? Ids{61360} : Ids{});
+        EXPECT_EQ(host.StopIds(), Ids{told});
     }
     EXPECT_EQ(doc.Groups().Find("x.two")->m_nFirst, 3);
     EXPECT_EQ(doc.Groups().Find("x.thr"), nullptr);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -14,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -180,6 +183,30 @@ inline bool RunShell(const std::string& command)
     const int rc = std::system(command.c_str());
     return rc != -1 && WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
 }
+
+// The test server's certificate: held alone by a test that serves others in
+// its place, shared by every test that reaches the server over TLS, so that
+// tests run side by side never meet a certificate they did not expect.
+class CertificateLock {
+public:
+    CertificateLock(const std::filesystem::path& innDir, bool alone)
+    {
+        const auto name = "lumetra-certificate-" + std::to_string(std::hash<std::string>{}(innDir.string())) + ".lock";
+        fd_ = ::open((std::filesystem::temp_directory_path() / name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ >= 0)
+            ::flock(fd_, alone ? LOCK_EX : LOCK_SH);
+    }
+    ~CertificateLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    CertificateLock(const CertificateLock&) = delete;
+    CertificateLock& operator=(const CertificateLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 inline bool HaveProgram(const std::string& name) { return RunShell("command -v " + name + " >/dev/null 2>&1"); }
 

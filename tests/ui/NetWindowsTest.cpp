@@ -291,6 +291,7 @@ TEST(SessionLockTest, ShownOnlyWhileTheSessionIsEncrypted)
     if (!innDir || !plainPort || !std::filesystem::exists(std::filesystem::path(innDir) / "tls-port"))
         GTEST_SKIP() << "needs scripts/inn-server.sh (LUMETRA_TEST_NNTP_DIR and _PORT)";
     const int tlsPort = std::stoi(testutil::ReadFile(std::filesystem::path(innDir) / "tls-port"));
+    const testutil::CertificateLock certificate(innDir, false);
     testutil::ScratchDir dir;
     ScriptedDialogs dialogs;
     platform::Registry registry(dir / "registry");
