@@ -116,18 +116,6 @@ protected:
 
 } // namespace
 
-TEST_F(FrameTest, FirstStartUsesDefaultsAndANewDocument)
-{
-    Start();
-    EXPECT_EQ(Frame().OuterSplitter()->sizes().value(0), CMainFrame::kDefaultGroupWidth);
-    EXPECT_EQ(Frame().InnerSplitter()->sizes().value(0), CMainFrame::kDefaultArticleHeight);
-    EXPECT_TRUE(Doc().GetPathName().empty());
-    EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Lume - Lumetra"));
-    Stop();
-    platform::Registry after(registryPath);
-    EXPECT_EQ(after.GetInt("Settings", "bUseCtl3D", 0), 1);
-}
-
 TEST_F(FrameTest, FontCommandChangesTheBodyAndListFontTheList)
 {
     Start();
