@@ -353,7 +353,7 @@ int main(int argc, char** argv)
     }
     auto t1 = Clock::now();
     ui::CArticleListBox list;
-    list.Create(widgets::CTreeListBox::TLS_LINES, ui::IDB_ARTICLE_IMAGES, 5);
+    list.Create(widgets::CTreeListBox::TLS_LINES, widgets::IDB_ARTICLE_IMAGES, 5);
     list.SetColumnCount(3);
     list.resize(600, 800);
     for (const auto& article : doc.Articles())

@@ -15,8 +15,6 @@
 
 using namespace widgets;
 
-using namespace ui;
-
 namespace {
 
 constexpr int kRows = 100000;
