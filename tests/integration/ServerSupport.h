@@ -106,28 +106,8 @@ public:
              "\r\n\r\nbody of " + subject + "\r\n.\r\n");
         return Line().starts_with("240");
     }
-    // An article of header lines (CR LF each) and body (LF or CR LF lines), dot-stuffed here.
-    bool PostRaw(const std::string& header, const std::string& body)
-    {
-        Send("POST\r\n");
-        if (!Line().starts_with("340"))
-            return false;
-        std::string wire = header + "\r\n";
-        for (std::size_t at = 0; at < body.size();) {
-            const std::size_t lf = std::min(body.find('\n', at), body.size() - 1);
-            if (body[at] == '.')
-                wire += '.';
-            std::string_view line(body.data() + at, lf + 1 - at);
-            if (line.ends_with("\r\n"))
-                line.remove_suffix(2);
-            else if (line.ends_with("\n"))
-                line.remove_suffix(1);
-            wire.append(line).append("\r\n");
-            at = lf + 1;
-        }
-        Send(wire + ".\r\n");
-        return Line().starts_with("240");
-    }
+    // An article of header lines (CR LF each) and body (LF or CR LF lines).
+    bool PostRaw(const std::string& header, const std::string& body) { return PostArticle(header + "\r\n" + body); }
     // First and last of "211 count first last".
     std::pair<int, int> Range(const std::string& group)
     {
@@ -150,7 +130,8 @@ public:
         return found;
     }
 
-    // Posts a whole article (headers, blank line, body; CR LF), dot-stuffed here.
+    // Posts a whole article (headers, blank line, body); LF or CR LF lines go
+    // as CR LF, dot-stuffed here.
     bool PostArticle(const std::string& article)
     {
         Send("POST\r\n");
@@ -158,11 +139,16 @@ public:
             return false;
         std::string wire;
         for (std::size_t at = 0; at < article.size();) {
-            const std::size_t end = std::min(article.find('\n', at), article.size() - 1) + 1;
+            const std::size_t lf = std::min(article.find('\n', at), article.size() - 1);
             if (article[at] == '.')
                 wire += '.';
-            wire.append(article, at, end - at);
-            at = end;
+            std::string_view line(article.data() + at, lf + 1 - at);
+            if (line.ends_with("\r\n"))
+                line.remove_suffix(2);
+            else if (line.ends_with("\n"))
+                line.remove_suffix(1);
+            wire.append(line).append("\r\n");
+            at = lf + 1;
         }
         Send(wire + ".\r\n");
         return Line().starts_with("240");
