@@ -80,6 +80,27 @@ void Forget(std::string& secret)
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The words of a reply line, from p on: blanks, then a number or a word.
+void SkipBlanks(std::string_view s, std::size_t& p)
+{
+    while (p < s.size() && s[p] == ' ')
+        ++p;
+}
+void SkipNumber(std::string_view s, std::size_t& p)
+{
+    SkipBlanks(s, p);
+    while (p < s.size() && IsDigit(s[p]))
+        ++p;
+}
+std::string_view Word(std::string_view s, std::size_t& p)
+{
+    SkipBlanks(s, p);
+    const std::size_t start = p;
+    while (p < s.size() && s[p] != ' ' && s[p] != '\r' && s[p] != '\n')
+        ++p;
+    return s.substr(start, p - start);
+}
+
 bool IsStatusLine(const std::string& line)
 {
     return line.size() >= 3 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]);
@@ -1095,18 +1116,10 @@ bool CNntp::Answers(const AheadCommand& command, const std::string& reply, int c
     if (v == "GROUP") {
         // "211 count low high name": a name, when given, is the one asked for.
         std::size_t p = 3;
-        for (int word = 0; word < 3; ++word) {
-            while (p < reply.size() && reply[p] == ' ')
-                ++p;
-            while (p < reply.size() && IsDigit(reply[p]))
-                ++p;
-        }
-        while (p < reply.size() && reply[p] == ' ')
-            ++p;
-        std::size_t end = p;
-        while (end < reply.size() && reply[end] != ' ' && reply[end] != '\r' && reply[end] != '\n')
-            ++end;
-        return code == reply::GroupSelected && (end == p || reply.compare(p, end - p, command.group) == 0);
+        for (int word = 0; word < 3; ++word)
+            SkipNumber(reply, p);
+        const std::string_view name = Word(reply, p);
+        return code == reply::GroupSelected && (name.empty() || name == command.group);
     }
     int wanted = 0;
     if (v == "ARTICLE")
@@ -1123,17 +1136,10 @@ bool CNntp::Answers(const AheadCommand& command, const std::string& reply, int c
         return false;
     // "221 <number> <message-id> ..."; a server that does not say the number gives 0.
     std::size_t p = 3;
-    while (p < reply.size() && reply[p] == ' ')
-        ++p;
+    SkipBlanks(reply, p);
     const int number = LeadingNumber(std::string_view(reply).substr(p));
-    while (p < reply.size() && IsDigit(reply[p]))
-        ++p;
-    while (p < reply.size() && reply[p] == ' ')
-        ++p;
-    std::size_t end = p;
-    while (end < reply.size() && reply[end] != ' ' && reply[end] != '\r' && reply[end] != '\n')
-        ++end;
-    const std::string_view id = std::string_view(reply).substr(p, end - p);
+    SkipNumber(reply, p);
+    const std::string_view id = Word(reply, p);
     if (command.number > 0 && number != 0 && number != command.number)
         return false;
     return command.id.empty() || id == command.id;
