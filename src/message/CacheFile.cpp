@@ -388,26 +388,39 @@ std::string CachedFieldAs(std::string_view header, std::string_view name, std::s
 
 std::string CachedHeaderAs(std::string_view header, std::string_view charset)
 {
-    std::string out, value;
+    std::string out;
+    ForEachHeaderLine(header, [&](std::string_view, std::string_view name, std::string& value) {
+        if (name.empty())
+            return;
+        value = platform::OneLineValue(textcodec::DecodeHeaderWordsAs(value, charset));
+        const bool plain = value.find("=?") == std::string::npos &&
+                           std::none_of(value.begin(), value.end(), [](char c) { return c & 0x80; });
+        ((out += name) += ' ') += plain ? value : textcodec::EncodeHeaderValue(value, textcodec::KanjiCode::Utf8);
+        out += "\r\n";
+    });
+    return out + "\r\n";
+}
+
+bool ForEachHeaderLine(std::string_view header,
+                       const std::function<void(std::string_view line, std::string_view name, std::string& value)>& each)
+{
+    std::string value;
     for (std::size_t pos = 0; pos < header.size();) {
         const std::string_view line = header.substr(pos, LineEnd(header.substr(pos)));
         const std::size_t lf = header.find('\n', pos);
         const std::size_t next = lf == std::string_view::npos ? header.size() : lf + 1;
         if (line.empty())
-            break;
-        const std::size_t colon = line.find(':');
-        if (line[0] != ' ' && line[0] != '\t' && colon != std::string_view::npos &&
-            ScanHeaderField(header, line.substr(0, colon + 1), pos, false, value)) {
-            value = platform::OneLineValue(textcodec::DecodeHeaderWordsAs(value, charset));
-            const bool plain = value.find("=?") == std::string::npos &&
-                               std::none_of(value.begin(), value.end(), [](char c) { return c & 0x80; });
-            ((out += line.substr(0, colon + 1)) += ' ') +=
-                plain ? value : textcodec::EncodeHeaderValue(value, textcodec::KanjiCode::Utf8);
-            out += "\r\n";
+            return true;
+        if (line[0] != ' ' && line[0] != '\t') {
+            const std::size_t colon = line.find(':');
+            if (colon != std::string_view::npos && ScanHeaderField(header, line.substr(0, colon + 1), pos, false, value))
+                each(line, line.substr(0, colon + 1), value);
+            else
+                each(line, {}, value = {});
         }
         pos = next;
     }
-    return out + "\r\n";
+    return false;
 }
 
 } // namespace message

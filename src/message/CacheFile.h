@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -124,5 +125,11 @@ std::string CachedFieldAs(std::string_view header, std::string_view name, std::s
 // later reading of it (a follow-up, a mail reply) gets what was shown: one
 // line per field, text beyond ASCII as UTF-8 encoded words.
 std::string CachedHeaderAs(std::string_view header, std::string_view charset);
+// The lines of a header up to the empty one, each with the field it starts:
+// its name with the colon and its value unfolded, not decoded; a line that
+// starts no field comes with an empty name, continuations are passed over.
+// True when the header ended at an empty line.
+bool ForEachHeaderLine(std::string_view header,
+                       const std::function<void(std::string_view line, std::string_view name, std::string& value)>& each);
 
 } // namespace message

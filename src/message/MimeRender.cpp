@@ -60,14 +60,21 @@ std::string DecodedLine(std::string_view line, std::string_view charset)
     return platform::OneLineValue(DecodedValue(WithoutLineEnd(line), charset)) + "\r\n";
 }
 
+// A field's unfolded value decoded, its tabs made blanks.
+std::string FieldDecoded(const std::string& raw, std::string_view charset)
+{
+    std::string value = DecodedValue(raw, charset);
+    std::replace(value.begin(), value.end(), '\t', ' ');
+    return value;
+}
+
 // The unfolded value of the field at lineStart, decoded.
 bool ScanDecoded(std::string_view header, std::string_view name, std::size_t lineStart, std::string_view charset,
                  std::string& value)
 {
     if (!ScanHeaderField(header, name, lineStart, false, value))
         return false;
-    value = DecodedValue(value, charset);
-    std::replace(value.begin(), value.end(), '\t', ' ');
+    value = FieldDecoded(value, charset);
     return true;
 }
 
@@ -75,24 +82,16 @@ bool ScanDecoded(std::string_view header, std::string_view name, std::size_t lin
 // (or a character) may be split across its folded lines.
 std::string DecodedFields(std::string_view header, std::string_view charset)
 {
-    std::string out, value;
-    for (std::size_t pos = 0; pos < header.size();) {
-        const std::string_view line = header.substr(pos, LineEnd(header.substr(pos)));
-        const std::size_t lf = header.find('\n', pos);
-        const std::size_t next = lf == std::string_view::npos ? header.size() : lf + 1;
-        if (line.empty()) {
-            out += "\r\n";
-            break;
+    std::string out;
+    const bool ended = ForEachHeaderLine(header, [&](std::string_view line, std::string_view name, std::string& value) {
+        if (name.empty()) {
+            out += DecodedLine(line, charset);
+            return;
         }
-        const std::size_t colon = line.find(':');
-        if (line[0] != ' ' && line[0] != '\t') {
-            if (colon != std::string_view::npos && ScanDecoded(header, line.substr(0, colon + 1), pos, charset, value))
-                ((out += line.substr(0, colon + 1)) += ' ') += platform::OneLineValue(value) + "\r\n";
-            else
-                out += DecodedLine(line, charset);
-        }
-        pos = next;
-    }
+        ((out += name) += ' ') += platform::OneLineValue(FieldDecoded(value, charset)) + "\r\n";
+    });
+    if (ended)
+        out += "\r\n";
     return out;
 }
 

@@ -282,12 +282,7 @@ bool CBodyView::ShowArticle(int n)
     // the same row chosen again): render it again rather than asking the
     // server once more, which would also lose it while offline.
     if (cache_ && n == shownNumber_ && doc_.GetCurrentGroup() == shownGroup_) {
-        list_->clear();
-        attachments_.clear();
-        cache_->Close();
-        cache_.reset();
-        Display();
-        Relayout();
+        ShowCachedAgain();
         answered_ = n;
         return ArticleShown();
     }
@@ -308,6 +303,17 @@ bool CBodyView::ShowArticle(int n)
     return ok;
 }
 
+// The cache file rendered again from the start, attachments listed anew.
+void CBodyView::ShowCachedAgain()
+{
+    list_->clear();
+    attachments_.clear();
+    cache_->Close();
+    cache_.reset();
+    Display();
+    Relayout();
+}
+
 bool CBodyView::ReadIn(const std::string& charset)
 {
     if (!cache_ || fetching_ || !message::RecodeCache(cachePath_, charset)) {
@@ -319,12 +325,7 @@ bool CBodyView::ReadIn(const std::string& charset)
     rowSubject_ = message::CachedFieldAs(header, "Subject", charset_);
     rowFrom_ = message::CachedFieldAs(header, "From", charset_);
     shownHeader_ = message::CachedHeaderAs(header, charset_);
-    list_->clear();
-    attachments_.clear();
-    cache_->Close();
-    cache_.reset();
-    Display();
-    Relayout();
+    ShowCachedAgain();
     // The article list shows the row as read now.
     doc_.UpdateAllViews(this, Hint::Article);
     return ArticleShown();

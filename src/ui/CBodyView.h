@@ -112,6 +112,7 @@ private:
     void OpenSelectedAttachment(bool print);
     void ShowSelectedSource();
     void SaveArticleAs();
+    void ShowCachedAgain();
     void ToggleWordWrap();
     void ChooseFont();
     integration::BrowserMessageHandler BrowserMessages();
